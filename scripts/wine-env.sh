@@ -1,0 +1,31 @@
+# Sourced by the Wine scripts: the prefix, quiet logging and no Mono/Gecko install prompts.
+# Expects $build to be the build folder that owns the prefix.
+export WINEPREFIX="$build/wineprefix"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+export WINEARCH=win64
+
+# Creates the prefix once and keeps one wineserver alive for the prefix. The server is started
+# with its standard streams closed, so nothing that waits for a test's output waits for it.
+wine_ensure_server() {
+    mkdir -p "$build"
+    # Whatever starts here must not inherit the lock (fd 9), or it would hold it for good.
+    (
+        flock 9
+        # A fresh server starts Wine's own services (services.exe, winedevice.exe, ...) with the
+        # first program it runs; start them here, with closed streams, rather than under a test.
+        if wineserver -p </dev/null >/dev/null 2>&1 9>&-; then
+            wine wineboot </dev/null >/dev/null 2>&1 9>&- || true
+        fi
+    ) 9>"$build/wine.lock"
+}
+
+# The private X display of the test session, when it is still alive.
+wine_session_display() {
+    local file="$build/wine-session"
+    [ -f "$file" ] || return 1
+    local display pid
+    read -r display pid <"$file" || return 1
+    kill -0 "$pid" 2>/dev/null || return 1
+    echo "$display"
+}

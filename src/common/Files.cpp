@@ -1,0 +1,58 @@
+// The platform-independent half of Files.h; the rest is in FilesPosix.cpp or platform/Files.cpp.
+#include "common/Files.h"
+
+#include <atomic>
+
+namespace sentrel {
+
+namespace {
+
+bool IsSeparator(char c) {
+    return c == '\\' || c == '/' || c == ':';
+}
+
+}  // namespace
+
+std::string ReadFileText(const std::string& path) {
+    const auto bytes = ReadFileBytes(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+void WriteFileAtomically(const std::string& path, const std::string& text) {
+    WriteFileAtomically(path, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+}
+
+void WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes) {
+    const std::string temporary = TemporarySibling(path);
+    try {
+        WriteFileBytes(temporary, bytes);
+        MoveFileOver(temporary, path);
+    } catch (...) {
+        RemoveFile(temporary);
+        throw;
+    }
+}
+
+std::string FolderPart(const std::string& path) {
+    for (std::size_t i = path.size(); i > 0; --i) {
+        if (IsSeparator(path[i - 1])) return path.substr(0, i);
+    }
+    return {};
+}
+
+std::string FileNamePart(const std::string& path) {
+    return path.substr(FolderPart(path).size());
+}
+
+std::string JoinPath(const std::string& folder, const std::string& name) {
+    if (folder.empty()) return name;
+    if (folder.back() == '\\' || folder.back() == '/') return folder + name;
+    return folder + kPathSeparator + name;
+}
+
+std::string TemporarySibling(const std::string& target) {
+    static std::atomic<unsigned> counter{0};
+    return target + ".tmp" + std::to_string(++counter);
+}
+
+}  // namespace sentrel

@@ -1,0 +1,64 @@
+#pragma once
+// Whole-file reads and writes for the data files of the program folder. Paths are byte strings
+// in the system code page, as everywhere in the program. Every file the program rewrites goes
+// through WriteFileAtomically, so a crash or a full disk leaves the old file or the new one,
+// never half of one.
+
+#include <cstdint>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace sentrel {
+
+// A file operation that failed; the message names the operation, the path and the reason.
+class FileError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+#ifdef _WIN32
+inline constexpr char kPathSeparator = '\\';
+#else
+inline constexpr char kPathSeparator = '/';
+#endif
+
+std::vector<std::uint8_t> ReadFileBytes(const std::string& path);
+std::string ReadFileText(const std::string& path);
+
+// Creates or truncates the file and writes the bytes; throws FileError on any failure.
+void WriteFileBytes(const std::string& path, std::span<const std::uint8_t> bytes);
+
+// Writes a temporary file beside the target, flushes it to disk and moves it over the target
+// in one step. On failure the target is untouched and the temporary file removed.
+void WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes);
+void WriteFileAtomically(const std::string& path, const std::string& text);
+
+// Moves a file over another in one step (the target may exist). Throws FileError on failure.
+void MoveFileOver(const std::string& from, const std::string& to);
+
+bool FileExists(const std::string& path);
+bool FolderExists(const std::string& path);
+
+// Removes a file; returns false when it could not be removed (a missing file is not an error).
+bool RemoveFile(const std::string& path) noexcept;
+
+// Creates a folder and every missing parent; throws FileError when it cannot.
+void CreateFolders(const std::string& path);
+
+// Size of a file in bytes, or -1 when it cannot be queried.
+std::int64_t FileSize(const std::string& path) noexcept;
+
+// The text up to and including the last separator ('\\', '/' or ':'); empty when there is none.
+std::string FolderPart(const std::string& path);
+// The text after the last separator; the whole text when there is none.
+std::string FileNamePart(const std::string& path);
+
+// Joins a folder and a name with one separator between them.
+std::string JoinPath(const std::string& folder, const std::string& name);
+
+// A fresh temporary path in the folder of `target`, unique within this process.
+std::string TemporarySibling(const std::string& target);
+
+}  // namespace sentrel

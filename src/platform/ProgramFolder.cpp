@@ -1,0 +1,32 @@
+#include "platform/ProgramFolder.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include "common/Files.h"
+#include "platform/Win32Error.h"
+
+namespace sentrel::platform {
+
+std::string ProgramFolder() {
+    std::string path(MAX_PATH, '\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0) ThrowLastError("GetModuleFileNameA");
+        if (length < path.size()) {
+            path.resize(length);
+            break;
+        }
+        path.resize(path.size() * 2);
+    }
+    return FolderPart(path);
+}
+
+std::string UserAppDataFolder() {
+    char path[MAX_PATH] = {};
+    const HRESULT result = SHGetFolderPathA(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT, path);
+    if (FAILED(result)) ThrowWin32Error("SHGetFolderPathA(CSIDL_APPDATA)", static_cast<DWORD>(result));
+    return path;
+}
+
+}  // namespace sentrel::platform
