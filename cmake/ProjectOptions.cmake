@@ -2,6 +2,7 @@
 add_library(sentrel_options INTERFACE)
 target_compile_options(sentrel_options INTERFACE
     -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wcast-align -Woverloaded-virtual
+    -Wno-missing-field-initializers  # the Win32 idiom `STRUCT s{sizeof s};`
     -Werror)
 
 if(WIN32)

@@ -1,5 +1,17 @@
 #include <windows.h>
 
+#include <exception>
+
+#include "core/Application.h"
+#include "ui/MessageBox.h"
+
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    return 0;
+    try {
+        sentrel::Application application;
+        return application.Run();
+    } catch (const std::exception& error) {
+        // Only start-up and teardown can get here; every event handler has its own catch-all.
+        sentrel::ui::ShowError(std::string("Sentrel 4 could not start: ") + error.what());
+        return 1;
+    }
 }

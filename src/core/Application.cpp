@@ -1,0 +1,114 @@
+#include "core/Application.h"
+
+#include <windows.h>
+
+#include "common/Files.h"
+#include "config/Startup.h"
+#include "core/Catcher.h"
+#include "database/Cipher.h"
+#include "database/DataBase.h"
+#include "platform/ProgramFolder.h"
+#include "ui/MainForm.h"
+#include "ui/MessageBox.h"
+
+namespace sentrel {
+
+namespace {
+
+constexpr const char* kDataBaseFileName = "database.db";
+constexpr const char* kMissingDataBaseMessage = "Unable to load database file";
+constexpr const char* kInvalidDataBaseMessage = "This is not valid database file!";
+
+}  // namespace
+
+Application::Application() = default;
+
+Application::~Application() = default;
+
+int Application::Run() {
+    // Another instance runs: say so and end at once, before anything of the program folder
+    // (options, working files of the database) is touched.
+    if (!instance_.Acquire()) {
+        ui::ShowError(kSecondInstanceMessage);
+        return 1;
+    }
+    if (!StartBeforeWindows()) return 1;
+
+    CreateWindows();
+    const int exitCode = RunMessageLoop();
+    DestroyWindows();
+    WriteBack();
+    return exitCode;
+}
+
+void Application::Terminate() {
+    PostQuitMessage(0);
+}
+
+bool Application::StartBeforeWindows() {
+    StartupHooks hooks;
+    hooks.openDatabase = [this] { return OpenDataBase(); };
+    hooks.tableRowCounts = [this] {
+        std::vector<int> counts;
+        for (int i = 0; i < database_->TableCount(); ++i) counts.push_back(database_->GetTableByIndex(i)->RowCount());
+        return counts;
+    };
+    options_ = RunOptionsStartup(platform::ProgramFolder(), platform::UserAppDataFolder(), hooks);
+    return options_ != nullptr;
+}
+
+bool Application::OpenDataBase() {
+    const std::string path = ProgramFolder() + kDataBaseFileName;
+    if (!FileExists(path)) {
+        ui::ShowError(kMissingDataBaseMessage);
+        return false;
+    }
+    try {
+        database_ = std::make_unique<TDataBase>(path, true, std::string(kDataBasePassPhrase));
+    } catch (const std::exception& error) {
+        // The damaged file stays as it is: nothing is written back when the load failed.
+        ui::ShowError(std::string("The threat database could not be loaded, so Sentrel cannot protect this "
+                                  "computer.\n\n") +
+                      error.what() + "\n\nReinstall Sentrel or restore database.db from a backup.");
+        return false;
+    }
+    return true;
+}
+
+void Application::CreateWindows() {
+    mainForm_ = std::make_unique<ui::TMainForm>(ui::TMainForm::Callbacks{
+        .terminate = [this] { Terminate(); },
+        .endSession = [this] { WriteBack(); },
+    });
+    mainForm_->Create();
+}
+
+int Application::RunMessageLoop() {
+    MSG message{};
+    for (;;) {
+        const BOOL result = GetMessageA(&message, nullptr, 0, 0);
+        if (result == 0) return static_cast<int>(message.wParam);
+        if (result == -1) return 1;
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+}
+
+void Application::DestroyWindows() {
+    mainForm_.reset();
+}
+
+void Application::WriteBack() {
+    if (writtenBack_) return;
+    writtenBack_ = true;
+    if (database_) {
+        try {
+            database_->Save();
+        } catch (const std::exception&) {
+            ui::ShowError(kInvalidDataBaseMessage);
+        }
+    }
+    options_.reset();
+}
+
+}  // namespace sentrel

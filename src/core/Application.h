@@ -1,0 +1,53 @@
+#pragma once
+// The life of the shield process: the start-up work that comes before any window, the windows,
+// the message loop and the teardown that writes everything back.
+
+#include <memory>
+#include <string>
+
+#include "core/SingleInstance.h"
+
+namespace sentrel {
+
+class TDataBase;
+class TOptions;
+
+namespace ui {
+class TMainForm;
+}
+
+class Application {
+public:
+    Application();
+    ~Application();
+    Application(const Application&) = delete;
+    Application& operator=(const Application&) = delete;
+
+    // Runs the whole life of the process and returns its exit code.
+    int Run();
+
+    // Asks the message loop to end; the teardown follows.
+    void Terminate();
+
+private:
+    // The start-up steps before any window. False when the program must end at once (the
+    // user has been told why).
+    bool StartBeforeWindows();
+    // Loads database.db from the program folder; false (after telling the user) when it is
+    // missing or damaged.
+    bool OpenDataBase();
+    void CreateWindows();
+    int RunMessageLoop();
+    // Writes the database and the options back; runs once, at the end of the message loop or
+    // when the Windows session ends.
+    void WriteBack();
+    void DestroyWindows();
+
+    SingleInstance instance_;
+    std::unique_ptr<TOptions> options_;
+    std::unique_ptr<TDataBase> database_;
+    std::unique_ptr<ui::TMainForm> mainForm_;
+    bool writtenBack_ = false;
+};
+
+}  // namespace sentrel

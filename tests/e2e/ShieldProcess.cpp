@@ -1,0 +1,138 @@
+#include "e2e/ShieldProcess.h"
+
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+#include "common/Files.h"
+#include "platform/Win32Error.h"
+
+namespace sentrel::e2e {
+
+namespace {
+
+struct WindowSearch {
+    DWORD processId;
+    const char* className;
+    HWND found;
+};
+
+BOOL CALLBACK MatchWindow(HWND hwnd, LPARAM parameter) {
+    auto* search = reinterpret_cast<WindowSearch*>(parameter);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(hwnd, &owner);
+    if (owner != search->processId) return TRUE;
+    char name[256] = {};
+    GetClassNameA(hwnd, name, sizeof name);
+    if (std::string(name) != search->className) return TRUE;
+    search->found = hwnd;
+    return FALSE;
+}
+
+template <typename Probe>
+auto PollUntil(std::chrono::milliseconds timeout, Probe probe) -> decltype(probe()) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        if (auto result = probe()) return result;
+        if (std::chrono::steady_clock::now() >= deadline) return {};
+        std::this_thread::sleep_for(50ms);
+    }
+}
+
+}  // namespace
+
+std::string BuildBinFolder() {
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    return FolderPart(path);
+}
+
+ProgramFolder::ProgramFolder(bool withDatabase) {
+    const std::string bin = BuildBinFolder();
+    if (!CopyFileA((bin + "Sentrel4.exe").c_str(), (folder_ / "Sentrel4.exe").c_str(), FALSE))
+        platform::ThrowLastError("CopyFileA(Sentrel4.exe)");
+    if (withDatabase && !CopyFileA((bin + "database.db").c_str(), (folder_ / "database.db").c_str(), FALSE))
+        platform::ThrowLastError("CopyFileA(database.db)");
+}
+
+ShieldProcess::ShieldProcess(const ProgramFolder& folder) {
+    std::string commandLine = "\"" + (folder / "Sentrel4.exe") + "\"";
+    STARTUPINFOA startup{sizeof startup};
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.Path().c_str(),
+                        &startup, &info))
+        platform::ThrowLastError("CreateProcessA(Sentrel4.exe)");
+    CloseHandle(info.hThread);
+    process_.reset(info.hProcess);
+    processId_ = info.dwProcessId;
+}
+
+ShieldProcess::~ShieldProcess() {
+    if (IsRunning()) {
+        TerminateProcess(process_.get(), 99);
+        WaitForSingleObject(process_.get(), 10000);
+    }
+}
+
+bool ShieldProcess::IsRunning() const {
+    return WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT;
+}
+
+HWND ShieldProcess::WaitForWindow(const char* className, std::chrono::milliseconds timeout) const {
+    return PollUntil(timeout, [&]() -> HWND {
+        WindowSearch search{processId_, className, nullptr};
+        EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
+        return search.found;
+    });
+}
+
+HWND ShieldProcess::WaitForMessageBox(std::chrono::milliseconds timeout) const {
+    // The box is found as soon as it exists; wait until its text is there too.
+    return PollUntil(timeout, [&]() -> HWND {
+        const HWND box = WaitForWindow("#32770", 0ms);
+        return box && !MessageBoxText(box).empty() ? box : nullptr;
+    });
+}
+
+std::optional<DWORD> ShieldProcess::WaitForExit(std::chrono::milliseconds timeout) const {
+    if (WaitForSingleObject(process_.get(), static_cast<DWORD>(timeout.count())) != WAIT_OBJECT_0) return {};
+    DWORD code = 0;
+    GetExitCodeProcess(process_.get(), &code);
+    return code;
+}
+
+std::string MessageBoxText(HWND box) {
+    // The text of a message box is its static control with the id 0xFFFF.
+    char text[2048] = {};
+    GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+    return text;
+}
+
+void PressOk(HWND box) {
+    PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+}
+
+DWORD RunAndWait(const std::string& commandLine, std::chrono::milliseconds timeout) {
+    std::string line = commandLine;
+    STARTUPINFOA startup{sizeof startup};
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
+                        &info))
+        platform::ThrowLastError("CreateProcessA(" + commandLine + ")");
+    platform::UniqueHandle process(info.hProcess);
+    CloseHandle(info.hThread);
+    if (WaitForSingleObject(process.get(), static_cast<DWORD>(timeout.count())) != WAIT_OBJECT_0)
+        throw std::runtime_error(commandLine + " did not finish");
+    DWORD code = 0;
+    GetExitCodeProcess(process.get(), &code);
+    return code;
+}
+
+unsigned long long LastWriteTime(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+    return (static_cast<unsigned long long>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+           data.ftLastWriteTime.dwLowDateTime;
+}
+
+}  // namespace sentrel::e2e

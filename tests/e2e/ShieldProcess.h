@@ -1,0 +1,68 @@
+#pragma once
+// Drives the real Sentrel4.exe as a user or an administrator would: a fresh program folder,
+// the process, its windows and message boxes.
+
+#include <chrono>
+#include <optional>
+#include <string>
+
+#include <windows.h>
+
+#include "platform/UniqueHandle.h"
+#include "support/TempFolder.h"
+
+namespace sentrel::e2e {
+
+using namespace std::chrono_literals;
+
+// The folder of the test program, where the build puts Sentrel4.exe and the shipped data.
+std::string BuildBinFolder();
+
+// A fresh program folder holding a copy of Sentrel4.exe and, when asked, the shipped database.
+class ProgramFolder {
+public:
+    explicit ProgramFolder(bool withDatabase = true);
+
+    const std::string& Path() const { return folder_.Path(); }
+    std::string operator/(const std::string& name) const { return folder_ / name; }
+
+private:
+    test::TempFolder folder_;
+};
+
+class ShieldProcess {
+public:
+    explicit ShieldProcess(const ProgramFolder& folder);
+    ShieldProcess(const ShieldProcess&) = delete;
+    ShieldProcess& operator=(const ShieldProcess&) = delete;
+    // Ends the process if a test left it running.
+    ~ShieldProcess();
+
+    DWORD Id() const { return processId_; }
+    bool IsRunning() const;
+
+    // The first top-level window of the process with the class name, waited for.
+    HWND WaitForWindow(const char* className, std::chrono::milliseconds timeout = 30s) const;
+    // A message box of the process, waited for.
+    HWND WaitForMessageBox(std::chrono::milliseconds timeout = 30s) const;
+
+    // The exit code once the process has ended, or nothing when it is still running.
+    std::optional<DWORD> WaitForExit(std::chrono::milliseconds timeout = 30s) const;
+
+private:
+    platform::UniqueHandle process_;
+    DWORD processId_ = 0;
+};
+
+// The text of a message box (its static text control).
+std::string MessageBoxText(HWND box);
+// Presses the message box's OK button.
+void PressOk(HWND box);
+
+// Runs a command line and waits for it (e.g. "taskkill /im Sentrel4.exe").
+DWORD RunAndWait(const std::string& commandLine, std::chrono::milliseconds timeout = 30s);
+
+// Last-write time of a file, as a 64-bit count of 100 ns intervals (0 when it cannot be read).
+unsigned long long LastWriteTime(const std::string& path);
+
+}  // namespace sentrel::e2e

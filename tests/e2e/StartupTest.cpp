@@ -1,0 +1,176 @@
+// The life of the shield process, driven from outside as Windows and an administrator would:
+// a first start in a fresh program folder, ending through WM_CLOSE (taskkill) and the end of the
+// Windows session, a second instance, and a missing or damaged database.
+#include <gtest/gtest.h>
+
+#include <set>
+#include <sstream>
+#include <vector>
+
+#include "common/Files.h"
+#include "config/OptionKeys.h"
+#include "database/Cipher.h"
+#include "database/DataBase.h"
+#include "e2e/ShieldProcess.h"
+#include "platform/ProgramFolder.h"
+
+namespace sentrel::e2e {
+namespace {
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// The table names and row counts of a database file, read from a copy so that no working file
+// appears beside the original.
+std::vector<std::pair<std::string, int>> TablesOf(const std::string& databasePath) {
+    test::TempFolder scratch;
+    const std::string copy = scratch / "database.db";
+    WriteFileBytes(copy, ReadFileBytes(databasePath));
+    TDataBase database(copy, true, std::string(kDataBasePassPhrase));
+    std::vector<std::pair<std::string, int>> tables;
+    for (int i = 0; i < database.TableCount(); ++i)
+        tables.emplace_back(database.GetTableByIndex(i)->Name(), database.GetTableByIndex(i)->RowCount());
+    return tables;
+}
+
+std::set<std::string> FilesIn(const std::string& folder) {
+    std::set<std::string> names;
+    WIN32_FIND_DATAA found{};
+    platform::UniqueFind find(FindFirstFileA((folder + "*").c_str(), &found));
+    if (!find) return names;
+    do {
+        const std::string name = found.cFileName;
+        if (name != "." && name != "..") names.insert(name);
+    } while (FindNextFileA(find.get(), &found));
+    return names;
+}
+
+void EndWithTaskkill(const ShieldProcess& shield) {
+    RunAndWait("taskkill /pid " + std::to_string(shield.Id()));
+}
+
+TEST(ShieldProcess, FirstStartSeedsTheOptionsAndTaskkillWritesTheDatabaseBack) {
+    ProgramFolder folder;
+    const auto shippedTables = TablesOf(folder / "database.db");
+    int knownSpywares = 0;
+    for (const auto& table : shippedTables) knownSpywares += table.second;
+    ASSERT_GT(knownSpywares, 0);
+
+    const std::string settingsFolder = platform::UserAppDataFolder() + "\\.SentrelSettings";
+    RemoveDirectoryA(settingsFolder.c_str());
+    const auto databaseWritten = LastWriteTime(folder / "database.db");
+    Sleep(1100);  // so that a rewrite shows in the last-write time
+
+    ShieldProcess shield(folder);
+    ASSERT_NE(shield.WaitForWindow("TMainForm"), nullptr) << "the main window never appeared";
+
+    // Every key of the key table, in table order, under [Options].
+    const auto lines = Lines(ReadFileText(folder / "options.ini"));
+    std::vector<std::string> expected{"[Options]"};
+    for (const auto& key : kOptionKeys) {
+        if (key.writtenAtFirstStart) expected.emplace_back(key.name);
+    }
+    ASSERT_EQ(lines.size(), expected.size());
+    EXPECT_EQ(lines[0], "[Options]");
+    for (std::size_t i = 1; i < lines.size(); ++i) EXPECT_EQ(lines[i].substr(0, lines[i].find('=')), expected[i]);
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "KnownSpywares=" + std::to_string(knownSpywares)), lines.end());
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "FirstRun=1"), lines.end());
+    EXPECT_TRUE(FolderExists(settingsFolder));
+
+    EndWithTaskkill(shield);
+    const auto exitCode = shield.WaitForExit();
+    ASSERT_TRUE(exitCode.has_value()) << "the shield did not end on WM_CLOSE";
+    EXPECT_EQ(*exitCode, 0u);
+    EXPECT_GT(LastWriteTime(folder / "database.db"), databaseWritten) << "database.db was not written back";
+    EXPECT_EQ(TablesOf(folder / "database.db"), shippedTables);
+    // No working file is left behind.
+    EXPECT_EQ(FilesIn(folder.Path()), (std::set<std::string>{"Sentrel4.exe", "database.db", "options.ini"}));
+}
+
+TEST(ShieldProcess, TheEndOfTheWindowsSessionWritesEverythingBack) {
+    ProgramFolder folder;
+    const auto databaseWritten = LastWriteTime(folder / "database.db");
+    Sleep(1100);
+    ShieldProcess shield(folder);
+    const HWND mainForm = shield.WaitForWindow("TMainForm");
+    ASSERT_NE(mainForm, nullptr);
+
+    DWORD_PTR answer = 0;
+    ASSERT_TRUE(SendMessageTimeoutA(mainForm, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, 10000,
+                                    &answer));
+    EXPECT_TRUE(answer) << "the shield must not block a log-off";
+    SendMessageTimeoutA(mainForm, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, 10000, &answer);
+    // The database is on disk by the time WM_ENDSESSION returns: Windows may end the process then.
+    EXPECT_GT(LastWriteTime(folder / "database.db"), databaseWritten);
+    ASSERT_TRUE(shield.WaitForExit().has_value());
+}
+
+TEST(ShieldProcess, ASecondInstanceSaysSoAndEndsWithoutDisturbingTheFirst) {
+    ProgramFolder folder;
+    ShieldProcess first(folder);
+    ASSERT_NE(first.WaitForWindow("TMainForm"), nullptr);
+    const auto optionsWritten = LastWriteTime(folder / "options.ini");
+    const auto databaseWritten = LastWriteTime(folder / "database.db");
+
+    ShieldProcess second(folder);
+    const HWND box = second.WaitForMessageBox();
+    ASSERT_NE(box, nullptr) << "the second instance showed no message";
+    EXPECT_EQ(MessageBoxText(box), "Only one instance of Sentrel can be run at the same time!");
+    EXPECT_EQ(second.WaitForWindow("TMainForm", 0ms), nullptr);
+    PressOk(box);
+    ASSERT_TRUE(second.WaitForExit().has_value()) << "the second instance kept running";
+
+    EXPECT_TRUE(first.IsRunning());
+    EXPECT_NE(first.WaitForWindow("TMainForm", 0ms), nullptr);
+    EXPECT_EQ(LastWriteTime(folder / "options.ini"), optionsWritten);
+    EXPECT_EQ(LastWriteTime(folder / "database.db"), databaseWritten);
+
+    EndWithTaskkill(first);
+    EXPECT_TRUE(first.WaitForExit().has_value());
+}
+
+TEST(ShieldProcess, AMissingOrDamagedDatabaseIsReportedAndLeftAsItWas) {
+    {
+        ProgramFolder folder(false);
+        ShieldProcess shield(folder);
+        const HWND box = shield.WaitForMessageBox();
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(MessageBoxText(box), "Unable to load database file");
+        PressOk(box);
+        const auto exitCode = shield.WaitForExit();
+        ASSERT_TRUE(exitCode.has_value());
+        EXPECT_NE(*exitCode, 0u);
+        EXPECT_FALSE(FileExists(folder / "database.db"));
+    }
+    {
+        ProgramFolder folder(false);
+        std::vector<std::uint8_t> garbage(5000);
+        for (std::size_t i = 0; i < garbage.size(); ++i) garbage[i] = static_cast<std::uint8_t>(i * 131 + 7);
+        WriteFileBytes(folder / "database.db", garbage);
+
+        ShieldProcess shield(folder);
+        const HWND box = shield.WaitForMessageBox();
+        ASSERT_NE(box, nullptr);
+        const std::string text = MessageBoxText(box);
+        EXPECT_NE(text.find("could not be loaded"), std::string::npos) << text;
+        EXPECT_NE(text.find("database.db"), std::string::npos) << text;
+        PressOk(box);
+        const auto exitCode = shield.WaitForExit();
+        ASSERT_TRUE(exitCode.has_value());
+        EXPECT_NE(*exitCode, 0u);
+
+        EXPECT_EQ(ReadFileBytes(folder / "database.db"), garbage);
+        // Nothing written: no options, no working files.
+        EXPECT_EQ(FilesIn(folder.Path()), (std::set<std::string>{"Sentrel4.exe", "database.db"}));
+    }
+}
+
+}  // namespace
+}  // namespace sentrel::e2e
