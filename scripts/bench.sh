@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Builds the benchmarks (optimised, no sanitizers) and runs them natively and under Wine.
+set -euo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+scripts/setup.sh
+
+cmake --preset bench >/dev/null
+cmake --build build/bench
+cmake --preset windows-bench >/dev/null
+cmake --build build/windows-bench --target load_bench
+
+echo "== Native"
+build/bench/bin/load_bench
+echo
+echo "== Windows build under Wine"
+scripts/wine-run.sh "$PWD/build/windows-bench/bin/load_bench.exe" </dev/null 2>&1 | tr -d '\r'
