@@ -104,7 +104,7 @@ int main() {
 
     {
         TDataBase database(path, false, std::string(kDataBasePassPhrase));
-        dbtool::FillSyntheticDataBase(database, kRows);
+        for (auto& table : dbtool::MakeSyntheticTables(kRows)) database.AddTable(std::move(table));
         database.Save();
     }
     const std::vector<std::uint8_t> file = ReadFileBytes(path);

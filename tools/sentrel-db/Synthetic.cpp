@@ -1,4 +1,4 @@
-#include "sentrel-db/Synthetic.h"
+#include "Synthetic.h"
 
 #include <array>
 #include <memory>
@@ -50,8 +50,9 @@ void Set(TTable& table, int column, std::string text) {
 
 }  // namespace
 
-void FillSyntheticDataBase(TDataBase& database, int rows, std::uint32_t seed) {
+std::vector<std::unique_ptr<TTable>> MakeSyntheticTables(int rows, std::uint32_t seed) {
     Generator generate(seed);
+    std::vector<std::unique_ptr<TTable>> tables;
     // Shares of the rows, roughly as a real database holds them.
     const int checksums = rows * 40 / 100;
     const int primaryFiles = rows * 30 / 100;
@@ -70,7 +71,7 @@ void FillSyntheticDataBase(TDataBase& database, int rows, std::uint32_t seed) {
         Set(*checksumTable, 4, generate.FileName() + " variant " + std::to_string(generate.Number(1, 40)) +
                                    " of the " + generate.Word() + " family, dropped by " + generate.Word());
     }
-    database.AddTable(std::move(checksumTable));
+    tables.push_back(std::move(checksumTable));
 
     auto fileTable = MakeTable("PrimaryFiles", {"FILE_NAME", "SPYWARE_REF", "PATH_REF", "CODE", "DESCRIPTION"});
     for (int i = 0; i < primaryFiles; ++i) {
@@ -81,7 +82,7 @@ void FillSyntheticDataBase(TDataBase& database, int rows, std::uint32_t seed) {
         Set(*fileTable, 3, std::to_string(i));
         Set(*fileTable, 4, "Component of " + generate.Word() + " installed by " + generate.Word() + " bundles");
     }
-    database.AddTable(std::move(fileTable));
+    tables.push_back(std::move(fileTable));
 
     auto folderTable = MakeTable("Folders", {"FILE_PATH", "CAN_BE_DELETED", "SPYWARE_REF"});
     for (int i = 0; i < folders; ++i) {
@@ -90,7 +91,7 @@ void FillSyntheticDataBase(TDataBase& database, int rows, std::uint32_t seed) {
         Set(*folderTable, 1, std::to_string(generate.Number(0, 1)));
         Set(*folderTable, 2, std::to_string(generate.Number(1, 20000)));
     }
-    database.AddTable(std::move(folderTable));
+    tables.push_back(std::move(folderTable));
 
     auto registryTable = MakeTable("RegEntries", {"REG_PATH", "SPYWARE_REF"});
     for (int i = 0; i < registry; ++i) {
@@ -100,14 +101,15 @@ void FillSyntheticDataBase(TDataBase& database, int rows, std::uint32_t seed) {
                                    generate.Word());
         Set(*registryTable, 1, std::to_string(generate.Number(1, 20000)));
     }
-    database.AddTable(std::move(registryTable));
+    tables.push_back(std::move(registryTable));
 
     auto cookieTable = MakeTable("Cookies", {"FILES_MASK"});
     for (int i = 0; i < cookies; ++i) {
         cookieTable->AddRow();
         Set(*cookieTable, 0, "*@*" + generate.Word() + "*");
     }
-    database.AddTable(std::move(cookieTable));
+    tables.push_back(std::move(cookieTable));
+    return tables;
 }
 
 }  // namespace sentrel::dbtool

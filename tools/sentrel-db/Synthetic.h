@@ -3,12 +3,14 @@
 // varied cell texts (so that compression behaves as on real data), deterministic for a seed.
 
 #include <cstdint>
+#include <memory>
+#include <vector>
 
-#include "database/DataBase.h"
+#include "database/Table.h"
 
 namespace sentrel::dbtool {
 
-// Adds the five threat tables with `rows` rows in all to an empty database.
-void FillSyntheticDataBase(TDataBase& database, int rows, std::uint32_t seed = 20261208);
+// The five threat tables with `rows` rows in all.
+std::vector<std::unique_ptr<TTable>> MakeSyntheticTables(int rows, std::uint32_t seed = 20261208);
 
 }  // namespace sentrel::dbtool

@@ -1,0 +1,183 @@
+#include "Commands.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdint>
+#include <exception>
+#include <span>
+#include <string_view>
+
+#include "Csv.h"
+#include "DataBaseFiles.h"
+#include "Synthetic.h"
+
+namespace sentrel::dbtool {
+
+namespace {
+
+constexpr std::string_view kProgramName = "sentrel-db";
+
+// Error and warning texts are one readable line each, whatever the names in them hold (a damaged
+// file can put any bytes into a message): control bytes and bytes that are not UTF-8 become '?',
+// and a very long text is cut.
+std::string OneLine(std::string_view text) {
+    constexpr std::size_t kMaxLength = 400;
+    std::string line;
+    std::size_t i = 0;
+    while (i < text.size() && line.size() < kMaxLength) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        std::size_t length = c < 0x80              ? 1
+                             : (c & 0xE0) == 0xC0 ? 2
+                             : (c & 0xF0) == 0xE0 ? 3
+                             : (c & 0xF8) == 0xF0 ? 4
+                                                  : 0;
+        for (std::size_t k = 1; k < length; ++k) {
+            if (i + k >= text.size() || (static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) length = 0;
+        }
+        if (length == 0 || (length == 1 && (c < 0x20 || c == 0x7F))) {
+            line += '?';
+            ++i;
+            continue;
+        }
+        line.append(text.substr(i, length));
+        i += length;
+    }
+    if (i < text.size()) line += "...";
+    return line;
+}
+
+// Names listed by info keep their bytes; only control bytes (line breaks) become '?'.
+std::string NoControlBytes(std::string text) {
+    std::replace_if(
+        text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }, '?');
+    return text;
+}
+
+// A usage mistake: reported with a pointer to --help and exit code kExitUsage.
+class UsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+struct CommandContext {
+    std::ostream& Out;
+    std::ostream& Err;
+
+    void Warn(const std::vector<std::string>& warnings) const {
+        for (const std::string& warning : warnings) Err << kProgramName << ": warning: " << OneLine(warning) << '\n';
+    }
+};
+
+using ArgumentList = std::span<const std::string>;
+
+struct Command {
+    std::string_view Name;
+    std::string_view Arguments;  // as shown in the usage
+    std::size_t ArgumentCount;
+    std::string_view Summary;
+    void (*Run)(ArgumentList arguments, const CommandContext& context);
+};
+
+void BuildCommand(ArgumentList arguments, const CommandContext& context) {
+    std::vector<std::string> warnings;
+    auto tables = ReadTableFolder(arguments[0], warnings);
+    context.Warn(warnings);
+    WriteDataBaseFile(arguments[1], std::move(tables));
+}
+
+void DumpCommand(ArgumentList arguments, const CommandContext& context) {
+    const auto dataBase = LoadDataBaseFile(arguments[0]);
+    std::vector<std::string> warnings;
+    WriteTableFolder(*dataBase, arguments[1], warnings);
+    context.Warn(warnings);
+}
+
+void GenerateCommand(ArgumentList arguments, const CommandContext&) {
+    constexpr int kMaxRows = 10'000'000;
+    int rows = 0;
+    const auto [end, error] = std::from_chars(arguments[0].data(), arguments[0].data() + arguments[0].size(), rows);
+    if (error != std::errc() || end != arguments[0].data() + arguments[0].size() || rows < 0 || rows > kMaxRows)
+        throw UsageError("ROWS must be a whole number from 0 to " + std::to_string(kMaxRows));
+    WriteDataBaseFile(arguments[1], MakeSyntheticTables(rows));
+}
+
+void InfoCommand(ArgumentList arguments, const CommandContext& context) {
+    const auto dataBase = LoadDataBaseFile(arguments[0]);
+    std::int64_t knownSpywares = 0;
+    context.Out << arguments[0] << ": " << dataBase->TableCount() << " tables\n";
+    for (int i = 0; i < dataBase->TableCount(); ++i) {
+        const TTable& table = *dataBase->GetTableByIndex(i);
+        knownSpywares += table.RowCount();
+        std::vector<std::string> names;
+        std::string longer;
+        for (int c = 0; c < table.ColumnCount(); ++c) {
+            const TColumn& column = *table.GetColumn(c);
+            names.push_back(column.Name());
+            if (column.Count() != table.RowCount())
+                longer += "; column " + column.Name() + " holds " + std::to_string(column.Count()) + " values";
+        }
+        std::string columns;
+        AppendCsvRecord(columns, names);
+        columns.pop_back();
+        context.Out << NoControlBytes(table.Name()) << ": " << table.RowCount()
+                    << " rows; columns: " << NoControlBytes(columns) << NoControlBytes(longer) << '\n';
+    }
+    // The start-up count of the program: the rows of all tables.
+    context.Out << "KnownSpywares: " << knownSpywares << '\n';
+}
+
+constexpr Command kCommands[] = {
+    {"build", "SRC_DIR OUT.db", 2, "build a database from one <Table>.csv per table in SRC_DIR", BuildCommand},
+    {"dump", "DB OUT_DIR", 2, "write one <Table>.csv per table of the database DB into OUT_DIR", DumpCommand},
+    {"info", "DB", 1, "list the tables, their columns and rows, and the KnownSpywares total", InfoCommand},
+    {"generate", "ROWS OUT.db", 2, "write a synthetic database of ROWS rows (for load benchmarks)", GenerateCommand},
+};
+
+void PrintUsage(std::ostream& out) {
+    out << "Usage: " << kProgramName << " COMMAND ARGUMENTS...\n"
+        << "The maker's tool for the threat database (database.db).\n\nCommands:\n";
+    for (const Command& command : kCommands) {
+        std::string synopsis = std::string(command.Name) + " " + std::string(command.Arguments);
+        synopsis.resize(std::max<std::size_t>(synopsis.size() + 2, 22), ' ');
+        out << "  " << synopsis << command.Summary << '\n';
+    }
+    out << "  --help                print this text\n\n"
+        << "Tables are CSV files (RFC 4180): the first row names the columns in stored order, each\n"
+        << "further row is one row of the table; quoted fields may hold commas, quotes (doubled) and\n"
+        << "line breaks; CR LF or LF line ends. Cells are stored as the bytes of the file.\n\n"
+        << "Exit status: 0 done, 1 failed (bad input or files), 2 wrong usage.\n";
+}
+
+const Command& FindCommand(std::span<const std::string> arguments) {
+    if (arguments.empty()) throw UsageError("no command given");
+    const auto found = std::find_if(std::begin(kCommands), std::end(kCommands),
+                                    [&](const Command& command) { return command.Name == arguments[0]; });
+    if (found == std::end(kCommands)) throw UsageError("unknown command \"" + arguments[0] + "\"");
+    if (arguments.size() - 1 != found->ArgumentCount)
+        throw UsageError(std::string(found->Name) + " takes " + std::string(found->Arguments));
+    return *found;
+}
+
+}  // namespace
+
+int RunSentrelDb(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+    const CommandContext context{out, err};
+    try {
+        if (!arguments.empty() && (arguments[0] == "--help" || arguments[0] == "-h" || arguments[0] == "help")) {
+            PrintUsage(out);
+            return kExitSuccess;
+        }
+        const Command& command = FindCommand(arguments);
+        command.Run(std::span(arguments).subspan(1), context);
+        out.flush();
+        return kExitSuccess;
+    } catch (const UsageError& error) {
+        err << kProgramName << ": " << OneLine(error.what()) << " (see " << kProgramName << " --help)\n";
+        return kExitUsage;
+    } catch (const std::exception& error) {
+        err << kProgramName << ": " << OneLine(error.what()) << '\n';
+        return kExitFailure;
+    }
+}
+
+}  // namespace sentrel::dbtool
