@@ -1,0 +1,29 @@
+#include "config/OptionKeys.h"
+
+#include <vector>
+
+#include "config/Options.h"
+#include "config/SystemClock.h"
+
+namespace sentrel {
+
+bool WriteDefaultOptions(TOptions& options) {
+    return WriteDefaultOptions(options, CurrentDateTime());
+}
+
+bool WriteDefaultOptions(TOptions& options, TDateTime now) {
+    const std::string nowText = options.DateTimeText(now);
+    std::vector<OptionWrite> writes;
+    writes.reserve(kOptionKeys.size());
+    for (const OptionKey& key : kOptionKeys) {
+        if (!key.writtenAtFirstStart) continue;
+        switch (key.kind) {
+            case OptionKind::Boolean: writes.push_back({key.name, TOptions::BoolText(key.firstStart != 0)}); break;
+            case OptionKind::Integer: writes.push_back({key.name, TOptions::IntegerText(key.firstStart)}); break;
+            case OptionKind::DateTime: writes.push_back({key.name, nowText}); break;
+        }
+    }
+    return options.WriteValues(writes);
+}
+
+}  // namespace sentrel

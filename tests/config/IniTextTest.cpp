@@ -1,0 +1,153 @@
+#include "config/IniText.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace sentrel {
+namespace {
+
+using namespace std::string_literals;
+
+TEST(IniText, WritesBackEveryByteItDoesNotChange) {
+    const std::vector<std::string> texts = {
+        "",
+        "[Options]\r\nShield=1\r\n",
+        "[Options]\nShield=1",                                    // LF and no final line end
+        "\xEF\xBB\xBF[Options]\r\nShield=1\r\n",                  // UTF-8 byte order mark
+        "; comment\r\n\r\n  [ Options ]  \r\n  Shield  =  1  \r\n\r\n",
+        "a\rb\r\n\n\n\r\r",                                       // lone CRs stay inside lines
+        "[Options\r\n=\r\n[]\r\n]]][[[\r\nkey\r\n"s + '\0' + "=\xFF\r\n",
+    };
+    for (const std::string& text : texts) {
+        EXPECT_EQ(IniText::Parse(text).ToText(), text);
+    }
+}
+
+TEST(IniText, GetsValuesByThePrivateProfileRules) {
+    const std::string text =
+        "Shield=9\r\n"                   // before any section: belongs to none
+        "[Other]\r\nShield=8\r\n"
+        "  [ options ]  \r\n"
+        "; Shield=7\r\n"                  // comment
+        "Other\r\n"                       // a key without a value hides the later one
+        "  sHiElD \t=\t 0x2 \r\n"         // names without case, blanks trimmed
+        "Shield=5\r\n"                    // later occurrence loses
+        "Quoted=\"a b\"\r\n"
+        "Single='x'\r\n"
+        "Half=\"x\r\n"
+        "Empty=\r\n"
+        "Spaced = a = b \r\n"
+        "Other=1\r\n"
+        "[Options]\r\nLate=1\r\n";        // second section of the name: not read
+    const IniText ini = IniText::Parse(text);
+    EXPECT_EQ(ini.Get("Options", "Shield"), "0x2");
+    EXPECT_EQ(ini.Get("OPTIONS", "shield"), "0x2");
+    EXPECT_EQ(ini.Get("Other", "Shield"), "8");
+    EXPECT_EQ(ini.Get("Options", "Quoted"), "a b");
+    EXPECT_EQ(ini.Get("Options", "Single"), "x");
+    EXPECT_EQ(ini.Get("Options", "Half"), "\"x");
+    EXPECT_EQ(ini.Get("Options", "Empty"), "");
+    EXPECT_EQ(ini.Get("Options", "Spaced"), "a = b");
+    EXPECT_EQ(ini.Get("Options", "Late"), std::nullopt);
+    EXPECT_EQ(ini.Get("Options", "Other"), std::nullopt);
+    EXPECT_EQ(ini.Get("Options", "Missing"), std::nullopt);
+    EXPECT_EQ(ini.Get("Missing", "Shield"), std::nullopt);
+    EXPECT_EQ(IniText::Parse("\xEF\xBB\xBF[Options]\r\nShield=3").Get("Options", "Shield"), "3");
+}
+
+TEST(IniText, SetRewritesAnExistingKeyInItsOwnLine) {
+    IniText ini = IniText::Parse("; top\n[Options]\nA=1\n  shield = 4  \nB=2\nShield=5\n[Other]\nShield=6\n");
+    ini.Set("options", "Shield", "7");
+    EXPECT_EQ(ini.ToText(), "; top\n[Options]\nA=1\nshield=7\nB=2\nShield=5\n[Other]\nShield=6\n");
+    EXPECT_EQ(ini.Get("Options", "Shield"), "7");
+
+    IniText bare = IniText::Parse("[Options]\nA=1\nBare\nBare=1\nJunk line\n");
+    bare.Set("Options", "Bare", "2");
+    bare.Set("Options", "New", "3");
+    EXPECT_EQ(bare.ToText(), "[Options]\nA=1\nBare=2\nBare=1\nNew=3\r\nJunk line\n");
+
+    IniText last = IniText::Parse("[Options]\r\nShield=1");
+    last.Set("Options", "Shield", "2");
+    EXPECT_EQ(last.ToText(), "[Options]\r\nShield=2");
+}
+
+TEST(IniText, SetAppendsANewKeyAfterTheLastKeyOfItsSection) {
+    IniText ini = IniText::Parse("[Options]\r\nA=1\r\n; note\r\nB=2\r\n\r\n; about Other\r\n[Other]\r\nC=3\r\n");
+    ini.Set("Options", "New", "x");
+    EXPECT_EQ(ini.ToText(),
+              "[Options]\r\nA=1\r\n; note\r\nB=2\r\nNew=x\r\n\r\n; about Other\r\n[Other]\r\nC=3\r\n");
+
+    IniText empty = IniText::Parse("[Options]\n\n[Other]\n");
+    empty.Set("Options", "New", "x");
+    EXPECT_EQ(empty.ToText(), "[Options]\nNew=x\r\n\n[Other]\n");
+
+    IniText unterminated = IniText::Parse("[Options]\nA=1");
+    unterminated.Set("Options", "B", "2");
+    EXPECT_EQ(unterminated.ToText(), "[Options]\nA=1\r\nB=2\r\n");
+}
+
+TEST(IniText, SetAppendsAMissingSectionAtTheEnd) {
+    IniText fresh = IniText::Parse("");
+    fresh.Set("Options", "FirstRun", "1");
+    fresh.Set("Options", "Shield", "1");
+    EXPECT_EQ(fresh.ToText(), "[Options]\r\nFirstRun=1\r\nShield=1\r\n");
+
+    IniText other = IniText::Parse("[Other]\nA=1");
+    other.Set("Options", "Shield", "1");
+    EXPECT_EQ(other.ToText(), "[Other]\nA=1\r\n[Options]\r\nShield=1\r\n");
+}
+
+TEST(IniText, SetRefusesWhatCannotBeStoredInOneLine) {
+    IniText ini = IniText::Parse("[Options]\r\n");
+    const std::string before = ini.ToText();
+    EXPECT_THROW(ini.Set("Options", "A", "1\r\nB=2"), std::invalid_argument);
+    EXPECT_THROW(ini.Set("Options", "A=B", "1"), std::invalid_argument);
+    EXPECT_THROW(ini.Set("Options", "", "1"), std::invalid_argument);
+    EXPECT_THROW(ini.Set("Options", " A", "1"), std::invalid_argument);
+    EXPECT_THROW(ini.Set("Options", ";A", "1"), std::invalid_argument);
+    EXPECT_THROW(ini.Set("Opt]ions", "A", "1"), std::invalid_argument);
+    EXPECT_THROW(ini.Set("Opt\nions", "A", "1"), std::invalid_argument);
+    EXPECT_EQ(ini.ToText(), before);
+}
+
+TEST(IniText, ListsAndErasesSectionsAndKeys) {
+    IniText ini = IniText::Parse("[Count]\r\nCount=2\r\n[0]\r\nType=A\r\nDesc=a\r\ntype=dup\r\n\r\n[1]\r\nType=B\r\n");
+    EXPECT_EQ(ini.SectionNames(), (std::vector<std::string>{"Count", "0", "1"}));
+    EXPECT_EQ(ini.KeyNames("0"), (std::vector<std::string>{"Type", "Desc"}));
+    EXPECT_TRUE(ini.EraseKey("0", "TYPE"));
+    EXPECT_EQ(ini.Get("0", "Type"), "dup");
+    EXPECT_TRUE(ini.EraseSection("0"));
+    EXPECT_FALSE(ini.EraseSection("0"));
+    EXPECT_FALSE(ini.EraseKey("0", "Desc"));
+    EXPECT_EQ(ini.ToText(), "[Count]\r\nCount=2\r\n[1]\r\nType=B\r\n");
+}
+
+TEST(IniText, SurvivesAnyInput) {
+    // Bytes that matter to the parser, and some that do not.
+    const std::string alphabet = "[]=;'\" \t\r\nAaOo1\xEF\xBB\xBF\xFF"s + '\0';
+    std::mt19937 random(20240102);
+    for (int round = 0; round < 2000; ++round) {
+        std::string text(random() % 64, ' ');
+        for (char& c : text) c = alphabet[random() % alphabet.size()];
+        IniText ini = IniText::Parse(text);
+        ASSERT_EQ(ini.ToText(), text);
+        (void)ini.Get("A", "a");
+        (void)ini.SectionNames();
+        (void)ini.KeyNames("O");
+        ini.Set("A", "a", "v");
+        ASSERT_EQ(ini.Get("a", "A"), "v") << "after " << text;
+        ini.Set("A", "a", "w");
+        ASSERT_EQ(ini.Get("A", "a"), "w");
+        // What was written reads back the same way.
+        ASSERT_EQ(IniText::Parse(ini.ToText()).Get("A", "a"), "w");
+        ini.EraseSection("O");
+        ini.EraseKey("A", "a");
+    }
+}
+
+}  // namespace
+}  // namespace sentrel
