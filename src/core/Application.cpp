@@ -69,7 +69,8 @@ bool Application::OpenDataBase() {
         // The damaged file stays as it is: nothing is written back when the load failed.
         ui::ShowError(std::string("The threat database could not be loaded, so Sentrel cannot protect this "
                                   "computer.\n\n") +
-                      error.what() + "\n\nReinstall Sentrel or restore database.db from a backup.");
+                      ui::ReadableDetail(error.what()) +
+                      "\n\nReinstall Sentrel or restore database.db from a backup.");
         return false;
     }
     return true;

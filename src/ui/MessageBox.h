@@ -1,6 +1,7 @@
 #pragma once
 // Message boxes of the program: English texts, the application title as caption.
 
+#include <cstddef>
 #include <string>
 
 #include <windows.h>
@@ -8,6 +9,10 @@
 namespace sentrel::ui {
 
 inline constexpr const char* kApplicationTitle = "Sentrel 4";
+
+// The detail of an error for a message box: what a damaged file put into it (any bytes) is
+// shown as printable characters only, and a long detail is cut.
+std::string ReadableDetail(const std::string& detail, std::size_t maxLength = 200);
 
 void ShowError(const std::string& text, HWND owner = nullptr);
 void ShowInformation(const std::string& text, HWND owner = nullptr);
