@@ -27,8 +27,10 @@ inline constexpr char kPathSeparator = '/';
 std::vector<std::uint8_t> ReadFileBytes(const std::string& path);
 std::string ReadFileText(const std::string& path);
 
-// Creates or truncates the file and writes the bytes; throws FileError on any failure.
-void WriteFileBytes(const std::string& path, std::span<const std::uint8_t> bytes);
+// Creates or truncates the file and writes the bytes; throws FileError on any failure. With
+// `flush` false the data is left to the system's cache: for working files that are removed
+// again at once, where waiting for the disk buys nothing.
+void WriteFileBytes(const std::string& path, std::span<const std::uint8_t> bytes, bool flush = true);
 
 // Writes a temporary file beside the target, flushes it to disk and moves it over the target
 // in one step. On failure the target is untouched and the temporary file removed.

@@ -53,7 +53,7 @@ std::vector<std::uint8_t> ReadFileBytes(const std::string& path) {
     return bytes;
 }
 
-void WriteFileBytes(const std::string& path, std::span<const std::uint8_t> bytes) {
+void WriteFileBytes(const std::string& path, std::span<const std::uint8_t> bytes, bool flush) {
     Fd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
     if (fd.get() < 0) Fail("Cannot create", path, errno);
     std::size_t done = 0;
@@ -65,7 +65,7 @@ void WriteFileBytes(const std::string& path, std::span<const std::uint8_t> bytes
         }
         done += static_cast<std::size_t>(n);
     }
-    if (::fsync(fd.get()) != 0) Fail("Cannot flush", path, errno);
+    if (flush && ::fsync(fd.get()) != 0) Fail("Cannot flush", path, errno);
     if (::close(fd.release()) != 0) Fail("Cannot close", path, errno);
 }
 

@@ -36,7 +36,7 @@ std::vector<std::uint8_t> ReadFileBytes(const std::string& path) {
     return bytes;
 }
 
-void WriteFileBytes(const std::string& path, std::span<const std::uint8_t> bytes) {
+void WriteFileBytes(const std::string& path, std::span<const std::uint8_t> bytes, bool flush) {
     platform::UniqueFile file(
         CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) Fail("Cannot create", path);
@@ -47,7 +47,7 @@ void WriteFileBytes(const std::string& path, std::span<const std::uint8_t> bytes
         if (!WriteFile(file.get(), bytes.data() + done, want, &written, nullptr)) Fail("Cannot write", path);
         done += written;
     }
-    if (!FlushFileBuffers(file.get())) Fail("Cannot flush", path);
+    if (flush && !FlushFileBuffers(file.get())) Fail("Cannot flush", path);
     if (!CloseHandle(file.release())) Fail("Cannot close", path);
 }
 

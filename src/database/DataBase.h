@@ -1,0 +1,146 @@
+#pragma once
+// The threat database: an in-memory set of named tables, stored in database.db as three
+// layers: a Blowfish-CBC ciphertext, inside it a one-file zlib archive, inside that the
+// serialised tables. One process-wide object is created at start-up and written back at
+// shutdown.
+//
+// Working files (db_unpacked.dat, db, <path>_decrypted.dat, ...) are written in the working
+// folder, the folder of FileName(), and removed again on every path, failures included.
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "database/DataBaseError.h"
+#include "database/Table.h"
+
+namespace sentrel {
+
+// The working files, in the folder of the database file.
+inline constexpr std::string_view kDecryptedSuffix = "_decrypted.dat";     // appended to the unpacked file's path
+inline constexpr std::string_view kUnpackedDataBaseName = "db_unpacked.dat";
+inline constexpr std::string_view kSavedTablesName = "db";                  // also the name inside the archive
+inline constexpr std::string_view kUnpackedUpdateName = "update_unpacked.dat";
+inline constexpr std::string_view kPatchedDataBaseName = "db_unpacked_patched.dat";
+
+// What an update step did (see TDataBase::ApplyUpdate).
+struct TUpdateResult {
+    std::int32_t UpdateNumber = -1;  // -1 until an update file was read
+    std::int32_t OldNumber = 0;      // the database number before the step
+    bool Applied = false;
+};
+
+class TDataBase {
+public:
+    // `fileName` is the full path of database.db; the cipher key is derived from `passPhrase`
+    // (the program passes kDataBasePassPhrase from database/Cipher.h). With `load` set the file
+    // is loaded at once and a missing or damaged file throws DataBaseError from here.
+    TDataBase(std::string fileName, bool load, std::string passPhrase);
+    ~TDataBase();
+    TDataBase(const TDataBase&) = delete;
+    TDataBase& operator=(const TDataBase&) = delete;
+
+    const std::string& FileName() const { return fileName_; }
+    const std::string& PassPhrase() const { return passPhrase_; }
+    // The folder of FileName() with its trailing separator (empty when it names no folder).
+    std::string WorkingFolder() const;
+
+    // --- Tables -------------------------------------------------------------------------------
+
+    int TableCount() const { return static_cast<int>(tables_.size()); }
+    // The table at an index in name order; nullptr outside 0..TableCount()-1.
+    TTable* GetTableByIndex(int index);
+    const TTable* GetTableByIndex(int index) const;
+    // The table of that name (any letter case), or nullptr. A binary search.
+    TTable* FindTable(std::string_view name);
+    const TTable* FindTable(std::string_view name) const;
+    // Takes ownership and enters the table in name order. A table whose name (in any letter
+    // case) is already entered is kept and freed with the database, but is neither found,
+    // counted nor saved; the result then is false.
+    bool AddTable(std::unique_ptr<TTable> table);
+    // Frees every table, duplicates included.
+    void Clear();
+
+    // True whenever the table exists; then the value is 0 (or the text empty) when the column
+    // is missing or the row is outside it, and not meaningful when the cell is not an integer.
+    bool GetIntCell(std::string_view table, std::string_view column, int row, std::int32_t& value) const;
+    bool GetStringCell(std::string_view table, std::string_view column, int row, std::string& text) const;
+
+    // Reads the integer in `referenceColumn` at `row` of `table`, then the text in
+    // `targetColumn` at that row number of `targetTable`. False when either table or column
+    // is missing, the reference cell is not an integer or the reference lies outside the
+    // target column.
+    bool GetLinkedString(std::string_view table, std::string_view referenceColumn, std::string_view targetColumn,
+                         std::string_view targetTable, int row, std::string& text) const;
+
+    // A new, unnamed table with one column per name of `columnList` (comma-separated, blanks
+    // ignored), holding the rows of `table` whose `matchColumn` cell equals `matchValue` exactly
+    // (every row when `matchValue` is empty; then row k of the result is row k of the source).
+    // Listed names that are not columns of the source come back as empty columns. nullptr when
+    // the table is missing, the list is empty or `matchColumn` is not a column of the table.
+    std::unique_ptr<TTable> Select(std::string_view columnList, std::string_view table, std::string_view matchValue,
+                                   std::string_view matchColumn) const;
+
+    // --- Serialised tables (the innermost layer) ------------------------------------------------
+
+    // Replaces every table with those read from `bytes`. On a damaged stream DataBaseError is
+    // thrown and the tables are left as they were.
+    void LoadFromStream(std::span<const std::uint8_t> bytes);
+    // Appends the tables in name order (duplicates left out).
+    void SaveToStream(std::vector<std::uint8_t>& out) const;
+
+    // --- Files ----------------------------------------------------------------------------------
+
+    // Loads the tables from an encrypted database file. A file that is missing or cannot be
+    // decrypted, unpacked or parsed throws DataBaseError ("<name> is damaged: ..."), leaves
+    // the tables as they were and no working file behind, and marks the load as failed.
+    void LoadFromFile(const std::string& path);
+    // Writes the tables back to FileName(), replacing it in one step (the old file stays whole
+    // when anything fails). Throws DataBaseError when the last load failed, so that a damaged
+    // file is never overwritten with what little was read, and on any write failure.
+    void Save();
+    // True after a LoadFromFile that failed, until a load succeeds.
+    bool LoadFailed() const { return loadFailed_; }
+
+    // Applies one update file (a patch of the unpacked database). Not supported yet: throws.
+    TUpdateResult ApplyUpdate(const std::string& updatePath);
+    // The first four bytes of a file as a signed 32-bit little-endian integer; DataBaseError
+    // when the file cannot be read or is shorter.
+    static std::int32_t ReadUpdateNumber(const std::string& path);
+
+    // --- Pipeline steps ---------------------------------------------------------------------------
+
+    // Decrypts a whole file into Buffer(); DataBaseError when it cannot be read.
+    void DecryptFromFile(const std::string& path);
+    // Encrypts Buffer() into a file, replacing it in one step; DataBaseError on failure.
+    void EncryptToFile(const std::string& path);
+    // Decrypts `source`, writes it to source + "_decrypted.dat", extracts that one-file
+    // archive into the working folder, deletes the "_decrypted.dat" file and renames the
+    // extracted file to `target`. The archive must hold exactly one file without a folder, and
+    // that file may replace a stale working file (db, db_unpacked.dat, ...) but no other file
+    // of the working folder. DataBaseError on any failure, with every working file removed.
+    void DecryptAndUnpack(const std::string& source, const std::string& target);
+    // Packs the plain file into a one-file archive (written to plain + "_decrypted.dat"),
+    // deletes the plain file, and encrypts the archive into FileName() (replaced in one step).
+    // DataBaseError on failure; the working files are removed either way.
+    void PackAndEncrypt(const std::string& plainPath);
+
+    // The byte buffer reused by the steps above; cleared after each operation.
+    std::vector<std::uint8_t>& Buffer() { return buffer_; }
+
+private:
+    std::vector<std::uint8_t> DecryptAndUnpackToMemory(const std::string& source, const std::string& target);
+    void PackAndEncryptContent(const std::string& plainPath, std::span<const std::uint8_t> content);
+
+    std::string fileName_;
+    std::string passPhrase_;
+    std::vector<std::uint8_t> buffer_;
+    std::vector<std::unique_ptr<TTable>> tables_;      // sorted by name, any letter case
+    std::vector<std::unique_ptr<TTable>> duplicates_;  // owned, never found
+    bool loadFailed_ = false;
+};
+
+}  // namespace sentrel

@@ -1,0 +1,167 @@
+#include "database/Table.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "database/DataBaseError.h"
+
+namespace sentrel {
+
+namespace {
+
+unsigned char LowerAscii(char c) noexcept {
+    const auto u = static_cast<unsigned char>(c);
+    return (u >= 'A' && u <= 'Z') ? static_cast<unsigned char>(u + ('a' - 'A')) : u;
+}
+
+}  // namespace
+
+int CompareNamesIgnoringCase(std::string_view a, std::string_view b) noexcept {
+    const std::size_t common = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < common; ++i) {
+        const unsigned char x = LowerAscii(a[i]);
+        const unsigned char y = LowerAscii(b[i]);
+        if (x != y) return x < y ? -1 : 1;
+    }
+    if (a.size() == b.size()) return 0;
+    return a.size() < b.size() ? -1 : 1;
+}
+
+bool ParseInt32(std::string_view text, std::int32_t& value) noexcept {
+    std::size_t i = 0;
+    bool negative = false;
+    if (!text.empty() && (text[0] == '+' || text[0] == '-')) {
+        negative = text[0] == '-';
+        i = 1;
+    }
+    if (i == text.size()) return false;
+    constexpr std::int64_t kLimit = std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1;
+    std::int64_t magnitude = 0;
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c < '0' || c > '9') return false;
+        magnitude = magnitude * 10 + (c - '0');
+        if (magnitude > kLimit) return false;
+    }
+    const std::int64_t result = negative ? -magnitude : magnitude;
+    if (result > std::numeric_limits<std::int32_t>::max()) return false;
+    value = static_cast<std::int32_t>(result);
+    return true;
+}
+
+// --- TColumn -----------------------------------------------------------------------------------
+
+bool TColumn::GetInt(int row, std::int32_t& value) const {
+    value = 0;
+    if (row < 0 || row >= Count()) return false;
+    return ParseInt32(values_[static_cast<std::size_t>(row)], value);
+}
+
+bool TColumn::GetString(int row, std::string& text) const {
+    if (row < 0 || row >= Count()) {
+        text.clear();
+        return false;
+    }
+    text = values_[static_cast<std::size_t>(row)];
+    return true;
+}
+
+void TColumn::SetString(int row, std::string text) {
+    if (row < 0 || row >= Count()) return;
+    values_[static_cast<std::size_t>(row)] = std::move(text);
+}
+
+void TColumn::LoadFromStream(ByteReader& reader) {
+    std::string name = reader.ReadString();
+    // Every value takes at least its 4-byte length.
+    const std::int32_t count = reader.ReadCount(4, "value count");
+    std::vector<std::string> values;
+    values.reserve(static_cast<std::size_t>(count));
+    for (std::int32_t i = 0; i < count; ++i) values.emplace_back(reader.ReadStringView());
+    name_ = std::move(name);
+    values_ = std::move(values);
+}
+
+void TColumn::SaveToStream(ByteWriter& writer) const {
+    writer.WriteString(name_);
+    writer.WriteInt32(Count());
+    for (const std::string& value : values_) writer.WriteString(value);
+}
+
+// --- TTable ------------------------------------------------------------------------------------
+
+TColumn* TTable::GetColumn(int index) {
+    if (index < 0 || index >= ColumnCount()) return nullptr;
+    return columns_[static_cast<std::size_t>(index)].get();
+}
+
+const TColumn* TTable::GetColumn(int index) const {
+    return const_cast<TTable*>(this)->GetColumn(index);
+}
+
+TColumn& TTable::AddColumn(std::unique_ptr<TColumn> column) {
+    if (!column) throw std::invalid_argument("TTable::AddColumn: no column");
+    if (column->Count() < rowCount_) {
+        column->Reserve(static_cast<std::size_t>(rowCount_));
+        while (column->Count() < rowCount_) column->AddEmptyValue();
+    }
+    columns_.push_back(std::move(column));
+    return *columns_.back();
+}
+
+void TTable::AddRow() {
+    if (rowCount_ == std::numeric_limits<std::int32_t>::max())
+        throw DataBaseError("the table \"" + name_ + "\" cannot take another row");
+    for (auto& column : columns_) column->AddEmptyValue();
+    ++rowCount_;
+}
+
+TColumn* TTable::FindColumn(std::string_view name) {
+    for (auto& column : columns_) {
+        if (SameNameIgnoringCase(column->Name(), name)) return column.get();
+    }
+    return nullptr;
+}
+
+const TColumn* TTable::FindColumn(std::string_view name) const {
+    return const_cast<TTable*>(this)->FindColumn(name);
+}
+
+bool TTable::GetInt(int row, std::string_view column, std::int32_t& value) const {
+    value = 0;
+    const TColumn* found = FindColumn(column);
+    return found != nullptr && found->GetInt(row, value);
+}
+
+bool TTable::GetString(int row, std::string_view column, std::string& text) const {
+    text.clear();
+    const TColumn* found = FindColumn(column);
+    return found != nullptr && found->GetString(row, text);
+}
+
+void TTable::LoadFromStream(ByteReader& reader) {
+    TTable loaded(reader.ReadString());
+    // Every column takes at least its name length and its value count.
+    const std::int32_t columnCount = reader.ReadCount(8, "column count");
+    const std::int32_t rowCount = reader.ReadInt32();
+    if (rowCount < 0)
+        throw DataBaseError("negative row count " + std::to_string(rowCount) + " in table \"" + loaded.name_ + "\"");
+    loaded.rowCount_ = rowCount;
+    loaded.columns_.reserve(static_cast<std::size_t>(columnCount));
+    for (std::int32_t i = 0; i < columnCount; ++i) {
+        auto column = std::make_unique<TColumn>();
+        column->LoadFromStream(reader);
+        if (column->Count() < rowCount) reader.ClaimPadding(static_cast<std::size_t>(rowCount - column->Count()));
+        loaded.AddColumn(std::move(column));
+    }
+    *this = std::move(loaded);
+}
+
+void TTable::SaveToStream(ByteWriter& writer) const {
+    writer.WriteString(name_);
+    writer.WriteInt32(ColumnCount());
+    writer.WriteInt32(rowCount_);
+    for (const auto& column : columns_) column->SaveToStream(writer);
+}
+
+}  // namespace sentrel
