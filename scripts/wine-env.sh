@@ -1,7 +1,8 @@
 # Sourced by the Wine scripts: the prefix, quiet logging and no Mono/Gecko install prompts.
 # Expects $build to be the build folder that owns the prefix.
 export WINEPREFIX="$build/wineprefix"
-export WINEDEBUG=-all
+# Quiet, but a crash (an unhandled exception, a missing DLL) still says what happened.
+export WINEDEBUG=-all,err+seh,err+module
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 export WINEARCH=win64
 
