@@ -13,6 +13,11 @@ wine_ensure_server() {
     # Whatever starts here must not inherit the lock (fd 9), or it would hold it for good.
     (
         flock 9
+        # A new prefix is made once, by a server that then ends (wineserver -w waits for it).
+        if [ ! -f "$WINEPREFIX/system.reg" ]; then
+            wine wineboot -i </dev/null >/dev/null 2>&1 9>&- || true
+            wineserver -w </dev/null >/dev/null 2>&1 9>&- || true
+        fi
         # A fresh server starts Wine's own services (services.exe, winedevice.exe, ...) with the
         # first program it runs; start them here, with closed streams, rather than under a test.
         if wineserver -p </dev/null >/dev/null 2>&1 9>&-; then
