@@ -5,11 +5,14 @@
 #include "common/Files.h"
 #include "config/Startup.h"
 #include "core/Catcher.h"
+#include "core/ColorList.h"
+#include "core/WarningQueue.h"
 #include "database/Cipher.h"
 #include "database/DataBase.h"
 #include "platform/ProgramFolder.h"
 #include "ui/MainForm.h"
 #include "ui/MessageBox.h"
+#include "warnings/Backuper.h"
 
 namespace sentrel {
 
@@ -47,6 +50,7 @@ void Application::Terminate() {
 
 bool Application::StartBeforeWindows() {
     StartupHooks hooks;
+    hooks.createBackupStore = [this] { backuper_ = std::make_unique<TBackuper>(ProgramFolder()); };
     hooks.openDatabase = [this] { return OpenDataBase(); };
     hooks.tableRowCounts = [this] {
         std::vector<int> counts;
@@ -82,6 +86,14 @@ void Application::CreateWindows() {
         .endSession = [this] { WriteBack(); },
     });
     mainForm_->Create();
+    CompleteStartup();
+}
+
+void Application::CompleteStartup() {
+    SetCurrentDirectoryA(ProgramFolder().c_str());
+    queue_ = std::make_unique<WarningQueue>();
+    whiteList_ = std::make_unique<TColorList>(ProgramFolder() + std::string(kWhiteListFileName));
+    blackList_ = std::make_unique<TColorList>(ProgramFolder() + std::string(kBlackListFileName));
 }
 
 int Application::RunMessageLoop() {
@@ -97,6 +109,9 @@ int Application::RunMessageLoop() {
 
 void Application::DestroyWindows() {
     mainForm_.reset();
+    blackList_.reset();
+    whiteList_.reset();
+    queue_.reset();
 }
 
 void Application::WriteBack() {
@@ -110,6 +125,7 @@ void Application::WriteBack() {
         }
     }
     options_.reset();
+    backuper_.reset();
 }
 
 }  // namespace sentrel

@@ -9,6 +9,9 @@
 
 namespace sentrel {
 
+class TBackuper;
+class TColorList;
+class WarningQueue;
 class TDataBase;
 class TOptions;
 
@@ -37,6 +40,9 @@ private:
     // missing or damaged.
     bool OpenDataBase();
     void CreateWindows();
+    // The rest of start-up, once the windows exist: the program folder as the current folder,
+    // the warning queue and the white and black lists.
+    void CompleteStartup();
     int RunMessageLoop();
     // Writes the database and the options back; runs once, at the end of the message loop or
     // when the Windows session ends.
@@ -44,9 +50,13 @@ private:
     void DestroyWindows();
 
     SingleInstance instance_;
+    std::unique_ptr<TBackuper> backuper_;
     std::unique_ptr<TOptions> options_;
     std::unique_ptr<TDataBase> database_;
     std::unique_ptr<ui::TMainForm> mainForm_;
+    std::unique_ptr<WarningQueue> queue_;
+    std::unique_ptr<TColorList> whiteList_;
+    std::unique_ptr<TColorList> blackList_;
     bool writtenBack_ = false;
 };
 

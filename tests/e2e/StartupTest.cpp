@@ -91,7 +91,9 @@ TEST(ShieldProcess, FirstStartSeedsTheOptionsAndTaskkillWritesTheDatabaseBack) {
     EXPECT_GT(LastWriteTime(folder / "database.db"), databaseWritten) << "database.db was not written back";
     EXPECT_EQ(TablesOf(folder / "database.db"), shippedTables);
     // No working file is left behind.
-    EXPECT_EQ(FilesIn(folder.Path()), (std::set<std::string>{"Sentrel4.exe", "database.db", "options.ini"}));
+    EXPECT_EQ(FilesIn(folder.Path()),
+              (std::set<std::string>{"Sentrel4.exe", "backuped", "black_list.txt", "database.db", "options.ini",
+                                     "white_list.txt"}));
 }
 
 TEST(ShieldProcess, TheEndOfTheWindowsSessionWritesEverythingBack) {
@@ -167,8 +169,9 @@ TEST(ShieldProcess, AMissingOrDamagedDatabaseIsReportedAndLeftAsItWas) {
         EXPECT_NE(*exitCode, 0u);
 
         EXPECT_EQ(ReadFileBytes(folder / "database.db"), garbage);
-        // Nothing written: no options, no working files.
-        EXPECT_EQ(FilesIn(folder.Path()), (std::set<std::string>{"Sentrel4.exe", "database.db"}));
+        // Nothing written: no options, no working files (the backup store, created before the
+        // database is opened, has made its empty folder).
+        EXPECT_EQ(FilesIn(folder.Path()), (std::set<std::string>{"Sentrel4.exe", "backuped", "database.db"}));
     }
 }
 

@@ -1,0 +1,69 @@
+#include "core/ColorList.h"
+
+#include <algorithm>
+
+#include "common/Files.h"
+
+namespace sentrel {
+
+TColorList::TColorList(std::string path) : path_(std::move(path)) {
+    if (!FileExists(path_)) WriteFileAtomically(path_, std::string());
+    entries_ = ParseLines(ReadFileText(path_));
+}
+
+std::vector<std::string> TColorList::ParseLines(std::string_view text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find_first_of("\r\n", start);
+        if (end == std::string_view::npos) {
+            lines.emplace_back(text.substr(start));
+            break;
+        }
+        lines.emplace_back(text.substr(start, end - start));
+        start = end + (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1);
+    }
+    return lines;
+}
+
+bool TColorList::Contains(std::string_view text) const {
+    if (text.empty()) return false;
+    return std::any_of(entries_.begin(), entries_.end(),
+                       [text](const std::string& entry) { return SameTextIgnoringCase(entry, text); });
+}
+
+void TColorList::AddAndSave(std::string text) {
+    entries_.push_back(std::move(text));
+    try {
+        Save();
+    } catch (...) {
+        entries_.pop_back();
+        throw;
+    }
+}
+
+void TColorList::AddAllAndSave(const std::vector<std::string>& lines) {
+    const std::size_t oldCount = entries_.size();
+    entries_.insert(entries_.end(), lines.begin(), lines.end());
+    try {
+        Save();
+    } catch (...) {
+        entries_.resize(oldCount);
+        throw;
+    }
+}
+
+void TColorList::Clear() {
+    entries_.clear();
+}
+
+void TColorList::Save() {
+    std::string text;
+    for (const std::string& entry : entries_) {
+        text += entry;
+        text += "\r\n";
+    }
+    WriteFileAtomically(path_, text);
+}
+
+}  // namespace sentrel

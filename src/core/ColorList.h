@@ -1,0 +1,57 @@
+#pragma once
+// TColorList: the white list ("white_list.txt": warnings to ignore) and the black list
+// ("black_list.txt": warnings to fix without asking). A list of text lines bound to one file in
+// the program folder: plain text in the system code page, one entry per line, lines ended by
+// CR LF (a lone LF or a lone CR also ends a line when loading). Entries are not sorted and may
+// repeat. Every save rewrites the whole file in one step, so a crash leaves the old list or the
+// new one. Used on the main thread only.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace sentrel {
+
+inline constexpr std::string_view kWhiteListFileName = "white_list.txt";
+inline constexpr std::string_view kBlackListFileName = "black_list.txt";
+
+// Whether two texts are equal ignoring letter case by the rules of the user's locale. On Windows
+// this is the system's locale compare (CompareStringA, LOCALE_USER_DEFAULT, NORM_IGNORECASE);
+// elsewhere it folds ASCII letters only.
+bool SameTextIgnoringCase(std::string_view a, std::string_view b);
+
+class TColorList {
+public:
+    // Binds the list to the file at `path`: creates an empty file when there is none, then loads
+    // it. Throws FileError when the file cannot be created or read.
+    explicit TColorList(std::string path);
+
+    const std::string& Path() const { return path_; }
+    const std::vector<std::string>& Entries() const { return entries_; }
+    std::size_t Count() const { return entries_.size(); }
+
+    // True when some entry equals `text` as a whole line, ignoring letter case by the user's
+    // locale; false for an empty text and for an empty list.
+    bool Contains(std::string_view text) const;
+
+    // Appends `text` (or every line of `lines`, in order) and rewrites the whole file. When the
+    // file cannot be written, the list is left as it was and FileError is thrown.
+    void AddAndSave(std::string text);
+    void AddAllAndSave(const std::vector<std::string>& lines);
+
+    // Empties the list in memory only (the options dialog clears it and then writes its own
+    // contents back with AddAllAndSave).
+    void Clear();
+
+    // The lines of a list file: split at CR LF, lone LF and lone CR; a line break at the very end
+    // does not start another entry.
+    static std::vector<std::string> ParseLines(std::string_view text);
+
+private:
+    void Save();
+
+    std::string path_;
+    std::vector<std::string> entries_;
+};
+
+}  // namespace sentrel

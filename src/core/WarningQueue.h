@@ -1,0 +1,77 @@
+#pragma once
+// The warning queue: the findings of the monitors, oldest first, waiting for the dispatcher; the
+// current warning (the head being settled) and the alert busy flag through which the dispatcher
+// and the alert window hand a warning to each other; and FixWarning, the one way a warning is
+// fixed.
+//
+// The queue owns its warnings: a refused warning is destroyed at once, and removing the head
+// destroys it. It belongs to the thread that created it (the main thread): the file watcher
+// thread hands its findings to the main window by message, and the main thread queues them.
+// Every operation checks that and throws std::logic_error when called from another thread, so
+// a cross-thread call is a loud fault instead of a quiet data race.
+
+#include <cstddef>
+#include <deque>
+#include <memory>
+#include <thread>
+
+namespace sentrel {
+
+class TBackuper;
+class TWarning;
+
+class WarningQueue {
+public:
+    // At most this many warnings are held; a full queue refuses new ones until the dispatcher has
+    // removed one.
+    static constexpr std::size_t kCapacity = 201;
+
+    // An empty queue owned by the calling thread.
+    WarningQueue();
+    ~WarningQueue();
+    WarningQueue(const WarningQueue&) = delete;
+    WarningQueue& operator=(const WarningQueue&) = delete;
+
+    // Appends `warning` at the tail, unless the queue is full, its Name is empty, or a queued
+    // warning's AreEqual (asked in queue order, with the new warning as argument) finds it a
+    // duplicate; a refused warning is destroyed. Nothing is reported to the caller. A null
+    // warning is ignored.
+    void QueueWarning(std::unique_ptr<TWarning> warning);
+
+    // Calls the warning's Fix with the backup store and returns true, whatever Fix changed; an
+    // exception from Fix goes to the caller. The warning stays where it is (usually the head):
+    // the caller removes it afterwards.
+    bool FixWarning(TWarning& warning, TBackuper& backuper);
+
+    bool Empty() const;
+    std::size_t Count() const;
+    // The oldest warning, or null when the queue is empty.
+    TWarning* Head() const;
+
+    // The warning being settled (always the head while set), or null.
+    TWarning* Current() const;
+    // Makes the head the current warning (it stays in the queue) and returns it; null when the
+    // queue is empty.
+    TWarning* MakeHeadCurrent();
+    void ClearCurrent();
+    // Removes the head and destroys it. When it was the current warning, the current warning is
+    // cleared with it, so it never refers to a destroyed warning. Nothing happens when the queue
+    // is empty.
+    void RemoveHead();
+
+    // Set while the alert window shows a warning; the dispatcher waits while it is set.
+    bool AlertBusy() const;
+    void SetAlertBusy(bool busy);
+
+    std::thread::id OwnerThread() const { return owner_; }
+
+private:
+    void CheckThread(const char* operation) const;
+
+    std::thread::id owner_;
+    std::deque<std::unique_ptr<TWarning>> warnings_;
+    TWarning* current_ = nullptr;
+    bool alertBusy_ = false;
+};
+
+}  // namespace sentrel

@@ -1,0 +1,128 @@
+#include "core/ColorList.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "common/Files.h"
+#include "support/TempFolder.h"
+
+namespace sentrel {
+namespace {
+
+using test::TempFolder;
+using test::WriteTextFile;
+using Lines = std::vector<std::string>;
+
+std::vector<std::string> FilesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        names.push_back(entry.path().filename().string());
+    }
+    return names;
+}
+
+TEST(ColorList, CreatesAMissingFileEmpty) {
+    TempFolder folder;
+    const std::string path = folder / std::string(kWhiteListFileName);
+    TColorList list(path);
+    EXPECT_EQ(list.Path(), path);
+    EXPECT_EQ(list.Count(), 0u);
+    ASSERT_TRUE(FileExists(path));
+    EXPECT_EQ(FileSize(path), 0);
+    EXPECT_EQ(FilesIn(folder.Path()), Lines{"white_list.txt"});
+
+    // An existing file is loaded, not replaced.
+    WriteTextFile(folder / "black_list.txt", "evil\r\n");
+    EXPECT_EQ(TColorList(folder / "black_list.txt").Entries(), Lines{"evil"});
+    EXPECT_EQ(ReadFileText(folder / "black_list.txt"), "evil\r\n");
+}
+
+TEST(ColorList, LoadsOneEntryPerLineWhateverTheLineEnd) {
+    EXPECT_EQ(TColorList::ParseLines(""), Lines{});
+    EXPECT_EQ(TColorList::ParseLines("a"), Lines{"a"});
+    EXPECT_EQ(TColorList::ParseLines("a\r\n"), Lines{"a"});
+    EXPECT_EQ(TColorList::ParseLines("a\r\nb\nc\rd"), (Lines{"a", "b", "c", "d"}));
+    EXPECT_EQ(TColorList::ParseLines("a\n\rb"), (Lines{"a", "", "b"}));
+    EXPECT_EQ(TColorList::ParseLines("a\r\rb\n\n"), (Lines{"a", "", "b", ""}));
+    EXPECT_EQ(TColorList::ParseLines("\r\n\r\n"), (Lines{"", ""}));
+    EXPECT_EQ(TColorList::ParseLines("x\r"), Lines{"x"});
+    // Blanks belong to the entry; entries repeat as they are.
+    EXPECT_EQ(TColorList::ParseLines(" a \r\n a \r\n"), (Lines{" a ", " a "}));
+
+    TempFolder folder;
+    WriteTextFile(folder / "list.txt", "Malicious file\r\nsecond\nthird\rfourth");
+    EXPECT_EQ(TColorList(folder / "list.txt").Entries(), (Lines{"Malicious file", "second", "third", "fourth"}));
+}
+
+TEST(ColorList, ContainsComparesWholeLinesIgnoringCase) {
+    TempFolder folder;
+    WriteTextFile(folder / "list.txt", "Malicious file is found in system folder: EVIL.dll.\r\n\r\nabc\r\n");
+    const TColorList list(folder / "list.txt");
+    EXPECT_TRUE(list.Contains("Malicious file is found in system folder: EVIL.dll."));
+    EXPECT_TRUE(list.Contains("malicious FILE is found in system folder: evil.DLL."));
+    EXPECT_TRUE(list.Contains("ABC"));
+    EXPECT_FALSE(list.Contains("ab"));
+    EXPECT_FALSE(list.Contains("abcd"));
+    EXPECT_FALSE(list.Contains("abc "));
+    EXPECT_FALSE(list.Contains("Malicious file"));
+    // An empty text is never contained, even with an empty entry in the list.
+    EXPECT_FALSE(list.Contains(""));
+
+    const TColorList empty(folder / "empty.txt");
+    EXPECT_FALSE(empty.Contains("abc"));
+    EXPECT_FALSE(empty.Contains(""));
+
+    EXPECT_TRUE(SameTextIgnoringCase("C:\\WINDOWS\\a.DLL", "c:\\windows\\A.dll"));
+    EXPECT_FALSE(SameTextIgnoringCase("a", "b"));
+    EXPECT_FALSE(SameTextIgnoringCase("a", std::string_view("a\0", 2)));
+}
+
+TEST(ColorList, AddAndSaveRewritesTheWholeFileInOneStep) {
+    TempFolder folder;
+    const std::string path = folder / "white_list.txt";
+    WriteTextFile(path, "first\nsecond\r");
+    TColorList list(path);
+
+    list.AddAndSave("Tracking cookie user@ads.txt is recognised");
+    EXPECT_EQ(ReadFileText(path), "first\r\nsecond\r\nTracking cookie user@ads.txt is recognised\r\n");
+    EXPECT_EQ(list.Count(), 3u);
+    EXPECT_TRUE(list.Contains("TRACKING COOKIE USER@ADS.TXT IS RECOGNISED"));
+
+    list.AddAllAndSave({"x", "first"});
+    EXPECT_EQ(ReadFileText(path), "first\r\nsecond\r\nTracking cookie user@ads.txt is recognised\r\nx\r\nfirst\r\n");
+    EXPECT_EQ(TColorList(path).Entries(), list.Entries());
+
+    // The options dialog replaces the file's contents: clear, then add all.
+    list.Clear();
+    EXPECT_EQ(ReadFileText(path), "first\r\nsecond\r\nTracking cookie user@ads.txt is recognised\r\nx\r\nfirst\r\n");
+    list.AddAllAndSave({"only"});
+    EXPECT_EQ(ReadFileText(path), "only\r\n");
+    list.Clear();
+    list.AddAllAndSave({});
+    EXPECT_EQ(ReadFileText(path), "");
+
+    // No temporary file is left beside the list.
+    EXPECT_EQ(FilesIn(folder.Path()), Lines{"white_list.txt"});
+}
+
+TEST(ColorList, AFailedSaveLeavesTheListAsItWas) {
+    TempFolder folder;
+    const std::string sub = folder / "sub";
+    CreateFolders(sub);
+    const std::string path = JoinPath(sub, "black_list.txt");
+    TColorList list(path);
+    list.AddAndSave("kept");
+
+    // The folder goes away: nothing can be written there any more.
+    std::filesystem::remove_all(sub);
+    EXPECT_THROW(list.AddAndSave("lost"), FileError);
+    EXPECT_THROW(list.AddAllAndSave({"lost", "too"}), FileError);
+    EXPECT_EQ(list.Entries(), Lines{"kept"});
+    EXPECT_FALSE(list.Contains("lost"));
+}
+
+}  // namespace
+}  // namespace sentrel

@@ -1,0 +1,220 @@
+#include "core/WarningQueue.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <thread>
+
+#include "support/TempFolder.h"
+#include "warnings/Backuper.h"
+#include "warnings/Warning.h"
+
+namespace sentrel {
+namespace {
+
+constexpr auto kHkcu = RegistryRoot::CurrentUser;
+
+std::unique_ptr<TWarning> Process(const std::string& name, const std::string& folder = "C:\\x\\") {
+    return std::make_unique<TProcessWarning>(name, folder + name);
+}
+
+// A warning that counts the living probes and records its fixes.
+class ProbeWarning : public TWarning {
+public:
+    static inline int living = 0;
+
+    explicit ProbeWarning(std::string name, bool fixThrows = false) : TWarning(std::move(name)), fixThrows_(fixThrows) {
+        ++living;
+    }
+    ~ProbeWarning() override { --living; }
+
+    void Fix(TBackuper& backuper) override {
+        fixedWith = &backuper;
+        if (fixThrows_) throw std::runtime_error("fix failed");
+    }
+    std::string GetTitle() override { return "probe"; }
+    std::string GetDescription() override { return "probe " + Name; }
+    std::string GetPicture() override { return "bug"; }
+    std::string GetDanger() override { return ""; }
+    std::string GetBackupStr() override { return ""; }
+    bool AreEqual(const TWarning& other) const override { return other.Name == Name; }
+    std::string_view ClassName() const override { return "ProbeWarning"; }
+
+    TBackuper* fixedWith = nullptr;
+
+private:
+    bool fixThrows_;
+};
+
+TEST(WarningQueue, HoldsAtMost201Warnings) {
+    WarningQueue queue;
+    for (int i = 0; i < 200; ++i) queue.QueueWarning(Process("p" + std::to_string(i) + ".dll"));
+    ASSERT_EQ(queue.Count(), 200u);
+
+    // Holding 200 it accepts one more; holding 201 it refuses every new one.
+    queue.QueueWarning(Process("p200.dll"));
+    EXPECT_EQ(queue.Count(), 201u);
+    queue.QueueWarning(Process("p201.dll"));
+    queue.QueueWarning(std::make_unique<TCookieWarning>("cookie.txt"));
+    EXPECT_EQ(queue.Count(), 201u);
+
+    // Once the dispatcher has removed one, there is room for one again.
+    queue.RemoveHead();
+    EXPECT_EQ(queue.Count(), 200u);
+    queue.QueueWarning(Process("p201.dll"));
+    EXPECT_EQ(queue.Count(), 201u);
+    queue.QueueWarning(Process("p202.dll"));
+    EXPECT_EQ(queue.Count(), 201u);
+    EXPECT_EQ(queue.Head()->Name, "p1.dll");
+}
+
+TEST(WarningQueue, RefusesEmptyNamesAndDuplicates) {
+    WarningQueue queue;
+    queue.QueueWarning(Process(""));
+    queue.QueueWarning(std::make_unique<TCookieWarning>(""));
+    queue.QueueWarning(nullptr);
+    EXPECT_TRUE(queue.Empty());
+
+    // Two identical findings of one tick give one warning; a process in another folder is the
+    // same process warning, a file in another folder is not the same file warning.
+    queue.QueueWarning(Process("a.dll"));
+    queue.QueueWarning(Process("a.dll"));
+    queue.QueueWarning(Process("a.dll", "D:\\y\\"));
+    EXPECT_EQ(queue.Count(), 1u);
+    queue.QueueWarning(std::make_unique<TFileWarning>("a.dll", "C:\\x\\a.dll"));
+    queue.QueueWarning(std::make_unique<TFileWarning>("a.dll", "D:\\y\\a.dll"));
+    queue.QueueWarning(std::make_unique<TFileWarning>("a.dll", "D:\\y\\a.dll"));
+    EXPECT_EQ(queue.Count(), 3u);
+    EXPECT_EQ(queue.Head()->ClassName(), "TProcessWarning");
+}
+
+TEST(WarningQueue, DuplicateTestAsksTheQueuedWarning) {
+    // A queued autorun warning refuses a registry entry warning with the same fields...
+    WarningQueue autorunFirst;
+    autorunFirst.QueueWarning(std::make_unique<TAutorunAddWarning>(kHkcu, "K\\", "K\\", "V", "data"));
+    autorunFirst.QueueWarning(std::make_unique<TRegistyWarning>(kHkcu, "K\\", "K\\", "V", "data"));
+    EXPECT_EQ(autorunFirst.Count(), 1u);
+
+    // ...while a queued registry entry warning lets the autorun warning in.
+    WarningQueue entryFirst;
+    entryFirst.QueueWarning(std::make_unique<TRegistyWarning>(kHkcu, "K\\", "K\\", "V", "data"));
+    entryFirst.QueueWarning(std::make_unique<TAutorunAddWarning>(kHkcu, "K\\", "K\\", "V", "data"));
+    ASSERT_EQ(entryFirst.Count(), 2u);
+    EXPECT_EQ(entryFirst.Head()->ClassName(), "TRegistyWarning");
+
+    // Every queued warning is asked, not only the head.
+    entryFirst.QueueWarning(std::make_unique<TRegistyWarning>(kHkcu, "K\\", "K\\", "V", "other data"));
+    entryFirst.QueueWarning(std::make_unique<TFileWarning>("b.dll", "C:\\b.dll"));
+    entryFirst.QueueWarning(std::make_unique<TFileWarning>("b.dll", "C:\\b.dll"));
+    EXPECT_EQ(entryFirst.Count(), 3u);
+}
+
+TEST(WarningQueue, OwnsItsWarnings) {
+    ASSERT_EQ(ProbeWarning::living, 0);
+    {
+        WarningQueue queue;
+        queue.QueueWarning(std::make_unique<ProbeWarning>("one"));
+        queue.QueueWarning(std::make_unique<ProbeWarning>("two"));
+        EXPECT_EQ(ProbeWarning::living, 2);
+
+        // A refused warning is destroyed at once.
+        queue.QueueWarning(std::make_unique<ProbeWarning>("one"));
+        queue.QueueWarning(std::make_unique<ProbeWarning>(""));
+        EXPECT_EQ(ProbeWarning::living, 2);
+
+        // The current warning is the head, still queued; removing it destroys it and clears it.
+        TWarning* head = queue.MakeHeadCurrent();
+        EXPECT_EQ(head, queue.Head());
+        EXPECT_EQ(queue.Current(), head);
+        EXPECT_EQ(queue.Count(), 2u);
+        queue.RemoveHead();
+        EXPECT_EQ(ProbeWarning::living, 1);
+        EXPECT_EQ(queue.Current(), nullptr);
+        EXPECT_EQ(queue.Head()->Name, "two");
+
+        // Removing the head while another warning is current leaves that one current.
+        queue.QueueWarning(std::make_unique<ProbeWarning>("three"));
+        queue.MakeHeadCurrent();
+        queue.ClearCurrent();
+        EXPECT_EQ(queue.Current(), nullptr);
+        queue.RemoveHead();
+        queue.RemoveHead();
+        queue.RemoveHead();  // empty: nothing happens
+        EXPECT_EQ(ProbeWarning::living, 0);
+        EXPECT_EQ(queue.MakeHeadCurrent(), nullptr);
+
+        // What is still queued goes with the queue.
+        queue.QueueWarning(std::make_unique<ProbeWarning>("four"));
+    }
+    EXPECT_EQ(ProbeWarning::living, 0);
+}
+
+TEST(WarningQueue, FixWarningCallsFixWithTheBackupStore) {
+    test::TempFolder folder;
+    TBackuper backuper(folder.Path());
+    WarningQueue queue;
+    queue.QueueWarning(std::make_unique<ProbeWarning>("quiet"));
+    auto& quiet = static_cast<ProbeWarning&>(*queue.MakeHeadCurrent());
+
+    // True even though the fix changed nothing; the warning stays queued for the caller.
+    EXPECT_TRUE(queue.FixWarning(quiet, backuper));
+    EXPECT_EQ(quiet.fixedWith, &backuper);
+    EXPECT_EQ(queue.Count(), 1u);
+    EXPECT_EQ(queue.Current(), &quiet);
+
+    ProbeWarning failing("failing", true);
+    EXPECT_THROW(queue.FixWarning(failing, backuper), std::runtime_error);
+    EXPECT_EQ(failing.fixedWith, &backuper);
+
+    // The real classes' remedies are not there yet, and say so rather than report success.
+    TFileWarning file("a.dll", folder / "a.dll");
+    EXPECT_THROW(queue.FixWarning(file, backuper), std::logic_error);
+}
+
+TEST(WarningQueue, RefusesCallsFromAnotherThread) {
+    test::TempFolder folder;
+    TBackuper backuper(folder.Path());
+    WarningQueue queue;
+    queue.QueueWarning(Process("a.dll"));
+    EXPECT_EQ(queue.OwnerThread(), std::this_thread::get_id());
+
+    int refused = 0;
+    std::string message;
+    std::thread other([&] {
+        const auto attempt = [&](auto&& call) {
+            try {
+                call();
+            } catch (const std::logic_error& error) {
+                ++refused;
+                message = error.what();
+            }
+        };
+        attempt([&] { queue.QueueWarning(Process("b.dll")); });
+        attempt([&] { queue.Head(); });
+        attempt([&] { queue.Count(); });
+        attempt([&] { queue.Empty(); });
+        attempt([&] { queue.MakeHeadCurrent(); });
+        attempt([&] { queue.Current(); });
+        attempt([&] { queue.ClearCurrent(); });
+        attempt([&] { queue.RemoveHead(); });
+        attempt([&] { queue.AlertBusy(); });
+        attempt([&] { queue.SetAlertBusy(true); });
+        ProbeWarning probe("p");
+        attempt([&] { queue.FixWarning(probe, backuper); });
+    });
+    other.join();
+    EXPECT_EQ(refused, 11);
+    EXPECT_NE(message.find("FixWarning"), std::string::npos) << message;
+
+    // Nothing changed, and the owning thread goes on as before.
+    EXPECT_EQ(queue.Count(), 1u);
+    EXPECT_EQ(queue.Current(), nullptr);
+    EXPECT_FALSE(queue.AlertBusy());
+    queue.QueueWarning(Process("b.dll"));
+    EXPECT_EQ(queue.Count(), 2u);
+}
+
+}  // namespace
+}  // namespace sentrel

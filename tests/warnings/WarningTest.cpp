@@ -1,0 +1,190 @@
+#include "warnings/Warning.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+
+#include "warnings/RootKeys.h"
+#include "warnings/WarningRegistry.h"
+
+namespace sentrel {
+namespace {
+
+constexpr auto kHkcu = RegistryRoot::CurrentUser;
+constexpr auto kHklm = RegistryRoot::LocalMachine;
+
+TEST(Warning, ConstructorsStoreTheirArgumentsAsTabled) {
+    const TProcessWarning process("evil.dll", "C:\\app\\evil.dll");
+    EXPECT_EQ(process.Name, "evil.dll");
+    EXPECT_EQ(process.FilePath, "C:\\app\\evil.dll");
+    EXPECT_EQ(process.Description, "");
+
+    // A file change keeps only the folder of the deleted file, with its trailing separator.
+    const TFileChangeWarning change("kernel32.dll", "C:\\Windows\\System32\\kernel32.dll");
+    EXPECT_EQ(change.Name, "kernel32.dll");
+    EXPECT_EQ(change.FilePath, "C:\\Windows\\System32\\");
+    EXPECT_EQ(TFileChangeWarning("a.dll", "C:a.dll").FilePath, "C:");
+
+    const TAutorunAddWarning autorun(kHklm, "run.exe", "Software\\Run", "Runner", "C:\\run.exe");
+    EXPECT_EQ(autorun.Name, "run.exe");
+    EXPECT_EQ(autorun.Key, "Software\\Run");
+    EXPECT_EQ(autorun.Value, "Runner");
+    EXPECT_EQ(autorun.RegString, "C:\\run.exe");
+    EXPECT_EQ(autorun.RootKey, kHklm);
+
+    // A browser setting is named by its key; RegString stays empty.
+    const TBrowserSettingWarning setting(kHkcu, "Software\\IE\\Main", "Start Page", "old", "new");
+    EXPECT_EQ(setting.Name, "Software\\IE\\Main");
+    EXPECT_EQ(setting.Key, "Software\\IE\\Main");
+    EXPECT_EQ(setting.Value, "Start Page");
+    EXPECT_EQ(setting.RegString, "");
+    EXPECT_EQ(setting.OldRegString, "old");
+    EXPECT_EQ(setting.NewRegString, "new");
+    EXPECT_EQ(setting.RootKey, kHkcu);
+
+    const TRegistyWarning entry(kHkcu, "Software\\Bad\\", "Software\\Bad\\", "", "");
+    EXPECT_EQ(entry.Name, "Software\\Bad\\");
+    EXPECT_EQ(entry.Key, "Software\\Bad\\");
+    EXPECT_EQ(entry.RootKey, kHkcu);
+
+    const TFolderWarning folder("C:\\Bad\\", "C:\\Bad\\");
+    EXPECT_EQ(folder.Name, "C:\\Bad\\");
+    EXPECT_EQ(folder.FolderPath, "C:\\Bad\\");
+    EXPECT_EQ(TCookieWarning("user@ads[1].txt").Name, "user@ads[1].txt");
+    EXPECT_EQ(TKeyHookWarning("hooker.exe").Name, "hooker.exe");
+}
+
+TEST(WarningAreEqual, NameOnlyClassesNeedTheSameClassAndName) {
+    // Same file name in different folders: a process duplicate, not a file duplicate.
+    EXPECT_TRUE(TProcessWarning("a.dll", "C:\\x\\a.dll").AreEqual(TProcessWarning("a.dll", "D:\\y\\a.dll")));
+    EXPECT_FALSE(TFileWarning("a.dll", "C:\\x\\a.dll").AreEqual(TFileWarning("a.dll", "D:\\y\\a.dll")));
+    EXPECT_TRUE(TFileWarning("a.dll", "C:\\x\\a.dll").AreEqual(TFileWarning("a.dll", "C:\\x\\a.dll")));
+
+    EXPECT_FALSE(TProcessWarning("a.dll", "C:\\a.dll").AreEqual(TProcessWarning("A.dll", "C:\\a.dll")));
+    EXPECT_FALSE(TProcessWarning("a.dll", "C:\\a.dll").AreEqual(TFileWarning("a.dll", "C:\\a.dll")));
+    EXPECT_TRUE(TCookieWarning("c.txt").AreEqual(TCookieWarning("c.txt")));
+    EXPECT_FALSE(TCookieWarning("c.txt").AreEqual(TCookieWarning("C.txt")));
+    EXPECT_TRUE(TKeyHookWarning("h.exe").AreEqual(TKeyHookWarning("h.exe")));
+    EXPECT_FALSE(TKeyHookWarning("h.exe").AreEqual(TMouseHookWarning("h.exe")));
+    EXPECT_FALSE(TMouseHookWarning("h.exe").AreEqual(TKeyHookWarning("h.exe")));
+    EXPECT_TRUE(TMouseHookWarning("h.exe").AreEqual(TMouseHookWarning("h.exe")));
+    EXPECT_FALSE(TMouseHookWarning("h.exe").AreEqual(TMouseHookWarning("g.exe")));
+
+    EXPECT_TRUE(TFolderWarning("C:\\Bad\\", "C:\\Bad\\").AreEqual(TFolderWarning("C:\\Bad\\", "C:\\Bad\\")));
+    EXPECT_FALSE(TFolderWarning("C:\\Bad\\", "C:\\Bad\\").AreEqual(TFolderWarning("C:\\Bad\\", "C:\\bad\\")));
+    EXPECT_FALSE(TFolderWarning("C:\\Bad\\", "C:\\Bad\\").AreEqual(TFolderWarning("C:\\Bod\\", "C:\\Bad\\")));
+}
+
+TEST(WarningAreEqual, FileAndFileChangeAreAsymmetric) {
+    // The queued file warning takes a new file change in the same folder as a duplicate; the
+    // queued file change does not take a file warning.
+    const TFileWarning file("a.dll", "C:\\Windows\\");
+    const TFileChangeWarning change("a.dll", "C:\\Windows\\a.dll");
+    ASSERT_EQ(change.FilePath, "C:\\Windows\\");
+    EXPECT_TRUE(file.AreEqual(change));
+    EXPECT_FALSE(change.AreEqual(file));
+
+    EXPECT_TRUE(change.AreEqual(TFileChangeWarning("a.dll", "C:\\Windows\\other.dll")));
+    EXPECT_FALSE(change.AreEqual(TFileChangeWarning("a.dll", "C:\\Windows\\System\\a.dll")));
+    EXPECT_FALSE(change.AreEqual(TFileChangeWarning("b.dll", "C:\\Windows\\a.dll")));
+}
+
+TEST(WarningAreEqual, AutorunFamilyIsAsymmetric) {
+    const TAutorunAddWarning autorun(kHkcu, "K\\", "K\\", "V", "data");
+    const TRegistyWarning entry(kHkcu, "K\\", "K\\", "V", "data");
+
+    // A queued autorun warning takes a new registry entry warning with the same fields as a
+    // duplicate; a queued registry entry warning does not take an autorun warning.
+    EXPECT_TRUE(autorun.AreEqual(entry));
+    EXPECT_FALSE(entry.AreEqual(autorun));
+
+    // The same holds for a browser setting (RegString empty on both sides).
+    const TAutorunAddWarning autorunOfKey(kHkcu, "Main", "Main", "Start Page", "");
+    const TBrowserSettingWarning setting(kHkcu, "Main", "Start Page", "old", "new");
+    EXPECT_TRUE(autorunOfKey.AreEqual(setting));
+    EXPECT_FALSE(setting.AreEqual(autorunOfKey));
+    EXPECT_FALSE(setting.AreEqual(TRegistyWarning(kHkcu, "Main", "Main", "Start Page", "")));
+    EXPECT_FALSE(TRegistyWarning(kHkcu, "Main", "Main", "Start Page", "").AreEqual(setting));
+
+    // Each compared field matters for an autorun warning.
+    EXPECT_TRUE(autorun.AreEqual(TAutorunAddWarning(kHkcu, "K\\", "K\\", "V", "data")));
+    EXPECT_FALSE(autorun.AreEqual(TAutorunAddWarning(kHklm, "K\\", "K\\", "V", "data")));
+    EXPECT_FALSE(autorun.AreEqual(TAutorunAddWarning(kHkcu, "X\\", "K\\", "V", "data")));
+    EXPECT_FALSE(autorun.AreEqual(TAutorunAddWarning(kHkcu, "K\\", "X\\", "V", "data")));
+    EXPECT_FALSE(autorun.AreEqual(TAutorunAddWarning(kHkcu, "K\\", "K\\", "v", "data")));
+    EXPECT_FALSE(autorun.AreEqual(TAutorunAddWarning(kHkcu, "K\\", "K\\", "V", "Data")));
+    EXPECT_FALSE(autorun.AreEqual(TRegistyWarning(kHkcu, "K\\", "K\\", "V", "other")));
+}
+
+TEST(WarningAreEqual, RegistryEntryIgnoresDataAndBrowserSettingComparesBothData) {
+    const TRegistyWarning entry(kHkcu, "K\\", "K\\", "V", "data");
+    EXPECT_TRUE(entry.AreEqual(TRegistyWarning(kHkcu, "K\\", "K\\", "V", "changed data")));
+    EXPECT_FALSE(entry.AreEqual(TRegistyWarning(kHklm, "K\\", "K\\", "V", "data")));
+    EXPECT_FALSE(entry.AreEqual(TRegistyWarning(kHkcu, "L\\", "K\\", "V", "data")));
+    EXPECT_FALSE(entry.AreEqual(TRegistyWarning(kHkcu, "K\\", "L\\", "V", "data")));
+    EXPECT_FALSE(entry.AreEqual(TRegistyWarning(kHkcu, "K\\", "K\\", "", "data")));
+
+    const TBrowserSettingWarning setting(kHkcu, "Main", "Start Page", "old", "new");
+    EXPECT_TRUE(setting.AreEqual(TBrowserSettingWarning(kHkcu, "Main", "Start Page", "old", "new")));
+    EXPECT_FALSE(setting.AreEqual(TBrowserSettingWarning(kHkcu, "Main", "Start Page", "old", "newer")));
+    EXPECT_FALSE(setting.AreEqual(TBrowserSettingWarning(kHkcu, "Main", "Start Page", "older", "new")));
+    EXPECT_FALSE(setting.AreEqual(TBrowserSettingWarning(kHkcu, "Main", "Search Page", "old", "new")));
+    EXPECT_FALSE(setting.AreEqual(TBrowserSettingWarning(kHklm, "Main", "Start Page", "old", "new")));
+}
+
+TEST(WarningRegistry, ListsTheTenClassesInOrderAndFindsThemByExactName) {
+    const char* const expected[] = {"TKeyHookWarning",    "TMouseHookWarning",      "TProcessWarning",
+                                    "TFileWarning",       "TFileChangeWarning",     "TAutorunAddWarning",
+                                    "TBrowserSettingWarning", "TRegistyWarning",    "TCookieWarning",
+                                    "TFolderWarning"};
+    const auto classes = WarningClasses();
+    ASSERT_EQ(classes.size(), std::size(expected));
+    for (std::size_t i = 0; i < classes.size(); ++i) {
+        EXPECT_EQ(classes[i].Name(), expected[i]);
+        EXPECT_EQ(FindWarningClass(expected[i]), &classes[i]);
+    }
+
+    // The registry's names are the names the warnings give their backup records.
+    EXPECT_EQ(FindWarningClass(TRegistyWarning(kHkcu, "K", "K", "", "").ClassName()), &classes[7]);
+    EXPECT_EQ(FindWarningClass(TFileChangeWarning("a", "C:\\a").ClassName()), &classes[4]);
+    EXPECT_EQ(FindWarningClass(TBrowserSettingWarning(kHkcu, "K", "V", "", "").ClassName()), &classes[6]);
+    EXPECT_EQ(FindWarningClass(TMouseHookWarning().ClassName()), &classes[1]);
+
+    EXPECT_EQ(FindWarningClass("TRegistryWarning"), nullptr);
+    EXPECT_EQ(FindWarningClass("tregistywarning"), nullptr);
+    EXPECT_EQ(FindWarningClass("TFILEWARNING"), nullptr);
+    EXPECT_EQ(FindWarningClass("TFileWarning "), nullptr);
+    EXPECT_EQ(FindWarningClass(""), nullptr);
+    EXPECT_EQ(FindWarningClass("TWarning"), nullptr);
+}
+
+TEST(WarningRegistry, HookClassesHaveNoUndo) {
+    for (const char* name : {"TKeyHookWarning", "TMouseHookWarning"}) {
+        const TWarningClass* hook = FindWarningClass(name);
+        ASSERT_NE(hook, nullptr);
+        EXPECT_FALSE(hook->HasUndo());
+    }
+    for (const char* name : {"TProcessWarning", "TFileWarning", "TFileChangeWarning", "TAutorunAddWarning",
+                             "TBrowserSettingWarning", "TRegistyWarning", "TCookieWarning", "TFolderWarning"}) {
+        EXPECT_TRUE(FindWarningClass(name)->HasUndo()) << name;
+    }
+    EXPECT_THROW(TKeyHookWarning("h.exe").GetBackupStr(), std::logic_error);
+}
+
+TEST(RootKeys, NamesThePredefinedRootsOnly) {
+    EXPECT_EQ(RootKeyName(RegistryRoot::ClassesRoot), "HKEY_CLASSES_ROOT");
+    EXPECT_EQ(RootKeyName(RegistryRoot::CurrentUser), "HKEY_CURRENT_USER");
+    EXPECT_EQ(RootKeyName(RegistryRoot::LocalMachine), "HKEY_LOCAL_MACHINE");
+    EXPECT_EQ(RootKeyName(RegistryRoot::Users), "HKEY_USERS");
+    EXPECT_EQ(RootKeyName(RegistryRoot::PerformanceData), "HKEY_PERFORMANCE_DATA");
+    EXPECT_EQ(RootKeyName(RegistryRoot::CurrentConfig), "HKEY_CURRENT_CONFIG");
+    EXPECT_EQ(RootKeyName(RegistryRoot::DynData), "HKEY_DYN_DATA");
+    EXPECT_EQ(RootKeyName(static_cast<RegistryRoot>(0x80000002u)), "HKEY_LOCAL_MACHINE");
+    for (std::uint32_t other : {0u, 2u, 0x7FFFFFFFu, 0x80000007u, 0x80000050u, 0xFFFFFFFFu}) {
+        EXPECT_EQ(RootKeyName(static_cast<RegistryRoot>(other)), "") << other;
+    }
+}
+
+}  // namespace
+}  // namespace sentrel
