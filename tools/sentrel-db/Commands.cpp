@@ -4,12 +4,16 @@
 #include <charconv>
 #include <cstdint>
 #include <exception>
+#include <optional>
 #include <span>
 #include <string_view>
 
 #include "Csv.h"
 #include "DataBaseFiles.h"
 #include "Synthetic.h"
+#include "common/Files.h"
+#include "database/FileChecksums.h"
+#include "database/Mask.h"
 
 namespace sentrel::dbtool {
 
@@ -72,8 +76,8 @@ using ArgumentList = std::span<const std::string>;
 
 struct Command {
     std::string_view Name;
-    std::string_view Arguments;  // as shown in the usage
-    std::size_t ArgumentCount;
+    std::string_view Arguments;  // as shown in the usage; ending in "..." when more may follow
+    std::size_t ArgumentCount;   // the least number when Arguments ends in "..."
     std::string_view Summary;
     void (*Run)(ArgumentList arguments, const CommandContext& context);
 };
@@ -126,11 +130,45 @@ void InfoCommand(ArgumentList arguments, const CommandContext& context) {
     context.Out << "KnownSpywares: " << knownSpywares << '\n';
 }
 
+// One line per file: the values of a Checksums row (FILE_SIZE, FIRST_LEVEL_CHECKSUM,
+// SECOND_LEVEL_CHECKSUM) after the file's name, tab-separated. A file without checksums is
+// reported on stderr and the rest go on; the exit status then says that some failed.
+void ChecksumCommand(ArgumentList arguments, const CommandContext& context) {
+    const TPlainFileAccess files;
+    std::size_t failed = 0;
+    for (const std::string& path : arguments) {
+        try {
+            const std::optional<std::int64_t> size = files.FindFileSize(path);
+            const TFileChecksums checksums = ComputeFileChecksums(files, path);
+            if (!size) throw FileError("No file \"" + path + "\"");
+            context.Out << NoControlBytes(path) << '\t' << *size << '\t' << checksums.FirstLevel << '\t'
+                        << checksums.SecondLevel << '\n';
+        } catch (const FileError& error) {
+            context.Err << kProgramName << ": " << OneLine(error.what()) << '\n';
+            ++failed;
+        }
+    }
+    if (failed > 0)
+        throw std::runtime_error(std::to_string(failed) + " of " + std::to_string(arguments.size()) +
+                                 " files have no checksums");
+}
+
+// Each name, a tab, and "match" or "no match" against the mask, as the cookie and folder
+// lookups match. A malformed mask is refused whole, before any name.
+void MaskCommand(ArgumentList arguments, const CommandContext& context) {
+    const std::string& mask = arguments[0];
+    if (!IsWellFormedMask(mask)) throw InvalidMaskError();
+    for (const std::string& name : arguments.subspan(1))
+        context.Out << NoControlBytes(name) << '\t' << (MatchesMask(name, mask) ? "match" : "no match") << '\n';
+}
+
 constexpr Command kCommands[] = {
     {"build", "SRC_DIR OUT.db", 2, "build a database from one <Table>.csv per table in SRC_DIR", BuildCommand},
     {"dump", "DB OUT_DIR", 2, "write one <Table>.csv per table of the database DB into OUT_DIR", DumpCommand},
     {"info", "DB", 1, "list the tables, their columns and rows, and the KnownSpywares total", InfoCommand},
     {"generate", "ROWS OUT.db", 2, "write a synthetic database of ROWS rows (for load benchmarks)", GenerateCommand},
+    {"checksum", "FILE...", 1, "print FILE_SIZE and both checksums of each FILE (a Checksums row)", ChecksumCommand},
+    {"mask", "MASK NAME...", 2, "print whether each NAME matches the cookie or folder MASK", MaskCommand},
 };
 
 void PrintUsage(std::ostream& out) {
@@ -153,7 +191,8 @@ const Command& FindCommand(std::span<const std::string> arguments) {
     const auto found = std::find_if(std::begin(kCommands), std::end(kCommands),
                                     [&](const Command& command) { return command.Name == arguments[0]; });
     if (found == std::end(kCommands)) throw UsageError("unknown command \"" + arguments[0] + "\"");
-    if (arguments.size() - 1 != found->ArgumentCount)
+    const bool more = found->Arguments.ends_with("...");
+    if (more ? arguments.size() - 1 < found->ArgumentCount : arguments.size() - 1 != found->ArgumentCount)
         throw UsageError(std::string(found->Name) + " takes " + std::string(found->Arguments));
     return *found;
 }

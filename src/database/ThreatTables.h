@@ -1,0 +1,87 @@
+#pragma once
+// The loaded threat tables together with their two lookup indexes. The indexes hold row numbers
+// of the tables they were built from, so they live and die with those tables: every way of
+// changing the tables goes through this object and rebuilds the indexes in the same step. No
+// caller can replace the tables (an update) and forget the indexes.
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "database/DataBase.h"
+#include "database/IntegerArray.h"
+
+namespace sentrel {
+
+// The tables and columns the lookups read.
+inline constexpr std::string_view kPrimaryFilesTable = "PrimaryFiles";
+inline constexpr std::string_view kChecksumsTable = "Checksums";
+inline constexpr std::string_view kFoldersTable = "Folders";
+inline constexpr std::string_view kFileNameColumn = "FILE_NAME";
+inline constexpr std::string_view kSpywareRefColumn = "SPYWARE_REF";
+inline constexpr std::string_view kPathRefColumn = "PATH_REF";
+inline constexpr std::string_view kCodeColumn = "CODE";
+inline constexpr std::string_view kFileSizeColumn = "FILE_SIZE";
+inline constexpr std::string_view kFirstLevelChecksumColumn = "FIRST_LEVEL_CHECKSUM";
+inline constexpr std::string_view kSecondLevelChecksumColumn = "SECOND_LEVEL_CHECKSUM";
+inline constexpr std::string_view kFilePathColumn = "FILE_PATH";
+
+// A sorted list of texts (compared without regard to letter case), each with the ascending row
+// numbers that carry it.
+class TLookupIndex {
+public:
+    // Appends a row number to the text's entry, adding the entry when it is new.
+    void Add(std::string_view text, std::int32_t row);
+    // The rows of a text (any letter case), or nullptr.
+    const TIntegerArray* Find(std::string_view text) const;
+    int Count() const { return static_cast<int>(entries_.size()); }
+
+private:
+    struct LessIgnoringCase {
+        using is_transparent = void;
+        bool operator()(std::string_view a, std::string_view b) const noexcept;
+    };
+    std::map<std::string, TIntegerArray, LessIgnoringCase> entries_;
+};
+
+// The FILE_SIZE texts of Checksums with their rows (every value of the column, empty ones too);
+// empty without the table or the column.
+TLookupIndex BuildChecksumIndex(const TDataBase& dataBase);
+// The FILE_NAME texts of PrimaryFiles with their rows; as many rows as CODE has values (a row past
+// the end of FILE_NAME is indexed under an empty text). Empty without the table or CODE.
+TLookupIndex BuildFileNameIndex(const TDataBase& dataBase);
+
+class TThreatTables {
+public:
+    // Takes the loaded database and builds its indexes.
+    explicit TThreatTables(std::unique_ptr<TDataBase> dataBase);
+    TThreatTables(const TThreatTables&) = delete;
+    TThreatTables& operator=(const TThreatTables&) = delete;
+
+    const TDataBase& DataBase() const { return *dataBase_; }
+    const TLookupIndex& ChecksumIndex() const { return checksumIndex_; }
+    const TLookupIndex& FileNameIndex() const { return fileNameIndex_; }
+
+    // Puts other tables in place of the current ones, with their indexes.
+    void Replace(std::unique_ptr<TDataBase> dataBase);
+    // Applies an update file to the tables (TDataBase::ApplyUpdate); the indexes are rebuilt
+    // afterwards, also when the update fails part-way.
+    TUpdateResult ApplyUpdate(const std::string& updatePath);
+    // Any other change of the tables: `change` gets the database to change, and the indexes are
+    // rebuilt afterwards, also when it throws.
+    void Change(const std::function<void(TDataBase&)>& change);
+    // Writes the tables back to their file (no change to the tables).
+    void Save() { dataBase_->Save(); }
+
+private:
+    void RebuildIndexes();
+
+    std::unique_ptr<TDataBase> dataBase_;
+    TLookupIndex checksumIndex_;
+    TLookupIndex fileNameIndex_;
+};
+
+}  // namespace sentrel
