@@ -1,6 +1,7 @@
 #include "ui/MainForm.h"
 
 #include "app/Resources.h"
+#include "platform/Win32Error.h"
 #include "ui/MessageBox.h"
 
 namespace sentrel::ui {
@@ -23,9 +24,43 @@ LRESULT TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return OnQueryEndSession();
     case WM_ENDSESSION:
         return OnEndSession(wParam != FALSE);
+    case WM_TIMER:
+        return OnTimer(wParam);
     default:
         return DefaultHandling(message, wParam, lParam);
     }
+}
+
+void TMainForm::SetTimerEnabled(TimerId id, bool enabled) {
+    const std::size_t slot = static_cast<std::size_t>(id) - 1;
+    if (enabled) {
+        if (!SetTimer(Handle(), static_cast<UINT_PTR>(id), SpecOf(id).intervalMs, nullptr))
+            platform::ThrowLastError("SetTimer(" + std::string(SpecOf(id).name) + ")");
+    } else if (timerEnabled_[slot]) {
+        KillTimer(Handle(), static_cast<UINT_PTR>(id));
+    }
+    timerEnabled_[slot] = enabled;
+}
+
+bool TMainForm::IsTimerEnabled(TimerId id) const {
+    return timerEnabled_[static_cast<std::size_t>(id) - 1];
+}
+
+LRESULT TMainForm::OnTimer(UINT_PTR id) {
+    const std::function<void()>* handler = nullptr;
+    switch (static_cast<TimerId>(id)) {
+    case TimerId::MainTimer: handler = &timerHandlers_.MainTimerTimer; break;
+    case TimerId::ProcessTimer: handler = &timerHandlers_.ProcessTimerTimer; break;
+    case TimerId::AutorunListTimer: handler = &timerHandlers_.AutorunListTimerTimer; break;
+    case TimerId::RegChangeTimer: handler = &timerHandlers_.RegChangeTimerTimer; break;
+    case TimerId::RegistryTimer: handler = &timerHandlers_.RegistryTimerTimer; break;
+    case TimerId::CookiesTimer: handler = &timerHandlers_.CookiesTimerTimer; break;
+    case TimerId::FoldersTimer: handler = &timerHandlers_.FoldersTimerTimer; break;
+    }
+    // A tick that fails ends silently (the window procedure's catch-all); the next tick starts
+    // afresh.
+    if (handler && *handler) (*handler)();
+    return 0;
 }
 
 LRESULT TMainForm::OnClose() {

@@ -3,8 +3,10 @@
 // it stays hidden until its face is built. It is also how the program is ended from outside:
 // a WM_CLOSE (as `taskkill` sends) or the end of the Windows session.
 
+#include <array>
 #include <functional>
 
+#include "ui/MainTimers.h"
 #include "ui/Window.h"
 
 namespace sentrel::ui {
@@ -21,9 +23,25 @@ public:
         std::function<void()> endSession;
     };
 
+    // What each timer does on its tick; a timer without a handler does nothing.
+    struct TimerHandlers {
+        std::function<void()> MainTimerTimer;
+        std::function<void()> ProcessTimerTimer;
+        std::function<void()> AutorunListTimerTimer;
+        std::function<void()> RegChangeTimerTimer;
+        std::function<void()> RegistryTimerTimer;
+        std::function<void()> CookiesTimerTimer;
+        std::function<void()> FoldersTimerTimer;
+    };
+
     explicit TMainForm(Callbacks callbacks);
 
     void Create();
+
+    void SetTimerHandlers(TimerHandlers handlers) { timerHandlers_ = std::move(handlers); }
+    // Starts a timer with its interval (a running one starts its interval afresh) or stops it.
+    void SetTimerEnabled(TimerId id, bool enabled);
+    bool IsTimerEnabled(TimerId id) const;
 
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -32,8 +50,11 @@ private:
     LRESULT OnClose();
     LRESULT OnQueryEndSession();
     LRESULT OnEndSession(bool ending);
+    LRESULT OnTimer(UINT_PTR id);
 
     Callbacks callbacks_;
+    TimerHandlers timerHandlers_;
+    std::array<bool, kTimers.size()> timerEnabled_{};
 };
 
 }  // namespace sentrel::ui
