@@ -9,7 +9,10 @@
 #include "core/WarningQueue.h"
 #include "database/Cipher.h"
 #include "database/DataBase.h"
+#include "database/ThreatTables.h"
+#include "monitors/Scanners.h"
 #include "platform/ProgramFolder.h"
+#include "platform/SpecialFolders.h"
 #include "ui/MainForm.h"
 #include "ui/MessageBox.h"
 #include "warnings/Backuper.h"
@@ -54,7 +57,8 @@ bool Application::StartBeforeWindows() {
     hooks.openDatabase = [this] { return OpenDataBase(); };
     hooks.tableRowCounts = [this] {
         std::vector<int> counts;
-        for (int i = 0; i < database_->TableCount(); ++i) counts.push_back(database_->GetTableByIndex(i)->RowCount());
+        const TDataBase& database = threats_->DataBase();
+        for (int i = 0; i < database.TableCount(); ++i) counts.push_back(database.GetTableByIndex(i)->RowCount());
         return counts;
     };
     options_ = RunOptionsStartup(platform::ProgramFolder(), platform::UserAppDataFolder(), hooks);
@@ -68,7 +72,9 @@ bool Application::OpenDataBase() {
         return false;
     }
     try {
-        database_ = std::make_unique<TDataBase>(path, true, std::string(kDataBasePassPhrase));
+        // The lookup indexes are built with the tables and belong to them.
+        threats_ = std::make_unique<TThreatTables>(
+            std::make_unique<TDataBase>(path, true, std::string(kDataBasePassPhrase)));
     } catch (const std::exception& error) {
         // The damaged file stays as it is: nothing is written back when the load failed.
         ui::ShowError(std::string("The threat database could not be loaded, so Sentrel cannot protect this "
@@ -87,6 +93,10 @@ void Application::CreateWindows() {
     });
     mainForm_->Create();
     CompleteStartup();
+    mainForm_->SetTimerHandlers({
+        .CookiesTimerTimer = [this] { CookiesTimerTimer(*threats_, *queue_, CookiesFolder()); },
+        .FoldersTimerTimer = [this] { FoldersTimerTimer(*threats_, *queue_, platform::MacroFolders()); },
+    });
 }
 
 void Application::CompleteStartup() {
@@ -117,9 +127,9 @@ void Application::DestroyWindows() {
 void Application::WriteBack() {
     if (writtenBack_) return;
     writtenBack_ = true;
-    if (database_) {
+    if (threats_) {
         try {
-            database_->Save();
+            threats_->Save();
         } catch (const std::exception&) {
             ui::ShowError(kInvalidDataBaseMessage);
         }

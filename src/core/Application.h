@@ -12,7 +12,7 @@ namespace sentrel {
 class TBackuper;
 class TColorList;
 class WarningQueue;
-class TDataBase;
+class TThreatTables;
 class TOptions;
 
 namespace ui {
@@ -52,7 +52,7 @@ private:
     SingleInstance instance_;
     std::unique_ptr<TBackuper> backuper_;
     std::unique_ptr<TOptions> options_;
-    std::unique_ptr<TDataBase> database_;
+    std::unique_ptr<TThreatTables> threats_;
     std::unique_ptr<ui::TMainForm> mainForm_;
     std::unique_ptr<WarningQueue> queue_;
     std::unique_ptr<TColorList> whiteList_;

@@ -1,0 +1,29 @@
+#pragma once
+// The cookie scanner and the folder scanner: one tick each, run by the main window's
+// CookiesTimer (10 s) and FoldersTimer (9 s). Neither keeps state between ticks: every tick
+// reports all it finds, and the queue refuses a warning while an equal one is still queued.
+
+#include <string>
+
+#include "database/PathMacros.h"
+#include "database/ThreatTables.h"
+
+namespace sentrel {
+
+class WarningQueue;
+
+// The current user's cookies folder (CSIDL_COOKIES) without a trailing backslash; empty when
+// the shell cannot give it.
+std::string CookiesFolder();
+
+// Lists `cookiesFolder`\*.txt and queues a TCookieWarning for every tracking cookie file
+// (IsTrackingCookie). Folders that happen to match the pattern are no cookies and are skipped.
+// With an empty `cookiesFolder` nothing is scanned: the pattern would otherwise be "\*.txt" on
+// the current drive's root, and a fix would move files out of it.
+void CookiesTimerTimer(const TThreatTables& tables, WarningQueue& queue, const std::string& cookiesFolder);
+
+// Queues a TFolderWarning for every deletable Folders row whose folder exists
+// (QueueFolderWarnings, with the folders asked of the system).
+void FoldersTimerTimer(const TThreatTables& tables, WarningQueue& queue, const TMacroFolderSource& macros);
+
+}  // namespace sentrel

@@ -1,0 +1,48 @@
+#include "platform/Directory.h"
+
+#include <string_view>
+
+#include "platform/UniqueHandle.h"
+#include "platform/Win32Error.h"
+
+namespace sentrel::platform {
+
+namespace {
+
+bool IsDotEntry(std::string_view name) { return name == "." || name == ".."; }
+
+TDirectoryEntry EntryOf(const WIN32_FIND_DATAA& data) {
+    TDirectoryEntry entry;
+    entry.Name = data.cFileName;
+    entry.Attributes = data.dwFileAttributes;
+    entry.Size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    return entry;
+}
+
+}  // namespace
+
+std::vector<TDirectoryEntry> ListDirectory(const std::string& pattern) {
+    std::vector<TDirectoryEntry> entries;
+    WIN32_FIND_DATAA data{};
+    UniqueFind find(FindFirstFileA(pattern.c_str(), &data));
+    if (!find) {
+        const DWORD code = GetLastError();
+        if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND || code == ERROR_NO_MORE_FILES)
+            return entries;
+        ThrowWin32Error("FindFirstFileA(" + pattern + ")", code);
+    }
+    do {
+        if (!IsDotEntry(data.cFileName)) entries.push_back(EntryOf(data));
+    } while (FindNextFileA(find.get(), &data));
+    const DWORD code = GetLastError();
+    if (code != ERROR_NO_MORE_FILES) ThrowWin32Error("FindNextFileA(" + pattern + ")", code);
+    return entries;
+}
+
+std::optional<DWORD> QueryFileAttributes(const std::string& path) noexcept {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return std::nullopt;
+    return attributes;
+}
+
+}  // namespace sentrel::platform

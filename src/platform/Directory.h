@@ -1,0 +1,30 @@
+#pragma once
+// Directory enumeration (FindFirstFileA / FindNextFileA) and the attribute query of one path.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <windows.h>
+
+namespace sentrel::platform {
+
+struct TDirectoryEntry {
+    std::string Name;  // the name alone, without folder
+    DWORD Attributes = 0;
+    std::uint64_t Size = 0;
+
+    bool IsFolder() const noexcept { return (Attributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
+};
+
+// The entries matching a pattern such as "C:\folder\*.txt", in the order the system gives them,
+// without "." and "..". Files and folders of every attribute are listed. A pattern that matches
+// nothing, or whose folder does not exist, gives an empty list; any other failure throws
+// Win32Error.
+std::vector<TDirectoryEntry> ListDirectory(const std::string& pattern);
+
+// The attributes of a file or folder, or nothing when they cannot be read.
+std::optional<DWORD> QueryFileAttributes(const std::string& path) noexcept;
+
+}  // namespace sentrel::platform
