@@ -18,13 +18,12 @@ cmake --build build/windows --target Sentrel4 shipped_database
 
 program=$root/run/program
 mkdir -p "$program"
-cp -f build/windows/bin/Sentrel4.exe "$program/"
-# Data files are the user's once laid out: copied only when missing.
-for item in database.db keys_to_watch.ini graphics Help; do
-    if [ -e "build/windows/bin/$item" ] && [ ! -e "$program/$item" ]; then
-        cp -r "build/windows/bin/$item" "$program/"
-    fi
+# The program's own files are refreshed at every run, as an update of the program would.
+for item in Sentrel4.exe keys_to_watch.ini graphics Help; do
+    [ -e "build/windows/bin/$item" ] && cp -rf "build/windows/bin/$item" "$program/"
 done
+# The threat database is the installation's own (updates change it): laid out only once.
+[ -e "$program/database.db" ] || cp build/windows/bin/database.db "$program/"
 
 build=$root/run
 . scripts/wine-env.sh
