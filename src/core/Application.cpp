@@ -10,7 +10,9 @@
 #include "database/Cipher.h"
 #include "database/DataBase.h"
 #include "database/ThreatTables.h"
+#include "monitors/ProcessMonitor.h"
 #include "monitors/Scanners.h"
+#include "platform/MappedFileAccess.h"
 #include "platform/ProgramFolder.h"
 #include "platform/SpecialFolders.h"
 #include "ui/MainForm.h"
@@ -92,8 +94,15 @@ void Application::CreateWindows() {
         .endSession = [this] { WriteBack(); },
     });
     mainForm_->Create();
+    processMonitor_ = std::make_unique<ProcessMonitor>();
     CompleteStartup();
     mainForm_->SetTimerHandlers({
+        .ProcessTimerTimer =
+            [this] {
+                processMonitor_->ProcessTimerTimer(*threats_, *queue_,
+                                                   TLookupSystem{platform::SystemFileAccess(), platform::MacroFolders(),
+                                                                 platform::ProgramFolder()});
+            },
         .CookiesTimerTimer = [this] { CookiesTimerTimer(*threats_, *queue_, CookiesFolder()); },
         .FoldersTimerTimer = [this] { FoldersTimerTimer(*threats_, *queue_, platform::MacroFolders()); },
     });
@@ -119,6 +128,7 @@ int Application::RunMessageLoop() {
 
 void Application::DestroyWindows() {
     mainForm_.reset();
+    processMonitor_.reset();
     blackList_.reset();
     whiteList_.reset();
     queue_.reset();

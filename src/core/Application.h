@@ -10,6 +10,7 @@
 namespace sentrel {
 
 class TBackuper;
+class ProcessMonitor;
 class TColorList;
 class WarningQueue;
 class TThreatTables;
@@ -54,6 +55,7 @@ private:
     std::unique_ptr<TOptions> options_;
     std::unique_ptr<TThreatTables> threats_;
     std::unique_ptr<ui::TMainForm> mainForm_;
+    std::unique_ptr<ProcessMonitor> processMonitor_;
     std::unique_ptr<WarningQueue> queue_;
     std::unique_ptr<TColorList> whiteList_;
     std::unique_ptr<TColorList> blackList_;

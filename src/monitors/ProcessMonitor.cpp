@@ -1,0 +1,37 @@
+#include "monitors/ProcessMonitor.h"
+
+#include <memory>
+#include <utility>
+
+#include "core/WarningQueue.h"
+#include "database/PathParts.h"
+#include "monitors/ProcessRoutines.h"
+#include "warnings/Warning.h"
+
+namespace sentrel {
+
+ProcessMonitor::ProcessMonitor()
+    : ProcessMonitor([](std::vector<std::string>& list) { ListRunningModules(list); }) {}
+
+ProcessMonitor::ProcessMonitor(ModuleLister lister) : lister_(std::move(lister)) {}
+
+void ProcessMonitor::ProcessTimerTimer(const TThreatTables& tables, WarningQueue& queue, const TLookupSystem& system) {
+    // A position outside the list (it cannot arise from the ticks themselves) starts a new pass
+    // rather than reading past the end.
+    if (processIndex_ < 0 || static_cast<std::size_t>(processIndex_) >= processList_.size()) processIndex_ = 0;
+    if (processIndex_ == 0) {
+        processList_.clear();
+        lister_(processList_);
+        // Nothing listed: nothing to test, and the next tick lists afresh.
+        if (processList_.empty()) return;
+    }
+
+    const std::string& entry = processList_[static_cast<std::size_t>(processIndex_)];
+    // Move on first: an entry whose test fails is skipped, not retried on every tick.
+    processIndex_ = static_cast<std::size_t>(processIndex_) + 1 == processList_.size() ? 0 : processIndex_ + 1;
+
+    if (IsKnownSpywareFile(tables, system, entry).Found)
+        queue.QueueWarning(std::make_unique<TProcessWarning>(std::string(PathFileName(entry)), entry));
+}
+
+}  // namespace sentrel
