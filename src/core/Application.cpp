@@ -11,6 +11,7 @@
 #include "database/DataBase.h"
 #include "database/ThreatTables.h"
 #include "monitors/ProcessMonitor.h"
+#include "monitors/RegistryMonitors.h"
 #include "monitors/Scanners.h"
 #include "platform/MappedFileAccess.h"
 #include "platform/ProgramFolder.h"
@@ -103,6 +104,9 @@ void Application::CreateWindows() {
                                                    TLookupSystem{platform::SystemFileAccess(), platform::MacroFolders(),
                                                                  platform::ProgramFolder()});
             },
+        .AutorunListTimerTimer = [this] { registryWatches_->AutorunListTimerTimer(*queue_); },
+        .RegChangeTimerTimer = [this] { registryWatches_->RegChangeTimerTimer(*queue_); },
+        .RegistryTimerTimer = [this] { registryWatches_->RegistryTimerTimer(*threats_, *queue_); },
         .CookiesTimerTimer = [this] { CookiesTimerTimer(*threats_, *queue_, CookiesFolder()); },
         .FoldersTimerTimer = [this] { FoldersTimerTimer(*threats_, *queue_, platform::MacroFolders()); },
     });
@@ -113,6 +117,9 @@ void Application::CompleteStartup() {
     queue_ = std::make_unique<WarningQueue>();
     whiteList_ = std::make_unique<TColorList>(ProgramFolder() + std::string(kWhiteListFileName));
     blackList_ = std::make_unique<TColorList>(ProgramFolder() + std::string(kBlackListFileName));
+    registryWatches_ = std::make_unique<TRegistryWatches>();
+    RegisterStartupWatches(*registryWatches_, DefaultStartupWatchKeys(),
+                           ProgramFolder() + std::string(kKeysToWatchFileName));
 }
 
 int Application::RunMessageLoop() {
@@ -129,6 +136,7 @@ int Application::RunMessageLoop() {
 void Application::DestroyWindows() {
     mainForm_.reset();
     processMonitor_.reset();
+    registryWatches_.reset();
     blackList_.reset();
     whiteList_.reset();
     queue_.reset();

@@ -12,6 +12,7 @@ namespace sentrel {
 class TBackuper;
 class ProcessMonitor;
 class TColorList;
+class TRegistryWatches;
 class WarningQueue;
 class TThreatTables;
 class TOptions;
@@ -57,6 +58,7 @@ private:
     std::unique_ptr<ui::TMainForm> mainForm_;
     std::unique_ptr<ProcessMonitor> processMonitor_;
     std::unique_ptr<WarningQueue> queue_;
+    std::unique_ptr<TRegistryWatches> registryWatches_;
     std::unique_ptr<TColorList> whiteList_;
     std::unique_ptr<TColorList> blackList_;
     bool writtenBack_ = false;

@@ -1,0 +1,283 @@
+#include "monitors/RegistryMonitors.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <memory>
+#include <set>
+
+#include "common/Files.h"
+#include "config/IniText.h"
+#include "core/WarningQueue.h"
+#include "database/PathParts.h"
+#include "database/ThreatTables.h"
+#include "monitors/RegistryRules.h"
+#include "platform/Registry.h"
+#include "warnings/RootKeysWin.h"
+#include "warnings/Warning.h"
+
+namespace sentrel {
+
+namespace {
+
+using platform::RegistryAccess;
+using platform::RegistryKey;
+using platform::RegistryValue;
+
+constexpr int kDefaultWatchCount = 36;
+constexpr std::string_view kAllValues = "ALL";
+constexpr std::string_view kRegEntriesTable = "RegEntries";
+constexpr std::string_view kRegPathColumn = "REG_PATH";
+
+// Opens a key for reading; nothing when it is missing or cannot be opened (access refused).
+// The monitors only read, so they never ask for write access: a standard user may read the
+// machine's keys but not change them.
+std::optional<RegistryKey> OpenForReading(RegistryRoot root, const std::string& keyPath) {
+    try {
+        return RegistryKey::Open(ToHkey(root), keyPath, RegistryAccess::Read);
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
+// The value names of a key, in enumeration order; empty when it cannot be read.
+std::vector<RegistryValue> ReadValues(RegistryRoot root, const std::string& keyPath) {
+    try {
+        if (auto key = OpenForReading(root, keyPath)) return key->Values();
+    } catch (const std::exception&) {
+    }
+    return {};
+}
+
+std::vector<std::string> NamesOf(const std::vector<RegistryValue>& values) {
+    std::vector<std::string> names;
+    names.reserve(values.size());
+    for (const RegistryValue& value : values) names.push_back(value.name);
+    return names;
+}
+
+std::vector<std::string> ReadSubKeyNames(RegistryRoot root, const std::string& keyPath) {
+    try {
+        if (auto key = OpenForReading(root, keyPath)) return key->SubKeyNames();
+    } catch (const std::exception&) {
+    }
+    return {};
+}
+
+// An integer as the private-profile functions read it: optional blanks and sign, then decimal
+// digits up to the first other character; 0 when there are none; `fallback` when missing.
+int ProfileInt(const IniText& ini, std::string_view section, std::string_view key, int fallback) {
+    const std::optional<std::string> text = ini.Get(section, key);
+    if (!text) return fallback;
+    errno = 0;
+    const long long value = std::strtoll(text->c_str(), nullptr, 10);
+    if (errno == ERANGE || value > INT_MAX) return INT_MAX;
+    if (value < INT_MIN) return INT_MIN;
+    return static_cast<int>(value);
+}
+
+// The entry number a section name stands for when it is written as the decimal number alone
+// (the way entry i's section is named); nothing otherwise.
+std::optional<int> EntryNumber(const std::string& section) {
+    if (section.empty() || section.size() > 9) return std::nullopt;
+    if (section.size() > 1 && section.front() == '0') return std::nullopt;
+    if (!std::all_of(section.begin(), section.end(), [](char c) { return c >= '0' && c <= '9'; })) return std::nullopt;
+    return std::stoi(section);
+}
+
+// The text a registry-entry row reports for a value: string data without its terminator, binary
+// data without its final byte; other types as the registry editor shows them.
+std::string RegEntryValueText(const RegistryValue& value) {
+    switch (value.type) {
+    case REG_SZ:
+    case REG_EXPAND_SZ:
+        return platform::StringFromRegistryData(value.data);
+    case REG_BINARY:
+        return value.data.empty() ? std::string() : value.data.substr(0, value.data.size() - 1);
+    default:
+        return RegistryDataAsText(value.type, value.data);
+    }
+}
+
+}  // namespace
+
+std::string ReadRegString(RegistryRoot root, const std::string& keyPath, const std::string& valueName) {
+    const std::optional<RegistryKey> key = OpenForReading(root, keyPath);
+    if (!key) return {};
+    return key->ReadString(valueName).value_or(std::string());
+}
+
+TStartupWatchKeys DefaultStartupWatchKeys() {
+    return TStartupWatchKeys{
+        .AutorunKeys =
+            {
+                "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run",
+                "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
+                "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunServices",
+                "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunServicesOnce",
+                "HKCU\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run",
+                "HKCU\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
+            },
+        .BrowserHelperObjectsKey = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects",
+    };
+}
+
+void TRegistryWatches::AddRegWatch(const std::string& key, const std::string& value, char kind) {
+    const std::string_view prefix = std::string_view(key).substr(0, 4);
+    if (prefix != "HKLM" && prefix != "HKCU") return;
+
+    TRegMonitor watch;
+    watch.Kind = kind;
+    watch.Registry = prefix == "HKLM" ? RegistryRoot::LocalMachine : RegistryRoot::CurrentUser;
+    watch.ValueName = value;
+    watch.KeyPath = KeyPathOfWatch(key);
+    watch.FullKey = key;
+
+    switch (kind) {
+    case 'r':
+        watch.KnownNames = NamesOf(ReadValues(watch.Registry, watch.KeyPath));
+        watch.CurrentNames = watch.KnownNames;
+        AutorunWatches.push_back(std::move(watch));
+        break;
+    case 'z':
+        try {
+            const std::optional<RegistryKey> opened = OpenForReading(watch.Registry, watch.KeyPath);
+            if (!opened) return;
+            const std::optional<RegistryValue> data = opened->ReadValue(watch.ValueName);
+            // Only plain strings: a missing value or an expandable string is not watched.
+            if (!data || data->type != REG_SZ) return;
+            watch.KnownRegString = platform::StringFromRegistryData(data->data);
+        } catch (const std::exception&) {
+            return;
+        }
+        ValueWatches.push_back(std::move(watch));
+        break;
+    case 'b':
+        watch.KnownNames = ReadSubKeyNames(watch.Registry, watch.KeyPath);
+        watch.CurrentNames = watch.KnownNames;
+        BrowserHelperObjects = std::move(watch);
+        break;
+    default:
+        break;
+    }
+}
+
+void TRegistryWatches::AddRegTimerWatches(const std::string& iniPath) {
+    IniText ini;
+    if (FileExists(iniPath)) {
+        const std::vector<std::uint8_t> bytes = ReadFileBytes(iniPath);
+        ini = IniText::Parse(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    }
+    const int count = ProfileInt(ini, "Count", "Count", kDefaultWatchCount);
+
+    // Entry i lives in the section named i. A missing section reads as an empty key, which is
+    // refused, so only the sections present need a visit (a hand-edited huge Count costs nothing).
+    std::set<int> entries;
+    for (const std::string& section : ini.SectionNames()) {
+        if (const std::optional<int> number = EntryNumber(section); number && *number < count) entries.insert(*number);
+    }
+    for (const int entry : entries) {
+        const std::string section = std::to_string(entry);
+        const std::string key = ini.Get(section, "Key").value_or(std::string());
+        const std::string value = ini.Get(section, "Value").value_or(std::string());
+        if (value != kAllValues) {
+            AddRegWatch(key, value, 'z');
+            continue;
+        }
+        const std::optional<RegistryRoot> root = RootFromPrefix(key);
+        if (!root) continue;
+        for (const std::string& name : NamesOf(ReadValues(*root, KeyPathOfWatch(key)))) AddRegWatch(key, name, 'z');
+    }
+}
+
+void TRegistryWatches::ResyncAutorunWatches() {
+    for (TRegMonitor& watch : AutorunWatches) watch.KnownNames = watch.CurrentNames;
+}
+
+void TRegistryWatches::RefreshKnownRegStrings() {
+    for (TRegMonitor& watch : ValueWatches) {
+        try {
+            watch.KnownRegString = ReadRegString(watch.Registry, watch.KeyPath, watch.ValueName);
+        } catch (const std::exception&) {
+        }
+    }
+}
+
+void TRegistryWatches::AutorunListTimerTimer(WarningQueue& queue) {
+    for (TRegMonitor& watch : AutorunWatches) {
+        // The data comes with the names, from one read of the key: a value of any type is
+        // reported (shown as the registry editor shows it) and never stops the pass.
+        const std::vector<RegistryValue> values = ReadValues(watch.Registry, watch.KeyPath);
+        watch.CurrentNames = NamesOf(values);
+        for (const std::string& name : NewAutorunNames(watch.CurrentNames, watch.KnownNames)) {
+            watch.ValueName = name;
+            const auto found = std::find_if(values.begin(), values.end(),
+                                            [&](const RegistryValue& value) { return value.name == name; });
+            const std::string data = RegistryDataAsText(found->type, found->data);
+            const std::string fileName(PathFileName(data));
+            if (IsOwnAutorunFile(fileName)) continue;
+            queue.QueueWarning(
+                std::make_unique<TAutorunAddWarning>(watch.Registry, fileName, watch.KeyPath, name, data));
+        }
+        watch.KnownNames = watch.CurrentNames;
+    }
+}
+
+void TRegistryWatches::RegChangeTimerTimer(WarningQueue& queue) {
+    for (TRegMonitor& watch : ValueWatches) {
+        std::string text;
+        try {
+            text = ReadRegString(watch.Registry, watch.KeyPath, watch.ValueName);
+        } catch (const std::exception&) {
+            continue;  // unreadable this time: nothing to compare
+        }
+        if (text == watch.KnownRegString) continue;
+        queue.QueueWarning(std::make_unique<TBrowserSettingWarning>(watch.Registry, watch.KeyPath, watch.ValueName,
+                                                                    watch.KnownRegString, text));
+        watch.KnownRegString = text;
+    }
+}
+
+void TRegistryWatches::RegistryTimerTimer(const TThreatTables& tables, WarningQueue& queue) const {
+    const TDataBase& dataBase = tables.DataBase();
+    const TTable* table = dataBase.FindTable(kRegEntriesTable);
+    if (table == nullptr) return;
+    const int rows = table->RowCount();
+    for (int row = 0; row < rows; ++row) {
+        std::string path;
+        std::int32_t spywareRef = 0;
+        if (!dataBase.GetStringCell(kRegEntriesTable, kRegPathColumn, row, path)) continue;
+        if (!dataBase.GetIntCell(kRegEntriesTable, kSpywareRefColumn, row, spywareRef)) continue;
+
+        const TRegEntryTarget target = RegEntryTargetOf(std::move(path));
+        // A row with no key below its root ("HKEY_CURRENT_USER\\", an empty text) would name the
+        // root itself, whose remedy is deleting the whole hive: such a row is no entry.
+        if (target.Parent == "\\") continue;
+        // One row that cannot be read (access refused) must not hide the rows after it.
+        try {
+            const std::optional<RegistryKey> parent = OpenForReading(target.Root, target.Parent);
+            if (!parent) continue;
+            if (RegistryKey::Open(ToHkey(target.Root), target.KeyText, RegistryAccess::Read)) {
+                queue.QueueWarning(
+                    std::make_unique<TRegistyWarning>(target.Root, target.KeyText, target.KeyText, "", ""));
+                continue;
+            }
+            const std::optional<RegistryValue> value = parent->ReadValue(target.Last);
+            if (!value) continue;
+            queue.QueueWarning(std::make_unique<TRegistyWarning>(target.Root, target.Parent, target.Parent, target.Last,
+                                                                 RegEntryValueText(*value)));
+        } catch (const std::exception&) {
+        }
+    }
+}
+
+void RegisterStartupWatches(TRegistryWatches& watches, const TStartupWatchKeys& keys, const std::string& iniPath) {
+    for (const std::string& key : keys.AutorunKeys) watches.AddRegWatch(key, "", 'r');
+    watches.AddRegWatch(keys.BrowserHelperObjectsKey, "", 'b');
+    watches.AddRegTimerWatches(iniPath);
+}
+
+}  // namespace sentrel

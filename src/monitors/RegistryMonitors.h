@@ -1,0 +1,115 @@
+#pragma once
+// The autorun monitor, the watched-value monitor and the registry-entry monitor, with the watch
+// registry they share. The main window's AutorunListTimer (6 s), RegChangeTimer (4.5 s) and
+// RegistryTimer (5 s) run the three passes; everything runs on the main thread.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "warnings/RootKeys.h"
+
+namespace sentrel {
+
+class TThreatTables;
+class WarningQueue;
+
+// One watch. The key text carries a four-letter root prefix and a backslash
+// ("HKCU\SOFTWARE\Microsoft\Windows\CurrentVersion\Run").
+struct TRegMonitor {
+    // 'r' autorun watch (the value names of a key), 'z' watched value (the string data of one
+    // value), 'b' subkey-name watch (the subkey names of a key).
+    char Kind = 'r';
+    // The root the watch's key is opened below on each pass.
+    RegistryRoot Registry = RegistryRoot::CurrentUser;
+    // Kinds 'r' and 'b': the names read on the latest pass.
+    std::vector<std::string> CurrentNames;
+    // The key below the root: the key text without its prefix and backslash.
+    std::string KeyPath;
+    // The key text, prefix included.
+    std::string FullKey;
+    // Kinds 'r' and 'b': the names known before the latest pass.
+    std::vector<std::string> KnownNames;
+    // Kind 'z': the watched value's name. Kind 'r': the name of the last new value found.
+    std::string ValueName;
+    // Kind 'z': the data last seen.
+    std::string KnownRegString;
+};
+
+// The string data of a value: opens `keyPath` below `root` read-only, reads and closes. A key
+// that cannot be opened, or a value that does not exist, gives an empty text; data of a type
+// other than REG_SZ and REG_EXPAND_SZ throws.
+std::string ReadRegString(RegistryRoot root, const std::string& keyPath, const std::string& valueName);
+
+// The name of the file that holds the watch list, in the program folder.
+inline constexpr const char* kKeysToWatchFileName = "keys_to_watch.ini";
+
+// The keys watched from start-up, as key texts with their prefix.
+struct TStartupWatchKeys {
+    // The autorun keys (watches of kind 'r'), in registration order.
+    std::vector<std::string> AutorunKeys;
+    // The key whose subkeys are the installed Browser Helper Objects (the watch of kind 'b').
+    std::string BrowserHelperObjectsKey;
+};
+
+// The Run, RunOnce, RunServices and RunServicesOnce keys of the machine, the Run and RunOnce
+// keys of the current user, and the machine's Browser Helper Objects key.
+TStartupWatchKeys DefaultStartupWatchKeys();
+
+// The watch registry and the three passes.
+class TRegistryWatches {
+public:
+    // Creates one watch. Only a key text beginning exactly with "HKLM" or "HKCU" is watched.
+    // Kind 'r': the key's value names become the known names; the watch joins AutorunWatches
+    // (also when the key cannot be opened yet: it then knows no names).
+    // Kind 'z': the watch joins ValueWatches only when the value exists as plain string data
+    // (REG_SZ); its data becomes the known data.
+    // Kind 'b': the key's subkey names become the known names; the watch is kept as
+    // BrowserHelperObjects (see there).
+    void AddRegWatch(const std::string& key, const std::string& value, char kind);
+
+    // Creates the watched values listed in the INI file `iniPath` (normally the program folder's
+    // keys_to_watch.ini): section "Count", key "Count" (36 when missing) entries, each in the
+    // section named by its number (0, 1, ...) with "Key" and "Value"; Value "ALL" watches every
+    // value the key has now. A missing file watches nothing.
+    void AddRegTimerWatches(const std::string& iniPath);
+
+    // Every autorun watch accepts the names it read last (called when a security level is
+    // applied).
+    void ResyncAutorunWatches();
+
+    // Every watched value takes its current data as the known data, without a report (for the
+    // fix of a browser-setting warning, which rewrites the value itself). A value that cannot be
+    // read keeps its known data.
+    void RefreshKnownRegStrings();
+
+    // The autorun pass: queues a TAutorunAddWarning for every value of an autorun key that was
+    // not there on the previous pass, except the entries of this program and of its sibling
+    // scanner. Data that is not a string is reported as the registry editor shows it.
+    void AutorunListTimerTimer(WarningQueue& queue);
+
+    // The watched-value pass: queues a TBrowserSettingWarning for every watched value whose data
+    // differs from the known data, which then becomes the known data. A value that cannot be read
+    // as a string (another type, access refused) is skipped on that pass and keeps its known
+    // data; a deleted value reads as empty and is reported as changed to empty.
+    void RegChangeTimerTimer(WarningQueue& queue);
+
+    // The registry-entry pass: queues a TRegistyWarning for every row of the threat database's
+    // RegEntries whose key or value exists. Keeps no state.
+    void RegistryTimerTimer(const TThreatTables& tables, WarningQueue& queue) const;
+
+    // The watches of kind 'r', in registration order.
+    std::vector<TRegMonitor> AutorunWatches;
+    // The watches of kind 'z', in registration order.
+    std::vector<TRegMonitor> ValueWatches;
+    // The watch of kind 'b' (the installed Browser Helper Objects at start-up), when it was
+    // created. No pass compares it: no warning class describes a new Browser Helper Object, and
+    // its remedy (deleting a whole key) is not one to offer for every program the user installs.
+    std::optional<TRegMonitor> BrowserHelperObjects;
+};
+
+// The start-up registration: an autorun watch for each of keys.AutorunKeys, the subkey-name watch
+// of keys.BrowserHelperObjectsKey, then the watched values of `iniPath`.
+void RegisterStartupWatches(TRegistryWatches& watches, const TStartupWatchKeys& keys, const std::string& iniPath);
+
+}  // namespace sentrel
