@@ -10,6 +10,7 @@
 #include "database/Cipher.h"
 #include "database/DataBase.h"
 #include "database/ThreatTables.h"
+#include "monitors/FileMonitor.h"
 #include "monitors/ProcessMonitor.h"
 #include "monitors/RegistryMonitors.h"
 #include "monitors/Scanners.h"
@@ -97,6 +98,10 @@ void Application::CreateWindows() {
     mainForm_->Create();
     processMonitor_ = std::make_unique<ProcessMonitor>();
     CompleteStartup();
+    // The system-folder watcher stays off until the security level switches it on.
+    fileChanges_ = std::make_unique<TFileChangesTracker>(
+        TFileChangesTracker::WindowsFolder(), [this]() -> const TThreatTables& { return *threats_; }, *queue_,
+        TLookupSystem{platform::SystemFileAccess(), platform::MacroFolders(), platform::ProgramFolder()});
     mainForm_->SetTimerHandlers({
         .ProcessTimerTimer =
             [this] {
@@ -135,6 +140,7 @@ int Application::RunMessageLoop() {
 
 void Application::DestroyWindows() {
     mainForm_.reset();
+    fileChanges_.reset();
     processMonitor_.reset();
     registryWatches_.reset();
     blackList_.reset();

@@ -12,6 +12,7 @@ namespace sentrel {
 class TBackuper;
 class ProcessMonitor;
 class TColorList;
+class TFileChangesTracker;
 class TRegistryWatches;
 class WarningQueue;
 class TThreatTables;
@@ -59,6 +60,7 @@ private:
     std::unique_ptr<ProcessMonitor> processMonitor_;
     std::unique_ptr<WarningQueue> queue_;
     std::unique_ptr<TRegistryWatches> registryWatches_;
+    std::unique_ptr<TFileChangesTracker> fileChanges_;
     std::unique_ptr<TColorList> whiteList_;
     std::unique_ptr<TColorList> blackList_;
     bool writtenBack_ = false;

@@ -1,0 +1,317 @@
+#include "monitors/FileMonitor.h"
+
+#include <algorithm>
+#include <utility>
+
+#include <windows.h>
+
+#include "common/Files.h"
+#include "core/WarningQueue.h"
+#include "platform/Directory.h"
+#include "platform/DirectoryChanges.h"
+#include "platform/Win32Error.h"
+#include "warnings/Warning.h"
+
+namespace sentrel {
+namespace {
+
+constexpr const char* kWindowClass = "SentrelFileMonitor";
+constexpr UINT kNewPathMessage = WM_APP + 0x41;       // lParam: std::string* (owned by the message)
+constexpr UINT kDeletedPathMessage = WM_APP + 0x42;   // lParam: std::string*
+constexpr UINT kOverflowMessage = WM_APP + 0x43;      // lParam: std::vector<std::string>*
+constexpr UINT kOverflowSliceMessage = WM_APP + 0x44;  // no payload
+constexpr UINT_PTR kRetryTimer = 1;
+
+bool SamePathIgnoringCase(const std::string& a, const std::string& b) {
+    return CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, a.data(), static_cast<int>(a.size()), b.data(),
+                          static_cast<int>(b.size())) == CSTR_EQUAL;
+}
+
+// Posts `payload` to `target`; the message owns it from then on. Returns false (and frees it)
+// when the window is gone.
+template <typename Payload>
+bool PostOwned(HWND target, UINT message, std::unique_ptr<Payload> payload) {
+    if (!PostMessageA(target, message, 0, reinterpret_cast<LPARAM>(payload.get()))) return false;
+    payload.release();
+    return true;
+}
+
+void FreePayload(UINT message, LPARAM lParam) noexcept {
+    if (message == kNewPathMessage || message == kDeletedPathMessage) {
+        delete reinterpret_cast<std::string*>(lParam);
+    } else if (message == kOverflowMessage) {
+        delete reinterpret_cast<std::vector<std::string>*>(lParam);
+    }
+}
+
+// Junctions are not followed: they may lead out of the tree or round in a circle.
+void AddTreeFiles(const std::string& folder, std::vector<std::string>& files, const std::atomic<bool>& stopping) {
+    for (const auto& entry : platform::ListDirectory(folder + "*")) {
+        if (stopping) return;
+        if (entry.IsFolder()) {
+            if (!(entry.Attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+                AddTreeFiles(folder + entry.Name + "\\", files, stopping);
+            }
+        } else {
+            files.push_back(folder + entry.Name);
+        }
+    }
+}
+
+// The watcher thread's body: posts every added and removed path; after an overflow, the list
+// of every file of the tree. Ends when the read is cancelled or fails.
+void WatchTree(platform::DirectoryChangeReader& reader, const std::string& folder, HWND target,
+               const std::atomic<bool>& stopping, std::atomic<bool>& ended) noexcept {
+    using Result = platform::DirectoryChangeReader::ReadResult;
+    struct MarkEnded {
+        std::atomic<bool>& Ended;
+        ~MarkEnded() { Ended = true; }
+    } markEnded{ended};
+    try {
+        std::vector<platform::TDirectoryChange> changes;
+        for (;;) {
+            const Result result = reader.Read(changes);
+            if (result == Result::Cancelled || result == Result::Failed) return;
+            if (result == Result::Overflow) {
+                auto files = std::make_unique<std::vector<std::string>>(ListTreeFiles(folder, stopping));
+                if (stopping) return;
+                PostOwned(target, kOverflowMessage, std::move(files));
+                continue;
+            }
+            for (const auto& change : changes) {
+                UINT message = 0;
+                if (change.Action == FILE_ACTION_ADDED) message = kNewPathMessage;
+                if (change.Action == FILE_ACTION_REMOVED) message = kDeletedPathMessage;
+                // Renames (old and new name) and modifications raise nothing.
+                if (message != 0) PostOwned(target, message, std::make_unique<std::string>(folder + change.Name));
+            }
+        }
+    } catch (...) {
+        // Out of memory while listing or posting: the watcher ends, as after a failed read.
+    }
+}
+
+// An existing file that is empty or that another program holds open without sharing it for
+// reading: its writer has probably not finished with it.
+bool StillBeingWritten(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return false;
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return false;
+    if (data.nFileSizeHigh == 0 && data.nFileSizeLow == 0) return true;
+    const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+    }
+    CloseHandle(file);
+    return false;
+}
+
+}  // namespace
+
+std::vector<std::string> ListTreeFiles(const std::string& folder, const std::atomic<bool>& stopping) {
+    std::vector<std::string> files;
+    AddTreeFiles(folder, files, stopping);
+    return files;
+}
+
+void TShieldMoves::Add(const std::string& path, std::uint64_t nowMs) {
+    for (auto& entry : entries_) {
+        if (SamePathIgnoringCase(entry.Path, path)) {
+            entry.Expires = nowMs + kLifetimeMs;
+            return;
+        }
+    }
+    entries_.push_back({path, nowMs + kLifetimeMs});
+}
+
+bool TShieldMoves::Contains(const std::string& path, std::uint64_t nowMs) {
+    std::erase_if(entries_, [nowMs](const Entry& entry) { return entry.Expires <= nowMs; });
+    return std::any_of(entries_.begin(), entries_.end(),
+                       [&path](const Entry& entry) { return SamePathIgnoringCase(entry.Path, path); });
+}
+
+TFileChangesTracker::TFileChangesTracker(std::string folder, TablesSource tables, WarningQueue& queue,
+                                         TLookupSystem system)
+    : folder_(std::move(folder)), tables_(std::move(tables)), queue_(queue), system_(std::move(system)) {
+    if (folder_.empty() || folder_.back() != '\\') folder_ += '\\';
+    RegisterWindowClass(kWindowClass);
+    CreateWindowOfClass(kWindowClass, "", 0, 0, 0, 0, 0, 0, HWND_MESSAGE);
+}
+
+TFileChangesTracker::~TFileChangesTracker() {
+    StopWatcher();
+    if (Handle()) KillTimer(Handle(), kRetryTimer);
+    DropPostedReports();
+}
+
+std::string TFileChangesTracker::WindowsFolder() {
+    char buffer[MAX_PATH + 1] = {};
+    const UINT length = GetWindowsDirectoryA(buffer, MAX_PATH);
+    if (length == 0 || length > MAX_PATH) platform::ThrowLastError("GetWindowsDirectoryA");
+    std::string folder(buffer, length);
+    if (folder.back() != '\\') folder += '\\';
+    return folder;
+}
+
+void TFileChangesTracker::SetActive(bool value) {
+    active_ = value;
+    if (!value) {
+        StopWatcher();
+        retries_.clear();
+        overflowPaths_.clear();
+        KillTimer(Handle(), kRetryTimer);
+        return;
+    }
+    if (watcher_.joinable() && !watcherEnded_) return;
+    StopWatcher();  // a watcher whose read failed has ended: join it and start afresh
+    try {
+        reader_ = std::make_unique<platform::DirectoryChangeReader>(folder_);
+    } catch (const platform::Win32Error&) {
+        return;  // the folder cannot be watched: the monitor stays silent
+    }
+    stopping_ = false;
+    watcherEnded_ = false;
+    watcher_ = std::thread(WatchTree, std::ref(*reader_), folder_, Handle(), std::cref(stopping_),
+                           std::ref(watcherEnded_));
+    // Changes are kept only from the watcher's first read on; without this wait, a file made
+    // right after switching on could go unseen.
+    reader_->WaitUntilWatching(kStartTimeoutMs);
+}
+
+void TFileChangesTracker::StopWatcher() noexcept {
+    if (watcher_.joinable()) {
+        stopping_ = true;
+        reader_->Cancel();
+        watcher_.join();
+    }
+    reader_.reset();
+}
+
+void TFileChangesTracker::DropPostedReports() noexcept {
+    if (!Handle()) return;
+    MSG message;
+    while (PeekMessageA(&message, Handle(), kNewPathMessage, kOverflowSliceMessage, PM_REMOVE)) {
+        FreePayload(message.message, message.lParam);
+    }
+}
+
+void TFileChangesTracker::MarkShieldMove(const std::string& path) {
+    shieldMoves_.Add(path, GetTickCount64());
+}
+
+void TFileChangesTracker::ChangeNew(const std::string& path) {
+    if (shieldMoves_.Contains(path, GetTickCount64())) return;
+    TestNewFile(path, kRetries);
+}
+
+void TFileChangesTracker::ChangeDeleted(const std::string& path) {
+    if (shieldMoves_.Contains(path, GetTickCount64())) return;
+    const std::string name = FileNamePart(path);
+    if (name == "ROLL_FORWARD") return;  // removed by the system itself when an update settles
+    queue_.QueueWarning(std::make_unique<TFileChangeWarning>(name, path));
+}
+
+void TFileChangesTracker::TestNewFile(const std::string& path, int attemptsLeft) {
+    if (IsKnownSpywareFile(tables_(), system_, path).Found) {
+        queue_.QueueWarning(std::make_unique<TFileWarning>(FileNamePart(path), path));
+    } else if (attemptsLeft > 0 && StillBeingWritten(path)) {
+        ScheduleRetry(path, attemptsLeft - 1);
+    }
+}
+
+void TFileChangesTracker::ScheduleRetry(const std::string& path, int attemptsLeft) {
+    const std::uint64_t due = GetTickCount64() + kRetryDelayMs;
+    auto same = std::find_if(retries_.begin(), retries_.end(),
+                             [&path](const PendingRetry& retry) { return retry.Path == path; });
+    if (same != retries_.end()) {
+        *same = {path, attemptsLeft, due};
+    } else {
+        retries_.push_back({path, attemptsLeft, due});
+    }
+    if (!SetTimer(Handle(), kRetryTimer, kRetryDelayMs / 2, nullptr)) platform::ThrowLastError("SetTimer");
+}
+
+void TFileChangesTracker::OnRetryTimer() {
+    const std::uint64_t now = GetTickCount64();
+    std::vector<PendingRetry> due;
+    for (auto it = retries_.begin(); it != retries_.end();) {
+        if (it->Due <= now) {
+            due.push_back(std::move(*it));
+            it = retries_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    if (retries_.empty()) KillTimer(Handle(), kRetryTimer);
+    for (const auto& retry : due) {
+        try {
+            if (active_ && !shieldMoves_.Contains(retry.Path, now)) TestNewFile(retry.Path, retry.AttemptsLeft);
+        } catch (...) {
+            // One path's failed lookup does not stop the others.
+        }
+    }
+}
+
+void TFileChangesTracker::TestEveryFile(std::vector<std::string> files) {
+    if (!active_) return;
+    overflowPaths_.insert(overflowPaths_.end(), std::make_move_iterator(files.begin()),
+                          std::make_move_iterator(files.end()));
+    if (!overflowSlicePosted_) OnOverflowSlice();
+}
+
+void TFileChangesTracker::OnOverflowSlice() {
+    overflowSlicePosted_ = false;
+    for (std::size_t i = 0; i < kOverflowSlice && !overflowPaths_.empty(); ++i) {
+        const std::string path = std::move(overflowPaths_.front());
+        overflowPaths_.pop_front();
+        try {
+            if (!shieldMoves_.Contains(path, GetTickCount64())) TestNewFile(path, 0);
+        } catch (...) {
+            // As for single reports: a failed lookup is dropped, the walk goes on.
+        }
+    }
+    if (!overflowPaths_.empty() && PostMessageA(Handle(), kOverflowSliceMessage, 0, 0)) overflowSlicePosted_ = true;
+}
+
+LRESULT TFileChangesTracker::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case kNewPathMessage:
+    case kDeletedPathMessage: {
+        const std::unique_ptr<std::string> path(reinterpret_cast<std::string*>(lParam));
+        if (!active_) return 0;  // posted before the monitor was switched off
+        if (message == kNewPathMessage) {
+            ChangeNew(*path);
+        } else {
+            ChangeDeleted(*path);
+        }
+        return 0;
+    }
+    case kOverflowMessage: {
+        const std::unique_ptr<std::vector<std::string>> files(reinterpret_cast<std::vector<std::string>*>(lParam));
+        if (!active_) return 0;
+        ++overflowWalks_;
+        TestEveryFile(std::move(*files));
+        return 0;
+    }
+    case kOverflowSliceMessage:
+        if (active_) {
+            OnOverflowSlice();
+        } else {
+            overflowSlicePosted_ = false;
+        }
+        return 0;
+    case WM_TIMER:
+        if (wParam == kRetryTimer) {
+            OnRetryTimer();
+            return 0;
+        }
+        break;
+    default:
+        break;
+    }
+    return DefaultHandling(message, wParam, lParam);
+}
+
+}  // namespace sentrel

@@ -1,0 +1,144 @@
+#pragma once
+// The system-folder file monitor: files that appear in or disappear from the Windows folder
+// tree. A watcher thread reads the tree's change records (DirectoryChangeReader) and posts every
+// added or removed path to the tracker's own message-only window, so the threat lookup, the
+// warning and QueueWarning run on the main thread, like every other monitor.
+//
+// Beyond the plain hand-over, the tracker:
+// - tests every file of the tree once when the system reports that changes were lost
+//   (overflow), a few hundred paths per message so the main thread stays responsive;
+// - tests a new file again a few times, shortly after, while it is empty or still locked by
+//   its writer, so a file whose event came before its content is not missed;
+// - ignores the paths the shield itself is moving (MarkShieldMove) for a short while, so fixing
+//   or restoring a file in the tree raises nothing;
+// - stops the watcher by cancelling its read, never by killing the thread.
+//
+// 64-bit Windows is always of the NT family, so the change-record watcher is the only strategy
+// this program needs.
+
+#include <atomic>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "database/Lookups.h"
+#include "database/ThreatTables.h"
+#include "ui/Window.h"
+
+namespace sentrel {
+
+class WarningQueue;
+
+namespace platform {
+class DirectoryChangeReader;
+}
+
+// Paths the shield is moving, each remembered for a short while after it was marked. Not a
+// one-shot flag: a move raises a removal and an addition (and a retry may test a path again),
+// all of which must be recognised. Letter case does not matter.
+class TShieldMoves {
+public:
+    static constexpr std::uint64_t kLifetimeMs = 10000;
+
+    void Add(const std::string& path, std::uint64_t nowMs);
+    // True while `path` was marked less than kLifetimeMs ago; forgets expired entries.
+    bool Contains(const std::string& path, std::uint64_t nowMs);
+    std::size_t Count() const { return entries_.size(); }
+
+private:
+    struct Entry {
+        std::string Path;
+        std::uint64_t Expires;
+    };
+    std::vector<Entry> entries_;
+};
+
+// Every file below `folder` (ending with a backslash), junctions not followed; stops early
+// (with what it has) when `stopping` becomes true.
+std::vector<std::string> ListTreeFiles(const std::string& folder, const std::atomic<bool>& stopping);
+
+class TFileChangesTracker : private ui::Window {
+public:
+    // The current threat tables: asked for each lookup, as an update may replace them.
+    using TablesSource = std::function<const TThreatTables&()>;
+
+    static constexpr int kRetries = 5;               // further looks at an empty or locked new file
+    static constexpr unsigned kRetryDelayMs = 400;   // between two looks
+    static constexpr std::size_t kOverflowSlice = 256;  // paths tested per message after an overflow
+    static constexpr unsigned kStartTimeoutMs = 2000;   // SetActive(true) waits for the first read
+
+    // `folder` is the watched folder with a trailing backslash (the Windows folder in the
+    // program: WindowsFolder()). Creates the message-only window on the calling thread, which
+    // must be the thread that owns `queue` and runs the message loop. Inactive at creation.
+    TFileChangesTracker(std::string folder, TablesSource tables, WarningQueue& queue, TLookupSystem system);
+    ~TFileChangesTracker() override;
+
+    // GetWindowsDirectoryA followed by a backslash.
+    static std::string WindowsFolder();
+
+    const std::string& Folder() const { return folder_; }
+    bool Active() const { return active_; }
+    // The switch of the security levels: on starts the watcher, off stops it (its read is
+    // cancelled and the thread joined). Reports posted before the switch went off are dropped.
+    // A watcher whose folder cannot be opened or whose read fails ends silently; the next
+    // switch on tries again.
+    void SetActive(bool value);
+    bool WatcherRunning() const { return watcher_.joinable() && !watcherEnded_; }
+    // How many times the system reported lost changes and the tree was walked.
+    int OverflowWalks() const { return overflowWalks_; }
+
+    // Queues a TFileWarning when `path` is a known threat; looks again later while the file is
+    // empty or locked. A path the shield is moving is ignored.
+    void ChangeNew(const std::string& path);
+    // Queues a TFileChangeWarning for `path`, unless its file name is exactly "ROLL_FORWARD" or
+    // the shield is moving it.
+    void ChangeDeleted(const std::string& path);
+
+    // What follows a report of lost changes: every one of `files` is tested as ChangeNew tests
+    // a path (without the retries), kOverflowSlice paths per message so the main thread stays
+    // responsive. Nothing is tested while the monitor is off.
+    void TestEveryFile(std::vector<std::string> files);
+
+    // Called by the remedies before they move `path` into or out of the tree (both ends of the
+    // move): the watcher's reports of it are ignored for TShieldMoves::kLifetimeMs.
+    void MarkShieldMove(const std::string& path);
+
+    // The message-only window the watcher posts to.
+    using ui::Window::Handle;
+
+private:
+    struct PendingRetry {
+        std::string Path;
+        int AttemptsLeft;
+        std::uint64_t Due;
+    };
+
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void StopWatcher() noexcept;
+    void DropPostedReports() noexcept;
+    void TestNewFile(const std::string& path, int attemptsLeft);
+    void ScheduleRetry(const std::string& path, int attemptsLeft);
+    void OnRetryTimer();
+    void OnOverflowSlice();
+
+    std::string folder_;
+    TablesSource tables_;
+    WarningQueue& queue_;
+    TLookupSystem system_;
+    bool active_ = false;
+    TShieldMoves shieldMoves_;
+    std::vector<PendingRetry> retries_;
+    std::deque<std::string> overflowPaths_;
+    bool overflowSlicePosted_ = false;
+    int overflowWalks_ = 0;
+    std::unique_ptr<platform::DirectoryChangeReader> reader_;
+    std::atomic<bool> stopping_{false};
+    std::atomic<bool> watcherEnded_{false};
+    std::thread watcher_;
+};
+
+}  // namespace sentrel

@@ -1,0 +1,363 @@
+// The system-folder file monitor against real file changes under Wine: a temporary folder is the
+// watched folder, and a test database knows one file content by the checksums computed here.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "common/Files.h"
+#include "core/WarningQueue.h"
+#include "database/FileChecksums.h"
+#include "database/LookupTables.h"
+#include "database/ThreatTables.h"
+#include "monitors/FileMonitor.h"
+#include "platform/DirectoryChanges.h"
+#include "platform/MappedFileAccess.h"
+#include "platform/SpecialFolders.h"
+#include "platform/Win32Error.h"
+#include "support/TempFolder.h"
+#include "warnings/Warning.h"
+
+namespace sentrel {
+namespace {
+
+using test::MakeDataBase;
+using test::MakeTable;
+using test::TempFolder;
+using test::WriteTextFile;
+
+constexpr DWORD kWaitMs = 15000;
+
+// A file content of 4096 bytes that the test database knows; `variant` gives one it does not.
+std::string ThreatContent(char variant = 0) {
+    std::string content(4096, '\0');
+    unsigned state = 12345u + static_cast<unsigned char>(variant);
+    for (char& byte : content) {
+        state = state * 1103515245u + 12345u;
+        byte = static_cast<char>(state >> 16);
+    }
+    return content;
+}
+
+std::unique_ptr<TDataBase> KnownContentDataBase() {
+    const std::string content = ThreatContent();
+    const auto sums = ComputeChecksums(
+        std::span(reinterpret_cast<const std::uint8_t*>(content.data()), content.size()));
+    return MakeDataBase(
+        MakeTable("PrimaryFiles", {{"FILE_NAME", {"named.exe"}}, {"SPYWARE_REF", {"2"}}, {"PATH_REF", {"0"}},
+                                   {"CODE", {"T-2"}}}),
+        MakeTable("Folders", {{"FILE_PATH", {"%2%\\NoSuchFolder\\"}}}),
+        MakeTable("Checksums", {{"FILE_SIZE", {std::to_string(content.size())}},
+                                {"FIRST_LEVEL_CHECKSUM", {std::to_string(sums.FirstLevel)}},
+                                {"SECOND_LEVEL_CHECKSUM", {std::to_string(sums.SecondLevel)}},
+                                {"SPYWARE_REF", {"1"}}}));
+}
+
+// Runs the thread's messages until `done` holds or `timeoutMs` passed; returns `done()`.
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    for (;;) {
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+        if (done()) return true;
+        if (GetTickCount64() >= deadline) return false;
+        Sleep(10);
+    }
+}
+
+void Pump(DWORD ms) {
+    PumpUntil([] { return false; }, ms);
+}
+
+struct Report {
+    std::string Kind;  // "new" (TFileWarning) or "deleted" (TFileChangeWarning)
+    std::string Name;
+    std::string FilePath;
+    friend bool operator==(const Report&, const Report&) = default;
+};
+
+void PrintTo(const Report& report, std::ostream* out) {
+    *out << report.Kind << ' ' << report.Name << " in " << report.FilePath;
+}
+
+// The monitor on a fresh watched folder, with the queue and tables the main window would own.
+class FileMonitorTest : public ::testing::Test {
+protected:
+    FileMonitorTest()
+        : tables_(KnownContentDataBase()),
+          tracker_(watched_.Path(), [this]() -> const TThreatTables& { return tables_; }, queue_,
+                   TLookupSystem{platform::SystemFileAccess(), platform::MacroFolders(), program_.Path()}) {}
+
+    // Takes every queued warning out, in order.
+    std::vector<Report> Drain() {
+        std::vector<Report> reports;
+        while (!queue_.Empty()) {
+            const TWarning* head = queue_.Head();
+            if (const auto* change = dynamic_cast<const TFileChangeWarning*>(head)) {
+                reports.push_back({"deleted", change->Name, change->FilePath});
+            } else if (const auto* file = dynamic_cast<const TFileWarning*>(head)) {
+                reports.push_back({"new", file->Name, file->FilePath});
+            } else {
+                reports.push_back({"other", head->Name, ""});
+            }
+            queue_.RemoveHead();
+        }
+        return reports;
+    }
+
+    // Runs messages until a warning named `name` has been queued; returns every warning queued
+    // up to then, in order.
+    std::vector<Report> ReportsUntil(const std::string& name) {
+        std::vector<Report> reports;
+        const bool seen = PumpUntil(
+            [&] {
+                for (auto& report : Drain()) reports.push_back(std::move(report));
+                for (const auto& report : reports) {
+                    if (report.Name == name) return true;
+                }
+                return false;
+            },
+            kWaitMs);
+        EXPECT_TRUE(seen) << "no warning for " << name;
+        return reports;
+    }
+
+    // Creates a file the database knows in the watched folder.
+    std::string CreateKnown(const std::string& name) {
+        WriteTextFile(watched_ / name, ThreatContent());
+        return watched_ / name;
+    }
+
+    TempFolder watched_;
+    TempFolder program_;
+    TempFolder outside_;
+    WarningQueue queue_;
+    TThreatTables tables_;
+    TFileChangesTracker tracker_;
+};
+
+TEST(ShieldMoves, RemembersPathsForAShortWhileWithoutRegardToCase) {
+    TShieldMoves moves;
+    moves.Add("C:\\Windows\\evil.dll", 1000);
+    moves.Add("C:\\Prog\\backuped\\1", 5000);
+    EXPECT_TRUE(moves.Contains("C:\\Windows\\evil.dll", 1001));
+    EXPECT_TRUE(moves.Contains("c:\\WINDOWS\\EVIL.DLL", 1002));  // asked again: not one-shot
+    EXPECT_FALSE(moves.Contains("C:\\Windows\\other.dll", 1003));
+    EXPECT_FALSE(moves.Contains("C:\\Windows\\evil.dll", 1000 + TShieldMoves::kLifetimeMs));
+    EXPECT_EQ(moves.Count(), 1u);  // the expired entry is forgotten
+    moves.Add("C:\\PROG\\backuped\\1", 9000);  // marking again extends the same entry
+    EXPECT_EQ(moves.Count(), 1u);
+    EXPECT_TRUE(moves.Contains("C:\\Prog\\backuped\\1", 9000 + TShieldMoves::kLifetimeMs - 1));
+}
+
+// Builds the bytes ReadDirectoryChangesW would leave: records of (action, name), each aligned
+// to four bytes.
+std::vector<DWORD> ChangeRecords(const std::vector<std::pair<DWORD, std::wstring>>& records) {
+    std::vector<unsigned char> bytes;
+    constexpr std::size_t kHeader = offsetof(FILE_NOTIFY_INFORMATION, FileName);
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const auto& [action, name] = records[i];
+        const std::size_t nameBytes = name.size() * sizeof(wchar_t);
+        const std::size_t size = (kHeader + nameBytes + 3) / 4 * 4;
+        FILE_NOTIFY_INFORMATION header{};
+        header.NextEntryOffset = i + 1 < records.size() ? static_cast<DWORD>(size) : 0;
+        header.Action = action;
+        header.FileNameLength = static_cast<DWORD>(nameBytes);
+        const std::size_t at = bytes.size();
+        bytes.resize(at + size);
+        std::memcpy(bytes.data() + at, &header, kHeader);
+        std::memcpy(bytes.data() + at + kHeader, name.data(), nameBytes);
+    }
+    std::vector<DWORD> aligned(bytes.size() / 4);  // every record's size is a multiple of four
+    std::copy(bytes.begin(), bytes.end(), reinterpret_cast<unsigned char*>(aligned.data()));
+    return aligned;
+}
+
+TEST(DirectoryChanges, ParsesRecordsAndStopsAtTheEndOrAtATruncatedRecord) {
+    const auto buffer = ChangeRecords({{FILE_ACTION_ADDED, L"system32\\evil.dll"},
+                                       {FILE_ACTION_REMOVED, L"a"},
+                                       {FILE_ACTION_RENAMED_NEW_NAME, L"new name.txt"}});
+    const std::size_t bytes = buffer.size() * sizeof(DWORD);
+    const auto all = platform::ParseChangeRecords(buffer.data(), bytes);
+    ASSERT_EQ(all.size(), 3u);
+    EXPECT_EQ(all[0].Action, static_cast<DWORD>(FILE_ACTION_ADDED));
+    EXPECT_EQ(all[0].Name, "system32\\evil.dll");
+    EXPECT_EQ(all[1].Action, static_cast<DWORD>(FILE_ACTION_REMOVED));
+    EXPECT_EQ(all[1].Name, "a");
+    EXPECT_EQ(all[2].Name, "new name.txt");
+
+    // The last record cut short: its name would reach past the valid bytes.
+    EXPECT_EQ(platform::ParseChangeRecords(buffer.data(), bytes - 4).size(), 2u);
+    EXPECT_TRUE(platform::ParseChangeRecords(buffer.data(), 0).empty());
+}
+
+TEST(DirectoryChanges, CancelEndsAWaitingReadAtOnce) {
+    TempFolder folder;
+    platform::DirectoryChangeReader reader(folder.Path());
+    std::vector<platform::TDirectoryChange> changes;
+    std::thread canceller([&reader] {
+        Sleep(200);
+        reader.Cancel();
+    });
+    const ULONGLONG started = GetTickCount64();
+    EXPECT_EQ(reader.Read(changes), platform::DirectoryChangeReader::ReadResult::Cancelled);
+    canceller.join();
+    EXPECT_LT(GetTickCount64() - started, 5000u);
+    EXPECT_EQ(reader.Read(changes), platform::DirectoryChangeReader::ReadResult::Cancelled);  // stays cancelled
+    EXPECT_THROW(platform::DirectoryChangeReader(folder / "missing\\"), platform::Win32Error);
+}
+
+TEST_F(FileMonitorTest, NewFileWarnsOnlyWhenTheDatabaseKnowsIt) {
+    tracker_.SetActive(true);
+    ASSERT_TRUE(tracker_.WatcherRunning());
+    WriteTextFile(watched_ / "unknown.dll", ThreatContent(1));
+    WriteTextFile(watched_ / "small.exe", "tiny");
+    Pump(300);
+    const std::string known = CreateKnown("evil.dll");
+    EXPECT_EQ(ReportsUntil("evil.dll"), (std::vector<Report>{{"new", "evil.dll", known}}));
+}
+
+TEST_F(FileMonitorTest, DeletedFilesWarnExceptTheSystemsRollForwardMarker) {
+    // The folder's names ignore case: "ROLL_FORWARD" and "roll_forward" are made one after the other.
+    WriteTextFile(watched_ / "gone.sys", "x");
+    WriteTextFile(watched_ / "ROLL_FORWARD", "x");
+    tracker_.SetActive(true);
+    ASSERT_TRUE(RemoveFile(watched_ / "ROLL_FORWARD"));
+    ASSERT_TRUE(RemoveFile(watched_ / "gone.sys"));
+    Pump(300);
+    WriteTextFile(watched_ / "roll_forward", "x");
+    Pump(300);
+    ASSERT_TRUE(RemoveFile(watched_ / "roll_forward"));
+    EXPECT_EQ(ReportsUntil("roll_forward"), (std::vector<Report>{{"deleted", "gone.sys", watched_.Path()},
+                                                                 {"deleted", "roll_forward", watched_.Path()}}));
+}
+
+TEST_F(FileMonitorTest, RenamingAFileRaisesNothing) {
+    WriteTextFile(watched_ / "before.dll", ThreatContent());
+    tracker_.SetActive(true);
+    ASSERT_TRUE(MoveFileA((watched_ / "before.dll").c_str(), (watched_ / "after.dll").c_str()));
+    Pump(300);
+    const std::string sentinel = CreateKnown("sentinel.exe");
+    EXPECT_EQ(ReportsUntil("sentinel.exe"), (std::vector<Report>{{"new", "sentinel.exe", sentinel}}));
+}
+
+TEST_F(FileMonitorTest, SwitchedOffReportsNothingAndSwitchedOnAgainReportsAgain) {
+    tracker_.SetActive(true);
+    tracker_.SetActive(false);
+    tracker_.SetActive(false);
+    EXPECT_FALSE(tracker_.WatcherRunning());
+    CreateKnown("while-off.dll");
+    WriteTextFile(watched_ / "deleted-while-off", "x");
+    ASSERT_TRUE(RemoveFile(watched_ / "deleted-while-off"));
+    Pump(1500);
+    EXPECT_TRUE(Drain().empty());
+
+    tracker_.SetActive(true);
+    EXPECT_TRUE(tracker_.Active());
+    EXPECT_TRUE(tracker_.WatcherRunning());
+    const std::string known = CreateKnown("while-on.dll");
+    EXPECT_EQ(ReportsUntil("while-on.dll"), (std::vector<Report>{{"new", "while-on.dll", known}}));
+}
+
+TEST_F(FileMonitorTest, TheShieldsOwnMovesAreNotReported) {
+    const std::string stored = outside_ / "stored";
+    WriteTextFile(stored, ThreatContent());
+    WriteTextFile(watched_ / "fixed.exe", ThreatContent());
+    tracker_.SetActive(true);
+
+    // A fix moves a file out of the tree, an undo moves one back in.
+    const std::string fixed = watched_ / "fixed.exe";
+    const std::string restored = watched_ / "restored.dll";
+    tracker_.MarkShieldMove(fixed);
+    tracker_.MarkShieldMove(restored);
+    ASSERT_TRUE(MoveFileA(fixed.c_str(), (outside_ / "fixed").c_str()));
+    ASSERT_TRUE(MoveFileA(stored.c_str(), restored.c_str()));
+    Pump(300);
+    const std::string sentinel = CreateKnown("sentinel.exe");
+    EXPECT_EQ(ReportsUntil("sentinel.exe"), (std::vector<Report>{{"new", "sentinel.exe", sentinel}}));
+}
+
+TEST_F(FileMonitorTest, ALockedNewFileIsTestedAgainOnceItsWriterLetsGo) {
+    tracker_.SetActive(true);
+    const std::string path = watched_ / "dropped.dll";
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    Pump(300);  // the addition is reported while the file is still empty
+    const std::string content = ThreatContent();
+    DWORD written = 0;
+    ASSERT_TRUE(WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr));
+    Pump(TFileChangesTracker::kRetryDelayMs * 2);  // full but locked: still unreadable
+    EXPECT_TRUE(Drain().empty());
+    CloseHandle(file);
+    EXPECT_EQ(ReportsUntil("dropped.dll"), (std::vector<Report>{{"new", "dropped.dll", path}}));
+}
+
+TEST_F(FileMonitorTest, AKnownFileHiddenInABurstIsStillReported) {
+    tracker_.SetActive(true);
+    constexpr int kFiles = 4000;
+    for (int i = 0; i < kFiles; ++i) {
+        if (i == kFiles / 2) CreateKnown("hidden.dll");
+        WriteTextFile(watched_ / ("burst-file-with-a-longish-name-" + std::to_string(i) + ".tmp"), "x");
+    }
+    const auto reports = ReportsUntil("hidden.dll");
+    EXPECT_EQ(reports, (std::vector<Report>{{"new", "hidden.dll", watched_ / "hidden.dll"}}));
+    // Whether the system lost changes here (and the tree was walked) depends on how it buffers.
+    std::printf("overflow walks during the burst: %d\n", tracker_.OverflowWalks());
+}
+
+TEST_F(FileMonitorTest, AfterLostChangesEveryFileOfTheTreeIsTested) {
+    ASSERT_TRUE(CreateDirectoryA((watched_ / "deep").c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA((watched_ / "deep\\er").c_str(), nullptr));
+    for (int i = 0; i < 700; ++i) WriteTextFile(watched_ / ("plain-" + std::to_string(i) + ".dll"), "x");
+    CreateKnown("deep\\er\\buried.exe");
+    CreateKnown("top.dll");
+    CreateKnown("being-fixed.dll");
+
+    const std::atomic<bool> stopping{false};
+    auto files = ListTreeFiles(watched_.Path(), stopping);
+    EXPECT_EQ(files.size(), 703u);
+    EXPECT_NE(std::find(files.begin(), files.end(), watched_ / "deep\\er\\buried.exe"), files.end());
+    EXPECT_TRUE(ListTreeFiles(watched_ / "missing\\", stopping).empty());
+
+    tracker_.TestEveryFile(files);  // switched off: nothing is tested
+    Pump(200);
+    EXPECT_TRUE(Drain().empty());
+
+    tracker_.SetActive(true);
+    tracker_.MarkShieldMove(watched_ / "being-fixed.dll");
+    tracker_.TestEveryFile(files);
+    // More paths than one slice: the rest is tested on later messages.
+    auto reports = ReportsUntil("buried.exe");
+    if (reports.size() < 2) {
+        Pump(500);
+        for (auto& report : Drain()) reports.push_back(std::move(report));
+    }
+    std::sort(reports.begin(), reports.end(), [](const Report& a, const Report& b) { return a.Name < b.Name; });
+    EXPECT_EQ(reports, (std::vector<Report>{{"new", "buried.exe", watched_ / "deep\\er\\buried.exe"},
+                                            {"new", "top.dll", watched_ / "top.dll"}}));
+}
+
+// A subfolder made while the tree is watched. (Under Wine, changes inside subfolders that
+// existed before the watch started are not delivered; Windows delivers both.)
+TEST_F(FileMonitorTest, FilesInASubfolderMadeWhileWatchingAreReported) {
+    tracker_.SetActive(true);
+    ASSERT_TRUE(CreateDirectoryA((watched_ / "system32").c_str(), nullptr));
+    Pump(300);
+    const std::string path = watched_ / "system32\\evil.dll";
+    WriteTextFile(path, ThreatContent());
+    EXPECT_EQ(ReportsUntil("evil.dll"), (std::vector<Report>{{"new", "evil.dll", path}}));
+}
+
+}  // namespace
+}  // namespace sentrel
