@@ -21,6 +21,7 @@
 #include "database/LookupTables.h"
 #include "database/Mask.h"
 #include "database/PathParts.h"
+#include "monitors/HelperProcess.h"
 #include "platform/MappedFileAccess.h"
 #include "platform/Processes.h"
 #include "platform/ProgramFolder.h"
@@ -34,57 +35,9 @@ namespace {
 using test::MakeDataBase;
 using test::MakeTable;
 
-std::string Lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return char(std::tolower(c)); });
-    return text;
-}
-
-// A running helper that loads the given library; terminated when the test is done with it.
-class HelperProcess {
-public:
-    HelperProcess(const std::string& exe, const std::string& library) {
-        std::string commandLine = "\"" + exe + "\" \"" + library + "\"";
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION info = {};
-        if (!CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                            &info))
-            throw std::runtime_error("cannot start " + exe + ": error " + std::to_string(GetLastError()));
-        CloseHandle(info.hThread);
-        process_ = info.hProcess;
-        id_ = info.dwProcessId;
-    }
-    HelperProcess(const HelperProcess&) = delete;
-    HelperProcess& operator=(const HelperProcess&) = delete;
-    ~HelperProcess() {
-        TerminateProcess(process_, 0);
-        WaitForSingleObject(process_, 5000);
-        CloseHandle(process_);
-    }
-
-    // The path of the module named fileName (any case) as the system reports it, once loaded.
-    std::string WaitForModule(const std::string& fileName) const {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (std::chrono::steady_clock::now() < deadline) {
-            if (const auto modules = platform::ProcessModulePaths(id_)) {
-                for (const std::string& module : *modules)
-                    if (Lower(std::string(PathFileName(module))) == Lower(fileName)) return module;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        throw std::runtime_error(fileName + " never showed in the helper's modules");
-    }
-
-private:
-    HANDLE process_ = nullptr;
-    DWORD id_ = 0;
-};
-
-std::string TestProgramFolder() {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    return std::string(PathFolder(path));
-}
+using test::HelperProcess;
+using test::Lower;
+using test::TestProgramFolder;
 
 // Checksums rows for files of the given contents, each its own spyware.
 std::unique_ptr<TTable> ChecksumsOf(const std::vector<std::vector<std::uint8_t>>& contents) {
