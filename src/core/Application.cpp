@@ -16,7 +16,7 @@
 #include "monitors/Scanners.h"
 #include "platform/MappedFileAccess.h"
 #include "platform/ProgramFolder.h"
-#include "platform/SpecialFolders.h"
+#include "platform/ShellFolders.h"
 #include "ui/MainForm.h"
 #include "ui/MessageBox.h"
 #include "warnings/Backuper.h"

@@ -21,7 +21,7 @@
 #include <windows.h>
 
 #include "platform/MappedFileAccess.h"
-#include "platform/SpecialFolders.h"
+#include "platform/ShellFolders.h"
 #else
 #include <fcntl.h>
 #include <sys/mman.h>

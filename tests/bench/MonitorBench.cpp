@@ -20,7 +20,7 @@
 #include "monitors/RegistryMonitors.h"
 #include "monitors/Scanners.h"
 #include "platform/MappedFileAccess.h"
-#include "platform/SpecialFolders.h"
+#include "platform/ShellFolders.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include "platform/FileMapping.h"
 #include "platform/MappedFileAccess.h"
 #include "platform/ProgramFolder.h"
-#include "platform/SpecialFolders.h"
+#include "platform/ShellFolders.h"
 #include "platform/UniqueHandle.h"
 #include "support/TempFolder.h"
 

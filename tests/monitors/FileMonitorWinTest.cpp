@@ -21,7 +21,7 @@
 #include "monitors/FileMonitor.h"
 #include "platform/DirectoryChanges.h"
 #include "platform/MappedFileAccess.h"
-#include "platform/SpecialFolders.h"
+#include "platform/ShellFolders.h"
 #include "platform/Win32Error.h"
 #include "support/TempFolder.h"
 #include "warnings/Warning.h"

@@ -25,7 +25,7 @@
 #include "platform/MappedFileAccess.h"
 #include "platform/Processes.h"
 #include "platform/ProgramFolder.h"
-#include "platform/SpecialFolders.h"
+#include "platform/ShellFolders.h"
 #include "support/TempFolder.h"
 #include "warnings/Warning.h"
 

@@ -12,7 +12,7 @@
 #include "database/ThreatTables.h"
 #include "monitors/Scanners.h"
 #include "platform/Directory.h"
-#include "platform/SpecialFolders.h"
+#include "platform/ShellFolders.h"
 #include "support/TempFolder.h"
 #include "warnings/Warning.h"
 
