@@ -59,9 +59,15 @@ ShieldProcess::ShieldProcess(const ProgramFolder& folder) {
     std::string commandLine = "\"" + (folder / "Sentrel4.exe") + "\"";
     STARTUPINFOA startup{sizeof startup};
     PROCESS_INFORMATION info{};
-    if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.Path().c_str(),
-                        &startup, &info))
-        platform::ThrowLastError("CreateProcessA(Sentrel4.exe)");
+    // Wine now and then refuses to start a program it has just seen copied ("Internal error");
+    // a few bounded attempts keep that from failing a test about something else.
+    for (int attempt = 1;; ++attempt) {
+        if (CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.Path().c_str(),
+                           &startup, &info))
+            break;
+        if (attempt == 3) platform::ThrowLastError("CreateProcessA(Sentrel4.exe)");
+        Sleep(500);
+    }
     CloseHandle(info.hThread);
     process_.reset(info.hProcess);
     processId_ = info.dwProcessId;
