@@ -8,7 +8,7 @@
 
 namespace sentrel::platform {
 
-std::string ProgramFolder() {
+std::string ExecutablePath() {
     std::string path(MAX_PATH, '\0');
     for (;;) {
         const DWORD length = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
@@ -19,7 +19,11 @@ std::string ProgramFolder() {
         }
         path.resize(path.size() * 2);
     }
-    return FolderPart(path);
+    return path;
+}
+
+std::string ProgramFolder() {
+    return FolderPart(ExecutablePath());
 }
 
 std::string UserAppDataFolder() {

@@ -4,6 +4,9 @@
 
 namespace sentrel::platform {
 
+// The full path of the running executable.
+std::string ExecutablePath();
+
 // The folder of the running executable, with a trailing backslash. Every data file of the
 // program is resolved against it.
 std::string ProgramFolder();

@@ -33,10 +33,12 @@ LRESULT TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 
 void TMainForm::SetTimerEnabled(TimerId id, bool enabled) {
     const std::size_t slot = static_cast<std::size_t>(id) - 1;
+    // A running timer keeps its period: setting it again would restart the wait.
+    if (enabled == timerEnabled_[slot]) return;
     if (enabled) {
         if (!SetTimer(Handle(), static_cast<UINT_PTR>(id), SpecOf(id).intervalMs, nullptr))
             platform::ThrowLastError("SetTimer(" + std::string(SpecOf(id).name) + ")");
-    } else if (timerEnabled_[slot]) {
+    } else {
         KillTimer(Handle(), static_cast<UINT_PTR>(id));
     }
     timerEnabled_[slot] = enabled;

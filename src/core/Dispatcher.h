@@ -1,0 +1,67 @@
+#pragma once
+// The dispatcher: on every tick of MainTimer it takes the head of the warning queue and settles
+// it, at most one warning per tick. In this order: the white list drops it, the black list fixes
+// it, the first category whose standing action is "solve always" or "ignore always" fixes or
+// drops it, the mode for new threats ("WhatDo") fixes or drops it; otherwise the alert window
+// shows it and the user's choice settles it there (the warning stays current and the alert busy
+// flag holds the dispatcher until then).
+
+#include <functional>
+#include <string>
+
+namespace sentrel {
+
+class TBackuper;
+class TColorList;
+class TOptions;
+class TWarning;
+class WarningQueue;
+
+// The texts of a warning as the alert window shows them.
+struct AlertTexts {
+    std::string title;
+    std::string description;
+    std::string picture;
+    std::string danger;
+};
+
+// Option "WhatDo": what to do with a new threat no list or category settles.
+enum class NewThreatMode : int {
+    Ask = 0,
+    ShieldWithoutPrompt = 1,
+    DoNothing = 2,
+};
+inline constexpr const char* kWhatDoKey = "WhatDo";
+inline constexpr int kWhatDoDefault = static_cast<int>(NewThreatMode::ShieldWithoutPrompt);
+
+class TDispatcher {
+public:
+    struct Context {
+        WarningQueue& queue;
+        TColorList& whiteList;
+        TColorList& blackList;
+        TOptions& options;
+        TBackuper& backuper;
+        // Fills the alert window with the texts, sets the alert busy flag, shows the window and
+        // brings it to the foreground.
+        std::function<void(const AlertTexts&)> showAlert;
+    };
+
+    explicit TDispatcher(Context context) : context_(std::move(context)) {}
+
+    // One tick. A tick that fails part-way (a fix that raises, an alert that cannot be shown)
+    // settles the warning it took, so the dispatcher is never held by it, and ends quietly.
+    void MainTimerTimer();
+
+    // The texts of `warning` in the order the alert needs them: the title first, since most
+    // warnings prepare their description, picture and danger while making it.
+    static AlertTexts PrepareTexts(TWarning& warning);
+
+private:
+    // Settles the current warning: fixed first when `fix`, then removed from the queue.
+    void Settle(bool fix);
+
+    Context context_;
+};
+
+}  // namespace sentrel

@@ -1,0 +1,55 @@
+#include "core/ShieldLevel.h"
+
+#include <windows.h>
+
+#include "config/Options.h"
+#include "monitors/FileMonitor.h"
+#include "monitors/RegistryMonitors.h"
+#include "platform/Registry.h"
+#include "ui/MainForm.h"
+
+namespace sentrel {
+
+void TShieldLevel::SetOptions(int level) {
+    monitors_.options.WriteInteger(kShieldKey, level);
+    current_ = level;
+    SyncAutorunEntry();
+    monitors_.registryWatches.ResyncAutorunWatches();
+
+    const std::optional<SecurityLevel> known = LevelFromValue(level);
+    // An unknown level is recorded as it is and leaves every monitor as it was.
+    if (!known) return;
+    SwitchMonitors(ReadMonitorSwitches(monitors_.options, *known));
+    if (monitors_.showLevel) monitors_.showLevel(*known);
+}
+
+void TShieldLevel::SyncAutorunEntry() {
+    // The Run key is never created: without it there is nothing to keep in step.
+    auto run = platform::RegistryKey::Open(HKEY_CURRENT_USER, kRunKeyPath, platform::RegistryAccess::ReadWrite);
+    if (!run) return;
+    try {
+        const bool exists = run->ValueExists(kRunValueName);
+        if (monitors_.options.ReadBool(kAutorunKey, false)) {
+            // An entry the user (or an earlier install) made stays as it is.
+            if (!exists) run->WriteString(kRunValueName, monitors_.executablePath);
+        } else if (exists) {
+            run->DeleteValue(kRunValueName);
+        }
+    } catch (const std::exception&) {
+        // No access to the Run key: the level is applied all the same, without a message.
+    }
+}
+
+void TShieldLevel::SwitchMonitors(const MonitorSwitches& switches) {
+    using ui::TimerId;
+    if (switches.sysDir != monitors_.fileChanges.Active()) monitors_.fileChanges.SetActive(switches.sysDir);
+    ui::TMainForm& form = monitors_.mainForm;
+    form.SetTimerEnabled(TimerId::AutorunListTimer, switches.autorun);
+    form.SetTimerEnabled(TimerId::ProcessTimer, switches.processes);
+    form.SetTimerEnabled(TimerId::RegChangeTimer, switches.regChange);
+    form.SetTimerEnabled(TimerId::RegistryTimer, switches.registry);
+    form.SetTimerEnabled(TimerId::CookiesTimer, switches.cookies);
+    form.SetTimerEnabled(TimerId::FoldersTimer, switches.folders);
+}
+
+}  // namespace sentrel

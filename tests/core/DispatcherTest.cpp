@@ -1,0 +1,233 @@
+#include "core/Dispatcher.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "config/Options.h"
+#include "core/CategoryActions.h"
+#include "core/ColorList.h"
+#include "core/WarningQueue.h"
+#include "support/TempFolder.h"
+#include "warnings/Backuper.h"
+#include "warnings/Warning.h"
+
+namespace sentrel {
+namespace {
+
+using test::TempFolder;
+
+// What happened to the warnings of a test, in order: "fix <name>", "alert <title>", "gone <name>".
+std::vector<std::string> events;
+
+// A real warning class (so the categories see its place in the class tree) whose texts and fix
+// are stand-ins: like most warnings, it has a description only once its title was made.
+template <typename Base>
+class Fake : public Base {
+public:
+    template <typename... Args>
+    explicit Fake(Args&&... args) : Base(std::forward<Args>(args)...) {}
+    ~Fake() override { events.push_back("gone " + this->Name); }
+
+    void Fix(TBackuper&) override {
+        events.push_back("fix " + this->Name);
+        if (fixThrows) throw std::runtime_error("the file is locked");
+    }
+    std::string GetTitle() override {
+        prepared_ = true;
+        return "title " + this->Name;
+    }
+    std::string GetDescription() override { return prepared_ ? "about " + this->Name : ""; }
+    std::string GetPicture() override { return "bug"; }
+    std::string GetDanger() override { return "_red"; }
+
+    bool fixThrows = false;
+
+private:
+    bool prepared_ = false;
+};
+
+using FakeFile = Fake<TFileWarning>;
+using FakeCookie = Fake<TCookieWarning>;
+using FakeAutorun = Fake<TAutorunAddWarning>;
+using FakeBrowserSetting = Fake<TBrowserSettingWarning>;
+using FakeRegistry = Fake<TRegistyWarning>;
+
+std::unique_ptr<TWarning> File(const std::string& name) {
+    return std::make_unique<FakeFile>(name, "C:\\WINDOWS\\" + name);
+}
+std::unique_ptr<TWarning> Cookie(const std::string& name) {
+    return std::make_unique<FakeCookie>(name);
+}
+std::unique_ptr<TWarning> BrowserSetting(const std::string& key) {
+    return std::make_unique<FakeBrowserSetting>(RegistryRoot::CurrentUser, key, "Start Page", "old", "new");
+}
+std::unique_ptr<TWarning> RegistryEntry(const std::string& key) {
+    return std::make_unique<FakeRegistry>(RegistryRoot::CurrentUser, key, key, "", "");
+}
+
+class DispatcherTest : public ::testing::Test {
+protected:
+    void SetUp() override { events.clear(); }
+
+    // Sets options of options.ini ("Options" section) before the first tick.
+    void Set(std::string_view key, int value) { options.WriteInteger(key, value); }
+
+    TempFolder folder;
+    TOptions options{"options.ini", folder.Path()};
+    TBackuper backuper{folder.Path()};
+    TColorList whiteList{folder / "white_list.txt"};
+    TColorList blackList{folder / "black_list.txt"};
+    WarningQueue queue;
+    std::vector<AlertTexts> shown;
+    TDispatcher dispatcher{{queue, whiteList, blackList, options, backuper, [this](const AlertTexts& texts) {
+                                shown.push_back(texts);
+                                events.push_back("alert " + texts.title);
+                                queue.SetAlertBusy(true);
+                            }}};
+};
+
+TEST_F(DispatcherTest, ListsMatchTheDescriptionAsTheAlertShowedIt) {
+    Set(kWhatDoKey, 0);
+    // Entries made from the alert window hold the description that only the title makes.
+    whiteList.AddAndSave("about known.exe");
+    blackList.AddAndSave("about bad.dll");
+    blackList.AddAndSave("about known.exe");  // the white list is asked first
+    queue.QueueWarning(File("known.exe"));
+    queue.QueueWarning(File("bad.dll"));
+    queue.QueueWarning(File("new.dll"));
+
+    dispatcher.MainTimerTimer();
+    EXPECT_EQ(events, (std::vector<std::string>{"gone known.exe"}));
+    dispatcher.MainTimerTimer();
+    EXPECT_EQ(events, (std::vector<std::string>{"gone known.exe", "fix bad.dll", "gone bad.dll"}));
+    dispatcher.MainTimerTimer();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].title, "title new.dll");
+    EXPECT_EQ(shown[0].description, "about new.dll");
+    EXPECT_EQ(shown[0].picture, "bug");
+    EXPECT_EQ(shown[0].danger, "_red");
+    EXPECT_EQ(queue.Current(), queue.Head());
+}
+
+TEST_F(DispatcherTest, CategoriesAreAskedInTableOrderBeforeTheMode) {
+    Set(kWhatDoKey, 0);
+    Set("AutorunAction", 2);
+    Set("BrowserSettingsAction", 1);
+    Set("RegistryAction", 1);
+    Set("FilesAction", 1);
+    queue.QueueWarning(BrowserSetting("Software\\Microsoft\\Internet Explorer\\Main"));
+    queue.QueueWarning(RegistryEntry("Software\\Bad\\"));
+    queue.QueueWarning(File("bad.dll"));
+    queue.QueueWarning(Cookie("user@ads.txt"));
+    for (int tick = 0; tick < 4; ++tick) dispatcher.MainTimerTimer();
+
+    // "AutorunAction" drops the browser-setting and registry warnings whatever their own
+    // options say; the file is fixed by its category; the cookie has none, so it is asked.
+    EXPECT_EQ(events, (std::vector<std::string>{"gone Software\\Microsoft\\Internet Explorer\\Main",
+                                                "gone Software\\Bad\\", "fix bad.dll", "gone bad.dll",
+                                                "alert title user@ads.txt"}));
+}
+
+TEST_F(DispatcherTest, TheModeSettlesWhatNoListOrCategoryDid) {
+    struct Case {
+        std::optional<int> whatDo;
+        std::vector<std::string> expected;
+    };
+    const Case cases[] = {
+        {std::nullopt, {"fix a.dll", "gone a.dll"}},  // missing: shield without prompt
+        {1, {"fix a.dll", "gone a.dll"}},
+        {2, {"gone a.dll"}},
+        {0, {"alert title a.dll"}},
+        {7, {"alert title a.dll"}},  // any other value asks
+    };
+    for (const Case& c : cases) {
+        TempFolder caseFolder;
+        TOptions caseOptions{"options.ini", caseFolder.Path()};
+        if (c.whatDo) caseOptions.WriteInteger(kWhatDoKey, *c.whatDo);
+        WarningQueue caseQueue;
+        TDispatcher caseDispatcher{{caseQueue, whiteList, blackList, caseOptions, backuper,
+                                    [&](const AlertTexts& texts) { events.push_back("alert " + texts.title); }}};
+        events.clear();
+        caseQueue.QueueWarning(File("a.dll"));
+        caseDispatcher.MainTimerTimer();
+        EXPECT_EQ(events, c.expected) << "WhatDo " << (c.whatDo ? std::to_string(*c.whatDo) : "missing");
+        caseQueue.ClearCurrent();
+    }
+}
+
+TEST_F(DispatcherTest, SettlesOneWarningPerTickAndWaitsForTheAlert) {
+    Set(kWhatDoKey, 1);
+    queue.QueueWarning(File("a.dll"));
+    queue.QueueWarning(File("b.dll"));
+    dispatcher.MainTimerTimer();
+    EXPECT_EQ(queue.Count(), 1u);
+
+    // While the alert window shows a warning nothing else is fixed or dropped.
+    queue.SetAlertBusy(true);
+    dispatcher.MainTimerTimer();
+    EXPECT_EQ(queue.Count(), 1u);
+    queue.SetAlertBusy(false);
+    queue.MakeHeadCurrent();
+    dispatcher.MainTimerTimer();
+    EXPECT_EQ(queue.Count(), 1u);
+
+    queue.ClearCurrent();
+    dispatcher.MainTimerTimer();
+    EXPECT_TRUE(queue.Empty());
+    EXPECT_EQ(events, (std::vector<std::string>{"fix a.dll", "gone a.dll", "fix b.dll", "gone b.dll"}));
+}
+
+TEST_F(DispatcherTest, AFailedTickDoesNotHoldTheDispatcher) {
+    Set(kWhatDoKey, 1);
+    auto locked = std::make_unique<FakeFile>("locked.dll", "C:\\WINDOWS\\locked.dll");
+    locked->fixThrows = true;
+    queue.QueueWarning(std::move(locked));
+    queue.QueueWarning(File("next.dll"));
+
+    dispatcher.MainTimerTimer();
+    EXPECT_EQ(queue.Count(), 1u);
+    EXPECT_EQ(queue.Current(), nullptr);
+    dispatcher.MainTimerTimer();
+    EXPECT_TRUE(queue.Empty());
+
+    // An alert that cannot be shown releases the busy flag and the warning.
+    Set(kWhatDoKey, 0);
+    TDispatcher failingAlert{{queue, whiteList, blackList, options, backuper, [this](const AlertTexts&) {
+                                  queue.SetAlertBusy(true);
+                                  throw std::runtime_error("no window");
+                              }}};
+    queue.QueueWarning(File("shown.dll"));
+    failingAlert.MainTimerTimer();
+    EXPECT_TRUE(queue.Empty());
+    EXPECT_FALSE(queue.AlertBusy());
+    EXPECT_EQ(events, (std::vector<std::string>{"fix locked.dll", "gone locked.dll", "fix next.dll", "gone next.dll",
+                                                "gone shown.dll"}));
+}
+
+TEST(CategoryActions, FollowTheClassTree) {
+    TempFolder folder;
+    TOptions options{"options.ini", folder.Path()};
+    const TBrowserSettingWarning browser(RegistryRoot::CurrentUser, "Key\\", "Start Page", "a", "b");
+    SetCategoryAction(browser, 1, options);
+    const TRegistyWarning registry(RegistryRoot::CurrentUser, "Key\\", "Key\\", "", "");
+    SetCategoryAction(registry, 2, options);
+    const TFileChangeWarning change("kernel32.dll", "C:\\WINDOWS\\system32\\kernel32.dll");
+    SetCategoryAction(change, 1, options);
+    SetCategoryAction(TCookieWarning("user@ads.txt"), 2, options);
+
+    EXPECT_EQ(options.ReadInteger("BrowserSettingsAction", 0), 1);
+    EXPECT_EQ(options.ReadInteger("RegistryAction", 0), 2);
+    EXPECT_EQ(options.ReadInteger("AutorunAction", 0), 2);  // both are autorun warnings: the last wrote
+    EXPECT_EQ(options.ReadInteger("FilesAction", 0), 1);
+    EXPECT_EQ(options.ReadInteger("CookiesAction", 0), 2);
+    EXPECT_EQ(options.ReadInteger("ProcessesAction", -1), -1);
+    EXPECT_EQ(options.ReadInteger("FoldersAction", -1), -1);
+}
+
+}  // namespace
+}  // namespace sentrel

@@ -1,0 +1,133 @@
+#include "core/ShieldLevel.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "config/OptionKeys.h"
+#include "config/Options.h"
+#include "core/WarningQueue.h"
+#include "monitors/FileMonitor.h"
+#include "monitors/RegistryMonitors.h"
+#include "platform/MappedFileAccess.h"
+#include "platform/Registry.h"
+#include "platform/ShellFolders.h"
+#include "support/TempFolder.h"
+#include "ui/MainForm.h"
+
+namespace sentrel {
+namespace {
+
+using test::TempFolder;
+using ui::TimerId;
+
+// The user's Run key as the test found it, put back afterwards: the tests change the shield's
+// own entry in it.
+class RunValueGuard {
+public:
+    RunValueGuard() {
+        key_ = platform::RegistryKey::Create(HKEY_CURRENT_USER, kRunKeyPath);
+        saved_ = key_.ReadValue(kRunValueName);
+        key_.DeleteValue(kRunValueName);
+    }
+    ~RunValueGuard() {
+        key_.DeleteValue(kRunValueName);
+        if (saved_) key_.WriteValue(kRunValueName, saved_->type, saved_->data);
+    }
+    std::optional<std::string> Read() const { return key_.ReadString(kRunValueName); }
+    void Write(const std::string& data) { key_.WriteString(kRunValueName, data); }
+
+private:
+    platform::RegistryKey key_;
+    std::optional<platform::RegistryValue> saved_;
+};
+
+class ShieldLevelTest : public ::testing::Test {
+protected:
+    ShieldLevelTest() {
+        WriteDefaultOptions(options_);
+        form_.Create();
+    }
+
+    struct Running {
+        bool sysDir, autorun, processes, regChange, registry, cookies, folders, main;
+        bool operator==(const Running&) const = default;
+    };
+    Running Monitors() const {
+        return {tracker_.Active(),
+                form_.IsTimerEnabled(TimerId::AutorunListTimer),
+                form_.IsTimerEnabled(TimerId::ProcessTimer),
+                form_.IsTimerEnabled(TimerId::RegChangeTimer),
+                form_.IsTimerEnabled(TimerId::RegistryTimer),
+                form_.IsTimerEnabled(TimerId::CookiesTimer),
+                form_.IsTimerEnabled(TimerId::FoldersTimer),
+                form_.IsTimerEnabled(TimerId::MainTimer)};
+    }
+
+    RunValueGuard run_;
+    TempFolder program_;
+    TempFolder watched_;
+    TOptions options_{"options.ini", program_.Path()};
+    ui::TMainForm form_{{.terminate = [] {}, .endSession = [] {}}};
+    WarningQueue queue_;
+    TFileChangesTracker tracker_{watched_.Path(),
+                                 []() -> const TThreatTables& { throw std::logic_error("no lookup expected"); },
+                                 queue_,
+                                 TLookupSystem{platform::SystemFileAccess(), platform::MacroFolders(), program_.Path()}};
+    TRegistryWatches watches_;
+    std::vector<SecurityLevel> shown_;
+    TShieldLevel level_{{options_, form_, tracker_, watches_, "C:\\Program Files\\Sentrel 4\\Sentrel4.exe",
+                         [this](SecurityLevel level) { shown_.push_back(level); }}};
+};
+
+TEST_F(ShieldLevelTest, EachLevelRunsTheMonitorsItsSwitchesName) {
+    form_.SetTimerEnabled(TimerId::MainTimer, true);
+
+    level_.SetOptions(1);  // Medium, first-start switches
+    EXPECT_EQ(Monitors(), (Running{true, true, false, true, true, false, true, true}));
+    EXPECT_EQ(options_.ReadInteger(kShieldKey, -1), 1);
+
+    level_.SetOptions(0);  // Low
+    EXPECT_EQ(Monitors(), (Running{true, false, false, false, false, false, true, true}));
+
+    level_.SetOptions(2);  // High
+    EXPECT_EQ(Monitors(), (Running{true, true, true, true, true, true, true, true}));
+
+    // Custom reads the switches as the file holds them now; a missing key is off.
+    options_.WriteBool("CustomSysDir", false);
+    options_.WriteBool("CustomCookies", false);
+    level_.SetOptions(3);
+    EXPECT_EQ(Monitors(), (Running{false, true, true, true, true, false, true, true}));
+
+    // Disabled stops every monitor but the dispatcher.
+    level_.SetOptions(4);
+    EXPECT_EQ(Monitors(), (Running{false, false, false, false, false, false, false, true}));
+    EXPECT_EQ(level_.CurrentLevel(), 4);
+
+    // An unknown level is recorded and switches nothing.
+    level_.SetOptions(2);
+    level_.SetOptions(9);
+    EXPECT_EQ(Monitors(), (Running{true, true, true, true, true, true, true, true}));
+    EXPECT_EQ(options_.ReadInteger(kShieldKey, -1), 9);
+    EXPECT_EQ(shown_, (std::vector<SecurityLevel>{SecurityLevel::Medium, SecurityLevel::Low, SecurityLevel::High,
+                                                  SecurityLevel::Custom, SecurityLevel::Disabled,
+                                                  SecurityLevel::High}));
+}
+
+TEST_F(ShieldLevelTest, TheRunEntryFollowsTheAutorunOption) {
+    options_.WriteBool(kAutorunKey, true);
+    level_.SetOptions(1);
+    EXPECT_EQ(run_.Read(), "C:\\Program Files\\Sentrel 4\\Sentrel4.exe");
+
+    // An entry naming another path is the user's: it stays.
+    run_.Write("D:\\Sentrel\\Sentrel4.exe");
+    level_.SetOptions(1);
+    EXPECT_EQ(run_.Read(), "D:\\Sentrel\\Sentrel4.exe");
+
+    options_.WriteBool(kAutorunKey, false);
+    level_.SetOptions(4);
+    EXPECT_EQ(run_.Read(), std::nullopt);
+}
+
+}  // namespace
+}  // namespace sentrel
