@@ -9,6 +9,7 @@ packages=(
     googletest libgtest-dev libgmock-dev
     zlib1g-dev libssl-dev
     wine wine64 xvfb xdotool x11-utils imagemagick
+    librsvg2-bin fonts-dejavu-core
 )
 
 missing=()

@@ -1,0 +1,398 @@
+#include "ui/AlertForm.h"
+
+#include <algorithm>
+#include <exception>
+#include <utility>
+
+#include <windowsx.h>
+
+#include "core/CategoryActions.h"
+#include "core/ColorList.h"
+#include "core/WarningQueue.h"
+#include "platform/Win32Error.h"
+#include "ui/MessageBox.h"
+#include "warnings/Warning.h"
+
+namespace sentrel::ui {
+
+namespace {
+
+constexpr int kClientWidth = 438;
+constexpr int kClientHeight = 275;
+constexpr int kCornerEllipse = 32;
+
+constexpr DesignRect kLabel1Place{24, 72, 88, 16};
+constexpr DesignRect kTitlePlace{112, 72, 161, 33};
+constexpr DesignRect kLabel2Place{24, 104, 200, 16};
+constexpr DesignRect kDescriptionPlace{24, 123, 265, 76};
+constexpr DesignRect kAllPlace{32, 221, 108, 16};
+constexpr DesignRect kAllThreatsPlace{32, 240, 243, 16};
+constexpr DesignRect kShieldPlace{310, 65, 120, 129};
+constexpr DesignRect kIgnorePlace{310, 200, 120, 49};
+constexpr DesignRect kClose3Place{394, 10, 25, 22};
+
+enum ControlId : int { kLabel1Id = 101, kTitleId, kLabel2Id, kDescriptionId, kAllId, kAllThreatsId };
+
+// What a user sees when the pictures are missing: text on the tint, in a darker frame.
+constexpr COLORREF kTextColour = RGB(32, 24, 8);
+constexpr COLORREF kPlainFrame = RGB(96, 64, 16);
+
+// The attempts to take the foreground from another window, and the wait between two.
+constexpr int kPresentAttempts = 5;
+constexpr DWORD kPresentRetryMs = 40;
+
+constexpr UINT kFormShowMessage = WM_APP + 1;
+
+// The memo shows line breaks only as CR LF.
+std::string WithCrLf(const std::string& text) {
+    std::string result;
+    result.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) result += '\r';
+        result += text[i];
+        if (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n')) result += '\n';
+    }
+    return result;
+}
+
+}  // namespace
+
+TAlertForm::TAlertForm(Context context, std::string graphicsFolder, HWND mainWindow)
+    : context_(std::move(context)),
+      graphicsFolder_(std::move(graphicsFolder)),
+      mainWindow_(mainWindow),
+      shield_("shield", "Shield me", [this] { shieldClick(); }),
+      ignore_("ignore", "Ignore", [this] { ignoreClick(); }),
+      close3_("close3", "X", [this] { close3Click(); }) {
+    reportError_ = [this](const std::string& text) { ShowError(text, Handle()); };
+}
+
+TAlertForm::~TAlertForm() = default;
+
+void TAlertForm::Create() {
+    RegisterWindowClass(kAlertFormClass, CS_DBLCLKS, nullptr, reinterpret_cast<HBRUSH>(GetStockObject(NULL_BRUSH)));
+    scale_ = DpiScale::Of(nullptr);
+    CreateWindowOfClass(kAlertFormClass, kApplicationTitle, WS_POPUP | WS_CLIPSIBLINGS,
+                        WS_EX_TOPMOST | WS_EX_TOOLWINDOW, 0, 0, scale_(kClientWidth), scale_(kClientHeight));
+    scale_ = DpiScale::Of(Handle());
+    SetWindowPos(Handle(), nullptr, 0, 0, scale_(kClientWidth), scale_(kClientHeight),
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    CreateControls();
+    FormCreate();
+    LoadAlert({}, {});
+}
+
+void TAlertForm::CreateControls() {
+    labelFont_ = MakeFont("Verdana", 12, false, scale_);
+    boldFont_ = MakeFont("Verdana", 12, true, scale_);
+    memoFont_ = MakeFont("MS Sans Serif", 13, false, scale_);
+    SendMessageA(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(memoFont_.get()), FALSE);
+
+    const HWND form = Handle();
+    label1_ = CreateControl("STATIC", "Threat title:", SS_LEFT, 0, kLabel1Place, form, kLabel1Id, boldFont_.get(),
+                            scale_);
+    title_ = CreateControl("STATIC", "", SS_LEFT | SS_NOPREFIX, 0, kTitlePlace, form, kTitleId, labelFont_.get(),
+                           scale_);
+    label2_ = CreateControl("STATIC", "Threat description:", SS_LEFT, 0, kLabel2Place, form, kLabel2Id,
+                            boldFont_.get(), scale_);
+    description_ = CreateControl("EDIT", "", ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL | WS_TABSTOP,
+                                 0, kDescriptionPlace, form, kDescriptionId, memoFont_.get(), scale_);
+    all_ = CreateControl("BUTTON", "Do it always", BS_AUTOCHECKBOX | WS_TABSTOP, 0, kAllPlace, form, kAllId,
+                         boldFont_.get(), scale_);
+    allThreats_ = CreateControl("BUTTON", "Do it always with all such threats", BS_AUTOCHECKBOX | WS_TABSTOP, 0,
+                                kAllThreatsPlace, form, kAllThreatsId, boldFont_.get(), scale_);
+    shield_.Create(form, kShieldPlace, scale_);
+    ignore_.Create(form, kIgnorePlace, scale_);
+    close3_.Create(form, kClose3Place, scale_);
+
+    hints_.Create(form);
+    hints_.Add(shield_.Handle(), "Solve this problem. Eliminate the threat!");
+    hints_.Add(ignore_.Handle(), "Ignore this threat");
+    hints_.Add(all_, "Always apply selected action to this particular threat");
+    hints_.Add(allThreats_, "Always apply selected action to this kind of threats");
+}
+
+void TAlertForm::FormCreate() {
+    RECT window{};
+    GetWindowRect(Handle(), &window);
+    const HRGN region = CreateRoundRectRgn(0, 0, window.right - window.left, window.bottom - window.top,
+                                           scale_(kCornerEllipse), scale_(kCornerEllipse));
+    if (!region) platform::ThrowLastError("CreateRoundRectRgn");
+    // The window owns the region from here on.
+    if (!SetWindowRgn(Handle(), region, TRUE)) {
+        DeleteObject(region);
+        platform::ThrowLastError("SetWindowRgn");
+    }
+}
+
+void TAlertForm::ShowWarning(const std::string& title, const std::string& description, const std::string& picture,
+                             const std::string& danger) {
+    context_.queue.SetAlertBusy(true);
+    SetWindowTextA(title_, title.c_str());
+    SetWindowTextA(description_, WithCrLf(description).c_str());
+    LoadAlert(picture, danger);
+}
+
+void TAlertForm::LoadAlert(const std::string& /*picture: the alert shows no picture of its own*/,
+                           const std::string& danger) {
+    // Only the red suffix selects other files: nothing else from a warning reaches a file name.
+    const std::string suffix = danger == "_red" ? "_red" : "";
+
+    Button_SetCheck(all_, BST_UNCHECKED);
+    Button_SetCheck(allThreats_, BST_UNCHECKED);
+
+    tint_ = suffix.empty() ? Tint::Yellow : Tint::Red;
+    tintBrush_.reset(CreateSolidBrush(TintColour()));
+
+    loadedPictures_.clear();
+    pictureErrors_.clear();
+    LoadButton(close3_, "alert_exit", suffix);
+    back_ = LoadPicture("alert_main" + suffix + ".gif");
+    LoadButton(shield_, "shield", suffix);
+    LoadButton(ignore_, "ignore", suffix);
+
+    shield_.ResetState();
+    ignore_.ResetState();
+    close3_.ResetState();
+
+    RebuildBackground();
+    RedrawWindow(Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_FRAME);
+}
+
+Picture TAlertForm::LoadPicture(const std::string& fileName) {
+    try {
+        Picture picture = Picture::Load(graphicsFolder_ + fileName);
+        loadedPictures_.push_back(fileName);
+        return picture;
+    } catch (const std::exception& error) {
+        pictureErrors_.push_back(error.what());
+        return {};
+    }
+}
+
+void TAlertForm::LoadButton(ImageButton& button, const std::string& base, const std::string& suffix) {
+    ImageButton::Pictures pictures;
+    pictures.normal = LoadPicture(base + suffix + ".jpg");
+    pictures.clicked = LoadPicture(base + suffix + ".jpg");
+    pictures.pressed = LoadPicture(base + "_down" + suffix + ".jpg");
+    pictures.hover = LoadPicture(base + "_over" + suffix + ".jpg");
+    // A button is drawn from its pictures only when all of them were read; otherwise it is a
+    // plain button, never half a skin.
+    if (pictures.normal.Empty() || pictures.pressed.Empty() || pictures.hover.Empty()) {
+        button.ClearPictures(TintColour());
+    } else {
+        button.SetPictures(std::move(pictures));
+    }
+}
+
+void TAlertForm::RebuildBackground() {
+    RECT client{};
+    GetClientRect(Handle(), &client);
+    const HDC screen = GetDC(Handle());
+    platform::UniqueHbitmap buffer(CreateCompatibleBitmap(screen, client.right, client.bottom));
+    const HDC dc = CreateCompatibleDC(screen);
+    const HGDIOBJ old = SelectObject(dc, buffer.get());
+    if (back_.Empty()) {
+        // Plain colours: the tint with a darker frame along the rounded outline.
+        FillRect(dc, &client, tintBrush_.get());
+        const HPEN pen = CreatePen(PS_SOLID, scale_(2), kPlainFrame);
+        const HGDIOBJ oldPen = SelectObject(dc, pen);
+        const HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(NULL_BRUSH));
+        RoundRect(dc, 1, 1, client.right - 1, client.bottom - 1, scale_(kCornerEllipse), scale_(kCornerEllipse));
+        SelectObject(dc, oldBrush);
+        SelectObject(dc, oldPen);
+        DeleteObject(pen);
+        // A frame shows where the description is.
+        RECT memo = scale_(kDescriptionPlace);
+        InflateRect(&memo, 1, 1);
+        const HBRUSH frame = CreateSolidBrush(kPlainFrame);
+        FrameRect(dc, &memo, frame);
+        DeleteObject(frame);
+        SetBkMode(dc, TRANSPARENT);
+        SetTextColor(dc, kTextColour);
+        const HGDIOBJ oldFont = SelectObject(dc, boldFont_.get());
+        RECT heading{scale_(24), scale_(24), scale_(380), scale_(48)};
+        DrawTextA(dc, "Sentrel 4 - threat alert", -1, &heading, DT_LEFT | DT_SINGLELINE | DT_NOPREFIX);
+        SelectObject(dc, oldFont);
+    } else {
+        back_.Draw(dc, client);
+    }
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    ReleaseDC(Handle(), screen);
+    backBuffer_ = std::move(buffer);
+    // The labels are transparent: they fill their background with the part of the picture
+    // behind them.
+    backBrush_.reset(CreatePatternBrush(backBuffer_.get()));
+}
+
+void TAlertForm::Present() {
+    CentreOverMainWindow();
+    ShowWindow(Handle(), SW_SHOW);
+    for (int attempt = 0; attempt < kPresentAttempts; ++attempt) {
+        SetForegroundWindow(Handle());
+        BringWindowToTop(Handle());
+        if (GetForegroundWindow() == Handle()) break;
+        Sleep(kPresentRetryMs);
+        ShowWindow(Handle(), SW_SHOW);
+    }
+    FormShow();
+}
+
+void TAlertForm::CentreOverMainWindow() {
+    RECT window{};
+    GetWindowRect(Handle(), &window);
+    const int width = window.right - window.left;
+    const int height = window.bottom - window.top;
+
+    RECT workArea{};
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &workArea, 0);
+    RECT over = workArea;
+    RECT main{};
+    if (mainWindow_ && IsWindowVisible(mainWindow_) && !IsIconic(mainWindow_) && GetWindowRect(mainWindow_, &main) &&
+        main.right > main.left && main.bottom > main.top) {
+        over = main;
+        MONITORINFO monitor{};
+        monitor.cbSize = sizeof monitor;
+        if (GetMonitorInfoA(MonitorFromRect(&main, MONITOR_DEFAULTTOPRIMARY), &monitor)) workArea = monitor.rcWork;
+    }
+    int x = over.left + ((over.right - over.left) - width) / 2;
+    int y = over.top + ((over.bottom - over.top) - height) / 2;
+    // Keep the whole alert on the screen.
+    x = std::max<int>(workArea.left, std::min<int>(x, workArea.right - width));
+    y = std::max<int>(workArea.top, std::min<int>(y, workArea.bottom - height));
+    SetWindowPos(Handle(), nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+bool TAlertForm::IsChecked(HWND box) const {
+    return Button_GetCheck(box) == BST_CHECKED;
+}
+
+void TAlertForm::shieldClick() {
+    if (context_.repaintMainWindow) context_.repaintMainWindow();
+    TWarning* warning = context_.queue.Current();
+    if (warning) {
+        if (IsChecked(all_)) context_.blackList.AddAndSave(warning->GetDescription());
+        if (IsChecked(allThreats_)) SetCategoryAction(*warning, static_cast<int>(CategoryAction::SolveAlways),
+                                                      context_.options);
+        try {
+            context_.queue.FixWarning(*warning, context_.backuper);
+        } catch (const std::exception& error) {
+            // The warning stays at the head and the alert stays up: the user may try again or
+            // choose Ignore.
+            reportError_("The threat could not be removed: " + ReadableDetail(error.what()));
+            return;
+        }
+    }
+    Settle();
+}
+
+void TAlertForm::ignoreClick() {
+    if (context_.repaintMainWindow) context_.repaintMainWindow();
+    TWarning* warning = context_.queue.Current();
+    if (warning) {
+        if (IsChecked(all_)) context_.whiteList.AddAndSave(warning->GetDescription());
+        if (IsChecked(allThreats_)) SetCategoryAction(*warning, static_cast<int>(CategoryAction::IgnoreAlways),
+                                                      context_.options);
+    }
+    Settle();
+}
+
+void TAlertForm::close3Click() {
+    ignoreClick();
+}
+
+void TAlertForm::Settle() {
+    // The current warning is always the head; without one there is nothing to remove.
+    if (context_.queue.Current()) context_.queue.RemoveHead();
+    context_.queue.ClearCurrent();
+    ShowWindow(Handle(), SW_HIDE);
+    context_.queue.SetAlertBusy(false);
+}
+
+LRESULT TAlertForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_PAINT: return OnPaint();
+    case WM_ERASEBKGND: return 1;  // WM_PAINT covers the whole client area
+    case WM_NCHITTEST: return WMNCHitTest(wParam, lParam);
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORBTN:
+        return OnControlColour(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+    case WM_ACTIVATE:
+        if (LOWORD(wParam) != WA_INACTIVE) FormActivate();
+        return DefaultHandling(message, wParam, lParam);
+    case WM_SHOWWINDOW:
+        if (wParam) PostMessageA(Handle(), kFormShowMessage, 0, 0);
+        return DefaultHandling(message, wParam, lParam);
+    case kFormShowMessage:
+        if (IsWindowVisible(Handle())) FormShow();
+        return 0;
+    case WM_CLOSE:
+        // Alt+F4 on the alert is the close mark; the window itself lives for the whole run.
+        if (IsWindowVisible(Handle()) && context_.queue.AlertBusy()) close3Click();
+        return 0;
+    default: return DefaultHandling(message, wParam, lParam);
+    }
+}
+
+LRESULT TAlertForm::OnPaint() {
+    PAINTSTRUCT paint{};
+    const HDC dc = BeginPaint(Handle(), &paint);
+    if (backBuffer_) {
+        const HDC source = CreateCompatibleDC(dc);
+        const HGDIOBJ old = SelectObject(source, backBuffer_.get());
+        const RECT& r = paint.rcPaint;
+        BitBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, source, r.left, r.top, SRCCOPY);
+        SelectObject(source, old);
+        DeleteDC(source);
+    }
+    EndPaint(Handle(), &paint);
+    return 0;
+}
+
+LRESULT TAlertForm::OnControlColour(HDC dc, HWND control) {
+    if (control == description_ || control == all_ || control == allThreats_ || !backBrush_) {
+        SetBkColor(dc, TintColour());
+        SetTextColor(dc, kTextColour);
+        return reinterpret_cast<LRESULT>(tintBrush_.get());
+    }
+    // Labels: the picture behind them shows through.
+    RECT place{};
+    GetWindowRect(control, &place);
+    MapWindowPoints(nullptr, Handle(), reinterpret_cast<POINT*>(&place), 2);
+    SetBrushOrgEx(dc, -place.left, -place.top, nullptr);
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, kTextColour);
+    return reinterpret_cast<LRESULT>(backBrush_.get());
+}
+
+LRESULT TAlertForm::WMNCHitTest(WPARAM wParam, LPARAM lParam) {
+    const LRESULT hit = DefaultHandling(WM_NCHITTEST, wParam, lParam);
+    if (hit != HTCLIENT) return hit;
+    POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    ScreenToClient(Handle(), &at);
+    // Only the background moves the window: any control under the mouse (a label too, which
+    // lets hit tests through to the window, disabled ones included) keeps the client answer.
+    for (HWND child = GetWindow(Handle(), GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        if (!IsWindowVisible(child)) continue;
+        RECT place{};
+        GetWindowRect(child, &place);
+        MapWindowPoints(nullptr, Handle(), reinterpret_cast<POINT*>(&place), 2);
+        if (PtInRect(&place, at)) return hit;
+    }
+    return HTCAPTION;
+}
+
+void TAlertForm::FormActivate() {
+    SetWindowPos(Handle(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOACTIVATE | SWP_NOMOVE | SWP_NOSIZE);
+    UpdateWindow(Handle());
+}
+
+void TAlertForm::FormShow() {
+    UpdateWindow(Handle());
+    SetFocus(description_);
+    SendMessageA(description_, EM_SETSEL, 0, 0);
+}
+
+}  // namespace sentrel::ui

@@ -1,0 +1,142 @@
+#pragma once
+// The alert window: the small borderless, always-on-top window in which the shield asks the
+// user what to do with one warning, "Shield me" or "Ignore", with two check boxes that turn the
+// choice into a standing rule for this threat (black or white list) or for its whole category.
+// The dispatcher fills it (ShowWarning) and shows it (Present); the click handlers settle the
+// warning and release the dispatcher.
+//
+// The skin (background, buttons) depends on the warning's danger: a light-yellow alert, or a
+// light-red one for "_red". A picture that cannot be read never loses the alert: the window is
+// then drawn in plain colours with plain buttons.
+
+#include <array>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/UniqueHandle.h"
+#include "ui/Controls.h"
+#include "ui/Dpi.h"
+#include "ui/ImageButton.h"
+#include "ui/Window.h"
+
+namespace sentrel {
+class WarningQueue;
+class TColorList;
+class TBackuper;
+class TOptions;
+}  // namespace sentrel
+
+namespace sentrel::ui {
+
+inline constexpr const char* kAlertFormClass = "TAlertForm";
+
+// The background tint of the memo and the check boxes: light yellow, or light red for "_red".
+inline constexpr COLORREF kAlertYellow = RGB(251, 215, 112);
+inline constexpr COLORREF kAlertRed = RGB(243, 126, 126);
+
+class TAlertForm : public Window {
+public:
+    struct Context {
+        WarningQueue& queue;
+        TColorList& whiteList;
+        TColorList& blackList;
+        TBackuper& backuper;
+        TOptions& options;
+        std::function<void()> repaintMainWindow;  // may be empty
+    };
+
+    enum class Tint { Yellow, Red };
+
+    // graphicsFolder: the program folder + "graphics\". mainWindow: the window the alert is
+    // centred over (the work area of the primary monitor when it is hidden or has no size).
+    TAlertForm(Context context, std::string graphicsFolder, HWND mainWindow);
+    ~TAlertForm() override;
+
+    // Creates the hidden window and its controls.
+    void Create();
+
+    // Sets the busy flag, puts the texts into the window and loads the skin for the danger.
+    void ShowWarning(const std::string& title, const std::string& description, const std::string& picture,
+                     const std::string& danger);
+    // Clears the check boxes, sets the tint and loads the pictures for the danger ("_red" or
+    // empty; any other value counts as empty). Never throws for a missing picture.
+    void LoadAlert(const std::string& picture, const std::string& danger);
+    // Shows the window centred over the main window and brings it to the foreground, trying
+    // again a few times while another window keeps the foreground.
+    void Present();
+
+    void shieldClick();
+    void ignoreClick();
+    void close3Click();
+
+    // How an error is shown to the user (a message box by default).
+    void SetErrorReporter(std::function<void(const std::string&)> reporter) { reportError_ = std::move(reporter); }
+
+    Tint CurrentTint() const noexcept { return tint_; }
+    COLORREF TintColour() const noexcept { return tint_ == Tint::Red ? kAlertRed : kAlertYellow; }
+    // File names (without folder) of the pictures the last LoadAlert read, in load order.
+    const std::vector<std::string>& LoadedPictures() const noexcept { return loadedPictures_; }
+    // Why pictures could not be read at the last LoadAlert (empty when all were read).
+    const std::vector<std::string>& PictureErrors() const noexcept { return pictureErrors_; }
+
+    HWND TitleLabel() const noexcept { return title_; }
+    HWND DescriptionMemo() const noexcept { return description_; }
+    HWND AllCheck() const noexcept { return all_; }
+    HWND AllThreatsCheck() const noexcept { return allThreats_; }
+    ImageButton& ShieldButton() noexcept { return shield_; }
+    ImageButton& IgnoreButton() noexcept { return ignore_; }
+    ImageButton& CloseButton() noexcept { return close3_; }
+    HWND Hints() const noexcept { return hints_.Handle(); }
+
+protected:
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    LRESULT OnPaint();
+    LRESULT WMNCHitTest(WPARAM wParam, LPARAM lParam);
+    LRESULT OnControlColour(HDC dc, HWND control);
+    void FormCreate();
+    void FormActivate();
+    void FormShow();
+
+    void CreateControls();
+    void LoadButton(ImageButton& button, const std::string& base, const std::string& suffix);
+    Picture LoadPicture(const std::string& fileName);
+    void RebuildBackground();
+    void CentreOverMainWindow();
+    // Settles the current warning: removes it from the queue, hides the window, releases the
+    // dispatcher.
+    void Settle();
+    bool IsChecked(HWND box) const;
+
+    Context context_;
+    std::string graphicsFolder_;
+    HWND mainWindow_;
+    std::function<void(const std::string&)> reportError_;
+    DpiScale scale_;
+
+    HWND label1_ = nullptr;
+    HWND title_ = nullptr;
+    HWND label2_ = nullptr;
+    HWND description_ = nullptr;
+    HWND all_ = nullptr;
+    HWND allThreats_ = nullptr;
+    ImageButton shield_;
+    ImageButton ignore_;
+    ImageButton close3_;
+    HintTips hints_;
+
+    platform::UniqueHfont labelFont_;
+    platform::UniqueHfont boldFont_;
+    platform::UniqueHfont memoFont_;
+    platform::UniqueHbrush tintBrush_;
+    platform::UniqueHbrush backBrush_;
+    platform::UniqueHbitmap backBuffer_;
+    Picture back_;
+    Tint tint_ = Tint::Yellow;
+    std::vector<std::string> loadedPictures_;
+    std::vector<std::string> pictureErrors_;
+};
+
+}  // namespace sentrel::ui

@@ -1,0 +1,43 @@
+#pragma once
+// Small helpers for the standard controls of the skinned windows: fonts by pixel height,
+// standard child controls placed at design (96 DPI) positions, and the hint tooltips.
+
+#include <string>
+
+#include <windows.h>
+
+#include "platform/UniqueHandle.h"
+#include "ui/Dpi.h"
+
+namespace sentrel::ui {
+
+// A font whose characters are `pixelHeight` design pixels high (the em height, without internal
+// leading), scaled for `scale`.
+platform::UniqueHfont MakeFont(const char* face, int pixelHeight, bool bold, const DpiScale& scale);
+
+// Creates a standard control (STATIC, EDIT, BUTTON...) as a child of `parent` at `place` (design
+// pixels, scaled with `scale`), sets its font and returns it. Throws Win32Error on failure.
+HWND CreateControl(const char* className, const std::string& text, DWORD style, DWORD exStyle,
+                   const DesignRect& place, HWND parent, int id, HFONT font, const DpiScale& scale);
+
+// The window text of a control.
+std::string WindowText(HWND window);
+
+// The hints of one window: a tooltip control that shows a control's hint when the mouse rests on
+// it (after 700 ms, for up to 50 seconds).
+class HintTips {
+public:
+    HintTips() = default;
+    HintTips(const HintTips&) = delete;
+    HintTips& operator=(const HintTips&) = delete;
+    ~HintTips();
+
+    void Create(HWND owner);
+    void Add(HWND control, const std::string& hint);
+    HWND Handle() const noexcept { return tips_; }
+
+private:
+    HWND tips_ = nullptr;
+};
+
+}  // namespace sentrel::ui

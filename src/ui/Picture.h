@@ -1,0 +1,45 @@
+#pragma once
+// A picture of the program's skins: a GIF or JPEG file read through GDI+ into a bitmap the
+// picture owns, drawn stretched into a rectangle.
+
+#include <string>
+
+#include <windows.h>
+
+#include "platform/UniqueHandle.h"
+
+namespace sentrel::ui {
+
+class Picture {
+public:
+    Picture() = default;
+
+    // Reads the file at `path` (a byte string in the system code page). Throws
+    // std::runtime_error naming the file and the reason when it is missing or not a picture.
+    static Picture Load(const std::string& path);
+
+    bool Empty() const noexcept { return !bitmap_; }
+    int Width() const noexcept { return width_; }
+    int Height() const noexcept { return height_; }
+    HBITMAP Bitmap() const noexcept { return bitmap_.get(); }
+    // The file it was read from (empty for an empty picture).
+    const std::string& Source() const noexcept { return source_; }
+
+    // Draws the whole picture stretched into `target`; an empty picture draws nothing.
+    void Draw(HDC dc, const RECT& target) const;
+
+    // The colour of one pixel of the picture (for tests and for matching colours).
+    COLORREF PixelAt(int x, int y) const;
+
+private:
+    platform::UniqueHbitmap bitmap_;
+    int width_ = 0;
+    int height_ = 0;
+    std::string source_;
+};
+
+// Starts GDI+ once for the process (it is left running until the process ends, as the pictures
+// live as long as the windows).
+void EnsureGdiplusStarted();
+
+}  // namespace sentrel::ui

@@ -1,0 +1,370 @@
+#include "ui/AlertForm.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <stdexcept>
+
+#include <commctrl.h>
+#include <windowsx.h>
+
+#include "common/Files.h"
+#include "config/Options.h"
+#include "core/ColorList.h"
+#include "core/WarningQueue.h"
+#include "support/TempFolder.h"
+#include "ui/UiTestSupport.h"
+#include "warnings/Backuper.h"
+#include "warnings/Warning.h"
+
+namespace sentrel::ui {
+namespace {
+
+// What the test warnings' Fix saw; it outlives the warnings, which the queue destroys.
+struct FixLog {
+    int fixes = 0;
+    bool fail = false;
+};
+
+// A cookie warning (so it has a category) whose Fix is recorded or fails.
+class TestWarning : public TCookieWarning {
+public:
+    TestWarning(std::string name, std::string description, FixLog& log)
+        : TCookieWarning(std::move(name)), description_(std::move(description)), log_(log) {}
+    void Fix(TBackuper&) override {
+        if (log_.fail) throw std::runtime_error("the file is in use");
+        ++log_.fixes;
+    }
+    std::string GetDescription() override { return description_; }
+
+private:
+    std::string description_;
+    FixLog& log_;
+};
+
+class AlertFormTest : public ::testing::Test {
+protected:
+    explicit AlertFormTest(std::string graphics = test::ShippedGraphicsFolder())
+        : form_({queue_, white_, black_, backuper_, options_, [this] { ++mainRepaints_; }}, std::move(graphics),
+                nullptr) {}
+    void SetUp() override {
+        form_.Create();
+        form_.SetErrorReporter([this](const std::string& text) { errors_.push_back(text); });
+    }
+
+    // Queues a warning, makes it current and shows it as the dispatcher does.
+    TWarning* ShowNew(const std::string& name, const std::string& danger = "") {
+        queue_.QueueWarning(std::make_unique<TestWarning>(name, "Tracking cookie " + name, log_));
+        return ShowHead(danger);
+    }
+    TWarning* ShowHead(const std::string& danger = "") {
+        TWarning* current = queue_.MakeHeadCurrent();
+        form_.ShowWarning("Cookie " + current->Name, current->GetDescription(), "bug", danger);
+        form_.Present();
+        test::PumpPendingMessages();
+        return current;
+    }
+    HWND Child(const char* name) const { return FindWindowExA(form_.Handle(), nullptr, nullptr, name); }
+    void Click(const char* name) { SendMessageA(Child(name), BM_CLICK, 0, 0); }
+    void Tick(HWND box) { SendMessageA(box, BM_CLICK, 0, 0); }
+    std::string FileText(const std::string& name) {
+        const std::string path = folder_ / name;
+        if (!FileExists(path)) return {};
+        const auto bytes = ReadFileBytes(path);
+        return std::string(bytes.begin(), bytes.end());
+    }
+    // A point of the client area in screen coordinates, as WM_NCHITTEST takes it.
+    LPARAM ScreenPoint(int x, int y) const {
+        POINT at{DpiScale::Of(form_.Handle())(x), DpiScale::Of(form_.Handle())(y)};
+        ClientToScreen(form_.Handle(), &at);
+        return MAKELPARAM(at.x, at.y);
+    }
+
+    sentrel::test::TempFolder folder_;
+    WarningQueue queue_;
+    TColorList white_{folder_ / "white_list.txt"};
+    TColorList black_{folder_ / "black_list.txt"};
+    TBackuper backuper_{folder_.Path()};
+    TOptions options_{"options.ini", folder_.Path()};
+    FixLog log_;
+    int mainRepaints_ = 0;
+    std::vector<std::string> errors_;
+    TAlertForm form_;
+};
+
+TEST_F(AlertFormTest, IsABorderlessTopmostToolWindowOfTheAlertSize) {
+    char className[64] = {};
+    GetClassNameA(form_.Handle(), className, sizeof className);
+    EXPECT_STREQ(className, "TAlertForm");
+    const auto style = static_cast<DWORD>(GetWindowLongPtrA(form_.Handle(), GWL_STYLE));
+    const auto exStyle = static_cast<DWORD>(GetWindowLongPtrA(form_.Handle(), GWL_EXSTYLE));
+    EXPECT_TRUE(style & WS_POPUP);
+    EXPECT_FALSE(style & (WS_CAPTION | WS_THICKFRAME | WS_SYSMENU));
+    EXPECT_TRUE(exStyle & WS_EX_TOPMOST);
+    EXPECT_TRUE(exStyle & WS_EX_TOOLWINDOW);
+    EXPECT_FALSE(IsWindowVisible(form_.Handle()));
+    RECT client{};
+    GetClientRect(form_.Handle(), &client);
+    const DpiScale scale = DpiScale::Of(form_.Handle());
+    EXPECT_EQ(client.right, scale(438));
+    EXPECT_EQ(client.bottom, scale(275));
+    // The rounded outline: a corner pixel is outside, the inside of the corner is in.
+    const HRGN region = CreateRectRgn(0, 0, 0, 0);
+    ASSERT_NE(GetWindowRgn(form_.Handle(), region), ERROR);
+    EXPECT_FALSE(PtInRegion(region, 0, 0));
+    EXPECT_FALSE(PtInRegion(region, client.right - 1, client.bottom - 1));
+    EXPECT_TRUE(PtInRegion(region, scale(16), scale(16)));
+    EXPECT_TRUE(PtInRegion(region, client.right / 2, 0));
+    DeleteObject(region);
+    for (const char* name : {"shield", "ignore", "close3", "Threat title:", "Threat description:", "Do it always",
+                             "Do it always with all such threats"})
+        EXPECT_NE(Child(name), nullptr) << name;
+}
+
+TEST_F(AlertFormTest, ControlsSitAtTheirPlacesWithTheirFontsStylesAndHints) {
+    const DpiScale scale = DpiScale::Of(form_.Handle());
+    const auto place = [&](HWND control) {
+        RECT r{};
+        GetWindowRect(control, &r);
+        MapWindowPoints(nullptr, form_.Handle(), reinterpret_cast<POINT*>(&r), 2);
+        return std::vector<long>{r.left, r.top, r.right - r.left, r.bottom - r.top};
+    };
+    const auto design = [&](long left, long top, long width, long height) {
+        return std::vector<long>{scale(left), scale(top), scale(width), scale(height)};
+    };
+    EXPECT_EQ(place(form_.TitleLabel()), design(112, 72, 161, 33));
+    EXPECT_EQ(place(form_.DescriptionMemo()), design(24, 123, 265, 76));
+    EXPECT_EQ(place(form_.AllCheck()), design(32, 221, 108, 16));
+    EXPECT_EQ(place(form_.AllThreatsCheck()), design(32, 240, 243, 16));
+    EXPECT_EQ(place(Child("shield")), design(310, 65, 120, 129));
+    EXPECT_EQ(place(Child("ignore")), design(310, 200, 120, 49));
+    EXPECT_EQ(place(Child("close3")), design(394, 10, 25, 22));
+
+    struct Expected {
+        HWND control;
+        const char* face;
+        int height;
+        bool bold;
+    };
+    for (const Expected& e : {Expected{Child("Threat title:"), "Verdana", 12, true},
+                              Expected{form_.TitleLabel(), "Verdana", 12, false},
+                              Expected{Child("Threat description:"), "Verdana", 12, true},
+                              Expected{form_.AllCheck(), "Verdana", 12, true},
+                              Expected{form_.AllThreatsCheck(), "Verdana", 12, true},
+                              Expected{form_.DescriptionMemo(), "MS Sans Serif", 13, false}}) {
+        LOGFONTA font{};
+        ASSERT_NE(GetObjectA(reinterpret_cast<HGDIOBJ>(SendMessageA(e.control, WM_GETFONT, 0, 0)), sizeof font, &font),
+                  0);
+        EXPECT_STREQ(font.lfFaceName, e.face) << WindowText(e.control);
+        EXPECT_EQ(font.lfHeight, -scale(e.height)) << WindowText(e.control);
+        EXPECT_EQ(font.lfWeight >= FW_BOLD, e.bold) << WindowText(e.control);
+    }
+
+    const auto style = [](HWND control) { return static_cast<DWORD>(GetWindowLongPtrA(control, GWL_STYLE)); };
+    const DWORD memo = style(form_.DescriptionMemo());
+    EXPECT_EQ(memo & (ES_MULTILINE | ES_READONLY | WS_VSCROLL), DWORD(ES_MULTILINE | ES_READONLY | WS_VSCROLL));
+    EXPECT_FALSE(memo & (WS_BORDER | ES_WANTRETURN));
+    EXPECT_EQ(style(form_.AllCheck()) & BS_TYPEMASK, DWORD(BS_AUTOCHECKBOX));
+    EXPECT_EQ(style(form_.AllThreatsCheck()) & BS_TYPEMASK, DWORD(BS_AUTOCHECKBOX));
+
+    const auto hint = [&](HWND control) {
+        char text[256] = {};
+        TTTOOLINFOA tool{};
+        tool.cbSize = TTTOOLINFOA_V1_SIZE;
+        tool.hwnd = form_.Handle();
+        tool.uId = reinterpret_cast<UINT_PTR>(control);
+        tool.lpszText = text;
+        SendMessageA(form_.Hints(), TTM_GETTEXTA, sizeof text, reinterpret_cast<LPARAM>(&tool));
+        return std::string(text);
+    };
+    EXPECT_EQ(hint(Child("shield")), "Solve this problem. Eliminate the threat!");
+    EXPECT_EQ(hint(Child("ignore")), "Ignore this threat");
+    EXPECT_EQ(hint(form_.AllCheck()), "Always apply selected action to this particular threat");
+    EXPECT_EQ(hint(form_.AllThreatsCheck()), "Always apply selected action to this kind of threats");
+}
+
+TEST_F(AlertFormTest, ShowWarningFillsTheControlsAndPicksTheDangerSkin) {
+    EXPECT_FALSE(queue_.AlertBusy());
+    ShowNew("a");
+    EXPECT_TRUE(queue_.AlertBusy());
+    EXPECT_TRUE(IsWindowVisible(form_.Handle()));
+    EXPECT_EQ(WindowText(form_.TitleLabel()), "Cookie a");
+    EXPECT_EQ(WindowText(form_.DescriptionMemo()), "Tracking cookie a");
+    EXPECT_EQ(GetFocus(), form_.DescriptionMemo());
+    EXPECT_EQ(form_.CurrentTint(), TAlertForm::Tint::Yellow);
+    EXPECT_EQ(form_.TintColour(), RGB(251, 215, 112));
+    EXPECT_TRUE(form_.PictureErrors().empty());
+    EXPECT_EQ(form_.LoadedPictures(),
+              (std::vector<std::string>{"alert_exit.jpg", "alert_exit.jpg", "alert_exit_down.jpg",
+                                        "alert_exit_over.jpg", "alert_main.gif", "shield.jpg", "shield.jpg",
+                                        "shield_down.jpg", "shield_over.jpg", "ignore.jpg", "ignore.jpg",
+                                        "ignore_down.jpg", "ignore_over.jpg"}));
+
+    // Red: the suffix before every extension. Ticked boxes and a pressed button start afresh,
+    // and line feeds show as line breaks in the memo.
+    Tick(form_.AllCheck());
+    Tick(form_.AllThreatsCheck());
+    SendMessageA(Child("shield"), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
+    form_.ShowWarning("Red one", "line 1\nline 2", "bug", "_red");
+    EXPECT_EQ(WindowText(form_.DescriptionMemo()), "line 1\r\nline 2");
+    EXPECT_EQ(form_.CurrentTint(), TAlertForm::Tint::Red);
+    EXPECT_EQ(form_.TintColour(), RGB(243, 126, 126));
+    ASSERT_EQ(form_.LoadedPictures().size(), 13u);
+    for (const std::string& file : form_.LoadedPictures())
+        EXPECT_NE(file.find("_red."), std::string::npos) << file;
+    EXPECT_EQ(Button_GetCheck(form_.AllCheck()), BST_UNCHECKED);
+    EXPECT_EQ(Button_GetCheck(form_.AllThreatsCheck()), BST_UNCHECKED);
+    EXPECT_EQ(form_.ShieldButton().CurrentState(), ImageButton::State::Normal);
+
+    // Any other danger text is no file name part: the plain skin.
+    form_.LoadAlert("bug", "\\..\\x");
+    EXPECT_EQ(form_.CurrentTint(), TAlertForm::Tint::Yellow);
+    EXPECT_EQ(form_.LoadedPictures().at(4), "alert_main.gif");
+}
+
+TEST_F(AlertFormTest, ShieldMeWithBothBoxesListsTheThreatSetsTheCategoryFixesAndSettles) {
+    TWarning* shown = ShowNew("a");
+    queue_.QueueWarning(std::make_unique<TestWarning>("b", "Tracking cookie b", log_));
+    Tick(form_.AllCheck());
+    Tick(form_.AllThreatsCheck());
+    Click("shield");
+    EXPECT_EQ(log_.fixes, 1);
+    EXPECT_EQ(FileText("black_list.txt"), "Tracking cookie a\r\n");
+    EXPECT_EQ(FileText("white_list.txt"), "");
+    EXPECT_EQ(options_.ReadInteger("CookiesAction", -1), 1);
+    EXPECT_EQ(mainRepaints_, 1);
+    EXPECT_EQ(queue_.Count(), 1u);
+    EXPECT_NE(queue_.Head(), shown);
+    EXPECT_EQ(queue_.Current(), nullptr);
+    EXPECT_FALSE(queue_.AlertBusy());
+    EXPECT_FALSE(IsWindowVisible(form_.Handle()));
+
+    // Without ticks: only the fix.
+    ShowHead();
+    EXPECT_EQ(WindowText(form_.TitleLabel()), "Cookie b");
+    Click("shield");
+    EXPECT_EQ(log_.fixes, 2);
+    EXPECT_EQ(black_.Count(), 1u);
+    EXPECT_TRUE(queue_.Empty());
+}
+
+TEST_F(AlertFormTest, IgnoreAndTheCloseMarkListTheThreatAsIgnoredWithoutFixing) {
+    for (const char* button : {"ignore", "close3"}) {
+        SCOPED_TRACE(button);
+        const std::string name = button;
+        ShowNew(name);
+        Tick(form_.AllCheck());
+        Tick(form_.AllThreatsCheck());
+        Click(button);
+        EXPECT_EQ(log_.fixes, 0);
+        EXPECT_TRUE(white_.Contains("Tracking cookie " + name));
+        EXPECT_EQ(options_.ReadInteger("CookiesAction", -1), 2);
+        EXPECT_TRUE(queue_.Empty());
+        EXPECT_EQ(queue_.Current(), nullptr);
+        EXPECT_FALSE(queue_.AlertBusy());
+        EXPECT_FALSE(IsWindowVisible(form_.Handle()));
+    }
+    EXPECT_EQ(FileText("white_list.txt"), "Tracking cookie ignore\r\nTracking cookie close3\r\n");
+    EXPECT_EQ(FileText("black_list.txt"), "");
+
+    // Closing the window (Alt+F4) is the close mark; a hidden alert ignores it.
+    queue_.QueueWarning(std::make_unique<TestWarning>("d", "Tracking cookie d", log_));
+    SendMessageA(form_.Handle(), WM_CLOSE, 0, 0);
+    EXPECT_TRUE(IsWindow(form_.Handle()));
+    EXPECT_EQ(queue_.Count(), 1u);
+    ShowHead();
+    SendMessageA(form_.Handle(), WM_CLOSE, 0, 0);
+    EXPECT_TRUE(IsWindow(form_.Handle()));
+    EXPECT_TRUE(queue_.Empty());
+    EXPECT_FALSE(IsWindowVisible(form_.Handle()));
+
+    // Unticked boxes write nothing.
+    options_.WriteInteger("CookiesAction", 0);
+    ShowNew("c");
+    Click("ignore");
+    EXPECT_EQ(white_.Count(), 2u);
+    EXPECT_EQ(options_.ReadInteger("CookiesAction", -1), 0);
+}
+
+TEST_F(AlertFormTest, AFailedFixKeepsTheWarningShownUntilTheUserChoosesAgain) {
+    log_.fail = true;
+    TWarning* shown = ShowNew("a");
+    Click("shield");
+    ASSERT_EQ(errors_.size(), 1u);
+    EXPECT_EQ(errors_[0], "The threat could not be removed: the file is in use");
+    EXPECT_EQ(queue_.Head(), shown);
+    EXPECT_EQ(queue_.Current(), shown);
+    EXPECT_TRUE(queue_.AlertBusy());
+    EXPECT_TRUE(IsWindowVisible(form_.Handle()));
+
+    log_.fail = false;
+    Click("shield");
+    EXPECT_EQ(log_.fixes, 1);
+    EXPECT_TRUE(queue_.Empty());
+    EXPECT_FALSE(queue_.AlertBusy());
+}
+
+TEST_F(AlertFormTest, OnlyTheBackgroundDragsTheWindow) {
+    ShowNew("a");
+    const auto hit = [&](int x, int y) {
+        return SendMessageA(form_.Handle(), WM_NCHITTEST, 0, ScreenPoint(x, y));
+    };
+    EXPECT_EQ(hit(200, 30), HTCAPTION);  // header
+    EXPECT_EQ(hit(8, 150), HTCAPTION);   // left edge
+    EXPECT_EQ(hit(300, 260), HTCAPTION); // below the ignore button
+    EXPECT_EQ(hit(130, 80), HTCLIENT);   // the title label
+    EXPECT_EQ(hit(30, 76), HTCLIENT);    // "Threat title:"
+    EXPECT_EQ(hit(100, 150), HTCLIENT);  // the memo
+    EXPECT_EQ(hit(350, 100), HTCLIENT);  // shield
+    EXPECT_EQ(hit(40, 225), HTCLIENT);   // "Do it always"
+}
+
+TEST_F(AlertFormTest, PresentCentresOverTheMainWindowOrTheWorkArea) {
+    const HWND main = CreateWindowExA(0, "STATIC", "main", WS_POPUP | WS_VISIBLE, 100, 80, 632, 490, nullptr, nullptr,
+                                      GetModuleHandleA(nullptr), nullptr);
+    ASSERT_NE(main, nullptr);
+    TAlertForm overMain({queue_, white_, black_, backuper_, options_, {}}, test::ShippedGraphicsFolder(), main);
+    overMain.Create();
+    overMain.Present();
+    RECT alert{};
+    GetWindowRect(overMain.Handle(), &alert);
+    EXPECT_NEAR((alert.left + alert.right) / 2, 100 + 632 / 2, 1);
+    EXPECT_NEAR((alert.top + alert.bottom) / 2, 80 + 490 / 2, 1);
+    EXPECT_TRUE(IsWindowVisible(overMain.Handle()));
+
+    // Hidden main window: the middle of the work area.
+    ShowWindow(overMain.Handle(), SW_HIDE);
+    ShowWindow(main, SW_HIDE);
+    overMain.Present();
+    RECT work{};
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    GetWindowRect(overMain.Handle(), &alert);
+    EXPECT_NEAR((alert.left + alert.right) / 2, (work.left + work.right) / 2, 1);
+    EXPECT_NEAR((alert.top + alert.bottom) / 2, (work.top + work.bottom) / 2, 1);
+    DestroyWindow(main);
+}
+
+class AlertFormWithoutPicturesTest : public AlertFormTest {
+protected:
+    AlertFormWithoutPicturesTest() : AlertFormTest("C:\\sentrel-no-such-folder\\graphics\\") {}
+};
+
+TEST_F(AlertFormWithoutPicturesTest, TheAlertIsStillShownInPlainColoursAndWorks) {
+    EXPECT_NO_THROW(ShowNew("a", "_red"));
+    EXPECT_TRUE(IsWindowVisible(form_.Handle()));
+    EXPECT_TRUE(queue_.AlertBusy());
+    EXPECT_EQ(WindowText(form_.TitleLabel()), "Cookie a");
+    EXPECT_EQ(form_.CurrentTint(), TAlertForm::Tint::Red);
+    EXPECT_TRUE(form_.LoadedPictures().empty());
+    ASSERT_EQ(form_.PictureErrors().size(), 13u);
+    EXPECT_NE(form_.PictureErrors()[4].find("alert_main_red.gif"), std::string::npos) << form_.PictureErrors()[4];
+    EXPECT_FALSE(form_.ShieldButton().HasPictures());
+    EXPECT_EQ(WindowText(Child("shield")), "shield");
+    UpdateWindow(form_.Handle());
+    Click("ignore");
+    EXPECT_TRUE(queue_.Empty());
+    EXPECT_FALSE(IsWindowVisible(form_.Handle()));
+}
+
+}  // namespace
+}  // namespace sentrel::ui
