@@ -24,9 +24,10 @@
 //
 // Strings are byte strings in the system code page; AreEqual compares them exactly.
 //
-// Construction and AreEqual are here (Warning.cpp). The texts (WarningTexts.cpp) and the
-// remedies Fix and Undo (WarningRemedies.cpp) are filled in with the remediation work; until
-// then they throw std::logic_error.
+// Construction and AreEqual are in Warning.cpp, the texts in WarningTexts.cpp. The remedies Fix
+// and Undo change the Windows system and are in WarningRemediesWin.cpp; the native build has
+// stand-ins that throw std::logic_error (WarningRemediesPosix.cpp). What the remedies need of the
+// running shield comes through warnings/WarningServices.h.
 
 #include <string>
 #include <string_view>

@@ -1,35 +1,49 @@
 // The texts of the warnings: alert title, description, picture, danger suffix and the line of
-// the undo list. They come with the remediation work; until then each throws std::logic_error,
-// so nothing can show or record a warning with made-up texts.
+// the undo list. Where a class keeps its description, picture or danger in a field, GetTitle
+// computes and stores them and the getters return the fields, so they are empty until the
+// first GetTitle; the other texts are constants or computed by their getter on every call.
+#include <memory>
 #include <stdexcept>
 #include <string>
 
+#include "common/Files.h"
 #include "warnings/Warning.h"
+#include "warnings/WarningServices.h"
 
 namespace sentrel {
 
 namespace {
 
-[[noreturn]] void TextNotImplemented(std::string_view className, const char* operation) {
-    throw std::logic_error(std::string(className) + "::" + operation + " is not implemented yet");
+constexpr const char* kKnownProgramTitle = "Known malicious program";
+constexpr const char* kBug = "bug";
+constexpr const char* kWhat = "what";
+constexpr const char* kGarbage = "garbage";
+constexpr const char* kRed = "_red";
+
+// RootName + "\" + Key + Value, as the registry-entry texts name an entry.
+std::string EntryPath(const TAutorunAddWarning& warning) {
+    return RootKeyName(warning.RootKey) + "\\" + warning.Key + warning.Value;
 }
 
 }  // namespace
 
+// --- Hooks ---
+
 std::string TKeyHookWarning::GetTitle() {
-    TextNotImplemented(kClassName, "GetTitle");
+    return "Keyboard hook";
 }
 
 std::string TKeyHookWarning::GetDescription() {
-    TextNotImplemented(kClassName, "GetDescription");
+    return "Keyboard hook is found! Hook was created by " + Name +
+           " Click Shield Me to block this hook and close this program";
 }
 
 std::string TKeyHookWarning::GetPicture() {
-    TextNotImplemented(kClassName, "GetPicture");
+    return kBug;
 }
 
 std::string TKeyHookWarning::GetDanger() {
-    TextNotImplemented(kClassName, "GetDanger");
+    return kRed;
 }
 
 std::string TKeyHookWarning::GetBackupStr() {
@@ -38,180 +52,215 @@ std::string TKeyHookWarning::GetBackupStr() {
 }
 
 std::string TMouseHookWarning::GetTitle() {
-    TextNotImplemented(kClassName, "GetTitle");
+    return "Mouse hook";
 }
 
 std::string TMouseHookWarning::GetDescription() {
-    TextNotImplemented(kClassName, "GetDescription");
+    return "Mouse hook is found! Hook was created by " + Name +
+           ". Click Shield Me to block this hook and close this program";
 }
 
 std::string TMouseHookWarning::GetPicture() {
-    TextNotImplemented(kClassName, "GetPicture");
+    return kBug;
 }
 
 std::string TMouseHookWarning::GetDanger() {
-    TextNotImplemented(kClassName, "GetDanger");
+    return kRed;
 }
 
 std::string TMouseHookWarning::GetBackupStr() {
-    // Its fix makes no backup record, so there is no line for the undo list.
     throw std::logic_error("TMouseHookWarning makes no backup and has no backup line");
 }
 
+// --- Processes and files ---
+
 std::string TProcessWarning::GetTitle() {
-    TextNotImplemented(kClassName, "GetTitle");
+    Description = "Malicious program is found in processes: " + Name;
+    Picture = kBug;
+    Danger = kRed;
+    return kKnownProgramTitle;
 }
 
 std::string TProcessWarning::GetDescription() {
-    TextNotImplemented(kClassName, "GetDescription");
+    return Description;
 }
 
 std::string TProcessWarning::GetPicture() {
-    TextNotImplemented(kClassName, "GetPicture");
+    return Picture;
 }
 
 std::string TProcessWarning::GetDanger() {
-    TextNotImplemented(kClassName, "GetDanger");
+    return Danger;
 }
 
 std::string TProcessWarning::GetBackupStr() {
-    TextNotImplemented(kClassName, "GetBackupStr");
+    return "Program " + Name + " was deleted from processes";
 }
 
 std::string TFileWarning::GetTitle() {
-    TextNotImplemented(kClassName, "GetTitle");
+    Description = "Malicious file is found in system folder: " + Name + ".";
+    Picture = kBug;
+    Danger = kRed;
+    return kKnownProgramTitle;
 }
 
 std::string TFileWarning::GetDescription() {
-    TextNotImplemented(kClassName, "GetDescription");
+    return Description;
 }
 
 std::string TFileWarning::GetPicture() {
-    TextNotImplemented(kClassName, "GetPicture");
+    return Picture;
 }
 
 std::string TFileWarning::GetDanger() {
-    TextNotImplemented(kClassName, "GetDanger");
+    return Danger;
 }
 
 std::string TFileWarning::GetBackupStr() {
-    TextNotImplemented(kClassName, "GetBackupStr");
+    return "Program " + Name + " was deleted from system folder";
 }
 
 std::string TFileChangeWarning::GetTitle() {
-    TextNotImplemented(kClassName, "GetTitle");
+    return "Critical change in the system folder";
 }
 
 std::string TFileChangeWarning::GetDescription() {
-    TextNotImplemented(kClassName, "GetDescription");
+    return "File " + Name +
+           " was deleted from the system folder by unknown program. This file can be system-critical. To restore "
+           "it from Windows distribution click Shield Me. Warning! This will start Windows Integrity Check process.";
 }
 
 std::string TFileChangeWarning::GetPicture() {
-    TextNotImplemented(kClassName, "GetPicture");
+    return kWhat;
 }
 
 std::string TFileChangeWarning::GetDanger() {
-    TextNotImplemented(kClassName, "GetDanger");
+    return {};
 }
 
+// --- Registry ---
+
 std::string TAutorunAddWarning::GetTitle() {
-    TextNotImplemented(kClassName, "GetTitle");
+    std::string title = "Change in autorun list";
+    Description = "Unidentified program " + Name + " was added to the autorun list";
+    Picture = kWhat;
+    const WarningServices& services = GetWarningServices();
+    if (services.isKnownSpywareFile && services.isKnownSpywareFile(RegString)) {
+        title = kKnownProgramTitle;
+        Description = "Malicious program is found in autorun: " + Name + ".";
+        Picture = kBug;
+        Danger = kRed;
+        // The program file itself goes as well; the queue keeps a second copy out when the
+        // title is asked again.
+        if (services.queueWarning && FileExists(RegString))
+            services.queueWarning(std::make_unique<TFileWarning>(FileNamePart(RegString), RegString));
+    }
+    // Danger is never cleared: a warning once known stays red.
+    return title;
 }
 
 std::string TAutorunAddWarning::GetDescription() {
-    TextNotImplemented(kClassName, "GetDescription");
+    return Description;
 }
 
 std::string TAutorunAddWarning::GetPicture() {
-    TextNotImplemented(kClassName, "GetPicture");
+    return Picture;
 }
 
 std::string TAutorunAddWarning::GetDanger() {
-    TextNotImplemented(kClassName, "GetDanger");
+    return Danger;
 }
 
 std::string TAutorunAddWarning::GetBackupStr() {
-    TextNotImplemented(kClassName, "GetBackupStr");
+    return "Program " + Name + " was deleted from the autorun list";
 }
 
 std::string TBrowserSettingWarning::GetTitle() {
-    TextNotImplemented(kClassName, "GetTitle");
+    Description = "Important system parameter was changed: " + Value + " to " + NewRegString + ". " +
+                  "There was an attempt to change " + Value +
+                  " . Click Shield me to deny this change or Ignore to permit it.";
+    return "System parameter is changed";
 }
 
 std::string TBrowserSettingWarning::GetDescription() {
-    TextNotImplemented(kClassName, "GetDescription");
+    return Description;
 }
 
 std::string TBrowserSettingWarning::GetPicture() {
-    TextNotImplemented(kClassName, "GetPicture");
+    return kGarbage;
 }
 
 std::string TBrowserSettingWarning::GetDanger() {
-    TextNotImplemented(kClassName, "GetDanger");
+    return {};
 }
 
 std::string TBrowserSettingWarning::GetBackupStr() {
-    TextNotImplemented(kClassName, "GetBackupStr");
+    return "Important system parameter was changed: " + Value + " to " + NewRegString;
 }
 
 std::string TRegistyWarning::GetTitle() {
-    TextNotImplemented(kClassName, "GetTitle");
+    Description = "Malicious registry entry " + EntryPath(*this);
+    return "Dangerous registry entry was found";
 }
 
 std::string TRegistyWarning::GetDescription() {
-    TextNotImplemented(kClassName, "GetDescription");
+    return Description;
 }
 
 std::string TRegistyWarning::GetPicture() {
-    TextNotImplemented(kClassName, "GetPicture");
+    return kBug;
 }
 
 std::string TRegistyWarning::GetDanger() {
-    TextNotImplemented(kClassName, "GetDanger");
+    return kRed;
 }
 
 std::string TRegistyWarning::GetBackupStr() {
-    TextNotImplemented(kClassName, "GetBackupStr");
+    return "Registry entry " + EntryPath(*this) + " was deleted";
 }
 
+// --- Cookies and folders ---
+
 std::string TCookieWarning::GetTitle() {
-    TextNotImplemented(kClassName, "GetTitle");
+    Description = "Tracking cookie " + Name + " is recognised";
+    return "Tracking cookie was found!";
 }
 
 std::string TCookieWarning::GetDescription() {
-    TextNotImplemented(kClassName, "GetDescription");
+    return Description;
 }
 
 std::string TCookieWarning::GetPicture() {
-    TextNotImplemented(kClassName, "GetPicture");
+    return kBug;
 }
 
 std::string TCookieWarning::GetDanger() {
-    TextNotImplemented(kClassName, "GetDanger");
+    return {};
 }
 
 std::string TCookieWarning::GetBackupStr() {
-    TextNotImplemented(kClassName, "GetBackupStr");
+    return "Restore tracking cookie " + Name;
 }
 
 std::string TFolderWarning::GetTitle() {
-    TextNotImplemented(kClassName, "GetTitle");
+    Description = "Folder of malicious software " + FolderPath + " was recognised";
+    return "Malicious folder is found!";
 }
 
 std::string TFolderWarning::GetDescription() {
-    TextNotImplemented(kClassName, "GetDescription");
+    return Description;
 }
 
 std::string TFolderWarning::GetPicture() {
-    TextNotImplemented(kClassName, "GetPicture");
+    return kBug;
 }
 
 std::string TFolderWarning::GetDanger() {
-    TextNotImplemented(kClassName, "GetDanger");
+    return kRed;
 }
 
 std::string TFolderWarning::GetBackupStr() {
-    TextNotImplemented(kClassName, "GetBackupStr");
+    return "Folder of malicious software " + FolderPath + " was deleted";
 }
 
 }  // namespace sentrel

@@ -167,10 +167,6 @@ TEST(WarningQueue, FixWarningCallsFixWithTheBackupStore) {
     ProbeWarning failing("failing", true);
     EXPECT_THROW(queue.FixWarning(failing, backuper), std::runtime_error);
     EXPECT_EQ(failing.fixedWith, &backuper);
-
-    // The real classes' remedies are not there yet, and say so rather than report success.
-    TFileWarning file("a.dll", folder / "a.dll");
-    EXPECT_THROW(queue.FixWarning(file, backuper), std::logic_error);
 }
 
 TEST(WarningQueue, RefusesCallsFromAnotherThread) {

@@ -1,0 +1,33 @@
+#pragma once
+// Registry values exactly as the registry keeps them: read and written through the wide
+// functions, so string data comes as its UTF-16LE bytes and nothing is lost to the code page.
+// Key and value names are byte strings in the system code page, as everywhere in the program.
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include <windows.h>
+
+namespace sentrel::platform {
+
+struct RawRegistryValue {
+    DWORD type = REG_NONE;
+    std::string data;  // the stored bytes; UTF-16LE for the string types
+};
+
+// The value `name` of root\subKey; std::nullopt when the key or the value does not exist.
+// Throws Win32Error on any other failure.
+std::optional<RawRegistryValue> ReadRawValue(HKEY root, const std::string& subKey, const std::string& name);
+
+// Writes the value with this type and these bytes, creating the key and the keys on its path
+// where missing. Throws Win32Error on failure.
+void WriteRawValue(HKEY root, const std::string& subKey, const std::string& name, DWORD type,
+                   std::string_view data);
+
+// Conversions between the system code page and UTF-16LE bytes (two bytes per unit, no
+// terminator added). Throw Win32Error when the system cannot convert.
+std::string Utf16FromAnsi(std::string_view text);
+std::string AnsiFromUtf16(std::string_view utf16);
+
+}  // namespace sentrel::platform

@@ -1,0 +1,61 @@
+#include "platform/ShellFiles.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include "platform/Directory.h"
+
+namespace sentrel::platform {
+
+namespace {
+
+// The path list the shell file operation takes: the text, a zero, and one more zero.
+std::string DoubleZeroTerminated(const std::string& path) {
+    std::string list = path;
+    list.push_back('\0');
+    list.push_back('\0');
+    return list;
+}
+
+// One shell move of one source.
+bool MoveThroughShell(const std::string& source, const std::string& destination) {
+    const std::string from = DoubleZeroTerminated(source);
+    const std::string to = DoubleZeroTerminated(destination);
+    SHFILEOPSTRUCTA operation = {};
+    operation.hwnd = nullptr;
+    operation.wFunc = FO_MOVE;
+    operation.pFrom = from.c_str();
+    operation.pTo = to.c_str();
+    operation.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_RENAMEONCOLLISION;
+    return SHFileOperationA(&operation) == 0 && !operation.fAnyOperationsAborted;
+}
+
+}  // namespace
+
+bool ShellMove(const std::string& source, const std::string& destination) noexcept {
+    try {
+        const std::size_t nameStart = source.find_last_of("\\/:") + 1;  // 0 when there is no separator
+        if (source.find_first_of("*?", nameStart) == std::string::npos) return MoveThroughShell(source, destination);
+        // A wildcard: every match is moved on its own. (Some shells, Wine's among them, cancel
+        // a wildcard move of several plain files into one folder.)
+        const std::string folder = source.substr(0, nameStart);
+        bool all = true;
+        for (const TDirectoryEntry& entry : ListDirectory(source))
+            all = MoveThroughShell(folder + entry.Name, destination) && all;
+        return all;
+    } catch (...) {
+        return false;  // the folder cannot be listed, or no memory for the buffers
+    }
+}
+
+bool MoveFileKeepingTarget(const std::string& from, const std::string& to) noexcept {
+    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_COPY_ALLOWED) != FALSE;
+}
+
+bool ShellOpen(const std::string& file, const std::string& parameters, int showCommand) noexcept {
+    const auto result = reinterpret_cast<INT_PTR>(ShellExecuteA(
+        nullptr, "open", file.c_str(), parameters.empty() ? nullptr : parameters.c_str(), nullptr, showCommand));
+    return result > 32;
+}
+
+}  // namespace sentrel::platform

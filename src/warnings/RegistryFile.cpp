@@ -1,0 +1,104 @@
+#include "warnings/RegistryFile.h"
+
+#include <cstdio>
+
+namespace sentrel {
+
+namespace {
+
+constexpr std::size_t kLineWidth = 80;
+constexpr char kDigits[] = "0123456789abcdef";
+
+// "hex:" or "hex(N):" followed by the bytes as comma-separated pairs; a line that would pass
+// kLineWidth is continued with a backslash and two blanks, as the registry editor writes it.
+std::string HexData(std::string_view prefix, std::string_view bytes, std::size_t lineStart) {
+    std::string text(prefix);
+    std::size_t column = lineStart + prefix.size();
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(bytes[i]);
+        text += kDigits[byte >> 4];
+        text += kDigits[byte & 15];
+        column += 2;
+        if (i + 1 < bytes.size()) {
+            text += ',';
+            ++column;
+            if (column + 3 > kLineWidth - 1) {
+                text += "\\\r\n  ";
+                column = 2;
+            }
+        }
+    }
+    return text;
+}
+
+std::string TypedData(const RegistryFileValue& value, std::size_t lineStart) {
+    if (value.type == kRegSz && value.quotedText) return "\"" + QuoteRegistryText(*value.quotedText) + "\"";
+    if (value.type == kRegDword && value.data.size() == 4) {
+        std::uint32_t number = 0;
+        for (int i = 3; i >= 0; --i) number = number << 8 | static_cast<unsigned char>(value.data[i]);
+        char text[20];
+        std::snprintf(text, sizeof text, "dword:%08x", static_cast<unsigned>(number));
+        return text;
+    }
+    if (value.type == kRegBinary) return HexData("hex:", value.data, lineStart);
+    char prefix[24];
+    std::snprintf(prefix, sizeof prefix, "hex(%x):", static_cast<unsigned>(value.type));
+    return HexData(prefix, value.data, lineStart);
+}
+
+}  // namespace
+
+std::string QuoteRegistryText(std::string_view text) {
+    std::string quoted;
+    quoted.reserve(text.size());
+    for (const char c : text) {
+        if (c == '\\' || c == '"') quoted += '\\';
+        quoted += c;
+    }
+    return quoted;
+}
+
+std::string WithoutTrailingBackslashes(std::string path) {
+    while (!path.empty() && path.back() == '\\') path.pop_back();
+    return path;
+}
+
+std::string RegistryFileText(const std::string& keyPath, const RegistryFileValue& value) {
+    std::string text(kRegistryFileHeader);
+    text += "\r\n[" + WithoutTrailingBackslashes(keyPath) + "]\r\n";
+    const std::string name = value.name.empty() ? "@=" : "\"" + QuoteRegistryText(value.name) + "\"=";
+    text += name + TypedData(value, name.size()) + "\r\n";
+    return text;
+}
+
+std::string HexFromBytes(std::string_view bytes) {
+    std::string hex;
+    hex.reserve(bytes.size() * 2);
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        hex += kDigits[byte >> 4];
+        hex += kDigits[byte & 15];
+    }
+    return hex;
+}
+
+std::optional<std::string> BytesFromHex(std::string_view hex) {
+    if (hex.size() % 2 != 0) return std::nullopt;
+    const auto digit = [](char c) -> int {
+        if (c >= '0' && c <= '9') return c - '0';
+        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+        return -1;
+    };
+    std::string bytes;
+    bytes.reserve(hex.size() / 2);
+    for (std::size_t i = 0; i < hex.size(); i += 2) {
+        const int high = digit(hex[i]);
+        const int low = digit(hex[i + 1]);
+        if (high < 0 || low < 0) return std::nullopt;
+        bytes += static_cast<char>(high << 4 | low);
+    }
+    return bytes;
+}
+
+}  // namespace sentrel

@@ -1,0 +1,435 @@
+// The remedies of the warnings (Fix) and their undo from a backup record (Undo). Every fix that
+// changes the system opens its backup record first and writes all of the record's keys at once;
+// every undo ends by deleting its record (RemoveUndone). Moves of files, cookies and folders are
+// announced to the shield (markShieldMove) at both ends first, so the file monitor does not take
+// the shield's own moves for an attack.
+#include <windows.h>
+
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "common/Files.h"
+#include "monitors/ProcessRoutines.h"
+#include "monitors/Scanners.h"
+#include "platform/Directory.h"
+#include "platform/HiddenProcess.h"
+#include "platform/Registry.h"
+#include "platform/RegistryRaw.h"
+#include "platform/ShellFiles.h"
+#include "platform/UniqueHandle.h"
+#include "platform/Win32Error.h"
+#include "platform/WindowsVersion.h"
+#include "warnings/Backuper.h"
+#include "warnings/FolderTree.h"
+#include "warnings/RegistryFile.h"
+#include "warnings/RootKeysWin.h"
+#include "warnings/SystemFileChecker.h"
+#include "warnings/Warning.h"
+#include "warnings/WarningServices.h"
+
+namespace sentrel {
+
+namespace {
+
+constexpr const char* kMessageCaption = "Sentrel 4 message";
+constexpr const char* kExplorerText = "Sentrel 4 will restart Explorer in order to delete dangerous spyware part";
+constexpr const char* kExplorerName = "explorer.exe";
+constexpr const char* kRegistryBackupName = "backup.reg";
+constexpr std::string_view kUtf16ByteOrderMark = "\xFF\xFE";
+constexpr DWORD kAfterKillWaitMs = 50;
+constexpr DWORD kProcessEndTimeoutMs = 5000;
+constexpr DWORD kRegistryEditorTimeoutMs = 120000;
+constexpr DWORD kElevationRequired = 740;  // ERROR_ELEVATION_REQUIRED (not in every set of headers)
+
+constexpr std::string_view kFilePathKey = "FilePath";
+constexpr std::string_view kRootKeyKey = "RootKey";
+constexpr std::string_view kKeyKey = "Key";
+constexpr std::string_view kValueKey = "Value";
+constexpr std::string_view kRegStringKey = "RegString";
+constexpr std::string_view kRegTypeKey = "RegType";
+constexpr std::string_view kRegDataKey = "RegData";
+constexpr std::string_view kNewRegStringKey = "NewRegString";
+constexpr std::string_view kFileKey = "File";
+constexpr std::string_view kFolderKey = "Folder";
+
+// --- The backup record ---
+
+// NewBackup with the warning's class and backup line, then every key in one write.
+NewBackupResult OpenBackup(TBackuper& backuper, TWarning& warning, std::vector<BackupValue> keys) {
+    NewBackupResult record = backuper.NewBackup(warning.ClassName(), warning.GetBackupStr());
+    keys.insert(keys.begin(), BackupString(kBackupFolderKey, record.code));
+    backuper.SetValues(keys);
+    return record;
+}
+
+// Deletes the record with this code again: a fix that could not back up changes nothing and
+// leaves no record that promises an undo.
+void DropRecord(TBackuper& backuper, const std::string& code) noexcept {
+    try {
+        for (int index = backuper.GetCount() - 1; index >= 0; --index) {
+            if (backuper.GetSectionName(index) == code) {
+                backuper.DeleteBackup(index);
+                return;
+            }
+        }
+    } catch (...) {
+        // The record stays; its undo will find nothing to restore.
+    }
+}
+
+// Folder(Index): the folder of the record's "BackupFolder", or of its own code when that key
+// is damaged (they are always the same).
+std::string RecordFolderOf(const TBackuper& backuper, int index) {
+    const std::string code = backuper.GetString(index, kBackupFolderKey);
+    return backuper.RecordFolder(TBackuper::IsBackupCode(code) ? code : backuper.GetSectionName(index));
+}
+
+// The common last step of every undo.
+void RemoveUndone(TBackuper& backuper, int index) {
+    backuper.DeleteBackup(index);
+}
+
+// --- Moves ---
+
+void MarkShieldMove(const std::string& path) {
+    if (const auto& mark = GetWarningServices().markShieldMove) mark(path);
+}
+
+// A plain file move of a fix or an undo, never over an existing file.
+bool MoveForShield(const std::string& from, const std::string& to) {
+    MarkShieldMove(from);
+    MarkShieldMove(to);
+    return platform::MoveFileKeepingTarget(from, to);
+}
+
+// Moves a saved file back for an undo. A move that fails while the saved file is there and
+// nothing is in its way would lose the file with the record, so it is raised and the record
+// stays. A file already at the target wins: nothing is moved.
+void RestoreFile(const std::string& saved, const std::string& target) {
+    if (FileExists(target) || FolderExists(target) || !FileExists(saved)) return;
+    if (!MoveForShield(saved, target)) platform::ThrowLastError("MoveFileExA(\"" + saved + "\", \"" + target + "\")");
+}
+
+// Announces the move of a folder's contents: both folders and every entry of the first, at both
+// ends (a subfolder moves as one entry).
+void MarkFolderMove(const std::string& from, const std::string& to) {
+    MarkShieldMove(from);
+    MarkShieldMove(to);
+    for (const platform::TDirectoryEntry& entry : platform::ListDirectory(from + "*")) {
+        MarkShieldMove(from + entry.Name);
+        MarkShieldMove(to + entry.Name);
+    }
+}
+
+std::string CookiesFolderForRemedies() {
+    if (const auto& folder = GetWarningServices().cookiesFolder) return folder();
+    return CookiesFolder();
+}
+
+std::string WithTrailingBackslash(std::string folder) {
+    if (!folder.empty() && folder.back() != '\\') folder += '\\';
+    return folder;
+}
+
+// --- Processes ---
+
+// Ends the process that has `filePath` loaded; first the Explorer message when that process is
+// Explorer. The very process found is ended, not the first one that shares its name.
+void EndProcessHolding(const std::string& filePath) {
+    const std::optional<TFoundProcess> found = FindProcessByModule(filePath);
+    if (!found) return;
+    // Held across the message box: while a handle is open, the system gives the identifier to
+    // no other process, so the one ended below is the one found here.
+    const platform::UniqueHandle process(OpenProcess(SYNCHRONIZE, FALSE, found->processId));
+    if (found->exeName == kExplorerName) MessageBoxA(nullptr, kExplorerText, kMessageCaption, MB_OK | MB_ICONWARNING);
+    if (process && WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0) return;  // it ended meanwhile
+    if (KillProcessById(found->processId) && process) {
+        // Termination is asynchronous: the file stays locked until the process has gone.
+        WaitForSingleObject(process.get(), kProcessEndTimeoutMs);
+    }
+}
+
+void FixFile(TWarning& warning, const std::string& filePath, TBackuper& backuper) {
+    EndProcessHolding(filePath);  // a refusal is no reason not to try the move
+    Sleep(kAfterKillWaitMs);
+    const NewBackupResult record = OpenBackup(backuper, warning, {BackupString(kFilePathKey, filePath)});
+    MoveForShield(filePath, record.folderPath + FileNamePart(filePath));  // a failure is not reported
+}
+
+void UndoFile(TBackuper& backuper, int index) {
+    const std::string path = backuper.GetString(index, kFilePathKey);
+    if (!path.empty()) {
+        try {
+            if (!FolderPart(path).empty()) CreateFolders(FolderPart(path));
+        } catch (const FileError&) {
+            // The move below fails and says why.
+        }
+        RestoreFile(RecordFolderOf(backuper, index) + FileNamePart(path), path);
+    }
+    RemoveUndone(backuper, index);
+}
+
+// --- Registry ---
+
+HKEY RootHandle(RegistryRoot root) {
+    return ToHkey(root);
+}
+
+// The text of a REG_SZ value that can be written in quotes and reads back as the same bytes.
+std::optional<std::string> QuotableText(const std::string& data) {
+    if (data.size() < 2 || data.size() % 2 != 0 || data[data.size() - 2] != '\0' || data.back() != '\0')
+        return std::nullopt;
+    const std::string units = data.substr(0, data.size() - 2);
+    for (std::size_t i = 0; i < units.size(); i += 2)
+        if (units[i] == '\0' && units[i + 1] == '\0') return std::nullopt;
+    std::string text;
+    try {
+        text = platform::AnsiFromUtf16(units);
+        if (platform::Utf16FromAnsi(text) != units) return std::nullopt;
+    } catch (const platform::Win32Error&) {
+        return std::nullopt;
+    }
+    if (text.find_first_of("\r\n") != std::string::npos) return std::nullopt;
+    return text;
+}
+
+// The value as the registry has it now; std::nullopt when it is gone or cannot be read.
+std::optional<platform::RawRegistryValue> ReadCurrentValue(HKEY root, const std::string& key,
+                                                           const std::string& value) noexcept {
+    try {
+        return platform::ReadRawValue(root, WithoutTrailingBackslashes(key), value);
+    } catch (...) {
+        return std::nullopt;
+    }
+}
+
+void DeleteValueQuietly(HKEY root, const std::string& key, const std::string& value) noexcept {
+    try {
+        if (auto opened = platform::RegistryKey::Open(root, WithoutTrailingBackslashes(key),
+                                                      platform::RegistryAccess::ReadWrite))
+            opened->DeleteValue(value);
+    } catch (...) {
+        // Key or value missing, or no access: the fix goes on.
+    }
+}
+
+// Runs the registry editor hidden in `folder` with `arguments` and waits for it; the program
+// folder is the current folder again afterwards. Where the registry editor asks for elevation
+// (an administrator under user account control: CreateProcess refuses it with
+// ERROR_ELEVATION_REQUIRED), its console counterpart "reg.exe" does the same export or import
+// with `consoleArguments` and asks for nothing. True when it ended in time with exit code 0.
+bool RunRegistryEditor(const std::string& arguments, const std::string& consoleArguments, const std::string& folder,
+                       const TBackuper& backuper) {
+    std::optional<DWORD> exitCode;
+    try {
+        exitCode = platform::RunHiddenAndWait("regedit.exe " + arguments, folder, kRegistryEditorTimeoutMs);
+    } catch (const platform::Win32Error& error) {
+        if (error.Code() == kElevationRequired) {
+            try {
+                exitCode = platform::RunHiddenAndWait("reg.exe " + consoleArguments, folder, kRegistryEditorTimeoutMs);
+            } catch (const platform::Win32Error&) {
+                exitCode.reset();
+            }
+        }
+    }
+    SetCurrentDirectoryA(backuper.ProgramFolderPath().c_str());
+    return exitCode && *exitCode == 0;
+}
+
+void WriteValueBackup(const TRegistyWarning& warning, const std::string& file) {
+    const HKEY root = RootHandle(warning.RootKey);
+    RegistryFileValue backup;
+    backup.name = warning.Value;
+    if (const auto current = ReadCurrentValue(root, warning.Key, warning.Value)) {
+        backup.type = current->type;
+        backup.data = current->data;
+        if (backup.type == kRegSz) backup.quotedText = QuotableText(backup.data);
+    } else {
+        // The value is gone already: the file says what the warning saw.
+        backup.type = kRegSz;
+        backup.data = platform::Utf16FromAnsi(warning.RegString) + std::string(2, '\0');
+        if (warning.RegString.find_first_of("\r\n") == std::string::npos) backup.quotedText = warning.RegString;
+    }
+    const std::string text = RegistryFileText(RootKeyName(warning.RootKey) + "\\" + warning.Key, backup);
+    WriteFileAtomically(file, std::string(kUtf16ByteOrderMark) + platform::Utf16FromAnsi(text));
+}
+
+}  // namespace
+
+// --- Hooks ---
+
+void TKeyHookWarning::Fix(TBackuper&) {
+    KillProcessByName(Name);
+}
+
+void TMouseHookWarning::Fix(TBackuper&) {
+    KillProcessByName(Name);
+}
+
+// --- Processes and files ---
+
+void TProcessWarning::Fix(TBackuper& backuper) {
+    FixFile(*this, FilePath, backuper);
+}
+
+void TProcessWarning::Undo(TBackuper& backuper, int index) {
+    UndoFile(backuper, index);
+}
+
+void TFileWarning::Fix(TBackuper& backuper) {
+    FixFile(*this, FilePath, backuper);
+}
+
+void TFileWarning::Undo(TBackuper& backuper, int index) {
+    UndoFile(backuper, index);
+}
+
+void TFileChangeWarning::Fix(TBackuper&) {
+    try {
+        char windows[MAX_PATH] = {};
+        const UINT length = GetWindowsDirectoryA(windows, MAX_PATH);
+        if (length == 0 || length >= MAX_PATH) return;
+        const SystemFileCheckerLaunch launch = SystemFileCheckerFor(
+            windows, platform::IsNtFamily(platform::CurrentWindowsVersion()),
+            [](const std::string& path) { return FileExists(path); });
+        platform::ShellOpen(launch.program, launch.parameters, SW_SHOWNOACTIVATE);
+    } catch (...) {
+        // Restoring system files is the system's business; nothing is reported.
+    }
+}
+
+// --- Registry ---
+
+void TAutorunAddWarning::Fix(TBackuper& backuper) {
+    const HKEY root = RootHandle(RootKey);
+    // The value's own type and data: RegString is only the program path taken from the data, so
+    // writing it back would lose the arguments and quotes around it.
+    std::vector<BackupValue> keys = {BackupInteger(kRootKeyKey, static_cast<int>(RootKey)),
+                                     BackupString(kKeyKey, Key), BackupString(kValueKey, Value),
+                                     BackupString(kRegStringKey, RegString)};
+    if (const auto current = ReadCurrentValue(root, Key, Value)) {
+        keys.push_back(BackupInteger(kRegTypeKey, static_cast<int>(current->type)));
+        keys.push_back(BackupString(kRegDataKey, HexFromBytes(current->data)));
+    }
+    OpenBackup(backuper, *this, std::move(keys));
+    DeleteValueQuietly(root, Key, Value);
+    if (const auto& pass = GetWarningServices().runAutorunPass) pass();
+}
+
+void TAutorunAddWarning::Undo(TBackuper& backuper, int index) {
+    const auto root = static_cast<RegistryRoot>(static_cast<std::uint32_t>(backuper.GetInteger(index, kRootKeyKey)));
+    const std::string key = WithoutTrailingBackslashes(backuper.GetString(index, kKeyKey));
+    const std::string value = backuper.GetString(index, kValueKey);
+    const std::optional<std::string> data = BytesFromHex(backuper.GetString(index, kRegDataKey));
+    if (!backuper.GetString(index, kRegTypeKey).empty() && data) {
+        const auto type = static_cast<DWORD>(backuper.GetInteger(index, kRegTypeKey));
+        platform::WriteRawValue(RootHandle(root), key, value, type, *data);
+    } else {
+        // A record of an older version: the program path as a plain string.
+        platform::RegistryKey::Create(RootHandle(root), key)
+            .WriteString(value, backuper.GetString(index, kRegStringKey));
+    }
+    RemoveUndone(backuper, index);
+}
+
+void TBrowserSettingWarning::Fix(TBackuper& backuper) {
+    OpenBackup(backuper, *this,
+               {BackupInteger(kRootKeyKey, static_cast<int>(RootKey)), BackupString(kKeyKey, Key),
+                BackupString(kValueKey, Value), BackupString(kNewRegStringKey, NewRegString)});
+    platform::RegistryKey::Create(RootHandle(RootKey), WithoutTrailingBackslashes(Key))
+        .WriteString(Value, OldRegString);
+    if (const auto& refresh = GetWarningServices().refreshWatchedValues) refresh();
+}
+
+void TBrowserSettingWarning::Undo(TBackuper& backuper, int index) {
+    const auto root = static_cast<RegistryRoot>(static_cast<std::uint32_t>(backuper.GetInteger(index, kRootKeyKey)));
+    platform::RegistryKey::Create(RootHandle(root), WithoutTrailingBackslashes(backuper.GetString(index, kKeyKey)))
+        .WriteString(backuper.GetString(index, kValueKey), backuper.GetString(index, kNewRegStringKey));
+    RemoveUndone(backuper, index);
+}
+
+void TRegistyWarning::Fix(TBackuper& backuper) {
+    const NewBackupResult record = OpenBackup(backuper, *this, {});
+    const HKEY root = RootHandle(RootKey);
+    const std::string file = record.folderPath + kRegistryBackupName;
+    if (!Value.empty() || !RegString.empty()) {
+        try {
+            WriteValueBackup(*this, file);
+        } catch (...) {
+            DropRecord(backuper, record.code);
+            throw;
+        }
+        DeleteValueQuietly(root, Key, Value);  // only now that backup.reg holds it
+        return;
+    }
+    // A whole key: the registry editor exports it, quoted so that a path with blanks goes whole
+    // (and without a trailing backslash, which would escape the closing quote).
+    const std::string keyPath = RootKeyName(RootKey) + "\\" + WithoutTrailingBackslashes(Key);
+    const std::string quotedKey = "\"" + keyPath + "\"";
+    RunRegistryEditor("/e " + std::string(kRegistryBackupName) + " " + quotedKey,
+                      "export " + quotedKey + " " + kRegistryBackupName + " /y", record.folderPath, backuper);
+    if (FileSize(file) <= 0) {
+        DropRecord(backuper, record.code);
+        throw std::runtime_error("The registry editor did not export " + keyPath + "; the key is left as it is");
+    }
+    try {
+        platform::DeleteKeyTree(root, WithoutTrailingBackslashes(Key));
+    } catch (...) {
+        // No access: the key stays.
+    }
+}
+
+void TRegistyWarning::Undo(TBackuper& backuper, int index) {
+    const std::string folder = RecordFolderOf(backuper, index);
+    if (!FileExists(folder + kRegistryBackupName))
+        throw std::runtime_error("The backup " + folder + kRegistryBackupName + " is missing; nothing was restored");
+    if (!RunRegistryEditor("/s " + std::string(kRegistryBackupName), "import " + std::string(kRegistryBackupName),
+                           folder, backuper))
+        throw std::runtime_error("The registry editor could not import " + folder + kRegistryBackupName);
+    RemoveUndone(backuper, index);
+}
+
+// --- Cookies and folders ---
+
+void TCookieWarning::Fix(TBackuper& backuper) {
+    const std::string cookies = CookiesFolderForRemedies();
+    const NewBackupResult record = OpenBackup(backuper, *this, {BackupString(kFileKey, Name)});
+    // Without a cookies folder there is nothing to move (never the root of the current drive).
+    if (!cookies.empty()) MoveForShield(WithTrailingBackslash(cookies) + Name, record.folderPath + Name);
+}
+
+void TCookieWarning::Undo(TBackuper& backuper, int index) {
+    const std::string name = backuper.GetString(index, kFileKey);
+    const std::string cookies = CookiesFolderForRemedies();
+    if (!name.empty() && !cookies.empty())
+        RestoreFile(RecordFolderOf(backuper, index) + name, WithTrailingBackslash(cookies) + name);
+    RemoveUndone(backuper, index);
+}
+
+void TFolderWarning::Fix(TBackuper& backuper) {
+    const std::string folder = WithTrailingBackslash(FolderPath);
+    const NewBackupResult record = OpenBackup(backuper, *this, {BackupString(kFolderKey, FolderPath)});
+    MarkFolderMove(folder, record.folderPath);
+    const bool moved = platform::ShellMove(folder + "*.*", record.folderPath);
+    // What could not be moved has no backup: the folder is deleted only when everything went
+    // (an empty folder gives the shell nothing to move and counts as moved).
+    if (moved || platform::ListDirectory(folder + "*").empty()) DeleteFolderTree(folder);
+}
+
+void TFolderWarning::Undo(TBackuper& backuper, int index) {
+    const std::string folder = WithTrailingBackslash(backuper.GetString(index, kFolderKey));
+    const std::string saved = RecordFolderOf(backuper, index);
+    if (folder.empty()) throw std::runtime_error("The backup record names no folder; nothing was restored");
+    CreateFolders(folder);
+    if (!platform::ListDirectory(saved + "*").empty()) {
+        MarkFolderMove(saved, folder);
+        if (!platform::ShellMove(saved + "*.*", folder))
+            throw std::runtime_error("The saved contents of " + folder + " could not be moved back");
+    }
+    RemoveUndone(backuper, index);
+}
+
+}  // namespace sentrel

@@ -1,0 +1,40 @@
+#pragma once
+// What the warnings need from the running shield. The application fills it once its monitors
+// exist; tests fill only what they check. A hook left empty is skipped.
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "warnings/Warning.h"  // complete: hooks take and hand on std::unique_ptr<TWarning>
+
+namespace sentrel {
+
+struct WarningServices {
+    std::function<bool(const std::string& path)> isKnownSpywareFile;      // TAutorunAddWarning::GetTitle
+    std::function<void(std::unique_ptr<TWarning>)> queueWarning;          // GetTitle's TFileWarning
+    std::function<void(const std::string& path)> markShieldMove;          // both ends of every file move
+    std::function<void()> runAutorunPass;                                 // after an autorun fix
+    std::function<void()> refreshWatchedValues;                           // after a browser-setting fix
+    // The cookies folder without a trailing separator; left empty, the cookie remedies ask the
+    // shell (CSIDL_COOKIES). Tests point it at a folder of their own.
+    std::function<std::string()> cookiesFolder;
+};
+
+void SetWarningServices(WarningServices services);   // main thread, at start-up
+const WarningServices& GetWarningServices();
+
+// Sets `services` for the lifetime of the object and puts the previous ones back afterwards
+// (tests, and any code that needs other hooks for a while).
+class ScopedWarningServices {
+public:
+    explicit ScopedWarningServices(WarningServices services);
+    ~ScopedWarningServices();
+    ScopedWarningServices(const ScopedWarningServices&) = delete;
+    ScopedWarningServices& operator=(const ScopedWarningServices&) = delete;
+
+private:
+    WarningServices previous_;
+};
+
+}  // namespace sentrel

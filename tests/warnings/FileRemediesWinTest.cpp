@@ -1,0 +1,374 @@
+// The remedies that move things (files, processes' files, cookies, folders) and their undo,
+// under Wine against real files, processes and windows.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <set>
+#include <thread>
+
+#include "core/WarningQueue.h"
+#include "database/FileChecksums.h"
+#include "database/LookupTables.h"
+#include "database/ThreatTables.h"
+#include "monitors/FileMonitor.h"
+#include "monitors/HelperProcess.h"
+#include "platform/Directory.h"
+#include "platform/MappedFileAccess.h"
+#include "platform/Processes.h"
+#include "platform/ShellFiles.h"
+#include "platform/ShellFolders.h"
+#include "warnings/RemedyFixture.h"
+
+namespace sentrel {
+namespace {
+
+using test::HelperProcess;
+using test::ReadAll;
+using test::TempFolder;
+using test::TestProgramFolder;
+using test::WriteTextFile;
+
+// Bytes no text editor would write: every value, zeros included.
+std::string BinaryContent(int seed) {
+    std::string content;
+    for (int i = 0; i < 3000; ++i) content += static_cast<char>((i * 7 + seed) & 0xff);
+    return content;
+}
+
+class FileRemedyTest : public test::RemedyTest {
+protected:
+    TempFolder system_;  // stands for a system folder
+};
+
+TEST_F(FileRemedyTest, FileFixMovesTheFileIntoItsRecordAndUndoPutsItBack) {
+    const std::string path = system_ / "drop.exe";
+    const std::string content = BinaryContent(1);
+    WriteTextFile(path, content);
+    TFileWarning warning("drop.exe", path);
+    warning.Fix(backuper_);
+
+    EXPECT_FALSE(FileExists(path));
+    ExpectRecord(warning, {{"FilePath", path}, {"BackupFolder", "0"}});
+    EXPECT_EQ(backuper_.GetString(0, "Desc"), "Program drop.exe was deleted from system folder");
+    const std::string saved = backuper_.RecordFolder("0") + "drop.exe";
+    EXPECT_EQ(ReadAll(saved), content);
+    EXPECT_TRUE(Marked(path));  // both ends announced to the file monitor
+    EXPECT_TRUE(Marked(saved));
+
+    // The folder went too in the meantime: undo makes it again.
+    ASSERT_TRUE(RemoveDirectoryA(system_.Path().c_str()));
+    marked_.clear();
+    Undo("TFileWarning");
+    EXPECT_EQ(ReadAll(path), content);
+    EXPECT_TRUE(Marked(path));
+    EXPECT_TRUE(Marked(saved));
+    ExpectRecordGone("0");
+}
+
+TEST_F(FileRemedyTest, UndoNeverReplacesAFileAndStillRemovesTheRecord) {
+    const std::string path = system_ / "kept.dll";
+    WriteTextFile(path, "malicious");
+    TProcessWarning warning("kept.dll", path);
+    warning.Fix(backuper_);
+    ExpectRecord(warning, {{"FilePath", path}});
+    EXPECT_EQ(backuper_.GetString(0, "Desc"), "Program kept.dll was deleted from processes");
+    WriteTextFile(path, "the user's new file");
+    Undo("TProcessWarning");
+    EXPECT_EQ(ReadAll(path), "the user's new file");
+    ExpectRecordGone("0");
+
+    // A record whose saved file is gone (its move had failed): the record still goes.
+    TFileWarning missing("none.dll", system_ / "none.dll");
+    missing.Fix(backuper_);
+    EXPECT_EQ(backuper_.GetCount(), 1);
+    Undo("TFileWarning");
+    EXPECT_FALSE(FileExists(system_ / "none.dll"));
+    ExpectRecordGone("1");
+}
+
+TEST_F(FileRemedyTest, AFileLoadedByARunningProcessIsFreedFirstThenMoved) {
+    TempFolder folder;
+    const std::string unique = std::to_string(GetCurrentProcessId()) + "_" + std::to_string(GetTickCount());
+    const std::string exe = folder / ("SentrelRemedyHelper" + unique + ".exe");
+    const std::string library = folder / ("SentrelRemedyLib" + unique + ".dll");
+    ASSERT_TRUE(CopyFileA((TestProgramFolder() + "process_helper.exe").c_str(), exe.c_str(), TRUE));
+    ASSERT_TRUE(CopyFileA((TestProgramFolder() + "SentrelTestLibrary.dll").c_str(), library.c_str(), TRUE));
+    const std::string content = ReadAll(library);
+    HelperProcess helper(exe, library);
+    const std::string loaded = helper.WaitForModule(FileNamePart(library));
+    ASSERT_FALSE(loaded.empty());
+    ASSERT_TRUE(helper.Running());
+
+    TProcessWarning warning(FileNamePart(loaded), loaded);
+    warning.Fix(backuper_);
+    EXPECT_TRUE(helper.WaitForExit());
+    EXPECT_EQ(helper.ExitCode(), 0xFFFFFFFFu);  // terminated by the fix, not ended by itself
+    EXPECT_FALSE(FileExists(loaded));           // only movable once the process had gone
+    EXPECT_EQ(ReadAll(backuper_.RecordFolder("0") + FileNamePart(loaded)), content);
+
+    Undo("TProcessWarning");
+    EXPECT_EQ(ReadAll(loaded), content);
+    ExpectRecordGone("0");
+}
+
+// The box the fix shows before it ends Explorer, as another thread finds it.
+struct SeenBox {
+    bool found = false;
+    std::string text;
+    HWND owner = nullptr;
+    bool holderRunningWhileShown = false;
+};
+
+TEST_F(FileRemedyTest, ExplorerGetsTheMessageFirstAndOnlyTheFoundProcessEnds) {
+    TempFolder folder;
+    const std::string exe = folder / "explorer.exe";
+    const std::string library = folder / ("SentrelExplorerLib" + std::to_string(GetCurrentProcessId()) + ".dll");
+    ASSERT_TRUE(CopyFileA((TestProgramFolder() + "process_helper.exe").c_str(), exe.c_str(), TRUE));
+    ASSERT_TRUE(CopyFileA((TestProgramFolder() + "SentrelTestLibrary.dll").c_str(), library.c_str(), TRUE));
+    HelperProcess helper(exe, library);
+    const std::string loaded = helper.WaitForModule(FileNamePart(library));
+    ASSERT_FALSE(loaded.empty());
+
+    // Every other "explorer.exe" (Wine's desktop among them) must survive the fix.
+    std::set<DWORD> others;
+    for (const auto& record : platform::SnapshotProcesses().value_or(std::vector<platform::ProcessRecord>{}))
+        if (test::Lower(record.exeFile) == "explorer.exe" && record.processId != helper.Id())
+            others.insert(record.processId);
+    std::printf("other explorer.exe processes: %zu\n", others.size());
+
+    SeenBox seen;
+    std::atomic<bool> fixDone{false};
+    std::thread watcher([&] {
+        const ULONGLONG deadline = GetTickCount64() + 20000;
+        while (!fixDone && GetTickCount64() < deadline) {
+            if (HWND box = FindWindowA(nullptr, "Sentrel 4 message")) {
+                Sleep(100);  // let the box finish drawing itself
+                char text[512] = {};
+                GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+                seen.found = true;
+                seen.text = text;
+                seen.owner = GetWindow(box, GW_OWNER);
+                seen.holderRunningWhileShown = helper.Running();
+                PostMessageA(box, WM_COMMAND, IDOK, 0);
+                return;
+            }
+            Sleep(50);
+        }
+    });
+    TFileWarning warning(FileNamePart(loaded), loaded);
+    warning.Fix(backuper_);
+    fixDone = true;
+    watcher.join();
+
+    EXPECT_TRUE(seen.found);
+    EXPECT_EQ(seen.text, "Sentrel 4 will restart Explorer in order to delete dangerous spyware part");
+    EXPECT_EQ(seen.owner, nullptr);
+    EXPECT_TRUE(seen.holderRunningWhileShown);  // the box comes before the termination
+    EXPECT_TRUE(helper.WaitForExit());
+    EXPECT_FALSE(FileExists(loaded));
+    std::set<DWORD> survivors;
+    for (const auto& record : platform::SnapshotProcesses().value_or(std::vector<platform::ProcessRecord>{}))
+        if (others.count(record.processId)) survivors.insert(record.processId);
+    EXPECT_EQ(survivors, others);
+}
+
+TEST_F(FileRemedyTest, CookieFixAndUndoUseTheCookiesFolder) {
+    TempFolder cookies;
+    cookies_ = cookies.Path().substr(0, cookies.Path().size() - 1);  // as the shell gives it
+    const std::string name = "user@ads.example[1].txt";
+    WriteTextFile(cookies / name, "id\n12345\nads.example/\n");
+    TCookieWarning warning(name);
+    warning.Fix(backuper_);
+    EXPECT_FALSE(FileExists(cookies / name));
+    ExpectRecord(warning, {{"File", name}});
+    EXPECT_EQ(backuper_.GetString(0, "Desc"), "Restore tracking cookie " + name);
+    EXPECT_EQ(ReadAll(backuper_.RecordFolder("0") + name), "id\n12345\nads.example/\n");
+    EXPECT_TRUE(Marked(cookies / name));
+
+    Undo("TCookieWarning");
+    EXPECT_EQ(ReadAll(cookies / name), "id\n12345\nads.example/\n");
+    ExpectRecordGone("0");
+
+    // No cookies folder known: nothing is moved (never from the root of the current drive).
+    cookies_.clear();
+    TCookieWarning("x.txt").Fix(backuper_);
+    EXPECT_EQ(backuper_.GetCount(), 1);
+    EXPECT_EQ(ReadAll(cookies / name), "id\n12345\nads.example/\n");
+}
+
+TEST_F(FileRemedyTest, FolderFixMovesEverythingAndUndoBringsItBack) {
+    const std::string folder = system_ / "Bad Software\\";
+    CreateFolders(folder + "data\\deep");
+    WriteTextFile(folder + "main.exe", BinaryContent(2));
+    WriteTextFile(folder + "data\\deep\\config.ini", "[x]\r\ny=1\r\n");
+    WriteTextFile(folder + "hidden.dat", "h");
+    ASSERT_TRUE(SetFileAttributesA((folder + "hidden.dat").c_str(), FILE_ATTRIBUTE_HIDDEN));
+
+    TFolderWarning warning(folder, folder);
+    warning.Fix(backuper_);
+    EXPECT_FALSE(FolderExists(folder));
+    ExpectRecord(warning, {{"Folder", folder}});
+    const std::string saved = backuper_.RecordFolder("0");
+    EXPECT_EQ(ReadAll(saved + "main.exe"), BinaryContent(2));
+    EXPECT_EQ(ReadAll(saved + "data\\deep\\config.ini"), "[x]\r\ny=1\r\n");
+    EXPECT_TRUE(FileExists(saved + "hidden.dat"));
+    EXPECT_TRUE(Marked(folder));
+    EXPECT_TRUE(Marked(folder + "main.exe"));  // each entry, at both ends
+    EXPECT_TRUE(Marked(saved + "data"));
+
+    Undo("TFolderWarning");
+    EXPECT_EQ(ReadAll(folder + "main.exe"), BinaryContent(2));
+    EXPECT_EQ(ReadAll(folder + "data\\deep\\config.ini"), "[x]\r\ny=1\r\n");
+    EXPECT_EQ(ReadAll(folder + "hidden.dat"), "h");
+    ExpectRecordGone("0");
+
+    // An empty malicious folder goes too.
+    const std::string empty = system_ / "Empty\\";
+    CreateFolders(empty);
+    TFolderWarning(empty, empty).Fix(backuper_);
+    EXPECT_FALSE(FolderExists(empty));
+}
+
+bool RunningUnderWine() {
+    const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
+TEST(ShellMove, TakesPathsLongerThanTheOldBuffersAndWildcards) {
+    TempFolder folder;
+    std::string deep = folder.Path();
+    while (deep.size() < 200) deep += "a folder with a rather long name\\";
+    CreateFolders(deep);
+    const std::string source = deep + "a file whose name is long as well.txt";
+    WriteTextFile(source, "moved");
+    ASSERT_GT(source.size(), 200u);
+    const std::string target = folder / "target\\";
+    CreateFolders(target);
+    EXPECT_TRUE(platform::ShellMove(source, target));
+    EXPECT_EQ(ReadAll(target + "a file whose name is long as well.txt"), "moved");
+    EXPECT_FALSE(FileExists(source));
+
+    // A wildcard, with several plain files (a case some shells cancel when given as one move).
+    WriteTextFile(deep + "second file.txt", "second");
+    WriteTextFile(deep + "third file.dat", "third");
+    EXPECT_TRUE(platform::ShellMove(deep + "*.*", target));
+    EXPECT_EQ(ReadAll(target + "second file.txt"), "second");
+    EXPECT_EQ(ReadAll(target + "third file.dat"), "third");
+    EXPECT_TRUE(platform::ListDirectory(deep + "*").empty());
+
+    // A name that is already there is renamed, not replaced, and a missing source is a failure;
+    // Wine's shell does neither (it replaces, and reports success), so there it is only shown.
+    WriteTextFile(deep + "second file.txt", "collides");
+    const bool movedOnto = platform::ShellMove(deep + "second file.txt", target);
+    const bool movedMissing = platform::ShellMove(folder / "missing.txt", target);
+    if (RunningUnderWine()) {
+        std::printf("under Wine: collision kept the old file: %s; missing source reported %s\n",
+                    ReadAll(target + "second file.txt") == "second" ? "yes" : "no",
+                    movedMissing ? "success" : "failure");
+    } else {
+        EXPECT_TRUE(movedOnto);
+        EXPECT_EQ(ReadAll(target + "second file.txt"), "second");
+        EXPECT_EQ(platform::ListDirectory(target + "*").size(), 4u);
+        EXPECT_FALSE(movedMissing);
+    }
+}
+
+TEST(FileChangeRemedy, StartsTheSystemFileCheckerOrSwallowsItsAbsence) {
+    char windows[MAX_PATH] = {};
+    GetWindowsDirectoryA(windows, MAX_PATH);
+    const std::string checker = std::string(windows) + "\\system32\\sfc.exe";
+    std::printf("%s %s\n", checker.c_str(), FileExists(checker) ? "exists" : "does not exist");
+    test::TempFolder program;
+    TBackuper backuper(program.Path());
+    TFileChangeWarning warning("kernel32.dll", std::string(windows) + "\\system32\\kernel32.dll");
+    EXPECT_NO_THROW(warning.Fix(backuper));
+    EXPECT_EQ(backuper.GetCount(), 0);  // no backup record for this remedy
+    EXPECT_TRUE(platform::ListDirectory(backuper.BackupsFolder() + "*").empty());
+}
+
+// --- The file monitor does not report the shield's own moves ---
+
+std::string ThreatContent() {
+    std::string content(4096, '\0');
+    unsigned state = 777u;
+    for (char& byte : content) {
+        state = state * 1103515245u + 12345u;
+        byte = static_cast<char>(state >> 16);
+    }
+    return content;
+}
+
+std::unique_ptr<TDataBase> KnownContentDataBase() {
+    const std::string content = ThreatContent();
+    const auto sums =
+        ComputeChecksums(std::span(reinterpret_cast<const std::uint8_t*>(content.data()), content.size()));
+    return test::MakeDataBase(
+        test::MakeTable("PrimaryFiles", {{"FILE_NAME", {"named.exe"}}, {"SPYWARE_REF", {"2"}}, {"PATH_REF", {"0"}},
+                                         {"CODE", {"T-2"}}}),
+        test::MakeTable("Folders", {{"FILE_PATH", {"%2%\\NoSuchFolder\\"}}}),
+        test::MakeTable("Checksums", {{"FILE_SIZE", {std::to_string(content.size())}},
+                                      {"FIRST_LEVEL_CHECKSUM", {std::to_string(sums.FirstLevel)}},
+                                      {"SECOND_LEVEL_CHECKSUM", {std::to_string(sums.SecondLevel)}},
+                                      {"SPYWARE_REF", {"1"}}}));
+}
+
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    for (;;) {
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+        if (done()) return true;
+        if (GetTickCount64() >= deadline) return false;
+        Sleep(10);
+    }
+}
+
+TEST(FileRemedyAndMonitor, FixAndUndoInAWatchedFolderRaiseNoWarningAboutThemselves) {
+    TempFolder watched;
+    TempFolder program;
+    test::CurrentFolderGuard currentFolder;
+    TBackuper backuper(program.Path());
+    WarningQueue queue;
+    TThreatTables tables(KnownContentDataBase());
+    TFileChangesTracker tracker(watched.Path(), [&tables]() -> const TThreatTables& { return tables; }, queue,
+                                TLookupSystem{platform::SystemFileAccess(), platform::MacroFolders(), program.Path()});
+    ScopedWarningServices services(
+        WarningServices{.markShieldMove = [&tracker](const std::string& path) { tracker.MarkShieldMove(path); }});
+
+    const std::string path = watched / "fixed.dll";
+    WriteTextFile(path, ThreatContent());
+    tracker.SetActive(true);
+    ASSERT_TRUE(tracker.WatcherRunning());
+    TFileWarning("fixed.dll", path).Fix(backuper);
+    ASSERT_FALSE(FileExists(path));
+    PumpUntil([] { return false; }, 500);
+    FindWarningClass("TFileWarning")->Undo(backuper, 0);
+    ASSERT_TRUE(FileExists(path));
+
+    // A file nobody announced is reported; it is the only warning.
+    const std::string sentinel = watched / "sentinel.exe";
+    WriteTextFile(sentinel, ThreatContent());
+    std::vector<std::string> names;
+    PumpUntil(
+        [&] {
+            while (!queue.Empty()) {
+                names.push_back(std::string(queue.Head()->ClassName()) + " " + queue.Head()->Name);
+                queue.RemoveHead();
+            }
+            return !names.empty() && names.back() == "TFileWarning sentinel.exe";
+        },
+        15000);
+    EXPECT_EQ(names, (std::vector<std::string>{"TFileWarning sentinel.exe"}));
+    tracker.SetActive(false);
+}
+
+}  // namespace
+}  // namespace sentrel

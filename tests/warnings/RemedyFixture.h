@@ -1,0 +1,97 @@
+#pragma once
+// What the remedy tests share: a fresh program folder with its backup store, the hooks of the
+// running shield recorded, the current folder put back before the program folder goes, and
+// checks of a backup record.
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "common/Files.h"
+#include "support/TempFolder.h"
+#include "warnings/Backuper.h"
+#include "warnings/Warning.h"
+#include "warnings/WarningRegistry.h"
+#include "warnings/WarningServices.h"
+
+namespace sentrel::test {
+
+inline std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Puts the process's current folder back when the test ends (the registry remedies leave the
+// program folder current, and a current folder cannot be removed).
+class CurrentFolderGuard {
+public:
+    CurrentFolderGuard() {
+        char folder[MAX_PATH] = {};
+        GetCurrentDirectoryA(MAX_PATH, folder);
+        folder_ = folder;
+    }
+    ~CurrentFolderGuard() { SetCurrentDirectoryA(folder_.c_str()); }
+
+private:
+    std::string folder_;
+};
+
+class RemedyTest : public ::testing::Test {
+protected:
+    RemedyTest()
+        : backuper_(program_.Path()),
+          services_(WarningServices{
+              .markShieldMove = [this](const std::string& path) { marked_.push_back(path); },
+              .runAutorunPass = [this] { ++autorunPasses_; },
+              .refreshWatchedValues = [this] { ++refreshes_; },
+              .cookiesFolder = [this] { return cookies_; },
+          }) {}
+
+    // The class's Undo of record `index`, reached as the restore page reaches it.
+    void Undo(std::string_view className, int index = 0) {
+        const TWarningClass* found = FindWarningClass(className);
+        ASSERT_NE(found, nullptr) << className;
+        found->Undo(backuper_, index);
+    }
+
+    // Record 0's type and line, and each of `keys`; its folder is backuped\<BackupFolder>\.
+    void ExpectRecord(TWarning& warning, const std::map<std::string, std::string>& keys) {
+        ASSERT_EQ(backuper_.GetCount(), 1);
+        EXPECT_EQ(backuper_.GetString(0, "Type"), warning.ClassName());
+        EXPECT_EQ(backuper_.GetString(0, "Desc"), warning.GetBackupStr());
+        const std::string code = backuper_.GetSectionName(0);
+        EXPECT_EQ(backuper_.GetString(0, "BackupFolder"), code);
+        for (const auto& [name, value] : keys) EXPECT_EQ(backuper_.GetString(0, name), value) << name;
+        EXPECT_TRUE(FolderExists(backuper_.RecordFolder(code)));
+    }
+
+    // After an undo: the store is empty, the record's section and folder are gone.
+    void ExpectRecordGone(const std::string& code) {
+        EXPECT_EQ(backuper_.GetCount(), 0);
+        EXPECT_EQ(ReadAll(backuper_.FileName()).find("[" + code + "]"), std::string::npos);
+        EXPECT_FALSE(FolderExists(backuper_.RecordFolder(code)));
+    }
+
+    bool Marked(const std::string& path) const {
+        for (const auto& m : marked_)
+            if (m == path) return true;
+        return false;
+    }
+
+    TempFolder program_;
+    CurrentFolderGuard currentFolder_;
+    TBackuper backuper_;
+    std::vector<std::string> marked_;
+    int autorunPasses_ = 0;
+    int refreshes_ = 0;
+    std::string cookies_;
+    ScopedWarningServices services_;
+};
+
+}  // namespace sentrel::test
