@@ -6,6 +6,9 @@
 #include "config/Startup.h"
 #include "core/Catcher.h"
 #include "core/ColorList.h"
+#include "core/Dispatcher.h"
+#include "core/SecurityLevels.h"
+#include "core/ShieldLevel.h"
 #include "core/WarningQueue.h"
 #include "database/Cipher.h"
 #include "database/DataBase.h"
@@ -17,9 +20,11 @@
 #include "platform/MappedFileAccess.h"
 #include "platform/ProgramFolder.h"
 #include "platform/ShellFolders.h"
+#include "ui/AlertForm.h"
 #include "ui/MainForm.h"
 #include "ui/MessageBox.h"
 #include "warnings/Backuper.h"
+#include "warnings/WarningServices.h"
 
 namespace sentrel {
 
@@ -98,23 +103,72 @@ void Application::CreateWindows() {
     mainForm_->Create();
     processMonitor_ = std::make_unique<ProcessMonitor>();
     CompleteStartup();
+    alertForm_ = std::make_unique<ui::TAlertForm>(
+        ui::TAlertForm::Context{
+            .queue = *queue_,
+            .whiteList = *whiteList_,
+            .blackList = *blackList_,
+            .backuper = *backuper_,
+            .options = *options_,
+            .repaintMainWindow =
+                [this] { RedrawWindow(mainForm_->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW); },
+        },
+        ProgramFolder() + "graphics\\", mainForm_->Handle());
+    alertForm_->Create();
     // The system-folder watcher stays off until the security level switches it on.
     fileChanges_ = std::make_unique<TFileChangesTracker>(
         TFileChangesTracker::WindowsFolder(), [this]() -> const TThreatTables& { return *threats_; }, *queue_,
-        TLookupSystem{platform::SystemFileAccess(), platform::MacroFolders(), platform::ProgramFolder()});
-    mainForm_->SetTimerHandlers({
-        .ProcessTimerTimer =
-            [this] {
-                processMonitor_->ProcessTimerTimer(*threats_, *queue_,
-                                                   TLookupSystem{platform::SystemFileAccess(), platform::MacroFolders(),
-                                                                 platform::ProgramFolder()});
+        LookupSystem());
+    StartShield();
+}
+
+TLookupSystem Application::LookupSystem() {
+    return TLookupSystem{platform::SystemFileAccess(), platform::MacroFolders(), platform::ProgramFolder()};
+}
+
+void Application::StartShield() {
+    SetWarningServices({
+        .isKnownSpywareFile = [this](const std::string& path) {
+            return IsKnownSpywareFile(*threats_, LookupSystem(), path).Found;
+        },
+        .queueWarning = [this](std::unique_ptr<TWarning> warning) { queue_->QueueWarning(std::move(warning)); },
+        .markShieldMove = [this](const std::string& path) { fileChanges_->MarkShieldMove(path); },
+        .runAutorunPass = [this] { registryWatches_->AutorunListTimerTimer(*queue_); },
+        .refreshWatchedValues = [this] { registryWatches_->RefreshKnownRegStrings(); },
+    });
+    dispatcher_ = std::make_unique<TDispatcher>(TDispatcher::Context{
+        .queue = *queue_,
+        .whiteList = *whiteList_,
+        .blackList = *blackList_,
+        .options = *options_,
+        .backuper = *backuper_,
+        .showAlert =
+            [this](const AlertTexts& texts) {
+                alertForm_->ShowWarning(texts.title, texts.description, texts.picture, texts.danger);
+                alertForm_->Present();
             },
+    });
+    mainForm_->SetTimerHandlers({
+        .MainTimerTimer = [this] { dispatcher_->MainTimerTimer(); },
+        .ProcessTimerTimer = [this] { processMonitor_->ProcessTimerTimer(*threats_, *queue_, LookupSystem()); },
         .AutorunListTimerTimer = [this] { registryWatches_->AutorunListTimerTimer(*queue_); },
         .RegChangeTimerTimer = [this] { registryWatches_->RegChangeTimerTimer(*queue_); },
         .RegistryTimerTimer = [this] { registryWatches_->RegistryTimerTimer(*threats_, *queue_); },
         .CookiesTimerTimer = [this] { CookiesTimerTimer(*threats_, *queue_, CookiesFolder()); },
         .FoldersTimerTimer = [this] { FoldersTimerTimer(*threats_, *queue_, platform::MacroFolders()); },
     });
+
+    queue_->SetAlertBusy(false);
+    shieldLevel_ = std::make_unique<TShieldLevel>(TShieldLevel::Monitors{
+        .options = *options_,
+        .mainForm = *mainForm_,
+        .fileChanges = *fileChanges_,
+        .registryWatches = *registryWatches_,
+        .executablePath = platform::ExecutablePath(),
+        .showLevel = {},
+    });
+    shieldLevel_->SetOptions(options_->ReadInteger(kShieldKey, 0));
+    mainForm_->SetTimerEnabled(ui::TimerId::MainTimer, true);
 }
 
 void Application::CompleteStartup() {
@@ -133,13 +187,20 @@ int Application::RunMessageLoop() {
         const BOOL result = GetMessageA(&message, nullptr, 0, 0);
         if (result == 0) return static_cast<int>(message.wParam);
         if (result == -1) return 1;
+        // Tab and the arrow keys move between the alert's controls as in a dialog.
+        if (alertForm_ && IsDialogMessageA(alertForm_->Handle(), &message)) continue;
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }
 }
 
 void Application::DestroyWindows() {
+    // The timers stop with the main window; nothing of the shield may be reached afterwards.
     mainForm_.reset();
+    SetWarningServices({});
+    shieldLevel_.reset();
+    dispatcher_.reset();
+    alertForm_.reset();
     fileChanges_.reset();
     processMonitor_.reset();
     registryWatches_.reset();

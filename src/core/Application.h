@@ -6,10 +6,13 @@
 #include <string>
 
 #include "core/SingleInstance.h"
+#include "database/Lookups.h"
 
 namespace sentrel {
 
 class TBackuper;
+class TDispatcher;
+class TShieldLevel;
 class ProcessMonitor;
 class TColorList;
 class TFileChangesTracker;
@@ -19,6 +22,7 @@ class TThreatTables;
 class TOptions;
 
 namespace ui {
+class TAlertForm;
 class TMainForm;
 }
 
@@ -43,10 +47,15 @@ private:
     // missing or damaged.
     bool OpenDataBase();
     void CreateWindows();
-    // The rest of start-up, once the windows exist: the program folder as the current folder,
-    // the warning queue and the white and black lists.
+    // The rest of start-up, once the main window exists: the program folder as the current
+    // folder, the warning queue, the white and black lists, the registry watches.
     void CompleteStartup();
+    // Connects the monitors, the remedies and the dispatcher to each other and to the timers,
+    // applies the stored security level and starts the dispatcher.
+    void StartShield();
     int RunMessageLoop();
+    // How the lookups see this machine now (the folders may change while the shield runs).
+    static TLookupSystem LookupSystem();
     // Writes the database and the options back; runs once, at the end of the message loop or
     // when the Windows session ends.
     void WriteBack();
@@ -63,6 +72,9 @@ private:
     std::unique_ptr<TFileChangesTracker> fileChanges_;
     std::unique_ptr<TColorList> whiteList_;
     std::unique_ptr<TColorList> blackList_;
+    std::unique_ptr<ui::TAlertForm> alertForm_;
+    std::unique_ptr<TDispatcher> dispatcher_;
+    std::unique_ptr<TShieldLevel> shieldLevel_;
     bool writtenBack_ = false;
 };
 

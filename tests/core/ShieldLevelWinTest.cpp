@@ -6,6 +6,8 @@
 
 #include "config/OptionKeys.h"
 #include "config/Options.h"
+#include "core/ColorList.h"
+#include "core/Dispatcher.h"
 #include "core/WarningQueue.h"
 #include "monitors/FileMonitor.h"
 #include "monitors/RegistryMonitors.h"
@@ -14,6 +16,8 @@
 #include "platform/ShellFolders.h"
 #include "support/TempFolder.h"
 #include "ui/MainForm.h"
+#include "warnings/Backuper.h"
+#include "warnings/Warning.h"
 
 namespace sentrel {
 namespace {
@@ -41,6 +45,32 @@ private:
     platform::RegistryKey key_;
     std::optional<platform::RegistryValue> saved_;
 };
+
+// A finding that counts its fixes.
+class CountedWarning : public TWarning {
+public:
+    explicit CountedWarning(std::string name, int& fixes) : TWarning(std::move(name)), fixes_(fixes) {}
+    void Fix(TBackuper&) override { ++fixes_; }
+    std::string GetTitle() override { return "title"; }
+    std::string GetDescription() override { return Name; }
+    std::string GetPicture() override { return "bug"; }
+    std::string GetDanger() override { return ""; }
+    std::string GetBackupStr() override { return ""; }
+    bool AreEqual(const TWarning& other) const override { return other.Name == Name; }
+    std::string_view ClassName() const override { return "CountedWarning"; }
+
+private:
+    int& fixes_;
+};
+
+void PumpMessages(DWORD milliseconds) {
+    const DWORD start = GetTickCount();
+    MSG message{};
+    while (GetTickCount() - start < milliseconds) {
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+        Sleep(10);
+    }
+}
 
 class ShieldLevelTest : public ::testing::Test {
 protected:
@@ -127,6 +157,24 @@ TEST_F(ShieldLevelTest, TheRunEntryFollowsTheAutorunOption) {
     options_.WriteBool(kAutorunKey, false);
     level_.SetOptions(4);
     EXPECT_EQ(run_.Read(), std::nullopt);
+}
+
+TEST_F(ShieldLevelTest, DisabledStillDispatchesWhatIsQueued) {
+    TBackuper backuper(program_.Path());
+    TColorList whiteList(program_ / "white_list.txt");
+    TColorList blackList(program_ / "black_list.txt");
+    options_.WriteInteger(kWhatDoKey, 1);
+    TDispatcher dispatcher({queue_, whiteList, blackList, options_, backuper, [](const AlertTexts&) {}});
+    form_.SetTimerHandlers({.MainTimerTimer = [&] { dispatcher.MainTimerTimer(); }});
+    form_.SetTimerEnabled(TimerId::MainTimer, true);
+
+    int fixes = 0;
+    queue_.QueueWarning(std::make_unique<CountedWarning>("first", fixes));
+    queue_.QueueWarning(std::make_unique<CountedWarning>("second", fixes));
+    level_.SetOptions(4);
+    PumpMessages(3500);
+    EXPECT_EQ(fixes, 2);
+    EXPECT_TRUE(queue_.Empty());
 }
 
 }  // namespace

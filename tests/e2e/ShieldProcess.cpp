@@ -1,6 +1,9 @@
 #include "e2e/ShieldProcess.h"
 
+#include <cstdint>
+#include <span>
 #include <stdexcept>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -55,6 +58,21 @@ ProgramFolder::ProgramFolder(bool withDatabase) {
         platform::ThrowLastError("CopyFileA(database.db)");
 }
 
+void ProgramFolder::CopyGraphics() const {
+    const std::string source = BuildBinFolder() + "graphics\\";
+    const std::string target = folder_ / "graphics\\";
+    CreateDirectoryA(target.c_str(), nullptr);
+    WIN32_FIND_DATAA found{};
+    const HANDLE find = FindFirstFileA((source + "*").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) platform::ThrowLastError("FindFirstFileA(" + source + ")");
+    do {
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+        if (!CopyFileA((source + found.cFileName).c_str(), (target + found.cFileName).c_str(), FALSE))
+            platform::ThrowLastError(std::string("CopyFileA(") + found.cFileName + ")");
+    } while (FindNextFileA(find, &found));
+    FindClose(find);
+}
+
 ShieldProcess::ShieldProcess(const ProgramFolder& folder) {
     std::string commandLine = "\"" + (folder / "Sentrel4.exe") + "\"";
     STARTUPINFOA startup{sizeof startup};
@@ -84,6 +102,13 @@ bool ShieldProcess::IsRunning() const {
     return WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT;
 }
 
+bool ShieldProcess::WaitUntilStarted(std::chrono::milliseconds timeout) const {
+    const HWND mainWindow = WaitForWindow("TMainForm", timeout);
+    if (!mainWindow) return false;
+    DWORD_PTR answer = 0;
+    return SendMessageTimeoutA(mainWindow, WM_NULL, 0, 0, SMTO_BLOCK, static_cast<UINT>(timeout.count()), &answer) != 0;
+}
+
 HWND ShieldProcess::WaitForWindow(const char* className, std::chrono::milliseconds timeout) const {
     return PollUntil(timeout, [&]() -> HWND {
         WindowSearch search{processId_, className, nullptr};
@@ -105,6 +130,76 @@ std::optional<DWORD> ShieldProcess::WaitForExit(std::chrono::milliseconds timeou
     DWORD code = 0;
     GetExitCodeProcess(process_.get(), &code);
     return code;
+}
+
+bool WaitForVisibility(HWND window, bool visible, std::chrono::milliseconds timeout) {
+    return PollUntil(timeout, [&] { return (IsWindowVisible(window) != FALSE) == visible; });
+}
+
+std::string WindowText(HWND window) {
+    // WM_GETTEXT rather than GetWindowText: the latter does not read controls of another process.
+    std::string text(static_cast<std::size_t>(SendMessageA(window, WM_GETTEXTLENGTH, 0, 0)) + 1, '\0');
+    const auto length = SendMessageA(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+    text.resize(static_cast<std::size_t>(length));
+    return text;
+}
+
+std::vector<std::string> ChildTexts(HWND parent) {
+    std::vector<std::string> texts;
+    EnumChildWindows(
+        parent,
+        [](HWND child, LPARAM list) -> BOOL {
+            reinterpret_cast<std::vector<std::string>*>(list)->push_back(WindowText(child));
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&texts));
+    return texts;
+}
+
+HWND FindChildByText(HWND parent, const std::string& text) {
+    struct Search {
+        const std::string* text;
+        HWND found;
+    } search{&text, nullptr};
+    EnumChildWindows(
+        parent,
+        [](HWND child, LPARAM data) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(data);
+            if (WindowText(child) != *s->text) return TRUE;
+            s->found = child;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+void SaveWindowPicture(HWND window, const std::string& path) {
+    RECT rect{};
+    GetWindowRect(window, &rect);
+    const int width = rect.right - rect.left, height = rect.bottom - rect.top;
+    const HDC screen = GetDC(nullptr);
+    const HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, height, 1, 24, BI_RGB};
+    void* bits = nullptr;
+    const HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    const HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+    GdiFlush();
+    const std::size_t stride = (static_cast<std::size_t>(width) * 3 + 3) & ~std::size_t{3};
+    const std::size_t size = stride * static_cast<std::size_t>(height);
+    BITMAPFILEHEADER header{};
+    header.bfType = 0x4D42;
+    header.bfOffBits = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
+    header.bfSize = static_cast<DWORD>(header.bfOffBits + size);
+    std::string file(reinterpret_cast<const char*>(&header), sizeof header);
+    file.append(reinterpret_cast<const char*>(&info.bmiHeader), sizeof info.bmiHeader);
+    file.append(static_cast<const char*>(bits), size);
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    WriteFileBytes(path, std::span(reinterpret_cast<const std::uint8_t*>(file.data()), file.size()));
 }
 
 std::string MessageBoxText(HWND box) {

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <windows.h>
 
@@ -24,6 +25,8 @@ public:
     explicit ProgramFolder(bool withDatabase = true);
 
     const std::string& Path() const { return folder_.Path(); }
+    // Copies the shipped pictures into graphics\ of the folder.
+    void CopyGraphics() const;
     std::string operator/(const std::string& name) const { return folder_ / name; }
 
 private:
@@ -41,6 +44,10 @@ public:
     DWORD Id() const { return processId_; }
     bool IsRunning() const;
 
+    // Waits until start-up is complete: the main window answers a message only once the main
+    // thread has finished start-up and runs its message loop. False on timeout.
+    bool WaitUntilStarted(std::chrono::milliseconds timeout = 30s) const;
+
     // The first top-level window of the process with the class name, waited for.
     HWND WaitForWindow(const char* className, std::chrono::milliseconds timeout = 30s) const;
     // A message box of the process, waited for.
@@ -53,6 +60,19 @@ private:
     platform::UniqueHandle process_;
     DWORD processId_ = 0;
 };
+
+// Waits until `window` is visible (or hidden, with `visible` false). False on timeout.
+bool WaitForVisibility(HWND window, bool visible, std::chrono::milliseconds timeout = 30s);
+
+// The text of a window or control.
+std::string WindowText(HWND window);
+// The first child of `parent` (at any depth) whose text is `text`, or null.
+HWND FindChildByText(HWND parent, const std::string& text);
+// The texts of every child of `parent`, at any depth.
+std::vector<std::string> ChildTexts(HWND parent);
+
+// Saves what the screen shows inside `window` as a 24-bit BMP file.
+void SaveWindowPicture(HWND window, const std::string& path);
 
 // The text of a message box (its static text control).
 std::string MessageBoxText(HWND box);

@@ -1,0 +1,194 @@
+// The shield at work, driven as a user would: a program adds itself to the current user's
+// autorun list, the shield notices on its next autorun pass and asks in its alert window, and
+// the user's choice (Shield me / Ignore, once or always) is carried out and remembered.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+
+#include "common/Files.h"
+#include "config/OptionKeys.h"
+#include "config/Options.h"
+#include "e2e/ShieldProcess.h"
+#include "platform/Registry.h"
+#include "warnings/Backuper.h"
+#include "warnings/WarningRegistry.h"
+
+namespace sentrel::e2e {
+namespace {
+
+constexpr const char* kRunKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+// Longer than an autorun pass (6 s) and a dispatcher tick, with room for a slow machine.
+constexpr auto kAlertWait = 25s;
+
+// The current user's Run key; the values a test adds are deleted when it ends.
+class RunKey {
+public:
+    RunKey() : key_(platform::RegistryKey::Create(HKEY_CURRENT_USER, kRunKey)) {}
+    ~RunKey() {
+        for (const auto& name : added_) key_.DeleteValue(name);
+    }
+    void Add(const std::string& name, const std::string& data) {
+        key_.WriteString(name, data);
+        added_.push_back(name);
+    }
+    void Remove(const std::string& name) { key_.DeleteValue(name); }
+    std::optional<platform::RegistryValue> Read(const std::string& name) const { return key_.ReadValue(name); }
+
+private:
+    platform::RegistryKey key_;
+    std::vector<std::string> added_;
+};
+
+// A fresh program folder with the shipped database and pictures and the options a user who has
+// been through the first start and chose "Inform me and ask what to do" would have.
+class ShieldFolder : public ProgramFolder {
+public:
+    explicit ShieldFolder(int level = 1) {
+        CopyGraphics();
+        TOptions options("options.ini", Path());
+        WriteDefaultOptions(options);
+        options.WriteBool("FirstRun", false);
+        options.WriteBool("Autorun", false);
+        options.WriteInteger("WhatDo", 0);
+        options.WriteInteger("Shield", level);
+    }
+    int Option(const std::string& key) const { return TOptions("options.ini", Path()).ReadInteger(key, -1); }
+};
+
+// The shield's alert window once it shows a warning, or null.
+HWND WaitForAlert(const ShieldProcess& shield, std::chrono::milliseconds timeout = kAlertWait) {
+    const HWND alert = shield.WaitForWindow("TAlertForm");
+    if (!alert || !WaitForVisibility(alert, true, timeout)) return nullptr;
+    return alert;
+}
+
+std::string ReadTextFile(const std::string& path) {
+    const auto bytes = ReadFileBytes(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+bool Contains(const std::vector<std::string>& texts, const std::string& text) {
+    return std::find(texts.begin(), texts.end(), text) != texts.end();
+}
+
+// Ticks a check box of the alert, then presses one of its buttons ("shield", "ignore").
+void Choose(HWND alert, const std::vector<std::string>& checkBoxes, const std::string& button) {
+    for (const auto& text : checkBoxes) {
+        const HWND box = FindChildByText(alert, text);
+        ASSERT_NE(box, nullptr) << text;
+        SendMessageA(box, BM_SETCHECK, BST_CHECKED, 0);
+    }
+    const HWND pressed = FindChildByText(alert, button);
+    ASSERT_NE(pressed, nullptr) << button;
+    DWORD_PTR answer = 0;
+    ASSERT_NE(SendMessageTimeoutA(pressed, BM_CLICK, 0, 0, SMTO_BLOCK, 30000, &answer), 0);
+    EXPECT_TRUE(WaitForVisibility(alert, false, 10s)) << "the alert stays shown after " << button;
+}
+
+std::string ScreenshotPath(const std::string& name) {
+    const std::string folder = BuildBinFolder() + "..\\screenshots\\";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    return folder + name;
+}
+
+// 4096 bytes the shipped database knows by their checksums (its test set).
+std::string KnownThreatContent() {
+    std::string content(4096, '\0');
+    for (std::size_t i = 0; i < content.size(); ++i) content[i] = static_cast<char>((7 * i) % 251);
+    return content;
+}
+
+void Stop(ShieldProcess& shield) {
+    RunAndWait("taskkill /pid " + std::to_string(shield.Id()));
+    ASSERT_TRUE(shield.WaitForExit().has_value());
+}
+
+TEST(ShieldAtWork, AsksAboutANewAutorunEntryAndRemembersTheAnswer) {
+    test::TempFolder programs;
+    const std::string tool = programs / "updater tool.exe";
+    const std::string evil = programs / "evil.exe";
+    test::WriteTextFile(evil, KnownThreatContent());
+    ShieldFolder folder;
+    RunKey run;
+    ShieldProcess shield(folder);
+    ASSERT_TRUE(shield.WaitUntilStarted());
+
+    // An unknown program: the calm alert.
+    run.Add("E2E Updater", tool);
+    HWND alert = WaitForAlert(shield);
+    ASSERT_NE(alert, nullptr) << "no alert for a new autorun entry";
+    const std::string description = "Unidentified program updater tool.exe was added to the autorun list";
+    {
+        const auto texts = ChildTexts(alert);
+        EXPECT_TRUE(Contains(texts, "Change in autorun list"));
+        EXPECT_TRUE(Contains(texts, description));
+        EXPECT_TRUE(Contains(texts, "Do it always"));
+        EXPECT_TRUE(Contains(texts, "Do it always with all such threats"));
+    }
+    SaveWindowPicture(alert, ScreenshotPath("alert-yellow.bmp"));
+    Choose(alert, {"Do it always"}, "ignore");
+    EXPECT_EQ(ReadTextFile(folder / "white_list.txt"), description + "\r\n");
+    EXPECT_TRUE(run.Read("E2E Updater").has_value()) << "Ignore must leave the entry";
+
+    // A known malicious program: the danger alert, then its file.
+    run.Add("E2E Evil", evil);
+    alert = WaitForAlert(shield);
+    ASSERT_NE(alert, nullptr) << "no alert for a known program";
+    {
+        const auto texts = ChildTexts(alert);
+        EXPECT_TRUE(Contains(texts, "Known malicious program"));
+        EXPECT_TRUE(Contains(texts, "Malicious program is found in autorun: evil.exe."));
+    }
+    SaveWindowPicture(alert, ScreenshotPath("alert-red.bmp"));
+    Choose(alert, {}, "ignore");
+    alert = WaitForAlert(shield);
+    ASSERT_NE(alert, nullptr) << "the program file itself was not reported";
+    EXPECT_TRUE(Contains(ChildTexts(alert), "Malicious file is found in system folder: evil.exe."));
+    Choose(alert, {}, "ignore");
+    run.Remove("E2E Evil");
+
+    // The same entry once more: the white list drops it without asking. A new entry afterwards
+    // is asked about, so the monitor was running all along.
+    run.Remove("E2E Updater");
+    Sleep(7000);
+    run.Add("E2E Updater", tool);
+    EXPECT_EQ(WaitForAlert(shield, 14s), nullptr) << "an entry of the white list was asked about";
+    run.Add("E2E Other", programs / "other.exe");
+    alert = WaitForAlert(shield);
+    ASSERT_NE(alert, nullptr);
+    EXPECT_TRUE(Contains(ChildTexts(alert), "Unidentified program other.exe was added to the autorun list"));
+
+    // Shield me, always for such threats: the entry goes, the category option is written at
+    // once, and the fix leaves a backup record.
+    Choose(alert, {"Do it always with all such threats"}, "shield");
+    EXPECT_FALSE(run.Read("E2E Other").has_value());
+    EXPECT_EQ(folder.Option("AutorunAction"), 1);
+    Stop(shield);
+
+    TBackuper backuper(folder.Path());
+    ASSERT_EQ(backuper.GetCount(), 1);
+    EXPECT_EQ(backuper.GetString(0, "Type"), "TAutorunAddWarning");
+    EXPECT_EQ(backuper.GetString(0, "Desc"), "Program other.exe was deleted from the autorun list");
+    FindWarningClass(backuper.GetString(0, "Type"))->Undo(backuper, 0);
+    const auto restored = run.Read("E2E Other");
+    ASSERT_TRUE(restored.has_value()) << "undo did not put the entry back";
+    EXPECT_EQ(restored->type, static_cast<DWORD>(REG_SZ));
+    EXPECT_EQ(platform::StringFromRegistryData(restored->data), programs / "other.exe");
+    EXPECT_EQ(backuper.GetCount(), 0);
+}
+
+TEST(ShieldAtWork, DisabledLevelRunsNoMonitor) {
+    ShieldFolder folder(4);
+    RunKey run;
+    ShieldProcess shield(folder);
+    ASSERT_TRUE(shield.WaitUntilStarted());
+    run.Add("E2E Disabled", "C:\\Program Files\\Tool\\tool.exe");
+    EXPECT_EQ(WaitForAlert(shield, 15s), nullptr);
+    EXPECT_TRUE(run.Read("E2E Disabled").has_value());
+    EXPECT_EQ(folder.Option("Shield"), 4);
+    Stop(shield);
+}
+
+}  // namespace
+}  // namespace sentrel::e2e
