@@ -14,6 +14,7 @@
 #include "platform/MappedFileAccess.h"
 #include "platform/Registry.h"
 #include "platform/ShellFolders.h"
+#include "support/MessagePump.h"
 #include "support/TempFolder.h"
 #include "ui/MainForm.h"
 #include "warnings/Backuper.h"
@@ -22,6 +23,7 @@
 namespace sentrel {
 namespace {
 
+using test::PumpFor;
 using test::TempFolder;
 using ui::TimerId;
 
@@ -62,15 +64,6 @@ public:
 private:
     int& fixes_;
 };
-
-void PumpMessages(DWORD milliseconds) {
-    const DWORD start = GetTickCount();
-    MSG message{};
-    while (GetTickCount() - start < milliseconds) {
-        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
-        Sleep(10);
-    }
-}
 
 class ShieldLevelTest : public ::testing::Test {
 protected:
@@ -172,7 +165,7 @@ TEST_F(ShieldLevelTest, DisabledStillDispatchesWhatIsQueued) {
     queue_.QueueWarning(std::make_unique<CountedWarning>("first", fixes));
     queue_.QueueWarning(std::make_unique<CountedWarning>("second", fixes));
     level_.SetOptions(4);
-    PumpMessages(3500);
+    PumpFor(3500);
     EXPECT_EQ(fixes, 2);
     EXPECT_TRUE(queue_.Empty());
 }

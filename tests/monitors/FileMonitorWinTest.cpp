@@ -15,70 +15,29 @@
 
 #include "common/Files.h"
 #include "core/WarningQueue.h"
-#include "database/FileChecksums.h"
-#include "database/LookupTables.h"
 #include "database/ThreatTables.h"
 #include "monitors/FileMonitor.h"
+#include "monitors/KnownContent.h"
 #include "platform/DirectoryChanges.h"
 #include "platform/MappedFileAccess.h"
 #include "platform/ShellFolders.h"
 #include "platform/Win32Error.h"
+#include "support/MessagePump.h"
 #include "support/TempFolder.h"
 #include "warnings/Warning.h"
 
 namespace sentrel {
 namespace {
 
-using test::MakeDataBase;
-using test::MakeTable;
+using test::KnownContentDataBase;
+using test::PumpFor;
+using test::PumpUntil;
 using test::TempFolder;
+using test::ThreatContent;
 using test::WriteTextFile;
 
 constexpr DWORD kWaitMs = 15000;
 
-// A file content of 4096 bytes that the test database knows; `variant` gives one it does not.
-std::string ThreatContent(char variant = 0) {
-    std::string content(4096, '\0');
-    unsigned state = 12345u + static_cast<unsigned char>(variant);
-    for (char& byte : content) {
-        state = state * 1103515245u + 12345u;
-        byte = static_cast<char>(state >> 16);
-    }
-    return content;
-}
-
-std::unique_ptr<TDataBase> KnownContentDataBase() {
-    const std::string content = ThreatContent();
-    const auto sums = ComputeChecksums(
-        std::span(reinterpret_cast<const std::uint8_t*>(content.data()), content.size()));
-    return MakeDataBase(
-        MakeTable("PrimaryFiles", {{"FILE_NAME", {"named.exe"}}, {"SPYWARE_REF", {"2"}}, {"PATH_REF", {"0"}},
-                                   {"CODE", {"T-2"}}}),
-        MakeTable("Folders", {{"FILE_PATH", {"%2%\\NoSuchFolder\\"}}}),
-        MakeTable("Checksums", {{"FILE_SIZE", {std::to_string(content.size())}},
-                                {"FIRST_LEVEL_CHECKSUM", {std::to_string(sums.FirstLevel)}},
-                                {"SECOND_LEVEL_CHECKSUM", {std::to_string(sums.SecondLevel)}},
-                                {"SPYWARE_REF", {"1"}}}));
-}
-
-// Runs the thread's messages until `done` holds or `timeoutMs` passed; returns `done()`.
-bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
-    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-    for (;;) {
-        MSG message;
-        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageA(&message);
-        }
-        if (done()) return true;
-        if (GetTickCount64() >= deadline) return false;
-        Sleep(10);
-    }
-}
-
-void Pump(DWORD ms) {
-    PumpUntil([] { return false; }, ms);
-}
 
 struct Report {
     std::string Kind;  // "new" (TFileWarning) or "deleted" (TFileChangeWarning)
@@ -223,7 +182,7 @@ TEST_F(FileMonitorTest, NewFileWarnsOnlyWhenTheDatabaseKnowsIt) {
     ASSERT_TRUE(tracker_.WatcherRunning());
     WriteTextFile(watched_ / "unknown.dll", ThreatContent(1));
     WriteTextFile(watched_ / "small.exe", "tiny");
-    Pump(300);
+    PumpFor(300);
     const std::string known = CreateKnown("evil.dll");
     EXPECT_EQ(ReportsUntil("evil.dll"), (std::vector<Report>{{"new", "evil.dll", known}}));
 }
@@ -235,9 +194,9 @@ TEST_F(FileMonitorTest, DeletedFilesWarnExceptTheSystemsRollForwardMarker) {
     tracker_.SetActive(true);
     ASSERT_TRUE(RemoveFile(watched_ / "ROLL_FORWARD"));
     ASSERT_TRUE(RemoveFile(watched_ / "gone.sys"));
-    Pump(300);
+    PumpFor(300);
     WriteTextFile(watched_ / "roll_forward", "x");
-    Pump(300);
+    PumpFor(300);
     ASSERT_TRUE(RemoveFile(watched_ / "roll_forward"));
     EXPECT_EQ(ReportsUntil("roll_forward"), (std::vector<Report>{{"deleted", "gone.sys", watched_.Path()},
                                                                  {"deleted", "roll_forward", watched_.Path()}}));
@@ -247,7 +206,7 @@ TEST_F(FileMonitorTest, RenamingAFileRaisesNothing) {
     WriteTextFile(watched_ / "before.dll", ThreatContent());
     tracker_.SetActive(true);
     ASSERT_TRUE(MoveFileA((watched_ / "before.dll").c_str(), (watched_ / "after.dll").c_str()));
-    Pump(300);
+    PumpFor(300);
     const std::string sentinel = CreateKnown("sentinel.exe");
     EXPECT_EQ(ReportsUntil("sentinel.exe"), (std::vector<Report>{{"new", "sentinel.exe", sentinel}}));
 }
@@ -260,7 +219,7 @@ TEST_F(FileMonitorTest, SwitchedOffReportsNothingAndSwitchedOnAgainReportsAgain)
     CreateKnown("while-off.dll");
     WriteTextFile(watched_ / "deleted-while-off", "x");
     ASSERT_TRUE(RemoveFile(watched_ / "deleted-while-off"));
-    Pump(1500);
+    PumpFor(1500);
     EXPECT_TRUE(Drain().empty());
 
     tracker_.SetActive(true);
@@ -283,7 +242,7 @@ TEST_F(FileMonitorTest, TheShieldsOwnMovesAreNotReported) {
     tracker_.MarkShieldMove(restored);
     ASSERT_TRUE(MoveFileA(fixed.c_str(), (outside_ / "fixed").c_str()));
     ASSERT_TRUE(MoveFileA(stored.c_str(), restored.c_str()));
-    Pump(300);
+    PumpFor(300);
     const std::string sentinel = CreateKnown("sentinel.exe");
     EXPECT_EQ(ReportsUntil("sentinel.exe"), (std::vector<Report>{{"new", "sentinel.exe", sentinel}}));
 }
@@ -293,11 +252,11 @@ TEST_F(FileMonitorTest, ALockedNewFileIsTestedAgainOnceItsWriterLetsGo) {
     const std::string path = watched_ / "dropped.dll";
     HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    Pump(300);  // the addition is reported while the file is still empty
+    PumpFor(300);  // the addition is reported while the file is still empty
     const std::string content = ThreatContent();
     DWORD written = 0;
     ASSERT_TRUE(WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr));
-    Pump(TFileChangesTracker::kRetryDelayMs * 2);  // full but locked: still unreadable
+    PumpFor(TFileChangesTracker::kRetryDelayMs * 2);  // full but locked: still unreadable
     EXPECT_TRUE(Drain().empty());
     CloseHandle(file);
     EXPECT_EQ(ReportsUntil("dropped.dll"), (std::vector<Report>{{"new", "dropped.dll", path}}));
@@ -331,7 +290,7 @@ TEST_F(FileMonitorTest, AfterLostChangesEveryFileOfTheTreeIsTested) {
     EXPECT_TRUE(ListTreeFiles(watched_ / "missing\\", stopping).empty());
 
     tracker_.TestEveryFile(files);  // switched off: nothing is tested
-    Pump(200);
+    PumpFor(200);
     EXPECT_TRUE(Drain().empty());
 
     tracker_.SetActive(true);
@@ -340,7 +299,7 @@ TEST_F(FileMonitorTest, AfterLostChangesEveryFileOfTheTreeIsTested) {
     // More paths than one slice: the rest is tested on later messages.
     auto reports = ReportsUntil("buried.exe");
     if (reports.size() < 2) {
-        Pump(500);
+        PumpFor(500);
         for (auto& report : Drain()) reports.push_back(std::move(report));
     }
     std::sort(reports.begin(), reports.end(), [](const Report& a, const Report& b) { return a.Name < b.Name; });
@@ -353,7 +312,7 @@ TEST_F(FileMonitorTest, AfterLostChangesEveryFileOfTheTreeIsTested) {
 TEST_F(FileMonitorTest, FilesInASubfolderMadeWhileWatchingAreReported) {
     tracker_.SetActive(true);
     ASSERT_TRUE(CreateDirectoryA((watched_ / "system32").c_str(), nullptr));
-    Pump(300);
+    PumpFor(300);
     const std::string path = watched_ / "system32\\evil.dll";
     WriteTextFile(path, ThreatContent());
     EXPECT_EQ(ReportsUntil("evil.dll"), (std::vector<Report>{{"new", "evil.dll", path}}));

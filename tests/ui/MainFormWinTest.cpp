@@ -2,21 +2,14 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <stdexcept>
+
+#include "support/MessagePump.h"
 
 namespace sentrel::ui {
 namespace {
 
-// Pumps the thread's messages for a while.
-void PumpMessages(std::chrono::milliseconds duration) {
-    const auto deadline = std::chrono::steady_clock::now() + duration;
-    MSG message{};
-    while (std::chrono::steady_clock::now() < deadline) {
-        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
-        Sleep(5);
-    }
-}
+using sentrel::test::PumpFor;
 
 TEST(MainFormTimers, AllStartDisabledAndTickOnlyWhenEnabled) {
     TMainForm form({.terminate = [] {}, .endSession = [] {}});
@@ -26,12 +19,12 @@ TEST(MainFormTimers, AllStartDisabledAndTickOnlyWhenEnabled) {
                            .ProcessTimerTimer = [&] { ++processTicks; },
                            .CookiesTimerTimer = [&] { ++cookieTicks; }});
     for (const auto& timer : kTimers) EXPECT_FALSE(form.IsTimerEnabled(timer.id)) << timer.name;
-    PumpMessages(std::chrono::milliseconds(700));
+    PumpFor(700);
     EXPECT_EQ(processTicks, 0);
 
     form.SetTimerEnabled(TimerId::ProcessTimer, true);
     EXPECT_TRUE(form.IsTimerEnabled(TimerId::ProcessTimer));
-    PumpMessages(std::chrono::milliseconds(1300));
+    PumpFor(1300);
     EXPECT_GE(processTicks, 1);
     EXPECT_LE(processTicks, 3);  // every 500 ms
     EXPECT_EQ(mainTicks, 0);
@@ -39,7 +32,7 @@ TEST(MainFormTimers, AllStartDisabledAndTickOnlyWhenEnabled) {
 
     form.SetTimerEnabled(TimerId::ProcessTimer, false);
     const int stoppedAt = processTicks;
-    PumpMessages(std::chrono::milliseconds(700));
+    PumpFor(700);
     EXPECT_EQ(processTicks, stoppedAt);
 }
 
@@ -52,7 +45,7 @@ TEST(MainFormTimers, AFailingTickIsSwallowedAndTheNextOneRuns) {
         throw std::runtime_error("a monitor failed");
     }});
     form.SetTimerEnabled(TimerId::ProcessTimer, true);
-    PumpMessages(std::chrono::milliseconds(1400));
+    PumpFor(1400);
     EXPECT_GE(ticks, 2);
 }
 

@@ -12,22 +12,26 @@
 #include <thread>
 
 #include "core/WarningQueue.h"
-#include "database/FileChecksums.h"
-#include "database/LookupTables.h"
 #include "database/ThreatTables.h"
 #include "monitors/FileMonitor.h"
 #include "monitors/HelperProcess.h"
+#include "monitors/KnownContent.h"
 #include "platform/Directory.h"
 #include "platform/MappedFileAccess.h"
 #include "platform/Processes.h"
 #include "platform/ShellFiles.h"
 #include "platform/ShellFolders.h"
+#include "support/MessagePump.h"
 #include "warnings/RemedyFixture.h"
 
 namespace sentrel {
 namespace {
 
 using test::HelperProcess;
+using test::KnownContentDataBase;
+using test::PumpFor;
+using test::PumpUntil;
+using test::ThreatContent;
 using test::ReadAll;
 using test::TempFolder;
 using test::TestProgramFolder;
@@ -293,44 +297,6 @@ TEST(FileChangeRemedy, StartsTheSystemFileCheckerOrSwallowsItsAbsence) {
 
 // --- The file monitor does not report the shield's own moves ---
 
-std::string ThreatContent() {
-    std::string content(4096, '\0');
-    unsigned state = 777u;
-    for (char& byte : content) {
-        state = state * 1103515245u + 12345u;
-        byte = static_cast<char>(state >> 16);
-    }
-    return content;
-}
-
-std::unique_ptr<TDataBase> KnownContentDataBase() {
-    const std::string content = ThreatContent();
-    const auto sums =
-        ComputeChecksums(std::span(reinterpret_cast<const std::uint8_t*>(content.data()), content.size()));
-    return test::MakeDataBase(
-        test::MakeTable("PrimaryFiles", {{"FILE_NAME", {"named.exe"}}, {"SPYWARE_REF", {"2"}}, {"PATH_REF", {"0"}},
-                                         {"CODE", {"T-2"}}}),
-        test::MakeTable("Folders", {{"FILE_PATH", {"%2%\\NoSuchFolder\\"}}}),
-        test::MakeTable("Checksums", {{"FILE_SIZE", {std::to_string(content.size())}},
-                                      {"FIRST_LEVEL_CHECKSUM", {std::to_string(sums.FirstLevel)}},
-                                      {"SECOND_LEVEL_CHECKSUM", {std::to_string(sums.SecondLevel)}},
-                                      {"SPYWARE_REF", {"1"}}}));
-}
-
-bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
-    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-    for (;;) {
-        MSG message;
-        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageA(&message);
-        }
-        if (done()) return true;
-        if (GetTickCount64() >= deadline) return false;
-        Sleep(10);
-    }
-}
-
 TEST(FileRemedyAndMonitor, FixAndUndoInAWatchedFolderRaiseNoWarningAboutThemselves) {
     TempFolder watched;
     TempFolder program;
@@ -349,7 +315,7 @@ TEST(FileRemedyAndMonitor, FixAndUndoInAWatchedFolderRaiseNoWarningAboutThemselv
     ASSERT_TRUE(tracker.WatcherRunning());
     TFileWarning("fixed.dll", path).Fix(backuper);
     ASSERT_FALSE(FileExists(path));
-    PumpUntil([] { return false; }, 500);
+    PumpFor(500);
     FindWarningClass("TFileWarning")->Undo(backuper, 0);
     ASSERT_TRUE(FileExists(path));
 
