@@ -1,16 +1,62 @@
 #!/usr/bin/env bash
-# Makes the pictures of the alert window's skin in data/graphics from data/graphics/alert.svg:
-# alert_main.gif and, for each button (shield, ignore, alert_exit), its normal, hover (_over) and
-# pressed (_down) JPEGs, in the light-yellow tint and in the light-red one ("_red" before the
-# extension). Every picture is cut out of a render of the whole window, so a button matches the
-# background behind it. The produced files are kept in the tree; run this after changing the
-# source. Needs rsvg-convert (librsvg2-bin) and ImageMagick.
+# Makes the pictures of the windows' skins from the SVG sources in data/graphics. Every button
+# picture is cut out of a render of the whole window, so a button matches the background behind
+# it; each source has .normal, .over and .down groups, and a render shows one of them.
+#
+# alert.svg: alert_main.gif and, for each button (shield, ignore, alert_exit), its normal, hover
+#   (_over) and pressed (_down) JPEGs, in the light-yellow tint and in the light-red one ("_red"
+#   before the extension).
+# main.svg: main_back.jpg, the hover and pressed JPEGs of the five level buttons beside it, and
+#   the normal, hover and pressed JPEGs of the other buttons in resources/.
+#
+# The pictures in data/graphics go beside the program in graphics\; those in resources/ are built
+# into the program. The produced files are kept in the tree; run this after changing a source.
+# Needs rsvg-convert (librsvg2-bin) and ImageMagick.
 set -euo pipefail
 
 graphics="$(cd "$(dirname "$0")/../data/graphics" && pwd)"
-source_svg="$graphics/alert.svg"
+resources="$graphics/resources"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
+mkdir -p "$resources"
+
+states=(normal over down)
+
+# The file-name part of a state: "", "_over" or "_down".
+state_suffix() {
+    case "$1" in
+        normal) echo "" ;;
+        over) echo "_over" ;;
+        down) echo "_down" ;;
+    esac
+}
+
+# show_state SOURCE.svg STATE OUTPUT.svg: a copy of the source that shows only STATE's groups.
+show_state() {
+    local hidden
+    case "$2" in
+        normal) hidden=".over, .down" ;;
+        over) hidden=".normal, .down" ;;
+        down) hidden=".normal, .over" ;;
+    esac
+    sed "s|/\* state \*/ .*|/* state */ $hidden { display: none; }|" "$1" > "$3"
+}
+
+jpeg() {  # jpeg INPUT.png GEOMETRY OUTPUT.jpg
+    convert "$1" -crop "$2" +repage -strip -sampling-factor 1x1 -quality 95 "$3"
+}
+
+# expect_flat PICTURE GEOMETRY COLOUR: fails unless the area is exactly that one colour.
+expect_flat() {
+    local found expected="${3#\#}"
+    found="$(convert "$1" -crop "$2" +repage -unique-colors -depth 8 -format '%k %[hex:p{0,0}]' info:)"
+    if [ "$found" != "1 ${expected^^}" ]; then
+        echo "error: $(basename "$1") at $2 is not flat $3 (colours, first: $found)" >&2
+        exit 1
+    fi
+}
+
+# --- The alert window, in two tints ---
 
 # The light-red palette, colour for colour, in place of the light-yellow one.
 red_palette=(
@@ -19,16 +65,10 @@ red_palette=(
     f7e6b4:f8d3d0 e6cb80:e09f9a fbf0cc:fbe1df 5a3d00:5c1210 3d2900:3f0806
 )
 
-# render TINT STATE OUTPUT.png
-render() {
+# render_alert TINT STATE OUTPUT.png
+render_alert() {
     local tint="$1" state="$2" output="$3" svg="$work/alert-$1-$2.svg"
-    local hidden
-    case "$state" in
-        normal) hidden=".over, .down" ;;
-        over) hidden=".normal, .down" ;;
-        down) hidden=".normal, .over" ;;
-    esac
-    sed "s|/\* state \*/ .*|/* state */ $hidden { display: none; }|" "$source_svg" > "$svg"
+    show_state "$graphics/alert.svg" "$state" "$svg"
     if [ "$tint" = red ]; then
         local pair
         for pair in "${red_palette[@]}"; do
@@ -38,26 +78,56 @@ render() {
     rsvg-convert --width 438 --height 275 "$svg" -o "$output"
 }
 
-jpeg() {  # jpeg INPUT.png GEOMETRY OUTPUT.jpg
-    convert "$1" -crop "$2" +repage -strip -sampling-factor 1x1 -quality 95 "$3"
-}
-
 for tint in yellow red; do
     suffix=""
     [ "$tint" = red ] && suffix="_red"
-    for state in normal over down; do
-        render "$tint" "$state" "$work/$tint-$state.png"
+    for state in "${states[@]}"; do
+        render_alert "$tint" "$state" "$work/$tint-$state.png"
     done
     convert "$work/$tint-normal.png" -strip +dither -colors 256 "$graphics/alert_main$suffix.gif"
-    for state in normal over down; do
-        case "$state" in
-            normal) part="" ;;
-            over) part="_over" ;;
-            down) part="_down" ;;
-        esac
+    for state in "${states[@]}"; do
+        part="$(state_suffix "$state")"
         jpeg "$work/$tint-$state.png" 120x129+310+65 "$graphics/shield$part$suffix.jpg"
         jpeg "$work/$tint-$state.png" 120x49+310+200 "$graphics/ignore$part$suffix.jpg"
         jpeg "$work/$tint-$state.png" 25x22+394+10 "$graphics/alert_exit$part$suffix.jpg"
     done
 done
+
+# --- The main window ---
+
+for state in "${states[@]}"; do
+    show_state "$graphics/main.svg" "$state" "$work/main-$state.svg"
+    rsvg-convert "$work/main-$state.svg" -o "$work/main-$state.png"
+done
+
+# The background is shown at client (-1,-3): client point (x,y) is picture point (x+1,y+3).
+# main_button STATE DIRECTORY NAME LEFT TOP WIDTH HEIGHT (client pixels)
+main_button() {
+    jpeg "$work/main-$1.png" "${6}x${7}+$(($4 + 1))+$(($5 + 3))" "$2/$3$(state_suffix "$1").jpg"
+}
+
+jpeg "$work/main-normal.png" 633x493+0+0 "$graphics/main_back.jpg"
+expect_flat "$graphics/main_back.jpg" 456x54+159+423 "#eef3f9"  # the status panel, inside its edge
+
+# The level buttons: their normal look is the background's; hover and pressed go beside it.
+for state in over down; do
+    main_button "$state" "$graphics" small_shield 218 146 109 116
+    main_button "$state" "$graphics" middle_shield 330 113 101 149
+    main_button "$state" "$graphics" large_shield 440 108 108 157
+    main_button "$state" "$graphics" custom 391 293 136 116
+    main_button "$state" "$graphics" disabled 250 292 136 116
+done
+
+# The other buttons, built into the program.
+for state in "${states[@]}"; do
+    main_button "$state" "$resources" scaner 18 51 113 51
+    main_button "$state" "$resources" options_button 18 109 113 52
+    main_button "$state" "$resources" update 18 289 113 54
+    main_button "$state" "$resources" undo 18 348 113 54
+    main_button "$state" "$resources" help 18 405 113 54
+    main_button "$state" "$resources" help_mini 533 5 25 22
+    main_button "$state" "$resources" mini 560 5 25 22
+    main_button "$state" "$resources" exit1 588 5 25 22
+done
+
 echo "Pictures made in $graphics"
