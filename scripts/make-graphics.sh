@@ -8,6 +8,7 @@
 #   before the extension).
 # main.svg: main_back.jpg, the hover and pressed JPEGs of the five level buttons beside it, and
 #   the normal, hover and pressed JPEGs of the other buttons in resources/.
+# first-run.svg: FirstSplash.gif, and the pictures of its button in resources/.
 #
 # The pictures in data/graphics go beside the program in graphics\; those in resources/ are built
 # into the program. The produced files are kept in the tree; run this after changing a source.
@@ -44,6 +45,14 @@ show_state() {
 
 jpeg() {  # jpeg INPUT.png GEOMETRY OUTPUT.jpg
     convert "$1" -crop "$2" +repage -strip -sampling-factor 1x1 -quality 95 "$3"
+}
+
+# gif_keeping INPUT.png COLOUR OUTPUT.gif: a 256-colour GIF in which COLOUR (a flat panel the
+# program paints texts on) stays exactly that colour.
+gif_keeping() {
+    convert "$1" -strip +dither -colors 255 -unique-colors "$work/palette.png"
+    convert "$work/palette.png" -size 1x1 "xc:$2" +append "$work/palette.png"
+    convert "$1" -strip +dither -remap "$work/palette.png" "$3"
 }
 
 # expect_flat PICTURE GEOMETRY COLOUR: fails unless the area is exactly that one colour.
@@ -129,5 +138,15 @@ for state in "${states[@]}"; do
     main_button "$state" "$resources" mini 560 5 25 22
     main_button "$state" "$resources" exit1 588 5 25 22
 done
+
+# --- The first-run window ---
+
+for state in "${states[@]}"; do
+    show_state "$graphics/first-run.svg" "$state" "$work/first-run-$state.svg"
+    rsvg-convert "$work/first-run-$state.svg" -o "$work/first-run-$state.png"
+    jpeg "$work/first-run-$state.png" 200x50+190+470 "$resources/return$(state_suffix "$state").jpg"
+done
+gif_keeping "$work/first-run-normal.png" "#f5f8fc" "$graphics/FirstSplash.gif"
+expect_flat "$graphics/FirstSplash.gif" 520x310+30+140 "#f5f8fc"  # the text panel
 
 echo "Pictures made in $graphics"
