@@ -9,6 +9,7 @@
 # main.svg: main_back.jpg, the hover and pressed JPEGs of the five level buttons beside it, and
 #   the normal, hover and pressed JPEGs of the other buttons in resources/.
 # first-run.svg: FirstSplash.gif, and the pictures of its button in resources/.
+# scanner-splash.svg: Splash.jpg.
 #
 # The pictures in data/graphics go beside the program in graphics\; those in resources/ are built
 # into the program. The produced files are kept in the tree; run this after changing a source.
@@ -148,5 +149,10 @@ for state in "${states[@]}"; do
 done
 gif_keeping "$work/first-run-normal.png" "#f5f8fc" "$graphics/FirstSplash.gif"
 expect_flat "$graphics/FirstSplash.gif" 520x310+30+140 "#f5f8fc"  # the text panel
+
+# --- The scanner-not-installed window ---
+
+rsvg-convert "$graphics/scanner-splash.svg" -o "$work/scanner-splash.png"
+jpeg "$work/scanner-splash.png" 460x260+0+0 "$graphics/Splash.jpg"
 
 echo "Pictures made in $graphics"
