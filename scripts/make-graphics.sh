@@ -10,6 +10,7 @@
 #   the normal, hover and pressed JPEGs of the other buttons in resources/.
 # first-run.svg: FirstSplash.gif, and the pictures of its button in resources/.
 # scanner-splash.svg: Splash.jpg.
+# icons.svg: the tray menu's strip tray_menu.png and the close dialog's pictures, in resources/.
 #
 # The pictures in data/graphics go beside the program in graphics\; those in resources/ are built
 # into the program. The produced files are kept in the tree; run this after changing a source.
@@ -154,5 +155,16 @@ expect_flat "$graphics/FirstSplash.gif" 520x310+30+140 "#f5f8fc"  # the text pan
 
 rsvg-convert "$graphics/scanner-splash.svg" -o "$work/scanner-splash.png"
 jpeg "$work/scanner-splash.png" 460x260+0+0 "$graphics/Splash.jpg"
+
+# --- Small pictures on a transparent background ---
+
+rsvg-convert "$graphics/icons.svg" -o "$work/icons.png"
+png() {  # png GEOMETRY OUTPUT.png: 32-bit RGBA
+    convert "$work/icons.png" -crop "$1" +repage -strip "PNG32:$2"
+}
+png 128x16+0+0 "$resources/tray_menu.png"
+png 32x32+0+16 "$resources/closing_minimize.png"
+png 32x32+32+16 "$resources/closing_close.png"
+png 32x32+64+16 "$resources/closing_ask.png"
 
 echo "Pictures made in $graphics"
