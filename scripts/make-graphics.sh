@@ -167,4 +167,40 @@ png 32x32+0+16 "$resources/closing_minimize.png"
 png 32x32+32+16 "$resources/closing_close.png"
 png 32x32+64+16 "$resources/closing_ask.png"
 
+# --- Every picture the windows place at fixed sizes must have exactly that size ---
+
+expect_size() {  # expect_size WIDTHxHEIGHT PICTURE...
+    local picture found
+    for picture in "${@:2}"; do
+        found="$(identify -format '%wx%h' "$picture")"
+        if [ "$found" != "$1" ]; then
+            echo "error: $(basename "$picture") is $found, not $1" >&2
+            exit 1
+        fi
+    done
+}
+level_states() {  # level_states NAME: its hover and pressed pictures
+    echo "$graphics/${1}_over.jpg" "$graphics/${1}_down.jpg"
+}
+button_states() {  # button_states NAME: its normal, hover and pressed pictures
+    echo "$resources/$1.jpg" "$resources/${1}_over.jpg" "$resources/${1}_down.jpg"
+}
+# shellcheck disable=SC2046  # the helpers list file names without blanks
+{
+    expect_size 633x493 "$graphics/main_back.jpg"
+    expect_size 109x116 $(level_states small_shield)
+    expect_size 101x149 $(level_states middle_shield)
+    expect_size 108x157 $(level_states large_shield)
+    expect_size 136x116 $(level_states custom) $(level_states disabled)
+    expect_size 113x51 $(button_states scaner)
+    expect_size 113x52 $(button_states options_button)
+    expect_size 113x54 $(button_states update) $(button_states undo) $(button_states help)
+    expect_size 25x22 $(button_states help_mini) $(button_states mini) $(button_states exit1)
+    expect_size 580x550 "$graphics/FirstSplash.gif"
+    expect_size 200x50 $(button_states return)
+    expect_size 460x260 "$graphics/Splash.jpg"
+    expect_size 32x32 "$resources/closing_minimize.png" "$resources/closing_close.png" "$resources/closing_ask.png"
+    expect_size 128x16 "$resources/tray_menu.png"
+}
+
 echo "Pictures made in $graphics"
