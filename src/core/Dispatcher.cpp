@@ -9,11 +9,19 @@
 namespace sentrel {
 
 AlertTexts TDispatcher::PrepareTexts(TWarning& warning) {
+    // A text that cannot be made stays empty: the warning is still decided, and asked about.
+    const auto text = [](auto&& make) -> std::string {
+        try {
+            return make();
+        } catch (const std::exception&) {
+            return {};
+        }
+    };
     AlertTexts texts;
-    texts.title = warning.GetTitle();
-    texts.picture = warning.GetPicture();
-    texts.danger = warning.GetDanger();
-    texts.description = warning.GetDescription();
+    texts.title = text([&] { return warning.GetTitle(); });
+    texts.picture = text([&] { return warning.GetPicture(); });
+    texts.danger = text([&] { return warning.GetDanger(); });
+    texts.description = text([&] { return warning.GetDescription(); });
     return texts;
 }
 

@@ -38,6 +38,7 @@ public:
         if (fixThrows) throw std::runtime_error("the file is locked");
     }
     std::string GetTitle() override {
+        if (titleThrows) throw std::runtime_error("malformed mask");
         prepared_ = true;
         return "title " + this->Name;
     }
@@ -46,6 +47,7 @@ public:
     std::string GetDanger() override { return "_red"; }
 
     bool fixThrows = false;
+    bool titleThrows = false;
 
 private:
     bool prepared_ = false;
@@ -207,6 +209,26 @@ TEST_F(DispatcherTest, AFailedTickDoesNotHoldTheDispatcher) {
     EXPECT_FALSE(queue.AlertBusy());
     EXPECT_EQ(events, (std::vector<std::string>{"fix locked.dll", "gone locked.dll", "fix next.dll", "gone next.dll",
                                                 "gone shown.dll"}));
+}
+
+TEST_F(DispatcherTest, AWarningWhoseTitleFailsIsStillDecided) {
+    // Fixed by the mode, or asked about with an empty title: never dropped unseen.
+    for (const int whatDo : {1, 0}) {
+        Set(kWhatDoKey, whatDo);
+        auto failing = std::make_unique<FakeFile>("odd.exe", "C:\\WINDOWS\\odd.exe");
+        failing->titleThrows = true;
+        events.clear();
+        queue.QueueWarning(std::move(failing));
+        dispatcher.MainTimerTimer();
+        if (whatDo == 1) {
+            EXPECT_EQ(events, (std::vector<std::string>{"fix odd.exe", "gone odd.exe"}));
+        } else {
+            ASSERT_EQ(shown.size(), 1u);
+            EXPECT_EQ(shown[0].title, "");
+            EXPECT_EQ(shown[0].picture, "bug");
+            EXPECT_EQ(queue.Current(), queue.Head());
+        }
+    }
 }
 
 TEST(CategoryActions, FollowTheClassTree) {
