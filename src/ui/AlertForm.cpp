@@ -272,6 +272,9 @@ void TAlertForm::shieldClick() {
     if (context_.repaintMainWindow) context_.repaintMainWindow();
     TWarning* warning = context_.queue.Current();
     if (warning) {
+        // A fix may ask the user in a message box whose loop keeps this window alive: no click
+        // may settle (and free) the warning while it is being fixed.
+        const ControlsDisabled disabled(*this);
         if (IsChecked(all_)) context_.blackList.AddAndSave(warning->GetDescription());
         if (IsChecked(allThreats_)) SetCategoryAction(*warning, static_cast<int>(CategoryAction::SolveAlways),
                                                       context_.options);
@@ -300,6 +303,19 @@ void TAlertForm::ignoreClick() {
 
 void TAlertForm::close3Click() {
     ignoreClick();
+}
+
+TAlertForm::ControlsDisabled::ControlsDisabled(TAlertForm& form) : form_(form) {
+    form_.SetControlsEnabled(false);
+}
+
+TAlertForm::ControlsDisabled::~ControlsDisabled() {
+    form_.SetControlsEnabled(true);
+}
+
+void TAlertForm::SetControlsEnabled(bool enabled) {
+    for (const HWND control : {shield_.Handle(), ignore_.Handle(), close3_.Handle(), all_, allThreats_})
+        EnableWindow(control, enabled);
 }
 
 void TAlertForm::Settle() {

@@ -108,6 +108,18 @@ private:
     // Settles the current warning: removes it from the queue, hides the window, releases the
     // dispatcher.
     void Settle();
+    void SetControlsEnabled(bool enabled);
+    // The buttons and check boxes are disabled while it lives.
+    class ControlsDisabled {
+    public:
+        explicit ControlsDisabled(TAlertForm& form);
+        ~ControlsDisabled();
+        ControlsDisabled(const ControlsDisabled&) = delete;
+        ControlsDisabled& operator=(const ControlsDisabled&) = delete;
+
+    private:
+        TAlertForm& form_;
+    };
     bool IsChecked(HWND box) const;
 
     Context context_;

@@ -57,6 +57,8 @@ const Picture& ImageButton::ShownPicture() const noexcept {
 }
 
 void ImageButton::Click() {
+    // A disabled button ignores clicks, BM_CLICK included, as a standard button does.
+    if (Handle() && !IsWindowEnabled(Handle())) return;
     if (latching_) down_ = true;
     SetState(latching_ ? State::Pressed : State::Clicked);
     if (onClick_) onClick_();
@@ -84,6 +86,12 @@ LRESULT ImageButton::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         Click();
         return 0;
     case WM_GETDLGCODE: return DLGC_BUTTON;
+    case BM_GETCHECK:
+        // A latched button reads as checked, so its state can be seen from outside.
+        return down_ ? BST_CHECKED : BST_UNCHECKED;
+    case WM_ENABLE:
+        InvalidateRect(Handle(), nullptr, FALSE);
+        return 0;
     case WM_KEYDOWN:
         // Space and Enter press a focused button, as on a standard button.
         if (wParam == VK_SPACE || wParam == VK_RETURN) {

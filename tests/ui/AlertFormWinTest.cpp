@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <memory>
 #include <stdexcept>
 
@@ -24,6 +26,7 @@ namespace {
 struct FixLog {
     int fixes = 0;
     bool fail = false;
+    std::function<void()> duringFix;
 };
 
 // A cookie warning (so it has a category) whose Fix is recorded or fails.
@@ -34,6 +37,7 @@ public:
     void Fix(TBackuper&) override {
         if (log_.fail) throw std::runtime_error("the file is in use");
         ++log_.fixes;
+        if (log_.duringFix) log_.duringFix();
     }
     std::string GetDescription() override { return description_; }
 
@@ -302,6 +306,22 @@ TEST_F(AlertFormTest, AFailedFixKeepsTheWarningShownUntilTheUserChoosesAgain) {
     EXPECT_EQ(log_.fixes, 1);
     EXPECT_TRUE(queue_.Empty());
     EXPECT_FALSE(queue_.AlertBusy());
+}
+
+TEST_F(AlertFormTest, ClicksWhileAFixRunsDoNothing) {
+    // A fix may show a message box; the clicks its loop delivers must not settle the warning
+    // being fixed (nor, after it, the next one).
+    log_.duringFix = [this] {
+        for (const char* name : {"ignore", "close3", "shield"}) Click(name);
+        EXPECT_FALSE(IsWindowEnabled(Child("Do it always")));
+    };
+    ShowNew("a");
+    queue_.QueueWarning(std::make_unique<TestWarning>("b", "Tracking cookie b", log_));
+    Click("shield");
+    EXPECT_EQ(log_.fixes, 1);
+    ASSERT_EQ(queue_.Count(), 1u);
+    EXPECT_EQ(queue_.Head()->Name, "b");
+    EXPECT_TRUE(IsWindowEnabled(Child("shield")));
 }
 
 TEST_F(AlertFormTest, OnlyTheBackgroundDragsTheWindow) {
