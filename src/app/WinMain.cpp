@@ -2,7 +2,7 @@
 
 #include <exception>
 
-#include "core/Application.h"
+#include "app/Application.h"
 #include "ui/MessageBox.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {

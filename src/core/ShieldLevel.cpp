@@ -13,6 +13,7 @@ namespace sentrel {
 void TShieldLevel::SetOptions(int level) {
     monitors_.options.WriteInteger(kShieldKey, level);
     current_ = level;
+    if (monitors_.showDatabase) monitors_.showDatabase();
     SyncAutorunEntry();
     monitors_.registryWatches.ResyncAutorunWatches();
 
@@ -24,10 +25,10 @@ void TShieldLevel::SetOptions(int level) {
 }
 
 void TShieldLevel::SyncAutorunEntry() {
-    // The Run key is never created: without it there is nothing to keep in step.
-    auto run = platform::RegistryKey::Open(HKEY_CURRENT_USER, kRunKeyPath, platform::RegistryAccess::ReadWrite);
-    if (!run) return;
     try {
+        // The Run key is never created: without it there is nothing to keep in step.
+        auto run = platform::RegistryKey::Open(HKEY_CURRENT_USER, kRunKeyPath, platform::RegistryAccess::ReadWrite);
+        if (!run) return;
         const bool exists = run->ValueExists(kRunValueName);
         if (monitors_.options.ReadBool(kAutorunKey, false)) {
             // An entry the user (or an earlier install) made stays as it is.
@@ -36,7 +37,8 @@ void TShieldLevel::SyncAutorunEntry() {
             run->DeleteValue(kRunValueName);
         }
     } catch (const std::exception&) {
-        // No access to the Run key: the level is applied all the same, without a message.
+        // No access to the Run key (a policy or a security program may refuse it): the level is
+        // applied all the same, without a message.
     }
 }
 

@@ -34,6 +34,8 @@ public:
         // Brings the visible signs of the level up to date (tray hint, label, marks, images);
         // may be empty while there is no main window to show them.
         std::function<void(SecurityLevel)> showLevel;
+        // Brings the database lines of the main window up to date; may be empty.
+        std::function<void()> showDatabase;
     };
 
     explicit TShieldLevel(Monitors monitors) : monitors_(std::move(monitors)) {}

@@ -10,6 +10,8 @@
 #include <gdiplus.h>
 #pragma GCC diagnostic pop
 
+#include <shlwapi.h>
+
 #include "common/Files.h"
 
 namespace sentrel::ui {
@@ -50,24 +52,17 @@ void EnsureGdiplusStarted() {
     (void)token;
 }
 
-Picture Picture::Load(const std::string& path) {
-    EnsureGdiplusStarted();
+Picture Picture::FromImage(void* gdiplusBitmap, unsigned background, const std::string& source) {
+    auto* image = static_cast<Gdiplus::GpBitmap*>(gdiplusBitmap);
     const auto fail = [&](const std::string& reason) -> Picture {
-        throw std::runtime_error("Cannot load the picture " + path + ": " + reason);
+        throw std::runtime_error("Cannot load the picture " + source + ": " + reason);
     };
-    // GDI+ answers a missing file with a vague status; say it plainly.
-    if (!FileExists(path)) return fail("file not found");
-
-    Gdiplus::GpBitmap* image = nullptr;
-    Gdiplus::GpStatus status = gp::GdipCreateBitmapFromFile(Widen(path).c_str(), &image);
-    if (status != Gdiplus::Ok || !image) return fail(StatusText(status));
-
     Picture picture;
     UINT width = 0, height = 0;
     HBITMAP bitmap = nullptr;
-    status = gp::GdipGetImageWidth(image, &width);
+    Gdiplus::GpStatus status = gp::GdipGetImageWidth(image, &width);
     if (status == Gdiplus::Ok) status = gp::GdipGetImageHeight(image, &height);
-    if (status == Gdiplus::Ok) status = gp::GdipCreateHBITMAPFromBitmap(image, &bitmap, 0xFF000000);
+    if (status == Gdiplus::Ok) status = gp::GdipCreateHBITMAPFromBitmap(image, &bitmap, background);
     gp::GdipDisposeImage(image);
     if (status != Gdiplus::Ok || !bitmap || width == 0 || height == 0) {
         if (bitmap) DeleteObject(bitmap);
@@ -76,8 +71,65 @@ Picture Picture::Load(const std::string& path) {
     picture.bitmap_.reset(bitmap);
     picture.width_ = static_cast<int>(width);
     picture.height_ = static_cast<int>(height);
-    picture.source_ = path;
+    picture.source_ = source;
     return picture;
+}
+
+Picture Picture::Load(const std::string& path) {
+    EnsureGdiplusStarted();
+    // GDI+ answers a missing file with a vague status; say it plainly.
+    if (!FileExists(path)) throw std::runtime_error("Cannot load the picture " + path + ": file not found");
+
+    Gdiplus::GpBitmap* image = nullptr;
+    const Gdiplus::GpStatus status = gp::GdipCreateBitmapFromFile(Widen(path).c_str(), &image);
+    if (status != Gdiplus::Ok || !image)
+        throw std::runtime_error("Cannot load the picture " + path + ": " + StatusText(status));
+    return FromImage(image, 0xFF000000, path);
+}
+
+Picture Picture::FromResource(const char* name, unsigned background) {
+    EnsureGdiplusStarted();
+    const std::string source = std::string("resource ") + name;
+    const HMODULE module = GetModuleHandleA(nullptr);
+    const HRSRC found = FindResourceA(module, name, reinterpret_cast<LPCSTR>(RT_RCDATA));
+    const HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
+    const void* bytes = loaded ? LockResource(loaded) : nullptr;
+    if (!bytes) throw std::runtime_error("Cannot load the picture " + source + ": not in the program");
+    // The stream copies the bytes; the resource itself stays mapped with the module.
+    IStream* stream = SHCreateMemStream(static_cast<const BYTE*>(bytes), SizeofResource(module, found));
+    if (!stream) throw std::runtime_error("Cannot load the picture " + source + ": out of memory");
+    Gdiplus::GpBitmap* image = nullptr;
+    const Gdiplus::GpStatus status = gp::GdipCreateBitmapFromStream(stream, &image);
+    stream->Release();
+    if (status != Gdiplus::Ok || !image)
+        throw std::runtime_error("Cannot load the picture " + source + ": " + StatusText(status));
+    return FromImage(image, background, source);
+}
+
+Picture Picture::Crop(const RECT& part) const {
+    RECT clipped{};
+    const RECT whole{0, 0, width_, height_};
+    if (Empty() || !IntersectRect(&clipped, &whole, &part)) return {};
+    const int width = clipped.right - clipped.left, height = clipped.bottom - clipped.top;
+    const HDC screen = GetDC(nullptr);
+    Picture piece;
+    piece.bitmap_.reset(CreateCompatibleBitmap(screen, width, height));
+    if (piece.bitmap_) {
+        const HDC source = CreateCompatibleDC(screen);
+        const HDC target = CreateCompatibleDC(screen);
+        const HGDIOBJ oldSource = SelectObject(source, bitmap_.get());
+        const HGDIOBJ oldTarget = SelectObject(target, piece.bitmap_.get());
+        BitBlt(target, 0, 0, width, height, source, clipped.left, clipped.top, SRCCOPY);
+        SelectObject(target, oldTarget);
+        SelectObject(source, oldSource);
+        DeleteDC(target);
+        DeleteDC(source);
+        piece.width_ = width;
+        piece.height_ = height;
+        piece.source_ = source_;
+    }
+    ReleaseDC(nullptr, screen);
+    return piece;
 }
 
 void Picture::Draw(HDC dc, const RECT& target) const {

@@ -17,6 +17,12 @@ public:
     // Reads the file at `path` (a byte string in the system code page). Throws
     // std::runtime_error naming the file and the reason when it is missing or not a picture.
     static Picture Load(const std::string& path);
+    // Reads a picture the program carries in its resources (RCDATA `name`). Transparent pixels
+    // take `background` (0xAARRGGBB; 0 keeps the alpha channel for image lists). Throws like Load.
+    static Picture FromResource(const char* name, unsigned background = 0xFF000000);
+
+    // A copy of the part `part` of the picture (clipped to it); empty when nothing is left.
+    Picture Crop(const RECT& part) const;
 
     bool Empty() const noexcept { return !bitmap_; }
     int Width() const noexcept { return width_; }
@@ -32,6 +38,9 @@ public:
     COLORREF PixelAt(int x, int y) const;
 
 private:
+    // Takes the GDI+ image (and disposes of it) into a bitmap of the picture.
+    static Picture FromImage(void* gdiplusBitmap, unsigned background, const std::string& source);
+
     platform::UniqueHbitmap bitmap_;
     int width_ = 0;
     int height_ = 0;

@@ -4,6 +4,9 @@
 
 #include <stdexcept>
 
+#include <windows.h>
+#include <sddl.h>
+
 #include "config/OptionKeys.h"
 #include "config/Options.h"
 #include "core/ColorList.h"
@@ -150,6 +153,47 @@ TEST_F(ShieldLevelTest, TheRunEntryFollowsTheAutorunOption) {
     options_.WriteBool(kAutorunKey, false);
     level_.SetOptions(4);
     EXPECT_EQ(run_.Read(), std::nullopt);
+}
+
+TEST_F(ShieldLevelTest, ARunKeyThatRefusesWritingDoesNotStopTheLevel) {
+    // This process's HKEY_CURRENT_USER becomes a throw-away key whose Run key may only be read.
+    const std::string fakeUser = "Software\\SentrelTest\\RefusingUser";
+    platform::RegistryKey::Create(HKEY_CURRENT_USER, "Software\\SentrelTest").DeleteTree("RefusingUser");
+    const platform::RegistryKey root = platform::RegistryKey::Create(HKEY_CURRENT_USER, fakeUser);
+    {
+        HKEY created = nullptr;
+        ASSERT_EQ(RegCreateKeyExA(root.Get(), kRunKeyPath, 0, nullptr, 0, KEY_READ | WRITE_DAC, nullptr, &created,
+                                  nullptr),
+                  ERROR_SUCCESS);
+        const platform::RegistryKey runKey{platform::UniqueHkey(created)};
+        PSECURITY_DESCRIPTOR readOnly = nullptr;
+        ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA("D:P(A;;KR;;;WD)", SDDL_REVISION_1,
+                                                                         &readOnly, nullptr));
+        const LONG set = RegSetKeySecurity(runKey.Get(), DACL_SECURITY_INFORMATION, readOnly);
+        LocalFree(readOnly);
+        ASSERT_EQ(set, ERROR_SUCCESS);
+    }
+    ASSERT_EQ(RegOverridePredefKey(HKEY_CURRENT_USER, root.Get()), ERROR_SUCCESS);
+    bool refused = false;
+    try {
+        platform::RegistryKey::Open(HKEY_CURRENT_USER, kRunKeyPath, platform::RegistryAccess::ReadWrite);
+    } catch (const std::exception&) {
+        refused = true;
+    }
+    options_.WriteBool(kAutorunKey, true);
+    bool applied = true;
+    try {
+        level_.SetOptions(2);
+    } catch (const std::exception&) {
+        applied = false;
+    }
+    RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
+    platform::RegistryKey::Create(HKEY_CURRENT_USER, "Software\\SentrelTest").DeleteTree("RefusingUser");
+    if (!refused) GTEST_SKIP() << "this system does not refuse writing to a key whose DACL only allows reading";
+    EXPECT_TRUE(applied) << "SetOptions raised";
+    EXPECT_EQ(Monitors(), (Running{true, true, true, true, true, true, true, false}));
+    ASSERT_FALSE(shown_.empty());
+    EXPECT_EQ(shown_.back(), SecurityLevel::High);
 }
 
 TEST_F(ShieldLevelTest, DisabledStillDispatchesWhatIsQueued) {

@@ -1,4 +1,4 @@
-#include "core/Application.h"
+#include "app/Application.h"
 
 #include <windows.h>
 
@@ -20,9 +20,15 @@
 #include "platform/MappedFileAccess.h"
 #include "platform/ProgramFolder.h"
 #include "platform/ShellFolders.h"
+#include "config/DateTimeFormat.h"
+#include "config/SystemClock.h"
 #include "ui/AlertForm.h"
+#include "ui/ClosingForm.h"
+#include "ui/FirstSplashForm.h"
+#include "ui/HelpEngine.h"
 #include "ui/MainForm.h"
 #include "ui/MessageBox.h"
+#include "ui/SplashForm.h"
 #include "warnings/Backuper.h"
 #include "warnings/WarningServices.h"
 
@@ -33,6 +39,15 @@ namespace {
 constexpr const char* kDataBaseFileName = "database.db";
 constexpr const char* kMissingDataBaseMessage = "Unable to load database file";
 constexpr const char* kInvalidDataBaseMessage = "This is not valid database file!";
+constexpr const char* kNoHelpEngineMessage = "HTML Help is not installed on this PC.";
+constexpr const char* kHelpFileName = "Help\\Help.chm";
+constexpr const char* kNotAvailableYet = "This part of Sentrel is not available in this version yet.";
+
+std::string FullPath(const std::string& path) {
+    char full[MAX_PATH] = {};
+    const DWORD length = GetFullPathNameA(path.c_str(), MAX_PATH, full, nullptr);
+    return length > 0 && length < MAX_PATH ? std::string(full, length) : path;
+}
 
 }  // namespace
 
@@ -57,6 +72,7 @@ int Application::Run() {
 }
 
 void Application::Terminate() {
+    terminating_ = true;
     PostQuitMessage(0);
 }
 
@@ -96,11 +112,22 @@ bool Application::OpenDataBase() {
 }
 
 void Application::CreateWindows() {
+    const std::string graphics = ProgramFolder() + "graphics\\";
     mainForm_ = std::make_unique<ui::TMainForm>(ui::TMainForm::Callbacks{
         .terminate = [this] { Terminate(); },
         .endSession = [this] { WriteBack(); },
+        .setLevel = [this](int level) { shieldLevel_->SetOptions(level); },
+        .showOptions = [this](ui::OptionsPage page) { ShowOptions(page); },
+        .showUpdateWizard = [this](bool modal) { ShowUpdateWizard(modal); },
     });
+    closingForm_ = std::make_unique<ui::TClosingForm>([this] { Terminate(); });
+    splashForm_ = std::make_unique<ui::TSplashForm>(graphics);
+    firstSplashForm_ = std::make_unique<ui::TFirstSplashForm>(graphics);
+    help_ = std::make_unique<ui::HelpEngine>();
+
     mainForm_->Create();
+    mainForm_->CreateFace(*options_, graphics, FullPath(ProgramFolder() + kHelpFileName), *help_, *closingForm_,
+                          *splashForm_);
     processMonitor_ = std::make_unique<ProcessMonitor>();
     CompleteStartup();
     alertForm_ = std::make_unique<ui::TAlertForm>(
@@ -113,13 +140,49 @@ void Application::CreateWindows() {
             .repaintMainWindow =
                 [this] { RedrawWindow(mainForm_->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW); },
         },
-        ProgramFolder() + "graphics\\", mainForm_->Handle());
+        graphics, mainForm_->Handle());
     alertForm_->Create();
+    closingForm_->Create(mainForm_->Handle());
+    splashForm_->Create();
+    firstSplashForm_->Create();
+    FindHelp();
     // The system-folder watcher stays off until the security level switches it on.
     fileChanges_ = std::make_unique<TFileChangesTracker>(
         TFileChangesTracker::WindowsFolder(), [this]() -> const TThreatTables& { return *threats_; }, *queue_,
         LookupSystem());
     StartShield();
+}
+
+void Application::FindHelp() {
+    if (!help_->Load()) ui::ShowInformation(kNoHelpEngineMessage);
+}
+
+bool Application::StartsHidden() const {
+    return !options_->ReadBool("FirstRun", true) && options_->ReadBool("RunMinimized", false);
+}
+
+void Application::ShowFirstRun() {
+    if (!options_->ReadBool("FirstRun", true)) return;
+    if (firstSplashForm_->ShowModalOver(mainForm_->Handle())) options_->WriteBool("FirstRun", false);
+}
+
+void Application::ShowOptions(ui::OptionsPage) {
+    ui::ShowInformation(kNotAvailableYet, mainForm_->Handle());
+}
+
+void Application::ShowUpdateWizard(bool) {
+    ui::ShowInformation(kNotAvailableYet, mainForm_->Handle());
+}
+
+void Application::ShowDatabase() {
+    const TDateTime lastUpdate = options_->ReadDateTime("LastUpdate", CurrentDateTime());
+    std::string date;
+    try {
+        date = FormatPicture(lastUpdate, UserDateTimeFormat().shortDate, UserDateTimeFormat());
+    } catch (const std::exception&) {
+        // A date outside the calendar shows as nothing rather than stopping the level switch.
+    }
+    mainForm_->ShowDatabase(date, options_->ReadInteger("KnownSpywares", 50000));
 }
 
 TLookupSystem Application::LookupSystem() {
@@ -165,10 +228,18 @@ void Application::StartShield() {
         .fileChanges = *fileChanges_,
         .registryWatches = *registryWatches_,
         .executablePath = platform::ExecutablePath(),
-        .showLevel = {},
+        .showLevel = [this](SecurityLevel level) { mainForm_->ShowLevel(static_cast<int>(level)); },
+        .showDatabase = [this] { ShowDatabase(); },
     });
+    // Decided before the first-run window can change "FirstRun": the very first start always
+    // shows the main window.
+    const bool hidden = StartsHidden();
     shieldLevel_->SetOptions(options_->ReadInteger(kShieldKey, 0));
+    ShowFirstRun();
+    // Ended while the first-run window was up: nothing more starts, the teardown follows.
+    if (terminating_) return;
     mainForm_->SetTimerEnabled(ui::TimerId::MainTimer, true);
+    if (!hidden) mainForm_->ToggleMainWindow();
 }
 
 void Application::CompleteStartup() {
@@ -187,7 +258,9 @@ int Application::RunMessageLoop() {
         const BOOL result = GetMessageA(&message, nullptr, 0, 0);
         if (result == 0) return static_cast<int>(message.wParam);
         if (result == -1) return 1;
-        // Tab and the arrow keys move between the alert's controls as in a dialog.
+        // F1 anywhere in the main window; Tab and the arrow keys move between the alert's
+        // controls as in a dialog.
+        if (mainForm_ && mainForm_->PreviewKey(message)) continue;
         if (alertForm_ && IsDialogMessageA(alertForm_->Handle(), &message)) continue;
         TranslateMessage(&message);
         DispatchMessageA(&message);
@@ -195,12 +268,17 @@ int Application::RunMessageLoop() {
 }
 
 void Application::DestroyWindows() {
-    // The timers stop with the main window; nothing of the shield may be reached afterwards.
+    // In the reverse order of creation; the main window last: its timers stop with it, its
+    // tray icon goes and it closes the help windows. Nothing of the shield is reached after.
+    firstSplashForm_.reset();
+    splashForm_.reset();
+    closingForm_.reset();
+    alertForm_.reset();
     mainForm_.reset();
+    help_.reset();
     SetWarningServices({});
     shieldLevel_.reset();
     dispatcher_.reset();
-    alertForm_.reset();
     fileChanges_.reset();
     processMonitor_.reset();
     registryWatches_.reset();

@@ -5,8 +5,9 @@
 #include <memory>
 #include <string>
 
-#include "core/SingleInstance.h"
+#include "app/SingleInstance.h"
 #include "database/Lookups.h"
+#include "ui/MainForm.h"
 
 namespace sentrel {
 
@@ -23,7 +24,10 @@ class TOptions;
 
 namespace ui {
 class TAlertForm;
-class TMainForm;
+class TClosingForm;
+class TFirstSplashForm;
+class TSplashForm;
+class HelpEngine;
 }
 
 class Application {
@@ -47,6 +51,17 @@ private:
     // missing or damaged.
     bool OpenDataBase();
     void CreateWindows();
+    // The help file's path and the help engine; says so when there is no engine.
+    void FindHelp();
+    // The first-run window on the first start; "FirstRun" becomes false once the user closed it.
+    void ShowFirstRun();
+    // Whether the main window stays in the tray at start ("RunMinimized" after the first run).
+    bool StartsHidden() const;
+    // The entry points of the options dialog and the update wizard.
+    void ShowOptions(ui::OptionsPage page);
+    void ShowUpdateWizard(bool modal);
+    // The main window's database lines from the options.
+    void ShowDatabase();
     // The rest of start-up, once the main window exists: the program folder as the current
     // folder, the warning queue, the white and black lists, the registry watches.
     void CompleteStartup();
@@ -73,9 +88,15 @@ private:
     std::unique_ptr<TColorList> whiteList_;
     std::unique_ptr<TColorList> blackList_;
     std::unique_ptr<ui::TAlertForm> alertForm_;
+    std::unique_ptr<ui::TClosingForm> closingForm_;
+    std::unique_ptr<ui::TSplashForm> splashForm_;
+    std::unique_ptr<ui::TFirstSplashForm> firstSplashForm_;
+    std::unique_ptr<ui::HelpEngine> help_;
+    std::string helpFile_;
     std::unique_ptr<TDispatcher> dispatcher_;
     std::unique_ptr<TShieldLevel> shieldLevel_;
     bool writtenBack_ = false;
+    bool terminating_ = false;
 };
 
 }  // namespace sentrel

@@ -1,0 +1,66 @@
+#include "ui/HelpEngine.h"
+
+#include "common/Files.h"
+#include "platform/Registry.h"
+
+namespace sentrel::ui {
+
+namespace {
+// The engine's commands (htmlhelp.h).
+constexpr UINT kDisplayTopic = 0x0000;
+constexpr UINT kCloseAll = 0x0012;
+
+std::string ExpandEnvironment(const std::string& text) {
+    const DWORD size = ExpandEnvironmentStringsA(text.c_str(), nullptr, 0);
+    if (size == 0) return text;
+    std::string expanded(size, '\0');
+    const DWORD written = ExpandEnvironmentStringsA(text.c_str(), expanded.data(), size);
+    if (written == 0 || written > size) return text;
+    expanded.resize(written - 1);
+    return expanded;
+}
+}  // namespace
+
+HelpEngine::~HelpEngine() {
+    if (library_) FreeLibrary(library_);
+}
+
+std::optional<std::string> HelpEngine::FindLibrary() {
+    try {
+        const auto key = platform::RegistryKey::Open(HKEY_CLASSES_ROOT, kHtmlHelpServerKey);
+        if (!key) return std::nullopt;
+        const auto value = key->ReadString("");
+        if (!value || value->empty()) return std::nullopt;
+        std::string path = ExpandEnvironment(*value);
+        if (!FileExists(path)) return std::nullopt;
+        return path;
+    } catch (const std::exception&) {
+        // A value of another type names no library.
+        return std::nullopt;
+    }
+}
+
+bool HelpEngine::Load() {
+    if (Loaded()) return true;
+    const auto path = FindLibrary();
+    if (!path) return false;
+    library_ = LoadLibraryA(path->c_str());
+    if (!library_) return false;
+    htmlHelp_ = reinterpret_cast<HtmlHelpFunction>(reinterpret_cast<void*>(GetProcAddress(library_, "HtmlHelpA")));
+    if (!htmlHelp_) {
+        FreeLibrary(library_);
+        library_ = nullptr;
+    }
+    return Loaded();
+}
+
+HWND HelpEngine::DisplayTopic(HWND owner, const std::string& address) const {
+    if (!htmlHelp_) return nullptr;
+    return htmlHelp_(owner, address.c_str(), kDisplayTopic, 0);
+}
+
+void HelpEngine::CloseAll() const {
+    if (htmlHelp_) htmlHelp_(nullptr, nullptr, kCloseAll, 0);
+}
+
+}  // namespace sentrel::ui

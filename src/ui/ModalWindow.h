@@ -1,0 +1,26 @@
+#pragma once
+// A window shown modally over an owner, as a dialog box is: the owner is disabled while it is
+// up, Tab, arrows, Enter and Escape work through IsDialogMessage, and a request to end the
+// program (WM_QUIT) ends the modal loop and is passed on to the main loop.
+
+#include "ui/Window.h"
+
+namespace sentrel::ui {
+
+class ModalWindow : public Window {
+public:
+    // Shows the window and runs its loop until EndModal; returns the result (`cancelled` when
+    // the program is being ended meanwhile).
+    int ShowModal(HWND owner, int cancelled);
+
+protected:
+    void EndModal(int result);
+    bool InModalLoop() const noexcept { return running_; }
+
+private:
+    bool running_ = false;
+    bool ended_ = false;
+    int result_ = 0;
+};
+
+}  // namespace sentrel::ui

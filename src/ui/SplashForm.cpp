@@ -1,0 +1,134 @@
+#include "ui/SplashForm.h"
+
+#include <shellapi.h>
+
+#include <exception>
+
+#include "ui/Controls.h"
+#include "ui/Skin.h"
+
+namespace sentrel::ui {
+
+namespace {
+
+constexpr int kClientWidth = 460;
+constexpr int kClientHeight = 336;
+constexpr DesignRect kPicturePlace{0, 0, 460, 260};
+constexpr const char* kCaption = "Talvex is not installed on your computer yet!";
+constexpr const char* kText =
+    "Talvex, the on-demand scanner by Brannock, searches the whole computer for spyware and trojans that "
+    "are already there. Sentrel keeps new ones out.";
+
+struct Link {
+    const char* text;
+    const char* address;
+    DesignRect place;
+};
+// The scanner's pages on the maker's web site.
+constexpr std::array<Link, 4> kLinks = {{
+    {"Look at its features", "https://www.brannock.example/talvex/features.html", {16, 306, 130, 20}},
+    {"Try Now!", "https://www.brannock.example/talvex/download.html", {156, 306, 70, 20}},
+    {"Learn More...", "https://www.brannock.example/talvex/", {236, 306, 100, 20}},
+    {"Try Now!", "https://www.brannock.example/talvex/trial.html", {346, 306, 70, 20}},
+}};
+constexpr int kLinkId = 300;  // + link
+
+constexpr COLORREF kLinkColour = RGB(0, 0x4A, 0xAD);
+
+}  // namespace
+
+TSplashForm::TSplashForm(std::string graphicsFolder) : graphicsFolder_(std::move(graphicsFolder)) {}
+
+void TSplashForm::Create() {
+    RegisterWindowClass(kSplashFormClass, 0, nullptr, reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1));
+    scale_ = DpiScale::Of(nullptr);
+    RECT frame{0, 0, scale_(kClientWidth), scale_(kClientHeight)};
+    const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
+    AdjustWindowRectEx(&frame, style, FALSE, WS_EX_TOPMOST);
+    CreateWindowOfClass(kSplashFormClass, kCaption, style, WS_EX_TOPMOST, 0, 0, frame.right - frame.left,
+                        frame.bottom - frame.top);
+    textFont_ = MakeFont("Verdana", 12, false, scale_);
+    linkFont_ = platform::UniqueHfont([&] {
+        LOGFONTA font{};
+        GetObjectA(textFont_.get(), sizeof font, &font);
+        font.lfUnderline = TRUE;
+        return CreateFontIndirectA(&font);
+    }());
+    CreateControl("STATIC", kText, SS_LEFT | SS_NOPREFIX, 0, {16, 266, 428, 34}, Handle(), 0, textFont_.get(), scale_);
+    for (std::size_t i = 0; i < kLinks.size(); ++i)
+        CreateControl("BUTTON", kLinks[i].text, BS_OWNERDRAW | WS_TABSTOP, 0, kLinks[i].place, Handle(),
+                      kLinkId + static_cast<int>(i), linkFont_.get(), scale_);
+    try {
+        picture_ = Picture::Load(graphicsFolder_ + "Splash.jpg");
+    } catch (const std::exception&) {
+        picture_ = {};
+    }
+}
+
+void TSplashForm::Present(HWND owner) {
+    CentreOver(Handle(), owner);
+    ShowWindow(Handle(), SW_SHOW);
+    SetForegroundWindow(Handle());
+}
+
+LRESULT TSplashForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_PAINT: return OnPaint();
+    case WM_CTLCOLORSTATIC: {
+        const auto dc = reinterpret_cast<HDC>(wParam);
+        SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+        return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
+    }
+    case WM_DRAWITEM:
+        DrawLink(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+        return TRUE;
+    case WM_SETCURSOR:
+        if (GetDlgCtrlID(reinterpret_cast<HWND>(wParam)) >= kLinkId) {
+            SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_HAND)));
+            return TRUE;
+        }
+        return DefaultHandling(message, wParam, lParam);
+    case WM_COMMAND: {
+        const int link = LOWORD(wParam) - kLinkId;
+        if (link >= 0 && link < static_cast<int>(kLinks.size()))
+            ShellExecuteA(Handle(), "open", kLinks[static_cast<std::size_t>(link)].address, nullptr, nullptr,
+                          SW_SHOWNORMAL);
+        return 0;
+    }
+    case WM_CLOSE:
+        // The window is kept for the next time.
+        ShowWindow(Handle(), SW_HIDE);
+        return 0;
+    default: return DefaultHandling(message, wParam, lParam);
+    }
+}
+
+LRESULT TSplashForm::OnPaint() {
+    PAINTSTRUCT paint{};
+    const HDC dc = BeginPaint(Handle(), &paint);
+    RECT client{};
+    GetClientRect(Handle(), &client);
+    FillRect(dc, &client, GetSysColorBrush(COLOR_WINDOW));
+    picture_.Draw(dc, scale_(kPicturePlace));
+    EndPaint(Handle(), &paint);
+    return 0;
+}
+
+void TSplashForm::DrawLink(const DRAWITEMSTRUCT& item) const {
+    RECT area = item.rcItem;
+    FillRect(item.hDC, &area, GetSysColorBrush(COLOR_WINDOW));
+    const std::string text = WindowText(item.hwndItem);
+    SetBkMode(item.hDC, TRANSPARENT);
+    SetTextColor(item.hDC, kLinkColour);
+    const HGDIOBJ old = SelectObject(item.hDC, linkFont_.get());
+    DrawTextA(item.hDC, text.c_str(), -1, &area, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+    if (item.itemState & ODS_FOCUS) {
+        RECT measured = area;
+        DrawTextA(item.hDC, text.c_str(), -1, &measured, DT_LEFT | DT_SINGLELINE | DT_NOPREFIX | DT_CALCRECT);
+        measured.bottom = area.bottom;
+        DrawFocusRect(item.hDC, &measured);
+    }
+    SelectObject(item.hDC, old);
+}
+
+}  // namespace sentrel::ui

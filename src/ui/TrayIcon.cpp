@@ -1,0 +1,63 @@
+#include "ui/TrayIcon.h"
+
+#include <shellapi.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace sentrel::ui {
+
+namespace {
+constexpr UINT kIconId = 1;
+}
+
+NOTIFYICONDATAA TrayIcon::Data(UINT flags) const {
+    NOTIFYICONDATAA data{};
+    data.cbSize = sizeof data;
+    data.hWnd = owner_;
+    data.uID = kIconId;
+    data.uFlags = flags;
+    data.uCallbackMessage = callbackMessage_;
+    data.hIcon = icon_;
+    const std::size_t length = std::min(tip_.size(), sizeof data.szTip - 1);
+    std::memcpy(data.szTip, tip_.data(), length);
+    return data;
+}
+
+bool TrayIcon::Add(HWND owner, UINT callbackMessage, HICON icon, const std::string& tip) {
+    owner_ = owner;
+    callbackMessage_ = callbackMessage;
+    icon_ = icon;
+    tip_ = tip;
+    return Readd();
+}
+
+bool TrayIcon::Readd() {
+    if (!owner_) return false;
+    NOTIFYICONDATAA data = Data(NIF_MESSAGE | NIF_ICON | NIF_TIP);
+    // After an Explorer restart the old icon is gone; a NIM_ADD of an icon the shell still has
+    // fails, so a modify keeps it.
+    added_ = Shell_NotifyIconA(NIM_ADD, &data) != FALSE || Shell_NotifyIconA(NIM_MODIFY, &data) != FALSE;
+    return added_;
+}
+
+void TrayIcon::SetTip(const std::string& tip) {
+    tip_ = tip;
+    if (!added_) return;
+    NOTIFYICONDATAA data = Data(NIF_TIP);
+    if (!Shell_NotifyIconA(NIM_MODIFY, &data)) Readd();
+}
+
+void TrayIcon::Remove() {
+    if (!added_) return;
+    NOTIFYICONDATAA data = Data(0);
+    Shell_NotifyIconA(NIM_DELETE, &data);
+    added_ = false;
+}
+
+UINT TrayIcon::TaskbarCreatedMessage() {
+    static const UINT message = RegisterWindowMessageA("TaskbarCreated");
+    return message;
+}
+
+}  // namespace sentrel::ui
