@@ -68,6 +68,10 @@ int Application::Run() {
     const int exitCode = RunMessageLoop();
     DestroyWindows();
     WriteBack();
+    // The stores go last: the end of the Windows session may have written everything back while
+    // start-up was still using them.
+    options_.reset();
+    backuper_.reset();
     return exitCode;
 }
 
@@ -116,7 +120,8 @@ void Application::CreateWindows() {
     mainForm_ = std::make_unique<ui::TMainForm>(ui::TMainForm::Callbacks{
         .terminate = [this] { Terminate(); },
         .endSession = [this] { WriteBack(); },
-        .setLevel = [this](int level) { shieldLevel_->SetOptions(level); },
+        // A level chosen from the tray while start-up still shows a message waits for the shield.
+        .setLevel = [this](int level) { if (shieldLevel_) shieldLevel_->SetOptions(level); },
         .showOptions = [this](ui::OptionsPage page) { ShowOptions(page); },
         .showUpdateWizard = [this](bool modal) { ShowUpdateWizard(modal); },
     });
@@ -235,6 +240,7 @@ void Application::StartShield() {
     // shows the main window.
     const bool hidden = StartsHidden();
     shieldLevel_->SetOptions(options_->ReadInteger(kShieldKey, 0));
+    mainForm_->ShowTrayIcon();
     ShowFirstRun();
     // Ended while the first-run window was up: nothing more starts, the teardown follows.
     if (terminating_) return;
@@ -297,8 +303,6 @@ void Application::WriteBack() {
             ui::ShowError(kInvalidDataBaseMessage);
         }
     }
-    options_.reset();
-    backuper_.reset();
 }
 
 }  // namespace sentrel

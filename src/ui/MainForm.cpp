@@ -106,15 +106,18 @@ void TMainForm::CreateFace(TOptions& options, std::string graphicsFolder, std::s
     LoadPictures();
 
     menu_ = std::make_unique<TrayMenu>();
+    // Another program may hold the hot key; the shield works without it.
+    hotKeyRegistered_ = RegisterHotKey(Handle(), kShowHotKeyId, MOD_CONTROL | MOD_SHIFT, 'A') != FALSE;
+    hasFace_ = true;
+}
+
+void TMainForm::ShowTrayIcon() {
     const auto icon = static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_SENTREL),
                                                     IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
                                                     GetSystemMetrics(SM_CYSMICON), LR_SHARED));
     // Without a notification area yet (Explorer still starting) the icon comes with
-    // "TaskbarCreated".
-    tray_.Add(Handle(), kTrayIconMessage, icon, kTrayStartTip);
-    // Another program may hold the hot key; the shield works without it.
-    hotKeyRegistered_ = RegisterHotKey(Handle(), kShowHotKeyId, MOD_CONTROL | MOD_SHIFT, 'A') != FALSE;
-    hasFace_ = true;
+    // "TaskbarCreated". The tip is the level's once a level was applied.
+    tray_.Add(Handle(), kTrayIconMessage, icon, tray_.Tip().empty() ? kTrayStartTip : tray_.Tip());
 }
 
 void TMainForm::CreateButtons() {

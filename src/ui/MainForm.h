@@ -82,6 +82,10 @@ public:
     void CreateFace(TOptions& options, std::string graphicsFolder, std::string helpFile, HelpEngine& help,
                     TClosingForm& closingForm, TSplashForm& splashForm);
 
+    // Puts the icon into the notification area. Adding it waits for Explorer, and while it waits
+    // the window answers messages sent to it: the program does it once its shield is set up.
+    void ShowTrayIcon();
+
     void SetTimerHandlers(TimerHandlers handlers) { timerHandlers_ = std::move(handlers); }
     // Starts a timer with its interval (a running one keeps its period) or stops it.
     void SetTimerEnabled(TimerId id, bool enabled);

@@ -74,6 +74,7 @@ protected:
     MainFormFaceTest() {
         form_.Create();
         form_.CreateFace(options_, test::ShippedGraphicsFolder(), "C:\\nowhere\\Help.chm", help_, closing_, splash_);
+        form_.ShowTrayIcon();
     }
 
     // Runs `action`, which shows a message box of this thread, and answers the box; its text.
