@@ -10,6 +10,7 @@ packages=(
     zlib1g-dev libssl-dev
     wine wine64 xvfb xdotool x11-utils imagemagick
     librsvg2-bin fonts-dejavu-core
+    nsis fp-utils
 )
 
 missing=()

@@ -73,14 +73,17 @@ void ProgramFolder::CopyGraphics() const {
     FindClose(find);
 }
 
-ShieldProcess::ShieldProcess(const ProgramFolder& folder) {
-    std::string commandLine = "\"" + (folder / "Sentrel4.exe") + "\"";
+ShieldProcess::ShieldProcess(const ProgramFolder& folder) : ShieldProcess(folder / "Sentrel4.exe") {}
+
+ShieldProcess::ShieldProcess(const std::string& programPath) {
+    std::string commandLine = "\"" + programPath + "\"";
+    const std::string folder = FolderPart(programPath);
     STARTUPINFOA startup{sizeof startup};
     PROCESS_INFORMATION info{};
     // Wine now and then refuses to start a program it has just seen copied ("Internal error");
     // a few bounded attempts keep that from failing a test about something else.
     for (int attempt = 1;; ++attempt) {
-        if (CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.Path().c_str(),
+        if (CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
                            &startup, &info))
             break;
         if (attempt == 3) platform::ThrowLastError("CreateProcessA(Sentrel4.exe)");

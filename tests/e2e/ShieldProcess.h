@@ -36,6 +36,8 @@ private:
 class ShieldProcess {
 public:
     explicit ShieldProcess(const ProgramFolder& folder);
+    // Starts the program at `programPath` in its own folder (an installed copy).
+    explicit ShieldProcess(const std::string& programPath);
     ShieldProcess(const ShieldProcess&) = delete;
     ShieldProcess& operator=(const ShieldProcess&) = delete;
     // Ends the process if a test left it running.
