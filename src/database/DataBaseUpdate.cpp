@@ -56,7 +56,9 @@ void TPreparedUpdate::Discard() noexcept {
 
 TDataBaseUpdater::TDataBaseUpdater(std::string dataBasePath, std::string passPhrase, TOptions& options,
                                    const TSignatureVerifier& verifier)
-    : dataBasePath_(std::move(dataBasePath)), passPhrase_(std::move(passPhrase)), options_(options),
+    : dataBasePath_(std::move(dataBasePath)),
+      passPhrase_(std::move(passPhrase)),
+      options_(options),
       verifier_(verifier) {}
 
 TPreparedUpdate TDataBaseUpdater::Prepare(const std::string& updatePath) const {
@@ -109,8 +111,7 @@ TPreparedUpdate TDataBaseUpdater::Prepare(const std::string& updatePath) const {
 void TDataBaseUpdater::CommitFile(TPreparedUpdate& prepared) const {
     const TUpdateResult& result = prepared.result_;
     if (options_.ReadInteger(kDataBaseNumberOption, kDefaultDataBaseNumber) != result.OldNumber)
-        throw DataBaseError("The database number changed while the update was being prepared; the update was not "
-                            "applied.");
+        throw DataBaseError("The database number changed while the update was prepared; it was not applied.");
     std::vector<std::uint8_t> oldFile;
     try {
         oldFile = ReadFileBytes(dataBasePath_);

@@ -59,7 +59,8 @@ void AppendInt32(std::vector<std::uint8_t>& out, std::int32_t value) {
 std::int32_t PatchChecksum(std::span<const std::uint8_t> bytes, std::int32_t sum) noexcept {
     auto bits = static_cast<std::uint32_t>(sum);
     for (const std::uint8_t byte : bytes)
-        bits = std::rotl(bits, 2) ^ static_cast<std::uint32_t>(static_cast<std::int32_t>(static_cast<std::int8_t>(byte)));
+        bits =
+            std::rotl(bits, 2) ^ static_cast<std::uint32_t>(static_cast<std::int32_t>(static_cast<std::int8_t>(byte)));
     return static_cast<std::int32_t>(bits);
 }
 
@@ -77,8 +78,8 @@ TPatchHeader ReadPatchHeader(std::span<const std::uint8_t> patch) {
 TPatchStats WalkPatch(std::span<const std::uint8_t> patch, const TPatchVisitor& visitor) {
     const TPatchHeader header = ReadPatchHeader(patch);
     if (header.NewLength < 0 || header.NewLength > kMaxPatchedSize)
-        throw PatchError("the patch would make a database of " + std::to_string(header.NewLength) +
-                         " bytes (at most " + std::to_string(kMaxPatchedSize) + " are allowed)");
+        throw PatchError("the patch would make a database of " + std::to_string(header.NewLength) + " bytes (at most " +
+                         std::to_string(kMaxPatchedSize) + " are allowed)");
     TPatchStats stats;
     stats.UpdateNumber = header.UpdateNumber;
     std::int64_t remaining = header.NewLength;
@@ -110,7 +111,8 @@ TPatchStats WalkPatch(std::span<const std::uint8_t> patch, const TPatchVisitor& 
             if (length > remaining)
                 throw PatchError("the records at byte " + std::to_string(recordStart) +
                                  " make the database longer than the patch says");
-            if (visitor.Copy && !visitor.Copy(static_cast<std::size_t>(offset), static_cast<std::size_t>(length), checksum))
+            if (visitor.Copy &&
+                !visitor.Copy(static_cast<std::size_t>(offset), static_cast<std::size_t>(length), checksum))
                 ++stats.ChecksumMismatches;
             remaining -= length;
             ++stats.Copies;
@@ -132,7 +134,8 @@ std::vector<std::uint8_t> ApplyPatchBytes(std::span<const std::uint8_t> oldBytes
         throw PatchError("the database to patch is larger than " + std::to_string(kMaxPatchedSize) + " bytes");
     const TPatchHeader header = ReadPatchHeader(patch);
     std::vector<std::uint8_t> out;
-    if (header.NewLength >= 0 && header.NewLength <= kMaxPatchedSize) out.reserve(static_cast<std::size_t>(header.NewLength));
+    if (header.NewLength >= 0 && header.NewLength <= kMaxPatchedSize)
+        out.reserve(static_cast<std::size_t>(header.NewLength));
 
     TPatchVisitor visitor;
     visitor.Add = [&](std::span<const std::uint8_t> bytes) { out.insert(out.end(), bytes.begin(), bytes.end()); };

@@ -1,10 +1,9 @@
 #include "database/ThreatTables.h"
 
-#include "database/DataBaseUpdate.h"
-
 #include <stdexcept>
 #include <vector>
 
+#include "database/DataBaseUpdate.h"
 #include "database/Table.h"
 
 namespace sentrel {

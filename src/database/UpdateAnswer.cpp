@@ -14,10 +14,9 @@ namespace {
 // Files of the program folder that an update must never replace. The working files of the
 // database are listed in DataBase.h.
 constexpr std::array<std::string_view, 14> kProgramFiles = {
-    "database.db",    "options.ini",    "backups.ini",         "black_list.txt",
-    "white_list.txt", "keys_to_watch.ini", "Sentrel4.exe",     "db_backup.db",
-    "graphics",       "Help",           "backuped",            "Sentrel4-setup.exe",
-    "unins000.exe",   "uninstall.exe"};
+    "database.db",       "options.ini",        "backups.ini",  "black_list.txt", "white_list.txt",
+    "keys_to_watch.ini", "Sentrel4.exe",       "db_backup.db", "graphics",       "Help",
+    "backuped",          "Sentrel4-setup.exe", "unins000.exe", "uninstall.exe"};
 
 bool IsOwnFile(std::string_view name) {
     const auto same = [&](std::string_view own) { return SameNameIgnoringCase(name, own); };
@@ -79,7 +78,8 @@ std::vector<std::string> ParseUpdateAnswer(std::string_view body) {
     for (const std::string& entry : entries) {
         if (!IsSafeUpdateEntryName(entry)) {
             std::string shown;
-            for (const char c : entry.substr(0, 60)) shown += IsPlainCharacter(c) || c == ' ' || c == '/' || c == '\\' || c == ':' ? c : '?';
+            for (const char c : entry.substr(0, 60))
+                shown += IsPlainCharacter(c) || c == ' ' || c == '/' || c == '\\' || c == ':' ? c : '?';
             throw UpdateAnswerError("The update server named a file that cannot be an update (\"" + shown +
                                     "\"); no update was downloaded.");
         }

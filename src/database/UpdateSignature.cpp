@@ -11,9 +11,9 @@ namespace {
 
 // SubjectPublicKeyInfo of an uncompressed P-256 key: SEQUENCE { SEQUENCE { id-ecPublicKey,
 // prime256v1 }, BIT STRING { 04 X Y } }; everything but X and Y is fixed.
-constexpr std::uint8_t kP256KeyPrefix[] = {0x30, 0x59, 0x30, 0x13, 0x06, 0x07, 0x2a, 0x86, 0x48, 0xce,
-                                           0x3d, 0x02, 0x01, 0x06, 0x08, 0x2a, 0x86, 0x48, 0xce, 0x3d,
-                                           0x03, 0x01, 0x07, 0x03, 0x42, 0x00, 0x04};
+constexpr std::uint8_t kP256KeyPrefix[] = {0x30, 0x59, 0x30, 0x13, 0x06, 0x07, 0x2a, 0x86, 0x48,
+                                           0xce, 0x3d, 0x02, 0x01, 0x06, 0x08, 0x2a, 0x86, 0x48,
+                                           0xce, 0x3d, 0x03, 0x01, 0x07, 0x03, 0x42, 0x00, 0x04};
 
 int Base64Value(char c) {
     if (c >= 'A' && c <= 'Z') return c - 'A';
@@ -63,7 +63,7 @@ bool ReadDerInteger(std::span<const std::uint8_t> der, std::size_t& position, st
     if (length == 0 || length > 33 || position + length > der.size()) return false;
     const std::uint8_t* value = der.data() + position;
     position += length;
-    if (value[0] & 0x80) return false;                                   // negative
+    if (value[0] & 0x80) return false;                                    // negative
     if (length > 1 && value[0] == 0 && !(value[1] & 0x80)) return false;  // not minimal
     if (value[0] == 0) {
         ++value;
@@ -123,7 +123,8 @@ std::vector<std::uint8_t> ReadSignedUpdate(const std::string& updatePath, const 
             throw FileError("not a signature");
         signature = ReadFileBytes(signaturePath);
     } catch (const FileError&) {
-        throw UpdateSignatureError("The signature of the update \"" + name + "\" cannot be read, so it was not applied.");
+        throw UpdateSignatureError("The signature of the update \"" + name +
+                                   "\" cannot be read, so it was not applied.");
     }
     if (signature.size() > kMaxSignatureFileSize || !verifier.Verify(update, signature))
         throw UpdateSignatureError("The update \"" + name +

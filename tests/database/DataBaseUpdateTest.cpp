@@ -43,7 +43,9 @@ protected:
     }
 
     std::string DataBasePath() const { return program_ / "database.db"; }
-    TDataBaseUpdater Updater() { return TDataBaseUpdater(DataBasePath(), std::string(kDataBasePassPhrase), options_, verifier_); }
+    TDataBaseUpdater Updater() {
+        return TDataBaseUpdater(DataBasePath(), std::string(kDataBasePassPhrase), options_, verifier_);
+    }
 
     // The update from the current database.db to the given tables, saved as downloads/<name>.
     std::string MakeUpdate(const std::string& name, std::int32_t number, const std::vector<TableSpec>& next,
@@ -86,20 +88,21 @@ TEST_F(UpdateTest, RoundTripsGiveExactlyTheNewTables) {
     std::vector<TableSpec> changedCell = BaseTables();
     changedCell[1].Columns[0].second[1] = "worse.dll";
     std::vector<TableSpec> rowsAddedAndRemoved = BaseTables();
-    rowsAddedAndRemoved[0].Columns = {{"FILE_SIZE", {"2000", "3000", "4000"}}, {"FIRST_LEVEL_CHECKSUM", {"22", "33", "44"}}};
+    rowsAddedAndRemoved[0].Columns = {{"FILE_SIZE", {"2000", "3000", "4000"}},
+                                      {"FIRST_LEVEL_CHECKSUM", {"22", "33", "44"}}};
     std::vector<TableSpec> renamed = BaseTables();
     renamed[2].Name = "Cookies2";
     const std::vector<TableSpec> emptyTables = {{"Checksums", {}}, {"Folders", {{"FILE_PATH", {}}}}};
     const std::vector<TableSpec> noTables = {};
 
     int number = 57;
-    for (const auto& [name, next] : std::vector<std::pair<std::string, std::vector<TableSpec>>>{
-             {"one changed cell", changedCell},
-             {"rows added and removed", rowsAddedAndRemoved},
-             {"a table renamed", renamed},
-             {"empty tables", emptyTables},
-             {"no tables", noTables},
-             {"from no tables", BaseTables()}}) {
+    for (const auto& [name, next] :
+         std::vector<std::pair<std::string, std::vector<TableSpec>>>{{"one changed cell", changedCell},
+                                                                     {"rows added and removed", rowsAddedAndRemoved},
+                                                                     {"a table renamed", renamed},
+                                                                     {"empty tables", emptyTables},
+                                                                     {"no tables", noTables},
+                                                                     {"from no tables", BaseTables()}}) {
         SCOPED_TRACE(name);
         const std::string update = MakeUpdate("update" + std::to_string(number + 1) + ".dat", number + 1, next);
         const std::string expectedFile = downloads_ / ("update" + std::to_string(number + 1) + ".dat.target.db");
@@ -128,9 +131,8 @@ TEST_F(UpdateTest, FiftyThousandRowsWithASmallChangeGiveASmallUpdate) {
         sizes.push_back(std::to_string(10000 + i * 13));
         sums.push_back(std::to_string(i * 2654435761u));
     }
-    const std::vector<TableSpec> large = {
-        {"Checksums", {{"FILE_SIZE", sizes}, {"FIRST_LEVEL_CHECKSUM", sums}}},
-        {"PrimaryFiles", {{"FILE_NAME", names}, {"CODE", sizes}}}};
+    const std::vector<TableSpec> large = {{"Checksums", {{"FILE_SIZE", sizes}, {"FIRST_LEVEL_CHECKSUM", sums}}},
+                                          {"PrimaryFiles", {{"FILE_NAME", names}, {"CODE", sizes}}}};
     const std::string base = downloads_ / "large.db";
     test::WriteDataBase(base, large);
     WriteFileBytes(DataBasePath(), ReadFileBytes(base));
@@ -200,7 +202,10 @@ TEST_F(UpdateTest, PreparedOnAWorkerAndSwappedInOnTheOwningThread) {
     std::vector<TableSpec> later = next;
     later[0].Columns[0].second[1] = "4343";
     const std::string update59 = MakeUpdate("update59.dat", 59, later);
-    { TPreparedUpdate dropped = updater.Prepare(update59); EXPECT_TRUE(dropped.Ready()); }
+    {
+        TPreparedUpdate dropped = updater.Prepare(update59);
+        EXPECT_TRUE(dropped.Ready());
+    }
     EXPECT_EQ(FilesIn(program_.Path()), (std::vector<std::string>{"database.db", "options.ini"}));
     EXPECT_EQ(DataBaseNumber(), 58);
 }

@@ -176,8 +176,11 @@ TEST(MakePatch, ReproducesEditedDataWithSmallPatches) {
     Bytes moved(base.begin() + 100000, base.end());
     moved.insert(moved.end(), base.begin(), base.begin() + 100000);
     const std::vector<Edit> edits = {
-        {"same", base}, {"one byte changed", changed}, {"bytes inserted", inserted},
-        {"bytes removed", removed}, {"halves swapped", moved},
+        {"same", base},
+        {"one byte changed", changed},
+        {"bytes inserted", inserted},
+        {"bytes removed", removed},
+        {"halves swapped", moved},
     };
     for (const Edit& edit : edits) {
         SCOPED_TRACE(edit.name);

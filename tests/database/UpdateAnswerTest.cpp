@@ -9,7 +9,8 @@ using Entries = std::vector<std::string>;
 
 TEST(UpdateAnswer, IndexQueryCarriesTheDataBaseNumber) {
     EXPECT_EQ(UpdateIndexQuery(57), "/update40.php?elem=&user_date=57");
-    EXPECT_EQ(UpdateIndexUrl("http://updates.example.com", 1), "http://updates.example.com/update40.php?elem=&user_date=1");
+    EXPECT_EQ(UpdateIndexUrl("http://updates.example.com", 1),
+              "http://updates.example.com/update40.php?elem=&user_date=1");
     EXPECT_EQ(UpdateFileUrl("http://updates.example.com/s4", "u58.dat"), "http://updates.example.com/s4/u58.dat");
 }
 
@@ -29,11 +30,43 @@ TEST(UpdateAnswer, SplitsAtBarsWithOneTrailingBarDropped) {
 
 TEST(UpdateAnswer, OneHostileEntryRefusesTheWholeAnswer) {
     const std::string hostile[] = {
-        "",  "..", ".", "../database.db", "..\\options.ini", "sub/u.dat", "sub\\u.dat", "C:u.dat", "c:\\u.dat",
-        "u.dat:stream", "u.dat::$DATA", "CON", "nul.dat", "com1", "LPT9.txt", "aux.", "u.dat.", "u dat",
-        "database.db", "DATABASE.DB", "options.ini", "backups.ini", "white_list.txt", "Black_List.TXT",
-        "Sentrel4.exe", "keys_to_watch.ini", "db_unpacked.dat", "update_unpacked.dat", "db", "graphics", "Help",
-        "DATABA~1.DB", "u.dat\r\n", "u\x01.dat", "\xC3\xA9.dat", "%2e%2e", std::string(101, 'a'),
+        "",
+        "..",
+        ".",
+        "../database.db",
+        "..\\options.ini",
+        "sub/u.dat",
+        "sub\\u.dat",
+        "C:u.dat",
+        "c:\\u.dat",
+        "u.dat:stream",
+        "u.dat::$DATA",
+        "CON",
+        "nul.dat",
+        "com1",
+        "LPT9.txt",
+        "aux.",
+        "u.dat.",
+        "u dat",
+        "database.db",
+        "DATABASE.DB",
+        "options.ini",
+        "backups.ini",
+        "white_list.txt",
+        "Black_List.TXT",
+        "Sentrel4.exe",
+        "keys_to_watch.ini",
+        "db_unpacked.dat",
+        "update_unpacked.dat",
+        "db",
+        "graphics",
+        "Help",
+        "DATABA~1.DB",
+        "u.dat\r\n",
+        "u\x01.dat",
+        "\xC3\xA9.dat",
+        "%2e%2e",
+        std::string(101, 'a'),
     };
     for (const std::string& entry : hostile) {
         SCOPED_TRACE(entry);

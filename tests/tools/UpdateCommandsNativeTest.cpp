@@ -59,7 +59,8 @@ TEST(UpdateCommands, DiffSignApplyAndInfoAsTheMakerPublishes) {
     const RunResult diff = RunTool({"diff", folder / "old.db", folder / "new.db", "58", folder / "update58.dat"});
     ASSERT_EQ(diff.ExitCode, 0) << diff.Err;
     EXPECT_NE(diff.Out.find("update number 58, " + std::to_string(FileSize(folder / "update58.dat")) + " bytes"),
-              std::string::npos) << diff.Out;
+              std::string::npos)
+        << diff.Out;
     EXPECT_NE(diff.Out.find(std::to_string(FileSize(folder / "new.db")) + " bytes"), std::string::npos) << diff.Out;
     EXPECT_LT(FileSize(folder / "update58.dat") * 20, FileSize(folder / "new.db"));
 
@@ -93,7 +94,8 @@ TEST(UpdateCommands, DiffSignApplyAndInfoAsTheMakerPublishes) {
     ASSERT_EQ(info.ExitCode, 0) << info.Err;
     EXPECT_NE(info.Out.find("update number 58"), std::string::npos) << info.Out;
     EXPECT_NE(info.Out.find("new database: " + std::to_string(test::Unpacked(folder / "new.db").size())),
-              std::string::npos) << info.Out;
+              std::string::npos)
+        << info.Out;
     EXPECT_NE(info.Out.find("signature: present"), std::string::npos);
     // A database is still described as one.
     EXPECT_NE(RunTool({"info", folder / "new.db"}).Out.find("KnownSpywares: 20001"), std::string::npos);
@@ -102,9 +104,9 @@ TEST(UpdateCommands, DiffSignApplyAndInfoAsTheMakerPublishes) {
     auto bytes = ReadFileBytes(folder / "update58.dat");
     bytes[bytes.size() / 2] ^= 1;
     WriteFileBytes(folder / "update58.dat", bytes);
-    EXPECT_EQ(RunTool({"verify", std::string(SENTREL_KEYS_FOLDER) + "/update_public.pem", folder / "update58.dat"})
-                  .ExitCode,
-              1);
+    EXPECT_EQ(
+        RunTool({"verify", std::string(SENTREL_KEYS_FOLDER) + "/update_public.pem", folder / "update58.dat"}).ExitCode,
+        1);
     apply = RunTool({"apply", folder / "old.db", "57", folder / "update58.dat", folder / "out3.db"});
     EXPECT_EQ(apply.ExitCode, 1);
     EXPECT_NE(apply.Err.find("not signed by the maker"), std::string::npos) << apply.Err;
@@ -123,9 +125,10 @@ TEST(UpdateCommands, KeygenMakesKeysTheProgramReadsAndNeverOverwritesAPrivateKey
     ASSERT_EQ(RunTool({"diff", folder / "a.db", folder / "a.db", "2", folder / "u2.dat"}).ExitCode, 0);
     ASSERT_EQ(RunTool({"sign", folder / "private.pem", folder / "u2.dat"}).ExitCode, 0);
     EXPECT_EQ(RunTool({"apply", folder / "a.db", "1", folder / "u2.dat", folder / "b.db"}).ExitCode, 1);
-    EXPECT_EQ(RunTool({"apply", folder / "a.db", "1", folder / "u2.dat", folder / "b.db", "--key", folder / "public.pem"})
-                  .ExitCode,
-              0);
+    EXPECT_EQ(
+        RunTool({"apply", folder / "a.db", "1", folder / "u2.dat", folder / "b.db", "--key", folder / "public.pem"})
+            .ExitCode,
+        0);
     EXPECT_EQ(test::Unpacked(folder / "b.db"), test::Unpacked(folder / "a.db"));
 }
 

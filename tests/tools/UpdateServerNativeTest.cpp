@@ -112,8 +112,8 @@ TEST(UpdateServer, AnswersTheProtocolAndSurvivesMalformedRequests) {
     EXPECT_EQ(answer->status, 200);
     EXPECT_EQ(answer->body, "update58.dat|update59.dat");
     EXPECT_EQ(index("elem=&user_date=58")->body, "update59.dat");
-    EXPECT_EQ(index("elem=&user_date=59")->body, "");        // up to date
-    EXPECT_EQ(index("elem=&user_date=9999")->body, "");      // unknown, newer number
+    EXPECT_EQ(index("elem=&user_date=59")->body, "");    // up to date
+    EXPECT_EQ(index("elem=&user_date=9999")->body, "");  // unknown, newer number
     EXPECT_EQ(index("elem=&user_date=-5")->body, "update58.dat|update59.dat");
     EXPECT_EQ(index("elem=&user_date=abc")->status, 400);
     EXPECT_EQ(index("elem=")->status, 400);
@@ -125,7 +125,8 @@ TEST(UpdateServer, AnswersTheProtocolAndSurvivesMalformedRequests) {
         const auto bytes = ReadFileBytes(root / name);
         EXPECT_EQ(file->body, std::string(bytes.begin(), bytes.end())) << name;
     }
-    for (const std::string name : {"/notes.txt", "/update60.dat", "/missing.dat", "/../update58.dat", "/%2e%2e/etc/passwd"})
+    for (const std::string name :
+         {"/notes.txt", "/update60.dat", "/missing.dat", "/../update58.dat", "/%2e%2e/etc/passwd"})
         EXPECT_EQ(client.Get(name.c_str())->status, 404) << name;
 
     // Garbage, a cut request line and an oversized header: the server answers or drops them and

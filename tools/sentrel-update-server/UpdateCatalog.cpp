@@ -16,7 +16,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::string_view kNginxConfig = R"(# Serves the exported update protocol with nginx. Put the exported folder at `root` and make
+constexpr std::string_view kNginxConfig =
+    R"(# Serves the exported update protocol with nginx. Put the exported folder at `root` and make
 # this server's address the program's update server address. The index request
 #   GET /update40.php?elem=&user_date=57
 # is answered from answers/57.txt; a number that is not a plain decimal, or above the highest
@@ -44,7 +45,8 @@ server {
 }
 )";
 
-constexpr std::string_view kReadme = R"(Sentrel 4 update protocol as static files (written by sentrel-update-server --export).
+constexpr std::string_view kReadme =
+    R"(Sentrel 4 update protocol as static files (written by sentrel-update-server --export).
 
   <update files> and <update>.sig   fetched by the program beside the index
   answers/<N>.txt                   the index answer for a database numbered N
@@ -74,7 +76,8 @@ std::vector<TCatalogEntry> TUpdateCatalog::Entries(std::vector<std::string>& war
     if (error) throw std::runtime_error("cannot list \"" + root_ + "\": " + error.message());
 
     std::vector<TCatalogEntry> entries;
-    for (auto it = known_.begin(); it != known_.end();) it = names.contains(it->first) ? std::next(it) : known_.erase(it);
+    for (auto it = known_.begin(); it != known_.end();)
+        it = names.contains(it->first) ? std::next(it) : known_.erase(it);
     for (const std::string& name : names) {
         const fs::path path = fs::path(root_) / name;
         std::error_code statError;

@@ -149,9 +149,12 @@ int main(int argc, char** argv) {
             }
             if (i + 1 >= argc) throw std::invalid_argument(option + " needs a value");
             const std::string value = argv[++i];
-            if (option == "--root") root = value;
-            else if (option == "--bind") bind = value;
-            else if (option == "--export") exportFolder = value;
+            if (option == "--root")
+                root = value;
+            else if (option == "--bind")
+                bind = value;
+            else if (option == "--export")
+                exportFolder = value;
             else if (option == "--port") {
                 std::int32_t parsed = 0;
                 if (!sentrel::ParseInt32(value, parsed) || parsed < 0 || parsed > 65535)
@@ -171,7 +174,8 @@ int main(int argc, char** argv) {
         if (!exportFolder.empty()) {
             std::vector<std::string> warnings;
             const std::size_t count = sentrel::server::ExportStatic(catalog, exportFolder, warnings);
-            for (const std::string& warning : warnings) std::cerr << "sentrel-update-server: warning: " << warning << '\n';
+            for (const std::string& warning : warnings)
+                std::cerr << "sentrel-update-server: warning: " << warning << '\n';
             std::cout << "exported " << count << " updates to " << exportFolder << '\n';
             return 0;
         }
