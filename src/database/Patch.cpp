@@ -134,8 +134,10 @@ std::vector<std::uint8_t> ApplyPatchBytes(std::span<const std::uint8_t> oldBytes
         throw PatchError("the database to patch is larger than " + std::to_string(kMaxPatchedSize) + " bytes");
     const TPatchHeader header = ReadPatchHeader(patch);
     std::vector<std::uint8_t> out;
+    // Only what the usual patch (old bytes plus added ones) can make is reserved: a garbled
+    // header's length costs nothing before the records prove it.
     if (header.NewLength >= 0 && header.NewLength <= kMaxPatchedSize)
-        out.reserve(static_cast<std::size_t>(header.NewLength));
+        out.reserve(std::min(static_cast<std::size_t>(header.NewLength), oldBytes.size() + patch.size()));
 
     TPatchVisitor visitor;
     visitor.Add = [&](std::span<const std::uint8_t> bytes) { out.insert(out.end(), bytes.begin(), bytes.end()); };
