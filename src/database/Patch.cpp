@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstdio>
 #include <cstring>
 #include <unordered_map>
 
@@ -57,10 +58,28 @@ void AppendInt32(std::vector<std::uint8_t>& out, std::int32_t value) {
 }  // namespace
 
 std::int32_t PatchChecksum(std::span<const std::uint8_t> bytes, std::int32_t sum) noexcept {
-    auto bits = static_cast<std::uint32_t>(sum);
-    for (const std::uint8_t byte : bytes)
-        bits =
-            std::rotl(bits, 2) ^ static_cast<std::uint32_t>(static_cast<std::int32_t>(static_cast<std::int8_t>(byte)));
+    // The byte-by-byte rule, sum = rotl(sum, 2) ^ signed(byte), is linear in XOR: byte i of n
+    // ends up rotated by 2 * (n - 1 - i), which repeats every 16 bytes. So the bytes are XORed
+    // into 16 lanes, 16 at a time from the end, and each lane is rotated once. The XOR of
+    // sign-extended bytes is the sign extension of their XOR.
+    const std::size_t n = bytes.size();
+    std::uint64_t lanes[2] = {0, 0};
+    std::size_t end = n;
+    for (; end >= 16; end -= 16) {
+        std::uint64_t block[2];
+        std::memcpy(block, bytes.data() + end - 16, 16);
+        lanes[0] ^= block[0];
+        lanes[1] ^= block[1];
+    }
+    std::uint8_t lane[16];
+    std::memcpy(lane, lanes, 16);
+    // The first n % 16 bytes fill the last lanes of a partial block.
+    for (std::size_t i = 0; i < end; ++i) lane[16 - end + i] ^= bytes[i];
+    auto bits = std::rotl(static_cast<std::uint32_t>(sum), static_cast<int>((2 * n) % 32));
+    for (int position = 0; position < 16; ++position) {
+        const auto value = static_cast<std::uint32_t>(static_cast<std::int32_t>(static_cast<std::int8_t>(lane[position])));
+        bits ^= std::rotl(value, 2 * (15 - position));
+    }
     return static_cast<std::int32_t>(bits);
 }
 
@@ -187,10 +206,45 @@ TPatchStats ApplyPatch(const std::string& oldPath, const std::string& newPath, c
     if (newPath.empty()) throw PatchError("the patch has no output file");
     const std::string temporary = PatchTemporaryPath(newPath);
 
+    // The whole patch is checked first, so that a fault is found before the "$" file exists;
+    // then the records are written straight from the old bytes and the patch.
+    TPatchVisitor check;
+    check.Copy = [&](std::size_t offset, std::size_t length, std::int32_t) {
+        if (offset > oldBytes.size() || length > oldBytes.size() - offset)
+            throw PatchError("the database to patch is shorter than the patch expects");
+        return true;
+    };
+    WalkPatch(patch, check);
+
+    std::FILE* file = std::fopen(temporary.c_str(), "wb");
+    if (file == nullptr) throw PatchError("Cannot create " + Quoted(temporary));
+    std::setvbuf(file, nullptr, _IOFBF, 64 * 1024);
+    bool written = true;
+    auto write = [&](std::span<const std::uint8_t> piece) {
+        written = written && std::fwrite(piece.data(), 1, piece.size(), file) == piece.size();
+    };
+    TPatchVisitor output;
+    output.Add = write;
+    output.Copy = [&](std::size_t offset, std::size_t length, std::int32_t checksum) {
+        std::int32_t sum = 0;
+        for (std::size_t done = 0; done < length; done += kPatchCopyChunk) {
+            const auto piece = std::span(oldBytes).subspan(offset + done, std::min(kPatchCopyChunk, length - done));
+            sum = PatchChecksum(piece, sum);
+            write(piece);
+        }
+        return sum == checksum;
+    };
     TPatchStats stats;
-    const std::vector<std::uint8_t> out = ApplyPatchBytes(oldBytes, patch, &stats);
     try {
-        WriteFileBytes(temporary, out, false);
+        stats = WalkPatch(patch, output);
+    } catch (...) {
+        std::fclose(file);
+        RemoveFile(temporary);
+        throw;
+    }
+    written = std::fclose(file) == 0 && written;
+    try {
+        if (!written) throw FileError("Cannot write " + Quoted(temporary));
         MoveFileOver(temporary, newPath);
     } catch (const FileError& error) {
         RemoveFile(temporary);

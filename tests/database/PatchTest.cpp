@@ -69,6 +69,15 @@ TEST(PatchChecksum, RotatesLeftByTwoAndXorsSignedBytes) {
     const Bytes data = RandomBytes(10000, 1);
     EXPECT_EQ(PatchChecksum(std::span(data).subspan(4096), PatchChecksum(std::span(data).first(4096))),
               PatchChecksum(data));
+    // Every length and starting sum agrees with the rule applied one byte at a time.
+    for (std::size_t length = 0; length <= 70; ++length) {
+        const auto piece = std::span(data).subspan(length * 3, length);
+        const std::int32_t start = static_cast<std::int32_t>(length * 0x9E3779B9u);
+        auto stepwise = static_cast<std::uint32_t>(start);
+        for (const std::uint8_t byte : piece)
+            stepwise = (stepwise << 2 | stepwise >> 30) ^ static_cast<std::uint32_t>(static_cast<std::int8_t>(byte));
+        EXPECT_EQ(PatchChecksum(piece, start), static_cast<std::int32_t>(stepwise)) << length;
+    }
 }
 
 TEST(ApplyPatch, CopiesAndAddsThroughTheDollarFile) {
