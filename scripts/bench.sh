@@ -7,12 +7,15 @@ scripts/setup.sh
 cmake --preset bench >/dev/null
 cmake --build build/bench
 cmake --preset windows-bench >/dev/null
-cmake --build build/windows-bench --target load_bench lookup_bench monitor_bench idle_bench shipped_database
+cmake --build build/windows-bench --target load_bench lookup_bench monitor_bench update_bench idle_bench \
+    shipped_database
 
 echo "== Native"
 build/bench/bin/load_bench
 echo
 build/bench/bin/lookup_bench
+echo
+build/bench/bin/update_bench
 echo
 echo "== Windows build under Wine"
 scripts/wine-run.sh "$PWD/build/windows-bench/bin/load_bench.exe" </dev/null 2>&1 | tr -d '\r'
@@ -20,5 +23,7 @@ echo
 scripts/wine-run.sh "$PWD/build/windows-bench/bin/lookup_bench.exe" </dev/null 2>&1 | tr -d '\r'
 echo
 scripts/wine-run.sh "$PWD/build/windows-bench/bin/monitor_bench.exe" </dev/null 2>&1 | tr -d '\r'
+echo
+scripts/wine-run.sh "$PWD/build/windows-bench/bin/update_bench.exe" </dev/null 2>&1 | tr -d '\r'
 echo
 scripts/wine-run.sh "$PWD/build/windows-bench/bin/idle_bench.exe" </dev/null 2>&1 | tr -d '\r'

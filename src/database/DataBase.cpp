@@ -8,6 +8,7 @@
 #include "database/Archive.h"
 #include "database/ByteStream.h"
 #include "database/Cipher.h"
+#include "database/DataBaseUpdate.h"
 
 namespace sentrel {
 
@@ -88,6 +89,12 @@ bool TDataBase::AddTable(std::unique_ptr<TTable> table) {
 void TDataBase::Clear() {
     tables_.clear();
     duplicates_.clear();
+}
+
+void TDataBase::SwapTables(TDataBase& other) noexcept {
+    tables_.swap(other.tables_);
+    duplicates_.swap(other.duplicates_);
+    std::swap(loadFailed_, other.loadFailed_);
 }
 
 bool TDataBase::GetIntCell(std::string_view table, std::string_view column, int row, std::int32_t& value) const {
@@ -227,8 +234,10 @@ void TDataBase::Save() {
     }
 }
 
-TUpdateResult TDataBase::ApplyUpdate(const std::string& updatePath) {
-    throw DataBaseError("Applying the database update " + Quoted(updatePath) + " is not supported yet");
+TUpdateResult TDataBase::ApplyUpdate(const std::string& updatePath, TOptions& options,
+                                     const TSignatureVerifier& verifier) {
+    TDataBaseUpdater updater(fileName_, passPhrase_, options, verifier);
+    return updater.Commit(updater.Prepare(updatePath), *this);
 }
 
 std::int32_t TDataBase::ReadUpdateNumber(const std::string& path) {
@@ -267,11 +276,27 @@ void TDataBase::DecryptAndUnpack(const std::string& source, const std::string& t
     DecryptAndUnpackToMemory(source, target);
 }
 
+void TDataBase::DecryptAndUnpackBytes(std::vector<std::uint8_t> encrypted, const std::string& source,
+                                      const std::string& target) {
+    buffer_ = std::move(encrypted);
+    TCipher(passPhrase_).Decrypt(buffer_);
+    UnpackBuffer(source, target);
+}
+
 std::vector<std::uint8_t> TDataBase::DecryptAndUnpackToMemory(const std::string& source, const std::string& target) {
+    try {
+        DecryptFromFile(source);
+    } catch (...) {
+        buffer_.clear();
+        throw;
+    }
+    return UnpackBuffer(source, target);
+}
+
+std::vector<std::uint8_t> TDataBase::UnpackBuffer(const std::string& source, const std::string& target) {
     const std::string decrypted = Joined(source, kDecryptedSuffix);
     std::string extracted;
     try {
-        DecryptFromFile(source);
         WriteFileBytes(decrypted, buffer_, false);
 
         // Database and update files hold exactly one file with no folder; it may replace a

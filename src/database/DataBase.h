@@ -19,6 +19,9 @@
 
 namespace sentrel {
 
+class TOptions;
+class TSignatureVerifier;
+
 // The working files, in the folder of the database file.
 inline constexpr std::string_view kDecryptedSuffix = "_decrypted.dat";     // appended to the unpacked file's path
 inline constexpr std::string_view kUnpackedDataBaseName = "db_unpacked.dat";
@@ -30,7 +33,7 @@ inline constexpr std::string_view kPatchedDataBaseName = "db_unpacked_patched.da
 struct TUpdateResult {
     std::int32_t UpdateNumber = -1;  // -1 until an update file was read
     std::int32_t OldNumber = 0;      // the database number before the step
-    bool Applied = false;
+    bool Applied = false;            // database.db, DBNumber and the tables are the update's
 };
 
 class TDataBase {
@@ -44,6 +47,8 @@ public:
     TDataBase& operator=(const TDataBase&) = delete;
 
     const std::string& FileName() const { return fileName_; }
+    // After the file was moved: the database now belongs to `fileName` (same folder).
+    void SetFileName(std::string fileName) { fileName_ = std::move(fileName); }
     const std::string& PassPhrase() const { return passPhrase_; }
     // The folder of FileName() with its trailing separator (empty when it names no folder).
     std::string WorkingFolder() const;
@@ -63,6 +68,8 @@ public:
     bool AddTable(std::unique_ptr<TTable> table);
     // Frees every table, duplicates included.
     void Clear();
+    // Exchanges the tables (and the failed-load mark) with another database.
+    void SwapTables(TDataBase& other) noexcept;
 
     // True whenever the table exists; then the value is 0 (or the text empty) when the column
     // is missing or the row is outside it, and not meaningful when the cell is not an integer.
@@ -105,8 +112,10 @@ public:
     // True after a LoadFromFile that failed, until a load succeeds.
     bool LoadFailed() const { return loadFailed_; }
 
-    // Applies one update file (a patch of the unpacked database). Not supported yet: throws.
-    TUpdateResult ApplyUpdate(const std::string& updatePath);
+    // Applies one signed update file to FileName() and these tables, as TDataBaseUpdater::Apply
+    // does (database/DataBaseUpdate.h), on the calling thread. "DBNumber" is read from and
+    // written to `options`.
+    TUpdateResult ApplyUpdate(const std::string& updatePath, TOptions& options, const TSignatureVerifier& verifier);
     // The first four bytes of a file as a signed 32-bit little-endian integer; DataBaseError
     // when the file cannot be read or is shorter.
     static std::int32_t ReadUpdateNumber(const std::string& path);
@@ -123,6 +132,10 @@ public:
     // that file may replace a stale working file (db, db_unpacked.dat, ...) but no other file
     // of the working folder. DataBaseError on any failure, with every working file removed.
     void DecryptAndUnpack(const std::string& source, const std::string& target);
+    // The same for bytes already read from `source` (still encrypted); `source` names the
+    // "_decrypted.dat" file.
+    void DecryptAndUnpackBytes(std::vector<std::uint8_t> encrypted, const std::string& source,
+                               const std::string& target);
     // Packs the plain file into a one-file archive (written to plain + "_decrypted.dat"),
     // deletes the plain file, and encrypts the archive into FileName() (replaced in one step).
     // DataBaseError on failure; the working files are removed either way.
@@ -133,6 +146,7 @@ public:
 
 private:
     std::vector<std::uint8_t> DecryptAndUnpackToMemory(const std::string& source, const std::string& target);
+    std::vector<std::uint8_t> UnpackBuffer(const std::string& source, const std::string& target);
     void PackAndEncryptContent(const std::string& plainPath, std::span<const std::uint8_t> content);
 
     std::string fileName_;

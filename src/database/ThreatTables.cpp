@@ -3,6 +3,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "database/DataBaseUpdate.h"
 #include "database/Table.h"
 
 namespace sentrel {
@@ -66,10 +67,17 @@ void TThreatTables::Replace(std::unique_ptr<TDataBase> dataBase) {
     fileNameIndex_ = std::move(fileNames);
 }
 
-TUpdateResult TThreatTables::ApplyUpdate(const std::string& updatePath) {
-    TUpdateResult result;
-    Change([&](TDataBase& dataBase) { result = dataBase.ApplyUpdate(updatePath); });
-    return result;
+void TThreatTables::Replace(std::unique_ptr<TDataBase> dataBase, TLookupIndex checksumIndex,
+                            TLookupIndex fileNameIndex) noexcept {
+    dataBase_ = std::move(dataBase);
+    checksumIndex_ = std::move(checksumIndex);
+    fileNameIndex_ = std::move(fileNameIndex);
+}
+
+TUpdateResult TThreatTables::ApplyUpdate(const std::string& updatePath, TOptions& options,
+                                         const TSignatureVerifier& verifier) {
+    const TDataBaseUpdater updater(dataBase_->FileName(), dataBase_->PassPhrase(), options, verifier);
+    return updater.Apply(updatePath, *this);
 }
 
 void TThreatTables::Change(const std::function<void(TDataBase&)>& change) {

@@ -67,9 +67,12 @@ public:
 
     // Puts other tables in place of the current ones, with their indexes.
     void Replace(std::unique_ptr<TDataBase> dataBase);
-    // Applies an update file to the tables (TDataBase::ApplyUpdate); the indexes are rebuilt
-    // afterwards, also when the update fails part-way.
-    TUpdateResult ApplyUpdate(const std::string& updatePath);
+    // The same with indexes already built from `dataBase` (on another thread): no work here.
+    void Replace(std::unique_ptr<TDataBase> dataBase, TLookupIndex checksumIndex, TLookupIndex fileNameIndex) noexcept;
+    // Applies a signed update file to the database file and these tables on the calling thread
+    // (TDataBaseUpdater::Apply, database/DataBaseUpdate.h): on success the new tables come in
+    // with their indexes; on failure nothing changes.
+    TUpdateResult ApplyUpdate(const std::string& updatePath, TOptions& options, const TSignatureVerifier& verifier);
     // Any other change of the tables: `change` gets the database to change, and the indexes are
     // rebuilt afterwards, also when it throws.
     void Change(const std::function<void(TDataBase&)>& change);

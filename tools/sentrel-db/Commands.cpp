@@ -10,7 +10,9 @@
 
 #include "Csv.h"
 #include "DataBaseFiles.h"
+#include "Signing.h"
 #include "Synthetic.h"
+#include "UpdateFiles.h"
 #include "common/Files.h"
 #include "database/FileChecksums.h"
 #include "database/Mask.h"
@@ -105,8 +107,46 @@ void GenerateCommand(ArgumentList arguments, const CommandContext&) {
     WriteDataBaseFile(arguments[1], MakeSyntheticTables(rows));
 }
 
+std::int32_t ParseNumber(const std::string& text, const char* what) {
+    std::int32_t number = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+    if (error != std::errc() || end != text.data() + text.size() || text.empty())
+        throw UsageError(std::string(what) + " must be a whole number");
+    return number;
+}
+
+std::string ReadKeyFile(const std::string& path) {
+    try {
+        return ReadFileText(path);
+    } catch (const FileError& error) {
+        throw ToolError(error.what());
+    }
+}
+
+void PrintUpdateInfo(const std::string& path, const CommandContext& context) {
+    const TUpdateInfo info = DescribeUpdateFile(path);
+    context.Out << NoControlBytes(path) << ": update number " << info.Header.UpdateNumber << '\n'
+                << "old database: " << info.Header.OldLength << " bytes unpacked\n"
+                << "new database: " << info.Header.NewLength << " bytes unpacked\n"
+                << "update file: " << info.FileSize << " bytes; " << info.Stats.Copies << " copies of "
+                << info.Stats.CopiedBytes << " bytes, " << info.Stats.Adds << " adds of " << info.Stats.AddedBytes
+                << " bytes\n"
+                << "signature: " << (info.HasSignature ? "present" : "missing") << '\n';
+}
+
 void InfoCommand(ArgumentList arguments, const CommandContext& context) {
-    const auto dataBase = LoadDataBaseFile(arguments[0]);
+    std::unique_ptr<TDataBase> dataBase;
+    try {
+        dataBase = LoadDataBaseFile(arguments[0]);
+    } catch (const ToolError& notDataBase) {
+        // Perhaps an update file; if it is none either, the database's reason is the one shown.
+        try {
+            PrintUpdateInfo(arguments[0], context);
+            return;
+        } catch (const ToolError&) {
+            throw notDataBase;
+        }
+    }
     std::int64_t knownSpywares = 0;
     context.Out << arguments[0] << ": " << dataBase->TableCount() << " tables\n";
     for (int i = 0; i < dataBase->TableCount(); ++i) {
@@ -162,13 +202,81 @@ void MaskCommand(ArgumentList arguments, const CommandContext& context) {
         context.Out << NoControlBytes(name) << '\t' << (MatchesMask(name, mask) ? "match" : "no match") << '\n';
 }
 
+// The update NUMBER from OLD.db to NEW.db, with both sizes (a small change gives a small file).
+void DiffCommand(ArgumentList arguments, const CommandContext& context) {
+    const std::int32_t number = ParseNumber(arguments[2], "NUMBER");
+    const TMadeUpdate made = MakeUpdateFile(arguments[0], arguments[1], number, arguments[3]);
+    context.Out << NoControlBytes(arguments[3]) << ": update number " << number << ", " << made.UpdateFileSize
+                << " bytes (" << made.Stats.Copies << " copies of " << made.Stats.CopiedBytes << " bytes, "
+                << made.Stats.Adds << " adds of " << made.Stats.AddedBytes << " bytes)\n"
+                << NoControlBytes(arguments[1]) << ": " << made.NewDataBaseFileSize << " bytes ("
+                << made.NewUnpackedSize << " unpacked)\n";
+}
+
+// What the program would do with UPDATE on a database DB numbered NUMBER.
+void ApplyCommand(ArgumentList arguments, const CommandContext& context) {
+    const std::int32_t number = ParseNumber(arguments[1], "NUMBER");
+    std::unique_ptr<TOpenSslVerifier> verifier;
+    if (arguments.size() == 6 && arguments[4] == "--key")
+        verifier = std::make_unique<TOpenSslVerifier>(ReadKeyFile(arguments[5]));
+    else if (arguments.size() != 4)
+        throw UsageError("apply takes DB NUMBER UPDATE OUT.db [--key PUBLIC_KEY]");
+    else
+        verifier = std::make_unique<TOpenSslVerifier>(std::string(BuiltInUpdateKeyPem()));
+    const TAppliedUpdate applied = ApplyUpdateFile(arguments[0], number, arguments[2], arguments[3], *verifier);
+    if (!applied.Result.Applied) throw std::runtime_error(applied.Refusal);
+    context.Out << NoControlBytes(arguments[3]) << ": database number " << applied.Result.OldNumber << " updated to "
+                << applied.Result.UpdateNumber << '\n';
+}
+
+void KeygenCommand(ArgumentList arguments, const CommandContext& context) {
+    GenerateKeyPair(arguments[0], arguments[1]);
+    context.Out << "private key: " << NoControlBytes(arguments[0]) << " (keep it off the build machines)\n"
+                << "public key: " << NoControlBytes(arguments[1]) << '\n';
+}
+
+void SignCommand(ArgumentList arguments, const CommandContext& context) {
+    const std::string& file = arguments[1];
+    std::vector<std::uint8_t> data;
+    try {
+        data = ReadFileBytes(file);
+    } catch (const FileError& error) {
+        throw ToolError(error.what());
+    }
+    const std::vector<std::uint8_t> signature = SignBytes(ReadKeyFile(arguments[0]), data);
+    const std::string signaturePath = file + std::string(kSignatureSuffix);
+    try {
+        WriteFileAtomically(signaturePath, signature);
+    } catch (const FileError& error) {
+        throw ToolError(error.what());
+    }
+    context.Out << NoControlBytes(signaturePath) << '\n';
+}
+
+void VerifyCommand(ArgumentList arguments, const CommandContext& context) {
+    const TOpenSslVerifier verifier(ReadKeyFile(arguments[0]));
+    ReadSignedUpdate(arguments[1], verifier);
+    context.Out << NoControlBytes(arguments[1]) << ": good signature\n";
+}
+
 constexpr Command kCommands[] = {
     {"build", "SRC_DIR OUT.db", 2, "build a database from one <Table>.csv per table in SRC_DIR", BuildCommand},
     {"dump", "DB OUT_DIR", 2, "write one <Table>.csv per table of the database DB into OUT_DIR", DumpCommand},
-    {"info", "DB", 1, "list the tables, their columns and rows, and the KnownSpywares total", InfoCommand},
+    {"info", "DB", 1,
+     "list the tables, their columns and rows, and the KnownSpywares total (for an update file: its number, "
+     "lengths and records)",
+     InfoCommand},
     {"generate", "ROWS OUT.db", 2, "write a synthetic database of ROWS rows (for load benchmarks)", GenerateCommand},
     {"checksum", "FILE...", 1, "print FILE_SIZE and both checksums of each FILE (a Checksums row)", ChecksumCommand},
     {"mask", "MASK NAME...", 2, "print whether each NAME matches the cookie or folder MASK", MaskCommand},
+    {"diff", "OLD.db NEW.db NUMBER OUT", 4, "write the update NUMBER that turns OLD.db into NEW.db", DiffCommand},
+    {"apply", "DB NUMBER UPDATE OUT.db [--key PUBLIC_KEY]", 4,
+     "apply UPDATE as the program would to DB numbered NUMBER (signature checked with the built-in key, or "
+     "--key PUBLIC_KEY) and write the result to OUT.db",
+     ApplyCommand},
+    {"keygen", "PRIVATE_KEY PUBLIC_KEY", 2, "make a P-256 key pair for signing updates", KeygenCommand},
+    {"sign", "PRIVATE_KEY FILE", 2, "write FILE.sig, the signature of FILE", SignCommand},
+    {"verify", "PUBLIC_KEY FILE", 2, "check FILE.sig against FILE and the public key", VerifyCommand},
 };
 
 void PrintUsage(std::ostream& out) {
@@ -191,7 +299,7 @@ const Command& FindCommand(std::span<const std::string> arguments) {
     const auto found = std::find_if(std::begin(kCommands), std::end(kCommands),
                                     [&](const Command& command) { return command.Name == arguments[0]; });
     if (found == std::end(kCommands)) throw UsageError("unknown command \"" + arguments[0] + "\"");
-    const bool more = found->Arguments.ends_with("...");
+    const bool more = found->Arguments.ends_with("...") || found->Arguments.ends_with("]");
     if (more ? arguments.size() - 1 < found->ArgumentCount : arguments.size() - 1 != found->ArgumentCount)
         throw UsageError(std::string(found->Name) + " takes " + std::string(found->Arguments));
     return *found;

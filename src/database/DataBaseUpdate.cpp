@@ -1,0 +1,170 @@
+#include "database/DataBaseUpdate.h"
+
+#include <cstdio>
+#include <utility>
+
+#include "common/Files.h"
+#include "config/Options.h"
+#include "config/Startup.h"
+#include "database/Patch.h"
+#include "database/UpdateSignature.h"
+
+namespace sentrel {
+
+namespace {
+
+std::string Joined(const std::string& folder, std::string_view name) {
+    std::string path = folder;
+    path.append(name);
+    return path;
+}
+
+}  // namespace
+
+// --- TPreparedUpdate ------------------------------------------------------------------------------
+
+TPreparedUpdate::TPreparedUpdate(TPreparedUpdate&& other) noexcept
+    : result_(other.result_),
+      dataBase_(std::move(other.dataBase_)),
+      checksumIndex_(std::move(other.checksumIndex_)),
+      fileNameIndex_(std::move(other.fileNameIndex_)),
+      stagedPath_(std::exchange(other.stagedPath_, {})) {}
+
+TPreparedUpdate& TPreparedUpdate::operator=(TPreparedUpdate&& other) noexcept {
+    if (this != &other) {
+        Discard();
+        result_ = other.result_;
+        dataBase_ = std::move(other.dataBase_);
+        checksumIndex_ = std::move(other.checksumIndex_);
+        fileNameIndex_ = std::move(other.fileNameIndex_);
+        stagedPath_ = std::exchange(other.stagedPath_, {});
+    }
+    return *this;
+}
+
+TPreparedUpdate::~TPreparedUpdate() {
+    Discard();
+}
+
+void TPreparedUpdate::Discard() noexcept {
+    if (!stagedPath_.empty()) RemoveFile(stagedPath_);
+    stagedPath_.clear();
+    dataBase_.reset();
+}
+
+// --- TDataBaseUpdater -------------------------------------------------------------------------------
+
+TDataBaseUpdater::TDataBaseUpdater(std::string dataBasePath, std::string passPhrase, TOptions& options,
+                                   const TSignatureVerifier& verifier)
+    : dataBasePath_(std::move(dataBasePath)),
+      passPhrase_(std::move(passPhrase)),
+      options_(options),
+      verifier_(verifier) {}
+
+TPreparedUpdate TDataBaseUpdater::Prepare(const std::string& updatePath) const {
+    TPreparedUpdate prepared;
+    TUpdateResult& result = prepared.result_;
+    result.OldNumber = options_.ReadInteger(kDataBaseNumberOption, kDefaultDataBaseNumber);
+
+    // Nothing is touched before the signature has been checked; the checked bytes are the ones
+    // unpacked, so the file cannot be swapped in between.
+    std::vector<std::uint8_t> update = ReadSignedUpdate(updatePath, verifier_);
+
+    const std::string folder = FolderPart(dataBasePath_);
+    const std::string unpackedDataBase = Joined(folder, kUnpackedDataBaseName);
+    const std::string unpackedUpdate = Joined(folder, kUnpackedUpdateName);
+    const std::string patched = Joined(folder, kPatchedDataBaseName);
+    const std::string removeAlways[] = {unpackedDataBase, unpackedUpdate, patched, PatchTemporaryPath(patched)};
+    // A patched file left by an interrupted run is never taken for this update's.
+    RemoveFile(patched);
+
+    TDataBase work(dataBasePath_, false, passPhrase_);
+    try {
+        work.DecryptAndUnpack(dataBasePath_, unpackedDataBase);
+        // The update's "_decrypted.dat" file goes to the working folder too: a local update may
+        // lie in a folder the program cannot write to.
+        work.DecryptAndUnpackBytes(std::move(update), Joined(folder, FileNamePart(updatePath)), unpackedUpdate);
+        result.UpdateNumber = TDataBase::ReadUpdateNumber(unpackedUpdate);
+        const bool next = static_cast<std::int64_t>(result.UpdateNumber) == std::int64_t{result.OldNumber} + 1;
+        if (next) ApplyPatch(unpackedDataBase, patched, unpackedUpdate);
+        RemoveFile(unpackedDataBase);
+        RemoveFile(unpackedUpdate);
+        if (next) {
+            // The new database.db is built and test-loaded beside the old one.
+            prepared.stagedPath_ = dataBasePath_ + std::string(kStagedDataBaseSuffix);
+            auto fresh = std::make_unique<TDataBase>(prepared.stagedPath_, false, passPhrase_);
+            fresh->PackAndEncrypt(patched);
+            fresh->LoadFromFile(prepared.stagedPath_);
+            prepared.checksumIndex_ = BuildChecksumIndex(*fresh);
+            prepared.fileNameIndex_ = BuildFileNameIndex(*fresh);
+            prepared.dataBase_ = std::move(fresh);
+        }
+    } catch (const std::exception& error) {
+        for (const std::string& path : removeAlways) RemoveFile(path);
+        prepared.Discard();
+        if (dynamic_cast<const DataBaseError*>(&error) != nullptr) throw;
+        throw DataBaseError(error.what());
+    }
+    return prepared;
+}
+
+void TDataBaseUpdater::CommitFile(TPreparedUpdate& prepared) const {
+    const TUpdateResult& result = prepared.result_;
+    if (options_.ReadInteger(kDataBaseNumberOption, kDefaultDataBaseNumber) != result.OldNumber)
+        throw DataBaseError("The database number changed while the update was prepared; it was not applied.");
+    std::vector<std::uint8_t> oldFile;
+    try {
+        oldFile = ReadFileBytes(dataBasePath_);
+        MoveFileOver(prepared.stagedPath_, dataBasePath_);
+    } catch (const FileError& error) {
+        throw DataBaseError(std::string("The database could not be replaced: ") + error.what());
+    }
+    prepared.stagedPath_.clear();
+    if (!options_.WriteInteger(kDataBaseNumberOption, result.UpdateNumber)) {
+        // The number must name the database in the file: the old file goes back.
+        try {
+            WriteFileAtomically(dataBasePath_, oldFile);
+        } catch (const FileError&) {
+        }
+        throw DataBaseError("The database number could not be written to the options; the update was not applied.");
+    }
+}
+
+void TDataBaseUpdater::Recount(const TDataBase& dataBase) const {
+    std::vector<int> rows;
+    for (int i = 0; i < dataBase.TableCount(); ++i) rows.push_back(dataBase.GetTableByIndex(i)->RowCount());
+    RecountKnownSpywares(options_, rows);
+}
+
+TUpdateResult TDataBaseUpdater::Commit(TPreparedUpdate prepared, TThreatTables& tables) const {
+    if (!prepared.Ready()) return prepared.result_;
+    CommitFile(prepared);
+    prepared.dataBase_->SetFileName(dataBasePath_);
+    tables.Replace(std::move(prepared.dataBase_), std::move(prepared.checksumIndex_),
+                   std::move(prepared.fileNameIndex_));
+    Recount(tables.DataBase());
+    prepared.result_.Applied = true;
+    return prepared.result_;
+}
+
+TUpdateResult TDataBaseUpdater::Commit(TPreparedUpdate prepared, TDataBase& dataBase) const {
+    if (!prepared.Ready()) return prepared.result_;
+    CommitFile(prepared);
+    dataBase.SwapTables(*prepared.dataBase_);
+    Recount(dataBase);
+    prepared.result_.Applied = true;
+    return prepared.result_;
+}
+
+TUpdateResult TDataBaseUpdater::Apply(const std::string& updatePath, TThreatTables& tables) const {
+    return Commit(Prepare(updatePath), tables);
+}
+
+std::string UpdateRefusalMessage(const TUpdateResult& result) {
+    if (result.Applied) return {};
+    if (result.UpdateNumber == result.OldNumber) return "You have the latest update";
+    return "Can't update database with number " + std::to_string(result.OldNumber) + " with update number " +
+           std::to_string(result.UpdateNumber);
+}
+
+}  // namespace sentrel

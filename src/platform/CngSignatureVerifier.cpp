@@ -1,0 +1,90 @@
+#include "platform/CngSignatureVerifier.h"
+
+#include <windows.h>
+#include <bcrypt.h>
+
+#include <cstring>
+#include <stdexcept>
+#include <vector>
+
+#include "platform/UniqueHandle.h"
+#include "platform/Win32Error.h"
+
+namespace sentrel::platform {
+
+namespace {
+
+inline void CloseAlgorithm(BCRYPT_ALG_HANDLE h) noexcept {
+    ::BCryptCloseAlgorithmProvider(h, 0);
+}
+inline void DestroyKey(BCRYPT_KEY_HANDLE h) noexcept {
+    ::BCryptDestroyKey(h);
+}
+inline void DestroyHash(BCRYPT_HASH_HANDLE h) noexcept {
+    ::BCryptDestroyHash(h);
+}
+using UniqueAlgorithm = UniqueResource<NullIsEmpty<BCRYPT_ALG_HANDLE, CloseAlgorithm>>;
+using UniqueKey = UniqueResource<NullIsEmpty<BCRYPT_KEY_HANDLE, DestroyKey>>;
+using UniqueHash = UniqueResource<NullIsEmpty<BCRYPT_HASH_HANDLE, DestroyHash>>;
+
+bool Succeeded(NTSTATUS status) {
+    return status >= 0;
+}
+
+void Check(NTSTATUS status, const char* call) {
+    if (!Succeeded(status)) ThrowWin32Error(call, static_cast<DWORD>(status));
+}
+
+}  // namespace
+
+struct CngSignatureVerifier::Handles {
+    UniqueAlgorithm Ecdsa;
+    UniqueAlgorithm Sha256;
+    UniqueKey Key;
+};
+
+CngSignatureVerifier::CngSignatureVerifier(const TEcPublicKey& key) : handles_(std::make_unique<Handles>()) {
+    Check(::BCryptOpenAlgorithmProvider(handles_->Ecdsa.put(), BCRYPT_ECDSA_P256_ALGORITHM, nullptr, 0),
+          "BCryptOpenAlgorithmProvider(ECDSA_P256)");
+    Check(::BCryptOpenAlgorithmProvider(handles_->Sha256.put(), BCRYPT_SHA256_ALGORITHM, nullptr, 0),
+          "BCryptOpenAlgorithmProvider(SHA256)");
+    std::vector<std::uint8_t> blob(sizeof(BCRYPT_ECCKEY_BLOB) + key.size());
+    BCRYPT_ECCKEY_BLOB header{};
+    header.dwMagic = BCRYPT_ECDSA_PUBLIC_P256_MAGIC;
+    header.cbKey = 32;
+    std::memcpy(blob.data(), &header, sizeof header);
+    std::memcpy(blob.data() + sizeof header, key.data(), key.size());
+    Check(::BCryptImportKeyPair(handles_->Ecdsa.get(), nullptr, BCRYPT_ECCPUBLIC_BLOB, handles_->Key.put(), blob.data(),
+                                static_cast<ULONG>(blob.size()), 0),
+          "BCryptImportKeyPair");
+}
+
+CngSignatureVerifier::~CngSignatureVerifier() = default;
+
+bool CngSignatureVerifier::Verify(std::span<const std::uint8_t> data,
+                                  std::span<const std::uint8_t> derSignature) const {
+    auto signature = RawSignatureFromDer(derSignature);
+    if (!signature) return false;
+    UniqueHash hash;
+    if (!Succeeded(::BCryptCreateHash(handles_->Sha256.get(), hash.put(), nullptr, 0, nullptr, 0, 0))) return false;
+    // BCryptHashData takes at most a ULONG at a time.
+    constexpr std::size_t kPiece = 1u << 30;
+    for (std::size_t done = 0; done < data.size(); done += kPiece) {
+        const std::size_t length = std::min(kPiece, data.size() - done);
+        if (!Succeeded(
+                ::BCryptHashData(hash.get(), const_cast<PUCHAR>(data.data() + done), static_cast<ULONG>(length), 0)))
+            return false;
+    }
+    std::uint8_t digest[32];
+    if (!Succeeded(::BCryptFinishHash(hash.get(), digest, sizeof digest, 0))) return false;
+    return Succeeded(::BCryptVerifySignature(handles_->Key.get(), nullptr, digest, sizeof digest, signature->data(),
+                                             static_cast<ULONG>(signature->size()), 0));
+}
+
+std::unique_ptr<CngSignatureVerifier> CngSignatureVerifier::ForBuiltInKey() {
+    const auto key = PublicKeyFromPem(BuiltInUpdateKeyPem());
+    if (!key) throw std::logic_error("the built-in update key is not a P-256 public key");
+    return std::make_unique<CngSignatureVerifier>(*key);
+}
+
+}  // namespace sentrel::platform
