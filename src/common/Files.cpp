@@ -44,6 +44,15 @@ std::string FileNamePart(const std::string& path) {
     return path.substr(FolderPart(path).size());
 }
 
+bool IsPlainFileName(std::string_view name) {
+    if (name.empty() || name.back() == '.' || name.back() == ' ') return false;
+    for (const char c : name) {
+        if (static_cast<unsigned char>(c) < 0x20 || std::string_view("\\/:*?\"<>|").find(c) != std::string_view::npos)
+            return false;
+    }
+    return true;
+}
+
 std::string JoinPath(const std::string& folder, const std::string& name) {
     if (folder.empty()) return name;
     if (folder.back() == '\\' || folder.back() == '/') return folder + name;

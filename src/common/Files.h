@@ -8,6 +8,7 @@
 #include <span>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace sentrel {
@@ -56,6 +57,11 @@ std::int64_t FileSize(const std::string& path) noexcept;
 std::string FolderPart(const std::string& path);
 // The text after the last separator; the whole text when there is none.
 std::string FileNamePart(const std::string& path);
+
+// True for a name that stays inside the folder it is joined to: not empty, no separator ('\\',
+// '/', ':'), no wildcard, no control character, not "." or "..", and not ending with a dot or a
+// blank (Windows drops those, so "..." or ". ." would name the folder above).
+bool IsPlainFileName(std::string_view name);
 
 // Joins a folder and a name with one separator between them.
 std::string JoinPath(const std::string& folder, const std::string& name);
