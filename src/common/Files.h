@@ -66,7 +66,8 @@ bool IsPlainFileName(std::string_view name);
 // Joins a folder and a name with one separator between them.
 std::string JoinPath(const std::string& folder, const std::string& name);
 
-// A fresh temporary path in the folder of `target`, unique within this process.
+// The temporary path beside `target` that WriteFileAtomically writes first (always the same one
+// for a target, so no killed writer leaves more than one behind).
 std::string TemporarySibling(const std::string& target);
 
 }  // namespace sentrel
