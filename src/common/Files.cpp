@@ -1,7 +1,7 @@
 // The platform-independent half of Files.h; the rest is in FilesPosix.cpp or platform/Files.cpp.
 #include "common/Files.h"
 
-#include <atomic>
+#include <mutex>
 
 namespace sentrel {
 
@@ -23,6 +23,11 @@ void WriteFileAtomically(const std::string& path, const std::string& text) {
 }
 
 void WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes) {
+    // Every write of a target uses the same temporary name, so a writer killed between its two
+    // steps leaves at most one temporary file, which the next write takes over; the lock keeps
+    // two writers of this process from sharing it.
+    static std::mutex writerMutex;
+    const std::lock_guard lock(writerMutex);
     const std::string temporary = TemporarySibling(path);
     try {
         WriteFileBytes(temporary, bytes);
@@ -44,6 +49,15 @@ std::string FileNamePart(const std::string& path) {
     return path.substr(FolderPart(path).size());
 }
 
+bool IsPlainFileName(std::string_view name) {
+    if (name.empty() || name.back() == '.' || name.back() == ' ') return false;
+    for (const char c : name) {
+        if (static_cast<unsigned char>(c) < 0x20 || std::string_view("\\/:*?\"<>|").find(c) != std::string_view::npos)
+            return false;
+    }
+    return true;
+}
+
 std::string JoinPath(const std::string& folder, const std::string& name) {
     if (folder.empty()) return name;
     if (folder.back() == '\\' || folder.back() == '/') return folder + name;
@@ -51,8 +65,7 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
 }
 
 std::string TemporarySibling(const std::string& target) {
-    static std::atomic<unsigned> counter{0};
-    return target + ".tmp" + std::to_string(++counter);
+    return target + ".tmp";
 }
 
 }  // namespace sentrel

@@ -8,6 +8,7 @@
 #include <span>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace sentrel {
@@ -57,10 +58,16 @@ std::string FolderPart(const std::string& path);
 // The text after the last separator; the whole text when there is none.
 std::string FileNamePart(const std::string& path);
 
+// True for a name that stays inside the folder it is joined to: not empty, no separator ('\\',
+// '/', ':'), no wildcard, no control character, not "." or "..", and not ending with a dot or a
+// blank (Windows drops those, so "..." or ". ." would name the folder above).
+bool IsPlainFileName(std::string_view name);
+
 // Joins a folder and a name with one separator between them.
 std::string JoinPath(const std::string& folder, const std::string& name);
 
-// A fresh temporary path in the folder of `target`, unique within this process.
+// The temporary path beside `target` that WriteFileAtomically writes first (always the same one
+// for a target, so no killed writer leaves more than one behind).
 std::string TemporarySibling(const std::string& target);
 
 }  // namespace sentrel

@@ -2,6 +2,8 @@
 
 #include <stdexcept>
 
+#include "common/SystemText.h"
+
 namespace sentrel {
 
 namespace {
@@ -66,7 +68,34 @@ IniText::Line IniText::MakeLine(std::string text, std::string end) {
     return line;
 }
 
+IniText IniText::ParseUtf16(std::string_view units) {
+    IniText ini;
+    ini.utf16_ = true;
+    ini.byteOrderMark_ = kUtf16LeByteOrderMark;
+    if (units.size() % 2 != 0) {
+        ini.oddByte_ = units.substr(units.size() - 1);
+        units.remove_suffix(1);
+    }
+    const auto isUnit = [&](std::size_t at, char c) { return units[at] == c && units[at + 1] == '\0'; };
+    std::size_t start = 0;
+    while (start < units.size()) {
+        std::size_t newline = start;
+        while (newline < units.size() && !isUnit(newline, '\n')) newline += 2;
+        const bool ended = newline < units.size();
+        const bool crlf = ended && newline >= start + 2 && isUnit(newline - 2, '\r');
+        const std::size_t textEnd = crlf ? newline - 2 : newline;
+        const std::size_t next = ended ? newline + 2 : units.size();
+        Line line = MakeLine(SystemTextFromUtf16Le(units.substr(start, textEnd - start)),
+                             ended ? (crlf ? "\r\n" : "\n") : "");
+        line.raw = units.substr(start, next - start);
+        ini.lines_.push_back(std::move(line));
+        start = next;
+    }
+    return ini;
+}
+
 IniText IniText::Parse(std::string_view bytes) {
+    if (bytes.starts_with(kUtf16LeByteOrderMark)) return ParseUtf16(bytes.substr(kUtf16LeByteOrderMark.size()));
     IniText ini;
     if (bytes.starts_with(kUtf8ByteOrderMark)) {
         ini.byteOrderMark_ = kUtf8ByteOrderMark;
@@ -89,10 +118,16 @@ IniText IniText::Parse(std::string_view bytes) {
 std::string IniText::ToText() const {
     std::string text = byteOrderMark_;
     for (const Line& line : lines_) {
-        text += line.text;
-        text += line.end;
+        if (!utf16_) {
+            text += line.text;
+            text += line.end;
+        } else if (!line.raw.empty()) {
+            text += line.raw;  // unchanged: its own units, even where the code page has no character
+        } else {
+            text += Utf16LeFromSystemText(line.text + line.end);
+        }
     }
-    return text;
+    return text + oddByte_;
 }
 
 std::size_t IniText::FindSection(std::string_view section) const {
@@ -126,7 +161,11 @@ std::optional<std::string> IniText::Get(std::string_view section, std::string_vi
 
 void IniText::InsertLine(std::size_t at, std::string text) {
     // The line before the new one must end, or the two would run together.
-    if (at > 0 && lines_[at - 1].end.empty()) lines_[at - 1].end = "\r\n";
+    if (at > 0 && lines_[at - 1].end.empty()) {
+        Line& before = lines_[at - 1];
+        before.end = "\r\n";
+        if (!before.raw.empty()) before.raw += Utf16LeFromSystemText(before.end);
+    }
     lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), MakeLine(std::move(text), "\r\n"));
 }
 

@@ -15,10 +15,13 @@ namespace sentrel {
 
 class IniText {
 public:
-    // Splits the bytes into lines; never fails.
+    // Splits the bytes into lines; never fails. A text that starts with the UTF-16 LE byte-order
+    // mark (Notepad's "Unicode") is read as UTF-16 and its names and values come in the
+    // program's own text.
     static IniText Parse(std::string_view bytes);
 
-    // The text again: the bytes given to Parse with only the changes made since.
+    // The text again: the bytes given to Parse with only the changes made since, in the encoding
+    // the text came in.
     std::string ToText() const;
 
     // The value of a key in a section (trimmed, with one pair of surrounding quotes removed),
@@ -54,6 +57,7 @@ private:
         std::string name;   // section or key name, trimmed
         std::string value;  // key value, trimmed and unquoted
         bool hasValue = false;  // a key line with an equals sign
+        std::string raw;  // UTF-16 text: the line's own units with its line end, while unchanged
     };
 
     static Line MakeLine(std::string text, std::string end);
@@ -64,7 +68,11 @@ private:
     std::size_t FindKey(std::size_t header, std::string_view key) const;
     void InsertLine(std::size_t at, std::string text);
 
+    static IniText ParseUtf16(std::string_view units);
+
     std::string byteOrderMark_;
+    bool utf16_ = false;
+    std::string oddByte_;  // UTF-16 text: a last byte that makes no whole unit, written back as it was
     std::vector<Line> lines_;
 };
 

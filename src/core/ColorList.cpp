@@ -3,12 +3,18 @@
 #include <algorithm>
 
 #include "common/Files.h"
+#include "common/SystemText.h"
 
 namespace sentrel {
 
 TColorList::TColorList(std::string path) : path_(std::move(path)) {
     if (!FileExists(path_)) WriteFileAtomically(path_, std::string());
-    entries_ = ParseLines(ReadFileText(path_));
+    std::string text = ReadFileText(path_);
+    if (std::string_view(text).starts_with(kUtf16LeByteOrderMark)) {
+        utf16_ = true;
+        text = SystemTextFromUtf16Le(std::string_view(text).substr(kUtf16LeByteOrderMark.size()));
+    }
+    entries_ = ParseLines(text);
 }
 
 std::vector<std::string> TColorList::ParseLines(std::string_view text) {
@@ -63,6 +69,7 @@ void TColorList::Save() {
         text += entry;
         text += "\r\n";
     }
+    if (utf16_) text = std::string(kUtf16LeByteOrderMark) + Utf16LeFromSystemText(text);
     WriteFileAtomically(path_, text);
 }
 

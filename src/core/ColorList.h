@@ -3,8 +3,9 @@
 // ("black_list.txt": warnings to fix without asking). A list of text lines bound to one file in
 // the program folder: plain text in the system code page, one entry per line, lines ended by
 // CR LF (a lone LF or a lone CR also ends a line when loading). Entries are not sorted and may
-// repeat. Every save rewrites the whole file in one step, so a crash leaves the old list or the
-// new one. Used on the main thread only.
+// repeat. A file saved as UTF-16 LE with a byte-order mark (Notepad's "Unicode") is read as such
+// and saved back the same way. Every save rewrites the whole file in one step, so a crash leaves
+// the old list or the new one. Used on the main thread only.
 
 #include <string>
 #include <string_view>
@@ -52,6 +53,7 @@ private:
 
     std::string path_;
     std::vector<std::string> entries_;
+    bool utf16_ = false;
 };
 
 }  // namespace sentrel

@@ -80,8 +80,17 @@ bool MatchesFileFolder(const TThreatTables& tables, const TMacroFolderSource& fo
     if (!tables.DataBase().GetLinkedString(kPrimaryFilesTable, kPathRefColumn, kFilePathColumn, kFoldersTable, row,
                                            mask))
         return false;
+    std::string thirtyTwoBitMask = mask;
     ExpandPathMacros(mask, folders);
-    return MatchesMask(PathFolder(path), mask);
+    if (MatchesMask(PathFolder(path), mask)) return true;
+    // A program-files or common-files row matches the 32-bit programs' folder as well; a row
+    // under any other macro has no second folder.
+    const ThirtyTwoBitProgramFolders thirtyTwoBit(folders);
+    std::string cut = thirtyTwoBitMask;
+    const std::optional<TPathMacro> macro = ExtractPathMacro(cut);
+    if (!macro || MacroReplacement(macro->Text, thirtyTwoBit).empty()) return false;
+    ExpandPathMacros(thirtyTwoBitMask, thirtyTwoBit);
+    return thirtyTwoBitMask != mask && MatchesMask(PathFolder(path), thirtyTwoBitMask);
 }
 
 TLookupResult IsKnownSpywareFile(const TThreatTables& tables, const TLookupSystem& system, const std::string& path) {

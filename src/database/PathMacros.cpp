@@ -83,4 +83,10 @@ void ExpandPathMacros(std::string& path, const TMacroFolderSource& folders) {
     if (macro) path.insert(macro->Position, MacroReplacement(macro->Text, folders));
 }
 
+std::string ThirtyTwoBitProgramFolders::Folder(TSystemFolder folder) const {
+    if (folder == TSystemFolder::ProgramFiles) return folders_.Folder(TSystemFolder::ProgramFilesX86);
+    if (folder == TSystemFolder::CommonFiles) return folders_.Folder(TSystemFolder::CommonFilesX86);
+    return {};
+}
+
 }  // namespace sentrel

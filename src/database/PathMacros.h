@@ -23,6 +23,11 @@ enum class TSystemFolder {
     Windows,        // the Windows folder
     CommonAppData,  // the common Application Data
     NetHood,        // the Network Neighborhood folder
+    // On 64-bit Windows, the folders of 32-bit programs (ProgramFilesDir (x86) and
+    // CommonFilesDir (x86)); empty elsewhere. No macro names them: rows with the program-files
+    // and common-files macros are tested against them as well (ThirtyTwoBitProgramFolders).
+    ProgramFilesX86,
+    CommonFilesX86,
 };
 
 class TMacroFolderSource {
@@ -48,5 +53,17 @@ std::string MacroReplacement(const std::string& macro, const TMacroFolderSource&
 
 // Replaces the first macro of the path by what it stands for; a second macro stays as it is.
 void ExpandPathMacros(std::string& path, const TMacroFolderSource& folders);
+
+// The macro folders as 32-bit programs on 64-bit Windows have them: the program-files and
+// common-files macros stand for the "(x86)" folders, every other macro for nothing. A row is
+// tested with these as well when its path differs from the first expansion.
+class ThirtyTwoBitProgramFolders : public TMacroFolderSource {
+public:
+    explicit ThirtyTwoBitProgramFolders(const TMacroFolderSource& folders) : folders_(folders) {}
+    std::string Folder(TSystemFolder folder) const override;
+
+private:
+    const TMacroFolderSource& folders_;
+};
 
 }  // namespace sentrel

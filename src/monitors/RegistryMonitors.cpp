@@ -16,6 +16,7 @@
 #include "database/ThreatTables.h"
 #include "monitors/RegistryRules.h"
 #include "platform/Registry.h"
+#include "warnings/RegistryFile.h"
 #include "warnings/RootKeysWin.h"
 #include "warnings/Warning.h"
 
@@ -228,11 +229,15 @@ void TRegistryWatches::AutorunListTimerTimer(WarningQueue& queue) {
 
 void TRegistryWatches::RegChangeTimerTimer(WarningQueue& queue) {
     for (TRegMonitor& watch : ValueWatches) {
+        // A key or value that is gone reads as empty and is reported; one that cannot be read
+        // (access refused, another type) is skipped for this pass: nothing to compare.
         std::string text;
         try {
-            text = ReadRegString(watch.Registry, watch.KeyPath, watch.ValueName);
+            const std::optional<RegistryKey> key =
+                RegistryKey::Open(ToHkey(watch.Registry), watch.KeyPath, RegistryAccess::Read);
+            if (key) text = key->ReadString(watch.ValueName).value_or(std::string());
         } catch (const std::exception&) {
-            continue;  // unreadable this time: nothing to compare
+            continue;
         }
         if (text == watch.KnownRegString) continue;
         queue.QueueWarning(std::make_unique<TBrowserSettingWarning>(watch.Registry, watch.KeyPath, watch.ValueName,
@@ -261,6 +266,9 @@ void TRegistryWatches::RegistryTimerTimer(const TThreatTables& tables, WarningQu
             const std::optional<RegistryKey> parent = OpenForReading(target.Root, target.Parent);
             if (!parent) continue;
             if (RegistryKey::Open(ToHkey(target.Root), target.KeyText, RegistryAccess::Read)) {
+                // A key right below a root ("HKEY_LOCAL_MACHINE\\SOFTWARE") is never offered for
+                // removal, whatever the row says.
+                if (!IsRemovableKeyPath(target.KeyText)) continue;
                 queue.QueueWarning(
                     std::make_unique<TRegistyWarning>(target.Root, target.KeyText, target.KeyText, "", ""));
                 continue;

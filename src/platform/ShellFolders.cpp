@@ -73,6 +73,8 @@ std::string SpecialFolder(TSystemFolder folder) {
         case TSystemFolder::Windows: return SystemPath(GetWindowsDirectoryA);
         case TSystemFolder::CommonAppData: return ShellFolder(CSIDL_COMMON_APPDATA);
         case TSystemFolder::NetHood: return ShellFolder(CSIDL_NETHOOD);
+        case TSystemFolder::ProgramFilesX86: return CurrentVersionText("ProgramFilesDir (x86)");
+        case TSystemFolder::CommonFilesX86: return CurrentVersionText("CommonFilesDir (x86)");
     }
     return {};
 }

@@ -275,7 +275,7 @@ void TAlertForm::shieldClick() {
         // A fix may ask the user in a message box whose loop keeps this window alive: no click
         // may settle (and free) the warning while it is being fixed.
         const ControlsDisabled disabled(*this);
-        if (IsChecked(all_)) context_.blackList.AddAndSave(warning->GetDescription());
+        if (IsChecked(all_)) RememberAnswer(context_.blackList, *warning);
         if (IsChecked(allThreats_)) SetCategoryAction(*warning, static_cast<int>(CategoryAction::SolveAlways),
                                                       context_.options);
         try {
@@ -294,11 +294,21 @@ void TAlertForm::ignoreClick() {
     if (context_.repaintMainWindow) context_.repaintMainWindow();
     TWarning* warning = context_.queue.Current();
     if (warning) {
-        if (IsChecked(all_)) context_.whiteList.AddAndSave(warning->GetDescription());
+        if (IsChecked(all_)) RememberAnswer(context_.whiteList, *warning);
         if (IsChecked(allThreats_)) SetCategoryAction(*warning, static_cast<int>(CategoryAction::IgnoreAlways),
                                                       context_.options);
     }
     Settle();
+}
+
+void TAlertForm::RememberAnswer(TColorList& list, TWarning& warning) {
+    // A list file that cannot be saved (a read-only program folder) keeps its old contents; the
+    // user hears of it and the warning is still settled as the button says.
+    try {
+        list.AddAndSave(warning.GetDescription());
+    } catch (const std::exception& error) {
+        reportError_("The answer could not be remembered: " + ReadableDetail(error.what()));
+    }
 }
 
 void TAlertForm::close3Click() {

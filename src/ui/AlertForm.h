@@ -25,6 +25,7 @@ class WarningQueue;
 class TColorList;
 class TBackuper;
 class TOptions;
+class TWarning;
 }  // namespace sentrel
 
 namespace sentrel::ui {
@@ -121,6 +122,8 @@ private:
         TAlertForm& form_;
     };
     bool IsChecked(HWND box) const;
+    // "Do it always": adds the warning's description to the list and saves it.
+    void RememberAnswer(TColorList& list, TWarning& warning);
 
     Context context_;
     std::string graphicsFolder_;

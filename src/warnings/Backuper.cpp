@@ -76,6 +76,21 @@ std::int64_t CodeValue(const std::string& code) {
     return std::stoll(code);
 }
 
+// One code per fix: no store ever gets near a billion of them. A section or "LastCode" at or
+// above this comes from a hand edit or damage, and following it would use up the codes left, so
+// it is not taken into account when the next code is chosen.
+constexpr std::int64_t kSaneCodeLimit = 1'000'000'000;
+
+// The code after the highest sane code in use: "LastCode" and every record below the limit.
+std::int64_t NextSaneCode(const IniText& ini, const std::vector<std::string>& records) {
+    const std::int64_t lastCode = ReadInteger(ini, kBackupCountSection, kBackupLastCodeKey);
+    std::int64_t code = lastCode >= 0 && lastCode < kSaneCodeLimit ? lastCode : 0;
+    for (const std::string& record : records) {
+        if (const std::int64_t value = CodeValue(record); value < kSaneCodeLimit) code = std::max(code, value + 1);
+    }
+    return code;
+}
+
 }  // namespace
 
 BackupValue BackupString(std::string_view name, std::string_view value) {
@@ -124,9 +139,8 @@ TBackuper::TBackuper(std::string programFolder)
                 changed = true;
             }
         }
-        std::int64_t nextCode = 0;
-        for (const std::string& code : records) nextCode = std::max(nextCode, CodeValue(code) + 1);
-        if (nextCode > ReadInteger(ini, kBackupCountSection, kBackupLastCodeKey) && nextCode <= INT_MAX) {
+        const std::int64_t nextCode = NextSaneCode(ini, records);
+        if (nextCode > ReadInteger(ini, kBackupCountSection, kBackupLastCodeKey)) {
             ini.Set(kBackupCountSection, kBackupLastCodeKey, std::to_string(nextCode));
             changed = true;
         }
@@ -161,10 +175,20 @@ NewBackupResult TBackuper::NewBackup(std::string_view type, std::string_view des
     const std::vector<std::string> records = Records(ini);
 
     // "LastCode" alone decides in a sound file. After a hand edit it may name a live record or a
-    // folder left behind, and writing there would mix two records' keys or files.
-    std::int64_t code = std::max(ReadInteger(ini, kBackupCountSection, kBackupLastCodeKey), 0);
-    for (const std::string& record : records) code = std::max(code, CodeValue(record) + 1);
-    while (code < INT_MAX && IsTaken(RecordFolder(std::to_string(code)))) ++code;
+    // folder left behind, and writing there would mix two records' keys or files. Codes beyond
+    // the sane limit are passed over; should the codes above still run out, the lowest free one
+    // is taken, so that no odd section can block every later fix.
+    const std::unordered_set<std::string> live(records.begin(), records.end());
+    const auto taken = [&](std::int64_t candidate) {
+        const std::string text = std::to_string(candidate);
+        return live.contains(text) || IsTaken(RecordFolder(text));
+    };
+    std::int64_t code = NextSaneCode(ini, records);
+    while (code < INT_MAX && taken(code)) ++code;
+    if (code >= INT_MAX) {
+        code = 0;
+        while (code < INT_MAX && taken(code)) ++code;
+    }
     if (code >= INT_MAX) throw std::runtime_error("The backup store has no backup code left");
     const std::string codeText = std::to_string(code);
 

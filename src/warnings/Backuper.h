@@ -70,7 +70,8 @@ public:
 
     // Creates a record with "Type" and "Desc" at the end of the file, and its empty folder; the
     // record gets code "LastCode" (raised past any code a section or folder already has), and
-    // "LastCode" moves one on. Throws FileError when the file cannot be written or the folder
+    // "LastCode" moves one on. Codes of a billion and more (only a hand edit or damage makes
+    // them) are passed over when the code is chosen, so one odd section never blocks new records. Throws FileError when the file cannot be written or the folder
     // cannot be created (then no record is left behind), std::invalid_argument for a type or
     // text that cannot be stored (a line break).
     NewBackupResult NewBackup(std::string_view type, std::string_view desc);

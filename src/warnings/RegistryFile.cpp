@@ -1,6 +1,10 @@
 #include "warnings/RegistryFile.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
+
+#include "common/SystemText.h"
 
 namespace sentrel {
 
@@ -61,6 +65,48 @@ std::string QuoteRegistryText(std::string_view text) {
 std::string WithoutTrailingBackslashes(std::string path) {
     while (!path.empty() && path.back() == '\\') path.pop_back();
     return path;
+}
+
+bool IsRemovableKeyPath(std::string_view keyBelowRoot) {
+    int components = 0;
+    std::size_t start = 0;
+    while (start <= keyBelowRoot.size()) {
+        const std::size_t end = std::min(keyBelowRoot.find('\\', start), keyBelowRoot.size());
+        if (end > start) ++components;
+        start = end + 1;
+    }
+    return components >= 2;
+}
+
+bool IsRegistryExportOf(std::string_view fileBytes, std::string_view keyPath) {
+    std::string text;
+    if (fileBytes.starts_with(kUtf16LeByteOrderMark)) {
+        text = SystemTextFromUtf16Le(fileBytes.substr(kUtf16LeByteOrderMark.size()));
+    } else {
+        text = fileBytes;
+    }
+    const std::string section = "[" + WithoutTrailingBackslashes(std::string(keyPath)) + "]";
+    const auto sameIgnoringCase = [](std::string_view a, std::string_view b) {
+        return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+                   return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+               });
+    };
+    bool first = true;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string_view line(text.data() + start, end - start);
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t')) line.remove_suffix(1);
+        if (first) {
+            if (line != kRegistryFileHeader && line != "REGEDIT4") return false;
+            first = false;
+        } else if (sameIgnoringCase(line, section)) {
+            return true;
+        }
+        start = end + 1;
+    }
+    return false;
 }
 
 std::string RegistryFileText(const std::string& keyPath, const RegistryFileValue& value) {

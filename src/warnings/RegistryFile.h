@@ -56,4 +56,16 @@ std::optional<std::string> BytesFromHex(std::string_view hex);
 // A key path without trailing backslashes ("Software\Bad\" -> "Software\Bad").
 std::string WithoutTrailingBackslashes(std::string path);
 
+// Whether a key below its root may be deleted as a whole: it has at least two components
+// ("SOFTWARE\Vendor"). An empty key is the root itself and a direct child of a root
+// ("SOFTWARE", "Software\") holds the whole machine's or user's settings: no threat database
+// row can make removing those a remedy.
+bool IsRemovableKeyPath(std::string_view keyBelowRoot);
+
+// Whether `fileBytes` is a complete registry-editor export of `keyPath` (with its root name):
+// the header ("Windows Registry Editor Version 5.00" or "REGEDIT4") on the first line and the
+// key's own section "[keyPath]" (any letter case). UTF-16LE text with a byte-order mark, as the
+// registry editor writes it, is read as such.
+bool IsRegistryExportOf(std::string_view fileBytes, std::string_view keyPath);
+
 }  // namespace sentrel

@@ -80,11 +80,20 @@ void DropRecord(TBackuper& backuper, const std::string& code) noexcept {
     }
 }
 
-// Folder(Index): the folder of the record's "BackupFolder", or of its own code when that key
-// is damaged (they are always the same).
+// Folder(Index): the folder of the record's own code. "BackupFolder" always holds that code in
+// a record the shield wrote; an edited one naming another record must not make this undo take
+// that record's files.
 std::string RecordFolderOf(const TBackuper& backuper, int index) {
-    const std::string code = backuper.GetString(index, kBackupFolderKey);
-    return backuper.RecordFolder(TBackuper::IsBackupCode(code) ? code : backuper.GetSectionName(index));
+    return backuper.RecordFolder(backuper.GetSectionName(index));
+}
+
+// The file name a record's key gives, when it is a plain name: a name that climbs out of the
+// record's folder ("..\..\x") or names a folder is refused before anything is moved.
+std::string PlainFileNameOf(const std::string& name) {
+    if (!IsPlainFileName(name))
+        throw std::runtime_error("The backup record names \"" + name +
+                                 "\", which is no plain file name; nothing was restored");
+    return name;
 }
 
 // The common last step of every undo.
@@ -162,12 +171,13 @@ void FixFile(TWarning& warning, const std::string& filePath, TBackuper& backuper
 void UndoFile(TBackuper& backuper, int index) {
     const std::string path = backuper.GetString(index, kFilePathKey);
     if (!path.empty()) {
+        const std::string name = PlainFileNameOf(FileNamePart(path));
         try {
             if (!FolderPart(path).empty()) CreateFolders(FolderPart(path));
         } catch (const FileError&) {
             // The move below fails and says why.
         }
-        RestoreFile(RecordFolderOf(backuper, index) + FileNamePart(path), path);
+        RestoreFile(RecordFolderOf(backuper, index) + name, path);
     }
     RemoveUndone(backuper, index);
 }
@@ -221,15 +231,27 @@ void DeleteValueQuietly(HKEY root, const std::string& key, const std::string& va
 // (an administrator under user account control: CreateProcess refuses it with
 // ERROR_ELEVATION_REQUIRED), its console counterpart "reg.exe" does the same export or import
 // with `consoleArguments` and asks for nothing. True when it ended in time with exit code 0.
+// Both are started by their full path in the system's folders: by bare name, the search would
+// take a "regedit.exe" planted in the program folder or the current folder first.
+std::string InSystemFolder(UINT(WINAPI* folderOf)(LPSTR, UINT), const char* program) {
+    char folder[MAX_PATH] = {};
+    const UINT length = folderOf(folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) platform::ThrowLastError("The system folder of " + std::string(program));
+    return "\"" + WithTrailingBackslash(folder) + program + "\"";
+}
+
 bool RunRegistryEditor(const std::string& arguments, const std::string& consoleArguments, const std::string& folder,
                        const TBackuper& backuper) {
     std::optional<DWORD> exitCode;
     try {
-        exitCode = platform::RunHiddenAndWait("regedit.exe " + arguments, folder, kRegistryEditorTimeoutMs);
+        exitCode = platform::RunHiddenAndWait(InSystemFolder(GetWindowsDirectoryA, "regedit.exe") + " " + arguments,
+                                              folder, kRegistryEditorTimeoutMs);
     } catch (const platform::Win32Error& error) {
         if (error.Code() == kElevationRequired) {
             try {
-                exitCode = platform::RunHiddenAndWait("reg.exe " + consoleArguments, folder, kRegistryEditorTimeoutMs);
+                exitCode = platform::RunHiddenAndWait(
+                    InSystemFolder(GetSystemDirectoryA, "reg.exe") + " " + consoleArguments, folder,
+                    kRegistryEditorTimeoutMs);
             } catch (const platform::Win32Error&) {
                 exitCode.reset();
             }
@@ -352,10 +374,15 @@ void TBrowserSettingWarning::Undo(TBackuper& backuper, int index) {
 }
 
 void TRegistyWarning::Fix(TBackuper& backuper) {
+    const bool wholeKey = Value.empty() && RegString.empty();
+    // Whatever the row said: never a root's own values, never a whole key right below a root.
+    if (WithoutTrailingBackslashes(Key).empty() || (wholeKey && !IsRemovableKeyPath(Key)))
+        throw std::runtime_error("The registry key " + RootKeyName(RootKey) + "\\" + Key +
+                                 " is too near the root to be removed; nothing was changed");
     const NewBackupResult record = OpenBackup(backuper, *this, {});
     const HKEY root = RootHandle(RootKey);
     const std::string file = record.folderPath + kRegistryBackupName;
-    if (!Value.empty() || !RegString.empty()) {
+    if (!wholeKey) {
         try {
             WriteValueBackup(*this, file);
         } catch (...) {
@@ -369,9 +396,17 @@ void TRegistyWarning::Fix(TBackuper& backuper) {
     // (and without a trailing backslash, which would escape the closing quote).
     const std::string keyPath = RootKeyName(RootKey) + "\\" + WithoutTrailingBackslashes(Key);
     const std::string quotedKey = "\"" + keyPath + "\"";
-    RunRegistryEditor("/e " + std::string(kRegistryBackupName) + " " + quotedKey,
-                      "export " + quotedKey + " " + kRegistryBackupName + " /y", record.folderPath, backuper);
-    if (FileSize(file) <= 0) {
+    // The key goes only when the editor ended in time, said it succeeded and left an export that
+    // holds the key: a timeout, a failure or a half-written file leaves the key and no record.
+    const bool exported = RunRegistryEditor("/e " + std::string(kRegistryBackupName) + " " + quotedKey,
+                                            "export " + quotedKey + " " + kRegistryBackupName + " /y",
+                                            record.folderPath, backuper);
+    bool complete = false;
+    try {
+        complete = exported && IsRegistryExportOf(ReadFileText(file), keyPath);
+    } catch (const FileError&) {
+    }
+    if (!complete) {
         DropRecord(backuper, record.code);
         throw std::runtime_error("The registry editor did not export " + keyPath + "; the key is left as it is");
     }
@@ -404,8 +439,10 @@ void TCookieWarning::Fix(TBackuper& backuper) {
 void TCookieWarning::Undo(TBackuper& backuper, int index) {
     const std::string name = backuper.GetString(index, kFileKey);
     const std::string cookies = CookiesFolderForRemedies();
-    if (!name.empty() && !cookies.empty())
-        RestoreFile(RecordFolderOf(backuper, index) + name, WithTrailingBackslash(cookies) + name);
+    if (!name.empty() && !cookies.empty()) {
+        const std::string plain = PlainFileNameOf(name);
+        RestoreFile(RecordFolderOf(backuper, index) + plain, WithTrailingBackslash(cookies) + plain);
+    }
     RemoveUndone(backuper, index);
 }
 

@@ -145,7 +145,14 @@ std::string TAutorunAddWarning::GetTitle() {
     Description = "Unidentified program " + Name + " was added to the autorun list";
     Picture = kWhat;
     const WarningServices& services = GetWarningServices();
-    if (services.isKnownSpywareFile && services.isKnownSpywareFile(RegString)) {
+    bool known = false;
+    try {
+        known = services.isKnownSpywareFile && services.isKnownSpywareFile(RegString);
+    } catch (const std::exception&) {
+        // A lookup that fails (a damaged database row, a file that cannot be read) must not
+        // silence the warning: the user is still asked, with the texts of an unknown program.
+    }
+    if (known) {
         title = kKnownProgramTitle;
         Description = "Malicious program is found in autorun: " + Name + ".";
         Picture = kBug;

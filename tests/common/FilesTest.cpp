@@ -17,13 +17,21 @@ TEST(Files, PathPartsSplitAtTheLastBackslashSlashOrColon) {
     EXPECT_EQ(FileNamePart("C:\\folder\\"), "");
 }
 
+TEST(Files, PlainFileNamesStayInsideTheirFolder) {
+    for (const char* name : {"cookie.txt", "user@ads[1].txt", ".hidden", "a b.c", "x.y.z"})
+        EXPECT_TRUE(IsPlainFileName(name)) << name;
+    for (const char* name : {"", ".", "..", "...", ". .", "..\\secret.txt", "../secret.txt", "a\\b", "C:x", "x:y",
+                             "name.", "name ", "*.*", "a?b", "a\tb", "a\"b", "a|b", "a<b", "a>b"})
+        EXPECT_FALSE(IsPlainFileName(name)) << name;
+}
+
 TEST(Files, AtomicWriteReplacesTheWholeFileAndLeavesNoTemporary) {
     test::TempFolder folder;
     const std::string target = folder / "options.ini";
     WriteFileAtomically(target, std::string("first version, rather long\n"));
     WriteFileAtomically(target, std::string("second\n"));
     EXPECT_EQ(ReadFileText(target), "second\n");
-    EXPECT_FALSE(FileExists(target + ".tmp1"));
+    EXPECT_FALSE(FileExists(target + ".tmp"));
 }
 
 TEST(Files, AtomicWriteIntoAMissingFolderFailsAndLeavesTheTargetAlone) {

@@ -27,6 +27,38 @@ TEST(IniText, WritesBackEveryByteItDoesNotChange) {
     }
 }
 
+// The bytes Notepad writes for "Unicode": the byte-order mark and UTF-16 LE units.
+std::string NotepadUnicode(std::u16string_view text) {
+    std::string bytes = "\xFF\xFE";
+    for (const char16_t unit : text) {
+        bytes += static_cast<char>(unit & 0xFF);
+        bytes += static_cast<char>(unit >> 8);
+    }
+    return bytes;
+}
+
+TEST(IniText, ReadsAndWritesBackUtf16TextInItsOwnEncoding) {
+    // A line holding a character no code page has (U+4E2D) is written back unchanged.
+    const std::string text = NotepadUnicode(u"; \u4E2D\r\n[Options]\r\nShield=1\r\nLowAutorun = 0 \r\n[Other]\nx=y");
+    EXPECT_EQ(IniText::Parse(text).ToText(), text);
+    IniText ini = IniText::Parse(text);
+    EXPECT_EQ(ini.Get("options", "shield"), "1");
+    EXPECT_EQ(ini.Get("Options", "LowAutorun"), "0");
+    EXPECT_EQ(ini.Get("Other", "x"), "y");
+    EXPECT_EQ(ini.SectionNames(), (std::vector<std::string>{"Options", "Other"}));
+
+    ini.Set("Options", "Shield", "0");
+    ini.Set("Options", "LastCheck", "5");
+    ini.Set("New", "k", "v");
+    EXPECT_EQ(ini.ToText(), NotepadUnicode(u"; \u4E2D\r\n[Options]\r\nShield=0\r\nLowAutorun = 0 \r\n"
+                                           u"LastCheck=5\r\n[Other]\nx=y\r\n[New]\r\nk=v\r\n"));
+
+    // An odd last byte stays where it was.
+    const std::string odd = NotepadUnicode(u"[A]\r\nb=c") + "\x41";
+    EXPECT_EQ(IniText::Parse(odd).ToText(), odd);
+    EXPECT_EQ(IniText::Parse(odd).Get("A", "b"), "c");
+}
+
 TEST(IniText, GetsValuesByThePrivateProfileRules) {
     const std::string text =
         "Shield=9\r\n"                   // before any section: belongs to none

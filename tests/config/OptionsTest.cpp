@@ -89,6 +89,24 @@ TEST(Options, ReadsTheCallersDefaultForMissingEmptyOrUnparsableValues) {
     EXPECT_EQ(options.ReadDateTime("BadDate", 9.0), 9.0);
 }
 
+TEST(Options, ReadsAndWritesAFileSavedAsUnicode) {
+    TempFolder folder;
+    const auto unicode = [](std::u16string_view text) {
+        std::string bytes = "\xFF\xFE";
+        for (const char16_t unit : text) bytes += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+        return bytes;
+    };
+    WriteTextFile(folder / "options.ini", unicode(u"[Options]\r\nLowAutorun=1\r\nShieldLevel=2\r\n"));
+    TOptions options("options.ini", folder.Path());
+    EXPECT_TRUE(options.ReadBool("LowAutorun", false));
+    EXPECT_EQ(options.ReadInteger("ShieldLevel", 0), 2);
+    EXPECT_TRUE(options.WriteInteger("ShieldLevel", 3));
+    EXPECT_TRUE(options.WriteBool("LowCookies", true));
+    EXPECT_EQ(ReadFileText(folder / "options.ini"),
+              unicode(u"[Options]\r\nLowAutorun=1\r\nShieldLevel=3\r\nLowCookies=1\r\n"));
+    EXPECT_EQ(options.ReadInteger("ShieldLevel", 0), 3);
+}
+
 TEST(Options, SurvivesAGarbageFile) {
     TempFolder folder;
     TOptions options("options.ini", folder.Path());

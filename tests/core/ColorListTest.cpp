@@ -57,6 +57,23 @@ TEST(ColorList, LoadsOneEntryPerLineWhateverTheLineEnd) {
     EXPECT_EQ(TColorList(folder / "list.txt").Entries(), (Lines{"Malicious file", "second", "third", "fourth"}));
 }
 
+TEST(ColorList, ReadsAndSavesAListSavedAsUnicode) {
+    TempFolder folder;
+    const auto unicode = [](std::u16string_view text) {
+        std::string bytes = "\xFF\xFE";
+        for (const char16_t unit : text) bytes += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+        return bytes;
+    };
+    const std::string path = folder / "white_list.txt";
+    WriteTextFile(path, unicode(u"Change in autorun list\r\nTracking cookie a.txt is recognised\r\n"));
+    TColorList list(path);
+    EXPECT_EQ(list.Entries(), (Lines{"Change in autorun list", "Tracking cookie a.txt is recognised"}));
+    EXPECT_TRUE(list.Contains("change in AUTORUN list"));
+    list.AddAndSave("Folder x was recognised");
+    EXPECT_EQ(ReadFileText(path), unicode(u"Change in autorun list\r\nTracking cookie a.txt is recognised\r\n"
+                                          u"Folder x was recognised\r\n"));
+}
+
 TEST(ColorList, ContainsComparesWholeLinesIgnoringCase) {
     TempFolder folder;
     WriteTextFile(folder / "list.txt", "Malicious file is found in system folder: EVIL.dll.\r\n\r\nabc\r\n");

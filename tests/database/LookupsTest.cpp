@@ -22,6 +22,7 @@ public:
             case TSystemFolder::Windows: return "C:\\WINDOWS";
             case TSystemFolder::System: return "C:\\WINDOWS\\system32";
             case TSystemFolder::ProgramFiles: return "C:\\Program Files";
+            case TSystemFolder::ProgramFilesX86: return "C:\\Program Files (x86)";
             default: return "C:\\Other";
         }
     }
@@ -178,6 +179,9 @@ TEST(ThreatLookups, ANameCountsOnlyInTheFolderOfItsFirstRow) {
                           // row 2 would match the system folder, but only the first row is tried
                           Case{"C:\\WINDOWS\\system32\\threat.exe", false},
                           Case{"C:\\Program Files\\Any\\stored.exe", true},
+                          // a program-files row names the 32-bit programs' folder too
+                          Case{"C:\\Program Files (x86)\\Any\\stored.exe", true},
+                          Case{"C:\\Other\\Any\\stored.exe", false},
                           // a PATH_REF past Folders or not a number: no folder, no match
                           Case{"C:\\WINDOWS\\Evil\\nolink.exe", false},
                           Case{"C:\\WINDOWS\\Evil\\textlink.exe", false}}) {

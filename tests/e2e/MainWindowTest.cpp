@@ -163,6 +163,8 @@ TEST(MainWindow, StartsInTheTrayAndRemindsWhenFirstShown) {
 }
 
 TEST(MainWindow, LevelPicturesSwitchTheLevelAndItsSigns) {
+    // The pointer away from the window, so no hint covers the pictures taken.
+    SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 2, GetSystemMetrics(SM_CYSCREEN) - 2);
     FaceFolder folder;
     folder.Options().WriteInteger("Shield", 4);
     ShieldProcess shield(folder);

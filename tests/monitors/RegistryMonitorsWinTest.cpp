@@ -198,6 +198,49 @@ TEST_F(RegistryMonitorsWinTest, AutorunPassReportsDataOfAnyTypeAndGoesOnToTheNex
     EXPECT_TRUE(Drain(queue_).empty());
 }
 
+// Sets a key's access list: `readable` false gives it an empty list, which refuses everyone.
+void SetKeyReadable(HKEY root, const std::string& path, bool readable) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(root, path.c_str(), 0, WRITE_DAC, &key), ERROR_SUCCESS);
+    SECURITY_DESCRIPTOR descriptor;
+    InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
+    ACL empty;
+    InitializeAcl(&empty, sizeof empty, ACL_REVISION);
+    // Readable: no access list at all, which grants everything.
+    SetSecurityDescriptorDacl(&descriptor, TRUE, readable ? nullptr : &empty, FALSE);
+    EXPECT_EQ(RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &descriptor), ERROR_SUCCESS);
+    RegCloseKey(key);
+}
+
+TEST_F(RegistryMonitorsWinTest, AWatchedValueThatCannotBeReadIsSkippedNotReportedAsEmptied) {
+    Key("Locked").WriteString("Start Page", "A");
+    TRegistryWatches watches;
+    watches.AddRegWatch(KeyText("Locked"), "Start Page", 'z');
+    ASSERT_EQ(watches.ValueWatches.size(), 1u);
+    SetKeyReadable(HKEY_CURRENT_USER, Path("Locked"), false);
+    HKEY probe = nullptr;
+    const LONG refused = RegOpenKeyExA(HKEY_CURRENT_USER, Path("Locked").c_str(), 0, KEY_READ, &probe);
+    if (probe) RegCloseKey(probe);
+    if (refused != ERROR_ACCESS_DENIED) {
+        SetKeyReadable(HKEY_CURRENT_USER, Path("Locked"), true);
+        GTEST_SKIP() << "this registry does not refuse access to a key with an empty access list";
+    }
+    watches.RegChangeTimerTimer(queue_);
+    EXPECT_TRUE(Drain(queue_).empty());
+    EXPECT_EQ(watches.ValueWatches[0].KnownRegString, "A");
+
+    // Readable again and unchanged: still nothing; then a real change is reported from "A".
+    SetKeyReadable(HKEY_CURRENT_USER, Path("Locked"), true);
+    watches.RegChangeTimerTimer(queue_);
+    EXPECT_TRUE(Drain(queue_).empty());
+    Key("Locked").WriteString("Start Page", "B");
+    watches.RegChangeTimerTimer(queue_);
+    const auto found = Drain(queue_);
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].OldRegString, "A");
+    EXPECT_EQ(found[0].RegString, "B");
+}
+
 TEST_F(RegistryMonitorsWinTest, WatchedValuePassReportsEveryChangeWithTheOldAndNewData) {
     RegistryKey main = Key("Main");
     main.WriteString("Start Page", "A");
@@ -395,7 +438,7 @@ TEST_F(RegistryMonitorsWinTest, RegistryEntryPassReportsListedKeysAndValues) {
     TRegistryWatches watches;
     watches.RegistryTimerTimer(*tables, queue_);
     const auto found = Drain(queue_);
-    ASSERT_EQ(found.size(), 7u);
+    ASSERT_EQ(found.size(), 6u);
     const std::string vendorKey = path_ + "\\Vendor\\";
     EXPECT_EQ(found[0].ClassName, "TRegistyWarning");
     EXPECT_EQ(found[0].Name, vendorKey + "Toolbar\\");
@@ -413,14 +456,14 @@ TEST_F(RegistryMonitorsWinTest, RegistryEntryPassReportsListedKeysAndValues) {
     // SPYWARE_REF is read but its value is not used: "x" does not skip the row.
     EXPECT_EQ(found[4].Name, vendorKey);
     EXPECT_EQ(found[4].Value, "");
-    EXPECT_EQ(found[5].Name, "Software\\");  // two components: the key itself
+    // "HKEY_CURRENT_USER\\Software" names a key right below the root: never offered for removal.
     // An unknown root name is read below the current user.
-    EXPECT_EQ(found[6].Value, "Other");
-    EXPECT_EQ(found[6].Root, RegistryRoot::CurrentUser);
+    EXPECT_EQ(found[5].Value, "Other");
+    EXPECT_EQ(found[5].Root, RegistryRoot::CurrentUser);
 
     // Every existing entry is found again on the next pass; without the table nothing happens.
     watches.RegistryTimerTimer(*tables, queue_);
-    EXPECT_EQ(Drain(queue_).size(), 7u);
+    EXPECT_EQ(Drain(queue_).size(), 6u);
     // A row without a key below its root never names the root itself (whose fix would delete
     // the whole hive); a table without the REG_PATH column reads such empty paths.
     TThreatTables roots(MakeDataBase(MakeTable(

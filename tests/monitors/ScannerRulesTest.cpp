@@ -42,7 +42,23 @@ public:
             case TSystemFolder::Windows: return "C:\\WINDOWS";
             case TSystemFolder::System: return "C:\\WINDOWS\\system32";
             case TSystemFolder::CommonAppData: return {};  // one the system cannot give
+            case TSystemFolder::ProgramFilesX86:
+            case TSystemFolder::CommonFilesX86: return {};  // a 32-bit Windows
             default: return "C:\\Other";
+        }
+    }
+};
+
+// A 64-bit Windows: the 32-bit programs have folders of their own.
+class Wow64Folders final : public TMacroFolderSource {
+public:
+    std::string Folder(TSystemFolder folder) const override {
+        switch (folder) {
+            case TSystemFolder::ProgramFiles: return "C:\\Program Files";
+            case TSystemFolder::ProgramFilesX86: return "C:\\Program Files (x86)";
+            case TSystemFolder::CommonFiles: return "C:\\Program Files\\Common Files";
+            case TSystemFolder::CommonFilesX86: return "C:\\Program Files (x86)\\Common Files";
+            default: return "C:\\WINDOWS";
         }
     }
 };
@@ -187,6 +203,33 @@ TEST(FolderRules, QueuesExistingFoldersOnceWithTheExpandedPath) {
     WarningQueue empty;
     QueueFolderWarnings(*MakeDataBase(), empty, folders, exists);
     EXPECT_TRUE(empty.Empty());
+}
+
+TEST(FolderRules, ProgramFilesRowsAreTestedInBothProgramFolders) {
+    const Wow64Folders folders;
+    const auto dataBase = MakeDataBase(Folders({
+        {"%2%\\Gator\\", "1", "1"},
+        {"%10%\\Shared Bad\\", "1", "2"},
+        {"%16%\\Evil\\", "1", "3"},
+    }));
+    const std::set<std::string> existing = {"C:\\Program Files\\Gator\\", "C:\\Program Files (x86)\\Gator\\",
+                                            "C:\\Program Files (x86)\\Common Files\\Shared Bad\\",
+                                            "C:\\WINDOWS\\Evil\\"};
+    std::vector<std::string> asked;
+    auto exists = [&](const std::string& path) {
+        asked.push_back(path);
+        return existing.contains(path);
+    };
+    WarningQueue queue;
+    QueueFolderWarnings(*dataBase, queue, folders, exists);
+    EXPECT_EQ(asked, (std::vector<std::string>{
+                         "C:\\Program Files\\Gator\\", "C:\\Program Files (x86)\\Gator\\",
+                         "C:\\Program Files\\Common Files\\Shared Bad\\",
+                         "C:\\Program Files (x86)\\Common Files\\Shared Bad\\", "C:\\WINDOWS\\Evil\\"}));
+    EXPECT_EQ(QueuedNames(queue), (std::vector<std::string>{
+                                      "C:\\Program Files\\Gator\\", "C:\\Program Files (x86)\\Gator\\",
+                                      "C:\\Program Files (x86)\\Common Files\\Shared Bad\\",
+                                      "C:\\WINDOWS\\Evil\\"}));
 }
 
 }  // namespace

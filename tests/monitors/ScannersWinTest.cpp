@@ -220,5 +220,21 @@ TEST(FolderScanner, ProgramFilesMacroIsReportedExpandedOnThisMachine) {
     EXPECT_TRUE(queue.Empty());
 }
 
+TEST(FolderScanner, ProgramFilesMacroFindsTheFolderOf32BitProgramsToo) {
+    // Wine's 64-bit prefix has both program folders, as a 64-bit Windows has.
+    const std::string programFilesX86 = platform::SpecialFolder(TSystemFolder::ProgramFilesX86);
+    ASSERT_FALSE(programFilesX86.empty());
+    ASSERT_NE(programFilesX86, platform::SpecialFolder(TSystemFolder::ProgramFiles));
+    const std::string expanded = programFilesX86 + "\\SentrelScannerTest32\\";
+    TThreatTables tables(MakeDataBase(Folders({"%2%\\SentrelScannerTest32\\"}, {"1"}, {"78"})));
+    WarningQueue queue;
+    {
+        PlacedFolder placed(expanded.substr(0, expanded.size() - 1));
+        FoldersTimerTimer(tables, queue, platform::MacroFolders());
+    }
+    ASSERT_EQ(queue.Count(), 1u);
+    EXPECT_EQ(queue.Head()->Name, expanded);
+}
+
 }  // namespace
 }  // namespace sentrel

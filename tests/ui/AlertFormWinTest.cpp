@@ -324,6 +324,44 @@ TEST_F(AlertFormTest, ClicksWhileAFixRunsDoNothing) {
     EXPECT_TRUE(IsWindowEnabled(Child("shield")));
 }
 
+TEST_F(AlertFormTest, AListThatCannotBeSavedIsReportedAndTheWarningStillSettled) {
+    // "Do it always" on a read-only list file: the user hears that the answer was not
+    // remembered, the button still does what it says, and the file keeps what it had.
+    WriteFileAtomically(folder_ / "black_list.txt", std::string("Tracking cookie old\r\n"));
+    WriteFileAtomically(folder_ / "white_list.txt", std::string("Tracking cookie old\r\n"));
+    TColorList black(folder_ / "black_list.txt");
+    TColorList white(folder_ / "white_list.txt");
+    // A folder where the save's temporary file must go blocks every save (Wine lets a read-only
+    // file or folder be replaced, so that cannot stand for the read-only program folder here).
+    for (const char* name : {"black_list.txt", "white_list.txt"})
+        CreateFolders(folder_ / (std::string(name) + ".tmp"));
+    TAlertForm form({queue_, white, black, backuper_, options_, [] {}}, test::ShippedGraphicsFolder(), nullptr);
+    form.Create();
+    std::vector<std::string> errors;
+    form.SetErrorReporter([&errors](const std::string& text) { errors.push_back(text); });
+    for (const char* button : {"shield", "ignore"}) {
+        SCOPED_TRACE(button);
+        errors.clear();
+        queue_.QueueWarning(std::make_unique<TestWarning>("a", "Tracking cookie a", log_));
+        TWarning* current = queue_.MakeHeadCurrent();
+        form.ShowWarning("Cookie a", current->GetDescription(), "bug", "");
+        form.Present();
+        test::PumpPendingMessages();
+        SendMessageA(FindWindowExA(form.Handle(), nullptr, nullptr, "Do it always"), BM_CLICK, 0, 0);
+        SendMessageA(FindWindowExA(form.Handle(), nullptr, nullptr, button), BM_CLICK, 0, 0);
+        ASSERT_EQ(errors.size(), 1u);
+        EXPECT_EQ(errors[0].rfind("The answer could not be remembered: ", 0), 0u) << errors[0];
+        EXPECT_TRUE(queue_.Empty());
+        EXPECT_FALSE(queue_.AlertBusy());
+        EXPECT_FALSE(IsWindowVisible(form.Handle()));
+    }
+    EXPECT_EQ(log_.fixes, 1);
+    EXPECT_EQ(FileText("black_list.txt"), "Tracking cookie old\r\n");
+    EXPECT_EQ(FileText("white_list.txt"), "Tracking cookie old\r\n");
+    EXPECT_EQ(black.Count(), 1u);
+    EXPECT_EQ(white.Count(), 1u);
+}
+
 TEST_F(AlertFormTest, OnlyTheBackgroundDragsTheWindow) {
     ShowNew("a");
     const auto hit = [&](int x, int y) {

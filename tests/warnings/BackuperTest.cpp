@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <filesystem>
 #include <stdexcept>
@@ -218,6 +219,36 @@ TEST(BackuperTest, DamagedFilesNeitherCrashNorLeadOutsideTheStore) {
     EXPECT_EQ(store.NewBackup("TFileWarning", "new").code, "2");
     EXPECT_EQ(store.GetString(0, "FilePath"), "keep");
     EXPECT_EQ(ReadFileText(RecordFolderOf(program, "1") + kPathSeparator + "old.dll"), "old");
+}
+
+TEST(BackuperTest, OneOddCodeNeverBlocksLaterRecords) {
+    // A section or "LastCode" at the very top of the codes, or far above what any store reaches,
+    // is not followed: new records take sane codes and never one that is live.
+    const std::string texts[] = {
+        "[Count]\r\nCount=1\r\nLastCode=0\r\n[2147483647]\r\nType=A\r\n",
+        "[Count]\r\nCount=0\r\nLastCode=2147483647\r\n",
+        "[Count]\r\nCount=2\r\nLastCode=2147483646\r\n[0]\r\nType=A\r\n[2147483646]\r\nType=B\r\n",
+        "[Count]\r\nCount=1\r\nLastCode=1500000000\r\n[1499999999]\r\nType=A\r\n",
+    };
+    for (const std::string& text : texts) {
+        TempFolder program;
+        WriteTextFile(Backups(program), text);
+        TBackuper store(program.Path());
+        const std::vector<std::string> before = SectionNames(store);
+        std::vector<std::string> made;
+        for (int i = 0; i < 3; ++i) {
+            const NewBackupResult record = store.NewBackup("TCookieWarning", "c");
+            EXPECT_LT(std::stoll(record.code), 1000) << text;
+            EXPECT_EQ(std::find(before.begin(), before.end(), record.code), before.end()) << text;
+            EXPECT_EQ(std::find(made.begin(), made.end(), record.code), made.end()) << text;
+            store.SetString("File", "f" + std::to_string(i));
+            EXPECT_EQ(store.GetString(store.GetCount() - 1, "File"), "f" + std::to_string(i)) << text;
+            made.push_back(record.code);
+        }
+        EXPECT_EQ(store.GetCount(), static_cast<int>(before.size()) + 3) << text;
+        // The odd record itself stays readable and deletable.
+        for (int i = 0; i < static_cast<int>(before.size()); ++i) EXPECT_EQ(store.GetSectionName(i), before[i]);
+    }
 }
 
 TEST(BackuperTest, AFailedWriteLeavesNoRecordBehind) {

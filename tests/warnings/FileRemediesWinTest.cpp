@@ -238,6 +238,57 @@ TEST_F(FileRemedyTest, FolderFixMovesEverythingAndUndoBringsItBack) {
     EXPECT_FALSE(FolderExists(empty));
 }
 
+// Records edited by hand (or by anything that can write the program folder): every undo takes a
+// plain file name from its keys and reads only from its own record's folder.
+TEST_F(FileRemedyTest, CraftedRecordsNeverReachOutsideTheirOwnFolder) {
+    TempFolder cookies;
+    cookies_ = cookies.Path().substr(0, cookies.Path().size() - 1);
+    WriteTextFile(program_ / "secret.txt", "never backed up");
+    const std::string victim = system_ / "victim.dll";
+    WriteTextFile(victim, "a backed-up file");
+    TFileWarning(FileNamePart(victim), victim).Fix(backuper_);  // record 0, code 0, holds victim.dll
+    ASSERT_TRUE(FileExists(backuper_.RecordFolder("0") + "victim.dll"));
+
+    // Cookie: "File" climbs from backuped\1\ up to the program folder.
+    backuper_.NewBackup("TCookieWarning", "Restore tracking cookie x");
+    backuper_.SetValues(std::vector<BackupValue>{BackupString("File", "..\\..\\secret.txt"),
+                                                 BackupString("BackupFolder", "1")});
+    EXPECT_THROW(Undo("TCookieWarning", 1), std::runtime_error);
+    EXPECT_EQ(ReadAll(program_ / "secret.txt"), "never backed up");
+    EXPECT_FALSE(FileExists(cookies / "secret.txt"));
+
+    // File: "BackupFolder" names record 0's folder; its file stays there.
+    backuper_.NewBackup("TFileWarning", "Program victim.dll was deleted from system folder");
+    const std::string elsewhere = system_ / "elsewhere\\victim.dll";
+    backuper_.SetValues(std::vector<BackupValue>{BackupString("FilePath", elsewhere), BackupString("BackupFolder", "0")});
+    Undo("TFileWarning", 2);
+    EXPECT_FALSE(FileExists(elsewhere));
+    EXPECT_TRUE(FileExists(backuper_.RecordFolder("0") + "victim.dll"));
+
+    // File: a path whose name part is "..".
+    backuper_.NewBackup("TFileWarning", "Program .. was deleted from system folder");
+    backuper_.SetValues(std::vector<BackupValue>{BackupString("FilePath", system_ / ".."), BackupString("BackupFolder", "3")});
+    EXPECT_THROW(Undo("TFileWarning", 2), std::runtime_error);
+
+    // Folder: "BackupFolder" names record 0's folder; nothing of it is moved.
+    backuper_.NewBackup("TFolderWarning", "Folder x was deleted");
+    const std::string target = system_ / "restored\\";
+    backuper_.SetValues(std::vector<BackupValue>{BackupString("Folder", target), BackupString("BackupFolder", "0")});
+    Undo("TFolderWarning", 3);
+    EXPECT_FALSE(FileExists(target + "victim.dll"));
+    EXPECT_TRUE(FileExists(backuper_.RecordFolder("0") + "victim.dll"));
+
+    // Registry: a backup.reg in another record's folder is not imported.
+    WriteTextFile(backuper_.RecordFolder("0") + "backup.reg", "Windows Registry Editor Version 5.00\r\n");
+    backuper_.NewBackup("TRegistyWarning", "Registry entry x was deleted");
+    backuper_.SetValues(std::vector<BackupValue>{BackupString("BackupFolder", "0")});
+    EXPECT_THROW(Undo("TRegistyWarning", 3), std::runtime_error);
+
+    // The genuine record still restores its own file.
+    Undo("TFileWarning", 0);
+    EXPECT_EQ(ReadAll(victim), "a backed-up file");
+}
+
 bool RunningUnderWine() {
     const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
     return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;

@@ -100,6 +100,32 @@ TEST(RegistryFile, HexTextRoundTripsAnyBytesAndRefusesOtherText) {
     EXPECT_EQ(BytesFromHex("0 "), std::nullopt);
 }
 
+TEST(RegistryFile, OnlyKeysTwoLevelsBelowARootMayBeRemovedWhole) {
+    for (const char* key : {"SOFTWARE\\Vendor", "Software\\Vendor\\", "a\\b\\c", "\\Software\\Vendor"})
+        EXPECT_TRUE(IsRemovableKeyPath(key)) << key;
+    for (const char* key : {"", "\\", "SOFTWARE", "Software\\", "\\Software", "Software\\\\\\"})
+        EXPECT_FALSE(IsRemovableKeyPath(key)) << key;
+}
+
+TEST(RegistryFile, AnExportIsCompleteOnlyWithItsHeaderAndTheKeysOwnSection) {
+    const std::string key = "HKEY_CURRENT_USER\\Software\\Bad Key";
+    const std::string whole = "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Bad Key]\r\n"
+                              "\"a\"=\"b\"\r\n\r\n[HKEY_CURRENT_USER\\Software\\Bad Key\\Sub]\r\n\r\n";
+    EXPECT_TRUE(IsRegistryExportOf(whole, key));
+    EXPECT_TRUE(IsRegistryExportOf(whole, "hkey_current_user\\software\\bad key\\"));
+    EXPECT_TRUE(IsRegistryExportOf("REGEDIT4\n[" + key + "]\n", key));
+    std::string utf16 = "\xFF\xFE";
+    for (const char c : whole) utf16 += {c, '\0'};
+    EXPECT_TRUE(IsRegistryExportOf(utf16, key));
+
+    EXPECT_FALSE(IsRegistryExportOf("", key));
+    EXPECT_FALSE(IsRegistryExportOf("Windows Registry Editor Version 5.00\r\n", key));  // cut short
+    EXPECT_FALSE(IsRegistryExportOf(whole, "HKEY_CURRENT_USER\\Software\\Other"));
+    EXPECT_FALSE(IsRegistryExportOf(whole.substr(1), key));                              // no header
+    EXPECT_FALSE(IsRegistryExportOf("[" + key + "]\r\nWindows Registry Editor Version 5.00\r\n", key));
+    EXPECT_FALSE(IsRegistryExportOf(utf16.substr(0, 40), key));
+}
+
 TEST(SystemFileChecker, LooksInSystemThenInSystem32OfWhatTheFirstTestLeft) {
     const auto launch = [](std::set<std::string> files, bool nt) {
         return SystemFileCheckerFor("C:\\WIN", nt, [&files](const std::string& path) { return files.count(path) > 0; });

@@ -9,6 +9,7 @@
 #include <tuple>
 #include <vector>
 
+#include "common/Files.h"
 #include "platform/Registry.h"
 #include "platform/RegistryRaw.h"
 #include "warnings/RegistryFile.h"
@@ -224,6 +225,62 @@ TEST_F(RegistryRemedyTest, AWholeKeyWithBlanksAndSubkeysSurvivesFixAndUndo) {
     Undo("TRegistyWarning");
     EXPECT_EQ(Tree(key), before);
     ExpectRecordGone("0");
+}
+
+TEST_F(RegistryRemedyTest, KeysAtOrRightBelowARootAreNeverRemoved) {
+    // A key of its own right below HKEY_CURRENT_USER stands for "HKEY_LOCAL_MACHINE\\SOFTWARE".
+    const std::string rootChild = "SentrelRootChild" + std::to_string(GetCurrentProcessId());
+    Write(rootChild, "Keep", REG_SZ, Utf16z("kept"));
+    for (const std::string& key : {rootChild, rootChild + "\\", std::string(), std::string("\\")}) {
+        SCOPED_TRACE(key);
+        TRegistyWarning wholeKey(kHkcu, key, key, "", "");
+        EXPECT_THROW(wholeKey.Fix(backuper_), std::runtime_error);
+        EXPECT_TRUE(Read(rootChild, "Keep"));
+        EXPECT_EQ(backuper_.GetCount(), 0);
+    }
+    TRegistyWarning rootValue(kHkcu, "", "", "Keep", "kept");
+    EXPECT_THROW(rootValue.Fix(backuper_), std::runtime_error);
+    EXPECT_EQ(backuper_.GetCount(), 0);
+    // A value of a root's child may go: that is no whole key.
+    TRegistyWarning value(kHkcu, rootChild + "\\", rootChild + "\\", "Keep", "kept");
+    value.Fix(backuper_);
+    EXPECT_FALSE(Read(rootChild, "Keep"));
+    platform::DeleteKeyTree(HKEY_CURRENT_USER, rootChild);
+}
+
+// The path of a copy of the test program's helper under another name, next to the test program
+// (the folder the system searches first for a bare program name), removed again at the end.
+class PlantedProgram {
+public:
+    explicit PlantedProgram(const std::string& name) {
+        char self[MAX_PATH] = {};
+        GetModuleFileNameA(nullptr, self, MAX_PATH);
+        const std::string folder = FolderPart(self);
+        path_ = folder + name;
+        planted_ = CopyFileA((folder + "process_helper.exe").c_str(), path_.c_str(), TRUE) != 0;
+    }
+    ~PlantedProgram() {
+        if (planted_) DeleteFileA(path_.c_str());
+    }
+    bool Planted() const { return planted_; }
+
+private:
+    std::string path_;
+    bool planted_ = false;
+};
+
+TEST_F(RegistryRemedyTest, APlantedRegistryEditorIsNeverRun) {
+    // The planted program (it ends at once with exit code 2 and writes nothing) stands in the
+    // folder searched first; the remedy must take the system's registry editor all the same.
+    const PlantedProgram planted("regedit.exe");
+    ASSERT_TRUE(planted.Planted());
+    const std::string key = base_ + "\\Planted";
+    Write(key, "v", REG_SZ, Utf16z("x"));
+    TRegistyWarning warning(kHkcu, key + "\\", key + "\\", "", "");
+    warning.Fix(backuper_);
+    EXPECT_FALSE(platform::RegistryKey::Open(HKEY_CURRENT_USER, key));
+    Undo("TRegistyWarning");
+    EXPECT_TRUE(Read(key, "v"));
 }
 
 TEST_F(RegistryRemedyTest, AKeyTheEditorCannotExportIsNeitherDeletedNorRecorded) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/Files.h"
+#include "database/Mask.h"
 #include "support/TempFolder.h"
 #include "warnings/Warning.h"
 #include "warnings/WarningServices.h"
@@ -199,6 +200,19 @@ TEST_F(AutorunTitleTest, AKnownProgramThatIsNotOnDiskQueuesNothing) {
     TAutorunAddWarning warning(kHkcu, "gone.exe", "Software\\Run", "Gone", known_);
     EXPECT_EQ(warning.GetTitle(), "Known malicious program");
     EXPECT_TRUE(queued_.empty());
+}
+
+TEST(WarningTexts, AFailingLookupStillAsksTheUserAboutAnAutorunValue) {
+    // A malformed mask in a Folders row makes the lookup throw; the warning is described as an
+    // unknown program instead of being lost.
+    const ScopedWarningServices failing{WarningServices{
+        .isKnownSpywareFile = [](const std::string&) -> bool { throw InvalidMaskError(); },
+        .queueWarning = [](std::unique_ptr<TWarning>) { ADD_FAILURE() << "nothing is queued"; },
+    }};
+    TAutorunAddWarning warning(kHkcu, "tool.exe", "Software\\Run", "Tool", "C:\\Tools\\tool.exe");
+    EXPECT_EQ(Shown(warning), (Texts{"Change in autorun list",
+                                     "Unidentified program tool.exe was added to the autorun list", "what", "",
+                                     "Program tool.exe was deleted from the autorun list"}));
 }
 
 TEST(WarningServicesTest, EmptyHooksAreSkippedAndScopesPutTheOldOnesBack) {
