@@ -26,4 +26,4 @@ scripts/wine-run.sh "$PWD/build/windows-bench/bin/monitor_bench.exe" </dev/null 
 echo
 scripts/wine-run.sh "$PWD/build/windows-bench/bin/update_bench.exe" </dev/null 2>&1 | tr -d '\r'
 echo
-scripts/wine-run.sh "$PWD/build/windows-bench/bin/idle_bench.exe" </dev/null 2>&1 | tr -d '\r'
+scripts/idle-cost.sh build/windows-bench/bin
