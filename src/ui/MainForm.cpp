@@ -18,7 +18,7 @@ constexpr int kCornerEllipse = 60;
 // The background picture is a little larger than the client area and placed at -1,-3.
 constexpr DesignRect kBackPlace{-1, -3, 633, 493};
 
-struct ButtonSpec {
+struct ButtonLayout {
     const char* name;
     DesignRect place;
     const char* hint;
@@ -30,7 +30,7 @@ struct ButtonSpec {
 enum Button : std::size_t { kScaner, kOptionsButton, kUpdate, kUndo, kHelp, kHelpMini, kMini, kExit1 };
 
 // clang-format off
-constexpr std::array<ButtonSpec, 13> kButtons = {{
+constexpr std::array<ButtonLayout, 13> kButtons = {{
     {"scaner", {18, 51, 113, 51}, "Run Talvex - ultimate spyware and trojan scanner by Brannock", "Scanner", -1},
     {"options_button", {18, 109, 113, 52}, "Change Sentrel's options", "Options", -1},
     {"update", {18, 289, 113, 54}, "Update Sentrel's spyware database", "Update", -1},
@@ -122,11 +122,11 @@ void TMainForm::ShowTrayIcon() {
 
 void TMainForm::CreateButtons() {
     for (std::size_t i = 0; i < kButtons.size(); ++i) {
-        const ButtonSpec& spec = kButtons[i];
-        auto button = std::make_unique<ImageButton>(spec.name, spec.caption, [this, i] { ButtonClick(i); });
-        button->SetLatching(spec.level >= 0);
-        button->Create(Handle(), spec.place, scale_);
-        hints_.Add(button->Handle(), spec.hint);
+        const ButtonLayout& layout = kButtons[i];
+        auto button = std::make_unique<ImageButton>(layout.name, layout.caption, [this, i] { ButtonClick(i); });
+        button->SetLatching(layout.level >= 0);
+        button->Create(Handle(), layout.place, scale_);
+        hints_.Add(button->Handle(), layout.hint);
         buttons_.push_back(std::move(button));
     }
 }
@@ -172,15 +172,15 @@ void TMainForm::LoadPictures() {
         back_ = {};
     }
     for (std::size_t i = 0; i < kButtons.size(); ++i) {
-        const ButtonSpec& spec = kButtons[i];
-        if (spec.level >= 0) {
+        const ButtonLayout& layout = kButtons[i];
+        if (layout.level >= 0) {
             // The background's own pixels under the button: the picture is placed at -1,-3.
-            const RECT place{spec.place.left - kBackPlace.left, spec.place.top - kBackPlace.top,
-                             spec.place.left - kBackPlace.left + spec.place.width,
-                             spec.place.top - kBackPlace.top + spec.place.height};
-            LoadLevelButton(*buttons_[i], graphicsFolder_, spec.name, back_, place, kPlainFace);
+            const RECT place{layout.place.left - kBackPlace.left, layout.place.top - kBackPlace.top,
+                             layout.place.left - kBackPlace.left + layout.place.width,
+                             layout.place.top - kBackPlace.top + layout.place.height};
+            LoadLevelButton(*buttons_[i], graphicsFolder_, layout.name, back_, place, kPlainFace);
         } else {
-            LoadResourceButton(*buttons_[i], spec.name, kPlainFace);
+            LoadResourceButton(*buttons_[i], layout.name, kPlainFace);
         }
     }
 }

@@ -13,7 +13,7 @@ namespace sentrel {
 namespace {
 
 using test::Bytes;
-using test::TableSpec;
+using test::TableContents;
 
 std::vector<std::string> FilesIn(const std::string& folder) {
     std::vector<std::string> names;
@@ -23,7 +23,7 @@ std::vector<std::string> FilesIn(const std::string& folder) {
     return names;
 }
 
-std::vector<TableSpec> BaseTables() {
+std::vector<TableContents> BaseTables() {
     return {
         {"Checksums", {{"FILE_SIZE", {"1000", "2000"}}, {"FIRST_LEVEL_CHECKSUM", {"11", "22"}}}},
         {"PrimaryFiles", {{"FILE_NAME", {"evil.exe", "bad.dll"}}, {"SPYWARE_REF", {"1", "2"}}, {"CODE", {"a", "b"}}}},
@@ -48,7 +48,7 @@ protected:
     }
 
     // The update from the current database.db to the given tables, saved as downloads/<name>.
-    std::string MakeUpdate(const std::string& name, std::int32_t number, const std::vector<TableSpec>& next,
+    std::string MakeUpdate(const std::string& name, std::int32_t number, const std::vector<TableContents>& next,
                            const std::string& from = {}) {
         const std::string target = downloads_ / (name + ".target.db");
         test::WriteDataBase(target, next);
@@ -85,19 +85,19 @@ protected:
 };
 
 TEST_F(UpdateTest, RoundTripsGiveExactlyTheNewTables) {
-    std::vector<TableSpec> changedCell = BaseTables();
+    std::vector<TableContents> changedCell = BaseTables();
     changedCell[1].Columns[0].second[1] = "worse.dll";
-    std::vector<TableSpec> rowsAddedAndRemoved = BaseTables();
+    std::vector<TableContents> rowsAddedAndRemoved = BaseTables();
     rowsAddedAndRemoved[0].Columns = {{"FILE_SIZE", {"2000", "3000", "4000"}},
                                       {"FIRST_LEVEL_CHECKSUM", {"22", "33", "44"}}};
-    std::vector<TableSpec> renamed = BaseTables();
+    std::vector<TableContents> renamed = BaseTables();
     renamed[2].Name = "Cookies2";
-    const std::vector<TableSpec> emptyTables = {{"Checksums", {}}, {"Folders", {{"FILE_PATH", {}}}}};
-    const std::vector<TableSpec> noTables = {};
+    const std::vector<TableContents> emptyTables = {{"Checksums", {}}, {"Folders", {{"FILE_PATH", {}}}}};
+    const std::vector<TableContents> noTables = {};
 
     int number = 57;
     for (const auto& [name, next] :
-         std::vector<std::pair<std::string, std::vector<TableSpec>>>{{"one changed cell", changedCell},
+         std::vector<std::pair<std::string, std::vector<TableContents>>>{{"one changed cell", changedCell},
                                                                      {"rows added and removed", rowsAddedAndRemoved},
                                                                      {"a table renamed", renamed},
                                                                      {"empty tables", emptyTables},
@@ -118,7 +118,7 @@ TEST_F(UpdateTest, RoundTripsGiveExactlyTheNewTables) {
         EXPECT_EQ(FilesIn(program_.Path()), (std::vector<std::string>{"database.db", "options.ini"}));
         // The shown count follows the tables.
         int rows = 0;
-        for (const TableSpec& table : next) rows += test::MakeTable(table)->RowCount();
+        for (const TableContents& table : next) rows += test::MakeTable(table)->RowCount();
         EXPECT_EQ(options_.ReadInteger("KnownSpywares", -1), rows);
         EXPECT_TRUE(FileExists(update));  // the update file itself stays where it was
     }
@@ -131,14 +131,14 @@ TEST_F(UpdateTest, FiftyThousandRowsWithASmallChangeGiveASmallUpdate) {
         sizes.push_back(std::to_string(10000 + i * 13));
         sums.push_back(std::to_string(i * 2654435761u));
     }
-    const std::vector<TableSpec> large = {{"Checksums", {{"FILE_SIZE", sizes}, {"FIRST_LEVEL_CHECKSUM", sums}}},
+    const std::vector<TableContents> large = {{"Checksums", {{"FILE_SIZE", sizes}, {"FIRST_LEVEL_CHECKSUM", sums}}},
                                           {"PrimaryFiles", {{"FILE_NAME", names}, {"CODE", sizes}}}};
     const std::string base = downloads_ / "large.db";
     test::WriteDataBase(base, large);
     WriteFileBytes(DataBasePath(), ReadFileBytes(base));
     tables_->Replace(std::make_unique<TDataBase>(DataBasePath(), true, std::string(kDataBasePassPhrase)));
 
-    std::vector<TableSpec> next = large;
+    std::vector<TableContents> next = large;
     next[1].Columns[0].second[25000] = "changed.dll";
     next[0].Columns[0].second.push_back("123456");
     const std::string update = MakeUpdate("update58.dat", 58, next);
@@ -153,9 +153,9 @@ TEST_F(UpdateTest, FiftyThousandRowsWithASmallChangeGiveASmallUpdate) {
 }
 
 TEST_F(UpdateTest, ChainedUpdatesApplyOnlyInOrder) {
-    std::vector<TableSpec> v58 = BaseTables();
+    std::vector<TableContents> v58 = BaseTables();
     v58[2].Columns[0].second.push_back("*ads*");
-    std::vector<TableSpec> v59 = v58;
+    std::vector<TableContents> v59 = v58;
     v59[2].Columns[0].second.push_back("*more*");
     const std::string update58 = MakeUpdate("update58.dat", 58, v58);
     const std::string update59 = MakeUpdate("update59.dat", 59, v59, downloads_ / "update58.dat.target.db");
@@ -178,7 +178,7 @@ TEST_F(UpdateTest, ChainedUpdatesApplyOnlyInOrder) {
 }
 
 TEST_F(UpdateTest, PreparedOnAWorkerAndSwappedInOnTheOwningThread) {
-    std::vector<TableSpec> next = BaseTables();
+    std::vector<TableContents> next = BaseTables();
     next[0].Columns[0].second[0] = "4242";
     const std::string update = MakeUpdate("update58.dat", 58, next);
     const TDataBaseUpdater updater = Updater();
@@ -199,7 +199,7 @@ TEST_F(UpdateTest, PreparedOnAWorkerAndSwappedInOnTheOwningThread) {
     EXPECT_EQ(FilesIn(program_.Path()), (std::vector<std::string>{"database.db", "options.ini"}));
 
     // A prepared update that is dropped leaves nothing behind.
-    std::vector<TableSpec> later = next;
+    std::vector<TableContents> later = next;
     later[0].Columns[0].second[1] = "4343";
     const std::string update59 = MakeUpdate("update59.dat", 59, later);
     {
@@ -235,7 +235,7 @@ TEST_F(UpdateTest, HostileUpdatesLeaveEverythingAsItWas) {
     test::SignWithDigest(garbage);
     updates.emplace_back("decrypts to garbage", garbage);
     // A good update without a signature, and one with another file's signature.
-    std::vector<TableSpec> next = BaseTables();
+    std::vector<TableContents> next = BaseTables();
     next[2].Columns[0].second[0] = "*evil*";
     const std::string unsigned_ = MakeUpdate("unsigned.dat", 58, next);
     RemoveFile(unsigned_ + ".sig");
@@ -270,7 +270,7 @@ TEST_F(UpdateTest, StaleWorkingFilesAreNeverTakenForTheUpdate) {
 }
 
 TEST_F(UpdateTest, ANumberChangedBetweenTheHalvesRefusesTheCommit) {
-    std::vector<TableSpec> next = BaseTables();
+    std::vector<TableContents> next = BaseTables();
     next[0].Columns[0].second[0] = "4242";
     const std::string update = MakeUpdate("update58.dat", 58, next);
     const TDataBaseUpdater updater = Updater();
@@ -284,7 +284,7 @@ TEST_F(UpdateTest, ANumberChangedBetweenTheHalvesRefusesTheCommit) {
 }
 
 TEST_F(UpdateTest, TheBareDataBaseTakesTheUpdateToo) {
-    std::vector<TableSpec> next = BaseTables();
+    std::vector<TableContents> next = BaseTables();
     next[1].Name = "Folders";
     const std::string update = MakeUpdate("update58.dat", 58, next);
     TDataBase dataBase(DataBasePath(), true, std::string(kDataBasePassPhrase));

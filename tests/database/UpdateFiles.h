@@ -36,17 +36,17 @@ inline void SignWithDigest(const std::string& path) {
 }
 
 // One table: columns of values; the row count is the longest column's.
-struct TableSpec {
+struct TableContents {
     std::string Name;
     std::vector<std::pair<std::string, std::vector<std::string>>> Columns;
 };
 
-inline std::unique_ptr<TTable> MakeTable(const TableSpec& spec) {
-    auto table = std::make_unique<TTable>(spec.Name);
+inline std::unique_ptr<TTable> MakeTable(const TableContents& contents) {
+    auto table = std::make_unique<TTable>(contents.Name);
     std::size_t rows = 0;
-    for (const auto& column : spec.Columns) rows = std::max(rows, column.second.size());
+    for (const auto& column : contents.Columns) rows = std::max(rows, column.second.size());
     for (std::size_t i = 0; i < rows; ++i) table->AddRow();
-    for (const auto& [name, values] : spec.Columns) {
+    for (const auto& [name, values] : contents.Columns) {
         auto column = std::make_unique<TColumn>(name);
         for (std::size_t i = 0; i < values.size(); ++i) {
             column->AddEmptyValue();
@@ -57,9 +57,9 @@ inline std::unique_ptr<TTable> MakeTable(const TableSpec& spec) {
     return table;
 }
 
-inline void WriteDataBase(const std::string& path, const std::vector<TableSpec>& tables) {
+inline void WriteDataBase(const std::string& path, const std::vector<TableContents>& tables) {
     TDataBase dataBase(path, false, std::string(kDataBasePassPhrase));
-    for (const TableSpec& spec : tables) dataBase.AddTable(MakeTable(spec));
+    for (const TableContents& contents : tables) dataBase.AddTable(MakeTable(contents));
     dataBase.Save();
 }
 

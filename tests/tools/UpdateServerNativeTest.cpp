@@ -22,13 +22,13 @@
 namespace sentrel {
 namespace {
 
-using test::TableSpec;
+using test::TableContents;
 
 // A folder of two signed updates (58 and 59), a file that is no update and an unsigned update.
 void FillRoot(const test::TempFolder& root, const test::TempFolder& work) {
-    const std::vector<TableSpec> v57 = {{"Cookies", {{"FILES_MASK", {"*a*"}}}}};
-    const std::vector<TableSpec> v58 = {{"Cookies", {{"FILES_MASK", {"*a*", "*b*"}}}}};
-    const std::vector<TableSpec> v59 = {{"Cookies", {{"FILES_MASK", {"*a*", "*b*", "*c*"}}}}};
+    const std::vector<TableContents> v57 = {{"Cookies", {{"FILES_MASK", {"*a*"}}}}};
+    const std::vector<TableContents> v58 = {{"Cookies", {{"FILES_MASK", {"*a*", "*b*"}}}}};
+    const std::vector<TableContents> v59 = {{"Cookies", {{"FILES_MASK", {"*a*", "*b*", "*c*"}}}}};
     test::WriteDataBase(work / "57.db", v57);
     test::WriteDataBase(work / "58.db", v58);
     test::WriteDataBase(work / "59.db", v59);
