@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 shots=build/windows/screenshots
 images=data/help/Source/images
-for name in alert-yellow alert-red; do
+for name in alert-yellow alert-red main-High tray-menu first-run; do
     if [ ! -f "$shots/$name.bmp" ]; then
         echo "error: $shots/$name.bmp is missing; run the end-to-end tests first" >&2
         exit 1
