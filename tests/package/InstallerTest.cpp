@@ -166,10 +166,18 @@ TEST_F(Installer, SilentInstallLaysOutTheProgramRegistersItAndTheProgramStarts) 
     EXPECT_GT(*size, 100u) << "kilobytes";
 
     // The installed program starts in its folder, which it can write: its first start seeds the
-    // options there. (Its main window is still created hidden; the test sees that it exists.)
+    // options there, welcomes the user and then shows its main window.
     ShieldProcess shield(folder + "Sentrel4.exe");
-    ASSERT_TRUE(shield.WaitUntilStarted(60s)) << "no main window";
-    EXPECT_NE(shield.WaitForWindow("TMainForm"), nullptr);
+    const HWND welcome = shield.WaitForWindow("TFirstSplashForm", 60s);
+    ASSERT_NE(welcome, nullptr);
+    ASSERT_TRUE(WaitForVisibility(welcome, true));
+    const HWND back = FindChildByText(welcome, "return");
+    ASSERT_NE(back, nullptr);
+    PostMessageA(back, BM_CLICK, 0, 0);
+    const HWND mainWindow = shield.WaitForWindow("TMainForm");
+    ASSERT_NE(mainWindow, nullptr);
+    EXPECT_TRUE(WaitForVisibility(mainWindow, true)) << "the main window stays hidden";
+    ASSERT_TRUE(shield.WaitUntilStarted(60s));
     EXPECT_TRUE(WaitFor(30s, [&] { return Exists(folder + "options.ini"); }));
     Close(shield);
 }
@@ -309,6 +317,61 @@ TEST_F(Installer, UninstallWithRemoveDataLeavesNothing) {
     }
 
     Uninstall(" /REMOVEDATA");
+    EXPECT_TRUE(WaitFor(10s, [&] { return !Exists(folder); })) << "the program folder is still there";
+}
+
+// A visible top-level dialog of any process that satisfies the test.
+template <typename Test>
+HWND FindDialog(Test test) {
+    struct Search {
+        Test* test;
+        HWND found;
+    } search{&test, nullptr};
+    EnumWindows(
+        [](HWND window, LPARAM data) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(data);
+            char name[64] = {};
+            GetClassNameA(window, name, sizeof name);
+            if (std::string(name) != "#32770" || !IsWindowVisible(window) || !(*s->test)(window)) return TRUE;
+            s->found = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// Started from Apps & features, the uninstaller asks whether to keep the user's data; "No"
+// removes it with the program.
+TEST_F(Installer, InteractiveUninstallAsksAboutTheDataAndNoRemovesIt) {
+    ASSERT_EQ(RunSetup(), 0u);
+    const std::string folder = InstallFolder();
+    WriteUsedOptions(0, /*autorun*/ false);
+    test::WriteTextFile(folder + "black_list.txt", "Some malicious finding\r\n");
+    const auto command = UninstallValue("UninstallString");
+    ASSERT_TRUE(command.has_value());
+    RunAndWait(*command, 60s);  // it goes on from its copy in the temporary folder
+
+    HWND wizard = nullptr;
+    ASSERT_TRUE(WaitFor(60s, [&] {
+        wizard = FindDialog([](HWND w) { return GetDlgItem(w, IDOK) && MessageBoxText(w).empty(); });
+        return wizard != nullptr;
+    })) << "no uninstaller window";
+    PostMessageA(GetDlgItem(wizard, IDOK), BM_CLICK, 0, 0);  // "Uninstall" on the confirmation page
+
+    HWND question = nullptr;
+    ASSERT_TRUE(WaitFor(60s, [&] {
+        question = FindDialog([](HWND w) { return MessageBoxText(w).starts_with("Keep your Sentrel 4 data"); });
+        return question != nullptr;
+    })) << "the uninstaller did not ask about the data";
+    EXPECT_TRUE(Exists(folder + "options.ini")) << "nothing goes before the answer";
+    PostMessageA(question, WM_COMMAND, MAKEWPARAM(IDNO, BN_CLICKED), 0);
+
+    EXPECT_TRUE(WaitFor(60s, [&] { return !Exists(folder + "options.ini") && !Exists(folder + "black_list.txt"); }));
+    EXPECT_TRUE(WaitFor(60s, [&] { return !platform::RegistryKey::Open(HKEY_CURRENT_USER, kUninstallKey); }));
+    // The last page waits for "Close".
+    ASSERT_TRUE(WaitFor(60s, [&] { return IsWindowEnabled(GetDlgItem(wizard, IDOK)) && WindowText(GetDlgItem(wizard, IDOK)) == "&Close"; }));
+    PostMessageA(GetDlgItem(wizard, IDOK), BM_CLICK, 0, 0);
+    EXPECT_TRUE(WaitFor(30s, [&] { return !IsWindow(wizard); }));
     EXPECT_TRUE(WaitFor(10s, [&] { return !Exists(folder); })) << "the program folder is still there";
 }
 
