@@ -151,7 +151,7 @@ std::unique_ptr<TTable> TDataBase::Select(std::string_view columnList, std::stri
         if (matchValue.empty()) column->Reserve(match->Values().size());
         result->AddColumn(std::move(column));
     }
-    const std::vector<std::string>& matchCells = match->Values();
+    const std::vector<std::string_view>& matchCells = match->Values();
     for (std::size_t i = 0; i < matchCells.size(); ++i) {
         if (!matchValue.empty() && matchCells[i] != matchValue) continue;
         result->AddRow();
@@ -188,7 +188,7 @@ void TDataBase::SaveToStream(std::vector<std::uint8_t>& out) const {
         for (int c = 0; c < table->ColumnCount(); ++c) {
             const TColumn& column = *table->GetColumn(c);
             size += 8 + column.Name().size() + 4 * column.Values().size();
-            for (const std::string& value : column.Values()) size += value.size();
+            for (const std::string_view value : column.Values()) size += value.size();
         }
     }
     out.reserve(out.size() + size);

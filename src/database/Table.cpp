@@ -1,6 +1,7 @@
 #include "database/Table.h"
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 
 #include "database/DataBaseError.h"
@@ -49,6 +50,34 @@ bool ParseInt32(std::string_view text, std::int32_t& value) noexcept {
     return true;
 }
 
+// --- TCellStore --------------------------------------------------------------------------------
+
+namespace {
+
+// Texts set one by one share blocks of this size (a longer text gets a block of its own).
+constexpr std::size_t kCellBlockSize = 16 * 1024;
+// A column whose replaced texts take more than this, and more than its live texts, is compacted.
+constexpr std::size_t kReplacedBytesBound = 64 * 1024;
+
+}  // namespace
+
+void TCellStore::Reserve(std::size_t bytes) {
+    if (bytes <= left_) return;
+    blocks_.push_back(std::make_unique_for_overwrite<char[]>(bytes));
+    free_ = blocks_.back().get();
+    left_ = bytes;
+}
+
+std::string_view TCellStore::Keep(std::string_view text) {
+    if (text.empty()) return {};
+    if (text.size() > left_) Reserve(std::max(kCellBlockSize, text.size()));
+    char* kept = free_;
+    std::memcpy(kept, text.data(), text.size());
+    free_ += text.size();
+    left_ -= text.size();
+    return {kept, text.size()};
+}
+
 // --- TColumn -----------------------------------------------------------------------------------
 
 bool TColumn::GetInt(int row, std::int32_t& value) const {
@@ -66,26 +95,47 @@ bool TColumn::GetString(int row, std::string& text) const {
     return true;
 }
 
-void TColumn::SetString(int row, std::string text) {
+void TColumn::SetString(int row, std::string_view text) {
     if (row < 0 || row >= Count()) return;
-    values_[static_cast<std::size_t>(row)] = std::move(text);
+    std::string_view& cell = values_[static_cast<std::size_t>(row)];
+    replacedBytes_ += cell.size();
+    cell = store_.Keep(text);
+    if (replacedBytes_ <= kReplacedBytesBound) return;
+    std::size_t live = 0;
+    for (const std::string_view value : values_) live += value.size();
+    if (replacedBytes_ <= live) return;
+    TCellStore fresh;
+    fresh.Reserve(live);
+    for (std::string_view& value : values_) value = fresh.Keep(value);
+    store_ = std::move(fresh);
+    replacedBytes_ = 0;
 }
 
 void TColumn::LoadFromStream(ByteReader& reader) {
     std::string name = reader.ReadString();
     // Every value takes at least its 4-byte length.
     const std::int32_t count = reader.ReadCount(4, "value count");
-    std::vector<std::string> values;
+    // The cells are read as views into the stream first, then copied into one block together.
+    std::vector<std::string_view> values;
     values.reserve(static_cast<std::size_t>(count));
-    for (std::int32_t i = 0; i < count; ++i) values.emplace_back(reader.ReadStringView());
+    std::size_t bytes = 0;
+    for (std::int32_t i = 0; i < count; ++i) {
+        values.push_back(reader.ReadStringView());
+        bytes += values.back().size();
+    }
+    TCellStore store;
+    store.Reserve(bytes);
+    for (std::string_view& value : values) value = store.Keep(value);
     name_ = std::move(name);
     values_ = std::move(values);
+    store_ = std::move(store);
+    replacedBytes_ = 0;
 }
 
 void TColumn::SaveToStream(ByteWriter& writer) const {
     writer.WriteString(name_);
     writer.WriteInt32(Count());
-    for (const std::string& value : values_) writer.WriteString(value);
+    for (const std::string_view value : values_) writer.WriteString(value);
 }
 
 // --- TTable ------------------------------------------------------------------------------------

@@ -23,10 +23,31 @@ inline bool SameNameIgnoringCase(std::string_view a, std::string_view b) noexcep
 // Empty text, any other character and values outside the 32-bit range give false.
 bool ParseInt32(std::string_view text, std::int32_t& value) noexcept;
 
+// The bytes of a column's cells. Its blocks never move, so views into them stay valid as long as
+// the store lives, also when the column that owns it is moved. A loaded column keeps all its
+// text in one block: one allocation per column rather than one per long cell.
+class TCellStore {
+public:
+    // Copies the text into the store and returns a view of the copy (empty text takes nothing).
+    std::string_view Keep(std::string_view text);
+    // Makes room for `bytes` more bytes in one block.
+    void Reserve(std::size_t bytes);
+
+private:
+    std::vector<std::unique_ptr<char[]>> blocks_;
+    char* free_ = nullptr;
+    std::size_t left_ = 0;
+};
+
 class TColumn {
 public:
     TColumn() = default;
     explicit TColumn(std::string name) : name_(std::move(name)) {}
+    // The cells point into the column's own store: a column moves, it is not copied.
+    TColumn(const TColumn&) = delete;
+    TColumn& operator=(const TColumn&) = delete;
+    TColumn(TColumn&&) noexcept = default;
+    TColumn& operator=(TColumn&&) noexcept = default;
 
     const std::string& Name() const { return name_; }
     void SetName(std::string name) { name_ = std::move(name); }
@@ -37,13 +58,12 @@ public:
     // The row's text; false (text empty) only for a row outside 0..Count()-1.
     bool GetString(int row, std::string& text) const;
     // Sets the row's text; does nothing for a row outside 0..Count()-1.
-    void SetString(int row, std::string text);
-
+    void SetString(int row, std::string_view text);
     void AddEmptyValue() { values_.emplace_back(); }
     int Count() const { return static_cast<int>(values_.size()); }
-
-    // Direct read access for the lookup indexes (no copy per cell).
-    const std::vector<std::string>& Values() const { return values_; }
+    // Direct read access for the lookup indexes (no copy per cell); the views live as long as
+    // the column and its cells are not set again.
+    const std::vector<std::string_view>& Values() const { return values_; }
     void Reserve(std::size_t count) { values_.reserve(count); }
 
     // Name, value count and the values, as in the serialised tables. Loading replaces the name
@@ -53,7 +73,11 @@ public:
 
 private:
     std::string name_;
-    std::vector<std::string> values_;
+    std::vector<std::string_view> values_;
+    TCellStore store_;
+    // Bytes of the store that no cell shows any more (texts set again); past a bound the
+    // store is made anew.
+    std::size_t replacedBytes_ = 0;
 };
 
 class TTable {

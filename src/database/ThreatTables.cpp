@@ -18,11 +18,11 @@ TLookupIndex IndexColumn(const TTable* table, std::string_view textColumn, std::
     const TColumn* rows = table->FindColumn(rowColumn);
     if (rows == nullptr) return index;
     const TColumn* texts = table->FindColumn(textColumn);
-    static const std::vector<std::string> kNoTexts;
-    const std::vector<std::string>& values = texts != nullptr ? texts->Values() : kNoTexts;
+    static const std::vector<std::string_view> kNoTexts;
+    const std::vector<std::string_view>& values = texts != nullptr ? texts->Values() : kNoTexts;
     for (int row = 0; row < rows->Count(); ++row) {
         const auto at = static_cast<std::size_t>(row);
-        index.Add(at < values.size() ? std::string_view(values[at]) : std::string_view(), row);
+        index.Add(at < values.size() ? values[at] : std::string_view(), row);
     }
     return index;
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "database/LookupTables.h"
+
 #include <algorithm>
 #include <filesystem>
 #include <functional>
@@ -139,16 +141,16 @@ TEST(DataBaseTables, SelectCopiesMatchingRowsIntoListedColumns) {
     EXPECT_EQ(all->RowCount(), 3);
     ASSERT_EQ(all->ColumnCount(), 3);
     EXPECT_EQ(all->GetColumn(0)->Name(), "FILE_NAME");
-    EXPECT_EQ(all->GetColumn(0)->Values(), (std::vector<std::string>{"evil.exe", "bad.dll", "evil.exe"}));
+    EXPECT_EQ(test::Texts(*all->GetColumn(0)), (std::vector<std::string>{"evil.exe", "bad.dll", "evil.exe"}));
     EXPECT_EQ(all->GetColumn(1)->Name(), "missing");
-    EXPECT_EQ(all->GetColumn(1)->Values(), (std::vector<std::string>{"", "", ""}));
+    EXPECT_EQ(test::Texts(*all->GetColumn(1)), (std::vector<std::string>{"", "", ""}));
     EXPECT_EQ(all->GetColumn(2)->Name(), "spyware_ref");
-    EXPECT_EQ(all->GetColumn(2)->Values(), (std::vector<std::string>{"10", "11", "12"}));
+    EXPECT_EQ(test::Texts(*all->GetColumn(2)), (std::vector<std::string>{"10", "11", "12"}));
 
     // A match value keeps only exactly equal cells (letter case counts).
     auto evil = db.Select("SPYWARE_REF", "PrimaryFiles", "evil.exe", "file_name");
     ASSERT_NE(evil, nullptr);
-    EXPECT_EQ(evil->GetColumn(0)->Values(), (std::vector<std::string>{"10", "12"}));
+    EXPECT_EQ(test::Texts(*evil->GetColumn(0)), (std::vector<std::string>{"10", "12"}));
     auto none = db.Select("SPYWARE_REF", "PrimaryFiles", "EVIL.EXE", "FILE_NAME");
     ASSERT_NE(none, nullptr);
     EXPECT_EQ(none->RowCount(), 0);
@@ -162,7 +164,7 @@ TEST(DataBaseTables, SelectCopiesMatchingRowsIntoListedColumns) {
     padded.AddTable(std::move(table));
     auto rows = padded.Select("A", "T", "", "LONG");
     ASSERT_NE(rows, nullptr);
-    EXPECT_EQ(rows->GetColumn(0)->Values(), (std::vector<std::string>{"a0", ""}));
+    EXPECT_EQ(test::Texts(*rows->GetColumn(0)), (std::vector<std::string>{"a0", ""}));
 
     EXPECT_EQ(db.Select("FILE_NAME", "Nothing", "", "CODE"), nullptr);
     EXPECT_EQ(db.Select("  ", "PrimaryFiles", "", "CODE"), nullptr);
@@ -226,7 +228,7 @@ TEST(DataBaseFile, SaveAndLoadGiveTheSameTablesAndTheSameBytes) {
     EXPECT_EQ(db.GetTableByIndex(0)->Name(), "Cookies");
     EXPECT_EQ(db.GetTableByIndex(1)->Name(), "Folders");
     EXPECT_EQ(db.GetTableByIndex(2)->Name(), "PrimaryFiles");
-    EXPECT_EQ(db.FindTable("cookies")->GetColumn(0)->Values(), (std::vector<std::string>{"*doubleclick*"}));
+    EXPECT_EQ(test::Texts(*db.FindTable("cookies")->GetColumn(0)), (std::vector<std::string>{"*doubleclick*"}));
     std::string text;
     EXPECT_TRUE(db.GetStringCell("PrimaryFiles", "FILE_NAME", 2, text));
     EXPECT_EQ(text, "evil.exe");

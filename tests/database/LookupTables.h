@@ -17,6 +17,11 @@ struct ColumnValues {
     std::vector<std::string> Values;
 };
 
+// A column's cells as texts (for comparing).
+inline std::vector<std::string> Texts(const TColumn& column) {
+    return {column.Values().begin(), column.Values().end()};
+}
+
 // A table of `rowCount` rows; a column with fewer values is padded with empty ones, a column
 // with more keeps them (as after loading).
 inline std::unique_ptr<TTable> MakeTable(std::string name, int rowCount, std::vector<ColumnValues> columns) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "database/LookupTables.h"
+
 #include "database/DataBaseError.h"
 #include "database/IntegerArray.h"
 
@@ -74,6 +76,29 @@ TEST(TableCells, ColumnReadsAndWritesOnlyExistingRows) {
     EXPECT_EQ(column->Count(), 3);
     EXPECT_TRUE(column->GetInt(1, value));
     EXPECT_EQ(value, 77);
+}
+
+// Cells point into the column's own store: texts set again and again, a move of the column and
+// a load over it must leave every cell its own text (the sanitizers see a dangling one).
+TEST(TableCells, CellsKeepTheirTextsThroughRewritesMovesAndLoads) {
+    TColumn column("NAME");
+    for (int i = 0; i < 3; ++i) column.AddEmptyValue();
+    column.SetString(0, "first cell, long enough to need its own heap block");
+    column.SetString(2, "third");
+    for (int i = 0; i < 2000; ++i) column.SetString(1, std::string(500, static_cast<char>('a' + i % 26)) + std::to_string(i));
+    TColumn moved = std::move(column);
+    EXPECT_EQ(test::Texts(moved), (std::vector<std::string>{"first cell, long enough to need its own heap block",
+                                                             std::string(500, 'x') + "1999", "third"}));
+
+    std::vector<std::uint8_t> bytes;
+    ByteWriter writer(bytes);
+    moved.SaveToStream(writer);
+    ByteReader reader(bytes);
+    TColumn loaded("OLD");
+    loaded.AddEmptyValue();
+    loaded.SetString(0, "replaced by the load");
+    loaded.LoadFromStream(reader);
+    EXPECT_EQ(test::Texts(loaded), test::Texts(moved));
 }
 
 TEST(TableRows, AddColumnPadsToRowCountAndKeepsLongerColumns) {
@@ -149,9 +174,9 @@ TEST(TableStream, SavedTableLoadsBackWithItsExtraValues) {
     EXPECT_EQ(loaded.RowCount(), 2);
     ASSERT_EQ(loaded.ColumnCount(), 2);
     // The first column got two more values from AddRow, the second is longer than the rows.
-    EXPECT_EQ(loaded.GetColumn(0)->Values(),
+    EXPECT_EQ(test::Texts(*loaded.GetColumn(0)),
               (std::vector<std::string>{"HKEY_LOCAL_MACHINE\\Software\\x", "", "", ""}));
-    EXPECT_EQ(loaded.GetColumn(1)->Values(), (std::vector<std::string>{"1", "2", "3"}));
+    EXPECT_EQ(test::Texts(*loaded.GetColumn(1)), (std::vector<std::string>{"1", "2", "3"}));
     EXPECT_EQ(Serialise(loaded), bytes);
 }
 
@@ -164,7 +189,7 @@ TEST(TableStream, ShortColumnsArePaddedOnLoadAndTheLayoutIsLittleEndian) {
     TTable table;
     table.LoadFromStream(reader);
     EXPECT_EQ(table.RowCount(), 3);
-    EXPECT_EQ(table.FindColumn("FILES_MASK")->Values(), (std::vector<std::string>{"*doubleclick*", "", ""}));
+    EXPECT_EQ(test::Texts(*table.FindColumn("FILES_MASK")), (std::vector<std::string>{"*doubleclick*", "", ""}));
     EXPECT_EQ(table.FindColumn("SPYWARE_REF")->Count(), 4);
 
     const auto out = Serialise(table);

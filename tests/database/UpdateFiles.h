@@ -14,6 +14,7 @@
 #include "database/Archive.h"
 #include "database/Cipher.h"
 #include "database/DataBase.h"
+#include "database/LookupTables.h"
 #include "database/Patch.h"
 #include "database/Sha1.h"
 #include "database/UpdateSignature.h"
@@ -72,7 +73,7 @@ inline TableDump Dump(const TDataBase& dataBase) {
         auto& entry = dump[table.Name()];
         entry.first = table.RowCount();
         for (int c = 0; c < table.ColumnCount(); ++c)
-            entry.second.emplace_back(table.GetColumn(c)->Name(), table.GetColumn(c)->Values());
+            entry.second.emplace_back(table.GetColumn(c)->Name(), Texts(*table.GetColumn(c)));
     }
     return dump;
 }

@@ -58,7 +58,9 @@ TableDump LoadTables(const std::string& path, std::map<std::string, int>* rowCou
         const TTable& table = *dataBase.GetTableByIndex(i);
         auto& columns = tables[table.Name()];
         for (int c = 0; c < table.ColumnCount(); ++c)
-            columns.emplace_back(table.GetColumn(c)->Name(), table.GetColumn(c)->Values());
+            columns.emplace_back(table.GetColumn(c)->Name(),
+                                 std::vector<std::string>(table.GetColumn(c)->Values().begin(),
+                                                          table.GetColumn(c)->Values().end()));
         if (rowCounts != nullptr) (*rowCounts)[table.Name()] = table.RowCount();
     }
     return tables;

@@ -44,7 +44,7 @@ std::unique_ptr<TTable> TableFromCsv(std::string name, std::string_view text, st
 
 std::string TableToCsv(const TTable& table, std::vector<std::string>& warnings) {
     const int rows = table.RowCount();
-    std::vector<const std::vector<std::string>*> columns;
+    std::vector<const std::vector<std::string_view>*> columns;
     std::vector<std::string> fields;
     for (int c = 0; c < table.ColumnCount(); ++c) {
         const TColumn& column = *table.GetColumn(c);
@@ -61,7 +61,7 @@ std::string TableToCsv(const TTable& table, std::vector<std::string>& warnings) 
     for (int r = 0; r < rows; ++r) {
         const auto row = static_cast<std::size_t>(r);
         for (std::size_t c = 0; c < columns.size(); ++c)
-            fields[c] = row < columns[c]->size() ? (*columns[c])[row] : std::string();
+            fields[c] = row < columns[c]->size() ? std::string((*columns[c])[row]) : std::string();
         AppendCsvRecord(out, fields);
     }
     return out;
