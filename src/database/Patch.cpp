@@ -226,12 +226,13 @@ TPatchStats ApplyPatch(const std::string& oldPath, const std::string& newPath, c
     TPatchVisitor output;
     output.Add = write;
     output.Copy = [&](std::size_t offset, std::size_t length, std::int32_t checksum) {
+        // The checksum runs over the record's 4096-byte pieces in turn; the bytes go out in one
+        // write (a large write bypasses the stream's buffer).
+        const auto copied = std::span(oldBytes).subspan(offset, length);
         std::int32_t sum = 0;
-        for (std::size_t done = 0; done < length; done += kPatchCopyChunk) {
-            const auto piece = std::span(oldBytes).subspan(offset + done, std::min(kPatchCopyChunk, length - done));
-            sum = PatchChecksum(piece, sum);
-            write(piece);
-        }
+        for (std::size_t done = 0; done < length; done += kPatchCopyChunk)
+            sum = PatchChecksum(copied.subspan(done, std::min(kPatchCopyChunk, length - done)), sum);
+        write(copied);
         return sum == checksum;
     };
     TPatchStats stats;
