@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "common/DiagnosticLog.h"
 #include "common/Files.h"
 #include "config/Startup.h"
 #include "core/Catcher.h"
@@ -17,9 +18,9 @@
 #include "monitors/ProcessMonitor.h"
 #include "monitors/RegistryMonitors.h"
 #include "monitors/Scanners.h"
-#include "platform/MappedFileAccess.h"
+#include "database/MappedFileAccess.h"
 #include "platform/ProgramFolder.h"
-#include "platform/ShellFolders.h"
+#include "database/ShellFolders.h"
 #include "config/DateTimeFormat.h"
 #include "config/SystemClock.h"
 #include "ui/AlertForm.h"
@@ -31,6 +32,7 @@
 #include "ui/SplashForm.h"
 #include "warnings/Backuper.h"
 #include "warnings/WarningServices.h"
+#include "warnings/WindowsRemedies.h"
 
 namespace sentrel {
 
@@ -41,6 +43,7 @@ constexpr const char* kMissingDataBaseMessage = "Unable to load database file";
 constexpr const char* kInvalidDataBaseMessage = "This is not valid database file!";
 constexpr const char* kNoHelpEngineMessage = "HTML Help is not installed on this PC.";
 constexpr const char* kHelpFileName = "Help\\Help.chm";
+constexpr const char* kDiagnosticLogName = "Sentrel4.log";
 constexpr const char* kNotAvailableYet = "This part of Sentrel is not available in this version yet.";
 
 std::string FullPath(const std::string& path) {
@@ -62,6 +65,9 @@ int Application::Run() {
         ui::ShowError(kSecondInstanceMessage);
         return 1;
     }
+    CreateSettingsFolder(platform::UserAppDataFolder());
+    OpenDiagnosticLog(SettingsFolder(platform::UserAppDataFolder()) + kDiagnosticLogName);
+    LogEvent("start");
     if (!StartBeforeWindows()) return 1;
 
     CreateWindows();
@@ -72,6 +78,7 @@ int Application::Run() {
     // start-up was still using them.
     options_.reset();
     backuper_.reset();
+    LogEvent("stop, exit code " + std::to_string(exitCode));
     return exitCode;
 }
 
@@ -105,6 +112,7 @@ bool Application::OpenDataBase() {
         threats_ = std::make_unique<TThreatTables>(
             std::make_unique<TDataBase>(path, true, std::string(kDataBasePassPhrase)));
     } catch (const std::exception& error) {
+        LogCaught("database load");
         // The damaged file stays as it is: nothing is written back when the load failed.
         ui::ShowError(std::string("The threat database could not be loaded, so Sentrel cannot protect this "
                                   "computer.\n\n") +
@@ -185,6 +193,7 @@ void Application::ShowDatabase() {
     try {
         date = FormatPicture(lastUpdate, UserDateTimeFormat().shortDate, UserDateTimeFormat());
     } catch (const std::exception&) {
+        LogCaught("database date");
         // A date outside the calendar shows as nothing rather than stopping the level switch.
     }
     mainForm_->ShowDatabase(date, options_->ReadInteger("KnownSpywares", 50000));
@@ -195,6 +204,7 @@ TLookupSystem Application::LookupSystem() {
 }
 
 void Application::StartShield() {
+    RegisterWindowsRemedies();
     SetWarningServices({
         .isKnownSpywareFile = [this](const std::string& path) {
             return IsKnownSpywareFile(*threats_, LookupSystem(), path).Found;
@@ -233,7 +243,11 @@ void Application::StartShield() {
         .fileChanges = *fileChanges_,
         .registryWatches = *registryWatches_,
         .executablePath = platform::ExecutablePath(),
-        .showLevel = [this](SecurityLevel level) { mainForm_->ShowLevel(static_cast<int>(level)); },
+        .showLevel =
+            [this](SecurityLevel level) {
+                LogEvent("level " + std::to_string(static_cast<int>(level)));
+                mainForm_->ShowLevel(static_cast<int>(level));
+            },
         .showDatabase = [this] { ShowDatabase(); },
     });
     // Decided before the first-run window can change "FirstRun": the very first start always
@@ -300,6 +314,7 @@ void Application::WriteBack() {
         try {
             threats_->Save();
         } catch (const std::exception&) {
+            LogCaught("database write-back");
             ui::ShowError(kInvalidDataBaseMessage);
         }
     }

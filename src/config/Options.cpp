@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <stdexcept>
 
+#include "common/DiagnosticLog.h"
 #include "common/Files.h"
 #include "config/IniText.h"
 #include "config/SystemClock.h"
@@ -80,6 +81,7 @@ std::optional<std::string> TOptions::ReadValue(std::string_view key) const {
     try {
         text = ReadFileText(path_);
     } catch (const FileError&) {
+        LogCaught("options read");
         return std::nullopt;
     }
     return IniText::Parse(text).Get(kOptionsSection, key);
@@ -112,6 +114,7 @@ bool TOptions::WriteValues(std::span<const OptionWrite> values) {
         WriteFileAtomically(path_, ini.ToText());
         return true;
     } catch (const FileError&) {
+        LogCaught("options write");
         return false;
     }
 }

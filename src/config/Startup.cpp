@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <limits>
 
+#include "common/DiagnosticLog.h"
 #include "common/Files.h"
 #include "config/OptionKeys.h"
 #include "config/SystemClock.h"
@@ -19,6 +20,7 @@ bool CreateSettingsFolder(const std::string& appDataFolder) {
         CreateFolders(SettingsFolder(appDataFolder));
         return true;
     } catch (const FileError&) {
+        LogCaught("settings folder");
         return false;
     }
 }

@@ -1,10 +1,13 @@
 #include "core/Catcher.h"
 
+#include "common/DiagnosticLog.h"
+
 namespace sentrel {
 
-void Catcher(std::exception_ptr) noexcept {
-    // Deliberately silent: the program writes no log and shows no message for an event that
-    // failed; the failed handler has already been abandoned.
+void Catcher(std::exception_ptr error) noexcept {
+    // The failed handler has already been abandoned and the user sees nothing; the log keeps
+    // what went wrong for whoever has to find out why "it did nothing".
+    LogCaught("event handler", error);
 }
 
 }  // namespace sentrel

@@ -1,7 +1,7 @@
 #pragma once
 // The one catch-all of the program. An exception that leaves an event handler (a window
-// message, a timer tick, a click) ends that handler and is swallowed here without a message;
-// the next event starts afresh. Every window procedure and timer handler runs its body through
+// message, a timer tick, a click) ends that handler and is swallowed here without a message to
+// the user, into the diagnostic log; the next event starts afresh. Every window procedure and timer handler runs its body through
 // Guarded, so it is noexcept at its edge.
 
 #include <exception>
@@ -10,7 +10,7 @@
 
 namespace sentrel {
 
-// Swallows the exception that ended an event handler.
+// Writes the exception that ended an event handler to the diagnostic log.
 void Catcher(std::exception_ptr error) noexcept;
 
 // Runs `body`; when it throws, hands the exception to Catcher and returns `fallback`.

@@ -1,5 +1,6 @@
 #include "core/Dispatcher.h"
 
+#include "common/DiagnosticLog.h"
 #include "config/Options.h"
 #include "core/CategoryActions.h"
 #include "core/ColorList.h"
@@ -14,6 +15,7 @@ AlertTexts TDispatcher::PrepareTexts(TWarning& warning) {
         try {
             return make();
         } catch (const std::exception&) {
+            LogCaught("dispatcher texts");
             return {};
         }
     };
@@ -62,6 +64,7 @@ void TDispatcher::MainTimerTimer() {
         // The warning stays current at the head of the queue; the alert window settles it.
         context_.showAlert(texts);
     } catch (...) {
+        LogCaught("MainTimer");
         // Whatever failed, this warning must not hold the dispatcher for the rest of the run:
         // it leaves the queue (a fix that raised is not tried every second forever), and an
         // alert that could not be shown no longer holds the busy flag.

@@ -15,12 +15,14 @@
 #include <memory>
 #include <thread>
 
+#include "warnings/WarningSink.h"
+
 namespace sentrel {
 
 class TBackuper;
 class TWarning;
 
-class WarningQueue {
+class WarningQueue final : public WarningSink {
 public:
     // At most this many warnings are held; a full queue refuses new ones until the dispatcher has
     // removed one.
@@ -36,7 +38,7 @@ public:
     // warning's AreEqual (asked in queue order, with the new warning as argument) finds it a
     // duplicate; a refused warning is destroyed. Nothing is reported to the caller. A null
     // warning is ignored.
-    void QueueWarning(std::unique_ptr<TWarning> warning);
+    void QueueWarning(std::unique_ptr<TWarning> warning) override;
 
     // Calls the warning's Fix with the backup store and returns true, whatever Fix changed; an
     // exception from Fix goes to the caller. The warning stays where it is (usually the head):

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <utility>
 
+#include "common/DiagnosticLog.h"
 #include "common/Files.h"
 #include "config/Options.h"
 #include "config/Startup.h"
@@ -12,6 +13,14 @@
 namespace sentrel {
 
 namespace {
+
+// The end of an update run in the diagnostic log.
+const TUpdateResult& LoggedResult(const TUpdateResult& result) {
+    LogEvent(result.Applied ? "update run: database " + std::to_string(result.OldNumber) + " -> " +
+                                  std::to_string(result.UpdateNumber)
+                            : "update run: not applied: " + UpdateRefusalMessage(result));
+    return result;
+}
 
 std::string Joined(const std::string& folder, std::string_view name) {
     std::string path = folder;
@@ -65,6 +74,7 @@ TPreparedUpdate TDataBaseUpdater::Prepare(const std::string& updatePath) const {
     TPreparedUpdate prepared;
     TUpdateResult& result = prepared.result_;
     result.OldNumber = options_.ReadInteger(kDataBaseNumberOption, kDefaultDataBaseNumber);
+    LogEvent("update run: " + updatePath + " on database " + std::to_string(result.OldNumber));
 
     // Nothing is touched before the signature has been checked; the checked bytes are the ones
     // unpacked, so the file cannot be swapped in between.
@@ -100,6 +110,7 @@ TPreparedUpdate TDataBaseUpdater::Prepare(const std::string& updatePath) const {
             prepared.dataBase_ = std::move(fresh);
         }
     } catch (const std::exception& error) {
+        LogEvent("update run failed: " + std::string(error.what()));
         for (const std::string& path : removeAlways) RemoveFile(path);
         prepared.Discard();
         if (dynamic_cast<const DataBaseError*>(&error) != nullptr) throw;
@@ -125,6 +136,7 @@ void TDataBaseUpdater::CommitFile(TPreparedUpdate& prepared) const {
         try {
             WriteFileAtomically(dataBasePath_, oldFile);
         } catch (const FileError&) {
+            LogCaught("update: putting the old database back");
         }
         throw DataBaseError("The database number could not be written to the options; the update was not applied.");
     }
@@ -137,23 +149,23 @@ void TDataBaseUpdater::Recount(const TDataBase& dataBase) const {
 }
 
 TUpdateResult TDataBaseUpdater::Commit(TPreparedUpdate prepared, TThreatTables& tables) const {
-    if (!prepared.Ready()) return prepared.result_;
+    if (!prepared.Ready()) return LoggedResult(prepared.result_);
     CommitFile(prepared);
     prepared.dataBase_->SetFileName(dataBasePath_);
     tables.Replace(std::move(prepared.dataBase_), std::move(prepared.checksumIndex_),
                    std::move(prepared.fileNameIndex_));
     Recount(tables.DataBase());
     prepared.result_.Applied = true;
-    return prepared.result_;
+    return LoggedResult(prepared.result_);
 }
 
 TUpdateResult TDataBaseUpdater::Commit(TPreparedUpdate prepared, TDataBase& dataBase) const {
-    if (!prepared.Ready()) return prepared.result_;
+    if (!prepared.Ready()) return LoggedResult(prepared.result_);
     CommitFile(prepared);
     dataBase.SwapTables(*prepared.dataBase_);
     Recount(dataBase);
     prepared.result_.Applied = true;
-    return prepared.result_;
+    return LoggedResult(prepared.result_);
 }
 
 TUpdateResult TDataBaseUpdater::Apply(const std::string& updatePath, TThreatTables& tables) const {

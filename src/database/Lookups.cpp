@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "common/DiagnosticLog.h"
 #include "common/Files.h"
 #include "database/FileChecksums.h"
 #include "database/Mask.h"
@@ -44,6 +45,7 @@ TLookupResult FindByChecksum(const TThreatTables& tables, const TFileAccess& fil
             try {
                 computed = ComputeOpenedFileChecksums(*files.OpenForReading(path));
             } catch (const FileError&) {
+                LogCaught("file checksum lookup");
                 return result;  // unreadable: no match
             }
             computedText = std::to_string(computed->SecondLevel);

@@ -1,8 +1,10 @@
 #include "monitors/CookieRules.h"
 
 #include <memory>
+#include <string>
 
-#include "core/WarningQueue.h"
+#include "common/DiagnosticLog.h"
+#include "warnings/WarningSink.h"
 #include "database/Mask.h"
 #include "warnings/Warning.h"
 
@@ -20,13 +22,14 @@ bool IsTrackingCookie(const TDataBase& dataBase, std::string_view name) {
         try {
             if (MatchesMask(name, mask)) return true;
         } catch (const InvalidMaskError&) {
+            LogCaught("CookiesTimer: cookie mask of row " + std::to_string(row));
             // A damaged row of the database: it matches nothing, the next rows still count.
         }
     }
     return false;
 }
 
-void QueueCookieWarnings(const TDataBase& dataBase, WarningQueue& queue, const std::vector<std::string>& names) {
+void QueueCookieWarnings(const TDataBase& dataBase, WarningSink& queue, const std::vector<std::string>& names) {
     for (const std::string& name : names) {
         if (IsTrackingCookie(dataBase, name)) queue.QueueWarning(std::make_unique<TCookieWarning>(name));
     }

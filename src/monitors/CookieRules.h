@@ -10,7 +10,7 @@
 
 namespace sentrel {
 
-class WarningQueue;
+class WarningSink;
 
 inline constexpr std::string_view kCookiesTable = "Cookies";
 inline constexpr std::string_view kFilesMaskColumn = "FILES_MASK";
@@ -25,6 +25,6 @@ bool IsTrackingCookie(const TDataBase& dataBase, std::string_view name);
 // Hands a TCookieWarning (Name = the file name) to the queue for every tracking cookie among the
 // names, in their order. A name that matches several rows is handed over once: the queue would
 // refuse the others as duplicates anyway.
-void QueueCookieWarnings(const TDataBase& dataBase, WarningQueue& queue, const std::vector<std::string>& names);
+void QueueCookieWarnings(const TDataBase& dataBase, WarningSink& queue, const std::vector<std::string>& names);
 
 }  // namespace sentrel

@@ -5,8 +5,9 @@
 
 #include <windows.h>
 
+#include "common/DiagnosticLog.h"
 #include "common/Files.h"
-#include "core/WarningQueue.h"
+#include "warnings/WarningSink.h"
 #include "platform/Directory.h"
 #include "platform/DirectoryChanges.h"
 #include "platform/Win32Error.h"
@@ -87,6 +88,7 @@ void WatchTree(platform::DirectoryChangeReader& reader, const std::string& folde
             }
         }
     } catch (...) {
+        LogCaught("file watcher thread");
         // Out of memory while listing or posting: the watcher ends, as after a failed read.
     }
 }
@@ -132,12 +134,11 @@ bool TShieldMoves::Contains(const std::string& path, std::uint64_t nowMs) {
                        [&path](const Entry& entry) { return SamePathIgnoringCase(entry.Path, path); });
 }
 
-TFileChangesTracker::TFileChangesTracker(std::string folder, TablesSource tables, WarningQueue& queue,
+TFileChangesTracker::TFileChangesTracker(std::string folder, TablesSource tables, WarningSink& queue,
                                          TLookupSystem system)
-    : folder_(std::move(folder)), tables_(std::move(tables)), queue_(queue), system_(std::move(system)) {
+    : MessageWindow(kWindowClass), folder_(std::move(folder)), tables_(std::move(tables)), queue_(queue),
+      system_(std::move(system)) {
     if (folder_.empty() || folder_.back() != '\\') folder_ += '\\';
-    RegisterWindowClass(kWindowClass);
-    CreateWindowOfClass(kWindowClass, "", 0, 0, 0, 0, 0, 0, HWND_MESSAGE);
 }
 
 TFileChangesTracker::~TFileChangesTracker() {
@@ -169,6 +170,7 @@ void TFileChangesTracker::SetActive(bool value) {
     try {
         reader_ = std::make_unique<platform::DirectoryChangeReader>(folder_);
     } catch (const platform::Win32Error&) {
+        LogCaught("file watcher start");
         return;  // the folder cannot be watched: the monitor stays silent
     }
     stopping_ = false;
@@ -249,6 +251,7 @@ void TFileChangesTracker::OnRetryTimer() {
         try {
             if (active_ && !shieldMoves_.Contains(retry.Path, now)) TestNewFile(retry.Path, retry.AttemptsLeft);
         } catch (...) {
+            LogCaught("file monitor retry");
             // One path's failed lookup does not stop the others.
         }
     }
@@ -269,6 +272,7 @@ void TFileChangesTracker::OnOverflowSlice() {
         try {
             if (!shieldMoves_.Contains(path, GetTickCount64())) TestNewFile(path, 0);
         } catch (...) {
+            LogCaught("file monitor overflow walk");
             // As for single reports: a failed lookup is dropped, the walk goes on.
         }
     }

@@ -27,11 +27,11 @@
 
 #include "database/Lookups.h"
 #include "database/ThreatTables.h"
-#include "ui/Window.h"
+#include "platform/MessageWindow.h"
 
 namespace sentrel {
 
-class WarningQueue;
+class WarningSink;
 
 namespace platform {
 class DirectoryChangeReader;
@@ -61,7 +61,7 @@ private:
 // (with what it has) when `stopping` becomes true.
 std::vector<std::string> ListTreeFiles(const std::string& folder, const std::atomic<bool>& stopping);
 
-class TFileChangesTracker : private ui::Window {
+class TFileChangesTracker : private platform::MessageWindow {
 public:
     // The current threat tables: asked for each lookup, as an update may replace them.
     using TablesSource = std::function<const TThreatTables&()>;
@@ -74,7 +74,7 @@ public:
     // `folder` is the watched folder with a trailing backslash (the Windows folder in the
     // program: WindowsFolder()). Creates the message-only window on the calling thread, which
     // must be the thread that owns `queue` and runs the message loop. Inactive at creation.
-    TFileChangesTracker(std::string folder, TablesSource tables, WarningQueue& queue, TLookupSystem system);
+    TFileChangesTracker(std::string folder, TablesSource tables, WarningSink& queue, TLookupSystem system);
     ~TFileChangesTracker() override;
 
     // GetWindowsDirectoryA followed by a backslash.
@@ -108,7 +108,7 @@ public:
     void MarkShieldMove(const std::string& path);
 
     // The message-only window the watcher posts to.
-    using ui::Window::Handle;
+    using platform::MessageWindow::Handle;
 
 private:
     struct PendingRetry {
@@ -127,7 +127,7 @@ private:
 
     std::string folder_;
     TablesSource tables_;
-    WarningQueue& queue_;
+    WarningSink& queue_;
     TLookupSystem system_;
     bool active_ = false;
     TShieldMoves shieldMoves_;

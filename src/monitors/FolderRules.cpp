@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "core/WarningQueue.h"
+#include "warnings/WarningSink.h"
 #include "database/ThreatTables.h"
 #include "warnings/Warning.h"
 
@@ -76,7 +76,7 @@ std::optional<std::string> DeletableFolderOfRow(const TTable& folders, int row, 
     return path;
 }
 
-void QueueFolderWarnings(const TDataBase& dataBase, WarningQueue& queue, const TMacroFolderSource& macros,
+void QueueFolderWarnings(const TDataBase& dataBase, WarningSink& queue, const TMacroFolderSource& macros,
                          const std::function<bool(const std::string&)>& folderExists) {
     const TTable* folders = dataBase.FindTable(kFoldersTable);
     if (folders == nullptr) return;

@@ -13,7 +13,7 @@
 
 namespace sentrel {
 
-class WarningQueue;
+class WarningSink;
 
 inline constexpr std::string_view kCanBeDeletedColumn = "CAN_BE_DELETED";
 
@@ -34,7 +34,7 @@ std::string WithTrailingBackslash(std::string path);
 // For every row of Folders (in order) whose folder DeletableFolderOfRow gives and `folderExists`
 // confirms, hands a TFolderWarning to the queue: Name = the expanded path, FolderPath = the same
 // path ending in a backslash (the remedy appends "*.*" to it). Without the table nothing happens.
-void QueueFolderWarnings(const TDataBase& dataBase, WarningQueue& queue, const TMacroFolderSource& macros,
+void QueueFolderWarnings(const TDataBase& dataBase, WarningSink& queue, const TMacroFolderSource& macros,
                          const std::function<bool(const std::string&)>& folderExists);
 
 }  // namespace sentrel

@@ -3,9 +3,9 @@
 #include <memory>
 #include <utility>
 
-#include "core/WarningQueue.h"
+#include "warnings/WarningSink.h"
 #include "database/PathParts.h"
-#include "monitors/ProcessRoutines.h"
+#include "platform/ProcessRoutines.h"
 #include "warnings/Warning.h"
 
 namespace sentrel {
@@ -15,7 +15,7 @@ ProcessMonitor::ProcessMonitor()
 
 ProcessMonitor::ProcessMonitor(ModuleLister lister) : lister_(std::move(lister)) {}
 
-void ProcessMonitor::ProcessTimerTimer(const TThreatTables& tables, WarningQueue& queue, const TLookupSystem& system) {
+void ProcessMonitor::ProcessTimerTimer(const TThreatTables& tables, WarningSink& queue, const TLookupSystem& system) {
     // A position outside the list (it cannot arise from the ticks themselves) starts a new pass
     // rather than reading past the end.
     if (processIndex_ < 0 || static_cast<std::size_t>(processIndex_) >= processList_.size()) processIndex_ = 0;

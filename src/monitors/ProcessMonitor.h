@@ -13,7 +13,7 @@
 
 namespace sentrel {
 
-class WarningQueue;
+class WarningSink;
 
 class ProcessMonitor {
 public:
@@ -31,7 +31,7 @@ public:
     // before the test, so a test that throws (a malformed folder mask) costs that entry only,
     // and the pass does not stall on it; the exception still reaches the caller. An empty list
     // tests nothing and the next tick lists afresh. After the last entry ProcessIndex is 0 again.
-    void ProcessTimerTimer(const TThreatTables& tables, WarningQueue& queue, const TLookupSystem& system);
+    void ProcessTimerTimer(const TThreatTables& tables, WarningSink& queue, const TLookupSystem& system);
 
     // The modules of the current pass, in enumeration order (a library loaded by several
     // processes is listed once for each).

@@ -9,9 +9,10 @@
 #include <memory>
 #include <set>
 
+#include "common/DiagnosticLog.h"
 #include "common/Files.h"
 #include "config/IniText.h"
-#include "core/WarningQueue.h"
+#include "warnings/WarningSink.h"
 #include "database/PathParts.h"
 #include "database/ThreatTables.h"
 #include "monitors/RegistryRules.h"
@@ -40,6 +41,7 @@ std::optional<RegistryKey> OpenForReading(RegistryRoot root, const std::string& 
     try {
         return RegistryKey::Open(ToHkey(root), keyPath, RegistryAccess::Read);
     } catch (const std::exception&) {
+        LogCaught("registry key open");
         return std::nullopt;
     }
 }
@@ -49,6 +51,7 @@ std::vector<RegistryValue> ReadValues(RegistryRoot root, const std::string& keyP
     try {
         if (auto key = OpenForReading(root, keyPath)) return key->Values();
     } catch (const std::exception&) {
+        LogCaught("registry values read");
     }
     return {};
 }
@@ -64,6 +67,7 @@ std::vector<std::string> ReadSubKeyNames(RegistryRoot root, const std::string& k
     try {
         if (auto key = OpenForReading(root, keyPath)) return key->SubKeyNames();
     } catch (const std::exception&) {
+        LogCaught("registry subkeys read");
     }
     return {};
 }
@@ -152,6 +156,7 @@ void TRegistryWatches::AddRegWatch(const std::string& key, const std::string& va
             if (!data || data->type != REG_SZ) return;
             watch.KnownRegString = platform::StringFromRegistryData(data->data);
         } catch (const std::exception&) {
+            LogCaught("watched value registration");
             return;
         }
         ValueWatches.push_back(std::move(watch));
@@ -203,11 +208,12 @@ void TRegistryWatches::RefreshKnownRegStrings() {
         try {
             watch.KnownRegString = ReadRegString(watch.Registry, watch.KeyPath, watch.ValueName);
         } catch (const std::exception&) {
+            LogCaught("RegChangeTimer refresh");
         }
     }
 }
 
-void TRegistryWatches::AutorunListTimerTimer(WarningQueue& queue) {
+void TRegistryWatches::AutorunListTimerTimer(WarningSink& queue) {
     for (TRegMonitor& watch : AutorunWatches) {
         // The data comes with the names, from one read of the key: a value of any type is
         // reported (shown as the registry editor shows it) and never stops the pass.
@@ -227,7 +233,7 @@ void TRegistryWatches::AutorunListTimerTimer(WarningQueue& queue) {
     }
 }
 
-void TRegistryWatches::RegChangeTimerTimer(WarningQueue& queue) {
+void TRegistryWatches::RegChangeTimerTimer(WarningSink& queue) {
     for (TRegMonitor& watch : ValueWatches) {
         // A key or value that is gone reads as empty and is reported; one that cannot be read
         // (access refused, another type) is skipped for this pass: nothing to compare.
@@ -237,6 +243,7 @@ void TRegistryWatches::RegChangeTimerTimer(WarningQueue& queue) {
                 RegistryKey::Open(ToHkey(watch.Registry), watch.KeyPath, RegistryAccess::Read);
             if (key) text = key->ReadString(watch.ValueName).value_or(std::string());
         } catch (const std::exception&) {
+            LogCaught("RegChangeTimer");
             continue;
         }
         if (text == watch.KnownRegString) continue;
@@ -246,7 +253,7 @@ void TRegistryWatches::RegChangeTimerTimer(WarningQueue& queue) {
     }
 }
 
-void TRegistryWatches::RegistryTimerTimer(const TThreatTables& tables, WarningQueue& queue) const {
+void TRegistryWatches::RegistryTimerTimer(const TThreatTables& tables, WarningSink& queue) const {
     const TDataBase& dataBase = tables.DataBase();
     const TTable* table = dataBase.FindTable(kRegEntriesTable);
     if (table == nullptr) return;
@@ -278,6 +285,7 @@ void TRegistryWatches::RegistryTimerTimer(const TThreatTables& tables, WarningQu
             queue.QueueWarning(std::make_unique<TRegistyWarning>(target.Root, target.Parent, target.Parent, target.Last,
                                                                  RegEntryValueText(*value)));
         } catch (const std::exception&) {
+            LogCaught("RegistryTimer row");
         }
     }
 }

@@ -12,7 +12,7 @@
 namespace sentrel {
 
 class TThreatTables;
-class WarningQueue;
+class WarningSink;
 
 // One watch. The key text carries a four-letter root prefix and a backslash
 // ("HKCU\SOFTWARE\Microsoft\Windows\CurrentVersion\Run").
@@ -86,17 +86,17 @@ public:
     // The autorun pass: queues a TAutorunAddWarning for every value of an autorun key that was
     // not there on the previous pass, except the entries of this program and of its sibling
     // scanner. Data that is not a string is reported as the registry editor shows it.
-    void AutorunListTimerTimer(WarningQueue& queue);
+    void AutorunListTimerTimer(WarningSink& queue);
 
     // The watched-value pass: queues a TBrowserSettingWarning for every watched value whose data
     // differs from the known data, which then becomes the known data. A value that cannot be read
     // as a string (another type, access refused) is skipped on that pass and keeps its known
     // data; a deleted value reads as empty and is reported as changed to empty.
-    void RegChangeTimerTimer(WarningQueue& queue);
+    void RegChangeTimerTimer(WarningSink& queue);
 
     // The registry-entry pass: queues a TRegistyWarning for every row of the threat database's
     // RegEntries whose key or value exists. Keeps no state.
-    void RegistryTimerTimer(const TThreatTables& tables, WarningQueue& queue) const;
+    void RegistryTimerTimer(const TThreatTables& tables, WarningSink& queue) const;
 
     // The watches of kind 'r', in registration order.
     std::vector<TRegMonitor> AutorunWatches;

@@ -1,7 +1,6 @@
 #include "monitors/Scanners.h"
 
 #include <windows.h>
-#include <shlobj.h>
 
 #include <vector>
 
@@ -12,15 +11,7 @@
 
 namespace sentrel {
 
-std::string CookiesFolder() {
-    char path[MAX_PATH] = {};
-    if (FAILED(SHGetFolderPathA(nullptr, CSIDL_COOKIES, nullptr, SHGFP_TYPE_CURRENT, path))) return {};
-    std::string folder = path;
-    while (folder.size() > 3 && folder.back() == '\\') folder.pop_back();
-    return folder;
-}
-
-void CookiesTimerTimer(const TThreatTables& tables, WarningQueue& queue, const std::string& cookiesFolder) {
+void CookiesTimerTimer(const TThreatTables& tables, WarningSink& queue, const std::string& cookiesFolder) {
     if (cookiesFolder.empty()) return;
     std::string pattern = cookiesFolder;
     if (pattern.back() != '\\') pattern += '\\';
@@ -32,7 +23,7 @@ void CookiesTimerTimer(const TThreatTables& tables, WarningQueue& queue, const s
     QueueCookieWarnings(tables.DataBase(), queue, names);
 }
 
-void FoldersTimerTimer(const TThreatTables& tables, WarningQueue& queue, const TMacroFolderSource& macros) {
+void FoldersTimerTimer(const TThreatTables& tables, WarningSink& queue, const TMacroFolderSource& macros) {
     QueueFolderWarnings(tables.DataBase(), queue, macros, [](const std::string& path) { return FolderExists(path); });
 }
 

@@ -7,23 +7,20 @@
 
 #include "database/PathMacros.h"
 #include "database/ThreatTables.h"
+#include "platform/CookiesFolder.h"  // the folder the cookie scanner is given
 
 namespace sentrel {
 
-class WarningQueue;
-
-// The current user's cookies folder (CSIDL_COOKIES) without a trailing backslash; empty when
-// the shell cannot give it.
-std::string CookiesFolder();
+class WarningSink;
 
 // Lists `cookiesFolder`\*.txt and queues a TCookieWarning for every tracking cookie file
 // (IsTrackingCookie). Folders that happen to match the pattern are no cookies and are skipped.
 // With an empty `cookiesFolder` nothing is scanned: the pattern would otherwise be "\*.txt" on
 // the current drive's root, and a fix would move files out of it.
-void CookiesTimerTimer(const TThreatTables& tables, WarningQueue& queue, const std::string& cookiesFolder);
+void CookiesTimerTimer(const TThreatTables& tables, WarningSink& queue, const std::string& cookiesFolder);
 
 // Queues a TFolderWarning for every deletable Folders row whose folder exists
 // (QueueFolderWarnings, with the folders asked of the system).
-void FoldersTimerTimer(const TThreatTables& tables, WarningQueue& queue, const TMacroFolderSource& macros);
+void FoldersTimerTimer(const TThreatTables& tables, WarningSink& queue, const TMacroFolderSource& macros);
 
 }  // namespace sentrel

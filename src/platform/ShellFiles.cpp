@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "common/DiagnosticLog.h"
 #include "platform/Directory.h"
 
 namespace sentrel::platform {
@@ -44,6 +45,7 @@ bool ShellMove(const std::string& source, const std::string& destination) noexce
             all = MoveThroughShell(folder + entry.Name, destination) && all;
         return all;
     } catch (...) {
+        LogCaught("shell move");
         return false;  // the folder cannot be listed, or no memory for the buffers
     }
 }

@@ -79,6 +79,7 @@ using UniqueHkey = UniqueResource<NullIsEmpty<HKEY, detail::CloseKey>>;
 using UniqueHfont = UniqueResource<NullIsEmpty<HFONT, detail::DeleteGdiObject>>;
 using UniqueHbitmap = UniqueResource<NullIsEmpty<HBITMAP, detail::DeleteGdiObject>>;
 using UniqueHbrush = UniqueResource<NullIsEmpty<HBRUSH, detail::DeleteGdiObject>>;
+using UniqueHpen = UniqueResource<NullIsEmpty<HPEN, detail::DeleteGdiObject>>;
 using UniqueHicon = UniqueResource<NullIsEmpty<HICON, detail::DestroyIconQuietly>>;
 using UniqueHmenu = UniqueResource<NullIsEmpty<HMENU, detail::DestroyMenuQuietly>>;
 using UniqueView = UniqueResource<NullIsEmpty<const void*, detail::UnmapView>>;

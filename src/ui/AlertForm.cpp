@@ -6,9 +6,11 @@
 
 #include <windowsx.h>
 
+#include "common/DiagnosticLog.h"
 #include "core/CategoryActions.h"
 #include "core/ColorList.h"
 #include "core/WarningQueue.h"
+#include "platform/GdiGuards.h"
 #include "platform/Win32Error.h"
 #include "ui/MessageBox.h"
 #include "warnings/Warning.h"
@@ -82,11 +84,15 @@ void TAlertForm::Create() {
     LoadAlert({}, {});
 }
 
-void TAlertForm::CreateControls() {
+void TAlertForm::MakeFonts() {
     labelFont_ = MakeFont("Verdana", 12, false, scale_);
     boldFont_ = MakeFont("Verdana", 12, true, scale_);
     memoFont_ = MakeFont("MS Sans Serif", 13, false, scale_);
     SendMessageA(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(memoFont_.get()), FALSE);
+}
+
+void TAlertForm::CreateControls() {
+    MakeFonts();
 
     const HWND form = Handle();
     label1_ = CreateControl("STATIC", "Threat title:", SS_LEFT, 0, kLabel1Place, form, kLabel1Id, boldFont_.get(),
@@ -110,6 +116,35 @@ void TAlertForm::CreateControls() {
     hints_.Add(ignore_.Handle(), "Ignore this threat");
     hints_.Add(all_, "Always apply selected action to this particular threat");
     hints_.Add(allThreats_, "Always apply selected action to this kind of threats");
+}
+
+void TAlertForm::PlaceControls() {
+    const auto place = [this](HWND control, const DesignRect& design, HFONT font) {
+        const RECT r = scale_(design);
+        MoveWindow(control, r.left, r.top, r.right - r.left, r.bottom - r.top, FALSE);
+        if (font) SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    };
+    place(label1_, kLabel1Place, boldFont_.get());
+    place(title_, kTitlePlace, labelFont_.get());
+    place(label2_, kLabel2Place, boldFont_.get());
+    place(description_, kDescriptionPlace, memoFont_.get());
+    place(all_, kAllPlace, boldFont_.get());
+    place(allThreats_, kAllThreatsPlace, boldFont_.get());
+    place(shield_.Handle(), kShieldPlace, nullptr);
+    place(ignore_.Handle(), kIgnorePlace, nullptr);
+    place(close3_.Handle(), kClose3Place, nullptr);
+}
+
+LRESULT TAlertForm::OnDpiChanged(int dpi, const RECT& suggested) {
+    scale_ = DpiScale(dpi);
+    SetWindowPos(Handle(), nullptr, suggested.left, suggested.top, scale_(kClientWidth), scale_(kClientHeight),
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    MakeFonts();
+    PlaceControls();
+    FormCreate();  // the rounded outline at the new size
+    RebuildBackground();
+    RedrawWindow(Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_FRAME);
+    return 0;
 }
 
 void TAlertForm::FormCreate() {
@@ -165,6 +200,7 @@ Picture TAlertForm::LoadPicture(const std::string& fileName) {
         loadedPictures_.push_back(fileName);
         return picture;
     } catch (const std::exception& error) {
+        LogCaught("alert picture");
         pictureErrors_.push_back(error.what());
         return {};
     }
@@ -188,38 +224,36 @@ void TAlertForm::LoadButton(ImageButton& button, const std::string& base, const 
 void TAlertForm::RebuildBackground() {
     RECT client{};
     GetClientRect(Handle(), &client);
-    const HDC screen = GetDC(Handle());
-    platform::UniqueHbitmap buffer(CreateCompatibleBitmap(screen, client.right, client.bottom));
-    const HDC dc = CreateCompatibleDC(screen);
-    const HGDIOBJ old = SelectObject(dc, buffer.get());
-    if (back_.Empty()) {
-        // Plain colours: the tint with a darker frame along the rounded outline.
-        FillRect(dc, &client, tintBrush_.get());
-        const HPEN pen = CreatePen(PS_SOLID, scale_(2), kPlainFrame);
-        const HGDIOBJ oldPen = SelectObject(dc, pen);
-        const HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(NULL_BRUSH));
-        RoundRect(dc, 1, 1, client.right - 1, client.bottom - 1, scale_(kCornerEllipse), scale_(kCornerEllipse));
-        SelectObject(dc, oldBrush);
-        SelectObject(dc, oldPen);
-        DeleteObject(pen);
-        // A frame shows where the description is.
-        RECT memo = scale_(kDescriptionPlace);
-        InflateRect(&memo, 1, 1);
-        const HBRUSH frame = CreateSolidBrush(kPlainFrame);
-        FrameRect(dc, &memo, frame);
-        DeleteObject(frame);
-        SetBkMode(dc, TRANSPARENT);
-        SetTextColor(dc, kTextColour);
-        const HGDIOBJ oldFont = SelectObject(dc, boldFont_.get());
-        RECT heading{scale_(24), scale_(24), scale_(380), scale_(48)};
-        DrawTextA(dc, "Sentrel 4 - threat alert", -1, &heading, DT_LEFT | DT_SINGLELINE | DT_NOPREFIX);
-        SelectObject(dc, oldFont);
-    } else {
-        back_.Draw(dc, client);
+    const platform::WindowDc screen(Handle());
+    platform::UniqueHbitmap buffer(CreateCompatibleBitmap(screen.get(), client.right, client.bottom));
+    {
+        const platform::MemoryDc memory(screen.get());
+        const HDC dc = memory.get();
+        const platform::SelectObjectGuard selectBuffer(dc, buffer.get());
+        if (back_.Empty()) {
+            // Plain colours: the tint with a darker frame along the rounded outline.
+            FillRect(dc, &client, tintBrush_.get());
+            {
+                const platform::UniqueHpen pen(CreatePen(PS_SOLID, scale_(2), kPlainFrame));
+                const platform::SelectObjectGuard selectPen(dc, pen.get());
+                const platform::SelectObjectGuard selectBrush(dc, GetStockObject(NULL_BRUSH));
+                RoundRect(dc, 1, 1, client.right - 1, client.bottom - 1, scale_(kCornerEllipse),
+                          scale_(kCornerEllipse));
+            }
+            // A frame shows where the description is.
+            RECT memo = scale_(kDescriptionPlace);
+            InflateRect(&memo, 1, 1);
+            const platform::UniqueHbrush frame(CreateSolidBrush(kPlainFrame));
+            FrameRect(dc, &memo, frame.get());
+            SetBkMode(dc, TRANSPARENT);
+            SetTextColor(dc, kTextColour);
+            const platform::SelectObjectGuard selectFont(dc, boldFont_.get());
+            RECT heading{scale_(24), scale_(24), scale_(380), scale_(48)};
+            DrawTextA(dc, "Sentrel 4 - threat alert", -1, &heading, DT_LEFT | DT_SINGLELINE | DT_NOPREFIX);
+        } else {
+            back_.Draw(dc, client);
+        }
     }
-    SelectObject(dc, old);
-    DeleteDC(dc);
-    ReleaseDC(Handle(), screen);
     backBuffer_ = std::move(buffer);
     // The labels are transparent: they fill their background with the part of the picture
     // behind them.
@@ -281,6 +315,7 @@ void TAlertForm::shieldClick() {
         try {
             context_.queue.FixWarning(*warning, context_.backuper);
         } catch (const std::exception& error) {
+            LogCaught("alert Shield me");
             // The warning stays at the head and the alert stays up: the user may try again or
             // choose Ignore.
             reportError_("The threat could not be removed: " + ReadableDetail(error.what()));
@@ -307,6 +342,7 @@ void TAlertForm::RememberAnswer(TColorList& list, TWarning& warning) {
     try {
         list.AddAndSave(warning.GetDescription());
     } catch (const std::exception& error) {
+        LogCaught("alert Do it always");
         reportError_("The answer could not be remembered: " + ReadableDetail(error.what()));
     }
 }
@@ -341,6 +377,7 @@ LRESULT TAlertForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_PAINT: return OnPaint();
     case WM_ERASEBKGND: return 1;  // WM_PAINT covers the whole client area
     case WM_NCHITTEST: return WMNCHitTest(wParam, lParam);
+    case WM_DPICHANGED: return OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORBTN:
@@ -363,17 +400,13 @@ LRESULT TAlertForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT TAlertForm::OnPaint() {
-    PAINTSTRUCT paint{};
-    const HDC dc = BeginPaint(Handle(), &paint);
+    const platform::PaintDc paint(Handle());
     if (backBuffer_) {
-        const HDC source = CreateCompatibleDC(dc);
-        const HGDIOBJ old = SelectObject(source, backBuffer_.get());
-        const RECT& r = paint.rcPaint;
-        BitBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, source, r.left, r.top, SRCCOPY);
-        SelectObject(source, old);
-        DeleteDC(source);
+        const platform::MemoryDc source(paint.get());
+        const platform::SelectObjectGuard selectBuffer(source.get(), backBuffer_.get());
+        const RECT& r = paint.Area();
+        BitBlt(paint.get(), r.left, r.top, r.right - r.left, r.bottom - r.top, source.get(), r.left, r.top, SRCCOPY);
     }
-    EndPaint(Handle(), &paint);
     return 0;
 }
 

@@ -97,11 +97,16 @@ private:
     LRESULT OnPaint();
     LRESULT WMNCHitTest(WPARAM wParam, LPARAM lParam);
     LRESULT OnControlColour(HDC dc, HWND control);
+    // The window moved to a screen of another DPI: everything is laid out anew at `dpi`, in the
+    // rectangle the system suggests.
+    LRESULT OnDpiChanged(int dpi, const RECT& suggested);
     void FormCreate();
     void FormActivate();
     void FormShow();
 
     void CreateControls();
+    void MakeFonts();
+    void PlaceControls();
     void LoadButton(ImageButton& button, const std::string& base, const std::string& suffix);
     Picture LoadPicture(const std::string& fileName);
     void RebuildBackground();

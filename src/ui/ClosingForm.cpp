@@ -4,6 +4,7 @@
 
 #include <windowsx.h>
 
+#include "common/DiagnosticLog.h"
 #include "ui/Controls.h"
 #include "ui/Skin.h"
 
@@ -55,6 +56,7 @@ void TClosingForm::Create(HWND owner) {
         try {
             pictures_[i] = Picture::FromResource(kChoices[i].picture, background);
         } catch (const std::exception&) {
+            LogCaught("closing window picture");
             pictures_[i] = {};
         }
         const HWND picture = CreateControl("STATIC", "", SS_BITMAP | SS_NOTIFY | SS_CENTERIMAGE, 0, {16, top, 32, 32},

@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "common/DiagnosticLog.h"
 #include "ui/MessageBox.h"
 #include "ui/Skin.h"
 
@@ -55,6 +56,7 @@ void TFirstSplashForm::LoadPictures() {
     try {
         back_ = Picture::Load(graphicsFolder_ + "FirstSplash.gif");
     } catch (const std::exception&) {
+        LogCaught("first-run picture");
         // Without its picture the window is drawn in plain colours; it still says what it says.
         back_ = {};
     }

@@ -1,5 +1,6 @@
 #include "ui/HelpEngine.h"
 
+#include "common/DiagnosticLog.h"
 #include "common/Files.h"
 #include "platform/Registry.h"
 
@@ -35,6 +36,7 @@ std::optional<std::string> HelpEngine::FindLibrary() {
         if (!FileExists(path)) return std::nullopt;
         return path;
     } catch (const std::exception&) {
+        LogCaught("help engine lookup");
         // A value of another type names no library.
         return std::nullopt;
     }

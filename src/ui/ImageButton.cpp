@@ -4,6 +4,9 @@
 
 #include <windowsx.h>
 
+#include "platform/GdiGuards.h"
+#include "platform/UniqueHandle.h"
+
 namespace sentrel::ui {
 
 ImageButton::ImageButton(std::string name, std::string caption, std::function<void()> onClick)
@@ -108,8 +111,8 @@ LRESULT ImageButton::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT ImageButton::OnPaint() {
-    PAINTSTRUCT paint{};
-    const HDC dc = BeginPaint(Handle(), &paint);
+    const platform::PaintDc paint(Handle());
+    const HDC dc = paint.get();
     RECT client{};
     GetClientRect(Handle(), &client);
     const Picture& picture = ShownPicture();
@@ -123,14 +126,12 @@ LRESULT ImageButton::OnPaint() {
         InflateRect(&focus, -4, -4);
         DrawFocusRect(dc, &focus);
     }
-    EndPaint(Handle(), &paint);
     return 0;
 }
 
 void ImageButton::DrawPlain(HDC dc, const RECT& client) const {
-    const HBRUSH face = CreateSolidBrush(plainFace_);
-    FillRect(dc, &client, face);
-    DeleteObject(face);
+    const platform::UniqueHbrush face(CreateSolidBrush(plainFace_));
+    FillRect(dc, &client, face.get());
     RECT edge = client;
     const State state = CurrentState();
     DrawEdge(dc, &edge, state == State::Pressed ? EDGE_SUNKEN : EDGE_RAISED, BF_RECT);
@@ -139,13 +140,13 @@ void ImageButton::DrawPlain(HDC dc, const RECT& client) const {
         InflateRect(&inner, -3, -3);
         DrawFocusRect(dc, &inner);
     }
-    const HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(GetParent(Handle()), WM_GETFONT, 0, 0)));
+    const platform::SelectObjectGuard selectFont(
+        dc, reinterpret_cast<HGDIOBJ>(SendMessageA(GetParent(Handle()), WM_GETFONT, 0, 0)));
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, RGB(0, 0, 0));
     RECT text = client;
     if (state == State::Pressed) OffsetRect(&text, 1, 1);
     DrawTextA(dc, caption_.c_str(), -1, &text, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
-    if (oldFont) SelectObject(dc, oldFont);
 }
 
 LRESULT ImageButton::OnMouseMove() {

@@ -2,6 +2,7 @@
 
 #include <windowsx.h>
 
+#include "common/DiagnosticLog.h"
 #include "core/SecurityLevels.h"
 #include "platform/Win32Error.h"
 #include "ui/MessageBox.h"
@@ -168,6 +169,7 @@ void TMainForm::LoadPictures() {
     try {
         back_ = Picture::Load(graphicsFolder_ + "main_back.jpg");
     } catch (const std::exception&) {
+        LogCaught("main window skin");
         // Start-up goes on: the window is drawn in plain colours with plain buttons.
         back_ = {};
     }
@@ -301,9 +303,15 @@ LRESULT TMainForm::OnTimer(UINT_PTR id) {
     case TimerId::CookiesTimer: handler = &timerHandlers_.CookiesTimerTimer; break;
     case TimerId::FoldersTimer: handler = &timerHandlers_.FoldersTimerTimer; break;
     }
-    // A tick that fails ends silently (the window procedure's catch-all); the next tick starts
-    // afresh.
-    if (handler && *handler) (*handler)();
+    // A tick that fails ends there, with a line in the diagnostic log naming it; the next tick
+    // starts afresh.
+    if (handler && *handler) {
+        try {
+            (*handler)();
+        } catch (...) {
+            LogCaught(kTimers[id - 1].name);  // a known id: it has a handler
+        }
+    }
     return 0;
 }
 

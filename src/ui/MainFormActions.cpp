@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "common/DiagnosticLog.h"
 #include "config/Options.h"
 #include "config/SystemClock.h"
 #include "core/Reminder.h"
@@ -102,6 +103,7 @@ void TMainForm::scanerClick() {
     try {
         path = key->ReadString(kScannerPathValue);
     } catch (const std::exception&) {
+        LogCaught("scanner path");
         // A value of another type: the scanner's own installation is damaged.
         MessageBoxA(Handle(), kScannerCorrupted, kApplicationTitle, MB_OK | MB_ICONERROR);
         return;

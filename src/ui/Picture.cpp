@@ -13,6 +13,7 @@
 #include <shlwapi.h>
 
 #include "common/Files.h"
+#include "platform/GdiGuards.h"
 
 namespace sentrel::ui {
 
@@ -111,32 +112,28 @@ Picture Picture::Crop(const RECT& part) const {
     const RECT whole{0, 0, width_, height_};
     if (Empty() || !IntersectRect(&clipped, &whole, &part)) return {};
     const int width = clipped.right - clipped.left, height = clipped.bottom - clipped.top;
-    const HDC screen = GetDC(nullptr);
+    const platform::WindowDc screen(nullptr);
     Picture piece;
-    piece.bitmap_.reset(CreateCompatibleBitmap(screen, width, height));
+    piece.bitmap_.reset(CreateCompatibleBitmap(screen.get(), width, height));
     if (piece.bitmap_) {
-        const HDC source = CreateCompatibleDC(screen);
-        const HDC target = CreateCompatibleDC(screen);
-        const HGDIOBJ oldSource = SelectObject(source, bitmap_.get());
-        const HGDIOBJ oldTarget = SelectObject(target, piece.bitmap_.get());
-        BitBlt(target, 0, 0, width, height, source, clipped.left, clipped.top, SRCCOPY);
-        SelectObject(target, oldTarget);
-        SelectObject(source, oldSource);
-        DeleteDC(target);
-        DeleteDC(source);
+        const platform::MemoryDc source(screen.get());
+        const platform::MemoryDc target(screen.get());
+        const platform::SelectObjectGuard selectSource(source.get(), bitmap_.get());
+        const platform::SelectObjectGuard selectTarget(target.get(), piece.bitmap_.get());
+        BitBlt(target.get(), 0, 0, width, height, source.get(), clipped.left, clipped.top, SRCCOPY);
         piece.width_ = width;
         piece.height_ = height;
         piece.source_ = source_;
     }
-    ReleaseDC(nullptr, screen);
     return piece;
 }
 
 void Picture::Draw(HDC dc, const RECT& target) const {
     if (Empty()) return;
-    const HDC source = CreateCompatibleDC(dc);
+    const platform::MemoryDc memory(dc);
+    const HDC source = memory.get();
     if (!source) return;
-    const HGDIOBJ old = SelectObject(source, bitmap_.get());
+    const platform::SelectObjectGuard selectBitmap(source, bitmap_.get());
     const int targetWidth = target.right - target.left;
     const int targetHeight = target.bottom - target.top;
     if (targetWidth == width_ && targetHeight == height_) {
@@ -149,19 +146,14 @@ void Picture::Draw(HDC dc, const RECT& target) const {
         SetBrushOrgEx(dc, oldOrigin.x, oldOrigin.y, nullptr);
         SetStretchBltMode(dc, oldMode);
     }
-    SelectObject(source, old);
-    DeleteDC(source);
 }
 
 COLORREF Picture::PixelAt(int x, int y) const {
     if (Empty() || x < 0 || y < 0 || x >= width_ || y >= height_) return CLR_INVALID;
-    const HDC screen = GetDC(nullptr);
-    const HDC source = CreateCompatibleDC(screen);
-    const HGDIOBJ old = SelectObject(source, bitmap_.get());
-    const COLORREF colour = GetPixel(source, x, y);
-    SelectObject(source, old);
-    DeleteDC(source);
-    ReleaseDC(nullptr, screen);
+    const platform::WindowDc screen(nullptr);
+    const platform::MemoryDc source(screen.get());
+    const platform::SelectObjectGuard selectBitmap(source.get(), bitmap_.get());
+    const COLORREF colour = GetPixel(source.get(), x, y);
     return colour;
 }
 

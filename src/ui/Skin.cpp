@@ -2,6 +2,8 @@
 
 #include <exception>
 
+#include "common/DiagnosticLog.h"
+#include "platform/GdiGuards.h"
 #include "platform/UniqueHandle.h"
 
 namespace sentrel::ui {
@@ -12,6 +14,7 @@ Picture TryResource(const std::string& name) {
     try {
         return Picture::FromResource(name.c_str());
     } catch (const std::exception&) {
+        LogCaught("skin picture");
         return {};
     }
 }
@@ -20,6 +23,7 @@ Picture TryFile(const std::string& path) {
     try {
         return Picture::Load(path);
     } catch (const std::exception&) {
+        LogCaught("skin picture");
         return {};
     }
 }
@@ -53,8 +57,8 @@ void LoadLevelButton(ImageButton& button, const std::string& graphicsFolder, con
 
 void PaintSkin(HWND window, const Picture& background, const DpiScale& scale, const DesignRect& place,
                COLORREF face) {
-    PAINTSTRUCT paint{};
-    const HDC dc = BeginPaint(window, &paint);
+    const platform::PaintDc paint(window);
+    const HDC dc = paint.get();
     if (background.Empty()) {
         const platform::UniqueHbrush brush(CreateSolidBrush(face));
         RECT client{};
@@ -63,7 +67,6 @@ void PaintSkin(HWND window, const Picture& background, const DpiScale& scale, co
     } else {
         background.Draw(dc, scale(place));
     }
-    EndPaint(window, &paint);
 }
 
 void CentreOnDesktop(HWND window) {

@@ -4,6 +4,8 @@
 
 #include <exception>
 
+#include "common/DiagnosticLog.h"
+#include "platform/GdiGuards.h"
 #include "ui/Controls.h"
 #include "ui/Skin.h"
 
@@ -61,6 +63,7 @@ void TSplashForm::Create() {
     try {
         picture_ = Picture::Load(graphicsFolder_ + "Splash.jpg");
     } catch (const std::exception&) {
+        LogCaught("splash picture");
         picture_ = {};
     }
 }
@@ -104,13 +107,11 @@ LRESULT TSplashForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT TSplashForm::OnPaint() {
-    PAINTSTRUCT paint{};
-    const HDC dc = BeginPaint(Handle(), &paint);
+    const platform::PaintDc paint(Handle());
     RECT client{};
     GetClientRect(Handle(), &client);
-    FillRect(dc, &client, GetSysColorBrush(COLOR_WINDOW));
-    picture_.Draw(dc, scale_(kPicturePlace));
-    EndPaint(Handle(), &paint);
+    FillRect(paint.get(), &client, GetSysColorBrush(COLOR_WINDOW));
+    picture_.Draw(paint.get(), scale_(kPicturePlace));
     return 0;
 }
 
@@ -120,7 +121,7 @@ void TSplashForm::DrawLink(const DRAWITEMSTRUCT& item) const {
     const std::string text = WindowText(item.hwndItem);
     SetBkMode(item.hDC, TRANSPARENT);
     SetTextColor(item.hDC, kLinkColour);
-    const HGDIOBJ old = SelectObject(item.hDC, linkFont_.get());
+    const platform::SelectObjectGuard selectFont(item.hDC, linkFont_.get());
     DrawTextA(item.hDC, text.c_str(), -1, &area, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
     if (item.itemState & ODS_FOCUS) {
         RECT measured = area;
@@ -128,7 +129,6 @@ void TSplashForm::DrawLink(const DRAWITEMSTRUCT& item) const {
         measured.bottom = area.bottom;
         DrawFocusRect(item.hDC, &measured);
     }
-    SelectObject(item.hDC, old);
 }
 
 }  // namespace sentrel::ui

@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "common/DiagnosticLog.h"
 #include "core/SecurityLevels.h"
 #include "platform/Win32Error.h"
 #include "ui/Picture.h"
@@ -64,6 +65,7 @@ void TrayMenu::LoadPictures() {
             pictures_ = nullptr;
         }
     } catch (const std::exception&) {
+        LogCaught("tray menu pictures");
         // A menu without pictures works all the same.
         pictures_ = nullptr;
     }

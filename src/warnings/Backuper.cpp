@@ -8,6 +8,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "common/DiagnosticLog.h"
 #include "common/Files.h"
 #include "config/IniText.h"
 #include "config/Options.h"
@@ -117,6 +118,7 @@ TBackuper::TBackuper(std::string programFolder)
     try {
         if (!FolderExists(folder)) CreateFolders(folder);
     } catch (const FileError&) {
+        LogCaught("backup store");
         // NewBackup tries again and reports it then.
     }
 
@@ -146,6 +148,7 @@ TBackuper::TBackuper(std::string programFolder)
         }
         if (changed) Save(ini);
     } catch (const std::exception&) {
+        LogCaught("backup store");
         // Reads and writes report it when they meet it.
     }
 }

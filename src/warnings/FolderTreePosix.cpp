@@ -1,4 +1,5 @@
 // FolderTree.h on POSIX systems.
+#include "common/DiagnosticLog.h"
 #include "warnings/FolderTree.h"
 
 #include <dirent.h>
@@ -51,6 +52,7 @@ bool DeleteFolderTree(const std::string& folder) noexcept {
         DeleteTree(path);
         return ::lstat(path.c_str(), &info) != 0 && errno == ENOENT;
     } catch (...) {
+        LogCaught("folder tree removal");
         return false;
     }
 }

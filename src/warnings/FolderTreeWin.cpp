@@ -1,4 +1,5 @@
 // FolderTree.h on Windows: ANSI functions, so paths stay byte strings in the system code page.
+#include "common/DiagnosticLog.h"
 #include "warnings/FolderTree.h"
 
 #include <vector>
@@ -66,6 +67,7 @@ bool DeleteFolderTree(const std::string& folder) noexcept {
         DeleteTree(path);
         return IsGone(path);
     } catch (...) {
+        LogCaught("folder tree removal");
         return false;
     }
 }

@@ -1,9 +1,13 @@
 // Construction and the duplicate test of the warning family.
 #include "warnings/Warning.h"
 
+#include <stdexcept>
+#include <string>
 #include <typeinfo>
 
+#include "common/DiagnosticLog.h"
 #include "common/Files.h"
+#include "warnings/WarningRemedies.h"
 
 namespace sentrel {
 
@@ -22,6 +26,15 @@ const T* OfClass(const TWarning& other) {
 }
 
 }  // namespace
+
+void TWarning::Fix(TBackuper& backuper) {
+    const WarningRemedy* remedy = FindWarningRemedy(ClassName());
+    if (!remedy || !remedy->fix)
+        throw std::logic_error(std::string(ClassName()) + "::Fix: no remedy is registered (remedies change the "
+                               "system and are registered by the Windows build at start-up)");
+    LogEvent("fix " + std::string(ClassName()) + " \"" + Name + "\"");
+    remedy->fix(*this, backuper);
+}
 
 TProcessWarning::TProcessWarning(std::string name, std::string filePath)
     : TWarning(std::move(name)), FilePath(std::move(filePath)) {}

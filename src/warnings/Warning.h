@@ -16,18 +16,19 @@
 //     TFolderWarning         Description, FolderPath
 //
 // The operations of TWarning, in this order: Fix, GetTitle, GetDescription, GetPicture,
-// GetDanger, GetBackupStr, Undo, AreEqual. Undo works on a backup record, not on a warning, so it
-// is a static function of each class reached through the warning class registry
-// (warnings/WarningRegistry.h) by the record's "Type"; the others are virtual. The class names
+// GetDanger, GetBackupStr, Undo, AreEqual. Fix and Undo change the system: the classes keep
+// only their texts and data, and both remedies are found by class name in the remedy table
+// (warnings/WarningRemedies.h), which the system's layer fills at start-up. Undo works on a
+// backup record, not on a warning, and is reached through the warning class registry
+// (warnings/WarningRegistry.h) by the record's "Type". The class names
 // are stored as that "Type", so they are part of the backup file format and spelled as they
 // always were, TRegistyWarning included.
 //
 // Strings are byte strings in the system code page; AreEqual compares them exactly.
 //
-// Construction and AreEqual are in Warning.cpp, the texts in WarningTexts.cpp. The remedies Fix
-// and Undo change the Windows system and are in WarningRemediesWin.cpp; the native build has
-// stand-ins that throw std::logic_error (WarningRemediesPosix.cpp). What the remedies need of the
-// running shield comes through warnings/WarningServices.h.
+// Construction, Fix and AreEqual are in Warning.cpp, the texts in WarningTexts.cpp, the Windows
+// remedies in WarningRemediesWin.cpp. What the remedies need of the running shield comes through
+// warnings/WarningServices.h.
 
 #include <string>
 #include <string_view>
@@ -45,8 +46,10 @@ public:
     TWarning(const TWarning&) = delete;
     TWarning& operator=(const TWarning&) = delete;
 
-    // Remedies the threat; where that changes the system, a backup record is made first.
-    virtual void Fix(TBackuper& backuper) = 0;
+    // Remedies the threat with the remedy registered for ClassName(); where that changes the
+    // system, a backup record is made first. Throws std::logic_error when no remedy is
+    // registered. Virtual only so that test doubles can stand in for a remedy.
+    virtual void Fix(TBackuper& backuper);
     // The alert title. Most classes compute their description, picture and danger here, so it is
     // called before the three getters that follow.
     virtual std::string GetTitle() = 0;
@@ -57,7 +60,7 @@ public:
     virtual std::string GetDanger() = 0;
     // The line of the undo list, stored as "Desc" of the backup record.
     virtual std::string GetBackupStr() = 0;
-    // (Undo: static in each class, see the registry.)
+    // (Undo: by the record's class name, see the registry.)
     // True when `other`, a warning about to be queued, duplicates this queued one. Not
     // symmetric: see each class.
     virtual bool AreEqual(const TWarning& other) const = 0;
@@ -79,7 +82,6 @@ public:
     static constexpr std::string_view kClassName = "TKeyHookWarning";
     explicit TKeyHookWarning(std::string name = {}) : TWarning(std::move(name)) {}
 
-    void Fix(TBackuper& backuper) override;
     std::string GetTitle() override;
     std::string GetDescription() override;
     std::string GetPicture() override;
@@ -96,7 +98,6 @@ public:
     static constexpr std::string_view kClassName = "TMouseHookWarning";
     explicit TMouseHookWarning(std::string name = {}) : TWarning(std::move(name)) {}
 
-    void Fix(TBackuper& backuper) override;
     std::string GetTitle() override;
     std::string GetDescription() override;
     std::string GetPicture() override;
@@ -113,13 +114,11 @@ public:
     static constexpr std::string_view kClassName = "TProcessWarning";
     TProcessWarning(std::string name, std::string filePath);
 
-    void Fix(TBackuper& backuper) override;
     std::string GetTitle() override;
     std::string GetDescription() override;
     std::string GetPicture() override;
     std::string GetDanger() override;
     std::string GetBackupStr() override;
-    static void Undo(TBackuper& backuper, int index);
     // True for a TProcessWarning of the same Name, whatever its folder.
     bool AreEqual(const TWarning& other) const override;
     std::string_view ClassName() const override { return kClassName; }
@@ -136,13 +135,11 @@ public:
     static constexpr std::string_view kClassName = "TFileWarning";
     TFileWarning(std::string name, std::string filePath);
 
-    void Fix(TBackuper& backuper) override;
     std::string GetTitle() override;
     std::string GetDescription() override;
     std::string GetPicture() override;
     std::string GetDanger() override;
     std::string GetBackupStr() override;
-    static void Undo(TBackuper& backuper, int index);
     // True for a TFileWarning (a TFileChangeWarning too) with the same Name and FilePath.
     bool AreEqual(const TWarning& other) const override;
     std::string_view ClassName() const override { return kClassName; }
@@ -160,7 +157,6 @@ public:
     static constexpr std::string_view kClassName = "TFileChangeWarning";
     TFileChangeWarning(std::string name, const std::string& filePath);
 
-    void Fix(TBackuper& backuper) override;
     std::string GetTitle() override;
     std::string GetDescription() override;
     std::string GetPicture() override;
@@ -178,13 +174,11 @@ public:
     TAutorunAddWarning(RegistryRoot rootKey, std::string name, std::string key, std::string value,
                        std::string regString);
 
-    void Fix(TBackuper& backuper) override;
     std::string GetTitle() override;
     std::string GetDescription() override;
     std::string GetPicture() override;
     std::string GetDanger() override;
     std::string GetBackupStr() override;
-    static void Undo(TBackuper& backuper, int index);
     // True for a TAutorunAddWarning (either subclass too) with the same Name, Key, Value,
     // RegString and RootKey.
     bool AreEqual(const TWarning& other) const override;
@@ -207,13 +201,11 @@ public:
     TBrowserSettingWarning(RegistryRoot rootKey, const std::string& key, std::string value,
                            std::string oldRegString, std::string newRegString);
 
-    void Fix(TBackuper& backuper) override;
     std::string GetTitle() override;
     std::string GetDescription() override;
     std::string GetPicture() override;
     std::string GetDanger() override;
     std::string GetBackupStr() override;
-    static void Undo(TBackuper& backuper, int index);
     // True for a TBrowserSettingWarning with the same Name, Key, Value, OldRegString,
     // NewRegString and RootKey.
     bool AreEqual(const TWarning& other) const override;
@@ -232,13 +224,11 @@ public:
     static constexpr std::string_view kClassName = "TRegistyWarning";
     using TAutorunAddWarning::TAutorunAddWarning;
 
-    void Fix(TBackuper& backuper) override;
     std::string GetTitle() override;
     std::string GetDescription() override;
     std::string GetPicture() override;
     std::string GetDanger() override;
     std::string GetBackupStr() override;
-    static void Undo(TBackuper& backuper, int index);
     // True for a TRegistyWarning with the same Name, Key, Value and RootKey; RegString is not
     // compared.
     bool AreEqual(const TWarning& other) const override;
@@ -254,13 +244,11 @@ public:
     static constexpr std::string_view kClassName = "TCookieWarning";
     explicit TCookieWarning(std::string name);
 
-    void Fix(TBackuper& backuper) override;
     std::string GetTitle() override;
     std::string GetDescription() override;
     std::string GetPicture() override;
     std::string GetDanger() override;
     std::string GetBackupStr() override;
-    static void Undo(TBackuper& backuper, int index);
     // True for a TCookieWarning of the same Name.
     bool AreEqual(const TWarning& other) const override;
     std::string_view ClassName() const override { return kClassName; }
@@ -275,13 +263,11 @@ public:
     static constexpr std::string_view kClassName = "TFolderWarning";
     TFolderWarning(std::string name, std::string folderPath);
 
-    void Fix(TBackuper& backuper) override;
     std::string GetTitle() override;
     std::string GetDescription() override;
     std::string GetPicture() override;
     std::string GetDanger() override;
     std::string GetBackupStr() override;
-    static void Undo(TBackuper& backuper, int index);
     // True for a TFolderWarning with the same Name and FolderPath.
     bool AreEqual(const TWarning& other) const override;
     std::string_view ClassName() const override { return kClassName; }

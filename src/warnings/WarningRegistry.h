@@ -13,20 +13,19 @@ class TBackuper;
 
 class TWarningClass {
 public:
-    using UndoFunction = void (*)(TBackuper& backuper, int index);
-
-    constexpr TWarningClass(std::string_view name, UndoFunction undo) : name_(name), undo_(undo) {}
+    constexpr TWarningClass(std::string_view name, bool hasUndo) : name_(name), hasUndo_(hasUndo) {}
 
     std::string_view Name() const { return name_; }
     // Whether the class can undo a backup record (the two hook warnings make none).
-    bool HasUndo() const { return undo_ != nullptr; }
-    // Restores backup record `index` and deletes the record. Throws std::logic_error for a class
-    // without undo.
+    bool HasUndo() const { return hasUndo_; }
+    // Restores backup record `index` with the undo registered for the class (warnings/
+    // WarningRemedies.h) and deletes the record. Throws std::logic_error for a class without undo
+    // or when no undo is registered.
     void Undo(TBackuper& backuper, int index) const;
 
 private:
     std::string_view name_;
-    UndoFunction undo_;
+    bool hasUndo_;
 };
 
 // TKeyHookWarning, TMouseHookWarning, TProcessWarning, TFileWarning, TFileChangeWarning,

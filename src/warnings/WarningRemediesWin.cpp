@@ -11,11 +11,12 @@
 #include <string>
 #include <vector>
 
+#include "common/DiagnosticLog.h"
 #include "common/Files.h"
-#include "monitors/ProcessRoutines.h"
-#include "monitors/Scanners.h"
+#include "platform/CookiesFolder.h"
 #include "platform/Directory.h"
 #include "platform/HiddenProcess.h"
+#include "platform/ProcessRoutines.h"
 #include "platform/Registry.h"
 #include "platform/RegistryRaw.h"
 #include "platform/ShellFiles.h"
@@ -28,7 +29,9 @@
 #include "warnings/RootKeysWin.h"
 #include "warnings/SystemFileChecker.h"
 #include "warnings/Warning.h"
+#include "warnings/WarningRemedies.h"
 #include "warnings/WarningServices.h"
+#include "warnings/WindowsRemedies.h"
 
 namespace sentrel {
 
@@ -62,6 +65,7 @@ NewBackupResult OpenBackup(TBackuper& backuper, TWarning& warning, std::vector<B
     NewBackupResult record = backuper.NewBackup(warning.ClassName(), warning.GetBackupStr());
     keys.insert(keys.begin(), BackupString(kBackupFolderKey, record.code));
     backuper.SetValues(keys);
+    LogEvent("fix " + std::string(warning.ClassName()) + ": backup record " + record.code);
     return record;
 }
 
@@ -76,6 +80,7 @@ void DropRecord(TBackuper& backuper, const std::string& code) noexcept {
             }
         }
     } catch (...) {
+        LogCaught("dropping a backup record");
         // The record stays; its undo will find nothing to restore.
     }
 }
@@ -175,6 +180,7 @@ void UndoFile(TBackuper& backuper, int index) {
         try {
             if (!FolderPart(path).empty()) CreateFolders(FolderPart(path));
         } catch (const FileError&) {
+            LogCaught("undo of a file");
             // The move below fails and says why.
         }
         RestoreFile(RecordFolderOf(backuper, index) + name, path);
@@ -200,6 +206,7 @@ std::optional<std::string> QuotableText(const std::string& data) {
         text = platform::AnsiFromUtf16(units);
         if (platform::Utf16FromAnsi(text) != units) return std::nullopt;
     } catch (const platform::Win32Error&) {
+        LogCaught("registry value backup");
         return std::nullopt;
     }
     if (text.find_first_of("\r\n") != std::string::npos) return std::nullopt;
@@ -212,6 +219,7 @@ std::optional<platform::RawRegistryValue> ReadCurrentValue(HKEY root, const std:
     try {
         return platform::ReadRawValue(root, WithoutTrailingBackslashes(key), value);
     } catch (...) {
+        LogCaught("registry value backup");
         return std::nullopt;
     }
 }
@@ -222,6 +230,7 @@ void DeleteValueQuietly(HKEY root, const std::string& key, const std::string& va
                                                       platform::RegistryAccess::ReadWrite))
             opened->DeleteValue(value);
     } catch (...) {
+        LogCaught("registry value removal");
         // Key or value missing, or no access: the fix goes on.
     }
 }
@@ -247,12 +256,14 @@ bool RunRegistryEditor(const std::string& arguments, const std::string& consoleA
         exitCode = platform::RunHiddenAndWait(InSystemFolder(GetWindowsDirectoryA, "regedit.exe") + " " + arguments,
                                               folder, kRegistryEditorTimeoutMs);
     } catch (const platform::Win32Error& error) {
+        LogCaught("registry editor");
         if (error.Code() == kElevationRequired) {
             try {
                 exitCode = platform::RunHiddenAndWait(
                     InSystemFolder(GetSystemDirectoryA, "reg.exe") + " " + consoleArguments, folder,
                     kRegistryEditorTimeoutMs);
             } catch (const platform::Win32Error&) {
+                LogCaught("registry editor, elevated");
                 exitCode.reset();
             }
         }
@@ -281,35 +292,29 @@ void WriteValueBackup(const TRegistyWarning& warning, const std::string& file) {
 
 }  // namespace
 
+namespace remedies {
+
 // --- Hooks ---
 
-void TKeyHookWarning::Fix(TBackuper&) {
-    KillProcessByName(Name);
+void Fix(TKeyHookWarning& warning, TBackuper&) {
+    KillProcessByName(warning.Name);
 }
 
-void TMouseHookWarning::Fix(TBackuper&) {
-    KillProcessByName(Name);
+void Fix(TMouseHookWarning& warning, TBackuper&) {
+    KillProcessByName(warning.Name);
 }
 
 // --- Processes and files ---
 
-void TProcessWarning::Fix(TBackuper& backuper) {
-    FixFile(*this, FilePath, backuper);
+void Fix(TProcessWarning& warning, TBackuper& backuper) {
+    FixFile(warning, warning.FilePath, backuper);
 }
 
-void TProcessWarning::Undo(TBackuper& backuper, int index) {
-    UndoFile(backuper, index);
+void Fix(TFileWarning& warning, TBackuper& backuper) {
+    FixFile(warning, warning.FilePath, backuper);
 }
 
-void TFileWarning::Fix(TBackuper& backuper) {
-    FixFile(*this, FilePath, backuper);
-}
-
-void TFileWarning::Undo(TBackuper& backuper, int index) {
-    UndoFile(backuper, index);
-}
-
-void TFileChangeWarning::Fix(TBackuper&) {
+void Fix(TFileChangeWarning&, TBackuper&) {
     try {
         char windows[MAX_PATH] = {};
         const UINT length = GetWindowsDirectoryA(windows, MAX_PATH);
@@ -319,29 +324,30 @@ void TFileChangeWarning::Fix(TBackuper&) {
             [](const std::string& path) { return FileExists(path); });
         platform::ShellOpen(launch.program, launch.parameters, SW_SHOWNOACTIVATE);
     } catch (...) {
+        LogCaught("system file checker");
         // Restoring system files is the system's business; nothing is reported.
     }
 }
 
 // --- Registry ---
 
-void TAutorunAddWarning::Fix(TBackuper& backuper) {
-    const HKEY root = RootHandle(RootKey);
+void Fix(TAutorunAddWarning& warning, TBackuper& backuper) {
+    const HKEY root = RootHandle(warning.RootKey);
     // The value's own type and data: RegString is only the program path taken from the data, so
     // writing it back would lose the arguments and quotes around it.
-    std::vector<BackupValue> keys = {BackupInteger(kRootKeyKey, static_cast<int>(RootKey)),
-                                     BackupString(kKeyKey, Key), BackupString(kValueKey, Value),
-                                     BackupString(kRegStringKey, RegString)};
-    if (const auto current = ReadCurrentValue(root, Key, Value)) {
+    std::vector<BackupValue> keys = {BackupInteger(kRootKeyKey, static_cast<int>(warning.RootKey)),
+                                     BackupString(kKeyKey, warning.Key), BackupString(kValueKey, warning.Value),
+                                     BackupString(kRegStringKey, warning.RegString)};
+    if (const auto current = ReadCurrentValue(root, warning.Key, warning.Value)) {
         keys.push_back(BackupInteger(kRegTypeKey, static_cast<int>(current->type)));
         keys.push_back(BackupString(kRegDataKey, HexFromBytes(current->data)));
     }
-    OpenBackup(backuper, *this, std::move(keys));
-    DeleteValueQuietly(root, Key, Value);
+    OpenBackup(backuper, warning, std::move(keys));
+    DeleteValueQuietly(root, warning.Key, warning.Value);
     if (const auto& pass = GetWarningServices().runAutorunPass) pass();
 }
 
-void TAutorunAddWarning::Undo(TBackuper& backuper, int index) {
+void UndoAutorun(TBackuper& backuper, int index) {
     const auto root = static_cast<RegistryRoot>(static_cast<std::uint32_t>(backuper.GetInteger(index, kRootKeyKey)));
     const std::string key = WithoutTrailingBackslashes(backuper.GetString(index, kKeyKey));
     const std::string value = backuper.GetString(index, kValueKey);
@@ -357,44 +363,44 @@ void TAutorunAddWarning::Undo(TBackuper& backuper, int index) {
     RemoveUndone(backuper, index);
 }
 
-void TBrowserSettingWarning::Fix(TBackuper& backuper) {
-    OpenBackup(backuper, *this,
-               {BackupInteger(kRootKeyKey, static_cast<int>(RootKey)), BackupString(kKeyKey, Key),
-                BackupString(kValueKey, Value), BackupString(kNewRegStringKey, NewRegString)});
-    platform::RegistryKey::Create(RootHandle(RootKey), WithoutTrailingBackslashes(Key))
-        .WriteString(Value, OldRegString);
+void Fix(TBrowserSettingWarning& warning, TBackuper& backuper) {
+    OpenBackup(backuper, warning,
+               {BackupInteger(kRootKeyKey, static_cast<int>(warning.RootKey)), BackupString(kKeyKey, warning.Key),
+                BackupString(kValueKey, warning.Value), BackupString(kNewRegStringKey, warning.NewRegString)});
+    platform::RegistryKey::Create(RootHandle(warning.RootKey), WithoutTrailingBackslashes(warning.Key))
+        .WriteString(warning.Value, warning.OldRegString);
     if (const auto& refresh = GetWarningServices().refreshWatchedValues) refresh();
 }
 
-void TBrowserSettingWarning::Undo(TBackuper& backuper, int index) {
+void UndoBrowserSetting(TBackuper& backuper, int index) {
     const auto root = static_cast<RegistryRoot>(static_cast<std::uint32_t>(backuper.GetInteger(index, kRootKeyKey)));
     platform::RegistryKey::Create(RootHandle(root), WithoutTrailingBackslashes(backuper.GetString(index, kKeyKey)))
         .WriteString(backuper.GetString(index, kValueKey), backuper.GetString(index, kNewRegStringKey));
     RemoveUndone(backuper, index);
 }
 
-void TRegistyWarning::Fix(TBackuper& backuper) {
-    const bool wholeKey = Value.empty() && RegString.empty();
+void Fix(TRegistyWarning& warning, TBackuper& backuper) {
+    const bool wholeKey = warning.Value.empty() && warning.RegString.empty();
     // Whatever the row said: never a root's own values, never a whole key right below a root.
-    if (WithoutTrailingBackslashes(Key).empty() || (wholeKey && !IsRemovableKeyPath(Key)))
-        throw std::runtime_error("The registry key " + RootKeyName(RootKey) + "\\" + Key +
+    if (WithoutTrailingBackslashes(warning.Key).empty() || (wholeKey && !IsRemovableKeyPath(warning.Key)))
+        throw std::runtime_error("The registry key " + RootKeyName(warning.RootKey) + "\\" + warning.Key +
                                  " is too near the root to be removed; nothing was changed");
-    const NewBackupResult record = OpenBackup(backuper, *this, {});
-    const HKEY root = RootHandle(RootKey);
+    const NewBackupResult record = OpenBackup(backuper, warning, {});
+    const HKEY root = RootHandle(warning.RootKey);
     const std::string file = record.folderPath + kRegistryBackupName;
     if (!wholeKey) {
         try {
-            WriteValueBackup(*this, file);
+            WriteValueBackup(warning, file);
         } catch (...) {
             DropRecord(backuper, record.code);
             throw;
         }
-        DeleteValueQuietly(root, Key, Value);  // only now that backup.reg holds it
+        DeleteValueQuietly(root, warning.Key, warning.Value);  // only now that backup.reg holds it
         return;
     }
     // A whole key: the registry editor exports it, quoted so that a path with blanks goes whole
     // (and without a trailing backslash, which would escape the closing quote).
-    const std::string keyPath = RootKeyName(RootKey) + "\\" + WithoutTrailingBackslashes(Key);
+    const std::string keyPath = RootKeyName(warning.RootKey) + "\\" + WithoutTrailingBackslashes(warning.Key);
     const std::string quotedKey = "\"" + keyPath + "\"";
     // The key goes only when the editor ended in time, said it succeeded and left an export that
     // holds the key: a timeout, a failure or a half-written file leaves the key and no record.
@@ -405,19 +411,21 @@ void TRegistyWarning::Fix(TBackuper& backuper) {
     try {
         complete = exported && IsRegistryExportOf(ReadFileText(file), keyPath);
     } catch (const FileError&) {
+        LogCaught("registry export check");
     }
     if (!complete) {
         DropRecord(backuper, record.code);
         throw std::runtime_error("The registry editor did not export " + keyPath + "; the key is left as it is");
     }
     try {
-        platform::DeleteKeyTree(root, WithoutTrailingBackslashes(Key));
+        platform::DeleteKeyTree(root, WithoutTrailingBackslashes(warning.Key));
     } catch (...) {
+        LogCaught("registry key removal");
         // No access: the key stays.
     }
 }
 
-void TRegistyWarning::Undo(TBackuper& backuper, int index) {
+void UndoRegistryEntry(TBackuper& backuper, int index) {
     const std::string folder = RecordFolderOf(backuper, index);
     if (!FileExists(folder + kRegistryBackupName))
         throw std::runtime_error("The backup " + folder + kRegistryBackupName + " is missing; nothing was restored");
@@ -429,14 +437,14 @@ void TRegistyWarning::Undo(TBackuper& backuper, int index) {
 
 // --- Cookies and folders ---
 
-void TCookieWarning::Fix(TBackuper& backuper) {
+void Fix(TCookieWarning& warning, TBackuper& backuper) {
     const std::string cookies = CookiesFolderForRemedies();
-    const NewBackupResult record = OpenBackup(backuper, *this, {BackupString(kFileKey, Name)});
+    const NewBackupResult record = OpenBackup(backuper, warning, {BackupString(kFileKey, warning.Name)});
     // Without a cookies folder there is nothing to move (never the root of the current drive).
-    if (!cookies.empty()) MoveForShield(WithTrailingBackslash(cookies) + Name, record.folderPath + Name);
+    if (!cookies.empty()) MoveForShield(WithTrailingBackslash(cookies) + warning.Name, record.folderPath + warning.Name);
 }
 
-void TCookieWarning::Undo(TBackuper& backuper, int index) {
+void UndoCookie(TBackuper& backuper, int index) {
     const std::string name = backuper.GetString(index, kFileKey);
     const std::string cookies = CookiesFolderForRemedies();
     if (!name.empty() && !cookies.empty()) {
@@ -446,9 +454,9 @@ void TCookieWarning::Undo(TBackuper& backuper, int index) {
     RemoveUndone(backuper, index);
 }
 
-void TFolderWarning::Fix(TBackuper& backuper) {
-    const std::string folder = WithTrailingBackslash(FolderPath);
-    const NewBackupResult record = OpenBackup(backuper, *this, {BackupString(kFolderKey, FolderPath)});
+void Fix(TFolderWarning& warning, TBackuper& backuper) {
+    const std::string folder = WithTrailingBackslash(warning.FolderPath);
+    const NewBackupResult record = OpenBackup(backuper, warning, {BackupString(kFolderKey, warning.FolderPath)});
     MarkFolderMove(folder, record.folderPath);
     const bool moved = platform::ShellMove(folder + "*.*", record.folderPath);
     // What could not be moved has no backup: the folder is deleted only when everything went
@@ -456,7 +464,7 @@ void TFolderWarning::Fix(TBackuper& backuper) {
     if (moved || platform::ListDirectory(folder + "*").empty()) DeleteFolderTree(folder);
 }
 
-void TFolderWarning::Undo(TBackuper& backuper, int index) {
+void UndoFolder(TBackuper& backuper, int index) {
     const std::string folder = WithTrailingBackslash(backuper.GetString(index, kFolderKey));
     const std::string saved = RecordFolderOf(backuper, index);
     if (folder.empty()) throw std::runtime_error("The backup record names no folder; nothing was restored");
@@ -467,6 +475,36 @@ void TFolderWarning::Undo(TBackuper& backuper, int index) {
             throw std::runtime_error("The saved contents of " + folder + " could not be moved back");
     }
     RemoveUndone(backuper, index);
+}
+
+}  // namespace remedies
+
+namespace {
+
+template <class Warning, void (*Remedy)(Warning&, TBackuper&)>
+void FixAs(TWarning& warning, TBackuper& backuper) {
+    Remedy(static_cast<Warning&>(warning), backuper);
+}
+
+template <class Warning>
+void Register(void (*undo)(TBackuper&, int)) {
+    RegisterWarningRemedy(Warning::kClassName, {&FixAs<Warning, &remedies::Fix>, undo});
+}
+
+}  // namespace
+
+void RegisterWindowsRemedies() {
+    using namespace remedies;
+    Register<TKeyHookWarning>(nullptr);
+    Register<TMouseHookWarning>(nullptr);
+    Register<TProcessWarning>(&UndoFile);
+    Register<TFileWarning>(&UndoFile);
+    Register<TFileChangeWarning>(&UndoFile);  // never used: its fix makes no backup record
+    Register<TAutorunAddWarning>(&UndoAutorun);
+    Register<TBrowserSettingWarning>(&UndoBrowserSetting);
+    Register<TRegistyWarning>(&UndoRegistryEntry);
+    Register<TCookieWarning>(&UndoCookie);
+    Register<TFolderWarning>(&UndoFolder);
 }
 
 }  // namespace sentrel

@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "common/DiagnosticLog.h"
 #include "common/Files.h"
 #include "warnings/Warning.h"
 #include "warnings/WarningServices.h"
@@ -149,6 +150,7 @@ std::string TAutorunAddWarning::GetTitle() {
     try {
         known = services.isKnownSpywareFile && services.isKnownSpywareFile(RegString);
     } catch (const std::exception&) {
+        LogCaught("warning texts lookup");
         // A lookup that fails (a damaged database row, a file that cannot be read) must not
         // silence the warning: the user is still asked, with the texts of an unknown program.
     }

@@ -12,9 +12,9 @@
 #include "database/FileChecksums.h"
 #include "database/Lookups.h"
 #include "platform/FileMapping.h"
-#include "platform/MappedFileAccess.h"
+#include "database/MappedFileAccess.h"
 #include "platform/ProgramFolder.h"
-#include "platform/ShellFolders.h"
+#include "database/ShellFolders.h"
 #include "platform/UniqueHandle.h"
 #include "support/TempFolder.h"
 

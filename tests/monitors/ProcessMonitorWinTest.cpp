@@ -22,10 +22,10 @@
 #include "database/Mask.h"
 #include "database/PathParts.h"
 #include "monitors/HelperProcess.h"
-#include "platform/MappedFileAccess.h"
+#include "database/MappedFileAccess.h"
 #include "platform/Processes.h"
 #include "platform/ProgramFolder.h"
-#include "platform/ShellFolders.h"
+#include "database/ShellFolders.h"
 #include "support/TempFolder.h"
 #include "warnings/Warning.h"
 

@@ -1,4 +1,4 @@
-#include "monitors/ProcessRoutines.h"
+#include "platform/ProcessRoutines.h"
 
 #include <algorithm>
 #include <cctype>

@@ -6,13 +6,15 @@
 
 #include <algorithm>
 
+#include "common/DiagnosticLog.h"
 #include "common/Files.h"
 #include "core/WarningQueue.h"
 #include "database/LookupTables.h"
+#include "database/Mask.h"
 #include "database/ThreatTables.h"
 #include "monitors/Scanners.h"
 #include "platform/Directory.h"
-#include "platform/ShellFolders.h"
+#include "database/ShellFolders.h"
 #include "support/TempFolder.h"
 #include "warnings/Warning.h"
 
@@ -104,6 +106,26 @@ TEST(CookieScanner, ReportsTrackingCookiesOfTheGivenFolder) {
     WarningQueue second;
     CookiesTimerTimer(noCookies, second, folder);
     EXPECT_EQ(DrainNames(second), (std::vector<std::string>{"user@~~local~~[1].txt"}));
+}
+
+TEST(CookieScanner, DamagedMaskRowLeavesOneLineInTheDiagnosticLog) {
+    TempFolder cookies;
+    TempFolder settings;
+    WriteTextFile(cookies / "joe@example[1].txt", "x");
+    TThreatTables tables(MakeDataBase(MakeTable("Cookies", {{"FILES_MASK", {"*?bad"}}})));
+    const std::string logPath = settings / "Sentrel4.log";
+
+    OpenDiagnosticLog(logPath);
+    WarningQueue queue;
+    CookiesTimerTimer(tables, queue, WithoutTrailingSeparator(cookies.Path()));
+    CloseDiagnosticLog();
+
+    EXPECT_TRUE(queue.Empty());
+    const std::string log = ReadFileText(logPath);
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << log;
+    EXPECT_NE(log.find("CookiesTimer: cookie mask of row 0: caught " + std::string(kInvalidMaskMessage)),
+              std::string::npos)
+        << log;
 }
 
 TEST(CookieScanner, LocalUserCookieInOtherCaseIsTestedAgainstTheMasks) {

@@ -1,6 +1,6 @@
 // The program's signature check with the system's CNG, against signatures made with OpenSSL on
 // the maker's side (SignedSample.h), and a signed update applied through it.
-#include "platform/CngSignatureVerifier.h"
+#include "database/CngSignatureVerifier.h"
 
 #include <gtest/gtest.h>
 

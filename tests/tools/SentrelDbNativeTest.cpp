@@ -4,42 +4,20 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
-#include <sys/wait.h>
 
 #include "common/Files.h"
 #include "database/Cipher.h"
 #include "database/DataBase.h"
 #include "support/TempFolder.h"
+#include "support/ToolRunner.h"
 
 namespace sentrel {
 namespace {
 
 namespace fs = std::filesystem;
 
-struct RunResult {
-    int ExitCode = -1;
-    std::string Out;
-    std::string Err;
-};
-
-std::string ShellQuoted(const std::string& text) {
-    std::string quoted = "'";
-    for (const char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
-RunResult RunTool(const std::vector<std::string>& arguments) {
-    static test::TempFolder outputs;
-    std::string command = ShellQuoted(SENTREL_DB_PROGRAM);
-    for (const std::string& argument : arguments) command += " " + ShellQuoted(argument);
-    command += " >" + ShellQuoted(outputs / "out") + " 2>" + ShellQuoted(outputs / "err") + " </dev/null";
-    const int status = std::system(command.c_str());
-    RunResult result;
-    result.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.Out = ReadFileText(outputs / "out");
-    result.Err = ReadFileText(outputs / "err");
-    return result;
-}
+using test::RunResult;
+using test::RunTool;
 
 // The names in a folder (files and folders), sorted.
 std::vector<std::string> Entries(const std::string& folder) {

@@ -2,8 +2,6 @@
 // update signatures against the key built into the program.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <random>
@@ -13,34 +11,13 @@
 #include "database/UpdateSignature.h"
 #include "sentrel-db/Signing.h"
 #include "support/TempFolder.h"
+#include "support/ToolRunner.h"
 
 namespace sentrel {
 namespace {
 
-struct RunResult {
-    int ExitCode = -1;
-    std::string Out;
-    std::string Err;
-};
-
-std::string ShellQuoted(const std::string& text) {
-    std::string quoted = "'";
-    for (const char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
-RunResult RunTool(const std::vector<std::string>& arguments) {
-    static test::TempFolder outputs;
-    std::string command = ShellQuoted(SENTREL_DB_PROGRAM);
-    for (const std::string& argument : arguments) command += " " + ShellQuoted(argument);
-    command += " >" + ShellQuoted(outputs / "out") + " 2>" + ShellQuoted(outputs / "err") + " </dev/null";
-    const int status = std::system(command.c_str());
-    RunResult result;
-    result.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.Out = ReadFileText(outputs / "out");
-    result.Err = ReadFileText(outputs / "err");
-    return result;
-}
+using test::RunResult;
+using test::RunTool;
 
 const std::string kTestPrivateKey = std::string(SENTREL_KEYS_FOLDER) + "/test_update_private.pem";
 

@@ -187,6 +187,40 @@ TEST_F(AlertFormTest, ControlsSitAtTheirPlacesWithTheirFontsStylesAndHints) {
     EXPECT_EQ(hint(form_.AllThreatsCheck()), "Always apply selected action to this kind of threats");
 }
 
+TEST_F(AlertFormTest, LaysItselfOutAnewWhenMovedToAScreenOfAnotherDpi) {
+    const auto place = [&](HWND control) {
+        RECT r{};
+        GetWindowRect(control, &r);
+        MapWindowPoints(nullptr, form_.Handle(), reinterpret_cast<POINT*>(&r), 2);
+        return std::vector<long>{r.left, r.top, r.right - r.left, r.bottom - r.top};
+    };
+    for (const int dpi : {192, 144, 96}) {
+        const DpiScale scale(dpi);
+        RECT suggested{40, 30, 40 + scale(438), 30 + scale(275)};
+        SendMessageA(form_.Handle(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+
+        RECT window{};
+        GetWindowRect(form_.Handle(), &window);
+        EXPECT_EQ(std::vector<long>({window.left, window.top, window.right - window.left, window.bottom - window.top}),
+                  std::vector<long>({40, 30, scale(438), scale(275)}))
+            << dpi;
+        EXPECT_EQ(place(form_.DescriptionMemo()), std::vector<long>({scale(24), scale(123), scale(265), scale(76)}))
+            << dpi;
+        EXPECT_EQ(place(Child("shield")), std::vector<long>({scale(310), scale(65), scale(120), scale(129)})) << dpi;
+        LOGFONTA font{};
+        ASSERT_NE(GetObjectA(reinterpret_cast<HGDIOBJ>(SendMessageA(form_.AllCheck(), WM_GETFONT, 0, 0)), sizeof font,
+                             &font),
+                  0);
+        EXPECT_EQ(font.lfHeight, -scale(12)) << dpi;
+        // The rounded outline follows the size: the bottom-right corner is cut, its inside is in.
+        const HRGN region = CreateRectRgn(0, 0, 0, 0);
+        ASSERT_NE(GetWindowRgn(form_.Handle(), region), ERROR);
+        EXPECT_FALSE(PtInRegion(region, scale(438) - 1, scale(275) - 1)) << dpi;
+        EXPECT_TRUE(PtInRegion(region, scale(438) - scale(16), scale(275) - scale(16))) << dpi;
+        DeleteObject(region);
+    }
+}
+
 TEST_F(AlertFormTest, ShowWarningFillsTheControlsAndPicksTheDangerSkin) {
     EXPECT_FALSE(queue_.AlertBusy());
     ShowNew("a");

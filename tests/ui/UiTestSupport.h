@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include "support/MessagePump.h"
+
 namespace sentrel::ui::test {
 
 // The "graphics\" folder next to the running test program (the build copies the pictures there).
@@ -17,16 +19,9 @@ inline std::string ShippedGraphicsFolder() {
     return folder + "graphics\\";
 }
 
-// Handles the messages waiting for this thread.
+// Handles the messages waiting for this thread, and those they post in turn.
 inline void PumpPendingMessages() {
-    MSG message{};
-    for (int round = 0; round < 3; ++round) {
-        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageA(&message);
-        }
-        Sleep(10);
-    }
+    ::sentrel::test::PumpFor(30);
 }
 
 }  // namespace sentrel::ui::test

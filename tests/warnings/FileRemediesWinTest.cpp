@@ -17,10 +17,10 @@
 #include "monitors/HelperProcess.h"
 #include "monitors/KnownContent.h"
 #include "platform/Directory.h"
-#include "platform/MappedFileAccess.h"
+#include "database/MappedFileAccess.h"
 #include "platform/Processes.h"
 #include "platform/ShellFiles.h"
-#include "platform/ShellFolders.h"
+#include "database/ShellFolders.h"
 #include "support/MessagePump.h"
 #include "warnings/RemedyFixture.h"
 

@@ -19,8 +19,8 @@
 #include "monitors/ProcessMonitor.h"
 #include "monitors/RegistryMonitors.h"
 #include "monitors/Scanners.h"
-#include "platform/MappedFileAccess.h"
-#include "platform/ShellFolders.h"
+#include "database/MappedFileAccess.h"
+#include "database/ShellFolders.h"
 
 namespace {
 

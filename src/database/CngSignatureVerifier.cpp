@@ -1,4 +1,4 @@
-#include "platform/CngSignatureVerifier.h"
+#include "database/CngSignatureVerifier.h"
 
 #include <windows.h>
 #include <bcrypt.h>

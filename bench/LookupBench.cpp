@@ -20,8 +20,8 @@
 #ifdef _WIN32
 #include <windows.h>
 
-#include "platform/MappedFileAccess.h"
-#include "platform/ShellFolders.h"
+#include "database/MappedFileAccess.h"
+#include "database/ShellFolders.h"
 #else
 #include <fcntl.h>
 #include <sys/mman.h>

@@ -1,4 +1,4 @@
-#include "platform/ShellFolders.h"
+#include "database/ShellFolders.h"
 
 #include <windows.h>
 #include <shlobj.h>

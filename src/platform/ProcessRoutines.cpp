@@ -1,12 +1,17 @@
-#include "monitors/ProcessRoutines.h"
+#include "platform/ProcessRoutines.h"
 
-#include "database/PathParts.h"
 #include "platform/Processes.h"
 
 namespace sentrel {
 namespace {
 
 using platform::WindowsVersionClass;
+
+// The file-name part of an executable's path.
+std::string ExeNameOf(const std::string& path) {
+    const std::size_t separator = path.find_last_of("\\:");
+    return separator == std::string::npos ? path : path.substr(separator + 1);
+}
 
 void ListModulesByStatusFunctions(std::vector<std::string>& list) {
     const auto ids = platform::EnumProcessIds();
@@ -34,7 +39,7 @@ std::optional<TFoundProcess> FindByStatusFunctions(const std::string& path) {
         if (!modules || modules->empty()) continue;
         // The executable or any later module: the name is the executable's either way.
         for (const std::string& module : *modules) {
-            if (module == path) return TFoundProcess{std::string(PathFileName(modules->front())), id};
+            if (module == path) return TFoundProcess{ExeNameOf(modules->front()), id};
         }
     }
     return std::nullopt;

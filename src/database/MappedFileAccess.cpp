@@ -1,4 +1,4 @@
-#include "platform/MappedFileAccess.h"
+#include "database/MappedFileAccess.h"
 
 #include <windows.h>
 

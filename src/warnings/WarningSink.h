@@ -1,0 +1,19 @@
+#pragma once
+// Where a monitor hands its findings: the warning queue of the running shield, or whatever a test
+// puts in its place. The sink takes ownership; it may refuse a warning and destroy it.
+
+#include <memory>
+
+namespace sentrel {
+
+class TWarning;
+
+class WarningSink {
+public:
+    virtual void QueueWarning(std::unique_ptr<TWarning> warning) = 0;
+
+protected:
+    ~WarningSink() = default;
+};
+
+}  // namespace sentrel
