@@ -189,6 +189,8 @@ void Application::ShowDatabase() {
         // A date outside the calendar shows as nothing rather than stopping the level switch.
     }
     mainForm_->ShowDatabase(date, options_->ReadInteger("KnownSpywares", 50000));
+    // The About page shows the same two lines.
+    if (optionsForm_) optionsForm_->ShowDataBaseState();
 }
 
 TLookupSystem Application::LookupSystem() {

@@ -393,7 +393,26 @@ TEST(OptionsDialog, EveryPageShowsItsControls) {
         SaveWindowPicture(dialog, ScreenshotPath(file));
         EXPECT_EQ(IsWindowEnabled(FindChildByText(dialog, "&Help")) != FALSE, std::string(name) != "About");
     }
+    // The keyboard as in any dialog: Alt+letter presses its control, Tab moves the focus on.
+    session.GoTo("General");
+    const HWND minimized = FindChildByText(dialog, "Run &minimized");
+    const LRESULT before = SendMessageA(minimized, BM_GETCHECK, 0, 0);
+    Keys({VK_MENU, 'M'});
+    EXPECT_TRUE(Eventually([&] { return SendMessageA(minimized, BM_GETCHECK, 0, 0) != before; }, 5s));
+    const auto focus = [&] {
+        GUITHREADINFO info{sizeof info};
+        GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &info);
+        return info.hwndFocus;
+    };
+    EXPECT_EQ(focus(), minimized);
+    Keys({VK_TAB});
+    EXPECT_TRUE(Eventually([&] { return focus() != minimized; }, 5s));
+    Keys({VK_ESCAPE});
+    ASSERT_TRUE(WaitForVisibility(dialog, false)) << "Escape did not cancel";
+    EXPECT_EQ(folder.Options().ReadBool("RunMinimized", true), false) << "Cancel stored a control";
+
     // OK at Disabled keeps Disabled.
+    session.Open("options_button");
     session.Close("&OK");
     EXPECT_EQ(folder.Option("Shield"), 4);
     EXPECT_NE(FindChildByText(session.MainWindow(), "Disabled"), nullptr);
