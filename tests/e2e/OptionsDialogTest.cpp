@@ -393,6 +393,14 @@ TEST(OptionsDialog, EveryPageShowsItsControls) {
         SaveWindowPicture(dialog, ScreenshotPath(file));
         EXPECT_EQ(IsWindowEnabled(FindChildByText(dialog, "&Help")) != FALSE, std::string(name) != "About");
     }
+    // The status bar shows the hint of the control under the mouse.
+    RECT ok{};
+    GetWindowRect(FindChildByText(dialog, "&OK"), &ok);
+    SetCursorPos((ok.left + ok.right) / 2, (ok.top + ok.bottom) / 2);
+    const HWND status = GetDlgItem(dialog, ids::kStatus);
+    EXPECT_TRUE(Eventually([&] { return WindowText(status) == "Apply changes and close this window"; }, 5s))
+        << WindowText(status);
+
     // The keyboard as in any dialog: Alt+letter presses its control, Tab moves the focus on.
     session.GoTo("General");
     const HWND minimized = FindChildByText(dialog, "Run &minimized");
