@@ -11,10 +11,8 @@ root=${1:-"$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"}
 layers=(common platform config database warnings monitors core ui app)
 portable="common config database warnings"
 
-# Upward includes that are known and on their way out (folder/file -> included header).
-known=(
-    "core/ShieldLevel.cpp -> ui/MainForm.h"  # the options' owner moves it up
-)
+# Upward includes that are known and on their way out (folder/file -> included header); none now.
+known=()
 
 level() {
     local i

@@ -29,6 +29,7 @@
 #include "ui/HelpEngine.h"
 #include "ui/MainForm.h"
 #include "ui/MessageBox.h"
+#include "ui/OptionsForm.h"
 #include "ui/SplashForm.h"
 #include "warnings/Backuper.h"
 #include "warnings/WarningServices.h"
@@ -129,7 +130,7 @@ void Application::CreateWindows() {
         .terminate = [this] { Terminate(); },
         .endSession = [this] { WriteBack(); },
         // A level chosen from the tray while start-up still shows a message waits for the shield.
-        .setLevel = [this](int level) { if (shieldLevel_) shieldLevel_->SetOptions(level); },
+        .setLevel = [this](int level) { if (optionsForm_) optionsForm_->SetOptions(level); },
         .showOptions = [this](ui::OptionsPage page) { ShowOptions(page); },
         .showUpdateWizard = [this](bool modal) { ShowUpdateWizard(modal); },
     });
@@ -179,8 +180,8 @@ void Application::ShowFirstRun() {
     if (firstSplashForm_->ShowModalOver(mainForm_->Handle())) options_->WriteBool("FirstRun", false);
 }
 
-void Application::ShowOptions(ui::OptionsPage) {
-    ui::ShowInformation(kNotAvailableYet, mainForm_->Handle());
+void Application::ShowOptions(ui::OptionsPage page) {
+    if (optionsForm_) optionsForm_->Present(ui::PageIndexOf(page));
 }
 
 void Application::ShowUpdateWizard(bool) {
@@ -197,6 +198,8 @@ void Application::ShowDatabase() {
         // A date outside the calendar shows as nothing rather than stopping the level switch.
     }
     mainForm_->ShowDatabase(date, options_->ReadInteger("KnownSpywares", 50000));
+    // The About page shows the same two lines.
+    if (optionsForm_) optionsForm_->ShowDataBaseState();
 }
 
 TLookupSystem Application::LookupSystem() {
@@ -239,21 +242,27 @@ void Application::StartShield() {
     queue_->SetAlertBusy(false);
     shieldLevel_ = std::make_unique<TShieldLevel>(TShieldLevel::Monitors{
         .options = *options_,
-        .mainForm = *mainForm_,
         .fileChanges = *fileChanges_,
         .registryWatches = *registryWatches_,
         .executablePath = platform::ExecutablePath(),
-        .showLevel =
-            [this](SecurityLevel level) {
-                LogEvent("level " + std::to_string(static_cast<int>(level)));
-                mainForm_->ShowLevel(static_cast<int>(level));
-            },
+    });
+    optionsForm_ = std::make_unique<ui::TOptionsForm>(ui::TOptionsForm::Context{
+        .options = *options_,
+        .shieldLevel = *shieldLevel_,
+        .whiteList = *whiteList_,
+        .blackList = *blackList_,
+        .backuper = *backuper_,
+        .registryWatches = *registryWatches_,
+        .mainForm = *mainForm_,
+        .help = *help_,
+        .helpFile = FullPath(ProgramFolder() + kHelpFileName),
         .showDatabase = [this] { ShowDatabase(); },
     });
+    optionsForm_->Create();
     // Decided before the first-run window can change "FirstRun": the very first start always
     // shows the main window.
     const bool hidden = StartsHidden();
-    shieldLevel_->SetOptions(options_->ReadInteger(kShieldKey, 0));
+    optionsForm_->SetOptions(options_->ReadInteger(kShieldKey, 0));
     mainForm_->ShowTrayIcon();
     ShowFirstRun();
     // Ended while the first-run window was up: nothing more starts, the teardown follows.
@@ -281,6 +290,7 @@ int Application::RunMessageLoop() {
         // F1 anywhere in the main window; Tab and the arrow keys move between the alert's
         // controls as in a dialog.
         if (mainForm_ && mainForm_->PreviewKey(message)) continue;
+        if (optionsForm_ && optionsForm_->PreviewMessage(message)) continue;
         if (alertForm_ && IsDialogMessageA(alertForm_->Handle(), &message)) continue;
         TranslateMessage(&message);
         DispatchMessageA(&message);
@@ -294,6 +304,8 @@ void Application::DestroyWindows() {
     splashForm_.reset();
     closingForm_.reset();
     alertForm_.reset();
+    // It writes the level in force as the one the next start applies.
+    optionsForm_.reset();
     mainForm_.reset();
     help_.reset();
     SetWarningServices({});

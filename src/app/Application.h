@@ -26,6 +26,7 @@ namespace ui {
 class TAlertForm;
 class TClosingForm;
 class TFirstSplashForm;
+class TOptionsForm;
 class TSplashForm;
 class HelpEngine;
 }
@@ -87,6 +88,7 @@ private:
     std::unique_ptr<TFileChangesTracker> fileChanges_;
     std::unique_ptr<TColorList> whiteList_;
     std::unique_ptr<TColorList> blackList_;
+    std::unique_ptr<ui::TOptionsForm> optionsForm_;
     std::unique_ptr<ui::TAlertForm> alertForm_;
     std::unique_ptr<ui::TClosingForm> closingForm_;
     std::unique_ptr<ui::TSplashForm> splashForm_;

@@ -1,6 +1,7 @@
 #include "core/ColorList.h"
 
 #include <algorithm>
+#include <stdexcept>
 
 #include "common/Files.h"
 #include "common/SystemText.h"
@@ -57,6 +58,26 @@ void TColorList::AddAllAndSave(const std::vector<std::string>& lines) {
         entries_.resize(oldCount);
         throw;
     }
+}
+
+void TColorList::ReplaceAllAndSave(const std::vector<std::string>& lines) {
+    std::vector<std::string> old = std::move(entries_);
+    entries_ = lines;
+    try {
+        Save();
+    } catch (...) {
+        entries_ = std::move(old);
+        throw;
+    }
+}
+
+void TColorList::Replace(std::size_t index, std::string text) {
+    entries_.at(index) = std::move(text);
+}
+
+void TColorList::Delete(std::size_t index) {
+    if (index >= entries_.size()) throw std::out_of_range("no entry " + std::to_string(index) + " in " + path_);
+    entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(index));
 }
 
 void TColorList::Clear() {

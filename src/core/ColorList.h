@@ -43,6 +43,13 @@ public:
     // Empties the list in memory only (the options dialog clears it and then writes its own
     // contents back with AddAllAndSave).
     void Clear();
+    // Replaces every entry with `lines` and rewrites the file; when the file cannot be written the
+    // list keeps its old entries and FileError is thrown.
+    void ReplaceAllAndSave(const std::vector<std::string>& lines);
+    // Replaces or deletes the entry at `index`, in memory only (the options dialog's edits reach
+    // the file with its next save). Throw std::out_of_range for an index outside the list.
+    void Replace(std::size_t index, std::string text);
+    void Delete(std::size_t index);
 
     // The lines of a list file: split at CR LF, lone LF and lone CR; a line break at the very end
     // does not start another entry.

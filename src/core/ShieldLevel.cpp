@@ -6,22 +6,21 @@
 #include "monitors/FileMonitor.h"
 #include "monitors/RegistryMonitors.h"
 #include "platform/Registry.h"
-#include "ui/MainForm.h"
 
 namespace sentrel {
 
-void TShieldLevel::SetOptions(int level) {
+std::optional<MonitorSwitches> TShieldLevel::Apply(int level) {
     monitors_.options.WriteInteger(kShieldKey, level);
     current_ = level;
-    if (monitors_.showDatabase) monitors_.showDatabase();
     SyncAutorunEntry();
     monitors_.registryWatches.ResyncAutorunWatches();
 
     const std::optional<SecurityLevel> known = LevelFromValue(level);
     // An unknown level is recorded as it is and leaves every monitor as it was.
-    if (!known) return;
-    SwitchMonitors(ReadMonitorSwitches(monitors_.options, *known));
-    if (monitors_.showLevel) monitors_.showLevel(*known);
+    if (!known) return std::nullopt;
+    const MonitorSwitches switches = ReadMonitorSwitches(monitors_.options, *known);
+    if (switches.sysDir != monitors_.fileChanges.Active()) monitors_.fileChanges.SetActive(switches.sysDir);
+    return switches;
 }
 
 void TShieldLevel::SyncAutorunEntry() {
@@ -40,18 +39,6 @@ void TShieldLevel::SyncAutorunEntry() {
         // No access to the Run key (a policy or a security program may refuse it): the level is
         // applied all the same, without a message.
     }
-}
-
-void TShieldLevel::SwitchMonitors(const MonitorSwitches& switches) {
-    using ui::TimerId;
-    if (switches.sysDir != monitors_.fileChanges.Active()) monitors_.fileChanges.SetActive(switches.sysDir);
-    ui::TMainForm& form = monitors_.mainForm;
-    form.SetTimerEnabled(TimerId::AutorunListTimer, switches.autorun);
-    form.SetTimerEnabled(TimerId::ProcessTimer, switches.processes);
-    form.SetTimerEnabled(TimerId::RegChangeTimer, switches.regChange);
-    form.SetTimerEnabled(TimerId::RegistryTimer, switches.registry);
-    form.SetTimerEnabled(TimerId::CookiesTimer, switches.cookies);
-    form.SetTimerEnabled(TimerId::FoldersTimer, switches.folders);
 }
 
 }  // namespace sentrel

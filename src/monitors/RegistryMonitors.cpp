@@ -213,6 +213,38 @@ void TRegistryWatches::RefreshKnownRegStrings() {
     }
 }
 
+TRegistrySnapshot TRegistryWatches::TakeSnapshot() const {
+    TRegistrySnapshot snapshot;
+    for (const TRegMonitor& watch : AutorunWatches) snapshot.AutorunNames.push_back(NamesOf(ReadValues(watch.Registry, watch.KeyPath)));
+    for (const TRegMonitor& watch : ValueWatches) {
+        try {
+            snapshot.ValueData.emplace_back(ReadRegString(watch.Registry, watch.KeyPath, watch.ValueName));
+        } catch (const std::exception&) {
+            LogCaught("registry snapshot of a watched value");
+            snapshot.ValueData.emplace_back();
+        }
+    }
+    return snapshot;
+}
+
+void TRegistryWatches::AcceptChangesSince(const TRegistrySnapshot& before) {
+    const TRegistrySnapshot now = TakeSnapshot();
+    for (std::size_t i = 0; i < AutorunWatches.size() && i < before.AutorunNames.size(); ++i) {
+        TRegMonitor& watch = AutorunWatches[i];
+        const std::vector<std::string>& old = before.AutorunNames[i];
+        for (const std::string& name : now.AutorunNames[i]) {
+            if (std::find(old.begin(), old.end(), name) != old.end()) continue;
+            if (std::find(watch.KnownNames.begin(), watch.KnownNames.end(), name) == watch.KnownNames.end())
+                watch.KnownNames.push_back(name);
+            if (std::find(watch.CurrentNames.begin(), watch.CurrentNames.end(), name) == watch.CurrentNames.end())
+                watch.CurrentNames.push_back(name);
+        }
+    }
+    for (std::size_t i = 0; i < ValueWatches.size() && i < before.ValueData.size(); ++i) {
+        if (now.ValueData[i] && now.ValueData[i] != before.ValueData[i]) ValueWatches[i].KnownRegString = *now.ValueData[i];
+    }
+}
+
 void TRegistryWatches::AutorunListTimerTimer(WarningSink& queue) {
     for (TRegMonitor& watch : AutorunWatches) {
         // The data comes with the names, from one read of the key: a value of any type is

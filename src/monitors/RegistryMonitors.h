@@ -56,6 +56,13 @@ struct TStartupWatchKeys {
 // keys of the current user, and the machine's Browser Helper Objects key.
 TStartupWatchKeys DefaultStartupWatchKeys();
 
+// What the watched keys hold at one moment: the value names of each autorun watch and the data
+// of each watched value (nothing where it cannot be read), in watch order.
+struct TRegistrySnapshot {
+    std::vector<std::vector<std::string>> AutorunNames;
+    std::vector<std::optional<std::string>> ValueData;
+};
+
 // The watch registry and the three passes.
 class TRegistryWatches {
 public:
@@ -82,6 +89,15 @@ public:
     // fix of a browser-setting warning, which rewrites the value itself). A value that cannot be
     // read keeps its known data.
     void RefreshKnownRegStrings();
+
+    // What the watched keys hold now.
+    TRegistrySnapshot TakeSnapshot() const;
+
+    // The changes made since `before` are the user's own (an undo has just put a value back):
+    // names that have appeared in an autorun key become known, and a watched value whose data
+    // changed takes the new data as known, so no pass reports them. Other names and values keep
+    // what the passes know, so a finding that arrives meanwhile elsewhere is still reported.
+    void AcceptChangesSince(const TRegistrySnapshot& before);
 
     // The autorun pass: queues a TAutorunAddWarning for every value of an autorun key that was
     // not there on the previous pass, except the entries of this program and of its sibling

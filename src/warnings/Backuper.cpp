@@ -170,6 +170,12 @@ IniText TBackuper::Load() const {
 
 void TBackuper::Save(const IniText& ini) const {
     WriteFileAtomically(path_, ini.ToText());
+    if (changed_) changed_();
+}
+
+void TBackuper::SetChangeListener(std::function<void()> changed) {
+    const std::lock_guard lock(mutex_);
+    changed_ = std::move(changed);
 }
 
 NewBackupResult TBackuper::NewBackup(std::string_view type, std::string_view desc) {

@@ -16,6 +16,7 @@
 // on disk when the call returns and a crash never leaves half a file. One lock per store keeps
 // every call whole.
 
+#include <functional>
 #include <mutex>
 #include <span>
 #include <string>
@@ -104,6 +105,11 @@ public:
     // outside the records, FileError when the file cannot be written (then nothing is deleted).
     void DeleteBackup(int index);
 
+    // `changed` runs after every write of the file (a record made, changed or deleted), on the
+    // thread that wrote and while the store is locked: it must not call the store, only note or
+    // post that the records changed (the restore list refreshes itself that way).
+    void SetChangeListener(std::function<void()> changed);
+
     // True for a backup code: 1 to 10 decimal digits, at most 2147483647.
     static bool IsBackupCode(std::string_view text);
 
@@ -114,6 +120,7 @@ private:
     std::string programFolder_;
     std::string path_;
     mutable std::mutex mutex_;
+    std::function<void()> changed_;
 };
 
 }  // namespace sentrel

@@ -75,21 +75,6 @@ protected:
         form_.Create();
     }
 
-    struct Running {
-        bool sysDir, autorun, processes, regChange, registry, cookies, folders, main;
-        bool operator==(const Running&) const = default;
-    };
-    Running Monitors() const {
-        return {tracker_.Active(),
-                form_.IsTimerEnabled(TimerId::AutorunListTimer),
-                form_.IsTimerEnabled(TimerId::ProcessTimer),
-                form_.IsTimerEnabled(TimerId::RegChangeTimer),
-                form_.IsTimerEnabled(TimerId::RegistryTimer),
-                form_.IsTimerEnabled(TimerId::CookiesTimer),
-                form_.IsTimerEnabled(TimerId::FoldersTimer),
-                form_.IsTimerEnabled(TimerId::MainTimer)};
-    }
-
     RunValueGuard run_;
     TempFolder program_;
     TempFolder watched_;
@@ -101,57 +86,49 @@ protected:
                                  queue_,
                                  TLookupSystem{platform::SystemFileAccess(), platform::MacroFolders(), program_.Path()}};
     TRegistryWatches watches_;
-    std::vector<SecurityLevel> shown_;
-    TShieldLevel level_{{options_, form_, tracker_, watches_, "C:\\Program Files\\Sentrel 4\\Sentrel4.exe",
-                         [this](SecurityLevel level) { shown_.push_back(level); }}};
+    TShieldLevel level_{{options_, tracker_, watches_, "C:\\Program Files\\Sentrel 4\\Sentrel4.exe"}};
 };
 
 TEST_F(ShieldLevelTest, EachLevelRunsTheMonitorsItsSwitchesName) {
-    form_.SetTimerEnabled(TimerId::MainTimer, true);
-
-    level_.SetOptions(1);  // Medium, first-start switches
-    EXPECT_EQ(Monitors(), (Running{true, true, false, true, true, false, true, true}));
+    using S = MonitorSwitches;
+    EXPECT_EQ(level_.Apply(1), (S{true, true, false, true, true, false, true}));  // Medium, first-start switches
+    EXPECT_TRUE(tracker_.Active());
     EXPECT_EQ(options_.ReadInteger(kShieldKey, -1), 1);
 
-    level_.SetOptions(0);  // Low
-    EXPECT_EQ(Monitors(), (Running{true, false, false, false, false, false, true, true}));
-
-    level_.SetOptions(2);  // High
-    EXPECT_EQ(Monitors(), (Running{true, true, true, true, true, true, true, true}));
+    EXPECT_EQ(level_.Apply(0), (S{true, false, false, false, false, false, true}));  // Low
+    EXPECT_EQ(level_.Apply(2), (S{true, true, true, true, true, true, true}));     // High
 
     // Custom reads the switches as the file holds them now; a missing key is off.
     options_.WriteBool("CustomSysDir", false);
     options_.WriteBool("CustomCookies", false);
-    level_.SetOptions(3);
-    EXPECT_EQ(Monitors(), (Running{false, true, true, true, true, false, true, true}));
+    EXPECT_EQ(level_.Apply(3), (S{false, true, true, true, true, false, true}));
+    EXPECT_FALSE(tracker_.Active());
 
-    // Disabled stops every monitor but the dispatcher.
-    level_.SetOptions(4);
-    EXPECT_EQ(Monitors(), (Running{false, false, false, false, false, false, false, true}));
+    // Disabled stops every monitor.
+    level_.Apply(2);
+    EXPECT_EQ(level_.Apply(4), S{});
+    EXPECT_FALSE(tracker_.Active());
     EXPECT_EQ(level_.CurrentLevel(), 4);
 
     // An unknown level is recorded and switches nothing.
-    level_.SetOptions(2);
-    level_.SetOptions(9);
-    EXPECT_EQ(Monitors(), (Running{true, true, true, true, true, true, true, true}));
+    level_.Apply(2);
+    EXPECT_EQ(level_.Apply(9), std::nullopt);
+    EXPECT_TRUE(tracker_.Active());
     EXPECT_EQ(options_.ReadInteger(kShieldKey, -1), 9);
-    EXPECT_EQ(shown_, (std::vector<SecurityLevel>{SecurityLevel::Medium, SecurityLevel::Low, SecurityLevel::High,
-                                                  SecurityLevel::Custom, SecurityLevel::Disabled,
-                                                  SecurityLevel::High}));
 }
 
 TEST_F(ShieldLevelTest, TheRunEntryFollowsTheAutorunOption) {
     options_.WriteBool(kAutorunKey, true);
-    level_.SetOptions(1);
+    level_.Apply(1);
     EXPECT_EQ(run_.Read(), "C:\\Program Files\\Sentrel 4\\Sentrel4.exe");
 
     // An entry naming another path is the user's: it stays.
     run_.Write("D:\\Sentrel\\Sentrel4.exe");
-    level_.SetOptions(1);
+    level_.Apply(1);
     EXPECT_EQ(run_.Read(), "D:\\Sentrel\\Sentrel4.exe");
 
     options_.WriteBool(kAutorunKey, false);
-    level_.SetOptions(4);
+    level_.Apply(4);
     EXPECT_EQ(run_.Read(), std::nullopt);
 }
 
@@ -183,17 +160,15 @@ TEST_F(ShieldLevelTest, ARunKeyThatRefusesWritingDoesNotStopTheLevel) {
     options_.WriteBool(kAutorunKey, true);
     bool applied = true;
     try {
-        level_.SetOptions(2);
+        level_.Apply(2);
     } catch (const std::exception&) {
         applied = false;
     }
     RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
     platform::RegistryKey::Create(HKEY_CURRENT_USER, "Software\\SentrelTest").DeleteTree("RefusingUser");
     if (!refused) GTEST_SKIP() << "this system does not refuse writing to a key whose DACL only allows reading";
-    EXPECT_TRUE(applied) << "SetOptions raised";
-    EXPECT_EQ(Monitors(), (Running{true, true, true, true, true, true, true, false}));
-    ASSERT_FALSE(shown_.empty());
-    EXPECT_EQ(shown_.back(), SecurityLevel::High);
+    EXPECT_TRUE(applied) << "the level raised";
+    EXPECT_TRUE(tracker_.Active());
 }
 
 TEST_F(ShieldLevelTest, DisabledStillDispatchesWhatIsQueued) {
@@ -208,7 +183,7 @@ TEST_F(ShieldLevelTest, DisabledStillDispatchesWhatIsQueued) {
     int fixes = 0;
     queue_.QueueWarning(std::make_unique<CountedWarning>("first", fixes));
     queue_.QueueWarning(std::make_unique<CountedWarning>("second", fixes));
-    level_.SetOptions(4);
+    level_.Apply(4);
     PumpFor(3500);
     EXPECT_EQ(fixes, 2);
     EXPECT_TRUE(queue_.Empty());

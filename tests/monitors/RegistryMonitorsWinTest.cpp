@@ -306,6 +306,44 @@ TEST_F(RegistryMonitorsWinTest, WatchedValuePassReportsEveryChangeWithTheOldAndN
     EXPECT_TRUE(Drain(queue_).empty());
 }
 
+TEST_F(RegistryMonitorsWinTest, ChangesAcceptedAsTheUsersOwnAreNotReportedButLaterOnesAre) {
+    RegistryKey run = Key("Run");
+    RegistryKey main = Key("Main");
+    main.WriteString("Start Page", "A");
+    TRegistryWatches watches;
+    watches.AddRegWatch(KeyText("Run"), "", 'r');
+    watches.AddRegWatch(KeyText("Main"), "Start Page", 'z');
+    run.WriteString("removed", "C:\\Tools\\agent.exe");
+    watches.AutorunListTimerTimer(queue_);
+    ASSERT_EQ(Drain(queue_).size(), 1u);
+    run.DeleteValue("removed");  // the fix
+    watches.AutorunListTimerTimer(queue_);
+
+    // The undo puts the value and the old start page back, between two passes; another program
+    // adds its own entry at the same time, before the undo began.
+    run.WriteString("intruder", "C:\\Bad\\bad.exe");
+    const TRegistrySnapshot before = watches.TakeSnapshot();
+    run.WriteString("removed", "C:\\Tools\\agent.exe");
+    main.WriteString("Start Page", "Old");
+    watches.AcceptChangesSince(before);
+
+    watches.AutorunListTimerTimer(queue_);
+    watches.RegChangeTimerTimer(queue_);
+    const auto found = Drain(queue_);
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].Value, "intruder");
+    EXPECT_EQ(watches.ValueWatches[0].KnownRegString, "Old");
+
+    // Later changes of the same names are reported again.
+    run.DeleteValue("removed");
+    watches.AutorunListTimerTimer(queue_);
+    run.WriteString("removed", "C:\\Tools\\agent.exe");
+    main.WriteString("Start Page", "New");
+    watches.AutorunListTimerTimer(queue_);
+    watches.RegChangeTimerTimer(queue_);
+    EXPECT_EQ(Drain(queue_).size(), 2u);
+}
+
 TEST_F(RegistryMonitorsWinTest, OnlyPlainStringValuesOfCurrentUserOrMachineKeysAreWatched) {
     RegistryKey main = Key("Main");
     main.WriteString("Plain", "x");

@@ -1,0 +1,90 @@
+#include "core/OptionsSettings.h"
+
+#include <string>
+#include <vector>
+
+#include "config/Options.h"
+
+namespace sentrel {
+
+namespace {
+
+constexpr std::array<int, 3> kCloseActionValues = {2, 1, 3};
+constexpr int kWhatDoRows = 3;
+constexpr int kRemindPeriodRows = 10;
+constexpr int kActionRows = 3;
+
+std::optional<int> Row(int stored, int rows) {
+    if (stored < 0 || stored >= rows) return std::nullopt;
+    return stored;
+}
+
+struct SwitchKey {
+    std::string_view monitor;
+    bool MonitorSwitches::*member;
+};
+constexpr std::array<SwitchKey, 7> kSwitchKeys = {{
+    {"SysDir", &MonitorSwitches::sysDir},
+    {"Autorun", &MonitorSwitches::autorun},
+    {"Processes", &MonitorSwitches::processes},
+    {"RegChange", &MonitorSwitches::regChange},
+    {"Registry", &MonitorSwitches::registry},
+    {"Cookies", &MonitorSwitches::cookies},
+    {"Folders", &MonitorSwitches::folders},
+}};
+
+}  // namespace
+
+std::optional<int> CloseActionRow(int stored) {
+    for (std::size_t row = 0; row < kCloseActionValues.size(); ++row)
+        if (kCloseActionValues[row] == stored) return static_cast<int>(row);
+    return std::nullopt;
+}
+
+int CloseActionValue(int row) {
+    return kCloseActionValues.at(static_cast<std::size_t>(row));
+}
+
+OptionsDialogSettings ReadDialogSettings(const TOptions& options, std::optional<int> levelRow,
+                                         const OptionsDialogSettings& current) {
+    OptionsDialogSettings settings;
+    settings.whatDo = Row(options.ReadInteger("WhatDo", 0), kWhatDoRows);
+    settings.autorun = options.ReadBool(kAutorunKey, false);
+    settings.runMinimized = options.ReadBool("RunMinimized", false);
+    settings.remindPeriod = Row(options.ReadInteger("RemindPeriod", 2), kRemindPeriodRows);
+    const std::optional<int> closeRow = CloseActionRow(options.ReadInteger("CloseAction", 1));
+    settings.closeAction = closeRow ? closeRow : current.closeAction;
+    for (std::size_t i = 0; i < kDefaultActionKeys.size(); ++i)
+        settings.actions[i] = Row(options.ReadInteger(kDefaultActionKeys[i], 0), kActionRows);
+    if (levelRow && *levelRow >= 0 && *levelRow < kLevelRows)
+        settings.switches = ReadMonitorSwitches(options, static_cast<SecurityLevel>(*levelRow));
+    else
+        settings.switches = current.switches;
+    return settings;
+}
+
+void WriteDialogSettings(TOptions& options, const OptionsDialogSettings& settings, std::optional<int> levelRow) {
+    std::vector<OptionWrite> writes;
+    const auto writeRow = [&](std::string_view key, std::optional<int> row) {
+        if (row) writes.push_back({key, TOptions::IntegerText(*row)});
+    };
+    writeRow("WhatDo", settings.whatDo);
+    writes.push_back({kAutorunKey, TOptions::BoolText(settings.autorun)});
+    writes.push_back({"RunMinimized", TOptions::BoolText(settings.runMinimized)});
+    writeRow("RemindPeriod", settings.remindPeriod);
+    if (settings.closeAction) writes.push_back({"CloseAction", TOptions::IntegerText(CloseActionValue(*settings.closeAction))});
+    for (std::size_t i = 0; i < kDefaultActionKeys.size(); ++i) writeRow(kDefaultActionKeys[i], settings.actions[i]);
+
+    std::vector<std::string> switchKeys;
+    switchKeys.reserve(kSwitchKeys.size());
+    if (levelRow == kCustomRow) {
+        for (const SwitchKey& key : kSwitchKeys) {
+            switchKeys.push_back("Custom" + std::string(key.monitor));
+            writes.push_back({switchKeys.back(), TOptions::BoolText(settings.switches.*key.member)});
+        }
+    }
+    if (levelRow) writes.push_back({kShieldKey, TOptions::IntegerText(*levelRow)});
+    options.WriteValues(writes);
+}
+
+}  // namespace sentrel

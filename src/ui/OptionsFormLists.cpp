@@ -1,0 +1,144 @@
+// The list pages of the options dialog: the black and white lists, edited in the dialog, and the
+// restore list over the backup store, whose Undo and Delete act at once.
+#include <algorithm>
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include "core/ColorList.h"
+#include "core/RestoreChanges.h"
+#include "monitors/RegistryMonitors.h"
+#include "ui/InputBox.h"
+#include "ui/MessageBox.h"
+#include "ui/OptionsForm.h"
+#include "warnings/Backuper.h"
+
+namespace sentrel::ui {
+
+namespace {
+
+constexpr const char* kProgramPrompt = "Enter name of program:";
+
+constexpr std::array<const char*, 3> kLinkAddresses = {
+    "https://www.sentrel.example/", "https://www.sentrel.example/sentrel4/", "mailto:support@sentrel.example"};
+
+// The focused entry of a list box with multiple selection, or -1 for an empty list.
+int FocusedEntry(HWND list) {
+    const LRESULT count = SendMessageA(list, LB_GETCOUNT, 0, 0);
+    const LRESULT index = SendMessageA(list, LB_GETCARETINDEX, 0, 0);
+    if (count <= 0 || index < 0 || index >= count) return -1;
+    return static_cast<int>(index);
+}
+
+void SelectOnly(HWND list, int index) {
+    SendMessageA(list, LB_SETSEL, FALSE, -1);
+    if (index < 0) return;
+    SendMessageA(list, LB_SETSEL, TRUE, index);
+    SendMessageA(list, LB_SETCARETINDEX, static_cast<WPARAM>(index), FALSE);
+}
+
+}  // namespace
+
+void TOptionsForm::FillList(HWND list, const TColorList& colorList) {
+    SendMessageA(list, WM_SETREDRAW, FALSE, 0);
+    SendMessageA(list, LB_RESETCONTENT, 0, 0);
+    for (const std::string& entry : colorList.Entries())
+        SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.c_str()));
+    SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(list, nullptr, TRUE);
+}
+
+void TOptionsForm::AddEntry(HWND list, TColorList& colorList, const char* caption) {
+    const std::optional<std::string> answer = InputBox::Ask(Handle(), caption, kProgramPrompt, "");
+    if (!answer || answer->empty()) return;
+    // The file first: an entry that could not be saved does not appear.
+    colorList.AddAndSave(*answer);
+    SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(answer->c_str()));
+}
+
+void TOptionsForm::EditEntry(HWND list, TColorList& colorList, const char* caption, const char* prompt) {
+    const int index = FocusedEntry(list);
+    if (index < 0) return;
+    const std::string old = colorList.Entries().at(static_cast<std::size_t>(index));
+    const std::string text = InputBox::Ask(Handle(), caption, prompt, old).value_or(old);
+    colorList.Replace(static_cast<std::size_t>(index), text);
+    SendMessageA(list, LB_DELETESTRING, static_cast<WPARAM>(index), 0);
+    SendMessageA(list, LB_INSERTSTRING, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.c_str()));
+    SelectOnly(list, index);
+}
+
+void TOptionsForm::DeleteEntry(HWND list, TColorList& colorList) {
+    const int index = FocusedEntry(list);
+    if (index < 0) return;
+    colorList.Delete(static_cast<std::size_t>(index));
+    SendMessageA(list, LB_DELETESTRING, static_cast<WPARAM>(index), 0);
+}
+
+void TOptionsForm::FillBackups(const std::vector<int>& select) {
+    SendMessageA(backupsList_, WM_SETREDRAW, FALSE, 0);
+    SendMessageA(backupsList_, LB_RESETCONTENT, 0, 0);
+    const int count = context_.backuper.GetCount();
+    for (int i = 0; i < count; ++i) {
+        const std::string desc = context_.backuper.GetString(i, kBackupDescKey);
+        SendMessageA(backupsList_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(desc.c_str()));
+    }
+    bool caretSet = false;
+    for (const int index : select) {
+        if (index < 0 || index >= count) continue;
+        SendMessageA(backupsList_, LB_SETSEL, TRUE, index);
+        if (!caretSet) SendMessageA(backupsList_, LB_SETCARETINDEX, static_cast<WPARAM>(index), FALSE);
+        caretSet = true;
+    }
+    SendMessageA(backupsList_, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(backupsList_, nullptr, TRUE);
+}
+
+std::vector<int> TOptionsForm::SelectedBackups() const {
+    const LRESULT count = SendMessageA(backupsList_, LB_GETSELCOUNT, 0, 0);
+    if (count <= 0) return {};
+    std::vector<int> selected(static_cast<std::size_t>(count));
+    const LRESULT got = SendMessageA(backupsList_, LB_GETSELITEMS, static_cast<WPARAM>(count),
+                                     reinterpret_cast<LPARAM>(selected.data()));
+    selected.resize(static_cast<std::size_t>(std::max<LRESULT>(got, 0)));
+    return selected;
+}
+
+void TOptionsForm::UndoSelected() {
+    const std::vector<int> selected = SelectedBackups();
+    if (selected.empty()) return;
+    TRegistryWatches& watches = context_.registryWatches;
+    // What an undo puts back is the user's own choice: the monitors take it as known.
+    const auto asUsersOwn = [&watches](const std::function<void()>& undo) {
+        const TRegistrySnapshot before = watches.TakeSnapshot();
+        try {
+            undo();
+        } catch (...) {
+            watches.AcceptChangesSince(before);
+            throw;
+        }
+        watches.AcceptChangesSince(before);
+    };
+    AfterBackupChange(selected, UndoBackups(context_.backuper, selected, asUsersOwn));
+}
+
+void TOptionsForm::DeleteSelectedBackups() {
+    const std::vector<int> selected = SelectedBackups();
+    if (selected.empty()) return;
+    AfterBackupChange(selected, DeleteBackups(context_.backuper, selected));
+}
+
+void TOptionsForm::AfterBackupChange(const std::vector<int>& acted, const std::vector<std::string>& problems) {
+    const int first = *std::min_element(acted.begin(), acted.end());
+    const int select = SelectionAfterRemoval(first, context_.backuper.GetCount());
+    FillBackups(select < 0 ? std::vector<int>{} : std::vector<int>{select});
+    if (problems.empty()) return;
+    std::string text;
+    for (const std::string& problem : problems) text += (text.empty() ? "" : "\n\n") + problem;
+    ShowError(text, Handle());
+}
+
+void TOptionsForm::OpenLink(int index) {
+    ShellExecuteA(Handle(), "open", kLinkAddresses.at(static_cast<std::size_t>(index)), nullptr, nullptr, SW_HIDE);
+}
+
+}  // namespace sentrel::ui

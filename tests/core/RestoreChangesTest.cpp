@@ -1,0 +1,68 @@
+#include "core/RestoreChanges.h"
+
+#include <gtest/gtest.h>
+
+#include "common/Files.h"
+#include "support/TempFolder.h"
+#include "warnings/Backuper.h"
+
+namespace sentrel {
+namespace {
+
+using test::TempFolder;
+
+std::vector<std::string> Descs(const TBackuper& backuper) {
+    std::vector<std::string> descs;
+    for (int i = 0; i < backuper.GetCount(); ++i) descs.push_back(backuper.GetString(i, kBackupDescKey));
+    return descs;
+}
+
+TEST(RestoreChanges, UndoKeepsWhatItCannotUndoAndSaysWhy) {
+    TempFolder program;
+    TBackuper backuper(program.Path());
+    backuper.NewBackup("TForeignWarning", "hand-made record");
+    backuper.NewBackup("TKeyHookWarning", "hook record");
+    int runs = 0;
+    const auto problems = UndoBackups(backuper, {0, 1}, [&](const std::function<void()>& undo) {
+        ++runs;
+        undo();
+    });
+    ASSERT_EQ(problems.size(), 2u);
+    // The last record first.
+    EXPECT_NE(problems[0].find("\"hook record\" could not be undone"), std::string::npos) << problems[0];
+    EXPECT_NE(problems[0].find("has no undo"), std::string::npos) << problems[0];
+    EXPECT_NE(problems[1].find("\"hand-made record\" (backup 0)"), std::string::npos) << problems[1];
+    EXPECT_NE(problems[1].find("\"TForeignWarning\""), std::string::npos) << problems[1];
+    EXPECT_EQ(runs, 1) << "no undo runs for a kind nobody knows";
+    EXPECT_EQ(Descs(backuper), (std::vector<std::string>{"hand-made record", "hook record"}));
+}
+
+TEST(RestoreChanges, DeleteRemovesEverySelectedRecordAndTellsTheListener) {
+    TempFolder program;
+    TBackuper backuper(program.Path());
+    std::vector<std::string> codes;
+    for (const char* desc : {"a", "b", "c", "d"}) codes.push_back(backuper.NewBackup("TFileWarning", desc).code);
+    int changes = 0;
+    backuper.SetChangeListener([&] { ++changes; });
+    EXPECT_TRUE(DeleteBackups(backuper, {2, 0, 2}).empty());
+    EXPECT_EQ(Descs(backuper), (std::vector<std::string>{"b", "d"}));
+    EXPECT_FALSE(FolderExists(backuper.RecordFolder(codes[0])));
+    EXPECT_FALSE(FolderExists(backuper.RecordFolder(codes[2])));
+    EXPECT_TRUE(FolderExists(backuper.RecordFolder(codes[1])));
+    EXPECT_EQ(changes, 2);
+
+    // An index the store no longer has is reported, the others still go.
+    const auto problems = DeleteBackups(backuper, {5, 0});
+    EXPECT_EQ(problems.size(), 1u);
+    EXPECT_EQ(Descs(backuper), (std::vector<std::string>{"d"}));
+}
+
+TEST(RestoreChanges, TheSelectionStaysInPlaceOrMovesToTheLastEntry) {
+    EXPECT_EQ(SelectionAfterRemoval(0, 0), -1);  // the only entry went
+    EXPECT_EQ(SelectionAfterRemoval(2, 2), 1);   // the last of three went
+    EXPECT_EQ(SelectionAfterRemoval(0, 2), 0);   // the first went
+    EXPECT_EQ(SelectionAfterRemoval(1, 3), 1);
+}
+
+}  // namespace
+}  // namespace sentrel

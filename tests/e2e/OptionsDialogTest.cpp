@@ -1,0 +1,430 @@
+// The options dialog driven as a user would: the undo list of the changes the shield made, the
+// black and white lists, the security level page, and a look at every page.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "common/Files.h"
+#include "config/OptionKeys.h"
+#include "config/Options.h"
+#include "e2e/ShieldProcess.h"
+#include "platform/Registry.h"
+#include "ui/OptionsFormIds.h"
+#include "warnings/Backuper.h"
+
+namespace sentrel::e2e {
+namespace {
+
+namespace ids = ui::options_ids;
+
+constexpr const char* kRunKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr const char* kPageNames[] = {"General",    "Security Level",  "Default Actions", "Black List",
+                                      "White List", "Restore Changes", "About"};
+
+template <typename Probe>
+bool Eventually(Probe probe, std::chrono::milliseconds timeout = 30s) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!probe()) {
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        Sleep(50);
+    }
+    return true;
+}
+
+// The current user's Run key; the values a test adds are deleted when it ends.
+class RunKey {
+public:
+    RunKey() : key_(platform::RegistryKey::Create(HKEY_CURRENT_USER, kRunKey)) {}
+    ~RunKey() {
+        for (const auto& name : added_) key_.DeleteValue(name);
+    }
+    void Add(const std::string& name, DWORD type, const std::string& data) {
+        key_.WriteValue(name, type, std::string_view(data.c_str(), data.size() + 1));
+        added_.push_back(name);
+    }
+    std::optional<platform::RegistryValue> Read(const std::string& name) const { return key_.ReadValue(name); }
+
+private:
+    platform::RegistryKey key_;
+    std::vector<std::string> added_;
+};
+
+// A program folder past the first start, the main window shown at start.
+class DialogFolder : public ProgramFolder {
+public:
+    explicit DialogFolder(int level, int whatDo) {
+        CopyGraphics();
+        TOptions options = Options();
+        WriteDefaultOptions(options);
+        options.WriteBool("FirstRun", false);
+        options.WriteBool("Autorun", false);
+        options.WriteBool("RunMinimized", false);
+        options.WriteInteger("RemindPeriod", 9);
+        options.WriteInteger("WhatDo", whatDo);
+        options.WriteInteger("Shield", level);
+    }
+    TOptions Options() const { return TOptions("options.ini", Path()); }
+    int Option(const std::string& key) const { return Options().ReadInteger(key, -1); }
+};
+
+std::string ScreenshotPath(const std::string& name) {
+    const std::string folder = BuildBinFolder() + "..\\screenshots\\";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    return folder + name;
+}
+
+std::string ReadTextFile(const std::string& path) {
+    const auto bytes = ReadFileBytes(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+// Presses a button of `window` by its text; posted, as the click may open a modal window.
+void Press(HWND window, const std::string& text) {
+    const HWND button = FindChildByText(window, text);
+    ASSERT_NE(button, nullptr) << text;
+    PostMessageA(button, BM_CLICK, 0, 0);
+}
+
+// The entries of a list box of the shield (read as UTF-16: only that crosses processes whole).
+std::vector<std::string> ListTexts(HWND list) {
+    std::vector<std::string> texts;
+    const LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+        wchar_t wide[512] = {};
+        SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(wide));
+        char text[1024] = {};
+        WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr);
+        texts.emplace_back(text);
+    }
+    return texts;
+}
+
+// Runs `read` until the file it reads is not being replaced by the shield at that moment.
+template <typename Read>
+auto Retried(Read read) {
+    for (int attempt = 0;; ++attempt) {
+        try {
+            return read();
+        } catch (const std::exception&) {
+            if (attempt == 50) throw;
+            Sleep(100);
+        }
+    }
+}
+
+void SelectOnly(HWND list, int index) {
+    SendMessageA(list, LB_SETSEL, FALSE, -1);
+    SendMessageA(list, LB_SETSEL, TRUE, index);
+    SendMessageA(list, LB_SETCARETINDEX, static_cast<WPARAM>(index), FALSE);
+}
+
+void Keys(std::initializer_list<WORD> down) {
+    std::vector<INPUT> inputs;
+    for (const WORD key : down) {
+        INPUT input{};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = key;
+        inputs.push_back(input);
+    }
+    for (auto it = down.end(); it != down.begin();) {
+        INPUT input{};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = *--it;
+        input.ki.dwFlags = KEYEVENTF_KEYUP;
+        inputs.push_back(input);
+    }
+    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+// The shield started in `folder` with its main window and options dialog at hand.
+class Session {
+public:
+    explicit Session(const ProgramFolder& folder) : shield_(folder) {
+        EXPECT_TRUE(shield_.WaitUntilStarted());
+        mainWindow_ = shield_.WaitForWindow("TMainForm");
+        EXPECT_TRUE(WaitForVisibility(mainWindow_, true));
+        dialog_ = shield_.WaitForWindow("TOptionsForm");
+    }
+    ~Session() {
+        RunAndWait("taskkill /pid " + std::to_string(shield_.Id()));
+        shield_.WaitForExit();
+    }
+
+    // Opens the dialog through a button of the main window.
+    void Open(const std::string& button) {
+        Press(mainWindow_, button);
+        ASSERT_TRUE(WaitForVisibility(dialog_, true));
+    }
+    HWND Page(const std::string& name) const { return FindChildByText(dialog_, name); }
+    bool PageShown(const std::string& name) const { return IsWindowVisible(Page(name)) != FALSE; }
+    // Moves to a page with Ctrl+Tab, as a user would from the keyboard.
+    void GoTo(const std::string& name) {
+        SetForegroundWindow(dialog_);
+        for (int i = 0; i < 7 && !PageShown(name); ++i) {
+            const std::string before = ShownPage();
+            Keys({VK_CONTROL, VK_TAB});
+            ASSERT_TRUE(Eventually([&] { return ShownPage() != before; }, 5s)) << "Ctrl+Tab left " << before;
+        }
+        ASSERT_TRUE(PageShown(name)) << name;
+    }
+    std::string ShownPage() const {
+        for (const char* name : kPageNames)
+            if (PageShown(name)) return name;
+        return {};
+    }
+    // Answers the input box that `button` opens with `text`; checks its caption and prompt.
+    void AnswerInputBox(HWND page, const std::string& button, const std::string& caption, const std::string& prompt,
+                        const std::string& expectedDefault, const std::string& text) {
+        Press(page, button);
+        HWND box = nullptr;
+        ASSERT_TRUE(Eventually([&] {
+            box = FindWindowA("TInputBox", caption.c_str());
+            return box && IsWindowVisible(box);
+        })) << caption;
+        EXPECT_NE(FindChildByText(box, prompt), nullptr) << prompt;
+        const HWND edit = FindWindowExA(box, nullptr, "Edit", nullptr);
+        ASSERT_NE(edit, nullptr);
+        EXPECT_EQ(WindowText(edit), expectedDefault);
+        SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+        Press(box, "OK");
+        ASSERT_TRUE(Eventually([&] { return !IsWindow(box) || !IsWindowVisible(box); }));
+    }
+    void Close(const std::string& button) {
+        Press(dialog_, button);
+        ASSERT_TRUE(WaitForVisibility(dialog_, false));
+    }
+
+    ShieldProcess& Shield() { return shield_; }
+    HWND MainWindow() const { return mainWindow_; }
+    HWND Dialog() const { return dialog_; }
+
+private:
+    ShieldProcess shield_;
+    HWND mainWindow_ = nullptr;
+    HWND dialog_ = nullptr;
+};
+
+TEST(OptionsDialog, RestoreChangesUndoesAndDeletesWhatTheShieldFixed) {
+    test::TempFolder programs;
+    DialogFolder folder(1, 1);  // Medium, "Shield me without prompt"
+    RunKey run;
+    Session session(folder);
+    TBackuper backuper(folder.Path());
+
+    // Two programs add themselves to the autorun list; the shield removes both at once.
+    const std::string restoredData = "%SystemRoot%\\e2e restore\\tool.exe";
+    run.Add("E2E Restore", REG_EXPAND_SZ, restoredData);
+    run.Add("E2E Delete", REG_SZ, programs / "other.exe");
+    ASSERT_TRUE(Eventually([&] { return !run.Read("E2E Restore") && !run.Read("E2E Delete"); }, 40s));
+
+    session.Open("undo");
+    ASSERT_TRUE(session.PageShown("Restore Changes"));
+    const HWND page = session.Page("Restore Changes");
+    const HWND list = GetDlgItem(page, ids::kBackups);
+    ASSERT_NE(list, nullptr);
+    const std::vector<std::string> shown = ListTexts(list);
+    ASSERT_EQ(shown.size(), 2u);
+    const std::vector<std::string> records = Retried([&] {
+        return std::vector<std::string>{backuper.GetString(0, "Desc"), backuper.GetString(1, "Desc")};
+    });
+    EXPECT_EQ(shown, records) << "the list shows each record's description in record order";
+    const int otherRecord = records[0].find("other.exe") != std::string::npos ? 0 : 1;
+    const std::string otherCode = Retried([&] { return backuper.GetSectionName(otherRecord); });
+
+    // Undo brings the value back with its type and data; the entry goes from the list.
+    const auto restoreIndex = std::find(shown.begin(), shown.end(),
+                                        "Program tool.exe was deleted from the autorun list") - shown.begin();
+    ASSERT_LT(restoreIndex, 2);
+    SelectOnly(list, static_cast<int>(restoreIndex));
+    Press(page, "&Undo");
+    ASSERT_TRUE(Eventually([&] { return run.Read("E2E Restore").has_value(); }));
+    const auto value = run.Read("E2E Restore");
+    EXPECT_EQ(value->type, static_cast<DWORD>(REG_EXPAND_SZ));
+    EXPECT_EQ(platform::StringFromRegistryData(value->data), restoredData);
+    ASSERT_TRUE(Eventually([&] { return ListTexts(list).size() == 1u; }));
+
+    // The next autorun pass leaves the value the user brought back: a new entry added after the
+    // undo is removed (so a pass ran) and shows up in the open list at once.
+    run.Add("E2E Marker", REG_SZ, programs / "marker.exe");
+    ASSERT_TRUE(Eventually([&] { return !run.Read("E2E Marker"); }, 40s));
+    EXPECT_TRUE(run.Read("E2E Restore").has_value()) << "the undone change was removed again";
+    ASSERT_TRUE(Eventually([&] { return ListTexts(list).size() == 2u; }))
+        << "the list did not show the new change";
+    // The dispatcher settles one finding a second: give it a few to (wrongly) fix the value again.
+    EXPECT_FALSE(Eventually([&] { return !run.Read("E2E Restore") || ListTexts(list).size() > 2u; }, 4s))
+        << "the undone change was removed again";
+
+    // Delete removes the other record and its folder, restoring nothing.
+    const std::vector<std::string> now = ListTexts(list);
+    const auto otherIndex = std::find(now.begin(), now.end(),
+                                      "Program other.exe was deleted from the autorun list") - now.begin();
+    ASSERT_LT(otherIndex, 2);
+    SelectOnly(list, static_cast<int>(otherIndex));
+    Press(page, "&Delete");
+    ASSERT_TRUE(Eventually([&] { return ListTexts(list).size() == 1u; }));
+    EXPECT_FALSE(FolderExists(backuper.RecordFolder(otherCode)));
+    EXPECT_FALSE(run.Read("E2E Delete").has_value());
+    EXPECT_EQ(ListTexts(list), (std::vector<std::string>{"Program marker.exe was deleted from the autorun list"}));
+    // Delete of the only entry leaves nothing selected.
+    SelectOnly(list, 0);
+    Press(page, "&Delete");
+    ASSERT_TRUE(Eventually([&] { return ListTexts(list).empty(); }));
+    EXPECT_EQ(SendMessageA(list, LB_GETSELCOUNT, 0, 0), 0);
+    EXPECT_EQ(Retried([&] { return backuper.GetCount(); }), 0);
+}
+
+TEST(OptionsDialog, ListEditsReachTheFilesOnOkAndAddsAtOnce) {
+    DialogFolder folder(1, 0);
+    test::WriteTextFile(folder / "black_list.txt", "alpha\r\nbeta\r\n");
+    Session session(folder);
+    session.Open("options_button");
+    ASSERT_TRUE(session.PageShown("General"));
+    session.GoTo("Black List");
+    const HWND black = session.Page("Black List");
+    const HWND list1 = GetDlgItem(black, ids::kBlackList);
+    EXPECT_EQ(ListTexts(list1), (std::vector<std::string>{"alpha", "beta"}));
+
+    // Add saves at once.
+    session.AnswerInputBox(black, "&Add...", "Add new program to Black List", "Enter name of program:", "", "delta");
+    EXPECT_TRUE(Eventually([&] { return ListTexts(list1).size() == 3u; }));
+    EXPECT_EQ(ReadTextFile(folder / "black_list.txt"), "alpha\r\nbeta\r\ndelta\r\n");
+    // Edit and Delete wait for OK.
+    SelectOnly(list1, 0);
+    session.AnswerInputBox(black, "&Edit...", "Edit entry of Black List", "Enter new content:", "alpha", "gamma");
+    SelectOnly(list1, 1);
+    Press(black, "&Delete");
+    ASSERT_TRUE(Eventually([&] { return ListTexts(list1).size() == 2u; }));
+    EXPECT_EQ(ListTexts(list1), (std::vector<std::string>{"gamma", "delta"}));
+    EXPECT_EQ(ReadTextFile(folder / "black_list.txt"), "alpha\r\nbeta\r\ndelta\r\n");
+
+    // The white list: an Add, then Cancel; the Add stays saved, the files keep the rest.
+    session.GoTo("White List");
+    const HWND white = session.Page("White List");
+    session.AnswerInputBox(white, "&Add...", "Add new program to White List", "Enter name of program:", "", "w1");
+    EXPECT_TRUE(Eventually([&] { return ListTexts(GetDlgItem(white, ids::kWhiteList)).size() == 1u; }));
+    session.Close("&Cancel");
+    EXPECT_EQ(ReadTextFile(folder / "white_list.txt"), "w1\r\n");
+    EXPECT_EQ(ReadTextFile(folder / "black_list.txt"), "alpha\r\nbeta\r\ndelta\r\n");
+
+    // The edits stay in the lists in memory; OK writes them.
+    session.Open("options_button");
+    session.GoTo("Black List");
+    EXPECT_EQ(ListTexts(list1), (std::vector<std::string>{"gamma", "delta"}));
+    session.Close("&OK");
+    EXPECT_EQ(ReadTextFile(folder / "black_list.txt"), "gamma\r\ndelta\r\n");
+    EXPECT_EQ(ReadTextFile(folder / "white_list.txt"), "w1\r\n");
+}
+
+// Clicks row `row` of a list box as the mouse would.
+void ClickRow(HWND list, int row) {
+    const LRESULT height = SendMessageA(list, LB_GETITEMHEIGHT, 0, 0);
+    const LPARAM point = MAKELPARAM(10, static_cast<int>(height * row + height / 2));
+    PostMessageA(list, WM_LBUTTONDOWN, MK_LBUTTON, point);
+    PostMessageA(list, WM_LBUTTONUP, 0, point);
+}
+
+TEST(OptionsDialog, TheLevelPageSwitchesTheMonitorsOnOk) {
+    test::TempFolder programs;
+    DialogFolder folder(1, 0);
+    RunKey run;
+    Session session(folder);
+    const HWND mainWindow = session.MainWindow();
+    const HWND page = session.Page("Security Level");
+    const HWND levels = GetDlgItem(page, ids::kLevelList);
+    const auto choose = [&](int row) {
+        session.Open("options_button");
+        session.GoTo("Security Level");
+        ClickRow(levels, row);
+        ASSERT_TRUE(Eventually([&] { return SendMessageA(levels, LB_GETCURSEL, 0, 0) == row; }));
+        session.Close("&OK");
+    };
+
+    // Low: the autorun list is not watched.
+    choose(0);
+    EXPECT_NE(FindChildByText(mainWindow, "Low"), nullptr);
+    EXPECT_EQ(folder.Option("Shield"), 0);
+    run.Add("E2E Level", REG_SZ, programs / "level.exe");
+    const HWND alert = session.Shield().WaitForWindow("TAlertForm");
+    EXPECT_FALSE(WaitForVisibility(alert, true, 10s)) << "Low noticed an autorun entry";
+
+    // Medium: it is, the entry is asked about.
+    choose(1);
+    EXPECT_NE(FindChildByText(mainWindow, "Medium"), nullptr);
+    EXPECT_TRUE(WaitForVisibility(alert, true, 30s)) << "Medium did not notice the autorun entry";
+    Press(alert, "ignore");
+    EXPECT_TRUE(WaitForVisibility(alert, false));
+
+    choose(2);
+    EXPECT_NE(FindChildByText(mainWindow, "High"), nullptr);
+    EXPECT_EQ(folder.Option("Shield"), 2);
+
+    // A monitor check box turns the level into Custom at once; the monitors wait for OK.
+    session.Open("options_button");
+    session.GoTo("Security Level");
+    EXPECT_EQ(SendMessageA(levels, LB_GETCURSEL, 0, 0), 2);
+    folder.Options().WriteBool("CustomProcesses", false);
+    SendMessageA(FindChildByText(page, "&Processes"), BM_CLICK, 0, 0);
+    EXPECT_EQ(folder.Option("Shield"), 3);
+    EXPECT_EQ(SendMessageA(levels, LB_GETCURSEL, 0, 0), 3);
+    EXPECT_EQ(SendMessageA(FindChildByText(page, "&Processes"), BM_GETCHECK, 0, 0), BST_UNCHECKED)
+        << "the check boxes show the Custom switches";
+    EXPECT_NE(FindChildByText(page, "This is a custom security level. Here you can set up necessary options manually."),
+              nullptr);
+    EXPECT_NE(FindChildByText(mainWindow, "High"), nullptr) << "the level changed before OK";
+    session.Close("&OK");
+    EXPECT_NE(FindChildByText(mainWindow, "Custom"), nullptr);
+    EXPECT_FALSE(folder.Options().ReadBool("CustomProcesses", true));
+}
+
+TEST(OptionsDialog, EveryPageShowsItsControls) {
+    DialogFolder folder(4, 0);  // Disabled: no row of the level list is selected
+    Session session(folder);
+    session.Open("help_mini");
+    ASSERT_TRUE(session.PageShown("About"));
+    const HWND dialog = session.Dialog();
+    EXPECT_EQ(WindowText(dialog), "Options");
+    EXPECT_FALSE(IsWindowEnabled(FindChildByText(dialog, "&Help"))) << "no help for the About page";
+    EXPECT_NE(FindChildByText(session.Page("About"), "Product infromation"), nullptr);
+    for (const char* name : kPageNames) {
+        session.GoTo(name);
+        Sleep(300);  // let it paint
+        std::string file = std::string("options-") + name + ".bmp";
+        std::replace(file.begin(), file.end(), ' ', '-');
+        SaveWindowPicture(dialog, ScreenshotPath(file));
+        EXPECT_EQ(IsWindowEnabled(FindChildByText(dialog, "&Help")) != FALSE, std::string(name) != "About");
+    }
+    // The status bar shows the hint of the control under the mouse.
+    RECT ok{};
+    GetWindowRect(FindChildByText(dialog, "&OK"), &ok);
+    SetCursorPos((ok.left + ok.right) / 2, (ok.top + ok.bottom) / 2);
+    const HWND status = GetDlgItem(dialog, ids::kStatus);
+    EXPECT_TRUE(Eventually([&] { return WindowText(status) == "Apply changes and close this window"; }, 5s))
+        << WindowText(status);
+
+    // The keyboard as in any dialog: Alt+letter presses its control, Tab moves the focus on.
+    session.GoTo("General");
+    const HWND minimized = FindChildByText(dialog, "Run &minimized");
+    const LRESULT before = SendMessageA(minimized, BM_GETCHECK, 0, 0);
+    Keys({VK_MENU, 'M'});
+    EXPECT_TRUE(Eventually([&] { return SendMessageA(minimized, BM_GETCHECK, 0, 0) != before; }, 5s));
+    const auto focus = [&] {
+        GUITHREADINFO info{sizeof info};
+        GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &info);
+        return info.hwndFocus;
+    };
+    EXPECT_EQ(focus(), minimized);
+    Keys({VK_TAB});
+    EXPECT_TRUE(Eventually([&] { return focus() != minimized; }, 5s));
+    Keys({VK_ESCAPE});
+    ASSERT_TRUE(WaitForVisibility(dialog, false)) << "Escape did not cancel";
+    EXPECT_EQ(folder.Options().ReadBool("RunMinimized", true), false) << "Cancel stored a control";
+
+    // OK at Disabled keeps Disabled.
+    session.Open("options_button");
+    session.Close("&OK");
+    EXPECT_EQ(folder.Option("Shield"), 4);
+    EXPECT_NE(FindChildByText(session.MainWindow(), "Disabled"), nullptr);
+}
+
+}  // namespace
+}  // namespace sentrel::e2e
