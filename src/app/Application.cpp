@@ -1,5 +1,7 @@
 #include "app/Application.h"
 
+#include <algorithm>
+
 #include <windows.h>
 
 #include "common/Files.h"
@@ -12,11 +14,13 @@
 #include "core/WarningQueue.h"
 #include "database/Cipher.h"
 #include "database/DataBase.h"
+#include "database/DataBaseUpdate.h"
 #include "database/ThreatTables.h"
 #include "monitors/FileMonitor.h"
 #include "monitors/ProcessMonitor.h"
 #include "monitors/RegistryMonitors.h"
 #include "monitors/Scanners.h"
+#include "platform/CngSignatureVerifier.h"
 #include "platform/MappedFileAccess.h"
 #include "platform/ProgramFolder.h"
 #include "platform/ShellFolders.h"
@@ -29,6 +33,7 @@
 #include "ui/MainForm.h"
 #include "ui/MessageBox.h"
 #include "ui/SplashForm.h"
+#include "ui/UpdateForm.h"
 #include "warnings/Backuper.h"
 #include "warnings/WarningServices.h"
 
@@ -41,6 +46,9 @@ constexpr const char* kMissingDataBaseMessage = "Unable to load database file";
 constexpr const char* kInvalidDataBaseMessage = "This is not valid database file!";
 constexpr const char* kNoHelpEngineMessage = "HTML Help is not installed on this PC.";
 constexpr const char* kHelpFileName = "Help\\Help.chm";
+constexpr const char* kUpdateServerKey = "UpdateServer";
+// Seconds; shortens the update's time-outs (a test against a silent server).
+constexpr const char* kUpdateTimeoutKey = "UpdateTimeout";
 constexpr const char* kNotAvailableYet = "This part of Sentrel is not available in this version yet.";
 
 std::string FullPath(const std::string& path) {
@@ -148,6 +156,7 @@ void Application::CreateWindows() {
         graphics, mainForm_->Handle());
     alertForm_->Create();
     closingForm_->Create(mainForm_->Handle());
+    CreateUpdateForm();
     splashForm_->Create();
     firstSplashForm_->Create();
     FindHelp();
@@ -175,8 +184,48 @@ void Application::ShowOptions(ui::OptionsPage) {
     ui::ShowInformation(kNotAvailableYet, mainForm_->Handle());
 }
 
-void Application::ShowUpdateWizard(bool) {
-    ui::ShowInformation(kNotAvailableYet, mainForm_->Handle());
+void Application::CreateUpdateForm() {
+    verifier_ = platform::CngSignatureVerifier::ForBuiltInKey();
+    updater_ = std::make_unique<TDataBaseUpdater>(ProgramFolder() + kDataBaseFileName,
+                                                  std::string(kDataBasePassPhrase), *options_, *verifier_);
+    std::string server = options_->ReadString(kUpdateServerKey, SENTREL_UPDATE_SERVER);
+    while (!server.empty() && server.back() == '/') server.pop_back();
+    platform::HttpTimeouts timeouts;
+    if (const int seconds = options_->ReadInteger(kUpdateTimeoutKey, 0); seconds > 0 && seconds < 60) {
+        for (int* timeout : {&timeouts.resolveMs, &timeouts.connectMs, &timeouts.sendMs, &timeouts.receiveMs})
+            *timeout = std::min(*timeout, seconds * 1000);
+    }
+    updateForm_ = std::make_unique<ui::TUpdateForm>(ui::TUpdateForm::Context{
+        .options = *options_,
+        .programFolder = ProgramFolder(),
+        .updateServer = server,
+        .timeouts = timeouts,
+        .supportAddress = SENTREL_SUPPORT_ADDRESS,
+        .helpFile = FullPath(ProgramFolder() + kHelpFileName),
+        .help = help_.get(),
+        .prepare = [this](const std::string& path) { return updater_->Prepare(path); },
+        .commit =
+            [this](TPreparedUpdate prepared) {
+                const TUpdateResult result = updater_->Commit(std::move(prepared), *threats_);
+                if (result.Applied) DataBaseUpdated();
+                return result;
+            },
+        .applyLocal =
+            [this](const std::string& path) {
+                const TUpdateResult result = updater_->Apply(path, *threats_);
+                if (result.Applied) DataBaseUpdated();
+                return result;
+            },
+    });
+    updateForm_->Create(mainForm_->Handle());
+}
+
+void Application::ShowUpdateWizard(bool modal) {
+    updateForm_->Present(mainForm_->Handle(), modal);
+}
+
+void Application::DataBaseUpdated() {
+    ShowDatabase();
 }
 
 void Application::ShowDatabase() {
@@ -268,6 +317,7 @@ int Application::RunMessageLoop() {
         // controls as in a dialog.
         if (mainForm_ && mainForm_->PreviewKey(message)) continue;
         if (alertForm_ && IsDialogMessageA(alertForm_->Handle(), &message)) continue;
+        if (updateForm_ && updateForm_->PreviewMessage(message)) continue;
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }
@@ -278,6 +328,8 @@ void Application::DestroyWindows() {
     // tray icon goes and it closes the help windows. Nothing of the shield is reached after.
     firstSplashForm_.reset();
     splashForm_.reset();
+    // Waits (bounded) for a running update: it is either committed whole or not at all.
+    updateForm_.reset();
     closingForm_.reset();
     alertForm_.reset();
     mainForm_.reset();

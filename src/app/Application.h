@@ -21,12 +21,15 @@ class TRegistryWatches;
 class WarningQueue;
 class TThreatTables;
 class TOptions;
+class TDataBaseUpdater;
+class TSignatureVerifier;
 
 namespace ui {
 class TAlertForm;
 class TClosingForm;
 class TFirstSplashForm;
 class TSplashForm;
+class TUpdateForm;
 class HelpEngine;
 }
 
@@ -60,6 +63,9 @@ private:
     // The entry points of the options dialog and the update wizard.
     void ShowOptions(ui::OptionsPage page);
     void ShowUpdateWizard(bool modal);
+    // After an update was applied: the windows show the new database's date and count.
+    void DataBaseUpdated();
+    void CreateUpdateForm();
     // The main window's database lines from the options.
     void ShowDatabase();
     // The rest of start-up, once the main window exists: the program folder as the current
@@ -89,6 +95,9 @@ private:
     std::unique_ptr<TColorList> blackList_;
     std::unique_ptr<ui::TAlertForm> alertForm_;
     std::unique_ptr<ui::TClosingForm> closingForm_;
+    std::unique_ptr<TSignatureVerifier> verifier_;
+    std::unique_ptr<TDataBaseUpdater> updater_;
+    std::unique_ptr<ui::TUpdateForm> updateForm_;
     std::unique_ptr<ui::TSplashForm> splashForm_;
     std::unique_ptr<ui::TFirstSplashForm> firstSplashForm_;
     std::unique_ptr<ui::HelpEngine> help_;
