@@ -70,8 +70,11 @@ void CALLBACK StatusCallback(HINTERNET, DWORD_PTR, DWORD status, LPVOID info, DW
     case ERROR_WINHTTP_CANNOT_CONNECT:
     case ERROR_WINHTTP_NAME_NOT_RESOLVED:
     case ERROR_WINHTTP_CONNECTION_ERROR:
+    case WSAECONNREFUSED:
         throw HttpError("No connection to the update server.");
-    case ERROR_WINHTTP_TIMEOUT: throw HttpError("The update server did not answer in time.");
+    case ERROR_WINHTTP_TIMEOUT:
+    case WSAETIMEDOUT:  // as Wine reports it
+        throw HttpError("The update server did not answer in time.");
     case ERROR_WINHTTP_SECURE_FAILURE: throw HttpError("The update server's certificate was refused.");
     case ERROR_WINHTTP_INVALID_URL:
     case ERROR_WINHTTP_UNRECOGNIZED_SCHEME:
@@ -133,6 +136,9 @@ void HttpGet(const std::string& url, const HttpTimeouts& timeouts, const HttpEve
     UniqueInternet request(WinHttpOpenRequest(connection.get(), L"GET", path.c_str(), nullptr, WINHTTP_NO_REFERER,
                                               WINHTTP_DEFAULT_ACCEPT_TYPES, flags | WINHTTP_FLAG_REFRESH));
     if (!request) ThrowRequestError(GetLastError());
+    // Waiting for the answer's headers has a time-out of its own (90 s by default).
+    DWORD responseTimeout = static_cast<DWORD>(timeouts.receiveMs);
+    WinHttpSetOption(request.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &responseTimeout, sizeof responseTimeout);
 
     if (!Progress(events, 0, 0)) throw HttpCancelled();
     Check(WinHttpSendRequest(request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0));
