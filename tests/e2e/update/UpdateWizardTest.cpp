@@ -60,6 +60,7 @@ public:
         WriteDefaultOptions(options);
         options.WriteBool("FirstRun", false);
         options.WriteBool("Autorun", false);
+        options.WriteBool("RunMinimized", false);
         options.WriteInteger("RemindPeriod", 9);
         WritePrivateProfileStringA("Options", "UpdateServer", server.c_str(), (*this / "options.ini").c_str());
         options.WriteDateTime("LastUpdate", CurrentDateTime() - 30);
@@ -83,10 +84,12 @@ private:
 // The shield with its wizard open at the first page.
 class Wizard {
 public:
-    explicit Wizard(const WizardFolder& folder) : shield_(folder) {
+    // With `open` false the wizard is left to the shield (the reminder opens it).
+    explicit Wizard(const WizardFolder& folder, bool open = true) : shield_(folder) {
         if (!shield_.WaitUntilStarted()) throw std::runtime_error("the shield did not start");
         main_ = shield_.WaitForWindow("TMainForm");
-        Open();
+        form_ = shield_.WaitForWindow("TUpdateForm");
+        if (open) Open();
     }
     ~Wizard() {
         RunAndWait("taskkill /pid " + std::to_string(shield_.Id()));
@@ -314,6 +317,37 @@ TEST(UpdateWizard, CancelDuringADownloadAppliesNothingAndTheNextShowingStartsCle
     EXPECT_EQ(wizard.Visible("< &Back"), nullptr);
     EXPECT_NE(wizard.Visible("&Cancel"), nullptr);
     EXPECT_EQ(wizard.Progress(), 0);
+}
+
+TEST(UpdateWizard, TheReminderOpensItModallyAndEndingTheShieldDuringARunChangesNothing) {
+    const std::string update = ServerFolder() + "root\\update2.dat";
+    const auto bytes = ReadFileBytes(update);
+    const auto signature = ReadFileBytes(update + ".sig");
+    std::string body(bytes.begin(), bytes.end());
+    body.resize(std::max<std::size_t>(body.size(), 400 * 1024), '\0');
+    FakeHttpServer server;
+    server.Serve("/update40.php?elem=&user_date=1", {"update2.dat"});
+    server.Serve("/update2.dat.sig", {std::string(signature.begin(), signature.end())});
+    server.Serve("/update2.dat", {body, FakeHttpServer::Mode::Slow});
+    WizardFolder folder(server.Address());
+    folder.Options().WriteInteger("RemindPeriod", 2);  // 14 days; the last reminder was 30 days ago
+    const auto before = ReadFileBytes(folder / "database.db");
+    Wizard wizard(folder, false);
+    ASSERT_TRUE(WaitForVisibility(wizard.Main(), true));
+    const HWND box = wizard.Shield().WaitForMessageBox();
+    ASSERT_NE(box, nullptr);
+    PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED), 0);
+    ASSERT_TRUE(WaitForVisibility(wizard.Form(), true));
+    EXPECT_TRUE(wizard.Shows(kWelcome));
+    EXPECT_FALSE(IsWindowEnabled(wizard.Main())) << "the reminder's wizard is modal";
+
+    wizard.StartInternetUpdate();
+    ASSERT_TRUE(Eventually([&] { return wizard.Progress() > 0 && wizard.Progress() < 100; }, 60s));
+    RunAndWait("taskkill /pid " + std::to_string(wizard.Shield().Id()));
+    ASSERT_TRUE(wizard.Shield().WaitForExit(40s).has_value()) << "the shield did not end during a run";
+    EXPECT_EQ(ReadFileBytes(folder / "database.db"), before);
+    EXPECT_EQ(folder.Option("DBNumber"), -1);
+    EXPECT_TRUE(LeftoverUpdateFiles(folder).empty());
 }
 
 TEST(UpdateWizard, LocalUpdateFileThroughItsPage) {
