@@ -51,6 +51,13 @@ constexpr const char* kUpdateServerKey = "UpdateServer";
 constexpr const char* kUpdateTimeoutKey = "UpdateTimeout";
 constexpr const char* kNotAvailableYet = "This part of Sentrel is not available in this version yet.";
 
+// Without the system's signature check no update can be trusted: every one is refused, and the
+// shield runs on with the database it has.
+class RefusingVerifier : public TSignatureVerifier {
+public:
+    bool Verify(std::span<const std::uint8_t>, std::span<const std::uint8_t>) const override { return false; }
+};
+
 std::string FullPath(const std::string& path) {
     char full[MAX_PATH] = {};
     const DWORD length = GetFullPathNameA(path.c_str(), MAX_PATH, full, nullptr);
@@ -185,7 +192,11 @@ void Application::ShowOptions(ui::OptionsPage) {
 }
 
 void Application::CreateUpdateForm() {
-    verifier_ = platform::CngSignatureVerifier::ForBuiltInKey();
+    try {
+        verifier_ = platform::CngSignatureVerifier::ForBuiltInKey();
+    } catch (const std::exception&) {
+        verifier_ = std::make_unique<RefusingVerifier>();
+    }
     updater_ = std::make_unique<TDataBaseUpdater>(ProgramFolder() + kDataBaseFileName,
                                                   std::string(kDataBasePassPhrase), *options_, *verifier_);
     std::string server = options_->ReadString(kUpdateServerKey, SENTREL_UPDATE_SERVER);

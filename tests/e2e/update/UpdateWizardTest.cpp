@@ -3,8 +3,6 @@
 // real one never gives.
 #include <gtest/gtest.h>
 
-#include <fstream>
-
 #include <windows.h>
 #include <commctrl.h>
 
@@ -169,6 +167,18 @@ std::vector<std::string> LeftoverUpdateFiles(const WizardFolder& folder) {
     return names;
 }
 
+// The update 2 offered by `server`, its file sent slowly (long enough to be caught arriving).
+void ServeSlowUpdate(FakeHttpServer& server) {
+    const std::string update = ServerFolder() + "root\\update2.dat";
+    const auto bytes = ReadFileBytes(update);
+    const auto signature = ReadFileBytes(update + ".sig");
+    std::string body(bytes.begin(), bytes.end());
+    body.resize(std::max<std::size_t>(body.size(), 400 * 1024), '\0');
+    server.Serve("/update40.php?elem=&user_date=1", {"update2.dat"});
+    server.Serve("/update2.dat.sig", {std::string(signature.begin(), signature.end())});
+    server.Serve("/update2.dat", {body, FakeHttpServer::Mode::Slow});
+}
+
 TEST(UpdateWizard, InternetUpdateAppliesTwoChainedUpdates) {
     WizardFolder folder(ServerAddress());
     Wizard wizard(folder);
@@ -284,16 +294,8 @@ TEST(UpdateWizard, HostileAnswersAndUnsignedUpdatesChangeNothing) {
 }
 
 TEST(UpdateWizard, CancelDuringADownloadAppliesNothingAndTheNextShowingStartsClean) {
-    const std::string update = ServerFolder() + "root\\update2.dat";
-    const auto bytes = ReadFileBytes(update);
-    const auto signature = ReadFileBytes(update + ".sig");
-    std::string body(bytes.begin(), bytes.end());
-    // Long enough to be caught while it arrives: the update followed by padding.
-    body.resize(std::max<std::size_t>(body.size(), 400 * 1024), '\0');
     FakeHttpServer server;
-    server.Serve("/update40.php?elem=&user_date=1", {"update2.dat"});
-    server.Serve("/update2.dat.sig", {std::string(signature.begin(), signature.end())});
-    server.Serve("/update2.dat", {body, FakeHttpServer::Mode::Slow});
+    ServeSlowUpdate(server);
     WizardFolder folder(server.Address());
     const auto before = ReadFileBytes(folder / "database.db");
     Wizard wizard(folder);
@@ -320,15 +322,8 @@ TEST(UpdateWizard, CancelDuringADownloadAppliesNothingAndTheNextShowingStartsCle
 }
 
 TEST(UpdateWizard, TheReminderOpensItModallyAndEndingTheShieldDuringARunChangesNothing) {
-    const std::string update = ServerFolder() + "root\\update2.dat";
-    const auto bytes = ReadFileBytes(update);
-    const auto signature = ReadFileBytes(update + ".sig");
-    std::string body(bytes.begin(), bytes.end());
-    body.resize(std::max<std::size_t>(body.size(), 400 * 1024), '\0');
     FakeHttpServer server;
-    server.Serve("/update40.php?elem=&user_date=1", {"update2.dat"});
-    server.Serve("/update2.dat.sig", {std::string(signature.begin(), signature.end())});
-    server.Serve("/update2.dat", {body, FakeHttpServer::Mode::Slow});
+    ServeSlowUpdate(server);
     WizardFolder folder(server.Address());
     folder.Options().WriteInteger("RemindPeriod", 2);  // 14 days; the last reminder was 30 days ago
     const auto before = ReadFileBytes(folder / "database.db");
