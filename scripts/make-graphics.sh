@@ -203,4 +203,7 @@ button_states() {  # button_states NAME: its normal, hover and pressed pictures
     expect_size 128x16 "$resources/tray_menu.png"
 }
 
+# update-wizard.svg: the picture on the left of the update wizard, in resources/.
+rsvg-convert -w 145 -h 217 "$graphics/update-wizard.svg" -o "$resources/update_wizard.png"
+
 echo "Pictures made in $graphics"

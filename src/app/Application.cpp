@@ -1,5 +1,7 @@
 #include "app/Application.h"
 
+#include <algorithm>
+
 #include <windows.h>
 
 #include "common/DiagnosticLog.h"
@@ -13,11 +15,13 @@
 #include "core/WarningQueue.h"
 #include "database/Cipher.h"
 #include "database/DataBase.h"
+#include "database/DataBaseUpdate.h"
 #include "database/ThreatTables.h"
 #include "monitors/FileMonitor.h"
 #include "monitors/ProcessMonitor.h"
 #include "monitors/RegistryMonitors.h"
 #include "monitors/Scanners.h"
+#include "database/CngSignatureVerifier.h"
 #include "database/MappedFileAccess.h"
 #include "platform/ProgramFolder.h"
 #include "database/ShellFolders.h"
@@ -31,6 +35,7 @@
 #include "ui/MessageBox.h"
 #include "ui/OptionsForm.h"
 #include "ui/SplashForm.h"
+#include "ui/UpdateForm.h"
 #include "warnings/Backuper.h"
 #include "warnings/WarningServices.h"
 #include "warnings/WindowsRemedies.h"
@@ -45,7 +50,16 @@ constexpr const char* kInvalidDataBaseMessage = "This is not valid database file
 constexpr const char* kNoHelpEngineMessage = "HTML Help is not installed on this PC.";
 constexpr const char* kHelpFileName = "Help\\Help.chm";
 constexpr const char* kDiagnosticLogName = "Sentrel4.log";
-constexpr const char* kNotAvailableYet = "This part of Sentrel is not available in this version yet.";
+constexpr const char* kUpdateServerKey = "UpdateServer";
+// Seconds; shortens the update's time-outs (a test against a silent server).
+constexpr const char* kUpdateTimeoutKey = "UpdateTimeout";
+
+// Without the system's signature check no update can be trusted: every one is refused, and the
+// shield runs on with the database it has.
+class RefusingVerifier : public TSignatureVerifier {
+public:
+    bool Verify(std::span<const std::uint8_t>, std::span<const std::uint8_t>) const override { return false; }
+};
 
 std::string FullPath(const std::string& path) {
     char full[MAX_PATH] = {};
@@ -157,6 +171,7 @@ void Application::CreateWindows() {
         graphics, mainForm_->Handle());
     alertForm_->Create();
     closingForm_->Create(mainForm_->Handle());
+    CreateUpdateForm();
     splashForm_->Create();
     firstSplashForm_->Create();
     FindHelp();
@@ -184,8 +199,53 @@ void Application::ShowOptions(ui::OptionsPage page) {
     if (optionsForm_) optionsForm_->Present(ui::PageIndexOf(page));
 }
 
-void Application::ShowUpdateWizard(bool) {
-    ui::ShowInformation(kNotAvailableYet, mainForm_->Handle());
+void Application::CreateUpdateForm() {
+    try {
+        verifier_ = platform::CngSignatureVerifier::ForBuiltInKey();
+    } catch (const std::exception&) {
+        LogCaught("the system's signature check");
+        verifier_ = std::make_unique<RefusingVerifier>();
+    }
+    updater_ = std::make_unique<TDataBaseUpdater>(ProgramFolder() + kDataBaseFileName,
+                                                  std::string(kDataBasePassPhrase), *options_, *verifier_);
+    std::string server = options_->ReadString(kUpdateServerKey, SENTREL_UPDATE_SERVER);
+    while (!server.empty() && server.back() == '/') server.pop_back();
+    platform::HttpTimeouts timeouts;
+    if (const int seconds = options_->ReadInteger(kUpdateTimeoutKey, 0); seconds > 0 && seconds < 60) {
+        for (int* timeout : {&timeouts.resolveMs, &timeouts.connectMs, &timeouts.sendMs, &timeouts.receiveMs})
+            *timeout = std::min(*timeout, seconds * 1000);
+    }
+    updateForm_ = std::make_unique<ui::TUpdateForm>(ui::TUpdateForm::Context{
+        .options = *options_,
+        .programFolder = ProgramFolder(),
+        .updateServer = server,
+        .timeouts = timeouts,
+        .supportAddress = SENTREL_SUPPORT_ADDRESS,
+        .helpFile = FullPath(ProgramFolder() + kHelpFileName),
+        .help = help_.get(),
+        .prepare = [this](const std::string& path) { return updater_->Prepare(path); },
+        .commit =
+            [this](TPreparedUpdate prepared) {
+                const TUpdateResult result = updater_->Commit(std::move(prepared), *threats_);
+                if (result.Applied) DataBaseUpdated();
+                return result;
+            },
+        .applyLocal =
+            [this](const std::string& path) {
+                const TUpdateResult result = updater_->Apply(path, *threats_);
+                if (result.Applied) DataBaseUpdated();
+                return result;
+            },
+    });
+    updateForm_->Create(mainForm_->Handle());
+}
+
+void Application::ShowUpdateWizard(bool modal) {
+    updateForm_->Present(mainForm_->Handle(), modal);
+}
+
+void Application::DataBaseUpdated() {
+    ShowDatabase();
 }
 
 void Application::ShowDatabase() {
@@ -292,6 +352,7 @@ int Application::RunMessageLoop() {
         if (mainForm_ && mainForm_->PreviewKey(message)) continue;
         if (optionsForm_ && optionsForm_->PreviewMessage(message)) continue;
         if (alertForm_ && IsDialogMessageA(alertForm_->Handle(), &message)) continue;
+        if (updateForm_ && updateForm_->PreviewMessage(message)) continue;
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }
@@ -302,6 +363,8 @@ void Application::DestroyWindows() {
     // tray icon goes and it closes the help windows. Nothing of the shield is reached after.
     firstSplashForm_.reset();
     splashForm_.reset();
+    // Waits (bounded) for a running update: it is either committed whole or not at all.
+    updateForm_.reset();
     closingForm_.reset();
     alertForm_.reset();
     // It writes the level in force as the one the next start applies.

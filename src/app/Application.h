@@ -21,6 +21,8 @@ class TRegistryWatches;
 class WarningQueue;
 class TThreatTables;
 class TOptions;
+class TDataBaseUpdater;
+class TSignatureVerifier;
 
 namespace ui {
 class TAlertForm;
@@ -28,6 +30,7 @@ class TClosingForm;
 class TFirstSplashForm;
 class TOptionsForm;
 class TSplashForm;
+class TUpdateForm;
 class HelpEngine;
 }
 
@@ -61,6 +64,9 @@ private:
     // The entry points of the options dialog and the update wizard.
     void ShowOptions(ui::OptionsPage page);
     void ShowUpdateWizard(bool modal);
+    // After an update was applied: the windows show the new database's date and count.
+    void DataBaseUpdated();
+    void CreateUpdateForm();
     // The main window's database lines from the options.
     void ShowDatabase();
     // The rest of start-up, once the main window exists: the program folder as the current
@@ -91,6 +97,9 @@ private:
     std::unique_ptr<ui::TOptionsForm> optionsForm_;
     std::unique_ptr<ui::TAlertForm> alertForm_;
     std::unique_ptr<ui::TClosingForm> closingForm_;
+    std::unique_ptr<TSignatureVerifier> verifier_;
+    std::unique_ptr<TDataBaseUpdater> updater_;
+    std::unique_ptr<ui::TUpdateForm> updateForm_;
     std::unique_ptr<ui::TSplashForm> splashForm_;
     std::unique_ptr<ui::TFirstSplashForm> firstSplashForm_;
     std::unique_ptr<ui::HelpEngine> help_;

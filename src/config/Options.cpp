@@ -97,6 +97,11 @@ int TOptions::ReadInteger(std::string_view key, int defaultValue) const {
     return ParseOptionInteger(*text).value_or(defaultValue);
 }
 
+std::string TOptions::ReadString(std::string_view key, const std::string& defaultValue) const {
+    const auto text = ReadValue(key);
+    return text && !text->empty() ? *text : defaultValue;
+}
+
 TDateTime TOptions::ReadDateTime(std::string_view key, TDateTime defaultValue) const {
     const auto text = ReadValue(key);
     if (!text || text->empty()) return defaultValue;

@@ -53,6 +53,7 @@ public:
     bool ReadBool(std::string_view key, bool defaultValue) const;
     int ReadInteger(std::string_view key, int defaultValue) const;
     TDateTime ReadDateTime(std::string_view key, TDateTime defaultValue) const;
+    std::string ReadString(std::string_view key, const std::string& defaultValue) const;
 
     // Each returns once the value is on disk: true then, false when the system could not write
     // the file (the failure is not reported otherwise; later reads return what the file holds).

@@ -22,6 +22,7 @@ int ModalWindow::ShowModal(HWND owner, int cancelled) {
             break;
         }
         if (got == -1) break;
+        if (PreviewModalMessage(message)) continue;
         if (IsDialogMessageA(Handle(), &message)) continue;
         TranslateMessage(&message);
         DispatchMessageA(&message);

@@ -16,6 +16,8 @@ public:
 protected:
     void EndModal(int result);
     bool InModalLoop() const noexcept { return running_; }
+    // A message of the modal loop before the dialog keys see it; true when handled.
+    virtual bool PreviewModalMessage(MSG&) { return false; }
 
 private:
     bool running_ = false;

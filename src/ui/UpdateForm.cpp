@@ -1,0 +1,549 @@
+#include "ui/UpdateForm.h"
+
+#include <cstdio>
+#include <exception>
+#include <stdexcept>
+
+#include <commctrl.h>
+#include <commdlg.h>
+#include <windowsx.h>
+
+#include "common/Files.h"
+#include "config/Options.h"
+#include "config/SystemClock.h"
+#include "database/UpdateAnswer.h"
+#include "ui/Controls.h"
+#include "ui/HelpEngine.h"
+#include "ui/MessageBox.h"
+#include "ui/Skin.h"
+
+namespace sentrel::ui {
+
+namespace {
+
+constexpr int kClientWidth = 500;
+constexpr int kClientHeight = 282;
+constexpr const char* kCaption = "Database update wizard";
+
+constexpr const char* kWelcomeTitle = "Welcome to Sentrel Database Update Wizard";
+constexpr const char* kWelcomeText = "This wizard will guide you through the database updating process.";
+constexpr const char* kWelcomeNext = "Click Next to continue, or Cancel to exit wizard.";
+constexpr const char* kSelectText = "Please, select the source of database update:";
+constexpr const char* kInetRadioText = "Update from the &Internet";
+constexpr const char* kLocalRadioText = "Update from &local file";
+constexpr const char* kPatienceText = "Please, be patient. Updating databases...";
+constexpr const char* kLocalText =
+    "Please, enter path to local database update or browse for it by clicking on ... button:";
+constexpr const char* kCompletedTitle = "Database is successfully updated.";
+constexpr const char* kCompletedText = "Click Close to close this window.";
+constexpr const char* kErrorTitle = "An error occured while updating spyware database.";
+constexpr const char* kErrorText =
+    "Please, click Close and try running Update Wizard again in several minutes. \r If you can't update Sentrel "
+    "for more than 12 hours, contact our support team.";
+constexpr const char* kErrorBefore = "Before contacting support do the following:";
+constexpr const char* kErrorStep1 = "1. Check your Internet connection";
+constexpr const char* kErrorStep2 =
+    "2. Check your firewall and proxy settings. Maybe your firewall or proxy is blocking Internet access for Sentrel. "
+    "Try disabling it and repeat updating process again.";
+
+constexpr const char* kBackText = "< &Back";
+constexpr const char* kNextText = "&Next >";
+constexpr const char* kCancelText = "&Cancel";
+constexpr const char* kCloseText = "&Close";
+
+constexpr const char* kDialogTitle = "Please, select Talvex Database file";
+// The first entry's label says *.dat while its pattern is *.db, as the wizard always had it.
+constexpr char kDialogFilter[] = "Talvex Database files (*.dat)\0*.db\0All files (*.*)\0*.*\0";
+constexpr const char* kLatestUpdate = "You have the latest update!";
+constexpr const char* kWrongNumber = "Can't update database with number %d with update number %d";
+constexpr const char* kNoHelp = "Sorry, but your system doesn't support HTMLHelp.\rPlease, consult our support team - ";
+constexpr const char* kNoHelpEnd = " - to get necessary help.";
+constexpr const char* kBusyReason = "The previous update is still ending. Please, try again in a minute.";
+
+constexpr const char* kLastUpdateKey = "LastUpdate";
+constexpr const char* kLastRemindKey = "LastRemind";
+constexpr const char* kDataBaseFile = "database.db";
+constexpr const char* kBackupFile = "db_backup.db";
+constexpr const char* kPartDecrypted = "part_decrypted";
+
+enum ControlId : int {
+    kBackId = 101,
+    kNextId,
+    kInetRadioId,
+    kLocalRadioId,
+    kSelectId,
+    kEditId,
+    kMemoId,
+};
+
+// The worker's messages: posted status lines and progress, sent hand-overs.
+constexpr UINT kStatusMessage = WM_APP + 1;
+constexpr UINT kProgressMessage = WM_APP + 2;
+constexpr UINT kRunMessage = WM_APP + 3;
+
+constexpr DesignRect kPageArea{165, 8, 327, 218};
+
+struct ProgressPost {
+    std::string text;
+    std::int64_t position;
+    std::int64_t maximum;
+};
+
+}  // namespace
+
+// One Internet run: its flag, UpdateRunning while it is the window's run. The worker asks it
+// after the window may be gone, so it is shared.
+struct TUpdateForm::Run {
+    std::atomic<bool> running{true};
+};
+
+TUpdateForm::TUpdateForm(Context context) : context_(std::move(context)) {}
+
+TUpdateForm::~TUpdateForm() {
+    if (worker_ && !StopWorker(10'000)) {
+        // Still blocked in a transfer: the process is ending, so the worker is left to it.
+        (void)worker_.release();
+    }
+}
+
+void TUpdateForm::Create(HWND owner) {
+    RegisterWindowClass(kUpdateFormClass, 0, nullptr, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
+    DpiScale scale = DpiScale::Of(nullptr);
+    RECT frame{0, 0, scale(kClientWidth), scale(kClientHeight)};
+    const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
+    const DWORD exStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
+    AdjustWindowRectEx(&frame, style, FALSE, exStyle);
+    CreateWindowOfClass(kUpdateFormClass, kCaption, style, exStyle, 0, 0, frame.right - frame.left,
+                        frame.bottom - frame.top, owner);
+    static const bool initialised = [] {
+        INITCOMMONCONTROLSEX init{sizeof init, ICC_WIN95_CLASSES | ICC_PROGRESS_CLASS};
+        return InitCommonControlsEx(&init) != FALSE;
+    }();
+    (void)initialised;
+    CreatePages();
+    FormCreate();
+}
+
+void TUpdateForm::FormCreate() {
+    Button_SetCheck(inetRadio_, BST_CHECKED);
+    FormHide();
+}
+
+HWND TUpdateForm::AddText(int page, const char* text, const DesignRect& place, HFONT font) {
+    const DpiScale scale = DpiScale::Of(Handle());
+    const HWND control = CreateControl("STATIC", text, SS_LEFT | SS_NOPREFIX, 0, place, Handle(), 0, font, scale);
+    ShowWindow(control, SW_HIDE);
+    pages_[static_cast<std::size_t>(page)].push_back(control);
+    return control;
+}
+
+void TUpdateForm::CreatePages() {
+    const HWND form = Handle();
+    const DpiScale scale = DpiScale::Of(form);
+    font_ = MakeFont("Tahoma", 11, false, scale);
+    boldFont_ = MakeFont("Tahoma", 11, true, scale);
+    titleFont_ = MakeFont("Tahoma", 16, true, scale);
+    SendMessageA(form, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+
+    try {
+        picture_ = Picture::FromResource("update_wizard_png");
+    } catch (const std::exception&) {
+        picture_ = {};
+    }
+    const HWND image = CreateControl("STATIC", "Image1", SS_BITMAP | SS_REALSIZECONTROL, 0, {8, 8, 145, 217}, form,
+                                     0, nullptr, scale);
+    if (!picture_.Empty())
+        SendMessageA(image, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(picture_.Bitmap()));
+    CreateControl("STATIC", "", SS_ETCHEDHORZ, 0, {8, 236, 484, 2}, form, 0, nullptr, scale);  // Bevel1
+
+    const int x = kPageArea.left;
+    const int w = kPageArea.width;
+    AddText(kMainPage, kWelcomeTitle, {x, 12, w, 44}, titleFont_.get());
+    AddText(kMainPage, kWelcomeText, {x, 72, w, 32}, font_.get());
+    AddText(kMainPage, kWelcomeNext, {x, 196, w, 18}, font_.get());
+
+    AddText(kSelectPage, kSelectText, {x, 12, w, 18}, font_.get());
+    inetRadio_ = CreateControl("BUTTON", kInetRadioText, BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP, 0,
+                               {x + 16, 48, w - 16, 20}, form, kInetRadioId, font_.get(), scale);
+    localRadio_ = CreateControl("BUTTON", kLocalRadioText, BS_AUTORADIOBUTTON, 0, {x + 16, 76, w - 16, 20}, form,
+                                kLocalRadioId, font_.get(), scale);
+    pages_[kSelectPage].insert(pages_[kSelectPage].end(), {inetRadio_, localRadio_});
+
+    AddText(kInetPage, kPatienceText, {x, 12, w, 18}, font_.get());
+    progressBar_ = CreateControl(PROGRESS_CLASSA, "", 0, 0, {x, 36, w, 18}, form, 0, nullptr, scale);
+    SendMessageA(progressBar_, PBM_SETRANGE32, 0, 100);
+    memo_ = CreateControl("EDIT", "", ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL | WS_TABSTOP,
+                          WS_EX_CLIENTEDGE, {x, 62, w, 160}, form, kMemoId, font_.get(), scale);
+    pages_[kInetPage].insert(pages_[kInetPage].end(), {progressBar_, memo_});
+
+    AddText(kLocalFilePage, kLocalText, {x, 12, w, 32}, font_.get());
+    edit1_ = CreateControl("EDIT", "", ES_AUTOHSCROLL | WS_TABSTOP | WS_GROUP, WS_EX_CLIENTEDGE, {x, 56, w - 32, 22},
+                           form, kEditId, font_.get(), scale);
+    select_ = CreateControl("BUTTON", "...", BS_PUSHBUTTON | WS_TABSTOP, 0, {x + w - 26, 56, 26, 22}, form,
+                            kSelectId, font_.get(), scale);
+    pages_[kLocalFilePage].insert(pages_[kLocalFilePage].end(), {edit1_, select_});
+
+    AddText(kCompletedPage, kCompletedTitle, {x, 12, w, 18}, boldFont_.get());
+    AddText(kCompletedPage, kCompletedText, {x, 196, w, 18}, font_.get());
+
+    AddText(kErrorPage, kErrorTitle, {x, 4, w, 18}, boldFont_.get());
+    AddText(kErrorPage, kErrorText, {x, 24, w, 54}, font_.get());
+    AddText(kErrorPage, kErrorBefore, {x, 82, w, 16}, font_.get());
+    AddText(kErrorPage, kErrorStep1, {x, 100, w, 16}, font_.get());
+    AddText(kErrorPage, kErrorStep2, {x, 118, w, 54}, font_.get());
+    errorReason_ = AddText(kErrorPage, "", {x, 178, w, 48}, boldFont_.get());
+
+    for (auto& page : pages_)
+        for (const HWND control : page) ShowWindow(control, SW_HIDE);
+
+    backButton_ = CreateControl("BUTTON", kBackText, BS_PUSHBUTTON | WS_TABSTOP | WS_GROUP, 0, {248, 248, 75, 25},
+                                form, kBackId, font_.get(), scale);
+    nextButton_ = CreateControl("BUTTON", kNextText, BS_PUSHBUTTON | WS_TABSTOP, 0, {323, 248, 75, 25}, form, kNextId,
+                                font_.get(), scale);
+    cancelButton_ = CreateControl("BUTTON", kCancelText, BS_PUSHBUTTON | WS_TABSTOP, 0, {410, 248, 75, 25}, form,
+                                  IDCANCEL, font_.get(), scale);
+    SetPage(kMainPage);
+}
+
+void TUpdateForm::SetPage(int page) {
+    page_ = page;
+    for (std::size_t i = 0; i < pages_.size(); ++i)
+        for (const HWND control : pages_[i]) ShowWindow(control, static_cast<int>(i) == page ? SW_SHOW : SW_HIDE);
+}
+
+void TUpdateForm::Present(HWND owner, bool modal) {
+    if (IsWindowVisible(Handle())) {
+        SetForegroundWindow(Handle());
+        return;
+    }
+    FormShow();
+    CentreOver(Handle(), owner);
+    if (modal) {
+        ShowModal(owner, IDCANCEL);
+        FormHide();
+        return;
+    }
+    ShowWindow(Handle(), SW_SHOW);
+    SetForegroundWindow(Handle());
+}
+
+void TUpdateForm::FormShow() {
+    // A run of an earlier showing changes nothing here any more.
+    if (run_) run_->running = false;
+    run_.reset();
+    memoLines_.clear();
+    SetMemo();
+    SendMessageA(progressBar_, PBM_SETPOS, 0, 0);
+    SetWindowTextA(errorReason_, "");
+    SetPage(kMainPage);
+    ShowWindow(nextButton_, SW_SHOW);
+    EnableWindow(nextButton_, TRUE);
+    ShowWindow(backButton_, SW_HIDE);
+    ShowWindow(cancelButton_, SW_SHOW);
+    SetWindowTextA(cancelButton_, kCancelText);
+    SetFocus(nextButton_);
+}
+
+void TUpdateForm::FormHide() {
+    if (run_) run_->running = false;
+}
+
+void TUpdateForm::CancelButtonClick() {
+    FormHide();
+    if (InModalLoop())
+        EndModal(IDCANCEL);
+    else
+        ShowWindow(Handle(), SW_HIDE);
+}
+
+void TUpdateForm::BackButtonClick() {
+    if (page_ == kLocalFilePage || page_ == kCompletedPage || page_ == kErrorPage) {
+        SetPage(kSelectPage);
+    } else if (page_ > kMainPage) {
+        SetPage(page_ - 1);
+    }
+    if (page_ == kMainPage) ShowWindow(backButton_, SW_HIDE);
+}
+
+void TUpdateForm::NextButtonClick() {
+    if (page_ == kSelectPage && Button_GetCheck(inetRadio_) == BST_CHECKED) {
+        StartInternetUpdate();
+    } else if (page_ == kSelectPage) {
+        SetPage(kLocalFilePage);
+        SetFocus(select_);
+        SetWindowTextA(cancelButton_, kCancelText);
+        EnableWindow(nextButton_, TRUE);
+    } else if (page_ == kLocalFilePage) {
+        ApplyLocalUpdate();
+        if (page_ == kErrorPage) return;
+    } else if (page_ < kErrorPage) {
+        SetPage(page_ + 1);
+    }
+    if (page_ != kMainPage && page_ != kInetPage) ShowWindow(backButton_, SW_SHOW);
+}
+
+void TUpdateForm::StartInternetUpdate() {
+    // One worker at a time: the working files of an update have fixed names.
+    if (!StopWorker(5'000)) {
+        ShowFailure(kBusyReason);
+        EnableWindow(nextButton_, TRUE);
+        return;
+    }
+    BackupDataBase();
+    SetPage(kInetPage);
+    EnableWindow(nextButton_, FALSE);
+    ShowWindow(backButton_, SW_HIDE);
+    UpdateWindow(Handle());
+
+    const int number = context_.options.ReadInteger(kDataBaseNumberOption, kDefaultDataBaseNumber);
+    auto run = std::make_shared<Run>();
+    const HWND window = Handle();
+    TInetUpdateNotifications notifications{
+        .IsCancelled = [run] { return !run->running; },
+        .OnStatusText =
+            [run, window](const std::string& text) {
+                if (!run->running) return;
+                auto* post = new std::string(text);
+                if (!PostMessageA(window, kStatusMessage, 0, reinterpret_cast<LPARAM>(post))) delete post;
+            },
+        .OnProgress =
+            [run, window](const std::string& text, std::int64_t position, std::int64_t maximum) {
+                if (!run->running) return;
+                auto* post = new ProgressPost{text, position, maximum};
+                if (!PostMessageA(window, kProgressMessage, 0, reinterpret_cast<LPARAM>(post))) delete post;
+            },
+        .RunOnMainThread =
+            [run, window](const std::function<void()>& work) {
+                return SendMessageA(window, kRunMessage, reinterpret_cast<WPARAM>(run.get()),
+                                    reinterpret_cast<LPARAM>(&work)) == 1;
+            },
+        .Prepare = context_.prepare,
+        .Commit = [this](TPreparedUpdate prepared) { Commit(std::move(prepared)); },
+        .OnFinished = [this](bool noList, bool failed, const std::string& reason) { OnFinished(noList, failed, reason); },
+    };
+    run_ = run;
+    worker_ = std::make_unique<TInetUpdateThread>(UpdateIndexUrl(context_.updateServer, number), context_.updateServer,
+                                                  context_.programFolder, context_.timeouts, std::move(notifications));
+    worker_->Start();
+}
+
+void TUpdateForm::ApplyLocalUpdate() {
+    if (!StopWorker(5'000)) {
+        ShowFailure(kBusyReason);
+        return;
+    }
+    const std::string path = WindowText(edit1_);
+    TUpdateResult result;
+    try {
+        BackupDataBase();
+        result = context_.applyLocal(path);
+    } catch (const std::exception& error) {
+        ShowFailure(ReadableDetail(error.what()));
+        SetWindowTextA(cancelButton_, kCloseText);
+        ShowWindow(cancelButton_, SW_HIDE);
+        EnableWindow(nextButton_, TRUE);
+        RemoveFile(context_.programFolder + kPartDecrypted);
+        return;
+    }
+    if (result.Applied) {
+        WriteDate(kLastUpdateKey);
+        WriteDate(kLastRemindKey);
+    } else {
+        char text[160];
+        std::snprintf(text, sizeof text, kWrongNumber, static_cast<int>(result.OldNumber),
+                      static_cast<int>(result.UpdateNumber));
+        ShowMessage(text, MB_ICONERROR);
+    }
+    WriteDate(kLastUpdateKey);
+    WriteDate(kLastRemindKey);
+    SetPage(kCompletedPage);
+    SetWindowTextA(cancelButton_, kCloseText);
+    ShowWindow(cancelButton_, SW_SHOW);
+    ShowWindow(nextButton_, SW_HIDE);
+}
+
+void TUpdateForm::ShowFailure(const std::string& reason) {
+    SetWindowTextA(errorReason_, reason.c_str());
+    SetPage(kErrorPage);
+}
+
+void TUpdateForm::selectClick() {
+    char path[MAX_PATH] = {};
+    OPENFILENAMEA dialog{};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = Handle();
+    dialog.lpstrFilter = kDialogFilter;
+    dialog.lpstrFile = path;
+    dialog.nMaxFile = MAX_PATH;
+    dialog.lpstrTitle = kDialogTitle;
+    dialog.lpstrDefExt = "dat";
+    dialog.Flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
+    if (!GetOpenFileNameA(&dialog)) return;
+    SetWindowTextA(edit1_, path);
+    SetCurrentDirectoryA(context_.programFolder.c_str());
+}
+
+void TUpdateForm::FormKeyDown() {
+    if (context_.help && context_.help->Loaded()) {
+        context_.help->DisplayTopic(Handle(), context_.helpFile + kUpdateHelpTopic);
+        return;
+    }
+    ShowMessage(std::string(kNoHelp) + context_.supportAddress + kNoHelpEnd, 0);
+}
+
+bool TUpdateForm::PreviewMessage(MSG& message) {
+    if (!Handle() || !IsWindowVisible(Handle()) || InModalLoop()) return false;
+    if (message.hwnd != Handle() && !IsChild(Handle(), message.hwnd)) return false;
+    return PreviewModalMessage(message) || IsDialogMessageA(Handle(), &message);
+}
+
+bool TUpdateForm::PreviewModalMessage(MSG& message) {
+    if (message.message != WM_KEYDOWN || message.wParam != VK_F1) return false;
+    if (message.hwnd != Handle() && !IsChild(Handle(), message.hwnd)) return false;
+    FormKeyDown();
+    return true;
+}
+
+void TUpdateForm::OnStatusText(const std::string& text) {
+    memoLines_.push_back(text);
+    SetMemo();
+}
+
+void TUpdateForm::OnProgress(const std::string& text, std::int64_t position, std::int64_t maximum) {
+    if (memoLines_.empty()) {
+        memoLines_.push_back(text);
+        SetMemo();
+    } else if (memoLines_.back() != text) {
+        memoLines_.back() = text;
+        SetMemo();
+    }
+    SendMessageA(progressBar_, PBM_SETPOS, static_cast<WPARAM>(ProgressPercent(position, maximum)), 0);
+}
+
+void TUpdateForm::OnFinished(bool noList, bool failed, const std::string& reason) {
+    if (failed) {
+        ShowFailure(reason);
+    } else if (noList) {
+        ShowMessage(kLatestUpdate, MB_ICONINFORMATION);
+        WriteDate(kLastRemindKey);
+        SetPage(kCompletedPage);
+    } else {
+        WriteDate(kLastUpdateKey);
+        SetPage(kCompletedPage);
+    }
+    SetWindowTextA(cancelButton_, kCloseText);
+    EnableWindow(nextButton_, TRUE);
+    ShowWindow(nextButton_, SW_HIDE);
+    ShowWindow(cancelButton_, SW_SHOW);
+    UpdateWindow(Handle());
+}
+
+void TUpdateForm::Commit(TPreparedUpdate prepared) {
+    // Cancelled while the update was prepared: it is dropped (its new file goes with it).
+    if (!run_ || !run_->running) throw std::runtime_error("The update was cancelled.");
+    const TUpdateResult result = context_.commit(std::move(prepared));
+    if (!result.Applied)
+        ShowMessage(UpdateRefusalMessage(result),
+                    result.UpdateNumber == result.OldNumber ? MB_ICONINFORMATION : MB_ICONERROR);
+}
+
+LRESULT TUpdateForm::OnWorkerMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == kStatusMessage) {
+        std::unique_ptr<std::string> text(reinterpret_cast<std::string*>(lParam));
+        if (run_ && run_->running) OnStatusText(*text);
+        return 0;
+    }
+    if (message == kProgressMessage) {
+        std::unique_ptr<ProgressPost> post(reinterpret_cast<ProgressPost*>(lParam));
+        if (run_ && run_->running) OnProgress(post->text, post->position, post->maximum);
+        return 0;
+    }
+    // A hand-over: runs only for the window's own run (a cancelled run still gets its finish,
+    // which moves the hidden window to the error page; its commits throw).
+    const auto* run = reinterpret_cast<const Run*>(wParam);
+    if (!run_ || run != run_.get()) return 0;
+    // The lines posted before this hand-over come first.
+    MSG pending;
+    while (PeekMessageA(&pending, Handle(), kStatusMessage, kProgressMessage, PM_REMOVE))
+        OnWorkerMessage(pending.message, pending.wParam, pending.lParam);
+    (*reinterpret_cast<const std::function<void()>*>(lParam))();
+    return 1;
+}
+
+void TUpdateForm::SetMemo() {
+    std::string text;
+    for (const std::string& line : memoLines_) {
+        if (!text.empty()) text += "\r\n";
+        text += line;
+    }
+    SetWindowTextA(memo_, text.c_str());
+    const int length = GetWindowTextLengthA(memo_);
+    SendMessageA(memo_, EM_SETSEL, length, length);
+    SendMessageA(memo_, EM_SCROLLCARET, 0, 0);
+}
+
+void TUpdateForm::BackupDataBase() const {
+    // A copy for the user's peace of mind; nothing reads it, so a failure stops nothing.
+    CopyFileA((context_.programFolder + kDataBaseFile).c_str(), (context_.programFolder + kBackupFile).c_str(), FALSE);
+}
+
+void TUpdateForm::WriteDate(const char* key) const {
+    context_.options.WriteDateTime(key, CurrentDateTime());
+}
+
+void TUpdateForm::ShowMessage(const std::string& text, UINT icon) const {
+    MessageBoxA(Handle(), text.c_str(), kApplicationTitle, MB_OK | icon);
+}
+
+bool TUpdateForm::StopWorker(unsigned timeoutMs) {
+    if (!worker_) return true;
+    if (run_) run_->running = false;
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    for (;;) {
+        const HANDLE thread = worker_->Handle();
+        const ULONGLONG now = GetTickCount64();
+        if (now >= deadline) return worker_->Finished() ? (worker_.reset(), true) : false;
+        const DWORD wait =
+            MsgWaitForMultipleObjects(1, &thread, FALSE, static_cast<DWORD>(deadline - now), QS_SENDMESSAGE);
+        if (wait == WAIT_OBJECT_0) {
+            worker_.reset();
+            return true;
+        }
+        // The worker waits for a hand-over: let it run (a cancelled run's commit is dropped).
+        MSG message;
+        PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+}
+
+LRESULT TUpdateForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case kStatusMessage:
+    case kProgressMessage:
+    case kRunMessage: return OnWorkerMessage(message, wParam, lParam);
+    case WM_COMMAND:
+        OnCommand(LOWORD(wParam));
+        return 0;
+    case WM_CLOSE:
+        CancelButtonClick();
+        return 0;
+    case WM_HELP:
+        FormKeyDown();
+        return TRUE;
+    default: return DefaultHandling(message, wParam, lParam);
+    }
+}
+
+void TUpdateForm::OnCommand(int id) {
+    switch (id) {
+    case kBackId: BackButtonClick(); break;
+    case kNextId: NextButtonClick(); break;
+    case IDCANCEL:
+        // Escape as well; the Close button hidden after a failed local update does not answer.
+        if (IsWindowVisible(cancelButton_)) CancelButtonClick();
+        break;
+    case kSelectId: selectClick(); break;
+    default: break;
+    }
+}
+
+}  // namespace sentrel::ui

@@ -1,0 +1,133 @@
+#pragma once
+// "Database update wizard": brings the threat database up to date from the update server or
+// from an update file the user picks.
+//
+//   page 0 welcome -> 1 source -> 2 Internet run (progress) -> 4 completed / 5 error
+//                              -> 3 local file             -> 4 completed / 5 error
+//
+// The Internet run belongs to one TInetUpdateThread at a time. Its status lines and progress
+// come from the worker by posted messages; its commits and its finish are sent, so they run on
+// this (the main) thread while the worker waits. A run that was cancelled, or that belongs to an
+// earlier showing of the window, changes nothing here any more.
+
+#include <array>
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/InetUpdateThread.h"
+#include "platform/UniqueHandle.h"
+#include "ui/Dpi.h"
+#include "ui/ModalWindow.h"
+#include "ui/Picture.h"
+
+namespace sentrel {
+class TOptions;
+}
+
+namespace sentrel::ui {
+
+class HelpEngine;
+
+inline constexpr const char* kUpdateFormClass = "TUpdateForm";
+inline constexpr const char* kUpdateHelpTopic = "::/Source\\Interface\\Update Wizard.htm";
+
+enum UpdatePage : int { kMainPage, kSelectPage, kInetPage, kLocalFilePage, kCompletedPage, kErrorPage };
+
+class TUpdateForm : public ModalWindow {
+public:
+    struct Context {
+        TOptions& options;
+        std::string programFolder;  // with its trailing backslash
+        std::string updateServer;   // scheme, host, port and an optional folder
+        platform::HttpTimeouts timeouts;
+        std::string supportAddress;
+        // The help file's path and the engine (its topic after the path).
+        std::string helpFile;
+        const HelpEngine* help = nullptr;
+        // The slow half of an update (worker thread) and the commit (main thread).
+        std::function<TPreparedUpdate(const std::string& path)> prepare;
+        std::function<TUpdateResult(TPreparedUpdate prepared)> commit;
+        // A local update file, applied on the main thread.
+        std::function<TUpdateResult(const std::string& path)> applyLocal;
+    };
+
+    explicit TUpdateForm(Context context);
+    ~TUpdateForm() override;
+
+    // Creates the hidden window, owned by `owner`.
+    void Create(HWND owner);
+    // Shows the wizard at its first page over `owner` (modal: returns when it is closed). A
+    // wizard already on screen is only brought to the front.
+    void Present(HWND owner, bool modal);
+    // Ends a running worker: cancels it and waits up to `timeoutMs` (answering its hand-overs
+    // meanwhile). False when it is still running.
+    bool StopWorker(unsigned timeoutMs);
+    // Keys for the wizard while it is shown by the main loop (F1, Tab, Escape). True when handled.
+    bool PreviewMessage(MSG& message);
+
+    int Page() const noexcept { return page_; }
+
+protected:
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    bool PreviewModalMessage(MSG& message) override;
+
+private:
+    struct Run;
+
+    void CreatePages();
+    HWND AddText(int page, const char* text, const DesignRect& place, HFONT font);
+    void SetPage(int page);
+    void OnCommand(int id);
+
+    void FormCreate();
+    void FormShow();
+    void FormHide();
+    void FormKeyDown();
+    void NextButtonClick();
+    void BackButtonClick();
+    void CancelButtonClick();
+    void selectClick();
+    void StartInternetUpdate();
+    void ApplyLocalUpdate();
+    void ShowFailure(const std::string& reason);
+
+    // The worker's notifications, on this thread.
+    void OnStatusText(const std::string& text);
+    void OnProgress(const std::string& text, std::int64_t position, std::int64_t maximum);
+    void OnFinished(bool noList, bool failed, const std::string& reason);
+    void Commit(TPreparedUpdate prepared);
+    LRESULT OnWorkerMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+    void SetMemo();
+    void BackupDataBase() const;
+    void WriteDate(const char* key) const;
+    void ShowMessage(const std::string& text, UINT icon) const;
+
+    Context context_;
+    std::array<std::vector<HWND>, 6> pages_;
+    int page_ = kMainPage;
+    HWND backButton_ = nullptr;
+    HWND nextButton_ = nullptr;
+    HWND cancelButton_ = nullptr;
+    HWND inetRadio_ = nullptr;
+    HWND localRadio_ = nullptr;
+    HWND progressBar_ = nullptr;
+    HWND memo_ = nullptr;
+    HWND edit1_ = nullptr;
+    HWND select_ = nullptr;
+    HWND errorReason_ = nullptr;
+    std::vector<std::string> memoLines_;
+    Picture picture_;
+    platform::UniqueHfont font_;
+    platform::UniqueHfont boldFont_;
+    platform::UniqueHfont titleFont_;
+
+    // The run that may still change this window (none after a new showing), and the worker.
+    std::shared_ptr<Run> run_;
+    std::unique_ptr<TInetUpdateThread> worker_;
+};
+
+}  // namespace sentrel::ui
