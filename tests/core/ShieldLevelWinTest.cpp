@@ -17,6 +17,7 @@
 #include "database/MappedFileAccess.h"
 #include "platform/Registry.h"
 #include "database/ShellFolders.h"
+#include "support/ProbeWarning.h"
 #include "support/MessagePump.h"
 #include "support/TempFolder.h"
 #include "ui/MainForm.h"
@@ -49,23 +50,6 @@ public:
 private:
     platform::RegistryKey key_;
     std::optional<platform::RegistryValue> saved_;
-};
-
-// A finding that counts its fixes.
-class CountedWarning : public TWarning {
-public:
-    explicit CountedWarning(std::string name, int& fixes) : TWarning(std::move(name)), fixes_(fixes) {}
-    void Fix(TBackuper&) override { ++fixes_; }
-    std::string GetTitle() override { return "title"; }
-    std::string GetDescription() override { return Name; }
-    std::string GetPicture() override { return "bug"; }
-    std::string GetDanger() override { return ""; }
-    std::string GetBackupStr() override { return ""; }
-    bool AreEqual(const TWarning& other) const override { return other.Name == Name; }
-    std::string_view ClassName() const override { return "CountedWarning"; }
-
-private:
-    int& fixes_;
 };
 
 class ShieldLevelTest : public ::testing::Test {
@@ -180,12 +164,12 @@ TEST_F(ShieldLevelTest, DisabledStillDispatchesWhatIsQueued) {
     form_.SetTimerHandlers({.MainTimerTimer = [&] { dispatcher.MainTimerTimer(); }});
     form_.SetTimerEnabled(TimerId::MainTimer, true);
 
-    int fixes = 0;
-    queue_.QueueWarning(std::make_unique<CountedWarning>("first", fixes));
-    queue_.QueueWarning(std::make_unique<CountedWarning>("second", fixes));
+    test::ProbeWarning::fixes = 0;
+    queue_.QueueWarning(std::make_unique<test::ProbeWarning>("first"));
+    queue_.QueueWarning(std::make_unique<test::ProbeWarning>("second"));
     level_.Apply(4);
     PumpFor(3500);
-    EXPECT_EQ(fixes, 2);
+    EXPECT_EQ(test::ProbeWarning::fixes, 2);
     EXPECT_TRUE(queue_.Empty());
 }
 

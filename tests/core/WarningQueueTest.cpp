@@ -7,6 +7,7 @@
 #include <string>
 #include <thread>
 
+#include "support/ProbeWarning.h"
 #include "support/TempFolder.h"
 #include "warnings/Backuper.h"
 #include "warnings/Warning.h"
@@ -20,33 +21,7 @@ std::unique_ptr<TWarning> Process(const std::string& name, const std::string& fo
     return std::make_unique<TProcessWarning>(name, folder + name);
 }
 
-// A warning that counts the living probes and records its fixes.
-class ProbeWarning : public TWarning {
-public:
-    static inline int living = 0;
-
-    explicit ProbeWarning(std::string name, bool fixThrows = false) : TWarning(std::move(name)), fixThrows_(fixThrows) {
-        ++living;
-    }
-    ~ProbeWarning() override { --living; }
-
-    void Fix(TBackuper& backuper) override {
-        fixedWith = &backuper;
-        if (fixThrows_) throw std::runtime_error("fix failed");
-    }
-    std::string GetTitle() override { return "probe"; }
-    std::string GetDescription() override { return "probe " + Name; }
-    std::string GetPicture() override { return "bug"; }
-    std::string GetDanger() override { return ""; }
-    std::string GetBackupStr() override { return ""; }
-    bool AreEqual(const TWarning& other) const override { return other.Name == Name; }
-    std::string_view ClassName() const override { return "ProbeWarning"; }
-
-    TBackuper* fixedWith = nullptr;
-
-private:
-    bool fixThrows_;
-};
+using test::ProbeWarning;
 
 TEST(WarningQueue, HoldsAtMost201Warnings) {
     WarningQueue queue;

@@ -236,7 +236,7 @@ TEST(MainWindow, TrayMenuSwitchesLevelsAndExits) {
     EXPECT_TRUE(WaitForVisibility(mainWindow, true));
 
     // "&Exit" asks; No keeps the shield, Yes ends it with its normal teardown.
-    const auto databaseWritten = LastWriteTime(folder / "database.db");
+    const auto databaseWritten = SetLastWriteTimeBack(folder / "database.db");
     for (const int answer : {IDNO, IDYES}) {
         PostMessageA(mainWindow, WM_COMMAND, ui::kExitCommand, 0);
         const HWND box = shield.WaitForMessageBox();

@@ -239,4 +239,20 @@ unsigned long long LastWriteTime(const std::string& path) {
            data.ftLastWriteTime.dwLowDateTime;
 }
 
+unsigned long long SetLastWriteTimeBack(const std::string& path) {
+    const platform::UniqueHandle file(
+        CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                    OPEN_EXISTING, 0, nullptr));
+    if (file.get() == INVALID_HANDLE_VALUE) platform::ThrowLastError("CreateFileA(" + path + ")");
+    FILETIME now{};
+    GetSystemTimeAsFileTime(&now);
+    ULARGE_INTEGER time{};
+    time.LowPart = now.dwLowDateTime;
+    time.HighPart = now.dwHighDateTime;
+    time.QuadPart -= 3600ull * 10'000'000ull;  // an hour in 100-ns units
+    const FILETIME back{time.LowPart, time.HighPart};
+    if (!SetFileTime(file.get(), nullptr, nullptr, &back)) platform::ThrowLastError("SetFileTime(" + path + ")");
+    return time.QuadPart;
+}
+
 }  // namespace sentrel::e2e

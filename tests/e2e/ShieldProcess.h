@@ -86,5 +86,7 @@ DWORD RunAndWait(const std::string& commandLine, std::chrono::milliseconds timeo
 
 // Last-write time of a file, as a 64-bit count of 100 ns intervals (0 when it cannot be read).
 unsigned long long LastWriteTime(const std::string& path);
+// Sets a file's last-write time an hour back and returns it, so that any rewrite shows at once.
+unsigned long long SetLastWriteTimeBack(const std::string& path);
 
 }  // namespace sentrel::e2e

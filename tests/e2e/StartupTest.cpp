@@ -65,8 +65,7 @@ TEST(ShieldProcess, FirstStartSeedsTheOptionsAndTaskkillWritesTheDatabaseBack) {
 
     const std::string settingsFolder = platform::UserAppDataFolder() + "\\.SentrelSettings";
     RemoveDirectoryA(settingsFolder.c_str());
-    const auto databaseWritten = LastWriteTime(folder / "database.db");
-    Sleep(1100);  // so that a rewrite shows in the last-write time
+    const auto databaseWritten = SetLastWriteTimeBack(folder / "database.db");
 
     ShieldProcess shield(folder);
     ASSERT_NE(shield.WaitForWindow("TMainForm"), nullptr) << "the main window never appeared";
@@ -98,8 +97,7 @@ TEST(ShieldProcess, FirstStartSeedsTheOptionsAndTaskkillWritesTheDatabaseBack) {
 
 TEST(ShieldProcess, TheEndOfTheWindowsSessionWritesEverythingBack) {
     ProgramFolder folder;
-    const auto databaseWritten = LastWriteTime(folder / "database.db");
-    Sleep(1100);
+    const auto databaseWritten = SetLastWriteTimeBack(folder / "database.db");
     ShieldProcess shield(folder);
     const HWND mainForm = shield.WaitForWindow("TMainForm");
     ASSERT_NE(mainForm, nullptr);
@@ -120,7 +118,7 @@ TEST(ShieldProcess, ASecondInstanceSaysSoAndEndsWithoutDisturbingTheFirst) {
     // Start-up writes options.ini (the stored level is recorded again); it must be over.
     ASSERT_TRUE(first.WaitUntilStarted());
     const auto optionsWritten = LastWriteTime(folder / "options.ini");
-    const auto databaseWritten = LastWriteTime(folder / "database.db");
+    const auto databaseWritten = SetLastWriteTimeBack(folder / "database.db");
 
     ShieldProcess second(folder);
     const HWND box = second.WaitForMessageBox();
