@@ -63,11 +63,6 @@ HWND WaitForAlert(const ShieldProcess& shield, std::chrono::milliseconds timeout
     return alert;
 }
 
-std::string ReadTextFile(const std::string& path) {
-    const auto bytes = ReadFileBytes(path);
-    return std::string(bytes.begin(), bytes.end());
-}
-
 bool Contains(const std::vector<std::string>& texts, const std::string& text) {
     return std::find(texts.begin(), texts.end(), text) != texts.end();
 }
@@ -84,12 +79,6 @@ void Choose(HWND alert, const std::vector<std::string>& checkBoxes, const std::s
     DWORD_PTR answer = 0;
     ASSERT_NE(SendMessageTimeoutA(pressed, BM_CLICK, 0, 0, SMTO_BLOCK, 30000, &answer), 0);
     EXPECT_TRUE(WaitForVisibility(alert, false, 10s)) << "the alert stays shown after " << button;
-}
-
-std::string ScreenshotPath(const std::string& name) {
-    const std::string folder = BuildBinFolder() + "..\\screenshots\\";
-    CreateDirectoryA(folder.c_str(), nullptr);
-    return folder + name;
 }
 
 // 4096 bytes the shipped database knows by their checksums (its test set).

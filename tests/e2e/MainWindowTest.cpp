@@ -38,41 +38,8 @@ public:
     int Option(const std::string& key) const { return Options().ReadInteger(key, -1); }
 };
 
-std::string ScreenshotPath(const std::string& name) {
-    const std::string folder = BuildBinFolder() + "..\\screenshots\\";
-    CreateDirectoryA(folder.c_str(), nullptr);
-    return folder + name;
-}
-
-// Presses a picture button or a dialog button by its window text; the click may open a modal
-// window, so it is posted.
-void Press(HWND window, const std::string& name) {
-    const HWND button = FindChildByText(window, name);
-    ASSERT_NE(button, nullptr) << name;
-    PostMessageA(button, BM_CLICK, 0, 0);
-}
-
 bool IsLatched(HWND window, const std::string& name) {
     return SendMessageA(FindChildByText(window, name), BM_GETCHECK, 0, 0) == BST_CHECKED;
-}
-
-// Key presses as the keyboard makes them.
-void Keys(std::initializer_list<WORD> down) {
-    std::vector<INPUT> inputs;
-    for (const WORD key : down) {
-        INPUT input{};
-        input.type = INPUT_KEYBOARD;
-        input.ki.wVk = key;
-        inputs.push_back(input);
-    }
-    for (auto it = down.end(); it != down.begin();) {
-        INPUT input{};
-        input.type = INPUT_KEYBOARD;
-        input.ki.wVk = *--it;
-        input.ki.dwFlags = KEYEVENTF_KEYUP;
-        inputs.push_back(input);
-    }
-    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
 
 void HotKey() {
@@ -86,17 +53,6 @@ bool ShowsLevel(HWND mainWindow, const std::string& label) {
 
 void Answer(HWND box, int button) {
     PostMessageA(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
-}
-
-// Waits until a condition holds, polling.
-template <typename Probe>
-bool Eventually(Probe probe, std::chrono::milliseconds timeout = 10s) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!probe()) {
-        if (std::chrono::steady_clock::now() >= deadline) return false;
-        Sleep(50);
-    }
-    return true;
 }
 
 TEST(MainWindow, FirstStartWelcomesThenShowsTheMainWindow) {

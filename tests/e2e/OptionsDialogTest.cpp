@@ -21,16 +21,6 @@ constexpr const char* kRunKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\R
 constexpr const char* kPageNames[] = {"General",    "Security Level",  "Default Actions", "Black List",
                                       "White List", "Restore Changes", "About"};
 
-template <typename Probe>
-bool Eventually(Probe probe, std::chrono::milliseconds timeout = 30s) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!probe()) {
-        if (std::chrono::steady_clock::now() >= deadline) return false;
-        Sleep(50);
-    }
-    return true;
-}
-
 // The current user's Run key; the values a test adds are deleted when it ends.
 class RunKey {
 public:
@@ -67,24 +57,6 @@ public:
     int Option(const std::string& key) const { return Options().ReadInteger(key, -1); }
 };
 
-std::string ScreenshotPath(const std::string& name) {
-    const std::string folder = BuildBinFolder() + "..\\screenshots\\";
-    CreateDirectoryA(folder.c_str(), nullptr);
-    return folder + name;
-}
-
-std::string ReadTextFile(const std::string& path) {
-    const auto bytes = ReadFileBytes(path);
-    return std::string(bytes.begin(), bytes.end());
-}
-
-// Presses a button of `window` by its text; posted, as the click may open a modal window.
-void Press(HWND window, const std::string& text) {
-    const HWND button = FindChildByText(window, text);
-    ASSERT_NE(button, nullptr) << text;
-    PostMessageA(button, BM_CLICK, 0, 0);
-}
-
 // The entries of a list box of the shield (read as UTF-16: only that crosses processes whole).
 std::vector<std::string> ListTexts(HWND list) {
     std::vector<std::string> texts;
@@ -116,24 +88,6 @@ void SelectOnly(HWND list, int index) {
     SendMessageA(list, LB_SETSEL, FALSE, -1);
     SendMessageA(list, LB_SETSEL, TRUE, index);
     SendMessageA(list, LB_SETCARETINDEX, static_cast<WPARAM>(index), FALSE);
-}
-
-void Keys(std::initializer_list<WORD> down) {
-    std::vector<INPUT> inputs;
-    for (const WORD key : down) {
-        INPUT input{};
-        input.type = INPUT_KEYBOARD;
-        input.ki.wVk = key;
-        inputs.push_back(input);
-    }
-    for (auto it = down.end(); it != down.begin();) {
-        INPUT input{};
-        input.type = INPUT_KEYBOARD;
-        input.ki.wVk = *--it;
-        input.ki.dwFlags = KEYEVENTF_KEYUP;
-        inputs.push_back(input);
-    }
-    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
 
 // The shield started in `folder` with its main window and options dialog at hand.

@@ -255,4 +255,39 @@ unsigned long long SetLastWriteTimeBack(const std::string& path) {
     return time.QuadPart;
 }
 
+std::string ScreenshotPath(const std::string& name) {
+    const std::string folder = BuildBinFolder() + "..\\screenshots\\";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    return folder + name;
+}
+
+std::string ReadTextFile(const std::string& path) {
+    const auto bytes = ReadFileBytes(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+void Press(HWND window, const std::string& text) {
+    const HWND button = FindChildByText(window, text);
+    if (button == nullptr) throw std::runtime_error("no button \"" + text + "\"");
+    PostMessageA(button, BM_CLICK, 0, 0);
+}
+
+void Keys(std::initializer_list<WORD> down) {
+    std::vector<INPUT> inputs;
+    for (const WORD key : down) {
+        INPUT input{};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = key;
+        inputs.push_back(input);
+    }
+    for (auto it = down.end(); it != down.begin();) {
+        INPUT input{};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = *--it;
+        input.ki.dwFlags = KEYEVENTF_KEYUP;
+        inputs.push_back(input);
+    }
+    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
 }  // namespace sentrel::e2e

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <optional>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -88,5 +89,28 @@ DWORD RunAndWait(const std::string& commandLine, std::chrono::milliseconds timeo
 unsigned long long LastWriteTime(const std::string& path);
 // Sets a file's last-write time an hour back and returns it, so that any rewrite shows at once.
 unsigned long long SetLastWriteTimeBack(const std::string& path);
+
+// Where the end-to-end tests leave their screenshots (build/windows/screenshots), made if needed.
+std::string ScreenshotPath(const std::string& name);
+
+// A whole file as text.
+std::string ReadTextFile(const std::string& path);
+
+// Presses a button of `window` by its window text; posted, as the click may open a modal window.
+void Press(HWND window, const std::string& text);
+
+// Key presses as the keyboard makes them: the keys go down in order and up in reverse.
+void Keys(std::initializer_list<WORD> down);
+
+// Waits until a condition holds, polling.
+template <typename Probe>
+bool Eventually(Probe probe, std::chrono::milliseconds timeout = 30s) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!probe()) {
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        Sleep(50);
+    }
+    return true;
+}
 
 }  // namespace sentrel::e2e

@@ -33,22 +33,6 @@ std::string ServerAddress() {
     return address;
 }
 
-std::string ScreenshotPath(const std::string& name) {
-    const std::string folder = BuildBinFolder() + "..\\screenshots\\";
-    CreateDirectoryA(folder.c_str(), nullptr);
-    return folder + name;
-}
-
-template <typename Probe>
-bool Eventually(Probe probe, std::chrono::milliseconds timeout = 20s) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!probe()) {
-        if (std::chrono::steady_clock::now() >= deadline) return false;
-        Sleep(50);
-    }
-    return true;
-}
-
 // A program folder past its first start, asking `server` for updates.
 class WizardFolder : public ProgramFolder {
 public:
