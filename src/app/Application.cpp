@@ -17,7 +17,9 @@
 #include "database/DataBase.h"
 #include "database/DataBaseUpdate.h"
 #include "database/ThreatTables.h"
+#include "monitors/CookieRules.h"
 #include "monitors/FileMonitor.h"
+#include "monitors/FolderRules.h"
 #include "monitors/ProcessMonitor.h"
 #include "monitors/RegistryMonitors.h"
 #include "monitors/Scanners.h"
@@ -271,6 +273,10 @@ void Application::StartShield() {
     SetWarningServices({
         .isKnownSpywareFile = [this](const std::string& path) {
             return IsKnownSpywareFile(*threats_, LookupSystem(), path).Found;
+        },
+        .isTrackingCookie = [this](const std::string& name) { return IsTrackingCookie(threats_->DataBase(), name); },
+        .isSpywareFolder = [this](const std::string& folderPath) {
+            return IsSpywareFolder(threats_->DataBase(), platform::MacroFolders(), folderPath);
         },
         .queueWarning = [this](std::unique_ptr<TWarning> warning) { queue_->QueueWarning(std::move(warning)); },
         .markShieldMove = [this](const std::string& path) { fileChanges_->MarkShieldMove(path); },

@@ -38,7 +38,10 @@ void TDispatcher::MainTimerTimer() {
         const AlertTexts texts = PrepareTexts(warning);
 
         if (context_.whiteList.Contains(texts.description)) return Settle(false);
-        if (context_.blackList.Contains(texts.description)) return Settle(true);
+        if (context_.blackList.Contains(texts.description)) {
+            warning.SettledByBlackList = true;
+            return Settle(true);
+        }
 
         for (std::string_view key : CategoryKeysOf(warning)) {
             if (key.empty()) break;

@@ -96,4 +96,18 @@ void QueueFolderWarnings(const TDataBase& dataBase, WarningSink& queue, const TM
     }
 }
 
+bool IsSpywareFolder(const TDataBase& dataBase, const TMacroFolderSource& macros, const std::string& folderPath) {
+    const TTable* folders = dataBase.FindTable(kFoldersTable);
+    if (folders == nullptr) return false;
+    const ThirtyTwoBitProgramFolders thirtyTwoBit(macros);
+    const auto names = [&](const std::optional<std::string>& path) {
+        return path && SameNameIgnoringCase(WithTrailingBackslash(*path), folderPath);
+    };
+    for (int row = 0; row < folders->RowCount(); ++row) {
+        if (names(DeletableFolderOfRow(*folders, row, macros)) || names(DeletableFolderOfRow(*folders, row, thirtyTwoBit)))
+            return true;
+    }
+    return false;
+}
+
 }  // namespace sentrel

@@ -37,4 +37,9 @@ std::string WithTrailingBackslash(std::string path);
 void QueueFolderWarnings(const TDataBase& dataBase, WarningSink& queue, const TMacroFolderSource& macros,
                          const std::function<bool(const std::string&)>& folderExists);
 
+// True when `folderPath` (with its trailing backslash) is, letter case aside, a folder that a row
+// of Folders reports, under either program folder as QueueFolderWarnings tries them: the remedy
+// asks this again just before it moves a folder.
+bool IsSpywareFolder(const TDataBase& dataBase, const TMacroFolderSource& macros, const std::string& folderPath);
+
 }  // namespace sentrel

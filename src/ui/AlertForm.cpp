@@ -14,6 +14,7 @@
 #include "platform/Win32Error.h"
 #include "ui/MessageBox.h"
 #include "warnings/Warning.h"
+#include "warnings/WarningRemedies.h"
 
 namespace sentrel::ui {
 
@@ -314,6 +315,10 @@ void TAlertForm::shieldClick() {
                                                       context_.options);
         try {
             context_.queue.FixWarning(*warning, context_.backuper);
+        } catch (const ThreatGoneError& gone) {
+            // Nothing is left to remove: the user hears why nothing happened, and the warning is
+            // settled.
+            ShowInformation(gone.what(), Handle());
         } catch (const std::exception& error) {
             LogCaught("alert Shield me");
             // The warning stays at the head and the alert stays up: the user may try again or

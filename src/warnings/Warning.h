@@ -69,6 +69,9 @@ public:
     virtual std::string_view ClassName() const = 0;
 
     std::string Name;
+    // Set when the black list settles the warning: the user has named it malicious, so its fix
+    // does not ask the threat database again whether the thing is still a threat.
+    bool SettledByBlackList = false;
 
 protected:
     explicit TWarning(std::string name = {}) : Name(std::move(name)) {}

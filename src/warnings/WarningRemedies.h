@@ -5,6 +5,7 @@
 // RegisterWindowsRemedies, warnings/WindowsRemedies.h). Where none is registered, a fix or an
 // undo throws std::logic_error.
 
+#include <stdexcept>
 #include <string_view>
 
 namespace sentrel {
@@ -18,6 +19,14 @@ struct WarningRemedy {
     void (*fix)(TWarning& warning, TBackuper& backuper) = nullptr;
     // Restores backup record `index` and deletes the record; null for a class without undo.
     void (*undo)(TBackuper& backuper, int index) = nullptr;
+};
+
+// Thrown by a fix that found, just before acting, that the thing is no longer a threat (gone,
+// changed, or no longer in the threat database): nothing was changed and no record was made.
+// The warning is settled all the same: there is nothing left to remove.
+class ThreatGoneError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
 };
 
 // Registers (or replaces) the remedy of a class. Main thread, before any fix.

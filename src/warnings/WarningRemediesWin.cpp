@@ -166,7 +166,26 @@ void EndProcessHolding(const std::string& filePath) {
     }
 }
 
+// Whether a fix asks the threat database again, just before it moves anything, whether the thing
+// the warning found is still a threat. A warning the black list settled is the user's own verdict
+// and is not asked about; nothing is asked while the shield has not set the test.
+template <class Test>
+bool MustConfirm(const TWarning& warning, const Test& test) {
+    return !warning.SettledByBlackList && static_cast<bool>(test);
+}
+
+// What changed since the finding is left in place: nothing was moved and no record was made.
+[[noreturn]] void ThrowNoLongerAThreat(const TWarning& warning, const std::string& what, const std::string& subject) {
+    LogEvent("fix " + std::string(warning.ClassName()) + ": " + subject + " is no longer a threat, left in place");
+    throw ThreatGoneError(what + " " + subject +
+                          " is gone or has changed since it was found and no longer matches the threat database; "
+                          "nothing was removed.");
+}
+
 void FixFile(TWarning& warning, const std::string& filePath, TBackuper& backuper) {
+    const auto& isKnownSpywareFile = GetWarningServices().isKnownSpywareFile;
+    if (MustConfirm(warning, isKnownSpywareFile) && !isKnownSpywareFile(filePath))
+        ThrowNoLongerAThreat(warning, "The file", filePath);
     EndProcessHolding(filePath);  // a refusal is no reason not to try the move
     Sleep(kAfterKillWaitMs);
     const NewBackupResult record = OpenBackup(backuper, warning, {BackupString(kFilePathKey, filePath)});
@@ -439,6 +458,11 @@ void UndoRegistryEntry(TBackuper& backuper, int index) {
 
 void Fix(TCookieWarning& warning, TBackuper& backuper) {
     const std::string cookies = CookiesFolderForRemedies();
+    const auto& isTrackingCookie = GetWarningServices().isTrackingCookie;
+    if (!cookies.empty() && MustConfirm(warning, isTrackingCookie)) {
+        const std::string path = WithTrailingBackslash(cookies) + warning.Name;
+        if (!FileExists(path) || !isTrackingCookie(warning.Name)) ThrowNoLongerAThreat(warning, "The cookie", path);
+    }
     const NewBackupResult record = OpenBackup(backuper, warning, {BackupString(kFileKey, warning.Name)});
     // Without a cookies folder there is nothing to move (never the root of the current drive).
     if (!cookies.empty()) MoveForShield(WithTrailingBackslash(cookies) + warning.Name, record.folderPath + warning.Name);
@@ -456,6 +480,9 @@ void UndoCookie(TBackuper& backuper, int index) {
 
 void Fix(TFolderWarning& warning, TBackuper& backuper) {
     const std::string folder = WithTrailingBackslash(warning.FolderPath);
+    const auto& isSpywareFolder = GetWarningServices().isSpywareFolder;
+    if (MustConfirm(warning, isSpywareFolder) && (!FolderExists(folder) || !isSpywareFolder(folder)))
+        ThrowNoLongerAThreat(warning, "The folder", folder);
     const NewBackupResult record = OpenBackup(backuper, warning, {BackupString(kFolderKey, warning.FolderPath)});
     MarkFolderMove(folder, record.folderPath);
     const bool moved = platform::ShellMove(folder + "*.*", record.folderPath);

@@ -11,7 +11,12 @@
 namespace sentrel {
 
 struct WarningServices {
-    std::function<bool(const std::string& path)> isKnownSpywareFile;      // TAutorunAddWarning::GetTitle
+    // The threat database's tests. GetTitle of TAutorunAddWarning asks the first; the file,
+    // cookie and folder remedies ask them again just before they move anything, so that what
+    // changed since the finding (a file replaced, a database updated) is left in place.
+    std::function<bool(const std::string& path)> isKnownSpywareFile;      // a file, by content and place
+    std::function<bool(const std::string& name)> isTrackingCookie;        // a cookie file name
+    std::function<bool(const std::string& folderPath)> isSpywareFolder;   // with its trailing separator
     std::function<void(std::unique_ptr<TWarning>)> queueWarning;          // GetTitle's TFileWarning
     std::function<void(const std::string& path)> markShieldMove;          // both ends of every file move
     std::function<void()> runAutorunPass;                                 // after an autorun fix

@@ -21,7 +21,8 @@ namespace {
 
 using test::TempFolder;
 
-// What happened to the warnings of a test, in order: "fix <name>", "alert <title>", "gone <name>".
+// What happened to the warnings of a test, in order: "fix <name>" ("fix (black list) <name>" when
+// the black list settled it), "alert <title>", "gone <name>".
 std::vector<std::string> events;
 
 // A real warning class (so the categories see its place in the class tree) whose texts and fix
@@ -34,7 +35,7 @@ public:
     ~Fake() override { events.push_back("gone " + this->Name); }
 
     void Fix(TBackuper&) override {
-        events.push_back("fix " + this->Name);
+        events.push_back((this->SettledByBlackList ? "fix (black list) " : "fix ") + this->Name);
         if (fixThrows) throw std::runtime_error("the file is locked");
     }
     std::string GetTitle() override {
@@ -106,7 +107,7 @@ TEST_F(DispatcherTest, ListsMatchTheDescriptionAsTheAlertShowedIt) {
     dispatcher.MainTimerTimer();
     EXPECT_EQ(events, (std::vector<std::string>{"gone known.exe"}));
     dispatcher.MainTimerTimer();
-    EXPECT_EQ(events, (std::vector<std::string>{"gone known.exe", "fix bad.dll", "gone bad.dll"}));
+    EXPECT_EQ(events, (std::vector<std::string>{"gone known.exe", "fix (black list) bad.dll", "gone bad.dll"}));
     dispatcher.MainTimerTimer();
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].title, "title new.dll");

@@ -230,6 +230,13 @@ TEST(FolderRules, ProgramFilesRowsAreTestedInBothProgramFolders) {
                                       "C:\\Program Files\\Gator\\", "C:\\Program Files (x86)\\Gator\\",
                                       "C:\\Program Files (x86)\\Common Files\\Shared Bad\\",
                                       "C:\\WINDOWS\\Evil\\"}));
+
+    // The remedy's second question: the same folders, letter case aside, and nothing else.
+    EXPECT_TRUE(IsSpywareFolder(*dataBase, folders, "c:\\program files (x86)\\GATOR\\"));
+    EXPECT_TRUE(IsSpywareFolder(*dataBase, folders, "C:\\Program Files\\Common Files\\Shared Bad\\"));
+    EXPECT_FALSE(IsSpywareFolder(*dataBase, folders, "C:\\Program Files\\Gator\\Sub\\"));
+    EXPECT_FALSE(IsSpywareFolder(*dataBase, folders, "C:\\Program Files\\"));
+    EXPECT_FALSE(IsSpywareFolder(*MakeDataBase(), folders, "C:\\Program Files\\Gator\\"));
 }
 
 }  // namespace

@@ -22,6 +22,7 @@
 #include "platform/ShellFiles.h"
 #include "database/ShellFolders.h"
 #include "support/MessagePump.h"
+#include "warnings/WarningRemedies.h"
 #include "warnings/RemedyFixture.h"
 
 namespace sentrel {
@@ -236,6 +237,44 @@ TEST_F(FileRemedyTest, FolderFixMovesEverythingAndUndoBringsItBack) {
     CreateFolders(empty);
     TFolderWarning(empty, empty).Fix(backuper_);
     EXPECT_FALSE(FolderExists(empty));
+}
+
+// Between the finding and the fix the file was replaced or went, the cookie's and the folder's
+// rows left the database: nothing is moved and no record is made. The black list's verdict is
+// the user's own and needs no database.
+TEST_F(FileRemedyTest, AFixLeavesWhatNoLongerMatchesTheDatabase) {
+    TempFolder cookies;
+    cookies_ = cookies.Path().substr(0, cookies.Path().size() - 1);
+    WarningServices hooks = GetWarningServices();
+    hooks.isKnownSpywareFile = [](const std::string& path) { return ReadAll(path) == "malicious"; };
+    hooks.isTrackingCookie = [](const std::string&) { return false; };
+    hooks.isSpywareFolder = [](const std::string&) { return false; };
+    const ScopedWarningServices database(hooks);
+
+    const std::string swapped = system_ / "swapped.exe";
+    WriteTextFile(swapped, "the user's own program");
+    TFileWarning file("swapped.exe", swapped);
+    EXPECT_THROW(file.Fix(backuper_), ThreatGoneError);
+    EXPECT_THROW(TProcessWarning("gone.dll", system_ / "gone.dll").Fix(backuper_), ThreatGoneError);
+    WriteTextFile(cookies / "a.txt", "c");
+    EXPECT_THROW(TCookieWarning("a.txt").Fix(backuper_), ThreatGoneError);
+    const std::string folder = system_ / "Kept\\";
+    CreateFolders(folder);
+    EXPECT_THROW(TFolderWarning(folder, folder).Fix(backuper_), ThreatGoneError);
+    EXPECT_EQ(ReadAll(swapped), "the user's own program");
+    EXPECT_TRUE(FileExists(cookies / "a.txt"));
+    EXPECT_TRUE(FolderExists(folder));
+    EXPECT_EQ(backuper_.GetCount(), 0);
+    EXPECT_TRUE(marked_.empty());
+
+    const std::string still = system_ / "still.exe";
+    WriteTextFile(still, "malicious");
+    TFileWarning("still.exe", still).Fix(backuper_);
+    EXPECT_FALSE(FileExists(still));
+    file.SettledByBlackList = true;
+    file.Fix(backuper_);
+    EXPECT_FALSE(FileExists(swapped));
+    EXPECT_EQ(backuper_.GetCount(), 2);
 }
 
 // Records edited by hand (or by anything that can write the program folder): every undo takes a
