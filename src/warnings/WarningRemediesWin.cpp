@@ -15,6 +15,7 @@
 #include "common/Files.h"
 #include "platform/CookiesFolder.h"
 #include "platform/Directory.h"
+#include "platform/FolderLinks.h"
 #include "platform/HiddenProcess.h"
 #include "platform/ProcessRoutines.h"
 #include "platform/Registry.h"
@@ -57,6 +58,7 @@ constexpr std::string_view kRegDataKey = "RegData";
 constexpr std::string_view kNewRegStringKey = "NewRegString";
 constexpr std::string_view kFileKey = "File";
 constexpr std::string_view kFolderKey = "Folder";
+constexpr std::string_view kLinkTargetKey = "LinkTarget";
 
 // --- The backup record ---
 
@@ -478,11 +480,32 @@ void UndoCookie(TBackuper& backuper, int index) {
     RemoveUndone(backuper, index);
 }
 
+// A folder that is a link (a junction or a symbolic link) goes as the link it is: its record keeps
+// where it led, and nothing is moved through it, so a link to the Windows folder never takes the
+// Windows folder with it. Where the link cannot be removed, nothing is changed.
+void FixFolderLink(TFolderWarning& warning, TBackuper& backuper) {
+    const std::string folder = WithTrailingBackslash(warning.FolderPath);
+    const std::string target = platform::FolderLinkTarget(folder);
+    const NewBackupResult record = OpenBackup(
+        backuper, warning, {BackupString(kFolderKey, warning.FolderPath), BackupString(kLinkTargetKey, target)});
+    MarkShieldMove(folder);
+    try {
+        platform::RemoveFolderLink(folder);
+    } catch (const platform::Win32Error& error) {
+        LogCaught("folder link removal");
+        DropRecord(backuper, record.code);
+        throw std::runtime_error(folder + " is a link to " + (target.empty() ? "a folder that cannot be opened" : target) +
+                                 " and the link could not be removed (" + error.what() +
+                                 "); nothing was changed, and what it leads to was not touched");
+    }
+}
+
 void Fix(TFolderWarning& warning, TBackuper& backuper) {
     const std::string folder = WithTrailingBackslash(warning.FolderPath);
     const auto& isSpywareFolder = GetWarningServices().isSpywareFolder;
     if (MustConfirm(warning, isSpywareFolder) && (!FolderExists(folder) || !isSpywareFolder(folder)))
         ThrowNoLongerAThreat(warning, "The folder", folder);
+    if (platform::IsFolderLink(folder)) return FixFolderLink(warning, backuper);
     const NewBackupResult record = OpenBackup(backuper, warning, {BackupString(kFolderKey, warning.FolderPath)});
     MarkFolderMove(folder, record.folderPath);
     const bool moved = platform::ShellMove(folder + "*.*", record.folderPath);
@@ -495,6 +518,14 @@ void UndoFolder(TBackuper& backuper, int index) {
     const std::string folder = WithTrailingBackslash(backuper.GetString(index, kFolderKey));
     const std::string saved = RecordFolderOf(backuper, index);
     if (folder.empty()) throw std::runtime_error("The backup record names no folder; nothing was restored");
+    if (const std::string target = backuper.GetString(index, kLinkTargetKey); !target.empty()) {
+        // The folder was a link: the link is made again, and never over what is there now.
+        if (platform::QueryFileAttributes(WithoutTrailingBackslashes(folder)))
+            throw std::runtime_error(folder + " exists again; the link to " + target + " was not made again");
+        MarkShieldMove(folder);
+        platform::CreateFolderLink(folder, target);
+        return RemoveUndone(backuper, index);
+    }
     CreateFolders(folder);
     if (!platform::ListDirectory(saved + "*").empty()) {
         MarkFolderMove(saved, folder);

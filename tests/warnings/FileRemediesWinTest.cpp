@@ -12,15 +12,18 @@
 #include <thread>
 
 #include "core/WarningQueue.h"
+#include "database/Table.h"
 #include "database/ThreatTables.h"
 #include "monitors/FileMonitor.h"
 #include "monitors/HelperProcess.h"
 #include "monitors/KnownContent.h"
 #include "platform/Directory.h"
+#include "platform/FolderLinks.h"
 #include "database/MappedFileAccess.h"
 #include "platform/Processes.h"
 #include "platform/ShellFiles.h"
 #include "database/ShellFolders.h"
+#include "support/FolderLink.h"
 #include "support/MessagePump.h"
 #include "warnings/WarningRemedies.h"
 #include "warnings/RemedyFixture.h"
@@ -30,6 +33,7 @@ namespace {
 
 using test::HelperProcess;
 using test::KnownContentDataBase;
+using test::MakeFolderLink;
 using test::PumpFor;
 using test::PumpUntil;
 using test::ThreatContent;
@@ -275,6 +279,35 @@ TEST_F(FileRemedyTest, AFixLeavesWhatNoLongerMatchesTheDatabase) {
     file.Fix(backuper_);
     EXPECT_FALSE(FileExists(swapped));
     EXPECT_EQ(backuper_.GetCount(), 2);
+}
+
+// A planted link to a precious folder: nothing is ever moved or deleted through it. Where the
+// link can be removed (Windows) it goes as a link and its record keeps where it led, for the
+// undo to make it again; where it cannot (Wine keeps Unix links), nothing changes.
+TEST_F(FileRemedyTest, AFolderThatIsALinkIsNeverFollowed) {
+    TempFolder precious;
+    WriteTextFile(precious / "system.dll", "precious");
+    const std::string link = system_ / "Planted";
+    MakeFolderLink(link, precious.Path());
+    ASSERT_TRUE(platform::IsFolderLink(link));
+    const std::string target = platform::FolderLinkTarget(link);
+    EXPECT_TRUE(SameNameIgnoringCase(target + "\\", precious.Path())) << target;
+
+    TFolderWarning warning(link + "\\", link + "\\");
+    try {
+        warning.Fix(backuper_);
+        EXPECT_FALSE(platform::QueryFileAttributes(link).has_value());
+        ExpectRecord(warning, {{"Folder", link + "\\"}, {"LinkTarget", target}});
+        Undo("TFolderWarning");
+        EXPECT_TRUE(platform::IsFolderLink(link));
+        ExpectRecordGone("0");
+    } catch (const std::runtime_error& error) {
+        EXPECT_NE(std::string(error.what()).find("is a link to " + target), std::string::npos) << error.what();
+        EXPECT_TRUE(platform::IsFolderLink(link));
+        EXPECT_EQ(backuper_.GetCount(), 0);
+    }
+    EXPECT_EQ(ReadAll(precious / "system.dll"), "precious");
+    EXPECT_EQ(ReadAll(link + "\\system.dll"), "precious");
 }
 
 // Records edited by hand (or by anything that can write the program folder): every undo takes a
