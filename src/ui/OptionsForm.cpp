@@ -11,6 +11,7 @@
 #include "config/DateTimeFormat.h"
 #include "config/Options.h"
 #include "config/SystemClock.h"
+#include "core/SecurityLevels.h"
 #include "core/ColorList.h"
 #include "core/ShieldLevel.h"
 #include "ui/Controls.h"
@@ -125,7 +126,9 @@ void TOptionsForm::Present(std::optional<int> page) {
 }
 
 void TOptionsForm::SetOptions(int level) {
-    LogEvent("security level " + std::to_string(level));
+    const std::optional<SecurityLevel> named = LevelFromValue(level);
+    LogEvent("security level " + (named ? std::string(kLevels[static_cast<std::size_t>(*named)].label)
+                                        : "value " + std::to_string(level) + " (no such level)"));
     const std::optional<MonitorSwitches> switches = context_.shieldLevel.Apply(level);
     if (context_.showDatabase) context_.showDatabase();
     if (!switches) return;

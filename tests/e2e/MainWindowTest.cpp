@@ -65,7 +65,6 @@ TEST(MainWindow, FirstStartWelcomesThenShowsTheMainWindow) {
     ASSERT_NE(mainWindow, nullptr);
     EXPECT_FALSE(IsWindowVisible(mainWindow)) << "the welcome comes before the main window";
     EXPECT_NE(FindChildByText(welcome, "Welcome to Sentrel 4"), nullptr);
-    Sleep(300);  // let it paint
     SaveWindowPicture(welcome, ScreenshotPath("first-run.bmp"));
 
     Press(welcome, "return");
@@ -137,7 +136,6 @@ TEST(MainWindow, LevelPicturesSwitchTheLevelAndItsSigns) {
         ASSERT_TRUE(Eventually([&] { return ShowsLevel(mainWindow, label); })) << image;
         EXPECT_EQ(folder.Option("Shield"), level == 3 ? 4 : static_cast<int>(level));
         for (const auto& [other, unused] : levels) EXPECT_EQ(IsLatched(mainWindow, other), other == image) << other;
-        Sleep(300);
         SaveWindowPicture(mainWindow, ScreenshotPath("main-" + label + ".bmp"));
     }
 
@@ -175,10 +173,17 @@ TEST(MainWindow, TrayMenuSwitchesLevelsAndExits) {
     const HWND menu = shield.WaitForWindow("#32768");
     ASSERT_NE(menu, nullptr) << "the tray menu did not open";
     ASSERT_TRUE(WaitForVisibility(menu, true));
-    Sleep(300);
     SaveWindowPicture(menu, ScreenshotPath("tray-menu.bmp"));
     Keys({'S'});
-    Sleep(300);
+    // The submenu is a second menu window.
+    const auto visibleMenus = [] {
+        int count = 0;
+        for (HWND found = FindWindowExA(nullptr, nullptr, "#32768", nullptr); found != nullptr;
+             found = FindWindowExA(nullptr, found, "#32768", nullptr))
+            count += IsWindowVisible(found) ? 1 : 0;
+        return count;
+    };
+    ASSERT_TRUE(Eventually([&] { return visibleMenus() >= 2; })) << "the level submenu did not open";
     Keys({'H'});
     ASSERT_TRUE(Eventually([&] { return folder.Option("Shield") == 2; })) << "the menu did not switch the level";
     EXPECT_TRUE(ShowsLevel(mainWindow, "High"));
@@ -250,7 +255,6 @@ TEST(MainWindow, MinimiseWarnsOnceAndCloseFollowsTheChoice) {
     EXPECT_EQ(WindowText(closing), "Closing Sentrel...");
     EXPECT_NE(FindChildByText(closing, "You are going to close Sentrel. Please, select one of the following actions:"),
               nullptr);
-    Sleep(300);
     SaveWindowPicture(closing, ScreenshotPath("closing.bmp"));
     Press(closing, "&Cancel");
     ASSERT_TRUE(WaitForVisibility(closing, false));
@@ -308,7 +312,6 @@ TEST(MainWindow, TheScannerButtonSaysWhenTheScannerIsMissing) {
     EXPECT_EQ(WindowText(splash), "Talvex is not installed on your computer yet!");
     for (const char* link : {"Look at its features", "Try Now!", "Learn More..."})
         EXPECT_NE(FindChildByText(splash, link), nullptr) << link;
-    Sleep(300);
     SaveWindowPicture(splash, ScreenshotPath("scanner-not-installed.bmp"));
 
     // A path of another type is a damaged installation of the scanner.

@@ -341,7 +341,6 @@ TEST(OptionsDialog, EveryPageShowsItsControls) {
     EXPECT_NE(FindChildByText(session.Page("About"), "Product infromation"), nullptr);
     for (const char* name : kPageNames) {
         session.GoTo(name);
-        Sleep(300);  // let it paint
         std::string file = std::string("options-") + name + ".bmp";
         std::replace(file.begin(), file.end(), ' ', '-');
         SaveWindowPicture(dialog, ScreenshotPath(file));

@@ -177,6 +177,11 @@ HWND FindChildByText(HWND parent, const std::string& text) {
 }
 
 void SaveWindowPicture(HWND window, const std::string& path) {
+    // The window and its children paint now, before the screen is read: RDW_UPDATENOW returns
+    // once they have handled their paint messages; the message sent after it returns once the
+    // window's thread is back in its loop, where a window's drawing reaches the screen.
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_BLOCK, 5000, nullptr);
     RECT rect{};
     GetWindowRect(window, &rect);
     const int width = rect.right - rect.left, height = rect.bottom - rect.top;

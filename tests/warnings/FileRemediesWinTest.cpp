@@ -156,9 +156,10 @@ TEST_F(FileRemedyTest, ExplorerGetsTheMessageFirstAndOnlyTheFoundProcessEnds) {
         const ULONGLONG deadline = GetTickCount64() + 20000;
         while (!fixDone && GetTickCount64() < deadline) {
             if (HWND box = FindWindowA(nullptr, "Sentrel 4 message")) {
-                Sleep(100);  // let the box finish drawing itself
+                // The box is found as soon as it exists; its text comes with its creation.
                 char text[512] = {};
-                GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+                for (int waited = 0; waited < 5000 && GetDlgItemTextA(box, 0xFFFF, text, sizeof text) == 0; waited += 10)
+                    Sleep(10);
                 seen.found = true;
                 seen.text = text;
                 seen.owner = GetWindow(box, GW_OWNER);

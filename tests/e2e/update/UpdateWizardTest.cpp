@@ -124,7 +124,6 @@ public:
         ASSERT_TRUE(Shows("..."));
     }
     void Picture(const std::string& name) const {
-        Sleep(300);
         SaveWindowPicture(form_, ScreenshotPath("update-" + name + ".bmp"));
     }
     // Next on the welcome page, then the source.
