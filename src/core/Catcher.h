@@ -1,8 +1,9 @@
 #pragma once
 // The one catch-all of the program. An exception that leaves an event handler (a window
 // message, a timer tick, a click) ends that handler and is swallowed here without a message to
-// the user, into the diagnostic log; the next event starts afresh. Every window procedure and timer handler runs its body through
-// Guarded, so it is noexcept at its edge.
+// the user, into the diagnostic log; the next event starts afresh. Every timer handler and
+// callback runs its body through Guarded, so it is noexcept at its edge (window procedures do the
+// same in platform/WindowObject).
 
 #include <exception>
 #include <type_traits>
