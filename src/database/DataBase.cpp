@@ -200,18 +200,19 @@ void TDataBase::SaveToStream(std::vector<std::uint8_t>& out) const {
 // --- Files -------------------------------------------------------------------------------------
 
 void TDataBase::LoadFromFile(const std::string& path) {
-    const std::string unpacked = Joined(WorkingFolder(), kUnpackedDataBaseName);
     if (!FileExists(path)) {
         loadFailed_ = true;
         throw DataBaseError(FileNamePart(path) + " is missing");
     }
+    // Decrypted and unpacked in memory: the tables in plain text never reach the disk, where a
+    // load cut short would leave them for anyone to read.
     try {
-        const std::vector<std::uint8_t> tables = DecryptAndUnpackToMemory(path, unpacked);
-        RemoveFile(unpacked);
+        DecryptFromFile(path);
+        const std::vector<std::uint8_t> tables = InflateRecord(FileToUnpack(ReadArchiveRecords(buffer_)));
+        buffer_.clear();
         LoadFromStream(tables);
         loadFailed_ = false;
     } catch (const std::exception& error) {
-        RemoveFile(unpacked);
         buffer_.clear();
         loadFailed_ = true;
         throw DataBaseError(FileNamePart(path) + " is damaged: " + error.what());
@@ -273,7 +274,8 @@ void TDataBase::EncryptToFile(const std::string& path) {
 }
 
 void TDataBase::DecryptAndUnpack(const std::string& source, const std::string& target) {
-    DecryptAndUnpackToMemory(source, target);
+    DecryptFromFile(source);
+    UnpackBuffer(source, target);
 }
 
 void TDataBase::DecryptAndUnpackBytes(std::vector<std::uint8_t> encrypted, const std::string& source,
@@ -283,14 +285,16 @@ void TDataBase::DecryptAndUnpackBytes(std::vector<std::uint8_t> encrypted, const
     UnpackBuffer(source, target);
 }
 
-std::vector<std::uint8_t> TDataBase::DecryptAndUnpackToMemory(const std::string& source, const std::string& target) {
-    try {
-        DecryptFromFile(source);
-    } catch (...) {
-        buffer_.clear();
-        throw;
-    }
-    return UnpackBuffer(source, target);
+const TArchiveRecord& TDataBase::FileToUnpack(const std::vector<TArchiveRecord>& records) const {
+    // Database and update files hold exactly one file with no folder; it may replace a stale
+    // working file, never another file of the working folder.
+    if (records.size() != 1)
+        throw DataBaseError("the archive holds " + std::to_string(records.size()) + " files instead of one");
+    const TArchiveRecord& record = records.front();
+    if (!record.Folder.empty()) throw DataBaseError("the archived file \"" + record.StoredPath() + "\" lies in a folder");
+    if (FileExists(WorkingFolder() + record.Name) && !IsWorkingFileName(record.Name))
+        throw DataBaseError("the archived file \"" + record.Name + "\" would replace a file of the same name");
+    return record;
 }
 
 std::vector<std::uint8_t> TDataBase::UnpackBuffer(const std::string& source, const std::string& target) {
@@ -298,17 +302,7 @@ std::vector<std::uint8_t> TDataBase::UnpackBuffer(const std::string& source, con
     std::string extracted;
     try {
         WriteFileBytes(decrypted, buffer_, false);
-
-        // Database and update files hold exactly one file with no folder; it may replace a
-        // stale working file, never another file of the working folder.
-        const std::vector<TArchiveRecord> records = ReadArchiveRecords(buffer_);
-        if (records.size() != 1)
-            throw DataBaseError("the archive holds " + std::to_string(records.size()) + " files instead of one");
-        if (!records.front().Folder.empty())
-            throw DataBaseError("the archived file \"" + records.front().StoredPath() + "\" lies in a folder");
-        const std::string& name = records.front().Name;
-        if (FileExists(WorkingFolder() + name) && !IsWorkingFileName(name))
-            throw DataBaseError("the archived file \"" + name + "\" would replace a file of the same name");
+        FileToUnpack(ReadArchiveRecords(buffer_));
 
         std::vector<TExtractedFile> files = ExtractArchive(buffer_, WorkingFolder());
         extracted = files.front().Path;

@@ -4,8 +4,9 @@
 // serialised tables. One process-wide object is created at start-up and written back at
 // shutdown.
 //
-// Working files (db_unpacked.dat, db, <path>_decrypted.dat, ...) are written in the working
-// folder, the folder of FileName(), and removed again on every path, failures included.
+// Saving and updating write working files (db, db_unpacked.dat, <path>_decrypted.dat, ...) in
+// the working folder, the folder of FileName(), and remove them again on every path, failures
+// included. Loading needs none: it decrypts and unpacks in memory.
 
 #include <cstdint>
 #include <memory>
@@ -14,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "database/Archive.h"
 #include "database/DataBaseError.h"
 #include "database/Table.h"
 
@@ -101,9 +103,10 @@ public:
 
     // --- Files ----------------------------------------------------------------------------------
 
-    // Loads the tables from an encrypted database file. A file that is missing or cannot be
+    // Loads the tables from an encrypted database file, decrypted and unpacked in memory (no
+    // working file: the plain tables never reach the disk). A file that is missing or cannot be
     // decrypted, unpacked or parsed throws DataBaseError ("<name> is damaged: ..."), leaves
-    // the tables as they were and no working file behind, and marks the load as failed.
+    // the tables as they were, and marks the load as failed.
     void LoadFromFile(const std::string& path);
     // Writes the tables back to FileName(), replacing it in one step (the old file stays whole
     // when anything fails). Throws DataBaseError when the last load failed, so that a damaged
@@ -145,8 +148,9 @@ public:
     std::vector<std::uint8_t>& Buffer() { return buffer_; }
 
 private:
-    std::vector<std::uint8_t> DecryptAndUnpackToMemory(const std::string& source, const std::string& target);
     std::vector<std::uint8_t> UnpackBuffer(const std::string& source, const std::string& target);
+    // The one file of an unpacked archive, refused as an unpack to the working folder refuses it.
+    const TArchiveRecord& FileToUnpack(const std::vector<TArchiveRecord>& records) const;
     void PackAndEncryptContent(const std::string& plainPath, std::span<const std::uint8_t> content);
 
     std::string fileName_;
