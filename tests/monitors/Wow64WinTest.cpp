@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <string>
 
 #include "common/Files.h"
@@ -16,7 +15,6 @@
 #include "database/ThreatTables.h"
 #include "monitors/RegistryMonitors.h"
 #include "monitors/Scanners.h"
-#include "platform/Directory.h"
 #include "platform/Registry.h"
 #include "platform/RegistryRaw.h"
 #include "warnings/RemedyFixture.h"
@@ -75,54 +73,43 @@ protected:
     WarningQueue queue_;
 };
 
-TEST_F(Wow64Test, ARunValueOf32BitProgramsIsFoundFixedAndUndoneInTheirView) {
+TEST_F(Wow64Test, RunAndWatchedValuesOf32BitProgramsAreFoundFixedAndUndoneInTheirView) {
     const std::string run = base_ + "\\Run";
-    // The 64-bit view's key holds a value of the same name, which must stay as it is.
-    Write(k64, run, "Updater", "C:\\Program Files\\Native\\native.exe");
-    RegistryKey::Create(HKEY_LOCAL_MACHINE, run, RegistryAccess::ReadWrite, k32);
+    // The 64-bit view holds values of the same names, which must stay as they are.
+    Write(k64, run, "Updater", "C:\\native.exe");
+    Write(k64, run, "Start Page", "http://native.example/");
+    Write(k32, run, "Start Page", "http://home.example/");
     ASSERT_FALSE(Read(k32, run, "Updater")) << "the two views are one here";
-
     TRegistryWatches watches;
     watches.AddRegWatch("HKLM\\" + run, "", 'r');
+    watches.AddRegWatch("HKLM\\" + run, "Start Page", 'z');
     ASSERT_EQ(watches.AutorunWatches.size(), 2u);
+    ASSERT_EQ(watches.ValueWatches.size(), 2u);
+
     const std::string data = "C:\\Program Files (x86)\\Spy\\spy.exe";
     Write(k32, run, "Updater", data);
     watches.AutorunListTimerTimer(queue_);
     ASSERT_EQ(queue_.Count(), 1u);
-    TAutorunAddWarning& warning = Head();
-    EXPECT_EQ(warning.Name, "spy.exe");
-    EXPECT_EQ(warning.Key, run);
-    EXPECT_EQ(warning.View, RegistryView::Bits32);
-
-    warning.Fix(backuper_);
+    EXPECT_EQ(Head().Key, run);
+    EXPECT_EQ(Head().View, RegistryView::Bits32);
+    Head().Fix(backuper_);
     EXPECT_FALSE(Read(k32, run, "Updater"));
-    EXPECT_EQ(Read(k64, run, "Updater")->data, Utf16z("C:\\Program Files\\Native\\native.exe"));
     EXPECT_EQ(backuper_.GetString(0, "View"), "32");
-
     Undo("TAutorunAddWarning");
-    ASSERT_TRUE(Read(k32, run, "Updater"));
     EXPECT_EQ(Read(k32, run, "Updater")->data, Utf16z(data));
-    EXPECT_EQ(Read(k64, run, "Updater")->data, Utf16z("C:\\Program Files\\Native\\native.exe"));
-    ExpectRecordGone("0");
-}
+    queue_.RemoveHead();
 
-TEST_F(Wow64Test, AWatchedValueOf32BitProgramsIsPutBackInTheirView) {
-    const std::string main = base_ + "\\Main";
-    Write(k64, main, "Start Page", "http://native.example/");
-    Write(k32, main, "Start Page", "http://home.example/");
-    TRegistryWatches watches;
-    watches.AddRegWatch("HKLM\\" + main, "Start Page", 'z');
-    ASSERT_EQ(watches.ValueWatches.size(), 2u);
-    Write(k32, main, "Start Page", "http://hijacker.example/");
+    Write(k32, run, "Start Page", "http://hijacker.example/");
     watches.RegChangeTimerTimer(queue_);
     ASSERT_EQ(queue_.Count(), 1u);
     EXPECT_EQ(Head().View, RegistryView::Bits32);
-
     Head().Fix(backuper_);
-    EXPECT_EQ(Read(k32, main, "Start Page")->data, Utf16z("http://home.example/"));
+    EXPECT_EQ(Read(k32, run, "Start Page")->data, Utf16z("http://home.example/"));
     Undo("TBrowserSettingWarning");
-    EXPECT_EQ(Read(k32, main, "Start Page")->data, Utf16z("http://hijacker.example/"));
-    EXPECT_EQ(Read(k64, main, "Start Page")->data, Utf16z("http://native.example/"));
+    EXPECT_EQ(Read(k32, run, "Start Page")->data, Utf16z("http://hijacker.example/"));
+
+    EXPECT_EQ(Read(k64, run, "Updater")->data, Utf16z("C:\\native.exe"));
+    EXPECT_EQ(Read(k64, run, "Start Page")->data, Utf16z("http://native.example/"));
 }
 
 TEST_F(Wow64Test, RegistryEntriesOnlyIn32BitViewAreFoundFixedAndUndoneThere) {
@@ -138,18 +125,12 @@ TEST_F(Wow64Test, RegistryEntriesOnlyIn32BitViewAreFoundFixedAndUndoneThere) {
     TRegistryWatches watches;
     watches.RegistryTimerTimer(tables, queue_);
     ASSERT_EQ(queue_.Count(), 2u);
-    TAutorunAddWarning& key = Head();
-    EXPECT_EQ(key.Key, vendor + "\\Toolbar\\");
-    EXPECT_EQ(key.View, RegistryView::Bits32);
-    // Named as the registry editor shows the key.
-    key.GetTitle();
-    EXPECT_EQ(key.GetDescription(), "Malicious registry entry HKEY_LOCAL_MACHINE\\Software\\WOW6432Node\\SentrelWowTest" +
-                                        std::to_string(GetCurrentProcessId()) + "\\Bad Vendor\\Toolbar\\");
-
-    key.Fix(backuper_);
+    EXPECT_EQ(Head().View, RegistryView::Bits32);
+    Head().GetTitle();  // named as the registry editor shows the key
+    EXPECT_EQ(Head().GetDescription(), "Malicious registry entry HKEY_LOCAL_MACHINE\\Software\\WOW6432Node\\" +
+                                           base_.substr(9) + "\\Bad Vendor\\Toolbar\\");
+    Head().Fix(backuper_);
     EXPECT_FALSE(KeyExists(k32, vendor + "\\Toolbar"));
-    EXPECT_TRUE(KeyExists(k32, vendor));
-    EXPECT_EQ(backuper_.GetString(0, "View"), "32");
     queue_.RemoveHead();
     Head().Fix(backuper_);
     EXPECT_FALSE(Read(k32, vendor, "Loader"));
@@ -157,7 +138,6 @@ TEST_F(Wow64Test, RegistryEntriesOnlyIn32BitViewAreFoundFixedAndUndoneThere) {
 
     Undo("TRegistyWarning", 1);
     Undo("TRegistyWarning", 0);
-    EXPECT_EQ(backuper_.GetCount(), 0);
     EXPECT_EQ(Read(k32, vendor + "\\Toolbar\\Settings", "Mode")->data, Utf16z("silent"));
     EXPECT_EQ(Read(k32, vendor + "\\Toolbar", "Path")->data, Utf16z("C:\\Program Files (x86)\\Bad\\bar.dll"));
     EXPECT_EQ(Read(k32, vendor, "Loader")->data, Utf16z("C:\\Program Files (x86)\\Bad\\load.exe"));
@@ -192,20 +172,18 @@ TEST_F(Wow64Test, AKeyBothViewsShareIsReportedOnce) {
 TEST_F(Wow64Test, AFolderIn32BitProgramFilesIsFoundFixedAndUndone) {
     const std::string programFilesX86 = platform::SpecialFolder(TSystemFolder::ProgramFilesX86);
     ASSERT_FALSE(programFilesX86.empty());
-    const std::string folder = programFilesX86 + "\\SentrelWowTest" + std::to_string(GetCurrentProcessId()) + "\\";
+    const std::string name = base_.substr(9) + "\\";
+    const std::string folder = programFilesX86 + "\\" + name;
     CreateFolders(folder);
     test::WriteTextFile(folder + "adware.exe", "MZ adware");
     TThreatTables tables(MakeDataBase(
-        MakeTable("Folders", {{"FILE_PATH", {"%2%\\SentrelWowTest" + std::to_string(GetCurrentProcessId()) + "\\"}},
+        MakeTable("Folders", {{"FILE_PATH", {"%2%\\" + name}},
                               {"CAN_BE_DELETED", {"1"}},
                               {"SPYWARE_REF", {"7"}}})));
     FoldersTimerTimer(tables, queue_, platform::MacroFolders());
     ASSERT_EQ(queue_.Count(), 1u);
-    auto* warning = dynamic_cast<TFolderWarning*>(queue_.Head());
-    ASSERT_NE(warning, nullptr);
-    EXPECT_EQ(warning->FolderPath, folder);
-
-    warning->Fix(backuper_);
+    EXPECT_EQ(queue_.Head()->Name, folder);
+    queue_.Head()->Fix(backuper_);
     EXPECT_FALSE(FolderExists(folder));
     Undo("TFolderWarning");
     EXPECT_EQ(ReadAll(folder + "adware.exe"), "MZ adware");
