@@ -205,7 +205,8 @@ bool DeleteKeyTree(HKEY parent, const std::string& subKey, RegistryViewFlag view
     const std::string parentPath = last == std::string::npos ? std::string() : subKey.substr(0, last);
     const std::string name = last == std::string::npos ? subKey : subKey.substr(last + 1);
     if (name.empty()) return false;
-    auto opened = RegistryKey::Open(parent, parentPath, RegistryAccess::ReadWrite, view);
+    // Deleting a subkey takes rights on the subkey, not on its parent: the parent is only read.
+    auto opened = RegistryKey::Open(parent, parentPath, RegistryAccess::Read, view);
     if (!opened) return false;
     return DeleteKeyTree(opened->Get(), name);
 }
