@@ -34,12 +34,30 @@ constexpr std::string_view kAllValues = "ALL";
 constexpr std::string_view kRegEntriesTable = "RegEntries";
 constexpr std::string_view kRegPathColumn = "REG_PATH";
 
-// Opens a key for reading; nothing when it is missing or cannot be opened (access refused).
-// The monitors only read, so they never ask for write access: a standard user may read the
-// machine's keys but not change them.
-std::optional<RegistryKey> OpenForReading(RegistryRoot root, const std::string& keyPath) {
+// Opens a key for reading in `view`; nothing when it is missing. In the 32-bit view, a key that
+// opens as the very key of the 64-bit view (one Windows shares between the views, or a system
+// with one view) is nothing too: the 64-bit watch or check reads it already. Throws on any
+// other failure (access refused). The monitors only read, so they never ask for write access:
+// a standard user may read the machine's keys but not change them.
+std::optional<RegistryKey> OpenInView(RegistryRoot root, const std::string& keyPath, RegistryView view) {
+    std::optional<RegistryKey> key = RegistryKey::Open(ToHkey(root), keyPath, RegistryAccess::Read, ViewFlag(view));
+    if (!key || view == RegistryView::Bits64) return key;
     try {
-        return RegistryKey::Open(ToHkey(root), keyPath, RegistryAccess::Read);
+        const std::optional<RegistryKey> native =
+            RegistryKey::Open(ToHkey(root), keyPath, RegistryAccess::Read, ViewFlag(RegistryView::Bits64));
+        if (native && platform::IsSameKey(key->Get(), native->Get())) return std::nullopt;
+    } catch (const std::exception&) {
+        LogCaught("registry key open, 64-bit view");
+        // The 64-bit key cannot be read: the 32-bit one is read on its own.
+    }
+    return key;
+}
+
+// OpenInView, with nothing also when the key cannot be opened (access refused).
+std::optional<RegistryKey> OpenForReading(RegistryRoot root, const std::string& keyPath,
+                                          RegistryView view = RegistryView::Bits64) {
+    try {
+        return OpenInView(root, keyPath, view);
     } catch (const std::exception&) {
         LogCaught("registry key open");
         return std::nullopt;
@@ -47,9 +65,10 @@ std::optional<RegistryKey> OpenForReading(RegistryRoot root, const std::string& 
 }
 
 // The value names of a key, in enumeration order; empty when it cannot be read.
-std::vector<RegistryValue> ReadValues(RegistryRoot root, const std::string& keyPath) {
+std::vector<RegistryValue> ReadValues(RegistryRoot root, const std::string& keyPath,
+                                      RegistryView view = RegistryView::Bits64) {
     try {
-        if (auto key = OpenForReading(root, keyPath)) return key->Values();
+        if (auto key = OpenForReading(root, keyPath, view)) return key->Values();
     } catch (const std::exception&) {
         LogCaught("registry values read");
     }
@@ -107,10 +126,39 @@ std::string RegEntryValueText(const RegistryValue& value) {
     }
 }
 
+// The registry-entry check of one row in one view: the row's key, or else its value, when it
+// exists there. One row that cannot be read (access refused) must not hide the rows after it.
+void CheckRegEntry(const TRegEntryTarget& target, RegistryView view, WarningSink& queue) {
+    try {
+        const std::optional<RegistryKey> parent = OpenForReading(target.Root, target.Parent, view);
+        if (!parent) return;
+        if (OpenInView(target.Root, target.KeyText, view)) {
+            // A key right below a root ("HKEY_LOCAL_MACHINE\\SOFTWARE", and its 32-bit view
+            // SOFTWARE\\WOW6432Node) is never offered for removal, whatever the row says.
+            if (!IsRemovableKeyPath(ViewKeyPath(target.KeyText, view))) return;
+            queue.QueueWarning(
+                std::make_unique<TRegistyWarning>(target.Root, target.KeyText, target.KeyText, "", "", view));
+            return;
+        }
+        const std::optional<RegistryValue> value = parent->ReadValue(target.Last);
+        if (!value) return;
+        queue.QueueWarning(std::make_unique<TRegistyWarning>(target.Root, target.Parent, target.Parent, target.Last,
+                                                             RegEntryValueText(*value), view));
+    } catch (const std::exception&) {
+        LogCaught("RegistryTimer row");
+    }
+}
+
 }  // namespace
 
-std::string ReadRegString(RegistryRoot root, const std::string& keyPath, const std::string& valueName) {
-    const std::optional<RegistryKey> key = OpenForReading(root, keyPath);
+std::vector<RegistryView> WatchedViews(RegistryRoot root) {
+    if (root == RegistryRoot::LocalMachine) return {RegistryView::Bits64, RegistryView::Bits32};
+    return {RegistryView::Bits64};
+}
+
+std::string ReadRegString(RegistryRoot root, const std::string& keyPath, const std::string& valueName,
+                          RegistryView view) {
+    const std::optional<RegistryKey> key = OpenForReading(root, keyPath, view);
     if (!key) return {};
     return key->ReadString(valueName).value_or(std::string());
 }
@@ -133,23 +181,35 @@ TStartupWatchKeys DefaultStartupWatchKeys() {
 void TRegistryWatches::AddRegWatch(const std::string& key, const std::string& value, char kind) {
     const std::string_view prefix = std::string_view(key).substr(0, 4);
     if (prefix != "HKLM" && prefix != "HKCU") return;
+    const RegistryRoot root = prefix == "HKLM" ? RegistryRoot::LocalMachine : RegistryRoot::CurrentUser;
+    for (const RegistryView view : WatchedViews(root)) {
+        // The helper objects are kept, not compared: one view is enough.
+        if (kind == 'b' && view != RegistryView::Bits64) continue;
+        AddRegWatch(key, value, kind, view);
+    }
+}
+
+void TRegistryWatches::AddRegWatch(const std::string& key, const std::string& value, char kind, RegistryView view) {
+    const std::string_view prefix = std::string_view(key).substr(0, 4);
+    if (prefix != "HKLM" && prefix != "HKCU") return;
 
     TRegMonitor watch;
     watch.Kind = kind;
     watch.Registry = prefix == "HKLM" ? RegistryRoot::LocalMachine : RegistryRoot::CurrentUser;
+    watch.View = view;
     watch.ValueName = value;
     watch.KeyPath = KeyPathOfWatch(key);
     watch.FullKey = key;
 
     switch (kind) {
     case 'r':
-        watch.KnownNames = NamesOf(ReadValues(watch.Registry, watch.KeyPath));
+        watch.KnownNames = NamesOf(ReadValues(watch.Registry, watch.KeyPath, watch.View));
         watch.CurrentNames = watch.KnownNames;
         AutorunWatches.push_back(std::move(watch));
         break;
     case 'z':
         try {
-            const std::optional<RegistryKey> opened = OpenForReading(watch.Registry, watch.KeyPath);
+            const std::optional<RegistryKey> opened = OpenForReading(watch.Registry, watch.KeyPath, watch.View);
             if (!opened) return;
             const std::optional<RegistryValue> data = opened->ReadValue(watch.ValueName);
             // Only plain strings: a missing value or an expandable string is not watched.
@@ -195,7 +255,10 @@ void TRegistryWatches::AddRegTimerWatches(const std::string& iniPath) {
         }
         const std::optional<RegistryRoot> root = RootFromPrefix(key);
         if (!root) continue;
-        for (const std::string& name : NamesOf(ReadValues(*root, KeyPathOfWatch(key)))) AddRegWatch(key, name, 'z');
+        for (const RegistryView view : WatchedViews(*root)) {
+            for (const std::string& name : NamesOf(ReadValues(*root, KeyPathOfWatch(key), view)))
+                AddRegWatch(key, name, 'z', view);
+        }
     }
 }
 
@@ -206,7 +269,7 @@ void TRegistryWatches::ResyncAutorunWatches() {
 void TRegistryWatches::RefreshKnownRegStrings() {
     for (TRegMonitor& watch : ValueWatches) {
         try {
-            watch.KnownRegString = ReadRegString(watch.Registry, watch.KeyPath, watch.ValueName);
+            watch.KnownRegString = ReadRegString(watch.Registry, watch.KeyPath, watch.ValueName, watch.View);
         } catch (const std::exception&) {
             LogCaught("RegChangeTimer refresh");
         }
@@ -215,10 +278,11 @@ void TRegistryWatches::RefreshKnownRegStrings() {
 
 TRegistrySnapshot TRegistryWatches::TakeSnapshot() const {
     TRegistrySnapshot snapshot;
-    for (const TRegMonitor& watch : AutorunWatches) snapshot.AutorunNames.push_back(NamesOf(ReadValues(watch.Registry, watch.KeyPath)));
+    for (const TRegMonitor& watch : AutorunWatches)
+        snapshot.AutorunNames.push_back(NamesOf(ReadValues(watch.Registry, watch.KeyPath, watch.View)));
     for (const TRegMonitor& watch : ValueWatches) {
         try {
-            snapshot.ValueData.emplace_back(ReadRegString(watch.Registry, watch.KeyPath, watch.ValueName));
+            snapshot.ValueData.emplace_back(ReadRegString(watch.Registry, watch.KeyPath, watch.ValueName, watch.View));
         } catch (const std::exception&) {
             LogCaught("registry snapshot of a watched value");
             snapshot.ValueData.emplace_back();
@@ -249,7 +313,7 @@ void TRegistryWatches::AutorunListTimerTimer(WarningSink& queue) {
     for (TRegMonitor& watch : AutorunWatches) {
         // The data comes with the names, from one read of the key: a value of any type is
         // reported (shown as the registry editor shows it) and never stops the pass.
-        const std::vector<RegistryValue> values = ReadValues(watch.Registry, watch.KeyPath);
+        const std::vector<RegistryValue> values = ReadValues(watch.Registry, watch.KeyPath, watch.View);
         watch.CurrentNames = NamesOf(values);
         for (const std::string& name : NewAutorunNames(watch.CurrentNames, watch.KnownNames)) {
             watch.ValueName = name;
@@ -259,7 +323,7 @@ void TRegistryWatches::AutorunListTimerTimer(WarningSink& queue) {
             const std::string fileName(PathFileName(data));
             if (IsOwnAutorunFile(fileName)) continue;
             queue.QueueWarning(
-                std::make_unique<TAutorunAddWarning>(watch.Registry, fileName, watch.KeyPath, name, data));
+                std::make_unique<TAutorunAddWarning>(watch.Registry, fileName, watch.KeyPath, name, data, watch.View));
         }
         watch.KnownNames = watch.CurrentNames;
     }
@@ -271,8 +335,7 @@ void TRegistryWatches::RegChangeTimerTimer(WarningSink& queue) {
         // (access refused, another type) is skipped for this pass: nothing to compare.
         std::string text;
         try {
-            const std::optional<RegistryKey> key =
-                RegistryKey::Open(ToHkey(watch.Registry), watch.KeyPath, RegistryAccess::Read);
+            const std::optional<RegistryKey> key = OpenInView(watch.Registry, watch.KeyPath, watch.View);
             if (key) text = key->ReadString(watch.ValueName).value_or(std::string());
         } catch (const std::exception&) {
             LogCaught("RegChangeTimer");
@@ -280,7 +343,7 @@ void TRegistryWatches::RegChangeTimerTimer(WarningSink& queue) {
         }
         if (text == watch.KnownRegString) continue;
         queue.QueueWarning(std::make_unique<TBrowserSettingWarning>(watch.Registry, watch.KeyPath, watch.ValueName,
-                                                                    watch.KnownRegString, text));
+                                                                    watch.KnownRegString, text, watch.View));
         watch.KnownRegString = text;
     }
 }
@@ -300,25 +363,7 @@ void TRegistryWatches::RegistryTimerTimer(const TThreatTables& tables, WarningSi
         // A row with no key below its root ("HKEY_CURRENT_USER\\", an empty text) would name the
         // root itself, whose remedy is deleting the whole hive: such a row is no entry.
         if (target.Parent == "\\") continue;
-        // One row that cannot be read (access refused) must not hide the rows after it.
-        try {
-            const std::optional<RegistryKey> parent = OpenForReading(target.Root, target.Parent);
-            if (!parent) continue;
-            if (RegistryKey::Open(ToHkey(target.Root), target.KeyText, RegistryAccess::Read)) {
-                // A key right below a root ("HKEY_LOCAL_MACHINE\\SOFTWARE") is never offered for
-                // removal, whatever the row says.
-                if (!IsRemovableKeyPath(target.KeyText)) continue;
-                queue.QueueWarning(
-                    std::make_unique<TRegistyWarning>(target.Root, target.KeyText, target.KeyText, "", ""));
-                continue;
-            }
-            const std::optional<RegistryValue> value = parent->ReadValue(target.Last);
-            if (!value) continue;
-            queue.QueueWarning(std::make_unique<TRegistyWarning>(target.Root, target.Parent, target.Parent, target.Last,
-                                                                 RegEntryValueText(*value)));
-        } catch (const std::exception&) {
-            LogCaught("RegistryTimer row");
-        }
+        for (const RegistryView view : WatchedViews(target.Root)) CheckRegEntry(target, view, queue);
     }
 }
 

@@ -22,6 +22,8 @@ struct TRegMonitor {
     char Kind = 'r';
     // The root the watch's key is opened below on each pass.
     RegistryRoot Registry = RegistryRoot::CurrentUser;
+    // The registry view the key is read in: a key of HKEY_LOCAL_MACHINE is watched once in each.
+    RegistryView View = RegistryView::Bits64;
     // Kinds 'r' and 'b': the names read on the latest pass.
     std::vector<std::string> CurrentNames;
     // The key below the root: the key text without its prefix and backslash.
@@ -36,10 +38,17 @@ struct TRegMonitor {
     std::string KnownRegString;
 };
 
-// The string data of a value: opens `keyPath` below `root` read-only, reads and closes. A key
-// that cannot be opened, or a value that does not exist, gives an empty text; data of a type
-// other than REG_SZ and REG_EXPAND_SZ throws.
-std::string ReadRegString(RegistryRoot root, const std::string& keyPath, const std::string& valueName);
+// The string data of a value: opens `keyPath` below `root` read-only in `view`, reads and closes.
+// A key that cannot be opened, or a value that does not exist, gives an empty text; data of a
+// type other than REG_SZ and REG_EXPAND_SZ throws.
+std::string ReadRegString(RegistryRoot root, const std::string& keyPath, const std::string& valueName,
+                          RegistryView view = RegistryView::Bits64);
+
+// The views a key below `root` is watched and checked in: HKEY_LOCAL_MACHINE in both, every other
+// root (HKEY_CURRENT_USER's keys are shared by 32-bit and 64-bit programs) in the 64-bit view.
+// Where Windows shares a key of HKEY_LOCAL_MACHINE between the views (or the system has only
+// one), the 32-bit view of that key reads as absent, so nothing is reported twice.
+std::vector<RegistryView> WatchedViews(RegistryRoot root);
 
 // The name of the file that holds the watch list, in the program folder.
 inline constexpr const char* kKeysToWatchFileName = "keys_to_watch.ini";
@@ -66,19 +75,22 @@ struct TRegistrySnapshot {
 // The watch registry and the three passes.
 class TRegistryWatches {
 public:
-    // Creates one watch. Only a key text beginning exactly with "HKLM" or "HKCU" is watched.
+    // Creates the watch in each of WatchedViews (kind 'b': the 64-bit view only), as below.
+    void AddRegWatch(const std::string& key, const std::string& value, char kind);
+    // Creates one watch in `view`. Only a key text beginning exactly with "HKLM" or "HKCU" is
+    // watched.
     // Kind 'r': the key's value names become the known names; the watch joins AutorunWatches
     // (also when the key cannot be opened yet: it then knows no names).
     // Kind 'z': the watch joins ValueWatches only when the value exists as plain string data
     // (REG_SZ); its data becomes the known data.
     // Kind 'b': the key's subkey names become the known names; the watch is kept as
     // BrowserHelperObjects (see there).
-    void AddRegWatch(const std::string& key, const std::string& value, char kind);
+    void AddRegWatch(const std::string& key, const std::string& value, char kind, RegistryView view);
 
     // Creates the watched values listed in the INI file `iniPath` (normally the program folder's
     // keys_to_watch.ini): section "Count", key "Count" (36 when missing) entries, each in the
     // section named by its number (0, 1, ...) with "Key" and "Value"; Value "ALL" watches every
-    // value the key has now. A missing file watches nothing.
+    // value the key has now (in each view). A missing file watches nothing.
     void AddRegTimerWatches(const std::string& iniPath);
 
     // Every autorun watch accepts the names it read last (called when a security level is
@@ -111,7 +123,7 @@ public:
     void RegChangeTimerTimer(WarningSink& queue);
 
     // The registry-entry pass: queues a TRegistyWarning for every row of the threat database's
-    // RegEntries whose key or value exists. Keeps no state.
+    // RegEntries whose key or value exists, once for each view it exists in. Keeps no state.
     void RegistryTimerTimer(const TThreatTables& tables, WarningSink& queue) const;
 
     // The watches of kind 'r', in registration order.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "platform/Win32Error.h"
 
@@ -12,8 +13,8 @@ bool IsNotFound(LONG code) {
     return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
 }
 
-REGSAM SamFor(RegistryAccess access) {
-    return access == RegistryAccess::Read ? KEY_READ : KEY_READ | KEY_WRITE;
+REGSAM SamFor(RegistryAccess access, RegistryViewFlag view) {
+    return (access == RegistryAccess::Read ? KEY_READ : KEY_READ | KEY_WRITE) | view;
 }
 
 [[noreturn]] void ThrowRegistryError(const char* call, const std::string& name, LONG code) {
@@ -42,17 +43,19 @@ std::string StringFromRegistryData(std::string_view data) {
     return std::string(data.substr(0, data.find('\0')));
 }
 
-std::optional<RegistryKey> RegistryKey::Open(HKEY parent, const std::string& subKey, RegistryAccess access) {
+std::optional<RegistryKey> RegistryKey::Open(HKEY parent, const std::string& subKey, RegistryAccess access,
+                                             RegistryViewFlag view) {
     UniqueHkey key;
-    const LONG code = RegOpenKeyExA(parent, subKey.c_str(), 0, SamFor(access), key.put());
+    const LONG code = RegOpenKeyExA(parent, subKey.c_str(), 0, SamFor(access, view), key.put());
     if (IsNotFound(code)) return std::nullopt;
     if (code != ERROR_SUCCESS) ThrowRegistryError("RegOpenKeyExA", subKey, code);
     return RegistryKey(std::move(key));
 }
 
-RegistryKey RegistryKey::Create(HKEY parent, const std::string& subKey, RegistryAccess access) {
+RegistryKey RegistryKey::Create(HKEY parent, const std::string& subKey, RegistryAccess access,
+                                RegistryViewFlag view) {
     UniqueHkey key;
-    const LONG code = RegCreateKeyExA(parent, subKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, SamFor(access),
+    const LONG code = RegCreateKeyExA(parent, subKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, SamFor(access, view),
                                       nullptr, key.put(), nullptr);
     if (code != ERROR_SUCCESS) ThrowRegistryError("RegCreateKeyExA", subKey, code);
     return RegistryKey(std::move(key));
@@ -194,6 +197,56 @@ bool DeleteKeyTree(HKEY parent, const std::string& subKey) {
     if (IsNotFound(code)) return false;
     if (code != ERROR_SUCCESS) ThrowRegistryError("RegDeleteTreeA", subKey, code);
     return true;
+}
+
+bool DeleteKeyTree(HKEY parent, const std::string& subKey, RegistryViewFlag view) {
+    if (view == 0) return DeleteKeyTree(parent, subKey);
+    const std::size_t last = subKey.find_last_of('\\');
+    const std::string parentPath = last == std::string::npos ? std::string() : subKey.substr(0, last);
+    const std::string name = last == std::string::npos ? subKey : subKey.substr(last + 1);
+    if (name.empty()) return false;
+    // Deleting a subkey takes rights on the subkey, not on its parent: the parent is only read.
+    auto opened = RegistryKey::Open(parent, parentPath, RegistryAccess::Read, view);
+    if (!opened) return false;
+    return DeleteKeyTree(opened->Get(), name);
+}
+
+namespace {
+
+// The system's full name of an open key ("\REGISTRY\MACHINE\SOFTWARE\WOW6432Node\Vendor");
+// empty when it cannot be had.
+std::wstring KernelKeyName(HKEY key) {
+    using QueryKeyFunction = LONG(NTAPI*)(HANDLE, int, PVOID, ULONG, PULONG);
+    static const QueryKeyFunction queryKey = [] {
+        const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+        return ntdll ? reinterpret_cast<QueryKeyFunction>(reinterpret_cast<void*>(GetProcAddress(ntdll, "NtQueryKey")))
+                     : nullptr;
+    }();
+    if (!queryKey) return {};
+    constexpr int kKeyNameInformation = 3;
+    // KEY_NAME_INFORMATION: the name's length in bytes, then the name without a terminator.
+    std::vector<ULONG> buffer(512);
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        ULONG needed = 0;
+        const LONG status = queryKey(key, kKeyNameInformation, buffer.data(),
+                                     static_cast<ULONG>(buffer.size() * sizeof(ULONG)), &needed);
+        if (status >= 0) {
+            const ULONG bytes = std::min<ULONG>(buffer[0], static_cast<ULONG>((buffer.size() - 1) * sizeof(ULONG)));
+            return std::wstring(reinterpret_cast<const wchar_t*>(buffer.data() + 1), bytes / sizeof(wchar_t));
+        }
+        if (needed <= buffer.size() * sizeof(ULONG)) return {};
+        buffer.resize(needed / sizeof(ULONG) + 2);
+    }
+    return {};
+}
+
+}  // namespace
+
+bool IsSameKey(HKEY first, HKEY second) {
+    // Two handles of one key carry the one name the key has, letter for letter; two keys never
+    // have names that differ only in case.
+    const std::wstring firstName = KernelKeyName(first);
+    return !firstName.empty() && firstName == KernelKeyName(second);
 }
 
 bool DeleteKeyTreeRecursively(HKEY parent, const std::string& subKey) {

@@ -16,6 +16,11 @@ namespace sentrel::platform {
 
 enum class RegistryAccess { Read, ReadWrite };
 
+// The registry view a key is opened in, as the access-mask flag the system takes: 0 (the
+// program's own view), KEY_WOW64_64KEY or KEY_WOW64_32KEY. Only the keys Windows keeps apart
+// for 32-bit programs (most of HKEY_LOCAL_MACHINE\SOFTWARE) differ between the views.
+using RegistryViewFlag = REGSAM;
+
 // One value as the registry holds it: its type and its data bytes, unchanged.
 struct RegistryValue {
     std::string name;
@@ -34,10 +39,11 @@ public:
 
     // Opens an existing key; std::nullopt when it (or a key on its path) does not exist.
     static std::optional<RegistryKey> Open(HKEY parent, const std::string& subKey,
-                                           RegistryAccess access = RegistryAccess::Read);
+                                           RegistryAccess access = RegistryAccess::Read,
+                                           RegistryViewFlag view = 0);
     // Opens the key, creating it and the keys on its path where missing.
     static RegistryKey Create(HKEY parent, const std::string& subKey,
-                              RegistryAccess access = RegistryAccess::ReadWrite);
+                              RegistryAccess access = RegistryAccess::ReadWrite, RegistryViewFlag view = 0);
 
     HKEY Get() const noexcept { return key_.get(); }
     explicit operator bool() const noexcept { return static_cast<bool>(key_); }
@@ -76,6 +82,13 @@ private:
 // Deletes parent\subKey with everything below it (RegDeleteTreeA where the system has it, the
 // recursive walk otherwise); false when the key does not exist.
 bool DeleteKeyTree(HKEY parent, const std::string& subKey);
+// The same in a registry view: the key's parent is opened in that view and the key deleted below
+// it.
+bool DeleteKeyTree(HKEY parent, const std::string& subKey, RegistryViewFlag view);
+
+// Whether two open keys are one and the same key (the system's full names of both are equal): the 32-bit and the 64-bit view of a key that Windows shares between
+// the views. False when a name cannot be had.
+bool IsSameKey(HKEY first, HKEY second);
 // The same by walking the tree and deleting its leaves first (for systems without RegDeleteTreeA).
 bool DeleteKeyTreeRecursively(HKEY parent, const std::string& subKey);
 

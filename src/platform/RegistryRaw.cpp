@@ -44,9 +44,10 @@ std::string AnsiFromUtf16(std::string_view utf16) {
     return text;
 }
 
-std::optional<RawRegistryValue> ReadRawValue(HKEY root, const std::string& subKey, const std::string& name) {
+std::optional<RawRegistryValue> ReadRawValue(HKEY root, const std::string& subKey, const std::string& name,
+                                             REGSAM view) {
     UniqueHkey key;
-    LONG code = RegOpenKeyExW(root, Wide(subKey).c_str(), 0, KEY_QUERY_VALUE, key.put());
+    LONG code = RegOpenKeyExW(root, Wide(subKey).c_str(), 0, KEY_QUERY_VALUE | view, key.put());
     if (IsNotFound(code)) return std::nullopt;
     if (code != ERROR_SUCCESS) ThrowWin32Error("RegOpenKeyExW(\"" + subKey + "\")", static_cast<DWORD>(code));
     const std::wstring valueName = Wide(name);
@@ -67,9 +68,9 @@ std::optional<RawRegistryValue> ReadRawValue(HKEY root, const std::string& subKe
 }
 
 void WriteRawValue(HKEY root, const std::string& subKey, const std::string& name, DWORD type,
-                   std::string_view data) {
+                   std::string_view data, REGSAM view) {
     UniqueHkey key;
-    LONG code = RegCreateKeyExW(root, Wide(subKey).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE,
+    LONG code = RegCreateKeyExW(root, Wide(subKey).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE | view,
                                 nullptr, key.put(), nullptr);
     if (code != ERROR_SUCCESS) ThrowWin32Error("RegCreateKeyExW(\"" + subKey + "\")", static_cast<DWORD>(code));
     code = RegSetValueExW(key.get(), Wide(name).c_str(), 0, type, reinterpret_cast<const BYTE*>(data.data()),

@@ -18,12 +18,14 @@ struct RawRegistryValue {
 
 // The value `name` of root\subKey; std::nullopt when the key or the value does not exist.
 // Throws Win32Error on any other failure.
-std::optional<RawRegistryValue> ReadRawValue(HKEY root, const std::string& subKey, const std::string& name);
+// `view` is the registry view flag (0, KEY_WOW64_64KEY or KEY_WOW64_32KEY), as for RegistryKey.
+std::optional<RawRegistryValue> ReadRawValue(HKEY root, const std::string& subKey, const std::string& name,
+                                             REGSAM view = 0);
 
 // Writes the value with this type and these bytes, creating the key and the keys on its path
 // where missing. Throws Win32Error on failure.
 void WriteRawValue(HKEY root, const std::string& subKey, const std::string& name, DWORD type,
-                   std::string_view data);
+                   std::string_view data, REGSAM view = 0);
 
 // Conversions between the system code page and UTF-16LE bytes (two bytes per unit, no
 // terminator added). Throw Win32Error when the system cannot convert.

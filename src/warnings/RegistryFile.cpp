@@ -68,11 +68,24 @@ std::string WithoutTrailingBackslashes(std::string path) {
 }
 
 bool IsRemovableKeyPath(std::string_view keyBelowRoot) {
+    const auto sameIgnoringCase = [](std::string_view a, std::string_view b) {
+        return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+                   return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+               });
+    };
     int components = 0;
+    std::string_view first;
     std::size_t start = 0;
     while (start <= keyBelowRoot.size()) {
         const std::size_t end = std::min(keyBelowRoot.find('\\', start), keyBelowRoot.size());
-        if (end > start) ++components;
+        if (end > start) {
+            const std::string_view component = keyBelowRoot.substr(start, end - start);
+            ++components;
+            if (components == 1) first = component;
+            // SOFTWARE\WOW6432Node is the SOFTWARE key of 32-bit programs: as near the root.
+            if (components == 2 && sameIgnoringCase(first, "SOFTWARE") && sameIgnoringCase(component, "WOW6432Node"))
+                --components;
+        }
         start = end + 1;
     }
     return components >= 2;

@@ -59,7 +59,8 @@ std::string WithoutTrailingBackslashes(std::string path);
 // Whether a key below its root may be deleted as a whole: it has at least two components
 // ("SOFTWARE\Vendor"). An empty key is the root itself and a direct child of a root
 // ("SOFTWARE", "Software\") holds the whole machine's or user's settings: no threat database
-// row can make removing those a remedy.
+// row can make removing those a remedy. SOFTWARE\WOW6432Node, the SOFTWARE of 32-bit programs,
+// counts as a direct child of the root.
 bool IsRemovableKeyPath(std::string_view keyBelowRoot);
 
 // Whether `fileBytes` is a complete registry-editor export of `keyPath` (with its root name):

@@ -18,4 +18,9 @@ inline RegistryRoot FromHkey(HKEY key) {
     return static_cast<RegistryRoot>(static_cast<std::uint32_t>(reinterpret_cast<ULONG_PTR>(key)));
 }
 
+// The access-mask flag that opens a key in `view`.
+inline REGSAM ViewFlag(RegistryView view) {
+    return view == RegistryView::Bits32 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+}
+
 }  // namespace sentrel

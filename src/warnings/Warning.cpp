@@ -46,16 +46,18 @@ TFileChangeWarning::TFileChangeWarning(std::string name, const std::string& file
     : TFileWarning(std::move(name), FolderPart(filePath)) {}
 
 TAutorunAddWarning::TAutorunAddWarning(RegistryRoot rootKey, std::string name, std::string key, std::string value,
-                                       std::string regString)
+                                       std::string regString, RegistryView view)
     : TWarning(std::move(name)),
       Key(std::move(key)),
       Value(std::move(value)),
       RegString(std::move(regString)),
-      RootKey(rootKey) {}
+      RootKey(rootKey),
+      View(view) {}
 
 TBrowserSettingWarning::TBrowserSettingWarning(RegistryRoot rootKey, const std::string& key, std::string value,
-                                               std::string oldRegString, std::string newRegString)
-    : TAutorunAddWarning(rootKey, key, key, std::move(value), std::string()),
+                                               std::string oldRegString, std::string newRegString,
+                                               RegistryView view)
+    : TAutorunAddWarning(rootKey, key, key, std::move(value), std::string(), view),
       OldRegString(std::move(oldRegString)),
       NewRegString(std::move(newRegString)) {}
 
@@ -92,19 +94,20 @@ bool TFileChangeWarning::AreEqual(const TWarning& other) const {
 bool TAutorunAddWarning::AreEqual(const TWarning& other) const {
     const auto* autorun = AsA<TAutorunAddWarning>(other);
     return autorun && autorun->Name == Name && autorun->Key == Key && autorun->Value == Value &&
-           autorun->RegString == RegString && autorun->RootKey == RootKey;
+           autorun->RegString == RegString && autorun->RootKey == RootKey && autorun->View == View;
 }
 
 bool TBrowserSettingWarning::AreEqual(const TWarning& other) const {
     const auto* setting = AsA<TBrowserSettingWarning>(other);
     return setting && setting->Name == Name && setting->Key == Key && setting->Value == Value &&
            setting->OldRegString == OldRegString && setting->NewRegString == NewRegString &&
-           setting->RootKey == RootKey;
+           setting->RootKey == RootKey && setting->View == View;
 }
 
 bool TRegistyWarning::AreEqual(const TWarning& other) const {
     const auto* entry = AsA<TRegistyWarning>(other);
-    return entry && entry->Name == Name && entry->Key == Key && entry->Value == Value && entry->RootKey == RootKey;
+    return entry && entry->Name == Name && entry->Key == Key && entry->Value == Value && entry->RootKey == RootKey &&
+           entry->View == View;
 }
 
 bool TCookieWarning::AreEqual(const TWarning& other) const {

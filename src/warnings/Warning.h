@@ -9,7 +9,7 @@
 //     TProcessWarning        FilePath, Description, Picture, Danger
 //     TFileWarning           FilePath, Description, Picture, Danger
 //       TFileChangeWarning   - (FilePath holds the folder of the deleted file)
-//     TAutorunAddWarning     Key, Value, RegString, RootKey, Description, Picture, Danger
+//     TAutorunAddWarning     Key, Value, RegString, RootKey, View, Description, Picture, Danger
 //       TBrowserSettingWarning  Description (its own), OldRegString, NewRegString
 //       TRegistyWarning         Description (its own)
 //     TCookieWarning         Description
@@ -170,12 +170,13 @@ public:
     std::string_view ClassName() const override { return kClassName; }
 };
 
-// A new value in an autorun key. Name is the file name of the program path RegString.
+// A new value in an autorun key. Name is the file name of the program path RegString. View is
+// the registry view the key was read in; the fix and its undo act in the same one.
 class TAutorunAddWarning : public TWarning {
 public:
     static constexpr std::string_view kClassName = "TAutorunAddWarning";
     TAutorunAddWarning(RegistryRoot rootKey, std::string name, std::string key, std::string value,
-                       std::string regString);
+                       std::string regString, RegistryView view = RegistryView::Bits64);
 
     std::string GetTitle() override;
     std::string GetDescription() override;
@@ -183,7 +184,7 @@ public:
     std::string GetDanger() override;
     std::string GetBackupStr() override;
     // True for a TAutorunAddWarning (either subclass too) with the same Name, Key, Value,
-    // RegString and RootKey.
+    // RegString, RootKey and View.
     bool AreEqual(const TWarning& other) const override;
     std::string_view ClassName() const override { return kClassName; }
 
@@ -191,6 +192,7 @@ public:
     std::string Value;
     std::string RegString;
     RegistryRoot RootKey;
+    RegistryView View;
     std::string Description;
     std::string Picture;
     std::string Danger;
@@ -202,7 +204,8 @@ class TBrowserSettingWarning : public TAutorunAddWarning {
 public:
     static constexpr std::string_view kClassName = "TBrowserSettingWarning";
     TBrowserSettingWarning(RegistryRoot rootKey, const std::string& key, std::string value,
-                           std::string oldRegString, std::string newRegString);
+                           std::string oldRegString, std::string newRegString,
+                           RegistryView view = RegistryView::Bits64);
 
     std::string GetTitle() override;
     std::string GetDescription() override;
@@ -210,7 +213,7 @@ public:
     std::string GetDanger() override;
     std::string GetBackupStr() override;
     // True for a TBrowserSettingWarning with the same Name, Key, Value, OldRegString,
-    // NewRegString and RootKey.
+    // NewRegString, RootKey and View.
     bool AreEqual(const TWarning& other) const override;
     std::string_view ClassName() const override { return kClassName; }
 
@@ -232,8 +235,8 @@ public:
     std::string GetPicture() override;
     std::string GetDanger() override;
     std::string GetBackupStr() override;
-    // True for a TRegistyWarning with the same Name, Key, Value and RootKey; RegString is not
-    // compared.
+    // True for a TRegistyWarning with the same Name, Key, Value, RootKey and View; RegString is
+    // not compared. Its texts name the key as the registry editor shows it in View.
     bool AreEqual(const TWarning& other) const override;
     std::string_view ClassName() const override { return kClassName; }
 

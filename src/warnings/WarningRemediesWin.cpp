@@ -56,6 +56,7 @@ constexpr std::string_view kRegStringKey = "RegString";
 constexpr std::string_view kRegTypeKey = "RegType";
 constexpr std::string_view kRegDataKey = "RegData";
 constexpr std::string_view kNewRegStringKey = "NewRegString";
+constexpr std::string_view kViewKey = "View";
 constexpr std::string_view kFileKey = "File";
 constexpr std::string_view kFolderKey = "Folder";
 constexpr std::string_view kLinkTargetKey = "LinkTarget";
@@ -215,6 +216,22 @@ HKEY RootHandle(RegistryRoot root) {
     return ToHkey(root);
 }
 
+// The key of a registry warning as the registry editor names it, with its root and without a
+// trailing backslash; a key of the 32-bit view by its WOW6432Node path.
+std::string EditorKeyPath(const TAutorunAddWarning& warning) {
+    return RootKeyName(warning.RootKey) + "\\" + WithoutTrailingBackslashes(ViewKeyPath(warning.Key, warning.View));
+}
+
+// The record key that names a warning's view; records without it (and every record of the
+// 64-bit view, as before views were told apart) are of the 64-bit view.
+void AddViewKey(std::vector<BackupValue>& keys, RegistryView view) {
+    if (view != RegistryView::Bits64) keys.push_back(BackupString(kViewKey, RegistryViewNumber(view)));
+}
+
+RegistryView ViewOfRecord(const TBackuper& backuper, int index) {
+    return RegistryViewFromNumber(backuper.GetString(index, kViewKey));
+}
+
 // The text of a REG_SZ value that can be written in quotes and reads back as the same bytes.
 std::optional<std::string> QuotableText(const std::string& data) {
     if (data.size() < 2 || data.size() % 2 != 0 || data[data.size() - 2] != '\0' || data.back() != '\0')
@@ -235,20 +252,20 @@ std::optional<std::string> QuotableText(const std::string& data) {
 }
 
 // The value as the registry has it now; std::nullopt when it is gone or cannot be read.
-std::optional<platform::RawRegistryValue> ReadCurrentValue(HKEY root, const std::string& key,
-                                                           const std::string& value) noexcept {
+std::optional<platform::RawRegistryValue> ReadCurrentValue(HKEY root, const std::string& key, const std::string& value,
+                                                           RegistryView view) noexcept {
     try {
-        return platform::ReadRawValue(root, WithoutTrailingBackslashes(key), value);
+        return platform::ReadRawValue(root, WithoutTrailingBackslashes(key), value, ViewFlag(view));
     } catch (...) {
         LogCaught("registry value backup");
         return std::nullopt;
     }
 }
 
-void DeleteValueQuietly(HKEY root, const std::string& key, const std::string& value) noexcept {
+void DeleteValueQuietly(HKEY root, const std::string& key, const std::string& value, RegistryView view) noexcept {
     try {
         if (auto opened = platform::RegistryKey::Open(root, WithoutTrailingBackslashes(key),
-                                                      platform::RegistryAccess::ReadWrite))
+                                                      platform::RegistryAccess::ReadWrite, ViewFlag(view)))
             opened->DeleteValue(value);
     } catch (...) {
         LogCaught("registry value removal");
@@ -297,7 +314,7 @@ void WriteValueBackup(const TRegistyWarning& warning, const std::string& file) {
     const HKEY root = RootHandle(warning.RootKey);
     RegistryFileValue backup;
     backup.name = warning.Value;
-    if (const auto current = ReadCurrentValue(root, warning.Key, warning.Value)) {
+    if (const auto current = ReadCurrentValue(root, warning.Key, warning.Value, warning.View)) {
         backup.type = current->type;
         backup.data = current->data;
         if (backup.type == kRegSz) backup.quotedText = QuotableText(backup.data);
@@ -307,7 +324,9 @@ void WriteValueBackup(const TRegistyWarning& warning, const std::string& file) {
         backup.data = platform::Utf16FromAnsi(warning.RegString) + std::string(2, '\0');
         if (warning.RegString.find_first_of("\r\n") == std::string::npos) backup.quotedText = warning.RegString;
     }
-    const std::string text = RegistryFileText(RootKeyName(warning.RootKey) + "\\" + warning.Key, backup);
+    // A key of the 32-bit view is named by its path in the 64-bit view, which the registry editor
+    // (a 64-bit program) imports into the same key.
+    const std::string text = RegistryFileText(EditorKeyPath(warning), backup);
     WriteFileAtomically(file, std::string(kUtf16ByteOrderMark) + platform::Utf16FromAnsi(text));
 }
 
@@ -359,12 +378,13 @@ void Fix(TAutorunAddWarning& warning, TBackuper& backuper) {
     std::vector<BackupValue> keys = {BackupInteger(kRootKeyKey, static_cast<int>(warning.RootKey)),
                                      BackupString(kKeyKey, warning.Key), BackupString(kValueKey, warning.Value),
                                      BackupString(kRegStringKey, warning.RegString)};
-    if (const auto current = ReadCurrentValue(root, warning.Key, warning.Value)) {
+    if (const auto current = ReadCurrentValue(root, warning.Key, warning.Value, warning.View)) {
         keys.push_back(BackupInteger(kRegTypeKey, static_cast<int>(current->type)));
         keys.push_back(BackupString(kRegDataKey, HexFromBytes(current->data)));
     }
+    AddViewKey(keys, warning.View);
     OpenBackup(backuper, warning, std::move(keys));
-    DeleteValueQuietly(root, warning.Key, warning.Value);
+    DeleteValueQuietly(root, warning.Key, warning.Value, warning.View);
     if (const auto& pass = GetWarningServices().runAutorunPass) pass();
 }
 
@@ -373,29 +393,34 @@ void UndoAutorun(TBackuper& backuper, int index) {
     const std::string key = WithoutTrailingBackslashes(backuper.GetString(index, kKeyKey));
     const std::string value = backuper.GetString(index, kValueKey);
     const std::optional<std::string> data = BytesFromHex(backuper.GetString(index, kRegDataKey));
+    const REGSAM view = ViewFlag(ViewOfRecord(backuper, index));
     if (!backuper.GetString(index, kRegTypeKey).empty() && data) {
         const auto type = static_cast<DWORD>(backuper.GetInteger(index, kRegTypeKey));
-        platform::WriteRawValue(RootHandle(root), key, value, type, *data);
+        platform::WriteRawValue(RootHandle(root), key, value, type, *data, view);
     } else {
         // A record of an older version: the program path as a plain string.
-        platform::RegistryKey::Create(RootHandle(root), key)
+        platform::RegistryKey::Create(RootHandle(root), key, platform::RegistryAccess::ReadWrite, view)
             .WriteString(value, backuper.GetString(index, kRegStringKey));
     }
     RemoveUndone(backuper, index);
 }
 
 void Fix(TBrowserSettingWarning& warning, TBackuper& backuper) {
-    OpenBackup(backuper, warning,
-               {BackupInteger(kRootKeyKey, static_cast<int>(warning.RootKey)), BackupString(kKeyKey, warning.Key),
-                BackupString(kValueKey, warning.Value), BackupString(kNewRegStringKey, warning.NewRegString)});
-    platform::RegistryKey::Create(RootHandle(warning.RootKey), WithoutTrailingBackslashes(warning.Key))
+    std::vector<BackupValue> keys = {BackupInteger(kRootKeyKey, static_cast<int>(warning.RootKey)),
+                                     BackupString(kKeyKey, warning.Key), BackupString(kValueKey, warning.Value),
+                                     BackupString(kNewRegStringKey, warning.NewRegString)};
+    AddViewKey(keys, warning.View);
+    OpenBackup(backuper, warning, std::move(keys));
+    platform::RegistryKey::Create(RootHandle(warning.RootKey), WithoutTrailingBackslashes(warning.Key),
+                                  platform::RegistryAccess::ReadWrite, ViewFlag(warning.View))
         .WriteString(warning.Value, warning.OldRegString);
     if (const auto& refresh = GetWarningServices().refreshWatchedValues) refresh();
 }
 
 void UndoBrowserSetting(TBackuper& backuper, int index) {
     const auto root = static_cast<RegistryRoot>(static_cast<std::uint32_t>(backuper.GetInteger(index, kRootKeyKey)));
-    platform::RegistryKey::Create(RootHandle(root), WithoutTrailingBackslashes(backuper.GetString(index, kKeyKey)))
+    platform::RegistryKey::Create(RootHandle(root), WithoutTrailingBackslashes(backuper.GetString(index, kKeyKey)),
+                                  platform::RegistryAccess::ReadWrite, ViewFlag(ViewOfRecord(backuper, index)))
         .WriteString(backuper.GetString(index, kValueKey), backuper.GetString(index, kNewRegStringKey));
     RemoveUndone(backuper, index);
 }
@@ -403,10 +428,15 @@ void UndoBrowserSetting(TBackuper& backuper, int index) {
 void Fix(TRegistyWarning& warning, TBackuper& backuper) {
     const bool wholeKey = warning.Value.empty() && warning.RegString.empty();
     // Whatever the row said: never a root's own values, never a whole key right below a root.
-    if (WithoutTrailingBackslashes(warning.Key).empty() || (wholeKey && !IsRemovableKeyPath(warning.Key)))
-        throw std::runtime_error("The registry key " + RootKeyName(warning.RootKey) + "\\" + warning.Key +
+    const std::string viewKey = ViewKeyPath(warning.Key, warning.View);
+    if (WithoutTrailingBackslashes(warning.Key).empty() || (wholeKey && !IsRemovableKeyPath(viewKey)))
+        throw std::runtime_error("The registry key " + RootKeyName(warning.RootKey) + "\\" + viewKey +
                                  " is too near the root to be removed; nothing was changed");
-    const NewBackupResult record = OpenBackup(backuper, warning, {});
+    // The view is recorded for the reader of the record; the undo imports backup.reg, which
+    // names the key by its path in the editor's view.
+    std::vector<BackupValue> keys;
+    AddViewKey(keys, warning.View);
+    const NewBackupResult record = OpenBackup(backuper, warning, std::move(keys));
     const HKEY root = RootHandle(warning.RootKey);
     const std::string file = record.folderPath + kRegistryBackupName;
     if (!wholeKey) {
@@ -416,12 +446,12 @@ void Fix(TRegistyWarning& warning, TBackuper& backuper) {
             DropRecord(backuper, record.code);
             throw;
         }
-        DeleteValueQuietly(root, warning.Key, warning.Value);  // only now that backup.reg holds it
+        DeleteValueQuietly(root, warning.Key, warning.Value, warning.View);  // only now that backup.reg holds it
         return;
     }
     // A whole key: the registry editor exports it, quoted so that a path with blanks goes whole
     // (and without a trailing backslash, which would escape the closing quote).
-    const std::string keyPath = RootKeyName(warning.RootKey) + "\\" + WithoutTrailingBackslashes(warning.Key);
+    const std::string keyPath = EditorKeyPath(warning);
     const std::string quotedKey = "\"" + keyPath + "\"";
     // The key goes only when the editor ended in time, said it succeeded and left an export that
     // holds the key: a timeout, a failure or a half-written file leaves the key and no record.
@@ -439,7 +469,7 @@ void Fix(TRegistyWarning& warning, TBackuper& backuper) {
         throw std::runtime_error("The registry editor did not export " + keyPath + "; the key is left as it is");
     }
     try {
-        platform::DeleteKeyTree(root, WithoutTrailingBackslashes(warning.Key));
+        platform::DeleteKeyTree(root, WithoutTrailingBackslashes(warning.Key), ViewFlag(warning.View));
     } catch (...) {
         LogCaught("registry key removal");
         // No access: the key stays.

@@ -21,9 +21,10 @@ constexpr const char* kWhat = "what";
 constexpr const char* kGarbage = "garbage";
 constexpr const char* kRed = "_red";
 
-// RootName + "\" + Key + Value, as the registry-entry texts name an entry.
+// RootName + "\" + Key + Value, as the registry-entry texts name an entry; a key of the 32-bit
+// view as the registry editor shows it ("HKEY_LOCAL_MACHINE\SOFTWARE\WOW6432Node\...").
 std::string EntryPath(const TAutorunAddWarning& warning) {
-    return RootKeyName(warning.RootKey) + "\\" + warning.Key + warning.Value;
+    return RootKeyName(warning.RootKey) + "\\" + ViewKeyPath(warning.Key, warning.View) + warning.Value;
 }
 
 }  // namespace

@@ -442,7 +442,7 @@ TEST_F(RegistryMonitorsWinTest, StartupRegistrationCreatesAutorunWatchesTheHelpe
     EXPECT_EQ(defaults.AutorunKeys[5], "HKCU\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce");
     TRegistryWatches real;
     RegisterStartupWatches(real, defaults, folder / "missing.ini");
-    EXPECT_EQ(real.AutorunWatches.size(), 6u);
+    EXPECT_EQ(real.AutorunWatches.size(), 10u);  // the four machine keys in each registry view
     EXPECT_TRUE(real.BrowserHelperObjects.has_value());
 }
 

@@ -103,8 +103,10 @@ TEST(RegistryFile, HexTextRoundTripsAnyBytesAndRefusesOtherText) {
 TEST(RegistryFile, OnlyKeysTwoLevelsBelowARootMayBeRemovedWhole) {
     for (const char* key : {"SOFTWARE\\Vendor", "Software\\Vendor\\", "a\\b\\c", "\\Software\\Vendor"})
         EXPECT_TRUE(IsRemovableKeyPath(key)) << key;
-    for (const char* key : {"", "\\", "SOFTWARE", "Software\\", "\\Software", "Software\\\\\\"})
+    for (const char* key : {"", "\\", "SOFTWARE", "Software\\", "\\Software", "Software\\\\\\",
+                            "SOFTWARE\\WOW6432Node", "Software\\wow6432node\\"})
         EXPECT_FALSE(IsRemovableKeyPath(key)) << key;
+    EXPECT_TRUE(IsRemovableKeyPath("SOFTWARE\\WOW6432Node\\Vendor"));
 }
 
 TEST(RegistryFile, AnExportIsCompleteOnlyWithItsHeaderAndTheKeysOwnSection) {

@@ -133,6 +133,21 @@ TEST(WarningAreEqual, RegistryEntryIgnoresDataAndBrowserSettingComparesBothData)
     EXPECT_FALSE(setting.AreEqual(TBrowserSettingWarning(kHklm, "Main", "Start Page", "old", "new")));
 }
 
+TEST(RegistryView, A32BitKeyIsNamedByItsWow6432NodePathBelowSoftwareOnly) {
+    constexpr auto k32 = RegistryView::Bits32;
+    EXPECT_EQ(ViewKeyPath("SOFTWARE\\Vendor\\Bar\\", k32), "SOFTWARE\\WOW6432Node\\Vendor\\Bar\\");
+    EXPECT_EQ(ViewKeyPath("Software", k32), "Software\\WOW6432Node");
+    // Already named through the redirection key, outside SOFTWARE, or only starting like it.
+    for (const char* key : {"SOFTWARE\\wow6432node\\Vendor\\", "SYSTEM\\Vendor\\", "SOFTWARE2\\Vendor\\"})
+        EXPECT_EQ(ViewKeyPath(key, k32), key);
+    EXPECT_EQ(ViewKeyPath("SOFTWARE\\Vendor\\", RegistryView::Bits64), "SOFTWARE\\Vendor\\");
+    // Records without a view, and any odd text, are of the 64-bit view.
+    EXPECT_EQ(RegistryViewFromNumber(RegistryViewNumber(k32)), k32);
+    for (const char* text : {"", "64", "32 "}) EXPECT_EQ(RegistryViewFromNumber(text), RegistryView::Bits64) << text;
+    // The same entry in the other view is another finding, not a duplicate.
+    EXPECT_FALSE(TRegistyWarning(kHklm, "K\\", "K\\", "V", "d").AreEqual(TRegistyWarning(kHklm, "K\\", "K\\", "V", "d", k32)));
+}
+
 TEST(WarningRegistry, ListsTheTenClassesInOrderAndFindsThemByExactName) {
     const char* const expected[] = {"TKeyHookWarning",    "TMouseHookWarning",      "TProcessWarning",
                                     "TFileWarning",       "TFileChangeWarning",     "TAutorunAddWarning",
