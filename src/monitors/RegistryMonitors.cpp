@@ -160,6 +160,7 @@ void TRegistryWatches::AddRegWatch(const std::string& key, const std::string& va
             return;
         }
         ValueWatches.push_back(std::move(watch));
+        ++valueWatchesAdded_;
         break;
     case 'b':
         watch.KnownNames = ReadSubKeyNames(watch.Registry, watch.KeyPath);
@@ -266,23 +267,30 @@ void TRegistryWatches::AutorunListTimerTimer(WarningSink& queue) {
 }
 
 void TRegistryWatches::RegChangeTimerTimer(WarningSink& queue) {
-    for (TRegMonitor& watch : ValueWatches) {
-        // A key or value that is gone reads as empty and is reported; one that cannot be read
-        // (access refused, another type) is skipped for this pass: nothing to compare.
-        std::string text;
-        try {
-            const std::optional<RegistryKey> key =
-                RegistryKey::Open(ToHkey(watch.Registry), watch.KeyPath, RegistryAccess::Read);
-            if (key) text = key->ReadString(watch.ValueName).value_or(std::string());
-        } catch (const std::exception&) {
-            LogCaught("RegChangeTimer");
-            continue;
-        }
-        if (text == watch.KnownRegString) continue;
-        queue.QueueWarning(std::make_unique<TBrowserSettingWarning>(watch.Registry, watch.KeyPath, watch.ValueName,
-                                                                    watch.KnownRegString, text));
-        watch.KnownRegString = text;
+    for (TRegMonitor& watch : ValueWatches) CheckWatchedValue(watch, queue);
+}
+
+bool TRegistryWatches::RegChangeTimerSlice(WarningSink& queue, const SliceBudget& budget) {
+    return valueCursor_.Walk(ValueWatches.size(), valueWatchesAdded_, budget,
+                             [&](std::size_t index) { CheckWatchedValue(ValueWatches[index], queue); });
+}
+
+void TRegistryWatches::CheckWatchedValue(TRegMonitor& watch, WarningSink& queue) {
+    // A key or value that is gone reads as empty and is reported; one that cannot be read
+    // (access refused, another type) is skipped for this pass: nothing to compare.
+    std::string text;
+    try {
+        const std::optional<RegistryKey> key =
+            RegistryKey::Open(ToHkey(watch.Registry), watch.KeyPath, RegistryAccess::Read);
+        if (key) text = key->ReadString(watch.ValueName).value_or(std::string());
+    } catch (const std::exception&) {
+        LogCaught("RegChangeTimer");
+        return;
     }
+    if (text == watch.KnownRegString) return;
+    queue.QueueWarning(std::make_unique<TBrowserSettingWarning>(watch.Registry, watch.KeyPath, watch.ValueName,
+                                                                watch.KnownRegString, text));
+    watch.KnownRegString = text;
 }
 
 void TRegistryWatches::RegistryTimerTimer(const TThreatTables& tables, WarningSink& queue) const {
@@ -290,35 +298,45 @@ void TRegistryWatches::RegistryTimerTimer(const TThreatTables& tables, WarningSi
     const TTable* table = dataBase.FindTable(kRegEntriesTable);
     if (table == nullptr) return;
     const int rows = table->RowCount();
-    for (int row = 0; row < rows; ++row) {
-        std::string path;
-        std::int32_t spywareRef = 0;
-        if (!dataBase.GetStringCell(kRegEntriesTable, kRegPathColumn, row, path)) continue;
-        if (!dataBase.GetIntCell(kRegEntriesTable, kSpywareRefColumn, row, spywareRef)) continue;
+    for (int row = 0; row < rows; ++row) CheckRegEntryRow(dataBase, row, queue);
+}
 
-        const TRegEntryTarget target = RegEntryTargetOf(std::move(path));
-        // A row with no key below its root ("HKEY_CURRENT_USER\\", an empty text) would name the
-        // root itself, whose remedy is deleting the whole hive: such a row is no entry.
-        if (target.Parent == "\\") continue;
-        // One row that cannot be read (access refused) must not hide the rows after it.
-        try {
-            const std::optional<RegistryKey> parent = OpenForReading(target.Root, target.Parent);
-            if (!parent) continue;
-            if (RegistryKey::Open(ToHkey(target.Root), target.KeyText, RegistryAccess::Read)) {
-                // A key right below a root ("HKEY_LOCAL_MACHINE\\SOFTWARE") is never offered for
-                // removal, whatever the row says.
-                if (!IsRemovableKeyPath(target.KeyText)) continue;
-                queue.QueueWarning(
-                    std::make_unique<TRegistyWarning>(target.Root, target.KeyText, target.KeyText, "", ""));
-                continue;
-            }
-            const std::optional<RegistryValue> value = parent->ReadValue(target.Last);
-            if (!value) continue;
-            queue.QueueWarning(std::make_unique<TRegistyWarning>(target.Root, target.Parent, target.Parent, target.Last,
-                                                                 RegEntryValueText(*value)));
-        } catch (const std::exception&) {
-            LogCaught("RegistryTimer row");
+bool TRegistryWatches::RegistryTimerSlice(const TThreatTables& tables, WarningSink& queue, const SliceBudget& budget) {
+    const TDataBase& dataBase = tables.DataBase();
+    const TTable* table = dataBase.FindTable(kRegEntriesTable);
+    const std::size_t rows = table == nullptr ? 0 : static_cast<std::size_t>(table->RowCount());
+    return regEntryCursor_.Walk(rows, tables.Generation(), budget,
+                                [&](std::size_t row) { CheckRegEntryRow(dataBase, static_cast<int>(row), queue); });
+}
+
+void TRegistryWatches::CheckRegEntryRow(const TDataBase& dataBase, int row, WarningSink& queue) {
+    std::string path;
+    std::int32_t spywareRef = 0;
+    if (!dataBase.GetStringCell(kRegEntriesTable, kRegPathColumn, row, path)) return;
+    if (!dataBase.GetIntCell(kRegEntriesTable, kSpywareRefColumn, row, spywareRef)) return;
+
+    const TRegEntryTarget target = RegEntryTargetOf(std::move(path));
+    // A row with no key below its root ("HKEY_CURRENT_USER\\", an empty text) would name the
+    // root itself, whose remedy is deleting the whole hive: such a row is no entry.
+    if (target.Parent == "\\") return;
+    // One row that cannot be read (access refused) must not hide the rows after it.
+    try {
+        const std::optional<RegistryKey> parent = OpenForReading(target.Root, target.Parent);
+        if (!parent) return;
+        if (RegistryKey::Open(ToHkey(target.Root), target.KeyText, RegistryAccess::Read)) {
+            // A key right below a root ("HKEY_LOCAL_MACHINE\\SOFTWARE") is never offered for
+            // removal, whatever the row says.
+            if (!IsRemovableKeyPath(target.KeyText)) return;
+            queue.QueueWarning(
+                std::make_unique<TRegistyWarning>(target.Root, target.KeyText, target.KeyText, "", ""));
+            return;
         }
+        const std::optional<RegistryValue> value = parent->ReadValue(target.Last);
+        if (!value) return;
+        queue.QueueWarning(std::make_unique<TRegistyWarning>(target.Root, target.Parent, target.Parent, target.Last,
+                                                             RegEntryValueText(*value)));
+    } catch (const std::exception&) {
+        LogCaught("RegistryTimer row");
     }
 }
 
