@@ -36,5 +36,8 @@ std::string WithTrailingBackslash(std::string path);
 // path ending in a backslash (the remedy appends "*.*" to it). Without the table nothing happens.
 void QueueFolderWarnings(const TDataBase& dataBase, WarningSink& queue, const TMacroFolderSource& macros,
                          const std::function<bool(const std::string&)>& folderExists);
+// The same for row `row` of Folders alone.
+void QueueFolderWarningsOfRow(const TTable& folders, int row, WarningSink& queue, const TMacroFolderSource& macros,
+                              const std::function<bool(const std::string&)>& folderExists);
 
 }  // namespace sentrel
