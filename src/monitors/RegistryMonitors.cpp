@@ -14,6 +14,7 @@
 #include "config/IniText.h"
 #include "warnings/WarningSink.h"
 #include "database/PathParts.h"
+#include "database/Table.h"
 #include "database/ThreatTables.h"
 #include "monitors/RegistryRules.h"
 #include "platform/Registry.h"
@@ -211,6 +212,22 @@ void TRegistryWatches::RefreshKnownRegStrings() {
         } catch (const std::exception&) {
             LogCaught("RegChangeTimer refresh");
         }
+    }
+}
+
+void TRegistryWatches::RefreshKnownRegString(RegistryRoot root, const std::string& keyPath,
+                                             const std::string& valueName) {
+    std::string text;
+    try {
+        text = ReadRegString(root, keyPath, valueName);
+    } catch (const std::exception&) {
+        LogCaught("RegChangeTimer refresh");
+        return;
+    }
+    for (TRegMonitor& watch : ValueWatches) {
+        if (watch.Registry == root && SameNameIgnoringCase(watch.KeyPath, keyPath) &&
+            SameNameIgnoringCase(watch.ValueName, valueName))
+            watch.KnownRegString = text;
     }
 }
 

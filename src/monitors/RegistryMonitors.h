@@ -92,6 +92,10 @@ public:
     // fix of a browser-setting warning, which rewrites the value itself). A value that cannot be
     // read keeps its known data.
     void RefreshKnownRegStrings();
+    // The same for the watches of one value only (any letter case of key and name), read once:
+    // what a browser-setting fix calls after rewriting that value. Costs one read whatever the
+    // length of the watch list, and a change of another watched value is still reported.
+    void RefreshKnownRegString(RegistryRoot root, const std::string& keyPath, const std::string& valueName);
 
     // What the watched keys hold now.
     TRegistrySnapshot TakeSnapshot() const;

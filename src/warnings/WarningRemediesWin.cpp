@@ -367,9 +367,9 @@ void Fix(TBrowserSettingWarning& warning, TBackuper& backuper) {
     OpenBackup(backuper, warning,
                {BackupInteger(kRootKeyKey, static_cast<int>(warning.RootKey)), BackupString(kKeyKey, warning.Key),
                 BackupString(kValueKey, warning.Value), BackupString(kNewRegStringKey, warning.NewRegString)});
-    platform::RegistryKey::Create(RootHandle(warning.RootKey), WithoutTrailingBackslashes(warning.Key))
-        .WriteString(warning.Value, warning.OldRegString);
-    if (const auto& refresh = GetWarningServices().refreshWatchedValues) refresh();
+    const std::string key = WithoutTrailingBackslashes(warning.Key);
+    platform::RegistryKey::Create(RootHandle(warning.RootKey), key).WriteString(warning.Value, warning.OldRegString);
+    if (const auto& refresh = GetWarningServices().refreshWatchedValue) refresh(warning.RootKey, key, warning.Value);
 }
 
 void UndoBrowserSetting(TBackuper& backuper, int index) {

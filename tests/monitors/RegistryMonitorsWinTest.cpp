@@ -304,6 +304,15 @@ TEST_F(RegistryMonitorsWinTest, WatchedValuePassReportsEveryChangeWithTheOldAndN
     watches.RefreshKnownRegStrings();
     watches.RegChangeTimerTimer(queue_);
     EXPECT_TRUE(Drain(queue_).empty());
+    // Refreshed for that value alone (in any letter case), a change of another one still counts.
+    main.WriteString("Start Page", "E");
+    main.WriteString("Other", "Q");
+    watches.RefreshKnownRegString(RegistryRoot::CurrentUser, Path("MAIN"), "start page");
+    watches.RegChangeTimerTimer(queue_);
+    found = Drain(queue_);
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].Value, "Other");
+    EXPECT_EQ(found[0].RegString, "Q");
 }
 
 TEST_F(RegistryMonitorsWinTest, ChangesAcceptedAsTheUsersOwnAreNotReportedButLaterOnesAre) {
