@@ -7,8 +7,8 @@ scripts/setup.sh
 cmake --preset bench >/dev/null
 cmake --build build/bench
 cmake --preset windows-bench >/dev/null
-cmake --build build/windows-bench --target load_bench lookup_bench monitor_bench update_bench idle_bench \
-    shipped_database
+cmake --build build/windows-bench --target load_bench lookup_bench monitor_bench large_table_bench update_bench \
+    idle_bench shipped_database
 
 echo "== Native"
 build/bench/bin/load_bench
@@ -23,6 +23,8 @@ echo
 scripts/wine-run.sh "$PWD/build/windows-bench/bin/lookup_bench.exe" </dev/null 2>&1 | tr -d '\r'
 echo
 scripts/wine-run.sh "$PWD/build/windows-bench/bin/monitor_bench.exe" </dev/null 2>&1 | tr -d '\r'
+echo
+scripts/wine-run.sh "$PWD/build/windows-bench/bin/large_table_bench.exe" --whole-up-to=50000 </dev/null 2>&1 | tr -d '\r'
 echo
 scripts/wine-run.sh "$PWD/build/windows-bench/bin/update_bench.exe" </dev/null 2>&1 | tr -d '\r'
 echo

@@ -281,7 +281,10 @@ void Application::StartShield() {
         .queueWarning = [this](std::unique_ptr<TWarning> warning) { queue_->QueueWarning(std::move(warning)); },
         .markShieldMove = [this](const std::string& path) { fileChanges_->MarkShieldMove(path); },
         .runAutorunPass = [this] { registryWatches_->AutorunListTimerTimer(*queue_); },
-        .refreshWatchedValues = [this] { registryWatches_->RefreshKnownRegStrings(); },
+        .refreshWatchedValue =
+            [this](RegistryRoot root, const std::string& key, const std::string& value, RegistryView view) {
+                registryWatches_->RefreshKnownRegString(root, key, value, view);
+            },
     });
     dispatcher_ = std::make_unique<TDispatcher>(TDispatcher::Context{
         .queue = *queue_,
@@ -299,10 +302,31 @@ void Application::StartShield() {
         .MainTimerTimer = [this] { dispatcher_->MainTimerTimer(); },
         .ProcessTimerTimer = [this] { processMonitor_->ProcessTimerTimer(*threats_, *queue_, LookupSystem()); },
         .AutorunListTimerTimer = [this] { registryWatches_->AutorunListTimerTimer(*queue_); },
-        .RegChangeTimerTimer = [this] { registryWatches_->RegChangeTimerTimer(*queue_); },
-        .RegistryTimerTimer = [this] { registryWatches_->RegistryTimerTimer(*threats_, *queue_); },
-        .CookiesTimerTimer = [this] { CookiesTimerTimer(*threats_, *queue_, CookiesFolder()); },
-        .FoldersTimerTimer = [this] { FoldersTimerTimer(*threats_, *queue_, platform::MacroFolders()); },
+        // The table-walking monitors take a slice of their pass per tick; while a pass is
+        // unfinished their next tick follows shortly.
+        .RegChangeTimerTimer =
+            [this] {
+                const bool done = registryWatches_->RegChangeTimerSlice(*queue_, TimeBudget(kMonitorSliceTime));
+                mainForm_->SetPassUnfinished(ui::TimerId::RegChangeTimer, !done);
+            },
+        .RegistryTimerTimer =
+            [this] {
+                const bool done =
+                    registryWatches_->RegistryTimerSlice(*threats_, *queue_, TimeBudget(kMonitorSliceTime));
+                mainForm_->SetPassUnfinished(ui::TimerId::RegistryTimer, !done);
+            },
+        .CookiesTimerTimer =
+            [this] {
+                const bool done =
+                    CookiesTimerSlice(*threats_, *queue_, CookiesFolder(), *cookieScan_, TimeBudget(kMonitorSliceTime));
+                mainForm_->SetPassUnfinished(ui::TimerId::CookiesTimer, !done);
+            },
+        .FoldersTimerTimer =
+            [this] {
+                const bool done = FoldersTimerSlice(*threats_, *queue_, platform::MacroFolders(), *folderScan_,
+                                                    TimeBudget(kMonitorSliceTime));
+                mainForm_->SetPassUnfinished(ui::TimerId::FoldersTimer, !done);
+            },
     });
 
     queue_->SetAlertBusy(false);
@@ -343,6 +367,8 @@ void Application::CompleteStartup() {
     whiteList_ = std::make_unique<TColorList>(ProgramFolder() + std::string(kWhiteListFileName));
     blackList_ = std::make_unique<TColorList>(ProgramFolder() + std::string(kBlackListFileName));
     registryWatches_ = std::make_unique<TRegistryWatches>();
+    folderScan_ = std::make_unique<TSliceCursor>();
+    cookieScan_ = std::make_unique<TCookieScan>();
     RegisterStartupWatches(*registryWatches_, DefaultStartupWatchKeys(),
                            ProgramFolder() + std::string(kKeysToWatchFileName));
 }

@@ -16,6 +16,8 @@ class TDispatcher;
 class TShieldLevel;
 class ProcessMonitor;
 class TColorList;
+class TCookieScan;
+class TSliceCursor;
 class TFileChangesTracker;
 class TRegistryWatches;
 class WarningQueue;
@@ -91,6 +93,9 @@ private:
     std::unique_ptr<ProcessMonitor> processMonitor_;
     std::unique_ptr<WarningQueue> queue_;
     std::unique_ptr<TRegistryWatches> registryWatches_;
+    // Where the sliced folder and cookie scans stand between their ticks.
+    std::unique_ptr<TSliceCursor> folderScan_;
+    std::unique_ptr<TCookieScan> cookieScan_;
     std::unique_ptr<TFileChangesTracker> fileChanges_;
     std::unique_ptr<TColorList> whiteList_;
     std::unique_ptr<TColorList> blackList_;

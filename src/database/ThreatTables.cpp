@@ -1,5 +1,6 @@
 #include "database/ThreatTables.h"
 
+#include <atomic>
 #include <stdexcept>
 #include <vector>
 
@@ -9,6 +10,12 @@
 namespace sentrel {
 
 namespace {
+
+// A value no tables of this process have had yet.
+std::uint64_t NextGeneration() {
+    static std::atomic<std::uint64_t> last{0};
+    return ++last;
+}
 
 // Indexes the texts of `textColumn` over as many rows as `rowColumn` has values; a row past the
 // end of the text column counts as an empty text.
@@ -65,6 +72,7 @@ void TThreatTables::Replace(std::unique_ptr<TDataBase> dataBase) {
     dataBase_ = std::move(dataBase);
     checksumIndex_ = std::move(checksums);
     fileNameIndex_ = std::move(fileNames);
+    generation_ = NextGeneration();
 }
 
 void TThreatTables::Replace(std::unique_ptr<TDataBase> dataBase, TLookupIndex checksumIndex,
@@ -72,6 +80,7 @@ void TThreatTables::Replace(std::unique_ptr<TDataBase> dataBase, TLookupIndex ch
     dataBase_ = std::move(dataBase);
     checksumIndex_ = std::move(checksumIndex);
     fileNameIndex_ = std::move(fileNameIndex);
+    generation_ = NextGeneration();
 }
 
 TUpdateResult TThreatTables::ApplyUpdate(const std::string& updatePath, TOptions& options,
@@ -91,6 +100,7 @@ void TThreatTables::Change(const std::function<void(TDataBase&)>& change) {
 }
 
 void TThreatTables::RebuildIndexes() {
+    generation_ = NextGeneration();
     // Emptied first: should building fail, the lookups find nothing rather than rows of old tables.
     checksumIndex_ = TLookupIndex();
     fileNameIndex_ = TLookupIndex();

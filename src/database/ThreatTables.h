@@ -64,6 +64,10 @@ public:
     const TDataBase& DataBase() const { return *dataBase_; }
     const TLookupIndex& ChecksumIndex() const { return checksumIndex_; }
     const TLookupIndex& FileNameIndex() const { return fileNameIndex_; }
+    // Changes whenever the tables do (a replacement or any other change), and no two tables of
+    // the process share one: a walk that spans several ticks knows when its rows are no longer
+    // the ones it began on.
+    std::uint64_t Generation() const { return generation_; }
 
     // Puts other tables in place of the current ones, with their indexes.
     void Replace(std::unique_ptr<TDataBase> dataBase);
@@ -85,6 +89,7 @@ private:
     std::unique_ptr<TDataBase> dataBase_;
     TLookupIndex checksumIndex_;
     TLookupIndex fileNameIndex_;
+    std::uint64_t generation_ = 0;
 };
 
 }  // namespace sentrel

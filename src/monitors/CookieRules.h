@@ -2,11 +2,14 @@
 // Which cookie files of the current user are tracking cookies: the cookie scanner's decision,
 // apart from the walk of the cookies folder so that it runs (and is tested) in both builds.
 
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "database/DataBase.h"
+#include "monitors/SliceCursor.h"
 
 namespace sentrel {
 
@@ -26,5 +29,28 @@ bool IsTrackingCookie(const TDataBase& dataBase, std::string_view name);
 // names, in their order. A name that matches several rows is handed over once: the queue would
 // refuse the others as duplicates anyway.
 void QueueCookieWarnings(const TDataBase& dataBase, WarningSink& queue, const std::vector<std::string>& names);
+
+// The same decision for a large Cookies table, walked in slices across ticks: the cookie files
+// are listed when a pass begins, every row's mask is tried against each name no earlier row has
+// matched, and when the last row is done the tracking cookies are queued in the names' order,
+// as QueueCookieWarnings queues them. Tables other than those the pass began on (`identity`
+// changed) begin a new pass with a new listing.
+class TCookieScan {
+public:
+    using NameLister = std::function<std::vector<std::string>()>;
+
+    // One slice; true when it ended the pass (and queued what the pass found).
+    bool Slice(const TDataBase& dataBase, std::uint64_t identity, WarningSink& queue, const NameLister& listNames,
+               const SliceBudget& budget);
+
+private:
+    void TestRow(const TColumn& masks, int row);
+
+    TSliceCursor cursor_;
+    std::vector<std::string> names_;
+    std::vector<bool> tracking_;
+    std::uint64_t passIdentity_ = 0;
+    bool passUnderWay_ = false;
+};
 
 }  // namespace sentrel

@@ -80,20 +80,24 @@ void QueueFolderWarnings(const TDataBase& dataBase, WarningSink& queue, const TM
                          const std::function<bool(const std::string&)>& folderExists) {
     const TTable* folders = dataBase.FindTable(kFoldersTable);
     if (folders == nullptr) return;
+    for (int row = 0; row < folders->RowCount(); ++row)
+        QueueFolderWarningsOfRow(*folders, row, queue, macros, folderExists);
+}
+
+void QueueFolderWarningsOfRow(const TTable& folders, int row, WarningSink& queue, const TMacroFolderSource& macros,
+                              const std::function<bool(const std::string&)>& folderExists) {
     const ThirtyTwoBitProgramFolders thirtyTwoBit(macros);
     const auto report = [&](std::optional<std::string> path) {
         if (!path || !folderExists(*path)) return;
         std::string folderPath = WithTrailingBackslash(*path);
         queue.QueueWarning(std::make_unique<TFolderWarning>(std::move(*path), std::move(folderPath)));
     };
-    for (int row = 0; row < folders->RowCount(); ++row) {
-        const std::optional<std::string> path = DeletableFolderOfRow(*folders, row, macros);
-        report(path);
-        // A row under the program-files or common-files macro names the 32-bit programs' folder
-        // of a 64-bit Windows too.
-        std::optional<std::string> other = DeletableFolderOfRow(*folders, row, thirtyTwoBit);
-        if (other && other != path) report(std::move(other));
-    }
+    const std::optional<std::string> path = DeletableFolderOfRow(folders, row, macros);
+    report(path);
+    // A row under the program-files or common-files macro names the 32-bit programs' folder
+    // of a 64-bit Windows too.
+    std::optional<std::string> other = DeletableFolderOfRow(folders, row, thirtyTwoBit);
+    if (other && other != path) report(std::move(other));
 }
 
 bool IsSpywareFolder(const TDataBase& dataBase, const TMacroFolderSource& macros, const std::string& folderPath) {

@@ -36,6 +36,9 @@ std::string WithTrailingBackslash(std::string path);
 // path ending in a backslash (the remedy appends "*.*" to it). Without the table nothing happens.
 void QueueFolderWarnings(const TDataBase& dataBase, WarningSink& queue, const TMacroFolderSource& macros,
                          const std::function<bool(const std::string&)>& folderExists);
+// The same for row `row` of Folders alone.
+void QueueFolderWarningsOfRow(const TTable& folders, int row, WarningSink& queue, const TMacroFolderSource& macros,
+                              const std::function<bool(const std::string&)>& folderExists);
 
 // True when `folderPath` (with its trailing backslash) is, letter case aside, a folder that a row
 // of Folders reports, under either program folder as QueueFolderWarnings tries them: the remedy

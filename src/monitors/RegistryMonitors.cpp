@@ -14,6 +14,7 @@
 #include "config/IniText.h"
 #include "warnings/WarningSink.h"
 #include "database/PathParts.h"
+#include "database/Table.h"
 #include "database/ThreatTables.h"
 #include "monitors/RegistryRules.h"
 #include "platform/Registry.h"
@@ -220,6 +221,7 @@ void TRegistryWatches::AddRegWatch(const std::string& key, const std::string& va
             return;
         }
         ValueWatches.push_back(std::move(watch));
+        ++valueWatchesAdded_;
         break;
     case 'b':
         watch.KnownNames = ReadSubKeyNames(watch.Registry, watch.KeyPath);
@@ -273,6 +275,22 @@ void TRegistryWatches::RefreshKnownRegStrings() {
         } catch (const std::exception&) {
             LogCaught("RegChangeTimer refresh");
         }
+    }
+}
+
+void TRegistryWatches::RefreshKnownRegString(RegistryRoot root, const std::string& keyPath,
+                                             const std::string& valueName, RegistryView view) {
+    std::string text;
+    try {
+        text = ReadRegString(root, keyPath, valueName, view);
+    } catch (const std::exception&) {
+        LogCaught("RegChangeTimer refresh");
+        return;
+    }
+    for (TRegMonitor& watch : ValueWatches) {
+        if (watch.Registry == root && watch.View == view && SameNameIgnoringCase(watch.KeyPath, keyPath) &&
+            SameNameIgnoringCase(watch.ValueName, valueName))
+            watch.KnownRegString = text;
     }
 }
 
@@ -330,22 +348,29 @@ void TRegistryWatches::AutorunListTimerTimer(WarningSink& queue) {
 }
 
 void TRegistryWatches::RegChangeTimerTimer(WarningSink& queue) {
-    for (TRegMonitor& watch : ValueWatches) {
-        // A key or value that is gone reads as empty and is reported; one that cannot be read
-        // (access refused, another type) is skipped for this pass: nothing to compare.
-        std::string text;
-        try {
-            const std::optional<RegistryKey> key = OpenInView(watch.Registry, watch.KeyPath, watch.View);
-            if (key) text = key->ReadString(watch.ValueName).value_or(std::string());
-        } catch (const std::exception&) {
-            LogCaught("RegChangeTimer");
-            continue;
-        }
-        if (text == watch.KnownRegString) continue;
-        queue.QueueWarning(std::make_unique<TBrowserSettingWarning>(watch.Registry, watch.KeyPath, watch.ValueName,
-                                                                    watch.KnownRegString, text, watch.View));
-        watch.KnownRegString = text;
+    for (TRegMonitor& watch : ValueWatches) CheckWatchedValue(watch, queue);
+}
+
+bool TRegistryWatches::RegChangeTimerSlice(WarningSink& queue, const SliceBudget& budget) {
+    return valueCursor_.Walk(ValueWatches.size(), valueWatchesAdded_, budget,
+                             [&](std::size_t index) { CheckWatchedValue(ValueWatches[index], queue); });
+}
+
+void TRegistryWatches::CheckWatchedValue(TRegMonitor& watch, WarningSink& queue) {
+    // A key or value that is gone reads as empty and is reported; one that cannot be read
+    // (access refused, another type) is skipped for this pass: nothing to compare.
+    std::string text;
+    try {
+        const std::optional<RegistryKey> key = OpenInView(watch.Registry, watch.KeyPath, watch.View);
+        if (key) text = key->ReadString(watch.ValueName).value_or(std::string());
+    } catch (const std::exception&) {
+        LogCaught("RegChangeTimer");
+        return;
     }
+    if (text == watch.KnownRegString) return;
+    queue.QueueWarning(std::make_unique<TBrowserSettingWarning>(watch.Registry, watch.KeyPath, watch.ValueName,
+                                                                watch.KnownRegString, text, watch.View));
+    watch.KnownRegString = text;
 }
 
 void TRegistryWatches::RegistryTimerTimer(const TThreatTables& tables, WarningSink& queue) const {
@@ -353,18 +378,28 @@ void TRegistryWatches::RegistryTimerTimer(const TThreatTables& tables, WarningSi
     const TTable* table = dataBase.FindTable(kRegEntriesTable);
     if (table == nullptr) return;
     const int rows = table->RowCount();
-    for (int row = 0; row < rows; ++row) {
-        std::string path;
-        std::int32_t spywareRef = 0;
-        if (!dataBase.GetStringCell(kRegEntriesTable, kRegPathColumn, row, path)) continue;
-        if (!dataBase.GetIntCell(kRegEntriesTable, kSpywareRefColumn, row, spywareRef)) continue;
+    for (int row = 0; row < rows; ++row) CheckRegEntryRow(dataBase, row, queue);
+}
 
-        const TRegEntryTarget target = RegEntryTargetOf(std::move(path));
-        // A row with no key below its root ("HKEY_CURRENT_USER\\", an empty text) would name the
-        // root itself, whose remedy is deleting the whole hive: such a row is no entry.
-        if (target.Parent == "\\") continue;
-        for (const RegistryView view : WatchedViews(target.Root)) CheckRegEntry(target, view, queue);
-    }
+bool TRegistryWatches::RegistryTimerSlice(const TThreatTables& tables, WarningSink& queue, const SliceBudget& budget) {
+    const TDataBase& dataBase = tables.DataBase();
+    const TTable* table = dataBase.FindTable(kRegEntriesTable);
+    const std::size_t rows = table == nullptr ? 0 : static_cast<std::size_t>(table->RowCount());
+    return regEntryCursor_.Walk(rows, tables.Generation(), budget,
+                                [&](std::size_t row) { CheckRegEntryRow(dataBase, static_cast<int>(row), queue); });
+}
+
+void TRegistryWatches::CheckRegEntryRow(const TDataBase& dataBase, int row, WarningSink& queue) {
+    std::string path;
+    std::int32_t spywareRef = 0;
+    if (!dataBase.GetStringCell(kRegEntriesTable, kRegPathColumn, row, path)) return;
+    if (!dataBase.GetIntCell(kRegEntriesTable, kSpywareRefColumn, row, spywareRef)) return;
+
+    const TRegEntryTarget target = RegEntryTargetOf(std::move(path));
+    // A row with no key below its root ("HKEY_CURRENT_USER\\", an empty text) would name the
+    // root itself, whose remedy is deleting the whole hive: such a row is no entry.
+    if (target.Parent == "\\") return;
+    for (const RegistryView view : WatchedViews(target.Root)) CheckRegEntry(target, view, queue);
 }
 
 void RegisterStartupWatches(TRegistryWatches& watches, const TStartupWatchKeys& keys, const std::string& iniPath) {

@@ -3,14 +3,17 @@
 // registry they share. The main window's AutorunListTimer (6 s), RegChangeTimer (4.5 s) and
 // RegistryTimer (5 s) run the three passes; everything runs on the main thread.
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "monitors/SliceCursor.h"
 #include "warnings/RootKeys.h"
 
 namespace sentrel {
 
+class TDataBase;
 class TThreatTables;
 class WarningSink;
 
@@ -101,6 +104,12 @@ public:
     // fix of a browser-setting warning, which rewrites the value itself). A value that cannot be
     // read keeps its known data.
     void RefreshKnownRegStrings();
+    // The same for the watches of one value in one registry view only (any letter case of key
+    // and name), read once:
+    // what a browser-setting fix calls after rewriting that value. Costs one read whatever the
+    // length of the watch list, and a change of another watched value is still reported.
+    void RefreshKnownRegString(RegistryRoot root, const std::string& keyPath, const std::string& valueName,
+                               RegistryView view = RegistryView::Bits64);
 
     // What the watched keys hold now.
     TRegistrySnapshot TakeSnapshot() const;
@@ -121,10 +130,18 @@ public:
     // as a string (another type, access refused) is skipped on that pass and keeps its known
     // data; a deleted value reads as empty and is reported as changed to empty.
     void RegChangeTimerTimer(WarningSink& queue);
+    // The same pass walked in slices: the watches from where the previous slice stopped, while
+    // `budget` allows. A watch list that changed since then is walked from its first watch.
+    // True when this slice ended the pass.
+    bool RegChangeTimerSlice(WarningSink& queue, const SliceBudget& budget);
 
     // The registry-entry pass: queues a TRegistyWarning for every row of the threat database's
     // RegEntries whose key or value exists, once for each view it exists in. Keeps no state.
     void RegistryTimerTimer(const TThreatTables& tables, WarningSink& queue) const;
+    // The same pass walked in slices: the rows from where the previous slice stopped, while
+    // `budget` allows. Tables replaced or changed since then are walked from their first row.
+    // True when this slice ended the pass.
+    bool RegistryTimerSlice(const TThreatTables& tables, WarningSink& queue, const SliceBudget& budget);
 
     // The watches of kind 'r', in registration order.
     std::vector<TRegMonitor> AutorunWatches;
@@ -134,6 +151,17 @@ public:
     // created. No pass compares it: no warning class describes a new Browser Helper Object, and
     // its remedy (deleting a whole key) is not one to offer for every program the user installs.
     std::optional<TRegMonitor> BrowserHelperObjects;
+
+private:
+    // One watched value of the watched-value pass.
+    static void CheckWatchedValue(TRegMonitor& watch, WarningSink& queue);
+    // One row of RegEntries for the registry-entry pass.
+    static void CheckRegEntryRow(const TDataBase& dataBase, int row, WarningSink& queue);
+
+    TSliceCursor valueCursor_;
+    TSliceCursor regEntryCursor_;
+    // Counts the watched values added: with the length, tells a sliced pass its list changed.
+    std::uint64_t valueWatchesAdded_ = 0;
 };
 
 // The start-up registration: an autorun watch for each of keys.AutorunKeys, the subkey-name watch

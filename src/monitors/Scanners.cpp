@@ -11,8 +11,10 @@
 
 namespace sentrel {
 
-void CookiesTimerTimer(const TThreatTables& tables, WarningSink& queue, const std::string& cookiesFolder) {
-    if (cookiesFolder.empty()) return;
+namespace {
+
+// The names of the files `cookiesFolder`\*.txt (not empty); folders are no cookies.
+std::vector<std::string> ListCookieFiles(const std::string& cookiesFolder) {
     std::string pattern = cookiesFolder;
     if (pattern.back() != '\\') pattern += '\\';
     pattern += "*.txt";
@@ -20,11 +22,36 @@ void CookiesTimerTimer(const TThreatTables& tables, WarningSink& queue, const st
     for (const platform::TDirectoryEntry& entry : platform::ListDirectory(pattern)) {
         if (!entry.IsFolder()) names.push_back(entry.Name);
     }
-    QueueCookieWarnings(tables.DataBase(), queue, names);
+    return names;
+}
+
+bool IsFolder(const std::string& path) { return FolderExists(path); }
+
+}  // namespace
+
+void CookiesTimerTimer(const TThreatTables& tables, WarningSink& queue, const std::string& cookiesFolder) {
+    if (cookiesFolder.empty()) return;
+    QueueCookieWarnings(tables.DataBase(), queue, ListCookieFiles(cookiesFolder));
+}
+
+bool CookiesTimerSlice(const TThreatTables& tables, WarningSink& queue, const std::string& cookiesFolder,
+                       TCookieScan& scan, const SliceBudget& budget) {
+    if (cookiesFolder.empty()) return true;
+    return scan.Slice(tables.DataBase(), tables.Generation(), queue, [&] { return ListCookieFiles(cookiesFolder); },
+                      budget);
 }
 
 void FoldersTimerTimer(const TThreatTables& tables, WarningSink& queue, const TMacroFolderSource& macros) {
-    QueueFolderWarnings(tables.DataBase(), queue, macros, [](const std::string& path) { return FolderExists(path); });
+    QueueFolderWarnings(tables.DataBase(), queue, macros, IsFolder);
+}
+
+bool FoldersTimerSlice(const TThreatTables& tables, WarningSink& queue, const TMacroFolderSource& macros,
+                       TSliceCursor& cursor, const SliceBudget& budget) {
+    const TTable* folders = tables.DataBase().FindTable(kFoldersTable);
+    const std::size_t rows = folders == nullptr ? 0 : static_cast<std::size_t>(folders->RowCount());
+    return cursor.Walk(rows, tables.Generation(), budget, [&](std::size_t row) {
+        QueueFolderWarningsOfRow(*folders, static_cast<int>(row), queue, macros, IsFolder);
+    });
 }
 
 }  // namespace sentrel

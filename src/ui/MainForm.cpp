@@ -204,10 +204,24 @@ void TMainForm::SetTimerEnabled(TimerId id, bool enabled) {
         KillTimer(Handle(), static_cast<UINT_PTR>(id));
     }
     timerEnabled_[slot] = enabled;
+    followingUp_[slot] = false;
 }
 
 bool TMainForm::IsTimerEnabled(TimerId id) const {
     return timerEnabled_[static_cast<std::size_t>(id) - 1];
+}
+
+void TMainForm::SetPassUnfinished(TimerId id, bool unfinished) {
+    const std::size_t slot = static_cast<std::size_t>(id) - 1;
+    if (!timerEnabled_[slot] || followingUp_[slot] == unfinished) return;
+    // Setting an existing timer again replaces its interval.
+    if (!SetTimer(Handle(), static_cast<UINT_PTR>(id), unfinished ? kFollowUpTickMs : SpecOf(id).intervalMs, nullptr))
+        platform::ThrowLastError("SetTimer(" + std::string(SpecOf(id).name) + ")");
+    followingUp_[slot] = unfinished;
+}
+
+bool TMainForm::IsFollowingUp(TimerId id) const {
+    return followingUp_[static_cast<std::size_t>(id) - 1];
 }
 
 void TMainForm::ShowLevel(int level) {
@@ -390,6 +404,7 @@ void TMainForm::OnDestroy() {
         if (timerEnabled_[static_cast<std::size_t>(timer.id) - 1]) KillTimer(Handle(), static_cast<UINT_PTR>(timer.id));
     }
     timerEnabled_.fill(false);
+    followingUp_.fill(false);
     if (hotKeyRegistered_) UnregisterHotKey(Handle(), kShowHotKeyId);
     hotKeyRegistered_ = false;
     tray_.Remove();

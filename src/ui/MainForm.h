@@ -90,6 +90,11 @@ public:
     // Starts a timer with its interval (a running one keeps its period) or stops it.
     void SetTimerEnabled(TimerId id, bool enabled);
     bool IsTimerEnabled(TimerId id) const;
+    // After a monitor's tick: while its pass is unfinished the timer fires again after
+    // kFollowUpTickMs; once a tick ends the pass it keeps its own interval again. Nothing
+    // happens to a stopped timer.
+    void SetPassUnfinished(TimerId id, bool unfinished);
+    bool IsFollowingUp(TimerId id) const;
 
     // The signs of a level: tray tip, level label, tray menu mark and the latched level picture.
     void ShowLevel(int level);
@@ -149,6 +154,7 @@ private:
     Callbacks callbacks_;
     TimerHandlers timerHandlers_;
     std::array<bool, kTimers.size()> timerEnabled_{};
+    std::array<bool, kTimers.size()> followingUp_{};
 
     TOptions* options_ = nullptr;
     HelpEngine* help_ = nullptr;

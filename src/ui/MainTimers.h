@@ -36,6 +36,11 @@ inline constexpr std::array<TimerSpec, 7> kTimers = {{
     {TimerId::FoldersTimer, "FoldersTimer", 9000},
 }};
 
+// The pause before the next tick of a monitor whose tick walked only a slice of its table: the
+// rest of the pass follows soon (the main thread answers the user in between) rather than a
+// whole interval later.
+inline constexpr UINT kFollowUpTickMs = 25;
+
 constexpr const TimerSpec& SpecOf(TimerId id) {
     return kTimers[static_cast<std::size_t>(id) - 1];
 }

@@ -411,10 +411,12 @@ void Fix(TBrowserSettingWarning& warning, TBackuper& backuper) {
                                      BackupString(kNewRegStringKey, warning.NewRegString)};
     AddViewKey(keys, warning.View);
     OpenBackup(backuper, warning, std::move(keys));
-    platform::RegistryKey::Create(RootHandle(warning.RootKey), WithoutTrailingBackslashes(warning.Key),
-                                  platform::RegistryAccess::ReadWrite, ViewFlag(warning.View))
+    const std::string key = WithoutTrailingBackslashes(warning.Key);
+    platform::RegistryKey::Create(RootHandle(warning.RootKey), key, platform::RegistryAccess::ReadWrite,
+                                  ViewFlag(warning.View))
         .WriteString(warning.Value, warning.OldRegString);
-    if (const auto& refresh = GetWarningServices().refreshWatchedValues) refresh();
+    if (const auto& refresh = GetWarningServices().refreshWatchedValue)
+        refresh(warning.RootKey, key, warning.Value, warning.View);
 }
 
 void UndoBrowserSetting(TBackuper& backuper, int index) {

@@ -20,7 +20,10 @@ struct WarningServices {
     std::function<void(std::unique_ptr<TWarning>)> queueWarning;          // GetTitle's TFileWarning
     std::function<void(const std::string& path)> markShieldMove;          // both ends of every file move
     std::function<void()> runAutorunPass;                                 // after an autorun fix
-    std::function<void()> refreshWatchedValues;                           // after a browser-setting fix
+    // After a browser-setting fix: the watches of the value the fix rewrote (its root, key
+    // without trailing backslashes, name and registry view) take the new data as known.
+    std::function<void(RegistryRoot root, const std::string& key, const std::string& value, RegistryView view)>
+        refreshWatchedValue;
     // The cookies folder without a trailing separator; left empty, the cookie remedies ask the
     // shell (CSIDL_COOKIES). Tests point it at a folder of their own.
     std::function<std::string()> cookiesFolder;

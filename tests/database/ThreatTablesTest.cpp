@@ -1,6 +1,8 @@
 // The lookup indexes and their tie to the tables they were built from.
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "database/DataBaseError.h"
 #include "database/Lookups.h"
 #include "database/LookupTables.h"
@@ -64,6 +66,11 @@ std::unique_ptr<TTable> PrimaryFiles(std::vector<std::string> names, std::vector
 // of the wrong rows (or past the end). Every change goes through TThreatTables, which rebuilds.
 TEST(ThreatTables, ReplacingOrChangingTheTablesRebuildsTheIndexes) {
     TThreatTables tables(MakeDataBase(PrimaryFiles({"a.exe", "b.exe"}, {"10", "20"})));
+    // Every state of the tables has a generation of its own (no other tables share it), so a
+    // walk spanning several ticks sees the change.
+    std::set<std::uint64_t> generations{tables.Generation()};
+    const TThreatTables other(MakeDataBase(PrimaryFiles({"a.exe"}, {"10"})));
+    EXPECT_TRUE(generations.insert(other.Generation()).second);
     int row = -1;
     EXPECT_EQ(FindByFileName(tables, "C:\\b.exe", row).SpywareRef, 20);
     EXPECT_EQ(row, 1);
@@ -76,6 +83,7 @@ TEST(ThreatTables, ReplacingOrChangingTheTablesRebuildsTheIndexes) {
     EXPECT_EQ(row, 0);
     EXPECT_FALSE(FindByFileName(tables, "C:\\a.exe", row).Found);
     EXPECT_EQ(Rows(tables.FileNameIndex().Find("c.exe")), (std::vector<std::int32_t>{1}));
+    EXPECT_TRUE(generations.insert(tables.Generation()).second);
 
     // A change in place, through Change().
     tables.Change([](TDataBase& dataBase) {
@@ -85,6 +93,7 @@ TEST(ThreatTables, ReplacingOrChangingTheTablesRebuildsTheIndexes) {
     EXPECT_EQ(FindByFileName(tables, "C:\\c.exe", row).SpywareRef, 31);
     EXPECT_EQ(row, 2);
     EXPECT_FALSE(FindByFileName(tables, "C:\\b.exe", row).Found);
+    EXPECT_TRUE(generations.insert(tables.Generation()).second);
 
     // A change that fails part-way still leaves indexes of the tables as they now are.
     EXPECT_THROW(tables.Change([](TDataBase& dataBase) {
@@ -96,6 +105,7 @@ TEST(ThreatTables, ReplacingOrChangingTheTablesRebuildsTheIndexes) {
     EXPECT_EQ(FindByFileName(tables, "C:\\z.exe", row).SpywareRef, 60);
     EXPECT_FALSE(FindByFileName(tables, "C:\\c.exe", row).Found);
     EXPECT_EQ(tables.FileNameIndex().Count(), 1);
+    EXPECT_TRUE(generations.insert(tables.Generation()).second);
 
     EXPECT_THROW(TThreatTables(nullptr), std::invalid_argument);
     EXPECT_THROW(tables.Replace(nullptr), std::invalid_argument);

@@ -304,6 +304,15 @@ TEST_F(RegistryMonitorsWinTest, WatchedValuePassReportsEveryChangeWithTheOldAndN
     watches.RefreshKnownRegStrings();
     watches.RegChangeTimerTimer(queue_);
     EXPECT_TRUE(Drain(queue_).empty());
+    // Refreshed for that value alone (in any letter case), a change of another one still counts.
+    main.WriteString("Start Page", "E");
+    main.WriteString("Other", "Q");
+    watches.RefreshKnownRegString(RegistryRoot::CurrentUser, Path("MAIN"), "start page");
+    watches.RegChangeTimerTimer(queue_);
+    found = Drain(queue_);
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].Value, "Other");
+    EXPECT_EQ(found[0].RegString, "Q");
 }
 
 TEST_F(RegistryMonitorsWinTest, ChangesAcceptedAsTheUsersOwnAreNotReportedButLaterOnesAre) {
@@ -502,6 +511,13 @@ TEST_F(RegistryMonitorsWinTest, RegistryEntryPassReportsListedKeysAndValues) {
     // Every existing entry is found again on the next pass; without the table nothing happens.
     watches.RegistryTimerTimer(*tables, queue_);
     EXPECT_EQ(Drain(queue_).size(), 6u);
+    // Walked one row per tick, a pass reports the same entries, each once.
+    int ticks = 1;
+    while (!watches.RegistryTimerSlice(*tables, queue_, [] { return false; })) ++ticks;
+    EXPECT_EQ(ticks, 9);
+    const auto sliced = Drain(queue_);
+    ASSERT_EQ(sliced.size(), found.size());
+    for (std::size_t i = 0; i < sliced.size(); ++i) EXPECT_EQ(sliced[i].Value, found[i].Value);
     // A row without a key below its root never names the root itself (whose fix would delete
     // the whole hive); a table without the REG_PATH column reads such empty paths.
     TThreatTables roots(MakeDataBase(MakeTable(

@@ -118,6 +118,44 @@ TEST(CookieRules, QueuesOneCookieWarningPerFileEvenWhenSeveralRowsMatch) {
     EXPECT_EQ(queue.Count(), 1u);
 }
 
+TEST(CookieRules, SlicedScanFindsWhatTheWholeScanFindsAndRestartsOnNewTables) {
+    const auto dataBase = MakeDataBase(Cookies({"*?bad*", "*@tracker*", "joe@*", "**", "*@ads*"}));
+    const std::vector<std::string> names = {"joe@example[1].txt", "a@ads[1].txt", "b@example[1].txt",
+                                            "user@~~local~~[1].txt", "a@tracker[1].txt"};
+    WarningQueue whole;
+    QueueCookieWarnings(*dataBase, whole, names);
+
+    // One row per slice: the warnings come when the last row is done, in the names' order.
+    const SliceBudget oneRow = [] { return false; };
+    int listings = 0;
+    const auto list = [&] {
+        ++listings;
+        return names;
+    };
+    TCookieScan scan;
+    WarningQueue sliced;
+    int slices = 1;
+    while (!scan.Slice(*dataBase, 1, sliced, list, oneRow)) {
+        EXPECT_EQ(sliced.Count(), 0u);
+        ++slices;
+    }
+    EXPECT_EQ(slices, 5);
+    EXPECT_EQ(listings, 1);
+    const std::vector<std::string> found = QueuedNames(sliced);
+    EXPECT_EQ(found, QueuedNames(whole));
+    EXPECT_EQ(found, (std::vector<std::string>{"joe@example[1].txt", "a@ads[1].txt", "user@~~local~~[1].txt",
+                                               "a@tracker[1].txt"}));
+
+    // Tables replaced mid-pass: a fresh listing, and only the new tables' rows decide.
+    const auto replaced = MakeDataBase(Cookies({"b@*", "*@nothing*"}));
+    WarningQueue afterUpdate;
+    EXPECT_FALSE(scan.Slice(*dataBase, 1, afterUpdate, list, oneRow));
+    while (!scan.Slice(*replaced, 2, afterUpdate, list, oneRow)) {
+    }
+    EXPECT_EQ(listings, 3);
+    EXPECT_EQ(QueuedNames(afterUpdate), (std::vector<std::string>{"b@example[1].txt", "user@~~local~~[1].txt"}));
+}
+
 TEST(FolderRules, OnlyReadableDeletableRowsNameAFolder) {
     const FixedFolders folders;
     const auto table = Folders({

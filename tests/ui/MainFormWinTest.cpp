@@ -58,6 +58,26 @@ TEST(MainFormTimers, AFailingTickIsSwallowedAndTheNextOneRuns) {
     EXPECT_GE(ticks, 2);
 }
 
+TEST(MainFormTimers, UnfinishedPassBringsTheNextTickSoonUntilItEnds) {
+    TMainForm form({.terminate = [] {}, .endSession = [] {}});
+    form.Create();
+    int ticks = 0;
+    form.SetTimerHandlers({.RegistryTimerTimer = [&] {
+        ++ticks;
+        form.SetPassUnfinished(TimerId::RegistryTimer, ticks < 3);
+    }});
+    // A stopped timer is not started by a follow-up.
+    form.SetPassUnfinished(TimerId::RegistryTimer, true);
+    EXPECT_FALSE(form.IsTimerEnabled(TimerId::RegistryTimer));
+    EXPECT_FALSE(form.IsFollowingUp(TimerId::RegistryTimer));
+
+    form.SetTimerEnabled(TimerId::RegistryTimer, true);
+    // The first tick after the 5 s interval, the two follow-ups right after it.
+    ASSERT_TRUE(sentrel::test::PumpUntil([&] { return ticks >= 3; }, 8000));
+    EXPECT_FALSE(form.IsFollowingUp(TimerId::RegistryTimer));  // back to its interval
+    form.SetTimerEnabled(TimerId::RegistryTimer, false);
+}
+
 TEST(MainFormTimers, IntervalsAreTheMonitorIntervals) {
     EXPECT_EQ(SpecOf(TimerId::MainTimer).intervalMs, 1000u);
     EXPECT_EQ(SpecOf(TimerId::ProcessTimer).intervalMs, 500u);

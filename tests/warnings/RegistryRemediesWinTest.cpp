@@ -139,6 +139,7 @@ TEST_F(RegistryRemedyTest, BrowserSettingFixWritesTheOldDataBackAndUndoTheNew) {
     EXPECT_EQ(Read(main, "Start Page")->data, Utf16z("http://home.example/"));
     EXPECT_EQ(Read(main, "Start Page")->type, static_cast<DWORD>(REG_SZ));
     EXPECT_EQ(refreshes_, 1);  // the watcher learns the restored data
+    EXPECT_EQ(refreshed_, main + "|Start Page");
     ExpectRecord(warning, {{"RootKey", std::to_string(static_cast<int>(0x80000001u))},
                            {"Key", main},
                            {"Value", "Start Page"},

@@ -49,7 +49,11 @@ protected:
           services_(WarningServices{
               .markShieldMove = [this](const std::string& path) { marked_.push_back(path); },
               .runAutorunPass = [this] { ++autorunPasses_; },
-              .refreshWatchedValues = [this] { ++refreshes_; },
+              .refreshWatchedValue =
+                  [this](RegistryRoot, const std::string& key, const std::string& value, RegistryView) {
+                      ++refreshes_;
+                      refreshed_ = key + "|" + value;
+                  },
               .cookiesFolder = [this] { return cookies_; },
           }) {}
 
@@ -90,6 +94,7 @@ protected:
     std::vector<std::string> marked_;
     int autorunPasses_ = 0;
     int refreshes_ = 0;
+    std::string refreshed_;  // key|value of the latest refresh
     std::string cookies_;
     ScopedWarningServices services_;
 };
