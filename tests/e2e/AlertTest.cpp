@@ -140,7 +140,11 @@ TEST(ShieldAtWork, AsksAboutANewAutorunEntryAndRemembersTheAnswer) {
     // The same program under a new entry: the white list drops it without asking. A new entry
     // afterwards is asked about, so the monitor was running all along.
     run.Add("E2E Updater again", tool);
-    EXPECT_EQ(WaitForAlert(shield, 14s), nullptr) << "an entry of the white list was asked about";
+    if (const HWND unexpected = WaitForAlert(shield, 14s)) {
+        std::string texts;
+        for (const std::string& text : ChildTexts(unexpected)) texts += " | " + text;
+        ADD_FAILURE() << "an alert came while only a white-listed entry was new:" << texts;
+    }
     run.Add("E2E Other", programs / "other.exe");
     alert = WaitForAlert(shield);
     ASSERT_NE(alert, nullptr);
