@@ -64,9 +64,15 @@ protected:
         libraryName_ = "SentrelMonLib" + unique + ".dll";
         ASSERT_TRUE(CopyFileA((TestProgramFolder() + "process_helper.exe").c_str(), exePath_.c_str(), TRUE));
         // The library with a tail of its own (the loader ignores bytes after the image), so that
-        // no copy loaded by another test's helper has this size and these checksums.
+        // no copy loaded by another test's helper has this size and these checksums. The
+        // checksums read only the head and a middle window, so the tail's length is what sets
+        // the copies apart: it follows the process id, which tests running side by side never
+        // share (Wine's ids step by 4).
         library_ = ReadFileBytes(TestProgramFolder() + "SentrelTestLibrary.dll");
-        library_.insert(library_.end(), unique.begin(), unique.end());
+        library_.insert(library_.end(), (GetCurrentProcessId() / 4) % 4096, '\0');
+        std::string tail = unique;
+        tail.resize(32, '\0');
+        library_.insert(library_.end(), tail.begin(), tail.end());
         WriteFileBytes(folder_ / libraryName_, library_, false);
         ASSERT_TRUE(IsChecksumFileSize(static_cast<std::int64_t>(library_.size())));
     }
