@@ -13,12 +13,13 @@ failed_list=$temporary/LastTestsFailed.log
 [[ -s $failed_list ]] || exit 0
 
 # The failed tests whose output (between "Output:" and "<end of output>" in LastTest.log) is empty
-# or holds Google Test's final "[  PASSED  ]".
+# or holds Google Test's final "[  PASSED  ] 1 test" and no "[  FAILED  ]" (a failed test prints
+# "[  PASSED  ] 0 tests" too, and is a failure to show, not a hiccup).
 mapfile -t failed < <(cut -d: -f2- "$failed_list")
 mapfile -t silent < <(awk '
     /^[0-9]+\/[0-9]+ Testing: / { name = $0; sub(/^[0-9]+\/[0-9]+ Testing: /, "", name); next }
     /^Output:$/ { getline; inside = 1; text = ""; next }
-    inside && /^<end of output>$/ { inside = 0; if (text == "" || index(text, "[  PASSED  ]")) print name; next }
+    inside && /^<end of output>$/ { inside = 0; if (text == "" || (index(text, "[  PASSED  ] 1 test") && !index(text, "[  FAILED  ]"))) print name; next }
     inside { text = text $0 }
 ' "$temporary/LastTest.log")
 
