@@ -8,6 +8,7 @@
 
 #include "platform/UniqueHandle.h"
 #include "platform/Win32Error.h"
+#include "platform/WideText.h"
 
 namespace sentrel::platform {
 
@@ -18,13 +19,6 @@ constexpr DWORD kAllowUnprivilegedCreate = 0x2;  // SYMBOLIC_LINK_FLAG_ALLOW_UNP
 std::string WithoutTrailingBackslashes(std::string path) {
     while (path.size() > 3 && path.back() == '\\') path.pop_back();
     return path;
-}
-
-std::wstring Wide(const std::string& text) {
-    const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
-    return wide;
 }
 
 // A handle to the link itself, not to what it leads to.
@@ -99,7 +93,7 @@ void CreateFolderLink(const std::string& link, const std::string& target) {
         return;
     }
     CheckWin32(CreateDirectoryA(path.c_str(), nullptr), "CreateDirectory");
-    const std::vector<char> data = JunctionData(Wide(WithoutTrailingBackslashes(target)));
+    const std::vector<char> data = JunctionData(WideFromAnsi(WithoutTrailingBackslashes(target)));
     try {
         const UniqueFile handle = OpenLink(path, GENERIC_WRITE);
         DWORD returned = 0;

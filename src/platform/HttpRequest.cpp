@@ -6,6 +6,7 @@
 #include <winhttp.h>
 
 #include "platform/UniqueHandle.h"
+#include "platform/WideText.h"
 
 namespace sentrel::platform {
 
@@ -21,28 +22,13 @@ constexpr DWORD kStatusFlags = WINHTTP_CALLBACK_FLAG_RESOLVE_NAME | WINHTTP_CALL
 // The synchronous client calls the status callback on the requesting thread.
 thread_local const HttpEvents* currentEvents = nullptr;
 
-std::string Narrow(const wchar_t* text, DWORD length) {
-    if (!text || length == 0) return {};
-    const int size = WideCharToMultiByte(CP_ACP, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
-    std::string narrow(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_ACP, 0, text, static_cast<int>(length), narrow.data(), size, nullptr, nullptr);
-    return narrow;
-}
-
-std::wstring Wide(const std::string& text) {
-    const int size = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(size), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), size);
-    return wide;
-}
-
 // A wide text given by the callback (a host name or an address), without its terminator.
 std::string CallbackText(LPVOID info, DWORD length) {
     if (!info) return {};
     const auto* text = static_cast<const wchar_t*>(info);
     DWORD chars = length;
     while (chars > 0 && text[chars - 1] == L'\0') --chars;
-    return Narrow(text, chars);
+    return AnsiFromWide(std::wstring_view(text, chars));
 }
 
 void CALLBACK StatusCallback(HINTERNET, DWORD_PTR, DWORD status, LPVOID info, DWORD length) noexcept {
@@ -114,7 +100,7 @@ bool Progress(const HttpEvents& events, std::int64_t received, std::int64_t expe
 void HttpGet(const std::string& url, const HttpTimeouts& timeouts, const HttpEvents& events,
              const std::function<void(std::span<const std::uint8_t>)>& sink, std::int64_t maxBytes) {
     EventsScope scope(events);
-    const std::wstring wideUrl = Wide(url);
+    const std::wstring wideUrl = WideFromAnsi(url);
     URL_COMPONENTS parts{};
     parts.dwStructSize = sizeof parts;
     parts.dwHostNameLength = static_cast<DWORD>(-1);

@@ -14,6 +14,7 @@
 
 #include "common/Files.h"
 #include "platform/GdiGuards.h"
+#include "platform/WideText.h"
 
 namespace sentrel::ui {
 
@@ -30,14 +31,6 @@ std::string StatusText(Gdiplus::GpStatus status) {
     case Gdiplus::UnknownImageFormat: return "unknown picture format";
     default: return "GDI+ status " + std::to_string(static_cast<int>(status));
     }
-}
-
-std::wstring Widen(const std::string& text) {
-    if (text.empty()) return {};
-    const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
-    return wide;
 }
 
 }  // namespace
@@ -82,7 +75,7 @@ Picture Picture::Load(const std::string& path) {
     if (!FileExists(path)) throw std::runtime_error("Cannot load the picture " + path + ": file not found");
 
     Gdiplus::GpBitmap* image = nullptr;
-    const Gdiplus::GpStatus status = gp::GdipCreateBitmapFromFile(Widen(path).c_str(), &image);
+    const Gdiplus::GpStatus status = gp::GdipCreateBitmapFromFile(platform::WideFromAnsi(path).c_str(), &image);
     if (status != Gdiplus::Ok || !image)
         throw std::runtime_error("Cannot load the picture " + path + ": " + StatusText(status));
     return FromImage(image, 0xFF000000, path);
