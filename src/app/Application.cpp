@@ -10,6 +10,7 @@
 #include "core/Catcher.h"
 #include "core/ColorList.h"
 #include "core/Dispatcher.h"
+#include "core/InetUpdateThread.h"
 #include "core/SecurityLevels.h"
 #include "core/ShieldLevel.h"
 #include "core/WarningQueue.h"
@@ -17,6 +18,7 @@
 #include "database/DataBase.h"
 #include "database/DataBaseUpdate.h"
 #include "database/ThreatTables.h"
+#include "database/UpdateSignature.h"
 #include "monitors/CookieRules.h"
 #include "monitors/FileMonitor.h"
 #include "monitors/FolderRules.h"
@@ -63,6 +65,19 @@ public:
     bool Verify(std::span<const std::uint8_t>, std::span<const std::uint8_t>) const override { return false; }
 };
 
+// What the update worker uses on its own thread: its own access to the options, the signature
+// check and an updater over them. The worker's closures hold it, so it lives as long as the
+// worker, even one that ends after the windows.
+struct WorkerUpdate {
+    WorkerUpdate(const std::string& programFolder, std::shared_ptr<const TSignatureVerifier> signatureCheck)
+        : verifier(std::move(signatureCheck)),
+          options(kOptionsFileName, programFolder),
+          updater(programFolder + kDataBaseFileName, std::string(kDataBasePassPhrase), options, *verifier) {}
+    std::shared_ptr<const TSignatureVerifier> verifier;
+    TOptions options;
+    TDataBaseUpdater updater;
+};
+
 std::string FullPath(const std::string& path) {
     char full[MAX_PATH] = {};
     const DWORD length = GetFullPathNameA(path.c_str(), MAX_PATH, full, nullptr);
@@ -85,6 +100,8 @@ int Application::Run() {
     CreateSettingsFolder(platform::UserAppDataFolder());
     OpenDiagnosticLog(SettingsFolder(platform::UserAppDataFolder()) + kDiagnosticLogName);
     LogEvent("start");
+    // What an update run cut short by a crash or a power cut downloaded.
+    RemoveUpdateDownloads(platform::ProgramFolder());
     if (!StartBeforeWindows()) return 1;
 
     CreateWindows();
@@ -210,6 +227,7 @@ void Application::CreateUpdateForm() {
     }
     updater_ = std::make_unique<TDataBaseUpdater>(ProgramFolder() + kDataBaseFileName,
                                                   std::string(kDataBasePassPhrase), *options_, *verifier_);
+    const auto worker = std::make_shared<WorkerUpdate>(ProgramFolder(), verifier_);
     std::string server = options_->ReadString(kUpdateServerKey, SENTREL_UPDATE_SERVER);
     while (!server.empty() && server.back() == '/') server.pop_back();
     platform::HttpTimeouts timeouts;
@@ -225,19 +243,12 @@ void Application::CreateUpdateForm() {
         .supportAddress = SENTREL_SUPPORT_ADDRESS,
         .helpFile = FullPath(ProgramFolder() + kHelpFileName),
         .help = help_.get(),
-        .prepare = [this](const std::string& path) { return updater_->Prepare(path); },
-        .commit =
-            [this](TPreparedUpdate prepared) {
-                const TUpdateResult result = updater_->Commit(std::move(prepared), *threats_);
-                if (result.Applied) DataBaseUpdated();
-                return result;
-            },
-        .applyLocal =
-            [this](const std::string& path) {
-                const TUpdateResult result = updater_->Apply(path, *threats_);
-                if (result.Applied) DataBaseUpdated();
-                return result;
-            },
+        .verify = [worker](const std::string& path) { ReadSignedUpdate(path, *worker->verifier); },
+        .prepare = [worker](const std::string& path,
+                            const std::function<bool()>& cancelled) { (void)cancelled; return worker->updater.Prepare(path); /*MERGE*/ },
+        .commit = [this](TPreparedUpdate prepared) { return updater_->Commit(std::move(prepared), *threats_); },
+        .applyLocal = [this](const std::string& path) { return updater_->Apply(path, *threats_); },
+        .updated = [this] { DataBaseUpdated(); },
     });
     updateForm_->Create(mainForm_->Handle());
 }

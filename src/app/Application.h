@@ -102,7 +102,7 @@ private:
     std::unique_ptr<ui::TOptionsForm> optionsForm_;
     std::unique_ptr<ui::TAlertForm> alertForm_;
     std::unique_ptr<ui::TClosingForm> closingForm_;
-    std::unique_ptr<TSignatureVerifier> verifier_;
+    std::shared_ptr<const TSignatureVerifier> verifier_;
     std::unique_ptr<TDataBaseUpdater> updater_;
     std::unique_ptr<ui::TUpdateForm> updateForm_;
     std::unique_ptr<ui::TSplashForm> splashForm_;

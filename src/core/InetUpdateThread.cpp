@@ -1,11 +1,13 @@
 #include "core/InetUpdateThread.h"
 
-#include <cmath>
+#include <atomic>
 #include <process.h>
 
+#include "common/DiagnosticLog.h"
 #include "common/Files.h"
 #include "database/UpdateAnswer.h"
 #include "database/UpdateSignature.h"
+#include "platform/Directory.h"
 #include "platform/Win32Error.h"
 
 namespace sentrel {
@@ -15,11 +17,52 @@ namespace {
 // An update file is a patch of the database; larger answers are not updates.
 constexpr std::int64_t kMaxUpdateFileSize = 64 * 1024 * 1024;
 
+constexpr const char* kCancelledReason = "The update was cancelled.";
+constexpr const char* kNotSavedReason = "The update could not be saved in the program folder.";
+
 std::string SignaturePath(const std::string& path) {
     return path + std::string(kSignatureSuffix);
 }
 
+std::string UpdatesFolder(const std::string& programFolder) {
+    return JoinPath(programFolder, std::string(kUpdatesFolderName));
+}
+
+// Ends every run, however it ends, with an empty working folder that is gone.
+class DownloadsCleanUp {
+public:
+    explicit DownloadsCleanUp(std::string programFolder) : programFolder_(std::move(programFolder)) {}
+    DownloadsCleanUp(const DownloadsCleanUp&) = delete;
+    DownloadsCleanUp& operator=(const DownloadsCleanUp&) = delete;
+    ~DownloadsCleanUp() { RemoveUpdateDownloads(programFolder_); }
+
+private:
+    std::string programFolder_;
+};
+
 }  // namespace
+
+// Everything the thread uses. The thread holds it too, so it outlives an owner that let the
+// thread end on its own.
+struct TInetUpdateThread::Run {
+    std::string indexUrl;
+    std::string serverAddress;
+    std::string programFolder;
+    std::string folder;  // the working folder of updates
+    platform::HttpTimeouts timeouts;
+    TInetUpdateNotifications notifications;
+    platform::HttpCancellation transfer;
+    std::atomic<bool> cancelled{false};
+
+    void Execute();
+    // False when the run ended here (OnFinished was sent, or could not be).
+    bool Download(const std::vector<std::string>& entries);
+    bool Apply(const std::vector<std::string>& entries);
+    void Transfer(const std::string& url, const std::string& path, std::int64_t maxBytes, const std::string& what);
+    void Finish(bool noList, bool failed, const std::string& reason);
+    bool Cancelled() const;
+    platform::HttpEvents Events() const;
+};
 
 int ProgressPercent(std::int64_t position, std::int64_t maximum) {
     if (maximum <= 0 || position <= 0) return 0;
@@ -32,70 +75,113 @@ int ProgressPercent(std::int64_t position, std::int64_t maximum) {
     return static_cast<int>(whole);
 }
 
-TInetUpdateThread::TInetUpdateThread(std::string indexUrl, std::string serverAddress, std::string folder,
-                                     platform::HttpTimeouts timeouts, TInetUpdateNotifications notifications)
-    : indexUrl_(std::move(indexUrl)),
-      serverAddress_(std::move(serverAddress)),
-      folder_(std::move(folder)),
-      timeouts_(timeouts),
-      notifications_(std::move(notifications)) {}
+void RemoveUpdateDownloads(const std::string& programFolder) noexcept {
+    try {
+        const std::string folder = UpdatesFolder(programFolder);
+        if (!FolderExists(folder)) return;
+        for (const platform::TDirectoryEntry& entry : platform::ListDirectory(JoinPath(folder, "*"))) {
+            const std::string path = JoinPath(folder, entry.Name);
+            if (entry.IsFolder()) {
+                RemoveDirectoryA(path.c_str());
+                continue;
+            }
+            SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (!RemoveFile(path)) LogEvent("update downloads: could not remove " + path);
+        }
+        if (!RemoveDirectoryA(folder.c_str())) LogEvent("update downloads: could not remove " + folder);
+    } catch (const std::exception&) {
+        LogCaught("update downloads");
+    }
+}
+
+TInetUpdateThread::TInetUpdateThread(std::string indexUrl, std::string serverAddress,
+                                     const std::string& programFolder, platform::HttpTimeouts timeouts,
+                                     TInetUpdateNotifications notifications)
+    : run_(std::make_shared<Run>()) {
+    run_->indexUrl = std::move(indexUrl);
+    run_->serverAddress = std::move(serverAddress);
+    run_->programFolder = programFolder;
+    run_->folder = UpdatesFolder(programFolder);
+    run_->timeouts = timeouts;
+    run_->notifications = std::move(notifications);
+}
 
 TInetUpdateThread::~TInetUpdateThread() {
-    if (thread_) WaitForSingleObject(thread_.get(), INFINITE);
+    Cancel();
 }
 
 void TInetUpdateThread::Start() {
-    const auto handle = _beginthreadex(nullptr, 0, ThreadProc, this, 0, nullptr);
-    if (handle == 0) platform::ThrowLastError("_beginthreadex(update worker)");
+    auto* shared = new std::shared_ptr<Run>(run_);
+    const auto threadProc = [](void* parameter) noexcept -> unsigned {
+        const std::unique_ptr<std::shared_ptr<Run>> run(static_cast<std::shared_ptr<Run>*>(parameter));
+        try {
+            (*run)->Execute();
+        } catch (const std::exception& error) {
+            LogEvent(std::string("update run failed unexpectedly: ") + error.what());
+            (*run)->Finish(false, true, std::string("The update stopped unexpectedly: ") + error.what());
+        } catch (...) {
+            LogEvent("update run failed unexpectedly");
+            (*run)->Finish(false, true, "The update stopped unexpectedly.");
+        }
+        return 0;
+    };
+    const auto handle = _beginthreadex(nullptr, 0, threadProc, shared, 0, nullptr);
+    if (handle == 0) {
+        delete shared;
+        platform::ThrowLastError("_beginthreadex(update worker)");
+    }
     thread_.reset(reinterpret_cast<HANDLE>(handle));
+}
+
+void TInetUpdateThread::Cancel() noexcept {
+    run_->cancelled = true;
+    run_->transfer.Cancel();
 }
 
 bool TInetUpdateThread::Finished() const noexcept {
     return !thread_ || WaitForSingleObject(thread_.get(), 0) == WAIT_OBJECT_0;
 }
 
-unsigned __stdcall TInetUpdateThread::ThreadProc(void* self) noexcept {
-    try {
-        static_cast<TInetUpdateThread*>(self)->Execute();
-    } catch (...) {
-        // Every failure the run knows of is reported by Finish; nothing else may end the process.
-    }
-    return 0;
+bool TInetUpdateThread::Run::Cancelled() const {
+    return cancelled || (notifications.IsCancelled && notifications.IsCancelled());
 }
 
-bool TInetUpdateThread::Cancelled() const {
-    return notifications_.IsCancelled && notifications_.IsCancelled();
-}
-
-platform::HttpEvents TInetUpdateThread::Events() const {
+platform::HttpEvents TInetUpdateThread::Run::Events() const {
     return platform::HttpEvents{
-        .statusText = notifications_.OnStatusText,
+        .statusText = notifications.OnStatusText,
         .progress =
             [this](std::int64_t received, std::int64_t expected) {
                 if (Cancelled()) return false;
-                if (expected > 0 && notifications_.OnProgress)
-                    notifications_.OnProgress(std::string(kDownloadingText), received, expected);
+                if (expected > 0 && notifications.OnProgress)
+                    notifications.OnProgress(std::string(kDownloadingText), received, expected);
                 return true;
             },
     };
 }
 
-void TInetUpdateThread::Finish(bool noList, bool failed, const std::string& reason) {
-    if (!notifications_.OnFinished || !notifications_.RunOnMainThread) return;
-    notifications_.RunOnMainThread([&] { notifications_.OnFinished(noList, failed, reason); });
+void TInetUpdateThread::Run::Finish(bool noList, bool failed, const std::string& reason) {
+    if (failed) LogEvent("update run failed: " + reason);
+    if (!notifications.OnFinished || !notifications.RunOnMainThread) return;
+    notifications.RunOnMainThread([&] { notifications.OnFinished(noList, failed, reason); });
 }
 
-void TInetUpdateThread::Execute() {
+void TInetUpdateThread::Run::Execute() {
+    if (!IsAllowedUpdateServer(serverAddress)) {
+        Finish(true, true,
+               "The update server's address must begin with https:// (plain http:// is taken only for this "
+               "computer).");
+        return;
+    }
     std::string answer;
     try {
-        answer = platform::HttpGetText(indexUrl_, timeouts_, Events(), static_cast<std::int64_t>(kMaxUpdateAnswerSize));
+        answer = platform::HttpGetText(indexUrl, timeouts, Events(), static_cast<std::int64_t>(kMaxUpdateAnswerSize),
+                                       &transfer);
     } catch (const platform::HttpError& error) {
         Finish(true, true, error.what());
         return;
     }
-    if (Cancelled()) return;
-    if (answer.empty()) {
-        Finish(true, false, {});
+    if (Cancelled()) {
+        Finish(true, true, kCancelledReason);
         return;
     }
     std::vector<std::string> entries;
@@ -109,57 +195,57 @@ void TInetUpdateThread::Execute() {
         Finish(true, false, {});
         return;
     }
-    if (!Download(entries)) return;
-    const bool finished = Apply(entries);
-    DeleteFiles(entries, entries.size());
-    if (finished) Finish(false, false, {});
-}
-
-void TInetUpdateThread::Transfer(const std::string& url, const std::string& path) {
-    const std::string partial = path + std::string(kDownloadSuffix);
-    {
-        platform::UniqueFile file(CreateFileA(partial.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                              FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file) throw platform::HttpError("The update could not be saved in the program folder.");
-        try {
-            platform::HttpGet(
-                url, timeouts_, Events(),
-                [&](std::span<const std::uint8_t> piece) {
-                    DWORD written = 0;
-                    if (!WriteFile(file.get(), piece.data(), static_cast<DWORD>(piece.size()), &written, nullptr) ||
-                        written != piece.size())
-                        throw platform::HttpError("The update could not be saved in the program folder.");
-                },
-                kMaxUpdateFileSize);
-        } catch (...) {
-            file.reset();
-            RemoveFile(partial);
-            throw;
-        }
-    }
+    const DownloadsCleanUp cleanUp(programFolder);
+    RemoveUpdateDownloads(programFolder);
     try {
-        MoveFileOver(partial, path);
+        CreateFolders(folder);
     } catch (const std::exception&) {
-        RemoveFile(partial);
-        throw platform::HttpError("The update could not be saved in the program folder.");
+        Finish(false, true, kNotSavedReason);
+        return;
+    }
+    if (!Download(entries)) return;
+    if (Apply(entries)) Finish(false, false, {});
+}
+
+void TInetUpdateThread::Run::Transfer(const std::string& url, const std::string& path, std::int64_t maxBytes,
+                                      const std::string& what) {
+    platform::UniqueFile file(
+        CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) throw platform::HttpError(kNotSavedReason);
+    try {
+        platform::HttpGet(
+            url, timeouts, Events(),
+            [&](std::span<const std::uint8_t> piece) {
+                DWORD written = 0;
+                if (!WriteFile(file.get(), piece.data(), static_cast<DWORD>(piece.size()), &written, nullptr) ||
+                    written != piece.size())
+                    throw platform::HttpError(kNotSavedReason);
+            },
+            maxBytes, &transfer);
+    } catch (const platform::HttpTooLong&) {
+        throw platform::HttpError("The update server sent more than " + std::to_string(maxBytes) + " bytes as " +
+                                  what + "; nothing was applied.");
     }
 }
 
-bool TInetUpdateThread::Download(const std::vector<std::string>& entries) {
-    for (std::size_t i = 0; i < entries.size(); ++i) {
+bool TInetUpdateThread::Run::Download(const std::vector<std::string>& entries) {
+    for (const std::string& entry : entries) {
         if (Cancelled()) {
-            DeleteFiles(entries, i);
-            Finish(false, true, "The update was cancelled.");
+            Finish(false, true, kCancelledReason);
             return false;
         }
-        const std::string path = JoinPath(folder_, entries[i]);
+        const std::string path = JoinPath(folder, entry);
         try {
-            // The signature first: a complete update file never stands without it.
-            Transfer(UpdateFileUrl(serverAddress_, entries[i] + std::string(kSignatureSuffix)), SignaturePath(path));
-            Transfer(UpdateFileUrl(serverAddress_, entries[i]), path);
-        } catch (const platform::HttpError& error) {
+            Transfer(UpdateFileUrl(serverAddress, entry + std::string(kSignatureSuffix)), SignaturePath(path),
+                     static_cast<std::int64_t>(kMaxSignatureFileSize), "the signature of \"" + entry + "\"");
+            Transfer(UpdateFileUrl(serverAddress, entry), path, kMaxUpdateFileSize, "the update \"" + entry + "\"");
+            // Nothing unchecked waits in the folder while the next one arrives.
+            if (notifications.Verify) notifications.Verify(path);
+        } catch (const platform::HttpCancelled&) {
+            Finish(false, true, kCancelledReason);
+            return false;
+        } catch (const std::exception& error) {
             // Nothing of a run that lost one update is applied: the later ones need it.
-            DeleteFiles(entries, i + 1);
             Finish(false, true, error.what());
             return false;
         }
@@ -167,18 +253,17 @@ bool TInetUpdateThread::Download(const std::vector<std::string>& entries) {
     return true;
 }
 
-bool TInetUpdateThread::Apply(const std::vector<std::string>& entries) {
+bool TInetUpdateThread::Run::Apply(const std::vector<std::string>& entries) {
     for (const std::string& entry : entries) {
         if (Cancelled()) {
-            Finish(false, true, "The update was cancelled.");
+            Finish(false, true, kCancelledReason);
             return false;
         }
-        const std::string path = JoinPath(folder_, entry);
-        if (!FileExists(path)) return false;
+        const std::string path = JoinPath(folder, entry);
         std::string failure;
         TPreparedUpdate prepared;
         try {
-            prepared = notifications_.Prepare(path);
+            prepared = notifications.Prepare(path, [this] { return Cancelled(); });
         } catch (const std::exception& error) {
             failure = error.what();
         }
@@ -186,32 +271,28 @@ bool TInetUpdateThread::Apply(const std::vector<std::string>& entries) {
             Finish(false, true, failure);
             return false;
         }
+        TUpdateResult result;
         bool committed = false;
-        const bool ran = notifications_.RunOnMainThread([&] {
+        const bool ran = notifications.RunOnMainThread([&] {
             try {
-                notifications_.Commit(std::move(prepared));
+                result = notifications.Commit(std::move(prepared));
                 committed = true;
             } catch (const std::exception& error) {
                 failure = error.what();
             }
         });
+        // The window is gone: the program is ending and nobody is left to tell.
         if (!ran) return false;
         if (!committed) {
             Finish(false, true, failure.empty() ? "The update could not be applied." : failure);
             return false;
         }
+        if (!result.Applied) {
+            Finish(false, true, UpdateRefusalMessage(result));
+            return false;
+        }
     }
     return true;
-}
-
-void TInetUpdateThread::DeleteFiles(const std::vector<std::string>& entries, std::size_t count) const {
-    for (std::size_t i = 0; i < count && i < entries.size(); ++i) {
-        const std::string path = JoinPath(folder_, entries[i]);
-        RemoveFile(path);
-        RemoveFile(SignaturePath(path));
-        RemoveFile(path + std::string(kDownloadSuffix));
-        RemoveFile(SignaturePath(path) + std::string(kDownloadSuffix));
-    }
 }
 
 }  // namespace sentrel

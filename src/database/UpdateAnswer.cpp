@@ -1,37 +1,32 @@
 #include "database/UpdateAnswer.h"
 
 #include <algorithm>
-#include <array>
 
 #include "database/Archive.h"
-#include "database/DataBase.h"
-#include "database/Table.h"
 
 namespace sentrel {
 
 namespace {
 
-// Files of the program folder that an update must never replace. The working files of the
-// database are listed in DataBase.h.
-constexpr std::array<std::string_view, 14> kProgramFiles = {
-    "database.db",       "options.ini",        "backups.ini",  "black_list.txt", "white_list.txt",
-    "keys_to_watch.ini", "Sentrel4.exe",       "db_backup.db", "graphics",       "Help",
-    "backuped",          "Sentrel4-setup.exe", "unins000.exe", "uninstall.exe"};
+constexpr std::string_view kUpdateExtension = ".dat";
 
-bool IsOwnFile(std::string_view name) {
-    const auto same = [&](std::string_view own) { return SameNameIgnoringCase(name, own); };
-    if (std::any_of(kProgramFiles.begin(), kProgramFiles.end(), same)) return true;
-    const std::array<std::string_view, 5> working = {kSavedTablesName, kUnpackedDataBaseName, kUnpackedUpdateName,
-                                                     kPatchedDataBaseName, "$b_unpacked_patched.dat"};
-    if (std::any_of(working.begin(), working.end(), same)) return true;
-    // The temporary "_decrypted.dat" files of the pipeline.
-    return name.size() >= kDecryptedSuffix.size() &&
-           SameNameIgnoringCase(name.substr(name.size() - kDecryptedSuffix.size()), kDecryptedSuffix);
+bool IsNameCharacter(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_';
 }
 
-bool IsPlainCharacter(char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' || c == '-' ||
-           c == '_';
+// What an error line may show of a hostile entry.
+std::string Shown(std::string_view entry) {
+    std::string shown;
+    for (const char c : entry.substr(0, 60))
+        shown += IsNameCharacter(c) || std::string_view(". /\\:").find(c) != std::string_view::npos ? c : '?';
+    return shown;
+}
+
+std::string_view LowerAscii(std::string_view text, std::string& storage) {
+    storage.assign(text);
+    for (char& c : storage)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return storage;
 }
 
 }  // namespace
@@ -63,11 +58,13 @@ std::vector<std::string> SplitUpdateAnswer(std::string_view body) {
 }
 
 bool IsSafeUpdateEntryName(std::string_view name) {
-    if (name.empty() || name.size() > kMaxUpdateEntryLength) return false;
-    if (!std::all_of(name.begin(), name.end(), IsPlainCharacter)) return false;
-    // Leaves out ".", "..", trailing dots and device names.
-    if (!IsSafeArchiveName(name)) return false;
-    return !IsOwnFile(name);
+    if (name.size() <= kUpdateExtension.size() || name.size() > kMaxUpdateEntryLength) return false;
+    const std::string_view stem = name.substr(0, name.size() - kUpdateExtension.size());
+    std::string extension;
+    if (LowerAscii(name.substr(stem.size()), extension) != kUpdateExtension) return false;
+    if (!std::all_of(stem.begin(), stem.end(), IsNameCharacter)) return false;
+    // Leaves out device names (NUL.dat, com1.dat).
+    return IsSafeArchiveName(name);
 }
 
 std::vector<std::string> ParseUpdateAnswer(std::string_view body) {
@@ -75,16 +72,37 @@ std::vector<std::string> ParseUpdateAnswer(std::string_view body) {
         throw UpdateAnswerError("The update server's answer is too long (" + std::to_string(body.size()) +
                                 " bytes); no update was downloaded.");
     std::vector<std::string> entries = SplitUpdateAnswer(body);
+    if (entries.size() > kMaxUpdateEntries)
+        throw UpdateAnswerError("The update server named " + std::to_string(entries.size()) +
+                                " updates at once (at most " + std::to_string(kMaxUpdateEntries) +
+                                " are taken); no update was downloaded.");
     for (const std::string& entry : entries) {
-        if (!IsSafeUpdateEntryName(entry)) {
-            std::string shown;
-            for (const char c : entry.substr(0, 60))
-                shown += IsPlainCharacter(c) || c == ' ' || c == '/' || c == '\\' || c == ':' ? c : '?';
-            throw UpdateAnswerError("The update server named a file that cannot be an update (\"" + shown +
+        if (!IsSafeUpdateEntryName(entry))
+            throw UpdateAnswerError("The update server named a file that cannot be an update (\"" + Shown(entry) +
                                     "\"); no update was downloaded.");
-        }
     }
     return entries;
+}
+
+bool IsAllowedUpdateServer(std::string_view serverAddress) {
+    std::string lowered;
+    const std::string_view address = LowerAscii(serverAddress, lowered);
+    if (address.starts_with("https://")) return address.size() > 8;
+    constexpr std::string_view kPlain = "http://";
+    if (!address.starts_with(kPlain)) return false;
+    std::string_view host = address.substr(kPlain.size());
+    host = host.substr(0, host.find_first_of("/?#\\"));
+    // "http://localhost@elsewhere" names the host elsewhere.
+    if (host.find('@') != std::string_view::npos) return false;
+    if (host.starts_with('[')) {
+        // [::1] or [::1]:port
+        const std::size_t close = host.find(']');
+        if (close == std::string_view::npos) return false;
+        const std::string_view rest = host.substr(close + 1);
+        return host.substr(0, close + 1) == "[::1]" && (rest.empty() || rest.starts_with(':'));
+    }
+    host = host.substr(0, host.find(':'));
+    return host == "localhost" || host == "127.0.0.1";
 }
 
 }  // namespace sentrel

@@ -1,5 +1,6 @@
 #include "platform/HttpRequest.h"
 
+#include <cwctype>
 #include <vector>
 
 #include <windows.h>
@@ -95,33 +96,118 @@ bool Progress(const HttpEvents& events, std::int64_t received, std::int64_t expe
     return !events.progress || events.progress(received, expected);
 }
 
-}  // namespace
+struct UrlParts {
+    INTERNET_SCHEME scheme = INTERNET_SCHEME_HTTP;
+    std::wstring host;
+    INTERNET_PORT port = 0;
+    std::wstring path;  // with the query
+};
 
-void HttpGet(const std::string& url, const HttpTimeouts& timeouts, const HttpEvents& events,
-             const std::function<void(std::span<const std::uint8_t>)>& sink, std::int64_t maxBytes) {
-    EventsScope scope(events);
-    const std::wstring wideUrl = WideFromAnsi(url);
+UrlParts CrackUrl(const std::wstring& url) {
     URL_COMPONENTS parts{};
     parts.dwStructSize = sizeof parts;
     parts.dwHostNameLength = static_cast<DWORD>(-1);
     parts.dwUrlPathLength = static_cast<DWORD>(-1);
     parts.dwExtraInfoLength = static_cast<DWORD>(-1);
-    Check(WinHttpCrackUrl(wideUrl.c_str(), static_cast<DWORD>(wideUrl.size()), 0, &parts));
-    const std::wstring host(parts.lpszHostName, parts.dwHostNameLength);
-    std::wstring path(parts.lpszUrlPath, parts.dwUrlPathLength);
-    path.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
-    if (path.empty()) path = L"/";
+    Check(WinHttpCrackUrl(url.c_str(), static_cast<DWORD>(url.size()), 0, &parts));
+    UrlParts cracked{parts.nScheme, std::wstring(parts.lpszHostName, parts.dwHostNameLength), parts.nPort,
+                     std::wstring(parts.lpszUrlPath, parts.dwUrlPathLength)};
+    cracked.path.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
+    if (cracked.path.empty()) cracked.path = L"/";
+    for (wchar_t& c : cracked.host) c = static_cast<wchar_t>(std::towlower(c));
+    return cracked;
+}
+
+// Redirects are never followed: an update comes from the server the user's program asks, or
+// not at all.
+void RefuseRedirects(HINTERNET request) {
+    DWORD never = WINHTTP_OPTION_REDIRECT_POLICY_NEVER;
+    if (WinHttpSetOption(request, WINHTTP_OPTION_REDIRECT_POLICY, &never, sizeof never)) return;
+    DWORD disable = WINHTTP_DISABLE_REDIRECTS;
+    Check(WinHttpSetOption(request, WINHTTP_OPTION_DISABLE_FEATURE, &disable, sizeof disable));
+}
+
+// Whether the answer came from where it was asked (a client that followed a redirect all the
+// same would show another address here). Where the client cannot tell, the refused redirect
+// policy above stands alone.
+bool AnsweredFrom(HINTERNET request, const UrlParts& asked) {
+    std::wstring url(2048, L'\0');
+    for (;;) {
+        DWORD size = static_cast<DWORD>(url.size() * sizeof(wchar_t));
+        if (WinHttpQueryOption(request, WINHTTP_OPTION_URL, url.data(), &size)) {
+            url.resize(size / sizeof(wchar_t));
+            break;
+        }
+        if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || size <= url.size() * sizeof(wchar_t)) return true;
+        url.resize(size / sizeof(wchar_t) + 1);
+    }
+    while (!url.empty() && url.back() == L'\0') url.pop_back();
+    const UrlParts answered = CrackUrl(url);
+    return answered.scheme == asked.scheme && answered.host == asked.host && answered.port == asked.port;
+}
+
+}  // namespace
+
+// Makes the request's handle reachable by Cancel while the request runs. At the end it takes the
+// handle back, or, when Cancel closed it, lets go of its owner so it is not closed twice.
+class RequestRegistration {
+public:
+    RequestRegistration(HttpCancellation* cancellation, UniqueInternet& request)
+        : cancellation_(cancellation), request_(request) {
+        if (!cancellation_) return;
+        std::lock_guard lock(cancellation_->mutex_);
+        if (cancellation_->cancelled_) throw HttpCancelled();
+        cancellation_->request_ = request_.get();
+    }
+    RequestRegistration(const RequestRegistration&) = delete;
+    RequestRegistration& operator=(const RequestRegistration&) = delete;
+    ~RequestRegistration() {
+        if (!cancellation_) return;
+        std::lock_guard lock(cancellation_->mutex_);
+        if (cancellation_->request_ == request_.get())
+            cancellation_->request_ = nullptr;
+        else
+            (void)request_.release();
+    }
+
+private:
+    HttpCancellation* cancellation_;
+    UniqueInternet& request_;
+};
+
+void HttpCancellation::Cancel() noexcept {
+    std::lock_guard lock(mutex_);
+    cancelled_ = true;
+    if (request_) WinHttpCloseHandle(static_cast<HINTERNET>(request_));
+    request_ = nullptr;
+}
+
+bool HttpCancellation::Cancelled() const noexcept {
+    std::lock_guard lock(mutex_);
+    return cancelled_;
+}
+
+namespace {
+
+void Request(const std::string& url, const HttpTimeouts& timeouts, const HttpEvents& events,
+             const std::function<void(std::span<const std::uint8_t>)>& sink, std::int64_t maxBytes,
+             HttpCancellation* cancellation) {
+    EventsScope scope(events);
+    const UrlParts asked = CrackUrl(WideFromAnsi(url));
 
     UniqueInternet session = OpenSession();
     Check(WinHttpSetTimeouts(session.get(), timeouts.resolveMs, timeouts.connectMs, timeouts.sendMs,
                              timeouts.receiveMs));
     WinHttpSetStatusCallback(session.get(), StatusCallback, kStatusFlags, 0);
-    UniqueInternet connection(WinHttpConnect(session.get(), host.c_str(), parts.nPort, 0));
+    UniqueInternet connection(WinHttpConnect(session.get(), asked.host.c_str(), asked.port, 0));
     if (!connection) ThrowRequestError(GetLastError());
-    const DWORD flags = parts.nScheme == INTERNET_SCHEME_HTTPS ? WINHTTP_FLAG_SECURE : 0;
-    UniqueInternet request(WinHttpOpenRequest(connection.get(), L"GET", path.c_str(), nullptr, WINHTTP_NO_REFERER,
-                                              WINHTTP_DEFAULT_ACCEPT_TYPES, flags | WINHTTP_FLAG_REFRESH));
+    const DWORD flags = asked.scheme == INTERNET_SCHEME_HTTPS ? WINHTTP_FLAG_SECURE : 0;
+    UniqueInternet request(WinHttpOpenRequest(connection.get(), L"GET", asked.path.c_str(), nullptr,
+                                              WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
+                                              flags | WINHTTP_FLAG_REFRESH));
     if (!request) ThrowRequestError(GetLastError());
+    RequestRegistration registration(cancellation, request);
+    RefuseRedirects(request.get());
     // Waiting for the answer's headers has a time-out of its own (90 s by default).
     DWORD responseTimeout = static_cast<DWORD>(timeouts.receiveMs);
     WinHttpSetOption(request.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &responseTimeout, sizeof responseTimeout);
@@ -134,7 +220,12 @@ void HttpGet(const std::string& url, const HttpTimeouts& timeouts, const HttpEve
     DWORD size = sizeof status;
     Check(WinHttpQueryHeaders(request.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
                               WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX));
+    if (status >= 300 && status < 400)
+        throw HttpError("The update server sent the request to another address (HTTP " + std::to_string(status) +
+                        "); the update follows no redirect.");
     if (status != HTTP_STATUS_OK) throw HttpError("The update server answered " + std::to_string(status) + ".");
+    if (!AnsweredFrom(request.get(), asked))
+        throw HttpError("The answer came from another address than the update server's; it was refused.");
 
     std::int64_t expected = 0;
     wchar_t lengthText[32] = {};
@@ -143,7 +234,7 @@ void HttpGet(const std::string& url, const HttpTimeouts& timeouts, const HttpEve
                             &size, WINHTTP_NO_HEADER_INDEX))
         expected = _wcstoi64(lengthText, nullptr, 10);
     if (expected < 0) expected = 0;
-    if (maxBytes > 0 && expected > maxBytes) throw HttpError("The update server's answer is too long.");
+    if (maxBytes > 0 && expected > maxBytes) throw HttpTooLong("The update server's answer is too long.");
 
     std::int64_t received = 0;
     std::vector<std::uint8_t> buffer(16 * 1024);
@@ -153,18 +244,35 @@ void HttpGet(const std::string& url, const HttpTimeouts& timeouts, const HttpEve
         Check(WinHttpReadData(request.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &read));
         if (read == 0) break;
         received += read;
-        if (maxBytes > 0 && received > maxBytes) throw HttpError("The update server's answer is too long.");
+        if (maxBytes > 0 && received > maxBytes) throw HttpTooLong("The update server's answer is too long.");
         sink(std::span(buffer.data(), read));
     }
     if (expected > 0 && received != expected) throw HttpError("The download ended early.");
     Progress(events, received, expected);
 }
 
+}  // namespace
+
+void HttpGet(const std::string& url, const HttpTimeouts& timeouts, const HttpEvents& events,
+             const std::function<void(std::span<const std::uint8_t>)>& sink, std::int64_t maxBytes,
+             HttpCancellation* cancellation) {
+    try {
+        Request(url, timeouts, events, sink, maxBytes, cancellation);
+    } catch (const HttpCancelled&) {
+        throw;
+    } catch (const HttpError&) {
+        // A handle closed by Cancel fails whatever call was running with some error or other.
+        if (cancellation && cancellation->Cancelled()) throw HttpCancelled();
+        throw;
+    }
+}
+
 std::string HttpGetText(const std::string& url, const HttpTimeouts& timeouts, const HttpEvents& events,
-                        std::int64_t maxBytes) {
+                        std::int64_t maxBytes, HttpCancellation* cancellation) {
     std::string text;
-    HttpGet(url, timeouts, events,
-            [&](std::span<const std::uint8_t> piece) { text.append(piece.begin(), piece.end()); }, maxBytes);
+    HttpGet(
+        url, timeouts, events, [&](std::span<const std::uint8_t> piece) { text.append(piece.begin(), piece.end()); },
+        maxBytes, cancellation);
     return text;
 }
 

@@ -6,9 +6,12 @@
 //   - the expected length once the answer's headers are in, then the bytes received so far.
 // Answering false to a progress event drops the connection and the request fails as cancelled.
 // Any HTTP status other than 200 fails the request: an error page from a proxy is not an answer.
+// Redirects are never followed (a redirect answer fails the request with a line that says so),
+// and an answer that reached us from another scheme, host or port than the one asked is refused.
 
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -35,6 +38,27 @@ public:
     HttpCancelled() : HttpError("The update was cancelled.") {}
 };
 
+// The body was longer than the caller's limit; the transfer was stopped while it arrived.
+class HttpTooLong : public HttpError {
+public:
+    using HttpError::HttpError;
+};
+
+// Lets another thread end a request in progress at once: Cancel closes the request's WinHTTP
+// handle, which makes the blocked call (connecting, waiting for the headers, reading) fail.
+// One object serves one request at a time; once cancelled it stays cancelled.
+class HttpCancellation {
+public:
+    void Cancel() noexcept;
+    bool Cancelled() const noexcept;
+
+private:
+    friend class RequestRegistration;
+    mutable std::mutex mutex_;
+    bool cancelled_ = false;
+    void* request_ = nullptr;  // the HINTERNET of the request in progress
+};
+
 struct HttpEvents {
     std::function<void(const std::string& text)> statusText;
     // `expected` is the announced length (0 when the server gave none). False drops the request.
@@ -42,12 +66,14 @@ struct HttpEvents {
 };
 
 // GETs `url` and hands the body to `sink` in pieces. A body longer than `maxBytes` fails the
-// request (0: no limit). Throws HttpError (or HttpCancelled).
+// request while it arrives (HttpTooLong; 0: no limit). Throws HttpError (or HttpCancelled, also
+// when `cancellation` is cancelled from another thread).
 void HttpGet(const std::string& url, const HttpTimeouts& timeouts, const HttpEvents& events,
-             const std::function<void(std::span<const std::uint8_t>)>& sink, std::int64_t maxBytes = 0);
+             const std::function<void(std::span<const std::uint8_t>)>& sink, std::int64_t maxBytes = 0,
+             HttpCancellation* cancellation = nullptr);
 
 // The whole body as text.
 std::string HttpGetText(const std::string& url, const HttpTimeouts& timeouts, const HttpEvents& events,
-                        std::int64_t maxBytes);
+                        std::int64_t maxBytes, HttpCancellation* cancellation = nullptr);
 
 }  // namespace sentrel::platform

@@ -58,6 +58,8 @@ constexpr const char* kLatestUpdate = "You have the latest update!";
 constexpr const char* kWrongNumber = "Can't update database with number %d with update number %d";
 constexpr const char* kNoHelp = "Sorry, but your system doesn't support HTMLHelp.\rPlease, consult our support team - ";
 constexpr const char* kNoHelpEnd = " - to get necessary help.";
+// The longest the window thread waits for a cancelled worker.
+constexpr unsigned kWorkerStopMs = 1'000;
 constexpr const char* kBusyReason = "The previous update is still ending. Please, try again in a minute.";
 
 constexpr const char* kLastUpdateKey = "LastUpdate";
@@ -100,10 +102,8 @@ struct TUpdateForm::Run {
 TUpdateForm::TUpdateForm(Context context) : context_(std::move(context)) {}
 
 TUpdateForm::~TUpdateForm() {
-    if (worker_ && !StopWorker(10'000)) {
-        // Still blocked in a transfer: the process is ending, so the worker is left to it.
-        (void)worker_.release();
-    }
+    // A worker still busy after that owns what it uses and ends on its own.
+    if (worker_) StopWorker(kWorkerStopMs);
 }
 
 void TUpdateForm::Create(HWND owner) {
@@ -229,7 +229,7 @@ void TUpdateForm::Present(HWND owner, bool modal) {
 
 void TUpdateForm::FormShow() {
     // A run of an earlier showing changes nothing here any more.
-    if (run_) run_->running = false;
+    FormHide();
     run_.reset();
     memoLines_.clear();
     SetMemo();
@@ -246,6 +246,7 @@ void TUpdateForm::FormShow() {
 
 void TUpdateForm::FormHide() {
     if (run_) run_->running = false;
+    if (worker_) worker_->Cancel();
 }
 
 void TUpdateForm::CancelButtonClick() {
@@ -284,7 +285,7 @@ void TUpdateForm::NextButtonClick() {
 
 void TUpdateForm::StartInternetUpdate() {
     // One worker at a time: the working files of an update have fixed names.
-    if (!StopWorker(5'000)) {
+    if (!StopWorker(kWorkerStopMs)) {
         ShowFailure(kBusyReason);
         EnableWindow(nextButton_, TRUE);
         return;
@@ -317,8 +318,9 @@ void TUpdateForm::StartInternetUpdate() {
                 return SendMessageA(window, kRunMessage, reinterpret_cast<WPARAM>(run.get()),
                                     reinterpret_cast<LPARAM>(&work)) == 1;
             },
+        .Verify = context_.verify,
         .Prepare = context_.prepare,
-        .Commit = [this](TPreparedUpdate prepared) { Commit(std::move(prepared)); },
+        .Commit = [this](TPreparedUpdate prepared) { return Commit(std::move(prepared)); },
         .OnFinished = [this](bool noList, bool failed, const std::string& reason) { OnFinished(noList, failed, reason); },
     };
     run_ = run;
@@ -328,7 +330,7 @@ void TUpdateForm::StartInternetUpdate() {
 }
 
 void TUpdateForm::ApplyLocalUpdate() {
-    if (!StopWorker(5'000)) {
+    if (!StopWorker(kWorkerStopMs)) {
         ShowFailure(kBusyReason);
         return;
     }
@@ -345,17 +347,19 @@ void TUpdateForm::ApplyLocalUpdate() {
         RemoveFile(context_.programFolder + kPartDecrypted);
         return;
     }
-    if (result.Applied) {
-        WriteDate(kLastUpdateKey);
-        WriteDate(kLastRemindKey);
-    } else {
+    if (!result.Applied) {
+        // Refused (its number is not the next one): the failure it is, and no new date.
         char text[160];
         std::snprintf(text, sizeof text, kWrongNumber, static_cast<int>(result.OldNumber),
                       static_cast<int>(result.UpdateNumber));
-        ShowMessage(text, MB_ICONERROR);
+        ShowFailure(text);
+        SetWindowTextA(cancelButton_, kCloseText);
+        ShowWindow(cancelButton_, SW_HIDE);
+        EnableWindow(nextButton_, TRUE);
+        return;
     }
-    WriteDate(kLastUpdateKey);
     WriteDate(kLastRemindKey);
+    Applied();
     SetPage(kCompletedPage);
     SetWindowTextA(cancelButton_, kCloseText);
     ShowWindow(cancelButton_, SW_SHOW);
@@ -428,7 +432,7 @@ void TUpdateForm::OnFinished(bool noList, bool failed, const std::string& reason
         WriteDate(kLastRemindKey);
         SetPage(kCompletedPage);
     } else {
-        WriteDate(kLastUpdateKey);
+        // "LastUpdate" was written as each update was applied.
         SetPage(kCompletedPage);
     }
     SetWindowTextA(cancelButton_, kCloseText);
@@ -438,13 +442,18 @@ void TUpdateForm::OnFinished(bool noList, bool failed, const std::string& reason
     UpdateWindow(Handle());
 }
 
-void TUpdateForm::Commit(TPreparedUpdate prepared) {
+TUpdateResult TUpdateForm::Commit(TPreparedUpdate prepared) {
     // Cancelled while the update was prepared: it is dropped (its new file goes with it).
     if (!run_ || !run_->running) throw std::runtime_error("The update was cancelled.");
     const TUpdateResult result = context_.commit(std::move(prepared));
-    if (!result.Applied)
-        ShowMessage(UpdateRefusalMessage(result),
-                    result.UpdateNumber == result.OldNumber ? MB_ICONINFORMATION : MB_ICONERROR);
+    if (result.Applied) Applied();
+    return result;
+}
+
+void TUpdateForm::Applied() {
+    // Written as soon as the database changed, so the main window shows the date at once.
+    WriteDate(kLastUpdateKey);
+    if (context_.updated) context_.updated();
 }
 
 LRESULT TUpdateForm::OnWorkerMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -498,6 +507,7 @@ void TUpdateForm::ShowMessage(const std::string& text, UINT icon) const {
 bool TUpdateForm::StopWorker(unsigned timeoutMs) {
     if (!worker_) return true;
     if (run_) run_->running = false;
+    worker_->Cancel();
     const ULONGLONG deadline = GetTickCount64() + timeoutMs;
     for (;;) {
         const HANDLE thread = worker_->Handle();

@@ -47,11 +47,15 @@ public:
         // The help file's path and the engine (its topic after the path).
         std::string helpFile;
         const HelpEngine* help = nullptr;
-        // The slow half of an update (worker thread) and the commit (main thread).
-        std::function<TPreparedUpdate(const std::string& path)> prepare;
+        // The signature check of a downloaded update and the slow half of applying it (worker
+        // thread: they must own what they use), and the commit (main thread).
+        std::function<void(const std::string& path)> verify;
+        std::function<TPreparedUpdate(const std::string& path, const std::function<bool()>& cancelled)> prepare;
         std::function<TUpdateResult(TPreparedUpdate prepared)> commit;
         // A local update file, applied on the main thread.
         std::function<TUpdateResult(const std::string& path)> applyLocal;
+        // After an update was applied and "LastUpdate" written (main thread).
+        std::function<void()> updated;
     };
 
     explicit TUpdateForm(Context context);
@@ -63,7 +67,7 @@ public:
     // wizard already on screen is only brought to the front.
     void Present(HWND owner, bool modal);
     // Ends a running worker: cancels it and waits up to `timeoutMs` (answering its hand-overs
-    // meanwhile). False when it is still running.
+    // meanwhile). False when it is still running: it then ends on its own.
     bool StopWorker(unsigned timeoutMs);
     // Keys for the wizard while it is shown by the main loop (F1, Tab, Escape). True when handled.
     bool PreviewMessage(MSG& message);
@@ -98,7 +102,8 @@ private:
     void OnStatusText(const std::string& text);
     void OnProgress(const std::string& text, std::int64_t position, std::int64_t maximum);
     void OnFinished(bool noList, bool failed, const std::string& reason);
-    void Commit(TPreparedUpdate prepared);
+    TUpdateResult Commit(TPreparedUpdate prepared);
+    void Applied();
     LRESULT OnWorkerMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
     void SetMemo();

@@ -32,54 +32,57 @@ TEST(UpdateAnswer, OneHostileEntryRefusesTheWholeAnswer) {
     const std::string hostile[] = {
         "",
         "..",
-        ".",
         "../database.db",
-        "..\\options.ini",
+        "..\\x.dat",
         "sub/u.dat",
-        "sub\\u.dat",
         "C:u.dat",
-        "c:\\u.dat",
         "u.dat:stream",
         "u.dat::$DATA",
-        "CON",
         "nul.dat",
-        "com1",
-        "LPT9.txt",
-        "aux.",
+        "COM1.DAT",
         "u.dat.",
-        "u dat",
-        "database.db",
-        "DATABASE.DB",
-        "options.ini",
-        "backups.ini",
-        "white_list.txt",
-        "Black_List.TXT",
+        "u dat.dat",
+        "u.x.dat",
+        ".dat",
+        "version.dll",
+        "winhttp.dll",
         "Sentrel4.exe",
-        "keys_to_watch.ini",
-        "db_unpacked.dat",
-        "update_unpacked.dat",
-        "db",
-        "graphics",
-        "Help",
-        "DATABA~1.DB",
+        "database.db",
+        "options.ini",
+        "update58",
+        "update58.dat.exe",
+        "DATABA~1.dat",
         "u.dat\r\n",
-        "u\x01.dat",
         "\xC3\xA9.dat",
-        "%2e%2e",
-        std::string(101, 'a'),
+        std::string(61, 'a') + ".dat",
     };
     for (const std::string& entry : hostile) {
         SCOPED_TRACE(entry);
         EXPECT_FALSE(IsSafeUpdateEntryName(entry));
         EXPECT_THROW(ParseUpdateAnswer("update58.dat|" + entry + "|update60.dat"), UpdateAnswerError);
-        EXPECT_THROW(ParseUpdateAnswer(entry + "|update58.dat"), UpdateAnswerError);
     }
     EXPECT_THROW(ParseUpdateAnswer("|"), UpdateAnswerError);
     EXPECT_THROW(ParseUpdateAnswer("a.dat||b.dat"), UpdateAnswerError);
     EXPECT_THROW(ParseUpdateAnswer(std::string(kMaxUpdateAnswerSize + 1, 'a')), UpdateAnswerError);
-    for (const std::string& fine : {std::string("update58.dat"), std::string("u-1_2.DAT"), std::string("db58"),
-                                    std::string("database58.db"), std::string(100, 'a')})
+    for (const std::string& fine :
+         {std::string("update58.dat"), std::string("u-1_2.DAT"), std::string(60, 'a') + ".dat"})
         EXPECT_TRUE(IsSafeUpdateEntryName(fine)) << fine;
+
+    std::string many;
+    for (int i = 1; i <= 64; ++i) many += "u" + std::to_string(i) + ".dat|";
+    EXPECT_EQ(ParseUpdateAnswer(many).size(), 64u);
+    EXPECT_THROW(ParseUpdateAnswer(many + "u65.dat"), UpdateAnswerError);
+}
+
+TEST(UpdateAnswer, PlainHttpOnlyForThisComputer) {
+    for (const char* allowed : {"https://updates.example.com", "HTTPS://updates.example.com:8443/s4",
+                                "http://localhost", "http://127.0.0.1:8080", "http://[::1]:9/s4"})
+        EXPECT_TRUE(IsAllowedUpdateServer(allowed)) << allowed;
+    for (const char* refused : {"http://updates.example.com", "http://localhost.example.com",
+                                "http://127.0.0.1.example.com", "http://localhost@evil.example",
+                                "http://localhost:80@evil.example", "http://[::1].evil", "ftp://localhost",
+                                "https://", "updates.example.com", ""})
+        EXPECT_FALSE(IsAllowedUpdateServer(refused)) << refused;
 }
 
 }  // namespace

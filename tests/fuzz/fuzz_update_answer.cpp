@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     try {
         const auto entries = sentrel::ParseUpdateAnswer(body);
-        if (entries != split) std::abort();
+        if (entries != split || entries.size() > sentrel::kMaxUpdateEntries) std::abort();
         for (const std::string& entry : entries) {
             if (!sentrel::IsSafeUpdateEntryName(entry) || entry.find_first_of("/\\:") != std::string::npos)
                 std::abort();
@@ -24,5 +24,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     (void)sentrel::RawSignatureFromDer(std::span(data, size));
     (void)sentrel::PublicKeyFromPem(body);
+    (void)sentrel::IsAllowedUpdateServer(body);
     return 0;
 }

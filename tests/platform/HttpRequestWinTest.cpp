@@ -2,6 +2,10 @@
 // event that drops the transfer.
 #include <gtest/gtest.h>
 
+#include <thread>
+
+#include <windows.h>
+
 #include "e2e/update/FakeHttpServer.h"
 #include "platform/HttpRequest.h"
 
@@ -50,6 +54,23 @@ TEST(HttpRequest, AProgressEventThatAnswersFalseDropsTheTransfer) {
                  HttpCancelled);
     EXPECT_GE(received, 3000u);
     EXPECT_LT(received, 100u * 1024);
+}
+
+TEST(HttpRequest, CancelFromAnotherThreadEndsTheRequestAsCancelled) {
+    FakeHttpServer server;
+    server.Serve("/silent", {"", FakeHttpServer::Mode::Silent});
+    HttpCancellation cancellation;
+    std::thread canceller([&] {
+        while (server.Requests().empty()) Sleep(10);
+        cancellation.Cancel();
+    });
+    // Windows ends the wait as the handle closes; Wine 8 lets it run into its time-out, which
+    // must still read as the cancel it is, not as a silent server.
+    EXPECT_THROW(HttpGetText(server.Address() + "/silent", Short(), {}, 1000, &cancellation), HttpCancelled);
+    canceller.join();
+    // Once cancelled, it stays so: the next request does not start.
+    EXPECT_THROW(HttpGetText(server.Address() + "/silent", Short(), {}, 1000, &cancellation), HttpCancelled);
+    EXPECT_EQ(server.Requests().size(), 1u);
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 #pragma once
 // A small HTTP server on 127.0.0.1 inside the test process, for the answers a real update server
-// never gives: one that never answers, one that sends slowly, a hostile answer, an update
-// without its signature. One request per connection; unknown paths get 404.
+// never gives: one that never answers, one that sends slowly, one that redirects, a hostile
+// answer, an update without its signature. One request per connection; unknown paths get 404.
 
 #include <atomic>
 #include <map>
@@ -14,7 +14,8 @@ namespace sentrel::e2e {
 
 class FakeHttpServer {
 public:
-    enum class Mode { Normal, Silent, Slow };
+    // Redirect answers 302 with the body as its Location.
+    enum class Mode { Normal, Silent, Slow, Redirect };
     struct Response {
         std::string body;
         Mode mode = Mode::Normal;

@@ -6,9 +6,12 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <set>
+
 #include "common/Files.h"
 #include "config/OptionKeys.h"
 #include "config/Options.h"
+#include "config/DateTimeFormat.h"
 #include "config/SystemClock.h"
 #include "database/UpdateFiles.h"
 #include "e2e/ShieldProcess.h"
@@ -139,15 +142,27 @@ private:
     HWND form_ = nullptr;
 };
 
-std::vector<std::string> LeftoverUpdateFiles(const WizardFolder& folder) {
-    std::vector<std::string> names;
+// Every file and folder under the program folder, by its path inside it. The wizard's copy of
+// the database, taken at the start of every run, is left out.
+std::set<std::string> ProgramFiles(const std::string& folder, const std::string& inside = "") {
+    std::set<std::string> names;
     WIN32_FIND_DATAA found{};
-    const HANDLE find = FindFirstFileA((folder / "update*").c_str(), &found);
+    const HANDLE find = FindFirstFileA((folder + inside + "*").c_str(), &found);
     if (find == INVALID_HANDLE_VALUE) return names;
-    do names.push_back(found.cFileName);
-    while (FindNextFileA(find, &found));
+    do {
+        const std::string name = found.cFileName;
+        if (name == "." || name == ".." || (inside.empty() && name == "db_backup.db")) continue;
+        names.insert(inside + name);
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) names.merge(ProgramFiles(folder, inside + name + "\\"));
+    } while (FindNextFileA(find, &found));
     FindClose(find);
     return names;
+}
+
+std::string Listing(const std::set<std::string>& names) {
+    std::string text;
+    for (const std::string& name : names) text += name + "\n";
+    return text;
 }
 
 // The update 2 offered by `server`, its file sent slowly (long enough to be caught arriving).
@@ -166,6 +181,7 @@ TEST(UpdateWizard, InternetUpdateAppliesTwoChainedUpdates) {
     WizardFolder folder(ServerAddress());
     Wizard wizard(folder);
     const int knownBefore = folder.Option("KnownSpywares");
+    const std::string today = FormatPicture(CurrentDateTime(), UserDateTimeFormat().shortDate, UserDateTimeFormat());
     ASSERT_TRUE(wizard.Shows(kWelcome));
     EXPECT_EQ(wizard.Visible("< &Back"), nullptr);
     EXPECT_EQ(WindowText(wizard.Form()), "Database update wizard");
@@ -191,11 +207,13 @@ TEST(UpdateWizard, InternetUpdateAppliesTwoChainedUpdates) {
     EXPECT_FALSE(folder.Written("LastRemind"));
     EXPECT_EQ(test::DumpFile(folder / "database.db"), test::DumpFile(ServerFolder() + "v3.db"));
     EXPECT_TRUE(FileExists(folder / "db_backup.db"));
-    EXPECT_TRUE(LeftoverUpdateFiles(folder).empty());
-    // The main window shows the new count without a restart.
+    EXPECT_TRUE(Eventually([&] { return !FolderExists(folder / "updates"); }));
+    // The main window shows the new count and date without a restart.
     const int knownAfter = folder.Option("KnownSpywares");
     EXPECT_EQ(knownAfter, knownBefore + 2);
     EXPECT_TRUE(Eventually([&] { return FindChildByText(wizard.Main(), std::to_string(knownAfter)) != nullptr; }));
+    EXPECT_NE(FindChildByText(wizard.Main(), today), nullptr) << Listing({ChildTexts(wizard.Main()).begin(),
+                                                                          ChildTexts(wizard.Main()).end()});
     EXPECT_EQ(wizard.Visible("< &Back"), nullptr);
 }
 
@@ -243,37 +261,56 @@ TEST(UpdateWizard, AServerThatIsDownOrSilentEndsOnTheErrorPage) {
     }
 }
 
-TEST(UpdateWizard, HostileAnswersAndUnsignedUpdatesChangeNothing) {
+TEST(UpdateWizard, HostileServersEndOnTheErrorPageAndLeaveNothingInTheProgramFolder) {
     const std::string update = ServerFolder() + "root\\update2.dat";
     const auto bytes = ReadFileBytes(update);
+    const auto signature = ReadFileBytes(update + ".sig");
+    std::string many;
+    for (int i = 2; i <= 66; ++i) many += "update" + std::to_string(i) + ".dat|";
+    FakeHttpServer elsewhere;
+    elsewhere.Serve("/update40.php?elem=&user_date=1", {"update2.dat"});
     struct Case {
         std::string answer;
         std::string signature;  // empty: none
         std::string reason;
+        FakeHttpServer::Mode indexMode = FakeHttpServer::Mode::Normal;
+        std::string server;  // empty: the fake server
     };
     const std::vector<Case> cases = {
-        {"..\\options.ini|update2.dat", "", "answer was refused"},
-        {"update2.dat|bad\nname.dat", "", "answer was refused"},
+        {"version.dll|update2.dat", "", "cannot be an update (\"version.dll\")"},
+        {"..\\update2.dat", "", "cannot be an update"},
+        {many, "", "named 65 updates at once"},
+        {"update2.dat", std::string(1024 * 1024, 'x'), "more than 256 bytes as the signature of \"update2.dat\""},
         {"update2.dat", "", "answered 404"},
         {"update2.dat", std::string(70, 'x'), "not signed by the maker"},
+        {elsewhere.Address() + "/update40.php?elem=&user_date=1", "", "follows no redirect",
+         FakeHttpServer::Mode::Redirect},
+        {"", "", "must begin with https://", FakeHttpServer::Mode::Normal, "http://updates.example.invalid"},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.reason);
         FakeHttpServer server;
-        server.Serve("/update40.php?elem=&user_date=1", {c.answer});
+        server.Serve("/update40.php?elem=&user_date=1", {c.answer, c.indexMode});
         server.Serve("/update2.dat", {std::string(bytes.begin(), bytes.end())});
         if (!c.signature.empty()) server.Serve("/update2.dat.sig", {c.signature});
-        WizardFolder folder(server.Address());
+        WizardFolder folder(c.server.empty() ? server.Address() : c.server);
         const auto before = ReadFileBytes(folder / "database.db");
         {
             Wizard wizard(folder);
+            const std::set<std::string> files = ProgramFiles(folder / "");
             wizard.StartInternetUpdate();
-            ASSERT_TRUE(wizard.Shows(kFailed, 60s)) << c.answer;
-            EXPECT_TRUE(wizard.ShowsReason(c.reason)) << c.answer << "\n" << wizard.Texts();
-            EXPECT_EQ(folder.Option("DBNumber"), -1) << c.answer;
+            ASSERT_TRUE(wizard.Shows(kFailed, 60s));
+            EXPECT_TRUE(wizard.ShowsReason(c.reason)) << wizard.Texts();
+            EXPECT_NE(wizard.Visible("&Close"), nullptr);
+            EXPECT_TRUE(Eventually([&] { return ProgramFiles(folder / "") == files; }))
+                << "before:\n" << Listing(files) << "after:\n" << Listing(ProgramFiles(folder / ""));
+            EXPECT_EQ(folder.Option("DBNumber"), -1);
+            EXPECT_FALSE(folder.Written("LastUpdate"));
+            EXPECT_FALSE(folder.Written("LastRemind")) << "a failed answer must not silence the reminder";
         }
-        EXPECT_EQ(ReadFileBytes(folder / "database.db"), before) << c.answer;
-        EXPECT_TRUE(LeftoverUpdateFiles(folder).empty()) << c.answer;
+        EXPECT_EQ(ReadFileBytes(folder / "database.db"), before);
     }
+    EXPECT_TRUE(elsewhere.Requests().empty()) << "the redirect was followed";
 }
 
 TEST(UpdateWizard, CancelDuringADownloadAppliesNothingAndTheNextShowingStartsClean) {
@@ -293,7 +330,7 @@ TEST(UpdateWizard, CancelDuringADownloadAppliesNothingAndTheNextShowingStartsCle
     wizard.Picture("2-inet");
     wizard.Press("&Cancel");
     ASSERT_TRUE(WaitForVisibility(wizard.Form(), false));
-    ASSERT_TRUE(Eventually([&] { return LeftoverUpdateFiles(folder).empty(); }, 30s));
+    ASSERT_TRUE(Eventually([&] { return !FolderExists(folder / "updates"); }, 30s));
     EXPECT_EQ(folder.Option("DBNumber"), -1);
     EXPECT_EQ(ReadFileBytes(folder / "database.db"), before);
 
@@ -304,7 +341,7 @@ TEST(UpdateWizard, CancelDuringADownloadAppliesNothingAndTheNextShowingStartsCle
     EXPECT_EQ(wizard.Progress(), 0);
 }
 
-TEST(UpdateWizard, TheReminderOpensItModallyAndEndingTheShieldDuringARunChangesNothing) {
+TEST(UpdateWizard, TheReminderOpensItModallyAndARunCutShortLeavesNothingAfterTheNextStart) {
     FakeHttpServer server;
     ServeSlowUpdate(server);
     WizardFolder folder(server.Address());
@@ -321,11 +358,19 @@ TEST(UpdateWizard, TheReminderOpensItModallyAndEndingTheShieldDuringARunChangesN
 
     wizard.StartInternetUpdate();
     ASSERT_TRUE(Eventually([&] { return wizard.Progress() > 0 && wizard.Progress() < 100; }, 60s));
+    ASSERT_TRUE(FolderExists(folder / "updates"));
     RunAndWait("taskkill /pid " + std::to_string(wizard.Shield().Id()));
     ASSERT_TRUE(wizard.Shield().WaitForExit(40s).has_value()) << "the shield did not end during a run";
     EXPECT_EQ(ReadFileBytes(folder / "database.db"), before);
     EXPECT_EQ(folder.Option("DBNumber"), -1);
-    EXPECT_TRUE(LeftoverUpdateFiles(folder).empty());
+
+    // What a run cut by a crash or a power cut would leave: the next start removes it.
+    CreateDirectoryA((folder / "updates").c_str(), nullptr);
+    WriteFileAtomically(folder / "updates\\update2.dat", std::string(1000, 'x'));
+    WriteFileAtomically(folder / "updates\\version.dll", std::string("MZ"));
+    Wizard next(folder, false);
+    EXPECT_TRUE(Eventually([&] { return !FolderExists(folder / "updates"); }));
+    EXPECT_EQ(ProgramFiles(folder / "").count("version.dll"), 0u);
 }
 
 TEST(UpdateWizard, LocalUpdateFileThroughItsPage) {
@@ -364,17 +409,18 @@ TEST(UpdateWizard, LocalUpdateFileThroughItsPage) {
     wizard.Press("&Close");
     ASSERT_TRUE(WaitForVisibility(wizard.Form(), false));
 
-    // The same file again: its number is not the next one.
+    // The same file again: its number is not the next one, so it is refused as a failure.
+    const std::string applied = folder.Raw("LastUpdate");
     wizard.Open();
     wizard.ToLocalFilePage();
     wizard.Press("&Next >");
-    const HWND box = wizard.Shield().WaitForMessageBox(60s);
-    ASSERT_NE(box, nullptr);
-    EXPECT_EQ(MessageBoxText(box), "Can't update database with number 2 with update number 2");
-    PressOk(box);
-    EXPECT_TRUE(wizard.Shows(kCompleted));
+    ASSERT_TRUE(wizard.Shows(kFailed, 60s));
+    EXPECT_TRUE(wizard.ShowsReason("Can't update database with number 2 with update number 2")) << wizard.Texts();
     EXPECT_EQ(folder.Option("DBNumber"), 2);
-    wizard.Press("&Close");
+    EXPECT_EQ(folder.Raw("LastUpdate"), applied);
+    wizard.Press("< &Back");
+    ASSERT_TRUE(wizard.Shows("Update from &local file"));
+    PostMessageA(wizard.Form(), WM_CLOSE, 0, 0);
     ASSERT_TRUE(WaitForVisibility(wizard.Form(), false));
 
     // A file that is no update: the error page, Close hidden.
