@@ -94,10 +94,18 @@ inline Bytes Unpacked(const std::string& path) {
 }
 
 // Packs and encrypts a patch into an update file (as the maker's tool does), unsigned.
-inline void WritePackedPatch(const std::string& path, const Bytes& patch) {
-    Bytes archive = BuildArchive(std::string(kUnpackedUpdateName), patch);
+inline void WritePackedPatch(const std::string& path, const Bytes& patch,
+                             std::string_view storedName = kUnpackedUpdateName) {
+    Bytes archive = BuildArchive(storedName, patch);
     TCipher(kDataBasePassPhrase).Encrypt(archive);
     WriteFileBytes(path, archive);
+}
+
+// A patch as tools before the database digests wrote it: no mark, records right after the lengths.
+inline Bytes WithoutDataBaseHashes(Bytes patch) {
+    std::fill(patch.begin() + 4, patch.begin() + 8, std::uint8_t{0});
+    patch.erase(patch.begin() + kPatchHeaderSize, patch.begin() + kHashedPatchHeaderSize);
+    return patch;
 }
 
 // The signed update `number` from one database file to another; returns the update's size.
