@@ -4,9 +4,10 @@
 // serialised tables. One process-wide object is created at start-up and written back at
 // shutdown.
 //
-// Saving and updating write working files (db, db_unpacked.dat, <path>_decrypted.dat, ...) in
-// the working folder, the folder of FileName(), and remove them again on every path, failures
-// included. Loading needs none: it decrypts and unpacks in memory.
+// Saving and the pipeline steps write working files (db, <path>_decrypted.dat, ...) in the
+// working folder, the folder of FileName(), and remove them again on every path, failures
+// included. Loading and updates need none: they decrypt and unpack in memory. The name stored
+// in an archive is only a label; no file is ever written under it.
 
 #include <cstdint>
 #include <memory>
