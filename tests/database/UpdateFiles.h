@@ -102,10 +102,11 @@ inline void WritePackedPatch(const std::string& path, const Bytes& patch,
 }
 
 // A patch as tools before the database digests wrote it: no mark, records right after the lengths.
-inline Bytes WithoutDataBaseHashes(Bytes patch) {
-    std::fill(patch.begin() + 4, patch.begin() + 8, std::uint8_t{0});
-    patch.erase(patch.begin() + kPatchHeaderSize, patch.begin() + kHashedPatchHeaderSize);
-    return patch;
+inline Bytes WithoutDataBaseHashes(const Bytes& patch) {
+    Bytes older(patch.begin(), patch.begin() + kPatchHeaderSize);
+    for (std::size_t i = 4; i < 8; ++i) older.at(i) = 0;
+    older.insert(older.end(), patch.begin() + kHashedPatchHeaderSize, patch.end());
+    return older;
 }
 
 // The signed update `number` from one database file to another; returns the update's size.
