@@ -205,31 +205,4 @@ std::vector<std::uint8_t> BuildArchive(std::string_view name, std::span<const st
     return archive;
 }
 
-std::vector<TExtractedFile> ExtractArchive(std::span<const std::uint8_t> archive, const std::string& targetFolder) {
-    const std::vector<TArchiveRecord> records = ReadArchiveRecords(archive);
-    std::vector<TExtractedFile> files;
-    files.reserve(records.size());
-    for (const TArchiveRecord& record : records) {
-        std::string folder = record.Folder;
-        for (char& c : folder) {
-            if (c == '\\' || c == '/') c = kPathSeparator;
-        }
-        const std::string base = folder.empty() ? targetFolder : JoinPath(targetFolder, folder);
-        files.push_back({JoinPath(base, record.Name), InflateRecord(record)});
-    }
-    std::size_t written = 0;
-    try {
-        for (std::size_t i = 0; i < files.size(); ++i) {
-            if (!records[i].Folder.empty()) CreateFolders(FolderPart(files[i].Path));
-            WriteFileBytes(files[i].Path, files[i].Content, false);
-            written = i + 1;
-        }
-    } catch (const FileError& error) {
-        // The file being written may be half there; it and every file before it go.
-        for (std::size_t i = 0; i <= written && i < files.size(); ++i) RemoveFile(files[i].Path);
-        throw DataBaseError(std::string("cannot extract the archive: ") + error.what());
-    }
-    return files;
-}
-
 }  // namespace sentrel

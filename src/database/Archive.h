@@ -4,9 +4,10 @@
 // sizes (signed 32-bit little-endian) and a zlib stream. The program always writes exactly one
 // record with an empty folder.
 //
-// Reading is defensive: truncated records, negative sizes, names that would leave the target
-// folder or name a device, and streams that inflate to another size than stored (or to more
-// than kMaxArchivedFileSize) are refused with DataBaseError before anything is written.
+// Reading is defensive: truncated records, negative sizes, names that would leave a folder or
+// name a device, and streams that inflate to another size than stored (or to more than
+// kMaxArchivedFileSize) are refused with DataBaseError. Records are inflated in memory only:
+// a stored name is a label, and nothing is ever written under it.
 
 #include <cstdint>
 #include <span>
@@ -30,11 +31,6 @@ struct TArchiveRecord {
     std::string StoredPath() const;
 };
 
-struct TExtractedFile {
-    std::string Path;                   // where it was written
-    std::vector<std::uint8_t> Content;  // what was written
-};
-
 // Walks every record without inflating; throws DataBaseError for a truncated or unsafe record.
 std::vector<TArchiveRecord> ReadArchiveRecords(std::span<const std::uint8_t> archive);
 
@@ -48,12 +44,6 @@ std::vector<std::uint8_t> InflateRecord(const TArchiveRecord& record);
 // An archive holding one file under `name` (empty folder), deflated at the default level with
 // memory level 8 and a 15-bit window.
 std::vector<std::uint8_t> BuildArchive(std::string_view name, std::span<const std::uint8_t> content);
-
-// Extracts every record into `targetFolder` (stored folders are created under it), replacing
-// files of the same names. Every record is checked and inflated before the first file is
-// written; when a write fails the files written so far are removed. The files are working
-// files and are not flushed to disk. Returns the files in archive order.
-std::vector<TExtractedFile> ExtractArchive(std::span<const std::uint8_t> archive, const std::string& targetFolder);
 
 // A stored name is safe when it is one plain file name: not empty, no separator or ':', not
 // "." or "..", no control or reserved character, no trailing dot or blank, and not a Windows

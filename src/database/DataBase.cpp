@@ -1,7 +1,6 @@
 #include "database/DataBase.h"
 
 #include <algorithm>
-#include <array>
 #include <iterator>
 
 #include "common/Files.h"
@@ -24,15 +23,6 @@ std::string Joined(std::string_view a, std::string_view b) {
 
 std::string Quoted(const std::string& path) {
     return "\"" + path + "\"";
-}
-
-// The working files that an archive may replace when it is unpacked; any other file of the
-// working folder (the database itself, the options, the program) is never overwritten.
-bool IsWorkingFileName(std::string_view name) {
-    static constexpr std::array<std::string_view, 4> kNames = {kSavedTablesName, kUnpackedDataBaseName,
-                                                               kUnpackedUpdateName, kPatchedDataBaseName};
-    return std::any_of(kNames.begin(), kNames.end(),
-                       [&](std::string_view working) { return SameNameIgnoringCase(name, working); });
 }
 
 auto TableLess() {
@@ -207,10 +197,7 @@ void TDataBase::LoadFromFile(const std::string& path) {
     // Decrypted and unpacked in memory: the tables in plain text never reach the disk, where a
     // load cut short would leave them for anyone to read.
     try {
-        DecryptFromFile(path);
-        const std::vector<std::uint8_t> tables = InflateRecord(FileToUnpack(ReadArchiveRecords(buffer_)));
-        buffer_.clear();
-        LoadFromStream(tables);
+        LoadFromStream(UnpackFile(path));
         loadFailed_ = false;
     } catch (const std::exception& error) {
         buffer_.clear();
@@ -285,38 +272,65 @@ void TDataBase::DecryptAndUnpackBytes(std::vector<std::uint8_t> encrypted, const
     UnpackBuffer(source, target);
 }
 
-const TArchiveRecord& TDataBase::FileToUnpack(const std::vector<TArchiveRecord>& records) const {
-    // Database and update files hold exactly one file with no folder; it may replace a stale
-    // working file, never another file of the working folder.
+const TArchiveRecord& TDataBase::FileToUnpack(const std::vector<TArchiveRecord>& records) {
     if (records.size() != 1)
         throw DataBaseError("the archive holds " + std::to_string(records.size()) + " files instead of one");
     const TArchiveRecord& record = records.front();
     if (!record.Folder.empty()) throw DataBaseError("the archived file \"" + record.StoredPath() + "\" lies in a folder");
-    if (FileExists(WorkingFolder() + record.Name) && !IsWorkingFileName(record.Name))
-        throw DataBaseError("the archived file \"" + record.Name + "\" would replace a file of the same name");
     return record;
 }
 
-std::vector<std::uint8_t> TDataBase::UnpackBuffer(const std::string& source, const std::string& target) {
+std::vector<std::uint8_t> TDataBase::UnpackBytes(std::vector<std::uint8_t> encrypted) {
+    buffer_ = std::move(encrypted);
+    try {
+        TCipher(passPhrase_).Decrypt(buffer_);
+        std::vector<std::uint8_t> content = InflateRecord(FileToUnpack(ReadArchiveRecords(buffer_)));
+        buffer_.clear();
+        return content;
+    } catch (const std::exception& error) {
+        buffer_.clear();
+        if (dynamic_cast<const DataBaseError*>(&error) != nullptr) throw;
+        throw DataBaseError(error.what());
+    }
+}
+
+std::vector<std::uint8_t> TDataBase::UnpackFile(const std::string& path) {
+    std::vector<std::uint8_t> encrypted;
+    try {
+        encrypted = ReadFileBytes(path);
+    } catch (const FileError& error) {
+        throw DataBaseError(error.what());
+    }
+    return UnpackBytes(std::move(encrypted));
+}
+
+void TDataBase::UnpackBuffer(const std::string& source, const std::string& target) {
     const std::string decrypted = Joined(source, kDecryptedSuffix);
-    std::string extracted;
+    bool writing = false;
     try {
         WriteFileBytes(decrypted, buffer_, false);
-        FileToUnpack(ReadArchiveRecords(buffer_));
-
-        std::vector<TExtractedFile> files = ExtractArchive(buffer_, WorkingFolder());
-        extracted = files.front().Path;
+        const std::vector<std::uint8_t> content = InflateRecord(FileToUnpack(ReadArchiveRecords(buffer_)));
         buffer_.clear();
         RemoveFile(decrypted);
-        if (extracted != target) MoveFileOver(extracted, target);
-        extracted.clear();
-        return std::move(files.front().Content);
+        writing = true;
+        WriteFileBytes(target, content, false);
     } catch (const std::exception& error) {
         buffer_.clear();
         RemoveFile(decrypted);
-        if (!extracted.empty()) RemoveFile(extracted);
+        if (writing) RemoveFile(target);  // never half a file
         if (dynamic_cast<const DataBaseError*>(&error) != nullptr) throw;
         throw DataBaseError(error.what());
+    }
+}
+
+void TDataBase::PackAndEncryptBytes(std::string_view storedName, std::span<const std::uint8_t> content) {
+    try {
+        buffer_ = BuildArchive(storedName, content);
+        EncryptToFile(fileName_);
+        buffer_.clear();
+    } catch (...) {
+        buffer_.clear();
+        throw;
     }
 }
 

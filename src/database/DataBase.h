@@ -4,9 +4,10 @@
 // serialised tables. One process-wide object is created at start-up and written back at
 // shutdown.
 //
-// Saving and updating write working files (db, db_unpacked.dat, <path>_decrypted.dat, ...) in
-// the working folder, the folder of FileName(), and remove them again on every path, failures
-// included. Loading needs none: it decrypts and unpacks in memory.
+// Saving and the pipeline steps write working files (db, <path>_decrypted.dat, ...) in the
+// working folder, the folder of FileName(), and remove them again on every path, failures
+// included. Loading and updates need none: they decrypt and unpack in memory. The name stored
+// in an archive is only a label; no file is ever written under it.
 
 #include <cstdint>
 #include <memory>
@@ -129,16 +130,24 @@ public:
     void DecryptFromFile(const std::string& path);
     // Encrypts Buffer() into a file, replacing it in one step; DataBaseError on failure.
     void EncryptToFile(const std::string& path);
-    // Decrypts `source`, writes it to source + "_decrypted.dat", extracts that one-file
-    // archive into the working folder, deletes the "_decrypted.dat" file and renames the
-    // extracted file to `target`. The archive must hold exactly one file without a folder, and
-    // that file may replace a stale working file (db, db_unpacked.dat, ...) but no other file
-    // of the working folder. DataBaseError on any failure, with every working file removed.
+    // Decrypts `source`, writes it to source + "_decrypted.dat", inflates the one file of that
+    // archive in memory, writes it to `target` and deletes the "_decrypted.dat" file. The archive
+    // must hold exactly one file with a plain name and no folder; that name is only a label,
+    // nothing is written under it. DataBaseError on any failure, with every working file removed.
     void DecryptAndUnpack(const std::string& source, const std::string& target);
     // The same for bytes already read from `source` (still encrypted); `source` names the
     // "_decrypted.dat" file.
     void DecryptAndUnpackBytes(std::vector<std::uint8_t> encrypted, const std::string& source,
                                const std::string& target);
+    // The innermost bytes of an encrypted file (a database or an update), decrypted and inflated
+    // in memory as DecryptAndUnpack checks them; nothing is written. DataBaseError when it is not
+    // such a file.
+    std::vector<std::uint8_t> UnpackBytes(std::vector<std::uint8_t> encrypted);
+    // The same for the file at `path`.
+    std::vector<std::uint8_t> UnpackFile(const std::string& path);
+    // Packs `content` into a one-file archive under `storedName` and encrypts it into
+    // FileName(), replaced in one step, without any working file. DataBaseError on failure.
+    void PackAndEncryptBytes(std::string_view storedName, std::span<const std::uint8_t> content);
     // Packs the plain file into a one-file archive (written to plain + "_decrypted.dat"),
     // deletes the plain file, and encrypts the archive into FileName() (replaced in one step).
     // DataBaseError on failure; the working files are removed either way.
@@ -148,9 +157,10 @@ public:
     std::vector<std::uint8_t>& Buffer() { return buffer_; }
 
 private:
-    std::vector<std::uint8_t> UnpackBuffer(const std::string& source, const std::string& target);
-    // The one file of an unpacked archive, refused as an unpack to the working folder refuses it.
-    const TArchiveRecord& FileToUnpack(const std::vector<TArchiveRecord>& records) const;
+    void UnpackBuffer(const std::string& source, const std::string& target);
+    // The one file of an archive: exactly one record, a plain name (ReadArchiveRecords refuses
+    // the others) and no folder. Its name is a label: nothing is ever written under it.
+    static const TArchiveRecord& FileToUnpack(const std::vector<TArchiveRecord>& records);
     void PackAndEncryptContent(const std::string& plainPath, std::span<const std::uint8_t> content);
 
     std::string fileName_;

@@ -7,7 +7,9 @@
 #include "common/Files.h"
 #include "config/Options.h"
 #include "config/Startup.h"
+#include "database/ByteStream.h"
 #include "database/Patch.h"
+#include "database/Sha256.h"
 #include "database/UpdateSignature.h"
 
 namespace sentrel {
@@ -70,48 +72,61 @@ TDataBaseUpdater::TDataBaseUpdater(std::string dataBasePath, std::string passPhr
       options_(options),
       verifier_(verifier) {}
 
-TPreparedUpdate TDataBaseUpdater::Prepare(const std::string& updatePath) const {
+TPreparedUpdate TDataBaseUpdater::Prepare(const std::string& updatePath,
+                                          const std::function<bool()>& cancelled) const {
     TPreparedUpdate prepared;
     TUpdateResult& result = prepared.result_;
     result.OldNumber = options_.ReadInteger(kDataBaseNumberOption, kDefaultDataBaseNumber);
     LogEvent("update run: " + updatePath + " on database " + std::to_string(result.OldNumber));
+    const std::string name = "\"" + FileNamePart(updatePath) + "\"";
+    auto stopWhenCancelled = [&] {
+        if (cancelled && cancelled()) throw UpdateCancelledError();
+    };
 
-    // Nothing is touched before the signature has been checked; the checked bytes are the ones
-    // unpacked, so the file cannot be swapped in between.
-    std::vector<std::uint8_t> update = ReadSignedUpdate(updatePath, verifier_);
-
-    const std::string folder = FolderPart(dataBasePath_);
-    const std::string unpackedDataBase = Joined(folder, kUnpackedDataBaseName);
-    const std::string unpackedUpdate = Joined(folder, kUnpackedUpdateName);
-    const std::string patched = Joined(folder, kPatchedDataBaseName);
-    const std::string removeAlways[] = {unpackedDataBase, unpackedUpdate, patched, PatchTemporaryPath(patched)};
-    // A patched file left by an interrupted run is never taken for this update's.
-    RemoveFile(patched);
-
-    TDataBase work(dataBasePath_, false, passPhrase_);
     try {
-        work.DecryptAndUnpack(dataBasePath_, unpackedDataBase);
-        // The update's "_decrypted.dat" file goes to the working folder too: a local update may
-        // lie in a folder the program cannot write to.
-        work.DecryptAndUnpackBytes(std::move(update), Joined(folder, FileNamePart(updatePath)), unpackedUpdate);
-        result.UpdateNumber = TDataBase::ReadUpdateNumber(unpackedUpdate);
-        const bool next = static_cast<std::int64_t>(result.UpdateNumber) == std::int64_t{result.OldNumber} + 1;
-        if (next) ApplyPatch(unpackedDataBase, patched, unpackedUpdate);
-        RemoveFile(unpackedDataBase);
-        RemoveFile(unpackedUpdate);
-        if (next) {
-            // The new database.db is built and test-loaded beside the old one.
-            prepared.stagedPath_ = dataBasePath_ + std::string(kStagedDataBaseSuffix);
-            auto fresh = std::make_unique<TDataBase>(prepared.stagedPath_, false, passPhrase_);
-            fresh->PackAndEncrypt(patched);
-            fresh->LoadFromFile(prepared.stagedPath_);
-            prepared.checksumIndex_ = BuildChecksumIndex(*fresh);
-            prepared.fileNameIndex_ = BuildFileNameIndex(*fresh);
-            prepared.dataBase_ = std::move(fresh);
-        }
+        // Nothing is touched before the signature has been checked; the checked bytes are the
+        // ones unpacked, so the file cannot be swapped in between.
+        std::vector<std::uint8_t> update = ReadSignedUpdate(updatePath, verifier_);
+        stopWhenCancelled();
+        // Everything is done in memory; only working files that an interrupted run of an earlier
+        // version may have left (plain copies of the database among them) are removed.
+        const std::string folder = FolderPart(dataBasePath_);
+        const std::string patched = Joined(folder, kPatchedDataBaseName);
+        for (const std::string& stale : {Joined(folder, kUnpackedDataBaseName), Joined(folder, kUnpackedUpdateName),
+                                         patched, PatchTemporaryPath(patched)})
+            RemoveFile(stale);
+        TDataBase work(dataBasePath_, false, passPhrase_);
+        const std::vector<std::uint8_t> patch = work.UnpackBytes(std::move(update));
+        if (patch.size() < 4) throw DataBaseError("The update " + name + " is too short to hold an update number.");
+        result.UpdateNumber = ReadInt32Le(patch.data());
+        if (static_cast<std::int64_t>(result.UpdateNumber) != std::int64_t{result.OldNumber} + 1) return prepared;
+
+        const TPatchHeader header = ReadPatchHeader(patch);
+        if (!header.Hashes)
+            throw UpdateMismatchError("The update " + name +
+                                      " does not name the database it was made for, so it was not applied.");
+        const std::vector<std::uint8_t> oldBytes = work.UnpackFile(dataBasePath_);
+        if (Sha256Of(oldBytes) != header.Hashes->Old)
+            throw UpdateMismatchError(UpdateRefusalMessage(result) + ": the update was made for another database.");
+        stopWhenCancelled();
+        const std::vector<std::uint8_t> newBytes = ApplyPatchBytes(oldBytes, patch);
+        stopWhenCancelled();
+        if (Sha256Of(newBytes) != header.Hashes->New)
+            throw UpdateMismatchError("The update " + name +
+                                      " did not produce the database it names; nothing was changed.");
+
+        // The new database.db is built and test-loaded beside the old one.
+        stopWhenCancelled();
+        prepared.stagedPath_ = dataBasePath_ + std::string(kStagedDataBaseSuffix);
+        auto fresh = std::make_unique<TDataBase>(prepared.stagedPath_, false, passPhrase_);
+        fresh->PackAndEncryptBytes(kPatchedDataBaseName, newBytes);
+        stopWhenCancelled();
+        fresh->LoadFromFile(prepared.stagedPath_);
+        prepared.checksumIndex_ = BuildChecksumIndex(*fresh);
+        prepared.fileNameIndex_ = BuildFileNameIndex(*fresh);
+        prepared.dataBase_ = std::move(fresh);
     } catch (const std::exception& error) {
         LogEvent("update run failed: " + std::string(error.what()));
-        for (const std::string& path : removeAlways) RemoveFile(path);
         prepared.Discard();
         if (dynamic_cast<const DataBaseError*>(&error) != nullptr) throw;
         throw DataBaseError(error.what());

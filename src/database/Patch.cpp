@@ -88,9 +88,18 @@ TPatchHeader ReadPatchHeader(std::span<const std::uint8_t> patch) {
         throw PatchError("the patch is " + std::to_string(patch.size()) + " bytes long, shorter than its header");
     TPatchHeader header;
     header.UpdateNumber = ReadInt32Le(patch.data());
-    header.Reserved = ReadInt32Le(patch.data() + 4);
+    header.Mark = ReadInt32Le(patch.data() + 4);
     header.OldLength = ReadInt32Le(patch.data() + 8);
     header.NewLength = ReadInt32Le(patch.data() + 12);
+    if (header.Mark == kDataBaseHashesMark) {
+        if (patch.size() < kHashedPatchHeaderSize)
+            throw PatchError("the patch ends inside the digests of its databases");
+        TDataBaseHashes hashes;
+        std::copy_n(patch.begin() + kPatchHeaderSize, hashes.Old.size(), hashes.Old.begin());
+        std::copy_n(patch.begin() + kPatchHeaderSize + hashes.Old.size(), hashes.New.size(), hashes.New.begin());
+        header.Hashes = hashes;
+        header.RecordsOffset = kHashedPatchHeaderSize;
+    }
     return header;
 }
 
@@ -103,10 +112,10 @@ TPatchStats WalkPatch(std::span<const std::uint8_t> patch, const TPatchVisitor& 
     stats.UpdateNumber = header.UpdateNumber;
     std::int64_t remaining = header.NewLength;
     const std::int64_t oldLength = header.OldLength;  // as the header says; the file may be shorter
-    PatchCursor cursor(patch.subspan(kPatchHeaderSize));
+    PatchCursor cursor(patch.subspan(header.RecordsOffset));
 
     while (!cursor.AtEnd()) {
-        const std::size_t recordStart = kPatchHeaderSize + cursor.Position();
+        const std::size_t recordStart = header.RecordsOffset + cursor.Position();
         const std::uint8_t tag = cursor.ReadByte();
         if (tag == kAddTag) {
             const std::int32_t length = cursor.ReadInt32("the length of an add record");
@@ -256,11 +265,14 @@ TPatchStats ApplyPatch(const std::string& oldPath, const std::string& newPath, c
 
 // --- The maker's side ----------------------------------------------------------------------------
 
-TPatchWriter::TPatchWriter(std::int32_t updateNumber, std::int32_t oldLength, std::int32_t newLength) {
+TPatchWriter::TPatchWriter(std::int32_t updateNumber, std::int32_t oldLength, std::int32_t newLength,
+                           const TDataBaseHashes& hashes) {
     WriteInt32(updateNumber);
-    WriteInt32(0);
+    WriteInt32(kDataBaseHashesMark);
     WriteInt32(oldLength);
     WriteInt32(newLength);
+    bytes_.insert(bytes_.end(), hashes.Old.begin(), hashes.Old.end());
+    bytes_.insert(bytes_.end(), hashes.New.begin(), hashes.New.end());
 }
 
 void TPatchWriter::WriteInt32(std::int32_t value) {
@@ -304,7 +316,7 @@ std::vector<std::uint8_t> MakePatch(std::int32_t updateNumber, std::span<const s
         newBytes.size() > static_cast<std::size_t>(kMaxPatchedSize))
         throw PatchError("a database larger than " + std::to_string(kMaxPatchedSize) + " bytes cannot be patched");
     TPatchWriter writer(updateNumber, static_cast<std::int32_t>(oldBytes.size()),
-                        static_cast<std::int32_t>(newBytes.size()));
+                        static_cast<std::int32_t>(newBytes.size()), {Sha256Of(oldBytes), Sha256Of(newBytes)});
 
     std::unordered_map<std::uint64_t, std::size_t> blocks;
     blocks.reserve(oldBytes.size() / kBlock + 1);

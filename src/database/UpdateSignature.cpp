@@ -107,12 +107,21 @@ std::optional<TRawSignature> RawSignatureFromDer(std::span<const std::uint8_t> d
 std::vector<std::uint8_t> ReadSignedUpdate(const std::string& updatePath, const TSignatureVerifier& verifier) {
     const std::string name = FileNamePart(updatePath);
     const std::string signaturePath = updatePath + std::string(kSignatureSuffix);
+    auto tooLarge = [&](std::int64_t size) {
+        return DataBaseError("The file \"" + name + "\" is too large to be an update (" + std::to_string(size) +
+                             " bytes), so it was not applied.");
+    };
+    // The size is checked before the file is read, and again after (it may have grown).
+    const std::int64_t size = FileSize(updatePath);
+    if (size > kUpdateFileSizeLimit) throw tooLarge(size);
     std::vector<std::uint8_t> update;
     try {
         update = ReadFileBytes(updatePath);
     } catch (const FileError& error) {
         throw DataBaseError(error.what());
     }
+    if (static_cast<std::int64_t>(update.size()) > kUpdateFileSizeLimit)
+        throw tooLarge(static_cast<std::int64_t>(update.size()));
     if (!FileExists(signaturePath))
         throw UpdateSignatureError("The update \"" + name + "\" is not signed (" + name +
                                    std::string(kSignatureSuffix) + " is missing), so it was not applied.");

@@ -23,6 +23,9 @@ namespace sentrel {
 inline constexpr std::string_view kSignatureSuffix = ".sig";
 // A DER ECDSA P-256 signature is at most 72 bytes; anything larger is not one.
 inline constexpr std::size_t kMaxSignatureFileSize = 256;
+// The largest update file the program reads (downloaded or local): an update is a patch of a
+// database of a few megabytes, so anything near this is not one.
+inline constexpr std::int64_t kUpdateFileSizeLimit = 64 * 1024 * 1024;
 
 // An update without a valid signature; nothing was touched.
 class UpdateSignatureError : public DataBaseError {
@@ -57,7 +60,8 @@ std::string_view BuiltInUpdateKeyPem();
 // Reads `updatePath` and `updatePath` + ".sig" and checks them. Returns the update file's bytes
 // (the bytes that were checked, so that nothing can swap the file between check and use).
 // Throws UpdateSignatureError with a message for the user when the signature is missing,
-// unreadable or not the maker's, DataBaseError when the update file cannot be read.
+// unreadable or not the maker's, DataBaseError when the update file cannot be read or is larger
+// than kUpdateFileSizeLimit (checked before anything is read).
 std::vector<std::uint8_t> ReadSignedUpdate(const std::string& updatePath, const TSignatureVerifier& verifier);
 
 }  // namespace sentrel

@@ -286,8 +286,6 @@ TEST(DataBaseFile, DamagedFilesAreRefusedWithoutLeavingFilesOrLosingTables) {
         {"empty archive", [&] { WriteEncrypted(file, {}); }},
         {"two files", [&] { WriteEncrypted(file, twoFiles); }},
         {"a folder", [&] { WriteEncrypted(file, folderRecord); }},
-        {"replaces options.ini", [&] { WriteEncrypted(file, BuildArchive("options.ini", tables)); }},
-        {"replaces itself", [&] { WriteEncrypted(file, BuildArchive("database.db", tables)); }},
     };
     for (const Case& c : cases) {
         c.write();
@@ -311,6 +309,12 @@ TEST(DataBaseFile, DamagedFilesAreRefusedWithoutLeavingFilesOrLosingTables) {
         EXPECT_EQ(ReadFileBytes(file), before) << c.what;
         EXPECT_THROW(TDataBase(file, true, std::string(kDataBasePassPhrase)), DataBaseError) << c.what;
     }
+
+    // The stored name is a label: one naming another file of the folder loads, and that file
+    // stays as it was.
+    WriteEncrypted(file, BuildArchive("options.ini", tables));
+    EXPECT_EQ(TDataBase(file, true, std::string(kDataBasePassPhrase)).TableCount(), 3);
+    EXPECT_EQ(ReadFileText(folder / "options.ini"), "[Options]\n");
 
     // A good file loads again and may then be saved.
     WriteEncrypted(file, goodArchive);
@@ -378,11 +382,11 @@ TEST(DataBasePipeline, PackAndUnpackUseTheNamedWorkingFiles) {
     EXPECT_EQ(FilesIn(folder.Path()), (std::vector<std::string>{"database.db", "downloads", "update_unpacked.dat"}));
     EXPECT_EQ(FilesIn(folder / "downloads"), (std::vector<std::string>{"update58.dat"}));
 
-    // A stale working file of the archived name is replaced.
-    test::WriteTextFile(folder / "db_unpacked_patched.dat", "stale");
+    // Nothing is written under the archived name: a file of that name stays as it was.
+    test::WriteTextFile(folder / "db_unpacked_patched.dat", "not the archived file");
     db.DecryptAndUnpack(file, folder / "db_unpacked.dat");
     EXPECT_EQ(ReadFileBytes(folder / "db_unpacked.dat"), patch);
-    EXPECT_FALSE(FileExists(folder / "db_unpacked_patched.dat"));
+    EXPECT_EQ(ReadFileText(folder / "db_unpacked_patched.dat"), "not the archived file");
     EXPECT_FALSE(FileExists(folder / "database.db_decrypted.dat"));
 
     EXPECT_THROW(db.PackAndEncrypt(folder / "missing.dat"), DataBaseError);

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <thread>
+#include <tuple>
 
 #include "config/Options.h"
 #include "database/UpdateFiles.h"
@@ -214,12 +215,14 @@ TEST_F(UpdateTest, HostileUpdatesLeaveEverythingAsItWas) {
     const Bytes base = test::Unpacked(DataBasePath());
     const auto length = static_cast<std::int32_t>(base.size());
     const Bytes good = MakePatch(58, base, base);
-    TPatchWriter pastTheEnd(58, length, 10);
+    // Hand-made patches name this very database, so only their records are at fault.
+    const TDataBaseHashes hashes = *ReadPatchHeader(good).Hashes;
+    TPatchWriter pastTheEnd(58, length, 10, hashes);
     pastTheEnd.Copy(Bytes(static_cast<std::size_t>(length) + 10), static_cast<std::size_t>(length), 10);
-    TPatchWriter oversized(58, length, kMaxPatchedSize + 1);
+    TPatchWriter oversized(58, length, kMaxPatchedSize + 1, hashes);
     oversized.Add(Bytes(100, 'x'));
     Bytes garbled = good;
-    garbled[kPatchHeaderSize] = 0x7F;
+    garbled[kHashedPatchHeaderSize] = 0x7F;
     const Bytes truncated(good.begin(), good.end() - 3);
 
     std::vector<std::pair<std::string, std::string>> updates = {
@@ -247,6 +250,11 @@ TEST_F(UpdateTest, HostileUpdatesLeaveEverythingAsItWas) {
     WriteFileBytes(emptySignature + ".sig", Bytes());
     updates.emplace_back("empty signature", emptySignature);
     updates.emplace_back("missing file", downloads_ / "missing.dat");
+    // Far larger than an update can be (a sparse file): refused by its size, before it is read.
+    const std::string huge = downloads_ / "huge.dat";
+    WriteFileBytes(huge, Bytes(10, 1));
+    std::filesystem::resize_file(huge, kUpdateFileSizeLimit + 1);
+    updates.emplace_back("too large", huge);
 
     const Bytes before = ReadFileBytes(DataBasePath());
     const TDataBase* tablesBefore = &tables_->DataBase();
@@ -258,6 +266,110 @@ TEST_F(UpdateTest, HostileUpdatesLeaveEverythingAsItWas) {
     EXPECT_THROW(Updater().Apply(unsigned_, *tables_), UpdateSignatureError);
     EXPECT_THROW(Updater().Apply(forged, *tables_), UpdateSignatureError);
     EXPECT_THROW(Updater().Apply(downloads_ / "garbled.dat", *tables_), PatchError);
+    try {
+        Updater().Apply(huge, *tables_);
+        ADD_FAILURE() << "a file beyond the update size limit was taken";
+    } catch (const DataBaseError& error) {
+        EXPECT_EQ(std::string(error.what()), "The file \"huge.dat\" is too large to be an update (" +
+                                                 std::to_string(kUpdateFileSizeLimit + 1) +
+                                                 " bytes), so it was not applied.");
+    }
+}
+
+// The signed patch names the database it was made from and the one it makes: an update is
+// refused for another database whatever the numbers say, and when it does not make what it names.
+TEST_F(UpdateTest, AnUpdateAppliesOnlyToTheDataBaseItNames) {
+    std::vector<TableContents> next = BaseTables();
+    next[2].Columns[0].second.push_back("*ads*");
+    std::vector<TableContents> other = BaseTables();
+    other[0].Columns[0].second[0] = "1001";
+    const std::string otherBase = downloads_ / "other.db";
+    test::WriteDataBase(otherBase, other);
+
+    const std::string good = MakeUpdate("update58.dat", 58, next);
+    const Bytes patch = test::Unpacked(good);
+    const TPatchHeader header = ReadPatchHeader(patch);
+    Bytes wrongNew = patch;
+    wrongNew[kPatchHeaderSize + 32 + 5] ^= 1;
+
+    const std::vector<std::tuple<std::string, std::string, std::string>> cases = {
+        {"made from another database with the same number", MakeUpdate("other58.dat", 58, next, otherBase),
+         "Can't update database with number 57 with update number 58: the update was made for another database."},
+        {"a new digest the patch does not make", MakeRawUpdate("wrong58.dat", wrongNew),
+         "The update \"wrong58.dat\" did not produce the database it names; nothing was changed."},
+        {"no digests (an older tool)", MakeRawUpdate("old58.dat", test::WithoutDataBaseHashes(patch)),
+         "The update \"old58.dat\" does not name the database it was made for, so it was not applied."},
+    };
+    const Bytes before = ReadFileBytes(DataBasePath());
+    const TDataBase* tablesBefore = &tables_->DataBase();
+    for (const auto& [name, path, message] : cases) {
+        SCOPED_TRACE(name);
+        try {
+            Updater().Apply(path, *tables_);
+            ADD_FAILURE() << "applied";
+        } catch (const UpdateMismatchError& error) {
+            EXPECT_EQ(std::string(error.what()), message);
+        }
+        ExpectUntouched(before, tablesBefore);
+    }
+    // A patch without digests still tells its number when it is not the next one.
+    options_.WriteInteger("DBNumber", 58);
+    EXPECT_EQ(UpdateRefusalMessage(Updater().Apply(downloads_ / "old58.dat", *tables_)), "You have the latest update");
+    options_.WriteInteger("DBNumber", 57);
+
+    EXPECT_TRUE(Updater().Apply(good, *tables_).Applied);
+    EXPECT_EQ(Sha256Of(test::Unpacked(DataBasePath())), header.Hashes->New);
+}
+
+TEST_F(UpdateTest, ACancelBetweenTheStepsLeavesNothing) {
+    std::vector<TableContents> next = BaseTables();
+    next[0].Columns[0].second[0] = "4242";
+    const std::string update = MakeUpdate("update58.dat", 58, next);
+    const Bytes before = ReadFileBytes(DataBasePath());
+    // Cancelled at each of the steps in turn.
+    int asked = 0;
+    for (int cancelAt = 1; cancelAt <= 5; ++cancelAt) {
+        SCOPED_TRACE(cancelAt);
+        asked = 0;
+        EXPECT_THROW(Updater().Prepare(update, [&] { return ++asked == cancelAt; }), UpdateCancelledError);
+        EXPECT_EQ(asked, cancelAt);
+        ExpectUntouched(before, &tables_->DataBase());
+    }
+    asked = 0;
+    TPreparedUpdate prepared = Updater().Prepare(update, [&] { return ++asked > 5; });
+    EXPECT_EQ(asked, 5);
+    EXPECT_TRUE(Updater().Commit(std::move(prepared), *tables_).Applied);
+}
+
+// The name stored in the update's archive is a label: nothing is written under it.
+TEST_F(UpdateTest, TheArchivedNameIsOnlyALabel) {
+    std::vector<TableContents> next = BaseTables();
+    next[1].Columns[0].second[0] = "label.exe";
+    const Bytes patch = MakePatch(58, test::Unpacked(DataBasePath()),
+                                  test::Unpacked(MakeUpdate("target.dat", 58, next) + ".target.db"));
+    // Stored under a file name of the program folder: refused when it has a separator in it.
+    const std::string separated = downloads_ / "separated.dat";
+    test::WritePackedPatch(separated, patch, "sub_options.ini");
+    Bytes file = ReadFileBytes(separated);
+    TCipher(kDataBasePassPhrase).Decrypt(file);
+    file[2 + 3] = '\\';
+    TCipher(kDataBasePassPhrase).Encrypt(file);
+    WriteFileBytes(separated, file);
+    test::SignWithDigest(separated);
+    const Bytes before = ReadFileBytes(DataBasePath());
+    EXPECT_THROW(Updater().Apply(separated, *tables_), DataBaseError);
+    ExpectUntouched(before, &tables_->DataBase());
+
+    // In the program folder, stored under its own name: applied, and the file stays as it was.
+    const std::string own = program_ / "u58.dat";
+    test::WritePackedPatch(own, patch, "u58.dat");
+    test::SignWithDigest(own);
+    const Bytes ownBytes = ReadFileBytes(own);
+    EXPECT_TRUE(Updater().Apply(own, *tables_).Applied);
+    EXPECT_EQ(ReadFileBytes(own), ownBytes);
+    EXPECT_EQ(test::Dump(tables_->DataBase()), test::DumpFile(downloads_ / "target.dat.target.db"));
+    EXPECT_EQ(FilesIn(program_.Path()),
+              (std::vector<std::string>{"database.db", "options.ini", "u58.dat", "u58.dat.sig"}));
 }
 
 TEST_F(UpdateTest, StaleWorkingFilesAreNeverTakenForTheUpdate) {

@@ -168,6 +168,27 @@ TEST(ApplyPatch, RaisesInsteadOfEndingTheProcessWhenFilesAreMissing) {
     EXPECT_FALSE(FileExists(folder / "new.dat"));
 }
 
+TEST(MakePatch, NamesBothDataBasesByTheirDigestsBeforeTheRecords) {
+    const Bytes from = RandomBytes(3000, 5);
+    Bytes to = from;
+    to[1000] ^= 1;
+    to.push_back(9);
+    const Bytes patch = MakePatch(9, from, to);
+    EXPECT_EQ(Bytes(patch.begin() + 4, patch.begin() + 8), Text("SHA2"));
+    const TPatchHeader header = ReadPatchHeader(patch);
+    ASSERT_TRUE(header.Hashes.has_value());
+    EXPECT_EQ(header.Hashes->Old, Sha256Of(from));
+    EXPECT_EQ(header.Hashes->New, Sha256Of(to));
+    EXPECT_EQ(header.RecordsOffset, kHashedPatchHeaderSize);
+    EXPECT_EQ(ApplyPatchBytes(from, patch), to);
+    // The mark with its digests cut short; a header of an older tool has no digests.
+    EXPECT_THROW(ReadPatchHeader(std::span(patch).first(kHashedPatchHeaderSize - 1)), PatchError);
+    EXPECT_THROW(WalkPatch(std::span(patch).first(kHashedPatchHeaderSize - 1)), PatchError);
+    const TPatchHeader older = ReadPatchHeader(RawPatch(2, 10, 0).bytes);
+    EXPECT_FALSE(older.Hashes.has_value());
+    EXPECT_EQ(older.RecordsOffset, kPatchHeaderSize);
+}
+
 // Edits of a random buffer: the patch always reproduces the new bytes, and stays small when
 // the change is small.
 TEST(MakePatch, ReproducesEditedDataWithSmallPatches) {

@@ -94,10 +94,19 @@ inline Bytes Unpacked(const std::string& path) {
 }
 
 // Packs and encrypts a patch into an update file (as the maker's tool does), unsigned.
-inline void WritePackedPatch(const std::string& path, const Bytes& patch) {
-    Bytes archive = BuildArchive(std::string(kUnpackedUpdateName), patch);
+inline void WritePackedPatch(const std::string& path, const Bytes& patch,
+                             std::string_view storedName = kUnpackedUpdateName) {
+    Bytes archive = BuildArchive(storedName, patch);
     TCipher(kDataBasePassPhrase).Encrypt(archive);
     WriteFileBytes(path, archive);
+}
+
+// A patch as tools before the database digests wrote it: no mark, records right after the lengths.
+inline Bytes WithoutDataBaseHashes(const Bytes& patch) {
+    Bytes older(patch.begin(), patch.begin() + kPatchHeaderSize);
+    for (std::size_t i = 4; i < 8; ++i) older.at(i) = 0;
+    older.insert(older.end(), patch.begin() + kHashedPatchHeaderSize, patch.end());
+    return older;
 }
 
 // The signed update `number` from one database file to another; returns the update's size.

@@ -7,6 +7,7 @@
 #include <random>
 
 #include "common/Files.h"
+#include "database/Sha256.h"
 #include "database/UpdateFiles.h"
 #include "database/UpdateSignature.h"
 #include "sentrel-db/Signing.h"
@@ -48,10 +49,14 @@ TEST(UpdateCommands, DiffSignApplyAndInfoAsTheMakerPublishes) {
     EXPECT_FALSE(FileExists(folder / "out.db"));
 
     ASSERT_EQ(RunTool({"sign", kTestPrivateKey, folder / "update58.dat"}).ExitCode, 0);
-    const RunResult verify =
-        RunTool({"verify", std::string(SENTREL_KEYS_FOLDER) + "/update_public.pem", folder / "update58.dat"});
+    const std::string publicKey = std::string(SENTREL_KEYS_FOLDER) + "/update_public.pem";
+    const RunResult verify = RunTool({"verify", publicKey, folder / "update58.dat"});
     EXPECT_EQ(verify.ExitCode, 0) << verify.Err;
     EXPECT_NE(verify.Out.find("good signature"), std::string::npos);
+    // The signed part names both databases by the SHA-256 of their unpacked bytes.
+    const std::string hashes = "old database SHA-256: " + Sha256Hex(Sha256Of(test::Unpacked(folder / "old.db"))) +
+                               "\nnew database SHA-256: " + Sha256Hex(Sha256Of(test::Unpacked(folder / "new.db")));
+    EXPECT_NE(verify.Out.find(hashes), std::string::npos) << verify.Out;
 
     apply = RunTool({"apply", folder / "old.db", "57", folder / "update58.dat", folder / "out.db"});
     ASSERT_EQ(apply.ExitCode, 0) << apply.Err;
@@ -74,6 +79,25 @@ TEST(UpdateCommands, DiffSignApplyAndInfoAsTheMakerPublishes) {
               std::string::npos)
         << info.Out;
     EXPECT_NE(info.Out.find("signature: present"), std::string::npos);
+    EXPECT_NE(info.Out.find(hashes), std::string::npos) << info.Out;
+
+    // Another database that claims number 57 does not take it.
+    apply = RunTool({"apply", folder / "new.db", "57", folder / "update58.dat", folder / "other.db"});
+    EXPECT_EQ(apply.ExitCode, 1);
+    EXPECT_NE(apply.Err.find("with update number 58: the update was made for another database"), std::string::npos)
+        << apply.Err;
+    EXPECT_FALSE(FileExists(folder / "other.db"));
+
+    // An update of an older tool, signed all the same: it names no databases and is refused.
+    test::WritePackedPatch(folder / "old58.dat", test::WithoutDataBaseHashes(test::Unpacked(folder / "update58.dat")));
+    ASSERT_EQ(RunTool({"sign", kTestPrivateKey, folder / "old58.dat"}).ExitCode, 0);
+    EXPECT_NE(RunTool({"info", folder / "old58.dat"}).Out.find("databases: none named"), std::string::npos);
+    const RunResult verifyOld = RunTool({"verify", publicKey, folder / "old58.dat"});
+    EXPECT_EQ(verifyOld.ExitCode, 1);
+    EXPECT_NE(verifyOld.Err.find("does not name the database it was made for"), std::string::npos) << verifyOld.Err;
+    apply = RunTool({"apply", folder / "old.db", "57", folder / "old58.dat", folder / "other.db"});
+    EXPECT_EQ(apply.ExitCode, 1);
+    EXPECT_NE(apply.Err.find("does not name the database it was made for"), std::string::npos) << apply.Err;
     // A database is still described as one.
     EXPECT_NE(RunTool({"info", folder / "new.db"}).Out.find("KnownSpywares: 20001"), std::string::npos);
 
@@ -81,9 +105,7 @@ TEST(UpdateCommands, DiffSignApplyAndInfoAsTheMakerPublishes) {
     auto bytes = ReadFileBytes(folder / "update58.dat");
     bytes[bytes.size() / 2] ^= 1;
     WriteFileBytes(folder / "update58.dat", bytes);
-    EXPECT_EQ(
-        RunTool({"verify", std::string(SENTREL_KEYS_FOLDER) + "/update_public.pem", folder / "update58.dat"}).ExitCode,
-        1);
+    EXPECT_EQ(RunTool({"verify", publicKey, folder / "update58.dat"}).ExitCode, 1);
     apply = RunTool({"apply", folder / "old.db", "57", folder / "update58.dat", folder / "out3.db"});
     EXPECT_EQ(apply.ExitCode, 1);
     EXPECT_NE(apply.Err.find("not signed by the maker"), std::string::npos) << apply.Err;

@@ -16,6 +16,7 @@
 #include "common/Files.h"
 #include "database/FileChecksums.h"
 #include "database/Mask.h"
+#include "database/Sha256.h"
 
 namespace sentrel::dbtool {
 
@@ -123,6 +124,17 @@ std::string ReadKeyFile(const std::string& path) {
     }
 }
 
+// The digests of the databases an update was made between (the signed binding), or that it
+// names none (an update of an older tool, which the program refuses).
+void PrintDataBaseHashes(const TPatchHeader& header, const CommandContext& context) {
+    if (!header.Hashes) {
+        context.Out << "databases: none named (made by an older tool; the program refuses it)\n";
+        return;
+    }
+    context.Out << "old database SHA-256: " << Sha256Hex(header.Hashes->Old) << '\n'
+                << "new database SHA-256: " << Sha256Hex(header.Hashes->New) << '\n';
+}
+
 void PrintUpdateInfo(const std::string& path, const CommandContext& context) {
     const TUpdateInfo info = DescribeUpdateFile(path);
     context.Out << NoControlBytes(path) << ": update number " << info.Header.UpdateNumber << '\n'
@@ -130,8 +142,9 @@ void PrintUpdateInfo(const std::string& path, const CommandContext& context) {
                 << "new database: " << info.Header.NewLength << " bytes unpacked\n"
                 << "update file: " << info.FileSize << " bytes; " << info.Stats.Copies << " copies of "
                 << info.Stats.CopiedBytes << " bytes, " << info.Stats.Adds << " adds of " << info.Stats.AddedBytes
-                << " bytes\n"
-                << "signature: " << (info.HasSignature ? "present" : "missing") << '\n';
+                << " bytes\n";
+    PrintDataBaseHashes(info.Header, context);
+    context.Out << "signature: " << (info.HasSignature ? "present" : "missing") << '\n';
 }
 
 void InfoCommand(ArgumentList arguments, const CommandContext& context) {
@@ -255,8 +268,9 @@ void SignCommand(ArgumentList arguments, const CommandContext& context) {
 
 void VerifyCommand(ArgumentList arguments, const CommandContext& context) {
     const TOpenSslVerifier verifier(ReadKeyFile(arguments[0]));
-    ReadSignedUpdate(arguments[1], verifier);
-    context.Out << NoControlBytes(arguments[1]) << ": good signature\n";
+    const TPatchHeader header = VerifyUpdateFile(arguments[1], verifier);
+    context.Out << NoControlBytes(arguments[1]) << ": good signature; update number " << header.UpdateNumber << '\n';
+    PrintDataBaseHashes(header, context);
 }
 
 constexpr Command kCommands[] = {
@@ -264,7 +278,7 @@ constexpr Command kCommands[] = {
     {"dump", "DB OUT_DIR", 2, "write one <Table>.csv per table of the database DB into OUT_DIR", DumpCommand},
     {"info", "DB", 1,
      "list the tables, their columns and rows, and the KnownSpywares total (for an update file: its number, "
-     "lengths and records)",
+     "lengths, the digests of the databases it names and its records)",
      InfoCommand},
     {"generate", "ROWS OUT.db", 2, "write a synthetic database of ROWS rows (for load benchmarks)", GenerateCommand},
     {"checksum", "FILE...", 1, "print FILE_SIZE and both checksums of each FILE (a Checksums row)", ChecksumCommand},
@@ -276,7 +290,10 @@ constexpr Command kCommands[] = {
      ApplyCommand},
     {"keygen", "PRIVATE_KEY PUBLIC_KEY", 2, "make a P-256 key pair for signing updates", KeygenCommand},
     {"sign", "PRIVATE_KEY FILE", 2, "write FILE.sig, the signature of FILE", SignCommand},
-    {"verify", "PUBLIC_KEY FILE", 2, "check FILE.sig against FILE and the public key", VerifyCommand},
+    {"verify", "PUBLIC_KEY FILE", 2,
+     "check the update FILE as the program does before applying it: FILE.sig against FILE and the public key, "
+     "and the databases it names",
+     VerifyCommand},
 };
 
 void PrintUsage(std::ostream& out) {
@@ -291,6 +308,13 @@ void PrintUsage(std::ostream& out) {
         << "Tables are CSV files (RFC 4180): the first row names the columns in stored order, each\n"
         << "further row is one row of the table; quoted fields may hold commas, quotes (doubled) and\n"
         << "line breaks; CR LF or LF line ends. Cells are stored as the bytes of the file.\n\n"
+        << "An update file holds the patch from one unpacked database to the next, packed and encrypted\n"
+        << "like a database; FILE.sig signs the whole file. The patch names both databases: after its\n"
+        << "number, the mark \"SHA2\" and the two lengths come the SHA-256 of the old unpacked database\n"
+        << "and of the new one. So the signature binds the update to the one database it was made from\n"
+        << "and the one it makes: the program applies it only to a database whose digest is the old one\n"
+        << "(whatever its number says) and keeps the result only when its digest is the new one. diff\n"
+        << "writes both; updates without them (older tools) are refused.\n\n"
         << "Exit status: 0 done, 1 failed (bad input or files), 2 wrong usage.\n";
 }
 

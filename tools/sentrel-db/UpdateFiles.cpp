@@ -8,6 +8,7 @@
 #include "database/Archive.h"
 #include "database/Cipher.h"
 #include "database/DataBaseUpdate.h"
+#include "database/Sha256.h"
 
 namespace sentrel::dbtool {
 
@@ -78,7 +79,8 @@ TMadeUpdate MakeUpdateFile(const std::string& oldPath, const std::string& newPat
     made.OldUnpackedSize = oldBytes.size();
     made.NewUnpackedSize = newBytes.size();
     const std::vector<std::uint8_t> patch = MakePatch(number, oldBytes, newBytes);
-    if (ApplyPatchBytes(oldBytes, patch, &made.Stats) != newBytes)
+    if (ApplyPatchBytes(oldBytes, patch, &made.Stats) != newBytes ||
+        ReadPatchHeader(patch).Hashes != TDataBaseHashes{Sha256Of(oldBytes), Sha256Of(newBytes)})
         throw ToolError("the patch does not reproduce " + Quoted(newPath) + " (a fault of this tool)");
     WritePackedFile(outPath, std::string(kUnpackedUpdateName), patch);
     made.UpdateFileSize = FileSize(outPath);
@@ -124,6 +126,17 @@ TUpdateInfo DescribeUpdateFile(const std::string& path) {
     info.FileSize = FileSize(path);
     info.HasSignature = FileExists(path + std::string(kSignatureSuffix));
     return info;
+}
+
+TPatchHeader VerifyUpdateFile(const std::string& path, const TSignatureVerifier& verifier) {
+    TDataBase unpacker(path, false, std::string(kDataBasePassPhrase));
+    const std::vector<std::uint8_t> patch = unpacker.UnpackBytes(ReadSignedUpdate(path, verifier));
+    const TPatchHeader header = ReadPatchHeader(patch);
+    WalkPatch(patch);
+    if (!header.Hashes)
+        throw ToolError("the update " + Quoted(FileNamePart(path)) +
+                        " does not name the database it was made for, so the program would refuse it");
+    return header;
 }
 
 }  // namespace sentrel::dbtool

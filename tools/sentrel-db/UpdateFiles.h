@@ -55,4 +55,9 @@ struct TUpdateInfo {
 // Reads an update file and walks its patch (ToolError when it is not an update file).
 TUpdateInfo DescribeUpdateFile(const std::string& path);
 
+// Checks an update file as the program does before it looks at any database: the signature
+// (ReadSignedUpdate), the unpacking and the patch, which must name both databases. Returns its
+// header; throws (UpdateSignatureError, DataBaseError, ToolError) with the reason otherwise.
+TPatchHeader VerifyUpdateFile(const std::string& path, const TSignatureVerifier& verifier);
+
 }  // namespace sentrel::dbtool
