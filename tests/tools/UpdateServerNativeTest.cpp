@@ -10,13 +10,19 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
+#include <functional>
+#include <random>
 #include <regex>
 #include <thread>
 
 #include <httplib.h>
 
 #include "common/Files.h"
+#include "database/UpdateAnswer.h"
 #include "database/UpdateFiles.h"
+#include "sentrel-db/Signing.h"
+#include "sentrel-update-server/UpdateCatalog.h"
 #include "support/TempFolder.h"
 
 namespace sentrel {
@@ -24,7 +30,15 @@ namespace {
 
 using test::TableContents;
 
-// A folder of two signed updates (58 and 59), a file that is no update and an unsigned update.
+// Signs `path` with the test key (the key built into development builds) or `privateKey`.
+void Sign(const std::string& path,
+          const std::string& privateKey = std::string(SENTREL_KEYS_FOLDER) + "/test_update_private.pem") {
+    const auto signature = dbtool::SignBytes(ReadFileText(privateKey), ReadFileBytes(path));
+    WriteFileBytes(path + std::string(kSignatureSuffix), signature);
+}
+
+// A folder of two signed updates (58 and 59), a file that is no update, an unsigned update (60),
+// one changed after it was signed (61) and one signed with another key (62, work/other.pem).
 void FillRoot(const test::TempFolder& root, const test::TempFolder& work) {
     const std::vector<TableContents> v57 = {{"Cookies", {{"FILES_MASK", {"*a*"}}}}};
     const std::vector<TableContents> v58 = {{"Cookies", {{"FILES_MASK", {"*a*", "*b*"}}}}};
@@ -36,6 +50,14 @@ void FillRoot(const test::TempFolder& root, const test::TempFolder& work) {
     test::WriteUpdate(root / "update58.dat", 58, work / "57.db", work / "58.db");
     test::WriteUpdate(root / "update60.dat", 60, work / "59.db", work / "59.db");
     RemoveFile(root / "update60.dat.sig");
+    test::WriteUpdate(root / "update61.dat", 61, work / "59.db", work / "59.db");
+    Sign(root / "update58.dat");
+    Sign(root / "update59.dat");
+    Sign(root / "update61.dat");
+    test::WriteUpdate(root / "update61.dat", 61, work / "57.db", work / "59.db");
+    dbtool::GenerateKeyPair(work / "other.pem", work / "other_public.pem");
+    test::WriteUpdate(root / "update62.dat", 62, work / "59.db", work / "59.db");
+    Sign(root / "update62.dat", work / "other.pem");
     test::WriteTextFile(root / "notes.txt", "not an update");
 }
 
@@ -79,9 +101,14 @@ private:
     pid_t pid_ = -1;
 };
 
-// Sends raw bytes and reads whatever comes back until the server closes.
-std::string RawExchange(int port, const std::string& request) {
+// Sends raw bytes and reads whatever comes back until the server closes, as a slow client (small
+// buffer); `afterFirstPiece` runs once the answer has begun (no half-close then: it ends streams).
+std::string RawExchange(int port, const std::string& request, const std::function<void()>& afterFirstPiece = {}) {
     const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    const int smallBuffer = 64 * 1024;
+    setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &smallBuffer, sizeof smallBuffer);
+    const timeval timeout{20, 0};
+    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<std::uint16_t>(port));
@@ -89,10 +116,13 @@ std::string RawExchange(int port, const std::string& request) {
     std::string answer;
     if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
         (void)!write(fd, request.data(), request.size());
-        shutdown(fd, SHUT_WR);
+        if (!afterFirstPiece) shutdown(fd, SHUT_WR);
         char buffer[4096];
         ssize_t n;
-        while ((n = read(fd, buffer, sizeof buffer)) > 0) answer.append(buffer, static_cast<std::size_t>(n));
+        while ((n = read(fd, buffer, sizeof buffer)) > 0) {
+            if (answer.empty() && afterFirstPiece) afterFirstPiece();
+            answer.append(buffer, static_cast<std::size_t>(n));
+        }
     }
     close(fd);
     return answer;
@@ -145,15 +175,57 @@ TEST(UpdateServer, AnswersTheProtocolAndSurvivesMalformedRequests) {
     EXPECT_NE(log.find("GET /update40.php?elem=&user_date=57 200"), std::string::npos) << log;
     EXPECT_NE(log.find("GET /notes.txt 404"), std::string::npos) << log;
     EXPECT_NE(log.find("update60.dat.sig is missing"), std::string::npos) << log;
+    EXPECT_NE(log.find("notes.txt is not offered: an update's name is"), std::string::npos) << log;
+    for (const std::string name : {"update61.dat", "update62.dat"}) {  // stale; another key: logged once
+        const std::string line = name + " is not offered: " + name + ".sig does not check against the update key";
+        EXPECT_TRUE(log.find(line) != std::string::npos && log.find(line) == log.rfind(line)) << log;
+    }
+
+    // Signed again: the changed signature is checked again and the update offered.
+    Sign(root / "update61.dat");
+    EXPECT_EQ(index("elem=&user_date=59")->body, "update61.dat");
+}
+
+TEST(UpdateServer, StreamsALargeUpdateWholeAndCutsItWhenTheFileChanges) {
+    test::TempFolder root, work;
+    std::vector<std::uint8_t> added(8 << 20);
+    std::mt19937 random(11);
+    for (auto& byte : added) byte = static_cast<std::uint8_t>(random());
+    const std::string path = root / "update1.dat";
+    test::WritePackedPatch(path, MakePatch(1, {}, added));
+    Sign(path);
+    const std::vector<std::uint8_t> bytes = ReadFileBytes(path);
+    ServerProcess server(root.Path(), work / "server.log");
+    const int port = server.Port();
+    ASSERT_GT(port, 0) << server.Log();
+
+    httplib::Client client("127.0.0.1", port);
+    client.set_read_timeout(60);  // the first request checks the update's signature
+    const auto file = client.Get("/update1.dat");
+    ASSERT_TRUE(file);
+    EXPECT_EQ(file->get_header_value("Content-Length"), std::to_string(bytes.size()));
+    EXPECT_TRUE(file->body == std::string(bytes.begin(), bytes.end())) << file->body.size() << " bytes";
+
+    // A slow download of a file cut short meanwhile (twice the largest send buffer) ends early.
+    const std::string cut = RawExchange(port, "GET /update1.dat HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n", [&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        std::filesystem::resize_file(path, 100);
+    });
+    EXPECT_LT(cut.size(), bytes.size());
+    EXPECT_TRUE(httplib::Client("127.0.0.1", port).Get("/update40.php?elem=&user_date=0"));
+    EXPECT_NE(server.Log().find("update1.dat changed while it was sent"), std::string::npos) << server.Log();
 }
 
 TEST(UpdateServer, ExportsTheSameProtocolAsStaticFiles) {
     test::TempFolder root, work;
     FillRoot(root, work);
+    auto exportTo = [&](const std::string& out, const std::string& options) {
+        const std::string command = std::string(SENTREL_UPDATE_SERVER_PROGRAM) + " --root '" + root.Path() + "' " +
+                                    options + " --export '" + out + "' >/dev/null 2>&1";
+        return std::system(command.c_str());
+    };
     const std::string out = work / "export";
-    const std::string command = std::string(SENTREL_UPDATE_SERVER_PROGRAM) + " --root '" + root.Path() +
-                                "' --export '" + out + "' >/dev/null 2>&1";
-    ASSERT_EQ(std::system(command.c_str()), 0);
+    ASSERT_EQ(exportTo(out, ""), 0);
     EXPECT_EQ(ReadFileText(out + "/answers/0.txt"), "update58.dat|update59.dat");
     EXPECT_EQ(ReadFileText(out + "/answers/57.txt"), "update58.dat|update59.dat");
     EXPECT_EQ(ReadFileText(out + "/answers/58.txt"), "update59.dat");
@@ -164,7 +236,34 @@ TEST(UpdateServer, ExportsTheSameProtocolAsStaticFiles) {
     EXPECT_EQ(ReadFileBytes(out + "/update59.dat.sig"), ReadFileBytes(root / "update59.dat.sig"));
     EXPECT_FALSE(FileExists(out + "/update60.dat"));
     EXPECT_FALSE(FileExists(out + "/notes.txt"));
-    EXPECT_NE(ReadFileText(out + "/nginx.conf").find("try_files /answers/$sentrel_answer.txt"), std::string::npos);
+    EXPECT_FALSE(FileExists(out + "/update61.dat"));
+    EXPECT_FALSE(FileExists(out + "/update62.dat"));
+    // HTTPS, with plain http only redirecting to it.
+    const std::string nginx = ReadFileText(out + "/nginx.conf");
+    for (const std::string line :
+         {"try_files /answers/$sentrel_answer.txt", "listen 443 ssl;", "ssl_certificate ", "ssl_certificate_key ",
+          "ssl_protocols TLSv1.2 TLSv1.3;", "example.com;\n    return 301 https://$server_name$request_uri;\n}"})
+        EXPECT_NE(nginx.find(line), std::string::npos) << line;
+
+    // Another key: only what it signed is exported.
+    const std::string other = work / "other-export";
+    ASSERT_EQ(exportTo(other, "--public-key '" + (work / "other_public.pem") + "'"), 0);
+    EXPECT_EQ(ReadFileText(other + "/answers/0.txt"), "update62.dat");
+}
+
+TEST(UpdateServer, AnswersNameAtMost64UpdateNamesTheLowestFirst) {
+    std::vector<server::TCatalogEntry> entries;
+    for (int number = 1; number <= 65; ++number) entries.push_back({"u" + std::to_string(number) + ".dat", number});
+    auto names = [&](std::int32_t number) { return SplitUpdateAnswer(server::AnswerFor(entries, number)); };
+    ASSERT_EQ(names(0).size(), 64u);
+    EXPECT_EQ(names(0).front() + names(0).back(), "u1.datu64.dat");
+    EXPECT_EQ(names(1).size(), 64u);
+    EXPECT_EQ(names(1).back(), "u65.dat");
+
+    EXPECT_TRUE(server::IsUpdateName("update_58-b.dat") && server::IsUpdateName(std::string(60, 'a') + ".dat"));
+    for (const std::string& name : {std::string(61, 'a') + ".dat", std::string(".dat"), std::string("update58.DAT"),
+                                   std::string("update.58.dat"), std::string("con.dat")})
+        EXPECT_FALSE(server::IsUpdateName(name)) << name;
 }
 
 }  // namespace

@@ -1,14 +1,13 @@
 #include "UpdateCatalog.h"
 
 #include <algorithm>
-#include <set>
 #include <stdexcept>
 
 #include "common/Files.h"
+#include "database/Archive.h"
+#include "database/Cipher.h"
 #include "database/Patch.h"
 #include "database/UpdateAnswer.h"
-#include "database/UpdateSignature.h"
-#include "sentrel-db/UpdateFiles.h"
 
 namespace sentrel::server {
 
@@ -17,21 +16,44 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::string_view kNginxConfig =
-    R"(# Serves the exported update protocol with nginx. Put the exported folder at `root` and make
-# this server's address the program's update server address. The index request
+    R"(# Serves the exported update protocol with nginx over HTTPS. Put the exported folder at `root`,
+# the maker's certificate and key at ssl_certificate and ssl_certificate_key, and make
+# https://updates.example.com (this server's name) the program's update server address.
+# The index request
 #   GET /update40.php?elem=&user_date=57
 # is answered from answers/57.txt; a number that is not a plain decimal, or above the highest
 # update, gets answers/none.txt (empty: no update). Every other file is a static update file.
-# On a CDN, make the same rule at the edge (cache key: the user_date query value) and put the
-# folder behind it as the origin.
+# On a CDN, make the same rule at the edge (cache key: the user_date query value), serve HTTPS
+# there with the maker's certificate and put the folder behind it as the origin.
 
 map $arg_user_date $sentrel_answer {
     "~^(?<number>[0-9]{1,9})$"  $number;
     default                      "none";
 }
 
+# Plain http only sends browsers to https: the program never fetches updates over it.
 server {
     listen 80;
+    listen [::]:80;
+    server_name updates.example.com;
+    return 301 https://$server_name$request_uri;
+}
+
+server {
+    listen 443 ssl;
+    listen [::]:443 ssl;
+    server_name updates.example.com;
+
+    # The maker's certificate for this name from a certificate authority, with its chain, and
+    # its private key (readable by root only).
+    ssl_certificate     /etc/ssl/sentrel/updates.example.com.fullchain.pem;
+    ssl_certificate_key /etc/ssl/sentrel/updates.example.com.key;
+    ssl_protocols TLSv1.2 TLSv1.3;
+    ssl_prefer_server_ciphers off;
+    ssl_session_cache shared:sentrel:10m;
+    ssl_session_tickets off;
+    add_header Strict-Transport-Security "max-age=31536000" always;
+
     root /srv/sentrel-updates;
 
     location = /update40.php {
@@ -51,55 +73,135 @@ constexpr std::string_view kReadme =
   <update files> and <update>.sig   fetched by the program beside the index
   answers/<N>.txt                   the index answer for a database numbered N
   answers/none.txt                  the empty answer (no update)
-  nginx.conf                        an example configuration mapping the query to the answers
+  nginx.conf                        an example HTTPS configuration mapping the query to the answers
 
 Any web server or CDN that can map /update40.php?elem=&user_date=N to answers/N.txt (and
 anything else to answers/none.txt) serves the same protocol as sentrel-update-server. Export
-again whenever an update is added: the answers of every number change.
+again whenever an update is added: the answers of every number change. Only updates whose
+signature checks against the update key were exported; an answer names at most 64 of them,
+the lowest numbers first, and the program asks again after applying them.
+
+Serve it over HTTPS. The program refuses a plain http:// update address for any host but the
+local machine, and checks the server's certificate against Windows' own trust store, so the
+certificate is the maker's, issued for the server's name by a certificate authority that
+Windows trusts (put it, with its chain, and its private key where nginx.conf names them). A
+self-signed certificate works only for a test machine that was made to trust it.
 )";
+
+std::string Printable(std::string_view text) {
+    std::string shown(text.substr(0, 100));
+    for (char& c : shown)
+        if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) >= 0x7F) c = '?';
+    return shown;
+}
+
+bool IsUpdateNameCharacter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_';
+}
+
+// The patch inside an update file's bytes (decrypted, its one archived file inflated).
+std::vector<std::uint8_t> UnpackedUpdate(std::vector<std::uint8_t> bytes) {
+    TCipher(kDataBasePassPhrase).Decrypt(bytes);
+    const std::vector<TArchiveRecord> records = ReadArchiveRecords(bytes);
+    if (records.size() != 1)
+        throw std::runtime_error("it holds " + std::to_string(records.size()) + " files instead of one");
+    return InflateRecord(records.front());
+}
 
 }  // namespace
 
-TUpdateCatalog::TUpdateCatalog(std::string root) : root_(std::move(root)) {
+bool IsUpdateName(std::string_view name) {
+    if (name.size() > kMaxUpdateNameLength || !name.ends_with(kUpdateNameSuffix)) return false;
+    const std::string_view stem = name.substr(0, name.size() - kUpdateNameSuffix.size());
+    return !stem.empty() && std::all_of(stem.begin(), stem.end(), IsUpdateNameCharacter) &&
+           IsSafeUpdateEntryName(name);
+}
+
+TUpdateCatalog::TUpdateCatalog(std::string root, const TSignatureVerifier& verifier)
+    : root_(std::move(root)), verifier_(verifier) {
     if (!FolderExists(root_)) throw std::runtime_error("\"" + root_ + "\" is not a folder");
+}
+
+TUpdateCatalog::Known TUpdateCatalog::Check(const std::string& name, const Stamp& update,
+                                            const Stamp& signature) const {
+    Known known{update, signature};
+    const std::string signatureName = name + std::string(kSignatureSuffix);
+    if (!signature.Exists) {
+        known.Refusal = signatureName + " is missing";
+        return known;
+    }
+    if (signature.Size > kMaxSignatureFileSize) {
+        known.Refusal = signatureName + " is larger than " + std::to_string(kMaxSignatureFileSize) +
+                        " bytes, so it is no signature";
+        return known;
+    }
+    std::vector<std::uint8_t> bytes, signatureBytes;
+    try {
+        bytes = ReadFileBytes(JoinPath(root_, name));
+        signatureBytes = ReadFileBytes(JoinPath(root_, signatureName));
+    } catch (const FileError& failure) {
+        known.Refusal = std::string("it cannot be read (") + failure.what() + ")";
+        return known;
+    }
+    if (signatureBytes.size() > kMaxSignatureFileSize || !verifier_.Verify(bytes, signatureBytes)) {
+        known.Refusal = signatureName +
+                        " does not check against the update key (the update changed after it was signed, or "
+                        "another key signed it)";
+        return known;
+    }
+    try {
+        const std::vector<std::uint8_t> patch = UnpackedUpdate(std::move(bytes));
+        known.Number = ReadPatchHeader(patch).UpdateNumber;
+        WalkPatch(patch);
+        known.Offered = true;
+    } catch (const std::exception& failure) {
+        known.Refusal = std::string("it is not an update file (") + failure.what() + ")";
+    }
+    return known;
 }
 
 std::vector<TCatalogEntry> TUpdateCatalog::Entries(std::vector<std::string>& warnings) {
     std::lock_guard lock(mutex_);
+    std::vector<std::string> faults;
     std::set<std::string> names;
     std::error_code error;
     for (fs::directory_iterator entry(root_, error), end; !error && entry != end; entry.increment(error)) {
         const std::string name = entry->path().filename().string();
-        if (!entry->is_regular_file() || name.ends_with(kSignatureSuffix) || !IsSafeUpdateEntryName(name)) continue;
+        std::error_code typeError;
+        // Signatures go with their update; files being written (".tmp") are not there yet.
+        if (!entry->is_regular_file(typeError) || name.ends_with(kSignatureSuffix) || name.ends_with(".tmp"))
+            continue;
+        if (!IsUpdateName(name)) {
+            faults.push_back(Printable(name) + " is not offered: an update's name is letters, digits, '-' and '_' "
+                             "ending in \".dat\", at most " + std::to_string(kMaxUpdateNameLength) + " characters");
+            continue;
+        }
         names.insert(name);
     }
     if (error) throw std::runtime_error("cannot list \"" + root_ + "\": " + error.message());
 
+    auto stampOf = [](const fs::path& path) {
+        std::error_code statError;
+        Stamp stamp;
+        stamp.Size = fs::file_size(path, statError);
+        if (!statError) stamp.Time = fs::last_write_time(path, statError);
+        stamp.Exists = !statError;
+        if (!stamp.Exists) stamp = Stamp{};
+        return stamp;
+    };
     std::vector<TCatalogEntry> entries;
     for (auto it = known_.begin(); it != known_.end();)
         it = names.contains(it->first) ? std::next(it) : known_.erase(it);
     for (const std::string& name : names) {
         const fs::path path = fs::path(root_) / name;
-        std::error_code statError;
-        const auto size = fs::file_size(path, statError);
-        const auto time = fs::last_write_time(path, statError);
-        if (statError) continue;
+        const Stamp update = stampOf(path);
+        if (!update.Exists) continue;  // gone since the listing
+        const Stamp signature = stampOf(path.string() + std::string(kSignatureSuffix));
         auto found = known_.find(name);
-        if (found == known_.end() || found->second.Size != size || found->second.Time != time) {
-            Known known{size, time, false, 0};
-            try {
-                const std::vector<std::uint8_t> patch = dbtool::ReadUnpackedFile(path.string());
-                known.Number = ReadPatchHeader(patch).UpdateNumber;
-                WalkPatch(patch);
-                known.IsUpdate = true;
-            } catch (const std::exception& failure) {
-                warnings.push_back(name + " is not offered: it is not an update file (" + failure.what() + ")");
-            }
-            found = known_.insert_or_assign(name, known).first;
-        }
-        if (!found->second.IsUpdate) continue;
-        if (!FileExists(path.string() + std::string(kSignatureSuffix))) {
-            warnings.push_back(name + " is not offered: " + name + std::string(kSignatureSuffix) + " is missing");
+        if (found == known_.end() || found->second.Update != update || found->second.Signature != signature)
+            found = known_.insert_or_assign(name, Check(name, update, signature)).first;
+        if (!found->second.Offered) {
+            faults.push_back(name + " is not offered: " + found->second.Refusal);
             continue;
         }
         entries.push_back({name, found->second.Number});
@@ -111,19 +213,28 @@ std::vector<TCatalogEntry> TUpdateCatalog::Entries(std::vector<std::string>& war
     std::vector<TCatalogEntry> unique;
     for (const TCatalogEntry& entry : entries) {
         if (!unique.empty() && unique.back().Number == entry.Number) {
-            warnings.push_back(entry.Name + " is not offered: " + unique.back().Name + " has the same number " +
-                               std::to_string(entry.Number));
+            faults.push_back(entry.Name + " is not offered: " + unique.back().Name + " has the same number " +
+                             std::to_string(entry.Number));
             continue;
         }
         unique.push_back(entry);
     }
+    // Each fault is reported when it appears, not at every request while it lasts.
+    std::set<std::string> current;
+    for (std::string& fault : faults) {
+        if (!reported_.contains(fault) && !current.contains(fault)) warnings.push_back(fault);
+        current.insert(std::move(fault));
+    }
+    reported_ = std::move(current);
     return unique;
 }
 
 std::string AnswerFor(const std::vector<TCatalogEntry>& entries, std::int32_t number) {
     std::string answer;
+    std::size_t named = 0;
     for (const TCatalogEntry& entry : entries) {
         if (entry.Number <= number) continue;
+        if (named++ == kMaxAnswerEntries) break;
         if (!answer.empty()) answer += '|';
         answer += entry.Name;
     }

@@ -1,17 +1,32 @@
 #pragma once
-// The updates of a server folder: every file whose name is a safe update entry, that unpacks to
-// an update and has its signature beside it. The catalog is read from the folder itself at
-// every request (a file's number is remembered while its size and time stay the same), so any
-// number of servers can share one folder and a new update is served as soon as it is there.
+// The updates of a server folder: every file whose name has the form of an update name, that
+// unpacks to an update and whose signature beside it checks against the update key. The catalog
+// is read from the folder itself at every request (a file's verdict is remembered while the
+// size and time of the file and of its signature stay the same), so any number of servers can
+// share one folder and a new update is served as soon as it is there and signed.
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <map>
 #include <mutex>
+#include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "database/UpdateSignature.h"
+
 namespace sentrel::server {
+
+// What the program accepts in one answer: at most this many entries, each an update name of
+// letters, digits, '-' and '_' ending in ".dat", at most kMaxUpdateNameLength characters.
+inline constexpr std::size_t kMaxAnswerEntries = 64;
+inline constexpr std::size_t kMaxUpdateNameLength = 64;
+inline constexpr std::string_view kUpdateNameSuffix = ".dat";
+
+// Whether `name` has the form of an update name (and is a safe file name for the program).
+bool IsUpdateName(std::string_view name);
 
 struct TCatalogEntry {
     std::string Name;
@@ -20,27 +35,40 @@ struct TCatalogEntry {
 
 class TUpdateCatalog {
 public:
-    explicit TUpdateCatalog(std::string root);
+    // `verifier` checks each update's signature; it must outlive the catalog.
+    TUpdateCatalog(std::string root, const TSignatureVerifier& verifier);
 
     const std::string& Root() const { return root_; }
     // The offered updates in the order of their numbers (then names). Files that are left out
-    // (not updates, unsigned, a number offered twice) are reported once each in `warnings`.
+    // (not named as updates, not updates, unsigned or badly signed, a number offered twice) are
+    // reported in `warnings` once: again only after the fault went away and came back.
     std::vector<TCatalogEntry> Entries(std::vector<std::string>& warnings);
 
 private:
-    struct Known {
+    struct Stamp {
+        bool Exists = false;
         std::uintmax_t Size = 0;
         std::filesystem::file_time_type Time;
-        bool IsUpdate = false;
-        std::int32_t Number = 0;
+        bool operator==(const Stamp&) const = default;
     };
+    struct Known {
+        Stamp Update, Signature;
+        bool Offered = false;
+        std::int32_t Number = 0;
+        std::string Refusal;  // why it is not offered
+    };
+    Known Check(const std::string& name, const Stamp& update, const Stamp& signature) const;
+
     std::string root_;
+    const TSignatureVerifier& verifier_;
     std::mutex mutex_;
     std::map<std::string, Known> known_;
+    std::set<std::string> reported_;  // the warnings of the last scan
 };
 
-// The index answer for a database numbered `number`: the names of every update numbered above
-// it, in order, separated by "|" (empty when there is none).
+// The index answer for a database numbered `number`: the names of the updates numbered above
+// it, the lowest numbers first and at most kMaxAnswerEntries of them (the program asks again
+// after applying those), separated by "|" (empty when there is none).
 std::string AnswerFor(const std::vector<TCatalogEntry>& entries, std::int32_t number);
 
 // Whether `name` may be served: an offered update or its signature.
@@ -48,8 +76,8 @@ bool IsServedFile(const std::vector<TCatalogEntry>& entries, const std::string& 
 
 // Writes the protocol as static files into `outFolder`: every update and its signature, one
 // answer per database number (answers/<N>.txt for 0..the highest number, answers/none.txt
-// empty), and nginx.conf with README.txt saying how a web server or CDN maps the query to
-// those files. Returns the number of updates.
+// empty), and nginx.conf (HTTPS) with README.txt saying how a web server or CDN maps the query
+// to those files. Returns the number of updates.
 std::size_t ExportStatic(TUpdateCatalog& catalog, const std::string& outFolder, std::vector<std::string>& warnings);
 
 }  // namespace sentrel::server
