@@ -14,9 +14,6 @@ namespace sentrel {
 
 namespace {
 
-// An update file is a patch of the database; larger answers are not updates.
-constexpr std::int64_t kMaxUpdateFileSize = 64 * 1024 * 1024;
-
 constexpr const char* kCancelledReason = "The update was cancelled.";
 constexpr const char* kNotSavedReason = "The update could not be saved in the program folder.";
 
@@ -238,7 +235,7 @@ bool TInetUpdateThread::Run::Download(const std::vector<std::string>& entries) {
         try {
             Transfer(UpdateFileUrl(serverAddress, entry + std::string(kSignatureSuffix)), SignaturePath(path),
                      static_cast<std::int64_t>(kMaxSignatureFileSize), "the signature of \"" + entry + "\"");
-            Transfer(UpdateFileUrl(serverAddress, entry), path, kMaxUpdateFileSize, "the update \"" + entry + "\"");
+            Transfer(UpdateFileUrl(serverAddress, entry), path, static_cast<std::int64_t>(kUpdateFileSizeLimit), "the update \"" + entry + "\"");
             // Nothing unchecked waits in the folder while the next one arrives.
             if (notifications.Verify) notifications.Verify(path);
         } catch (const platform::HttpCancelled&) {

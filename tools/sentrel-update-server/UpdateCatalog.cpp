@@ -95,10 +95,6 @@ std::string Printable(std::string_view text) {
     return shown;
 }
 
-bool IsUpdateNameCharacter(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_';
-}
-
 // The patch inside an update file's bytes (decrypted, its one archived file inflated).
 std::vector<std::uint8_t> UnpackedUpdate(std::vector<std::uint8_t> bytes) {
     TCipher(kDataBasePassPhrase).Decrypt(bytes);
@@ -109,13 +105,6 @@ std::vector<std::uint8_t> UnpackedUpdate(std::vector<std::uint8_t> bytes) {
 }
 
 }  // namespace
-
-bool IsUpdateName(std::string_view name) {
-    if (name.size() > kMaxUpdateNameLength || !name.ends_with(kUpdateNameSuffix)) return false;
-    const std::string_view stem = name.substr(0, name.size() - kUpdateNameSuffix.size());
-    return !stem.empty() && std::all_of(stem.begin(), stem.end(), IsUpdateNameCharacter) &&
-           IsSafeUpdateEntryName(name);
-}
 
 TUpdateCatalog::TUpdateCatalog(std::string root, const TSignatureVerifier& verifier)
     : root_(std::move(root)), verifier_(verifier) {
@@ -171,9 +160,9 @@ std::vector<TCatalogEntry> TUpdateCatalog::Entries(std::vector<std::string>& war
         // Signatures go with their update; files being written (".tmp") are not there yet.
         if (!entry->is_regular_file(typeError) || name.ends_with(kSignatureSuffix) || name.ends_with(".tmp"))
             continue;
-        if (!IsUpdateName(name)) {
+        if (!IsSafeUpdateEntryName(name)) {
             faults.push_back(Printable(name) + " is not offered: an update's name is letters, digits, '-' and '_' "
-                             "ending in \".dat\", at most " + std::to_string(kMaxUpdateNameLength) + " characters");
+                             "ending in \".dat\", at most " + std::to_string(kMaxUpdateEntryLength) + " characters");
             continue;
         }
         names.insert(name);
@@ -234,7 +223,7 @@ std::string AnswerFor(const std::vector<TCatalogEntry>& entries, std::int32_t nu
     std::size_t named = 0;
     for (const TCatalogEntry& entry : entries) {
         if (entry.Number <= number) continue;
-        if (named++ == kMaxAnswerEntries) break;
+        if (named++ == kMaxUpdateEntries) break;
         if (!answer.empty()) answer += '|';
         answer += entry.Name;
     }

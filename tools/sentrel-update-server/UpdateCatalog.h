@@ -19,15 +19,6 @@
 
 namespace sentrel::server {
 
-// What the program accepts in one answer: at most this many entries, each an update name of
-// letters, digits, '-' and '_' ending in ".dat", at most kMaxUpdateNameLength characters.
-inline constexpr std::size_t kMaxAnswerEntries = 64;
-inline constexpr std::size_t kMaxUpdateNameLength = 64;
-inline constexpr std::string_view kUpdateNameSuffix = ".dat";
-
-// Whether `name` has the form of an update name (and is a safe file name for the program).
-bool IsUpdateName(std::string_view name);
-
 struct TCatalogEntry {
     std::string Name;
     std::int32_t Number = 0;
@@ -67,7 +58,7 @@ private:
 };
 
 // The index answer for a database numbered `number`: the names of the updates numbered above
-// it, the lowest numbers first and at most kMaxAnswerEntries of them (the program asks again
+// it, the lowest numbers first and at most kMaxUpdateEntries of them (the program asks again
 // after applying those), separated by "|" (empty when there is none).
 std::string AnswerFor(const std::vector<TCatalogEntry>& entries, std::int32_t number);
 
