@@ -58,6 +58,9 @@ void FakeHttpServer::Accept() {
 
 void FakeHttpServer::Answer(unsigned long long handle) {
     const SOCKET client = static_cast<SOCKET>(handle);
+    // A client that stops reading (it refused an answer half-way) must not hold the server.
+    const DWORD sendTimeoutMs = 3000;
+    setsockopt(client, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&sendTimeoutMs), sizeof sendTimeoutMs);
     std::string request;
     char buffer[2048];
     while (request.find("\r\n\r\n") == std::string::npos) {
