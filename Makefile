@@ -1,5 +1,5 @@
 # The two commands: `make run` runs the shield under Wine, `make test` builds and tests everything.
-# `make package` builds the installer, build/windows/Sentrel4-Setup.exe.
+# `make package` builds the installer, build/windows/Sentrel4-Setup[-testkey].exe.
 .PHONY: run test bench package
 run:
 	bash scripts/run.sh

@@ -1,5 +1,7 @@
 ; Sentrel 4 per-user installer and uninstaller.
-; makensis -DVERSION=4.0 -DVERSION_QUAD=4.0.0.0 -DDB_NUMBER=1 -DSTAGE=<folder> -DOUTFILE=<exe> Sentrel4.nsi
+; makensis -DVERSION=4.0 -DVERSION_QUAD=4.0.0.0 -DDB_NUMBER=1 [-DTEST_KEY] -DSTAGE=<folder> -DOUTFILE=<exe> Sentrel4.nsi
+; TEST_KEY marks a development build whose program carries the public test key for updates: its
+; first page says so.
 ; STAGE holds what is installed: Sentrel4.exe (stripped), database.db, keys_to_watch.ini,
 ; graphics\ and Help\. SHIPPED_FILES defines DELETE_SHIPPED_FOLDERS, which removes those
 ; two folders' shipped files (made by packaging/CMakeLists.txt).
@@ -50,7 +52,12 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright (C) 2026 ${PUBLISHER}"
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
 !define MUI_ABORTWARNING
-!define MUI_WELCOMEPAGE_TEXT "Setup will install ${PRODUCT} ${VERSION} for you alone, in a folder of your own; it needs no administrator rights.$\r$\n$\r$\nA running ${PRODUCT} is closed first. Your options, lists, backups and an updated threat database are kept.$\r$\n$\r$\nClick Next to continue."
+!define WELCOME_TEXT "Setup will install ${PRODUCT} ${VERSION} for you alone, in a folder of your own; it needs no administrator rights.$\r$\n$\r$\nA running ${PRODUCT} is closed first. Your options, lists, backups and an updated threat database are kept.$\r$\n$\r$\n"
+!ifdef TEST_KEY
+!define MUI_WELCOMEPAGE_TEXT "${WELCOME_TEXT}This is a development build: it accepts updates signed with the public test key, so anyone can send it updates. Do not install it on a computer you want protected.$\r$\n$\r$\nClick Next to continue."
+!else
+!define MUI_WELCOMEPAGE_TEXT "${WELCOME_TEXT}Click Next to continue."
+!endif
 !define MUI_FINISHPAGE_RUN "$INSTDIR\${EXE}"
 !define MUI_FINISHPAGE_RUN_TEXT "Start the ${PRODUCT} shield now"
 
@@ -143,18 +150,34 @@ Section "Install"
             Delete "$INSTDIR\database.db.new"
             Abort "Could not replace $INSTDIR\database.db."
         ${EndIf}
-        ; The number must name the database now in place. options.ini is only touched when it
-        ; exists: a missing one tells the program it is its first start.
+        ; The number must name the database now in place: the program cannot tell it from the
+        ; database itself. A fresh install gets an options.ini holding only this key; the program
+        ; adds every other key at its first start.
+        ; A copy that failed must not become an options.ini holding this key alone. (Testing the
+        ; error flag clears it, so the outcome is kept in $1.)
+        StrCpy $1 0
+        Delete "$INSTDIR\options.ini.new"
+        ClearErrors
         ${If} ${FileExists} "$INSTDIR\options.ini"
             CopyFiles /SILENT "$INSTDIR\options.ini" "$INSTDIR\options.ini.new"
-            WriteINIStr "$INSTDIR\options.ini.new" "Options" "DBNumber" "${DB_NUMBER}"
-            FlushINI "$INSTDIR\options.ini.new"
+        ${EndIf}
+        WriteINIStr "$INSTDIR\options.ini.new" "Options" "DBNumber" "${DB_NUMBER}"
+        ${If} ${Errors}
+            StrCpy $1 1
+        ${EndIf}
+        ; Wine reports the flush of the profile cache as failed even when the file is written;
+        ; the move below fails when it is not there.
+        FlushINI "$INSTDIR\options.ini.new"
+        ${If} $1 == 0
             ClearErrors
             !insertmacro REPLACE_FILE "$INSTDIR\options.ini.new" "$INSTDIR\options.ini"
             ${If} ${Errors}
-                Delete "$INSTDIR\options.ini.new"
-                Abort "Could not write the database number into $INSTDIR\options.ini."
+                StrCpy $1 1
             ${EndIf}
+        ${EndIf}
+        ${If} $1 != 0
+            Delete "$INSTDIR\options.ini.new"
+            Abort "Could not write the database number into $INSTDIR\options.ini."
         ${EndIf}
     ${Else}
         DetailPrint "Keeping the installed threat database (number $InstalledDbNumber)"

@@ -1,8 +1,5 @@
 #include "config/OptionKeys.h"
 
-#include <vector>
-
-#include "config/Options.h"
 #include "config/SystemClock.h"
 
 namespace sentrel {
@@ -11,7 +8,7 @@ bool WriteDefaultOptions(TOptions& options) {
     return WriteDefaultOptions(options, CurrentDateTime());
 }
 
-bool WriteDefaultOptions(TOptions& options, TDateTime now) {
+std::vector<OptionWrite> DefaultOptionWrites(const TOptions& options, TDateTime now) {
     const std::string nowText = options.DateTimeText(now);
     std::vector<OptionWrite> writes;
     writes.reserve(kOptionKeys.size());
@@ -23,7 +20,11 @@ bool WriteDefaultOptions(TOptions& options, TDateTime now) {
             case OptionKind::DateTime: writes.push_back({key.name, nowText}); break;
         }
     }
-    return options.WriteValues(writes);
+    return writes;
+}
+
+bool WriteDefaultOptions(TOptions& options, TDateTime now) {
+    return options.WriteValues(DefaultOptionWrites(options, now));
 }
 
 }  // namespace sentrel

@@ -4,12 +4,12 @@
 
 #include <array>
 #include <string_view>
+#include <vector>
 
 #include "config/DateTime.h"
+#include "config/Options.h"
 
 namespace sentrel {
-
-class TOptions;
 
 enum class OptionKind { Boolean, Integer, DateTime };
 
@@ -94,6 +94,10 @@ inline constexpr std::array kOptionKeys = std::to_array<OptionKey>({
     {"DBNumber", OptionKind::Integer, 1, false},
 });
 // clang-format on
+
+// Every key of kOptionKeys that a first start writes, in table order, with its first-start
+// value as the store writes it; the date-times get `now`.
+std::vector<OptionWrite> DefaultOptionWrites(const TOptions& options, TDateTime now);
 
 // Writes every key of kOptionKeys that a first start writes, in table order, with its
 // first-start value; the date-times get `now` (the current local time in the first form).

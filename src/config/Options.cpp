@@ -124,6 +124,26 @@ bool TOptions::WriteValues(std::span<const OptionWrite> values) {
     }
 }
 
+std::optional<int> TOptions::WriteMissingValues(std::span<const OptionWrite> values) {
+    const std::lock_guard lock(mutex_);
+    try {
+        std::string text;
+        if (FileExists(path_)) text = ReadFileText(path_);
+        IniText ini = IniText::Parse(text);
+        int written = 0;
+        for (const OptionWrite& write : values) {
+            if (ini.Get(kOptionsSection, write.key)) continue;
+            ini.Set(kOptionsSection, write.key, write.value);
+            ++written;
+        }
+        if (written > 0) WriteFileAtomically(path_, ini.ToText());
+        return written;
+    } catch (const FileError&) {
+        LogCaught("options write");
+        return std::nullopt;
+    }
+}
+
 bool TOptions::WriteBool(std::string_view key, bool value) {
     const OptionWrite write{key, BoolText(value)};
     return WriteValues({&write, 1});

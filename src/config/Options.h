@@ -66,6 +66,10 @@ public:
     // Sets several keys in one read-modify-write, in the given order: the same file as one
     // write per key, written once.
     bool WriteValues(std::span<const OptionWrite> values);
+    // Sets, in the same way, only the keys the file does not hold yet (a key with an empty value
+    // is held); the others keep their values. Nothing is written when no key is missing. The
+    // number of keys written, or nothing when the file could not be read or written.
+    std::optional<int> WriteMissingValues(std::span<const OptionWrite> values);
 
     // The texts the writes store.
     static std::string BoolText(bool value);

@@ -26,9 +26,8 @@ bool CreateSettingsFolder(const std::string& appDataFolder) {
 }
 
 bool SeedOptions(TOptions& options, TDateTime now) {
-    if (FileExists(options.FileName())) return false;
-    WriteDefaultOptions(options, now);
-    return true;
+    const auto written = options.WriteMissingValues(DefaultOptionWrites(options, now));
+    return written.value_or(0) > 0;
 }
 
 void RecountKnownSpywares(TOptions& options, std::span<const int> tableRowCounts) {

@@ -1,8 +1,8 @@
 #pragma once
 // The start-up steps that come before any window and concern the options: the program folder,
-// the per-user settings folder, the options store, a fresh options.ini seeded with its
-// first-start values and the count of known threats. The backup store and the threat database
-// are created between these steps by the caller's hooks.
+// the per-user settings folder, the options store, options.ini seeded with the first-start
+// values of the keys it lacks and the count of known threats. The backup store and the threat
+// database are created between these steps by the caller's hooks.
 
 #include <functional>
 #include <memory>
@@ -26,7 +26,12 @@ std::string SettingsFolder(const std::string& appDataFolder);
 // does not stop the program: no file of it is kept there.
 bool CreateSettingsFolder(const std::string& appDataFolder);
 
-// Writes the first-start values when the store's file does not exist; true when it did so.
+// Writes the first-start value of every key of the key table that the store's file does not
+// hold yet, in table order and in one write (all of them when there is no file); keys present
+// keep their values, and a file holding every key is not touched. So the options.ini a fresh
+// install holds, with only the number of the database it shipped ("DBNumber"), is seeded at the
+// first start, and its missing "FirstRun" makes that start the first one. True when a key was
+// written.
 bool SeedOptions(TOptions& options, TDateTime now);
 
 // "KnownSpywares" becomes the sum of the tables' row counts (tables in name order), written
@@ -45,7 +50,7 @@ struct StartupHooks {
 
 // Runs the start-up steps in order: fixes the program folder (SetProgramFolder), creates the
 // settings folder, creates the backup store, the options store on options.ini, opens the
-// database, seeds options.ini when it is missing and recounts "KnownSpywares". Returns the
+// database, seeds the keys options.ini lacks and recounts "KnownSpywares". Returns the
 // options store, or null when opening the database ended start-up. Hooks left empty are
 // skipped.
 std::unique_ptr<TOptions> RunOptionsStartup(const std::string& programFolder, const std::string& appDataFolder,

@@ -54,8 +54,13 @@ std::optional<TEcPublicKey> PublicKeyFromPem(std::string_view pem);
 // std::nullopt for long forms, extra bytes, negative or oversized integers.
 std::optional<TRawSignature> RawSignatureFromDer(std::span<const std::uint8_t> der);
 
-// The maker's public key built into the program (data/keys/update_public.pem).
+// The maker's public key built into the program (SENTREL_UPDATE_PUBLIC_KEY,
+// data/keys/update_public.pem unless a release names its own).
 std::string_view BuiltInUpdateKeyPem();
+
+// True when that key is the tree's public test key, whose private half is public too: such a
+// development build accepts updates signed by anyone, and says so where a user sees it.
+bool BuiltWithTestUpdateKey();
 
 // Reads `updatePath` and `updatePath` + ".sig" and checks them. Returns the update file's bytes
 // (the bytes that were checked, so that nothing can swap the file between check and use).

@@ -344,9 +344,10 @@ LRESULT TOptionsForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
     }
     case WM_CTLCOLORSTATIC: {
         const HWND control = reinterpret_cast<HWND>(lParam);
-        if (std::find(links_.begin(), links_.end(), control) == links_.end()) break;
+        const bool link = std::find(links_.begin(), links_.end(), control) != links_.end();
+        if (!link && control != testKeyNote_) break;
         const HDC dc = reinterpret_cast<HDC>(wParam);
-        SetTextColor(dc, RGB(0, 0, 204));
+        SetTextColor(dc, link ? RGB(0, 0, 204) : RGB(176, 0, 0));
         SetBkMode(dc, TRANSPARENT);
         return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
     }

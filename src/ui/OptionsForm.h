@@ -172,6 +172,7 @@ private:
     HWND backupsList_ = nullptr;
     HWND lastUpdate_ = nullptr;
     HWND numberThreads_ = nullptr;
+    HWND testKeyNote_ = nullptr;  // the About page's line of a development build
     std::vector<HWND> links_;
 
     int page_ = kDefaultsPage;

@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "database/UpdateSignature.h"
 #include "platform/Win32Error.h"
 #include "ui/Controls.h"
 #include "ui/OptionsForm.h"
@@ -60,6 +61,8 @@ constexpr std::array<Link, 3> kLinks = {{
     {"Product infromation", "Read about Sentrel 4 on the web"},
     {"Support", "Write to the Sentrel support"},
 }};
+
+constexpr const char* kTestKeyNote = "development build: accepts updates signed with the public test key";
 
 // A page hands what its controls report to the dialog, and shows the hand over a link.
 LRESULT CALLBACK PageProcedure(HWND page, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
@@ -260,6 +263,10 @@ void TOptionsForm::CreateRestorePage() {
 }
 
 void TOptionsForm::CreateAboutPage() {
+    // A development build (one carrying the public test key for updates) says so under its
+    // version; the lines below move down to make room.
+    const bool testKey = BuiltWithTestUpdateKey();
+    const int down = testKey ? 18 : 0;
     const HWND image = Add(kAboutPage, "STATIC", "", SS_ICON | SS_REALSIZEIMAGE, {20, 16, 48, 48}, 0);
     icon_.reset(static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_SENTREL), IMAGE_ICON,
                                               scale_(48), scale_(48), 0)));
@@ -267,15 +274,17 @@ void TOptionsForm::CreateAboutPage() {
     const HWND name = Add(kAboutPage, "STATIC", "Sentrel 4", SS_LEFT, {84, 16, 300, 22}, 0);
     SendMessageA(name, WM_SETFONT, reinterpret_cast<WPARAM>(boldFont_.get()), FALSE);
     Add(kAboutPage, "STATIC", "Version 4.0", SS_LEFT, {84, 40, 300, 16}, 0);
+    if (testKey)
+        testKeyNote_ = Add(kAboutPage, "STATIC", kTestKeyNote, SS_LEFT | SS_NOPREFIX, {84, 58, 430, 16}, 0);
     Add(kAboutPage, "STATIC", "Sentrel protects your computer from viruses and spyware using heuristic algorithms",
-        SS_LEFT, {84, 62, 420, 32}, 0);
-    Add(kAboutPage, "STATIC", "Last update date:", SS_LEFT, {84, 104, 150, 16}, 0);
-    lastUpdate_ = Add(kAboutPage, "STATIC", "", SS_LEFT, {240, 104, 200, 16}, 0);
-    Add(kAboutPage, "STATIC", "Number of known threads:", SS_LEFT, {84, 126, 150, 16}, 0);
-    numberThreads_ = Add(kAboutPage, "STATIC", "", SS_LEFT, {240, 126, 200, 16}, 0);
+        SS_LEFT, {84, 62 + down, 420, 32}, 0);
+    Add(kAboutPage, "STATIC", "Last update date:", SS_LEFT, {84, 104 + down, 150, 16}, 0);
+    lastUpdate_ = Add(kAboutPage, "STATIC", "", SS_LEFT, {240, 104 + down, 200, 16}, 0);
+    Add(kAboutPage, "STATIC", "Number of known threads:", SS_LEFT, {84, 126 + down, 150, 16}, 0);
+    numberThreads_ = Add(kAboutPage, "STATIC", "", SS_LEFT, {240, 126 + down, 200, 16}, 0);
     for (std::size_t i = 0; i < kLinks.size(); ++i) {
         const HWND link = Add(kAboutPage, "STATIC", kLinks[i].text, SS_LEFT | SS_NOTIFY | SS_NOPREFIX,
-                              {84, 160 + static_cast<int>(i) * 22, 200, 18}, ids::kLink + static_cast<int>(i),
+                              {84, 160 + down + static_cast<int>(i) * 22, 200, 18}, ids::kLink + static_cast<int>(i),
                               kLinks[i].hint);
         SendMessageA(link, WM_SETFONT, reinterpret_cast<WPARAM>(linkFont_.get()), FALSE);
         links_.push_back(link);

@@ -54,17 +54,50 @@ TEST(Startup, AFirstStartSeedsOptionsAndCountsTheKnownThreats) {
     EXPECT_NE(options->ReadDateTime("LastUpdate", -1.0), -1.0);
 }
 
-TEST(Startup, AnExistingFileIsNotSeededButRecounted) {
+TEST(Startup, SeedingAddsTheKeysTheFileLacksAndKeepsThoseItHolds) {
+    TempFolder program;
+    TempFolder fresh;
+    const TDateTime now = 46000.5;
+    TOptions freshOptions("options.ini", fresh.Path());
+    ASSERT_TRUE(SeedOptions(freshOptions, now));
+    const IniText freshIni = IniText::Parse(ReadFileText(freshOptions.FileName()));
+
+    // A fresh install: the installer wrote the number of the database it shipped, nothing else.
+    WriteTextFile(program / "options.ini", "[Options]\r\nDBNumber=7\r\n");
+    TOptions options("options.ini", program.Path());
+    EXPECT_TRUE(SeedOptions(options, now));
+    const IniText ini = IniText::Parse(ReadFileText(options.FileName()));
+    EXPECT_EQ(ini.KeyNames("Options").size(), freshIni.KeyNames("Options").size() + 1);
+    for (const std::string& key : freshIni.KeyNames("Options"))
+        EXPECT_EQ(ini.Get("Options", key), freshIni.Get("Options", key)) << key;
+    EXPECT_EQ(ini.Get("Options", "DBNumber"), "7");
+    EXPECT_TRUE(options.ReadBool("FirstRun", false)) << "the first start must still be recognised";
+
+    // A file that holds every key, some changed by the user (or empty), is left as it is.
+    options.WriteBool("FirstRun", false);
+    options.WriteInteger("Shield", 2);
+    ASSERT_TRUE(options.WriteValues(std::vector<OptionWrite>{{"WhatDo", ""}}));
+    const std::string full = ReadFileText(options.FileName());
+    EXPECT_FALSE(SeedOptions(options, now + 3));
+    EXPECT_EQ(ReadFileText(options.FileName()), full);
+}
+
+TEST(Startup, AnExistingFileGetsOnlyItsMissingKeysAndIsRecounted) {
     TempFolder program;
     TempFolder user;
-    WriteTextFile(program / "options.ini", "[Options]\r\nShield=2\r\nKnownSpywares=5\r\n");
+    WriteTextFile(program / "options.ini", "[Options]\r\nShield=2\r\nKnownSpywares=5\r\nFirstRun=0\r\n");
     const auto options = RunOptionsStartup(program.Path(), user.Path(),
                                            {.tableRowCounts = [] { return std::vector<int>{10, 20}; }});
     ASSERT_NE(options, nullptr);
-    EXPECT_EQ(ReadFileText(program / "options.ini"), "[Options]\r\nShield=2\r\nKnownSpywares=30\r\n");
-    // Missing keys read as each reader's own default.
-    EXPECT_EQ(options->ReadInteger("WhatDo", 1), 1);
-    EXPECT_EQ(options->ReadInteger("WhatDo", 0), 0);
+    const IniText ini = IniText::Parse(ReadFileText(program / "options.ini"));
+    const std::vector<std::string> keys = ini.KeyNames("Options");
+    ASSERT_EQ(keys.size(), 62u);
+    EXPECT_EQ(std::vector<std::string>(keys.begin(), keys.begin() + 4),
+              (std::vector<std::string>{"Shield", "KnownSpywares", "FirstRun", "Autorun"}));
+    EXPECT_EQ(ini.Get("Options", "Shield"), "2");
+    EXPECT_EQ(ini.Get("Options", "FirstRun"), "0");
+    EXPECT_EQ(ini.Get("Options", "KnownSpywares"), "30");
+    EXPECT_EQ(ini.Get("Options", "WhatDo"), "0");
 }
 
 TEST(Startup, ADatabaseThatCannotBeOpenedEndsStartUpBeforeSeeding) {

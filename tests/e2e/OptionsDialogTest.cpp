@@ -7,6 +7,7 @@
 #include "common/Files.h"
 #include "config/OptionKeys.h"
 #include "config/Options.h"
+#include "database/UpdateSignature.h"
 #include "e2e/ShieldProcess.h"
 #include "platform/Registry.h"
 #include "ui/OptionsFormIds.h"
@@ -339,6 +340,13 @@ TEST(OptionsDialog, EveryPageShowsItsControls) {
     EXPECT_EQ(WindowText(dialog), "Options");
     EXPECT_FALSE(IsWindowEnabled(FindChildByText(dialog, "&Help"))) << "no help for the About page";
     EXPECT_NE(FindChildByText(session.Page("About"), "Product infromation"), nullptr);
+    // A build with the public test key for updates says so, in a line of its own on the page.
+    const HWND testKeyNote =
+        FindChildByText(session.Page("About"), "development build: accepts updates signed with the public test key");
+    EXPECT_EQ(testKeyNote != nullptr, BuiltWithTestUpdateKey());
+    if (testKeyNote) {
+        EXPECT_TRUE(IsWindowVisible(testKeyNote));
+    }
     for (const char* name : kPageNames) {
         session.GoTo(name);
         std::string file = std::string("options-") + name + ".bmp";

@@ -1,7 +1,7 @@
 // The per-user installer and uninstaller, run as a user would in a fresh Wine prefix
-// (installer_test.sh makes one): a silent install, an upgrade over a running shield with a fix
-// recorded, the uninstaller with and without the user's data, and the help file opened from
-// the installed copy.
+// (installer_test.sh makes one): a silent install and the first start, the installer's first
+// page, an upgrade over a running shield with a fix recorded, the uninstaller with and without
+// the user's data, and the help file opened from the installed copy.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -16,8 +16,10 @@
 #include <vector>
 
 #include "common/Files.h"
+#include "config/IniText.h"
 #include "config/OptionKeys.h"
 #include "config/Options.h"
+#include "database/UpdateSignature.h"
 #include "e2e/ShieldProcess.h"
 #include "platform/Registry.h"
 #include "warnings/Backuper.h"
@@ -38,7 +40,8 @@ std::string ShellFolder(int csidl) {
 
 std::string InstallFolder() { return ShellFolder(CSIDL_LOCAL_APPDATA) + "Programs\\Sentrel 4\\"; }
 std::string ShortcutPath() { return ShellFolder(CSIDL_PROGRAMS) + "Sentrel 4.lnk"; }
-std::string SetupPath() { return BuildBinFolder() + "..\\Sentrel4-Setup.exe"; }
+// Sentrel4-Setup-testkey.exe for a build with the public test key, Sentrel4-Setup.exe otherwise.
+std::string SetupPath() { return BuildBinFolder() + "..\\" SENTREL_SETUP_NAME; }
 
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
@@ -139,7 +142,10 @@ TEST_F(Installer, SilentInstallLaysOutTheProgramRegistersItAndTheProgramStarts) 
     for (const char* name : {"Sentrel4.exe", "database.db", "keys_to_watch.ini", "uninstall.exe",
                              "Help\\Help.chm", "graphics\\shield.jpg", "graphics\\alert_main.gif"})
         EXPECT_TRUE(Exists(folder + name)) << name;
-    EXPECT_FALSE(Exists(folder + "options.ini")) << "the first start must find no options";
+    // The options name the number of the database shipped, and nothing else yet.
+    const IniText installed = IniText::Parse(ReadText(folder + "options.ini"));
+    EXPECT_EQ(installed.KeyNames("Options"), std::vector<std::string>{"DBNumber"});
+    EXPECT_EQ(installed.Get("Options", "DBNumber"), std::to_string(SENTREL_SHIPPED_DB_NUMBER));
     EXPECT_EQ(ReadFileBytes(folder + "database.db"), ReadFileBytes(BuildBinFolder() + "database.db"));
     EXPECT_EQ(ReadFileBytes(folder + "keys_to_watch.ini"), ReadFileBytes(BuildBinFolder() + "keys_to_watch.ini"));
     EXPECT_TRUE(Exists(ShortcutPath()));
@@ -178,8 +184,33 @@ TEST_F(Installer, SilentInstallLaysOutTheProgramRegistersItAndTheProgramStarts) 
     ASSERT_NE(mainWindow, nullptr);
     EXPECT_TRUE(WaitForVisibility(mainWindow, true)) << "the main window stays hidden";
     ASSERT_TRUE(shield.WaitUntilStarted(60s));
-    EXPECT_TRUE(WaitFor(30s, [&] { return Exists(folder + "options.ini"); }));
+    const IniText seeded = IniText::Parse(ReadText(folder + "options.ini"));
+    EXPECT_EQ(seeded.Get("Options", "DBNumber"), std::to_string(SENTREL_SHIPPED_DB_NUMBER));
+    EXPECT_EQ(seeded.Get("Options", "Shield"), "1") << "the first start seeds the other options";
+    EXPECT_EQ(seeded.Get("Options", "FirstRun"), "0") << "the first-run window was closed";
     Close(shield);
+}
+
+// The installer's first page says when the program it installs is a development build, one
+// that accepts updates signed with the public test key.
+TEST_F(Installer, TheFirstPageNamesADevelopmentBuild) {
+    ShieldProcess setup(SetupPath());
+    const HWND wizard = setup.WaitForWindow("#32770", 60s);
+    ASSERT_NE(wizard, nullptr) << "no installer window";
+    ASSERT_TRUE(WaitForVisibility(wizard, true));
+    std::string welcome;
+    ASSERT_TRUE(WaitFor(30s, [&] {
+        for (const std::string& text : ChildTexts(wizard))
+            if (text.starts_with("Setup will install Sentrel 4")) welcome = text;
+        return !welcome.empty();
+    })) << "no welcome text";
+    const bool marked =
+        welcome.find("This is a development build: it accepts updates signed with the public test key") !=
+        std::string::npos;
+    EXPECT_EQ(marked, BuiltWithTestUpdateKey()) << welcome;
+    SaveWindowPicture(wizard, ScreenshotPath("installer-welcome.bmp"));
+    // Nothing is installed before the user goes on; the process ends with the test.
+    EXPECT_FALSE(Exists(InstallFolder()));
 }
 
 TEST_F(Installer, UpgradeOverARunningShieldKeepsTheFixRecordAndTheOptions) {
