@@ -244,8 +244,10 @@ void Application::CreateUpdateForm() {
         .helpFile = FullPath(ProgramFolder() + kHelpFileName),
         .help = help_.get(),
         .verify = [worker](const std::string& path) { ReadSignedUpdate(path, *worker->verifier); },
-        .prepare = [worker](const std::string& path,
-                            const std::function<bool()>& cancelled) { return worker->updater.Prepare(path, cancelled); },
+        .prepare =
+            [worker](const std::string& path, const std::function<bool()>& cancelled) {
+                return worker->updater.Prepare(path, cancelled);
+            },
         .commit = [this](TPreparedUpdate prepared) { return updater_->Commit(std::move(prepared), *threats_); },
         .applyLocal = [this](const std::string& path) { return updater_->Apply(path, *threats_); },
         .updated = [this] { DataBaseUpdated(); },

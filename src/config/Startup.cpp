@@ -6,6 +6,7 @@
 
 #include "common/DiagnosticLog.h"
 #include "common/Files.h"
+#include "config/IniText.h"
 #include "config/OptionKeys.h"
 #include "config/SystemClock.h"
 
@@ -25,7 +26,23 @@ bool CreateSettingsFolder(const std::string& appDataFolder) {
     }
 }
 
+namespace {
+
+// The options.ini of a fresh install: the installer wrote the number of the database it
+// shipped, and nothing else.
+bool IsInstallersFile(const std::string& path) {
+    try {
+        const std::vector<std::string> keys = IniText::Parse(ReadFileText(path)).KeyNames(kOptionsSection);
+        return std::all_of(keys.begin(), keys.end(), [](const std::string& key) { return key == "DBNumber"; });
+    } catch (const FileError&) {
+        return false;
+    }
+}
+
+}  // namespace
+
 bool SeedOptions(TOptions& options, TDateTime now) {
+    if (FileExists(options.FileName()) && !IsInstallersFile(options.FileName())) return false;
     const auto written = options.WriteMissingValues(DefaultOptionWrites(options, now));
     return written.value_or(0) > 0;
 }

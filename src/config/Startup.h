@@ -26,12 +26,11 @@ std::string SettingsFolder(const std::string& appDataFolder);
 // does not stop the program: no file of it is kept there.
 bool CreateSettingsFolder(const std::string& appDataFolder);
 
-// Writes the first-start value of every key of the key table that the store's file does not
-// hold yet, in table order and in one write (all of them when there is no file); keys present
-// keep their values, and a file holding every key is not touched. So the options.ini a fresh
-// install holds, with only the number of the database it shipped ("DBNumber"), is seeded at the
-// first start, and its missing "FirstRun" makes that start the first one. True when a key was
-// written.
+// Writes the first-start value of every key of the key table into a new options.ini, in table
+// order and in one write. The options.ini of a fresh install, which holds only the number of the
+// database the installer shipped ("DBNumber"), counts as new: it is seeded around that number,
+// and its missing "FirstRun" makes that start the first one. Any other existing file is left as
+// it is (a key missing there reads as its reader's default). True when a key was written.
 bool SeedOptions(TOptions& options, TDateTime now);
 
 // "KnownSpywares" becomes the sum of the tables' row counts (tables in name order), written

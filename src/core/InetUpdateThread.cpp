@@ -235,7 +235,8 @@ bool TInetUpdateThread::Run::Download(const std::vector<std::string>& entries) {
         try {
             Transfer(UpdateFileUrl(serverAddress, entry + std::string(kSignatureSuffix)), SignaturePath(path),
                      static_cast<std::int64_t>(kMaxSignatureFileSize), "the signature of \"" + entry + "\"");
-            Transfer(UpdateFileUrl(serverAddress, entry), path, static_cast<std::int64_t>(kUpdateFileSizeLimit), "the update \"" + entry + "\"");
+            Transfer(UpdateFileUrl(serverAddress, entry), path, kUpdateFileSizeLimit,
+                     "the update \"" + entry + "\"");
             // Nothing unchecked waits in the folder while the next one arrives.
             if (notifications.Verify) notifications.Verify(path);
         } catch (const platform::HttpCancelled&) {

@@ -87,7 +87,8 @@ void FakeHttpServer::Answer(unsigned long long handle) {
     if (!found) {
         send_all("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
     } else if (response.mode == Mode::Redirect) {
-        send_all("HTTP/1.1 302 Found\r\nLocation: " + response.body + "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+        send_all("HTTP/1.1 302 Found\r\nLocation: " + response.body +
+                 "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
     } else if (response.mode == Mode::Silent) {
         while (!stopping_) Sleep(50);
     } else {

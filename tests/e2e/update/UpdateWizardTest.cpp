@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <optional>
 #include <set>
 
 #include "common/Files.h"
@@ -262,37 +263,44 @@ TEST(UpdateWizard, AServerThatIsDownOrSilentEndsOnTheErrorPage) {
 }
 
 TEST(UpdateWizard, HostileServersEndOnTheErrorPageAndLeaveNothingInTheProgramFolder) {
-    const std::string update = ServerFolder() + "root\\update2.dat";
-    const auto bytes = ReadFileBytes(update);
-    const auto signature = ReadFileBytes(update + ".sig");
+    const auto served = [](const std::string& name) {
+        const auto bytes = ReadFileBytes(ServerFolder() + "root\\" + name);
+        return std::string(bytes.begin(), bytes.end());
+    };
     std::string many;
     for (int i = 2; i <= 66; ++i) many += "update" + std::to_string(i) + ".dat|";
     FakeHttpServer elsewhere;
     elsewhere.Serve("/update40.php?elem=&user_date=1", {"update2.dat"});
+    constexpr const char* kMissing = "";
     struct Case {
         std::string answer;
-        std::string signature;  // empty: none
         std::string reason;
+        std::optional<std::string> signature2;  // update2.dat.sig: the real one when not given
         FakeHttpServer::Mode indexMode = FakeHttpServer::Mode::Normal;
         std::string server;  // empty: the fake server
     };
     const std::vector<Case> cases = {
-        {"version.dll|update2.dat", "", "cannot be an update (\"version.dll\")"},
-        {"..\\update2.dat", "", "cannot be an update"},
-        {many, "", "named 65 updates at once"},
-        {"update2.dat", std::string(1024 * 1024, 'x'), "more than 256 bytes as the signature of \"update2.dat\""},
-        {"update2.dat", "", "answered 404"},
-        {"update2.dat", std::string(70, 'x'), "not signed by the maker"},
-        {elsewhere.Address() + "/update40.php?elem=&user_date=1", "", "follows no redirect",
+        {"version.dll|update2.dat", "cannot be an update (\"version.dll\")"},
+        {"..\\update2.dat", "cannot be an update"},
+        {many, "named 65 updates at once"},
+        {"update2.dat", "more than 256 bytes as the signature of \"update2.dat\"", std::string(1024 * 1024, 'x')},
+        {"update2.dat", "answered 404", kMissing},
+        // The first update is checked before the second is fetched.
+        {"update2.dat|update3.dat", "not signed by the maker", std::string(70, 'x')},
+        // Signed, but not the next number: a failure, not "successfully updated".
+        {"update3.dat", "Can't update database with number 1 with update number 3"},
+        {elsewhere.Address() + "/update40.php?elem=&user_date=1", "follows no redirect", std::nullopt,
          FakeHttpServer::Mode::Redirect},
-        {"", "", "must begin with https://", FakeHttpServer::Mode::Normal, "http://updates.example.invalid"},
+        {"", "must begin with https://", std::nullopt, FakeHttpServer::Mode::Normal, "http://updates.example.invalid"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.reason);
         FakeHttpServer server;
         server.Serve("/update40.php?elem=&user_date=1", {c.answer, c.indexMode});
-        server.Serve("/update2.dat", {std::string(bytes.begin(), bytes.end())});
-        if (!c.signature.empty()) server.Serve("/update2.dat.sig", {c.signature});
+        for (const char* name : {"update2.dat", "update3.dat", "update3.dat.sig"})
+            server.Serve(std::string("/") + name, {served(name)});
+        const std::string signature2 = c.signature2.value_or(served("update2.dat.sig"));
+        if (!signature2.empty()) server.Serve("/update2.dat.sig", {signature2});
         WizardFolder folder(c.server.empty() ? server.Address() : c.server);
         const auto before = ReadFileBytes(folder / "database.db");
         {
@@ -308,6 +316,8 @@ TEST(UpdateWizard, HostileServersEndOnTheErrorPageAndLeaveNothingInTheProgramFol
             EXPECT_FALSE(folder.Written("LastUpdate"));
             EXPECT_FALSE(folder.Written("LastRemind")) << "a failed answer must not silence the reminder";
         }
+        for (const std::string& line : server.Requests())
+            EXPECT_FALSE(c.answer.starts_with("update2.dat|") && line.starts_with("GET /update3.dat")) << line;
         EXPECT_EQ(ReadFileBytes(folder / "database.db"), before);
     }
     EXPECT_TRUE(elsewhere.Requests().empty()) << "the redirect was followed";
