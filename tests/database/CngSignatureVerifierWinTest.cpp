@@ -12,7 +12,7 @@
 #include "config/Options.h"
 #include "database/Cipher.h"
 #include "database/DataBaseUpdate.h"
-#include "platform/SignedSample.h"
+#include "database/SignedSample.h"
 #include "support/TempFolder.h"
 
 namespace sentrel {
