@@ -50,7 +50,8 @@ fail() {
 for list in "${lists[@]}"; do
     [[ -f $list ]] || { echo "no source list $list (configure the build first)" >&2; exit 2; }
     while read -r target path; do
-        [[ -n $target ]] || continue
+        # A file gone since the build was configured (the build lists it until it is again).
+        [[ -n $target && -f $root/$path ]] || continue
         if [[ $target == sentrel_* && -n ${layer_index[${target#sentrel_}]:-} && ${target#sentrel_} != tools ]]; then
             layer=${target#sentrel_}
         elif [[ $target == Sentrel4 ]]; then
