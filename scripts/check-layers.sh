@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Checks that no #include of the program's sources points up the layer order and prints the
-# include graph, folder to folder, lowest layer first. Exits 1 on an upward include.
+# include graph, folder to folder, lowest layer first. Exits 1 on an upward include, or when a
+# source is built into another library than its folder's.
 #
 #   scripts/check-layers.sh [--sources LIST]... [SOURCE_ROOT]
 #
@@ -8,8 +9,9 @@
 # layer-sources.txt ("<target> <path>" per source, cmake/LayerSources.cmake). Without --sources
 # the lists of build/native (configured first when missing) and of build/windows (when present)
 # are read. A header, or a source no build compiles, takes the layer of the library that compiles
-# its folder's sources; a folder whose sources are compiled by two libraries is an error, so
-# folder and library agree. SOURCE_ROOT defaults to this tree; its src/ and tools/ are checked.
+# its folder's sources. A source of src/<layer>/ built into any library but sentrel_<layer> (or
+# Sentrel4 for app/), or a folder of tools/ built into two layers, is an error: folder and
+# library agree. SOURCE_ROOT defaults to this tree; its src/ and tools/ are checked.
 #
 # The order, lowest first; a layer may include its own headers and those of any layer below it.
 # The maker's tools sit on top and may include only the portable layers.
@@ -67,7 +69,9 @@ for list in "${lists[@]}"; do
         fi
         file_layer[$path]=$layer
         folder=${path%/*}
-        if [[ -n ${folder_layer[$folder]:-} && ${folder_layer[$folder]} != "$layer" ]]; then
+        if [[ $folder == src/* && ${folder#src/} != "$layer" ]]; then
+            fail "FOLDER AND LIBRARY DISAGREE: $folder/ is not the folder of $layer ($path, built by $target)"
+        elif [[ -n ${folder_layer[$folder]:-} && ${folder_layer[$folder]} != "$layer" ]]; then
             fail "FOLDER AND LIBRARY DISAGREE: $folder/ holds sources of ${folder_layer[$folder]} and of $layer ($path)"
         fi
         folder_layer[$folder]=$layer
