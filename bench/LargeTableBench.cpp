@@ -23,7 +23,7 @@
 #include "common/Files.h"
 #include "core/WarningQueue.h"
 #include "database/DataBase.h"
-#include "database/ShellFolders.h"
+#include "database/ShellFoldersWin.h"
 #include "database/ThreatTables.h"
 #include "monitors/CookieRules.h"
 #include "monitors/RegistryMonitors.h"
@@ -159,7 +159,7 @@ int main(int argc, char** argv) {
 
     PrepareRegistry();
     const std::string cookieFolder = PrepareCookies();
-    const TMacroFolderSource& macros = platform::MacroFolders();
+    const TMacroFolderSource& macros = MacroFolders();
     WarningQueue queue;
 
     for (const int rows : sizes) {

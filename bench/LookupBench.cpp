@@ -20,8 +20,8 @@
 #ifdef _WIN32
 #include <windows.h>
 
-#include "database/MappedFileAccess.h"
-#include "database/ShellFolders.h"
+#include "database/MappedFileAccessWin.h"
+#include "database/ShellFoldersWin.h"
 #else
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -221,7 +221,7 @@ int main() {
     WriteFileBytes(missPath, content);  // one byte longer: a length no row has
 
 #ifdef _WIN32
-    const TFileAccess& system = platform::SystemFileAccess();
+    const TFileAccess& system = SystemFileAccess();
     const char* accessName = "read-only mappings of the two windows";
     const char* platformName = "CreateFile + CreateFileMapping + MapViewOfFile (whole file)";
 #else

@@ -19,8 +19,8 @@
 #include "monitors/ProcessMonitor.h"
 #include "monitors/RegistryMonitors.h"
 #include "monitors/Scanners.h"
-#include "database/MappedFileAccess.h"
-#include "database/ShellFolders.h"
+#include "database/MappedFileAccessWin.h"
+#include "database/ShellFoldersWin.h"
 
 namespace {
 
@@ -55,7 +55,7 @@ int main() {
     WriteFileBytes(folder + "database.db", ReadFileBytes(ExeFolder() + "database.db"));
     TThreatTables tables(std::make_unique<TDataBase>(folder + "database.db", true, std::string(kDataBasePassPhrase)));
     WarningQueue queue;
-    const TLookupSystem system{platform::SystemFileAccess(), platform::MacroFolders(), ExeFolder()};
+    const TLookupSystem system{SystemFileAccess(), MacroFolders(), ExeFolder()};
 
     std::printf("Monitor ticks on the shipped database (%d tables)\n", tables.DataBase().TableCount());
 
@@ -79,7 +79,7 @@ int main() {
     std::printf("%-34s %10.1f us per tick\n", "cookie scan",
                 MicrosecondsPerCall(50, [&] { CookiesTimerTimer(tables, queue, cookies); }));
     std::printf("%-34s %10.1f us per tick\n", "folder scan",
-                MicrosecondsPerCall(50, [&] { FoldersTimerTimer(tables, queue, platform::MacroFolders()); }));
+                MicrosecondsPerCall(50, [&] { FoldersTimerTimer(tables, queue, MacroFolders()); }));
 
     char system32[MAX_PATH] = {};
     GetSystemDirectoryA(system32, MAX_PATH);

@@ -25,10 +25,10 @@
 #include "monitors/ProcessMonitor.h"
 #include "monitors/RegistryMonitors.h"
 #include "monitors/Scanners.h"
-#include "database/CngSignatureVerifier.h"
-#include "database/MappedFileAccess.h"
+#include "database/CngSignatureVerifierWin.h"
+#include "database/MappedFileAccessWin.h"
 #include "platform/ProgramFolder.h"
-#include "database/ShellFolders.h"
+#include "database/ShellFoldersWin.h"
 #include "config/DateTimeFormat.h"
 #include "config/SystemClock.h"
 #include "ui/AlertForm.h"
@@ -220,7 +220,7 @@ void Application::ShowOptions(ui::OptionsPage page) {
 
 void Application::CreateUpdateForm() {
     try {
-        verifier_ = platform::CngSignatureVerifier::ForBuiltInKey();
+        verifier_ = CngSignatureVerifier::ForBuiltInKey();
     } catch (const std::exception&) {
         LogCaught("the system's signature check");
         verifier_ = std::make_unique<RefusingVerifier>();
@@ -278,7 +278,7 @@ void Application::ShowDatabase() {
 }
 
 TLookupSystem Application::LookupSystem() {
-    return TLookupSystem{platform::SystemFileAccess(), platform::MacroFolders(), platform::ProgramFolder()};
+    return TLookupSystem{SystemFileAccess(), MacroFolders(), platform::ProgramFolder()};
 }
 
 void Application::StartShield() {
@@ -289,7 +289,7 @@ void Application::StartShield() {
         },
         .isTrackingCookie = [this](const std::string& name) { return IsTrackingCookie(threats_->DataBase(), name); },
         .isSpywareFolder = [this](const std::string& folderPath) {
-            return IsSpywareFolder(threats_->DataBase(), platform::MacroFolders(), folderPath);
+            return IsSpywareFolder(threats_->DataBase(), MacroFolders(), folderPath);
         },
         .queueWarning = [this](std::unique_ptr<TWarning> warning) { queue_->QueueWarning(std::move(warning)); },
         .markShieldMove = [this](const std::string& path) { fileChanges_->MarkShieldMove(path); },
@@ -336,7 +336,7 @@ void Application::StartShield() {
             },
         .FoldersTimerTimer =
             [this] {
-                const bool done = FoldersTimerSlice(*threats_, *queue_, platform::MacroFolders(), *folderScan_,
+                const bool done = FoldersTimerSlice(*threats_, *queue_, MacroFolders(), *folderScan_,
                                                     TimeBudget(kMonitorSliceTime));
                 mainForm_->SetPassUnfinished(ui::TimerId::FoldersTimer, !done);
             },

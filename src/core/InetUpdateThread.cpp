@@ -1,13 +1,13 @@
 #include "core/InetUpdateThread.h"
 
 #include <atomic>
-#include <process.h>
 
 #include "common/DiagnosticLog.h"
 #include "common/Files.h"
 #include "database/UpdateAnswer.h"
 #include "database/UpdateSignature.h"
 #include "platform/Directory.h"
+#include "platform/OutputFile.h"
 #include "platform/Win32Error.h"
 
 namespace sentrel {
@@ -36,6 +36,15 @@ public:
 private:
     std::string programFolder_;
 };
+
+// The file a download goes to; one that cannot be made fails the run as not saved.
+platform::OutputFile CreateDownloadFile(const std::string& path) {
+    try {
+        return platform::OutputFile(path);
+    } catch (const platform::Win32Error&) {
+        throw platform::HttpError(kNotSavedReason);
+    }
+}
 
 }  // namespace
 
@@ -108,26 +117,17 @@ TInetUpdateThread::~TInetUpdateThread() {
 }
 
 void TInetUpdateThread::Start() {
-    auto* shared = new std::shared_ptr<Run>(run_);
-    const auto threadProc = [](void* parameter) noexcept -> unsigned {
-        const std::unique_ptr<std::shared_ptr<Run>> run(static_cast<std::shared_ptr<Run>*>(parameter));
+    thread_ = platform::WorkerThread([run = run_] {
         try {
-            (*run)->Execute();
+            run->Execute();
         } catch (const std::exception& error) {
             LogEvent(std::string("update run failed unexpectedly: ") + error.what());
-            (*run)->Finish(false, true, std::string("The update stopped unexpectedly: ") + error.what());
+            run->Finish(false, true, std::string("The update stopped unexpectedly: ") + error.what());
         } catch (...) {
             LogEvent("update run failed unexpectedly");
-            (*run)->Finish(false, true, "The update stopped unexpectedly.");
+            run->Finish(false, true, "The update stopped unexpectedly.");
         }
-        return 0;
-    };
-    const auto handle = _beginthreadex(nullptr, 0, threadProc, shared, 0, nullptr);
-    if (handle == 0) {
-        delete shared;
-        platform::ThrowLastError("_beginthreadex(update worker)");
-    }
-    thread_.reset(reinterpret_cast<HANDLE>(handle));
+    });
 }
 
 void TInetUpdateThread::Cancel() noexcept {
@@ -136,7 +136,7 @@ void TInetUpdateThread::Cancel() noexcept {
 }
 
 bool TInetUpdateThread::Finished() const noexcept {
-    return !thread_ || WaitForSingleObject(thread_.get(), 0) == WAIT_OBJECT_0;
+    return thread_.Finished();
 }
 
 bool TInetUpdateThread::Run::Cancelled() const {
@@ -206,17 +206,16 @@ void TInetUpdateThread::Run::Execute() {
 
 void TInetUpdateThread::Run::Transfer(const std::string& url, const std::string& path, std::int64_t maxBytes,
                                       const std::string& what) {
-    platform::UniqueFile file(
-        CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) throw platform::HttpError(kNotSavedReason);
+    platform::OutputFile file = CreateDownloadFile(path);
     try {
         platform::HttpGet(
             url, timeouts, Events(),
             [&](std::span<const std::uint8_t> piece) {
-                DWORD written = 0;
-                if (!WriteFile(file.get(), piece.data(), static_cast<DWORD>(piece.size()), &written, nullptr) ||
-                    written != piece.size())
+                try {
+                    file.Write(piece);
+                } catch (const platform::Win32Error&) {
                     throw platform::HttpError(kNotSavedReason);
+                }
             },
             maxBytes, &transfer);
     } catch (const platform::HttpTooLong&) {

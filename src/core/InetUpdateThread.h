@@ -25,7 +25,7 @@
 
 #include "database/DataBaseUpdate.h"
 #include "platform/HttpRequest.h"
-#include "platform/UniqueHandle.h"
+#include "platform/WorkerThread.h"
 
 namespace sentrel {
 
@@ -69,13 +69,13 @@ public:
     // Any thread: ends the transfer in progress and the run at its next step.
     void Cancel() noexcept;
     // The thread, to wait for (null before Start).
-    HANDLE Handle() const noexcept { return thread_.get(); }
+    HANDLE Handle() const noexcept { return thread_.Handle(); }
     bool Finished() const noexcept;
 
 private:
     struct Run;
     std::shared_ptr<Run> run_;
-    platform::UniqueHandle thread_;
+    platform::WorkerThread thread_;
 };
 
 // Empties and removes the working folder of updates in `programFolder`: what a run cut short by

@@ -1,7 +1,7 @@
 #pragma once
 // What the file lookups need of the file system, behind an interface: the size of a file from a
 // directory query (without opening it), and read access to windows of an opened file. On
-// Windows the windows are read-only memory mappings (database/MappedFileAccess.h); the portable
+// Windows the windows are read-only memory mappings (database/MappedFileAccessWin.h); the portable
 // TPlainFileAccess below reads them with ordinary reads (the maker's tool, native tests).
 //
 // Failures to open or read are thrown as FileError; the lookups turn them into "no match".

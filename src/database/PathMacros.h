@@ -1,7 +1,7 @@
 #pragma once
 // Path macros: Folders rows are written with a macro such as "%16%" (the Windows folder) that
 // stands for a folder of the machine. The table of macros is here; the folders themselves come
-// from a TMacroFolderSource (on Windows the shell and the registry, database/ShellFolders.h).
+// from a TMacroFolderSource (on Windows the shell and the registry, database/ShellFoldersWin.h).
 
 #include <optional>
 #include <string>

@@ -6,7 +6,7 @@
 // program from data/keys/update_public.pem.
 //
 // Checking is behind TSignatureVerifier: the program uses the system's CNG
-// (database/CngSignatureVerifier.h), the maker's tools and native tests use OpenSSL.
+// (database/CngSignatureVerifierWin.h), the maker's tools and native tests use OpenSSL.
 
 #include <array>
 #include <cstdint>

@@ -14,9 +14,9 @@
 #include "core/WarningQueue.h"
 #include "monitors/FileMonitor.h"
 #include "monitors/RegistryMonitors.h"
-#include "database/MappedFileAccess.h"
+#include "database/MappedFileAccessWin.h"
 #include "platform/Registry.h"
-#include "database/ShellFolders.h"
+#include "database/ShellFoldersWin.h"
 #include "support/ProbeWarning.h"
 #include "support/MessagePump.h"
 #include "support/TempFolder.h"
@@ -68,7 +68,7 @@ protected:
     TFileChangesTracker tracker_{watched_.Path(),
                                  []() -> const TThreatTables& { throw std::logic_error("no lookup expected"); },
                                  queue_,
-                                 TLookupSystem{platform::SystemFileAccess(), platform::MacroFolders(), program_.Path()}};
+                                 TLookupSystem{SystemFileAccess(), MacroFolders(), program_.Path()}};
     TRegistryWatches watches_;
     TShieldLevel level_{{options_, tracker_, watches_, "C:\\Program Files\\Sentrel 4\\Sentrel4.exe"}};
 };

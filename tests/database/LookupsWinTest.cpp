@@ -12,9 +12,9 @@
 #include "database/FileChecksums.h"
 #include "database/Lookups.h"
 #include "platform/FileMapping.h"
-#include "database/MappedFileAccess.h"
+#include "database/MappedFileAccessWin.h"
 #include "platform/ProgramFolder.h"
-#include "database/ShellFolders.h"
+#include "database/ShellFoldersWin.h"
 #include "platform/UniqueHandle.h"
 #include "support/TempFolder.h"
 
@@ -93,7 +93,7 @@ TEST(LookupsWin, MappedWindowsGiveTheKnownChecksums) {
         SCOPED_TRACE(figure.Content.size());
         const std::string path = folder / "figure.bin";
         WriteFileBytes(path, figure.Content, false);
-        EXPECT_EQ(ComputeFileChecksums(platform::SystemFileAccess(), path), figure.Expected);
+        EXPECT_EQ(ComputeFileChecksums(SystemFileAccess(), path), figure.Expected);
     }
 
     // A window maps exactly the bytes asked for, at any offset.
@@ -111,21 +111,21 @@ TEST(LookupsWin, MappedWindowsGiveTheKnownChecksums) {
                                content.begin() + static_cast<std::ptrdiff_t>(offset)));
     }
     EXPECT_THROW(mapping.MapWindow(300000, 2), std::out_of_range);
-    EXPECT_EQ(ComputeFileChecksums(platform::SystemFileAccess(), path), ComputeChecksums(content));
+    EXPECT_EQ(ComputeFileChecksums(SystemFileAccess(), path), ComputeChecksums(content));
 
     // An empty file opens, with nothing to map; a missing one does not.
     WriteFileBytes(folder / "empty.bin", {}, false);
     EXPECT_EQ(platform::ReadOnlyFileMapping(folder / "empty.bin").MapWindow(0, 0).Bytes().size(), 0u);
     EXPECT_THROW(platform::ReadOnlyFileMapping(folder / "missing.bin"), std::runtime_error);
-    EXPECT_THROW(platform::SystemFileAccess().OpenForReading(folder / "missing.bin"), FileError);
-    EXPECT_EQ(platform::SystemFileAccess().FindFileSize(folder / "missing.bin"), std::nullopt);
-    EXPECT_EQ(platform::SystemFileAccess().FindFileSize(folder.Path()), std::nullopt);
-    EXPECT_EQ(platform::SystemFileAccess().FindFileSize(path), 300001);
+    EXPECT_THROW(SystemFileAccess().OpenForReading(folder / "missing.bin"), FileError);
+    EXPECT_EQ(SystemFileAccess().FindFileSize(folder / "missing.bin"), std::nullopt);
+    EXPECT_EQ(SystemFileAccess().FindFileSize(folder.Path()), std::nullopt);
+    EXPECT_EQ(SystemFileAccess().FindFileSize(path), 300001);
 }
 
 TEST(LookupsWin, FilesAreReadSharingReadAndWriteAndNeverOpenedOutsideTheBounds) {
     TempFolder folder;
-    const auto& files = platform::SystemFileAccess();
+    const auto& files = SystemFileAccess();
     const std::string path = folder / "shared.bin";
     WriteFileBytes(path, std::vector<std::uint8_t>(1024, 0), false);
     {
@@ -161,7 +161,7 @@ TEST(LookupsWin, ShippedTestSetIsFoundByChecksumAndByNameOnlyInItsFolder) {
     ASSERT_TRUE(CopyFileA(shipped.c_str(), (program / "database.db").c_str(), FALSE));
     const TThreatTables tables(
         std::make_unique<TDataBase>(program / "database.db", true, std::string(kDataBasePassPhrase)));
-    const TLookupSystem system{platform::SystemFileAccess(), platform::MacroFolders(), program.Path()};
+    const TLookupSystem system{SystemFileAccess(), MacroFolders(), program.Path()};
 
     TempFolder elsewhere;
     PlacedFiles placed;
@@ -213,7 +213,7 @@ TEST(LookupsWin, ShippedTestSetIsFoundByChecksumAndByNameOnlyInItsFolder) {
 
 TEST(LookupsWin, MacrosExpandToThisMachinesFolders) {
     const auto expanded = [](std::string path) {
-        platform::ExpandPathMacros(path);
+        ExpandPathMacros(path);
         return path;
     };
     const std::string windows = expanded("%16%");

@@ -19,8 +19,8 @@
 #include "monitors/FileMonitor.h"
 #include "monitors/KnownContent.h"
 #include "platform/DirectoryChanges.h"
-#include "database/MappedFileAccess.h"
-#include "database/ShellFolders.h"
+#include "database/MappedFileAccessWin.h"
+#include "database/ShellFoldersWin.h"
 #include "platform/Win32Error.h"
 #include "support/MessagePump.h"
 #include "support/TempFolder.h"
@@ -56,7 +56,7 @@ protected:
     FileMonitorTest()
         : tables_(KnownContentDataBase()),
           tracker_(watched_.Path(), [this]() -> const TThreatTables& { return tables_; }, queue_,
-                   TLookupSystem{platform::SystemFileAccess(), platform::MacroFolders(), program_.Path()}) {}
+                   TLookupSystem{SystemFileAccess(), MacroFolders(), program_.Path()}) {}
 
     // Takes every queued warning out, in order.
     std::vector<Report> Drain() {

@@ -22,10 +22,10 @@
 #include "database/Mask.h"
 #include "database/PathParts.h"
 #include "monitors/HelperProcess.h"
-#include "database/MappedFileAccess.h"
+#include "database/MappedFileAccessWin.h"
 #include "platform/Processes.h"
 #include "platform/ProgramFolder.h"
-#include "database/ShellFolders.h"
+#include "database/ShellFoldersWin.h"
 #include "support/TempFolder.h"
 #include "warnings/Warning.h"
 
@@ -98,7 +98,7 @@ protected:
     std::string libraryName_;
     std::string libraryPath_;
     std::vector<std::uint8_t> library_;
-    TLookupSystem system_{platform::SystemFileAccess(), platform::MacroFolders(), platform::ProgramFolder()};
+    TLookupSystem system_{SystemFileAccess(), MacroFolders(), platform::ProgramFolder()};
 };
 
 TEST_F(ProcessMonitorWinTest, ReportsTheKnownLibraryOfARunningProcessAtItsPlaceInThePass) {

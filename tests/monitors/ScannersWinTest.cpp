@@ -14,7 +14,7 @@
 #include "database/ThreatTables.h"
 #include "monitors/Scanners.h"
 #include "platform/Directory.h"
-#include "database/ShellFolders.h"
+#include "database/ShellFoldersWin.h"
 #include "support/TempFolder.h"
 #include "warnings/Warning.h"
 
@@ -220,14 +220,14 @@ private:
 };
 
 TEST(FolderScanner, ProgramFilesMacroIsReportedExpandedOnThisMachine) {
-    const std::string programFiles = platform::SpecialFolder(TSystemFolder::ProgramFiles);
+    const std::string programFiles = SpecialFolder(TSystemFolder::ProgramFiles);
     ASSERT_FALSE(programFiles.empty());
     const std::string expanded = programFiles + "\\SentrelScannerTest\\";
     TThreatTables tables(MakeDataBase(Folders({"%2%\\SentrelScannerTest\\"}, {"1"}, {"77"})));
     WarningQueue queue;
     {
         PlacedFolder placed(expanded.substr(0, expanded.size() - 1));
-        FoldersTimerTimer(tables, queue, platform::MacroFolders());
+        FoldersTimerTimer(tables, queue, MacroFolders());
     }
     EXPECT_FALSE(FolderExists(expanded));
     ASSERT_EQ(queue.Count(), 1u);
@@ -238,21 +238,21 @@ TEST(FolderScanner, ProgramFilesMacroIsReportedExpandedOnThisMachine) {
 
     // Gone again: nothing.
     queue.RemoveHead();
-    FoldersTimerTimer(tables, queue, platform::MacroFolders());
+    FoldersTimerTimer(tables, queue, MacroFolders());
     EXPECT_TRUE(queue.Empty());
 }
 
 TEST(FolderScanner, ProgramFilesMacroFindsTheFolderOf32BitProgramsToo) {
     // Wine's 64-bit prefix has both program folders, as a 64-bit Windows has.
-    const std::string programFilesX86 = platform::SpecialFolder(TSystemFolder::ProgramFilesX86);
+    const std::string programFilesX86 = SpecialFolder(TSystemFolder::ProgramFilesX86);
     ASSERT_FALSE(programFilesX86.empty());
-    ASSERT_NE(programFilesX86, platform::SpecialFolder(TSystemFolder::ProgramFiles));
+    ASSERT_NE(programFilesX86, SpecialFolder(TSystemFolder::ProgramFiles));
     const std::string expanded = programFilesX86 + "\\SentrelScannerTest32\\";
     TThreatTables tables(MakeDataBase(Folders({"%2%\\SentrelScannerTest32\\"}, {"1"}, {"78"})));
     WarningQueue queue;
     {
         PlacedFolder placed(expanded.substr(0, expanded.size() - 1));
-        FoldersTimerTimer(tables, queue, platform::MacroFolders());
+        FoldersTimerTimer(tables, queue, MacroFolders());
     }
     ASSERT_EQ(queue.Count(), 1u);
     EXPECT_EQ(queue.Head()->Name, expanded);

@@ -11,7 +11,7 @@
 #include "common/Files.h"
 #include "core/WarningQueue.h"
 #include "database/LookupTables.h"
-#include "database/ShellFolders.h"
+#include "database/ShellFoldersWin.h"
 #include "database/ThreatTables.h"
 #include "monitors/RegistryMonitors.h"
 #include "monitors/Scanners.h"
@@ -170,7 +170,7 @@ TEST_F(Wow64Test, AKeyBothViewsShareIsReportedOnce) {
 }
 
 TEST_F(Wow64Test, AFolderIn32BitProgramFilesIsFoundFixedAndUndone) {
-    const std::string programFilesX86 = platform::SpecialFolder(TSystemFolder::ProgramFilesX86);
+    const std::string programFilesX86 = SpecialFolder(TSystemFolder::ProgramFilesX86);
     ASSERT_FALSE(programFilesX86.empty());
     const std::string name = base_.substr(9) + "\\";
     const std::string folder = programFilesX86 + "\\" + name;
@@ -180,7 +180,7 @@ TEST_F(Wow64Test, AFolderIn32BitProgramFilesIsFoundFixedAndUndone) {
         MakeTable("Folders", {{"FILE_PATH", {"%2%\\" + name}},
                               {"CAN_BE_DELETED", {"1"}},
                               {"SPYWARE_REF", {"7"}}})));
-    FoldersTimerTimer(tables, queue_, platform::MacroFolders());
+    FoldersTimerTimer(tables, queue_, MacroFolders());
     ASSERT_EQ(queue_.Count(), 1u);
     EXPECT_EQ(queue_.Head()->Name, folder);
     queue_.Head()->Fix(backuper_);

@@ -19,10 +19,10 @@
 #include "monitors/KnownContent.h"
 #include "platform/Directory.h"
 #include "platform/FolderLinks.h"
-#include "database/MappedFileAccess.h"
+#include "database/MappedFileAccessWin.h"
 #include "platform/Processes.h"
 #include "platform/ShellFiles.h"
-#include "database/ShellFolders.h"
+#include "database/ShellFoldersWin.h"
 #include "support/FolderLink.h"
 #include "support/MessagePump.h"
 #include "warnings/WarningRemedies.h"
@@ -429,7 +429,7 @@ TEST(FileRemedyAndMonitor, FixAndUndoInAWatchedFolderRaiseNoWarningAboutThemselv
     WarningQueue queue;
     TThreatTables tables(KnownContentDataBase());
     TFileChangesTracker tracker(watched.Path(), [&tables]() -> const TThreatTables& { return tables; }, queue,
-                                TLookupSystem{platform::SystemFileAccess(), platform::MacroFolders(), program.Path()});
+                                TLookupSystem{SystemFileAccess(), MacroFolders(), program.Path()});
     ScopedWarningServices services(
         WarningServices{.markShieldMove = [&tracker](const std::string& path) { tracker.MarkShieldMove(path); }});
 

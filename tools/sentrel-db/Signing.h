@@ -1,6 +1,6 @@
 #pragma once
 // The maker's side of update signatures, on OpenSSL: key pairs, signing and checking. The
-// program checks with the system's CNG (database/CngSignatureVerifier.h); both read the same
+// program checks with the system's CNG (database/CngSignatureVerifierWin.h); both read the same
 // FILE.sig (DER ECDSA P-256 over SHA-256).
 
 #include <cstdint>

@@ -1,6 +1,6 @@
 // The program's signature check with the system's CNG, against signatures made with OpenSSL on
 // the maker's side (SignedSample.h), and a signed update applied through it.
-#include "database/CngSignatureVerifier.h"
+#include "database/CngSignatureVerifierWin.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@
 #include "config/Options.h"
 #include "database/Cipher.h"
 #include "database/DataBaseUpdate.h"
-#include "platform/SignedSample.h"
+#include "database/SignedSample.h"
 #include "support/TempFolder.h"
 
 namespace sentrel {
@@ -26,7 +26,7 @@ Bytes BytesOf(const unsigned char (&array)[N]) {
 }
 
 TEST(CngSignatureVerifier, ChecksTheMakersSignaturesWithTheBuiltInKey) {
-    const auto verifier = platform::CngSignatureVerifier::ForBuiltInKey();
+    const auto verifier = CngSignatureVerifier::ForBuiltInKey();
     const Bytes data = BytesOf(test::kSampleData);
     const Bytes signature = BytesOf(test::kSampleSignature);
     EXPECT_TRUE(verifier->Verify(data, signature));
@@ -45,7 +45,7 @@ TEST(CngSignatureVerifier, ChecksTheMakersSignaturesWithTheBuiltInKey) {
     // The same signatures against another key.
     const auto otherKey = PublicKeyFromPem(test::kOtherPublicKeyPem);
     ASSERT_TRUE(otherKey.has_value());
-    const platform::CngSignatureVerifier other(*otherKey);
+    const CngSignatureVerifier other(*otherKey);
     EXPECT_FALSE(other.Verify(data, signature));
     EXPECT_FALSE(other.Verify(BytesOf(test::kUpdate2), BytesOf(test::kUpdate2Signature)));
 }
@@ -57,7 +57,7 @@ TEST(CngSignatureVerifier, OnlyASignedUpdateIsApplied) {
     TOptions options(kOptionsFileName, program.Path());
     options.WriteInteger("DBNumber", 1);
     TThreatTables tables(std::make_unique<TDataBase>(dataBase, true, std::string(kDataBasePassPhrase)));
-    const auto verifier = platform::CngSignatureVerifier::ForBuiltInKey();
+    const auto verifier = CngSignatureVerifier::ForBuiltInKey();
     const TDataBaseUpdater updater(dataBase, std::string(kDataBasePassPhrase), options, *verifier);
 
     test::TempFolder downloads;

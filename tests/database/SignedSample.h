@@ -1,5 +1,5 @@
 #pragma once
-// Made by tests/platform/make_signed_sample.sh with the test key in data/keys/; do not edit.
+// Made by tests/database/make_signed_sample.sh with the test key in data/keys/; do not edit.
 // kBaseDataBase holds Cookies (*tracker*); kUpdate2 adds the row *ads*.
 
 namespace sentrel::test {

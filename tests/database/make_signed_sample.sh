@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Writes SignedSample.h: a file signed with the test key (data/keys/), and a tiny database with
 # its signed update 2, for the Windows tests of the CNG signature check (which cannot sign).
-# Usage: tests/platform/make_signed_sample.sh build/native/bin/sentrel-db
+# Usage: tests/database/make_signed_sample.sh build/native/bin/sentrel-db
 set -euo pipefail
 tool=$(realpath "$1")
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -24,7 +24,7 @@ printf 'FILES_MASK\r\n*tracker*\r\n*ads*\r\n' > v2/Cookies.csv
 array() { echo "inline constexpr unsigned char $1[] = {"; xxd -i < "$2"; echo "};"; }
 {
     echo "#pragma once"
-    echo "// Made by tests/platform/make_signed_sample.sh with the test key in data/keys/; do not edit."
+    echo "// Made by tests/database/make_signed_sample.sh with the test key in data/keys/; do not edit."
     echo "// kBaseDataBase holds Cookies (*tracker*); kUpdate2 adds the row *ads*."
     echo
     echo "namespace sentrel::test {"

@@ -1,4 +1,4 @@
-#include "database/ShellFolders.h"
+#include "database/ShellFoldersWin.h"
 
 #include <windows.h>
 #include <shlobj.h>
@@ -8,7 +8,7 @@
 
 #include "platform/UniqueHandle.h"
 
-namespace sentrel::platform {
+namespace sentrel {
 
 namespace {
 
@@ -37,7 +37,7 @@ std::string SystemPath(Function function) {
 // A text value of HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion; empty when it
 // cannot be read.
 std::string CurrentVersionText(const char* name) {
-    UniqueHkey key;
+    platform::UniqueHkey key;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kCurrentVersionKey, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS)
         return {};
     DWORD type = 0;
@@ -88,4 +88,4 @@ void ExpandPathMacros(std::string& path) {
     sentrel::ExpandPathMacros(path, MacroFolders());
 }
 
-}  // namespace sentrel::platform
+}  // namespace sentrel

@@ -1,4 +1,4 @@
-#include "database/MappedFileAccess.h"
+#include "database/MappedFileAccessWin.h"
 
 #include <windows.h>
 
@@ -8,17 +8,17 @@
 #include "platform/FileMapping.h"
 #include "platform/Win32Error.h"
 
-namespace sentrel::platform {
+namespace sentrel {
 
 namespace {
 
 class MappedWindow final : public TFileWindow {
 public:
-    explicit MappedWindow(MappedView view) : view_(std::move(view)) {}
+    explicit MappedWindow(platform::MappedView view) : view_(std::move(view)) {}
     std::span<const std::uint8_t> Bytes() const override { return view_.Bytes(); }
 
 private:
-    MappedView view_;
+    platform::MappedView view_;
 };
 
 class MappedFile final : public TOpenedFile {
@@ -28,7 +28,7 @@ public:
     std::unique_ptr<TFileWindow> MapWindow(std::uint64_t offset, std::size_t length) const override {
         try {
             return std::make_unique<MappedWindow>(mapping_.MapWindow(offset, length));
-        } catch (const Win32Error& error) {
+        } catch (const platform::Win32Error& error) {
             throw FileError(error.what());
         } catch (const std::out_of_range& error) {
             throw FileError(error.what());
@@ -36,7 +36,7 @@ public:
     }
 
 private:
-    ReadOnlyFileMapping mapping_;
+    platform::ReadOnlyFileMapping mapping_;
 };
 
 }  // namespace
@@ -51,7 +51,7 @@ std::optional<std::int64_t> MappedFileAccess::FindFileSize(const std::string& pa
 std::unique_ptr<TOpenedFile> MappedFileAccess::OpenForReading(const std::string& path) const {
     try {
         return std::make_unique<MappedFile>(path);
-    } catch (const Win32Error& error) {
+    } catch (const platform::Win32Error& error) {
         throw FileError(error.what());
     }
 }
@@ -61,4 +61,4 @@ const MappedFileAccess& SystemFileAccess() {
     return access;
 }
 
-}  // namespace sentrel::platform
+}  // namespace sentrel

@@ -2,24 +2,43 @@
 #include "common/Files.h"
 
 #include <algorithm>
+#include <utility>
 
-#include "platform/UniqueHandle.h"
-#include "platform/Win32Error.h"
+#include <windows.h>
+
+#include "common/SystemErrorWin.h"
 
 namespace sentrel {
 
 namespace {
 
+// An open file handle, closed when it goes.
+class FileHandle {
+public:
+    explicit FileHandle(HANDLE handle) noexcept : handle_(handle) {}
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+    ~FileHandle() {
+        if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+    }
+    explicit operator bool() const noexcept { return handle_ != INVALID_HANDLE_VALUE; }
+    HANDLE get() const noexcept { return handle_; }
+    HANDLE release() noexcept { return std::exchange(handle_, INVALID_HANDLE_VALUE); }
+
+private:
+    HANDLE handle_;
+};
+
 [[noreturn]] void Fail(const char* what, const std::string& path) {
     const DWORD code = GetLastError();
-    throw FileError(std::string(what) + " \"" + path + "\": " + platform::SystemMessage(code));
+    throw FileError(std::string(what) + " \"" + path + "\": " + SystemErrorText(code));
 }
 
 }  // namespace
 
 std::vector<std::uint8_t> ReadFileBytes(const std::string& path) {
-    platform::UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) Fail("Cannot open", path);
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file.get(), &size)) Fail("Cannot query the size of", path);
@@ -37,7 +56,7 @@ std::vector<std::uint8_t> ReadFileBytes(const std::string& path) {
 }
 
 void WriteFileBytes(const std::string& path, std::span<const std::uint8_t> bytes, bool flush) {
-    platform::UniqueFile file(
+    FileHandle file(
         CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) Fail("Cannot create", path);
     std::size_t done = 0;

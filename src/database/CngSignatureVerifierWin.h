@@ -6,7 +6,7 @@
 
 #include "database/UpdateSignature.h"
 
-namespace sentrel::platform {
+namespace sentrel {
 
 class CngSignatureVerifier : public TSignatureVerifier {
 public:
@@ -28,4 +28,4 @@ private:
     std::unique_ptr<Handles> handles_;
 };
 
-}  // namespace sentrel::platform
+}  // namespace sentrel

@@ -1,4 +1,4 @@
-#include "database/CngSignatureVerifier.h"
+#include "database/CngSignatureVerifierWin.h"
 
 #include <windows.h>
 #include <bcrypt.h>
@@ -10,7 +10,7 @@
 #include "platform/UniqueHandle.h"
 #include "platform/Win32Error.h"
 
-namespace sentrel::platform {
+namespace sentrel {
 
 namespace {
 
@@ -23,16 +23,16 @@ inline void DestroyKey(BCRYPT_KEY_HANDLE h) noexcept {
 inline void DestroyHash(BCRYPT_HASH_HANDLE h) noexcept {
     ::BCryptDestroyHash(h);
 }
-using UniqueAlgorithm = UniqueResource<NullIsEmpty<BCRYPT_ALG_HANDLE, CloseAlgorithm>>;
-using UniqueKey = UniqueResource<NullIsEmpty<BCRYPT_KEY_HANDLE, DestroyKey>>;
-using UniqueHash = UniqueResource<NullIsEmpty<BCRYPT_HASH_HANDLE, DestroyHash>>;
+using UniqueAlgorithm = platform::UniqueResource<platform::NullIsEmpty<BCRYPT_ALG_HANDLE, CloseAlgorithm>>;
+using UniqueKey = platform::UniqueResource<platform::NullIsEmpty<BCRYPT_KEY_HANDLE, DestroyKey>>;
+using UniqueHash = platform::UniqueResource<platform::NullIsEmpty<BCRYPT_HASH_HANDLE, DestroyHash>>;
 
 bool Succeeded(NTSTATUS status) {
     return status >= 0;
 }
 
 void Check(NTSTATUS status, const char* call) {
-    if (!Succeeded(status)) ThrowWin32Error(call, static_cast<DWORD>(status));
+    if (!Succeeded(status)) platform::ThrowWin32Error(call, static_cast<DWORD>(status));
 }
 
 }  // namespace
@@ -87,4 +87,4 @@ std::unique_ptr<CngSignatureVerifier> CngSignatureVerifier::ForBuiltInKey() {
     return std::make_unique<CngSignatureVerifier>(*key);
 }
 
-}  // namespace sentrel::platform
+}  // namespace sentrel

@@ -7,7 +7,7 @@
 
 #include "database/PathMacros.h"
 
-namespace sentrel::platform {
+namespace sentrel {
 
 // The folder as the system gives it (the temporary folder with its trailing backslash), or an
 // empty text when the system cannot give it. Nothing is created.
@@ -24,4 +24,4 @@ const SystemMacroFolders& MacroFolders();
 // ExpandPathMacros with this machine's folders.
 void ExpandPathMacros(std::string& path);
 
-}  // namespace sentrel::platform
+}  // namespace sentrel

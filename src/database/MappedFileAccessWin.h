@@ -4,7 +4,7 @@
 
 #include "database/FileAccess.h"
 
-namespace sentrel::platform {
+namespace sentrel {
 
 class MappedFileAccess final : public TFileAccess {
 public:
@@ -16,4 +16,4 @@ public:
 // The process-wide instance (it holds no state).
 const MappedFileAccess& SystemFileAccess();
 
-}  // namespace sentrel::platform
+}  // namespace sentrel
