@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "database/Sha256.h"
 #include "platform/UniqueHandle.h"
 #include "platform/Win32Error.h"
 
@@ -20,12 +21,8 @@ inline void CloseAlgorithm(BCRYPT_ALG_HANDLE h) noexcept {
 inline void DestroyKey(BCRYPT_KEY_HANDLE h) noexcept {
     ::BCryptDestroyKey(h);
 }
-inline void DestroyHash(BCRYPT_HASH_HANDLE h) noexcept {
-    ::BCryptDestroyHash(h);
-}
 using UniqueAlgorithm = platform::UniqueResource<platform::NullIsEmpty<BCRYPT_ALG_HANDLE, CloseAlgorithm>>;
 using UniqueKey = platform::UniqueResource<platform::NullIsEmpty<BCRYPT_KEY_HANDLE, DestroyKey>>;
-using UniqueHash = platform::UniqueResource<platform::NullIsEmpty<BCRYPT_HASH_HANDLE, DestroyHash>>;
 
 bool Succeeded(NTSTATUS status) {
     return status >= 0;
@@ -39,15 +36,12 @@ void Check(NTSTATUS status, const char* call) {
 
 struct CngSignatureVerifier::Handles {
     UniqueAlgorithm Ecdsa;
-    UniqueAlgorithm Sha256;
     UniqueKey Key;
 };
 
 CngSignatureVerifier::CngSignatureVerifier(const TEcPublicKey& key) : handles_(std::make_unique<Handles>()) {
     Check(::BCryptOpenAlgorithmProvider(handles_->Ecdsa.put(), BCRYPT_ECDSA_P256_ALGORITHM, nullptr, 0),
           "BCryptOpenAlgorithmProvider(ECDSA_P256)");
-    Check(::BCryptOpenAlgorithmProvider(handles_->Sha256.put(), BCRYPT_SHA256_ALGORITHM, nullptr, 0),
-          "BCryptOpenAlgorithmProvider(SHA256)");
     std::vector<std::uint8_t> blob(sizeof(BCRYPT_ECCKEY_BLOB) + key.size());
     BCRYPT_ECCKEY_BLOB header{};
     header.dwMagic = BCRYPT_ECDSA_PUBLIC_P256_MAGIC;
@@ -65,19 +59,14 @@ bool CngSignatureVerifier::Verify(std::span<const std::uint8_t> data,
                                   std::span<const std::uint8_t> derSignature) const {
     auto signature = RawSignatureFromDer(derSignature);
     if (!signature) return false;
-    UniqueHash hash;
-    if (!Succeeded(::BCryptCreateHash(handles_->Sha256.get(), hash.put(), nullptr, 0, nullptr, 0, 0))) return false;
-    // BCryptHashData takes at most a ULONG at a time.
-    constexpr std::size_t kPiece = 1u << 30;
-    for (std::size_t done = 0; done < data.size(); done += kPiece) {
-        const std::size_t length = std::min(kPiece, data.size() - done);
-        if (!Succeeded(
-                ::BCryptHashData(hash.get(), const_cast<PUCHAR>(data.data() + done), static_cast<ULONG>(length), 0)))
-            return false;
+    TSha256Digest digest;
+    try {
+        digest = Sha256Of(data);
+    } catch (const std::exception&) {
+        return false;
     }
-    std::uint8_t digest[32];
-    if (!Succeeded(::BCryptFinishHash(hash.get(), digest, sizeof digest, 0))) return false;
-    return Succeeded(::BCryptVerifySignature(handles_->Key.get(), nullptr, digest, sizeof digest, signature->data(),
+    return Succeeded(::BCryptVerifySignature(handles_->Key.get(), nullptr, digest.data(),
+                                             static_cast<ULONG>(digest.size()), signature->data(),
                                              static_cast<ULONG>(signature->size()), 0));
 }
 

@@ -16,7 +16,7 @@ public:
     CngSignatureVerifier(const CngSignatureVerifier&) = delete;
     CngSignatureVerifier& operator=(const CngSignatureVerifier&) = delete;
 
-    // SHA-256 of the data with BCryptHash, then BCryptVerifySignature; a malformed signature or
+    // SHA-256 of the data (Sha256Of), then BCryptVerifySignature; a malformed signature or
     // any CNG failure is false.
     bool Verify(std::span<const std::uint8_t> data, std::span<const std::uint8_t> derSignature) const override;
 
