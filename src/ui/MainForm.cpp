@@ -67,7 +67,10 @@ constexpr UINT kFormShowMessage = WM_APP + 21;
 
 TMainForm::TMainForm(Callbacks callbacks) : callbacks_(std::move(callbacks)) {}
 
-TMainForm::~TMainForm() = default;
+TMainForm::~TMainForm() {
+    // Its WM_DESTROY gives the hot key back, stops the timers and closes the help windows.
+    Destroy();
+}
 
 void TMainForm::Create() {
     const auto icon = static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_SENTREL),
