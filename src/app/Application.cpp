@@ -373,7 +373,7 @@ void Application::StartShield() {
     // Ended while the first-run window was up: nothing more starts, the teardown follows.
     if (terminating_) return;
     mainForm_->SetTimerEnabled(ui::TimerId::MainTimer, true);
-    if (!hidden) mainForm_->ToggleMainWindow();
+    if (!hidden) mainForm_->ShowMainWindow();
 }
 
 void Application::CompleteStartup() {
