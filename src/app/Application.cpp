@@ -88,7 +88,11 @@ std::string FullPath(const std::string& path) {
 
 Application::Application() = default;
 
-Application::~Application() = default;
+Application::~Application() {
+    // Start-up that failed half-way leaves windows that use what was made before them: they go
+    // first, in their own order, never in the order the members were declared.
+    DestroyWindows();
+}
 
 int Application::Run() {
     // Another instance runs: say so and end at once, before anything of the program folder
@@ -371,7 +375,7 @@ void Application::StartShield() {
     // Ended while the first-run window was up: nothing more starts, the teardown follows.
     if (terminating_) return;
     mainForm_->SetTimerEnabled(ui::TimerId::MainTimer, true);
-    if (!hidden) mainForm_->ToggleMainWindow();
+    if (!hidden) mainForm_->ShowMainWindow();
 }
 
 void Application::CompleteStartup() {

@@ -83,6 +83,9 @@ private:
     // Writes the database and the options back; runs once, at the end of the message loop or
     // when the Windows session ends.
     void WriteBack();
+    // Destroys the windows before what they use (the options, the level, the lists, the help
+    // engine); after the message loop, and from the destructor when start-up failed (a second
+    // call finds nothing left).
     void DestroyWindows();
 
     SingleInstance instance_;

@@ -14,6 +14,11 @@ WindowObject::~WindowObject() {
     }
 }
 
+void WindowObject::Destroy() noexcept {
+    // WM_NCDESTROY clears hwnd_.
+    if (hwnd_) DestroyWindow(hwnd_);
+}
+
 void WindowObject::RegisterLinkedClass(WNDCLASSEXA description) {
     description.cbSize = sizeof description;
     description.hInstance = GetModuleHandleA(nullptr);

@@ -12,8 +12,9 @@ class WindowObject {
 public:
     WindowObject(const WindowObject&) = delete;
     WindowObject& operator=(const WindowObject&) = delete;
-    // The object goes first: it is unlinked so late messages do not reach it, then the window is
-    // destroyed.
+    // A window still there is unlinked, so late messages do not reach the object, then destroyed:
+    // its WM_DESTROY gets the default answer. A derived window that handles WM_DESTROY calls
+    // Destroy in its own destructor.
     virtual ~WindowObject();
 
     HWND Handle() const noexcept { return hwnd_; }
@@ -38,6 +39,9 @@ protected:
     }
     // Called after WM_NCDESTROY, when the HWND is gone.
     virtual void OnDestroyed() {}
+    // Destroys the window while the object is whole, so its handlers of WM_DESTROY run (and
+    // those of its child windows). Nothing happens when there is no window.
+    void Destroy() noexcept;
 
 private:
     static LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept;

@@ -6,6 +6,7 @@
 #include "core/SecurityLevels.h"
 #include "platform/Win32Error.h"
 #include "ui/MessageBox.h"
+#include "ui/ModalWindow.h"
 #include "ui/Resources.h"
 #include "ui/Skin.h"
 
@@ -67,7 +68,10 @@ constexpr UINT kFormShowMessage = WM_APP + 21;
 
 TMainForm::TMainForm(Callbacks callbacks) : callbacks_(std::move(callbacks)) {}
 
-TMainForm::~TMainForm() = default;
+TMainForm::~TMainForm() {
+    // Its WM_DESTROY gives the hot key back, stops the timers and closes the help windows.
+    Destroy();
+}
 
 void TMainForm::Create() {
     const auto icon = static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_SENTREL),
@@ -269,9 +273,12 @@ LRESULT TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     case kTrayIconMessage: return OnTrayIcon(lParam);
     case WM_HOTKEY:
-        if (wParam == kShowHotKeyId) ToggleMainWindow();
+        if (wParam == kShowHotKeyId && !FrontModalWindow()) ToggleMainWindow();
         return 0;
-    case WM_COMMAND: return OnCommand(LOWORD(wParam));
+    case WM_COMMAND:
+        // The tray menu's commands (no control sends them).
+        if (lParam == 0 && FrontModalWindow()) return 0;
+        return OnCommand(LOWORD(wParam));
     case WM_SYSCOMMAND: return OnSysCommand(wParam, lParam);
     case WM_SIZE:
         // Minimised from the taskbar or by the system: to the tray, with no taskbar button.
@@ -333,15 +340,25 @@ LRESULT TMainForm::OnTrayIcon(LPARAM lParam) {
     switch (LOWORD(lParam)) {
     case WM_LBUTTONDBLCLK:
         // The menu's default item.
-        ToggleMainWindow();
+        if (!FrontModalWindow()) ToggleMainWindow();
         break;
     case WM_RBUTTONUP:
     case WM_CONTEXTMENU:
-        OpenTrayMenu();
+        if (!FrontModalWindow()) OpenTrayMenu();
         break;
     default: break;
     }
     return 0;
+}
+
+bool TMainForm::FrontModalWindow() const {
+    if (IsWindowEnabled(Handle())) return false;
+    // The first-run window has no owner; a message box is the last active popup of its owner.
+    const HWND modal = ModalWindow::Current();
+    HWND front = GetLastActivePopup(modal ? modal : Handle());
+    if (!front || front == Handle() || !IsWindowVisible(front)) front = modal;
+    if (front) SetForegroundWindow(front);
+    return true;
 }
 
 void TMainForm::OpenTrayMenu() {

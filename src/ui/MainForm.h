@@ -104,6 +104,8 @@ public:
     // Hides the window into the tray when it shows; otherwise shows it in its normal size and
     // brings it to the foreground.
     void ToggleMainWindow();
+    // Shows the window in its normal size and brings it to the foreground, shown or not.
+    void ShowMainWindow();
     // Hides the window into the tray.
     void My_Minimize();
 
@@ -148,6 +150,9 @@ private:
     void CreateLabels();
     void LoadPictures();
     void OpenTrayMenu();
+    // While a modal window of the program is up (the main window is disabled), brings it (or the
+    // message box over it) to the front and returns true: the hot key and the tray do nothing else.
+    bool FrontModalWindow() const;
     void ChooseLevel(int level);
     bool Confirm(const std::string& text) const;
 

@@ -46,6 +46,10 @@ void TMainForm::ToggleMainWindow() {
         My_Minimize();
         return;
     }
+    ShowMainWindow();
+}
+
+void TMainForm::ShowMainWindow() {
     ShowWindow(Handle(), SW_SHOWNORMAL);
     SetForegroundWindow(Handle());
 }

@@ -7,6 +7,8 @@ int ModalWindow::ShowModal(HWND owner, int cancelled) {
     const bool ownerWasEnabled = owner && IsWindowEnabled(owner);
     if (ownerWasEnabled) EnableWindow(owner, FALSE);
     running_ = true;
+    ModalWindow* const outer = current_;
+    current_ = this;
     ended_ = false;
     result_ = cancelled;
     ShowWindow(Handle(), SW_SHOW);
@@ -28,6 +30,7 @@ int ModalWindow::ShowModal(HWND owner, int cancelled) {
         DispatchMessageA(&message);
     }
     running_ = false;
+    current_ = outer;
     // The owner is enabled before this window hides, so Windows activates the owner and not
     // some other program.
     if (ownerWasEnabled) EnableWindow(owner, TRUE);

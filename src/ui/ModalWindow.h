@@ -12,6 +12,8 @@ public:
     // Shows the window and runs its loop until EndModal; returns the result (`cancelled` when
     // the program is being ended meanwhile).
     int ShowModal(HWND owner, int cancelled);
+    // The innermost modal window that is up, or null.
+    static HWND Current() noexcept { return current_ ? current_->Handle() : nullptr; }
 
 protected:
     void EndModal(int result);
@@ -20,6 +22,7 @@ protected:
     virtual bool PreviewModalMessage(MSG&) { return false; }
 
 private:
+    static inline ModalWindow* current_ = nullptr;
     bool running_ = false;
     bool ended_ = false;
     int result_ = 0;

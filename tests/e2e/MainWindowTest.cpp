@@ -85,6 +85,98 @@ TEST(MainWindow, FirstStartWelcomesThenShowsTheMainWindow) {
     platform::RegistryKey::Create(HKEY_CURRENT_USER, kRunKey).DeleteValue("Sentrel 4");
 }
 
+// The visible message boxes of a process.
+int VisibleMessageBoxes(DWORD processId) {
+    int count = 0;
+    for (HWND found = FindWindowExA(nullptr, nullptr, "#32770", nullptr); found != nullptr;
+         found = FindWindowExA(nullptr, found, "#32770", nullptr)) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(found, &owner);
+        count += owner == processId && IsWindowVisible(found) ? 1 : 0;
+    }
+    return count;
+}
+
+// A window of the test in front of everything, so that bringing a window to the front shows.
+class FrontWindow {
+public:
+    FrontWindow() {
+        window_ = CreateWindowExA(WS_EX_TOPMOST, "STATIC", "in front", WS_POPUP | WS_VISIBLE, 0, 0, 40, 40, nullptr,
+                                  nullptr, GetModuleHandleA(nullptr), nullptr);
+    }
+    ~FrontWindow() { DestroyWindow(window_); }
+    bool TakeFront() const {
+        SetForegroundWindow(window_);
+        return Eventually([&] { return GetForegroundWindow() == window_; }, 2s);
+    }
+
+private:
+    HWND window_ = nullptr;
+};
+
+// While a window of the shield waits for an answer (the main window is disabled), the hot key,
+// the tray icon and its menu bring that window to the front and do nothing else.
+void ExpectOnlyBroughtToFront(const ShieldProcess& shield, HWND mainWindow, HWND waiting, const FrontWindow& front) {
+    const bool mainShown = IsWindowVisible(mainWindow) != FALSE;
+    const int boxes = VisibleMessageBoxes(shield.Id());
+    ASSERT_TRUE(front.TakeFront());
+    HotKey();
+    EXPECT_TRUE(Eventually([&] { return GetForegroundWindow() == waiting; }, 5s)) << "the hot key";
+    ASSERT_TRUE(front.TakeFront());
+    PostMessageA(mainWindow, ui::kTrayIconMessage, 1, WM_LBUTTONDBLCLK);
+    EXPECT_TRUE(Eventually([&] { return GetForegroundWindow() == waiting; }, 5s)) << "the tray icon";
+    PostMessageA(mainWindow, WM_COMMAND, ui::kExitCommand, 0);
+    Sleep(1500);
+    EXPECT_EQ(VisibleMessageBoxes(shield.Id()), boxes) << "\"&Exit\" asked again";
+    EXPECT_EQ(IsWindowVisible(mainWindow) != FALSE, mainShown);
+    EXPECT_TRUE(IsWindowVisible(waiting));
+    // A second question (before the fault was mended) is answered No, so the walk goes on.
+    for (HWND box = shield.WaitForMessageBox(0ms); VisibleMessageBoxes(shield.Id()) > boxes;
+         box = shield.WaitForMessageBox(0ms)) {
+        Answer(box, IDNO);
+        Sleep(300);
+    }
+}
+
+TEST(MainWindow, AWindowWaitingForAnAnswerComesToTheFrontInsteadOfASecondOne) {
+    FrontWindow front;
+    FaceFolder folder(true);
+    ShieldProcess shield(folder);
+    const HWND welcome = shield.WaitForWindow("TFirstSplashForm");
+    ASSERT_TRUE(welcome && WaitForVisibility(welcome, true));
+    const HWND mainWindow = shield.WaitForWindow("TMainForm");
+    ExpectOnlyBroughtToFront(shield, mainWindow, welcome, front);
+    EXPECT_FALSE(IsWindowVisible(mainWindow));
+
+    // Shown meanwhile by other means, the main window stays when the first start ends.
+    ShowWindow(mainWindow, SW_SHOWNOACTIVATE);
+    Press(welcome, "return");
+    ASSERT_TRUE(WaitForVisibility(welcome, false));
+    ASSERT_TRUE(shield.WaitUntilStarted());
+    Sleep(500);
+    EXPECT_TRUE(IsWindowVisible(mainWindow)) << "the end of the first start hid the main window";
+    ShowWindow(mainWindow, SW_SHOW);
+
+    // The close dialog and the confirmation of "&Exit" over the main window.
+    folder.Options().WriteInteger("CloseAction", 3);
+    Press(mainWindow, "exit1");
+    const HWND closing = shield.WaitForWindow("TClosingForm");
+    ASSERT_TRUE(closing && WaitForVisibility(closing, true));
+    ExpectOnlyBroughtToFront(shield, mainWindow, closing, front);
+    Press(closing, "&Cancel");
+    ASSERT_TRUE(WaitForVisibility(closing, false));
+    PostMessageA(mainWindow, WM_COMMAND, ui::kExitCommand, 0);
+    const HWND box = shield.WaitForMessageBox();
+    ASSERT_NE(box, nullptr);
+    ExpectOnlyBroughtToFront(shield, mainWindow, box, front);
+    Answer(box, IDNO);
+    EXPECT_TRUE(Eventually([&] { return VisibleMessageBoxes(shield.Id()) == 0; }));
+    EXPECT_TRUE(shield.IsRunning());
+    RunAndWait("taskkill /pid " + std::to_string(shield.Id()));
+    EXPECT_TRUE(shield.WaitForExit().has_value());
+    platform::RegistryKey::Create(HKEY_CURRENT_USER, kRunKey).DeleteValue("Sentrel 4");
+}
+
 TEST(MainWindow, StartsInTheTrayAndRemindsWhenFirstShown) {
     const TDateTime now = CurrentDateTime();
     for (const bool due : {true, false}) {

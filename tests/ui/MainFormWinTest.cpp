@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 #include <stdexcept>
 #include <thread>
 
@@ -86,6 +87,29 @@ TEST(MainFormTimers, IntervalsAreTheMonitorIntervals) {
     EXPECT_EQ(SpecOf(TimerId::RegistryTimer).intervalMs, 5000u);
     EXPECT_EQ(SpecOf(TimerId::CookiesTimer).intervalMs, 10000u);
     EXPECT_EQ(SpecOf(TimerId::FoldersTimer).intervalMs, 9000u);
+}
+
+// The window goes while the form is still whole, so the form's own end runs and gives the hot key
+// back: anyone can take Ctrl+Shift+A again.
+TEST(MainFormEnd, DestroyingTheFormGivesBackItsHotKey) {
+    constexpr int kProbeId = 7;
+    if (!RegisterHotKey(nullptr, kProbeId, MOD_CONTROL | MOD_SHIFT, 'A'))
+        GTEST_SKIP() << "another program holds Ctrl+Shift+A";
+    UnregisterHotKey(nullptr, kProbeId);
+    sentrel::test::TempFolder folder;
+    TOptions options("options.ini", folder.Path());
+    HelpEngine help;
+    TClosingForm closing([] {});
+    TSplashForm splash(test::ShippedGraphicsFolder());
+    auto form = std::make_unique<TMainForm>(TMainForm::Callbacks{.terminate = [] {}, .endSession = [] {}});
+    form->Create();
+    form->CreateFace(options, test::ShippedGraphicsFolder(), "C:\\nowhere\\Help.chm", help, closing, splash);
+    ASSERT_FALSE(RegisterHotKey(nullptr, kProbeId, MOD_CONTROL | MOD_SHIFT, 'A')) << "the form did not take the key";
+    const HWND window = form->Handle();
+    form.reset();
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_TRUE(RegisterHotKey(nullptr, kProbeId, MOD_CONTROL | MOD_SHIFT, 'A')) << "the hot key stayed taken";
+    UnregisterHotKey(nullptr, kProbeId);
 }
 
 // The main window with its face, as the program builds it, without a help engine.
