@@ -85,6 +85,21 @@ auto Retried(Read read) {
     }
 }
 
+// The control of `parent` (at any depth) with the id, or null.
+HWND ChildWithId(HWND parent, int id) {
+    std::pair<int, HWND> search{id, nullptr};
+    EnumChildWindows(
+        parent,
+        [](HWND child, LPARAM data) {
+            auto* const wanted = reinterpret_cast<std::pair<int, HWND>*>(data);
+            if (GetDlgCtrlID(child) != wanted->first) return TRUE;
+            wanted->second = child;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.second;
+}
+
 void SelectOnly(HWND list, int index) {
     SendMessageA(list, LB_SETSEL, FALSE, -1);
     SendMessageA(list, LB_SETSEL, TRUE, index);
@@ -355,6 +370,11 @@ TEST(OptionsDialog, OkKeepsWhatChangedWhileItWasOpen) {
     ASSERT_TRUE(Eventually([&] { return !Retried([&] { return ReadTextFile(folder / "white_list.txt"); }).empty(); }));
     const std::string whiteList = ReadTextFile(folder / "white_list.txt");
     EXPECT_EQ(folder.Option("AutorunAction"), 2);
+    // Back in the dialog, it shows both answers.
+    SetForegroundWindow(session.Dialog());
+    const HWND ignoreAutorun = ChildWithId(session.Dialog(), ids::kAction + 1 * 10 + 2);
+    EXPECT_TRUE(Eventually([&] { return SendMessageA(ignoreAutorun, BM_GETCHECK, 0, 0) == BST_CHECKED; }, 5s));
+    EXPECT_EQ(ListTexts(GetDlgItem(session.Page("White List"), ids::kWhiteList)).size(), 1u);
 
     Press(session.MainWindow(), "custom");
     EXPECT_TRUE(Eventually([&] { return SendMessageA(levels, LB_GETCURSEL, 0, 0) == 3; }, 10s))
