@@ -63,7 +63,24 @@ OptionsDialogSettings ReadDialogSettings(const TOptions& options, std::optional<
     return settings;
 }
 
-void WriteDialogSettings(TOptions& options, const OptionsDialogSettings& settings, std::optional<int> levelRow) {
+OptionsDialogSettings MergeDialogSettings(const OptionsDialogSettings& shown, const OptionsDialogSettings& edited,
+                                          const OptionsDialogSettings& stored) {
+    OptionsDialogSettings merged;
+    const auto pick = [](const auto& shownValue, const auto& editedValue, const auto& storedValue) {
+        return editedValue != shownValue ? editedValue : storedValue;
+    };
+    merged.whatDo = pick(shown.whatDo, edited.whatDo, stored.whatDo);
+    merged.autorun = pick(shown.autorun, edited.autorun, stored.autorun);
+    merged.runMinimized = pick(shown.runMinimized, edited.runMinimized, stored.runMinimized);
+    merged.remindPeriod = pick(shown.remindPeriod, edited.remindPeriod, stored.remindPeriod);
+    merged.closeAction = pick(shown.closeAction, edited.closeAction, stored.closeAction);
+    for (std::size_t i = 0; i < merged.actions.size(); ++i)
+        merged.actions[i] = pick(shown.actions[i], edited.actions[i], stored.actions[i]);
+    merged.switches = pick(shown.switches, edited.switches, stored.switches);
+    return merged;
+}
+
+bool WriteDialogSettings(TOptions& options, const OptionsDialogSettings& settings, std::optional<int> levelRow) {
     std::vector<OptionWrite> writes;
     const auto writeRow = [&](std::string_view key, std::optional<int> row) {
         if (row) writes.push_back({key, TOptions::IntegerText(*row)});
@@ -84,7 +101,7 @@ void WriteDialogSettings(TOptions& options, const OptionsDialogSettings& setting
         }
     }
     if (levelRow) writes.push_back({kShieldKey, TOptions::IntegerText(*levelRow)});
-    options.WriteValues(writes);
+    return options.WriteValues(writes);
 }
 
 }  // namespace sentrel

@@ -59,9 +59,17 @@ struct OptionsDialogSettings {
 OptionsDialogSettings ReadDialogSettings(const TOptions& options, std::optional<int> levelRow,
                                          const OptionsDialogSettings& current);
 
+// What the dialog keeps when the store changed behind it while it was open (an alert's "Do it
+// always with all such threats", the close dialog's choice): each setting the user changed in the
+// dialog (`edited` differs from `shown`, what the dialog last showed) is the user's, every other
+// one is the store's (`stored`). The seven switches go as one.
+OptionsDialogSettings MergeDialogSettings(const OptionsDialogSettings& shown, const OptionsDialogSettings& edited,
+                                          const OptionsDialogSettings& stored);
+
 // Stores the settings: the general and default-action ones always (a group without a selected
 // row leaves its key as it is), the switches only to the Custom keys and only when `levelRow` is
-// the Custom row, then "Shield" := the row. Without a row "Shield" is left as it is.
-void WriteDialogSettings(TOptions& options, const OptionsDialogSettings& settings, std::optional<int> levelRow);
+// the Custom row, then "Shield" := the row. Without a row "Shield" is left as it is. False when
+// the options file could not be written (nothing of it is stored then).
+bool WriteDialogSettings(TOptions& options, const OptionsDialogSettings& settings, std::optional<int> levelRow);
 
 }  // namespace sentrel

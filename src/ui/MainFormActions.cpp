@@ -98,21 +98,21 @@ void TMainForm::ShowHelp(bool fromKeyboard) {
 }
 
 void TMainForm::scanerClick() {
-    auto key = platform::RegistryKey::Open(HKEY_CURRENT_USER, kScannerKey);
-    if (!key) {
-        splashForm_->Present(Handle());
-        return;
-    }
     std::optional<std::string> path;
+    bool installed = false;
     try {
-        path = key->ReadString(kScannerPathValue);
+        // A key that is there but cannot be opened (its rights, a damaged hive) is as unreadable
+        // as a value of another type.
+        auto key = platform::RegistryKey::Open(HKEY_CURRENT_USER, kScannerKey);
+        installed = key.has_value();
+        if (installed) path = key->ReadString(kScannerPathValue);
     } catch (const std::exception&) {
         LogCaught("scanner path");
-        // A value of another type: the scanner's own installation is damaged.
+        // The scanner's own installation is damaged.
         MessageBoxA(Handle(), kScannerCorrupted, kApplicationTitle, MB_OK | MB_ICONERROR);
         return;
     }
-    if (!path || path->empty()) {
+    if (!installed || !path || path->empty()) {
         splashForm_->Present(Handle());
         return;
     }

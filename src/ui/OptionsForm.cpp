@@ -8,6 +8,7 @@
 #include <windowsx.h>
 
 #include "common/DiagnosticLog.h"
+#include "common/Files.h"
 #include "config/DateTimeFormat.h"
 #include "config/Options.h"
 #include "config/SystemClock.h"
@@ -88,6 +89,7 @@ TOptionsForm::TOptionsForm(Context context) : context_(std::move(context)) {}
 
 TOptionsForm::~TOptionsForm() {
     context_.backuper.SetChangeListener({});
+    if (levelList_) RemoveWindowSubclass(levelList_, LevelListProc, 0);
     // FormDestroy: the level in force is what the next start applies.
     context_.options.WriteInteger(kShieldKey, context_.shieldLevel.CurrentLevel());
 }
@@ -107,6 +109,7 @@ void TOptionsForm::Create() {
     linkFont_ = UnderlinedFont(font_.get());
     SendMessageA(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
     CreatePages();
+    SetWindowSubclass(levelList_, LevelListProc, 0, reinterpret_cast<DWORD_PTR>(this));
     ShowPage(page_);
     const HWND form = Handle();
     context_.backuper.SetChangeListener([form] { PostMessageA(form, kBackupsChangedMessage, 0, 0); });
@@ -140,6 +143,20 @@ void TOptionsForm::SetOptions(int level) {
     form.SetTimerEnabled(TimerId::CookiesTimer, switches->cookies);
     form.SetTimerEnabled(TimerId::FoldersTimer, switches->folders);
     form.ShowLevel(level);
+    // The main window's level pictures and the tray menu choose levels while the dialog may be
+    // open: its OK must not bring back the level it showed before.
+    if (IsWindowVisible(Handle())) ShowLevelRow(level);
+}
+
+void TOptionsForm::ShowLevelRow(int level) {
+    const std::optional<int> row =
+        level >= 0 && level < kLevelRows ? std::optional<int>(level) : std::nullopt;
+    if (SelectedLevelRow() == row) return;
+    SendMessageA(levelList_, LB_SETCURSEL, static_cast<WPARAM>(row.value_or(-1)), 0);
+    // The check boxes show the switches of the new row, not edits of the old one.
+    shown_.switches = ControlSettings().switches;
+    RefreshFromStore();
+    ShowLevelDescription(row ? kLevelDescriptions[static_cast<std::size_t>(*row)] : std::string_view{});
 }
 
 void TOptionsForm::ShowDataBaseState() {
@@ -193,8 +210,20 @@ OptionsDialogSettings TOptionsForm::ControlSettings() const {
 }
 
 void TOptionsForm::SetOptionsToControls() {
-    const OptionsDialogSettings settings =
-        ReadDialogSettings(context_.options, SelectedLevelRow(), ControlSettings());
+    shown_ = ReadDialogSettings(context_.options, SelectedLevelRow(), ControlSettings());
+    ShowSettings(shown_);
+}
+
+void TOptionsForm::RefreshFromStore() {
+    const OptionsDialogSettings edited = ControlSettings();
+    const OptionsDialogSettings stored = ReadDialogSettings(context_.options, SelectedLevelRow(), edited);
+    ShowSettings(MergeDialogSettings(shown_, edited, stored));
+    shown_ = stored;
+    RefreshList(list1_, context_.blackList);
+    RefreshList(list2_, context_.whiteList);
+}
+
+void TOptionsForm::ShowSettings(const OptionsDialogSettings& settings) {
     filling_ = true;
     CheckRow(whatDo_, settings.whatDo);
     Button_SetCheck(autorun_, settings.autorun ? BST_CHECKED : BST_UNCHECKED);
@@ -211,8 +240,15 @@ void TOptionsForm::SetOptionsToControls() {
     filling_ = false;
 }
 
-void TOptionsForm::GetOptionsFromControls() {
-    WriteDialogSettings(context_.options, ControlSettings(), SelectedLevelRow());
+bool TOptionsForm::GetOptionsFromControls() {
+    // What changed in the store since the dialog showed it stays, unless the user changed it too.
+    const OptionsDialogSettings edited = ControlSettings();
+    const OptionsDialogSettings merged = MergeDialogSettings(
+        shown_, edited, ReadDialogSettings(context_.options, SelectedLevelRow(), edited));
+    if (!WriteDialogSettings(context_.options, merged, SelectedLevelRow())) return false;
+    shown_ = merged;
+    ShowSettings(merged);
+    return true;
 }
 
 void TOptionsForm::ShowLevelDescription(std::string_view text) {
@@ -220,23 +256,16 @@ void TOptionsForm::ShowLevelDescription(std::string_view text) {
 }
 
 void TOptionsForm::ok2CliCk() {
-    const auto listTexts = [](HWND list) {
-        std::vector<std::string> texts;
-        const LRESULT count = SendMessageA(list, LB_GETCOUNT, 0, 0);
-        for (LRESULT i = 0; i < count; ++i) {
-            const LRESULT length = SendMessageA(list, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0);
-            std::string text(static_cast<std::size_t>(length > 0 ? length : 0) + 1, '\0');
-            SendMessageA(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text.data()));
-            text.resize(static_cast<std::size_t>(length > 0 ? length : 0));
-            texts.push_back(std::move(text));
-        }
-        return texts;
-    };
-    // Each list keeps its old entries (in memory and in its file) when its file cannot be
-    // written; the dialog then stays open with the user's edits and says why.
-    context_.whiteList.ReplaceAllAndSave(listTexts(list2_));
-    context_.blackList.ReplaceAllAndSave(listTexts(list1_));
-    GetOptionsFromControls();
+    // The lists in memory hold the dialog's edits (each made there as in the list box) and what
+    // an alert added meanwhile, which the list boxes may not show yet. Each list keeps its old
+    // entries (in memory and in its file) when its file cannot be written; the dialog then stays
+    // open with the user's edits and says why.
+    const std::vector<std::string> white = context_.whiteList.Entries();
+    const std::vector<std::string> black = context_.blackList.Entries();
+    context_.whiteList.ReplaceAllAndSave(white);
+    context_.blackList.ReplaceAllAndSave(black);
+    if (!GetOptionsFromControls())
+        throw FileError("Cannot write \"" + context_.options.FileName() + "\": the options were not saved.");
     // No row selected (the dialog opened at Disabled): the level stays what it is.
     const std::optional<int> row = SelectedLevelRow();
     SetOptions(row ? *row : context_.shieldLevel.CurrentLevel());
@@ -285,7 +314,19 @@ void TOptionsForm::listBox1Click() {
 }
 
 void TOptionsForm::ListBox1Enter() {
-    GetOptionsFromControls();
+    if (!GetOptionsFromControls()) LogEvent("options dialog: the settings could not be stored before a level change");
+}
+
+LRESULT CALLBACK TOptionsForm::LevelListProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR /*id*/,
+                                             DWORD_PTR form) {
+    if (message == WM_SETFOCUS) {
+        // The focus a window had before: null or another program's window when the dialog
+        // itself is activated again (Alt+Tab, a message box closed).
+        auto* const self = reinterpret_cast<TOptionsForm*>(form);
+        const HWND from = reinterpret_cast<HWND>(wParam);
+        if (from && from != list && IsChild(self->Handle(), from) && !self->filling_) self->ListBox1Enter();
+    }
+    return DefSubclassProc(list, message, wParam, lParam);
 }
 
 void TOptionsForm::DisplayHint(HWND control) {
@@ -351,6 +392,10 @@ LRESULT TOptionsForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
         SetBkMode(dc, TRANSPARENT);
         return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
     }
+    case WM_ACTIVATE:
+        // Back from an alert answered with "Do it always": show what it stored.
+        if (LOWORD(wParam) != WA_INACTIVE && IsWindowVisible(Handle())) RefreshFromStore();
+        break;
     case kBackupsChangedMessage:
         if (IsWindowVisible(Handle())) FillBackups(SelectedBackups());
         return 0;
@@ -369,7 +414,6 @@ void TOptionsForm::OnCommand(int id, int code, HWND control) {
         case ids::kHelp: HelpButtonClick(); return;
         case ids::kLevelList:
             if (code == LBN_SELCHANGE) listBox1Click();
-            if (code == LBN_SETFOCUS) ListBox1Enter();
             return;
         case ids::kBlackAdd: AddEntry(list1_, context_.blackList, "Add new program to Black List"); return;
         case ids::kBlackEdit:

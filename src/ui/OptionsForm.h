@@ -115,7 +115,14 @@ private:
     // The option controls (OptionsForm.cpp).
     void FormSHow();
     void SetOptionsToControls();
-    void GetOptionsFromControls();
+    void ShowSettings(const OptionsDialogSettings& settings);
+    // Brings what the dialog shows up to date with the store and the lists after they changed
+    // behind it (an alert answered while it is open), keeping what the user changed in it.
+    void RefreshFromStore();
+    // Selects the level row of `level` (none for Disabled) when another one is selected.
+    void ShowLevelRow(int level);
+    // False when the options file could not be written.
+    bool GetOptionsFromControls();
     OptionsDialogSettings ControlSettings() const;
     std::optional<int> SelectedLevelRow() const;
     void ShowLevelDescription(std::string_view text);
@@ -127,12 +134,18 @@ private:
     void CheckBox1Click();
     void listBox1Click();
     void ListBox1Enter();
+    // The level list's own messages: it stores the settings when the focus comes to it from
+    // another control of the dialog, not when the dialog is merely activated again.
+    static LRESULT CALLBACK LevelListProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                          DWORD_PTR form);
     void DisplayHint(HWND control);
     void OnCommand(int id, int code, HWND control);
     void OnContextMenu(HWND control, LPARAM position);
 
     // The lists (OptionsFormLists.cpp).
     void FillList(HWND list, const TColorList& colorList);
+    // Refills `list` when it no longer shows the entries of `colorList`, keeping the selection.
+    void RefreshList(HWND list, const TColorList& colorList);
     void AddEntry(HWND list, TColorList& colorList, const char* caption);
     void EditEntry(HWND list, TColorList& colorList, const char* caption, const char* prompt);
     void DeleteEntry(HWND list, TColorList& colorList);
@@ -175,6 +188,7 @@ private:
     HWND testKeyNote_ = nullptr;  // the About page's line of a development build
     std::vector<HWND> links_;
 
+    OptionsDialogSettings shown_;  // what the option controls were last set to from the store
     int page_ = kDefaultsPage;
     bool filling_ = false;
 };

@@ -48,6 +48,23 @@ void TOptionsForm::FillList(HWND list, const TColorList& colorList) {
     InvalidateRect(list, nullptr, TRUE);
 }
 
+void TOptionsForm::RefreshList(HWND list, const TColorList& colorList) {
+    const LRESULT count = SendMessageA(list, LB_GETCOUNT, 0, 0);
+    const std::vector<std::string>& entries = colorList.Entries();
+    bool same = count >= 0 && static_cast<std::size_t>(count) == entries.size();
+    for (std::size_t i = 0; same && i < entries.size(); ++i) {
+        const LRESULT length = SendMessageA(list, LB_GETTEXTLEN, i, 0);
+        std::string text(static_cast<std::size_t>(std::max<LRESULT>(length, 0)) + 1, '\0');
+        SendMessageA(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text.data()));
+        text.resize(static_cast<std::size_t>(std::max<LRESULT>(length, 0)));
+        same = text == entries[i];
+    }
+    if (same) return;
+    const int focused = FocusedEntry(list);
+    FillList(list, colorList);
+    SelectOnly(list, std::min(focused, static_cast<int>(entries.size()) - 1));
+}
+
 void TOptionsForm::AddEntry(HWND list, TColorList& colorList, const char* caption) {
     const std::optional<std::string> answer = InputBox::Ask(Handle(), caption, kProgramPrompt, "");
     if (!answer || answer->empty()) return;

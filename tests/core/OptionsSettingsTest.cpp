@@ -88,5 +88,33 @@ TEST_F(OptionsSettingsTest, WritingStoresSwitchesOnlyForTheCustomRow) {
     EXPECT_EQ(Read("CloseAction"), 3);
 }
 
+TEST(OptionsSettings, MergingKeepsTheUsersEditsAndTheStoresOtherChanges) {
+    OptionsDialogSettings shown;
+    shown.whatDo = 0;
+    shown.closeAction = 1;
+    shown.actions = {0, 0, 0, 0, 0, 0};
+    OptionsDialogSettings edited = shown;
+    edited.whatDo = 2;                 // the user's
+    edited.switches.cookies = true;    // the user's
+    OptionsDialogSettings stored = shown;
+    stored.actions[1] = 2;             // an alert's "with all such threats"
+    stored.closeAction = 2;            // the close dialog's
+    stored.whatDo = 1;                 // changed on both sides: the user's edit wins
+    stored.switches.folders = true;    // the switches go as one: the user's
+
+    const OptionsDialogSettings merged = MergeDialogSettings(shown, edited, stored);
+    EXPECT_EQ(merged.whatDo, 2);
+    EXPECT_EQ(merged.actions[1], 2);
+    EXPECT_EQ(merged.closeAction, 2);
+    EXPECT_EQ(merged.switches, edited.switches);
+    EXPECT_EQ(MergeDialogSettings(shown, shown, stored), stored) << "nothing edited: all the store's";
+}
+
+TEST_F(OptionsSettingsTest, WritingSaysWhenTheFileCannotBeWritten) {
+    TOptions blocked{"options.ini", folder_ / "no such folder"};
+    EXPECT_FALSE(WriteDialogSettings(blocked, ReadDialogSettings(options_, 2, {}), 2));
+    EXPECT_TRUE(WriteDialogSettings(options_, ReadDialogSettings(options_, 2, {}), 2));
+}
+
 }  // namespace
 }  // namespace sentrel

@@ -416,6 +416,44 @@ TEST(MainWindow, TheScannerButtonSaysWhenTheScannerIsMissing) {
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(MessageBoxText(box), "Path to Talvex's executable is corrupted! Please, reinstall Talvex.");
     PressOk(box);
+
+    // So is a key the user may not open (a DACL that grants nothing).
+    {
+        platform::RegistryKey key = platform::RegistryKey::Create(HKEY_CURRENT_USER, "SOFTWARE\\Brannock\\Talvex 4",
+                                                                  platform::RegistryAccess::ReadWrite);
+        key.WriteString("FilePath", "C:\\Talvex\\talvex.exe");
+        ACL none{};
+        ASSERT_TRUE(InitializeAcl(&none, sizeof none, ACL_REVISION));
+        SECURITY_DESCRIPTOR closed{};
+        ASSERT_TRUE(InitializeSecurityDescriptor(&closed, SECURITY_DESCRIPTOR_REVISION));
+        ASSERT_TRUE(SetSecurityDescriptorDacl(&closed, TRUE, &none, FALSE));
+        HKEY raw = nullptr;
+        ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "SOFTWARE\\Brannock\\Talvex 4", 0, WRITE_DAC, &raw), ERROR_SUCCESS);
+        ASSERT_EQ(RegSetKeySecurity(raw, DACL_SECURITY_INFORMATION, &closed), ERROR_SUCCESS);
+        RegCloseKey(raw);
+    }
+    HKEY probe = nullptr;
+    const LONG denied = RegOpenKeyExA(HKEY_CURRENT_USER, "SOFTWARE\\Brannock\\Talvex 4", 0, KEY_READ, &probe);
+    if (probe) RegCloseKey(probe);
+    if (denied == ERROR_ACCESS_DENIED) {
+        Press(mainWindow, "scaner");
+        const HWND deniedBox = shield.WaitForMessageBox(10s);
+        ASSERT_NE(deniedBox, nullptr) << "the scanner button did nothing for a key it may not open";
+        EXPECT_EQ(MessageBoxText(deniedBox), "Path to Talvex's executable is corrupted! Please, reinstall Talvex.");
+        PressOk(deniedBox);
+    } else {
+        ADD_FAILURE() << "this Wine lets anyone open a key with an empty DACL (" << denied << ")";
+    }
+    {
+        HKEY raw = nullptr;
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, "SOFTWARE\\Brannock\\Talvex 4", 0, WRITE_DAC, &raw) == ERROR_SUCCESS) {
+            SECURITY_DESCRIPTOR open{};
+            InitializeSecurityDescriptor(&open, SECURITY_DESCRIPTOR_REVISION);
+            SetSecurityDescriptorDacl(&open, TRUE, nullptr, FALSE);
+            RegSetKeySecurity(raw, DACL_SECURITY_INFORMATION, &open);
+            RegCloseKey(raw);
+        }
+    }
     platform::RegistryKey::Create(HKEY_CURRENT_USER, "SOFTWARE\\Brannock").DeleteTree("Talvex 4");
     RunAndWait("taskkill /pid " + std::to_string(shield.Id()));
     EXPECT_TRUE(shield.WaitForExit().has_value());

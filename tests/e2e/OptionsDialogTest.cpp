@@ -85,6 +85,21 @@ auto Retried(Read read) {
     }
 }
 
+// The control of `parent` (at any depth) with the id, or null.
+HWND ChildWithId(HWND parent, int id) {
+    std::pair<int, HWND> search{id, nullptr};
+    EnumChildWindows(
+        parent,
+        [](HWND child, LPARAM data) {
+            auto* const wanted = reinterpret_cast<std::pair<int, HWND>*>(data);
+            if (GetDlgCtrlID(child) != wanted->first) return TRUE;
+            wanted->second = child;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.second;
+}
+
 void SelectOnly(HWND list, int index) {
     SendMessageA(list, LB_SETSEL, FALSE, -1);
     SendMessageA(list, LB_SETSEL, TRUE, index);
@@ -329,6 +344,106 @@ TEST(OptionsDialog, TheLevelPageSwitchesTheMonitorsOnOk) {
     session.Close("&OK");
     EXPECT_NE(FindChildByText(mainWindow, "Custom"), nullptr);
     EXPECT_FALSE(folder.Options().ReadBool("CustomProcesses", true));
+}
+
+// What changes behind the open dialog survives its OK: an alert's standing answers, and a level
+// chosen with the main window's Custom picture.
+TEST(OptionsDialog, OkKeepsWhatChangedWhileItWasOpen) {
+    test::TempFolder programs;
+    DialogFolder folder(1, 0);
+    RunKey run;
+    Session session(folder);
+    session.Open("options_button");
+    const HWND levels = GetDlgItem(session.Page("Security Level"), ids::kLevelList);
+    EXPECT_EQ(SendMessageA(levels, LB_GETCURSEL, 0, 0), 1);
+
+    run.Add("E2E Always", REG_SZ, programs / "always.exe");
+    const HWND alert = session.Shield().WaitForWindow("TAlertForm");
+    ASSERT_TRUE(WaitForVisibility(alert, true, 30s)) << "Medium did not notice the autorun entry";
+    const HWND always = FindChildByText(alert, "Do it always");
+    const HWND allSuch = FindChildByText(alert, "Do it always with all such threats");
+    ASSERT_TRUE(always && allSuch);
+    SendMessageA(always, BM_SETCHECK, BST_CHECKED, 0);
+    SendMessageA(allSuch, BM_SETCHECK, BST_CHECKED, 0);
+    Press(alert, "ignore");
+    ASSERT_TRUE(WaitForVisibility(alert, false));
+    ASSERT_TRUE(Eventually([&] { return !Retried([&] { return ReadTextFile(folder / "white_list.txt"); }).empty(); }));
+    const std::string whiteList = ReadTextFile(folder / "white_list.txt");
+    EXPECT_EQ(folder.Option("AutorunAction"), 2);
+    // Back in the dialog, it shows both answers.
+    SetForegroundWindow(session.Dialog());
+    const HWND ignoreAutorun = ChildWithId(session.Dialog(), ids::kAction + 1 * 10 + 2);
+    EXPECT_TRUE(Eventually([&] { return SendMessageA(ignoreAutorun, BM_GETCHECK, 0, 0) == BST_CHECKED; }, 5s));
+    EXPECT_EQ(ListTexts(GetDlgItem(session.Page("White List"), ids::kWhiteList)).size(), 1u);
+
+    Press(session.MainWindow(), "custom");
+    EXPECT_TRUE(Eventually([&] { return SendMessageA(levels, LB_GETCURSEL, 0, 0) == 3; }, 10s))
+        << "the dialog kept showing the level it was opened at";
+    session.Close("&OK");
+    EXPECT_EQ(ReadTextFile(folder / "white_list.txt"), whiteList);
+    EXPECT_EQ(folder.Option("AutorunAction"), 2);
+    EXPECT_EQ(folder.Option("Shield"), 3);
+    EXPECT_NE(FindChildByText(session.MainWindow(), "Custom"), nullptr);
+}
+
+// Coming back to the dialog (Alt+Tab, a message box closed) stores nothing: Cancel
+// still cancels.
+TEST(OptionsDialog, ActivatingItAgainStoresNothing) {
+    DialogFolder folder(1, 0);
+    Session session(folder);
+    session.Open("options_button");
+    session.GoTo("Security Level");
+    const HWND levels = GetDlgItem(session.Page("Security Level"), ids::kLevelList);
+    ClickRow(levels, 1);
+    const auto focus = [&] {
+        GUITHREADINFO info{};
+        info.cbSize = sizeof info;
+        GetGUIThreadInfo(GetWindowThreadProcessId(levels, nullptr), &info);
+        return info.hwndFocus;
+    };
+    ASSERT_TRUE(Eventually([&] { return focus() == levels; }, 5s));
+    const HWND autorun = FindChildByText(session.Page("General"), "Run on Windows &startup");
+    ASSERT_NE(autorun, nullptr);
+    SendMessageA(autorun, BM_SETCHECK, BST_CHECKED, 0);
+    const unsigned long long written = SetLastWriteTimeBack(folder / "options.ini");
+    // What the list hears when the dialog becomes active again while it holds the focus (Wine
+    // sends it nothing then, so it is sent here): the focus comes from no window of the dialog.
+    SendMessageA(levels, WM_SETFOCUS, 0, 0);
+    SendMessageA(levels, WM_SETFOCUS, reinterpret_cast<WPARAM>(GetDesktopWindow()), 0);
+    Sleep(500);
+    EXPECT_EQ(LastWriteTime(folder / "options.ini"), written) << "activating the dialog wrote the options";
+    session.Close("&Cancel");
+    EXPECT_EQ(folder.Option("Autorun"), 0);
+
+    // From another control of the dialog the settings are stored, before the level changes.
+    session.Open("options_button");
+    session.GoTo("Security Level");
+    SendMessageA(autorun, BM_SETCHECK, BST_CHECKED, 0);
+    SendMessageA(levels, WM_SETFOCUS, reinterpret_cast<WPARAM>(FindChildByText(session.Dialog(), "&OK")), 0);
+    EXPECT_TRUE(Eventually([&] { return folder.Option("Autorun") == 1; }, 5s));
+    session.Close("&Cancel");
+}
+
+// OK with an options file that cannot be written says so and leaves the dialog open.
+TEST(OptionsDialog, OkSaysWhenTheOptionsCannotBeSaved) {
+    DialogFolder folder(1, 0);
+    Session session(folder);
+    session.Open("options_button");
+    // A folder in its place (Wine replaces a read-only file).
+    const std::string path = folder / "options.ini";
+    const std::string aside = folder / "options.ini.aside";
+    ASSERT_TRUE(MoveFileA(path.c_str(), aside.c_str()));
+    ASSERT_TRUE(CreateDirectoryA(path.c_str(), nullptr));
+    Press(session.Dialog(), "&OK");
+    const HWND box = session.Shield().WaitForMessageBox(10s);
+    RemoveDirectoryA(path.c_str());
+    MoveFileA(aside.c_str(), path.c_str());
+    ASSERT_NE(box, nullptr) << "OK said nothing";
+    EXPECT_NE(MessageBoxText(box).find("the options were not saved"), std::string::npos) << MessageBoxText(box);
+    PressOk(box);
+    Sleep(500);
+    EXPECT_TRUE(IsWindowVisible(session.Dialog())) << "the dialog closed as if the options were saved";
+    session.Close("&OK");
 }
 
 TEST(OptionsDialog, EveryPageShowsItsControls) {
