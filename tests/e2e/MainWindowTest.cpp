@@ -105,9 +105,17 @@ public:
                                   nullptr, GetModuleHandleA(nullptr), nullptr);
     }
     ~FrontWindow() { DestroyWindow(window_); }
+    // Asks again while it waits (a window of a test running beside this one may take the front
+    // meanwhile) and lets its own window answer the activation.
     bool TakeFront() const {
-        SetForegroundWindow(window_);
-        return Eventually([&] { return GetForegroundWindow() == window_; }, 2s);
+        return Eventually(
+            [&] {
+                MSG message;
+                while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+                if (GetForegroundWindow() != window_) SetForegroundWindow(window_);
+                return GetForegroundWindow() == window_;
+            },
+            10s);
     }
 
 private:
