@@ -381,10 +381,10 @@ void TUpdateForm::selectClick() {
     dialog.nMaxFile = MAX_PATH;
     dialog.lpstrTitle = kDialogTitle;
     dialog.lpstrDefExt = "dat";
-    dialog.Flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
+    // The dialog leaves the process's current folder alone; every path of the program is absolute.
+    dialog.Flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_NOCHANGEDIR;
     if (!GetOpenFileNameA(&dialog)) return;
     SetWindowTextA(edit1_, path);
-    SetCurrentDirectoryA(context_.programFolder.c_str());
 }
 
 void TUpdateForm::FormKeyDown() {

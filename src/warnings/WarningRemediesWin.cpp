@@ -273,8 +273,8 @@ void DeleteValueQuietly(HKEY root, const std::string& key, const std::string& va
     }
 }
 
-// Runs the registry editor hidden in `folder` with `arguments` and waits for it; the program
-// folder is the current folder again afterwards. Where the registry editor asks for elevation
+// Runs the registry editor hidden in `folder` with `arguments` and waits for it; the program's
+// own current folder is never changed. Where the registry editor asks for elevation
 // (an administrator under user account control: CreateProcess refuses it with
 // ERROR_ELEVATION_REQUIRED), its console counterpart "reg.exe" does the same export or import
 // with `consoleArguments` and asks for nothing. True when it ended in time with exit code 0.
@@ -287,8 +287,7 @@ std::string InSystemFolder(UINT(WINAPI* folderOf)(LPSTR, UINT), const char* prog
     return "\"" + WithTrailingBackslash(folder) + program + "\"";
 }
 
-bool RunRegistryEditor(const std::string& arguments, const std::string& consoleArguments, const std::string& folder,
-                       const TBackuper& backuper) {
+bool RunRegistryEditor(const std::string& arguments, const std::string& consoleArguments, const std::string& folder) {
     std::optional<DWORD> exitCode;
     try {
         exitCode = platform::RunHiddenAndWait(InSystemFolder(GetWindowsDirectoryA, "regedit.exe") + " " + arguments,
@@ -306,7 +305,6 @@ bool RunRegistryEditor(const std::string& arguments, const std::string& consoleA
             }
         }
     }
-    SetCurrentDirectoryA(backuper.ProgramFolderPath().c_str());
     return exitCode && *exitCode == 0;
 }
 
@@ -457,9 +455,10 @@ void Fix(TRegistyWarning& warning, TBackuper& backuper) {
     const std::string quotedKey = "\"" + keyPath + "\"";
     // The key goes only when the editor ended in time, said it succeeded and left an export that
     // holds the key: a timeout, a failure or a half-written file leaves the key and no record.
-    const bool exported = RunRegistryEditor("/e " + std::string(kRegistryBackupName) + " " + quotedKey,
-                                            "export " + quotedKey + " " + kRegistryBackupName + " /y",
-                                            record.folderPath, backuper);
+    // The file by its full path: nothing depends on the folder either program starts in.
+    const std::string quotedFile = "\"" + file + "\"";
+    const bool exported = RunRegistryEditor("/e " + quotedFile + " " + quotedKey,
+                                            "export " + quotedKey + " " + quotedFile + " /y", record.folderPath);
     bool complete = false;
     try {
         complete = exported && IsRegistryExportOf(ReadFileText(file), keyPath);
@@ -482,8 +481,8 @@ void UndoRegistryEntry(TBackuper& backuper, int index) {
     const std::string folder = RecordFolderOf(backuper, index);
     if (!FileExists(folder + kRegistryBackupName))
         throw std::runtime_error("The backup " + folder + kRegistryBackupName + " is missing; nothing was restored");
-    if (!RunRegistryEditor("/s " + std::string(kRegistryBackupName), "import " + std::string(kRegistryBackupName),
-                           folder, backuper))
+    const std::string quotedFile = "\"" + folder + kRegistryBackupName + "\"";
+    if (!RunRegistryEditor("/s " + quotedFile, "import " + quotedFile, folder))
         throw std::runtime_error("The registry editor could not import " + folder + kRegistryBackupName);
     RemoveUndone(backuper, index);
 }
