@@ -7,22 +7,13 @@
 #include <stdexcept>
 #include <vector>
 
+#include "database/CngHandlesWin.h"
 #include "database/Sha256.h"
-#include "platform/UniqueHandle.h"
 #include "platform/Win32Error.h"
 
 namespace sentrel {
 
 namespace {
-
-inline void CloseAlgorithm(BCRYPT_ALG_HANDLE h) noexcept {
-    ::BCryptCloseAlgorithmProvider(h, 0);
-}
-inline void DestroyKey(BCRYPT_KEY_HANDLE h) noexcept {
-    ::BCryptDestroyKey(h);
-}
-using UniqueAlgorithm = platform::UniqueResource<platform::NullIsEmpty<BCRYPT_ALG_HANDLE, CloseAlgorithm>>;
-using UniqueKey = platform::UniqueResource<platform::NullIsEmpty<BCRYPT_KEY_HANDLE, DestroyKey>>;
 
 bool Succeeded(NTSTATUS status) {
     return status >= 0;
@@ -35,8 +26,8 @@ void Check(NTSTATUS status, const char* call) {
 }  // namespace
 
 struct CngSignatureVerifier::Handles {
-    UniqueAlgorithm Ecdsa;
-    UniqueKey Key;
+    UniqueCngAlgorithm Ecdsa;
+    UniqueCngKey Key;
 };
 
 CngSignatureVerifier::CngSignatureVerifier(const TEcPublicKey& key) : handles_(std::make_unique<Handles>()) {

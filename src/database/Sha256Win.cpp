@@ -7,21 +7,12 @@
 #include <cstdio>
 #include <string>
 
+#include "database/CngHandlesWin.h"
 #include "database/DataBaseError.h"
-#include "platform/UniqueHandle.h"
 
 namespace sentrel {
 
 namespace {
-
-inline void CloseAlgorithm(BCRYPT_ALG_HANDLE h) noexcept {
-    ::BCryptCloseAlgorithmProvider(h, 0);
-}
-inline void DestroyHash(BCRYPT_HASH_HANDLE h) noexcept {
-    ::BCryptDestroyHash(h);
-}
-using UniqueAlgorithm = platform::UniqueResource<platform::NullIsEmpty<BCRYPT_ALG_HANDLE, CloseAlgorithm>>;
-using UniqueHash = platform::UniqueResource<platform::NullIsEmpty<BCRYPT_HASH_HANDLE, DestroyHash>>;
 
 void Check(NTSTATUS status, const char* call) {
     if (status >= 0) return;
@@ -34,10 +25,10 @@ void Check(NTSTATUS status, const char* call) {
 }  // namespace
 
 TSha256Digest Sha256Of(std::span<const std::uint8_t> bytes) {
-    UniqueAlgorithm algorithm;
+    UniqueCngAlgorithm algorithm;
     Check(::BCryptOpenAlgorithmProvider(algorithm.put(), BCRYPT_SHA256_ALGORITHM, nullptr, 0),
           "BCryptOpenAlgorithmProvider(SHA256)");
-    UniqueHash hash;
+    UniqueCngHash hash;
     Check(::BCryptCreateHash(algorithm.get(), hash.put(), nullptr, 0, nullptr, 0, 0), "BCryptCreateHash");
     // BCryptHashData takes at most a ULONG at a time.
     constexpr std::size_t kPiece = 1u << 30;
