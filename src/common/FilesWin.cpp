@@ -37,7 +37,8 @@ private:
 }  // namespace
 
 std::vector<std::uint8_t> ReadFileBytes(const std::string& path) {
-    FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    // FILE_SHARE_DELETE: a reader never stands in the way of a file being replaced in one step.
+    FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) Fail("Cannot open", path);
     LARGE_INTEGER size{};

@@ -133,8 +133,9 @@ void ExpectOnlyBroughtToFront(const ShieldProcess& shield, HWND mainWindow, HWND
     ASSERT_TRUE(front.TakeFront());
     PostMessageA(mainWindow, ui::kTrayIconMessage, 1, WM_LBUTTONDBLCLK);
     EXPECT_TRUE(Eventually([&] { return GetForegroundWindow() == waiting; }, 5s)) << "the tray icon";
-    PostMessageA(mainWindow, WM_COMMAND, ui::kExitCommand, 0);
-    Sleep(1500);
+    // Sent: answered at once when it only brings the window to the front; a second question
+    // would hold the answer, and the send gives up after a while.
+    SendMessageTimeoutA(mainWindow, WM_COMMAND, ui::kExitCommand, 0, SMTO_BLOCK, 3000, nullptr);
     EXPECT_EQ(VisibleMessageBoxes(shield.Id()), boxes) << "\"&Exit\" asked again";
     EXPECT_EQ(IsWindowVisible(mainWindow) != FALSE, mainShown);
     EXPECT_TRUE(IsWindowVisible(waiting));
@@ -142,7 +143,7 @@ void ExpectOnlyBroughtToFront(const ShieldProcess& shield, HWND mainWindow, HWND
     for (HWND box = shield.WaitForMessageBox(0ms); VisibleMessageBoxes(shield.Id()) > boxes;
          box = shield.WaitForMessageBox(0ms)) {
         Answer(box, IDNO);
-        Sleep(300);
+        Eventually([&] { return !IsWindow(box); }, 5s);
     }
 }
 
@@ -160,8 +161,9 @@ TEST(MainWindow, AWindowWaitingForAnAnswerComesToTheFrontInsteadOfASecondOne) {
     ShowWindow(mainWindow, SW_SHOWNOACTIVATE);
     Press(welcome, "return");
     ASSERT_TRUE(WaitForVisibility(welcome, false));
+    // Answered once the first start has ended (the end shows or hides the main window without
+    // taking messages).
     ASSERT_TRUE(shield.WaitUntilStarted());
-    Sleep(500);
     EXPECT_TRUE(IsWindowVisible(mainWindow)) << "the end of the first start hid the main window";
     ShowWindow(mainWindow, SW_SHOW);
 

@@ -72,19 +72,6 @@ std::vector<std::string> ListTexts(HWND list) {
     return texts;
 }
 
-// Runs `read` until the file it reads is not being replaced by the shield at that moment.
-template <typename Read>
-auto Retried(Read read) {
-    for (int attempt = 0;; ++attempt) {
-        try {
-            return read();
-        } catch (const std::exception&) {
-            if (attempt == 50) throw;
-            Sleep(100);
-        }
-    }
-}
-
 // The control of `parent` (at any depth) with the id, or null.
 HWND ChildWithId(HWND parent, int id) {
     std::pair<int, HWND> search{id, nullptr};
@@ -194,12 +181,10 @@ TEST(OptionsDialog, RestoreChangesUndoesAndDeletesWhatTheShieldFixed) {
     ASSERT_NE(list, nullptr);
     const std::vector<std::string> shown = ListTexts(list);
     ASSERT_EQ(shown.size(), 2u);
-    const std::vector<std::string> records = Retried([&] {
-        return std::vector<std::string>{backuper.GetString(0, "Desc"), backuper.GetString(1, "Desc")};
-    });
+    const std::vector<std::string> records{backuper.GetString(0, "Desc"), backuper.GetString(1, "Desc")};
     EXPECT_EQ(shown, records) << "the list shows each record's description in record order";
     const int otherRecord = records[0].find("other.exe") != std::string::npos ? 0 : 1;
-    const std::string otherCode = Retried([&] { return backuper.GetSectionName(otherRecord); });
+    const std::string otherCode = backuper.GetSectionName(otherRecord);
 
     // Undo brings the value back with its type and data; the entry goes from the list.
     const auto restoreIndex = std::find(shown.begin(), shown.end(),
@@ -240,7 +225,7 @@ TEST(OptionsDialog, RestoreChangesUndoesAndDeletesWhatTheShieldFixed) {
     Press(page, "&Delete");
     ASSERT_TRUE(Eventually([&] { return ListTexts(list).empty(); }));
     EXPECT_EQ(SendMessageA(list, LB_GETSELCOUNT, 0, 0), 0);
-    EXPECT_EQ(Retried([&] { return backuper.GetCount(); }), 0);
+    EXPECT_EQ(backuper.GetCount(), 0);
 }
 
 TEST(OptionsDialog, ListEditsReachTheFilesOnOkAndAddsAtOnce) {
@@ -367,7 +352,8 @@ TEST(OptionsDialog, OkKeepsWhatChangedWhileItWasOpen) {
     SendMessageA(allSuch, BM_SETCHECK, BST_CHECKED, 0);
     Press(alert, "ignore");
     ASSERT_TRUE(WaitForVisibility(alert, false));
-    ASSERT_TRUE(Eventually([&] { return !Retried([&] { return ReadTextFile(folder / "white_list.txt"); }).empty(); }));
+    const std::string whitePath = folder / "white_list.txt";
+    ASSERT_TRUE(Eventually([&] { return FileExists(whitePath) && !ReadTextFile(whitePath).empty(); }));
     const std::string whiteList = ReadTextFile(folder / "white_list.txt");
     EXPECT_EQ(folder.Option("AutorunAction"), 2);
     // Back in the dialog, it shows both answers.
@@ -410,7 +396,6 @@ TEST(OptionsDialog, ActivatingItAgainStoresNothing) {
     // sends it nothing then, so it is sent here): the focus comes from no window of the dialog.
     SendMessageA(levels, WM_SETFOCUS, 0, 0);
     SendMessageA(levels, WM_SETFOCUS, reinterpret_cast<WPARAM>(GetDesktopWindow()), 0);
-    Sleep(500);
     EXPECT_EQ(LastWriteTime(folder / "options.ini"), written) << "activating the dialog wrote the options";
     session.Close("&Cancel");
     EXPECT_EQ(folder.Option("Autorun"), 0);
@@ -441,7 +426,9 @@ TEST(OptionsDialog, OkSaysWhenTheOptionsCannotBeSaved) {
     ASSERT_NE(box, nullptr) << "OK said nothing";
     EXPECT_NE(MessageBoxText(box).find("the options were not saved"), std::string::npos) << MessageBoxText(box);
     PressOk(box);
-    Sleep(500);
+    ASSERT_TRUE(Eventually([&] { return !IsWindow(box); }, 10s));
+    // Answered once the dialog's thread is back in a message loop, after what OK does next.
+    ASSERT_NE(SendMessageTimeoutA(session.Dialog(), WM_NULL, 0, 0, SMTO_BLOCK, 10000, nullptr), 0);
     EXPECT_TRUE(IsWindowVisible(session.Dialog())) << "the dialog closed as if the options were saved";
     session.Close("&OK");
 }
