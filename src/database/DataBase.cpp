@@ -265,13 +265,6 @@ void TDataBase::DecryptAndUnpack(const std::string& source, const std::string& t
     UnpackBuffer(source, target);
 }
 
-void TDataBase::DecryptAndUnpackBytes(std::vector<std::uint8_t> encrypted, const std::string& source,
-                                      const std::string& target) {
-    buffer_ = std::move(encrypted);
-    TCipher(passPhrase_).Decrypt(buffer_);
-    UnpackBuffer(source, target);
-}
-
 const TArchiveRecord& TDataBase::FileToUnpack(const std::vector<TArchiveRecord>& records) {
     if (records.size() != 1)
         throw DataBaseError("the archive holds " + std::to_string(records.size()) + " files instead of one");

@@ -135,10 +135,6 @@ public:
     // must hold exactly one file with a plain name and no folder; that name is only a label,
     // nothing is written under it. DataBaseError on any failure, with every working file removed.
     void DecryptAndUnpack(const std::string& source, const std::string& target);
-    // The same for bytes already read from `source` (still encrypted); `source` names the
-    // "_decrypted.dat" file.
-    void DecryptAndUnpackBytes(std::vector<std::uint8_t> encrypted, const std::string& source,
-                               const std::string& target);
     // The innermost bytes of an encrypted file (a database or an update), decrypted and inflated
     // in memory as DecryptAndUnpack checks them; nothing is written. DataBaseError when it is not
     // such a file.
