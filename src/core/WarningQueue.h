@@ -5,8 +5,9 @@
 // fixed, with the warning context the queue was made with.
 //
 // The queue owns its warnings: a refused warning is destroyed at once, and removing the head
-// destroys it. A warning it takes gets its texts then, once. It belongs to the thread that created it (the main thread): the file watcher
-// thread hands its findings to the main window by message, and the main thread queues them.
+// destroys it. A warning it takes gets its texts then, once. It belongs to the thread that
+// created it (the main thread): the file watcher thread hands its findings to the main window by
+// message, and the main thread queues them.
 // Every operation checks that and throws std::logic_error when called from another thread, so
 // a cross-thread call is a loud fault instead of a quiet data race.
 
@@ -42,8 +43,8 @@ public:
     void QueueWarning(std::unique_ptr<TWarning> warning) override;
 
     // Calls the warning's Fix with the backup store and the queue's context and returns true,
-    // whatever Fix changed; an exception from Fix goes to the caller. The warning stays where it is (usually the head):
-    // the caller removes it afterwards.
+    // whatever Fix changed; an exception from Fix goes to the caller. The warning stays where it
+    // is (usually the head): the caller removes it afterwards.
     bool FixWarning(TWarning& warning, TBackuper& backuper);
 
     bool Empty() const;

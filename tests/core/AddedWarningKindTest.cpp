@@ -25,10 +25,10 @@ namespace {
 // --- The addition ---
 
 // A program dropped into a watched folder; its fix keeps it in the backup record's folder.
-class TDropWarning : public TWarning {
+class DropWarning : public TWarning {
 public:
-    static constexpr std::string_view kClassName = "TDropWarning";
-    TDropWarning(std::string name, std::string filePath);
+    static constexpr std::string_view kClassName = "DropWarning";
+    DropWarning(std::string name, std::string filePath);
 
     std::string FilePath;
 };
@@ -41,7 +41,7 @@ WarningTexts DropTexts(const TWarning& warning) {
 }
 
 void FixDrop(const TWarning& warning, TBackuper& backuper, const WarningContext&) {
-    const auto& drop = WarningAs<TDropWarning>(warning);
+    const auto& drop = WarningAs<DropWarning>(warning);
     const NewBackupResult record = backuper.NewBackup(drop.ClassName(), drop.GetBackupStr());
     backuper.SetValues(std::vector<BackupValue>{BackupString(kBackupFolderKey, record.code),
                                                 BackupString("FilePath", drop.FilePath)});
@@ -54,14 +54,14 @@ void UndoDrop(TBackuper& backuper, int index, const WarningContext&) {
     backuper.DeleteBackup(index);
 }
 
-constexpr WarningKind kDropKind{.name = TDropWarning::kClassName,
+constexpr WarningKind kDropKind{.name = DropWarning::kClassName,
                                 .categories = {kFilesCategory},
                                 .hasUndo = true,
                                 .fix = &FixDrop,
                                 .undo = &UndoDrop,
                                 .texts = &DropTexts};
 
-TDropWarning::TDropWarning(std::string name, std::string filePath)
+DropWarning::DropWarning(std::string name, std::string filePath)
     : TWarning(kDropKind, std::move(name)), FilePath(std::move(filePath)) {}
 
 // --- Its walk: queued, shown, fixed, undone ---
@@ -83,7 +83,7 @@ TEST(AddedWarningKind, IsQueuedShownFixedAndUndoneThroughItsRow) {
     TDispatcher dispatcher({queue, whiteList, blackList, options, backuper,
                             [&](const AlertTexts& texts) { shown.push_back(texts); }});
 
-    queue.QueueWarning(std::make_unique<TDropWarning>("dropper.exe", dropped));
+    queue.QueueWarning(std::make_unique<DropWarning>("dropper.exe", dropped));
     dispatcher.MainTimerTimer();
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].title, "Dropped program");
@@ -96,7 +96,7 @@ TEST(AddedWarningKind, IsQueuedShownFixedAndUndoneThroughItsRow) {
     queue.RemoveHead();
     EXPECT_FALSE(FileExists(dropped));
     ASSERT_EQ(backuper.GetCount(), 1);
-    EXPECT_EQ(backuper.GetString(0, kBackupTypeKey), "TDropWarning");
+    EXPECT_EQ(backuper.GetString(0, kBackupTypeKey), "DropWarning");
     EXPECT_EQ(backuper.GetString(0, kBackupDescKey), "Program dropper.exe was taken away");
 
     const auto problems = UndoBackups(backuper, context, {0}, [](const std::function<void()>& undo) { undo(); });
