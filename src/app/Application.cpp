@@ -41,8 +41,7 @@
 #include "ui/SplashForm.h"
 #include "ui/UpdateForm.h"
 #include "warnings/Backuper.h"
-#include "warnings/WarningServices.h"
-#include "warnings/WindowsRemedies.h"
+#include "warnings/WarningKinds.h"
 
 namespace sentrel {
 
@@ -285,24 +284,27 @@ TLookupSystem Application::LookupSystem() {
     return TLookupSystem{SystemFileAccess(), MacroFolders(), platform::ProgramFolder()};
 }
 
-void Application::StartShield() {
-    RegisterWindowsRemedies();
-    SetWarningServices({
-        .isKnownSpywareFile = [this](const std::string& path) {
-            return IsKnownSpywareFile(*threats_, LookupSystem(), path).Found;
-        },
+bool Application::IsKnownSpywareProgram(const std::string& path) const {
+    return IsKnownSpywareFile(*threats_, LookupSystem(), path).Found;
+}
+
+WarningContext Application::MakeWarningContext() {
+    return {
+        .isKnownSpywareFile = [this](const std::string& path) { return IsKnownSpywareProgram(path); },
         .isTrackingCookie = [this](const std::string& name) { return IsTrackingCookie(threats_->DataBase(), name); },
         .isSpywareFolder = [this](const std::string& folderPath) {
             return IsSpywareFolder(threats_->DataBase(), MacroFolders(), folderPath);
         },
-        .queueWarning = [this](std::unique_ptr<TWarning> warning) { queue_->QueueWarning(std::move(warning)); },
         .markShieldMove = [this](const std::string& path) { fileChanges_->MarkShieldMove(path); },
         .runAutorunPass = [this] { registryWatches_->AutorunListTimerTimer(*queue_); },
         .refreshWatchedValue =
             [this](RegistryRoot root, const std::string& key, const std::string& value, RegistryView view) {
                 registryWatches_->RefreshKnownRegString(root, key, value, view);
             },
-    });
+    };
+}
+
+void Application::StartShield() {
     dispatcher_ = std::make_unique<TDispatcher>(TDispatcher::Context{
         .queue = *queue_,
         .whiteList = *whiteList_,
@@ -359,6 +361,7 @@ void Application::StartShield() {
         .whiteList = *whiteList_,
         .blackList = *blackList_,
         .backuper = *backuper_,
+        .warnings = *warnings_,
         .registryWatches = *registryWatches_,
         .mainForm = *mainForm_,
         .help = *help_,
@@ -380,10 +383,12 @@ void Application::StartShield() {
 
 void Application::CompleteStartup() {
     SetCurrentDirectoryA(ProgramFolder().c_str());
-    queue_ = std::make_unique<WarningQueue>();
+    warnings_ = std::make_unique<WarningContext>(MakeWarningContext());
+    queue_ = std::make_unique<WarningQueue>(*warnings_);
     whiteList_ = std::make_unique<TColorList>(ProgramFolder() + std::string(kWhiteListFileName));
     blackList_ = std::make_unique<TColorList>(ProgramFolder() + std::string(kBlackListFileName));
-    registryWatches_ = std::make_unique<TRegistryWatches>();
+    registryWatches_ =
+        std::make_unique<TRegistryWatches>([this](const std::string& path) { return IsKnownSpywareProgram(path); });
     folderScan_ = std::make_unique<TSliceCursor>();
     cookieScan_ = std::make_unique<TCookieScan>();
     RegisterStartupWatches(*registryWatches_, DefaultStartupWatchKeys(),
@@ -420,7 +425,6 @@ void Application::DestroyWindows() {
     optionsForm_.reset();
     mainForm_.reset();
     help_.reset();
-    SetWarningServices({});
     shieldLevel_.reset();
     dispatcher_.reset();
     fileChanges_.reset();
@@ -429,6 +433,7 @@ void Application::DestroyWindows() {
     blackList_.reset();
     whiteList_.reset();
     queue_.reset();
+    warnings_.reset();
 }
 
 void Application::WriteBack() {

@@ -25,6 +25,7 @@ class TThreatTables;
 class TOptions;
 class TDataBaseUpdater;
 class TSignatureVerifier;
+struct WarningContext;
 
 namespace ui {
 class TAlertForm;
@@ -72,10 +73,15 @@ private:
     // The main window's database lines from the options.
     void ShowDatabase();
     // The rest of start-up, once the main window exists: the program folder as the current
-    // folder, the warning queue, the white and black lists, the registry watches.
+    // folder, the warning context, the warning queue, the white and black lists, the registry
+    // watches.
     void CompleteStartup();
-    // Connects the monitors, the remedies and the dispatcher to each other and to the timers,
-    // applies the stored security level and starts the dispatcher.
+    // What fixes and undos reach of the running shield: the threat database and the monitors.
+    WarningContext MakeWarningContext();
+    // Whether the threat database knows the program file at `path` (autorun pass and file fixes).
+    bool IsKnownSpywareProgram(const std::string& path) const;
+    // Connects the monitors and the dispatcher to each other and to the timers, applies the
+    // stored security level and starts the dispatcher.
     void StartShield();
     int RunMessageLoop();
     // How the lookups see this machine now (the folders may change while the shield runs).
@@ -94,6 +100,7 @@ private:
     std::unique_ptr<TThreatTables> threats_;
     std::unique_ptr<ui::TMainForm> mainForm_;
     std::unique_ptr<ProcessMonitor> processMonitor_;
+    std::unique_ptr<WarningContext> warnings_;
     std::unique_ptr<WarningQueue> queue_;
     std::unique_ptr<TRegistryWatches> registryWatches_;
     // Where the sliced folder and cookie scans stand between their ticks.

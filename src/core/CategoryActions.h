@@ -1,11 +1,14 @@
 #pragma once
-// The categories of warnings and their standing actions. Each category is a warning class with
-// the classes derived from it, and has an option holding what the user chose for all its
-// threats: ask, solve always or ignore always. A warning may belong to several categories (a
-// browser-setting warning is an autorun warning too); the dispatcher asks them in table order.
+// The categories of warnings and their standing actions. Each category has an option holding what
+// the user chose for all its threats: ask, solve always or ignore always. A warning kind's row
+// (warnings/WarningKinds.h) names the categories it belongs to; a warning may belong to several
+// (a browser-setting warning is an autorun warning too), and the dispatcher asks them in the
+// order of kCategoryActionKeys.
 
 #include <array>
 #include <string_view>
+
+#include "warnings/WarningKinds.h"
 
 namespace sentrel {
 
@@ -21,12 +24,11 @@ enum class CategoryAction : int {
 
 // The option keys of the categories, in the order the dispatcher asks them.
 inline constexpr std::array<std::string_view, 7> kCategoryActionKeys = {
-    "FilesAction",    "AutorunAction", "ProcessesAction", "BrowserSettingsAction",
-    "RegistryAction", "CookiesAction", "FoldersAction"};
+    kFilesCategory,    kAutorunCategory, kProcessesCategory, kBrowserSettingsCategory,
+    kRegistryCategory, kCookiesCategory, kFoldersCategory};
 
-// The option keys of every category `warning` belongs to, in table order; unused entries are
-// empty. A file-change warning is a file warning; browser-setting and registry-entry warnings
-// are autorun warnings too.
+// The option keys of every category `warning`'s kind belongs to, in the order above; unused
+// entries are empty.
 std::array<std::string_view, kCategoryActionKeys.size()> CategoryKeysOf(const TWarning& warning);
 
 // Writes `action` under the option of every category `warning` belongs to (each written and

@@ -9,22 +9,8 @@
 
 namespace sentrel {
 
-AlertTexts TDispatcher::PrepareTexts(TWarning& warning) {
-    // A text that cannot be made stays empty: the warning is still decided, and asked about.
-    const auto text = [](auto&& make) -> std::string {
-        try {
-            return make();
-        } catch (const std::exception&) {
-            LogCaught("dispatcher texts");
-            return {};
-        }
-    };
-    AlertTexts texts;
-    texts.title = text([&] { return warning.GetTitle(); });
-    texts.picture = text([&] { return warning.GetPicture(); });
-    texts.danger = text([&] { return warning.GetDanger(); });
-    texts.description = text([&] { return warning.GetDescription(); });
-    return texts;
+AlertTexts TDispatcher::PrepareTexts(const TWarning& warning) {
+    return {warning.GetTitle(), warning.GetDescription(), warning.GetPicture(), warning.GetDanger()};
 }
 
 void TDispatcher::MainTimerTimer() {
@@ -33,8 +19,7 @@ void TDispatcher::MainTimerTimer() {
     TWarning& warning = *queue.MakeHeadCurrent();
 
     try {
-        // The texts are made before the lists are asked: the lists hold descriptions as the
-        // alert window showed them, and most warnings make theirs only with their title.
+        // The lists hold descriptions as the alert window showed them.
         const AlertTexts texts = PrepareTexts(warning);
 
         if (context_.whiteList.Contains(texts.description)) return Settle(false);

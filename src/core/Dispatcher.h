@@ -53,9 +53,8 @@ public:
     // settles the warning it took, so the dispatcher is never held by it, and ends quietly.
     void MainTimerTimer();
 
-    // The texts of `warning` in the order the alert needs them: the title first, since most
-    // warnings prepare their description, picture and danger while making it.
-    static AlertTexts PrepareTexts(TWarning& warning);
+    // The texts of `warning` as the alert shows them (made when the queue took it).
+    static AlertTexts PrepareTexts(const TWarning& warning);
 
 private:
     // Settles the current warning: fixed first when `fix`, then removed from the queue.

@@ -4,7 +4,7 @@
 #include <exception>
 
 #include "warnings/Backuper.h"
-#include "warnings/WarningRegistry.h"
+#include "warnings/WarningKinds.h"
 
 namespace sentrel {
 
@@ -23,21 +23,22 @@ std::string Quoted(const std::string& text) {
 
 }  // namespace
 
-std::vector<std::string> UndoBackups(TBackuper& backuper, std::vector<int> indexes, const UndoRunner& run) {
+std::vector<std::string> UndoBackups(TBackuper& backuper, const WarningContext& context, std::vector<int> indexes,
+                                     const UndoRunner& run) {
     std::vector<std::string> problems;
     for (const int index : LastToFirst(std::move(indexes))) {
         std::string desc;
         try {
             desc = backuper.GetString(index, kBackupDescKey);
             const std::string type = backuper.GetString(index, kBackupTypeKey);
-            const TWarningClass* warningClass = FindWarningClass(type);
-            if (!warningClass) {
+            const WarningKind* kind = FindWarningKind(context.kinds, type);
+            if (!kind) {
                 problems.push_back("The change " + Quoted(desc) + " (backup " + backuper.GetSectionName(index) +
                                    ") cannot be undone: its kind " + Quoted(type) +
                                    " is not one Sentrel knows. It stays in the list; Delete removes it.");
                 continue;
             }
-            run([&] { warningClass->Undo(backuper, index); });
+            run([&] { kind->Undo(backuper, index, context); });
         } catch (const std::exception& error) {
             problems.push_back("The change " + Quoted(desc) + " could not be undone and stays in the list.\n\n" +
                                error.what());

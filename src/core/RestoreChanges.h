@@ -10,14 +10,16 @@
 namespace sentrel {
 
 class TBackuper;
+struct WarningContext;
 
 // Runs an undo as the user's own change (the monitors must not report what it puts back).
 using UndoRunner = std::function<void(const std::function<void()>& undo)>;
 
-// Undoes records `indexes` through their warning class (the record is restored and deleted).
-// A record whose "Type" names no warning class, or whose undo fails, stays; the messages say
-// which and why, one per record, in the order the records were done.
-std::vector<std::string> UndoBackups(TBackuper& backuper, std::vector<int> indexes, const UndoRunner& run);
+// Undoes records `indexes` through the kind their "Type" names among `context.kinds` (the record
+// is restored and deleted). A record whose "Type" names no kind, or whose undo fails, stays; the
+// messages say which and why, one per record, in the order the records were done.
+std::vector<std::string> UndoBackups(TBackuper& backuper, const WarningContext& context, std::vector<int> indexes,
+                                     const UndoRunner& run);
 
 // Deletes records `indexes` with their folders, restoring nothing. A record that cannot be
 // deleted stays and gets a message.

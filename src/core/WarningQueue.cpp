@@ -2,12 +2,14 @@
 
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 #include "warnings/Warning.h"
 
 namespace sentrel {
 
-WarningQueue::WarningQueue() : owner_(std::this_thread::get_id()) {}
+WarningQueue::WarningQueue(WarningContext context)
+    : owner_(std::this_thread::get_id()), context_(std::move(context)) {}
 
 WarningQueue::~WarningQueue() = default;
 
@@ -26,12 +28,13 @@ void WarningQueue::QueueWarning(std::unique_ptr<TWarning> warning) {
     for (const auto& queued : warnings_) {
         if (queued->AreEqual(*warning)) return;
     }
+    warning->MakeTexts();
     warnings_.push_back(std::move(warning));
 }
 
 bool WarningQueue::FixWarning(TWarning& warning, TBackuper& backuper) {
     CheckThread("FixWarning");
-    warning.Fix(backuper);
+    warning.Fix(backuper, context_);
     return true;
 }
 

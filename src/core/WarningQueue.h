@@ -2,11 +2,12 @@
 // The warning queue: the findings of the monitors, oldest first, waiting for the dispatcher; the
 // current warning (the head being settled) and the alert busy flag through which the dispatcher
 // and the alert window hand a warning to each other; and FixWarning, the one way a warning is
-// fixed.
+// fixed, with the warning context the queue was made with.
 //
 // The queue owns its warnings: a refused warning is destroyed at once, and removing the head
-// destroys it. It belongs to the thread that created it (the main thread): the file watcher
-// thread hands its findings to the main window by message, and the main thread queues them.
+// destroys it. A warning it takes gets its texts then, once. It belongs to the thread that
+// created it (the main thread): the file watcher thread hands its findings to the main window by
+// message, and the main thread queues them.
 // Every operation checks that and throws std::logic_error when called from another thread, so
 // a cross-thread call is a loud fault instead of a quiet data race.
 
@@ -15,6 +16,7 @@
 #include <memory>
 #include <thread>
 
+#include "warnings/WarningKinds.h"
 #include "warnings/WarningSink.h"
 
 namespace sentrel {
@@ -28,21 +30,21 @@ public:
     // removed one.
     static constexpr std::size_t kCapacity = 201;
 
-    // An empty queue owned by the calling thread.
-    WarningQueue();
+    // An empty queue owned by the calling thread; its fixes get `context`.
+    explicit WarningQueue(WarningContext context = {});
     ~WarningQueue();
     WarningQueue(const WarningQueue&) = delete;
     WarningQueue& operator=(const WarningQueue&) = delete;
 
     // Appends `warning` at the tail, unless the queue is full, its Name is empty, or a queued
     // warning's AreEqual (asked in queue order, with the new warning as argument) finds it a
-    // duplicate; a refused warning is destroyed. Nothing is reported to the caller. A null
-    // warning is ignored.
+    // duplicate; a refused warning is destroyed. A warning taken gets its texts (MakeTexts).
+    // Nothing is reported to the caller. A null warning is ignored.
     void QueueWarning(std::unique_ptr<TWarning> warning) override;
 
-    // Calls the warning's Fix with the backup store and returns true, whatever Fix changed; an
-    // exception from Fix goes to the caller. The warning stays where it is (usually the head):
-    // the caller removes it afterwards.
+    // Calls the warning's Fix with the backup store and the queue's context and returns true,
+    // whatever Fix changed; an exception from Fix goes to the caller. The warning stays where it
+    // is (usually the head): the caller removes it afterwards.
     bool FixWarning(TWarning& warning, TBackuper& backuper);
 
     bool Empty() const;
@@ -71,6 +73,7 @@ private:
     void CheckThread(const char* operation) const;
 
     std::thread::id owner_;
+    WarningContext context_;
     std::deque<std::unique_ptr<TWarning>> warnings_;
     TWarning* current_ = nullptr;
     bool alertBusy_ = false;

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <memory>
 #include <set>
+#include <utility>
 
 #include "common/DiagnosticLog.h"
 #include "common/Files.h"
@@ -327,6 +328,8 @@ void TRegistryWatches::AcceptChangesSince(const TRegistrySnapshot& before) {
     }
 }
 
+TRegistryWatches::TRegistryWatches(KnownProgramTest isKnownProgram) : isKnownProgram_(std::move(isKnownProgram)) {}
+
 void TRegistryWatches::AutorunListTimerTimer(WarningSink& queue) {
     for (TRegMonitor& watch : AutorunWatches) {
         // The data comes with the names, from one read of the key: a value of any type is
@@ -340,8 +343,17 @@ void TRegistryWatches::AutorunListTimerTimer(WarningSink& queue) {
             const std::string data = RegistryDataAsText(found->type, found->data);
             const std::string fileName(PathFileName(data));
             if (IsOwnAutorunFile(fileName)) continue;
-            queue.QueueWarning(
-                std::make_unique<TAutorunAddWarning>(watch.Registry, fileName, watch.KeyPath, name, data, watch.View));
+            auto warning =
+                std::make_unique<TAutorunAddWarning>(watch.Registry, fileName, watch.KeyPath, name, data, watch.View);
+            try {
+                warning->KnownProgram = isKnownProgram_ && isKnownProgram_(data);
+            } catch (const std::exception&) {
+                LogCaught("autorun program lookup");
+            }
+            const bool queueFile = warning->KnownProgram && FileExists(data);
+            queue.QueueWarning(std::move(warning));
+            // The program file itself goes as well.
+            if (queueFile) queue.QueueWarning(std::make_unique<TFileWarning>(FileNamePart(data), data));
         }
         watch.KnownNames = watch.CurrentNames;
     }

@@ -4,6 +4,7 @@
 // RegistryTimer (5 s) run the three passes; everything runs on the main thread.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -75,9 +76,16 @@ struct TRegistrySnapshot {
     std::vector<std::optional<std::string>> ValueData;
 };
 
+// Whether the threat database knows the program file at `path` (by content and place).
+using KnownProgramTest = std::function<bool(const std::string& path)>;
+
 // The watch registry and the three passes.
 class TRegistryWatches {
 public:
+    // The autorun pass asks `isKnownProgram` about each new value's program; without it, every
+    // program is taken as unknown.
+    explicit TRegistryWatches(KnownProgramTest isKnownProgram = {});
+
     // Creates the watch in each of WatchedViews (kind 'b': the 64-bit view only), as below.
     void AddRegWatch(const std::string& key, const std::string& value, char kind);
     // Creates one watch in `view`. Only a key text beginning exactly with "HKLM" or "HKCU" is
@@ -122,7 +130,10 @@ public:
 
     // The autorun pass: queues a TAutorunAddWarning for every value of an autorun key that was
     // not there on the previous pass, except the entries of this program and of its sibling
-    // scanner. Data that is not a string is reported as the registry editor shows it.
+    // scanner. Data that is not a string is reported as the registry editor shows it. A program
+    // the threat database knows makes the warning a known one, and when its file exists, a
+    // TFileWarning for the file follows it into the queue. A lookup that fails (a damaged row, a
+    // file that cannot be read) takes the program as unknown: the user is still asked.
     void AutorunListTimerTimer(WarningSink& queue);
 
     // The watched-value pass: queues a TBrowserSettingWarning for every watched value whose data
@@ -158,6 +169,7 @@ private:
     // One row of RegEntries for the registry-entry pass.
     static void CheckRegEntryRow(const TDataBase& dataBase, int row, WarningSink& queue);
 
+    KnownProgramTest isKnownProgram_;
     TSliceCursor valueCursor_;
     TSliceCursor regEntryCursor_;
     // Counts the watched values added: with the length, tells a sliced pass its list changed.

@@ -24,6 +24,7 @@ class TColorList;
 class TOptions;
 class TRegistryWatches;
 class TShieldLevel;
+struct WarningContext;
 }  // namespace sentrel
 
 namespace sentrel::ui {
@@ -58,6 +59,7 @@ public:
         TColorList& whiteList;
         TColorList& blackList;
         TBackuper& backuper;
+        const WarningContext& warnings;  // what the undo of a change reaches
         TRegistryWatches& registryWatches;
         TMainForm& mainForm;  // owns the monitor timers and shows the level
         HelpEngine& help;

@@ -135,7 +135,7 @@ void TOptionsForm::UndoSelected() {
         }
         watches.AcceptChangesSince(before);
     };
-    AfterBackupChange(selected, UndoBackups(context_.backuper, selected, asUsersOwn));
+    AfterBackupChange(selected, UndoBackups(context_.backuper, context_.warnings, selected, asUsersOwn));
 }
 
 void TOptionsForm::DeleteSelectedBackups() {

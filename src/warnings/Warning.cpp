@@ -1,13 +1,11 @@
-// Construction and the duplicate test of the warning family.
+// Construction, texts, fix and the duplicate test of the warning family.
 #include "warnings/Warning.h"
 
 #include <stdexcept>
 #include <string>
-#include <typeinfo>
 
 #include "common/DiagnosticLog.h"
 #include "common/Files.h"
-#include "warnings/WarningRemedies.h"
 
 namespace sentrel {
 
@@ -19,35 +17,53 @@ const T* AsA(const TWarning& other) {
     return dynamic_cast<const T*>(&other);
 }
 
-// `other` as a T when its class is exactly T.
-template <typename T>
-const T* OfClass(const TWarning& other) {
-    return typeid(other) == typeid(T) ? static_cast<const T*>(&other) : nullptr;
-}
-
 }  // namespace
 
-void TWarning::Fix(TBackuper& backuper) {
-    const WarningRemedy* remedy = FindWarningRemedy(ClassName());
-    if (!remedy || !remedy->fix)
-        throw std::logic_error(std::string(ClassName()) + "::Fix: no remedy is registered (remedies change the "
-                               "system and are registered by the Windows build at start-up)");
-    LogEvent("fix " + std::string(ClassName()) + " \"" + Name + "\"");
-    remedy->fix(*this, backuper);
+void TWarning::MakeTexts() {
+    try {
+        texts_ = kind_->texts ? kind_->texts(*this) : WarningTexts{};
+    } catch (const std::exception&) {
+        LogCaught("warning texts");
+        texts_ = {};
+    }
+    textsMade_ = true;
 }
 
+void TWarning::Fix(TBackuper& backuper, const WarningContext& context) const {
+    if (!textsMade_)
+        throw std::logic_error(std::string(ClassName()) + "::Fix: the texts were never made (the queue makes them "
+                               "when it takes the warning)");
+    kind_->Fix(*this, backuper, context);
+}
+
+bool TWarning::AreEqual(const TWarning& other) const {
+    return &other.Kind() == kind_ && other.Name == Name;
+}
+
+TKeyHookWarning::TKeyHookWarning(std::string name) : TWarning(ShieldWarningKind(kClassName), std::move(name)) {}
+
+TMouseHookWarning::TMouseHookWarning(std::string name) : TWarning(ShieldWarningKind(kClassName), std::move(name)) {}
+
 TProcessWarning::TProcessWarning(std::string name, std::string filePath)
-    : TWarning(std::move(name)), FilePath(std::move(filePath)) {}
+    : TWarning(ShieldWarningKind(kClassName), std::move(name)), FilePath(std::move(filePath)) {}
 
 TFileWarning::TFileWarning(std::string name, std::string filePath)
-    : TWarning(std::move(name)), FilePath(std::move(filePath)) {}
+    : TFileWarning(ShieldWarningKind(kClassName), std::move(name), std::move(filePath)) {}
+
+TFileWarning::TFileWarning(const WarningKind& kind, std::string name, std::string filePath)
+    : TWarning(kind, std::move(name)), FilePath(std::move(filePath)) {}
 
 TFileChangeWarning::TFileChangeWarning(std::string name, const std::string& filePath)
-    : TFileWarning(std::move(name), FolderPart(filePath)) {}
+    : TFileWarning(ShieldWarningKind(kClassName), std::move(name), FolderPart(filePath)) {}
 
 TAutorunAddWarning::TAutorunAddWarning(RegistryRoot rootKey, std::string name, std::string key, std::string value,
                                        std::string regString, RegistryView view)
-    : TWarning(std::move(name)),
+    : TAutorunAddWarning(ShieldWarningKind(kClassName), rootKey, std::move(name), std::move(key), std::move(value),
+                         std::move(regString), view) {}
+
+TAutorunAddWarning::TAutorunAddWarning(const WarningKind& kind, RegistryRoot rootKey, std::string name,
+                                       std::string key, std::string value, std::string regString, RegistryView view)
+    : TWarning(kind, std::move(name)),
       Key(std::move(key)),
       Value(std::move(value)),
       RegString(std::move(regString)),
@@ -57,29 +73,19 @@ TAutorunAddWarning::TAutorunAddWarning(RegistryRoot rootKey, std::string name, s
 TBrowserSettingWarning::TBrowserSettingWarning(RegistryRoot rootKey, const std::string& key, std::string value,
                                                std::string oldRegString, std::string newRegString,
                                                RegistryView view)
-    : TAutorunAddWarning(rootKey, key, key, std::move(value), std::string(), view),
+    : TAutorunAddWarning(ShieldWarningKind(kClassName), rootKey, key, key, std::move(value), std::string(), view),
       OldRegString(std::move(oldRegString)),
       NewRegString(std::move(newRegString)) {}
 
-TCookieWarning::TCookieWarning(std::string name) : TWarning(std::move(name)) {}
+TRegistyWarning::TRegistyWarning(RegistryRoot rootKey, std::string name, std::string key, std::string value,
+                                 std::string regString, RegistryView view)
+    : TAutorunAddWarning(ShieldWarningKind(kClassName), rootKey, std::move(name), std::move(key), std::move(value),
+                         std::move(regString), view) {}
+
+TCookieWarning::TCookieWarning(std::string name) : TWarning(ShieldWarningKind(kClassName), std::move(name)) {}
 
 TFolderWarning::TFolderWarning(std::string name, std::string folderPath)
-    : TWarning(std::move(name)), FolderPath(std::move(folderPath)) {}
-
-bool TKeyHookWarning::AreEqual(const TWarning& other) const {
-    const auto* hook = OfClass<TKeyHookWarning>(other);
-    return hook && hook->Name == Name;
-}
-
-bool TMouseHookWarning::AreEqual(const TWarning& other) const {
-    const auto* hook = OfClass<TMouseHookWarning>(other);
-    return hook && hook->Name == Name;
-}
-
-bool TProcessWarning::AreEqual(const TWarning& other) const {
-    const auto* process = OfClass<TProcessWarning>(other);
-    return process && process->Name == Name;
-}
+    : TWarning(ShieldWarningKind(kClassName), std::move(name)), FolderPath(std::move(folderPath)) {}
 
 bool TFileWarning::AreEqual(const TWarning& other) const {
     const auto* file = AsA<TFileWarning>(other);
@@ -108,11 +114,6 @@ bool TRegistyWarning::AreEqual(const TWarning& other) const {
     const auto* entry = AsA<TRegistyWarning>(other);
     return entry && entry->Name == Name && entry->Key == Key && entry->Value == Value && entry->RootKey == RootKey &&
            entry->View == View;
-}
-
-bool TCookieWarning::AreEqual(const TWarning& other) const {
-    const auto* cookie = OfClass<TCookieWarning>(other);
-    return cookie && cookie->Name == Name;
 }
 
 bool TFolderWarning::AreEqual(const TWarning& other) const {

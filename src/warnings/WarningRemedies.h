@@ -1,25 +1,15 @@
 #pragma once
-// The remedies of the warning classes, found by class name: how a finding is fixed and how its
-// backup record is undone. They change the system, so the warning classes keep only their texts
-// and data, and the system's layer registers the remedies once at start-up (the Windows build:
-// RegisterWindowsRemedies, warnings/WindowsRemedies.h). Where none is registered, a fix or an
-// undo throws std::logic_error.
+// The fixes and undos of the shield's warning kinds. They change the Windows system and are built
+// only there (WarningRemediesWin.cpp); the rows of warnings/WarningKinds.cpp name them, and the
+// portable build leaves them out, so its rows have none.
 
 #include <stdexcept>
-#include <string_view>
 
 namespace sentrel {
 
 class TBackuper;
 class TWarning;
-
-struct WarningRemedy {
-    // Remedies the threat; where that changes the system, a backup record is made first. Gets a
-    // warning whose ClassName() is the name the remedy was registered under.
-    void (*fix)(TWarning& warning, TBackuper& backuper) = nullptr;
-    // Restores backup record `index` and deletes the record; null for a class without undo.
-    void (*undo)(TBackuper& backuper, int index) = nullptr;
-};
+struct WarningContext;
 
 // Thrown by a fix that found, just before acting, that the thing is no longer a threat (gone,
 // changed, or no longer in the threat database): nothing was changed and no record was made.
@@ -29,10 +19,26 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// Registers (or replaces) the remedy of a class. Main thread, before any fix.
-void RegisterWarningRemedy(std::string_view className, WarningRemedy remedy);
+namespace remedies {
 
-// The remedy registered for the class, or null.
-const WarningRemedy* FindWarningRemedy(std::string_view className);
+void FixKeyHook(const TWarning& warning, TBackuper& backuper, const WarningContext& context);
+void FixMouseHook(const TWarning& warning, TBackuper& backuper, const WarningContext& context);
+void FixProcess(const TWarning& warning, TBackuper& backuper, const WarningContext& context);
+void FixFile(const TWarning& warning, TBackuper& backuper, const WarningContext& context);
+void FixFileChange(const TWarning& warning, TBackuper& backuper, const WarningContext& context);
+void FixAutorun(const TWarning& warning, TBackuper& backuper, const WarningContext& context);
+void FixBrowserSetting(const TWarning& warning, TBackuper& backuper, const WarningContext& context);
+void FixRegistryEntry(const TWarning& warning, TBackuper& backuper, const WarningContext& context);
+void FixCookie(const TWarning& warning, TBackuper& backuper, const WarningContext& context);
+void FixFolder(const TWarning& warning, TBackuper& backuper, const WarningContext& context);
 
+// A process's and a file's record alike: the file goes back where it was.
+void UndoFile(TBackuper& backuper, int index, const WarningContext& context);
+void UndoAutorun(TBackuper& backuper, int index, const WarningContext& context);
+void UndoBrowserSetting(TBackuper& backuper, int index, const WarningContext& context);
+void UndoRegistryEntry(TBackuper& backuper, int index, const WarningContext& context);
+void UndoCookie(TBackuper& backuper, int index, const WarningContext& context);
+void UndoFolder(TBackuper& backuper, int index, const WarningContext& context);
+
+}  // namespace remedies
 }  // namespace sentrel

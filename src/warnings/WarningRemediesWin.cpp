@@ -2,7 +2,8 @@
 // changes the system opens its backup record first and writes all of the record's keys at once;
 // every undo ends by deleting its record (RemoveUndone). Moves of files, cookies and folders are
 // announced to the shield (markShieldMove) at both ends first, so the file monitor does not take
-// the shield's own moves for an attack.
+// the shield's own moves for an attack. What they need of the running shield comes in the
+// WarningContext of each call.
 #include <windows.h>
 
 #include <cstdint>
@@ -30,9 +31,8 @@
 #include "warnings/RootKeysWin.h"
 #include "warnings/SystemFileChecker.h"
 #include "warnings/Warning.h"
+#include "warnings/WarningKinds.h"
 #include "warnings/WarningRemedies.h"
-#include "warnings/WarningServices.h"
-#include "warnings/WindowsRemedies.h"
 
 namespace sentrel {
 
@@ -64,7 +64,7 @@ constexpr std::string_view kLinkTargetKey = "LinkTarget";
 // --- The backup record ---
 
 // NewBackup with the warning's class and backup line, then every key in one write.
-NewBackupResult OpenBackup(TBackuper& backuper, TWarning& warning, std::vector<BackupValue> keys) {
+NewBackupResult OpenBackup(TBackuper& backuper, const TWarning& warning, std::vector<BackupValue> keys) {
     NewBackupResult record = backuper.NewBackup(warning.ClassName(), warning.GetBackupStr());
     keys.insert(keys.begin(), BackupString(kBackupFolderKey, record.code));
     backuper.SetValues(keys);
@@ -111,38 +111,38 @@ void RemoveUndone(TBackuper& backuper, int index) {
 
 // --- Moves ---
 
-void MarkShieldMove(const std::string& path) {
-    if (const auto& mark = GetWarningServices().markShieldMove) mark(path);
+void MarkShieldMove(const WarningContext& context, const std::string& path) {
+    if (context.markShieldMove) context.markShieldMove(path);
 }
 
 // A plain file move of a fix or an undo, never over an existing file.
-bool MoveForShield(const std::string& from, const std::string& to) {
-    MarkShieldMove(from);
-    MarkShieldMove(to);
+bool MoveForShield(const WarningContext& context, const std::string& from, const std::string& to) {
+    MarkShieldMove(context, from);
+    MarkShieldMove(context, to);
     return platform::MoveFileKeepingTarget(from, to);
 }
 
 // Moves a saved file back for an undo. A move that fails while the saved file is there and
 // nothing is in its way would lose the file with the record, so it is raised and the record
 // stays. A file already at the target wins: nothing is moved.
-void RestoreFile(const std::string& saved, const std::string& target) {
+void RestoreFile(const WarningContext& context, const std::string& saved, const std::string& target) {
     if (FileExists(target) || FolderExists(target) || !FileExists(saved)) return;
-    if (!MoveForShield(saved, target)) platform::ThrowLastError("MoveFileExA(\"" + saved + "\", \"" + target + "\")");
+    if (!MoveForShield(context, saved, target)) platform::ThrowLastError("MoveFileExA(\"" + saved + "\", \"" + target + "\")");
 }
 
 // Announces the move of a folder's contents: both folders and every entry of the first, at both
 // ends (a subfolder moves as one entry).
-void MarkFolderMove(const std::string& from, const std::string& to) {
-    MarkShieldMove(from);
-    MarkShieldMove(to);
+void MarkFolderMove(const WarningContext& context, const std::string& from, const std::string& to) {
+    MarkShieldMove(context, from);
+    MarkShieldMove(context, to);
     for (const platform::TDirectoryEntry& entry : platform::ListDirectory(from + "*")) {
-        MarkShieldMove(from + entry.Name);
-        MarkShieldMove(to + entry.Name);
+        MarkShieldMove(context, from + entry.Name);
+        MarkShieldMove(context, to + entry.Name);
     }
 }
 
-std::string CookiesFolderForRemedies() {
-    if (const auto& folder = GetWarningServices().cookiesFolder) return folder();
+std::string CookiesFolderForRemedies(const WarningContext& context) {
+    if (context.cookiesFolder) return context.cookiesFolder();
     return CookiesFolder();
 }
 
@@ -185,29 +185,15 @@ bool MustConfirm(const TWarning& warning, const Test& test) {
                           "nothing was removed.");
 }
 
-void FixFile(TWarning& warning, const std::string& filePath, TBackuper& backuper) {
-    const auto& isKnownSpywareFile = GetWarningServices().isKnownSpywareFile;
+void MoveFileAway(const TWarning& warning, const std::string& filePath, TBackuper& backuper,
+                  const WarningContext& context) {
+    const auto& isKnownSpywareFile = context.isKnownSpywareFile;
     if (MustConfirm(warning, isKnownSpywareFile) && !isKnownSpywareFile(filePath))
         ThrowNoLongerAThreat(warning, "The file", filePath);
     EndProcessHolding(filePath);  // a refusal is no reason not to try the move
     Sleep(kAfterKillWaitMs);
     const NewBackupResult record = OpenBackup(backuper, warning, {BackupString(kFilePathKey, filePath)});
-    MoveForShield(filePath, record.folderPath + FileNamePart(filePath));  // a failure is not reported
-}
-
-void UndoFile(TBackuper& backuper, int index) {
-    const std::string path = backuper.GetString(index, kFilePathKey);
-    if (!path.empty()) {
-        const std::string name = PlainFileNameOf(FileNamePart(path));
-        try {
-            if (!FolderPart(path).empty()) CreateFolders(FolderPart(path));
-        } catch (const FileError&) {
-            LogCaught("undo of a file");
-            // The move below fails and says why.
-        }
-        RestoreFile(RecordFolderOf(backuper, index) + name, path);
-    }
-    RemoveUndone(backuper, index);
+    MoveForShield(context, filePath, record.folderPath + FileNamePart(filePath));  // a failure is not reported
 }
 
 // --- Registry ---
@@ -334,25 +320,40 @@ namespace remedies {
 
 // --- Hooks ---
 
-void Fix(TKeyHookWarning& warning, TBackuper&) {
+void FixKeyHook(const TWarning& warning, TBackuper&, const WarningContext&) {
     KillProcessByName(warning.Name);
 }
 
-void Fix(TMouseHookWarning& warning, TBackuper&) {
+void FixMouseHook(const TWarning& warning, TBackuper&, const WarningContext&) {
     KillProcessByName(warning.Name);
 }
 
 // --- Processes and files ---
 
-void Fix(TProcessWarning& warning, TBackuper& backuper) {
-    FixFile(warning, warning.FilePath, backuper);
+void FixProcess(const TWarning& warning, TBackuper& backuper, const WarningContext& context) {
+    MoveFileAway(warning, WarningAs<TProcessWarning>(warning).FilePath, backuper, context);
 }
 
-void Fix(TFileWarning& warning, TBackuper& backuper) {
-    FixFile(warning, warning.FilePath, backuper);
+void FixFile(const TWarning& warning, TBackuper& backuper, const WarningContext& context) {
+    MoveFileAway(warning, WarningAs<TFileWarning>(warning).FilePath, backuper, context);
 }
 
-void Fix(TFileChangeWarning&, TBackuper&) {
+void UndoFile(TBackuper& backuper, int index, const WarningContext& context) {
+    const std::string path = backuper.GetString(index, kFilePathKey);
+    if (!path.empty()) {
+        const std::string name = PlainFileNameOf(FileNamePart(path));
+        try {
+            if (!FolderPart(path).empty()) CreateFolders(FolderPart(path));
+        } catch (const FileError&) {
+            LogCaught("undo of a file");
+            // The move below fails and says why.
+        }
+        RestoreFile(context, RecordFolderOf(backuper, index) + name, path);
+    }
+    RemoveUndone(backuper, index);
+}
+
+void FixFileChange(const TWarning&, TBackuper&, const WarningContext&) {
     try {
         char windows[MAX_PATH] = {};
         const UINT length = GetWindowsDirectoryA(windows, MAX_PATH);
@@ -369,7 +370,8 @@ void Fix(TFileChangeWarning&, TBackuper&) {
 
 // --- Registry ---
 
-void Fix(TAutorunAddWarning& warning, TBackuper& backuper) {
+void FixAutorun(const TWarning& found, TBackuper& backuper, const WarningContext& context) {
+    const auto& warning = WarningAs<TAutorunAddWarning>(found);
     const HKEY root = RootHandle(warning.RootKey);
     // The value's own type and data: RegString is only the program path taken from the data, so
     // writing it back would lose the arguments and quotes around it.
@@ -383,10 +385,10 @@ void Fix(TAutorunAddWarning& warning, TBackuper& backuper) {
     AddViewKey(keys, warning.View);
     OpenBackup(backuper, warning, std::move(keys));
     DeleteValueQuietly(root, warning.Key, warning.Value, warning.View);
-    if (const auto& pass = GetWarningServices().runAutorunPass) pass();
+    if (context.runAutorunPass) context.runAutorunPass();
 }
 
-void UndoAutorun(TBackuper& backuper, int index) {
+void UndoAutorun(TBackuper& backuper, int index, const WarningContext&) {
     const auto root = static_cast<RegistryRoot>(static_cast<std::uint32_t>(backuper.GetInteger(index, kRootKeyKey)));
     const std::string key = WithoutTrailingBackslashes(backuper.GetString(index, kKeyKey));
     const std::string value = backuper.GetString(index, kValueKey);
@@ -403,7 +405,8 @@ void UndoAutorun(TBackuper& backuper, int index) {
     RemoveUndone(backuper, index);
 }
 
-void Fix(TBrowserSettingWarning& warning, TBackuper& backuper) {
+void FixBrowserSetting(const TWarning& found, TBackuper& backuper, const WarningContext& context) {
+    const auto& warning = WarningAs<TBrowserSettingWarning>(found);
     std::vector<BackupValue> keys = {BackupInteger(kRootKeyKey, static_cast<int>(warning.RootKey)),
                                      BackupString(kKeyKey, warning.Key), BackupString(kValueKey, warning.Value),
                                      BackupString(kNewRegStringKey, warning.NewRegString)};
@@ -413,11 +416,10 @@ void Fix(TBrowserSettingWarning& warning, TBackuper& backuper) {
     platform::RegistryKey::Create(RootHandle(warning.RootKey), key, platform::RegistryAccess::ReadWrite,
                                   ViewFlag(warning.View))
         .WriteString(warning.Value, warning.OldRegString);
-    if (const auto& refresh = GetWarningServices().refreshWatchedValue)
-        refresh(warning.RootKey, key, warning.Value, warning.View);
+    if (context.refreshWatchedValue) context.refreshWatchedValue(warning.RootKey, key, warning.Value, warning.View);
 }
 
-void UndoBrowserSetting(TBackuper& backuper, int index) {
+void UndoBrowserSetting(TBackuper& backuper, int index, const WarningContext&) {
     const auto root = static_cast<RegistryRoot>(static_cast<std::uint32_t>(backuper.GetInteger(index, kRootKeyKey)));
     platform::RegistryKey::Create(RootHandle(root), WithoutTrailingBackslashes(backuper.GetString(index, kKeyKey)),
                                   platform::RegistryAccess::ReadWrite, ViewFlag(ViewOfRecord(backuper, index)))
@@ -425,7 +427,8 @@ void UndoBrowserSetting(TBackuper& backuper, int index) {
     RemoveUndone(backuper, index);
 }
 
-void Fix(TRegistyWarning& warning, TBackuper& backuper) {
+void FixRegistryEntry(const TWarning& found, TBackuper& backuper, const WarningContext&) {
+    const auto& warning = WarningAs<TRegistyWarning>(found);
     const bool wholeKey = warning.Value.empty() && warning.RegString.empty();
     // Whatever the row said: never a root's own values, never a whole key right below a root.
     const std::string viewKey = ViewKeyPath(warning.Key, warning.View);
@@ -477,7 +480,7 @@ void Fix(TRegistyWarning& warning, TBackuper& backuper) {
     }
 }
 
-void UndoRegistryEntry(TBackuper& backuper, int index) {
+void UndoRegistryEntry(TBackuper& backuper, int index, const WarningContext&) {
     const std::string folder = RecordFolderOf(backuper, index);
     if (!FileExists(folder + kRegistryBackupName))
         throw std::runtime_error("The backup " + folder + kRegistryBackupName + " is missing; nothing was restored");
@@ -489,24 +492,25 @@ void UndoRegistryEntry(TBackuper& backuper, int index) {
 
 // --- Cookies and folders ---
 
-void Fix(TCookieWarning& warning, TBackuper& backuper) {
-    const std::string cookies = CookiesFolderForRemedies();
-    const auto& isTrackingCookie = GetWarningServices().isTrackingCookie;
+void FixCookie(const TWarning& warning, TBackuper& backuper, const WarningContext& context) {
+    const std::string cookies = CookiesFolderForRemedies(context);
+    const auto& isTrackingCookie = context.isTrackingCookie;
     if (!cookies.empty() && MustConfirm(warning, isTrackingCookie)) {
         const std::string path = WithTrailingBackslash(cookies) + warning.Name;
         if (!FileExists(path) || !isTrackingCookie(warning.Name)) ThrowNoLongerAThreat(warning, "The cookie", path);
     }
     const NewBackupResult record = OpenBackup(backuper, warning, {BackupString(kFileKey, warning.Name)});
     // Without a cookies folder there is nothing to move (never the root of the current drive).
-    if (!cookies.empty()) MoveForShield(WithTrailingBackslash(cookies) + warning.Name, record.folderPath + warning.Name);
+    if (!cookies.empty())
+        MoveForShield(context, WithTrailingBackslash(cookies) + warning.Name, record.folderPath + warning.Name);
 }
 
-void UndoCookie(TBackuper& backuper, int index) {
+void UndoCookie(TBackuper& backuper, int index, const WarningContext& context) {
     const std::string name = backuper.GetString(index, kFileKey);
-    const std::string cookies = CookiesFolderForRemedies();
+    const std::string cookies = CookiesFolderForRemedies(context);
     if (!name.empty() && !cookies.empty()) {
         const std::string plain = PlainFileNameOf(name);
-        RestoreFile(RecordFolderOf(backuper, index) + plain, WithTrailingBackslash(cookies) + plain);
+        RestoreFile(context, RecordFolderOf(backuper, index) + plain, WithTrailingBackslash(cookies) + plain);
     }
     RemoveUndone(backuper, index);
 }
@@ -514,12 +518,12 @@ void UndoCookie(TBackuper& backuper, int index) {
 // A folder that is a link (a junction or a symbolic link) goes as the link it is: its record keeps
 // where it led, and nothing is moved through it, so a link to the Windows folder never takes the
 // Windows folder with it. Where the link cannot be removed, nothing is changed.
-void FixFolderLink(TFolderWarning& warning, TBackuper& backuper) {
+void FixFolderLink(const TFolderWarning& warning, TBackuper& backuper, const WarningContext& context) {
     const std::string folder = WithTrailingBackslash(warning.FolderPath);
     const std::string target = platform::FolderLinkTarget(folder);
     const NewBackupResult record = OpenBackup(
         backuper, warning, {BackupString(kFolderKey, warning.FolderPath), BackupString(kLinkTargetKey, target)});
-    MarkShieldMove(folder);
+    MarkShieldMove(context, folder);
     try {
         platform::RemoveFolderLink(folder);
     } catch (const platform::Win32Error& error) {
@@ -531,21 +535,22 @@ void FixFolderLink(TFolderWarning& warning, TBackuper& backuper) {
     }
 }
 
-void Fix(TFolderWarning& warning, TBackuper& backuper) {
+void FixFolder(const TWarning& found, TBackuper& backuper, const WarningContext& context) {
+    const auto& warning = WarningAs<TFolderWarning>(found);
     const std::string folder = WithTrailingBackslash(warning.FolderPath);
-    const auto& isSpywareFolder = GetWarningServices().isSpywareFolder;
+    const auto& isSpywareFolder = context.isSpywareFolder;
     if (MustConfirm(warning, isSpywareFolder) && (!FolderExists(folder) || !isSpywareFolder(folder)))
         ThrowNoLongerAThreat(warning, "The folder", folder);
-    if (platform::IsFolderLink(folder)) return FixFolderLink(warning, backuper);
+    if (platform::IsFolderLink(folder)) return FixFolderLink(warning, backuper, context);
     const NewBackupResult record = OpenBackup(backuper, warning, {BackupString(kFolderKey, warning.FolderPath)});
-    MarkFolderMove(folder, record.folderPath);
+    MarkFolderMove(context, folder, record.folderPath);
     const bool moved = platform::ShellMove(folder + "*.*", record.folderPath);
     // What could not be moved has no backup: the folder is deleted only when everything went
     // (an empty folder gives the shell nothing to move and counts as moved).
     if (moved || platform::ListDirectory(folder + "*").empty()) DeleteFolderTree(folder);
 }
 
-void UndoFolder(TBackuper& backuper, int index) {
+void UndoFolder(TBackuper& backuper, int index, const WarningContext& context) {
     const std::string folder = WithTrailingBackslash(backuper.GetString(index, kFolderKey));
     const std::string saved = RecordFolderOf(backuper, index);
     if (folder.empty()) throw std::runtime_error("The backup record names no folder; nothing was restored");
@@ -553,13 +558,13 @@ void UndoFolder(TBackuper& backuper, int index) {
         // The folder was a link: the link is made again, and never over what is there now.
         if (platform::QueryFileAttributes(WithoutTrailingBackslashes(folder)))
             throw std::runtime_error(folder + " exists again; the link to " + target + " was not made again");
-        MarkShieldMove(folder);
+        MarkShieldMove(context, folder);
         platform::CreateFolderLink(folder, target);
         return RemoveUndone(backuper, index);
     }
     CreateFolders(folder);
     if (!platform::ListDirectory(saved + "*").empty()) {
-        MarkFolderMove(saved, folder);
+        MarkFolderMove(context, saved, folder);
         if (!platform::ShellMove(saved + "*.*", folder))
             throw std::runtime_error("The saved contents of " + folder + " could not be moved back");
     }
@@ -567,33 +572,4 @@ void UndoFolder(TBackuper& backuper, int index) {
 }
 
 }  // namespace remedies
-
-namespace {
-
-template <class Warning, void (*Remedy)(Warning&, TBackuper&)>
-void FixAs(TWarning& warning, TBackuper& backuper) {
-    Remedy(static_cast<Warning&>(warning), backuper);
-}
-
-template <class Warning>
-void Register(void (*undo)(TBackuper&, int)) {
-    RegisterWarningRemedy(Warning::kClassName, {&FixAs<Warning, &remedies::Fix>, undo});
-}
-
-}  // namespace
-
-void RegisterWindowsRemedies() {
-    using namespace remedies;
-    Register<TKeyHookWarning>(nullptr);
-    Register<TMouseHookWarning>(nullptr);
-    Register<TProcessWarning>(&UndoFile);
-    Register<TFileWarning>(&UndoFile);
-    Register<TFileChangeWarning>(&UndoFile);  // never used: its fix makes no backup record
-    Register<TAutorunAddWarning>(&UndoAutorun);
-    Register<TBrowserSettingWarning>(&UndoBrowserSetting);
-    Register<TRegistyWarning>(&UndoRegistryEntry);
-    Register<TCookieWarning>(&UndoCookie);
-    Register<TFolderWarning>(&UndoFolder);
-}
-
 }  // namespace sentrel

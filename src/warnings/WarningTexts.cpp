@@ -1,17 +1,12 @@
 // The texts of the warnings: alert title, description, picture, danger suffix and the line of
-// the undo list. Where a class keeps its description, picture or danger in a field, GetTitle
-// computes and stores them and the getters return the fields, so they are empty until the
-// first GetTitle; the other texts are constants or computed by their getter on every call.
-#include <memory>
-#include <stdexcept>
+// the undo list, each made from the warning's data alone.
+#include "warnings/WarningTexts.h"
+
 #include <string>
 
-#include "common/DiagnosticLog.h"
-#include "common/Files.h"
 #include "warnings/Warning.h"
-#include "warnings/WarningServices.h"
 
-namespace sentrel {
+namespace sentrel::texts {
 
 namespace {
 
@@ -29,248 +24,105 @@ std::string EntryPath(const TAutorunAddWarning& warning) {
 
 }  // namespace
 
-// --- Hooks ---
+// --- Hooks: their fixes make no backup record, so there is no line for the undo list ---
 
-std::string TKeyHookWarning::GetTitle() {
-    return "Keyboard hook";
+WarningTexts KeyHookTexts(const TWarning& warning) {
+    return {.title = "Keyboard hook",
+            .description = "Keyboard hook is found! Hook was created by " + warning.Name +
+                           " Click Shield Me to block this hook and close this program",
+            .picture = kBug,
+            .danger = kRed};
 }
 
-std::string TKeyHookWarning::GetDescription() {
-    return "Keyboard hook is found! Hook was created by " + Name +
-           " Click Shield Me to block this hook and close this program";
-}
-
-std::string TKeyHookWarning::GetPicture() {
-    return kBug;
-}
-
-std::string TKeyHookWarning::GetDanger() {
-    return kRed;
-}
-
-std::string TKeyHookWarning::GetBackupStr() {
-    // Its fix makes no backup record, so there is no line for the undo list.
-    throw std::logic_error("TKeyHookWarning makes no backup and has no backup line");
-}
-
-std::string TMouseHookWarning::GetTitle() {
-    return "Mouse hook";
-}
-
-std::string TMouseHookWarning::GetDescription() {
-    return "Mouse hook is found! Hook was created by " + Name +
-           ". Click Shield Me to block this hook and close this program";
-}
-
-std::string TMouseHookWarning::GetPicture() {
-    return kBug;
-}
-
-std::string TMouseHookWarning::GetDanger() {
-    return kRed;
-}
-
-std::string TMouseHookWarning::GetBackupStr() {
-    throw std::logic_error("TMouseHookWarning makes no backup and has no backup line");
+WarningTexts MouseHookTexts(const TWarning& warning) {
+    return {.title = "Mouse hook",
+            .description = "Mouse hook is found! Hook was created by " + warning.Name +
+                           ". Click Shield Me to block this hook and close this program",
+            .picture = kBug,
+            .danger = kRed};
 }
 
 // --- Processes and files ---
 
-std::string TProcessWarning::GetTitle() {
-    Description = "Malicious program is found in processes: " + Name;
-    Picture = kBug;
-    Danger = kRed;
-    return kKnownProgramTitle;
+WarningTexts ProcessTexts(const TWarning& warning) {
+    return {.title = kKnownProgramTitle,
+            .description = "Malicious program is found in processes: " + warning.Name,
+            .picture = kBug,
+            .danger = kRed,
+            .backupLine = "Program " + warning.Name + " was deleted from processes"};
 }
 
-std::string TProcessWarning::GetDescription() {
-    return Description;
+WarningTexts FileTexts(const TWarning& warning) {
+    return {.title = kKnownProgramTitle,
+            .description = "Malicious file is found in system folder: " + warning.Name + ".",
+            .picture = kBug,
+            .danger = kRed,
+            .backupLine = "Program " + warning.Name + " was deleted from system folder"};
 }
 
-std::string TProcessWarning::GetPicture() {
-    return Picture;
-}
-
-std::string TProcessWarning::GetDanger() {
-    return Danger;
-}
-
-std::string TProcessWarning::GetBackupStr() {
-    return "Program " + Name + " was deleted from processes";
-}
-
-std::string TFileWarning::GetTitle() {
-    Description = "Malicious file is found in system folder: " + Name + ".";
-    Picture = kBug;
-    Danger = kRed;
-    return kKnownProgramTitle;
-}
-
-std::string TFileWarning::GetDescription() {
-    return Description;
-}
-
-std::string TFileWarning::GetPicture() {
-    return Picture;
-}
-
-std::string TFileWarning::GetDanger() {
-    return Danger;
-}
-
-std::string TFileWarning::GetBackupStr() {
-    return "Program " + Name + " was deleted from system folder";
-}
-
-std::string TFileChangeWarning::GetTitle() {
-    return "Critical change in the system folder";
-}
-
-std::string TFileChangeWarning::GetDescription() {
-    return "File " + Name +
-           " was deleted from the system folder by unknown program. This file can be system-critical. To restore "
-           "it from Windows distribution click Shield Me. Warning! This will start Windows Integrity Check process.";
-}
-
-std::string TFileChangeWarning::GetPicture() {
-    return kWhat;
-}
-
-std::string TFileChangeWarning::GetDanger() {
-    return {};
+WarningTexts FileChangeTexts(const TWarning& warning) {
+    return {.title = "Critical change in the system folder",
+            .description = "File " + warning.Name +
+                           " was deleted from the system folder by unknown program. This file can be "
+                           "system-critical. To restore it from Windows distribution click Shield Me. Warning! "
+                           "This will start Windows Integrity Check process.",
+            .picture = kWhat,
+            .backupLine = FileTexts(warning).backupLine};
 }
 
 // --- Registry ---
 
-std::string TAutorunAddWarning::GetTitle() {
-    std::string title = "Change in autorun list";
-    Description = "Unidentified program " + Name + " was added to the autorun list";
-    Picture = kWhat;
-    const WarningServices& services = GetWarningServices();
-    bool known = false;
-    try {
-        known = services.isKnownSpywareFile && services.isKnownSpywareFile(RegString);
-    } catch (const std::exception&) {
-        LogCaught("warning texts lookup");
-        // A lookup that fails (a damaged database row, a file that cannot be read) must not
-        // silence the warning: the user is still asked, with the texts of an unknown program.
+WarningTexts AutorunTexts(const TWarning& found) {
+    const auto& warning = WarningAs<TAutorunAddWarning>(found);
+    WarningTexts texts{.backupLine = "Program " + warning.Name + " was deleted from the autorun list"};
+    if (warning.KnownProgram) {
+        texts.title = kKnownProgramTitle;
+        texts.description = "Malicious program is found in autorun: " + warning.Name + ".";
+        texts.picture = kBug;
+        texts.danger = kRed;
+    } else {
+        texts.title = "Change in autorun list";
+        texts.description = "Unidentified program " + warning.Name + " was added to the autorun list";
+        texts.picture = kWhat;
     }
-    if (known) {
-        title = kKnownProgramTitle;
-        Description = "Malicious program is found in autorun: " + Name + ".";
-        Picture = kBug;
-        Danger = kRed;
-        // The program file itself goes as well; the queue keeps a second copy out when the
-        // title is asked again.
-        if (services.queueWarning && FileExists(RegString))
-            services.queueWarning(std::make_unique<TFileWarning>(FileNamePart(RegString), RegString));
-    }
-    // Danger is never cleared: a warning once known stays red.
-    return title;
+    return texts;
 }
 
-std::string TAutorunAddWarning::GetDescription() {
-    return Description;
+WarningTexts BrowserSettingTexts(const TWarning& found) {
+    const auto& warning = WarningAs<TBrowserSettingWarning>(found);
+    return {.title = "System parameter is changed",
+            .description = "Important system parameter was changed: " + warning.Value + " to " +
+                           warning.NewRegString + ". " + "There was an attempt to change " + warning.Value +
+                           " . Click Shield me to deny this change or Ignore to permit it.",
+            .picture = kGarbage,
+            .backupLine = "Important system parameter was changed: " + warning.Value + " to " + warning.NewRegString};
 }
 
-std::string TAutorunAddWarning::GetPicture() {
-    return Picture;
-}
-
-std::string TAutorunAddWarning::GetDanger() {
-    return Danger;
-}
-
-std::string TAutorunAddWarning::GetBackupStr() {
-    return "Program " + Name + " was deleted from the autorun list";
-}
-
-std::string TBrowserSettingWarning::GetTitle() {
-    Description = "Important system parameter was changed: " + Value + " to " + NewRegString + ". " +
-                  "There was an attempt to change " + Value +
-                  " . Click Shield me to deny this change or Ignore to permit it.";
-    return "System parameter is changed";
-}
-
-std::string TBrowserSettingWarning::GetDescription() {
-    return Description;
-}
-
-std::string TBrowserSettingWarning::GetPicture() {
-    return kGarbage;
-}
-
-std::string TBrowserSettingWarning::GetDanger() {
-    return {};
-}
-
-std::string TBrowserSettingWarning::GetBackupStr() {
-    return "Important system parameter was changed: " + Value + " to " + NewRegString;
-}
-
-std::string TRegistyWarning::GetTitle() {
-    Description = "Malicious registry entry " + EntryPath(*this);
-    return "Dangerous registry entry was found";
-}
-
-std::string TRegistyWarning::GetDescription() {
-    return Description;
-}
-
-std::string TRegistyWarning::GetPicture() {
-    return kBug;
-}
-
-std::string TRegistyWarning::GetDanger() {
-    return kRed;
-}
-
-std::string TRegistyWarning::GetBackupStr() {
-    return "Registry entry " + EntryPath(*this) + " was deleted";
+WarningTexts RegistryEntryTexts(const TWarning& found) {
+    const auto& warning = WarningAs<TRegistyWarning>(found);
+    return {.title = "Dangerous registry entry was found",
+            .description = "Malicious registry entry " + EntryPath(warning),
+            .picture = kBug,
+            .danger = kRed,
+            .backupLine = "Registry entry " + EntryPath(warning) + " was deleted"};
 }
 
 // --- Cookies and folders ---
 
-std::string TCookieWarning::GetTitle() {
-    Description = "Tracking cookie " + Name + " is recognised";
-    return "Tracking cookie was found!";
+WarningTexts CookieTexts(const TWarning& warning) {
+    return {.title = "Tracking cookie was found!",
+            .description = "Tracking cookie " + warning.Name + " is recognised",
+            .picture = kBug,
+            .backupLine = "Restore tracking cookie " + warning.Name};
 }
 
-std::string TCookieWarning::GetDescription() {
-    return Description;
+WarningTexts FolderTexts(const TWarning& found) {
+    const auto& warning = WarningAs<TFolderWarning>(found);
+    return {.title = "Malicious folder is found!",
+            .description = "Folder of malicious software " + warning.FolderPath + " was recognised",
+            .picture = kBug,
+            .danger = kRed,
+            .backupLine = "Folder of malicious software " + warning.FolderPath + " was deleted"};
 }
 
-std::string TCookieWarning::GetPicture() {
-    return kBug;
-}
-
-std::string TCookieWarning::GetDanger() {
-    return {};
-}
-
-std::string TCookieWarning::GetBackupStr() {
-    return "Restore tracking cookie " + Name;
-}
-
-std::string TFolderWarning::GetTitle() {
-    Description = "Folder of malicious software " + FolderPath + " was recognised";
-    return "Malicious folder is found!";
-}
-
-std::string TFolderWarning::GetDescription() {
-    return Description;
-}
-
-std::string TFolderWarning::GetPicture() {
-    return kBug;
-}
-
-std::string TFolderWarning::GetDanger() {
-    return kRed;
-}
-
-std::string TFolderWarning::GetBackupStr() {
-    return "Folder of malicious software " + FolderPath + " was deleted";
-}
-
-}  // namespace sentrel
+}  // namespace sentrel::texts

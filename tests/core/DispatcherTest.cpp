@@ -25,52 +25,48 @@ using test::TempFolder;
 // the black list settled it), "alert <title>", "gone <name>".
 std::vector<std::string> events;
 
-// A real warning class (so the categories see its place in the class tree) whose texts and fix
-// are stand-ins: like most warnings, it has a description only once its title was made.
-template <typename Base>
-class Fake : public Base {
+// A warning whose texts and fix are stand-ins, of a kind in the categories of a real one.
+class Fake : public TWarning {
 public:
-    template <typename... Args>
-    explicit Fake(Args&&... args) : Base(std::forward<Args>(args)...) {}
-    ~Fake() override { events.push_back("gone " + this->Name); }
+    Fake(const WarningKind& kind, std::string name, bool failFix = false, bool failTexts = false)
+        : TWarning(kind, std::move(name)), fixThrows(failFix), textsThrow(failTexts) {}
+    ~Fake() override { events.push_back("gone " + Name); }
 
-    void Fix(TBackuper&) override {
-        events.push_back((this->SettledByBlackList ? "fix (black list) " : "fix ") + this->Name);
-        if (fixThrows) throw std::runtime_error("the file is locked");
-    }
-    std::string GetTitle() override {
-        if (titleThrows) throw std::runtime_error("malformed mask");
-        prepared_ = true;
-        return "title " + this->Name;
-    }
-    std::string GetDescription() override { return prepared_ ? "about " + this->Name : ""; }
-    std::string GetPicture() override { return "bug"; }
-    std::string GetDanger() override { return "_red"; }
-
-    bool fixThrows = false;
-    bool titleThrows = false;
-
-private:
-    bool prepared_ = false;
+    const bool fixThrows;
+    const bool textsThrow;
 };
 
-using FakeFile = Fake<TFileWarning>;
-using FakeCookie = Fake<TCookieWarning>;
-using FakeAutorun = Fake<TAutorunAddWarning>;
-using FakeBrowserSetting = Fake<TBrowserSettingWarning>;
-using FakeRegistry = Fake<TRegistyWarning>;
+void FixFake(const TWarning& warning, TBackuper&, const WarningContext&) {
+    events.push_back((warning.SettledByBlackList ? "fix (black list) " : "fix ") + warning.Name);
+    if (WarningAs<Fake>(warning).fixThrows) throw std::runtime_error("the file is locked");
+}
+
+WarningTexts FakeTexts(const TWarning& warning) {
+    if (WarningAs<Fake>(warning).textsThrow) throw std::runtime_error("malformed mask");
+    return {.title = "title " + warning.Name, .description = "about " + warning.Name, .picture = "bug", .danger = "_red"};
+}
+
+constexpr WarningKind kFakeFile{.name = "FakeFile", .categories = {kFilesCategory}, .fix = &FixFake, .texts = &FakeTexts};
+constexpr WarningKind kFakeCookie{
+    .name = "FakeCookie", .categories = {kCookiesCategory}, .fix = &FixFake, .texts = &FakeTexts};
+constexpr WarningKind kFakeBrowserSetting{.name = "FakeBrowserSetting",
+                                          .categories = {kAutorunCategory, kBrowserSettingsCategory},
+                                          .fix = &FixFake,
+                                          .texts = &FakeTexts};
+constexpr WarningKind kFakeRegistry{
+    .name = "FakeRegistry", .categories = {kRegistryCategory, kAutorunCategory}, .fix = &FixFake, .texts = &FakeTexts};
 
 std::unique_ptr<TWarning> File(const std::string& name) {
-    return std::make_unique<FakeFile>(name, "C:\\WINDOWS\\" + name);
+    return std::make_unique<Fake>(kFakeFile, name);
 }
 std::unique_ptr<TWarning> Cookie(const std::string& name) {
-    return std::make_unique<FakeCookie>(name);
+    return std::make_unique<Fake>(kFakeCookie, name);
 }
 std::unique_ptr<TWarning> BrowserSetting(const std::string& key) {
-    return std::make_unique<FakeBrowserSetting>(RegistryRoot::CurrentUser, key, "Start Page", "old", "new");
+    return std::make_unique<Fake>(kFakeBrowserSetting, key);
 }
 std::unique_ptr<TWarning> RegistryEntry(const std::string& key) {
-    return std::make_unique<FakeRegistry>(RegistryRoot::CurrentUser, key, key, "", "");
+    return std::make_unique<Fake>(kFakeRegistry, key);
 }
 
 class DispatcherTest : public ::testing::Test {
@@ -96,7 +92,7 @@ protected:
 
 TEST_F(DispatcherTest, ListsMatchTheDescriptionAsTheAlertShowedIt) {
     Set(kWhatDoKey, 0);
-    // Entries made from the alert window hold the description that only the title makes.
+    // Entries made from the alert window hold the description it showed.
     whiteList.AddAndSave("about known.exe");
     blackList.AddAndSave("about bad.dll");
     blackList.AddAndSave("about known.exe");  // the white list is asked first
@@ -187,9 +183,7 @@ TEST_F(DispatcherTest, SettlesOneWarningPerTickAndWaitsForTheAlert) {
 
 TEST_F(DispatcherTest, AFailedTickDoesNotHoldTheDispatcher) {
     Set(kWhatDoKey, 1);
-    auto locked = std::make_unique<FakeFile>("locked.dll", "C:\\WINDOWS\\locked.dll");
-    locked->fixThrows = true;
-    queue.QueueWarning(std::move(locked));
+    queue.QueueWarning(std::make_unique<Fake>(kFakeFile, "locked.dll", true));
     queue.QueueWarning(File("next.dll"));
 
     dispatcher.MainTimerTimer();
@@ -212,27 +206,25 @@ TEST_F(DispatcherTest, AFailedTickDoesNotHoldTheDispatcher) {
                                                 "gone shown.dll"}));
 }
 
-TEST_F(DispatcherTest, AWarningWhoseTitleFailsIsStillDecided) {
-    // Fixed by the mode, or asked about with an empty title: never dropped unseen.
+TEST_F(DispatcherTest, AWarningWhoseTextsFailIsStillDecided) {
+    // Fixed by the mode, or asked about with empty texts: never dropped unseen.
     for (const int whatDo : {1, 0}) {
         Set(kWhatDoKey, whatDo);
-        auto failing = std::make_unique<FakeFile>("odd.exe", "C:\\WINDOWS\\odd.exe");
-        failing->titleThrows = true;
         events.clear();
-        queue.QueueWarning(std::move(failing));
+        queue.QueueWarning(std::make_unique<Fake>(kFakeFile, "odd.exe", false, true));
         dispatcher.MainTimerTimer();
         if (whatDo == 1) {
             EXPECT_EQ(events, (std::vector<std::string>{"fix odd.exe", "gone odd.exe"}));
         } else {
             ASSERT_EQ(shown.size(), 1u);
             EXPECT_EQ(shown[0].title, "");
-            EXPECT_EQ(shown[0].picture, "bug");
+            EXPECT_EQ(shown[0].description, "");
             EXPECT_EQ(queue.Current(), queue.Head());
         }
     }
 }
 
-TEST(CategoryActions, FollowTheClassTree) {
+TEST(CategoryActions, FollowTheKindsRows) {
     TempFolder folder;
     TOptions options{"options.ini", folder.Path()};
     const TBrowserSettingWarning browser(RegistryRoot::CurrentUser, "Key\\", "Start Page", "a", "b");

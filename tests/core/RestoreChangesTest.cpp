@@ -5,6 +5,7 @@
 #include "common/Files.h"
 #include "support/TempFolder.h"
 #include "warnings/Backuper.h"
+#include "warnings/WarningKinds.h"
 
 namespace sentrel {
 namespace {
@@ -23,7 +24,7 @@ TEST(RestoreChanges, UndoKeepsWhatItCannotUndoAndSaysWhy) {
     backuper.NewBackup("TForeignWarning", "hand-made record");
     backuper.NewBackup("TKeyHookWarning", "hook record");
     int runs = 0;
-    const auto problems = UndoBackups(backuper, {0, 1}, [&](const std::function<void()>& undo) {
+    const auto problems = UndoBackups(backuper, WarningContext{}, {0, 1}, [&](const std::function<void()>& undo) {
         ++runs;
         undo();
     });

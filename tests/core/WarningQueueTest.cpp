@@ -140,8 +140,14 @@ TEST(WarningQueue, FixWarningCallsFixWithTheBackupStore) {
     EXPECT_EQ(queue.Current(), &quiet);
 
     ProbeWarning failing("failing", true);
+    failing.MakeTexts();
     EXPECT_THROW(queue.FixWarning(failing, backuper), std::runtime_error);
     EXPECT_EQ(failing.fixedWith, &backuper);
+
+    // A warning whose texts were never made would leave a record without its line.
+    ProbeWarning unqueued("unqueued");
+    EXPECT_THROW(queue.FixWarning(unqueued, backuper), std::logic_error);
+    EXPECT_EQ(unqueued.fixedWith, nullptr);
 }
 
 TEST(WarningQueue, RefusesCallsFromAnotherThread) {

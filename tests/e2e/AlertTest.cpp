@@ -12,7 +12,7 @@
 #include "e2e/ShieldProcess.h"
 #include "platform/Registry.h"
 #include "warnings/Backuper.h"
-#include "warnings/WarningRegistry.h"
+#include "warnings/WarningKinds.h"
 
 namespace sentrel::e2e {
 namespace {
@@ -161,7 +161,7 @@ TEST(ShieldAtWork, AsksAboutANewAutorunEntryAndRemembersTheAnswer) {
     ASSERT_EQ(backuper.GetCount(), 1);
     EXPECT_EQ(backuper.GetString(0, "Type"), "TAutorunAddWarning");
     EXPECT_EQ(backuper.GetString(0, "Desc"), "Program other.exe was deleted from the autorun list");
-    FindWarningClass(backuper.GetString(0, "Type"))->Undo(backuper, 0);
+    ShieldWarningKind(backuper.GetString(0, "Type")).Undo(backuper, 0, WarningContext{});
     const auto restored = run.Read("E2E Other");
     ASSERT_TRUE(restored.has_value()) << "undo did not put the entry back";
     EXPECT_EQ(restored->type, static_cast<DWORD>(REG_SZ));

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -125,6 +126,44 @@ TEST_F(RegistryMonitorsWinTest, AutorunPassReportsEachNewValueOnceExceptTheShiel
     run.WriteString("updater", "C:\\Tools\\agent.exe");
     watches.AutorunListTimerTimer(queue_);
     EXPECT_EQ(Drain(queue_).size(), 1u);
+}
+
+// A program the database knows: the warning is a known one, and the file follows it when it
+// exists. A lookup that fails still reports the value, as an unknown program.
+TEST_F(RegistryMonitorsWinTest, AutorunPassQueuesTheFileOfAKnownProgramBehindIt) {
+    TempFolder folder;
+    const std::string spy = folder / "spy.exe";
+    const std::string gone = folder / "gone.exe";
+    WriteTextFile(spy, "MZ");
+    std::vector<std::string> looked;
+    TRegistryWatches watches([&](const std::string& path) {
+        looked.push_back(path);
+        if (path == "C:\\broken.exe") throw std::runtime_error("malformed mask");
+        return path == spy || path == gone;
+    });
+    watches.AddRegWatch(KeyText("Run"), "", 'r');
+    RegistryKey run = Key("Run");
+    run.WriteString("Spy", spy);
+    run.WriteString("Gone", gone);
+    run.WriteString("Broken", "C:\\broken.exe");
+    watches.AutorunListTimerTimer(queue_);
+
+    std::vector<std::string> queued;
+    while (!queue_.Empty()) {
+        queued.push_back(std::string(queue_.Head()->ClassName()) + " " + queue_.Head()->Name + ": " +
+                         queue_.Head()->GetTitle());
+        queue_.RemoveHead();
+    }
+    std::sort(looked.begin(), looked.end());
+    EXPECT_EQ(looked, (std::vector<std::string>{"C:\\broken.exe", gone, spy}));
+    // Values come in the key's order; the file is right behind its autorun warning.
+    const auto at = std::find(queued.begin(), queued.end(), "TAutorunAddWarning spy.exe: Known malicious program");
+    ASSERT_NE(at, queued.end());
+    ASSERT_NE(at + 1, queued.end());
+    EXPECT_EQ(at[1], "TFileWarning spy.exe: Known malicious program");
+    EXPECT_EQ(std::count(queued.begin(), queued.end(), "TAutorunAddWarning gone.exe: Known malicious program"), 1);
+    EXPECT_EQ(std::count(queued.begin(), queued.end(), "TAutorunAddWarning broken.exe: Change in autorun list"), 1);
+    EXPECT_EQ(queued.size(), 4u);
 }
 
 TEST_F(RegistryMonitorsWinTest, AutorunPassKnowsNamesInAnyCaseAndAlwaysReportsTheDefaultValue) {

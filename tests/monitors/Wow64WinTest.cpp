@@ -92,7 +92,7 @@ TEST_F(Wow64Test, RunAndWatchedValuesOf32BitProgramsAreFoundFixedAndUndoneInThei
     ASSERT_EQ(queue_.Count(), 1u);
     EXPECT_EQ(Head().Key, run);
     EXPECT_EQ(Head().View, RegistryView::Bits32);
-    Head().Fix(backuper_);
+    Head().Fix(backuper_, context_);
     EXPECT_FALSE(Read(k32, run, "Updater"));
     EXPECT_EQ(backuper_.GetString(0, "View"), "32");
     Undo("TAutorunAddWarning");
@@ -103,7 +103,7 @@ TEST_F(Wow64Test, RunAndWatchedValuesOf32BitProgramsAreFoundFixedAndUndoneInThei
     watches.RegChangeTimerTimer(queue_);
     ASSERT_EQ(queue_.Count(), 1u);
     EXPECT_EQ(Head().View, RegistryView::Bits32);
-    Head().Fix(backuper_);
+    Head().Fix(backuper_, context_);
     EXPECT_EQ(Read(k32, run, "Start Page")->data, Utf16z("http://home.example/"));
     Undo("TBrowserSettingWarning");
     EXPECT_EQ(Read(k32, run, "Start Page")->data, Utf16z("http://hijacker.example/"));
@@ -126,13 +126,13 @@ TEST_F(Wow64Test, RegistryEntriesOnlyIn32BitViewAreFoundFixedAndUndoneThere) {
     watches.RegistryTimerTimer(tables, queue_);
     ASSERT_EQ(queue_.Count(), 2u);
     EXPECT_EQ(Head().View, RegistryView::Bits32);
-    Head().GetTitle();  // named as the registry editor shows the key
+    // Named as the registry editor shows the key.
     EXPECT_EQ(Head().GetDescription(), "Malicious registry entry HKEY_LOCAL_MACHINE\\Software\\WOW6432Node\\" +
                                            base_.substr(9) + "\\Bad Vendor\\Toolbar\\");
-    Head().Fix(backuper_);
+    Head().Fix(backuper_, context_);
     EXPECT_FALSE(KeyExists(k32, vendor + "\\Toolbar"));
     queue_.RemoveHead();
-    Head().Fix(backuper_);
+    Head().Fix(backuper_, context_);
     EXPECT_FALSE(Read(k32, vendor, "Loader"));
     EXPECT_TRUE(Read(k64, vendor, "Native"));
 
@@ -183,7 +183,7 @@ TEST_F(Wow64Test, AFolderIn32BitProgramFilesIsFoundFixedAndUndone) {
     FoldersTimerTimer(tables, queue_, MacroFolders());
     ASSERT_EQ(queue_.Count(), 1u);
     EXPECT_EQ(queue_.Head()->Name, folder);
-    queue_.Head()->Fix(backuper_);
+    queue_.Head()->Fix(backuper_, context_);
     EXPECT_FALSE(FolderExists(folder));
     Undo("TFolderWarning");
     EXPECT_EQ(ReadAll(folder + "adware.exe"), "MZ adware");

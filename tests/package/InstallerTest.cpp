@@ -23,7 +23,7 @@
 #include "e2e/ShieldProcess.h"
 #include "platform/Registry.h"
 #include "warnings/Backuper.h"
-#include "warnings/WarningRegistry.h"
+#include "warnings/WarningKinds.h"
 
 namespace sentrel::e2e {
 namespace {
@@ -250,7 +250,7 @@ TEST_F(Installer, UpgradeOverARunningShieldKeepsTheFixRecordAndTheOptions) {
         ASSERT_TRUE(upgraded.WaitUntilStarted(60s));
         Close(upgraded);
     }
-    FindWarningClass(backuper.GetString(0, "Type"))->Undo(backuper, 0);
+    ShieldWarningKind(backuper.GetString(0, "Type")).Undo(backuper, 0, WarningContext{});
     EXPECT_EQ(run.ReadString("E2E Upgrade"), "C:\\upgrade test\\adware.exe");
     run.DeleteValue("E2E Upgrade");
 }

@@ -1,6 +1,6 @@
 #pragma once
-// A warning double for the queue, dispatcher and level tests: it counts the living probes and
-// all fixes, records the store of its last fix, and can be made to fail its fix.
+// A warning double for the queue, dispatcher and level tests: a kind of its own whose fix counts
+// the living probes and all fixes, records the store of its last fix, and can be made to fail.
 
 #include <stdexcept>
 #include <string>
@@ -9,33 +9,37 @@
 
 namespace sentrel::test {
 
+void FixProbe(const TWarning& warning, TBackuper& backuper, const WarningContext& context);
+WarningTexts ProbeTexts(const TWarning& warning);
+
+inline constexpr WarningKind kProbeKind{.name = "ProbeWarning", .fix = &FixProbe, .texts = &ProbeTexts};
+
 class ProbeWarning : public TWarning {
 public:
     static inline int living = 0;
     static inline int fixes = 0;
 
-    explicit ProbeWarning(std::string name, bool fixThrows = false) : TWarning(std::move(name)), fixThrows_(fixThrows) {
+    explicit ProbeWarning(std::string name, bool failFix = false)
+        : TWarning(kProbeKind, std::move(name)), fixThrows(failFix) {
         ++living;
     }
     ~ProbeWarning() override { --living; }
 
-    void Fix(TBackuper& backuper) override {
-        fixedWith = &backuper;
-        ++fixes;
-        if (fixThrows_) throw std::runtime_error("fix failed");
-    }
-    std::string GetTitle() override { return "probe"; }
-    std::string GetDescription() override { return "probe " + Name; }
-    std::string GetPicture() override { return "bug"; }
-    std::string GetDanger() override { return ""; }
-    std::string GetBackupStr() override { return ""; }
     bool AreEqual(const TWarning& other) const override { return other.Name == Name; }
-    std::string_view ClassName() const override { return "ProbeWarning"; }
 
-    TBackuper* fixedWith = nullptr;
-
-private:
-    bool fixThrows_;
+    const bool fixThrows;
+    mutable TBackuper* fixedWith = nullptr;
 };
+
+inline void FixProbe(const TWarning& warning, TBackuper& backuper, const WarningContext&) {
+    const auto& probe = WarningAs<ProbeWarning>(warning);
+    probe.fixedWith = &backuper;
+    ++ProbeWarning::fixes;
+    if (probe.fixThrows) throw std::runtime_error("fix failed");
+}
+
+inline WarningTexts ProbeTexts(const TWarning& warning) {
+    return {.title = "probe", .description = "probe " + warning.Name, .picture = "bug"};
+}
 
 }  // namespace sentrel::test

@@ -29,17 +29,23 @@ struct FixLog {
     std::function<void()> duringFix;
 };
 
-// A cookie warning (so it has a category) whose Fix is recorded or fails.
-class TestWarning : public TCookieWarning {
+// A warning of the cookies' category whose fix is recorded or fails.
+class TestWarning : public TWarning {
 public:
-    TestWarning(std::string name, std::string description, FixLog& log)
-        : TCookieWarning(std::move(name)), description_(std::move(description)), log_(log) {}
-    void Fix(TBackuper&) override {
-        if (log_.fail) throw std::runtime_error("the file is in use");
-        ++log_.fixes;
-        if (log_.duringFix) log_.duringFix();
+    static void Record(const TWarning& warning, TBackuper&, const WarningContext&) {
+        FixLog& log = WarningAs<TestWarning>(warning).log_;
+        if (log.fail) throw std::runtime_error("the file is in use");
+        ++log.fixes;
+        if (log.duringFix) log.duringFix();
     }
-    std::string GetDescription() override { return description_; }
+    static WarningTexts Describe(const TWarning& warning) {
+        return {.description = WarningAs<TestWarning>(warning).description_};
+    }
+    static constexpr WarningKind kKind{
+        .name = "TestWarning", .categories = {kCookiesCategory}, .fix = &Record, .texts = &Describe};
+
+    TestWarning(std::string name, std::string description, FixLog& log)
+        : TWarning(kKind, std::move(name)), description_(std::move(description)), log_(log) {}
 
 private:
     std::string description_;

@@ -59,7 +59,7 @@ TEST_F(FileRemedyTest, FileFixMovesTheFileIntoItsRecordAndUndoPutsItBack) {
     const std::string content = BinaryContent(1);
     WriteTextFile(path, content);
     TFileWarning warning("drop.exe", path);
-    warning.Fix(backuper_);
+    Fix(warning);
 
     EXPECT_FALSE(FileExists(path));
     ExpectRecord(warning, {{"FilePath", path}, {"BackupFolder", "0"}});
@@ -83,7 +83,7 @@ TEST_F(FileRemedyTest, UndoNeverReplacesAFileAndStillRemovesTheRecord) {
     const std::string path = system_ / "kept.dll";
     WriteTextFile(path, "malicious");
     TProcessWarning warning("kept.dll", path);
-    warning.Fix(backuper_);
+    Fix(warning);
     ExpectRecord(warning, {{"FilePath", path}});
     EXPECT_EQ(backuper_.GetString(0, "Desc"), "Program kept.dll was deleted from processes");
     WriteTextFile(path, "the user's new file");
@@ -93,7 +93,7 @@ TEST_F(FileRemedyTest, UndoNeverReplacesAFileAndStillRemovesTheRecord) {
 
     // A record whose saved file is gone (its move had failed): the record still goes.
     TFileWarning missing("none.dll", system_ / "none.dll");
-    missing.Fix(backuper_);
+    Fix(missing);
     EXPECT_EQ(backuper_.GetCount(), 1);
     Undo("TFileWarning");
     EXPECT_FALSE(FileExists(system_ / "none.dll"));
@@ -114,7 +114,7 @@ TEST_F(FileRemedyTest, AFileLoadedByARunningProcessIsFreedFirstThenMoved) {
     ASSERT_TRUE(helper.Running());
 
     TProcessWarning warning(FileNamePart(loaded), loaded);
-    warning.Fix(backuper_);
+    Fix(warning);
     EXPECT_TRUE(helper.WaitForExit());
     EXPECT_EQ(helper.ExitCode(), 0xFFFFFFFFu);  // terminated by the fix, not ended by itself
     EXPECT_FALSE(FileExists(loaded));           // only movable once the process had gone
@@ -171,7 +171,7 @@ TEST_F(FileRemedyTest, ExplorerGetsTheMessageFirstAndOnlyTheFoundProcessEnds) {
         }
     });
     TFileWarning warning(FileNamePart(loaded), loaded);
-    warning.Fix(backuper_);
+    Fix(warning);
     fixDone = true;
     watcher.join();
 
@@ -193,7 +193,7 @@ TEST_F(FileRemedyTest, CookieFixAndUndoUseTheCookiesFolder) {
     const std::string name = "user@ads.example[1].txt";
     WriteTextFile(cookies / name, "id\n12345\nads.example/\n");
     TCookieWarning warning(name);
-    warning.Fix(backuper_);
+    Fix(warning);
     EXPECT_FALSE(FileExists(cookies / name));
     ExpectRecord(warning, {{"File", name}});
     EXPECT_EQ(backuper_.GetString(0, "Desc"), "Restore tracking cookie " + name);
@@ -206,7 +206,7 @@ TEST_F(FileRemedyTest, CookieFixAndUndoUseTheCookiesFolder) {
 
     // No cookies folder known: nothing is moved (never from the root of the current drive).
     cookies_.clear();
-    TCookieWarning("x.txt").Fix(backuper_);
+    Fix(TCookieWarning("x.txt"));
     EXPECT_EQ(backuper_.GetCount(), 1);
     EXPECT_EQ(ReadAll(cookies / name), "id\n12345\nads.example/\n");
 }
@@ -220,7 +220,7 @@ TEST_F(FileRemedyTest, FolderFixMovesEverythingAndUndoBringsItBack) {
     ASSERT_TRUE(SetFileAttributesA((folder + "hidden.dat").c_str(), FILE_ATTRIBUTE_HIDDEN));
 
     TFolderWarning warning(folder, folder);
-    warning.Fix(backuper_);
+    Fix(warning);
     EXPECT_FALSE(FolderExists(folder));
     ExpectRecord(warning, {{"Folder", folder}});
     const std::string saved = backuper_.RecordFolder("0");
@@ -240,7 +240,7 @@ TEST_F(FileRemedyTest, FolderFixMovesEverythingAndUndoBringsItBack) {
     // An empty malicious folder goes too.
     const std::string empty = system_ / "Empty\\";
     CreateFolders(empty);
-    TFolderWarning(empty, empty).Fix(backuper_);
+    Fix(TFolderWarning(empty, empty));
     EXPECT_FALSE(FolderExists(empty));
 }
 
@@ -250,22 +250,20 @@ TEST_F(FileRemedyTest, FolderFixMovesEverythingAndUndoBringsItBack) {
 TEST_F(FileRemedyTest, AFixLeavesWhatNoLongerMatchesTheDatabase) {
     TempFolder cookies;
     cookies_ = cookies.Path().substr(0, cookies.Path().size() - 1);
-    WarningServices hooks = GetWarningServices();
-    hooks.isKnownSpywareFile = [](const std::string& path) { return ReadAll(path) == "malicious"; };
-    hooks.isTrackingCookie = [](const std::string&) { return false; };
-    hooks.isSpywareFolder = [](const std::string&) { return false; };
-    const ScopedWarningServices database(hooks);
+    context_.isKnownSpywareFile = [](const std::string& path) { return ReadAll(path) == "malicious"; };
+    context_.isTrackingCookie = [](const std::string&) { return false; };
+    context_.isSpywareFolder = [](const std::string&) { return false; };
 
     const std::string swapped = system_ / "swapped.exe";
     WriteTextFile(swapped, "the user's own program");
     TFileWarning file("swapped.exe", swapped);
-    EXPECT_THROW(file.Fix(backuper_), ThreatGoneError);
-    EXPECT_THROW(TProcessWarning("gone.dll", system_ / "gone.dll").Fix(backuper_), ThreatGoneError);
+    EXPECT_THROW(Fix(file), ThreatGoneError);
+    EXPECT_THROW(Fix(TProcessWarning("gone.dll", system_ / "gone.dll")), ThreatGoneError);
     WriteTextFile(cookies / "a.txt", "c");
-    EXPECT_THROW(TCookieWarning("a.txt").Fix(backuper_), ThreatGoneError);
+    EXPECT_THROW(Fix(TCookieWarning("a.txt")), ThreatGoneError);
     const std::string folder = system_ / "Kept\\";
     CreateFolders(folder);
-    EXPECT_THROW(TFolderWarning(folder, folder).Fix(backuper_), ThreatGoneError);
+    EXPECT_THROW(Fix(TFolderWarning(folder, folder)), ThreatGoneError);
     EXPECT_EQ(ReadAll(swapped), "the user's own program");
     EXPECT_TRUE(FileExists(cookies / "a.txt"));
     EXPECT_TRUE(FolderExists(folder));
@@ -274,10 +272,10 @@ TEST_F(FileRemedyTest, AFixLeavesWhatNoLongerMatchesTheDatabase) {
 
     const std::string still = system_ / "still.exe";
     WriteTextFile(still, "malicious");
-    TFileWarning("still.exe", still).Fix(backuper_);
+    Fix(TFileWarning("still.exe", still));
     EXPECT_FALSE(FileExists(still));
     file.SettledByBlackList = true;
-    file.Fix(backuper_);
+    Fix(file);
     EXPECT_FALSE(FileExists(swapped));
     EXPECT_EQ(backuper_.GetCount(), 2);
 }
@@ -296,7 +294,7 @@ TEST_F(FileRemedyTest, AFolderThatIsALinkIsNeverFollowed) {
 
     TFolderWarning warning(link + "\\", link + "\\");
     try {
-        warning.Fix(backuper_);
+        Fix(warning);
         EXPECT_FALSE(platform::QueryFileAttributes(link).has_value());
         ExpectRecord(warning, {{"Folder", link + "\\"}, {"LinkTarget", target}});
         Undo("TFolderWarning");
@@ -319,7 +317,7 @@ TEST_F(FileRemedyTest, CraftedRecordsNeverReachOutsideTheirOwnFolder) {
     WriteTextFile(program_ / "secret.txt", "never backed up");
     const std::string victim = system_ / "victim.dll";
     WriteTextFile(victim, "a backed-up file");
-    TFileWarning(FileNamePart(victim), victim).Fix(backuper_);  // record 0, code 0, holds victim.dll
+    Fix(TFileWarning(FileNamePart(victim), victim));  // record 0, code 0, holds victim.dll
     ASSERT_TRUE(FileExists(backuper_.RecordFolder("0") + "victim.dll"));
 
     // Cookie: "File" climbs from backuped\1\ up to the program folder.
@@ -414,7 +412,8 @@ TEST(FileChangeRemedy, StartsTheSystemFileCheckerOrSwallowsItsAbsence) {
     test::TempFolder program;
     TBackuper backuper(program.Path());
     TFileChangeWarning warning("kernel32.dll", std::string(windows) + "\\system32\\kernel32.dll");
-    EXPECT_NO_THROW(warning.Fix(backuper));
+    warning.MakeTexts();
+    EXPECT_NO_THROW(warning.Fix(backuper, WarningContext{}));
     EXPECT_EQ(backuper.GetCount(), 0);  // no backup record for this remedy
     EXPECT_TRUE(platform::ListDirectory(backuper.BackupsFolder() + "*").empty());
 }
@@ -430,17 +429,18 @@ TEST(FileRemedyAndMonitor, FixAndUndoInAWatchedFolderRaiseNoWarningAboutThemselv
     TThreatTables tables(KnownContentDataBase());
     TFileChangesTracker tracker(watched.Path(), [&tables]() -> const TThreatTables& { return tables; }, queue,
                                 TLookupSystem{SystemFileAccess(), MacroFolders(), program.Path()});
-    ScopedWarningServices services(
-        WarningServices{.markShieldMove = [&tracker](const std::string& path) { tracker.MarkShieldMove(path); }});
+    const WarningContext context{.markShieldMove = [&tracker](const std::string& path) { tracker.MarkShieldMove(path); }};
 
     const std::string path = watched / "fixed.dll";
     WriteTextFile(path, ThreatContent());
     tracker.SetActive(true);
     ASSERT_TRUE(tracker.WatcherRunning());
-    TFileWarning("fixed.dll", path).Fix(backuper);
+    TFileWarning fixed("fixed.dll", path);
+    fixed.MakeTexts();
+    fixed.Fix(backuper, context);
     ASSERT_FALSE(FileExists(path));
     PumpFor(500);
-    FindWarningClass("TFileWarning")->Undo(backuper, 0);
+    ShieldWarningKind("TFileWarning").Undo(backuper, 0, context);
     ASSERT_TRUE(FileExists(path));
 
     // A file nobody announced is reported; it is the only warning.

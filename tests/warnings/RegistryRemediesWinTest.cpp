@@ -81,7 +81,7 @@ TEST_F(RegistryRemedyTest, AutorunFixDeletesTheValueAndUndoRestoresItsTypeAndDat
     Write(run, "Spy Helper", REG_EXPAND_SZ, data);
     Write(run, "Neighbour", REG_SZ, Utf16z("C:\\ok.exe"));
     TAutorunAddWarning warning(kHkcu, "spy.exe", run, "Spy Helper", "%ProgramFiles%\\Spy App\\spy.exe");
-    warning.Fix(backuper_);
+    Fix(warning);
 
     EXPECT_FALSE(Read(run, "Spy Helper"));
     EXPECT_TRUE(Read(run, "Neighbour"));
@@ -116,7 +116,7 @@ TEST_F(RegistryRemedyTest, AutorunFixDeletesTheValueAndUndoRestoresItsTypeAndDat
 
     // A value that went before the fix: the record is made, nothing is deleted, no type kept.
     TAutorunAddWarning gone(kHkcu, "gone.exe", run, "Gone", "C:\\gone.exe");
-    gone.Fix(backuper_);
+    Fix(gone);
     EXPECT_EQ(backuper_.GetString(0, "RegType"), "");
     EXPECT_EQ(autorunPasses_, 2);
 }
@@ -135,7 +135,7 @@ TEST_F(RegistryRemedyTest, BrowserSettingFixWritesTheOldDataBackAndUndoTheNew) {
     const std::string main = base_ + "\\Internet Explorer\\Main";
     Write(main, "Start Page", REG_SZ, Utf16z("http://hijacker.example/"));
     TBrowserSettingWarning warning(kHkcu, main, "Start Page", "http://home.example/", "http://hijacker.example/");
-    warning.Fix(backuper_);
+    Fix(warning);
     EXPECT_EQ(Read(main, "Start Page")->data, Utf16z("http://home.example/"));
     EXPECT_EQ(Read(main, "Start Page")->type, static_cast<DWORD>(REG_SZ));
     EXPECT_EQ(refreshes_, 1);  // the watcher learns the restored data
@@ -171,7 +171,7 @@ TEST_F(RegistryRemedyTest, ARegistryValueOfAnyTypeSurvivesFixAndUndoExactly) {
         // The default value has no name: its data marks the warning as one about a value.
         TRegistyWarning warning(kHkcu, key + "\\", key + "\\", name,
                                 name.empty() ? "the default value" : "whatever the monitor read");
-        warning.Fix(backuper_);
+        Fix(warning);
         EXPECT_FALSE(Read(key, name));
         EXPECT_TRUE(Read(key, "Other"));
         const std::string code = backuper_.GetSectionName(0);
@@ -193,7 +193,7 @@ TEST_F(RegistryRemedyTest, AValueGoneBeforeTheFixIsBackedUpFromTheWarningsData) 
     const std::string key = base_ + "\\Entry";
     platform::RegistryKey::Create(HKEY_CURRENT_USER, key);
     TRegistyWarning warning(kHkcu, key + "\\", key + "\\", "Loader", "C:\\bad\\path \"x\".exe");
-    warning.Fix(backuper_);
+    Fix(warning);
     const std::string file = RegistryFile(backuper_.RecordFolder("0") + "backup.reg");
     EXPECT_EQ(file, "Windows Registry Editor Version 5.00\r\n[HKEY_CURRENT_USER\\" + key +
                         "]\r\n\"Loader\"=\"C:\\\\bad\\\\path \\\"x\\\".exe\"\r\n");
@@ -218,7 +218,7 @@ TEST_F(RegistryRemedyTest, AWholeKeyWithBlanksAndSubkeysSurvivesFixAndUndo) {
     const std::string folderBefore = current;
 
     TRegistyWarning warning(kHkcu, key + "\\", key + "\\", "", "");
-    warning.Fix(backuper_);
+    Fix(warning);
     EXPECT_FALSE(platform::RegistryKey::Open(HKEY_CURRENT_USER, key));
     EXPECT_TRUE(Read(base_ + "\\Bad Key", "Sibling"));
     ExpectRecord(warning, {});
@@ -238,16 +238,16 @@ TEST_F(RegistryRemedyTest, KeysAtOrRightBelowARootAreNeverRemoved) {
     for (const std::string& key : {rootChild, rootChild + "\\", std::string(), std::string("\\")}) {
         SCOPED_TRACE(key);
         TRegistyWarning wholeKey(kHkcu, key, key, "", "");
-        EXPECT_THROW(wholeKey.Fix(backuper_), std::runtime_error);
+        EXPECT_THROW(Fix(wholeKey), std::runtime_error);
         EXPECT_TRUE(Read(rootChild, "Keep"));
         EXPECT_EQ(backuper_.GetCount(), 0);
     }
     TRegistyWarning rootValue(kHkcu, "", "", "Keep", "kept");
-    EXPECT_THROW(rootValue.Fix(backuper_), std::runtime_error);
+    EXPECT_THROW(Fix(rootValue), std::runtime_error);
     EXPECT_EQ(backuper_.GetCount(), 0);
     // A value of a root's child may go: that is no whole key.
     TRegistyWarning value(kHkcu, rootChild + "\\", rootChild + "\\", "Keep", "kept");
-    value.Fix(backuper_);
+    Fix(value);
     EXPECT_FALSE(Read(rootChild, "Keep"));
     platform::DeleteKeyTree(HKEY_CURRENT_USER, rootChild);
 }
@@ -281,7 +281,7 @@ TEST_F(RegistryRemedyTest, APlantedRegistryEditorIsNeverRun) {
     const std::string key = base_ + "\\Planted";
     Write(key, "v", REG_SZ, Utf16z("x"));
     TRegistyWarning warning(kHkcu, key + "\\", key + "\\", "", "");
-    warning.Fix(backuper_);
+    Fix(warning);
     EXPECT_FALSE(platform::RegistryKey::Open(HKEY_CURRENT_USER, key));
     Undo("TRegistyWarning");
     EXPECT_TRUE(Read(key, "v"));
@@ -289,7 +289,7 @@ TEST_F(RegistryRemedyTest, APlantedRegistryEditorIsNeverRun) {
 
 TEST_F(RegistryRemedyTest, AKeyTheEditorCannotExportIsNeitherDeletedNorRecorded) {
     TRegistyWarning warning(kHkcu, base_ + "\\Not There\\", base_ + "\\Not There\\", "", "");
-    EXPECT_ANY_THROW(warning.Fix(backuper_));
+    EXPECT_ANY_THROW(Fix(warning));
     EXPECT_EQ(backuper_.GetCount(), 0);
     EXPECT_FALSE(FolderExists(backuper_.RecordFolder("0")));
 

@@ -1,7 +1,7 @@
 #pragma once
-// What the remedy tests share: a fresh program folder with its backup store, the hooks of the
-// running shield recorded, the current folder put back before the program folder goes, and
-// checks of a backup record.
+// What the remedy tests share: a fresh program folder with its backup store, a warning context
+// whose hooks are recorded, the current folder put back before the program folder goes, fix and
+// undo as the shield reaches them, and checks of a backup record.
 
 #include <windows.h>
 
@@ -17,8 +17,7 @@
 #include "support/TempFolder.h"
 #include "warnings/Backuper.h"
 #include "warnings/Warning.h"
-#include "warnings/WarningRegistry.h"
-#include "warnings/WarningServices.h"
+#include "warnings/WarningKinds.h"
 
 namespace sentrel::test {
 
@@ -46,7 +45,7 @@ class RemedyTest : public ::testing::Test {
 protected:
     RemedyTest()
         : backuper_(program_.Path()),
-          services_(WarningServices{
+          context_(WarningContext{
               .markShieldMove = [this](const std::string& path) { marked_.push_back(path); },
               .runAutorunPass = [this] { ++autorunPasses_; },
               .refreshWatchedValue =
@@ -57,11 +56,18 @@ protected:
               .cookiesFolder = [this] { return cookies_; },
           }) {}
 
-    // The class's Undo of record `index`, reached as the restore page reaches it.
+    // The warning's fix, its texts made as the queue makes them.
+    void Fix(TWarning& warning) {
+        warning.MakeTexts();
+        warning.Fix(backuper_, context_);
+    }
+    void Fix(TWarning&& warning) { Fix(warning); }
+
+    // The kind's undo of record `index`, reached as the restore page reaches it.
     void Undo(std::string_view className, int index = 0) {
-        const TWarningClass* found = FindWarningClass(className);
+        const WarningKind* found = FindWarningKind(context_.kinds, className);
         ASSERT_NE(found, nullptr) << className;
-        found->Undo(backuper_, index);
+        found->Undo(backuper_, index, context_);
     }
 
     // Record 0's type and line, and each of `keys`; its folder is backuped\<BackupFolder>\.
@@ -96,7 +102,7 @@ protected:
     int refreshes_ = 0;
     std::string refreshed_;  // key|value of the latest refresh
     std::string cookies_;
-    ScopedWarningServices services_;
+    WarningContext context_;
 };
 
 }  // namespace sentrel::test

@@ -1,4 +1,4 @@
-// The native build has no remedies: every Fix and Undo refuses loudly instead of pretending.
+// The native build has no remedies: every fix and undo refuses loudly instead of pretending.
 #include <gtest/gtest.h>
 
 #include <stdexcept>
@@ -6,7 +6,7 @@
 #include "support/TempFolder.h"
 #include "warnings/Backuper.h"
 #include "warnings/Warning.h"
-#include "warnings/WarningRegistry.h"
+#include "warnings/WarningKinds.h"
 
 namespace sentrel {
 namespace {
@@ -16,10 +16,13 @@ TEST(WarningRemediesNative, FixAndUndoRefuseOutsideWindows) {
     TBackuper backuper(program.Path());
     TFileWarning file("a.dll", program / "a.dll");
     TFolderWarning folder(program.Path(), program.Path());
-    EXPECT_THROW(file.Fix(backuper), std::logic_error);
-    EXPECT_THROW(folder.Fix(backuper), std::logic_error);
-    EXPECT_THROW(TKeyHookWarning("h.exe").Fix(backuper), std::logic_error);
-    EXPECT_THROW(FindWarningClass("TRegistyWarning")->Undo(backuper, 0), std::logic_error);
+    TKeyHookWarning hook("h.exe");
+    const WarningContext context;
+    for (TWarning* warning : std::initializer_list<TWarning*>{&file, &folder, &hook}) {
+        warning->MakeTexts();
+        EXPECT_THROW(warning->Fix(backuper, context), std::logic_error) << warning->ClassName();
+    }
+    EXPECT_THROW(ShieldWarningKind("TRegistyWarning").Undo(backuper, 0, context), std::logic_error);
     EXPECT_EQ(backuper.GetCount(), 0);  // nothing was recorded
 }
 

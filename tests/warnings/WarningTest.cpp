@@ -6,7 +6,7 @@
 #include <string>
 
 #include "warnings/RootKeys.h"
-#include "warnings/WarningRegistry.h"
+#include "warnings/WarningKinds.h"
 
 namespace sentrel {
 namespace {
@@ -18,7 +18,6 @@ TEST(Warning, ConstructorsStoreTheirArgumentsAsTabled) {
     const TProcessWarning process("evil.dll", "C:\\app\\evil.dll");
     EXPECT_EQ(process.Name, "evil.dll");
     EXPECT_EQ(process.FilePath, "C:\\app\\evil.dll");
-    EXPECT_EQ(process.Description, "");
 
     // A file change keeps only the folder of the deleted file, with its trailing separator.
     const TFileChangeWarning change("kernel32.dll", "C:\\Windows\\System32\\kernel32.dll");
@@ -32,6 +31,7 @@ TEST(Warning, ConstructorsStoreTheirArgumentsAsTabled) {
     EXPECT_EQ(autorun.Value, "Runner");
     EXPECT_EQ(autorun.RegString, "C:\\run.exe");
     EXPECT_EQ(autorun.RootKey, kHklm);
+    EXPECT_FALSE(autorun.KnownProgram);
 
     // A browser setting is named by its key; RegString stays empty.
     const TBrowserSettingWarning setting(kHkcu, "Software\\IE\\Main", "Start Page", "old", "new");
@@ -148,43 +148,39 @@ TEST(RegistryView, A32BitKeyIsNamedByItsWow6432NodePathBelowSoftwareOnly) {
     EXPECT_FALSE(TRegistyWarning(kHklm, "K\\", "K\\", "V", "d").AreEqual(TRegistyWarning(kHklm, "K\\", "K\\", "V", "d", k32)));
 }
 
-TEST(WarningRegistry, ListsTheTenClassesInOrderAndFindsThemByExactName) {
+TEST(WarningKinds, ListsTheTenKindsInOrderAndFindsThemByExactName) {
     const char* const expected[] = {"TKeyHookWarning",    "TMouseHookWarning",      "TProcessWarning",
                                     "TFileWarning",       "TFileChangeWarning",     "TAutorunAddWarning",
                                     "TBrowserSettingWarning", "TRegistyWarning",    "TCookieWarning",
                                     "TFolderWarning"};
-    const auto classes = WarningClasses();
-    ASSERT_EQ(classes.size(), std::size(expected));
-    for (std::size_t i = 0; i < classes.size(); ++i) {
-        EXPECT_EQ(classes[i].Name(), expected[i]);
-        EXPECT_EQ(FindWarningClass(expected[i]), &classes[i]);
+    const auto kinds = ShieldWarningKinds();
+    ASSERT_EQ(kinds.size(), std::size(expected));
+    for (std::size_t i = 0; i < kinds.size(); ++i) {
+        EXPECT_EQ(kinds[i].name, expected[i]);
+        EXPECT_EQ(FindWarningKind(kinds, expected[i]), &kinds[i]);
     }
 
-    // The registry's names are the names the warnings give their backup records.
-    EXPECT_EQ(FindWarningClass(TRegistyWarning(kHkcu, "K", "K", "", "").ClassName()), &classes[7]);
-    EXPECT_EQ(FindWarningClass(TFileChangeWarning("a", "C:\\a").ClassName()), &classes[4]);
-    EXPECT_EQ(FindWarningClass(TBrowserSettingWarning(kHkcu, "K", "V", "", "").ClassName()), &classes[6]);
-    EXPECT_EQ(FindWarningClass(TMouseHookWarning().ClassName()), &classes[1]);
+    // Each class is of the row its backup records name.
+    EXPECT_EQ(&TRegistyWarning(kHkcu, "K", "K", "", "").Kind(), &kinds[7]);
+    EXPECT_EQ(&TFileChangeWarning("a", "C:\\a").Kind(), &kinds[4]);
+    EXPECT_EQ(&TBrowserSettingWarning(kHkcu, "K", "V", "", "").Kind(), &kinds[6]);
+    EXPECT_EQ(&TMouseHookWarning().Kind(), &kinds[1]);
+    EXPECT_EQ(TFolderWarning("a", "b").ClassName(), "TFolderWarning");
 
-    EXPECT_EQ(FindWarningClass("TRegistryWarning"), nullptr);
-    EXPECT_EQ(FindWarningClass("tregistywarning"), nullptr);
-    EXPECT_EQ(FindWarningClass("TFILEWARNING"), nullptr);
-    EXPECT_EQ(FindWarningClass("TFileWarning "), nullptr);
-    EXPECT_EQ(FindWarningClass(""), nullptr);
-    EXPECT_EQ(FindWarningClass("TWarning"), nullptr);
+    for (const char* other : {"TRegistryWarning", "tregistywarning", "TFILEWARNING", "TFileWarning ", "", "TWarning"})
+        EXPECT_EQ(FindWarningKind(kinds, other), nullptr) << other;
+    EXPECT_THROW(ShieldWarningKind("TWarning"), std::logic_error);
 }
 
-TEST(WarningRegistry, HookClassesHaveNoUndo) {
-    for (const char* name : {"TKeyHookWarning", "TMouseHookWarning"}) {
-        const TWarningClass* hook = FindWarningClass(name);
-        ASSERT_NE(hook, nullptr);
-        EXPECT_FALSE(hook->HasUndo());
-    }
+TEST(WarningKinds, HookKindsHaveNoUndoNorBackupLine) {
+    for (const char* name : {"TKeyHookWarning", "TMouseHookWarning"}) EXPECT_FALSE(ShieldWarningKind(name).hasUndo);
     for (const char* name : {"TProcessWarning", "TFileWarning", "TFileChangeWarning", "TAutorunAddWarning",
                              "TBrowserSettingWarning", "TRegistyWarning", "TCookieWarning", "TFolderWarning"}) {
-        EXPECT_TRUE(FindWarningClass(name)->HasUndo()) << name;
+        EXPECT_TRUE(ShieldWarningKind(name).hasUndo) << name;
     }
-    EXPECT_THROW(TKeyHookWarning("h.exe").GetBackupStr(), std::logic_error);
+    TKeyHookWarning hook("h.exe");
+    hook.MakeTexts();
+    EXPECT_EQ(hook.GetBackupStr(), "");
 }
 
 TEST(RootKeys, NamesThePredefinedRootsOnly) {

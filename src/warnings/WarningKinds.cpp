@@ -1,0 +1,131 @@
+// The shield's table of warning kinds, and the logged fix and undo of a row.
+#include "warnings/WarningKinds.h"
+
+#include <stdexcept>
+#include <string>
+
+#include "common/DiagnosticLog.h"
+#include "warnings/Backuper.h"
+#include "warnings/Warning.h"
+#include "warnings/WarningRemedies.h"
+#include "warnings/WarningTexts.h"
+
+// The remedies change the Windows system and are built only there; in the portable build a row
+// names its remedy all the same, and has none.
+#ifdef _WIN32
+#define SENTREL_WINDOWS_REMEDY(function) (&(function))
+#else
+#define SENTREL_WINDOWS_REMEDY(function) nullptr
+#endif
+
+namespace sentrel {
+
+namespace {
+
+using namespace remedies;
+using namespace texts;
+
+// The names are the "Type" of the backup records: stored, so spelled as they always were
+// (TRegistyWarning included). A file-change warning's fix makes no record; its undo would be a
+// file's.
+constexpr WarningKind kShieldKinds[] = {
+    {.name = TKeyHookWarning::kClassName,
+     .fix = SENTREL_WINDOWS_REMEDY(FixKeyHook),
+     .texts = &KeyHookTexts},
+    {.name = TMouseHookWarning::kClassName,
+     .fix = SENTREL_WINDOWS_REMEDY(FixMouseHook),
+     .texts = &MouseHookTexts},
+    {.name = TProcessWarning::kClassName,
+     .categories = {kProcessesCategory},
+     .hasUndo = true,
+     .fix = SENTREL_WINDOWS_REMEDY(FixProcess),
+     .undo = SENTREL_WINDOWS_REMEDY(UndoFile),
+     .texts = &ProcessTexts},
+    {.name = TFileWarning::kClassName,
+     .categories = {kFilesCategory},
+     .hasUndo = true,
+     .fix = SENTREL_WINDOWS_REMEDY(FixFile),
+     .undo = SENTREL_WINDOWS_REMEDY(UndoFile),
+     .texts = &FileTexts},
+    {.name = TFileChangeWarning::kClassName,
+     .categories = {kFilesCategory},
+     .hasUndo = true,
+     .fix = SENTREL_WINDOWS_REMEDY(FixFileChange),
+     .undo = SENTREL_WINDOWS_REMEDY(UndoFile),
+     .texts = &FileChangeTexts},
+    {.name = TAutorunAddWarning::kClassName,
+     .categories = {kAutorunCategory},
+     .hasUndo = true,
+     .fix = SENTREL_WINDOWS_REMEDY(FixAutorun),
+     .undo = SENTREL_WINDOWS_REMEDY(UndoAutorun),
+     .texts = &AutorunTexts},
+    {.name = TBrowserSettingWarning::kClassName,
+     .categories = {kAutorunCategory, kBrowserSettingsCategory},
+     .hasUndo = true,
+     .fix = SENTREL_WINDOWS_REMEDY(FixBrowserSetting),
+     .undo = SENTREL_WINDOWS_REMEDY(UndoBrowserSetting),
+     .texts = &BrowserSettingTexts},
+    {.name = TRegistyWarning::kClassName,
+     .categories = {kAutorunCategory, kRegistryCategory},
+     .hasUndo = true,
+     .fix = SENTREL_WINDOWS_REMEDY(FixRegistryEntry),
+     .undo = SENTREL_WINDOWS_REMEDY(UndoRegistryEntry),
+     .texts = &RegistryEntryTexts},
+    {.name = TCookieWarning::kClassName,
+     .categories = {kCookiesCategory},
+     .hasUndo = true,
+     .fix = SENTREL_WINDOWS_REMEDY(FixCookie),
+     .undo = SENTREL_WINDOWS_REMEDY(UndoCookie),
+     .texts = &CookieTexts},
+    {.name = TFolderWarning::kClassName,
+     .categories = {kFoldersCategory},
+     .hasUndo = true,
+     .fix = SENTREL_WINDOWS_REMEDY(FixFolder),
+     .undo = SENTREL_WINDOWS_REMEDY(UndoFolder),
+     .texts = &FolderTexts},
+};
+
+}  // namespace
+
+bool WarningKind::InCategory(std::string_view key) const {
+    for (std::string_view category : categories) {
+        if (!category.empty() && category == key) return true;
+    }
+    return false;
+}
+
+void WarningKind::Fix(const TWarning& warning, TBackuper& backuper, const WarningContext& context) const {
+    if (!fix)
+        throw std::logic_error(std::string(name) + ": no fix on this system (the remedies change the Windows system "
+                               "and are built there only)");
+    LogEvent("fix " + std::string(name) + " \"" + warning.Name + "\"");
+    fix(warning, backuper, context);
+}
+
+void WarningKind::Undo(TBackuper& backuper, int index, const WarningContext& context) const {
+    if (!hasUndo) throw std::logic_error(std::string(name) + " makes no backup and has no undo");
+    if (!undo)
+        throw std::logic_error(std::string(name) + ": no undo on this system (the remedies change the Windows system "
+                               "and are built there only)");
+    LogEvent("undo " + std::string(name) + " record " + backuper.GetString(index, kBackupFolderKey));
+    undo(backuper, index, context);
+    LogEvent("undone " + std::string(name));
+}
+
+std::span<const WarningKind> ShieldWarningKinds() {
+    return kShieldKinds;
+}
+
+const WarningKind* FindWarningKind(std::span<const WarningKind> kinds, std::string_view name) {
+    for (const WarningKind& kind : kinds) {
+        if (kind.name == name) return &kind;
+    }
+    return nullptr;
+}
+
+const WarningKind& ShieldWarningKind(std::string_view name) {
+    if (const WarningKind* kind = FindWarningKind(kShieldKinds, name)) return *kind;
+    throw std::logic_error("no warning kind is named " + std::string(name));
+}
+
+}  // namespace sentrel
