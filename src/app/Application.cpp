@@ -28,6 +28,7 @@
 #include "database/CngSignatureVerifierWin.h"
 #include "database/MappedFileAccessWin.h"
 #include "platform/ProgramFolder.h"
+#include "platform/UiTask.h"
 #include "database/ShellFoldersWin.h"
 #include "config/DateTimeFormat.h"
 #include "config/SystemClock.h"
@@ -108,9 +109,12 @@ int Application::Run() {
     RemoveUpdateDownloads(platform::ProgramFolder());
     if (!StartBeforeWindows()) return 1;
 
+    uiTasks_ = std::make_unique<platform::uitask::Host>();
     CreateWindows();
     const int exitCode = RunMessageLoop();
     DestroyWindows();
+    // What is still queued for the window thread is dropped unrun.
+    uiTasks_.reset();
     WriteBack();
     // The stores go last: the end of the Windows session may have written everything back while
     // start-up was still using them.

@@ -26,6 +26,10 @@ class TOptions;
 class TDataBaseUpdater;
 class TSignatureVerifier;
 
+namespace platform::uitask {
+class Host;
+}
+
 namespace ui {
 class TAlertForm;
 class TClosingForm;
@@ -89,6 +93,8 @@ private:
     void DestroyWindows();
 
     SingleInstance instance_;
+    // The window thread's tasks: what worker threads hand over. Goes after every window.
+    std::unique_ptr<platform::uitask::Host> uiTasks_;
     std::unique_ptr<TBackuper> backuper_;
     std::unique_ptr<TOptions> options_;
     std::unique_ptr<TThreatTables> threats_;
