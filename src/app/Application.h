@@ -11,6 +11,7 @@
 
 namespace sentrel {
 
+class Scheduler;
 class TBackuper;
 class TDispatcher;
 class TShieldLevel;
@@ -78,7 +79,7 @@ private:
     // The rest of start-up, once the main window exists: the program folder as the current
     // folder, the warning queue, the white and black lists, the registry watches.
     void CompleteStartup();
-    // Connects the monitors, the remedies and the dispatcher to each other and to the timers,
+    // Connects the monitors, the remedies and the dispatcher to each other and to the scheduler,
     // applies the stored security level and starts the dispatcher.
     void StartShield();
     int RunMessageLoop();
@@ -119,6 +120,7 @@ private:
     std::unique_ptr<ui::HelpEngine> help_;
     std::string helpFile_;
     std::unique_ptr<TDispatcher> dispatcher_;
+    std::unique_ptr<Scheduler> scheduler_;
     std::unique_ptr<TShieldLevel> shieldLevel_;
     bool writtenBack_ = false;
     bool terminating_ = false;

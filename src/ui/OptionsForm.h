@@ -59,7 +59,7 @@ public:
         TColorList& blackList;
         TBackuper& backuper;
         TRegistryWatches& registryWatches;
-        TMainForm& mainForm;  // owns the monitor timers and shows the level
+        TMainForm& mainForm;  // shows the level
         HelpEngine& help;
         std::string helpFile;  // full path of Help.chm
         // Brings the main window's database lines up to date.
