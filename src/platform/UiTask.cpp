@@ -70,21 +70,18 @@ private:
     }
 };
 
-// The host's window; only the window thread touches it.
-WakeWindow* hostWindow = nullptr;
-
 }  // namespace
 
 Host::Host() {
-    if (hostWindow) throw std::logic_error("a window-thread task host exists already");
-    auto window = std::make_unique<WakeWindow>();
     Queue& queue = TheQueue();
     {
         const std::lock_guard lock(queue.mutex);
-        queue.window = window->Handle();
-        queue.wakePosted = false;
+        if (queue.window) throw std::logic_error("a window-thread task host exists already");
     }
-    hostWindow = window.release();
+    window_ = std::make_unique<WakeWindow>();
+    const std::lock_guard lock(queue.mutex);
+    queue.window = window_->Handle();
+    queue.wakePosted = false;
 }
 
 Host::~Host() {
@@ -97,8 +94,6 @@ Host::~Host() {
     }
     // Destroyed unrun, outside the lock: what a task holds may post again (and is dropped).
     dropped.clear();
-    delete hostWindow;
-    hostWindow = nullptr;
 }
 
 void Post(std::function<void()> task) {

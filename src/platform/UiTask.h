@@ -18,6 +18,10 @@
 #include <functional>
 #include <memory>
 
+namespace sentrel::platform {
+class MessageWindow;
+}
+
 namespace sentrel::platform::uitask {
 
 // The queue's owner on the window thread: one at a time, made on the thread that runs the
@@ -29,6 +33,9 @@ public:
     ~Host();
     Host(const Host&) = delete;
     Host& operator=(const Host&) = delete;
+
+private:
+    std::unique_ptr<MessageWindow> window_;
 };
 
 // Queues `task` for the window thread (any thread). Dropped (destroyed on the calling thread)
