@@ -11,6 +11,7 @@
 #include "core/ColorList.h"
 #include "core/Dispatcher.h"
 #include "core/InetUpdateThread.h"
+#include "core/Scheduler.h"
 #include "core/SecurityLevels.h"
 #include "core/ShieldLevel.h"
 #include "core/WarningQueue.h"
@@ -28,6 +29,7 @@
 #include "database/CngSignatureVerifierWin.h"
 #include "database/MappedFileAccessWin.h"
 #include "platform/ProgramFolder.h"
+#include "platform/UiTask.h"
 #include "database/ShellFoldersWin.h"
 #include "config/DateTimeFormat.h"
 #include "config/SystemClock.h"
@@ -107,9 +109,12 @@ int Application::Run() {
     RemoveUpdateDownloads(platform::ProgramFolder());
     if (!StartBeforeWindows()) return 1;
 
+    uiTasks_ = std::make_unique<platform::uitask::Host>();
     CreateWindows();
     const int exitCode = RunMessageLoop();
     DestroyWindows();
+    // What is still queued for the window thread is dropped unrun.
+    uiTasks_.reset();
     WriteBack();
     // The stores go last: the end of the Windows session may have written everything back while
     // start-up was still using them.
@@ -317,34 +322,28 @@ void Application::StartShield() {
                 alertForm_->Present();
             },
     });
-    mainForm_->SetTimerHandlers({
+    scheduler_ = std::make_unique<Scheduler>();
+    scheduler_->SetTicks({
         .MainTimerTimer = [this] { dispatcher_->MainTimerTimer(); },
         .ProcessTimerTimer = [this] { processMonitor_->ProcessTimerTimer(*threats_, *queue_, LookupSystem()); },
         .AutorunListTimerTimer = [this] { registryWatches_->AutorunListTimerTimer(*queue_); },
-        // The table-walking monitors take a slice of their pass per tick; while a pass is
-        // unfinished their next tick follows shortly.
+        // The table-walking monitors take a slice of their pass per tick and say whether the
+        // pass is done.
         .RegChangeTimerTimer =
-            [this] {
-                const bool done = registryWatches_->RegChangeTimerSlice(*queue_, TimeBudget(kMonitorSliceTime));
-                mainForm_->SetPassUnfinished(ui::TimerId::RegChangeTimer, !done);
-            },
+            [this] { return registryWatches_->RegChangeTimerSlice(*queue_, TimeBudget(kMonitorSliceTime)); },
         .RegistryTimerTimer =
             [this] {
-                const bool done =
-                    registryWatches_->RegistryTimerSlice(*threats_, *queue_, TimeBudget(kMonitorSliceTime));
-                mainForm_->SetPassUnfinished(ui::TimerId::RegistryTimer, !done);
+                return registryWatches_->RegistryTimerSlice(*threats_, *queue_, TimeBudget(kMonitorSliceTime));
             },
         .CookiesTimerTimer =
             [this] {
-                const bool done =
-                    CookiesTimerSlice(*threats_, *queue_, CookiesFolder(), *cookieScan_, TimeBudget(kMonitorSliceTime));
-                mainForm_->SetPassUnfinished(ui::TimerId::CookiesTimer, !done);
+                return CookiesTimerSlice(*threats_, *queue_, CookiesFolder(), *cookieScan_,
+                                         TimeBudget(kMonitorSliceTime));
             },
         .FoldersTimerTimer =
             [this] {
-                const bool done = FoldersTimerSlice(*threats_, *queue_, MacroFolders(), *folderScan_,
-                                                    TimeBudget(kMonitorSliceTime));
-                mainForm_->SetPassUnfinished(ui::TimerId::FoldersTimer, !done);
+                return FoldersTimerSlice(*threats_, *queue_, MacroFolders(), *folderScan_,
+                                         TimeBudget(kMonitorSliceTime));
             },
     });
 
@@ -353,6 +352,7 @@ void Application::StartShield() {
         .options = *options_,
         .fileChanges = *fileChanges_,
         .registryWatches = *registryWatches_,
+        .scheduler = *scheduler_,
         .executablePath = platform::ExecutablePath(),
     });
     optionsForm_ = std::make_unique<ui::TOptionsForm>(ui::TOptionsForm::Context{
@@ -377,7 +377,7 @@ void Application::StartShield() {
     ShowFirstRun();
     // Ended while the first-run window was up: nothing more starts, the teardown follows.
     if (terminating_) return;
-    mainForm_->SetTimerEnabled(ui::TimerId::MainTimer, true);
+    scheduler_->SetTimerEnabled(TimerId::MainTimer, true);
     if (!hidden) mainForm_->ShowMainWindow();
 }
 
@@ -413,8 +413,10 @@ int Application::RunMessageLoop() {
 }
 
 void Application::DestroyWindows() {
-    // In the reverse order of creation; the main window last: its timers stop with it, its
-    // tray icon goes and it closes the help windows. Nothing of the shield is reached after.
+    // The clock stops first: no tick reaches a window or a monitor on its way out.
+    if (scheduler_) scheduler_->StopAll();
+    // In the reverse order of creation; the main window last: its tray icon goes and it closes
+    // the help windows. Nothing of the shield is reached after.
     firstSplashForm_.reset();
     splashForm_.reset();
     // Waits (bounded) for a running update: it is either committed whole or not at all.
@@ -426,6 +428,7 @@ void Application::DestroyWindows() {
     mainForm_.reset();
     help_.reset();
     shieldLevel_.reset();
+    scheduler_.reset();
     dispatcher_.reset();
     fileChanges_.reset();
     processMonitor_.reset();

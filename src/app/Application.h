@@ -11,6 +11,7 @@
 
 namespace sentrel {
 
+class Scheduler;
 class TBackuper;
 class TDispatcher;
 class TShieldLevel;
@@ -26,6 +27,10 @@ class TOptions;
 class TDataBaseUpdater;
 class TSignatureVerifier;
 struct WarningContext;
+
+namespace platform::uitask {
+class Host;
+}
 
 namespace ui {
 class TAlertForm;
@@ -80,7 +85,7 @@ private:
     WarningContext MakeWarningContext();
     // Whether the threat database knows the program file at `path` (autorun pass and file fixes).
     bool IsKnownSpywareProgram(const std::string& path) const;
-    // Connects the monitors and the dispatcher to each other and to the timers, applies the
+    // Connects the monitors and the dispatcher to each other and to the scheduler, applies the
     // stored security level and starts the dispatcher.
     void StartShield();
     int RunMessageLoop();
@@ -95,6 +100,8 @@ private:
     void DestroyWindows();
 
     SingleInstance instance_;
+    // The window thread's tasks: what worker threads hand over. Goes after every window.
+    std::unique_ptr<platform::uitask::Host> uiTasks_;
     std::unique_ptr<TBackuper> backuper_;
     std::unique_ptr<TOptions> options_;
     std::unique_ptr<TThreatTables> threats_;
@@ -120,6 +127,7 @@ private:
     std::unique_ptr<ui::HelpEngine> help_;
     std::string helpFile_;
     std::unique_ptr<TDispatcher> dispatcher_;
+    std::unique_ptr<Scheduler> scheduler_;
     std::unique_ptr<TShieldLevel> shieldLevel_;
     bool writtenBack_ = false;
     bool terminating_ = false;

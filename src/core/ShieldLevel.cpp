@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "config/Options.h"
+#include "core/Scheduler.h"
 #include "monitors/FileMonitor.h"
 #include "monitors/RegistryMonitors.h"
 #include "platform/Registry.h"
@@ -20,6 +21,7 @@ std::optional<MonitorSwitches> TShieldLevel::Apply(int level) {
     if (!known) return std::nullopt;
     const MonitorSwitches switches = ReadMonitorSwitches(monitors_.options, *known);
     if (switches.sysDir != monitors_.fileChanges.Active()) monitors_.fileChanges.SetActive(switches.sysDir);
+    monitors_.scheduler.ApplySwitches(switches);
     return switches;
 }
 

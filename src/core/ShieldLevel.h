@@ -1,10 +1,10 @@
 #pragma once
 // The shield's side of applying a security level: the level is recorded, the shield's own
 // autorun entry follows the "Autorun" option, the autorun-key watches accept what they read
-// last and the system-folder watcher runs or stops by the level's switch. The timer-driven
-// monitors and the signs of the level belong to the windows: the options dialog, which owns
-// SetOptions, switches them with what Apply returns. The dispatcher is not part of any level:
-// it runs at every level, Disabled included.
+// last, and the system-folder watcher and the timers of the other monitors run or stop by the
+// level's switches. The signs of the level belong to the windows: the options dialog, which owns
+// SetOptions, shows them. The dispatcher is not part of any level: it runs at every level,
+// Disabled included.
 
 #include <optional>
 #include <string>
@@ -13,6 +13,7 @@
 
 namespace sentrel {
 
+class Scheduler;
 class TFileChangesTracker;
 class TOptions;
 class TRegistryWatches;
@@ -27,14 +28,15 @@ public:
         TOptions& options;
         TFileChangesTracker& fileChanges;
         TRegistryWatches& registryWatches;
+        Scheduler& scheduler;        // runs the timer-driven monitors
         std::string executablePath;  // written as the autorun entry
     };
 
     explicit TShieldLevel(Monitors monitors) : monitors_(std::move(monitors)) {}
 
-    // Records `level` and applies the shield's side of it; the switches of the timer-driven
-    // monitors are returned for the windows. A value outside 0 to 4 is recorded but switches
-    // nothing (nothing is returned). Applying the current level again re-applies it.
+    // Records `level` and applies the shield's side of it; the level's switches are returned. A
+    // value outside 0 to 4 is recorded but switches nothing (nothing is returned). Applying the
+    // current level again re-applies it.
     std::optional<MonitorSwitches> Apply(int level);
 
     // The level last applied (the stored value as it was given).

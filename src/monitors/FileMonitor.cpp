@@ -17,10 +17,6 @@ namespace sentrel {
 namespace {
 
 constexpr const char* kWindowClass = "SentrelFileMonitor";
-constexpr UINT kNewPathMessage = WM_APP + 0x41;       // lParam: std::string* (owned by the message)
-constexpr UINT kDeletedPathMessage = WM_APP + 0x42;   // lParam: std::string*
-constexpr UINT kOverflowMessage = WM_APP + 0x43;      // lParam: std::vector<std::string>*
-constexpr UINT kOverflowSliceMessage = WM_APP + 0x44;  // no payload
 constexpr UINT_PTR kRetryTimer = 1;
 
 bool SamePathIgnoringCase(const std::string& a, const std::string& b) {
@@ -28,22 +24,11 @@ bool SamePathIgnoringCase(const std::string& a, const std::string& b) {
                           static_cast<int>(b.size())) == CSTR_EQUAL;
 }
 
-// Posts `payload` to `target`; the message owns it from then on. Returns false (and frees it)
-// when the window is gone.
-template <typename Payload>
-bool PostOwned(HWND target, UINT message, std::unique_ptr<Payload> payload) {
-    if (!PostMessageA(target, message, 0, reinterpret_cast<LPARAM>(payload.get()))) return false;
-    payload.release();
-    return true;
-}
-
-void FreePayload(UINT message, LPARAM lParam) noexcept {
-    if (message == kNewPathMessage || message == kDeletedPathMessage) {
-        delete reinterpret_cast<std::string*>(lParam);
-    } else if (message == kOverflowMessage) {
-        delete reinterpret_cast<std::vector<std::string>*>(lParam);
-    }
-}
+// What the watcher thread hands over to the window thread.
+struct WatchReports {
+    std::function<void(bool added, std::string path)> path;
+    std::function<void(std::vector<std::string> files)> everyFile;  // after lost changes
+};
 
 // Junctions are not followed: they may lead out of the tree or round in a circle.
 void AddTreeFiles(const std::string& folder, std::vector<std::string>& files, const std::atomic<bool>& stopping) {
@@ -59,9 +44,9 @@ void AddTreeFiles(const std::string& folder, std::vector<std::string>& files, co
     }
 }
 
-// The watcher thread's body: posts every added and removed path; after an overflow, the list
-// of every file of the tree. Ends when the read is cancelled or fails.
-void WatchTree(platform::DirectoryChangeReader& reader, const std::string& folder, HWND target,
+// The watcher thread's body: hands over every added and removed path; after an overflow, the
+// list of every file of the tree. Ends when the read is cancelled or fails.
+void WatchTree(platform::DirectoryChangeReader& reader, const std::string& folder, const WatchReports& report,
                const std::atomic<bool>& stopping, std::atomic<bool>& ended) noexcept {
     using Result = platform::DirectoryChangeReader::ReadResult;
     struct MarkEnded {
@@ -74,17 +59,15 @@ void WatchTree(platform::DirectoryChangeReader& reader, const std::string& folde
             const Result result = reader.Read(changes);
             if (result == Result::Cancelled || result == Result::Failed) return;
             if (result == Result::Overflow) {
-                auto files = std::make_unique<std::vector<std::string>>(ListTreeFiles(folder, stopping));
+                std::vector<std::string> files = ListTreeFiles(folder, stopping);
                 if (stopping) return;
-                PostOwned(target, kOverflowMessage, std::move(files));
+                report.everyFile(std::move(files));
                 continue;
             }
             for (const auto& change : changes) {
-                UINT message = 0;
-                if (change.Action == FILE_ACTION_ADDED) message = kNewPathMessage;
-                if (change.Action == FILE_ACTION_REMOVED) message = kDeletedPathMessage;
                 // Renames (old and new name) and modifications raise nothing.
-                if (message != 0) PostOwned(target, message, std::make_unique<std::string>(folder + change.Name));
+                if (change.Action == FILE_ACTION_ADDED || change.Action == FILE_ACTION_REMOVED)
+                    report.path(change.Action == FILE_ACTION_ADDED, folder + change.Name);
             }
         }
     } catch (...) {
@@ -144,7 +127,6 @@ TFileChangesTracker::TFileChangesTracker(std::string folder, TablesSource tables
 TFileChangesTracker::~TFileChangesTracker() {
     StopWatcher();
     if (Handle()) KillTimer(Handle(), kRetryTimer);
-    DropPostedReports();
 }
 
 std::string TFileChangesTracker::WindowsFolder() {
@@ -160,8 +142,11 @@ void TFileChangesTracker::SetActive(bool value) {
     active_ = value;
     if (!value) {
         StopWatcher();
+        // What the watcher handed over and the next slice of a walk are dropped unrun.
+        handOvers_.Renew();
         retries_.clear();
         overflowPaths_.clear();
+        overflowSlicePosted_ = false;
         KillTimer(Handle(), kRetryTimer);
         return;
     }
@@ -175,7 +160,21 @@ void TFileChangesTracker::SetActive(bool value) {
     }
     stopping_ = false;
     watcherEnded_ = false;
-    watcher_ = std::thread(WatchTree, std::ref(*reader_), folder_, Handle(), std::cref(stopping_),
+    const platform::uitask::Poster poster = handOvers_.MakePoster();
+    WatchReports report{
+        .path =
+            [this, poster](bool added, std::string path) {
+                poster.Post([this, added, path = std::move(path)] { added ? ChangeNew(path) : ChangeDeleted(path); });
+            },
+        .everyFile =
+            [this, poster](std::vector<std::string> files) {
+                poster.Post([this, files = std::move(files)]() mutable {
+                    ++overflowWalks_;
+                    TestEveryFile(std::move(files));
+                });
+            },
+    };
+    watcher_ = std::thread(WatchTree, std::ref(*reader_), folder_, std::move(report), std::cref(stopping_),
                            std::ref(watcherEnded_));
     // Changes are kept only from the watcher's first read on; without this wait, a file made
     // right after switching on could go unseen.
@@ -189,14 +188,6 @@ void TFileChangesTracker::StopWatcher() noexcept {
         watcher_.join();
     }
     reader_.reset();
-}
-
-void TFileChangesTracker::DropPostedReports() noexcept {
-    if (!Handle()) return;
-    MSG message;
-    while (PeekMessageA(&message, Handle(), kNewPathMessage, kOverflowSliceMessage, PM_REMOVE)) {
-        FreePayload(message.message, message.lParam);
-    }
 }
 
 void TFileChangesTracker::MarkShieldMove(const std::string& path) {
@@ -276,44 +267,15 @@ void TFileChangesTracker::OnOverflowSlice() {
             // As for single reports: a failed lookup is dropped, the walk goes on.
         }
     }
-    if (!overflowPaths_.empty() && PostMessageA(Handle(), kOverflowSliceMessage, 0, 0)) overflowSlicePosted_ = true;
+    if (overflowPaths_.empty()) return;
+    overflowSlicePosted_ = true;
+    handOvers_.MakePoster().Post([this] { OnOverflowSlice(); });
 }
 
 LRESULT TFileChangesTracker::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-    case kNewPathMessage:
-    case kDeletedPathMessage: {
-        const std::unique_ptr<std::string> path(reinterpret_cast<std::string*>(lParam));
-        if (!active_) return 0;  // posted before the monitor was switched off
-        if (message == kNewPathMessage) {
-            ChangeNew(*path);
-        } else {
-            ChangeDeleted(*path);
-        }
+    if (message == WM_TIMER && wParam == kRetryTimer) {
+        OnRetryTimer();
         return 0;
-    }
-    case kOverflowMessage: {
-        const std::unique_ptr<std::vector<std::string>> files(reinterpret_cast<std::vector<std::string>*>(lParam));
-        if (!active_) return 0;
-        ++overflowWalks_;
-        TestEveryFile(std::move(*files));
-        return 0;
-    }
-    case kOverflowSliceMessage:
-        if (active_) {
-            OnOverflowSlice();
-        } else {
-            overflowSlicePosted_ = false;
-        }
-        return 0;
-    case WM_TIMER:
-        if (wParam == kRetryTimer) {
-            OnRetryTimer();
-            return 0;
-        }
-        break;
-    default:
-        break;
     }
     return DefaultHandling(message, wParam, lParam);
 }

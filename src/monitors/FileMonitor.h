@@ -1,12 +1,12 @@
 #pragma once
 // The system-folder file monitor: files that appear in or disappear from the Windows folder
-// tree. A watcher thread reads the tree's change records (DirectoryChangeReader) and posts every
-// added or removed path to the tracker's own message-only window, so the threat lookup, the
+// tree. A watcher thread reads the tree's change records (DirectoryChangeReader) and hands every
+// added or removed path over to the window thread (platform/UiTask.h), so the threat lookup, the
 // warning and QueueWarning run on the main thread, like every other monitor.
 //
 // Beyond the plain hand-over, the tracker:
 // - tests every file of the tree once when the system reports that changes were lost
-//   (overflow), a few hundred paths per message so the main thread stays responsive;
+//   (overflow), a few hundred paths per task so the main thread stays responsive;
 // - tests a new file again a few times, shortly after, while it is empty or still locked by
 //   its writer, so a file whose event came before its content is not missed;
 // - ignores the paths the shield itself is moving (MarkShieldMove) for a short while, so fixing
@@ -28,6 +28,7 @@
 #include "database/Lookups.h"
 #include "database/ThreatTables.h"
 #include "platform/MessageWindow.h"
+#include "platform/UiTask.h"
 
 namespace sentrel {
 
@@ -68,12 +69,13 @@ public:
 
     static constexpr int kRetries = 5;               // further looks at an empty or locked new file
     static constexpr unsigned kRetryDelayMs = 400;   // between two looks
-    static constexpr std::size_t kOverflowSlice = 256;  // paths tested per message after an overflow
+    static constexpr std::size_t kOverflowSlice = 256;  // paths tested per task after an overflow
     static constexpr unsigned kStartTimeoutMs = 2000;   // SetActive(true) waits for the first read
 
     // `folder` is the watched folder with a trailing backslash (the Windows folder in the
-    // program: WindowsFolder()). Creates the message-only window on the calling thread, which
-    // must be the thread that owns `queue` and runs the message loop. Inactive at creation.
+    // program: WindowsFolder()). Creates the message-only window of its retries on the calling
+    // thread, which must be the window thread: it owns `queue` and runs the tasks the watcher
+    // hands over. Inactive at creation.
     TFileChangesTracker(std::string folder, TablesSource tables, WarningSink& queue, TLookupSystem system);
     ~TFileChangesTracker() override;
 
@@ -83,7 +85,7 @@ public:
     const std::string& Folder() const { return folder_; }
     bool Active() const { return active_; }
     // The switch of the security levels: on starts the watcher, off stops it (its read is
-    // cancelled and the thread joined). Reports posted before the switch went off are dropped.
+    // cancelled and the thread joined). Reports handed over before the switch went off are dropped.
     // A watcher whose folder cannot be opened or whose read fails ends silently; the next
     // switch on tries again.
     void SetActive(bool value);
@@ -99,16 +101,13 @@ public:
     void ChangeDeleted(const std::string& path);
 
     // What follows a report of lost changes: every one of `files` is tested as ChangeNew tests
-    // a path (without the retries), kOverflowSlice paths per message so the main thread stays
-    // responsive. Nothing is tested while the monitor is off.
+    // a path (without the retries), kOverflowSlice paths per window-thread task so the main
+    // thread stays responsive. Nothing is tested while the monitor is off.
     void TestEveryFile(std::vector<std::string> files);
 
     // Called by the remedies before they move `path` into or out of the tree (both ends of the
     // move): the watcher's reports of it are ignored for TShieldMoves::kLifetimeMs.
     void MarkShieldMove(const std::string& path);
-
-    // The message-only window the watcher posts to.
-    using platform::MessageWindow::Handle;
 
 private:
     struct PendingRetry {
@@ -119,7 +118,6 @@ private:
 
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void StopWatcher() noexcept;
-    void DropPostedReports() noexcept;
     void TestNewFile(const std::string& path, int attemptsLeft);
     void ScheduleRetry(const std::string& path, int attemptsLeft);
     void OnRetryTimer();
@@ -133,6 +131,9 @@ private:
     TShieldMoves shieldMoves_;
     std::vector<PendingRetry> retries_;
     std::deque<std::string> overflowPaths_;
+    // The watcher's hand-overs and the walk's slices; renewed when the monitor is switched off,
+    // so what was posted before is dropped.
+    platform::uitask::Lifetime handOvers_;
     bool overflowSlicePosted_ = false;
     int overflowWalks_ = 0;
     std::unique_ptr<platform::DirectoryChangeReader> reader_;

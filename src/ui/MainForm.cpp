@@ -69,7 +69,7 @@ constexpr UINT kFormShowMessage = WM_APP + 21;
 TMainForm::TMainForm(Callbacks callbacks) : callbacks_(std::move(callbacks)) {}
 
 TMainForm::~TMainForm() {
-    // Its WM_DESTROY gives the hot key back, stops the timers and closes the help windows.
+    // Its WM_DESTROY gives the hot key back, removes the tray icon and closes the help windows.
     Destroy();
 }
 
@@ -197,37 +197,6 @@ ImageButton* TMainForm::FindButton(const std::string& name) {
     return nullptr;
 }
 
-void TMainForm::SetTimerEnabled(TimerId id, bool enabled) {
-    const std::size_t slot = static_cast<std::size_t>(id) - 1;
-    // A running timer keeps its period: setting it again would restart the wait.
-    if (enabled == timerEnabled_[slot]) return;
-    if (enabled) {
-        if (!SetTimer(Handle(), static_cast<UINT_PTR>(id), SpecOf(id).intervalMs, nullptr))
-            platform::ThrowLastError("SetTimer(" + std::string(SpecOf(id).name) + ")");
-    } else {
-        KillTimer(Handle(), static_cast<UINT_PTR>(id));
-    }
-    timerEnabled_[slot] = enabled;
-    followingUp_[slot] = false;
-}
-
-bool TMainForm::IsTimerEnabled(TimerId id) const {
-    return timerEnabled_[static_cast<std::size_t>(id) - 1];
-}
-
-void TMainForm::SetPassUnfinished(TimerId id, bool unfinished) {
-    const std::size_t slot = static_cast<std::size_t>(id) - 1;
-    if (!timerEnabled_[slot] || followingUp_[slot] == unfinished) return;
-    // Setting an existing timer again replaces its interval.
-    if (!SetTimer(Handle(), static_cast<UINT_PTR>(id), unfinished ? kFollowUpTickMs : SpecOf(id).intervalMs, nullptr))
-        platform::ThrowLastError("SetTimer(" + std::string(SpecOf(id).name) + ")");
-    followingUp_[slot] = unfinished;
-}
-
-bool TMainForm::IsFollowingUp(TimerId id) const {
-    return followingUp_[static_cast<std::size_t>(id) - 1];
-}
-
 void TMainForm::ShowLevel(int level) {
     if (level < 0 || level >= static_cast<int>(kLevels.size())) return;
     const LevelSigns& signs = kLevels[static_cast<std::size_t>(level)];
@@ -254,7 +223,6 @@ LRESULT TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CLOSE: return OnClose();
     case WM_QUERYENDSESSION: return OnQueryEndSession();
     case WM_ENDSESSION: return OnEndSession(wParam != FALSE);
-    case WM_TIMER: return OnTimer(wParam);
     case WM_PAINT: return OnPaint();
     case WM_ERASEBKGND: return 1;
     case WM_NCHITTEST: return WMNCHitTest(wParam, lParam);
@@ -311,29 +279,6 @@ LRESULT TMainForm::WMNCHitTest(WPARAM wParam, LPARAM lParam) {
     ScreenToClient(Handle(), &at);
     const HWND under = ChildWindowFromPointEx(Handle(), at, CWP_SKIPINVISIBLE);
     return under == Handle() || under == nullptr ? HTCAPTION : HTCLIENT;
-}
-
-LRESULT TMainForm::OnTimer(UINT_PTR id) {
-    const std::function<void()>* handler = nullptr;
-    switch (static_cast<TimerId>(id)) {
-    case TimerId::MainTimer: handler = &timerHandlers_.MainTimerTimer; break;
-    case TimerId::ProcessTimer: handler = &timerHandlers_.ProcessTimerTimer; break;
-    case TimerId::AutorunListTimer: handler = &timerHandlers_.AutorunListTimerTimer; break;
-    case TimerId::RegChangeTimer: handler = &timerHandlers_.RegChangeTimerTimer; break;
-    case TimerId::RegistryTimer: handler = &timerHandlers_.RegistryTimerTimer; break;
-    case TimerId::CookiesTimer: handler = &timerHandlers_.CookiesTimerTimer; break;
-    case TimerId::FoldersTimer: handler = &timerHandlers_.FoldersTimerTimer; break;
-    }
-    // A tick that fails ends there, with a line in the diagnostic log naming it; the next tick
-    // starts afresh.
-    if (handler && *handler) {
-        try {
-            (*handler)();
-        } catch (...) {
-            LogCaught(kTimers[id - 1].name);  // a known id: it has a handler
-        }
-    }
-    return 0;
 }
 
 LRESULT TMainForm::OnTrayIcon(LPARAM lParam) {
@@ -417,11 +362,6 @@ bool TMainForm::PreviewKey(const MSG& message) {
 }
 
 void TMainForm::OnDestroy() {
-    for (const TimerSpec& timer : kTimers) {
-        if (timerEnabled_[static_cast<std::size_t>(timer.id) - 1]) KillTimer(Handle(), static_cast<UINT_PTR>(timer.id));
-    }
-    timerEnabled_.fill(false);
-    followingUp_.fill(false);
     if (hotKeyRegistered_) UnregisterHotKey(Handle(), kShowHotKeyId);
     hotKeyRegistered_ = false;
     tray_.Remove();

@@ -1,5 +1,6 @@
 #pragma once
-// The main window: the shield's control panel and the owner of its timers and its tray icon.
+// The main window: the shield's control panel and the owner of its tray icon. It only shows the
+// shield's state; the shield's clock is core/Scheduler.
 // A borderless, skinned window with the five level pictures, the tool buttons, three status
 // lines and its own minimise and close buttons. Most of the time it is hidden and the shield
 // lives in the tray; Ctrl+Shift+A, the tray icon and its menu bring it back.
@@ -18,7 +19,6 @@
 #include "ui/Dpi.h"
 #include "ui/HelpEngine.h"
 #include "ui/ImageButton.h"
-#include "ui/MainTimers.h"
 #include "ui/Picture.h"
 #include "ui/TrayIcon.h"
 #include "ui/TrayMenu.h"
@@ -61,21 +61,10 @@ public:
         std::function<void(bool modal)> showUpdateWizard;
     };
 
-    // What each timer does on its tick; a timer without a handler does nothing.
-    struct TimerHandlers {
-        std::function<void()> MainTimerTimer;
-        std::function<void()> ProcessTimerTimer;
-        std::function<void()> AutorunListTimerTimer;
-        std::function<void()> RegChangeTimerTimer;
-        std::function<void()> RegistryTimerTimer;
-        std::function<void()> CookiesTimerTimer;
-        std::function<void()> FoldersTimerTimer;
-    };
-
     explicit TMainForm(Callbacks callbacks);
     ~TMainForm() override;
 
-    // The window alone (hidden, no face): enough for its timers.
+    // The window alone (hidden, no face).
     void Create();
     // The face: background, buttons, labels, tray icon and hot key. `options` is read by the
     // close, minimise and reminder logic; `helpFile` is the full path of Help.chm.
@@ -85,16 +74,6 @@ public:
     // Puts the icon into the notification area. Adding it waits for Explorer, and while it waits
     // the window answers messages sent to it: the program does it once its shield is set up.
     void ShowTrayIcon();
-
-    void SetTimerHandlers(TimerHandlers handlers) { timerHandlers_ = std::move(handlers); }
-    // Starts a timer with its interval (a running one keeps its period) or stops it.
-    void SetTimerEnabled(TimerId id, bool enabled);
-    bool IsTimerEnabled(TimerId id) const;
-    // After a monitor's tick: while its pass is unfinished the timer fires again after
-    // kFollowUpTickMs; once a tick ends the pass it keeps its own interval again. Nothing
-    // happens to a stopped timer.
-    void SetPassUnfinished(TimerId id, bool unfinished);
-    bool IsFollowingUp(TimerId id) const;
 
     // The signs of a level: tray tip, level label, tray menu mark and the latched level picture.
     void ShowLevel(int level);
@@ -135,7 +114,6 @@ private:
     LRESULT OnClose();
     LRESULT OnQueryEndSession();
     LRESULT OnEndSession(bool ending);
-    LRESULT OnTimer(UINT_PTR id);
     LRESULT OnPaint();
     LRESULT WMNCHitTest(WPARAM wParam, LPARAM lParam);
     LRESULT OnTrayIcon(LPARAM lParam);
@@ -157,9 +135,6 @@ private:
     bool Confirm(const std::string& text) const;
 
     Callbacks callbacks_;
-    TimerHandlers timerHandlers_;
-    std::array<bool, kTimers.size()> timerEnabled_{};
-    std::array<bool, kTimers.size()> followingUp_{};
 
     TOptions* options_ = nullptr;
     HelpEngine* help_ = nullptr;

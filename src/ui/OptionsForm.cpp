@@ -135,14 +135,7 @@ void TOptionsForm::SetOptions(int level) {
     const std::optional<MonitorSwitches> switches = context_.shieldLevel.Apply(level);
     if (context_.showDatabase) context_.showDatabase();
     if (!switches) return;
-    TMainForm& form = context_.mainForm;
-    form.SetTimerEnabled(TimerId::AutorunListTimer, switches->autorun);
-    form.SetTimerEnabled(TimerId::ProcessTimer, switches->processes);
-    form.SetTimerEnabled(TimerId::RegChangeTimer, switches->regChange);
-    form.SetTimerEnabled(TimerId::RegistryTimer, switches->registry);
-    form.SetTimerEnabled(TimerId::CookiesTimer, switches->cookies);
-    form.SetTimerEnabled(TimerId::FoldersTimer, switches->folders);
-    form.ShowLevel(level);
+    context_.mainForm.ShowLevel(level);
     // The main window's level pictures and the tray menu choose levels while the dialog may be
     // open: its OK must not bring back the level it showed before.
     if (IsWindowVisible(Handle())) ShowLevelRow(level);

@@ -61,7 +61,7 @@ public:
         TBackuper& backuper;
         const WarningContext& warnings;  // what the undo of a change reaches
         TRegistryWatches& registryWatches;
-        TMainForm& mainForm;  // owns the monitor timers and shows the level
+        TMainForm& mainForm;  // shows the level
         HelpEngine& help;
         std::string helpFile;  // full path of Help.chm
         // Brings the main window's database lines up to date.

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <exception>
+#include <mutex>
 #include <stdexcept>
 
 #include <commctrl.h>
@@ -78,25 +79,20 @@ enum ControlId : int {
     kMemoId,
 };
 
-// The worker's messages: posted status lines and progress, sent hand-overs.
-constexpr UINT kStatusMessage = WM_APP + 1;
-constexpr UINT kProgressMessage = WM_APP + 2;
+// The worker's hand-overs, sent: it waits while they run.
 constexpr UINT kRunMessage = WM_APP + 3;
 
 constexpr DesignRect kPageArea{165, 8, 327, 218};
 
-struct ProgressPost {
-    std::string text;
-    std::int64_t position;
-    std::int64_t maximum;
-};
-
 }  // namespace
 
-// One Internet run: its flag, UpdateRunning while it is the window's run. The worker asks it
-// after the window may be gone, so it is shared.
+// One Internet run: its flag, UpdateRunning while it is the window's run, and the status lines
+// and progress the worker reported that the window has not shown yet, oldest first (a hand-over
+// shows them before it runs). The worker uses it after the window may be gone, so it is shared.
 struct TUpdateForm::Run {
     std::atomic<bool> running{true};
+    std::mutex mutex;
+    std::vector<std::function<void(TUpdateForm&)>> unshown;
 };
 
 TUpdateForm::TUpdateForm(Context context) : context_(std::move(context)) {}
@@ -299,19 +295,24 @@ void TUpdateForm::StartInternetUpdate() {
     const int number = context_.options.ReadInteger(kDataBaseNumberOption, kDefaultDataBaseNumber);
     auto run = std::make_shared<Run>();
     const HWND window = Handle();
+    // Worker thread: the first report waiting wakes the window thread, which shows them all.
+    const auto report = [this, run, poster = lifetime_.MakePoster()](std::function<void(TUpdateForm&)> show) {
+        if (!run->running) return;
+        bool first = false;
+        {
+            const std::lock_guard lock(run->mutex);
+            first = run->unshown.empty();
+            run->unshown.push_back(std::move(show));
+        }
+        if (first) poster.Post([this, run] { ShowReports(*run); });
+    };
     TInetUpdateNotifications notifications{
         .IsCancelled = [run] { return !run->running; },
         .OnStatusText =
-            [run, window](const std::string& text) {
-                if (!run->running) return;
-                auto* post = new std::string(text);
-                if (!PostMessageA(window, kStatusMessage, 0, reinterpret_cast<LPARAM>(post))) delete post;
-            },
+            [report](const std::string& text) { report([text](TUpdateForm& form) { form.OnStatusText(text); }); },
         .OnProgress =
-            [run, window](const std::string& text, std::int64_t position, std::int64_t maximum) {
-                if (!run->running) return;
-                auto* post = new ProgressPost{text, position, maximum};
-                if (!PostMessageA(window, kProgressMessage, 0, reinterpret_cast<LPARAM>(post))) delete post;
+            [report](const std::string& text, std::int64_t position, std::int64_t maximum) {
+                report([=](TUpdateForm& form) { form.OnProgress(text, position, maximum); });
             },
         .RunOnMainThread =
             [run, window](const std::function<void()>& work) {
@@ -456,25 +457,23 @@ void TUpdateForm::Applied() {
     if (context_.updated) context_.updated();
 }
 
-LRESULT TUpdateForm::OnWorkerMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == kStatusMessage) {
-        std::unique_ptr<std::string> text(reinterpret_cast<std::string*>(lParam));
-        if (run_ && run_->running) OnStatusText(*text);
-        return 0;
+void TUpdateForm::ShowReports(Run& run) {
+    std::vector<std::function<void(TUpdateForm&)>> reports;
+    {
+        const std::lock_guard lock(run.mutex);
+        reports.swap(run.unshown);
     }
-    if (message == kProgressMessage) {
-        std::unique_ptr<ProgressPost> post(reinterpret_cast<ProgressPost*>(lParam));
-        if (run_ && run_->running) OnProgress(post->text, post->position, post->maximum);
-        return 0;
-    }
-    // A hand-over: runs only for the window's own run (a cancelled run still gets its finish,
-    // which moves the hidden window to the error page; its commits throw).
-    const auto* run = reinterpret_cast<const Run*>(wParam);
+    if (!run.running || &run != run_.get()) return;
+    for (const auto& show : reports) show(*this);
+}
+
+LRESULT TUpdateForm::OnHandOver(WPARAM wParam, LPARAM lParam) {
+    // Runs only for the window's own run (a cancelled run still gets its finish, which moves the
+    // hidden window to the error page; its commits throw).
+    auto* run = reinterpret_cast<Run*>(wParam);
     if (!run_ || run != run_.get()) return 0;
-    // The lines posted before this hand-over come first.
-    MSG pending;
-    while (PeekMessageA(&pending, Handle(), kStatusMessage, kProgressMessage, PM_REMOVE))
-        OnWorkerMessage(pending.message, pending.wParam, pending.lParam);
+    // The lines reported before this hand-over come first.
+    ShowReports(*run);
     (*reinterpret_cast<const std::function<void()>*>(lParam))();
     return 1;
 }
@@ -527,9 +526,7 @@ bool TUpdateForm::StopWorker(unsigned timeoutMs) {
 
 LRESULT TUpdateForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case kStatusMessage:
-    case kProgressMessage:
-    case kRunMessage: return OnWorkerMessage(message, wParam, lParam);
+    case kRunMessage: return OnHandOver(wParam, lParam);
     case WM_COMMAND:
         OnCommand(LOWORD(wParam));
         return 0;

@@ -6,9 +6,9 @@
 //                              -> 3 local file             -> 4 completed / 5 error
 //
 // The Internet run belongs to one TInetUpdateThread at a time. Its status lines and progress
-// come from the worker by posted messages; its commits and its finish are sent, so they run on
-// this (the main) thread while the worker waits. A run that was cancelled, or that belongs to an
-// earlier showing of the window, changes nothing here any more.
+// come from the worker as window-thread tasks (platform/UiTask.h); its commits and its finish are
+// sent, so they run on this (the main) thread while the worker waits. A run that was cancelled,
+// or that belongs to an earlier showing of the window, changes nothing here any more.
 
 #include <array>
 #include <atomic>
@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "core/InetUpdateThread.h"
+#include "platform/UiTask.h"
 #include "platform/UniqueHandle.h"
 #include "ui/Dpi.h"
 #include "ui/ModalWindow.h"
@@ -104,7 +105,9 @@ private:
     void OnFinished(bool noList, bool failed, const std::string& reason);
     TUpdateResult Commit(TPreparedUpdate prepared);
     void Applied();
-    LRESULT OnWorkerMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    // Shows what the worker of `run` reported so far, if it is still the window's running run.
+    void ShowReports(Run& run);
+    LRESULT OnHandOver(WPARAM wParam, LPARAM lParam);
 
     void SetMemo();
     void BackupDataBase() const;
@@ -133,6 +136,8 @@ private:
     // The run that may still change this window (none after a new showing), and the worker.
     std::shared_ptr<Run> run_;
     std::unique_ptr<TInetUpdateThread> worker_;
+    // The worker's reports are dropped once the window is gone.
+    platform::uitask::Lifetime lifetime_;
 };
 
 }  // namespace sentrel::ui

@@ -11,6 +11,7 @@
 #include "config/Options.h"
 #include "core/ColorList.h"
 #include "core/Dispatcher.h"
+#include "core/Scheduler.h"
 #include "core/WarningQueue.h"
 #include "monitors/FileMonitor.h"
 #include "monitors/RegistryMonitors.h"
@@ -20,16 +21,14 @@
 #include "support/ProbeWarning.h"
 #include "support/MessagePump.h"
 #include "support/TempFolder.h"
-#include "ui/MainForm.h"
 #include "warnings/Backuper.h"
 #include "warnings/Warning.h"
 
 namespace sentrel {
 namespace {
 
-using test::PumpFor;
+using test::PumpUntil;
 using test::TempFolder;
-using ui::TimerId;
 
 // The user's Run key as the test found it, put back afterwards: the tests change the shield's
 // own entry in it.
@@ -54,29 +53,28 @@ private:
 
 class ShieldLevelTest : public ::testing::Test {
 protected:
-    ShieldLevelTest() {
-        WriteDefaultOptions(options_);
-        form_.Create();
-    }
+    ShieldLevelTest() { WriteDefaultOptions(options_); }
 
     RunValueGuard run_;
     TempFolder program_;
     TempFolder watched_;
     TOptions options_{"options.ini", program_.Path()};
-    ui::TMainForm form_{{.terminate = [] {}, .endSession = [] {}}};
+    Scheduler scheduler_;
     WarningQueue queue_;
     TFileChangesTracker tracker_{watched_.Path(),
                                  []() -> const TThreatTables& { throw std::logic_error("no lookup expected"); },
                                  queue_,
                                  TLookupSystem{SystemFileAccess(), MacroFolders(), program_.Path()}};
     TRegistryWatches watches_;
-    TShieldLevel level_{{options_, tracker_, watches_, "C:\\Program Files\\Sentrel 4\\Sentrel4.exe"}};
+    TShieldLevel level_{{options_, tracker_, watches_, scheduler_, "C:\\Program Files\\Sentrel 4\\Sentrel4.exe"}};
 };
 
 TEST_F(ShieldLevelTest, EachLevelRunsTheMonitorsItsSwitchesName) {
     using S = MonitorSwitches;
     EXPECT_EQ(level_.Apply(1), (S{true, true, false, true, true, false, true}));  // Medium, first-start switches
     EXPECT_TRUE(tracker_.Active());
+    EXPECT_TRUE(scheduler_.IsTimerEnabled(TimerId::RegChangeTimer));
+    EXPECT_FALSE(scheduler_.IsTimerEnabled(TimerId::ProcessTimer));
     EXPECT_EQ(options_.ReadInteger(kShieldKey, -1), 1);
 
     EXPECT_EQ(level_.Apply(0), (S{true, false, false, false, false, false, true}));  // Low
@@ -92,6 +90,7 @@ TEST_F(ShieldLevelTest, EachLevelRunsTheMonitorsItsSwitchesName) {
     level_.Apply(2);
     EXPECT_EQ(level_.Apply(4), S{});
     EXPECT_FALSE(tracker_.Active());
+    for (const TimerSpec& timer : kTimers) EXPECT_FALSE(scheduler_.IsTimerEnabled(timer.id)) << timer.name;
     EXPECT_EQ(level_.CurrentLevel(), 4);
 
     // An unknown level is recorded and switches nothing.
@@ -161,16 +160,15 @@ TEST_F(ShieldLevelTest, DisabledStillDispatchesWhatIsQueued) {
     TColorList blackList(program_ / "black_list.txt");
     options_.WriteInteger(kWhatDoKey, 1);
     TDispatcher dispatcher({queue_, whiteList, blackList, options_, backuper, [](const AlertTexts&) {}});
-    form_.SetTimerHandlers({.MainTimerTimer = [&] { dispatcher.MainTimerTimer(); }});
-    form_.SetTimerEnabled(TimerId::MainTimer, true);
+    scheduler_.SetTicks({.MainTimerTimer = [&] { dispatcher.MainTimerTimer(); }});
+    scheduler_.SetTimerEnabled(TimerId::MainTimer, true);
 
     test::ProbeWarning::fixes = 0;
     queue_.QueueWarning(std::make_unique<test::ProbeWarning>("first"));
     queue_.QueueWarning(std::make_unique<test::ProbeWarning>("second"));
     level_.Apply(4);
-    PumpFor(3500);
+    EXPECT_TRUE(PumpUntil([&] { return queue_.Empty(); }, 5000));
     EXPECT_EQ(test::ProbeWarning::fixes, 2);
-    EXPECT_TRUE(queue_.Empty());
 }
 
 }  // namespace

@@ -19,6 +19,7 @@
 #include "monitors/FileMonitor.h"
 #include "monitors/KnownContent.h"
 #include "platform/DirectoryChanges.h"
+#include "platform/UiTask.h"
 #include "database/MappedFileAccessWin.h"
 #include "database/ShellFoldersWin.h"
 #include "platform/Win32Error.h"
@@ -98,6 +99,7 @@ protected:
         return watched_ / name;
     }
 
+    platform::uitask::Host uiTasks_;  // the watcher's hand-overs run in the pumps
     TempFolder watched_;
     TempFolder program_;
     TempFolder outside_;

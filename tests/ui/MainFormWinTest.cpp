@@ -4,13 +4,11 @@
 
 #include <functional>
 #include <memory>
-#include <stdexcept>
 #include <thread>
 
 #include <windowsx.h>
 
 #include "config/Options.h"
-#include "support/MessagePump.h"
 #include "support/TempFolder.h"
 #include "ui/ClosingForm.h"
 #include "ui/SplashForm.h"
@@ -18,76 +16,6 @@
 
 namespace sentrel::ui {
 namespace {
-
-using sentrel::test::PumpFor;
-
-TEST(MainFormTimers, AllStartDisabledAndTickOnlyWhenEnabled) {
-    TMainForm form({.terminate = [] {}, .endSession = [] {}});
-    form.Create();
-    int mainTicks = 0, cookieTicks = 0, processTicks = 0;
-    form.SetTimerHandlers({.MainTimerTimer = [&] { ++mainTicks; },
-                           .ProcessTimerTimer = [&] { ++processTicks; },
-                           .CookiesTimerTimer = [&] { ++cookieTicks; }});
-    for (const auto& timer : kTimers) EXPECT_FALSE(form.IsTimerEnabled(timer.id)) << timer.name;
-    PumpFor(700);
-    EXPECT_EQ(processTicks, 0);
-
-    form.SetTimerEnabled(TimerId::ProcessTimer, true);
-    EXPECT_TRUE(form.IsTimerEnabled(TimerId::ProcessTimer));
-    PumpFor(1300);
-    EXPECT_GE(processTicks, 1);
-    EXPECT_LE(processTicks, 3);  // every 500 ms
-    EXPECT_EQ(mainTicks, 0);
-    EXPECT_EQ(cookieTicks, 0);
-
-    form.SetTimerEnabled(TimerId::ProcessTimer, false);
-    const int stoppedAt = processTicks;
-    PumpFor(700);
-    EXPECT_EQ(processTicks, stoppedAt);
-}
-
-TEST(MainFormTimers, AFailingTickIsSwallowedAndTheNextOneRuns) {
-    TMainForm form({.terminate = [] {}, .endSession = [] {}});
-    form.Create();
-    int ticks = 0;
-    form.SetTimerHandlers({.ProcessTimerTimer = [&] {
-        ++ticks;
-        throw std::runtime_error("a monitor failed");
-    }});
-    form.SetTimerEnabled(TimerId::ProcessTimer, true);
-    PumpFor(1400);
-    EXPECT_GE(ticks, 2);
-}
-
-TEST(MainFormTimers, UnfinishedPassBringsTheNextTickSoonUntilItEnds) {
-    TMainForm form({.terminate = [] {}, .endSession = [] {}});
-    form.Create();
-    int ticks = 0;
-    form.SetTimerHandlers({.RegistryTimerTimer = [&] {
-        ++ticks;
-        form.SetPassUnfinished(TimerId::RegistryTimer, ticks < 3);
-    }});
-    // A stopped timer is not started by a follow-up.
-    form.SetPassUnfinished(TimerId::RegistryTimer, true);
-    EXPECT_FALSE(form.IsTimerEnabled(TimerId::RegistryTimer));
-    EXPECT_FALSE(form.IsFollowingUp(TimerId::RegistryTimer));
-
-    form.SetTimerEnabled(TimerId::RegistryTimer, true);
-    // The first tick after the 5 s interval, the two follow-ups right after it.
-    ASSERT_TRUE(sentrel::test::PumpUntil([&] { return ticks >= 3; }, 8000));
-    EXPECT_FALSE(form.IsFollowingUp(TimerId::RegistryTimer));  // back to its interval
-    form.SetTimerEnabled(TimerId::RegistryTimer, false);
-}
-
-TEST(MainFormTimers, IntervalsAreTheMonitorIntervals) {
-    EXPECT_EQ(SpecOf(TimerId::MainTimer).intervalMs, 1000u);
-    EXPECT_EQ(SpecOf(TimerId::ProcessTimer).intervalMs, 500u);
-    EXPECT_EQ(SpecOf(TimerId::AutorunListTimer).intervalMs, 6000u);
-    EXPECT_EQ(SpecOf(TimerId::RegChangeTimer).intervalMs, 4500u);
-    EXPECT_EQ(SpecOf(TimerId::RegistryTimer).intervalMs, 5000u);
-    EXPECT_EQ(SpecOf(TimerId::CookiesTimer).intervalMs, 10000u);
-    EXPECT_EQ(SpecOf(TimerId::FoldersTimer).intervalMs, 9000u);
-}
 
 // The window goes while the form is still whole, so the form's own end runs and gives the hot key
 // back: anyone can take Ctrl+Shift+A again.
