@@ -152,11 +152,13 @@ void TMainForm::CreateLabels() {
     panelBrush_.reset(CreateSolidBrush(kStatusPanel));
     const std::array<const char*, 3> captions = {"Current security level:", "Last update:", "Number of known threats:"};
     std::array<HWND, 3> values{};
+    // One line each: where the fonts come out a little wider (another DPI, another face), a line
+    // is cut at its end rather than wrapped out of sight.
     for (std::size_t i = 0; i < captions.size(); ++i) {
-        layout_.Control("STATIC", captions[i], SS_LEFT | SS_NOPREFIX, 0,
+        layout_.Control("STATIC", captions[i], SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0,
                         {kCaptionLeft, kLineTops[i], kCaptionWidth, kLineHeight}, Handle(), 0,
                         layout_.Font(kCaptionFont));
-        values[i] = layout_.Control("STATIC", i == 0 ? "Disabled" : "", SS_LEFT | SS_NOPREFIX, 0,
+        values[i] = layout_.Control("STATIC", i == 0 ? "Disabled" : "", SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0,
                                     {kValueLeft, kLineTops[i], kValueWidth, kLineHeight}, Handle(), 0,
                                     layout_.Font(kValueFont));
     }
