@@ -5,7 +5,6 @@
 
 #include <functional>
 #include <stdexcept>
-#include <string>
 #include <vector>
 
 #include <windows.h>
@@ -21,7 +20,6 @@
 #include "monitors/RegistryMonitors.h"
 #include "support/TempFolder.h"
 #include "ui/ClosingForm.h"
-#include "ui/Controls.h"
 #include "ui/FirstSplashForm.h"
 #include "ui/InputBox.h"
 #include "ui/MainForm.h"
@@ -34,72 +32,42 @@
 namespace sentrel::ui {
 namespace {
 
-using Rect = std::vector<long>;  // left, top, width, height
-
-Rect Scaled(const RECT& r, int dpi) {
-    return {MulDiv(r.left, dpi, kDesignDpi), MulDiv(r.top, dpi, kDesignDpi),
-            MulDiv(r.right - r.left, dpi, kDesignDpi), MulDiv(r.bottom - r.top, dpi, kDesignDpi)};
-}
-
-RECT PlaceInParent(HWND child) {
-    RECT r{};
-    GetWindowRect(child, &r);
-    MapWindowPoints(nullptr, GetParent(child), reinterpret_cast<POINT*>(&r), 2);
-    return r;
-}
-
-LONG FontHeight(HWND control) {
+// The window's place and size, its control's in the window, and the control's font height.
+std::vector<long> Placement(HWND window, HWND control) {
+    RECT w{}, c{};
+    GetWindowRect(window, &w);
+    GetWindowRect(control, &c);
+    MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&c), 2);
     LOGFONTA font{};
-    const HFONT handle = GetWindowFont(control);
-    return handle && GetObjectA(handle, sizeof font, &font) ? font.lfHeight : 0;
+    GetObjectA(GetWindowFont(control), sizeof font, &font);
+    return {w.left, w.top, w.right - w.left, w.bottom - w.top, c.left, c.top, c.right - c.left, c.bottom - c.top,
+            font.lfHeight};
 }
 
-HWND FindDescendant(HWND window, const std::string& text) {
-    struct Search {
-        const std::string& text;
-        HWND found = nullptr;
-    } search{text};
-    EnumChildWindows(
-        window,
-        [](HWND child, LPARAM data) -> BOOL {
-            auto& s = *reinterpret_cast<Search*>(data);
-            if (WindowText(child) != s.text) return TRUE;
-            s.found = child;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-// Moves `window` to a 144-DPI screen and back; its control with the text `childText` must follow.
-void ExpectFollowsDpi(HWND window, const std::string& childText) {
-    const HWND child = FindDescendant(window, childText);
-    ASSERT_NE(child, nullptr) << childText;
+// Moves `window` to a 144-DPI screen and back: it takes the suggested rectangle each time, and its
+// control `controlText` follows in place, size and font.
+void ExpectFollowsDpi(HWND window, const char* controlText) {
+    const HWND control = FindWindowExA(window, nullptr, nullptr, controlText);
+    ASSERT_NE(control, nullptr) << controlText;
     ASSERT_EQ(DpiOf(window), kDesignDpi) << "the test screen runs at 96 DPI";
-    RECT start{};
-    GetWindowRect(window, &start);
-    const RECT childStart = PlaceInParent(child);
-    const LONG fontStart = FontHeight(child);
-    ASSERT_NE(fontStart, 0) << childText;
-
+    const std::vector<long> start = Placement(window, control);
+    ASSERT_NE(start.back(), 0) << controlText << " has no font";
     for (const int dpi : {144, kDesignDpi}) {
-        const Rect size = Scaled(start, dpi);
-        RECT suggested{start.left + 20, start.top + 10, start.left + 20 + size[2], start.top + 10 + size[3]};
+        std::vector<long> expected = start;
+        for (long& value : expected) value = MulDiv(value, dpi, kDesignDpi);
+        expected[0] = start[0] + 20;
+        expected[1] = start[1] + 10;
+        RECT suggested{expected[0], expected[1], expected[0] + expected[2], expected[1] + expected[3]};
         SendMessageA(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
-
-        RECT now{};
-        GetWindowRect(window, &now);
-        EXPECT_EQ(Scaled(now, kDesignDpi), Scaled(suggested, kDesignDpi)) << dpi;
-        EXPECT_EQ(Scaled(PlaceInParent(child), kDesignDpi), Scaled(childStart, dpi)) << childText << " " << dpi;
-        EXPECT_EQ(FontHeight(child), MulDiv(fontStart, dpi, kDesignDpi)) << childText << " " << dpi;
+        EXPECT_EQ(Placement(window, control), expected) << controlText << " at " << dpi;
     }
 }
 
-// The input box lives in its own modal loop: it is checked from a timer of that loop, then closed.
+// The input box runs its own modal loop: a timer of that loop checks the box, then closes it.
 bool inputBoxChecked = false;
 
 void CALLBACK CheckInputBox(HWND, UINT, UINT_PTR timer, DWORD) {
-    const HWND box = FindWindowA(kInputBoxClass, "Rename");
+    const HWND box = FindWindowA(kInputBoxClass, nullptr);
     if (!box) return;  // not up yet: the next tick
     KillTimer(nullptr, timer);
     ExpectFollowsDpi(box, "OK");
@@ -141,29 +109,24 @@ protected:
 };
 
 TEST_F(DpiChangeTest, EveryWindowLaysItselfOutAgainAtTheNewDpi) {
-    struct Case {
-        const char* window;
-        std::function<void()> check;
-    };
-    const std::vector<Case> cases = {
+    const std::vector<std::pair<const char*, std::function<void()>>> windows = {
         {"main", [&] { ExpectFollowsDpi(main_.Handle(), "Current security level:"); }},
-        {"options", [&] { ExpectFollowsDpi(optionsForm_.Handle(), "Run on Windows &startup"); }},
+        {"options", [&] { ExpectFollowsDpi(optionsForm_.Handle(), "&OK"); }},
         {"update wizard", [&] { ExpectFollowsDpi(wizard_.Handle(), "&Next >"); }},
         {"first run", [&] { ExpectFollowsDpi(firstRun_.Handle(), "Welcome to Sentrel 4"); }},
         {"closing", [&] { ExpectFollowsDpi(closing_.Handle(), "&OK"); }},
         {"scanner", [&] { ExpectFollowsDpi(splash_.Handle(), "Look at its features"); }},
         {"input box",
          [&] {
-             inputBoxChecked = false;
              const UINT_PTR timer = SetTimer(nullptr, 0, 0, &CheckInputBox);
              InputBox::Ask(main_.Handle(), "Rename", "New name:", "x");
              KillTimer(nullptr, timer);
              EXPECT_TRUE(inputBoxChecked);
          }},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.window);
-        c.check();
+    for (const auto& [name, check] : windows) {
+        SCOPED_TRACE(name);
+        check();
     }
 }
 
