@@ -80,6 +80,7 @@ using UniqueHfont = UniqueResource<NullIsEmpty<HFONT, detail::DeleteGdiObject>>;
 using UniqueHbitmap = UniqueResource<NullIsEmpty<HBITMAP, detail::DeleteGdiObject>>;
 using UniqueHbrush = UniqueResource<NullIsEmpty<HBRUSH, detail::DeleteGdiObject>>;
 using UniqueHpen = UniqueResource<NullIsEmpty<HPEN, detail::DeleteGdiObject>>;
+using UniqueHrgn = UniqueResource<NullIsEmpty<HRGN, detail::DeleteGdiObject>>;
 using UniqueHicon = UniqueResource<NullIsEmpty<HICON, detail::DestroyIconQuietly>>;
 using UniqueHmenu = UniqueResource<NullIsEmpty<HMENU, detail::DestroyMenuQuietly>>;
 using UniqueView = UniqueResource<NullIsEmpty<const void*, detail::UnmapView>>;

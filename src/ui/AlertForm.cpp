@@ -11,8 +11,8 @@
 #include "core/ColorList.h"
 #include "core/WarningQueue.h"
 #include "platform/GdiGuards.h"
-#include "platform/Win32Error.h"
 #include "ui/MessageBox.h"
+#include "ui/Skin.h"
 #include "warnings/Warning.h"
 #include "warnings/WarningRemedies.h"
 
@@ -151,14 +151,7 @@ LRESULT TAlertForm::OnDpiChanged(int dpi, const RECT& suggested) {
 void TAlertForm::FormCreate() {
     RECT window{};
     GetWindowRect(Handle(), &window);
-    const HRGN region = CreateRoundRectRgn(0, 0, window.right - window.left, window.bottom - window.top,
-                                           scale_(kCornerEllipse), scale_(kCornerEllipse));
-    if (!region) platform::ThrowLastError("CreateRoundRectRgn");
-    // The window owns the region from here on.
-    if (!SetWindowRgn(Handle(), region, TRUE)) {
-        DeleteObject(region);
-        platform::ThrowLastError("SetWindowRgn");
-    }
+    SetRoundedOutline(Handle(), window.right - window.left, window.bottom - window.top, scale_(kCornerEllipse));
 }
 
 void TAlertForm::ShowWarning(const std::string& title, const std::string& description, const std::string& picture,

@@ -30,25 +30,27 @@ constexpr std::array<Choice, 3> kChoices = {{
 constexpr int kRadioId = 200;    // + choice
 constexpr int kPictureId = 210;  // + choice
 
+constexpr FontSpec kFont{"Tahoma", 11};
+
 }  // namespace
 
 TClosingForm::TClosingForm(std::function<void()> terminate) : terminate_(std::move(terminate)) {}
 
 void TClosingForm::Create(HWND owner) {
     RegisterWindowClass(kClosingFormClass, 0, nullptr, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
-    DpiScale scale = DpiScale::Of(nullptr);
-    RECT frame{0, 0, scale(kClientWidth), scale(kClientHeight)};
+    const DpiScale screen = DpiScale::Of(nullptr);
+    RECT frame{0, 0, screen(kClientWidth), screen(kClientHeight)};
     const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
     const DWORD exStyle = WS_EX_DLGMODALFRAME;
     AdjustWindowRectEx(&frame, style, FALSE, exStyle);
     CreateWindowOfClass(kClosingFormClass, kCaption, style, exStyle, 0, 0, frame.right - frame.left,
                         frame.bottom - frame.top, owner);
-    scale = DpiScale::Of(Handle());
-    font_ = MakeFont("Tahoma", 11, false, scale);
+    layout_ = DpiLayout(DpiScale::Of(Handle()));
+    const HFONT font = layout_.Font(kFont);
     const HWND form = Handle();
-    SendMessageA(form, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+    SendMessageA(form, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
 
-    CreateControl("STATIC", kText, SS_LEFT, 0, {14, 12, 392, 30}, form, 0, font_.get(), scale);
+    layout_.Control("STATIC", kText, SS_LEFT, 0, {14, 12, 392, 30}, form, 0, font);
     const COLORREF face = GetSysColor(COLOR_BTNFACE);
     const unsigned background = 0xFF000000u | (GetRValue(face) << 16) | (GetGValue(face) << 8) | GetBValue(face);
     for (std::size_t i = 0; i < kChoices.size(); ++i) {
@@ -59,18 +61,17 @@ void TClosingForm::Create(HWND owner) {
             LogCaught("closing window picture");
             pictures_[i] = {};
         }
-        const HWND picture = CreateControl("STATIC", "", SS_BITMAP | SS_NOTIFY | SS_CENTERIMAGE, 0, {16, top, 32, 32},
-                                           form, kPictureId + static_cast<int>(i), nullptr, scale);
+        const HWND picture = layout_.Control("STATIC", "", SS_BITMAP | SS_NOTIFY | SS_CENTERIMAGE, 0,
+                                             {16, top, 32, 32}, form, kPictureId + static_cast<int>(i), nullptr);
         if (!pictures_[i].Empty())
             SendMessageA(picture, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(pictures_[i].Bitmap()));
         const DWORD group = i == 0 ? WS_GROUP | WS_TABSTOP : 0;
-        radios_[i] = CreateControl("BUTTON", kChoices[i].text, BS_AUTORADIOBUTTON | group, 0, {58, top + 6, 350, 20},
-                                   form, kRadioId + static_cast<int>(i), font_.get(), scale);
+        radios_[i] = layout_.Control("BUTTON", kChoices[i].text, BS_AUTORADIOBUTTON | group, 0,
+                                     {58, top + 6, 350, 20}, form, kRadioId + static_cast<int>(i), font);
     }
-    CreateControl("BUTTON", "&OK", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP, 0, {232, 176, 84, 26}, form, IDOK,
-                  font_.get(), scale);
-    CreateControl("BUTTON", "&Cancel", BS_PUSHBUTTON | WS_TABSTOP, 0, {324, 176, 84, 26}, form, IDCANCEL, font_.get(),
-                  scale);
+    layout_.Control("BUTTON", "&OK", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP, 0, {232, 176, 84, 26}, form, IDOK,
+                    font);
+    layout_.Control("BUTTON", "&Cancel", BS_PUSHBUTTON | WS_TABSTOP, 0, {324, 176, 84, 26}, form, IDCANCEL, font);
 }
 
 int TClosingForm::ShowModalOver(HWND owner) {
@@ -98,6 +99,10 @@ LRESULT TClosingForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
         return 0;
     case WM_CLOSE:
         EndModal(kCloseCancelled);
+        return 0;
+    case WM_DPICHANGED:
+        // The pictures keep their size, centred in their places.
+        layout_.Apply(Handle(), DpiChangeOf(wParam, lParam));
         return 0;
     default: return DefaultHandling(message, wParam, lParam);
     }

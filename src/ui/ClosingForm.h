@@ -7,7 +7,7 @@
 #include <array>
 #include <functional>
 
-#include "platform/UniqueHandle.h"
+#include "ui/DpiLayout.h"
 #include "ui/ModalWindow.h"
 #include "ui/Picture.h"
 
@@ -40,7 +40,7 @@ private:
     std::function<void()> terminate_;
     std::array<HWND, 3> radios_{};
     std::array<Picture, 3> pictures_;
-    platform::UniqueHfont font_;
+    DpiLayout layout_;
 };
 
 }  // namespace sentrel::ui

@@ -6,18 +6,19 @@
 
 namespace sentrel::ui {
 
-platform::UniqueHfont MakeFont(const char* face, int pixelHeight, bool bold, const DpiScale& scale) {
+platform::UniqueHfont MakeFont(const FontSpec& spec, const DpiScale& scale) {
     LOGFONTA font{};
-    font.lfHeight = -scale(pixelHeight);
-    font.lfWeight = bold ? FW_BOLD : FW_NORMAL;
+    font.lfHeight = -scale(spec.pixelHeight);
+    font.lfWeight = spec.bold ? FW_BOLD : FW_NORMAL;
+    font.lfUnderline = spec.underline ? TRUE : FALSE;
     font.lfCharSet = DEFAULT_CHARSET;
     font.lfOutPrecision = OUT_DEFAULT_PRECIS;
     font.lfClipPrecision = CLIP_DEFAULT_PRECIS;
     font.lfQuality = DEFAULT_QUALITY;
     font.lfPitchAndFamily = DEFAULT_PITCH | FF_SWISS;
-    lstrcpynA(font.lfFaceName, face, LF_FACESIZE);
+    lstrcpynA(font.lfFaceName, spec.face, LF_FACESIZE);
     platform::UniqueHfont result(CreateFontIndirectA(&font));
-    if (!result) platform::ThrowLastError(std::string("CreateFontIndirectA(") + face + ")");
+    if (!result) platform::ThrowLastError(std::string("CreateFontIndirectA(") + spec.face + ")");
     return result;
 }
 

@@ -11,9 +11,20 @@
 
 namespace sentrel::ui {
 
-// A font whose characters are `pixelHeight` design pixels high (the em height, without internal
-// leading), scaled for `scale`.
-platform::UniqueHfont MakeFont(const char* face, int pixelHeight, bool bold, const DpiScale& scale);
+// A font by its design size: characters `pixelHeight` pixels high at 96 DPI (the em height,
+// without internal leading).
+struct FontSpec {
+    const char* face = "";
+    int pixelHeight = 0;
+    bool bold = false;
+    bool underline = false;
+};
+
+// The font of `spec` scaled for `scale`. Throws Win32Error on failure.
+platform::UniqueHfont MakeFont(const FontSpec& spec, const DpiScale& scale);
+inline platform::UniqueHfont MakeFont(const char* face, int pixelHeight, bool bold, const DpiScale& scale) {
+    return MakeFont(FontSpec{face, pixelHeight, bold}, scale);
+}
 
 // Creates a standard control (STATIC, EDIT, BUTTON...) as a child of `parent` at `place` (design
 // pixels, scaled with `scale`), sets its font and returns it. Throws Win32Error on failure.

@@ -1,5 +1,7 @@
 #include "ui/Dpi.h"
 
+#include "platform/GdiGuards.h"
+
 namespace sentrel::ui {
 
 int DpiOf(HWND window) noexcept {
@@ -10,9 +12,8 @@ int DpiOf(HWND window) noexcept {
         const UINT dpi = getDpiForWindow(window);
         if (dpi > 0) return static_cast<int>(dpi);
     }
-    const HDC screen = GetDC(nullptr);
-    const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : kDesignDpi;
-    if (screen) ReleaseDC(nullptr, screen);
+    const platform::WindowDc screen(nullptr);
+    const int dpi = screen.get() ? GetDeviceCaps(screen.get(), LOGPIXELSY) : kDesignDpi;
     return dpi > 0 ? dpi : kDesignDpi;
 }
 

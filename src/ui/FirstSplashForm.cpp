@@ -15,6 +15,8 @@ constexpr int kClientHeight = 550;
 constexpr DesignRect kReturnPlace{190, 470, 200, 50};
 constexpr DesignRect kHeadingPlace{48, 152, 484, 28};
 constexpr DesignRect kTextPlace{48, 188, 484, 250};
+constexpr FontSpec kHeadingFont{"Verdana", 18, true};
+constexpr FontSpec kTextFont{"Verdana", 12};
 constexpr int kOk = 1;
 constexpr int kClosedByProgram = 0;
 
@@ -38,15 +40,16 @@ TFirstSplashForm::TFirstSplashForm(std::string graphicsFolder)
 
 void TFirstSplashForm::Create() {
     RegisterWindowClass(kFirstSplashFormClass, 0, nullptr, reinterpret_cast<HBRUSH>(GetStockObject(NULL_BRUSH)));
-    scale_ = DpiScale::Of(nullptr);
+    layout_ = DpiLayout(DpiScale::Of(nullptr));
+    const DpiScale& scale = layout_.Scale();
     CreateWindowOfClass(kFirstSplashFormClass, "Sentrel 4", WS_POPUP | WS_CLIPCHILDREN, WS_EX_TOPMOST, 0, 0,
-                        scale_(kClientWidth), scale_(kClientHeight));
-    headingFont_ = MakeFont("Verdana", 18, true, scale_);
-    textFont_ = MakeFont("Verdana", 12, false, scale_);
+                        scale(kClientWidth), scale(kClientHeight));
     panelBrush_.reset(CreateSolidBrush(kFirstSplashPanel));
-    CreateControl("STATIC", kHeading, SS_LEFT | SS_NOPREFIX, 0, kHeadingPlace, Handle(), 0, headingFont_.get(), scale_);
-    CreateControl("STATIC", kText, SS_LEFT | SS_NOPREFIX, 0, kTextPlace, Handle(), 0, textFont_.get(), scale_);
-    return_.Create(Handle(), kReturnPlace, scale_);
+    layout_.Control("STATIC", kHeading, SS_LEFT | SS_NOPREFIX, 0, kHeadingPlace, Handle(), 0,
+                    layout_.Font(kHeadingFont));
+    layout_.Control("STATIC", kText, SS_LEFT | SS_NOPREFIX, 0, kTextPlace, Handle(), 0, layout_.Font(kTextFont));
+    return_.Create(Handle(), kReturnPlace, scale);
+    layout_.Remember(return_.Handle(), kReturnPlace);
     hints_.Create(Handle());
     hints_.Add(return_.Handle(), "Return to Sentrel");
     LoadPictures();
@@ -86,12 +89,16 @@ LRESULT TFirstSplashForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lPar
     case WM_CLOSE:
         EndModal(kOk);
         return 0;
+    case WM_DPICHANGED:
+        // The picture is drawn stretched to the new size.
+        layout_.Apply(Handle(), DpiChangeOf(wParam, lParam));
+        return 0;
     default: return DefaultHandling(message, wParam, lParam);
     }
 }
 
 LRESULT TFirstSplashForm::OnPaint() {
-    PaintSkin(Handle(), back_, scale_, {0, 0, kClientWidth, kClientHeight}, kFirstSplashPanel);
+    PaintSkin(Handle(), back_, layout_.Scale(), {0, 0, kClientWidth, kClientHeight}, kFirstSplashPanel);
     return 0;
 }
 

@@ -6,6 +6,7 @@
 
 #include "platform/UniqueHandle.h"
 #include "ui/Controls.h"
+#include "ui/DpiLayout.h"
 #include "ui/ImageButton.h"
 #include "ui/ModalWindow.h"
 #include "ui/Picture.h"
@@ -32,12 +33,10 @@ private:
     void LoadPictures();
 
     std::string graphicsFolder_;
-    DpiScale scale_;
+    DpiLayout layout_;
     Picture back_;
     ImageButton return_;
     HintTips hints_;
-    platform::UniqueHfont headingFont_;
-    platform::UniqueHfont textFont_;
     platform::UniqueHbrush panelBrush_;
 };
 

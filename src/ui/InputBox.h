@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/UniqueHandle.h"
+#include "ui/DpiLayout.h"
 #include "ui/ModalWindow.h"
 
 namespace sentrel::ui {
@@ -26,7 +26,7 @@ private:
 
     HWND edit_ = nullptr;
     std::string answer_;
-    platform::UniqueHfont font_;
+    DpiLayout layout_;
 };
 
 }  // namespace sentrel::ui

@@ -61,6 +61,8 @@ constexpr int kValueLeft = 344;
 constexpr int kValueWidth = 268;
 constexpr int kLineHeight = 20;
 constexpr std::array<int, 3> kLineTops = {417, 437, 457};
+constexpr FontSpec kCaptionFont{"Times New Roman", 15};
+constexpr FontSpec kValueFont{"Times New Roman", 15, true};
 
 constexpr UINT kFormShowMessage = WM_APP + 21;
 
@@ -77,12 +79,13 @@ void TMainForm::Create() {
     const auto icon = static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_SENTREL),
                                                     IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
     RegisterWindowClass(kMainFormClass, CS_DBLCLKS, icon, reinterpret_cast<HBRUSH>(GetStockObject(NULL_BRUSH)));
-    scale_ = DpiScale::Of(nullptr);
+    const DpiScale screen = DpiScale::Of(nullptr);
     // No border and no caption; the system menu and minimise box let the taskbar minimise it.
     CreateWindowOfClass(kMainFormClass, kApplicationTitle, WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN,
-                        0, CW_USEDEFAULT, CW_USEDEFAULT, scale_(kClientWidth), scale_(kClientHeight));
-    scale_ = DpiScale::Of(Handle());
-    SetWindowPos(Handle(), nullptr, 0, 0, scale_(kClientWidth), scale_(kClientHeight),
+                        0, CW_USEDEFAULT, CW_USEDEFAULT, screen(kClientWidth), screen(kClientHeight));
+    layout_ = DpiLayout(DpiScale::Of(Handle()));
+    const DpiScale& scale = layout_.Scale();
+    SetWindowPos(Handle(), nullptr, 0, 0, scale(kClientWidth), scale(kClientHeight),
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
@@ -95,14 +98,8 @@ void TMainForm::CreateFace(TOptions& options, std::string graphicsFolder, std::s
     closingForm_ = &closingForm;
     splashForm_ = &splashForm;
 
-    // The rounded outline, set once.
-    const HRGN region = CreateRoundRectRgn(0, 0, scale_(kClientWidth) + 1, scale_(kClientHeight) + 1,
-                                           scale_(kCornerEllipse), scale_(kCornerEllipse));
-    if (!region) platform::ThrowLastError("CreateRoundRectRgn");
-    if (!SetWindowRgn(Handle(), region, FALSE)) {
-        DeleteObject(region);
-        platform::ThrowLastError("SetWindowRgn");
-    }
+    const DpiScale& scale = layout_.Scale();
+    SetRoundedOutline(Handle(), scale(kClientWidth) + 1, scale(kClientHeight) + 1, scale(kCornerEllipse));
     CentreOnDesktop(Handle());
 
     hints_.Create(Handle());
@@ -130,7 +127,8 @@ void TMainForm::CreateButtons() {
         const ButtonLayout& layout = kButtons[i];
         auto button = std::make_unique<ImageButton>(layout.name, layout.caption, [this, i] { ButtonClick(i); });
         button->SetLatching(layout.level >= 0);
-        button->Create(Handle(), layout.place, scale_);
+        button->Create(Handle(), layout.place, layout_.Scale());
+        layout_.Remember(button->Handle(), layout.place);
         hints_.Add(button->Handle(), layout.hint);
         buttons_.push_back(std::move(button));
     }
@@ -151,18 +149,18 @@ void TMainForm::ButtonClick(std::size_t index) {
 }
 
 void TMainForm::CreateLabels() {
-    labelFont_ = MakeFont("Times New Roman", 15, false, scale_);
-    valueFont_ = MakeFont("Times New Roman", 15, true, scale_);
     panelBrush_.reset(CreateSolidBrush(kStatusPanel));
     const std::array<const char*, 3> captions = {"Current security level:", "Last update:", "Number of known threats:"};
     std::array<HWND, 3> values{};
+    // One line each: where the fonts come out a little wider (another DPI, another face), a line
+    // is cut at its end rather than wrapped out of sight.
     for (std::size_t i = 0; i < captions.size(); ++i) {
-        CreateControl("STATIC", captions[i], SS_LEFT | SS_NOPREFIX, 0,
-                      {kCaptionLeft, kLineTops[i], kCaptionWidth, kLineHeight}, Handle(), 0, labelFont_.get(),
-                      scale_);
-        values[i] = CreateControl("STATIC", i == 0 ? "Disabled" : "", SS_LEFT | SS_NOPREFIX, 0,
-                                  {kValueLeft, kLineTops[i], kValueWidth, kLineHeight}, Handle(), 0,
-                                  valueFont_.get(), scale_);
+        layout_.Control("STATIC", captions[i], SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0,
+                        {kCaptionLeft, kLineTops[i], kCaptionWidth, kLineHeight}, Handle(), 0,
+                        layout_.Font(kCaptionFont));
+        values[i] = layout_.Control("STATIC", i == 0 ? "Disabled" : "", SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0,
+                                    {kValueLeft, kLineTops[i], kValueWidth, kLineHeight}, Handle(), 0,
+                                    layout_.Font(kValueFont));
     }
     mainLevel_ = values[0];
     lastUpdate_ = values[1];
@@ -248,6 +246,7 @@ LRESULT TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         if (lParam == 0 && FrontModalWindow()) return 0;
         return OnCommand(LOWORD(wParam));
     case WM_SYSCOMMAND: return OnSysCommand(wParam, lParam);
+    case WM_DPICHANGED: return OnDpiChanged(DpiChangeOf(wParam, lParam));
     case WM_SIZE:
         // Minimised from the taskbar or by the system: to the tray, with no taskbar button.
         if (wParam == SIZE_MINIMIZED) My_Minimize();
@@ -266,7 +265,16 @@ LRESULT TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT TMainForm::OnPaint() {
-    PaintSkin(Handle(), back_, scale_, kBackPlace, kPlainFace);
+    PaintSkin(Handle(), back_, layout_.Scale(), kBackPlace, kPlainFace);
+    return 0;
+}
+
+LRESULT TMainForm::OnDpiChanged(const DpiChange& change) {
+    layout_.Apply(Handle(), change);
+    // The pictures are drawn stretched to their places: only the outline is made anew.
+    const DpiScale& scale = layout_.Scale();
+    if (hasFace_)
+        SetRoundedOutline(Handle(), scale(kClientWidth) + 1, scale(kClientHeight) + 1, scale(kCornerEllipse));
     return 0;
 }
 

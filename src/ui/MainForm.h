@@ -16,7 +16,7 @@
 
 #include "platform/UniqueHandle.h"
 #include "ui/Controls.h"
-#include "ui/Dpi.h"
+#include "ui/DpiLayout.h"
 #include "ui/HelpEngine.h"
 #include "ui/ImageButton.h"
 #include "ui/Picture.h"
@@ -119,6 +119,7 @@ private:
     LRESULT OnTrayIcon(LPARAM lParam);
     LRESULT OnCommand(UINT command);
     LRESULT OnSysCommand(WPARAM wParam, LPARAM lParam);
+    LRESULT OnDpiChanged(const DpiChange& change);
     void OnDestroy();
     // Runs each time the window becomes visible; the database reminder the first time.
     void FormShow();
@@ -142,7 +143,7 @@ private:
     TSplashForm* splashForm_ = nullptr;
     std::string graphicsFolder_;
     std::string helpFile_;
-    DpiScale scale_;
+    DpiLayout layout_;
     bool hasFace_ = false;
     bool reminderDone_ = false;
 
@@ -152,8 +153,6 @@ private:
     HWND mainLevel_ = nullptr;
     HWND lastUpdate_ = nullptr;
     HWND numberThreads_ = nullptr;
-    platform::UniqueHfont labelFont_;
-    platform::UniqueHfont valueFont_;
     platform::UniqueHbrush panelBrush_;
     TrayIcon tray_;
     std::unique_ptr<TrayMenu> menu_;

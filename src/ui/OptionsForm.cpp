@@ -46,13 +46,6 @@ constexpr std::array<const char*, kOptionsPageCount> kHelpTopics = {
     "",
 };
 
-platform::UniqueHfont UnderlinedFont(HFONT font) {
-    LOGFONTA description{};
-    GetObjectA(font, sizeof description, &description);
-    description.lfUnderline = TRUE;
-    return platform::UniqueHfont(CreateFontIndirectA(&description));
-}
-
 void CheckRow(const std::vector<HWND>& radios, std::optional<int> row) {
     for (std::size_t i = 0; i < radios.size(); ++i)
         Button_SetCheck(radios[i], row && static_cast<std::size_t>(*row) == i ? BST_CHECKED : BST_UNCHECKED);
@@ -96,18 +89,15 @@ TOptionsForm::~TOptionsForm() {
 
 void TOptionsForm::Create() {
     RegisterWindowClass(kOptionsFormClass);
-    scale_ = DpiScale::Of(nullptr);
-    RECT frame{0, 0, scale_(kClientWidth), scale_(kClientHeight)};
+    const DpiScale screen = DpiScale::Of(nullptr);
+    RECT frame{0, 0, screen(kClientWidth), screen(kClientHeight)};
     const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
     const DWORD exStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
     AdjustWindowRectEx(&frame, style, FALSE, exStyle);
     CreateWindowOfClass(kOptionsFormClass, kCaption, style, exStyle, 0, 0, frame.right - frame.left,
                         frame.bottom - frame.top, context_.mainForm.Handle());
-    scale_ = DpiScale::Of(Handle());
-    font_ = MakeFont("Tahoma", 11, false, scale_);
-    boldFont_ = MakeFont("Tahoma", 16, true, scale_);
-    linkFont_ = UnderlinedFont(font_.get());
-    SendMessageA(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+    layout_ = DpiLayout(DpiScale::Of(Handle()));
+    SendMessageA(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(layout_.Font(kDialogFont)), FALSE);
     CreatePages();
     SetWindowSubclass(levelList_, LevelListProc, 0, reinterpret_cast<DWORD_PTR>(this));
     ShowPage(page_);
@@ -393,6 +383,7 @@ LRESULT TOptionsForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
         if (IsWindowVisible(Handle())) FillBackups(SelectedBackups());
         return 0;
     case WM_CLOSE: ShowWindow(Handle(), SW_HIDE); return 0;
+    case WM_DPICHANGED: return OnDpiChanged(DpiChangeOf(wParam, lParam));
     default: break;
     }
     return DefaultHandling(message, wParam, lParam);

@@ -14,7 +14,7 @@
 
 #include "core/OptionsSettings.h"
 #include "platform/UniqueHandle.h"
-#include "ui/Dpi.h"
+#include "ui/DpiLayout.h"
 #include "ui/MainForm.h"
 #include "ui/Window.h"
 
@@ -99,8 +99,17 @@ protected:
 
 private:
     // Building the pages (OptionsFormPages.cpp).
+    static constexpr FontSpec kDialogFont{"Tahoma", 11};
+    static constexpr FontSpec kNameFont{"Tahoma", 16, true};
+    static constexpr FontSpec kLinkFont{"Tahoma", 11, false, true};
+
     void CreatePages();
     HWND NewPage(int index);
+    // Where the pages lie: the display area of the tab control.
+    RECT PageArea() const;
+    // The About page's picture, loaded at the size of the current DPI.
+    void LoadAboutIcon();
+    LRESULT OnDpiChanged(const DpiChange& change);
     HWND Add(int page, const char* className, const std::string& text, DWORD style, const DesignRect& place, int id,
              const std::string& hint = {}, DWORD exStyle = 0);
     HWND Group(int page, const std::string& caption, const DesignRect& place, const std::string& hint = {});
@@ -159,11 +168,9 @@ private:
     void OpenLink(int index);
 
     Context context_;
-    DpiScale scale_;
-    platform::UniqueHfont font_;
-    platform::UniqueHfont boldFont_;
-    platform::UniqueHfont linkFont_;
+    DpiLayout layout_;
     platform::UniqueHicon icon_;
+    HWND aboutIcon_ = nullptr;
 
     HWND tabs_ = nullptr;
     std::array<HWND, kOptionsPageCount> pages_{};

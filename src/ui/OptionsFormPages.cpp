@@ -62,6 +62,10 @@ constexpr std::array<Link, 3> kLinks = {{
     {"Support", "Write to the Sentrel support"},
 }};
 
+constexpr DesignRect kAboutIconPlace{20, 16, 48, 48};
+// A row of the backups list may be that wide before it scrolls.
+constexpr int kBackupsExtent = 1200;
+
 constexpr const char* kTestKeyNote = "development build: accepts updates signed with the public test key";
 
 // A page hands what its controls report to the dialog, and shows the hand over a link.
@@ -102,8 +106,8 @@ void RegisterPageClass() {
 
 void TOptionsForm::CreatePages() {
     const HWND form = Handle();
-    tabs_ = CreateControl(WC_TABCONTROLA, "", WS_TABSTOP | WS_CLIPSIBLINGS | WS_GROUP, 0, {4, 4, 532, 262}, form,
-                          ids::kTabs, font_.get(), scale_);
+    tabs_ = layout_.Control(WC_TABCONTROLA, "", WS_TABSTOP | WS_CLIPSIBLINGS | WS_GROUP, 0, {4, 4, 532, 262}, form,
+                            ids::kTabs, layout_.Font(kDialogFont));
     for (int i = 0; i < kOptionsPageCount; ++i) {
         TCITEMA item{};
         item.mask = TCIF_TEXT;
@@ -127,33 +131,38 @@ void TOptionsForm::CreatePages() {
     CreateRestorePage();
     CreateAboutPage();
 
-    okButton_ = CreateControl("BUTTON", "&OK", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP, 0, {290, 272, 76, 25}, form,
-                              IDOK, font_.get(), scale_);
+    okButton_ = layout_.Control("BUTTON", "&OK", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP, 0, {290, 272, 76, 25}, form,
+                                IDOK, layout_.Font(kDialogFont));
     hints_[okButton_] = "Apply changes and close this window";
-    const HWND cancel = CreateControl("BUTTON", "&Cancel", BS_PUSHBUTTON | WS_TABSTOP, 0, {374, 272, 76, 25}, form,
-                                      IDCANCEL, font_.get(), scale_);
+    const HWND cancel = layout_.Control("BUTTON", "&Cancel", BS_PUSHBUTTON | WS_TABSTOP, 0, {374, 272, 76, 25}, form,
+                                        IDCANCEL, layout_.Font(kDialogFont));
     hints_[cancel] = "Exit this window without saving changes";
-    helpButton_ = CreateControl("BUTTON", "&Help", BS_PUSHBUTTON | WS_TABSTOP, 0, {458, 272, 76, 25}, form, ids::kHelp,
-                                font_.get(), scale_);
+    helpButton_ = layout_.Control("BUTTON", "&Help", BS_PUSHBUTTON | WS_TABSTOP, 0, {458, 272, 76, 25}, form,
+                                  ids::kHelp, layout_.Font(kDialogFont));
     hints_[helpButton_] = "View help for current page of Option dialog";
     statusBar_ = CreateWindowExA(0, STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, form,
                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(ids::kStatus)),
                                  GetModuleHandleA(nullptr), nullptr);
     if (!statusBar_) platform::ThrowLastError("CreateWindowExA(status bar)");
-    SendMessageA(statusBar_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+    SendMessageA(statusBar_, WM_SETFONT, reinterpret_cast<WPARAM>(layout_.Font(kDialogFont)), FALSE);
     SendMessageA(statusBar_, SB_SIMPLE, TRUE, 0);
 }
 
-HWND TOptionsForm::NewPage(int index) {
+RECT TOptionsForm::PageArea() const {
     RECT area{};
     GetWindowRect(tabs_, &area);
     MapWindowPoints(nullptr, Handle(), reinterpret_cast<POINT*>(&area), 2);
     SendMessageA(tabs_, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&area));
+    return area;
+}
+
+HWND TOptionsForm::NewPage(int index) {
+    const RECT area = PageArea();
     const HWND page = CreateWindowExA(WS_EX_CONTROLPARENT, kOptionsPageClass, kPageCaptions[static_cast<std::size_t>(index)],
                                       WS_CHILD | WS_CLIPSIBLINGS, area.left, area.top, area.right - area.left,
                                       area.bottom - area.top, Handle(), nullptr, GetModuleHandleA(nullptr), nullptr);
     if (!page) platform::ThrowLastError("CreateWindowExA(options page)");
-    SendMessageA(page, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+    SendMessageA(page, WM_SETFONT, reinterpret_cast<WPARAM>(layout_.Font(kDialogFont)), FALSE);
     SetWindowPos(page, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     return page;
 }
@@ -161,7 +170,7 @@ HWND TOptionsForm::NewPage(int index) {
 HWND TOptionsForm::Add(int page, const char* className, const std::string& text, DWORD style, const DesignRect& place,
                        int id, const std::string& hint, DWORD exStyle) {
     const HWND control =
-        CreateControl(className, text, style, exStyle, place, Page(page), id, font_.get(), scale_);
+        layout_.Control(className, text, style, exStyle, place, Page(page), id, layout_.Font(kDialogFont));
     if (!hint.empty()) hints_[control] = hint;
     return control;
 }
@@ -255,7 +264,7 @@ void TOptionsForm::CreateRestorePage() {
                            WS_GROUP,
                        {8, 40, 410, 186}, ids::kBackups,
                        "Here is a list of changes that Sentrel  has made to your system", WS_EX_CLIENTEDGE);
-    SendMessageA(backupsList_, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(scale_(1200)), 0);
+    SendMessageA(backupsList_, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(layout_.Scale()(kBackupsExtent)), 0);
     Add(kRestorePage, "BUTTON", "&Delete", BS_PUSHBUTTON | WS_TABSTOP | WS_GROUP, {428, 40, 88, 25},
         ids::kBackupDelete, "Delete selected backup list item (s)");
     Add(kRestorePage, "BUTTON", "&Undo", BS_PUSHBUTTON | WS_TABSTOP, {428, 72, 88, 25}, ids::kBackupUndo,
@@ -267,12 +276,10 @@ void TOptionsForm::CreateAboutPage() {
     // version; the lines below move down to make room.
     const bool testKey = BuiltWithTestUpdateKey();
     const int down = testKey ? 18 : 0;
-    const HWND image = Add(kAboutPage, "STATIC", "", SS_ICON | SS_REALSIZEIMAGE, {20, 16, 48, 48}, 0);
-    icon_.reset(static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_SENTREL), IMAGE_ICON,
-                                              scale_(48), scale_(48), 0)));
-    if (icon_) SendMessageA(image, STM_SETICON, reinterpret_cast<WPARAM>(icon_.get()), 0);
+    aboutIcon_ = Add(kAboutPage, "STATIC", "", SS_ICON | SS_REALSIZEIMAGE, kAboutIconPlace, 0);
+    LoadAboutIcon();
     const HWND name = Add(kAboutPage, "STATIC", "Sentrel 4", SS_LEFT, {84, 16, 300, 22}, 0);
-    SendMessageA(name, WM_SETFONT, reinterpret_cast<WPARAM>(boldFont_.get()), FALSE);
+    SendMessageA(name, WM_SETFONT, reinterpret_cast<WPARAM>(layout_.Font(kNameFont)), FALSE);
     Add(kAboutPage, "STATIC", "Version 4.0", SS_LEFT, {84, 40, 300, 16}, 0);
     if (testKey)
         testKeyNote_ = Add(kAboutPage, "STATIC", kTestKeyNote, SS_LEFT | SS_NOPREFIX, {84, 58, 430, 16}, 0);
@@ -286,9 +293,34 @@ void TOptionsForm::CreateAboutPage() {
         const HWND link = Add(kAboutPage, "STATIC", kLinks[i].text, SS_LEFT | SS_NOTIFY | SS_NOPREFIX,
                               {84, 160 + down + static_cast<int>(i) * 22, 200, 18}, ids::kLink + static_cast<int>(i),
                               kLinks[i].hint);
-        SendMessageA(link, WM_SETFONT, reinterpret_cast<WPARAM>(linkFont_.get()), FALSE);
+        SendMessageA(link, WM_SETFONT, reinterpret_cast<WPARAM>(layout_.Font(kLinkFont)), FALSE);
         links_.push_back(link);
     }
+}
+
+void TOptionsForm::LoadAboutIcon() {
+    const int size = layout_.Scale()(kAboutIconPlace.width);
+    platform::UniqueHicon icon(static_cast<HICON>(
+        LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_SENTREL), IMAGE_ICON, size, size, 0)));
+    if (!icon) return;
+    SendMessageA(aboutIcon_, STM_SETICON, reinterpret_cast<WPARAM>(icon.get()), 0);
+    // The control shows the new icon: the old one may go.
+    icon_ = std::move(icon);
+}
+
+LRESULT TOptionsForm::OnDpiChanged(const DpiChange& change) {
+    layout_.Apply(Handle(), change);
+    // The pages follow the tab control, whose display area depends on its font.
+    const RECT area = PageArea();
+    for (const HWND page : pages_)
+        SetWindowPos(page, nullptr, area.left, area.top, area.right - area.left, area.bottom - area.top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    // The status bar takes its height from its font and its width from the window.
+    SendMessageA(statusBar_, WM_SIZE, 0, 0);
+    SendMessageA(backupsList_, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(layout_.Scale()(kBackupsExtent)), 0);
+    LoadAboutIcon();
+    RedrawWindow(Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    return 0;
 }
 
 }  // namespace sentrel::ui

@@ -53,16 +53,12 @@ Picture Picture::FromImage(void* gdiplusBitmap, unsigned background, const std::
     };
     Picture picture;
     UINT width = 0, height = 0;
-    HBITMAP bitmap = nullptr;
     Gdiplus::GpStatus status = gp::GdipGetImageWidth(image, &width);
     if (status == Gdiplus::Ok) status = gp::GdipGetImageHeight(image, &height);
-    if (status == Gdiplus::Ok) status = gp::GdipCreateHBITMAPFromBitmap(image, &bitmap, background);
+    if (status == Gdiplus::Ok) status = gp::GdipCreateHBITMAPFromBitmap(image, picture.bitmap_.put(), background);
     gp::GdipDisposeImage(image);
-    if (status != Gdiplus::Ok || !bitmap || width == 0 || height == 0) {
-        if (bitmap) DeleteObject(bitmap);
+    if (status != Gdiplus::Ok || !picture.bitmap_ || width == 0 || height == 0)
         return fail(status != Gdiplus::Ok ? StatusText(status) : "empty picture");
-    }
-    picture.bitmap_.reset(bitmap);
     picture.width_ = static_cast<int>(width);
     picture.height_ = static_cast<int>(height);
     picture.source_ = source;

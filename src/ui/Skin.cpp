@@ -5,6 +5,7 @@
 #include "common/DiagnosticLog.h"
 #include "platform/GdiGuards.h"
 #include "platform/UniqueHandle.h"
+#include "platform/Win32Error.h"
 
 namespace sentrel::ui {
 
@@ -67,6 +68,14 @@ void PaintSkin(HWND window, const Picture& background, const DpiScale& scale, co
     } else {
         background.Draw(dc, scale(place));
     }
+}
+
+void SetRoundedOutline(HWND window, int width, int height, int corner) {
+    platform::UniqueHrgn region(CreateRoundRectRgn(0, 0, width, height, corner, corner));
+    if (!region) platform::ThrowLastError("CreateRoundRectRgn");
+    if (!SetWindowRgn(window, region.get(), TRUE)) platform::ThrowLastError("SetWindowRgn");
+    // The window owns the region from here on.
+    region.release();
 }
 
 void CentreOnDesktop(HWND window) {

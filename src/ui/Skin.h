@@ -35,6 +35,10 @@ void LoadLevelButton(ImageButton& button, const std::string& graphicsFolder, con
 void PaintSkin(HWND window, const Picture& background, const DpiScale& scale, const DesignRect& place,
                COLORREF face);
 
+// Gives a borderless window its rounded outline: a rectangle of `width` by `height` with corners
+// of `corner` pixels. Throws Win32Error.
+void SetRoundedOutline(HWND window, int width, int height, int corner);
+
 // Centres a top-level window on the work area of the primary monitor.
 void CentreOnDesktop(HWND window);
 // Centres a top-level window over another (on the desktop when the other is hidden).

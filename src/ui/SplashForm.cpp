@@ -1,6 +1,7 @@
 #include "ui/SplashForm.h"
 
 #include <shellapi.h>
+#include <windowsx.h>
 
 #include <exception>
 
@@ -36,6 +37,8 @@ constexpr std::array<Link, 4> kLinks = {{
 constexpr int kLinkId = 300;  // + link
 
 constexpr COLORREF kLinkColour = RGB(0, 0x4A, 0xAD);
+constexpr FontSpec kTextFont{"Verdana", 12};
+constexpr FontSpec kLinkFont{"Verdana", 12, false, true};
 
 }  // namespace
 
@@ -43,23 +46,18 @@ TSplashForm::TSplashForm(std::string graphicsFolder) : graphicsFolder_(std::move
 
 void TSplashForm::Create() {
     RegisterWindowClass(kSplashFormClass, 0, nullptr, reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1));
-    scale_ = DpiScale::Of(nullptr);
-    RECT frame{0, 0, scale_(kClientWidth), scale_(kClientHeight)};
+    layout_ = DpiLayout(DpiScale::Of(nullptr));
+    const DpiScale& scale = layout_.Scale();
+    RECT frame{0, 0, scale(kClientWidth), scale(kClientHeight)};
     const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
     AdjustWindowRectEx(&frame, style, FALSE, WS_EX_TOPMOST);
     CreateWindowOfClass(kSplashFormClass, kCaption, style, WS_EX_TOPMOST, 0, 0, frame.right - frame.left,
                         frame.bottom - frame.top);
-    textFont_ = MakeFont("Verdana", 12, false, scale_);
-    linkFont_ = platform::UniqueHfont([&] {
-        LOGFONTA font{};
-        GetObjectA(textFont_.get(), sizeof font, &font);
-        font.lfUnderline = TRUE;
-        return CreateFontIndirectA(&font);
-    }());
-    CreateControl("STATIC", kText, SS_LEFT | SS_NOPREFIX, 0, {16, 266, 428, 34}, Handle(), 0, textFont_.get(), scale_);
+    layout_.Control("STATIC", kText, SS_LEFT | SS_NOPREFIX, 0, {16, 266, 428, 34}, Handle(), 0,
+                    layout_.Font(kTextFont));
     for (std::size_t i = 0; i < kLinks.size(); ++i)
-        CreateControl("BUTTON", kLinks[i].text, BS_OWNERDRAW | WS_TABSTOP, 0, kLinks[i].place, Handle(),
-                      kLinkId + static_cast<int>(i), linkFont_.get(), scale_);
+        layout_.Control("BUTTON", kLinks[i].text, BS_OWNERDRAW | WS_TABSTOP, 0, kLinks[i].place, Handle(),
+                        kLinkId + static_cast<int>(i), layout_.Font(kLinkFont));
     try {
         picture_ = Picture::Load(graphicsFolder_ + "Splash.jpg");
     } catch (const std::exception&) {
@@ -102,6 +100,10 @@ LRESULT TSplashForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         // The window is kept for the next time.
         ShowWindow(Handle(), SW_HIDE);
         return 0;
+    case WM_DPICHANGED:
+        // The picture is drawn stretched to its place at the new size.
+        layout_.Apply(Handle(), DpiChangeOf(wParam, lParam));
+        return 0;
     default: return DefaultHandling(message, wParam, lParam);
     }
 }
@@ -111,7 +113,7 @@ LRESULT TSplashForm::OnPaint() {
     RECT client{};
     GetClientRect(Handle(), &client);
     FillRect(paint.get(), &client, GetSysColorBrush(COLOR_WINDOW));
-    picture_.Draw(paint.get(), scale_(kPicturePlace));
+    picture_.Draw(paint.get(), layout_.Scale()(kPicturePlace));
     return 0;
 }
 
@@ -121,7 +123,8 @@ void TSplashForm::DrawLink(const DRAWITEMSTRUCT& item) const {
     const std::string text = WindowText(item.hwndItem);
     SetBkMode(item.hDC, TRANSPARENT);
     SetTextColor(item.hDC, kLinkColour);
-    const platform::SelectObjectGuard selectFont(item.hDC, linkFont_.get());
+    // The link's own font, which follows the DPI.
+    const platform::SelectObjectGuard selectFont(item.hDC, GetWindowFont(item.hwndItem));
     DrawTextA(item.hDC, text.c_str(), -1, &area, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
     if (item.itemState & ODS_FOCUS) {
         RECT measured = area;

@@ -6,8 +6,7 @@
 #include <array>
 #include <string>
 
-#include "platform/UniqueHandle.h"
-#include "ui/Dpi.h"
+#include "ui/DpiLayout.h"
 #include "ui/Picture.h"
 #include "ui/Window.h"
 
@@ -31,10 +30,8 @@ private:
     void DrawLink(const DRAWITEMSTRUCT& item) const;
 
     std::string graphicsFolder_;
-    DpiScale scale_;
+    DpiLayout layout_;
     Picture picture_;
-    platform::UniqueHfont textFont_;
-    platform::UniqueHfont linkFont_;
 };
 
 }  // namespace sentrel::ui

@@ -84,6 +84,10 @@ constexpr UINT kRunMessage = WM_APP + 3;
 
 constexpr DesignRect kPageArea{165, 8, 327, 218};
 
+constexpr FontSpec kFont{"Tahoma", 11};
+constexpr FontSpec kBoldFont{"Tahoma", 11, true};
+constexpr FontSpec kTitleFont{"Tahoma", 16, true};
+
 }  // namespace
 
 // One Internet run: its flag, UpdateRunning while it is the window's run, and the status lines
@@ -104,13 +108,14 @@ TUpdateForm::~TUpdateForm() {
 
 void TUpdateForm::Create(HWND owner) {
     RegisterWindowClass(kUpdateFormClass, 0, nullptr, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
-    DpiScale scale = DpiScale::Of(nullptr);
-    RECT frame{0, 0, scale(kClientWidth), scale(kClientHeight)};
+    const DpiScale screen = DpiScale::Of(nullptr);
+    RECT frame{0, 0, screen(kClientWidth), screen(kClientHeight)};
     const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
     const DWORD exStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
     AdjustWindowRectEx(&frame, style, FALSE, exStyle);
     CreateWindowOfClass(kUpdateFormClass, kCaption, style, exStyle, 0, 0, frame.right - frame.left,
                         frame.bottom - frame.top, owner);
+    layout_ = DpiLayout(DpiScale::Of(Handle()));
     static const bool initialised = [] {
         INITCOMMONCONTROLSEX init{sizeof init, ICC_WIN95_CLASSES | ICC_PROGRESS_CLASS};
         return InitCommonControlsEx(&init) != FALSE;
@@ -126,8 +131,7 @@ void TUpdateForm::FormCreate() {
 }
 
 HWND TUpdateForm::AddText(int page, const char* text, const DesignRect& place, HFONT font) {
-    const DpiScale scale = DpiScale::Of(Handle());
-    const HWND control = CreateControl("STATIC", text, SS_LEFT | SS_NOPREFIX, 0, place, Handle(), 0, font, scale);
+    const HWND control = layout_.Control("STATIC", text, SS_LEFT | SS_NOPREFIX, 0, place, Handle(), 0, font);
     ShowWindow(control, SW_HIDE);
     pages_[static_cast<std::size_t>(page)].push_back(control);
     return control;
@@ -135,69 +139,67 @@ HWND TUpdateForm::AddText(int page, const char* text, const DesignRect& place, H
 
 void TUpdateForm::CreatePages() {
     const HWND form = Handle();
-    const DpiScale scale = DpiScale::Of(form);
-    font_ = MakeFont("Tahoma", 11, false, scale);
-    boldFont_ = MakeFont("Tahoma", 11, true, scale);
-    titleFont_ = MakeFont("Tahoma", 16, true, scale);
-    SendMessageA(form, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+    const HFONT font = layout_.Font(kFont);
+    const HFONT boldFont = layout_.Font(kBoldFont);
+    SendMessageA(form, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
 
     try {
         picture_ = Picture::FromResource("update_wizard_png");
     } catch (const std::exception&) {
         picture_ = {};
     }
-    const HWND image = CreateControl("STATIC", "Image1", SS_BITMAP | SS_REALSIZECONTROL, 0, {8, 8, 145, 217}, form,
-                                     0, nullptr, scale);
+    const HWND image = layout_.Control("STATIC", "Image1", SS_BITMAP | SS_REALSIZECONTROL, 0, {8, 8, 145, 217}, form,
+                                       0, nullptr);
     if (!picture_.Empty())
         SendMessageA(image, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(picture_.Bitmap()));
-    CreateControl("STATIC", "", SS_ETCHEDHORZ, 0, {8, 236, 484, 2}, form, 0, nullptr, scale);  // Bevel1
+    layout_.Control("STATIC", "", SS_ETCHEDHORZ, 0, {8, 236, 484, 2}, form, 0, nullptr);  // Bevel1
 
     const int x = kPageArea.left;
     const int w = kPageArea.width;
-    AddText(kMainPage, kWelcomeTitle, {x, 12, w, 44}, titleFont_.get());
-    AddText(kMainPage, kWelcomeText, {x, 72, w, 32}, font_.get());
-    AddText(kMainPage, kWelcomeNext, {x, 196, w, 18}, font_.get());
+    AddText(kMainPage, kWelcomeTitle, {x, 12, w, 44}, layout_.Font(kTitleFont));
+    AddText(kMainPage, kWelcomeText, {x, 72, w, 32}, font);
+    AddText(kMainPage, kWelcomeNext, {x, 196, w, 18}, font);
 
-    AddText(kSelectPage, kSelectText, {x, 12, w, 18}, font_.get());
-    inetRadio_ = CreateControl("BUTTON", kInetRadioText, BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP, 0,
-                               {x + 16, 48, w - 16, 20}, form, kInetRadioId, font_.get(), scale);
-    localRadio_ = CreateControl("BUTTON", kLocalRadioText, BS_AUTORADIOBUTTON, 0, {x + 16, 76, w - 16, 20}, form,
-                                kLocalRadioId, font_.get(), scale);
+    AddText(kSelectPage, kSelectText, {x, 12, w, 18}, font);
+    inetRadio_ = layout_.Control("BUTTON", kInetRadioText, BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP, 0,
+                                 {x + 16, 48, w - 16, 20}, form, kInetRadioId, font);
+    localRadio_ = layout_.Control("BUTTON", kLocalRadioText, BS_AUTORADIOBUTTON, 0, {x + 16, 76, w - 16, 20}, form,
+                                  kLocalRadioId, font);
     pages_[kSelectPage].insert(pages_[kSelectPage].end(), {inetRadio_, localRadio_});
 
-    AddText(kInetPage, kPatienceText, {x, 12, w, 18}, font_.get());
-    progressBar_ = CreateControl(PROGRESS_CLASSA, "", 0, 0, {x, 36, w, 18}, form, 0, nullptr, scale);
+    AddText(kInetPage, kPatienceText, {x, 12, w, 18}, font);
+    progressBar_ = layout_.Control(PROGRESS_CLASSA, "", 0, 0, {x, 36, w, 18}, form, 0, nullptr);
     SendMessageA(progressBar_, PBM_SETRANGE32, 0, 100);
-    memo_ = CreateControl("EDIT", "", ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL | WS_TABSTOP,
-                          WS_EX_CLIENTEDGE, {x, 62, w, 160}, form, kMemoId, font_.get(), scale);
+    memo_ = layout_.Control("EDIT", "", ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL | WS_TABSTOP,
+                            WS_EX_CLIENTEDGE, {x, 62, w, 160}, form, kMemoId, font);
     pages_[kInetPage].insert(pages_[kInetPage].end(), {progressBar_, memo_});
 
-    AddText(kLocalFilePage, kLocalText, {x, 12, w, 32}, font_.get());
-    edit1_ = CreateControl("EDIT", "", ES_AUTOHSCROLL | WS_TABSTOP | WS_GROUP, WS_EX_CLIENTEDGE, {x, 56, w - 32, 22},
-                           form, kEditId, font_.get(), scale);
-    select_ = CreateControl("BUTTON", "...", BS_PUSHBUTTON | WS_TABSTOP, 0, {x + w - 26, 56, 26, 22}, form,
-                            kSelectId, font_.get(), scale);
+    AddText(kLocalFilePage, kLocalText, {x, 12, w, 32}, font);
+    edit1_ = layout_.Control("EDIT", "", ES_AUTOHSCROLL | WS_TABSTOP | WS_GROUP, WS_EX_CLIENTEDGE, {x, 56, w - 32, 22},
+                             form, kEditId, font);
+    select_ = layout_.Control("BUTTON", "...", BS_PUSHBUTTON | WS_TABSTOP, 0, {x + w - 26, 56, 26, 22}, form,
+                              kSelectId, font);
     pages_[kLocalFilePage].insert(pages_[kLocalFilePage].end(), {edit1_, select_});
 
-    AddText(kCompletedPage, kCompletedTitle, {x, 12, w, 18}, boldFont_.get());
-    AddText(kCompletedPage, kCompletedText, {x, 196, w, 18}, font_.get());
+    AddText(kCompletedPage, kCompletedTitle, {x, 12, w, 18}, boldFont);
+    AddText(kCompletedPage, kCompletedText, {x, 196, w, 18}, font);
 
-    AddText(kErrorPage, kErrorTitle, {x, 4, w, 18}, boldFont_.get());
-    AddText(kErrorPage, kErrorText, {x, 24, w, 54}, font_.get());
-    AddText(kErrorPage, kErrorBefore, {x, 82, w, 16}, font_.get());
-    AddText(kErrorPage, kErrorStep1, {x, 100, w, 16}, font_.get());
-    AddText(kErrorPage, kErrorStep2, {x, 118, w, 54}, font_.get());
-    errorReason_ = AddText(kErrorPage, "", {x, 178, w, 48}, boldFont_.get());
+    AddText(kErrorPage, kErrorTitle, {x, 4, w, 18}, boldFont);
+    AddText(kErrorPage, kErrorText, {x, 24, w, 54}, font);
+    AddText(kErrorPage, kErrorBefore, {x, 82, w, 16}, font);
+    AddText(kErrorPage, kErrorStep1, {x, 100, w, 16}, font);
+    AddText(kErrorPage, kErrorStep2, {x, 118, w, 54}, font);
+    errorReason_ = AddText(kErrorPage, "", {x, 178, w, 48}, boldFont);
 
     for (auto& page : pages_)
         for (const HWND control : page) ShowWindow(control, SW_HIDE);
 
-    backButton_ = CreateControl("BUTTON", kBackText, BS_PUSHBUTTON | WS_TABSTOP | WS_GROUP, 0, {248, 248, 75, 25},
-                                form, kBackId, font_.get(), scale);
-    nextButton_ = CreateControl("BUTTON", kNextText, BS_PUSHBUTTON | WS_TABSTOP, 0, {323, 248, 75, 25}, form, kNextId,
-                                font_.get(), scale);
-    cancelButton_ = CreateControl("BUTTON", kCancelText, BS_PUSHBUTTON | WS_TABSTOP, 0, {410, 248, 75, 25}, form,
-                                  IDCANCEL, font_.get(), scale);
+    backButton_ = layout_.Control("BUTTON", kBackText, BS_PUSHBUTTON | WS_TABSTOP | WS_GROUP, 0, {248, 248, 75, 25},
+                                  form, kBackId, font);
+    nextButton_ = layout_.Control("BUTTON", kNextText, BS_PUSHBUTTON | WS_TABSTOP, 0, {323, 248, 75, 25}, form, kNextId,
+                                  font);
+    cancelButton_ = layout_.Control("BUTTON", kCancelText, BS_PUSHBUTTON | WS_TABSTOP, 0, {410, 248, 75, 25}, form,
+                                    IDCANCEL, font);
     SetPage(kMainPage);
 }
 
@@ -536,6 +538,10 @@ LRESULT TUpdateForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_HELP:
         FormKeyDown();
         return TRUE;
+    case WM_DPICHANGED:
+        // The picture is stretched to its control.
+        layout_.Apply(Handle(), DpiChangeOf(wParam, lParam));
+        return 0;
     default: return DefaultHandling(message, wParam, lParam);
     }
 }

@@ -20,7 +20,7 @@
 #include "core/InetUpdateThread.h"
 #include "platform/UiTask.h"
 #include "platform/UniqueHandle.h"
-#include "ui/Dpi.h"
+#include "ui/DpiLayout.h"
 #include "ui/ModalWindow.h"
 #include "ui/Picture.h"
 
@@ -129,9 +129,7 @@ private:
     HWND errorReason_ = nullptr;
     std::vector<std::string> memoLines_;
     Picture picture_;
-    platform::UniqueHfont font_;
-    platform::UniqueHfont boldFont_;
-    platform::UniqueHfont titleFont_;
+    DpiLayout layout_;
 
     // The run that may still change this window (none after a new showing), and the worker.
     std::shared_ptr<Run> run_;

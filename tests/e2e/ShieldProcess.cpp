@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "common/Files.h"
+#include "platform/GdiGuards.h"
+#include "platform/UniqueHandle.h"
 #include "platform/Win32Error.h"
 
 namespace sentrel::e2e {
@@ -185,15 +187,18 @@ void SaveWindowPicture(HWND window, const std::string& path) {
     RECT rect{};
     GetWindowRect(window, &rect);
     const int width = rect.right - rect.left, height = rect.bottom - rect.top;
-    const HDC screen = GetDC(nullptr);
-    const HDC memory = CreateCompatibleDC(screen);
+    const platform::WindowDc screen(nullptr);
+    const platform::MemoryDc memory(screen.get());
     BITMAPINFO info{};
     info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, height, 1, 24, BI_RGB};
     void* bits = nullptr;
-    const HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    const HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
-    GdiFlush();
+    const platform::UniqueHbitmap bitmap(CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!bitmap) platform::ThrowLastError("CreateDIBSection");
+    {
+        const platform::SelectObjectGuard select(memory.get(), bitmap.get());
+        BitBlt(memory.get(), 0, 0, width, height, screen.get(), rect.left, rect.top, SRCCOPY);
+        GdiFlush();
+    }
     const std::size_t stride = (static_cast<std::size_t>(width) * 3 + 3) & ~std::size_t{3};
     const std::size_t size = stride * static_cast<std::size_t>(height);
     BITMAPFILEHEADER header{};
@@ -203,10 +208,6 @@ void SaveWindowPicture(HWND window, const std::string& path) {
     std::string file(reinterpret_cast<const char*>(&header), sizeof header);
     file.append(reinterpret_cast<const char*>(&info.bmiHeader), sizeof info.bmiHeader);
     file.append(static_cast<const char*>(bits), size);
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
     WriteFileBytes(path, std::span(reinterpret_cast<const std::uint8_t*>(file.data()), file.size()));
 }
 
