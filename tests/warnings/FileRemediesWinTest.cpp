@@ -22,6 +22,7 @@
 #include "database/MappedFileAccessWin.h"
 #include "platform/Processes.h"
 #include "platform/ShellFiles.h"
+#include "platform/UiTask.h"
 #include "database/ShellFoldersWin.h"
 #include "support/FolderLink.h"
 #include "support/MessagePump.h"
@@ -421,6 +422,7 @@ TEST(FileChangeRemedy, StartsTheSystemFileCheckerOrSwallowsItsAbsence) {
 // --- The file monitor does not report the shield's own moves ---
 
 TEST(FileRemedyAndMonitor, FixAndUndoInAWatchedFolderRaiseNoWarningAboutThemselves) {
+    platform::uitask::Host uiTasks;  // the watcher's hand-overs run in the pumps
     TempFolder watched;
     TempFolder program;
     test::CurrentFolderGuard currentFolder;
