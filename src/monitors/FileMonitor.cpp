@@ -161,6 +161,7 @@ void TFileChangesTracker::SetActive(bool value) {
     if (!value) {
         StopWatcher();
         retries_.clear();
+        waitingForRoom_.clear();
         overflowPaths_.clear();
         KillTimer(Handle(), kRetryTimer);
         return;
@@ -217,6 +218,12 @@ void TFileChangesTracker::ChangeDeleted(const std::string& path) {
 
 void TFileChangesTracker::TestNewFile(const std::string& path, int attemptsLeft) {
     if (IsKnownSpywareFile(tables_(), system_, path).Found) {
+        if (!queue_.HasRoom() && waitingForRoom_.size() < kWaitingForRoomLimit) {
+            if (std::find(waitingForRoom_.begin(), waitingForRoom_.end(), path) == waitingForRoom_.end())
+                waitingForRoom_.push_back(path);
+            StartRetryTimer();
+            return;
+        }
         queue_.QueueWarning(std::make_unique<TFileWarning>(FileNamePart(path), path));
     } else if (attemptsLeft > 0 && StillBeingWritten(path)) {
         ScheduleRetry(path, attemptsLeft - 1);
@@ -232,11 +239,24 @@ void TFileChangesTracker::ScheduleRetry(const std::string& path, int attemptsLef
     } else {
         retries_.push_back({path, attemptsLeft, due});
     }
+    StartRetryTimer();
+}
+
+void TFileChangesTracker::StartRetryTimer() {
     if (!SetTimer(Handle(), kRetryTimer, kRetryDelayMs / 2, nullptr)) platform::ThrowLastError("SetTimer");
+}
+
+void TFileChangesTracker::QueueWhileRoom() {
+    while (!waitingForRoom_.empty() && queue_.HasRoom()) {
+        const std::string path = std::move(waitingForRoom_.front());
+        waitingForRoom_.pop_front();
+        queue_.QueueWarning(std::make_unique<TFileWarning>(FileNamePart(path), path));
+    }
 }
 
 void TFileChangesTracker::OnRetryTimer() {
     const std::uint64_t now = GetTickCount64();
+    QueueWhileRoom();
     std::vector<PendingRetry> due;
     for (auto it = retries_.begin(); it != retries_.end();) {
         if (it->Due <= now) {
@@ -246,7 +266,7 @@ void TFileChangesTracker::OnRetryTimer() {
             ++it;
         }
     }
-    if (retries_.empty()) KillTimer(Handle(), kRetryTimer);
+    if (retries_.empty() && waitingForRoom_.empty()) KillTimer(Handle(), kRetryTimer);
     for (const auto& retry : due) {
         try {
             if (active_ && !shieldMoves_.Contains(retry.Path, now)) TestNewFile(retry.Path, retry.AttemptsLeft);

@@ -70,6 +70,9 @@ public:
     static constexpr unsigned kRetryDelayMs = 400;   // between two looks
     static constexpr std::size_t kOverflowSlice = 256;  // paths tested per message after an overflow
     static constexpr unsigned kStartTimeoutMs = 2000;   // SetActive(true) waits for the first read
+    // Known threats found while the queue was full wait here for room (retried with the looks
+    // at new files); beyond this many, the queue's refusal counts them as dropped.
+    static constexpr std::size_t kWaitingForRoomLimit = 4096;
 
     // `folder` is the watched folder with a trailing backslash (the Windows folder in the
     // program: WindowsFolder()). Creates the message-only window on the calling thread, which
@@ -122,6 +125,8 @@ private:
     void DropPostedReports() noexcept;
     void TestNewFile(const std::string& path, int attemptsLeft);
     void ScheduleRetry(const std::string& path, int attemptsLeft);
+    void StartRetryTimer();
+    void QueueWhileRoom();
     void OnRetryTimer();
     void OnOverflowSlice();
 
@@ -132,6 +137,7 @@ private:
     bool active_ = false;
     TShieldMoves shieldMoves_;
     std::vector<PendingRetry> retries_;
+    std::deque<std::string> waitingForRoom_;
     std::deque<std::string> overflowPaths_;
     bool overflowSlicePosted_ = false;
     int overflowWalks_ = 0;
