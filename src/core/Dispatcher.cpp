@@ -87,16 +87,26 @@ void TDispatcher::MainTimerTimer() {
     }
 }
 
-std::size_t TDispatcher::SettleWaiting() {
+TDispatcher::WaitingSettled TDispatcher::SettleWaiting(const SliceBudget& budget, bool fresh) {
     WarningQueue& queue = context_.queue;
-    std::size_t settled = 0;
+    if (fresh) leftToUser_.clear();
+    WaitingSettled result;
     // A fix may run a message loop that lets monitors queue more: the walk keeps to the
-    // warnings that waited when it began, and each is looked up again before it is touched.
+    // warnings that waited when this slice began, and each is looked up again before it is
+    // touched.
     for (TWarning* warning : queue.Waiting()) {
+        if (std::find(leftToUser_.begin(), leftToUser_.end(), warning) != leftToUser_.end()) continue;
+        if (!budget()) {
+            result.finished = false;
+            return result;
+        }
         const std::vector<TWarning*> now = queue.Waiting();
         if (std::find(now.begin(), now.end(), warning) == now.end()) continue;
         const Verdict verdict = StandingVerdict(*warning, PrepareTexts(*warning));
-        if (verdict == Verdict::Ask) continue;
+        if (verdict == Verdict::Ask) {
+            leftToUser_.push_back(warning);
+            continue;
+        }
         if (verdict == Verdict::Fix) {
             try {
                 queue.FixWarning(*warning, context_.backuper);
@@ -106,9 +116,10 @@ std::size_t TDispatcher::SettleWaiting() {
                 LogCaught("settling the waiting warnings");
             }
         }
-        if (queue.RemoveWaiting(warning)) ++settled;
+        if (queue.RemoveWaiting(warning)) ++result.settled;
     }
-    return settled;
+    leftToUser_.clear();
+    return result;
 }
 
 void TDispatcher::Settle(bool fix) {

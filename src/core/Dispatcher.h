@@ -11,6 +11,7 @@
 #include <string>
 
 #include "core/BurstReport.h"
+#include "monitors/SliceCursor.h"
 
 namespace sentrel {
 
@@ -62,8 +63,13 @@ public:
     // Settles at once every warning waiting behind the current one that the lists or the
     // category actions decide (fixed or dropped, as a tick would), without an alert each; those
     // they leave to the mode or the user stay queued. What "Do it always with all such threats"
-    // does to the waiting warnings. Returns how many were settled.
-    std::size_t SettleWaiting();
+    // does to the waiting warnings. A walk stops when `budget` runs out, so that the windows
+    // answer meanwhile; the next call goes on with it unless `fresh` begins a new one.
+    struct WaitingSettled {
+        std::size_t settled = 0;
+        bool finished = true;  // every waiting warning was looked at
+    };
+    WaitingSettled SettleWaiting(const SliceBudget& budget = WholePass(), bool fresh = true);
 
     // The texts of `warning` in the order the alert needs them: the title first, since most
     // warnings prepare their description, picture and danger while making it.
@@ -81,6 +87,8 @@ private:
 
     Context context_;
     BurstReport burst_;
+    // The waiting warnings the walk under way found to be left to the user.
+    std::vector<const TWarning*> leftToUser_;
 };
 
 }  // namespace sentrel
