@@ -49,7 +49,7 @@ TDispatcher::Verdict TDispatcher::StandingVerdict(TWarning& warning, const Alert
 
 void TDispatcher::MainTimerTimer() {
     WarningQueue& queue = context_.queue;
-    if (queue.AlertBusy() || queue.Current() != nullptr) return;
+    if (fixingWaiting_ || queue.AlertBusy() || queue.Current() != nullptr) return;
     if (queue.Empty()) return EndBurst();
     TWarning& warning = *queue.MakeHeadCurrent();
 
@@ -108,6 +108,7 @@ TDispatcher::WaitingSettled TDispatcher::SettleWaiting(const SliceBudget& budget
             continue;
         }
         if (verdict == Verdict::Fix) {
+            fixingWaiting_ = true;
             try {
                 queue.FixWarning(*warning, context_.backuper);
                 burst_.NoteRemoved();
@@ -115,6 +116,7 @@ TDispatcher::WaitingSettled TDispatcher::SettleWaiting(const SliceBudget& budget
                 // As in a tick: a fix that raised is not tried again.
                 LogCaught("settling the waiting warnings");
             }
+            fixingWaiting_ = false;
         }
         if (queue.RemoveWaiting(warning)) ++result.settled;
     }

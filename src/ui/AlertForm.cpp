@@ -347,8 +347,7 @@ void TAlertForm::shieldClick() {
             reportError_("The threat could not be removed: " + ReadableDetail(error.what()));
             return;
         }
-        // While this warning is still current the dispatcher waits: nothing else takes the
-        // waiting ones meanwhile.
+        // The walk takes only the warnings behind the head, the dispatcher only the head.
         if (allSuch) SettleWaitingSlice(true);
     }
     Settle();
