@@ -194,9 +194,15 @@ void Application::CreateWindows() {
             .options = *options_,
             .repaintMainWindow =
                 [this] { RedrawWindow(mainForm_->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW); },
+            .settleWaiting =
+                [this](bool fresh) {
+                    return !dispatcher_ || dispatcher_->SettleWaiting(TimeBudget(kMonitorSliceTime), fresh).finished;
+                },
         },
         graphics, mainForm_->Handle());
     alertForm_->Create();
+    // The alert keeps its count of waiting warnings current while the queue grows.
+    queue_->SetCountListener([this] { if (alertForm_) alertForm_->ShowWaitingCount(); });
     closingForm_->Create(mainForm_->Handle());
     CreateUpdateForm();
     splashForm_->Create();
@@ -321,6 +327,7 @@ void Application::StartShield() {
                 alertForm_->ShowWarning(texts.title, texts.description, texts.picture, texts.danger);
                 alertForm_->Present();
             },
+        .tellUser = [this](const std::string& text) { mainForm_->ShowBalloon(text); },
     });
     scheduler_ = std::make_unique<Scheduler>();
     scheduler_->SetTicks({
@@ -422,6 +429,7 @@ void Application::DestroyWindows() {
     // Waits (bounded) for a running update: it is either committed whole or not at all.
     updateForm_.reset();
     closingForm_.reset();
+    if (queue_) queue_->SetCountListener({});
     alertForm_.reset();
     // It writes the level in force as the one the next start applies.
     optionsForm_.reset();

@@ -1,5 +1,8 @@
 #include "core/Dispatcher.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "common/DiagnosticLog.h"
 #include "config/Options.h"
 #include "core/CategoryActions.h"
@@ -13,31 +16,37 @@ AlertTexts TDispatcher::PrepareTexts(const TWarning& warning) {
     return {warning.GetTitle(), warning.GetDescription(), warning.GetPicture(), warning.GetDanger()};
 }
 
+TDispatcher::Verdict TDispatcher::StandingVerdict(TWarning& warning, const AlertTexts& texts) {
+    if (context_.whiteList.Contains(texts.description)) return Verdict::Drop;
+    if (context_.blackList.Contains(texts.description)) {
+        warning.SettledByBlackList = true;
+        return Verdict::Fix;
+    }
+    for (std::string_view key : CategoryKeysOf(warning)) {
+        if (key.empty()) break;
+        switch (static_cast<CategoryAction>(context_.options.ReadInteger(key, 0))) {
+        case CategoryAction::SolveAlways: return Verdict::Fix;
+        case CategoryAction::IgnoreAlways: return Verdict::Drop;
+        default: break;
+        }
+    }
+    return Verdict::Ask;
+}
+
 void TDispatcher::MainTimerTimer() {
     WarningQueue& queue = context_.queue;
-    if (queue.Empty() || queue.AlertBusy() || queue.Current() != nullptr) return;
+    if (fixingWaiting_ || queue.AlertBusy() || queue.Current() != nullptr) return;
+    if (queue.Empty()) return EndBurst();
     TWarning& warning = *queue.MakeHeadCurrent();
 
     try {
         // The lists hold descriptions as the alert window showed them.
         const AlertTexts texts = PrepareTexts(warning);
 
-        if (context_.whiteList.Contains(texts.description)) return Settle(false);
-        if (context_.blackList.Contains(texts.description)) {
-            warning.SettledByBlackList = true;
-            return Settle(true);
-        }
-
-        for (std::string_view key : CategoryKeysOf(warning)) {
-            if (key.empty()) break;
-            switch (static_cast<CategoryAction>(context_.options.ReadInteger(key, 0))) {
-            case CategoryAction::SolveAlways:
-                return Settle(true);
-            case CategoryAction::IgnoreAlways:
-                return Settle(false);
-            default:
-                break;
-            }
+        switch (StandingVerdict(warning, texts)) {
+        case Verdict::Fix: return Settle(true);
+        case Verdict::Drop: return Settle(false);
+        case Verdict::Ask: break;
         }
 
         switch (static_cast<NewThreatMode>(context_.options.ReadInteger(kWhatDoKey, kWhatDoDefault))) {
@@ -63,10 +72,57 @@ void TDispatcher::MainTimerTimer() {
     }
 }
 
+TDispatcher::WaitingSettled TDispatcher::SettleWaiting(const SliceBudget& budget, bool fresh) {
+    WarningQueue& queue = context_.queue;
+    if (fresh) leftToUser_.clear();
+    WaitingSettled result;
+    // A fix may run a message loop that lets monitors queue more: the walk keeps to the
+    // warnings that waited when this slice began, and each is looked up again before it is
+    // touched.
+    for (TWarning* warning : queue.Waiting()) {
+        if (std::find(leftToUser_.begin(), leftToUser_.end(), warning) != leftToUser_.end()) continue;
+        if (!budget()) {
+            result.finished = false;
+            return result;
+        }
+        const std::vector<TWarning*> now = queue.Waiting();
+        if (std::find(now.begin(), now.end(), warning) == now.end()) continue;
+        const Verdict verdict = StandingVerdict(*warning, PrepareTexts(*warning));
+        if (verdict == Verdict::Ask) {
+            leftToUser_.push_back(warning);
+            continue;
+        }
+        if (verdict == Verdict::Fix) {
+            fixingWaiting_ = true;
+            try {
+                queue.FixWarning(*warning, context_.backuper);
+                burst_.NoteRemoved();
+            } catch (...) {
+                // As in a tick: a fix that raised is not tried again.
+                LogCaught("settling the waiting warnings");
+            }
+            fixingWaiting_ = false;
+        }
+        if (queue.RemoveWaiting(warning)) ++result.settled;
+    }
+    leftToUser_.clear();
+    return result;
+}
+
 void TDispatcher::Settle(bool fix) {
     WarningQueue& queue = context_.queue;
-    if (fix) queue.FixWarning(*queue.Current(), context_.backuper);
+    if (fix) {
+        queue.FixWarning(*queue.Current(), context_.backuper);
+        burst_.NoteRemoved();
+    }
     queue.RemoveHead();
+}
+
+void TDispatcher::EndBurst() {
+    const std::string text = burst_.End(context_.queue.TakeRefusedWhileFull());
+    if (text.empty()) return;
+    LogEvent("burst settled: " + text);
+    if (context_.tellUser) context_.tellUser(text);
 }
 
 }  // namespace sentrel

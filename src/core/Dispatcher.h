@@ -6,8 +6,12 @@
 // shows it and the user's choice settles it there (the warning stays current and the alert busy
 // flag holds the dispatcher until then).
 
+#include <cstddef>
 #include <functional>
 #include <string>
+
+#include "core/BurstReport.h"
+#include "monitors/SliceCursor.h"
 
 namespace sentrel {
 
@@ -45,6 +49,9 @@ public:
         // Fills the alert window with the texts, sets the alert busy flag, shows the window and
         // brings it to the foreground.
         std::function<void(const AlertTexts&)> showAlert;
+        // Tells the user, once at the end of a burst, what was removed without asking and what a
+        // full queue dropped (a tray balloon). May be empty.
+        std::function<void(const std::string&)> tellUser;
     };
 
     explicit TDispatcher(Context context) : context_(std::move(context)) {}
@@ -53,14 +60,37 @@ public:
     // settles the warning it took, so the dispatcher is never held by it, and ends quietly.
     void MainTimerTimer();
 
+    // Settles at once every warning waiting behind the current one that the lists or the
+    // category actions decide (fixed or dropped, as a tick would), without an alert each; those
+    // they leave to the mode or the user stay queued. What "Do it always with all such threats"
+    // does to the waiting warnings. A walk stops when `budget` runs out, so that the windows
+    // answer meanwhile; the next call goes on with it unless `fresh` begins a new one.
+    struct WaitingSettled {
+        std::size_t settled = 0;
+        bool finished = true;  // every waiting warning was looked at
+    };
+    WaitingSettled SettleWaiting(const SliceBudget& budget = WholePass(), bool fresh = true);
+
     // The texts of `warning` as the alert shows them (made when the queue took it).
     static AlertTexts PrepareTexts(const TWarning& warning);
 
 private:
+    enum class Verdict { Ask, Drop, Fix };
+    // What the white list, the black list and the category actions, in this order, say of a
+    // warning with these texts; Ask when none of them decides.
+    Verdict StandingVerdict(TWarning& warning, const AlertTexts& texts);
     // Settles the current warning: fixed first when `fix`, then removed from the queue.
     void Settle(bool fix);
+    // The queue is empty and nothing is shown: the burst is told.
+    void EndBurst();
 
     Context context_;
+    BurstReport burst_;
+    // The waiting warnings the walk under way found to be left to the user.
+    std::vector<const TWarning*> leftToUser_;
+    // Set while the walk fixes a warning: a fix that runs a message loop (a message box) must
+    // not let a tick take that warning, should it become the head meanwhile.
+    bool fixingWaiting_ = false;
 };
 
 }  // namespace sentrel

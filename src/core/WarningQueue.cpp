@@ -23,13 +23,61 @@ void WarningQueue::CheckThread(const char* operation) const {
 void WarningQueue::QueueWarning(std::unique_ptr<TWarning> warning) {
     CheckThread("QueueWarning");
     if (!warning) return;
-    if (warnings_.size() >= kCapacity) return;
+    if (warnings_.size() >= kCapacity) {
+        ++refusedWhileFull_;
+        return;
+    }
     if (warning->Name.empty()) return;
     for (const auto& queued : warnings_) {
         if (queued->AreEqual(*warning)) return;
     }
     warning->MakeTexts();
     warnings_.push_back(std::move(warning));
+    CountChanged();
+}
+
+bool WarningQueue::HasRoom() const {
+    CheckThread("HasRoom");
+    return warnings_.size() < kCapacity;
+}
+
+std::vector<TWarning*> WarningQueue::Waiting() const {
+    CheckThread("Waiting");
+    std::vector<TWarning*> waiting;
+    if (warnings_.size() > 1) waiting.reserve(warnings_.size() - 1);
+    for (std::size_t i = 1; i < warnings_.size(); ++i) waiting.push_back(warnings_[i].get());
+    return waiting;
+}
+
+bool WarningQueue::RemoveWaiting(const TWarning* warning) {
+    CheckThread("RemoveWaiting");
+    if (warning == nullptr || warning == current_) return false;
+    for (std::size_t i = 1; i < warnings_.size(); ++i) {
+        if (warnings_[i].get() != warning) continue;
+        warnings_.erase(warnings_.begin() + static_cast<std::ptrdiff_t>(i));
+        CountChanged();
+        return true;
+    }
+    return false;
+}
+
+std::size_t WarningQueue::RefusedWhileFull() const {
+    CheckThread("RefusedWhileFull");
+    return refusedWhileFull_;
+}
+
+std::size_t WarningQueue::TakeRefusedWhileFull() {
+    CheckThread("TakeRefusedWhileFull");
+    return std::exchange(refusedWhileFull_, 0);
+}
+
+void WarningQueue::SetCountListener(std::function<void()> listener) {
+    CheckThread("SetCountListener");
+    countListener_ = std::move(listener);
+}
+
+void WarningQueue::CountChanged() const {
+    if (countListener_) countListener_();
 }
 
 bool WarningQueue::FixWarning(TWarning& warning, TBackuper& backuper) {
@@ -74,6 +122,7 @@ void WarningQueue::RemoveHead() {
     if (warnings_.empty()) return;
     if (current_ == warnings_.front().get()) current_ = nullptr;
     warnings_.pop_front();
+    CountChanged();
 }
 
 bool WarningQueue::AlertBusy() const {

@@ -13,8 +13,10 @@
 
 #include <cstddef>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <thread>
+#include <vector>
 
 #include "warnings/WarningKinds.h"
 #include "warnings/WarningSink.h"
@@ -26,8 +28,10 @@ class TWarning;
 
 class WarningQueue final : public WarningSink {
 public:
-    // At most this many warnings are held; a full queue refuses new ones until the dispatcher has
-    // removed one.
+    // At most this many warnings are held, which bounds the memory a flood of findings takes; a
+    // full queue refuses new ones until the dispatcher has removed one. Refusals are counted, so
+    // the user hears of them (RefusedWhileFull), and monitors that can find a threat again wait
+    // for room (HasRoom) rather than lose it.
     static constexpr std::size_t kCapacity = 201;
 
     // An empty queue owned by the calling thread; its fixes get `context`.
@@ -39,8 +43,10 @@ public:
     // Appends `warning` at the tail, unless the queue is full, its Name is empty, or a queued
     // warning's AreEqual (asked in queue order, with the new warning as argument) finds it a
     // duplicate; a refused warning is destroyed. A warning taken gets its texts (MakeTexts).
-    // Nothing is reported to the caller. A null warning is ignored.
+    // Nothing is reported to the caller; a warning refused because the queue is full is counted.
+    // A null warning is ignored.
     void QueueWarning(std::unique_ptr<TWarning> warning) override;
+    bool HasRoom() const override;
 
     // Calls the warning's Fix with the backup store and the queue's context and returns true,
     // whatever Fix changed; an exception from Fix goes to the caller. The warning stays where it
@@ -49,6 +55,20 @@ public:
 
     bool Empty() const;
     std::size_t Count() const;
+    // The warnings queued behind the head, oldest first.
+    std::vector<TWarning*> Waiting() const;
+    // Removes and destroys a warning queued behind the head; false when it is not there (the
+    // head and the current warning are never removed this way).
+    bool RemoveWaiting(const TWarning* warning);
+
+    // How many warnings were refused because the queue was full since the count was last taken;
+    // taking it starts a new count.
+    std::size_t RefusedWhileFull() const;
+    std::size_t TakeRefusedWhileFull();
+
+    // Called on the owner thread whenever the number of queued warnings changed (a window shows
+    // how many wait). May be empty.
+    void SetCountListener(std::function<void()> listener);
     // The oldest warning, or null when the queue is empty.
     TWarning* Head() const;
 
@@ -71,12 +91,15 @@ public:
 
 private:
     void CheckThread(const char* operation) const;
+    void CountChanged() const;
 
     std::thread::id owner_;
     WarningContext context_;
     std::deque<std::unique_ptr<TWarning>> warnings_;
     TWarning* current_ = nullptr;
     bool alertBusy_ = false;
+    std::size_t refusedWhileFull_ = 0;
+    std::function<void()> countListener_;
 };
 
 }  // namespace sentrel

@@ -145,6 +145,7 @@ void TFileChangesTracker::SetActive(bool value) {
         // What the watcher handed over and the next slice of a walk are dropped unrun.
         handOvers_.Renew();
         retries_.clear();
+        waitingForRoom_.clear();
         overflowPaths_.clear();
         overflowSlicePosted_ = false;
         KillTimer(Handle(), kRetryTimer);
@@ -208,6 +209,12 @@ void TFileChangesTracker::ChangeDeleted(const std::string& path) {
 
 void TFileChangesTracker::TestNewFile(const std::string& path, int attemptsLeft) {
     if (IsKnownSpywareFile(tables_(), system_, path).Found) {
+        if (!queue_.HasRoom() && waitingForRoom_.size() < kWaitingForRoomLimit) {
+            if (std::find(waitingForRoom_.begin(), waitingForRoom_.end(), path) == waitingForRoom_.end())
+                waitingForRoom_.push_back(path);
+            StartRetryTimer();
+            return;
+        }
         queue_.QueueWarning(std::make_unique<TFileWarning>(FileNamePart(path), path));
     } else if (attemptsLeft > 0 && StillBeingWritten(path)) {
         ScheduleRetry(path, attemptsLeft - 1);
@@ -223,11 +230,24 @@ void TFileChangesTracker::ScheduleRetry(const std::string& path, int attemptsLef
     } else {
         retries_.push_back({path, attemptsLeft, due});
     }
+    StartRetryTimer();
+}
+
+void TFileChangesTracker::StartRetryTimer() {
     if (!SetTimer(Handle(), kRetryTimer, kRetryDelayMs / 2, nullptr)) platform::ThrowLastError("SetTimer");
+}
+
+void TFileChangesTracker::QueueWhileRoom() {
+    while (!waitingForRoom_.empty() && queue_.HasRoom()) {
+        const std::string path = std::move(waitingForRoom_.front());
+        waitingForRoom_.pop_front();
+        queue_.QueueWarning(std::make_unique<TFileWarning>(FileNamePart(path), path));
+    }
 }
 
 void TFileChangesTracker::OnRetryTimer() {
     const std::uint64_t now = GetTickCount64();
+    QueueWhileRoom();
     std::vector<PendingRetry> due;
     for (auto it = retries_.begin(); it != retries_.end();) {
         if (it->Due <= now) {
@@ -237,7 +257,7 @@ void TFileChangesTracker::OnRetryTimer() {
             ++it;
         }
     }
-    if (retries_.empty()) KillTimer(Handle(), kRetryTimer);
+    if (retries_.empty() && waitingForRoom_.empty()) KillTimer(Handle(), kRetryTimer);
     for (const auto& retry : due) {
         try {
             if (active_ && !shieldMoves_.Contains(retry.Path, now)) TestNewFile(retry.Path, retry.AttemptsLeft);

@@ -71,6 +71,9 @@ public:
     static constexpr unsigned kRetryDelayMs = 400;   // between two looks
     static constexpr std::size_t kOverflowSlice = 256;  // paths tested per task after an overflow
     static constexpr unsigned kStartTimeoutMs = 2000;   // SetActive(true) waits for the first read
+    // Known threats found while the queue was full wait here for room (retried with the looks
+    // at new files); beyond this many, the queue's refusal counts them as dropped.
+    static constexpr std::size_t kWaitingForRoomLimit = 4096;
 
     // `folder` is the watched folder with a trailing backslash (the Windows folder in the
     // program: WindowsFolder()). Creates the message-only window of its retries on the calling
@@ -120,6 +123,8 @@ private:
     void StopWatcher() noexcept;
     void TestNewFile(const std::string& path, int attemptsLeft);
     void ScheduleRetry(const std::string& path, int attemptsLeft);
+    void StartRetryTimer();
+    void QueueWhileRoom();
     void OnRetryTimer();
     void OnOverflowSlice();
 
@@ -130,6 +135,7 @@ private:
     bool active_ = false;
     TShieldMoves shieldMoves_;
     std::vector<PendingRetry> retries_;
+    std::deque<std::string> waitingForRoom_;
     std::deque<std::string> overflowPaths_;
     // The watcher's hand-overs and the walk's slices; renewed when the monitor is switched off,
     // so what was posted before is dropped.

@@ -336,6 +336,9 @@ void TRegistryWatches::AutorunListTimerTimer(WarningSink& queue) {
         // reported (shown as the registry editor shows it) and never stops the pass.
         const std::vector<RegistryValue> values = ReadValues(watch.Registry, watch.KeyPath, watch.View);
         watch.CurrentNames = NamesOf(values);
+        // A full queue would drop the finding: the name stays unknown, so a later pass, with
+        // room again, reports it.
+        std::vector<std::string> putOff;
         for (const std::string& name : NewAutorunNames(watch.CurrentNames, watch.KnownNames)) {
             watch.ValueName = name;
             const auto found = std::find_if(values.begin(), values.end(),
@@ -343,6 +346,10 @@ void TRegistryWatches::AutorunListTimerTimer(WarningSink& queue) {
             const std::string data = RegistryDataAsText(found->type, found->data);
             const std::string fileName(PathFileName(data));
             if (IsOwnAutorunFile(fileName)) continue;
+            if (!queue.HasRoom()) {
+                putOff.push_back(name);
+                continue;
+            }
             auto warning =
                 std::make_unique<TAutorunAddWarning>(watch.Registry, fileName, watch.KeyPath, name, data, watch.View);
             try {
@@ -356,6 +363,11 @@ void TRegistryWatches::AutorunListTimerTimer(WarningSink& queue) {
             if (queueFile) queue.QueueWarning(std::make_unique<TFileWarning>(FileNamePart(data), data));
         }
         watch.KnownNames = watch.CurrentNames;
+        if (!putOff.empty()) {
+            std::erase_if(watch.KnownNames, [&](const std::string& name) {
+                return std::find(putOff.begin(), putOff.end(), name) != putOff.end();
+            });
+        }
     }
 }
 

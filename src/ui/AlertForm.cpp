@@ -30,11 +30,13 @@ constexpr DesignRect kLabel2Place{24, 104, 200, 16};
 constexpr DesignRect kDescriptionPlace{24, 123, 265, 76};
 constexpr DesignRect kAllPlace{32, 221, 108, 16};
 constexpr DesignRect kAllThreatsPlace{32, 240, 243, 16};
+// Beside "Do it always", ending under the memo's right edge.
+constexpr DesignRect kWaitingPlace{150, 221, 139, 16};
 constexpr DesignRect kShieldPlace{310, 65, 120, 129};
 constexpr DesignRect kIgnorePlace{310, 200, 120, 49};
 constexpr DesignRect kClose3Place{394, 10, 25, 22};
 
-enum ControlId : int { kLabel1Id = 101, kTitleId, kLabel2Id, kDescriptionId, kAllId, kAllThreatsId };
+enum ControlId : int { kLabel1Id = 101, kTitleId, kLabel2Id, kDescriptionId, kAllId, kAllThreatsId, kWaitingId };
 
 // What a user sees when the pictures are missing: text on the tint, in a darker frame.
 constexpr COLORREF kTextColour = RGB(32, 24, 8);
@@ -45,6 +47,7 @@ constexpr int kPresentAttempts = 5;
 constexpr DWORD kPresentRetryMs = 40;
 
 constexpr UINT kFormShowMessage = WM_APP + 1;
+constexpr UINT kSettleWaitingMessage = WM_APP + 2;
 
 // The memo shows line breaks only as CR LF.
 std::string WithCrLf(const std::string& text) {
@@ -108,6 +111,9 @@ void TAlertForm::CreateControls() {
                          boldFont_.get(), scale_);
     allThreats_ = CreateControl("BUTTON", "Do it always with all such threats", BS_AUTOCHECKBOX | WS_TABSTOP, 0,
                                 kAllThreatsPlace, form, kAllThreatsId, boldFont_.get(), scale_);
+    waiting_ = CreateControl("STATIC", "", SS_RIGHT | SS_NOPREFIX, 0, kWaitingPlace, form, kWaitingId,
+                             labelFont_.get(), scale_);
+    ShowWindow(waiting_, SW_HIDE);
     shield_.Create(form, kShieldPlace, scale_);
     ignore_.Create(form, kIgnorePlace, scale_);
     close3_.Create(form, kClose3Place, scale_);
@@ -131,6 +137,7 @@ void TAlertForm::PlaceControls() {
     place(description_, kDescriptionPlace, memoFont_.get());
     place(all_, kAllPlace, boldFont_.get());
     place(allThreats_, kAllThreatsPlace, boldFont_.get());
+    place(waiting_, kWaitingPlace, labelFont_.get());
     place(shield_.Handle(), kShieldPlace, nullptr);
     place(ignore_.Handle(), kIgnorePlace, nullptr);
     place(close3_.Handle(), kClose3Place, nullptr);
@@ -160,6 +167,20 @@ void TAlertForm::ShowWarning(const std::string& title, const std::string& descri
     SetWindowTextA(title_, title.c_str());
     SetWindowTextA(description_, WithCrLf(description).c_str());
     LoadAlert(picture, danger);
+    ShowWaitingCount();
+}
+
+void TAlertForm::ShowWaitingCount() {
+    if (!waiting_) return;
+    const WarningQueue& queue = context_.queue;
+    const std::size_t queued = queue.Count();
+    const std::size_t waiting = queue.AlertBusy() && queue.Current() && queued > 0 ? queued - 1 : 0;
+    std::string text = waiting > 0 ? std::to_string(waiting) + " more waiting" : std::string();
+    if (text == waitingText_) return;
+    waitingText_ = std::move(text);
+    SetWindowTextA(waiting_, waitingText_.c_str());
+    // An empty label is hidden: the background under it moves the window as elsewhere.
+    ShowWindow(waiting_, waitingText_.empty() ? SW_HIDE : SW_SHOWNA);
 }
 
 void TAlertForm::LoadAlert(const std::string& /*picture: the alert shows no picture of its own*/,
@@ -304,8 +325,8 @@ void TAlertForm::shieldClick() {
         // may settle (and free) the warning while it is being fixed.
         const ControlsDisabled disabled(*this);
         if (IsChecked(all_)) RememberAnswer(context_.blackList, *warning);
-        if (IsChecked(allThreats_)) SetCategoryAction(*warning, static_cast<int>(CategoryAction::SolveAlways),
-                                                      context_.options);
+        const bool allSuch = IsChecked(allThreats_);
+        if (allSuch) SetCategoryAction(*warning, static_cast<int>(CategoryAction::SolveAlways), context_.options);
         try {
             context_.queue.FixWarning(*warning, context_.backuper);
         } catch (const ThreatGoneError& gone) {
@@ -319,6 +340,8 @@ void TAlertForm::shieldClick() {
             reportError_("The threat could not be removed: " + ReadableDetail(error.what()));
             return;
         }
+        // The walk takes only the warnings behind the head, the dispatcher only the head.
+        if (allSuch) SettleWaitingSlice(true);
     }
     Settle();
 }
@@ -327,9 +350,12 @@ void TAlertForm::ignoreClick() {
     if (context_.repaintMainWindow) context_.repaintMainWindow();
     TWarning* warning = context_.queue.Current();
     if (warning) {
+        const ControlsDisabled disabled(*this);
         if (IsChecked(all_)) RememberAnswer(context_.whiteList, *warning);
-        if (IsChecked(allThreats_)) SetCategoryAction(*warning, static_cast<int>(CategoryAction::IgnoreAlways),
-                                                      context_.options);
+        if (IsChecked(allThreats_)) {
+            SetCategoryAction(*warning, static_cast<int>(CategoryAction::IgnoreAlways), context_.options);
+            SettleWaitingSlice(true);
+        }
     }
     Settle();
 }
@@ -347,6 +373,11 @@ void TAlertForm::RememberAnswer(TColorList& list, TWarning& warning) {
 
 void TAlertForm::close3Click() {
     ignoreClick();
+}
+
+void TAlertForm::SettleWaitingSlice(bool fresh) {
+    if (context_.settleWaiting && !context_.settleWaiting(fresh))
+        PostMessageA(Handle(), kSettleWaitingMessage, 0, 0);
 }
 
 TAlertForm::ControlsDisabled::ControlsDisabled(TAlertForm& form) : form_(form) {
@@ -368,6 +399,7 @@ void TAlertForm::Settle() {
     context_.queue.ClearCurrent();
     ShowWindow(Handle(), SW_HIDE);
     context_.queue.SetAlertBusy(false);
+    ShowWaitingCount();
 }
 
 LRESULT TAlertForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -388,6 +420,9 @@ LRESULT TAlertForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return DefaultHandling(message, wParam, lParam);
     case kFormShowMessage:
         if (IsWindowVisible(Handle())) FormShow();
+        return 0;
+    case kSettleWaitingMessage:
+        SettleWaitingSlice(false);
         return 0;
     case WM_CLOSE:
         // Alt+F4 on the alert is the close mark; the window itself lives for the whole run.

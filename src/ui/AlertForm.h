@@ -45,6 +45,11 @@ public:
         TBackuper& backuper;
         TOptions& options;
         std::function<void()> repaintMainWindow;  // may be empty
+        // Settles, for a short while, the warnings waiting behind the current one that the
+        // standing rules now decide (after "Do it always with all such threats"); `fresh` begins
+        // a new walk. True when the walk is finished; otherwise the window goes on with it after
+        // the messages waiting meanwhile. May be empty.
+        std::function<bool(bool fresh)> settleWaiting;
     };
 
     enum class Tint { Yellow, Red };
@@ -67,6 +72,10 @@ public:
     // again a few times while another window keeps the foreground.
     void Present();
 
+    // Shows how many warnings wait behind the one shown ("3 more waiting"; nothing when none).
+    // Called whenever the queue grows or shrinks.
+    void ShowWaitingCount();
+
     void shieldClick();
     void ignoreClick();
     void close3Click();
@@ -85,6 +94,7 @@ public:
     HWND DescriptionMemo() const noexcept { return description_; }
     HWND AllCheck() const noexcept { return all_; }
     HWND AllThreatsCheck() const noexcept { return allThreats_; }
+    HWND WaitingLabel() const noexcept { return waiting_; }
     ImageButton& ShieldButton() noexcept { return shield_; }
     ImageButton& IgnoreButton() noexcept { return ignore_; }
     ImageButton& CloseButton() noexcept { return close3_; }
@@ -115,6 +125,8 @@ private:
     // dispatcher.
     void Settle();
     void SetControlsEnabled(bool enabled);
+    // A slice of the walk over the waiting warnings; the next one is posted while it is unfinished.
+    void SettleWaitingSlice(bool fresh);
     // The buttons and check boxes are disabled while it lives.
     class ControlsDisabled {
     public:
@@ -142,6 +154,8 @@ private:
     HWND description_ = nullptr;
     HWND all_ = nullptr;
     HWND allThreats_ = nullptr;
+    HWND waiting_ = nullptr;
+    std::string waitingText_;
     ImageButton shield_;
     ImageButton ignore_;
     ImageButton close3_;

@@ -212,6 +212,10 @@ void TMainForm::ShowDatabase(const std::string& lastUpdate, int knownThreats) {
     if (numberThreads_) SetWindowTextA(numberThreads_, std::to_string(knownThreats).c_str());
 }
 
+void TMainForm::ShowBalloon(const std::string& text) {
+    if (!tray_.ShowBalloon(kApplicationTitle, text)) LogEvent("no tray balloon for: " + text);
+}
+
 LRESULT TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == TrayIcon::TaskbarCreatedMessage() && message != 0) {
         tray_.Readd();
@@ -294,6 +298,10 @@ LRESULT TMainForm::OnTrayIcon(LPARAM lParam) {
     case WM_LBUTTONDBLCLK:
         // The menu's default item.
         if (!FrontModalWindow()) ToggleMainWindow();
+        break;
+    case NIN_BALLOONUSERCLICK:
+        // The balloon tells of removed threats: their undo is on the restore page.
+        if (!FrontModalWindow()) callbacks_.showOptions(OptionsPage::RestoreChanges);
         break;
     case WM_RBUTTONUP:
     case WM_CONTEXTMENU:

@@ -77,6 +77,9 @@ public:
 
     // The signs of a level: tray tip, level label, tray menu mark and the latched level picture.
     void ShowLevel(int level);
+    // Tells the user something that needs no answer in a balloon at the tray icon; a click on
+    // it opens the options dialog at the restore page.
+    void ShowBalloon(const std::string& text);
     // The database lines: the last update (already formatted) and the number of known threats.
     void ShowDatabase(const std::string& lastUpdate, int knownThreats);
 

@@ -48,6 +48,20 @@ void TrayIcon::SetTip(const std::string& tip) {
     if (!Shell_NotifyIconA(NIM_MODIFY, &data)) Readd();
 }
 
+bool TrayIcon::ShowBalloon(const std::string& title, const std::string& text) {
+    if (!added_) return false;
+    NOTIFYICONDATAA data = Data(NIF_INFO);
+    const auto copy = [](char* target, std::size_t size, const std::string& source) {
+        const std::size_t length = std::min(source.size(), size - 1);
+        std::memcpy(target, source.data(), length);
+        target[length] = '\0';
+    };
+    copy(data.szInfo, sizeof data.szInfo, text);
+    copy(data.szInfoTitle, sizeof data.szInfoTitle, title);
+    data.dwInfoFlags = NIIF_INFO;
+    return Shell_NotifyIconA(NIM_MODIFY, &data) != FALSE;
+}
+
 void TrayIcon::Remove() {
     if (!added_) return;
     NOTIFYICONDATAA data = Data(0);

@@ -24,6 +24,9 @@ public:
     // Changes the tip (the shell shows at most 127 characters).
     void SetTip(const std::string& tip);
     const std::string& Tip() const noexcept { return tip_; }
+    // Shows a balloon (a notification on current Windows) at the icon; false when the shell
+    // refused it or the icon is not there. The texts are cut to what the shell holds.
+    bool ShowBalloon(const std::string& title, const std::string& text);
     // Explorer started again: its notification area is empty.
     bool Readd();
     void Remove();

@@ -11,6 +11,9 @@ class TWarning;
 class WarningSink {
 public:
     virtual void QueueWarning(std::unique_ptr<TWarning> warning) = 0;
+    // False while the sink would refuse any new warning (it is full): a monitor that can find a
+    // threat again on a later pass keeps it for then instead of handing it over to be dropped.
+    virtual bool HasRoom() const { return true; }
 
 protected:
     ~WarningSink() = default;

@@ -6,6 +6,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "config/Options.h"
@@ -222,6 +223,78 @@ TEST_F(DispatcherTest, AWarningWhoseTextsFailIsStillDecided) {
             EXPECT_EQ(queue.Current(), queue.Head());
         }
     }
+}
+
+TEST_F(DispatcherTest, TheWaitingWarningsTheRulesDecideAreSettledAtOnce) {
+    Set(kWhatDoKey, 0);
+    whiteList.AddAndSave("about listed.dll");
+    queue.QueueWarning(File("shown.dll"));
+    queue.QueueWarning(File("a.dll"));
+    queue.QueueWarning(Cookie("user@ads.txt"));
+    queue.QueueWarning(File("listed.dll"));
+    queue.QueueWarning(File("b.dll"));
+    dispatcher.MainTimerTimer();
+    ASSERT_EQ(shown.size(), 1u);
+
+    // "Solve always" for files while shown.dll is up: the waiting files go at once (the white
+    // list still drops its entry), the cookie waits for its own alert, the shown one stays.
+    Set("FilesAction", 1);
+    // Walked one warning per slice, as the alert window walks them between messages.
+    bool allowed = true;
+    const SliceBudget oneEach = [&] { return std::exchange(allowed, false); };
+    TDispatcher::WaitingSettled step = dispatcher.SettleWaiting(oneEach);
+    std::size_t settled = step.settled;
+    int slices = 1;
+    for (; !step.finished && slices < 10; ++slices) {
+        allowed = true;
+        step = dispatcher.SettleWaiting(oneEach, false);
+        settled += step.settled;
+    }
+    EXPECT_EQ(slices, 4);  // the cookie, left to the user, is looked at once
+    EXPECT_EQ(settled, 3u);
+    EXPECT_EQ(events, (std::vector<std::string>{"alert title shown.dll", "fix a.dll", "gone a.dll", "gone listed.dll",
+                                                "fix b.dll", "gone b.dll"}));
+    ASSERT_EQ(queue.Count(), 2u);
+    EXPECT_EQ(queue.Current(), queue.Head());
+    EXPECT_EQ(queue.Head()->Name, "shown.dll");
+    EXPECT_EQ(queue.Waiting().front()->Name, "user@ads.txt");
+}
+
+TEST_F(DispatcherTest, TellsEachBurstOnceWhenTheQueueIsEmpty) {
+    std::vector<std::string> told;
+    TDispatcher telling{{queue, whiteList, blackList, options, backuper, [](const AlertTexts&) {},
+                         [&](const std::string& text) { told.push_back(text); }}};
+    Set(kWhatDoKey, 1);
+    for (const char* name : {"a.dll", "b.dll", "c.dll"}) queue.QueueWarning(File(name));
+    for (int tick = 0; tick < 3; ++tick) telling.MainTimerTimer();
+    EXPECT_TRUE(told.empty()) << "told before the burst was over";
+    telling.MainTimerTimer();
+    telling.MainTimerTimer();  // nothing new: nothing more to tell
+    EXPECT_EQ(told, (std::vector<std::string>{"Sentrel removed 3 threats. Undo in the main window."}));
+
+    // A dropped warning is no removed threat; what a full queue refused is told with the next.
+    Set(kWhatDoKey, 2);
+    queue.QueueWarning(File("dropped.dll"));
+    telling.MainTimerTimer();
+    telling.MainTimerTimer();
+    EXPECT_EQ(told.size(), 1u);
+    Set("FilesAction", 1);
+    queue.QueueWarning(File("d.dll"));
+    for (std::size_t i = 0; i < WarningQueue::kCapacity + 2; ++i) queue.QueueWarning(File(std::to_string(i)));
+    while (!queue.Empty()) telling.MainTimerTimer();
+    telling.MainTimerTimer();
+    ASSERT_EQ(told.size(), 2u);
+    EXPECT_EQ(told[1], "Sentrel removed 201 threats. Undo in the main window.\n"
+                       "3 findings were dropped: too many warnings were waiting.");
+}
+
+TEST(BurstReport, CountsInOneMessage) {
+    BurstReport burst;
+    EXPECT_EQ(burst.End(0), "");
+    burst.NoteRemoved();
+    EXPECT_EQ(burst.End(0), "Sentrel removed 1 threat. Undo in the main window.");
+    EXPECT_EQ(burst.End(1), "1 finding was dropped: too many warnings were waiting.");
+    EXPECT_EQ(burst.Removed(), 0u);
 }
 
 TEST(CategoryActions, FollowTheKindsRows) {

@@ -169,6 +169,44 @@ TEST(ShieldAtWork, AsksAboutANewAutorunEntryAndRemembersTheAnswer) {
     EXPECT_EQ(backuper.GetCount(), 0);
 }
 
+TEST(ShieldAtWork, CountsTheWaitingWarningsAndSettlesThoseOfTheCategoryAtOnce) {
+    ShieldFolder folder;
+    RunKey run;
+    ShieldProcess shield(folder);
+    ASSERT_TRUE(shield.WaitUntilStarted());
+    // Four new entries in one autorun pass: the first is shown, three wait.
+    std::vector<std::string> names = {"E2E Flood 1", "E2E Flood 2", "E2E Flood 3", "E2E Flood 4"};
+    for (const std::string& name : names) run.Add(name, "C:\\Program Files\\Flood\\" + name + ".exe");
+    const HWND alert = WaitForAlert(shield);
+    ASSERT_NE(alert, nullptr);
+    EXPECT_TRUE(Eventually([&] { return FindChildByText(alert, "3 more waiting") != nullptr; }, 15s));
+
+    // While the alert is up, a known threat in the Windows folder joins the queue, then one
+    // more entry behind it.
+    char windows[MAX_PATH] = {};
+    GetWindowsDirectoryA(windows, MAX_PATH);
+    const std::string threat = std::string(windows) + "\\e2e-flood-" + std::to_string(GetCurrentProcessId()) + ".dll";
+    test::WriteTextFile(threat, KnownThreatContent());
+    EXPECT_TRUE(Eventually([&] { return FindChildByText(alert, "4 more waiting") != nullptr; }, 10s));
+    names.push_back("E2E Flood 5");
+    run.Add(names.back(), "C:\\Program Files\\Flood\\flood5.exe");
+    EXPECT_TRUE(Eventually([&] { return FindChildByText(alert, "5 more waiting") != nullptr; }, 15s));
+    SaveWindowPicture(alert, ScreenshotPath("alert-waiting.bmp"));
+
+    // Shield me for all such threats: every waiting autorun entry goes with the shown one, the
+    // one behind the file too, so the file, of another category, is the next alert with nothing
+    // behind it (one at a time, the last entry would still wait behind the file).
+    Choose(alert, {"Do it always with all such threats"}, "shield");
+    ASSERT_EQ(WaitForAlert(shield), alert);
+    EXPECT_TRUE(Contains(ChildTexts(alert), "Malicious file is found in system folder: " + FileNamePart(threat) + "."));
+    for (const std::string& text : ChildTexts(alert)) EXPECT_EQ(text.find("more waiting"), std::string::npos) << text;
+    for (const std::string& name : names) EXPECT_FALSE(run.Read(name).has_value()) << name;
+    Choose(alert, {}, "ignore");
+    DeleteFileA(threat.c_str());
+    Stop(shield);
+    EXPECT_EQ(TBackuper(folder.Path()).GetCount(), 5);
+}
+
 TEST(ShieldAtWork, DisabledLevelRunsNoMonitor) {
     ShieldFolder folder(4);
     RunKey run;

@@ -309,6 +309,20 @@ TEST_F(FileMonitorTest, AfterLostChangesEveryFileOfTheTreeIsTested) {
                                             {"new", "top.dll", watched_ / "top.dll"}}));
 }
 
+TEST_F(FileMonitorTest, AKnownFileFoundWhileTheQueueIsFullWaitsForRoom) {
+    for (std::size_t i = 0; i < WarningQueue::kCapacity; ++i)
+        queue_.QueueWarning(std::make_unique<TCookieWarning>("filler" + std::to_string(i)));
+    tracker_.SetActive(true);
+    const std::string known = CreateKnown("late.dll");
+    PumpFor(TFileChangesTracker::kRetryDelayMs * 2);
+    EXPECT_EQ(queue_.Count(), WarningQueue::kCapacity);
+    EXPECT_EQ(queue_.RefusedWhileFull(), 0u) << "kept back, not handed over to be refused";
+    queue_.RemoveHead();
+    const auto reports = ReportsUntil("late.dll");
+    ASSERT_FALSE(reports.empty());
+    EXPECT_EQ(reports.back(), (Report{"new", "late.dll", known}));
+}
+
 // A subfolder made while the tree is watched. (Under Wine, changes inside subfolders that
 // existed before the watch started are not delivered; Windows delivers both.)
 TEST_F(FileMonitorTest, FilesInASubfolderMadeWhileWatchingAreReported) {

@@ -166,6 +166,29 @@ TEST_F(RegistryMonitorsWinTest, AutorunPassQueuesTheFileOfAKnownProgramBehindIt)
     EXPECT_EQ(queued.size(), 4u);
 }
 
+TEST_F(RegistryMonitorsWinTest, AutorunPassKeepsWhatAFullQueueCannotTakeForALaterPass) {
+    RegistryKey run = Key("Run");
+    TRegistryWatches watches;
+    watches.AddRegWatch(KeyText("Run"), "", 'r');
+    for (std::size_t i = 1; i < WarningQueue::kCapacity; ++i)
+        queue_.QueueWarning(std::make_unique<TCookieWarning>("filler" + std::to_string(i)));
+    run.WriteString("first", "C:\\Tools\\first.exe");
+    run.WriteString("second", "C:\\Tools\\second.exe");
+    watches.AutorunListTimerTimer(queue_);
+    EXPECT_EQ(queue_.Count(), WarningQueue::kCapacity) << "one value fits";
+    EXPECT_EQ(queue_.RefusedWhileFull(), 0u) << "the other was kept back, not refused";
+
+    // Once the dispatcher has made room the next pass reports the value kept back, only it.
+    queue_.RemoveHead();
+    watches.AutorunListTimerTimer(queue_);
+    const auto found = Drain(queue_);
+    ASSERT_EQ(found.size(), WarningQueue::kCapacity);
+    EXPECT_NE(found[found.size() - 2].Value, found.back().Value);
+    EXPECT_EQ(found.back().ClassName, "TAutorunAddWarning");
+    watches.AutorunListTimerTimer(queue_);
+    EXPECT_TRUE(queue_.Empty());
+}
+
 TEST_F(RegistryMonitorsWinTest, AutorunPassKnowsNamesInAnyCaseAndAlwaysReportsTheDefaultValue) {
     RegistryKey run = Key("Run");
     run.WriteString("Updater", "C:\\Tools\\agent.exe");
