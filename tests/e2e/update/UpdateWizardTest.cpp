@@ -49,8 +49,10 @@ public:
         options.WriteBool("RunMinimized", false);
         options.WriteInteger("RemindPeriod", 9);
         WritePrivateProfileStringA("Options", "UpdateServer", server.c_str(), (*this / "options.ini").c_str());
-        options.WriteDateTime("LastUpdate", CurrentDateTime() - 30);
-        options.WriteDateTime("LastRemind", CurrentDateTime() - 30);
+        // One date for both, so that a clock tick between the two writes cannot tell them apart.
+        const TDateTime monthAgo = CurrentDateTime() - 30;
+        options.WriteDateTime("LastUpdate", monthAgo);
+        options.WriteDateTime("LastRemind", monthAgo);
         oldDate_ = Raw("LastUpdate");
     }
     TOptions Options() const { return TOptions("options.ini", Path()); }
