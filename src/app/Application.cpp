@@ -317,32 +317,44 @@ void Application::StartShield() {
     });
     mainForm_->SetTimerHandlers({
         .MainTimerTimer = [this] { dispatcher_->MainTimerTimer(); },
-        .ProcessTimerTimer = [this] { processMonitor_->ProcessTimerTimer(*threats_, *queue_, LookupSystem()); },
-        .AutorunListTimerTimer = [this] { registryWatches_->AutorunListTimerTimer(*queue_); },
+        .ProcessTimerTimer =
+            [this] {
+                processMonitor_->ProcessTimerTimer(*threats_, *queue_, LookupSystem());
+                NoteMonitorPass(ui::TimerId::ProcessTimer);
+            },
+        .AutorunListTimerTimer =
+            [this] {
+                registryWatches_->AutorunListTimerTimer(*queue_);
+                NoteMonitorPass(ui::TimerId::AutorunListTimer);
+            },
         // The table-walking monitors take a slice of their pass per tick; while a pass is
         // unfinished their next tick follows shortly.
         .RegChangeTimerTimer =
             [this] {
                 const bool done = registryWatches_->RegChangeTimerSlice(*queue_, TimeBudget(kMonitorSliceTime));
                 mainForm_->SetPassUnfinished(ui::TimerId::RegChangeTimer, !done);
+                if (done) NoteMonitorPass(ui::TimerId::RegChangeTimer);
             },
         .RegistryTimerTimer =
             [this] {
                 const bool done =
                     registryWatches_->RegistryTimerSlice(*threats_, *queue_, TimeBudget(kMonitorSliceTime));
                 mainForm_->SetPassUnfinished(ui::TimerId::RegistryTimer, !done);
+                if (done) NoteMonitorPass(ui::TimerId::RegistryTimer);
             },
         .CookiesTimerTimer =
             [this] {
                 const bool done =
                     CookiesTimerSlice(*threats_, *queue_, CookiesFolder(), *cookieScan_, TimeBudget(kMonitorSliceTime));
                 mainForm_->SetPassUnfinished(ui::TimerId::CookiesTimer, !done);
+                if (done) NoteMonitorPass(ui::TimerId::CookiesTimer);
             },
         .FoldersTimerTimer =
             [this] {
                 const bool done = FoldersTimerSlice(*threats_, *queue_, MacroFolders(), *folderScan_,
                                                     TimeBudget(kMonitorSliceTime));
                 mainForm_->SetPassUnfinished(ui::TimerId::FoldersTimer, !done);
+                if (done) NoteMonitorPass(ui::TimerId::FoldersTimer);
             },
     });
 
@@ -371,6 +383,7 @@ void Application::StartShield() {
     const bool hidden = StartsHidden();
     optionsForm_->SetOptions(options_->ReadInteger(kShieldKey, 0));
     mainForm_->ShowTrayIcon();
+    LogEvent("in the tray");
     ShowFirstRun();
     // Ended while the first-run window was up: nothing more starts, the teardown follows.
     if (terminating_) return;
@@ -388,6 +401,17 @@ void Application::CompleteStartup() {
     cookieScan_ = std::make_unique<TCookieScan>();
     RegisterStartupWatches(*registryWatches_, DefaultStartupWatchKeys(),
                            ProgramFolder() + std::string(kKeysToWatchFileName));
+}
+
+void Application::NoteMonitorPass(ui::TimerId id) {
+    if (firstPassesLogged_) return;
+    firstPasses_ |= 1u << static_cast<unsigned>(id);
+    for (const ui::TimerSpec& timer : ui::kTimers) {
+        if (timer.id == ui::TimerId::MainTimer || !mainForm_->IsTimerEnabled(timer.id)) continue;
+        if (!(firstPasses_ & (1u << static_cast<unsigned>(timer.id)))) return;
+    }
+    firstPassesLogged_ = true;
+    LogEvent("first pass of every monitor done");
 }
 
 int Application::RunMessageLoop() {

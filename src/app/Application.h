@@ -77,6 +77,9 @@ private:
     // Connects the monitors, the remedies and the dispatcher to each other and to the timers,
     // applies the stored security level and starts the dispatcher.
     void StartShield();
+    // Logs once, when every monitor the level runs has finished one whole pass since start:
+    // from then on the shield has looked at everything it watches.
+    void NoteMonitorPass(ui::TimerId id);
     int RunMessageLoop();
     // How the lookups see this machine now (the folders may change while the shield runs).
     static TLookupSystem LookupSystem();
@@ -116,6 +119,9 @@ private:
     std::unique_ptr<TShieldLevel> shieldLevel_;
     bool writtenBack_ = false;
     bool terminating_ = false;
+    // The monitors (bits by timer id) that have finished a pass, until every one has.
+    unsigned firstPasses_ = 0;
+    bool firstPassesLogged_ = false;
 };
 
 }  // namespace sentrel
