@@ -28,4 +28,8 @@ scripts/wine-run.sh "$PWD/build/windows-bench/bin/large_table_bench.exe" --whole
 echo
 scripts/wine-run.sh "$PWD/build/windows-bench/bin/update_bench.exe" </dev/null 2>&1 | tr -d '\r'
 echo
+# Start-up and idle against the floor program: with the shipped database and with 50,000 rows.
+build/bench/bin/sentrel-db generate 50000 build/windows-bench/database-50000.db
 scripts/idle-cost.sh build/windows-bench/bin
+echo
+scripts/idle-cost.sh build/windows-bench/bin build/windows-bench/database-50000.db
