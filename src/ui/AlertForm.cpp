@@ -82,9 +82,8 @@ void TAlertForm::Create() {
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     CreateControls();
     FormCreate();
-    LoadAlert({}, {});
-    // Hidden until a warning comes: the skin is read again then.
-    ReleaseSkin();
+    // Hidden until a warning comes: its skin is read then (LoadAlert).
+    tintBrush_.reset(CreateSolidBrush(TintColour()));
 }
 
 void TAlertForm::MakeFonts() {
