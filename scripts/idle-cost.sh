@@ -55,29 +55,31 @@ if [ ! -f "$signal/ready" ] || [ -z "$shield" ] || [ -z "$idle" ]; then
     exit 1
 fi
 
-ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
+# CPU time in nanoseconds, summed over the process's threads (clock ticks are too coarse for
+# a program that idles).
+cpu_ns() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{ sum += $1 } END { printf "%.0f\n", sum }'; }
 # Private memory in kB: all of it, and the part in anonymous mappings (heaps, stacks, bitmaps).
 private_kb() { awk '/^Private_(Clean|Dirty):/ { sum += $2 } END { print sum }' "/proc/$1/smaps_rollup"; }
 anonymous_kb() {
     awk '/^[0-9a-f]+-[0-9a-f]+ / { anon = ($6 == "" || $6 ~ /^\[(heap|stack|anon)/) }
          anon && /^Private_(Clean|Dirty):/ { sum += $2 } END { print sum + 0 }' "/proc/$1/smaps"
 }
-shield_start=$(ticks "$shield") idle_start=$(ticks "$idle")
+shield_start=$(cpu_ns "$shield") idle_start=$(cpu_ns "$idle")
 shield_mem_start=$(private_kb "$shield") idle_mem_start=$(private_kb "$idle")
 sleep "$seconds"
-shield_cpu=$(( $(ticks "$shield") - shield_start )) idle_cpu=$(( $(ticks "$idle") - idle_start ))
+shield_cpu=$(( $(cpu_ns "$shield") - shield_start )) idle_cpu=$(( $(cpu_ns "$idle") - idle_start ))
 shield_mem=$(private_kb "$shield") idle_mem=$(private_kb "$idle")
 shield_anon=$(anonymous_kb "$shield") idle_anon=$(anonymous_kb "$idle")
 touch "$signal/done"
 wait "$runner" || true
 tr -d '\r' <"$output"
 rm -f "$output"
-hz=$(getconf CLK_TCK)
+hz=1000000000  # nanoseconds
 awk -v s="$shield_cpu" -v i="$idle_cpu" -v sm="$shield_mem" -v im="$idle_mem" -v sa="$shield_anon" -v ia="$idle_anon" \
     -v sm0="$shield_mem_start" -v im0="$idle_mem_start" -v hz="$hz" -v t="$seconds" 'BEGIN {
     printf "Idle over %d s at High, in the tray (from /proc; private memory at the end, anonymous part, at the start)\n", t
-    printf "  %-18s CPU %6.2f s (%5.2f%% of one core)   private %6.1f MB (anonymous %6.1f MB, start %6.1f MB)\n", "Sentrel4.exe", s / hz, 100 * s / hz / t, sm / 1024, sa / 1024, sm0 / 1024
-    printf "  %-18s CPU %6.2f s (%5.2f%% of one core)   private %6.1f MB (anonymous %6.1f MB, start %6.1f MB)\n", "floor program", i / hz, 100 * i / hz / t, im / 1024, ia / 1024, im0 / 1024
+    printf "  %-18s CPU %6.3f s (%5.2f%% of one core)   private %6.1f MB (anonymous %6.1f MB, start %6.1f MB)\n", "Sentrel4.exe", s / hz, 100 * s / hz / t, sm / 1024, sa / 1024, sm0 / 1024
+    printf "  %-18s CPU %6.3f s (%5.2f%% of one core)   private %6.1f MB (anonymous %6.1f MB, start %6.1f MB)\n", "floor program", i / hz, 100 * i / hz / t, im / 1024, ia / 1024, im0 / 1024
     # Under one clock tick the floor has no measurable CPU time: no ratio then.
-    printf "  ratio              CPU %7s                         private %6.1fx\n", (i > 0 ? sprintf("%.1fx", s / i) : "n/a"), (im > 0 ? sm / im : 0)
+    printf "  ratio              CPU %7s                           private %6.1fx\n", (i > 0 ? sprintf("%.1fx", s / i) : "n/a"), (im > 0 ? sm / im : 0)
 }'
