@@ -5,9 +5,9 @@ cd "$(dirname "${BASH_SOURCE[0]}")/.."
 scripts/setup.sh
 
 cmake --preset bench >/dev/null
-cmake --build build/bench
+cmake --build build/bench -j2
 cmake --preset windows-bench >/dev/null
-cmake --build build/windows-bench --target load_bench lookup_bench monitor_bench large_table_bench update_bench \
+cmake --build build/windows-bench -j2 --target load_bench lookup_bench monitor_bench large_table_bench update_bench \
     idle_bench shipped_database
 
 echo "== Native"
