@@ -332,25 +332,44 @@ void Application::StartShield() {
     scheduler_ = std::make_unique<Scheduler>();
     scheduler_->SetTicks({
         .MainTimerTimer = [this] { dispatcher_->MainTimerTimer(); },
-        .ProcessTimerTimer = [this] { processMonitor_->ProcessTimerTimer(*threats_, *queue_, LookupSystem()); },
-        .AutorunListTimerTimer = [this] { registryWatches_->AutorunListTimerTimer(*queue_); },
+        .ProcessTimerTimer =
+            [this] {
+                processMonitor_->ProcessTimerTimer(*threats_, *queue_, LookupSystem());
+                NoteMonitorPass(TimerId::ProcessTimer);
+            },
+        .AutorunListTimerTimer =
+            [this] {
+                registryWatches_->AutorunListTimerTimer(*queue_);
+                NoteMonitorPass(TimerId::AutorunListTimer);
+            },
         // The table-walking monitors take a slice of their pass per tick and say whether the
         // pass is done.
         .RegChangeTimerTimer =
-            [this] { return registryWatches_->RegChangeTimerSlice(*queue_, TimeBudget(kMonitorSliceTime)); },
+            [this] {
+                const bool done = registryWatches_->RegChangeTimerSlice(*queue_, TimeBudget(kMonitorSliceTime));
+                if (done) NoteMonitorPass(TimerId::RegChangeTimer);
+                return done;
+            },
         .RegistryTimerTimer =
             [this] {
-                return registryWatches_->RegistryTimerSlice(*threats_, *queue_, TimeBudget(kMonitorSliceTime));
+                const bool done =
+                    registryWatches_->RegistryTimerSlice(*threats_, *queue_, TimeBudget(kMonitorSliceTime));
+                if (done) NoteMonitorPass(TimerId::RegistryTimer);
+                return done;
             },
         .CookiesTimerTimer =
             [this] {
-                return CookiesTimerSlice(*threats_, *queue_, CookiesFolder(), *cookieScan_,
-                                         TimeBudget(kMonitorSliceTime));
+                const bool done =
+                    CookiesTimerSlice(*threats_, *queue_, CookiesFolder(), *cookieScan_, TimeBudget(kMonitorSliceTime));
+                if (done) NoteMonitorPass(TimerId::CookiesTimer);
+                return done;
             },
         .FoldersTimerTimer =
             [this] {
-                return FoldersTimerSlice(*threats_, *queue_, MacroFolders(), *folderScan_,
-                                         TimeBudget(kMonitorSliceTime));
+                const bool done = FoldersTimerSlice(*threats_, *queue_, MacroFolders(), *folderScan_,
+                                                    TimeBudget(kMonitorSliceTime));
+                if (done) NoteMonitorPass(TimerId::FoldersTimer);
+                return done;
             },
     });
 
@@ -381,6 +400,7 @@ void Application::StartShield() {
     const bool hidden = StartsHidden();
     optionsForm_->SetOptions(options_->ReadInteger(kShieldKey, 0));
     mainForm_->ShowTrayIcon();
+    LogEvent("in the tray");
     ShowFirstRun();
     // Ended while the first-run window was up: nothing more starts, the teardown follows.
     if (terminating_) return;
@@ -400,6 +420,17 @@ void Application::CompleteStartup() {
     cookieScan_ = std::make_unique<TCookieScan>();
     RegisterStartupWatches(*registryWatches_, DefaultStartupWatchKeys(),
                            ProgramFolder() + std::string(kKeysToWatchFileName));
+}
+
+void Application::NoteMonitorPass(TimerId id) {
+    if (firstPassesLogged_) return;
+    firstPasses_ |= 1u << static_cast<unsigned>(id);
+    for (const TimerSpec& timer : kTimers) {
+        if (timer.id == TimerId::MainTimer || !scheduler_->IsTimerEnabled(timer.id)) continue;
+        if (!(firstPasses_ & (1u << static_cast<unsigned>(timer.id)))) return;
+    }
+    firstPassesLogged_ = true;
+    LogEvent("first pass of every monitor done");
 }
 
 int Application::RunMessageLoop() {

@@ -200,7 +200,7 @@ void TDataBase::LoadFromFile(const std::string& path) {
         LoadFromStream(UnpackFile(path));
         loadFailed_ = false;
     } catch (const std::exception& error) {
-        buffer_.clear();
+        buffer_ = {};
         loadFailed_ = true;
         throw DataBaseError(FileNamePart(path) + " is damaged: " + error.what());
     }
@@ -217,7 +217,7 @@ void TDataBase::Save() {
         PackAndEncryptContent(plain, tables);
     } catch (const std::exception& error) {
         RemoveFile(plain);
-        buffer_.clear();
+        buffer_ = {};
         throw DataBaseError("cannot save " + FileNamePart(fileName_) + ": " + error.what());
     }
 }
@@ -245,7 +245,7 @@ void TDataBase::DecryptFromFile(const std::string& path) {
     try {
         buffer_ = ReadFileBytes(path);
     } catch (const FileError& error) {
-        buffer_.clear();
+        buffer_ = {};
         throw DataBaseError(error.what());
     }
     TCipher(passPhrase_).Decrypt(buffer_);
@@ -278,10 +278,11 @@ std::vector<std::uint8_t> TDataBase::UnpackBytes(std::vector<std::uint8_t> encry
     try {
         TCipher(passPhrase_).Decrypt(buffer_);
         std::vector<std::uint8_t> content = InflateRecord(FileToUnpack(ReadArchiveRecords(buffer_)));
-        buffer_.clear();
+        // Emptied with its allocation: clear() would keep the file's size for the whole run.
+        buffer_ = {};
         return content;
     } catch (const std::exception& error) {
-        buffer_.clear();
+        buffer_ = {};
         if (dynamic_cast<const DataBaseError*>(&error) != nullptr) throw;
         throw DataBaseError(error.what());
     }
@@ -303,12 +304,12 @@ void TDataBase::UnpackBuffer(const std::string& source, const std::string& targe
     try {
         WriteFileBytes(decrypted, buffer_, false);
         const std::vector<std::uint8_t> content = InflateRecord(FileToUnpack(ReadArchiveRecords(buffer_)));
-        buffer_.clear();
+        buffer_ = {};
         RemoveFile(decrypted);
         writing = true;
         WriteFileBytes(target, content, false);
     } catch (const std::exception& error) {
-        buffer_.clear();
+        buffer_ = {};
         RemoveFile(decrypted);
         if (writing) RemoveFile(target);  // never half a file
         if (dynamic_cast<const DataBaseError*>(&error) != nullptr) throw;
@@ -320,9 +321,9 @@ void TDataBase::PackAndEncryptBytes(std::string_view storedName, std::span<const
     try {
         buffer_ = BuildArchive(storedName, content);
         EncryptToFile(fileName_);
-        buffer_.clear();
+        buffer_ = {};
     } catch (...) {
-        buffer_.clear();
+        buffer_ = {};
         throw;
     }
 }
@@ -346,9 +347,9 @@ void TDataBase::PackAndEncryptContent(const std::string& plainPath, std::span<co
         buffer_ = std::move(archive);
         RemoveFile(decrypted);
         EncryptToFile(fileName_);
-        buffer_.clear();
+        buffer_ = {};
     } catch (const std::exception& error) {
-        buffer_.clear();
+        buffer_ = {};
         RemoveFile(decrypted);
         RemoveFile(plainPath);
         if (dynamic_cast<const DataBaseError*>(&error) != nullptr) throw;

@@ -85,7 +85,8 @@ void TAlertForm::Create() {
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     CreateControls();
     FormCreate();
-    LoadAlert({}, {});
+    // Hidden until a warning comes: its skin is read then (LoadAlert).
+    tintBrush_.reset(CreateSolidBrush(TintColour()));
 }
 
 void TAlertForm::MakeFonts() {
@@ -206,7 +207,17 @@ void TAlertForm::LoadAlert(const std::string& /*picture: the alert shows no pict
     close3_.ResetState();
 
     RebuildBackground();
+    skinLoaded_ = true;
     RedrawWindow(Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_FRAME);
+}
+
+void TAlertForm::ReleaseSkin() {
+    if (!skinLoaded_) return;
+    skinLoaded_ = false;
+    back_ = {};
+    backBrush_.reset();
+    backBuffer_.reset();
+    for (ImageButton* button : {&close3_, &shield_, &ignore_}) button->ClearPictures(TintColour());
 }
 
 Picture TAlertForm::LoadPicture(const std::string& fileName) {
@@ -416,6 +427,10 @@ LRESULT TAlertForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         if (LOWORD(wParam) != WA_INACTIVE) FormActivate();
         return DefaultHandling(message, wParam, lParam);
     case WM_SHOWWINDOW:
+        // The decoded skin is held only while the alert shows; ShowWarning reads it before
+        // each showing, this covers a showing without a new warning.
+        if (wParam && !skinLoaded_) LoadAlert({}, tint_ == Tint::Red ? "_red" : "");
+        if (!wParam) ReleaseSkin();
         if (wParam) PostMessageA(Handle(), kFormShowMessage, 0, 0);
         return DefaultHandling(message, wParam, lParam);
     case kFormShowMessage:

@@ -120,6 +120,8 @@ private:
     void LoadButton(ImageButton& button, const std::string& base, const std::string& suffix);
     Picture LoadPicture(const std::string& fileName);
     void RebuildBackground();
+    // Drops the pictures and the composed background while the alert is hidden.
+    void ReleaseSkin();
     void CentreOverMainWindow();
     // Settles the current warning: removes it from the queue, hides the window, releases the
     // dispatcher.
@@ -168,6 +170,7 @@ private:
     platform::UniqueHbrush backBrush_;
     platform::UniqueHbitmap backBuffer_;
     Picture back_;
+    bool skinLoaded_ = false;
     Tint tint_ = Tint::Yellow;
     std::vector<std::string> loadedPictures_;
     std::vector<std::string> pictureErrors_;

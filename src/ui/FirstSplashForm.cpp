@@ -52,7 +52,6 @@ void TFirstSplashForm::Create() {
     layout_.Remember(return_.Handle(), kReturnPlace);
     hints_.Create(Handle());
     hints_.Add(return_.Handle(), "Return to Sentrel");
-    LoadPictures();
 }
 
 void TFirstSplashForm::LoadPictures() {
@@ -69,7 +68,12 @@ void TFirstSplashForm::LoadPictures() {
 bool TFirstSplashForm::ShowModalOver(HWND owner) {
     CentreOnDesktop(Handle());
     return_.ResetState();
-    return ShowModal(owner, kClosedByProgram) == kOk;
+    // Shown once in the program's life: its pictures are read for the showing and dropped after.
+    LoadPictures();
+    const bool closed = ShowModal(owner, kClosedByProgram) == kOk;
+    back_ = {};
+    return_.ClearPictures(kFirstSplashPanel);
+    return closed;
 }
 
 LRESULT TFirstSplashForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {

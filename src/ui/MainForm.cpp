@@ -105,7 +105,7 @@ void TMainForm::CreateFace(TOptions& options, std::string graphicsFolder, std::s
     hints_.Create(Handle());
     CreateButtons();
     CreateLabels();
-    LoadPictures();
+    // The pictures are read when the window shows and dropped when it hides (LoadPictures).
 
     menu_ = std::make_unique<TrayMenu>();
     // Another program may hold the hot key; the shield works without it.
@@ -168,6 +168,8 @@ void TMainForm::CreateLabels() {
 }
 
 void TMainForm::LoadPictures() {
+    if (picturesLoaded_) return;
+    picturesLoaded_ = true;
     try {
         back_ = Picture::Load(graphicsFolder_ + "main_back.jpg");
     } catch (const std::exception&) {
@@ -187,6 +189,13 @@ void TMainForm::LoadPictures() {
             LoadResourceButton(*buttons_[i], layout.name, kPlainFace);
         }
     }
+}
+
+void TMainForm::ReleasePictures() {
+    if (!picturesLoaded_) return;
+    picturesLoaded_ = false;
+    back_ = {};
+    for (const auto& button : buttons_) button->ClearPictures(kPlainFace);
 }
 
 ImageButton* TMainForm::FindButton(const std::string& name) {
@@ -235,6 +244,10 @@ LRESULT TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return reinterpret_cast<LRESULT>(panelBrush_.get());
     }
     case WM_SHOWWINDOW:
+        // The decoded pictures take more memory than the rest of the window: the window holds
+        // them only while it is shown (most of the time it sits in the tray).
+        if (wParam && hasFace_) LoadPictures();
+        if (!wParam) ReleasePictures();
         // After the window has appeared: a message box must come up over it.
         if (wParam) PostMessageA(Handle(), kFormShowMessage, 0, 0);
         return DefaultHandling(message, wParam, lParam);
@@ -269,6 +282,8 @@ LRESULT TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT TMainForm::OnPaint() {
+    // Shown some other way than by ShowWindow.
+    if (hasFace_) LoadPictures();
     PaintSkin(Handle(), back_, layout_.Scale(), kBackPlace, kPlainFace);
     return 0;
 }

@@ -130,7 +130,10 @@ private:
     void CreateButtons();
     void ButtonClick(std::size_t index);
     void CreateLabels();
+    // Reads the background and the buttons' pictures (once until released); ReleasePictures
+    // drops them, leaving plain buttons until the next LoadPictures.
     void LoadPictures();
+    void ReleasePictures();
     void OpenTrayMenu();
     // While a modal window of the program is up (the main window is disabled), brings it (or the
     // message box over it) to the front and returns true: the hot key and the tray do nothing else.
@@ -151,6 +154,7 @@ private:
     bool reminderDone_ = false;
 
     Picture back_;
+    bool picturesLoaded_ = false;
     std::vector<std::unique_ptr<ImageButton>> buttons_;
     HintTips hints_;
     HWND mainLevel_ = nullptr;

@@ -58,11 +58,19 @@ void TSplashForm::Create() {
     for (std::size_t i = 0; i < kLinks.size(); ++i)
         layout_.Control("BUTTON", kLinks[i].text, BS_OWNERDRAW | WS_TABSTOP, 0, kLinks[i].place, Handle(),
                         kLinkId + static_cast<int>(i), layout_.Font(kLinkFont));
+}
+
+void TSplashForm::ShowPicture(bool shown) {
+    // The picture is held only while the window shows.
+    if (!shown) {
+        picture_ = {};
+        return;
+    }
+    if (!picture_.Empty()) return;
     try {
         picture_ = Picture::Load(graphicsFolder_ + "Splash.jpg");
     } catch (const std::exception&) {
         LogCaught("splash picture");
-        picture_ = {};
     }
 }
 
@@ -75,6 +83,9 @@ void TSplashForm::Present(HWND owner) {
 LRESULT TSplashForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_PAINT: return OnPaint();
+    case WM_SHOWWINDOW:
+        ShowPicture(wParam != FALSE);
+        return DefaultHandling(message, wParam, lParam);
     case WM_CTLCOLORSTATIC: {
         const auto dc = reinterpret_cast<HDC>(wParam);
         SetBkColor(dc, GetSysColor(COLOR_WINDOW));

@@ -27,6 +27,8 @@ protected:
 
 private:
     LRESULT OnPaint();
+    // Reads the picture when the window shows, drops it when the window hides.
+    void ShowPicture(bool shown);
     void DrawLink(const DRAWITEMSTRUCT& item) const;
 
     std::string graphicsFolder_;

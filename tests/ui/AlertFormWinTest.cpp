@@ -310,9 +310,11 @@ TEST_F(AlertFormTest, IgnoreAndTheCloseMarkListTheThreatAsIgnoredWithoutFixing) 
         SCOPED_TRACE(button);
         const std::string name = button;
         ShowNew(name);
+        EXPECT_TRUE(form_.ShieldButton().HasPictures());  // read again after the last settling
         Tick(form_.AllCheck());
         Tick(form_.AllThreatsCheck());
         Click(button);
+        EXPECT_FALSE(form_.ShieldButton().HasPictures());  // not held while hidden
         EXPECT_EQ(log_.fixes, 0);
         EXPECT_TRUE(white_.Contains("Tracking cookie " + name));
         EXPECT_EQ(options_.ReadInteger("CookiesAction", -1), 2);

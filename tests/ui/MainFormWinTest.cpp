@@ -11,6 +11,8 @@
 #include "config/Options.h"
 #include "support/TempFolder.h"
 #include "ui/ClosingForm.h"
+#include "ui/Picture.h"
+#include "ui/Skin.h"
 #include "ui/SplashForm.h"
 #include "ui/UiTestSupport.h"
 
@@ -128,6 +130,28 @@ TEST_F(MainFormFaceTest, OnlyTheBackgroundDragsTheWindow) {
     EXPECT_EQ(hitTest(200, 425), HTCLIENT);         // "Current security level:"
     SendMessageA(form_.FindButton("large_shield")->Handle(), BM_CLICK, 0, 0);
     EXPECT_EQ(levelsSet_, 1);
+}
+
+// The decoded pictures are held only while the window shows; shown again, it draws its skin
+// again (not the plain face of a window without pictures).
+TEST_F(MainFormFaceTest, PicturesAreHeldOnlyWhileShownAndDrawnAgainWhenShownAgain) {
+    const Picture back = Picture::Load(test::ShippedGraphicsFolder() + "main_back.jpg");
+    const auto drawnBackground = [&] {
+        UpdateWindow(form_.Handle());
+        const HDC dc = GetDC(form_.Handle());
+        const COLORREF drawn = GetPixel(dc, 300, 60);  // the background is placed at -1,-3
+        ReleaseDC(form_.Handle(), dc);
+        return drawn;
+    };
+    SetWindowPos(form_.Handle(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
+    for (int showing = 0; showing < 2; ++showing) {
+        EXPECT_FALSE(form_.FindButton("large_shield")->HasPictures()) << showing;
+        ShowWindow(form_.Handle(), SW_SHOWNA);
+        EXPECT_TRUE(form_.FindButton("large_shield")->HasPictures()) << showing;
+        EXPECT_EQ(drawnBackground(), back.PixelAt(301, 63)) << showing;
+        EXPECT_NE(back.PixelAt(301, 63), kPlainFace);
+        ShowWindow(form_.Handle(), SW_HIDE);
+    }
 }
 
 }  // namespace
