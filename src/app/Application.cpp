@@ -28,6 +28,7 @@
 #include "monitors/Scanners.h"
 #include "database/CngSignatureVerifierWin.h"
 #include "database/MappedFileAccessWin.h"
+#include "platform/OffThread.h"
 #include "platform/ProgramFolder.h"
 #include "platform/UiTask.h"
 #include "database/ShellFoldersWin.h"
@@ -58,6 +59,10 @@ constexpr const char* kDiagnosticLogName = "Sentrel4.log";
 constexpr const char* kUpdateServerKey = "UpdateServer";
 // Seconds; shortens the update's time-outs (a test against a silent server).
 constexpr const char* kUpdateTimeoutKey = "UpdateTimeout";
+// The registry editor's program, for the tests (a stand-in that takes its time).
+constexpr const char* kRegistryEditorKey = "RegistryEditor";
+// How long the end of the run waits for a fix that is still acting.
+constexpr unsigned kFixWaitAtEndMs = 15000;
 
 // Without the system's signature check no update can be trusted: every one is refused, and the
 // shield runs on with the database it has.
@@ -110,6 +115,7 @@ int Application::Run() {
     if (!StartBeforeWindows()) return 1;
 
     uiTasks_ = std::make_unique<platform::uitask::Host>();
+    offThread_ = std::make_unique<platform::OffThread>();
     CreateWindows();
     const int exitCode = RunMessageLoop();
     DestroyWindows();
@@ -211,7 +217,7 @@ void Application::CreateWindows() {
     // The system-folder watcher stays off until the security level switches it on.
     fileChanges_ = std::make_unique<TFileChangesTracker>(
         TFileChangesTracker::WindowsFolder(), [this]() -> const TThreatTables& { return *threats_; }, *queue_,
-        LookupSystem());
+        LookupSystem(), shieldMoves_);
     StartShield();
 }
 
@@ -306,12 +312,14 @@ WarningContext Application::MakeWarningContext() {
         .isSpywareFolder = [this](const std::string& folderPath) {
             return IsSpywareFolder(threats_->DataBase(), MacroFolders(), folderPath);
         },
-        .markShieldMove = [this](const std::string& path) { fileChanges_->MarkShieldMove(path); },
+        // From a fix's worker, which may outlive the tracker: the marks are shared.
+        .markShieldMove = [moves = shieldMoves_](const std::string& path) { moves->Add(path, GetTickCount64()); },
         .runAutorunPass = [this] { registryWatches_->AutorunListTimerTimer(*queue_); },
         .refreshWatchedValue =
             [this](RegistryRoot root, const std::string& key, const std::string& value, RegistryView view) {
                 registryWatches_->RefreshKnownRegString(root, key, value, view);
             },
+        .registryEditor = options_->ReadString(kRegistryEditorKey, ""),
     };
 }
 
@@ -328,6 +336,7 @@ void Application::StartShield() {
                 alertForm_->Present();
             },
         .tellUser = [this](const std::string& text) { mainForm_->ShowBalloon(text); },
+        .tell = [this](const std::string& text) { ui::ShowInformation(text, mainForm_->Handle()); },
     });
     scheduler_ = std::make_unique<Scheduler>();
     scheduler_->SetTicks({
@@ -410,8 +419,12 @@ void Application::StartShield() {
 
 void Application::CompleteStartup() {
     SetCurrentDirectoryA(ProgramFolder().c_str());
+    shieldMoves_ = std::make_shared<TShieldMoves>();
     warnings_ = std::make_unique<WarningContext>(MakeWarningContext());
-    queue_ = std::make_unique<WarningQueue>(*warnings_);
+    // A fix acts on a worker; its finish comes back to the window thread.
+    queue_ = std::make_unique<WarningQueue>(*warnings_, [this](std::function<void()> act, std::function<void()> finish) {
+        offThread_->Run(std::move(act), std::move(finish));
+    });
     whiteList_ = std::make_unique<TColorList>(ProgramFolder() + std::string(kWhiteListFileName));
     blackList_ = std::make_unique<TColorList>(ProgramFolder() + std::string(kBlackListFileName));
     registryWatches_ =
@@ -453,6 +466,13 @@ int Application::RunMessageLoop() {
 void Application::DestroyWindows() {
     // The clock stops first: no tick reaches a window or a monitor on its way out.
     if (scheduler_) scheduler_->StopAll();
+    // A fix still acting is waited for (bounded) and finished while the queue and the windows
+    // are there, so its backup record is written; one that does not end in time is left to the
+    // process's end and uses nothing that goes here.
+    if (offThread_ && offThread_->Pending() > 0) {
+        LogEvent("waiting for " + std::to_string(offThread_->Pending()) + " fix(es) at the end");
+        offThread_->Drain(kFixWaitAtEndMs);
+    }
     // In the reverse order of creation; the main window last: its tray icon goes and it closes
     // the help windows. Nothing of the shield is reached after.
     firstSplashForm_.reset();

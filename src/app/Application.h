@@ -20,6 +20,7 @@ class TColorList;
 class TCookieScan;
 class TSliceCursor;
 class TFileChangesTracker;
+class TShieldMoves;
 class TRegistryWatches;
 class WarningQueue;
 class TThreatTables;
@@ -28,6 +29,9 @@ class TDataBaseUpdater;
 class TSignatureVerifier;
 struct WarningContext;
 
+namespace platform {
+class OffThread;
+}
 namespace platform::uitask {
 class Host;
 }
@@ -105,6 +109,10 @@ private:
     SingleInstance instance_;
     // The window thread's tasks: what worker threads hand over. Goes after every window.
     std::unique_ptr<platform::uitask::Host> uiTasks_;
+    // The fixes' workers; drained before the windows and the queue go.
+    std::unique_ptr<platform::OffThread> offThread_;
+    // The file monitor's marks of the shield's own moves, shared with the fixes' workers.
+    std::shared_ptr<TShieldMoves> shieldMoves_;
     std::unique_ptr<TBackuper> backuper_;
     std::unique_ptr<TOptions> options_;
     std::unique_ptr<TThreatTables> threats_;

@@ -35,7 +35,7 @@ TDispatcher::Verdict TDispatcher::StandingVerdict(TWarning& warning, const Alert
 
 void TDispatcher::MainTimerTimer() {
     WarningQueue& queue = context_.queue;
-    if (fixingWaiting_ || queue.AlertBusy() || queue.Current() != nullptr) return;
+    if (fixingWaiting_ || queue.BeingFixed() || queue.AlertBusy() || queue.Current() != nullptr) return;
     if (queue.Empty()) return EndBurst();
     TWarning& warning = *queue.MakeHeadCurrent();
 
@@ -65,7 +65,7 @@ void TDispatcher::MainTimerTimer() {
         // Whatever failed, this warning must not hold the dispatcher for the rest of the run:
         // it leaves the queue (a fix that raised is not tried every second forever), and an
         // alert that could not be shown no longer holds the busy flag.
-        if (queue.Current() == &warning) {
+        if (queue.Current() == &warning && queue.BeingFixed() != &warning) {
             queue.SetAlertBusy(false);
             queue.RemoveHead();
         }
@@ -76,6 +76,10 @@ TDispatcher::WaitingSettled TDispatcher::SettleWaiting(const SliceBudget& budget
     WarningQueue& queue = context_.queue;
     if (fresh) leftToUser_.clear();
     WaitingSettled result;
+    if (queue.BeingFixed()) {
+        result.finished = false;
+        return result;
+    }
     // A fix may run a message loop that lets monitors queue more: the walk keeps to the
     // warnings that waited when this slice began, and each is looked up again before it is
     // touched.
@@ -95,13 +99,27 @@ TDispatcher::WaitingSettled TDispatcher::SettleWaiting(const SliceBudget& budget
         if (verdict == Verdict::Fix) {
             fixingWaiting_ = true;
             try {
-                queue.FixWarning(*warning, context_.backuper);
-                burst_.NoteRemoved();
+                queue.StartFix(*warning, context_.backuper, [this, warning](const FixResult& ended) {
+                    fixingWaiting_ = false;
+                    FixEnded(ended);
+                    // As in a tick, a fix that raised is not tried again. Should the warning have
+                    // become the head meanwhile, it goes as the head.
+                    WarningQueue& fixedIn = context_.queue;
+                    if (!fixedIn.RemoveWaiting(warning) && fixedIn.Head() == warning && !fixedIn.Current())
+                        fixedIn.RemoveHead();
+                });
             } catch (...) {
-                // As in a tick: a fix that raised is not tried again.
+                fixingWaiting_ = false;
                 LogCaught("settling the waiting warnings");
+                queue.RemoveWaiting(warning);
             }
-            fixingWaiting_ = false;
+            ++result.settled;
+            // One fix at a time: while it acts on a worker, the walk waits for its finish.
+            if (queue.BeingFixed()) {
+                result.finished = false;
+                return result;
+            }
+            continue;
         }
         if (queue.RemoveWaiting(warning)) ++result.settled;
     }
@@ -111,11 +129,28 @@ TDispatcher::WaitingSettled TDispatcher::SettleWaiting(const SliceBudget& budget
 
 void TDispatcher::Settle(bool fix) {
     WarningQueue& queue = context_.queue;
-    if (fix) {
-        queue.FixWarning(*queue.Current(), context_.backuper);
+    if (!fix) return queue.RemoveHead();
+    // A fix that failed is logged, and its warning leaves the queue all the same: it is not
+    // tried every second forever.
+    queue.StartFix(*queue.Current(), context_.backuper, [this](const FixResult& result) {
+        FixEnded(result);
+        context_.queue.RemoveHead();
+    });
+}
+
+void TDispatcher::FixEnded(const FixResult& result) {
+    if (result.error) {
+        try {
+            std::rethrow_exception(result.error);
+        } catch (...) {
+            LogCaught("fix");
+        }
+    } else {
         burst_.NoteRemoved();
     }
-    queue.RemoveHead();
+    if (context_.tell) {
+        for (const std::string& notice : result.notices) context_.tell(notice);
+    }
 }
 
 void TDispatcher::EndBurst() {

@@ -4,7 +4,8 @@
 // it, the first category whose standing action is "solve always" or "ignore always" fixes or
 // drops it, the mode for new threats ("WhatDo") fixes or drops it; otherwise the alert window
 // shows it and the user's choice settles it there (the warning stays current and the alert busy
-// flag holds the dispatcher until then).
+// flag holds the dispatcher until then). A fix runs on a worker: the warning stays current until
+// its finish has removed it, so no next warning is taken meanwhile.
 
 #include <cstddef>
 #include <functional>
@@ -20,6 +21,7 @@ class TColorList;
 class TOptions;
 class TWarning;
 class WarningQueue;
+struct FixResult;
 
 // The texts of a warning as the alert window shows them.
 struct AlertTexts {
@@ -52,6 +54,8 @@ public:
         // Tells the user, once at the end of a burst, what was removed without asking and what a
         // full queue dropped (a tray balloon). May be empty.
         std::function<void(const std::string&)> tellUser;
+        // Says what an automatic fix has to tell the user, from a window of the shield.
+        std::function<void(const std::string&)> tell;
     };
 
     explicit TDispatcher(Context context) : context_(std::move(context)) {}
@@ -79,10 +83,14 @@ private:
     // What the white list, the black list and the category actions, in this order, say of a
     // warning with these texts; Ask when none of them decides.
     Verdict StandingVerdict(TWarning& warning, const AlertTexts& texts);
-    // Settles the current warning: fixed first when `fix`, then removed from the queue.
+    // Settles the current warning: fixed first when `fix` (its finish removes it), else removed
+    // from the queue at once.
     void Settle(bool fix);
     // The queue is empty and nothing is shown: the burst is told.
     void EndBurst();
+    // A fix has ended: a failure is logged, a success counted for the burst, and what the fix
+    // has to say is told.
+    void FixEnded(const FixResult& result);
 
     Context context_;
     BurstReport burst_;

@@ -1,5 +1,6 @@
 #include "core/WarningQueue.h"
 
+#include <algorithm>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -8,8 +9,8 @@
 
 namespace sentrel {
 
-WarningQueue::WarningQueue(WarningContext context)
-    : owner_(std::this_thread::get_id()), context_(std::move(context)) {}
+WarningQueue::WarningQueue(WarningContext context, FixExecutor executor)
+    : owner_(std::this_thread::get_id()), context_(std::move(context)), executor_(std::move(executor)) {}
 
 WarningQueue::~WarningQueue() = default;
 
@@ -80,10 +81,48 @@ void WarningQueue::CountChanged() const {
     if (countListener_) countListener_();
 }
 
-bool WarningQueue::FixWarning(TWarning& warning, TBackuper& backuper) {
-    CheckThread("FixWarning");
-    warning.Fix(backuper, context_);
-    return true;
+void WarningQueue::StartFix(TWarning& warning, TBackuper& backuper, std::function<void(FixResult)> done) {
+    CheckThread("StartFix");
+    if (fixing_) throw std::logic_error("WarningQueue::StartFix: another fix runs");
+    const auto queued = std::find_if(warnings_.begin(), warnings_.end(),
+                                     [&warning](const auto& held) { return held.get() == &warning; });
+    if (queued == warnings_.end()) throw std::logic_error("WarningQueue::StartFix: the warning is not queued");
+
+    std::shared_ptr<PlannedFix> planned;
+    try {
+        planned = PlannedFix::Plan(*queued, backuper, context_);
+    } catch (...) {
+        done(FixResult{std::current_exception(), {}});
+        return;
+    }
+    fixing_ = &warning;
+    auto finish = [this, planned, done = std::move(done)] {
+        FixResult result;
+        try {
+            result.notices = planned->Finish();
+        } catch (...) {
+            result.error = std::current_exception();
+        }
+        fixing_ = nullptr;
+        done(std::move(result));
+    };
+    auto act = [planned] { planned->Act(); };
+    if (!executor_) {
+        act();
+        return finish();
+    }
+    try {
+        executor_(std::move(act), std::move(finish));
+    } catch (...) {
+        // No worker could take it: nothing was changed, and the warning is free again.
+        fixing_ = nullptr;
+        throw;
+    }
+}
+
+const TWarning* WarningQueue::BeingFixed() const {
+    CheckThread("BeingFixed");
+    return fixing_;
 }
 
 bool WarningQueue::Empty() const {
@@ -120,6 +159,8 @@ void WarningQueue::ClearCurrent() {
 void WarningQueue::RemoveHead() {
     CheckThread("RemoveHead");
     if (warnings_.empty()) return;
+    if (fixing_ == warnings_.front().get())
+        throw std::logic_error("WarningQueue::RemoveHead: the head is being fixed");
     if (current_ == warnings_.front().get()) current_ = nullptr;
     warnings_.pop_front();
     CountChanged();

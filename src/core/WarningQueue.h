@@ -1,8 +1,10 @@
 #pragma once
 // The warning queue: the findings of the monitors, oldest first, waiting for the dispatcher; the
 // current warning (the head being settled) and the alert busy flag through which the dispatcher
-// and the alert window hand a warning to each other; and FixWarning, the one way a warning is
-// fixed, with the warning context the queue was made with.
+// and the alert window hand a warning to each other; and StartFix, the one way a warning is
+// fixed, with the warning context the queue was made with. While a warning is being fixed it is
+// marked so (BeingFixed): the dispatcher takes no next warning, the alert keeps its buttons
+// disabled, and the warning cannot be removed; new warnings still queue.
 //
 // The queue owns its warnings: a refused warning is destroyed at once, and removing the head
 // destroys it. A warning it takes gets its texts then, once. It belongs to the thread that
@@ -13,8 +15,10 @@
 
 #include <cstddef>
 #include <deque>
+#include <exception>
 #include <functional>
 #include <memory>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -26,6 +30,17 @@ namespace sentrel {
 class TBackuper;
 class TWarning;
 
+// How the act of a fix reaches a worker: runs `act` on some thread, then `finish` on the
+// queue's thread. The queue's own (an empty one) runs both in a row at once.
+using FixExecutor = std::function<void(std::function<void()> act, std::function<void()> finish)>;
+
+// How a fix ended: `error` holds what it raised (ThreatGoneError when the threat had gone);
+// `notices` what the user is to be told.
+struct FixResult {
+    std::exception_ptr error;
+    std::vector<std::string> notices;
+};
+
 class WarningQueue final : public WarningSink {
 public:
     // At most this many warnings are held, which bounds the memory a flood of findings takes; a
@@ -34,8 +49,9 @@ public:
     // for room (HasRoom) rather than lose it.
     static constexpr std::size_t kCapacity = 201;
 
-    // An empty queue owned by the calling thread; its fixes get `context`.
-    explicit WarningQueue(WarningContext context = {});
+    // An empty queue owned by the calling thread; its fixes get `context` and act through
+    // `executor`.
+    explicit WarningQueue(WarningContext context = {}, FixExecutor executor = {});
     ~WarningQueue();
     WarningQueue(const WarningQueue&) = delete;
     WarningQueue& operator=(const WarningQueue&) = delete;
@@ -48,10 +64,14 @@ public:
     void QueueWarning(std::unique_ptr<TWarning> warning) override;
     bool HasRoom() const override;
 
-    // Calls the warning's Fix with the backup store and the queue's context and returns true,
-    // whatever Fix changed; an exception from Fix goes to the caller. The warning stays where it
-    // is (usually the head): the caller removes it afterwards.
-    bool FixWarning(TWarning& warning, TBackuper& backuper);
+    // Fixes `warning`, a queued one: the plan here, the act through the executor, the finish
+    // and then `done` on this thread with how it ended (a plan that fails ends it at once). The
+    // warning stays where it is (usually the head) and is marked from the plan until `done` is
+    // called; `done` removes it when it should go. Throws std::logic_error for a warning that is
+    // not queued or while another fix runs.
+    void StartFix(TWarning& warning, TBackuper& backuper, std::function<void(FixResult)> done);
+    // The warning being fixed, or null.
+    const TWarning* BeingFixed() const;
 
     bool Empty() const;
     std::size_t Count() const;
@@ -80,7 +100,7 @@ public:
     void ClearCurrent();
     // Removes the head and destroys it. When it was the current warning, the current warning is
     // cleared with it, so it never refers to a destroyed warning. Nothing happens when the queue
-    // is empty.
+    // is empty; std::logic_error while the head is being fixed.
     void RemoveHead();
 
     // Set while the alert window shows a warning; the dispatcher waits while it is set.
@@ -95,8 +115,11 @@ private:
 
     std::thread::id owner_;
     WarningContext context_;
-    std::deque<std::unique_ptr<TWarning>> warnings_;
+    FixExecutor executor_;
+    // Shared with a fix that runs: its act reads the warning on a worker.
+    std::deque<std::shared_ptr<TWarning>> warnings_;
     TWarning* current_ = nullptr;
+    const TWarning* fixing_ = nullptr;
     bool alertBusy_ = false;
     std::size_t refusedWhileFull_ = 0;
     std::function<void()> countListener_;

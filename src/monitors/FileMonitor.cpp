@@ -102,6 +102,7 @@ std::vector<std::string> ListTreeFiles(const std::string& folder, const std::ato
 }
 
 void TShieldMoves::Add(const std::string& path, std::uint64_t nowMs) {
+    const std::lock_guard lock(mutex_);
     for (auto& entry : entries_) {
         if (SamePathIgnoringCase(entry.Path, path)) {
             entry.Expires = nowMs + kLifetimeMs;
@@ -112,15 +113,22 @@ void TShieldMoves::Add(const std::string& path, std::uint64_t nowMs) {
 }
 
 bool TShieldMoves::Contains(const std::string& path, std::uint64_t nowMs) {
+    const std::lock_guard lock(mutex_);
     std::erase_if(entries_, [nowMs](const Entry& entry) { return entry.Expires <= nowMs; });
     return std::any_of(entries_.begin(), entries_.end(),
                        [&path](const Entry& entry) { return SamePathIgnoringCase(entry.Path, path); });
 }
 
+std::size_t TShieldMoves::Count() const {
+    const std::lock_guard lock(mutex_);
+    return entries_.size();
+}
+
 TFileChangesTracker::TFileChangesTracker(std::string folder, TablesSource tables, WarningSink& queue,
-                                         TLookupSystem system)
+                                         TLookupSystem system, std::shared_ptr<TShieldMoves> shieldMoves)
     : MessageWindow(kWindowClass), folder_(std::move(folder)), tables_(std::move(tables)), queue_(queue),
-      system_(std::move(system)) {
+      system_(std::move(system)),
+      shieldMoves_(shieldMoves ? std::move(shieldMoves) : std::make_shared<TShieldMoves>()) {
     if (folder_.empty() || folder_.back() != '\\') folder_ += '\\';
 }
 
@@ -192,16 +200,16 @@ void TFileChangesTracker::StopWatcher() noexcept {
 }
 
 void TFileChangesTracker::MarkShieldMove(const std::string& path) {
-    shieldMoves_.Add(path, GetTickCount64());
+    shieldMoves_->Add(path, GetTickCount64());
 }
 
 void TFileChangesTracker::ChangeNew(const std::string& path) {
-    if (shieldMoves_.Contains(path, GetTickCount64())) return;
+    if (shieldMoves_->Contains(path, GetTickCount64())) return;
     TestNewFile(path, kRetries);
 }
 
 void TFileChangesTracker::ChangeDeleted(const std::string& path) {
-    if (shieldMoves_.Contains(path, GetTickCount64())) return;
+    if (shieldMoves_->Contains(path, GetTickCount64())) return;
     const std::string name = FileNamePart(path);
     if (name == "ROLL_FORWARD") return;  // removed by the system itself when an update settles
     queue_.QueueWarning(std::make_unique<TFileChangeWarning>(name, path));
@@ -260,7 +268,7 @@ void TFileChangesTracker::OnRetryTimer() {
     if (retries_.empty() && waitingForRoom_.empty()) KillTimer(Handle(), kRetryTimer);
     for (const auto& retry : due) {
         try {
-            if (active_ && !shieldMoves_.Contains(retry.Path, now)) TestNewFile(retry.Path, retry.AttemptsLeft);
+            if (active_ && !shieldMoves_->Contains(retry.Path, now)) TestNewFile(retry.Path, retry.AttemptsLeft);
         } catch (...) {
             LogCaught("file monitor retry");
             // One path's failed lookup does not stop the others.
@@ -281,7 +289,7 @@ void TFileChangesTracker::OnOverflowSlice() {
         const std::string path = std::move(overflowPaths_.front());
         overflowPaths_.pop_front();
         try {
-            if (!shieldMoves_.Contains(path, GetTickCount64())) TestNewFile(path, 0);
+            if (!shieldMoves_->Contains(path, GetTickCount64())) TestNewFile(path, 0);
         } catch (...) {
             LogCaught("file monitor overflow walk");
             // As for single reports: a failed lookup is dropped, the walk goes on.

@@ -21,6 +21,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -40,7 +41,8 @@ class DirectoryChangeReader;
 
 // Paths the shield is moving, each remembered for a short while after it was marked. Not a
 // one-shot flag: a move raises a removal and an addition (and a retry may test a path again),
-// all of which must be recognised. Letter case does not matter.
+// all of which must be recognised. Letter case does not matter. Safe from any thread: a fix
+// marks its moves on its worker.
 class TShieldMoves {
 public:
     static constexpr std::uint64_t kLifetimeMs = 10000;
@@ -48,9 +50,10 @@ public:
     void Add(const std::string& path, std::uint64_t nowMs);
     // True while `path` was marked less than kLifetimeMs ago; forgets expired entries.
     bool Contains(const std::string& path, std::uint64_t nowMs);
-    std::size_t Count() const { return entries_.size(); }
+    std::size_t Count() const;
 
 private:
+    mutable std::mutex mutex_;
     struct Entry {
         std::string Path;
         std::uint64_t Expires;
@@ -78,8 +81,10 @@ public:
     // `folder` is the watched folder with a trailing backslash (the Windows folder in the
     // program: WindowsFolder()). Creates the message-only window of its retries on the calling
     // thread, which must be the window thread: it owns `queue` and runs the tasks the watcher
-    // hands over. Inactive at creation.
-    TFileChangesTracker(std::string folder, TablesSource tables, WarningSink& queue, TLookupSystem system);
+    // hands over. Inactive at creation. `shieldMoves`, when given, holds the marks (shared with
+    // the fixes that make them).
+    TFileChangesTracker(std::string folder, TablesSource tables, WarningSink& queue, TLookupSystem system,
+                        std::shared_ptr<TShieldMoves> shieldMoves = nullptr);
     ~TFileChangesTracker() override;
 
     // GetWindowsDirectoryA followed by a backslash.
@@ -133,7 +138,7 @@ private:
     WarningSink& queue_;
     TLookupSystem system_;
     bool active_ = false;
-    TShieldMoves shieldMoves_;
+    std::shared_ptr<TShieldMoves> shieldMoves_;
     std::vector<PendingRetry> retries_;
     std::deque<std::string> waitingForRoom_;
     std::deque<std::string> overflowPaths_;

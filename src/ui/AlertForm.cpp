@@ -48,6 +48,8 @@ constexpr DWORD kPresentRetryMs = 40;
 
 constexpr UINT kFormShowMessage = WM_APP + 1;
 constexpr UINT kSettleWaitingMessage = WM_APP + 2;
+constexpr UINT_PTR kSettleWaitingTimer = 1;
+constexpr UINT kSettleWaitingRetryMs = 100;
 
 // The memo shows line breaks only as CR LF.
 std::string WithCrLf(const std::string& text) {
@@ -331,15 +333,28 @@ bool TAlertForm::IsChecked(HWND box) const {
 void TAlertForm::shieldClick() {
     if (context_.repaintMainWindow) context_.repaintMainWindow();
     TWarning* warning = context_.queue.Current();
-    if (warning) {
-        // A fix may ask the user in a message box whose loop keeps this window alive: no click
-        // may settle (and free) the warning while it is being fixed.
-        const ControlsDisabled disabled(*this);
-        if (IsChecked(all_)) RememberAnswer(context_.blackList, *warning);
-        const bool allSuch = IsChecked(allThreats_);
-        if (allSuch) SetCategoryAction(*warning, static_cast<int>(CategoryAction::SolveAlways), context_.options);
+    if (!warning) return Settle();
+    if (context_.queue.BeingFixed()) return;
+    if (IsChecked(all_)) RememberAnswer(context_.blackList, *warning);
+    const bool allSuch = IsChecked(allThreats_);
+    if (allSuch) SetCategoryAction(*warning, static_cast<int>(CategoryAction::SolveAlways), context_.options);
+    // The fix acts on a worker while this window keeps answering; until its finish no click may
+    // settle the warning, so the buttons stay disabled.
+    SetControlsEnabled(false);
+    try {
+        context_.queue.StartFix(*warning, context_.backuper,
+                                [this, allSuch](const FixResult& result) { FixEnded(result, allSuch); });
+    } catch (...) {
+        FixEnded(FixResult{std::current_exception(), {}}, allSuch);
+    }
+}
+
+void TAlertForm::FixEnded(const FixResult& result, bool allSuch) {
+    SetControlsEnabled(true);
+    for (const std::string& notice : result.notices) ShowInformation(notice, Handle());
+    if (result.error) {
         try {
-            context_.queue.FixWarning(*warning, context_.backuper);
+            std::rethrow_exception(result.error);
         } catch (const ThreatGoneError& gone) {
             // Nothing is left to remove: the user hears why nothing happened, and the warning is
             // settled.
@@ -351,17 +366,17 @@ void TAlertForm::shieldClick() {
             reportError_("The threat could not be removed: " + ReadableDetail(error.what()));
             return;
         }
-        // The walk takes only the warnings behind the head, the dispatcher only the head.
-        if (allSuch) SettleWaitingSlice(true);
     }
+    // The walk takes only the warnings behind the head, the dispatcher only the head.
+    if (allSuch) SettleWaitingSlice(true);
     Settle();
 }
 
 void TAlertForm::ignoreClick() {
+    if (context_.queue.BeingFixed()) return;  // Alt+F4 while the fix runs
     if (context_.repaintMainWindow) context_.repaintMainWindow();
     TWarning* warning = context_.queue.Current();
     if (warning) {
-        const ControlsDisabled disabled(*this);
         if (IsChecked(all_)) RememberAnswer(context_.whiteList, *warning);
         if (IsChecked(allThreats_)) {
             SetCategoryAction(*warning, static_cast<int>(CategoryAction::IgnoreAlways), context_.options);
@@ -387,16 +402,13 @@ void TAlertForm::close3Click() {
 }
 
 void TAlertForm::SettleWaitingSlice(bool fresh) {
-    if (context_.settleWaiting && !context_.settleWaiting(fresh))
+    if (!context_.settleWaiting || context_.settleWaiting(fresh)) return;
+    // A walk that waits for a fix acting on a worker looks again a little later; one that ran
+    // out of time goes on at once.
+    if (context_.queue.BeingFixed())
+        SetTimer(Handle(), kSettleWaitingTimer, kSettleWaitingRetryMs, nullptr);
+    else
         PostMessageA(Handle(), kSettleWaitingMessage, 0, 0);
-}
-
-TAlertForm::ControlsDisabled::ControlsDisabled(TAlertForm& form) : form_(form) {
-    form_.SetControlsEnabled(false);
-}
-
-TAlertForm::ControlsDisabled::~ControlsDisabled() {
-    form_.SetControlsEnabled(true);
 }
 
 void TAlertForm::SetControlsEnabled(bool enabled) {
@@ -437,6 +449,11 @@ LRESULT TAlertForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         if (IsWindowVisible(Handle())) FormShow();
         return 0;
     case kSettleWaitingMessage:
+        SettleWaitingSlice(false);
+        return 0;
+    case WM_TIMER:
+        if (wParam != kSettleWaitingTimer) return DefaultHandling(message, wParam, lParam);
+        KillTimer(Handle(), kSettleWaitingTimer);
         SettleWaitingSlice(false);
         return 0;
     case WM_CLOSE:

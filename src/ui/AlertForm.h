@@ -26,6 +26,7 @@ class TColorList;
 class TBackuper;
 class TOptions;
 class TWarning;
+struct FixResult;
 }  // namespace sentrel
 
 namespace sentrel::ui {
@@ -129,17 +130,9 @@ private:
     void SetControlsEnabled(bool enabled);
     // A slice of the walk over the waiting warnings; the next one is posted while it is unfinished.
     void SettleWaitingSlice(bool fresh);
-    // The buttons and check boxes are disabled while it lives.
-    class ControlsDisabled {
-    public:
-        explicit ControlsDisabled(TAlertForm& form);
-        ~ControlsDisabled();
-        ControlsDisabled(const ControlsDisabled&) = delete;
-        ControlsDisabled& operator=(const ControlsDisabled&) = delete;
-
-    private:
-        TAlertForm& form_;
-    };
+    // The finish of a "Shield me": the buttons come back, what the fix has to say is said, and
+    // the warning is settled unless the fix failed (then the user may try again or ignore it).
+    void FixEnded(const FixResult& result, bool allSuch);
     bool IsChecked(HWND box) const;
     // "Do it always": adds the warning's description to the list and saves it.
     void RememberAnswer(TColorList& list, TWarning& warning);

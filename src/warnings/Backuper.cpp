@@ -178,15 +178,12 @@ void TBackuper::SetChangeListener(std::function<void()> changed) {
     changed_ = std::move(changed);
 }
 
-NewBackupResult TBackuper::NewBackup(std::string_view type, std::string_view desc) {
-    const std::lock_guard lock(mutex_);
-    IniText ini = Load();
-    const std::vector<std::string> records = Records(ini);
-
+std::string TBackuper::ChooseCode(const IniText& ini, const std::vector<std::string>& records) const {
     // "LastCode" alone decides in a sound file. After a hand edit it may name a live record or a
     // folder left behind, and writing there would mix two records' keys or files. Codes beyond
     // the sane limit are passed over; should the codes above still run out, the lowest free one
-    // is taken, so that no odd section can block every later fix.
+    // is taken, so that no odd section can block every later fix. A reserved record's folder
+    // keeps its code taken.
     const std::unordered_set<std::string> live(records.begin(), records.end());
     const auto taken = [&](std::int64_t candidate) {
         const std::string text = std::to_string(candidate);
@@ -199,13 +196,20 @@ NewBackupResult TBackuper::NewBackup(std::string_view type, std::string_view des
         while (code < INT_MAX && taken(code)) ++code;
     }
     if (code >= INT_MAX) throw std::runtime_error("The backup store has no backup code left");
-    const std::string codeText = std::to_string(code);
+    return std::to_string(code);
+}
+
+NewBackupResult TBackuper::NewBackup(std::string_view type, std::string_view desc) {
+    const std::lock_guard lock(mutex_);
+    IniText ini = Load();
+    const std::vector<std::string> records = Records(ini);
+    const std::string codeText = ChooseCode(ini, records);
 
     // One write: "Count" (first in a new file), the record, and "LastCode".
     ini.Set(kBackupCountSection, kBackupCountKey, std::to_string(records.size() + 1));
     ini.Set(codeText, kBackupTypeKey, StoredText(type));
     ini.Set(codeText, kBackupDescKey, StoredText(OneLine(desc)));
-    ini.Set(kBackupCountSection, kBackupLastCodeKey, std::to_string(code + 1));
+    ini.Set(kBackupCountSection, kBackupLastCodeKey, std::to_string(CodeValue(codeText) + 1));
 
     // The folder comes first: a record whose folder cannot be made would let a fix move things
     // into nowhere.
@@ -219,6 +223,42 @@ NewBackupResult TBackuper::NewBackup(std::string_view type, std::string_view des
         throw;
     }
     return result;
+}
+
+NewBackupResult TBackuper::ReserveRecord() {
+    const std::lock_guard lock(mutex_);
+    const IniText ini = Load();
+    const std::string code = ChooseCode(ini, Records(ini));
+    NewBackupResult result{RecordFolder(code), code};
+    CreateFolders(result.folderPath.substr(0, result.folderPath.size() - 1));
+    return result;
+}
+
+void TBackuper::CommitRecord(const NewBackupResult& reserved, std::string_view type, std::string_view desc,
+                             std::span<const BackupValue> keys) {
+    const std::lock_guard lock(mutex_);
+    IniText ini = Load();
+    const std::vector<std::string> records = Records(ini);
+    if (std::find(records.begin(), records.end(), reserved.code) != records.end())
+        throw std::logic_error("The reserved backup record " + reserved.code + " is in the store already");
+    const std::int64_t next = CodeValue(reserved.code) + 1;
+    ini.Set(kBackupCountSection, kBackupCountKey, std::to_string(records.size() + 1));
+    ini.Set(reserved.code, kBackupTypeKey, StoredText(type));
+    ini.Set(reserved.code, kBackupDescKey, StoredText(OneLine(desc)));
+    ini.Set(reserved.code, kBackupFolderKey, StoredText(reserved.code));
+    for (const BackupValue& value : keys) ini.Set(reserved.code, value.name, StoredText(value.text));
+    if (next > ReadInteger(ini, kBackupCountSection, kBackupLastCodeKey))
+        ini.Set(kBackupCountSection, kBackupLastCodeKey, std::to_string(next));
+    Save(ini);
+}
+
+void TBackuper::ReleaseRecord(const NewBackupResult& reserved) noexcept {
+    try {
+        DeleteFolderTree(RecordFolder(reserved.code));
+    } catch (...) {
+        LogCaught("backup record given up");
+        // The folder stays; its code is passed over.
+    }
 }
 
 void TBackuper::SetString(std::string_view name, std::string_view value) {

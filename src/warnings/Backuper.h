@@ -21,6 +21,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace sentrel {
 
@@ -77,6 +78,18 @@ public:
     // text that cannot be stored (a line break).
     NewBackupResult NewBackup(std::string_view type, std::string_view desc);
 
+    // A record's code and empty folder taken for a fix that writes the record only when it is
+    // done (CommitRecord) or gives it up (ReleaseRecord): the file is not written, but the folder
+    // keeps every other record off the code. Throws FileError when the folder cannot be made.
+    NewBackupResult ReserveRecord();
+    // Writes the reserved record at the end of the file with "Type", "Desc", "BackupFolder" and
+    // `keys`, "Count" and "LastCode" with it, in one write. Throws as NewBackup and SetValues do;
+    // the folder and what the fix saved in it stay when the write fails.
+    void CommitRecord(const NewBackupResult& reserved, std::string_view type, std::string_view desc,
+                      std::span<const BackupValue> keys);
+    // Deletes the reserved folder with whatever is in it. Never throws.
+    void ReleaseRecord(const NewBackupResult& reserved) noexcept;
+
     // Write keys of the newest record (code "LastCode" - 1), in one write for SetValues. Throws
     // std::logic_error when that record does not exist (none made yet, or already deleted),
     // FileError when the file cannot be written, std::invalid_argument for a name or value that
@@ -115,6 +128,7 @@ public:
 
 private:
     IniText Load() const;
+    std::string ChooseCode(const IniText& ini, const std::vector<std::string>& records) const;
     void Save(const IniText& ini) const;
 
     std::string programFolder_;

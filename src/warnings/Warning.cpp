@@ -29,11 +29,8 @@ void TWarning::MakeTexts() {
     textsMade_ = true;
 }
 
-void TWarning::Fix(TBackuper& backuper, const WarningContext& context) const {
-    if (!textsMade_)
-        throw std::logic_error(std::string(ClassName()) + "::Fix: the texts were never made (the queue makes them "
-                               "when it takes the warning)");
-    kind_->Fix(*this, backuper, context);
+std::vector<std::string> TWarning::Fix(TBackuper& backuper, const WarningContext& context) const {
+    return FixNow(*this, backuper, context);
 }
 
 bool TWarning::AreEqual(const TWarning& other) const {

@@ -26,6 +26,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "warnings/RootKeys.h"
 #include "warnings/WarningKinds.h"
@@ -44,10 +45,11 @@ public:
     // The kind's name, as the backup records know it.
     std::string_view ClassName() const { return kind_->name; }
 
-    // Remedies the threat with the kind's fix; where that changes the system, a backup record is
-    // made first, with the backup line. Throws std::logic_error when the texts were never made
-    // (the record would have no line) or the kind has no fix on this system.
-    void Fix(TBackuper& backuper, const WarningContext& context) const;
+    // Remedies the threat with the kind's fix, its three steps in a row on this thread (FixNow);
+    // where that changes the system, a backup record with the backup line is written. Returns
+    // what the user is to be told. Throws std::logic_error when the texts were never made (the
+    // record would have no line) or the kind has no fix on this system.
+    std::vector<std::string> Fix(TBackuper& backuper, const WarningContext& context) const;
     // (Undo: by the record's kind name, see WarningKind::Undo.)
 
     // Makes the texts from the data with the kind's builder. The queue calls it when it takes the

@@ -3,6 +3,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 #include "common/DiagnosticLog.h"
 #include "warnings/Backuper.h"
@@ -39,12 +40,14 @@ constexpr WarningKind kShieldKinds[] = {
      .categories = {kProcessesCategory},
      .hasUndo = true,
      .fix = SENTREL_WINDOWS_REMEDY(FixProcess),
+     .check = SENTREL_WINDOWS_REMEDY(CheckProcess),
      .undo = SENTREL_WINDOWS_REMEDY(UndoFile),
      .texts = &ProcessTexts},
     {.name = TFileWarning::kClassName,
      .categories = {kFilesCategory},
      .hasUndo = true,
      .fix = SENTREL_WINDOWS_REMEDY(FixFile),
+     .check = SENTREL_WINDOWS_REMEDY(CheckFile),
      .undo = SENTREL_WINDOWS_REMEDY(UndoFile),
      .texts = &FileTexts},
     {.name = TFileChangeWarning::kClassName,
@@ -75,12 +78,14 @@ constexpr WarningKind kShieldKinds[] = {
      .categories = {kCookiesCategory},
      .hasUndo = true,
      .fix = SENTREL_WINDOWS_REMEDY(FixCookie),
+     .check = SENTREL_WINDOWS_REMEDY(CheckCookie),
      .undo = SENTREL_WINDOWS_REMEDY(UndoCookie),
      .texts = &CookieTexts},
     {.name = TFolderWarning::kClassName,
      .categories = {kFoldersCategory},
      .hasUndo = true,
      .fix = SENTREL_WINDOWS_REMEDY(FixFolder),
+     .check = SENTREL_WINDOWS_REMEDY(CheckFolder),
      .undo = SENTREL_WINDOWS_REMEDY(UndoFolder),
      .texts = &FolderTexts},
 };
@@ -94,12 +99,63 @@ bool WarningKind::InCategory(std::string_view key) const {
     return false;
 }
 
-void WarningKind::Fix(const TWarning& warning, TBackuper& backuper, const WarningContext& context) const {
-    if (!fix)
-        throw std::logic_error(std::string(name) + ": no fix on this system (the remedies change the Windows system "
-                               "and are built there only)");
-    LogEvent("fix " + std::string(name) + " \"" + warning.Name + "\"");
-    fix(warning, backuper, context);
+std::shared_ptr<PlannedFix> PlannedFix::Plan(std::shared_ptr<const TWarning> warning, TBackuper& backuper,
+                                             const WarningContext& context) {
+    const WarningKind& kind = warning->Kind();
+    if (!kind.fix)
+        throw std::logic_error(std::string(kind.name) + ": no fix on this system (the remedies change the Windows "
+                               "system and are built there only)");
+    if (!warning->HasTexts())
+        throw std::logic_error(std::string(kind.name) + ": the texts were never made (the queue makes them when it "
+                               "takes the warning)");
+    LogEvent("fix " + std::string(kind.name) + " \"" + warning->Name + "\"");
+    if (kind.check) kind.check(*warning, context);
+    std::shared_ptr<PlannedFix> planned(new PlannedFix());
+    planned->kind_ = &kind;
+    planned->backuper_ = &backuper;
+    planned->context_ = std::make_shared<const WarningContext>(context);
+    if (!warning->GetBackupStr().empty()) planned->record_ = backuper.ReserveRecord();
+    planned->warning_ = std::move(warning);
+    return planned;
+}
+
+PlannedFix::~PlannedFix() {
+    // A fix planned and never finished (its act failed to start, or the program ended first)
+    // gives its reservation up, unless the act may have saved something there.
+    if (record_ && !finished_ && !acted_) backuper_->ReleaseRecord(*record_);
+}
+
+void PlannedFix::Act() noexcept {
+    try {
+        kind_->fix(*warning_, record_ ? *record_ : NewBackupResult{}, outcome_, *context_);
+    } catch (...) {
+        error_ = std::current_exception();
+    }
+    acted_ = true;
+}
+
+std::vector<std::string> PlannedFix::Finish() {
+    if (!acted_ || finished_) throw std::logic_error("PlannedFix::Finish: before its act or twice");
+    finished_ = true;
+    if (record_) {
+        if (!error_ && outcome_.keepRecord) {
+            backuper_->CommitRecord(*record_, kind_->name, warning_->GetBackupStr(), outcome_.recordKeys);
+            LogEvent("fix " + std::string(kind_->name) + ": backup record " + record_->code);
+        } else {
+            backuper_->ReleaseRecord(*record_);
+        }
+    }
+    if (error_) std::rethrow_exception(error_);
+    if (outcome_.after) outcome_.after(*context_);
+    return std::move(outcome_.notices);
+}
+
+std::vector<std::string> FixNow(const TWarning& warning, TBackuper& backuper, const WarningContext& context) {
+    // Not owned: the three steps end before this returns.
+    const std::shared_ptr<PlannedFix> planned =
+        PlannedFix::Plan(std::shared_ptr<const TWarning>(std::shared_ptr<void>(), &warning), backuper, context);
+    planned->Act();
+    return planned->Finish();
 }
 
 void WarningKind::Undo(TBackuper& backuper, int index, const WarningContext& context) const {

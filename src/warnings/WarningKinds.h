@@ -7,13 +7,25 @@
 //
 // What a fix or an undo needs of the running shield comes in one WarningContext, passed with
 // every call; nothing is found through a global.
+//
+// A fix runs in three steps, so that the windows keep answering while it works: Plan on the
+// window thread (the warning copied as values, the threat database asked again, the backup
+// record reserved), Act on a worker thread (the system changed; it writes only into the
+// reserved record's folder and leaves what it did in a FixOutcome) and Finish on the window
+// thread again (the record written into the store, the context's hooks run). PlannedFix holds
+// the three; FixNow runs them in a row.
 
 #include <array>
+#include <exception>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "warnings/Backuper.h"
 #include "warnings/RootKeys.h"
 
 namespace sentrel {
@@ -21,6 +33,18 @@ namespace sentrel {
 class TBackuper;
 class TWarning;
 struct WarningContext;
+
+// What a fix's act leaves for its finish.
+struct FixOutcome {
+    // The reserved record is written with these keys (its "BackupFolder" comes first by
+    // itself); left false, the record is given up.
+    bool keepRecord = false;
+    std::vector<BackupValue> recordKeys;
+    // What the user is to be told; the window layer shows it, owned by its window.
+    std::vector<std::string> notices;
+    // Runs in the finish, on the window thread (the context's hooks).
+    std::function<void(const WarningContext& context)> after;
+};
 
 // What the alert shows of a warning, and the line its backup record keeps as "Desc".
 struct WarningTexts {
@@ -42,9 +66,16 @@ inline constexpr std::string_view kCookiesCategory = "CookiesAction";
 inline constexpr std::string_view kFoldersCategory = "FoldersAction";
 
 struct WarningKind {
-    // Remedies the threat; where that changes the system, a backup record is made first. Gets a
-    // warning of this kind.
-    using FixFunction = void (*)(const TWarning& warning, TBackuper& backuper, const WarningContext& context);
+    // The plan's look just before a fix acts (window thread): throws ThreatGoneError when the
+    // thing found is no longer a threat. Gets a warning of this kind.
+    using CheckFunction = void (*)(const TWarning& warning, const WarningContext& context);
+    // The act of the fix (worker thread): remedies the threat with `warning`, shared with the queue and
+    // changed by no one while the fix runs;
+    // what it saves goes into `record` (the reserved record's folder, empty for a kind that
+    // makes none). Of `context` it uses only markShieldMove and cookiesFolder, which must be
+    // safe from any thread; everything else waits for the finish through `outcome`.
+    using FixFunction = void (*)(const TWarning& warning, const NewBackupResult& record, FixOutcome& outcome,
+                                 const WarningContext& context);
     // Restores backup record `index` and deletes the record.
     using UndoFunction = void (*)(TBackuper& backuper, int index, const WarningContext& context);
     // The texts from the warning's data alone: no side effect, no lookup.
@@ -57,12 +88,11 @@ struct WarningKind {
     bool hasUndo = false;
     // Null where this system has no remedy (the portable build): Fix and Undo then refuse.
     FixFunction fix = nullptr;
+    CheckFunction check = nullptr;  // none: nothing is asked again
     UndoFunction undo = nullptr;
     TextsFunction texts = nullptr;
 
     bool InCategory(std::string_view key) const;
-    // The row's fix, logged. Throws std::logic_error when there is none.
-    void Fix(const TWarning& warning, TBackuper& backuper, const WarningContext& context) const;
     // The row's undo of record `index`, logged. Throws std::logic_error for a kind without undo
     // or where this system has none.
     void Undo(TBackuper& backuper, int index, const WarningContext& context) const;
@@ -79,6 +109,46 @@ const WarningKind* FindWarningKind(std::span<const WarningKind> kinds, std::stri
 // The shield's row of that name; throws std::logic_error when there is none (a class naming a
 // row the table lacks).
 const WarningKind& ShieldWarningKind(std::string_view name);
+
+// One fix of one warning, from its plan to its finish. Plan and Finish run on the window thread,
+// Act on any one thread in between; the object owns what Act uses (the warning's copy, the
+// reserved record, the context's copy), so it may outlive the queue.
+class PlannedFix {
+public:
+    // The plan: keeps `warning` (no one changes a warning once it is being fixed), asks the row's check (ThreatGoneError goes to the caller) and
+    // reserves a backup record when the warning's texts promise one. Throws std::logic_error for
+    // a kind without a fix on this system and for a warning whose texts were never made.
+    static std::shared_ptr<PlannedFix> Plan(std::shared_ptr<const TWarning> warning, TBackuper& backuper,
+                                            const WarningContext& context);
+    ~PlannedFix();
+    PlannedFix(const PlannedFix&) = delete;
+    PlannedFix& operator=(const PlannedFix&) = delete;
+
+    // The act, logged; an exception is kept for the finish.
+    void Act() noexcept;
+    bool Acted() const { return acted_; }
+    // The finish: writes the record (or gives it up), runs the outcome's hooks and returns what
+    // the user is to be told; an exception of the act (or of writing the record) is raised here.
+    // Throws std::logic_error before Act or a second time.
+    std::vector<std::string> Finish();
+    const TWarning& Warning() const { return *warning_; }
+
+private:
+    PlannedFix() = default;
+
+    std::shared_ptr<const TWarning> warning_;
+    const WarningKind* kind_ = nullptr;
+    TBackuper* backuper_ = nullptr;  // reached only in the plan and the finish
+    std::shared_ptr<const WarningContext> context_;
+    std::optional<NewBackupResult> record_;
+    FixOutcome outcome_;
+    std::exception_ptr error_;
+    bool acted_ = false;
+    bool finished_ = false;
+};
+
+// Plan, act and finish in a row on the calling thread (the tests, and a build without workers).
+std::vector<std::string> FixNow(const TWarning& warning, TBackuper& backuper, const WarningContext& context);
 
 // What fixes and undos need of the running shield. The application fills it once its monitors
 // exist; tests fill only what they check. A hook left empty is skipped.
@@ -97,6 +167,9 @@ struct WarningContext {
     // without trailing backslashes, name and registry view) take the new data as known.
     std::function<void(RegistryRoot root, const std::string& key, const std::string& value, RegistryView view)>
         refreshWatchedValue;
+    // The registry editor's program; empty: regedit.exe of the Windows folder. The tests put a
+    // stand-in here.
+    std::string registryEditor;
     // The cookies folder without a trailing separator; left empty, the cookie remedies ask the
     // shell (CSIDL_COOKIES). Tests point it at a folder of their own.
     std::function<std::string()> cookiesFolder;

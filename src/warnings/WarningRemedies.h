@@ -9,6 +9,8 @@ namespace sentrel {
 
 class TBackuper;
 class TWarning;
+struct FixOutcome;
+struct NewBackupResult;
 struct WarningContext;
 
 // Thrown by a fix that found, just before acting, that the thing is no longer a threat (gone,
@@ -21,16 +23,32 @@ public:
 
 namespace remedies {
 
-void FixKeyHook(const TWarning& warning, TBackuper& backuper, const WarningContext& context);
-void FixMouseHook(const TWarning& warning, TBackuper& backuper, const WarningContext& context);
-void FixProcess(const TWarning& warning, TBackuper& backuper, const WarningContext& context);
-void FixFile(const TWarning& warning, TBackuper& backuper, const WarningContext& context);
-void FixFileChange(const TWarning& warning, TBackuper& backuper, const WarningContext& context);
-void FixAutorun(const TWarning& warning, TBackuper& backuper, const WarningContext& context);
-void FixBrowserSetting(const TWarning& warning, TBackuper& backuper, const WarningContext& context);
-void FixRegistryEntry(const TWarning& warning, TBackuper& backuper, const WarningContext& context);
-void FixCookie(const TWarning& warning, TBackuper& backuper, const WarningContext& context);
-void FixFolder(const TWarning& warning, TBackuper& backuper, const WarningContext& context);
+// The acts (worker thread) and the plans' checks (window thread) of the fixes.
+void CheckProcess(const TWarning& warning, const WarningContext& context);
+void CheckFile(const TWarning& warning, const WarningContext& context);
+void CheckCookie(const TWarning& warning, const WarningContext& context);
+void CheckFolder(const TWarning& warning, const WarningContext& context);
+
+void FixKeyHook(const TWarning& warning, const NewBackupResult& record, FixOutcome& outcome,
+        const WarningContext& context);
+void FixMouseHook(const TWarning& warning, const NewBackupResult& record, FixOutcome& outcome,
+        const WarningContext& context);
+void FixProcess(const TWarning& warning, const NewBackupResult& record, FixOutcome& outcome,
+        const WarningContext& context);
+void FixFile(const TWarning& warning, const NewBackupResult& record, FixOutcome& outcome,
+        const WarningContext& context);
+void FixFileChange(const TWarning& warning, const NewBackupResult& record, FixOutcome& outcome,
+        const WarningContext& context);
+void FixAutorun(const TWarning& warning, const NewBackupResult& record, FixOutcome& outcome,
+        const WarningContext& context);
+void FixBrowserSetting(const TWarning& warning, const NewBackupResult& record, FixOutcome& outcome,
+        const WarningContext& context);
+void FixRegistryEntry(const TWarning& warning, const NewBackupResult& record, FixOutcome& outcome,
+        const WarningContext& context);
+void FixCookie(const TWarning& warning, const NewBackupResult& record, FixOutcome& outcome,
+        const WarningContext& context);
+void FixFolder(const TWarning& warning, const NewBackupResult& record, FixOutcome& outcome,
+        const WarningContext& context);
 
 // A process's and a file's record alike: the file goes back where it was.
 void UndoFile(TBackuper& backuper, int index, const WarningContext& context);

@@ -1,6 +1,8 @@
-// The remedies of the warnings (Fix) and their undo from a backup record (Undo). Every fix that
-// changes the system opens its backup record first and writes all of the record's keys at once;
-// every undo ends by deleting its record (RemoveUndone). Moves of files, cookies and folders are
+// The remedies of the warnings (Fix) and their undo from a backup record (Undo). A fix acts on a
+// worker thread: it saves what it changes into the folder of the record its plan reserved and
+// says in its outcome which keys the record gets (KeepRecord), written by the finish on the
+// window thread; the threat database is asked again in the plan (the Check functions). Every
+// undo ends by deleting its record (RemoveUndone). Moves of files, cookies and folders are
 // announced to the shield (markShieldMove) at both ends first, so the file monitor does not take
 // the shield's own moves for an attack. What they need of the running shield comes in the
 // WarningContext of each call.
@@ -38,7 +40,6 @@ namespace sentrel {
 
 namespace {
 
-constexpr const char* kMessageCaption = "Sentrel 4 message";
 constexpr const char* kExplorerText = "Sentrel 4 will restart Explorer in order to delete dangerous spyware part";
 constexpr const char* kExplorerName = "explorer.exe";
 constexpr const char* kRegistryBackupName = "backup.reg";
@@ -63,29 +64,11 @@ constexpr std::string_view kLinkTargetKey = "LinkTarget";
 
 // --- The backup record ---
 
-// NewBackup with the warning's class and backup line, then every key in one write.
-NewBackupResult OpenBackup(TBackuper& backuper, const TWarning& warning, std::vector<BackupValue> keys) {
-    NewBackupResult record = backuper.NewBackup(warning.ClassName(), warning.GetBackupStr());
-    keys.insert(keys.begin(), BackupString(kBackupFolderKey, record.code));
-    backuper.SetValues(keys);
-    LogEvent("fix " + std::string(warning.ClassName()) + ": backup record " + record.code);
-    return record;
-}
-
-// Deletes the record with this code again: a fix that could not back up changes nothing and
-// leaves no record that promises an undo.
-void DropRecord(TBackuper& backuper, const std::string& code) noexcept {
-    try {
-        for (int index = backuper.GetCount() - 1; index >= 0; --index) {
-            if (backuper.GetSectionName(index) == code) {
-                backuper.DeleteBackup(index);
-                return;
-            }
-        }
-    } catch (...) {
-        LogCaught("dropping a backup record");
-        // The record stays; its undo will find nothing to restore.
-    }
+// The finish writes the reserved record with these keys. A fix that fails before it calls this
+// (or throws after) leaves no record that promises an undo.
+void KeepRecord(FixOutcome& outcome, std::vector<BackupValue> keys) {
+    outcome.keepRecord = true;
+    outcome.recordKeys = std::move(keys);
 }
 
 // Folder(Index): the folder of the record's own code. "BackupFolder" always holds that code in
@@ -153,15 +136,15 @@ std::string WithTrailingBackslash(std::string folder) {
 
 // --- Processes ---
 
-// Ends the process that has `filePath` loaded; first the Explorer message when that process is
-// Explorer. The very process found is ended, not the first one that shares its name.
-void EndProcessHolding(const std::string& filePath) {
+// Ends the process that has `filePath` loaded; when that process is Explorer, the outcome tells
+// the user. The very process found is ended, not the first one that shares its name.
+void EndProcessHolding(const std::string& filePath, FixOutcome& outcome) {
     const std::optional<TFoundProcess> found = FindProcessByModule(filePath);
     if (!found) return;
-    // Held across the message box: while a handle is open, the system gives the identifier to
-    // no other process, so the one ended below is the one found here.
+    // While a handle is open, the system gives the identifier to no other process, so the one
+    // ended below is the one found here.
     const platform::UniqueHandle process(OpenProcess(SYNCHRONIZE, FALSE, found->processId));
-    if (found->exeName == kExplorerName) MessageBoxA(nullptr, kExplorerText, kMessageCaption, MB_OK | MB_ICONWARNING);
+    if (found->exeName == kExplorerName) outcome.notices.push_back(kExplorerText);
     if (process && WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0) return;  // it ended meanwhile
     if (KillProcessById(found->processId) && process) {
         // Termination is asynchronous: the file stays locked until the process has gone.
@@ -185,14 +168,17 @@ bool MustConfirm(const TWarning& warning, const Test& test) {
                           "nothing was removed.");
 }
 
-void MoveFileAway(const TWarning& warning, const std::string& filePath, TBackuper& backuper,
-                  const WarningContext& context) {
+void ConfirmFile(const TWarning& warning, const std::string& filePath, const WarningContext& context) {
     const auto& isKnownSpywareFile = context.isKnownSpywareFile;
     if (MustConfirm(warning, isKnownSpywareFile) && !isKnownSpywareFile(filePath))
         ThrowNoLongerAThreat(warning, "The file", filePath);
-    EndProcessHolding(filePath);  // a refusal is no reason not to try the move
+}
+
+void MoveFileAway(const std::string& filePath, const NewBackupResult& record, FixOutcome& outcome,
+                  const WarningContext& context) {
+    EndProcessHolding(filePath, outcome);  // a refusal is no reason not to try the move
     Sleep(kAfterKillWaitMs);
-    const NewBackupResult record = OpenBackup(backuper, warning, {BackupString(kFilePathKey, filePath)});
+    KeepRecord(outcome, {BackupString(kFilePathKey, filePath)});
     MoveForShield(context, filePath, record.folderPath + FileNamePart(filePath));  // a failure is not reported
 }
 
@@ -273,11 +259,13 @@ std::string InSystemFolder(UINT(WINAPI* folderOf)(LPSTR, UINT), const char* prog
     return "\"" + WithTrailingBackslash(folder) + program + "\"";
 }
 
-bool RunRegistryEditor(const std::string& arguments, const std::string& consoleArguments, const std::string& folder) {
+bool RunRegistryEditor(const std::string& arguments, const std::string& consoleArguments, const std::string& folder,
+                       const std::string& editor) {
     std::optional<DWORD> exitCode;
     try {
-        exitCode = platform::RunHiddenAndWait(InSystemFolder(GetWindowsDirectoryA, "regedit.exe") + " " + arguments,
-                                              folder, kRegistryEditorTimeoutMs);
+        const std::string program = editor.empty() ? InSystemFolder(GetWindowsDirectoryA, "regedit.exe")
+                                                   : "\"" + editor + "\"";
+        exitCode = platform::RunHiddenAndWait(program + " " + arguments, folder, kRegistryEditorTimeoutMs);
     } catch (const platform::Win32Error& error) {
         LogCaught("registry editor");
         if (error.Code() == kElevationRequired) {
@@ -320,22 +308,32 @@ namespace remedies {
 
 // --- Hooks ---
 
-void FixKeyHook(const TWarning& warning, TBackuper&, const WarningContext&) {
+void FixKeyHook(const TWarning& warning, const NewBackupResult&, FixOutcome&, const WarningContext&) {
     KillProcessByName(warning.Name);
 }
 
-void FixMouseHook(const TWarning& warning, TBackuper&, const WarningContext&) {
+void FixMouseHook(const TWarning& warning, const NewBackupResult&, FixOutcome&, const WarningContext&) {
     KillProcessByName(warning.Name);
 }
 
 // --- Processes and files ---
 
-void FixProcess(const TWarning& warning, TBackuper& backuper, const WarningContext& context) {
-    MoveFileAway(warning, WarningAs<TProcessWarning>(warning).FilePath, backuper, context);
+void CheckProcess(const TWarning& warning, const WarningContext& context) {
+    ConfirmFile(warning, WarningAs<TProcessWarning>(warning).FilePath, context);
 }
 
-void FixFile(const TWarning& warning, TBackuper& backuper, const WarningContext& context) {
-    MoveFileAway(warning, WarningAs<TFileWarning>(warning).FilePath, backuper, context);
+void FixProcess(const TWarning& warning, const NewBackupResult& record, FixOutcome& outcome,
+                const WarningContext& context) {
+    MoveFileAway(WarningAs<TProcessWarning>(warning).FilePath, record, outcome, context);
+}
+
+void CheckFile(const TWarning& warning, const WarningContext& context) {
+    ConfirmFile(warning, WarningAs<TFileWarning>(warning).FilePath, context);
+}
+
+void FixFile(const TWarning& warning, const NewBackupResult& record, FixOutcome& outcome,
+             const WarningContext& context) {
+    MoveFileAway(WarningAs<TFileWarning>(warning).FilePath, record, outcome, context);
 }
 
 void UndoFile(TBackuper& backuper, int index, const WarningContext& context) {
@@ -353,7 +351,7 @@ void UndoFile(TBackuper& backuper, int index, const WarningContext& context) {
     RemoveUndone(backuper, index);
 }
 
-void FixFileChange(const TWarning&, TBackuper&, const WarningContext&) {
+void FixFileChange(const TWarning&, const NewBackupResult&, FixOutcome&, const WarningContext&) {
     try {
         char windows[MAX_PATH] = {};
         const UINT length = GetWindowsDirectoryA(windows, MAX_PATH);
@@ -370,7 +368,7 @@ void FixFileChange(const TWarning&, TBackuper&, const WarningContext&) {
 
 // --- Registry ---
 
-void FixAutorun(const TWarning& found, TBackuper& backuper, const WarningContext& context) {
+void FixAutorun(const TWarning& found, const NewBackupResult&, FixOutcome& outcome, const WarningContext&) {
     const auto& warning = WarningAs<TAutorunAddWarning>(found);
     const HKEY root = RootHandle(warning.RootKey);
     // The value's own type and data: RegString is only the program path taken from the data, so
@@ -383,9 +381,11 @@ void FixAutorun(const TWarning& found, TBackuper& backuper, const WarningContext
         keys.push_back(BackupString(kRegDataKey, HexFromBytes(current->data)));
     }
     AddViewKey(keys, warning.View);
-    OpenBackup(backuper, warning, std::move(keys));
+    KeepRecord(outcome, std::move(keys));
     DeleteValueQuietly(root, warning.Key, warning.Value, warning.View);
-    if (context.runAutorunPass) context.runAutorunPass();
+    outcome.after = [](const WarningContext& context) {
+        if (context.runAutorunPass) context.runAutorunPass();
+    };
 }
 
 void UndoAutorun(TBackuper& backuper, int index, const WarningContext&) {
@@ -405,18 +405,21 @@ void UndoAutorun(TBackuper& backuper, int index, const WarningContext&) {
     RemoveUndone(backuper, index);
 }
 
-void FixBrowserSetting(const TWarning& found, TBackuper& backuper, const WarningContext& context) {
+void FixBrowserSetting(const TWarning& found, const NewBackupResult&, FixOutcome& outcome, const WarningContext&) {
     const auto& warning = WarningAs<TBrowserSettingWarning>(found);
     std::vector<BackupValue> keys = {BackupInteger(kRootKeyKey, static_cast<int>(warning.RootKey)),
                                      BackupString(kKeyKey, warning.Key), BackupString(kValueKey, warning.Value),
                                      BackupString(kNewRegStringKey, warning.NewRegString)};
     AddViewKey(keys, warning.View);
-    OpenBackup(backuper, warning, std::move(keys));
+    KeepRecord(outcome, std::move(keys));
     const std::string key = WithoutTrailingBackslashes(warning.Key);
     platform::RegistryKey::Create(RootHandle(warning.RootKey), key, platform::RegistryAccess::ReadWrite,
                                   ViewFlag(warning.View))
         .WriteString(warning.Value, warning.OldRegString);
-    if (context.refreshWatchedValue) context.refreshWatchedValue(warning.RootKey, key, warning.Value, warning.View);
+    outcome.after = [root = warning.RootKey, key, value = warning.Value,
+                     view = warning.View](const WarningContext& context) {
+        if (context.refreshWatchedValue) context.refreshWatchedValue(root, key, value, view);
+    };
 }
 
 void UndoBrowserSetting(TBackuper& backuper, int index, const WarningContext&) {
@@ -427,7 +430,8 @@ void UndoBrowserSetting(TBackuper& backuper, int index, const WarningContext&) {
     RemoveUndone(backuper, index);
 }
 
-void FixRegistryEntry(const TWarning& found, TBackuper& backuper, const WarningContext&) {
+void FixRegistryEntry(const TWarning& found, const NewBackupResult& record, FixOutcome& outcome,
+                      const WarningContext& context) {
     const auto& warning = WarningAs<TRegistyWarning>(found);
     const bool wholeKey = warning.Value.empty() && warning.RegString.empty();
     // Whatever the row said: never a root's own values, never a whole key right below a root.
@@ -439,16 +443,11 @@ void FixRegistryEntry(const TWarning& found, TBackuper& backuper, const WarningC
     // names the key by its path in the editor's view.
     std::vector<BackupValue> keys;
     AddViewKey(keys, warning.View);
-    const NewBackupResult record = OpenBackup(backuper, warning, std::move(keys));
     const HKEY root = RootHandle(warning.RootKey);
     const std::string file = record.folderPath + kRegistryBackupName;
     if (!wholeKey) {
-        try {
-            WriteValueBackup(warning, file);
-        } catch (...) {
-            DropRecord(backuper, record.code);
-            throw;
-        }
+        WriteValueBackup(warning, file);
+        KeepRecord(outcome, std::move(keys));
         DeleteValueQuietly(root, warning.Key, warning.Value, warning.View);  // only now that backup.reg holds it
         return;
     }
@@ -461,17 +460,17 @@ void FixRegistryEntry(const TWarning& found, TBackuper& backuper, const WarningC
     // The file by its full path: nothing depends on the folder either program starts in.
     const std::string quotedFile = "\"" + file + "\"";
     const bool exported = RunRegistryEditor("/e " + quotedFile + " " + quotedKey,
-                                            "export " + quotedKey + " " + quotedFile + " /y", record.folderPath);
+                                            "export " + quotedKey + " " + quotedFile + " /y", record.folderPath,
+                                            context.registryEditor);
     bool complete = false;
     try {
         complete = exported && IsRegistryExportOf(ReadFileText(file), keyPath);
     } catch (const FileError&) {
         LogCaught("registry export check");
     }
-    if (!complete) {
-        DropRecord(backuper, record.code);
+    if (!complete)
         throw std::runtime_error("The registry editor did not export " + keyPath + "; the key is left as it is");
-    }
+    KeepRecord(outcome, std::move(keys));
     try {
         platform::DeleteKeyTree(root, WithoutTrailingBackslashes(warning.Key), ViewFlag(warning.View));
     } catch (...) {
@@ -480,26 +479,31 @@ void FixRegistryEntry(const TWarning& found, TBackuper& backuper, const WarningC
     }
 }
 
-void UndoRegistryEntry(TBackuper& backuper, int index, const WarningContext&) {
+void UndoRegistryEntry(TBackuper& backuper, int index, const WarningContext& context) {
     const std::string folder = RecordFolderOf(backuper, index);
     if (!FileExists(folder + kRegistryBackupName))
         throw std::runtime_error("The backup " + folder + kRegistryBackupName + " is missing; nothing was restored");
     const std::string quotedFile = "\"" + folder + kRegistryBackupName + "\"";
-    if (!RunRegistryEditor("/s " + quotedFile, "import " + quotedFile, folder))
+    if (!RunRegistryEditor("/s " + quotedFile, "import " + quotedFile, folder, context.registryEditor))
         throw std::runtime_error("The registry editor could not import " + folder + kRegistryBackupName);
     RemoveUndone(backuper, index);
 }
 
 // --- Cookies and folders ---
 
-void FixCookie(const TWarning& warning, TBackuper& backuper, const WarningContext& context) {
+void CheckCookie(const TWarning& warning, const WarningContext& context) {
     const std::string cookies = CookiesFolderForRemedies(context);
     const auto& isTrackingCookie = context.isTrackingCookie;
     if (!cookies.empty() && MustConfirm(warning, isTrackingCookie)) {
         const std::string path = WithTrailingBackslash(cookies) + warning.Name;
         if (!FileExists(path) || !isTrackingCookie(warning.Name)) ThrowNoLongerAThreat(warning, "The cookie", path);
     }
-    const NewBackupResult record = OpenBackup(backuper, warning, {BackupString(kFileKey, warning.Name)});
+}
+
+void FixCookie(const TWarning& warning, const NewBackupResult& record, FixOutcome& outcome,
+               const WarningContext& context) {
+    const std::string cookies = CookiesFolderForRemedies(context);
+    KeepRecord(outcome, {BackupString(kFileKey, warning.Name)});
     // Without a cookies folder there is nothing to move (never the root of the current drive).
     if (!cookies.empty())
         MoveForShield(context, WithTrailingBackslash(cookies) + warning.Name, record.folderPath + warning.Name);
@@ -518,31 +522,35 @@ void UndoCookie(TBackuper& backuper, int index, const WarningContext& context) {
 // A folder that is a link (a junction or a symbolic link) goes as the link it is: its record keeps
 // where it led, and nothing is moved through it, so a link to the Windows folder never takes the
 // Windows folder with it. Where the link cannot be removed, nothing is changed.
-void FixFolderLink(const TFolderWarning& warning, TBackuper& backuper, const WarningContext& context) {
+void FixFolderLink(const TFolderWarning& warning, FixOutcome& outcome, const WarningContext& context) {
     const std::string folder = WithTrailingBackslash(warning.FolderPath);
     const std::string target = platform::FolderLinkTarget(folder);
-    const NewBackupResult record = OpenBackup(
-        backuper, warning, {BackupString(kFolderKey, warning.FolderPath), BackupString(kLinkTargetKey, target)});
     MarkShieldMove(context, folder);
     try {
         platform::RemoveFolderLink(folder);
+        KeepRecord(outcome, {BackupString(kFolderKey, warning.FolderPath), BackupString(kLinkTargetKey, target)});
     } catch (const platform::Win32Error& error) {
         LogCaught("folder link removal");
-        DropRecord(backuper, record.code);
         throw std::runtime_error(folder + " is a link to " + (target.empty() ? "a folder that cannot be opened" : target) +
                                  " and the link could not be removed (" + error.what() +
                                  "); nothing was changed, and what it leads to was not touched");
     }
 }
 
-void FixFolder(const TWarning& found, TBackuper& backuper, const WarningContext& context) {
+void CheckFolder(const TWarning& found, const WarningContext& context) {
     const auto& warning = WarningAs<TFolderWarning>(found);
     const std::string folder = WithTrailingBackslash(warning.FolderPath);
     const auto& isSpywareFolder = context.isSpywareFolder;
     if (MustConfirm(warning, isSpywareFolder) && (!FolderExists(folder) || !isSpywareFolder(folder)))
         ThrowNoLongerAThreat(warning, "The folder", folder);
-    if (platform::IsFolderLink(folder)) return FixFolderLink(warning, backuper, context);
-    const NewBackupResult record = OpenBackup(backuper, warning, {BackupString(kFolderKey, warning.FolderPath)});
+}
+
+void FixFolder(const TWarning& found, const NewBackupResult& record, FixOutcome& outcome,
+               const WarningContext& context) {
+    const auto& warning = WarningAs<TFolderWarning>(found);
+    const std::string folder = WithTrailingBackslash(warning.FolderPath);
+    if (platform::IsFolderLink(folder)) return FixFolderLink(warning, outcome, context);
+    KeepRecord(outcome, {BackupString(kFolderKey, warning.FolderPath)});
     MarkFolderMove(context, folder, record.folderPath);
     const bool moved = platform::ShellMove(folder + "*.*", record.folderPath);
     // What could not be moved has no backup: the folder is deleted only when everything went

@@ -40,11 +40,10 @@ WarningTexts DropTexts(const TWarning& warning) {
             .backupLine = "Program " + warning.Name + " was taken away"};
 }
 
-void FixDrop(const TWarning& warning, TBackuper& backuper, const WarningContext&) {
+void FixDrop(const TWarning& warning, const NewBackupResult& record, FixOutcome& outcome, const WarningContext&) {
     const auto& drop = WarningAs<DropWarning>(warning);
-    const NewBackupResult record = backuper.NewBackup(drop.ClassName(), drop.GetBackupStr());
-    backuper.SetValues(std::vector<BackupValue>{BackupString(kBackupFolderKey, record.code),
-                                                BackupString("FilePath", drop.FilePath)});
+    outcome.keepRecord = true;
+    outcome.recordKeys = {BackupString("FilePath", drop.FilePath)};
     std::filesystem::rename(drop.FilePath, record.folderPath + drop.Name);
 }
 
@@ -92,8 +91,10 @@ TEST(AddedWarningKind, IsQueuedShownFixedAndUndoneThroughItsRow) {
     // "Shield me", for all such threats.
     SetCategoryAction(*queue.Current(), static_cast<int>(CategoryAction::SolveAlways), options);
     EXPECT_EQ(options.ReadInteger(kFilesCategory, 0), 1);
-    queue.FixWarning(*queue.Current(), backuper);
-    queue.RemoveHead();
+    queue.StartFix(*queue.Current(), backuper, [&](const FixResult& result) {
+        EXPECT_FALSE(result.error);
+        queue.RemoveHead();
+    });
     EXPECT_FALSE(FileExists(dropped));
     ASSERT_EQ(backuper.GetCount(), 1);
     EXPECT_EQ(backuper.GetString(0, kBackupTypeKey), "DropWarning");

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -37,8 +38,9 @@ public:
     const bool textsThrow;
 };
 
-void FixFake(const TWarning& warning, TBackuper&, const WarningContext&) {
+void FixFake(const TWarning& warning, const NewBackupResult&, FixOutcome& outcome, const WarningContext&) {
     events.push_back((warning.SettledByBlackList ? "fix (black list) " : "fix ") + warning.Name);
+    outcome.notices.push_back("fixed " + warning.Name);
     if (WarningAs<Fake>(warning).fixThrows) throw std::runtime_error("the file is locked");
 }
 
@@ -205,6 +207,40 @@ TEST_F(DispatcherTest, AFailedTickDoesNotHoldTheDispatcher) {
     EXPECT_FALSE(queue.AlertBusy());
     EXPECT_EQ(events, (std::vector<std::string>{"fix locked.dll", "gone locked.dll", "fix next.dll", "gone next.dll",
                                                 "gone shown.dll"}));
+}
+
+TEST_F(DispatcherTest, TakesNoNextWarningWhileAFixActs) {
+    Set(kWhatDoKey, 1);
+    std::function<void()> act;
+    std::function<void()> finish;
+    WarningQueue slow({}, [&](std::function<void()> work, std::function<void()> then) {
+        act = std::move(work);
+        finish = std::move(then);
+    });
+    std::vector<std::string> told;
+    TDispatcher automatic{{slow, whiteList, blackList, options, backuper, [](const AlertTexts&) {},
+                           [&](const std::string& text) { told.push_back(text); }}};
+    slow.QueueWarning(File("first.dll"));
+    automatic.MainTimerTimer();
+    ASSERT_TRUE(act);
+    EXPECT_NE(slow.BeingFixed(), nullptr);
+
+    // Found meanwhile: queued, and left waiting while the fix acts.
+    slow.QueueWarning(File("second.dll"));
+    act();
+    automatic.MainTimerTimer();
+    EXPECT_EQ(slow.Count(), 2u);
+    EXPECT_EQ(events, (std::vector<std::string>{"fix first.dll"}));
+    EXPECT_TRUE(told.empty());
+
+    // The finish removes it and says what the fix had to say; the next tick takes the next one.
+    finish();
+    EXPECT_EQ(told, (std::vector<std::string>{"fixed first.dll"}));
+    EXPECT_EQ(slow.BeingFixed(), nullptr);
+    EXPECT_EQ(slow.Count(), 1u);
+    automatic.MainTimerTimer();
+    ASSERT_NE(slow.BeingFixed(), nullptr);
+    EXPECT_EQ(slow.BeingFixed()->Name, "second.dll");
 }
 
 TEST_F(DispatcherTest, AWarningWhoseTextsFailIsStillDecided) {

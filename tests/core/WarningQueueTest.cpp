@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "support/ProbeWarning.h"
 #include "support/TempFolder.h"
@@ -126,28 +128,59 @@ TEST(WarningQueue, OwnsItsWarnings) {
     EXPECT_EQ(ProbeWarning::living, 0);
 }
 
-TEST(WarningQueue, FixWarningCallsFixWithTheBackupStore) {
+TEST(WarningQueue, MarksAWarningFromItsPlanToItsFinish) {
+    test::TempFolder folder;
+    TBackuper backuper(folder.Path());
+    std::function<void()> act;
+    std::function<void()> finish;
+    WarningQueue queue({}, [&](std::function<void()> work, std::function<void()> then) {
+        act = std::move(work);
+        finish = std::move(then);
+    });
+    queue.QueueWarning(std::make_unique<ProbeWarning>("slow"));
+    TWarning& slow = *queue.MakeHeadCurrent();
+    const int fixesBefore = ProbeWarning::fixes;
+    std::vector<std::string> ended;
+    queue.StartFix(slow, backuper, [&](const FixResult& result) {
+        ended.push_back(result.error ? "failed" : "fixed");
+        EXPECT_EQ(queue.BeingFixed(), nullptr);
+        queue.RemoveHead();
+    });
+
+    // Marked: it cannot go, and no second fix starts; new warnings still queue.
+    EXPECT_EQ(queue.BeingFixed(), &slow);
+    EXPECT_THROW(queue.RemoveHead(), std::logic_error);
+    EXPECT_THROW(queue.StartFix(slow, backuper, [](const FixResult&) {}), std::logic_error);
+    queue.QueueWarning(std::make_unique<ProbeWarning>("next"));
+    EXPECT_EQ(queue.Count(), 2u);
+
+    // The act on another thread touches no queue (a call there would fail the fix).
+    std::thread(act).join();
+    EXPECT_EQ(ProbeWarning::fixes, fixesBefore + 1);
+    EXPECT_EQ(queue.BeingFixed(), &slow);
+    EXPECT_TRUE(ended.empty());
+    finish();
+    EXPECT_EQ(ended, (std::vector<std::string>{"fixed"}));
+    ASSERT_EQ(queue.Count(), 1u);
+    EXPECT_EQ(queue.Head()->Name, "next");
+}
+
+TEST(WarningQueue, AFixThatFailsEndsThroughItsCallback) {
     test::TempFolder folder;
     TBackuper backuper(folder.Path());
     WarningQueue queue;
-    queue.QueueWarning(std::make_unique<ProbeWarning>("quiet"));
-    auto& quiet = static_cast<ProbeWarning&>(*queue.MakeHeadCurrent());
+    queue.QueueWarning(std::make_unique<ProbeWarning>("failing", true));
+    std::exception_ptr error;
+    queue.StartFix(*queue.Head(), backuper, [&](const FixResult& result) { error = result.error; });
+    ASSERT_TRUE(error);
+    EXPECT_THROW(std::rethrow_exception(error), std::runtime_error);
+    EXPECT_EQ(queue.BeingFixed(), nullptr);
+    EXPECT_EQ(queue.Count(), 1u);  // the caller decides whether it goes
 
-    // True even though the fix changed nothing; the warning stays queued for the caller.
-    EXPECT_TRUE(queue.FixWarning(quiet, backuper));
-    EXPECT_EQ(quiet.fixedWith, &backuper);
-    EXPECT_EQ(queue.Count(), 1u);
-    EXPECT_EQ(queue.Current(), &quiet);
-
-    ProbeWarning failing("failing", true);
-    failing.MakeTexts();
-    EXPECT_THROW(queue.FixWarning(failing, backuper), std::runtime_error);
-    EXPECT_EQ(failing.fixedWith, &backuper);
-
-    // A warning whose texts were never made would leave a record without its line.
+    // Only a queued warning is fixed.
     ProbeWarning unqueued("unqueued");
-    EXPECT_THROW(queue.FixWarning(unqueued, backuper), std::logic_error);
-    EXPECT_EQ(unqueued.fixedWith, nullptr);
+    unqueued.MakeTexts();
+    EXPECT_THROW(queue.StartFix(unqueued, backuper, [](const FixResult&) {}), std::logic_error);
 }
 
 TEST(WarningQueue, RefusesCallsFromAnotherThread) {
@@ -159,6 +192,7 @@ TEST(WarningQueue, RefusesCallsFromAnotherThread) {
 
     int refused = 0;
     std::string message;
+    TWarning* const head = queue.Head();
     std::thread other([&] {
         const auto attempt = [&](auto&& call) {
             try {
@@ -178,12 +212,11 @@ TEST(WarningQueue, RefusesCallsFromAnotherThread) {
         attempt([&] { queue.RemoveHead(); });
         attempt([&] { queue.AlertBusy(); });
         attempt([&] { queue.SetAlertBusy(true); });
-        ProbeWarning probe("p");
-        attempt([&] { queue.FixWarning(probe, backuper); });
+        attempt([&] { queue.StartFix(*head, backuper, [](const FixResult&) {}); });
     });
     other.join();
     EXPECT_EQ(refused, 11);
-    EXPECT_NE(message.find("FixWarning"), std::string::npos) << message;
+    EXPECT_NE(message.find("StartFix"), std::string::npos) << message;
 
     // Nothing changed, and the owning thread goes on as before.
     EXPECT_EQ(queue.Count(), 1u);

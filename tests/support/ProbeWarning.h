@@ -1,6 +1,6 @@
 #pragma once
 // A warning double for the queue, dispatcher and level tests: a kind of its own whose fix counts
-// the living probes and all fixes, records the store of its last fix, and can be made to fail.
+// the living probes and all fixes, and can be made to fail.
 
 #include <stdexcept>
 #include <string>
@@ -9,7 +9,8 @@
 
 namespace sentrel::test {
 
-void FixProbe(const TWarning& warning, TBackuper& backuper, const WarningContext& context);
+void FixProbe(const TWarning& warning, const NewBackupResult& record, FixOutcome& outcome,
+              const WarningContext& context);
 WarningTexts ProbeTexts(const TWarning& warning);
 
 inline constexpr WarningKind kProbeKind{.name = "ProbeWarning", .fix = &FixProbe, .texts = &ProbeTexts};
@@ -28,12 +29,10 @@ public:
     bool AreEqual(const TWarning& other) const override { return other.Name == Name; }
 
     const bool fixThrows;
-    mutable TBackuper* fixedWith = nullptr;
 };
 
-inline void FixProbe(const TWarning& warning, TBackuper& backuper, const WarningContext&) {
+inline void FixProbe(const TWarning& warning, const NewBackupResult&, FixOutcome&, const WarningContext&) {
     const auto& probe = WarningAs<ProbeWarning>(warning);
-    probe.fixedWith = &backuper;
     ++ProbeWarning::fixes;
     if (probe.fixThrows) throw std::runtime_error("fix failed");
 }
