@@ -56,12 +56,13 @@ protected:
               .cookiesFolder = [this] { return cookies_; },
           }) {}
 
-    // The warning's fix, its texts made as the queue makes them.
-    void Fix(TWarning& warning) {
+    // The warning's fix (plan, act and finish in a row), its texts made as the queue makes them;
+    // what it has to tell the user.
+    std::vector<std::string> Fix(TWarning& warning) {
         warning.MakeTexts();
-        warning.Fix(backuper_, context_);
+        return warning.Fix(backuper_, context_);
     }
-    void Fix(TWarning&& warning) { Fix(warning); }
+    std::vector<std::string> Fix(TWarning&& warning) { return Fix(warning); }
 
     // The kind's undo of record `index`, reached as the restore page reaches it.
     void Undo(std::string_view className, int index = 0) {
