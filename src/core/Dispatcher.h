@@ -96,8 +96,8 @@ private:
     BurstReport burst_;
     // The waiting warnings the walk under way found to be left to the user.
     std::vector<const TWarning*> leftToUser_;
-    // Set while the walk fixes a warning: a fix that runs a message loop (a message box) must
-    // not let a tick take that warning, should it become the head meanwhile.
+    // Set while a fix of the walk acts: no tick may take that warning, should it become the head
+    // meanwhile.
     bool fixingWaiting_ = false;
 };
 

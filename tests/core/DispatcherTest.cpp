@@ -218,7 +218,7 @@ TEST_F(DispatcherTest, TakesNoNextWarningWhileAFixActs) {
         finish = std::move(then);
     });
     std::vector<std::string> told;
-    TDispatcher automatic{{slow, whiteList, blackList, options, backuper, [](const AlertTexts&) {},
+    TDispatcher automatic{{slow, whiteList, blackList, options, backuper, [](const AlertTexts&) {}, {},
                            [&](const std::string& text) { told.push_back(text); }}};
     slow.QueueWarning(File("first.dll"));
     automatic.MainTimerTimer();
