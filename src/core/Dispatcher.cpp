@@ -35,7 +35,7 @@ TDispatcher::Verdict TDispatcher::StandingVerdict(TWarning& warning, const Alert
 
 void TDispatcher::MainTimerTimer() {
     WarningQueue& queue = context_.queue;
-    if (fixingWaiting_ || queue.BeingFixed() || queue.AlertBusy() || queue.Current() != nullptr) return;
+    if (fixingWaiting_ || walkUnderway_ || queue.BeingFixed() || queue.AlertBusy() || queue.Current() != nullptr) return;
     if (queue.Empty()) return EndBurst();
     TWarning& warning = *queue.MakeHeadCurrent();
 
@@ -73,6 +73,12 @@ void TDispatcher::MainTimerTimer() {
 }
 
 TDispatcher::WaitingSettled TDispatcher::SettleWaiting(const SliceBudget& budget, bool fresh) {
+    const WaitingSettled result = WalkWaiting(budget, fresh);
+    walkUnderway_ = !result.finished;
+    return result;
+}
+
+TDispatcher::WaitingSettled TDispatcher::WalkWaiting(const SliceBudget& budget, bool fresh) {
     WarningQueue& queue = context_.queue;
     if (fresh) leftToUser_.clear();
     WaitingSettled result;

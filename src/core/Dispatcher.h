@@ -91,6 +91,8 @@ private:
     // A fix has ended: a failure is logged, a success counted for the burst, and what the fix
     // has to say is told.
     void FixEnded(const FixResult& result);
+    // One slice of SettleWaiting.
+    WaitingSettled WalkWaiting(const SliceBudget& budget, bool fresh);
 
     Context context_;
     BurstReport burst_;
@@ -99,6 +101,9 @@ private:
     // Set while a fix of the walk acts: no tick may take that warning, should it become the head
     // meanwhile.
     bool fixingWaiting_ = false;
+    // Set between the slices of an unfinished walk (its fixes act one at a time on a worker): no
+    // tick takes the head before the walk has settled what waits behind it.
+    bool walkUnderway_ = false;
 };
 
 }  // namespace sentrel

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 
 #include "common/Files.h"
@@ -205,6 +206,67 @@ TEST(ShieldAtWork, CountsTheWaitingWarningsAndSettlesThoseOfTheCategoryAtOnce) {
     DeleteFileA(threat.c_str());
     Stop(shield);
     EXPECT_EQ(TBackuper(folder.Path()).GetCount(), 5);
+}
+
+// True when `window` answers a sent message within 200 ms.
+bool Answers(HWND window) {
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_BLOCK | SMTO_ABORTIFHUNG, 200, &result) != 0;
+}
+
+TEST(ShieldAtWork, WindowsAnswerWhileARegistryKeyIsBeingFixed) {
+    constexpr const char* kThreatKey = "Software\\SentrelTest\\ThreatKey";
+    ShieldFolder folder;
+    ASSERT_TRUE(CopyFileA((BuildBinFolder() + "slow_registry_editor.exe").c_str(),
+                          (folder / "slow_registry_editor.exe").c_str(), FALSE));
+    {
+        TOptions options("options.ini", folder.Path());
+        const OptionWrite editor{"RegistryEditor", folder / "slow_registry_editor.exe"};
+        options.WriteValues({&editor, 1});
+    }
+    platform::RegistryKey::Create(HKEY_CURRENT_USER, kThreatKey).WriteString("Part", "1");
+    RunKey run;
+    ShieldProcess shield(folder);
+    ASSERT_TRUE(shield.WaitUntilStarted());
+    const HWND mainWindow = shield.WaitForWindow("TMainForm");
+    ASSERT_NE(mainWindow, nullptr);
+    HWND alert = WaitForAlert(shield);
+    ASSERT_NE(alert, nullptr) << "no alert for the threat key";
+    const HWND shieldButton = FindChildByText(alert, "shield");
+    ASSERT_NE(shieldButton, nullptr);
+
+    // Shield me: the export is held, so the fix stays under way with the buttons disabled.
+    PostMessageA(shieldButton, BM_CLICK, 0, 0);
+    ASSERT_TRUE(Eventually([&] { return !IsWindowEnabled(shieldButton); }, 10s));
+    // A new autorun entry meanwhile; both windows answer at once all through an autorun pass.
+    run.Add("E2E During Fix", "C:\\Program Files\\During\\during.exe");
+    int probes = 0;
+    const auto passEnds = std::chrono::steady_clock::now() + 8s;
+    while (std::chrono::steady_clock::now() < passEnds) {
+        ASSERT_TRUE(Answers(alert)) << "the alert did not answer within 200 ms";
+        ASSERT_TRUE(Answers(mainWindow)) << "the main window did not answer within 200 ms";
+        ++probes;
+    }
+    EXPECT_GT(probes, 10);
+    EXPECT_FALSE(IsWindowEnabled(shieldButton));
+    EXPECT_TRUE(platform::RegistryKey::Open(HKEY_CURRENT_USER, kThreatKey).has_value());
+
+    // Let the export go: the key goes, and the entry found meanwhile is asked about next.
+    test::WriteTextFile(folder / "release", "");
+    EXPECT_TRUE(Eventually([&] { return !platform::RegistryKey::Open(HKEY_CURRENT_USER, kThreatKey); }, 20s));
+    EXPECT_TRUE(Eventually([&] {
+        return IsWindowVisible(alert) &&
+               Contains(ChildTexts(alert), "Unidentified program during.exe was added to the autorun list");
+    }));
+    EXPECT_TRUE(IsWindowEnabled(shieldButton));
+    Choose(alert, {}, "ignore");
+    Stop(shield);
+
+    TBackuper backuper(folder.Path());
+    ASSERT_EQ(backuper.GetCount(), 1);
+    EXPECT_EQ(backuper.GetString(0, "Type"), "TRegistyWarning");
+    EXPECT_TRUE(FileExists(backuper.RecordFolder(backuper.GetSectionName(0)) + "backup.reg"));
+    platform::DeleteKeyTree(HKEY_CURRENT_USER, kThreatKey);
 }
 
 TEST(ShieldAtWork, DisabledLevelRunsNoMonitor) {
