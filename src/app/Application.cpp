@@ -1,6 +1,7 @@
 #include "app/Application.h"
 
 #include <algorithm>
+#include <stdexcept>
 
 #include <windows.h>
 
@@ -423,6 +424,7 @@ void Application::CompleteStartup() {
     warnings_ = std::make_unique<WarningContext>(MakeWarningContext());
     // A fix acts on a worker; its finish comes back to the window thread.
     queue_ = std::make_unique<WarningQueue>(*warnings_, [this](std::function<void()> act, std::function<void()> finish) {
+        if (!offThread_) throw std::logic_error("no fix starts once the windows are going");
         offThread_->Run(std::move(act), std::move(finish));
     });
     whiteList_ = std::make_unique<TColorList>(ProgramFolder() + std::string(kWhiteListFileName));
@@ -473,6 +475,8 @@ void Application::DestroyWindows() {
         LogEvent("waiting for " + std::to_string(offThread_->Pending()) + " fix(es) at the end");
         offThread_->Drain(kFixWaitAtEndMs);
     }
+    // Nothing a late worker posts reaches what goes below.
+    offThread_.reset();
     // In the reverse order of creation; the main window last: its tray icon goes and it closes
     // the help windows. Nothing of the shield is reached after.
     firstSplashForm_.reset();

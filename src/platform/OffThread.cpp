@@ -31,19 +31,18 @@ void OffThread::Complete(std::uint64_t id) {
 std::size_t OffThread::Drain(unsigned timeoutMs) {
     const ULONGLONG deadline = GetTickCount64() + timeoutMs;
     std::size_t left = 0;
-    for (auto it = runs_.begin(); it != runs_.end();) {
+    std::map<std::uint64_t, PendingRun> runs = std::move(runs_);
+    runs_.clear();
+    for (auto& [id, run] : runs) {
         const ULONGLONG now = GetTickCount64();
         const DWORD wait = now >= deadline ? 0 : static_cast<DWORD>(deadline - now);
-        if (WaitForSingleObject(it->second.thread.Handle(), wait) != WAIT_OBJECT_0) {
-            LogEvent("work still running at the end, left to the process's end");
+        if (WaitForSingleObject(run.thread.Handle(), wait) != WAIT_OBJECT_0) {
+            LogEvent("work " + std::to_string(id) + " still running at the end: left to end with the process");
             ++left;
-            ++it;
             continue;
         }
-        std::function<void()> finish = std::move(it->second.finish);
-        it = runs_.erase(it);
         try {
-            finish();
+            run.finish();
         } catch (...) {
             LogCaught("finish at the end");
         }

@@ -28,10 +28,10 @@ public:
     // Runs whose finish has not run yet.
     std::size_t Pending() const { return runs_.size(); }
 
-    // The end of the run: waits up to `timeoutMs` in all for the work still running, then runs
+    // The end of the run: waits up to `timeoutMs` in all for the work still running, and runs
     // the finish of every run whose work has ended. A work still running after that is logged
-    // and left to end with the process; its finish never runs (it owns what it uses). Returns
-    // the number of runs left so.
+    // and left to end with the process; its finish is dropped and never runs (the work owns what
+    // it uses). Returns the number of runs left so.
     std::size_t Drain(unsigned timeoutMs);
 
 private:
