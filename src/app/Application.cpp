@@ -423,7 +423,8 @@ void Application::CompleteStartup() {
     shieldMoves_ = std::make_shared<TShieldMoves>();
     warnings_ = std::make_unique<WarningContext>(MakeWarningContext());
     // A fix acts on a worker; its finish comes back to the window thread.
-    queue_ = std::make_unique<WarningQueue>(*warnings_, [this](std::function<void()> act, std::function<void()> finish) {
+    queue_ = std::make_unique<WarningQueue>(*warnings_, [this](std::function<void()> act,
+                                                               std::function<void()> finish) {
         if (!offThread_) throw std::logic_error("no fix starts once the windows are going");
         offThread_->Run(std::move(act), std::move(finish));
     });

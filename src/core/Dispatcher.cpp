@@ -35,7 +35,8 @@ TDispatcher::Verdict TDispatcher::StandingVerdict(TWarning& warning, const Alert
 
 void TDispatcher::MainTimerTimer() {
     WarningQueue& queue = context_.queue;
-    if (fixingWaiting_ || walkUnderway_ || queue.BeingFixed() || queue.AlertBusy() || queue.Current() != nullptr) return;
+    if (fixingWaiting_ || walkUnderway_ || queue.BeingFixed() || queue.AlertBusy() || queue.Current() != nullptr)
+        return;
     if (queue.Empty()) return EndBurst();
     TWarning& warning = *queue.MakeHeadCurrent();
 

@@ -69,11 +69,11 @@ struct WarningKind {
     // The plan's look just before a fix acts (window thread): throws ThreatGoneError when the
     // thing found is no longer a threat. Gets a warning of this kind.
     using CheckFunction = void (*)(const TWarning& warning, const WarningContext& context);
-    // The act of the fix (worker thread): remedies the threat with `warning`, shared with the queue and
-    // changed by no one while the fix runs;
-    // what it saves goes into `record` (the reserved record's folder, empty for a kind that
-    // makes none). Of `context` it uses only markShieldMove and cookiesFolder, which must be
-    // safe from any thread; everything else waits for the finish through `outcome`.
+    // The act of the fix (worker thread): remedies the threat with `warning`, shared with the
+    // queue and changed by no one while the fix runs; what it saves goes into `record` (the
+    // reserved record's folder, empty for a kind that makes none). Of `context` it uses only
+    // markShieldMove, cookiesFolder and registryEditor, which must be safe from any thread;
+    // everything else waits for the finish through `outcome`.
     using FixFunction = void (*)(const TWarning& warning, const NewBackupResult& record, FixOutcome& outcome,
                                  const WarningContext& context);
     // Restores backup record `index` and deletes the record.
@@ -115,9 +115,10 @@ const WarningKind& ShieldWarningKind(std::string_view name);
 // reserved record, the context's copy), so it may outlive the queue.
 class PlannedFix {
 public:
-    // The plan: keeps `warning` (no one changes a warning once it is being fixed), asks the row's check (ThreatGoneError goes to the caller) and
-    // reserves a backup record when the warning's texts promise one. Throws std::logic_error for
-    // a kind without a fix on this system and for a warning whose texts were never made.
+    // The plan: keeps `warning` (no one changes a warning once it is being fixed), asks the
+    // row's check (ThreatGoneError goes to the caller) and reserves a backup record when the
+    // warning's texts promise one. Throws std::logic_error for a kind without a fix on this
+    // system and for a warning whose texts were never made.
     static std::shared_ptr<PlannedFix> Plan(std::shared_ptr<const TWarning> warning, TBackuper& backuper,
                                             const WarningContext& context);
     ~PlannedFix();
