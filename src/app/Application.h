@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/SingleInstance.h"
+#include "core/Scheduler.h"
 #include "database/Lookups.h"
 #include "ui/MainForm.h"
 
