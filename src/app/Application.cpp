@@ -60,7 +60,8 @@ constexpr const char* kDiagnosticLogName = "Sentrel4.log";
 constexpr const char* kUpdateServerKey = "UpdateServer";
 // Seconds; shortens the update's time-outs (a test against a silent server).
 constexpr const char* kUpdateTimeoutKey = "UpdateTimeout";
-// The registry editor's program, for the tests (a stand-in that takes its time).
+// The registry editor's program, for the tests (a stand-in that takes its time). Read only by a
+// build with the test update key: a shipped shield never runs a program an options file names.
 constexpr const char* kRegistryEditorKey = "RegistryEditor";
 // How long the end of the run waits for a fix that is still acting.
 constexpr unsigned kFixWaitAtEndMs = 15000;
@@ -320,7 +321,7 @@ WarningContext Application::MakeWarningContext() {
             [this](RegistryRoot root, const std::string& key, const std::string& value, RegistryView view) {
                 registryWatches_->RefreshKnownRegString(root, key, value, view);
             },
-        .registryEditor = options_->ReadString(kRegistryEditorKey, ""),
+        .registryEditor = BuiltWithTestUpdateKey() ? options_->ReadString(kRegistryEditorKey, "") : std::string(),
     };
 }
 
