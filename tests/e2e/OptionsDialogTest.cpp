@@ -123,18 +123,22 @@ public:
             const std::string before = ShownPage();
             bool moved = false;
             for (int press = 0; press < 3 && !moved; ++press) {
-                ASSERT_TRUE(Eventually(
-                    [&] {
-                        if (GetForegroundWindow() != dialog_) SetForegroundWindow(dialog_);
-                        return GetForegroundWindow() == dialog_;
-                    },
-                    10s));
+                ASSERT_TRUE(ToFront());
                 Keys({VK_CONTROL, VK_TAB});
                 moved = Eventually([&] { return ShownPage() != before; }, 5s);
             }
             ASSERT_TRUE(moved) << "Ctrl+Tab left " << before;
         }
         ASSERT_TRUE(PageShown(name)) << name;
+    }
+    // Brings the dialog to the front, asking again while it waits.
+    bool ToFront() const {
+        return Eventually(
+            [&] {
+                if (GetForegroundWindow() != dialog_) SetForegroundWindow(dialog_);
+                return GetForegroundWindow() == dialog_;
+            },
+            10s);
     }
     std::string ShownPage() const {
         for (const char* name : kPageNames)
@@ -480,6 +484,7 @@ TEST(OptionsDialog, EveryPageShowsItsControls) {
     session.GoTo("General");
     const HWND minimized = FindChildByText(dialog, "Run &minimized");
     const LRESULT before = SendMessageA(minimized, BM_GETCHECK, 0, 0);
+    ASSERT_TRUE(session.ToFront());
     Keys({VK_MENU, 'M'});
     EXPECT_TRUE(Eventually([&] { return SendMessageA(minimized, BM_GETCHECK, 0, 0) != before; }, 5s));
     const auto focus = [&] {
@@ -488,8 +493,10 @@ TEST(OptionsDialog, EveryPageShowsItsControls) {
         return info.hwndFocus;
     };
     EXPECT_EQ(focus(), minimized);
+    ASSERT_TRUE(session.ToFront());
     Keys({VK_TAB});
     EXPECT_TRUE(Eventually([&] { return focus() != minimized; }, 5s));
+    ASSERT_TRUE(session.ToFront());
     Keys({VK_ESCAPE});
     ASSERT_TRUE(WaitForVisibility(dialog, false)) << "Escape did not cancel";
     EXPECT_EQ(folder.Options().ReadBool("RunMinimized", true), false) << "Cancel stored a control";
