@@ -271,7 +271,6 @@ void Application::CreateUpdateForm() {
                 return worker->updater.Prepare(path, cancelled);
             },
         .commit = [this](TPreparedUpdate prepared) { return updater_->Commit(std::move(prepared), *threats_); },
-        .applyLocal = [this](const std::string& path) { return updater_->Apply(path, *threats_); },
         .updated = [this] { DataBaseUpdated(); },
     });
     updateForm_->Create(mainForm_->Handle());
