@@ -159,7 +159,8 @@ void TOptionsForm::UndoSelected() {
 
 void TOptionsForm::EnableBackupButtons(bool enable) {
     const HWND page = Page(kRestorePage);
-    for (const int id : {ids::kBackupUndo, ids::kBackupDelete}) EnableWindow(GetDlgItem(page, id), enable ? TRUE : FALSE);
+    for (const int id : {ids::kBackupUndo, ids::kBackupDelete})
+        EnableWindow(GetDlgItem(page, id), enable ? TRUE : FALSE);
 }
 
 void TOptionsForm::DeleteSelectedBackups() {
