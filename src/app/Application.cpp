@@ -271,7 +271,6 @@ void Application::CreateUpdateForm() {
                 return worker->updater.Prepare(path, cancelled);
             },
         .commit = [this](TPreparedUpdate prepared) { return updater_->Commit(std::move(prepared), *threats_); },
-        .applyLocal = [this](const std::string& path) { return updater_->Apply(path, *threats_); },
         .updated = [this] { DataBaseUpdated(); },
     });
     updateForm_->Create(mainForm_->Handle());
@@ -404,6 +403,11 @@ void Application::StartShield() {
         .help = *help_,
         .helpFile = FullPath(ProgramFolder() + kHelpFileName),
         .showDatabase = [this] { ShowDatabase(); },
+        .runOffThread =
+            [this](std::function<void()> act, std::function<void()> finish) {
+                if (!offThread_) throw std::logic_error("no undo starts once the windows are going");
+                offThread_->Run(std::move(act), std::move(finish));
+            },
     });
     optionsForm_->Create();
     // Decided before the first-run window can change "FirstRun": the very first start always
@@ -474,7 +478,7 @@ void Application::DestroyWindows() {
     // are there, so its backup record is written; one that does not end in time is left to the
     // process's end and uses nothing that goes here.
     if (offThread_ && offThread_->Pending() > 0) {
-        LogEvent("waiting for " + std::to_string(offThread_->Pending()) + " fix(es) at the end");
+        LogEvent("waiting for " + std::to_string(offThread_->Pending()) + " fix(es) or undo(s) at the end");
         offThread_->Drain(kFixWaitAtEndMs);
     }
     // Nothing a late worker posts reaches what goes below.

@@ -1,9 +1,9 @@
 #include "core/RestoreChanges.h"
 
 #include <algorithm>
-#include <exception>
+#include <stdexcept>
 
-#include "warnings/Backuper.h"
+#include "common/DiagnosticLog.h"
 #include "warnings/WarningKinds.h"
 
 namespace sentrel {
@@ -21,30 +21,96 @@ std::string Quoted(const std::string& text) {
     return "\"" + text + "\"";
 }
 
+std::string NotUndone(const std::string& desc, const std::string& why) {
+    return "The change " + Quoted(desc) + " could not be undone and stays in the list.\n\n" + why;
+}
+
 }  // namespace
 
-std::vector<std::string> UndoBackups(TBackuper& backuper, const WarningContext& context, std::vector<int> indexes,
-                                     const UndoRunner& run) {
-    std::vector<std::string> problems;
+std::shared_ptr<PlannedUndo> PlannedUndo::Plan(TBackuper& backuper, const WarningContext& context,
+                                               std::vector<int> indexes) {
+    std::shared_ptr<PlannedUndo> plan(new PlannedUndo());
+    plan->backuper_ = &backuper;
+    plan->context_ = std::make_shared<const WarningContext>(context);
     for (const int index : LastToFirst(std::move(indexes))) {
-        std::string desc;
+        Step& step = plan->steps_.emplace_back();
         try {
-            desc = backuper.GetString(index, kBackupDescKey);
-            const std::string type = backuper.GetString(index, kBackupTypeKey);
+            step.record = backuper.ReadRecord(index);
+            step.desc = step.record.GetString(kBackupDescKey);
+            const std::string type = step.record.GetString(kBackupTypeKey);
             const WarningKind* kind = FindWarningKind(context.kinds, type);
             if (!kind) {
-                problems.push_back("The change " + Quoted(desc) + " (backup " + backuper.GetSectionName(index) +
-                                   ") cannot be undone: its kind " + Quoted(type) +
-                                   " is not one Sentrel knows. It stays in the list; Delete removes it.");
-                continue;
+                step.problem = "The change " + Quoted(step.desc) + " (backup " + step.record.code +
+                               ") cannot be undone: its kind " + Quoted(type) +
+                               " is not one Sentrel knows. It stays in the list; Delete removes it.";
+            } else if (!backuper.MarkBeingUndone(step.record.code)) {
+                step.problem = NotUndone(step.desc, "Its undo is already under way.");
+            } else {
+                step.marked = true;
+                step.kind = kind;
             }
-            run([&] { kind->Undo(backuper, index, context); });
         } catch (const std::exception& error) {
-            problems.push_back("The change " + Quoted(desc) + " could not be undone and stays in the list.\n\n" +
-                               error.what());
+            step.problem = NotUndone(step.desc, error.what());
+        }
+    }
+    return plan;
+}
+
+PlannedUndo::~PlannedUndo() {
+    Unmark();
+}
+
+void PlannedUndo::Unmark() noexcept {
+    for (Step& step : steps_) {
+        if (!step.marked) continue;
+        backuper_->UnmarkBeingUndone(step.record.code);
+        step.marked = false;
+    }
+}
+
+bool PlannedUndo::Idle() const {
+    return std::none_of(steps_.begin(), steps_.end(), [](const Step& step) { return step.kind != nullptr; });
+}
+
+void PlannedUndo::Act() noexcept {
+    for (Step& step : steps_) {
+        if (!step.kind) continue;
+        try {
+            step.kind->UndoRecord(step.record, *context_);
+        } catch (...) {
+            LogCaught("undo");
+            step.error = std::current_exception();
+        }
+    }
+}
+
+std::vector<std::string> PlannedUndo::Finish() {
+    if (finished_) throw std::logic_error("an undo is finished once");
+    finished_ = true;
+    Unmark();
+    std::vector<std::string> problems;
+    for (const Step& step : steps_) {
+        if (!step.kind) {
+            problems.push_back(step.problem);
+            continue;
+        }
+        try {
+            if (step.error) std::rethrow_exception(step.error);
+            // By its code: another record may have gone meanwhile and moved this one up.
+            const int index = backuper_->IndexOfCode(step.record.code);
+            if (index >= 0) backuper_->DeleteBackup(index);
+        } catch (const std::exception& error) {
+            problems.push_back(NotUndone(step.desc, error.what()));
         }
     }
     return problems;
+}
+
+std::vector<std::string> UndoBackups(TBackuper& backuper, const WarningContext& context, std::vector<int> indexes,
+                                     const UndoRunner& run) {
+    const std::shared_ptr<PlannedUndo> plan = PlannedUndo::Plan(backuper, context, std::move(indexes));
+    if (!plan->Idle()) run([&plan] { plan->Act(); });
+    return plan->Finish();
 }
 
 std::vector<std::string> DeleteBackups(TBackuper& backuper, std::vector<int> indexes) {

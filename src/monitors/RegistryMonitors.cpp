@@ -331,6 +331,7 @@ void TRegistryWatches::AcceptChangesSince(const TRegistrySnapshot& before) {
 TRegistryWatches::TRegistryWatches(KnownProgramTest isKnownProgram) : isKnownProgram_(std::move(isKnownProgram)) {}
 
 void TRegistryWatches::AutorunListTimerTimer(WarningSink& queue) {
+    if (PassesHeld()) return;
     for (TRegMonitor& watch : AutorunWatches) {
         // The data comes with the names, from one read of the key: a value of any type is
         // reported (shown as the registry editor shows it) and never stops the pass.
@@ -372,10 +373,12 @@ void TRegistryWatches::AutorunListTimerTimer(WarningSink& queue) {
 }
 
 void TRegistryWatches::RegChangeTimerTimer(WarningSink& queue) {
+    if (PassesHeld()) return;
     for (TRegMonitor& watch : ValueWatches) CheckWatchedValue(watch, queue);
 }
 
 bool TRegistryWatches::RegChangeTimerSlice(WarningSink& queue, const SliceBudget& budget) {
+    if (PassesHeld()) return true;
     return valueCursor_.Walk(ValueWatches.size(), valueWatchesAdded_, budget,
                              [&](std::size_t index) { CheckWatchedValue(ValueWatches[index], queue); });
 }

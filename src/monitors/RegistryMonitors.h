@@ -128,6 +128,13 @@ public:
     // what the passes know, so a finding that arrives meanwhile elsewhere is still reported.
     void AcceptChangesSince(const TRegistrySnapshot& before);
 
+    // While an undo acts on a worker, between its snapshot and its AcceptChangesSince: the
+    // autorun and value passes are held (they neither report nor learn), so a pass in between
+    // does not report what the undo is putting back. Counted; every hold is released once.
+    void HoldPasses() { ++passHolds_; }
+    void ReleasePasses() { if (passHolds_ > 0) --passHolds_; }
+    bool PassesHeld() const { return passHolds_ > 0; }
+
     // The autorun pass: queues a TAutorunAddWarning for every value of an autorun key that was
     // not there on the previous pass, except the entries of this program and of its sibling
     // scanner. Data that is not a string is reported as the registry editor shows it. A program
@@ -174,6 +181,7 @@ private:
     TSliceCursor regEntryCursor_;
     // Counts the watched values added: with the length, tells a sliced pass its list changed.
     std::uint64_t valueWatchesAdded_ = 0;
+    int passHolds_ = 0;
 };
 
 // The start-up registration: an autorun watch for each of keys.AutorunKeys, the subkey-name watch

@@ -66,6 +66,9 @@ public:
         std::string helpFile;  // full path of Help.chm
         // Brings the main window's database lines up to date.
         std::function<void()> showDatabase;
+        // Runs an undo's act on a worker and its finish back on the window thread (throws when
+        // no worker can start); left empty, both run at once on the window thread.
+        std::function<void(std::function<void()> act, std::function<void()> finish)> runOffThread;
     };
 
     explicit TOptionsForm(Context context);
@@ -163,6 +166,8 @@ private:
     void FillBackups(const std::vector<int>& select);
     std::vector<int> SelectedBackups() const;
     void UndoSelected();
+    // Undo and Delete of the restore page, off while an undo acts.
+    void EnableBackupButtons(bool enable);
     void DeleteSelectedBackups();
     void AfterBackupChange(const std::vector<int>& acted, const std::vector<std::string>& problems);
     void OpenLink(int index);
@@ -200,6 +205,7 @@ private:
     OptionsDialogSettings shown_;  // what the option controls were last set to from the store
     int page_ = kDefaultsPage;
     bool filling_ = false;
+    int undosActing_ = 0;
 };
 
 }  // namespace sentrel::ui

@@ -1,6 +1,8 @@
 // The list pages of the options dialog: the black and white lists, edited in the dialog, and the
-// restore list over the backup store, whose Undo and Delete act at once.
+// restore list over the backup store: Delete acts at once, Undo restores on a worker thread and
+// finishes back here.
 #include <algorithm>
+#include <memory>
 
 #include <windows.h>
 #include <shellapi.h>
@@ -11,9 +13,12 @@
 #include "ui/InputBox.h"
 #include "ui/MessageBox.h"
 #include "ui/OptionsForm.h"
+#include "ui/OptionsFormIds.h"
 #include "warnings/Backuper.h"
 
 namespace sentrel::ui {
+
+namespace ids = options_ids;
 
 namespace {
 
@@ -123,19 +128,39 @@ std::vector<int> TOptionsForm::SelectedBackups() const {
 void TOptionsForm::UndoSelected() {
     const std::vector<int> selected = SelectedBackups();
     if (selected.empty()) return;
+    std::shared_ptr<PlannedUndo> plan = PlannedUndo::Plan(context_.backuper, context_.warnings, selected);
+    if (plan->Idle()) return AfterBackupChange(selected, plan->Finish());
+    // What an undo puts back is the user's own choice: the monitors take it as known. From the
+    // plan to the finish the registry passes are held, so none reports it while it is put back.
     TRegistryWatches& watches = context_.registryWatches;
-    // What an undo puts back is the user's own choice: the monitors take it as known.
-    const auto asUsersOwn = [&watches](const std::function<void()>& undo) {
-        const TRegistrySnapshot before = watches.TakeSnapshot();
-        try {
-            undo();
-        } catch (...) {
-            watches.AcceptChangesSince(before);
-            throw;
-        }
-        watches.AcceptChangesSince(before);
+    const TRegistrySnapshot before = watches.TakeSnapshot();
+    watches.HoldPasses();
+    ++undosActing_;
+    EnableBackupButtons(false);
+    auto finish = [this, plan, before, selected] {
+        context_.registryWatches.AcceptChangesSince(before);
+        context_.registryWatches.ReleasePasses();
+        if (--undosActing_ == 0) EnableBackupButtons(true);
+        AfterBackupChange(selected, plan->Finish());
     };
-    AfterBackupChange(selected, UndoBackups(context_.backuper, context_.warnings, selected, asUsersOwn));
+    if (!context_.runOffThread) {
+        plan->Act();
+        return finish();
+    }
+    try {
+        context_.runOffThread([plan] { plan->Act(); }, std::move(finish));
+    } catch (const std::exception& error) {
+        watches.ReleasePasses();
+        if (--undosActing_ == 0) EnableBackupButtons(true);
+        plan.reset();  // the records' marks go with it
+        ShowError(std::string("The changes could not be undone: ") + error.what(), Handle());
+    }
+}
+
+void TOptionsForm::EnableBackupButtons(bool enable) {
+    const HWND page = Page(kRestorePage);
+    for (const int id : {ids::kBackupUndo, ids::kBackupDelete})
+        EnableWindow(GetDlgItem(page, id), enable ? TRUE : FALSE);
 }
 
 void TOptionsForm::DeleteSelectedBackups() {

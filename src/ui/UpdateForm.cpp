@@ -104,6 +104,7 @@ TUpdateForm::TUpdateForm(Context context) : context_(std::move(context)) {}
 TUpdateForm::~TUpdateForm() {
     // A worker still busy after that owns what it uses and ends on its own.
     if (worker_) StopWorker(kWorkerStopMs);
+    if (localWorker_) StopLocalWorker(kWorkerStopMs);
 }
 
 void TUpdateForm::Create(HWND owner) {
@@ -273,8 +274,8 @@ void TUpdateForm::NextButtonClick() {
         SetWindowTextA(cancelButton_, kCancelText);
         EnableWindow(nextButton_, TRUE);
     } else if (page_ == kLocalFilePage) {
-        ApplyLocalUpdate();
-        if (page_ == kErrorPage) return;
+        // Its finish sets the buttons.
+        return ApplyLocalUpdate();
     } else if (page_ < kErrorPage) {
         SetPage(page_ + 1);
     }
@@ -333,22 +334,46 @@ void TUpdateForm::StartInternetUpdate() {
 }
 
 void TUpdateForm::ApplyLocalUpdate() {
-    if (!StopWorker(kWorkerStopMs)) {
+    if (!StopWorker(kWorkerStopMs) || (localWorker_ && !StopLocalWorker(kWorkerStopMs))) {
         ShowFailure(kBusyReason);
         return;
     }
     const std::string path = WindowText(edit1_);
-    TUpdateResult result;
+    auto run = std::make_shared<Run>();
+    run_ = run;
     try {
         BackupDataBase();
-        result = context_.applyLocal(path);
+        // Worker thread: the slow half; what it made comes back to the window thread.
+        localWorker_ = std::make_unique<platform::WorkerThread>(
+            [prepare = context_.prepare, path, run, poster = lifetime_.MakePoster(), this] {
+                auto prepared = std::make_shared<TPreparedUpdate>();
+                std::exception_ptr error;
+                try {
+                    *prepared = prepare(path, [run] { return !run->running; });
+                } catch (...) {
+                    error = std::current_exception();
+                }
+                poster.Post([this, run, prepared, error] { FinishLocalUpdate(run, std::move(*prepared), error); });
+            });
     } catch (const std::exception& error) {
-        ShowFailure(ReadableDetail(error.what()));
-        SetWindowTextA(cancelButton_, kCloseText);
-        ShowWindow(cancelButton_, SW_HIDE);
-        EnableWindow(nextButton_, TRUE);
-        RemoveFile(context_.programFolder + kPartDecrypted);
-        return;
+        run_.reset();
+        return ShowLocalFailure(ReadableDetail(error.what()));
+    }
+    EnableWindow(nextButton_, FALSE);
+    ShowWindow(backButton_, SW_HIDE);
+}
+
+void TUpdateForm::FinishLocalUpdate(const std::shared_ptr<Run>& run, TPreparedUpdate prepared,
+                                    std::exception_ptr error) {
+    // Cancelled, or the wizard shown again meanwhile: dropped, and its new file with it.
+    if (!run->running || run != run_) return;
+    run_.reset();
+    TUpdateResult result;
+    try {
+        if (error) std::rethrow_exception(error);
+        result = context_.commit(std::move(prepared));
+    } catch (const std::exception& failure) {
+        return ShowLocalFailure(ReadableDetail(failure.what()));
     }
     if (!result.Applied) {
         // Refused (its number is not the next one): the failure it is, and no new date.
@@ -359,6 +384,7 @@ void TUpdateForm::ApplyLocalUpdate() {
         SetWindowTextA(cancelButton_, kCloseText);
         ShowWindow(cancelButton_, SW_HIDE);
         EnableWindow(nextButton_, TRUE);
+        ShowWindow(backButton_, SW_SHOW);
         return;
     }
     WriteDate(kLastRemindKey);
@@ -367,6 +393,25 @@ void TUpdateForm::ApplyLocalUpdate() {
     SetWindowTextA(cancelButton_, kCloseText);
     ShowWindow(cancelButton_, SW_SHOW);
     ShowWindow(nextButton_, SW_HIDE);
+    ShowWindow(backButton_, SW_SHOW);
+}
+
+void TUpdateForm::ShowLocalFailure(const std::string& reason) {
+    ShowFailure(reason);
+    SetWindowTextA(cancelButton_, kCloseText);
+    ShowWindow(cancelButton_, SW_HIDE);
+    EnableWindow(nextButton_, TRUE);
+    ShowWindow(backButton_, SW_SHOW);
+    RemoveFile(context_.programFolder + kPartDecrypted);
+}
+
+bool TUpdateForm::StopLocalWorker(unsigned timeoutMs) {
+    if (run_) run_->running = false;
+    if (!localWorker_ || localWorker_->Finished()) return localWorker_.reset(), true;
+    const HANDLE thread = localWorker_->Handle();
+    if (WaitForSingleObject(thread, timeoutMs) != WAIT_OBJECT_0) return false;
+    localWorker_.reset();
+    return true;
 }
 
 void TUpdateForm::ShowFailure(const std::string& reason) {

@@ -12,6 +12,7 @@
 
 #include <array>
 #include <atomic>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <string>
@@ -20,6 +21,7 @@
 #include "core/InetUpdateThread.h"
 #include "platform/UiTask.h"
 #include "platform/UniqueHandle.h"
+#include "platform/WorkerThread.h"
 #include "ui/DpiLayout.h"
 #include "ui/ModalWindow.h"
 #include "ui/Picture.h"
@@ -48,13 +50,12 @@ public:
         // The help file's path and the engine (its topic after the path).
         std::string helpFile;
         const HelpEngine* help = nullptr;
-        // The signature check of a downloaded update and the slow half of applying it (worker
-        // thread: they must own what they use), and the commit (main thread).
+        // The signature check of a downloaded update and the slow half of applying it, of a
+        // downloaded and of a local update file alike (worker thread: they must own what they
+        // use), and the commit (main thread).
         std::function<void(const std::string& path)> verify;
         std::function<TPreparedUpdate(const std::string& path, const std::function<bool()>& cancelled)> prepare;
         std::function<TUpdateResult(TPreparedUpdate prepared)> commit;
-        // A local update file, applied on the main thread.
-        std::function<TUpdateResult(const std::string& path)> applyLocal;
         // After an update was applied and "LastUpdate" written (main thread).
         std::function<void()> updated;
     };
@@ -96,7 +97,12 @@ private:
     void CancelButtonClick();
     void selectClick();
     void StartInternetUpdate();
+    // A local update file: prepared on a worker, committed here (FinishLocalUpdate).
     void ApplyLocalUpdate();
+    void FinishLocalUpdate(const std::shared_ptr<Run>& run, TPreparedUpdate prepared, std::exception_ptr error);
+    void ShowLocalFailure(const std::string& reason);
+    // Cancels the local run and waits up to `timeoutMs` for its worker; false when it still runs.
+    bool StopLocalWorker(unsigned timeoutMs);
     void ShowFailure(const std::string& reason);
 
     // The worker's notifications, on this thread.
@@ -134,6 +140,8 @@ private:
     // The run that may still change this window (none after a new showing), and the worker.
     std::shared_ptr<Run> run_;
     std::unique_ptr<TInetUpdateThread> worker_;
+    // The worker preparing a local update file (its result is dropped once its run is over).
+    std::unique_ptr<platform::WorkerThread> localWorker_;
     // The worker's reports are dropped once the window is gone.
     platform::uitask::Lifetime lifetime_;
 };

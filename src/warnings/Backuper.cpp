@@ -311,10 +311,56 @@ std::string TBackuper::GetSectionName(int index) const {
     return RecordAt(Records(Load()), index);
 }
 
+std::string BackupRecord::GetString(std::string_view name) const {
+    const auto found = keys.find(name);
+    return found == keys.end() ? std::string() : found->second;
+}
+
+int BackupRecord::GetInteger(std::string_view name) const {
+    return ParseOptionInteger(GetString(name)).value_or(0);
+}
+
+BackupRecord TBackuper::ReadRecord(int index) const {
+    const std::lock_guard lock(mutex_);
+    const IniText ini = Load();
+    BackupRecord record;
+    record.code = RecordAt(Records(ini), index);
+    record.folderPath = RecordFolder(record.code);
+    for (std::string& name : ini.KeyNames(record.code)) {
+        std::string value = ini.Get(record.code, name).value_or(std::string());
+        record.keys.emplace(std::move(name), std::move(value));
+    }
+    return record;
+}
+
+int TBackuper::IndexOfCode(std::string_view code) const {
+    const std::lock_guard lock(mutex_);
+    const std::vector<std::string> records = Records(Load());
+    const auto found = std::find(records.begin(), records.end(), code);
+    return found == records.end() ? -1 : static_cast<int>(found - records.begin());
+}
+
+bool TBackuper::MarkBeingUndone(const std::string& code) {
+    const std::lock_guard lock(mutex_);
+    return beingUndone_.insert(code).second;
+}
+
+void TBackuper::UnmarkBeingUndone(const std::string& code) {
+    const std::lock_guard lock(mutex_);
+    beingUndone_.erase(code);
+}
+
+bool TBackuper::BeingUndone(std::string_view code) const {
+    const std::lock_guard lock(mutex_);
+    return beingUndone_.contains(code);
+}
+
 void TBackuper::DeleteBackup(int index) {
     const std::lock_guard lock(mutex_);
     IniText ini = Load();
     const std::string code = RecordAt(Records(ini), index);
+    if (beingUndone_.contains(code))
+        throw std::runtime_error("The change is being undone; it can be deleted once its undo has ended");
     // Every section of that name goes, so that a repeated one cannot come forward as a record
     // whose folder is gone.
     while (ini.EraseSection(code)) {

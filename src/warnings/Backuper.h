@@ -17,7 +17,9 @@
 // every call whole.
 
 #include <functional>
+#include <map>
 #include <mutex>
+#include <set>
 #include <span>
 #include <string>
 #include <string_view>
@@ -49,6 +51,17 @@ struct BackupValue {
 };
 BackupValue BackupString(std::string_view name, std::string_view value);
 BackupValue BackupInteger(std::string_view name, int value);
+
+// One record read whole, as values: what an undo acting away from the store works from.
+struct BackupRecord {
+    std::string code;
+    std::string folderPath;  // the record's folder, ending with a separator
+    std::map<std::string, std::string, std::less<>> keys;
+
+    // Key `name`: empty, or 0 when missing or not a number.
+    std::string GetString(std::string_view name) const;
+    int GetInteger(std::string_view name) const;
+};
 
 class TBackuper {
 public:
@@ -111,11 +124,24 @@ public:
     // index outside the records.
     std::string GetSectionName(int index) const;
 
+    // Record `index` with all its keys. Throws std::out_of_range for an index outside the records,
+    // std::invalid_argument for a section name that is no backup code.
+    BackupRecord ReadRecord(int index) const;
+    // The index of the record with code `code`; -1 when there is none (deleted meanwhile).
+    int IndexOfCode(std::string_view code) const;
+
+    // The records whose undo is under way: marked when it is planned, unmarked when it is
+    // finished. False when `code` was marked already (a second undo of it is refused).
+    bool MarkBeingUndone(const std::string& code);
+    void UnmarkBeingUndone(const std::string& code);
+    bool BeingUndone(std::string_view code) const;
+
     // Deletes record `index`: its section goes from the file and "Count" is set to the records
     // left, in one write; then its folder is deleted with everything in it, depth first, read-only
     // files too. A file or folder that cannot be deleted does not stop the rest and is not
     // reported; a folder that is already gone is no error. Throws std::out_of_range for an index
-    // outside the records, FileError when the file cannot be written (then nothing is deleted).
+    // outside the records, FileError when the file cannot be written (then nothing is deleted),
+    // std::runtime_error for a record whose undo is under way (nothing is deleted).
     void DeleteBackup(int index);
 
     // `changed` runs after every write of the file (a record made, changed or deleted), on the
@@ -135,6 +161,7 @@ private:
     std::string path_;
     mutable std::mutex mutex_;
     std::function<void()> changed_;
+    std::set<std::string, std::less<>> beingUndone_;
 };
 
 }  // namespace sentrel

@@ -158,14 +158,20 @@ std::vector<std::string> FixNow(const TWarning& warning, TBackuper& backuper, co
     return planned->Finish();
 }
 
-void WarningKind::Undo(TBackuper& backuper, int index, const WarningContext& context) const {
+void WarningKind::UndoRecord(const BackupRecord& record, const WarningContext& context) const {
     if (!hasUndo) throw std::logic_error(std::string(name) + " makes no backup and has no undo");
     if (!undo)
         throw std::logic_error(std::string(name) + ": no undo on this system (the remedies change the Windows system "
                                "and are built there only)");
-    LogEvent("undo " + std::string(name) + " record " + backuper.GetString(index, kBackupFolderKey));
-    undo(backuper, index, context);
+    LogEvent("undo " + std::string(name) + " record " + record.code);
+    undo(record, context);
     LogEvent("undone " + std::string(name));
+}
+
+void WarningKind::Undo(TBackuper& backuper, int index, const WarningContext& context) const {
+    const BackupRecord record = backuper.ReadRecord(index);
+    UndoRecord(record, context);
+    backuper.DeleteBackup(index);
 }
 
 std::span<const WarningKind> ShieldWarningKinds() {

@@ -76,8 +76,8 @@ struct WarningKind {
     // everything else waits for the finish through `outcome`.
     using FixFunction = void (*)(const TWarning& warning, const NewBackupResult& record, FixOutcome& outcome,
                                  const WarningContext& context);
-    // Restores backup record `index` and deletes the record.
-    using UndoFunction = void (*)(TBackuper& backuper, int index, const WarningContext& context);
+    // The act of the undo (any thread): restores what `record` saved; the store is left alone.
+    using UndoFunction = void (*)(const BackupRecord& record, const WarningContext& context);
     // The texts from the warning's data alone: no side effect, no lookup.
     using TextsFunction = WarningTexts (*)(const TWarning& warning);
 
@@ -93,8 +93,10 @@ struct WarningKind {
     TextsFunction texts = nullptr;
 
     bool InCategory(std::string_view key) const;
-    // The row's undo of record `index`, logged. Throws std::logic_error for a kind without undo
-    // or where this system has none.
+    // The row's undo of `record`, logged (any thread). Throws std::logic_error for a kind without
+    // undo or where this system has none.
+    void UndoRecord(const BackupRecord& record, const WarningContext& context) const;
+    // The whole undo of record `index` in a row: read, restored, deleted.
     void Undo(TBackuper& backuper, int index, const WarningContext& context) const;
 };
 

@@ -50,13 +50,15 @@ void FixCookie(const TWarning& warning, const NewBackupResult& record, FixOutcom
 void FixFolder(const TWarning& warning, const NewBackupResult& record, FixOutcome& outcome,
         const WarningContext& context);
 
+// The undos act from a record read whole (on any thread) and leave the store alone: whoever runs
+// them deletes the record once they returned.
 // A process's and a file's record alike: the file goes back where it was.
-void UndoFile(TBackuper& backuper, int index, const WarningContext& context);
-void UndoAutorun(TBackuper& backuper, int index, const WarningContext& context);
-void UndoBrowserSetting(TBackuper& backuper, int index, const WarningContext& context);
-void UndoRegistryEntry(TBackuper& backuper, int index, const WarningContext& context);
-void UndoCookie(TBackuper& backuper, int index, const WarningContext& context);
-void UndoFolder(TBackuper& backuper, int index, const WarningContext& context);
+void UndoFile(const BackupRecord& record, const WarningContext& context);
+void UndoAutorun(const BackupRecord& record, const WarningContext& context);
+void UndoBrowserSetting(const BackupRecord& record, const WarningContext& context);
+void UndoRegistryEntry(const BackupRecord& record, const WarningContext& context);
+void UndoCookie(const BackupRecord& record, const WarningContext& context);
+void UndoFolder(const BackupRecord& record, const WarningContext& context);
 
 }  // namespace remedies
 }  // namespace sentrel

@@ -2,7 +2,9 @@
 // worker thread: it saves what it changes into the folder of the record its plan reserved and
 // says in its outcome which keys the record gets (KeepRecord), written by the finish on the
 // window thread; the threat database is asked again in the plan (the Check functions). Every
-// undo ends by deleting its record (RemoveUndone). Moves of files, cookies and folders are
+// undo acts from the record read whole and restores from the folder of the record's own code
+// (never from what its "BackupFolder" says, which an edit could point at another record's
+// files); the record is deleted by whoever ran the undo. Moves of files, cookies and folders are
 // announced to the shield (markShieldMove) at both ends first, so the file monitor does not take
 // the shield's own moves for an attack. What they need of the running shield comes in the
 // WarningContext of each call.
@@ -71,13 +73,6 @@ void KeepRecord(FixOutcome& outcome, std::vector<BackupValue> keys) {
     outcome.recordKeys = std::move(keys);
 }
 
-// Folder(Index): the folder of the record's own code. "BackupFolder" always holds that code in
-// a record the shield wrote; an edited one naming another record must not make this undo take
-// that record's files.
-std::string RecordFolderOf(const TBackuper& backuper, int index) {
-    return backuper.RecordFolder(backuper.GetSectionName(index));
-}
-
 // The file name a record's key gives, when it is a plain name: a name that climbs out of the
 // record's folder ("..\..\x") or names a folder is refused before anything is moved.
 std::string PlainFileNameOf(const std::string& name) {
@@ -85,11 +80,6 @@ std::string PlainFileNameOf(const std::string& name) {
         throw std::runtime_error("The backup record names \"" + name +
                                  "\", which is no plain file name; nothing was restored");
     return name;
-}
-
-// The common last step of every undo.
-void RemoveUndone(TBackuper& backuper, int index) {
-    backuper.DeleteBackup(index);
 }
 
 // --- Moves ---
@@ -200,8 +190,8 @@ void AddViewKey(std::vector<BackupValue>& keys, RegistryView view) {
     if (view != RegistryView::Bits64) keys.push_back(BackupString(kViewKey, RegistryViewNumber(view)));
 }
 
-RegistryView ViewOfRecord(const TBackuper& backuper, int index) {
-    return RegistryViewFromNumber(backuper.GetString(index, kViewKey));
+RegistryView ViewOfRecord(const BackupRecord& record) {
+    return RegistryViewFromNumber(record.GetString(kViewKey));
 }
 
 // The text of a REG_SZ value that can be written in quotes and reads back as the same bytes.
@@ -336,8 +326,8 @@ void FixFile(const TWarning& warning, const NewBackupResult& record, FixOutcome&
     MoveFileAway(WarningAs<TFileWarning>(warning).FilePath, record, outcome, context);
 }
 
-void UndoFile(TBackuper& backuper, int index, const WarningContext& context) {
-    const std::string path = backuper.GetString(index, kFilePathKey);
+void UndoFile(const BackupRecord& record, const WarningContext& context) {
+    const std::string path = record.GetString(kFilePathKey);
     if (!path.empty()) {
         const std::string name = PlainFileNameOf(FileNamePart(path));
         try {
@@ -346,9 +336,8 @@ void UndoFile(TBackuper& backuper, int index, const WarningContext& context) {
             LogCaught("undo of a file");
             // The move below fails and says why.
         }
-        RestoreFile(context, RecordFolderOf(backuper, index) + name, path);
+        RestoreFile(context, record.folderPath + name, path);
     }
-    RemoveUndone(backuper, index);
 }
 
 void FixFileChange(const TWarning&, const NewBackupResult&, FixOutcome&, const WarningContext&) {
@@ -388,21 +377,20 @@ void FixAutorun(const TWarning& found, const NewBackupResult&, FixOutcome& outco
     };
 }
 
-void UndoAutorun(TBackuper& backuper, int index, const WarningContext&) {
-    const auto root = static_cast<RegistryRoot>(static_cast<std::uint32_t>(backuper.GetInteger(index, kRootKeyKey)));
-    const std::string key = WithoutTrailingBackslashes(backuper.GetString(index, kKeyKey));
-    const std::string value = backuper.GetString(index, kValueKey);
-    const std::optional<std::string> data = BytesFromHex(backuper.GetString(index, kRegDataKey));
-    const REGSAM view = ViewFlag(ViewOfRecord(backuper, index));
-    if (!backuper.GetString(index, kRegTypeKey).empty() && data) {
-        const auto type = static_cast<DWORD>(backuper.GetInteger(index, kRegTypeKey));
+void UndoAutorun(const BackupRecord& record, const WarningContext&) {
+    const auto root = static_cast<RegistryRoot>(static_cast<std::uint32_t>(record.GetInteger(kRootKeyKey)));
+    const std::string key = WithoutTrailingBackslashes(record.GetString(kKeyKey));
+    const std::string value = record.GetString(kValueKey);
+    const std::optional<std::string> data = BytesFromHex(record.GetString(kRegDataKey));
+    const REGSAM view = ViewFlag(ViewOfRecord(record));
+    if (!record.GetString(kRegTypeKey).empty() && data) {
+        const auto type = static_cast<DWORD>(record.GetInteger(kRegTypeKey));
         platform::WriteRawValue(RootHandle(root), key, value, type, *data, view);
     } else {
         // A record of an older version: the program path as a plain string.
         platform::RegistryKey::Create(RootHandle(root), key, platform::RegistryAccess::ReadWrite, view)
-            .WriteString(value, backuper.GetString(index, kRegStringKey));
+            .WriteString(value, record.GetString(kRegStringKey));
     }
-    RemoveUndone(backuper, index);
 }
 
 void FixBrowserSetting(const TWarning& found, const NewBackupResult&, FixOutcome& outcome, const WarningContext&) {
@@ -422,12 +410,11 @@ void FixBrowserSetting(const TWarning& found, const NewBackupResult&, FixOutcome
     };
 }
 
-void UndoBrowserSetting(TBackuper& backuper, int index, const WarningContext&) {
-    const auto root = static_cast<RegistryRoot>(static_cast<std::uint32_t>(backuper.GetInteger(index, kRootKeyKey)));
-    platform::RegistryKey::Create(RootHandle(root), WithoutTrailingBackslashes(backuper.GetString(index, kKeyKey)),
-                                  platform::RegistryAccess::ReadWrite, ViewFlag(ViewOfRecord(backuper, index)))
-        .WriteString(backuper.GetString(index, kValueKey), backuper.GetString(index, kNewRegStringKey));
-    RemoveUndone(backuper, index);
+void UndoBrowserSetting(const BackupRecord& record, const WarningContext&) {
+    const auto root = static_cast<RegistryRoot>(static_cast<std::uint32_t>(record.GetInteger(kRootKeyKey)));
+    platform::RegistryKey::Create(RootHandle(root), WithoutTrailingBackslashes(record.GetString(kKeyKey)),
+                                  platform::RegistryAccess::ReadWrite, ViewFlag(ViewOfRecord(record)))
+        .WriteString(record.GetString(kValueKey), record.GetString(kNewRegStringKey));
 }
 
 void FixRegistryEntry(const TWarning& found, const NewBackupResult& record, FixOutcome& outcome,
@@ -479,14 +466,13 @@ void FixRegistryEntry(const TWarning& found, const NewBackupResult& record, FixO
     }
 }
 
-void UndoRegistryEntry(TBackuper& backuper, int index, const WarningContext& context) {
-    const std::string folder = RecordFolderOf(backuper, index);
+void UndoRegistryEntry(const BackupRecord& record, const WarningContext& context) {
+    const std::string folder = record.folderPath;
     if (!FileExists(folder + kRegistryBackupName))
         throw std::runtime_error("The backup " + folder + kRegistryBackupName + " is missing; nothing was restored");
     const std::string quotedFile = "\"" + folder + kRegistryBackupName + "\"";
     if (!RunRegistryEditor("/s " + quotedFile, "import " + quotedFile, folder, context.registryEditor))
         throw std::runtime_error("The registry editor could not import " + folder + kRegistryBackupName);
-    RemoveUndone(backuper, index);
 }
 
 // --- Cookies and folders ---
@@ -509,14 +495,13 @@ void FixCookie(const TWarning& warning, const NewBackupResult& record, FixOutcom
         MoveForShield(context, WithTrailingBackslash(cookies) + warning.Name, record.folderPath + warning.Name);
 }
 
-void UndoCookie(TBackuper& backuper, int index, const WarningContext& context) {
-    const std::string name = backuper.GetString(index, kFileKey);
+void UndoCookie(const BackupRecord& record, const WarningContext& context) {
+    const std::string name = record.GetString(kFileKey);
     const std::string cookies = CookiesFolderForRemedies(context);
     if (!name.empty() && !cookies.empty()) {
         const std::string plain = PlainFileNameOf(name);
-        RestoreFile(context, RecordFolderOf(backuper, index) + plain, WithTrailingBackslash(cookies) + plain);
+        RestoreFile(context, record.folderPath + plain, WithTrailingBackslash(cookies) + plain);
     }
-    RemoveUndone(backuper, index);
 }
 
 // A folder that is a link (a junction or a symbolic link) goes as the link it is: its record keeps
@@ -558,17 +543,17 @@ void FixFolder(const TWarning& found, const NewBackupResult& record, FixOutcome&
     if (moved || platform::ListDirectory(folder + "*").empty()) DeleteFolderTree(folder);
 }
 
-void UndoFolder(TBackuper& backuper, int index, const WarningContext& context) {
-    const std::string folder = WithTrailingBackslash(backuper.GetString(index, kFolderKey));
-    const std::string saved = RecordFolderOf(backuper, index);
+void UndoFolder(const BackupRecord& record, const WarningContext& context) {
+    const std::string folder = WithTrailingBackslash(record.GetString(kFolderKey));
+    const std::string saved = record.folderPath;
     if (folder.empty()) throw std::runtime_error("The backup record names no folder; nothing was restored");
-    if (const std::string target = backuper.GetString(index, kLinkTargetKey); !target.empty()) {
+    if (const std::string target = record.GetString(kLinkTargetKey); !target.empty()) {
         // The folder was a link: the link is made again, and never over what is there now.
         if (platform::QueryFileAttributes(WithoutTrailingBackslashes(folder)))
             throw std::runtime_error(folder + " exists again; the link to " + target + " was not made again");
         MarkShieldMove(context, folder);
         platform::CreateFolderLink(folder, target);
-        return RemoveUndone(backuper, index);
+        return;
     }
     CreateFolders(folder);
     if (!platform::ListDirectory(saved + "*").empty()) {
@@ -576,7 +561,6 @@ void UndoFolder(TBackuper& backuper, int index, const WarningContext& context) {
         if (!platform::ShellMove(saved + "*.*", folder))
             throw std::runtime_error("The saved contents of " + folder + " could not be moved back");
     }
-    RemoveUndone(backuper, index);
 }
 
 }  // namespace remedies

@@ -47,10 +47,9 @@ void FixDrop(const TWarning& warning, const NewBackupResult& record, FixOutcome&
     std::filesystem::rename(drop.FilePath, record.folderPath + drop.Name);
 }
 
-void UndoDrop(TBackuper& backuper, int index, const WarningContext&) {
-    const std::string path = backuper.GetString(index, "FilePath");
-    std::filesystem::rename(backuper.RecordFolder(backuper.GetSectionName(index)) + FileNamePart(path), path);
-    backuper.DeleteBackup(index);
+void UndoDrop(const BackupRecord& record, const WarningContext&) {
+    const std::string path = record.GetString("FilePath");
+    std::filesystem::rename(record.folderPath + FileNamePart(path), path);
 }
 
 constexpr WarningKind kDropKind{.name = DropWarning::kClassName,

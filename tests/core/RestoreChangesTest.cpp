@@ -38,6 +38,45 @@ TEST(RestoreChanges, UndoKeepsWhatItCannotUndoAndSaysWhy) {
     EXPECT_EQ(Descs(backuper), (std::vector<std::string>{"hand-made record", "hook record"}));
 }
 
+std::vector<std::string> g_undone;
+
+void UndoNoting(const BackupRecord& record, const WarningContext&) {
+    g_undone.push_back(record.GetString(kBackupDescKey));
+}
+
+TEST(RestoreChanges, ARecordBeingUndoneRefusesASecondUndoAndADelete) {
+    TempFolder program;
+    TBackuper backuper(program.Path());
+    backuper.NewBackup("TNoted", "first");
+    const std::string code = backuper.NewBackup("TNoted", "second").code;
+    const WarningKind kinds[] = {{.name = "TNoted", .hasUndo = true, .undo = &UndoNoting}};
+    const WarningContext context{.kinds = kinds};
+    g_undone.clear();
+
+    const auto plan = PlannedUndo::Plan(backuper, context, {1});
+    EXPECT_TRUE(backuper.BeingUndone(code));
+    const auto again = PlannedUndo::Plan(backuper, context, {1});
+    EXPECT_TRUE(again->Idle());
+    const auto refused = again->Finish();
+    ASSERT_EQ(refused.size(), 1u);
+    EXPECT_NE(refused[0].find("\"second\" could not be undone"), std::string::npos) << refused[0];
+    EXPECT_EQ(DeleteBackups(backuper, {1}).size(), 1u);
+    EXPECT_TRUE(backuper.BeingUndone(code)) << "the refused plan left the first one's mark";
+
+    // Another record goes meanwhile: the finish deletes the undone one by its code.
+    EXPECT_TRUE(DeleteBackups(backuper, {0}).empty());
+    plan->Act();
+    EXPECT_TRUE(plan->Finish().empty());
+    EXPECT_EQ(g_undone, (std::vector<std::string>{"second"}));
+    EXPECT_EQ(backuper.GetCount(), 0);
+    EXPECT_FALSE(backuper.BeingUndone(code));
+
+    // A plan given up unfinished takes its marks off.
+    backuper.NewBackup("TNoted", "third");
+    PlannedUndo::Plan(backuper, context, {0}).reset();
+    EXPECT_TRUE(DeleteBackups(backuper, {0}).empty());
+}
+
 TEST(RestoreChanges, DeleteRemovesEverySelectedRecordAndTellsTheListener) {
     TempFolder program;
     TBackuper backuper(program.Path());

@@ -214,7 +214,7 @@ bool Answers(HWND window) {
     return SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_BLOCK | SMTO_ABORTIFHUNG, 200, &result) != 0;
 }
 
-TEST(ShieldAtWork, WindowsAnswerWhileARegistryKeyIsBeingFixed) {
+TEST(ShieldAtWork, WindowsAnswerWhileARegistryKeyIsBeingFixedAndUndone) {
     constexpr const char* kThreatKey = "Software\\SentrelTest\\ThreatKey";
     ShieldFolder folder;
     ASSERT_TRUE(CopyFileA((BuildBinFolder() + "slow_registry_editor.exe").c_str(),
@@ -251,12 +251,36 @@ TEST(ShieldAtWork, WindowsAnswerWhileARegistryKeyIsBeingFixed) {
                Contains(ChildTexts(alert), "Unidentified program during.exe was added to the autorun list");
     }));
     Choose(alert, {}, "ignore");
-    Stop(shield);
-
     TBackuper backuper(folder.Path());
     ASSERT_EQ(backuper.GetCount(), 1);
     EXPECT_EQ(backuper.GetString(0, "Type"), "TRegistyWarning");
     EXPECT_TRUE(FileExists(backuper.RecordFolder(backuper.GetSectionName(0)) + "backup.reg"));
+
+    // Its undo from the restore page: the import is held, Undo and Delete stay off, and the
+    // dialog and the main window answer all the while.
+    Press(mainWindow, "undo");
+    const HWND dialog = shield.WaitForWindow("TOptionsForm");
+    ASSERT_TRUE(WaitForVisibility(dialog, true));
+    const HWND page = FindChildByText(dialog, "Restore Changes");
+    const HWND undo = FindChildByText(page, "&Undo");
+    const HWND list = GetDlgItem(page, 700);
+    ASSERT_TRUE(undo && list);
+    SendMessageA(list, LB_SETSEL, TRUE, 0);
+    PostMessageA(undo, BM_CLICK, 0, 0);
+    ASSERT_TRUE(Eventually([&] { return !IsWindowEnabled(undo); }, 10s));
+    for (const auto passEnds = std::chrono::steady_clock::now() + 3s; std::chrono::steady_clock::now() < passEnds;) {
+        ASSERT_TRUE(Answers(dialog)) << "the options dialog did not answer within 200 ms";
+        ASSERT_TRUE(Answers(mainWindow)) << "the main window did not answer within 200 ms";
+    }
+    EXPECT_FALSE(IsWindowEnabled(FindChildByText(page, "&Delete")));
+    EXPECT_EQ(backuper.GetCount(), 1) << "the record went before its undo was done";
+
+    // Let the import go: the key is back, the record gone, the buttons on again.
+    test::WriteTextFile(folder / "release-import", "");
+    EXPECT_TRUE(Eventually([&] { return platform::RegistryKey::Open(HKEY_CURRENT_USER, kThreatKey).has_value(); }));
+    EXPECT_TRUE(Eventually([&] { return backuper.GetCount() == 0 && IsWindowEnabled(undo); }));
+    EXPECT_EQ(SendMessageA(list, LB_GETCOUNT, 0, 0), 0);
+    Stop(shield);
     platform::DeleteKeyTree(HKEY_CURRENT_USER, kThreatKey);
 }
 
