@@ -40,6 +40,8 @@ struct Planted {
     std::string token;
     std::function<void()> remove;
     int raised = 0;
+    int removalTold = 0;  // alerts about its removal by the driver (after an Ignore)
+    std::vector<std::string> alerts;  // the lines of its alerts that name it
 };
 
 struct Kind {
@@ -74,15 +76,55 @@ int CountWindows(DWORD processId) {
     return count.windows;
 }
 
+// The process's handles from the system's handle list: Wine answers GetProcessHandleCount for
+// another process with 0.
+DWORD HandlesInSystemList(DWORD processId) {
+    struct Entry {
+        void* object;
+        ULONG_PTR processId;
+        ULONG_PTR handle;
+        ULONG access;
+        USHORT backTrace, type;
+        ULONG attributes, reserved;
+    };
+    struct List {
+        ULONG_PTR count, reserved;
+        Entry entries[1];
+    };
+    using Query = LONG(WINAPI*)(int, void*, ULONG, ULONG*);
+    const auto query = reinterpret_cast<Query>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
+    if (!query) return 0;
+    constexpr int kExtendedHandleInformation = 64;
+    constexpr LONG kLengthMismatch = static_cast<LONG>(0xC0000004);
+    std::vector<ULONG_PTR> buffer(1 << 16);
+    for (;;) {
+        ULONG needed = 0;
+        const ULONG size = static_cast<ULONG>(buffer.size() * sizeof(ULONG_PTR));
+        const LONG status = query(kExtendedHandleInformation, buffer.data(), size, &needed);
+        if (status == kLengthMismatch && buffer.size() < (1u << 26)) {
+            buffer.resize(std::max<std::size_t>(buffer.size() * 2, needed / sizeof(ULONG_PTR) + 1024));
+            continue;
+        }
+        if (status < 0) return 0;
+        break;
+    }
+    const auto* list = reinterpret_cast<const List*>(buffer.data());
+    DWORD count = 0;
+    for (ULONG_PTR i = 0; i < list->count; ++i) count += list->entries[i].processId == processId;
+    return count;
+}
+
 Objects Sample(DWORD processId) {
     Objects objects;
     const HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, processId);
     if (process) {
-        GetProcessHandleCount(process, &objects.handles);
+        if (!GetProcessHandleCount(process, &objects.handles)) objects.handles = 0;
         objects.gdi = GetGuiResources(process, GR_GDIOBJECTS);
         objects.user = GetGuiResources(process, GR_USEROBJECTS);
         CloseHandle(process);
     }
+    if (objects.handles == 0) objects.handles = HandlesInSystemList(processId);
     objects.windows = CountWindows(processId);
     return objects;
 }
@@ -142,7 +184,7 @@ int main(int argc, char** argv) {
     platform::RegistryKey browser = platform::RegistryKey::Create(HKEY_CURRENT_USER, kBrowserKey);
     const auto startPage = browser.ReadValue("Start Page");
     browser.WriteString("Start Page", "http://www.sentrel.example/start");
-    const std::string cookies = CookiesFolder();
+    const std::string cookies = CookiesFolder() + "\\";
     const std::string knownFolder = platform::UserAppDataFolder() + "\\SentrelTestFolder";
     const std::string processFolder = windows + "SentrelTest";
     const std::string processPath = processFolder + "\\sentrel_test_threat.exe";
@@ -172,6 +214,7 @@ int main(int argc, char** argv) {
          }},
          {"tracking cookie", [&](int n) {
              const std::string name = "soak" + std::to_string(n) + "@sentrel-test-tracker[1].txt";
+             CreateDirectoryA(cookies.c_str(), nullptr);
              test::WriteTextFile(cookies + name, "soak\n1\nsentrel-test-tracker.example/\n");
              return Planted{"", name, [path = cookies + name] { DeleteFileA(path.c_str()); }};
          }},
@@ -219,6 +262,7 @@ int main(int argc, char** argv) {
     std::vector<Objects> samples{Sample(shield.Id())};
     int otherAlerts = 0, answered = 0, settled = 0, ignored = 0, fixes = 0, undoTries = 0, undone = 0;
     std::string firstOther;
+    std::vector<std::string> fixedKinds;
     std::printf("Soak: %d minutes at High, a threat planted every %lld s\n", minutes,
                 static_cast<long long>(kPlantEvery.count()));
     std::printf("  minute  handles  GDI  USER  windows\n");
@@ -249,10 +293,15 @@ int main(int argc, char** argv) {
             Planted* match = nullptr;
             for (auto it = planted.rbegin(); it != planted.rend() && !match; ++it)
                 if (texts.find(it->token) != std::string::npos) match = &*it;
-            if (match) ++match->raised;
+            const bool removal = texts.find("was deleted from the system folder by unknown program") != std::string::npos;
+            if (match) {
+                ++(removal ? match->removalTold : match->raised);
+                for (const std::string& line : e2e::ChildTexts(sampler.alert))
+                    if (line.find(match->token) != std::string::npos) match->alerts.push_back(line);
+            }
             else if (otherAlerts++ == 0) firstOther = texts;
             ++answered;
-            const bool shieldMe = match && answered % 5 == 0;
+            const bool shieldMe = match && !removal && answered % 5 == 0;
             const HWND button = e2e::FindChildByText(sampler.alert, shieldMe ? "shield" : "ignore");
             if (button) {
                 e2e::Eventually([&] { return IsWindowEnabled(button) != FALSE; }, 10s);
@@ -261,6 +310,7 @@ int main(int argc, char** argv) {
             if (e2e::WaitForVisibility(sampler.alert, false, 60s)) ++settled;
             if (shieldMe) {
                 ++fixes;
+                fixedKinds.push_back(match->kind);
                 if (fixes % 2 == 0) {
                     ++undoTries;
                     undone += UndoNewest(shield, sampler.main) ? 1 : 0;
@@ -269,7 +319,7 @@ int main(int argc, char** argv) {
                 ++ignored;
             }
             // The driver takes away what it planted once the shield has told of it.
-            if (match) match->remove();
+            if (match && !removal) match->remove();
             continue;
         }
         std::this_thread::sleep_for(100ms);
@@ -284,25 +334,38 @@ int main(int argc, char** argv) {
         e2e::RunAndWait("taskkill /pid " + std::to_string(shield.Id()));
         shield.WaitForExit();
     }
-    const int records = TBackuper(folder).GetCount();
+    TBackuper backuper(folder);
+    const int records = backuper.GetCount();
 
     std::printf("Threats planted and alerts answered (%s)\n", survived ? "the shield ran to the end" : "THE SHIELD ENDED");
     for (const Kind& kind : kinds) {
-        int count = 0, once = 0, more = 0;
+        int count = 0, once = 0, more = 0, removals = 0;
         for (const Planted& item : planted) {
             if (item.kind != kind.name) continue;
             ++count;
             once += item.raised == 1;
             more += item.raised > 1;
+            removals += item.removalTold;
         }
-        std::printf("  %-34s planted %4d, raised once %4d, more than once %3d, never %3d\n", kind.name, count, once,
-                    more, count - once - more);
+        std::printf("  %-34s planted %4d, raised once %4d, more than once %3d, never %3d; its removal told %3d\n",
+                    kind.name, count, once, more, count - once - more, removals);
+        // What the alerts said of one of them (one raised more than once, if any).
+        const Planted* shown = nullptr;
+        for (const Planted& item : planted)
+            if (item.kind == kind.name && item.raised > 0 && (!shown || (shown->raised < 2 && item.raised > 1)))
+                shown = &item;
+        if (shown)
+            for (const std::string& line : shown->alerts) std::printf("      %.150s\n", line.c_str());
     }
     std::printf("  alerts answered %d (Ignore %d, Shield me %d), settled (alert closed) %d, naming no planted threat %d\n",
                 answered, ignored, fixes, settled, otherAlerts);
+    std::string fixedList;
+    for (const std::string& kind : fixedKinds) fixedList += (fixedList.empty() ? "" : ", ") + kind;
+    std::printf("  fixed: %s\n", fixedList.c_str());
     if (!firstOther.empty()) std::printf("    the first of them: %s", firstOther.c_str());
     std::printf("  fixes %d, undone from the restore page %d of %d tried, backup records left %d (expected %d)\n", fixes,
                 undone, undoTries, records, fixes - undone);
+    for (int i = 0; i < records; ++i) std::printf("    record: %s\n", backuper.GetString(i, "Desc").c_str());
     DWORD minHandles = samples.front().handles, maxHandles = 0;
     for (const Objects& s : samples) {
         minHandles = std::min(minHandles, s.handles);
