@@ -1,7 +1,8 @@
 # The two commands: `make run` runs the shield under Wine, `make test` builds and tests everything.
 # `make flood` runs the alert flood benchmark under Wine (a few minutes).
+# `make soak` leaves the shield running for SOAK_MINUTES (default 30) while threats come and go.
 # `make package` builds the installer, build/windows/Sentrel4-Setup[-testkey].exe.
-.PHONY: run test bench flood package
+.PHONY: run test bench flood soak package
 run:
 	bash scripts/run.sh
 test:
@@ -10,5 +11,7 @@ bench:
 	bash scripts/bench.sh
 flood:
 	bash scripts/flood.sh
+soak:
+	bash scripts/soak.sh
 package:
 	bash scripts/package.sh

@@ -23,6 +23,7 @@
 #include "config/Startup.h"
 #include "platform/ProgramFolder.h"
 #include "e2e/ShieldProcess.h"
+#include "ShieldDriver.h"
 #include "platform/Registry.h"
 #include "support/TempFolder.h"  // WriteTextFile
 
@@ -30,6 +31,8 @@ namespace {
 
 using namespace std::chrono;
 using namespace sentrel;
+using bench::KnownThreatContent;
+using bench::Sampler;
 
 constexpr int kValues = 500;
 constexpr int kFiles = 200;
@@ -38,68 +41,6 @@ constexpr const char* kRunKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\R
 std::string ValueName(int i) {
     return "Flood bench " + std::to_string(i);
 }
-
-// 4096 bytes the shipped database knows by their checksums (its test set).
-std::string KnownThreatContent() {
-    std::string content(4096, '\0');
-    for (std::size_t i = 0; i < content.size(); ++i) content[i] = static_cast<char>((7 * i) % 251);
-    return content;
-}
-
-// The longest answer of a window to WM_NULL, sampled on a thread of its own so that a busy shield
-// never stalls the driver.
-struct Sampler {
-    HWND main = nullptr;
-    HWND alert = nullptr;
-    std::atomic<bool> measuring{false};
-    std::atomic<bool> stop{false};
-    std::atomic<long long> mainMaxUs{0};
-    std::atomic<long long> alertMaxUs{0};
-    std::atomic<int> slowAnswers{0};  // over 100 ms
-    // The slowest answers with the local time they began (to find them in the shield's log).
-    std::mutex slowestLock;
-    std::vector<std::pair<long long, std::string>> slowest;
-
-    void Note(long long us, const SYSTEMTIME& at, const char* window) {
-        char text[64];
-        std::snprintf(text, sizeof text, "%02d:%02d:%02d.%03d %s", at.wHour, at.wMinute, at.wSecond, at.wMilliseconds,
-                      window);
-        const std::lock_guard lock(slowestLock);
-        slowest.emplace_back(us, text);
-        std::sort(slowest.begin(), slowest.end(), std::greater<>());
-        if (slowest.size() > 5) slowest.pop_back();
-    }
-
-    static long long AnswerUs(HWND window) {
-        const auto start = steady_clock::now();
-        DWORD_PTR result = 0;
-        SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &result);
-        return duration_cast<microseconds>(steady_clock::now() - start).count();
-    }
-    static void Raise(std::atomic<long long>& max, long long value) {
-        long long seen = max.load();
-        while (value > seen && !max.compare_exchange_weak(seen, value)) {
-        }
-    }
-
-    void Run() {
-        while (!stop) {
-            SYSTEMTIME mainAt{}, alertAt{};
-            GetLocalTime(&mainAt);
-            const long long mainUs = AnswerUs(main);
-            GetLocalTime(&alertAt);
-            const long long alertUs = AnswerUs(alert);
-            if (measuring) {
-                Raise(mainMaxUs, mainUs);
-                Raise(alertMaxUs, alertUs);
-                slowAnswers += (mainUs > 100000) + (alertUs > 100000);
-                Note(mainUs, mainAt, "main window");
-                Note(alertUs, alertAt, "alert");
-            }
-            std::this_thread::sleep_for(20ms);
-        }
-    }
-};
 
 // "Shield me" for all such threats on the alert, when it shows; posted, so the driver goes on.
 int AnswerAlert(HWND alert) {
@@ -118,34 +59,13 @@ int AnswerAlert(HWND alert) {
 int main(int argc, char** argv) {
     const int limitSeconds = argc > 1 ? std::atoi(argv[1]) : 1200;
     // A folder of a fixed name, by which the script finds the shield's process.
-    const std::string bin = e2e::BuildBinFolder();
-    char temp[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, temp);
-    const std::string folder = std::string(temp) + "sentrel-flood-bench\\";
-    CreateDirectoryA(folder.c_str(), nullptr);
-    CreateDirectoryA((folder + "graphics").c_str(), nullptr);
-    for (const char* name : {"Sentrel4.exe", "database.db", "keys_to_watch.ini"})
-        CopyFileA((bin + name).c_str(), (folder + name).c_str(), FALSE);
-    WIN32_FIND_DATAA found{};
-    const HANDLE find = FindFirstFileA((bin + "graphics\\*").c_str(), &found);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            CopyFileA((bin + "graphics\\" + found.cFileName).c_str(), (folder + "graphics\\" + found.cFileName).c_str(),
-                      FALSE);
-        } while (FindNextFileA(find, &found));
-        FindClose(find);
-    }
-    for (const char* name : {"options.ini", "backups.ini", "white_list.txt", "black_list.txt"})
-        DeleteFileA((folder + name).c_str());
-    {
-        TOptions options("options.ini", folder);
-        WriteDefaultOptions(options);
+    const std::string folder = bench::PrepareShieldFolder("sentrel-flood-bench", [](TOptions& options) {
         options.WriteBool("FirstRun", false);
         options.WriteBool("RunMinimized", true);
         options.WriteBool("Autorun", false);
         options.WriteInteger("WhatDo", 0);
         options.WriteInteger("Shield", 2);
-    }
+    });
     char windows[MAX_PATH] = {};
     GetWindowsDirectoryA(windows, MAX_PATH);
     // In the Windows folder itself, where a dropper puts them.
