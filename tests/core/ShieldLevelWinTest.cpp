@@ -166,7 +166,11 @@ TEST_F(ShieldLevelTest, DisabledStillDispatchesWhatIsQueued) {
     test::ProbeWarning::fixes = 0;
     queue_.QueueWarning(std::make_unique<test::ProbeWarning>("first"));
     queue_.QueueWarning(std::make_unique<test::ProbeWarning>("second"));
+    level_.Apply(2);
     level_.Apply(4);
+    // Disabled: every monitor stopped, the dispatcher still running.
+    for (const TimerSpec& timer : kTimers)
+        EXPECT_EQ(scheduler_.IsTimerEnabled(timer.id), timer.id == TimerId::MainTimer) << timer.name;
     EXPECT_TRUE(PumpUntil([&] { return queue_.Empty(); }, 5000));
     EXPECT_EQ(test::ProbeWarning::fixes, 2);
 }
