@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 
 #include "common/Files.h"
 #include "config/OptionKeys.h"
@@ -465,8 +466,30 @@ TEST(OptionsDialog, EveryPageShowsItsControls) {
     if (testKeyNote) {
         EXPECT_TRUE(IsWindowVisible(testKeyNote));
     }
+    // A few captions of every page, each shown with its page.
+    const std::map<std::string, std::vector<std::string>> captions = {
+        {"General",
+         {"Inform me and ask what to do", "Shield me without prompt", "Do nothing", "Run on Windows &startup",
+          "Run &minimized", "Warn about the necessity of database updating in:", "Close Sentrel", "Minimize Sentrel",
+          "Ask, what to do"}},
+        {"Security Level",
+         {"&System folders", "&Autorun list", "&Processes", "&Browser settings", "Registry", "Cookies",
+          "Malicious files and folders"}},
+        {"Default Actions", {"Choose what Sentrel should do with particular system changes and threats"}},
+        {"Black List",
+         {"Here is a list of files that should be treated  as malicious programs:", "&Add...", "&Edit...", "&Delete"}},
+        {"White List", {"Here is a list of files that should be ignored by Sentrel:", "&Add...", "&Edit...", "&Delete"}},
+        {"Restore Changes",
+         {"Here is a list of changes that Sentrel has made to your system. You can undo any changes you want.",
+          "&Undo", "&Delete"}},
+        {"About", {"Sentrel 4", "Version 4.0", "Product infromation", "Support"}},
+    };
     for (const char* name : kPageNames) {
         session.GoTo(name);
+        for (const std::string& caption : captions.at(name)) {
+            const HWND control = FindChildByText(session.Page(name), caption);
+            EXPECT_TRUE(control && IsWindowVisible(control)) << name << ": " << caption;
+        }
         std::string file = std::string("options-") + name + ".bmp";
         std::replace(file.begin(), file.end(), ' ', '-');
         SaveWindowPicture(dialog, ScreenshotPath(file));
