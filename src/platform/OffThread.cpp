@@ -13,8 +13,13 @@ void OffThread::Run(std::function<void()> work, std::function<void()> finish) {
     const std::uint64_t id = nextId_++;
     uitask::Poster poster = lifetime_.MakePoster();
     // The thread cannot post before this returns to the message loop: Complete finds the run.
+    // The finish comes even when the work throws, so that nothing waits on it for good.
     WorkerThread thread([work = std::move(work), poster, id, this] {
-        work();
+        try {
+            work();
+        } catch (...) {
+            LogCaught("work off the window thread");
+        }
         poster.Post([this, id] { Complete(id); });
     });
     runs_.emplace(id, PendingRun{std::move(thread), std::move(finish)});

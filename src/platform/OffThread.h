@@ -21,8 +21,8 @@ public:
     OffThread(const OffThread&) = delete;
     OffThread& operator=(const OffThread&) = delete;
 
-    // Starts `work` on a new worker thread, which owns it; once it has returned, `finish` runs on
-    // the window thread (once). Throws Win32Error when no thread can be started (neither runs).
+    // Starts `work` on a new worker thread, which owns it; once it has returned (or thrown, which
+    // is logged), `finish` runs on the window thread (once). Throws Win32Error when no thread can be started (neither runs).
     void Run(std::function<void()> work, std::function<void()> finish);
 
     // Runs whose finish has not run yet.
