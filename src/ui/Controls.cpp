@@ -6,19 +6,19 @@
 
 namespace sentrel::ui {
 
-platform::UniqueHfont MakeFont(const FontSpec& spec, const DpiScale& scale) {
+platform::UniqueHfont MakeFont(const FontSpec& design, const DpiScale& scale) {
     LOGFONTA font{};
-    font.lfHeight = -scale(spec.pixelHeight);
-    font.lfWeight = spec.bold ? FW_BOLD : FW_NORMAL;
-    font.lfUnderline = spec.underline ? TRUE : FALSE;
+    font.lfHeight = -scale(design.pixelHeight);
+    font.lfWeight = design.bold ? FW_BOLD : FW_NORMAL;
+    font.lfUnderline = design.underline ? TRUE : FALSE;
     font.lfCharSet = DEFAULT_CHARSET;
     font.lfOutPrecision = OUT_DEFAULT_PRECIS;
     font.lfClipPrecision = CLIP_DEFAULT_PRECIS;
     font.lfQuality = DEFAULT_QUALITY;
     font.lfPitchAndFamily = DEFAULT_PITCH | FF_SWISS;
-    lstrcpynA(font.lfFaceName, spec.face, LF_FACESIZE);
+    lstrcpynA(font.lfFaceName, design.face, LF_FACESIZE);
     platform::UniqueHfont result(CreateFontIndirectA(&font));
-    if (!result) platform::ThrowLastError(std::string("CreateFontIndirectA(") + spec.face + ")");
+    if (!result) platform::ThrowLastError(std::string("CreateFontIndirectA(") + design.face + ")");
     return result;
 }
 

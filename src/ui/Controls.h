@@ -20,8 +20,8 @@ struct FontSpec {
     bool underline = false;
 };
 
-// The font of `spec` scaled for `scale`. Throws Win32Error on failure.
-platform::UniqueHfont MakeFont(const FontSpec& spec, const DpiScale& scale);
+// The font of `design` scaled for `scale`. Throws Win32Error on failure.
+platform::UniqueHfont MakeFont(const FontSpec& design, const DpiScale& scale);
 inline platform::UniqueHfont MakeFont(const char* face, int pixelHeight, bool bold, const DpiScale& scale) {
     return MakeFont(FontSpec{face, pixelHeight, bold}, scale);
 }

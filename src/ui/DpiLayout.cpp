@@ -24,13 +24,13 @@ BOOL CALLBACK RenewFont(HWND child, LPARAM renewals) noexcept {
 
 }  // namespace
 
-HFONT DpiLayout::Font(const FontSpec& spec) {
+HFONT DpiLayout::Font(const FontSpec& design) {
     for (const MadeFont& made : fonts_) {
-        if (made.face == spec.face && made.pixelHeight == spec.pixelHeight && made.bold == spec.bold &&
-            made.underline == spec.underline)
+        if (made.face == design.face && made.pixelHeight == design.pixelHeight && made.bold == design.bold &&
+            made.underline == design.underline)
             return made.font.get();
     }
-    MadeFont made{spec.face, spec.pixelHeight, spec.bold, spec.underline, MakeFont(spec, scale_)};
+    MadeFont made{design.face, design.pixelHeight, design.bold, design.underline, MakeFont(design, scale_)};
     const HFONT font = made.font.get();
     fonts_.push_back(std::move(made));
     return font;

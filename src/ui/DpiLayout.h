@@ -32,9 +32,9 @@ public:
 
     const DpiScale& Scale() const noexcept { return scale_; }
 
-    // The font of `spec` at the current DPI, made on first use and owned by the layout. Apply
+    // The font of `design` at the current DPI, made on first use and owned by the layout. Apply
     // replaces it: ask for it again rather than keep the handle.
-    HFONT Font(const FontSpec& spec);
+    HFONT Font(const FontSpec& design);
 
     // CreateControl at the current DPI, the design place remembered.
     HWND Control(const char* className, const std::string& text, DWORD style, DWORD exStyle,
