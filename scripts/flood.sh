@@ -14,6 +14,8 @@ if [ -z "$build" ]; then
     build=build/windows-bench
 fi
 bin=$(cd "$build/bin" && pwd)
+build=$(cd "$build" && pwd)
+. scripts/wine-env.sh
 
 # A private X display and wineserver for the run, as the tests have.
 scripts/wine-session.sh start "$build"
@@ -21,12 +23,11 @@ out=$(mktemp)
 trap 'rm -f "$out"; scripts/wine-session.sh stop "$build"' EXIT
 SENTREL_WINE_TIME_LIMIT=1500 scripts/wine-run.sh "$bin/flood_bench.exe" </dev/null >"$out" 2>/dev/null &
 runner=$!
-private_kb() { awk '/^Private_(Clean|Dirty):/ { sum += $2 } END { print sum + 0 }' "/proc/$1/smaps_rollup" 2>/dev/null || echo 0; }
 peak=0
 while kill -0 "$runner" 2>/dev/null; do
-    shield=$(pgrep -f 'sentrel-flood-bench.Sentrel4\.exe' | head -1 || true)
+    shield=$(wine_prefix_process 'sentrel-flood-bench.Sentrel4\.exe')
     if [ -n "$shield" ]; then
-        now=$(private_kb "$shield")
+        now=$(linux_private_kb "$shield")
         [ "$now" -gt "$peak" ] && peak=$now
     fi
     sleep 0.5

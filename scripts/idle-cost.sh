@@ -35,18 +35,8 @@ for _ in $(seq 1 600); do
     kill -0 "$runner" 2>/dev/null || break
     sleep 0.5
 done
-# The Linux process of a program of this build's Wine prefix (others may run the same programs).
-find_process() {
-    local pid
-    for pid in $(pgrep -f "$1" || true); do
-        if tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX"; then
-            echo "$pid"
-            return
-        fi
-    done
-}
-shield=$(find_process 'sentrel-idle-bench.Sentrel4\.exe')
-idle=$(find_process 'idle_program\.exe')
+shield=$(wine_prefix_process 'sentrel-idle-bench.Sentrel4\.exe')
+idle=$(wine_prefix_process 'idle_program\.exe')
 if [ ! -f "$signal/ready" ] || [ -z "$shield" ] || [ -z "$idle" ]; then
     echo "error: the shield or the floor program did not start" >&2
     touch "$signal/done"
@@ -59,16 +49,15 @@ fi
 # a program that idles).
 cpu_ns() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{ sum += $1 } END { printf "%.0f\n", sum }'; }
 # Private memory in kB: all of it, and the part in anonymous mappings (heaps, stacks, bitmaps).
-private_kb() { awk '/^Private_(Clean|Dirty):/ { sum += $2 } END { print sum }' "/proc/$1/smaps_rollup"; }
 anonymous_kb() {
     awk '/^[0-9a-f]+-[0-9a-f]+ / { anon = ($6 == "" || $6 ~ /^\[(heap|stack|anon)/) }
          anon && /^Private_(Clean|Dirty):/ { sum += $2 } END { print sum + 0 }' "/proc/$1/smaps"
 }
 shield_start=$(cpu_ns "$shield") idle_start=$(cpu_ns "$idle")
-shield_mem_start=$(private_kb "$shield") idle_mem_start=$(private_kb "$idle")
+shield_mem_start=$(linux_private_kb "$shield") idle_mem_start=$(linux_private_kb "$idle")
 sleep "$seconds"
 shield_cpu=$(( $(cpu_ns "$shield") - shield_start )) idle_cpu=$(( $(cpu_ns "$idle") - idle_start ))
-shield_mem=$(private_kb "$shield") idle_mem=$(private_kb "$idle")
+shield_mem=$(linux_private_kb "$shield") idle_mem=$(linux_private_kb "$idle")
 shield_anon=$(anonymous_kb "$shield") idle_anon=$(anonymous_kb "$idle")
 touch "$signal/done"
 wait "$runner" || true

@@ -26,24 +26,13 @@ trap 'rm -f "$out"; scripts/wine-session.sh stop "$build"' EXIT
 SENTREL_WINE_TIME_LIMIT=$((minutes * 60 + 600)) scripts/wine-run.sh "$bin/soak_bench.exe" "$minutes" </dev/null \
     >"$out" 2>/dev/null &
 runner=$!
-# The shield of this build's Wine prefix (others may run the same program).
-find_shield() {
-    local pid
-    for pid in $(pgrep -f 'sentrel-soak-bench.Sentrel4\.exe' || true); do
-        if tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX"; then
-            echo "$pid"
-            return
-        fi
-    done
-}
-private_kb() { awk '/^Private_(Clean|Dirty):/ { sum += $2 } END { print sum + 0 }' "/proc/$1/smaps_rollup" 2>/dev/null || echo 0; }
 memory=()
 next=0
 start=$(date +%s)
 while kill -0 "$runner" 2>/dev/null; do
     if [ "$(date +%s)" -ge $((start + next * 60)) ]; then
-        shield=$(find_shield)
-        [ -n "$shield" ] && memory+=("$next $(private_kb "$shield")")
+        shield=$(wine_prefix_process 'sentrel-soak-bench.Sentrel4\.exe')
+        [ -n "$shield" ] && memory+=("$next $(linux_private_kb "$shield")")
         next=$((next + 1))
     fi
     sleep 1

@@ -35,3 +35,21 @@ wine_session_display() {
     kill -0 "$pid" 2>/dev/null || return 1
     echo "$display"
 }
+
+# The Linux process id of a program of this prefix whose command line matches the pattern
+# (other developers may run the same programs in prefixes of their own); empty when none.
+wine_prefix_process() {
+    local pid
+    for pid in $(pgrep -f "$1" || true); do
+        if tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX"; then
+            echo "$pid"
+            return
+        fi
+    done
+}
+
+# The private memory of a Linux process in KB, from the Linux side (Wine does not report it to a
+# Windows program); 0 when the process is gone.
+linux_private_kb() {
+    awk '/^Private_(Clean|Dirty):/ { sum += $2 } END { print sum + 0 }' "/proc/$1/smaps_rollup" 2>/dev/null || echo 0
+}
