@@ -23,6 +23,7 @@ class TSliceCursor;
 class TFileChangesTracker;
 class TShieldMoves;
 class TRegistryWatches;
+class AutostartMonitor;
 class WarningQueue;
 class TThreatTables;
 class TOptions;
@@ -122,6 +123,7 @@ private:
     std::unique_ptr<WarningContext> warnings_;
     std::unique_ptr<WarningQueue> queue_;
     std::unique_ptr<TRegistryWatches> registryWatches_;
+    std::unique_ptr<AutostartMonitor> autostart_;
     // Where the sliced folder and cookie scans stand between their ticks.
     std::unique_ptr<TSliceCursor> folderScan_;
     std::unique_ptr<TCookieScan> cookieScan_;
