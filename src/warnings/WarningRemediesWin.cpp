@@ -572,7 +572,7 @@ void UndoFolder(const BackupRecord& record, const WarningContext& context) {
 // registry editor exports it); a changed value gets its old data back, a removed one is made
 // again, the data the fix replaced kept in the record; a new subkey is exported by the registry
 // editor into backup.reg and removed. The undo puts back exactly what the fix changed. Both hold
-// the point while they act and have the monitor accept it after, so nothing is reported again.
+// the point while they write and have the monitor accept it after, so nothing is reported again.
 
 namespace {
 
@@ -680,6 +680,7 @@ void FixAutostartSubKey(const TAutostartPointWarning& warning, const NewBackupRe
     if (!complete)
         throw std::runtime_error("The registry editor did not export " + keyPath + "; the entry is left as it is");
     KeepRecord(outcome, std::move(keys));
+    const PointHold hold(context, warning.PointId);
     try {
         platform::DeleteKeyTree(RootHandle(warning.RootKey), subKey, ViewFlag(warning.View));
     } catch (const platform::Win32Error& error) {
@@ -695,7 +696,6 @@ namespace remedies {
 void FixAutostartPoint(const TWarning& found, const NewBackupResult& record, FixOutcome& outcome,
                        const WarningContext& context) {
     const auto& warning = WarningAs<TAutostartPointWarning>(found);
-    const PointHold hold(context, warning.PointId);
     std::vector<BackupValue> keys = {BackupString(kPointKey, warning.PointId),
                                      BackupInteger(kRootKeyKey, static_cast<int>(warning.RootKey)),
                                      BackupString(kKeyKey, warning.Key), BackupString(kValueKey, warning.Item),
@@ -734,6 +734,7 @@ void FixAutostartPoint(const TWarning& found, const NewBackupResult& record, Fix
         }
     }
     KeepRecord(outcome, std::move(keys));
+    const PointHold hold(context, warning.PointId);
     try {
         PutValue(warning.RootKey, warning.Key, warning.Item, after, warning.View);
     } catch (const platform::Win32Error& error) {
