@@ -424,7 +424,6 @@ void Application::StartShield() {
 }
 
 void Application::CompleteStartup() {
-    SetCurrentDirectoryA(ProgramFolder().c_str());
     shieldMoves_ = std::make_shared<TShieldMoves>();
     warnings_ = std::make_unique<WarningContext>(MakeWarningContext());
     // A fix acts on a worker; its finish comes back to the window thread.
