@@ -184,7 +184,7 @@ TEST_F(FileMonitorTest, NewFileWarnsOnlyWhenTheDatabaseKnowsIt) {
     ASSERT_TRUE(tracker_.WatcherRunning());
     WriteTextFile(watched_ / "unknown.dll", ThreatContent(1));
     WriteTextFile(watched_ / "small.exe", "tiny");
-    PumpFor(300);
+    // The watcher hands its changes over in order: all before this file come first.
     const std::string known = CreateKnown("evil.dll");
     EXPECT_EQ(ReportsUntil("evil.dll"), (std::vector<Report>{{"new", "evil.dll", known}}));
 }
@@ -208,7 +208,6 @@ TEST_F(FileMonitorTest, RenamingAFileRaisesNothing) {
     WriteTextFile(watched_ / "before.dll", ThreatContent());
     tracker_.SetActive(true);
     ASSERT_TRUE(MoveFileA((watched_ / "before.dll").c_str(), (watched_ / "after.dll").c_str()));
-    PumpFor(300);
     const std::string sentinel = CreateKnown("sentinel.exe");
     EXPECT_EQ(ReportsUntil("sentinel.exe"), (std::vector<Report>{{"new", "sentinel.exe", sentinel}}));
 }
@@ -244,7 +243,6 @@ TEST_F(FileMonitorTest, TheShieldsOwnMovesAreNotReported) {
     tracker_.MarkShieldMove(restored);
     ASSERT_TRUE(MoveFileA(fixed.c_str(), (outside_ / "fixed").c_str()));
     ASSERT_TRUE(MoveFileA(stored.c_str(), restored.c_str()));
-    PumpFor(300);
     const std::string sentinel = CreateKnown("sentinel.exe");
     EXPECT_EQ(ReportsUntil("sentinel.exe"), (std::vector<Report>{{"new", "sentinel.exe", sentinel}}));
 }
@@ -300,10 +298,12 @@ TEST_F(FileMonitorTest, AfterLostChangesEveryFileOfTheTreeIsTested) {
     tracker_.TestEveryFile(files);
     // More paths than one slice: the rest is tested on later messages.
     auto reports = ReportsUntil("buried.exe");
-    if (reports.size() < 2) {
-        PumpFor(500);
-        for (auto& report : Drain()) reports.push_back(std::move(report));
-    }
+    PumpUntil(
+        [&] {
+            for (auto& report : Drain()) reports.push_back(std::move(report));
+            return reports.size() >= 2;
+        },
+        kWaitMs);
     std::sort(reports.begin(), reports.end(), [](const Report& a, const Report& b) { return a.Name < b.Name; });
     EXPECT_EQ(reports, (std::vector<Report>{{"new", "buried.exe", watched_ / "deep\\er\\buried.exe"},
                                             {"new", "top.dll", watched_ / "top.dll"}}));
