@@ -19,17 +19,19 @@ UniqueHkey OpenKey(HKEY parent, const std::wstring& name) {
 // A string value as stored (an expandable one not expanded); std::nullopt when it is missing or
 // of another type.
 std::optional<std::wstring> ReadText(HKEY key, const wchar_t* name) {
-    DWORD type = 0;
-    DWORD size = 0;
-    if (RegQueryValueExW(key, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
-        (type != REG_SZ && type != REG_EXPAND_SZ))
-        return std::nullopt;
-    std::wstring text(size / sizeof(wchar_t) + 1, L'\0');
-    size = static_cast<DWORD>(text.size() * sizeof(wchar_t));
-    if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(text.data()), &size) != ERROR_SUCCESS)
-        return std::nullopt;
-    text.resize(wcsnlen(text.c_str(), size / sizeof(wchar_t)));
-    return text;
+    std::wstring text(MAX_PATH, L'\0');  // most fit: one call to the registry
+    for (;;) {
+        DWORD type = 0;
+        DWORD size = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+        const LONG code = RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(text.data()), &size);
+        if (code == ERROR_MORE_DATA) {
+            text.assign(size / sizeof(wchar_t) + 1, L'\0');
+            continue;
+        }
+        if (code != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return std::nullopt;
+        text.resize(wcsnlen(text.c_str(), size / sizeof(wchar_t)));
+        return text;
+    }
 }
 
 std::optional<DWORD> ReadNumber(HKEY key, const wchar_t* name) {
