@@ -144,6 +144,17 @@ std::string ProgramCommandLine(std::string_view program, std::string_view argume
     return command;
 }
 
+namespace {
+
+// The location of a task that must have a name.
+TaskLocation NamedTask(std::string_view path) {
+    TaskLocation location = SplitTaskPath(path);
+    if (location.name.empty()) ThrowWin32Error("task path \"" + std::string(path) + "\"", ERROR_INVALID_NAME);
+    return location;
+}
+
+}  // namespace
+
 std::vector<ScheduledTask> ListScheduledTasks() {
     ComRef<ITaskService> service = ConnectedService();
     std::vector<ScheduledTask> tasks;
@@ -152,7 +163,7 @@ std::vector<ScheduledTask> ListScheduledTasks() {
 }
 
 std::optional<ScheduledTask> ReadScheduledTask(std::string_view path) {
-    const TaskLocation location = SplitTaskPath(path);
+    const TaskLocation location = NamedTask(path);
     ComRef<ITaskService> service = ConnectedService();
     ComRef<ITaskFolder> folder;
     HRESULT result = service->GetFolder(Bstr(location.FolderPath()).Get(), folder.Put());
@@ -166,7 +177,7 @@ std::optional<ScheduledTask> ReadScheduledTask(std::string_view path) {
 }
 
 void DeleteScheduledTask(std::string_view path) {
-    const TaskLocation location = SplitTaskPath(path);
+    const TaskLocation location = NamedTask(path);
     ComRef<ITaskService> service = ConnectedService();
     ComRef<ITaskFolder> folder = OpenFolder(service.Get(), location.FolderPath());
     CheckHresult(folder->DeleteTask(Bstr(location.name).Get(), 0),
@@ -174,7 +185,7 @@ void DeleteScheduledTask(std::string_view path) {
 }
 
 void RegisterScheduledTask(std::string_view path, std::string_view xml) {
-    const TaskLocation location = SplitTaskPath(path);
+    const TaskLocation location = NamedTask(path);
     ComRef<ITaskService> service = ConnectedService();
 
     // The folders on the path, each opened or made in its parent.

@@ -33,7 +33,8 @@ std::string KnownFolder(REFKNOWNFOLDERID id) {
 
 // A folder value of User Shell Folders, expanded; empty when it is missing or of another type.
 std::string ExpandedFolderValue(HKEY root, const wchar_t* value) {
-    constexpr DWORD kStrings = RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ;  // an expandable one comes expanded
+    // REG_SZ takes REG_EXPAND_SZ too, expanded (naming REG_EXPAND_SZ would ask for it unexpanded).
+    constexpr DWORD kStrings = RRF_RT_REG_SZ;
     std::wstring text(MAX_PATH, L'\0');
     for (;;) {
         DWORD size = static_cast<DWORD>(text.size() * sizeof(wchar_t));
