@@ -53,7 +53,7 @@ TEST(ScheduledTasksWinTest, SplitsTaskPathsAndQuotesPrograms) {
 }
 
 TEST(ScheduledTasksWinTest, DeletesAndRegistersAgainFromTheSavedDefinition) {
-    const std::string folder = "\\SentrelTests" + std::to_string(GetCurrentProcessId());
+    const std::string folder = "\\SentrelTests";  // a task of an earlier run is replaced
     const std::string plain = folder + "\\Plain task";
     const std::string unicode = folder + "\\Папка 東京\\Задача 任务";
     RegisterScheduledTask(plain, TaskXml("C:\\Program Files\\Sentrel Test\\updater.exe", "/run", true));
