@@ -56,7 +56,7 @@ std::string DisplayName(HKEY key) {
     return Utf8FromWide(stored);
 }
 
-std::optional<ServiceEntry> ReadService(HKEY services, const std::wstring& name) {
+std::optional<ServiceEntry> ReadServiceKey(HKEY services, const std::wstring& name) {
     const UniqueHkey key = OpenKey(services, name);
     if (!key) return std::nullopt;  // one the user may not read, or removed meanwhile
     const std::optional<DWORD> type = ReadNumber(key.get(), L"Type");
@@ -76,19 +76,44 @@ std::optional<ServiceEntry> ReadService(HKEY services, const std::wstring& name)
 
 }  // namespace
 
-std::vector<ServiceEntry> ListServices() {
-    std::vector<ServiceEntry> entries;
-    const UniqueHkey services = OpenKey(HKEY_LOCAL_MACHINE, WideFromUtf8(kServicesKey));
-    if (!services) return entries;
+namespace {
+
+// Calls `each` with the name of every subkey of the open services key.
+template <class Each>
+void ForEachServiceKey(HKEY services, Each each) {
     wchar_t name[256];  // the longest key name the registry allows, with its terminator
     for (DWORD index = 0;; ++index) {
         DWORD length = static_cast<DWORD>(std::size(name));
-        const LONG code = RegEnumKeyExW(services.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr);
-        if (code == ERROR_NO_MORE_ITEMS) break;
+        const LONG code = RegEnumKeyExW(services, index, name, &length, nullptr, nullptr, nullptr, nullptr);
+        if (code == ERROR_NO_MORE_ITEMS) return;
         if (code != ERROR_SUCCESS) ThrowWin32Error("RegEnumKeyExW(services)", static_cast<DWORD>(code));
-        if (auto entry = ReadService(services.get(), std::wstring(name, length))) entries.push_back(std::move(*entry));
+        each(std::wstring(name, length));
+    }
+}
+
+}  // namespace
+
+std::vector<ServiceEntry> ListServices() {
+    std::vector<ServiceEntry> entries;
+    if (const UniqueHkey services = OpenKey(HKEY_LOCAL_MACHINE, WideFromUtf8(kServicesKey))) {
+        ForEachServiceKey(services.get(), [&](const std::wstring& name) {
+            if (auto entry = ReadServiceKey(services.get(), name)) entries.push_back(std::move(*entry));
+        });
     }
     return entries;
+}
+
+std::vector<std::string> ServiceKeyNames() {
+    std::vector<std::string> names;
+    if (const UniqueHkey services = OpenKey(HKEY_LOCAL_MACHINE, WideFromUtf8(kServicesKey)))
+        ForEachServiceKey(services.get(), [&](const std::wstring& name) { names.push_back(Utf8FromWide(name)); });
+    return names;
+}
+
+std::optional<ServiceEntry> ReadService(const std::string& name) {
+    const UniqueHkey services = OpenKey(HKEY_LOCAL_MACHINE, WideFromUtf8(kServicesKey));
+    if (!services) return std::nullopt;
+    return ReadServiceKey(services.get(), WideFromUtf8(name));
 }
 
 }  // namespace sentrel::platform

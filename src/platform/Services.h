@@ -6,6 +6,7 @@
 // the same unit a backup of a service saves and restores, any user may read it, and reading it
 // costs no call to another process per service.
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,12 @@ struct ServiceEntry {
 // The services that run programs (Win32 services; drivers are left out), in the key's order.
 // A subkey the user may not read is left out; a missing services key gives an empty list.
 std::vector<ServiceEntry> ListServices();
+
+// The same in slices, for a pass spread over ticks: the names of every subkey of the services
+// key (drivers included), then one service each; std::nullopt for a driver, a key that names no
+// service, one the user may not read or one gone meanwhile.
+std::vector<std::string> ServiceKeyNames();
+std::optional<ServiceEntry> ReadService(const std::string& name);
 
 inline constexpr const char* kServicesKey = "SYSTEM\\CurrentControlSet\\Services";
 

@@ -139,6 +139,13 @@ TEST(ServicesWinTest, ListsNewServicesWithTheirCommandsUntilTheyAreDeleted) {
         EXPECT_EQ(plainService->type, static_cast<DWORD>(SERVICE_WIN32_OWN_PROCESS));
         EXPECT_EQ(unicodeService->displayName, "Служба 東京");
         EXPECT_EQ(unicodeService->imagePath, "C:\\Тест\\служба.exe");
+        // Read in slices, the same.
+        const auto names = ServiceKeyNames();
+        EXPECT_NE(std::find(names.begin(), names.end(), unicodeName), names.end());
+        const auto single = ReadService(unicodeName);
+        ASSERT_TRUE(single);
+        EXPECT_EQ(single->displayName, unicodeService->displayName);
+        EXPECT_EQ(single->imagePath, unicodeService->imagePath);
         // Wine's own services are there too; its drivers are not.
         EXPECT_TRUE(Find(services, &ServiceEntry::name, std::string("RpcSs")));
         EXPECT_FALSE(std::any_of(services.begin(), services.end(),
@@ -147,6 +154,7 @@ TEST(ServicesWinTest, ListsNewServicesWithTheirCommandsUntilTheyAreDeleted) {
     const auto services = ListServices();
     EXPECT_FALSE(Find(services, &ServiceEntry::name, plainName));
     EXPECT_FALSE(Find(services, &ServiceEntry::name, unicodeName));
+    EXPECT_FALSE(ReadService(unicodeName));
 }
 
 void SaveShortcut(const std::string& path, const std::string& target, const std::string& arguments) {
