@@ -10,6 +10,7 @@
 #include "platform/ComObjects.h"
 #include "platform/ScheduledTasks.h"
 #include "platform/UniqueHandle.h"
+#include "platform/Win32Error.h"
 #include "platform/WideText.h"
 
 namespace sentrel::platform {
@@ -115,7 +116,11 @@ std::vector<StartupFile> ListStartupFiles(const std::string& folder) {
     WIN32_FIND_DATAW found;
     const UniqueFind search(
         FindFirstFileExW((wideFolder + L"*").c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0));
-    if (!search) return files;
+    if (!search) {
+        const DWORD code = GetLastError();
+        if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) return files;
+        ThrowWin32Error("FindFirstFileExW(\"" + folder + "\")", code);
+    }
     do {
         if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
         const std::wstring name = found.cFileName;

@@ -26,7 +26,8 @@ struct StartupFile {
 };
 
 // The files of one folder (subfolders and the folder's own desktop.ini are not started and are
-// left out), shortcuts read through the shell. A missing folder has none.
+// left out), shortcuts read through the shell. A missing folder has none; a folder that cannot
+// be read throws Win32Error.
 std::vector<StartupFile> ListStartupFiles(const std::string& folder);
 
 }  // namespace sentrel::platform
