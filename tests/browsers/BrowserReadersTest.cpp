@@ -4,6 +4,7 @@
 #include <fstream>
 #include <string>
 
+#include "browsers/BlockLists.h"
 #include "browsers/ChromiumExtensions.h"
 #include "browsers/FirefoxPrefs.h"
 #include "browsers/FirefoxProfiles.h"
@@ -138,6 +139,45 @@ TEST(FirefoxPrefs, RemovingALineKeepsEveryOtherByte) {
 
     EXPECT_EQ(PutBackPrefLine(before + after, line), before + after + "\r\n" + target);
     EXPECT_EQ(PutBackPrefLine(text, line), text);
+}
+
+TEST(BlockLists, ChromiumBlocklistTakesTheLowestFreeNumber) {
+    const std::vector<RegistryStringValue> values = {{"1", "aaaa"}, {"3", "cccc"}, {"Note", "x"}};
+    const BlocklistPlace place = PlaceInBlocklist(values, "bbbb");
+    EXPECT_EQ(place.valueName, "2");
+    EXPECT_FALSE(place.alreadyListed);
+    EXPECT_EQ(PlaceInBlocklist(values, "CCCC").valueName, "3");
+    EXPECT_TRUE(PlaceInBlocklist(values, "CCCC").alreadyListed);
+    EXPECT_EQ(FindInBlocklist(values, "cccc"), "3");
+    EXPECT_FALSE(FindInBlocklist(values, "bbbb"));
+}
+
+TEST(BlockLists, ExtensionSettingsBlockAndUndoRoundTrip) {
+    const std::string policy =
+        R"({"*":{"blocked_install_message":"Ask IT"},"spy@example.com":{"installation_mode":"force_installed",)"
+        R"("install_url":"https://evil.example/spy.xpi"},"ok@example.com":{"installation_mode":"allowed"}})";
+    const ExtensionSettingsChange blocked = BlockInExtensionSettings(policy, "spy@example.com");
+    ASSERT_TRUE(blocked.ok);
+    EXPECT_TRUE(blocked.changed);
+    EXPECT_EQ(blocked.value, R"({"*":{"blocked_install_message":"Ask IT"},"spy@example.com":{"installation_mode":)"
+                             R"("blocked"},"ok@example.com":{"installation_mode":"allowed"}})");
+    const ExtensionSettingsChange undone =
+        UnblockInExtensionSettings(blocked.value, "spy@example.com", blocked.previousEntry);
+    ASSERT_TRUE(undone.ok);
+    EXPECT_EQ(undone.value, policy);
+
+    // No value yet: the block is the whole value, and the undo removes it.
+    const ExtensionSettingsChange fresh = BlockInExtensionSettings("", "new@example.com");
+    EXPECT_EQ(fresh.value, R"({"new@example.com":{"installation_mode":"blocked"}})");
+    const ExtensionSettingsChange removed = UnblockInExtensionSettings(fresh.value, "new@example.com", std::nullopt);
+    EXPECT_TRUE(removed.ok && removed.changed && removed.value.empty());
+
+    // An entry changed since the fix stays; a value that is not an object is not touched.
+    const std::string changed = R"({"new@example.com":{"installation_mode":"allowed"}})";
+    EXPECT_EQ(UnblockInExtensionSettings(changed, "new@example.com", std::nullopt).value, changed);
+    EXPECT_FALSE(UnblockInExtensionSettings(changed, "new@example.com", std::nullopt).changed);
+    EXPECT_FALSE(BlockInExtensionSettings("[1,2]", "x").ok);
+    EXPECT_FALSE(BlockInExtensionSettings("{\"a\":", "x").ok);
 }
 
 TEST(BrowserFiles, HostileFilesGiveAProblemNotACrash) {
