@@ -168,7 +168,11 @@ std::optional<FirefoxPrefLine> ParseStatement(std::string_view body, bool& opens
     return line;
 }
 
-bool StartsLine(std::string_view text, std::size_t at) { return at == 0 || text[at - 1] == '\n'; }
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+bool StartsLine(std::string_view text, std::size_t at) {
+    return at == 0 || text[at - 1] == '\n' || (at == kByteOrderMark.size() && text.substr(0, at) == kByteOrderMark);
+}
 
 }  // namespace
 
@@ -213,7 +217,12 @@ std::vector<FirefoxPrefLine> ParsePrefLines(std::string_view text) {
         const std::size_t end = newline == std::string_view::npos ? text.size() : newline + 1;
         const std::string_view line = text.substr(start, end - start);
         std::string_view body = line.substr(0, line.find('\n'));
-        if (start == 0 && body.substr(0, 3) == "\xEF\xBB\xBF") body.remove_prefix(3);  // a UTF-8 byte order mark
+        std::size_t lineStart = start;
+        if (start == 0 && body.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
+            // The mark belongs to the file, not to its first line.
+            body.remove_prefix(kByteOrderMark.size());
+            lineStart = kByteOrderMark.size();
+        }
         if (inComment) {
             // The rest of the line after the comment's end is not looked at: a statement there
             // is as rare as it is odd, and it is not a line of its own to remove.
@@ -221,8 +230,8 @@ std::vector<FirefoxPrefLine> ParsePrefLines(std::string_view text) {
         } else {
             bool opensComment = false;
             if (auto parsed = ParseStatement(body, opensComment)) {
-                parsed->offset = start;
-                parsed->line = std::string(line);
+                parsed->offset = lineStart;
+                parsed->line = std::string(text.substr(lineStart, end - lineStart));
                 lines.push_back(std::move(*parsed));
             } else {
                 // A line that is no statement may still open a comment that runs on.

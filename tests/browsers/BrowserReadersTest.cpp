@@ -131,6 +131,7 @@ TEST(FirefoxPrefs, RemovingALineKeepsEveryOtherByte) {
     EXPECT_EQ(lines[1].offset, before.size() + 5 + target.size());
     EXPECT_EQ(lines[2].value, "x\"y");
 
+    EXPECT_EQ(RemovePrefLine(text, lines[0]), "\xEF\xBB\xBF  // " + target + target + after);  // the mark stays
     FirefoxPrefLine line = lines[1];
     EXPECT_EQ(RemovePrefLine(text, line), before + "  // " + target + after);
     line.offset = 3;  // recorded in an older text: found again as a whole line by its bytes
