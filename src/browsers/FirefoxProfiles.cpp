@@ -50,7 +50,8 @@ void ReadProfileAddons(const FirefoxProfile& profile, ExtensionList& list) {
     for (const std::string& name : SubfolderNames(folder)) {
         if (name != "staged" && name != "trash") found.emplace_back(name, JoinPath(folder, name));
     }
-    for (const auto& [id, path] : found) {
+    for (const auto& [foundId, path] : found) {
+        const std::string& id = foundId;  // clang 14 cannot capture a structured binding
         const bool listed = std::any_of(addons.begin(), addons.end(), [&](const BrowserExtension& addon) { return addon.id == id; });
         if (listed) continue;
         BrowserExtension addon;
