@@ -5,6 +5,7 @@
 // nothing from that file and a problem naming it and saying why.
 
 #include <cstddef>
+#include <exception>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -80,6 +81,17 @@ std::vector<std::string> PlainFileNames(const std::string& folder);
 
 bool PathIsFolder(const std::string& path);
 bool PathIsFile(const std::string& path);
+
+// Runs one step of a reader (one profile, one file): an exception (memory running out, a surprise
+// of a library) becomes a problem of that path, and the reader goes on with the next step.
+template <class Step>
+void ReadGuarded(const std::string& path, std::vector<BrowserReadProblem>& problems, Step&& step) {
+    try {
+        step();
+    } catch (const std::exception& error) {
+        problems.push_back({path, std::string("could not be read: ") + error.what()});
+    }
+}
 
 // ASCII case-insensitive comparison (extension ids, message keys, locale names).
 bool EqualsIgnoringCase(std::string_view a, std::string_view b);

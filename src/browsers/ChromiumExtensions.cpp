@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <map>
-#include <set>
+#include <tuple>
 
 #include "browsers/JsonText.h"
 #include "common/Files.h"
@@ -14,6 +14,9 @@ using Json = nlohmann::json;
 
 constexpr std::string_view kMessagePrefix = "__MSG_";
 constexpr std::string_view kMessageSuffix = "__";
+// Messages put into one text at most (a name or a description): a manifest that repeats a long
+// message a million times must not make a text of terabytes.
+constexpr std::size_t kMaxMessageBytesInText = 64 * 1024;
 
 std::string Lower(std::string_view text) {
     std::string lower(text);
@@ -36,6 +39,7 @@ public:
     std::string Resolve(const std::string& text) {
         if (text.find(kMessagePrefix) == std::string::npos) return text;
         std::string resolved;
+        std::size_t added = 0;
         std::size_t at = 0;
         while (at < text.size()) {
             const std::size_t start = text.find(kMessagePrefix, at);
@@ -48,6 +52,7 @@ public:
             const bool closed = text.compare(keyEnd, kMessageSuffix.size(), kMessageSuffix) == 0;
             const std::string key = text.substr(start + kMessagePrefix.size(), keyEnd - start - kMessagePrefix.size());
             const std::string* message = closed && !key.empty() ? Find(key) : nullptr;
+            if (message && added + message->size() > kMaxMessageBytesInText) message = nullptr;
             if (!message) {
                 const std::size_t next = start + kMessagePrefix.size();
                 resolved.append(text, at, next - at);
@@ -56,6 +61,7 @@ public:
             }
             resolved.append(text, at, start - at);
             resolved += *message;
+            added += message->size();
             at = keyEnd + kMessageSuffix.size();
         }
         resolved.append(text, at, std::string::npos);
@@ -89,30 +95,25 @@ private:
     std::map<std::string, std::string> messages_;
 };
 
-// Orders version folder names ("1.10.2_0" after "1.9.7_0"): numbers by value, the rest by text.
-bool VersionLess(const std::string& a, const std::string& b) {
-    std::size_t i = 0, j = 0;
-    while (i < a.size() && j < b.size()) {
-        const bool digitA = a[i] >= '0' && a[i] <= '9';
-        const bool digitB = b[j] >= '0' && b[j] <= '9';
-        if (digitA && digitB) {
-            std::size_t endA = i, endB = j;
-            while (endA < a.size() && a[endA] >= '0' && a[endA] <= '9') ++endA;
-            while (endB < b.size() && b[endB] >= '0' && b[endB] <= '9') ++endB;
-            std::string_view numberA(a.data() + i, endA - i), numberB(b.data() + j, endB - j);
-            while (numberA.size() > 1 && numberA.front() == '0') numberA.remove_prefix(1);
-            while (numberB.size() > 1 && numberB.front() == '0') numberB.remove_prefix(1);
-            if (numberA.size() != numberB.size()) return numberA.size() < numberB.size();
-            if (numberA != numberB) return numberA < numberB;
-            i = endA;
-            j = endB;
-        } else {
-            if (a[i] != b[j]) return a[i] < b[j];
-            ++i;
-            ++j;
+// The order of version folder names ("1.10.2_0" after "1.9.7_0"): each name is a row of tokens,
+// a run of digits by its value or one other character, compared token by token. Being a plain
+// comparison of rows, it is a strict weak order whatever the names, as sorting needs.
+using VersionToken = std::tuple<bool, std::size_t, std::string>;  // is a character, length, text
+
+std::vector<VersionToken> VersionKey(std::string_view name) {
+    std::vector<VersionToken> key;
+    std::size_t at = 0;
+    while (at < name.size()) {
+        if (name[at] < '0' || name[at] > '9') {
+            key.emplace_back(true, 1, std::string(1, name[at++]));
+            continue;
         }
+        while (at + 1 < name.size() && name[at] == '0' && name[at + 1] >= '0' && name[at + 1] <= '9') ++at;
+        const std::size_t start = at;
+        while (at < name.size() && name[at] >= '0' && name[at] <= '9') ++at;
+        key.emplace_back(false, at - start, std::string(name.substr(start, at - start)));
     }
-    return a.size() - i < b.size() - j;
+    return key;
 }
 
 SettingsOverrides ReadOverrides(const Json& manifest, Messages& messages) {
@@ -156,12 +157,14 @@ void ReadProfileExtensions(const ChromiumBrowser& browser, const ChromiumProfile
     for (const std::string& id : SubfolderNames(extensionsFolder)) {
         if (id == "Temp") continue;  // where the browser unpacks an extension it installs
         const std::string idFolder = JoinPath(extensionsFolder, id);
-        std::vector<std::string> versions = SubfolderNames(idFolder);
-        std::sort(versions.begin(), versions.end(), VersionLess);
+        std::vector<std::pair<std::vector<VersionToken>, std::string>> versions;
+        for (std::string& name : SubfolderNames(idFolder)) versions.emplace_back(VersionKey(name), std::move(name));
+        std::sort(versions.begin(), versions.end());
         // The newest version folder with a manifest (an update can leave the old one behind).
         bool found = false;
         for (auto version = versions.rbegin(); version != versions.rend() && !found; ++version) {
-            const std::string folder = JoinPath(idFolder, *version);
+            const std::string& versionName = version->second;
+            const std::string folder = JoinPath(idFolder, versionName);
             const std::string manifestPath = JoinPath(folder, "manifest.json");
             const FileRead file = ReadCappedFile(manifestPath, kMaxManifestBytes);
             if (file.missing) continue;
@@ -172,7 +175,7 @@ void ReadProfileExtensions(const ChromiumBrowser& browser, const ChromiumProfile
             extension.profileFolder = profile.path;
             extension.id = id;
             extension.name = id;
-            extension.version = *version;
+            extension.version = versionName;
             extension.path = folder;
             std::string reason = file.reason;
             const std::optional<ExtensionManifest> manifest =
@@ -188,6 +191,28 @@ void ReadProfileExtensions(const ChromiumBrowser& browser, const ChromiumProfile
             }
             list.extensions.push_back(std::move(extension));
         }
+    }
+}
+
+void ReadProfilesInto(const std::string& userDataFolder, ChromiumProfiles& result) {
+    std::map<std::string, std::string> names;  // folder name -> display name
+    const std::string localStatePath = JoinPath(userDataFolder, "Local State");
+    const FileRead localState = ReadCappedFile(localStatePath, kMaxBrowserStateBytes);
+    std::string reason = localState.reason;
+    if (const auto listed = localState.text ? ParseLocalStateProfiles(*localState.text, reason) : std::nullopt) {
+        // Only plain names: a listed "..\\.." must not take the reader out of the folder.
+        for (const auto& [folder, name] : *listed) {
+            if (IsPlainFileName(folder)) names.emplace(folder, name);
+        }
+    } else if (!localState.missing) {
+        result.problems.push_back({localStatePath, reason});
+    }
+    for (const std::string& folder : SubfolderNames(userDataFolder)) {
+        const std::string path = JoinPath(userDataFolder, folder);
+        const auto listed = names.find(folder);
+        if (listed == names.end() && !PathIsFile(JoinPath(path, "Preferences"))) continue;
+        const std::string display = listed != names.end() && !listed->second.empty() ? listed->second : folder;
+        result.profiles.push_back({folder, display, path});
     }
 }
 
@@ -224,25 +249,7 @@ std::optional<std::vector<std::pair<std::string, std::string>>> ParseLocalStateP
 
 ChromiumProfiles ReadChromiumProfiles(const std::string& userDataFolder) {
     ChromiumProfiles result;
-    std::map<std::string, std::string> names;  // folder name -> display name
-    const std::string localStatePath = JoinPath(userDataFolder, "Local State");
-    const FileRead localState = ReadCappedFile(localStatePath, kMaxBrowserStateBytes);
-    std::string reason = localState.reason;
-    if (const auto listed = localState.text ? ParseLocalStateProfiles(*localState.text, reason) : std::nullopt) {
-        // Only plain names: a listed "..\\.." must not take the reader out of the folder.
-        for (const auto& [folder, name] : *listed) {
-            if (IsPlainFileName(folder)) names.emplace(folder, name);
-        }
-    } else if (!localState.missing) {
-        result.problems.push_back({localStatePath, reason});
-    }
-    for (const std::string& folder : SubfolderNames(userDataFolder)) {
-        const std::string path = JoinPath(userDataFolder, folder);
-        const auto listed = names.find(folder);
-        if (listed == names.end() && !PathIsFile(JoinPath(path, "Preferences"))) continue;
-        const std::string display = listed != names.end() && !listed->second.empty() ? listed->second : folder;
-        result.profiles.push_back({folder, display, path});
-    }
+    ReadGuarded(userDataFolder, result.problems, [&] { ReadProfilesInto(userDataFolder, result); });
     return result;
 }
 
@@ -269,7 +276,9 @@ ExtensionList ReadChromiumExtensions(const ChromiumBrowser& browser) {
     if (!PathIsFolder(browser.userDataFolder)) return list;
     ChromiumProfiles profiles = ReadChromiumProfiles(browser.userDataFolder);
     list.problems = std::move(profiles.problems);
-    for (const ChromiumProfile& profile : profiles.profiles) ReadProfileExtensions(browser, profile, list);
+    for (const ChromiumProfile& profile : profiles.profiles) {
+        ReadGuarded(profile.path, list.problems, [&] { ReadProfileExtensions(browser, profile, list); });
+    }
     return list;
 }
 

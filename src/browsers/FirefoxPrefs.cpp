@@ -281,15 +281,17 @@ FirefoxPrefSettings ReadFirefoxPrefSettings(const std::string& firefoxFolder) {
     for (const FirefoxProfile& profile : profiles.profiles) {
         for (const char* name : {"prefs.js", "user.js"}) {
             const std::string path = JoinPath(profile.path, name);
-            const FileRead file = ReadCappedFile(path, kMaxPrefsBytes);
-            if (!file.text) {
-                if (!file.missing) result.problems.push_back({path, file.reason});
-                continue;
-            }
-            for (FirefoxPrefLine& line : ParsePrefLines(*file.text)) {
-                if (line.kind == FirefoxPrefKind::Other) continue;
-                result.settings.push_back({profile.name, profile.path, path, std::move(line)});
-            }
+            ReadGuarded(path, result.problems, [&] {
+                const FileRead file = ReadCappedFile(path, kMaxPrefsBytes);
+                if (!file.text) {
+                    if (!file.missing) result.problems.push_back({path, file.reason});
+                    return;
+                }
+                for (FirefoxPrefLine& line : ParsePrefLines(*file.text)) {
+                    if (line.kind == FirefoxPrefKind::Other) continue;
+                    result.settings.push_back({profile.name, profile.path, path, std::move(line)});
+                }
+            });
         }
     }
     return result;

@@ -115,7 +115,7 @@ FirefoxProfiles ReadFirefoxProfiles(const std::string& firefoxFolder) {
     const std::string iniPath = JoinPath(firefoxFolder, "profiles.ini");
     const FileRead file = ReadCappedFile(iniPath, kMaxProfileListBytes);
     if (file.text) {
-        result.profiles = ParseProfilesIni(*file.text, firefoxFolder);
+        ReadGuarded(iniPath, result.problems, [&] { result.profiles = ParseProfilesIni(*file.text, firefoxFolder); });
     } else if (!file.missing) {
         result.problems.push_back({iniPath, file.reason});
     }
@@ -157,7 +157,9 @@ ExtensionList ReadFirefoxExtensions(const std::string& firefoxFolder) {
     if (!PathIsFolder(firefoxFolder)) return list;
     FirefoxProfiles profiles = ReadFirefoxProfiles(firefoxFolder);
     list.problems = std::move(profiles.problems);
-    for (const FirefoxProfile& profile : profiles.profiles) ReadProfileAddons(profile, list);
+    for (const FirefoxProfile& profile : profiles.profiles) {
+        ReadGuarded(profile.path, list.problems, [&] { ReadProfileAddons(profile, list); });
+    }
     return list;
 }
 

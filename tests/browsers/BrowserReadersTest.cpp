@@ -190,6 +190,16 @@ TEST(BrowserFiles, HostileFilesGiveAProblemNotACrash) {
     EXPECT_FALSE(ParseExtensionManifest(std::string(100000, '[') + std::string(100000, ']'), {}, reason));
     EXPECT_FALSE(reason.empty());
     EXPECT_FALSE(ParseExtensionManifest("{\"name\": \"\xFF\"}", {}, reason));  // not UTF-8
+    // A message repeated without end stops being put in: the name stays small.
+    std::string repeated;
+    for (int i = 0; i < 1000; ++i) repeated += "__MSG_a__";
+    const auto messages = [](const std::string&) -> std::optional<std::string> {
+        return R"({"a":{"message":")" + std::string(1000, 'x') + "\"}}";
+    };
+    const auto manifest = ParseExtensionManifest(R"({"default_locale":"en","name":")" + repeated + "\"}", messages, reason);
+    ASSERT_TRUE(manifest);
+    EXPECT_LT(manifest->name.size(), 100000u);
+    EXPECT_EQ(manifest->name.substr(0, 1000), std::string(1000, 'x'));
     EXPECT_FALSE(ParseExtensionsJson("{\"addons\": 5}", reason));
 }
 
