@@ -14,9 +14,9 @@ using Json = nlohmann::json;
 
 constexpr std::string_view kMessagePrefix = "__MSG_";
 constexpr std::string_view kMessageSuffix = "__";
-// Messages put into one text at most (a name or a description): a manifest that repeats a long
-// message a million times must not make a text of terabytes.
-constexpr std::size_t kMaxMessageBytesInText = 64 * 1024;
+// Message bytes put into the texts of one manifest at most: a manifest that repeats a long
+// message a million times must not make texts of terabytes.
+constexpr std::size_t kMaxMessageBytes = 64 * 1024;
 
 std::string Lower(std::string_view text) {
     std::string lower(text);
@@ -39,7 +39,6 @@ public:
     std::string Resolve(const std::string& text) {
         if (text.find(kMessagePrefix) == std::string::npos) return text;
         std::string resolved;
-        std::size_t added = 0;
         std::size_t at = 0;
         while (at < text.size()) {
             const std::size_t start = text.find(kMessagePrefix, at);
@@ -52,7 +51,7 @@ public:
             const bool closed = text.compare(keyEnd, kMessageSuffix.size(), kMessageSuffix) == 0;
             const std::string key = text.substr(start + kMessagePrefix.size(), keyEnd - start - kMessagePrefix.size());
             const std::string* message = closed && !key.empty() ? Find(key) : nullptr;
-            if (message && added + message->size() > kMaxMessageBytesInText) message = nullptr;
+            if (message && added_ + message->size() > kMaxMessageBytes) message = nullptr;
             if (!message) {
                 const std::size_t next = start + kMessagePrefix.size();
                 resolved.append(text, at, next - at);
@@ -61,7 +60,7 @@ public:
             }
             resolved.append(text, at, start - at);
             resolved += *message;
-            added += message->size();
+            added_ += message->size();
             at = keyEnd + kMessageSuffix.size();
         }
         resolved.append(text, at, std::string::npos);
@@ -92,6 +91,7 @@ private:
     const MessagesReader& reader_;
     std::string locale_;
     bool loaded_ = false;
+    std::size_t added_ = 0;  // message bytes put in so far
     std::map<std::string, std::string> messages_;
 };
 
@@ -227,7 +227,8 @@ std::vector<ChromiumBrowser> ChromiumBrowsersUnder(const std::string& localAppDa
     return {
         {"Google Chrome", userData({"Google", "Chrome", "User Data"}), "SOFTWARE\\Policies\\Google\\Chrome"},
         {"Microsoft Edge", userData({"Microsoft", "Edge", "User Data"}), "SOFTWARE\\Policies\\Microsoft\\Edge"},
-        {"Brave", userData({"BraveSoftware", "Brave-Browser", "User Data"}), "SOFTWARE\\Policies\\BraveSoftware\\Brave"},
+        {"Brave", userData({"BraveSoftware", "Brave-Browser", "User Data"}),
+         "SOFTWARE\\Policies\\BraveSoftware\\Brave"},
     };
 }
 

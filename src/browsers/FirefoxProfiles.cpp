@@ -52,8 +52,8 @@ void ReadProfileAddons(const FirefoxProfile& profile, ExtensionList& list) {
     }
     for (const auto& [foundId, path] : found) {
         const std::string& id = foundId;  // clang 14 cannot capture a structured binding
-        const bool listed = std::any_of(addons.begin(), addons.end(), [&](const BrowserExtension& addon) { return addon.id == id; });
-        if (listed) continue;
+        const auto same = [&](const BrowserExtension& addon) { return addon.id == id; };
+        if (std::any_of(addons.begin(), addons.end(), same)) continue;
         BrowserExtension addon;
         addon.id = id;
         addon.name = id;
@@ -76,9 +76,8 @@ std::vector<FirefoxProfile> ParseProfilesIni(std::string_view text, const std::s
     const IniText ini = IniText::Parse(text);
     std::vector<FirefoxProfile> profiles;
     const auto add = [&](FirefoxProfile profile) {
-        const bool known = std::any_of(profiles.begin(), profiles.end(),
-                                       [&](const FirefoxProfile& other) { return EqualsIgnoringCase(other.path, profile.path); });
-        if (!known) profiles.push_back(std::move(profile));
+        const auto same = [&](const FirefoxProfile& other) { return EqualsIgnoringCase(other.path, profile.path); };
+        if (std::none_of(profiles.begin(), profiles.end(), same)) profiles.push_back(std::move(profile));
     };
     const auto wholePath = [&](const std::string& path, bool relative) {
         return relative ? JoinPath(firefoxFolder, NativePath(path)) : NativePath(path);

@@ -18,8 +18,12 @@ template <class Json>
 std::optional<Json> Parse(std::string_view text, std::string& reason, JsonLimits limits) {
     std::size_t values = 0;
     const auto check = [&](int depth, nlohmann::json::parse_event_t, Json&) {
-        if (depth > limits.maxDepth) throw LimitExceeded{"nests deeper than " + std::to_string(limits.maxDepth) + " levels"};
-        if (++values > limits.maxValues) throw LimitExceeded{"holds more than " + std::to_string(limits.maxValues) + " values"};
+        if (depth > limits.maxDepth) {
+            throw LimitExceeded{"nests deeper than " + std::to_string(limits.maxDepth) + " levels"};
+        }
+        if (++values > limits.maxValues) {
+            throw LimitExceeded{"holds more than " + std::to_string(limits.maxValues) + " values"};
+        }
         return true;
     };
     try {

@@ -196,7 +196,8 @@ TEST(BrowserFiles, HostileFilesGiveAProblemNotACrash) {
     const auto messages = [](const std::string&) -> std::optional<std::string> {
         return R"({"a":{"message":")" + std::string(1000, 'x') + "\"}}";
     };
-    const auto manifest = ParseExtensionManifest(R"({"default_locale":"en","name":")" + repeated + "\"}", messages, reason);
+    const auto manifest =
+        ParseExtensionManifest(R"({"default_locale":"en","name":")" + repeated + "\"}", messages, reason);
     ASSERT_TRUE(manifest);
     EXPECT_LT(manifest->name.size(), 100000u);
     EXPECT_EQ(manifest->name.substr(0, 1000), std::string(1000, 'x'));

@@ -38,7 +38,8 @@ void Prefs(std::string_view text) {
 void Settings(std::string_view policy) {
     const ExtensionSettingsChange blocked = BlockInExtensionSettings(policy, "spy@example.com");
     if (!blocked.ok || !blocked.changed) return;
-    const ExtensionSettingsChange undone = UnblockInExtensionSettings(blocked.value, "spy@example.com", blocked.previousEntry);
+    const ExtensionSettingsChange undone =
+        UnblockInExtensionSettings(blocked.value, "spy@example.com", blocked.previousEntry);
     if (!undone.ok || !undone.changed) std::abort();
     if (BlockInExtensionSettings(undone.value, "spy@example.com").value != blocked.value) std::abort();
 }
