@@ -15,6 +15,8 @@ class StatementReader {
 public:
     explicit StatementReader(std::string_view text) : text_(text) {}
 
+    std::size_t Position() const { return at_; }
+
     void SkipBlanks() {
         while (at_ < text_.size() && IsBlank(text_[at_])) ++at_;
     }
@@ -151,21 +153,45 @@ private:
     std::size_t at_ = 0;
 };
 
-// The statement of one line (without its line end), or nothing.
-std::optional<FirefoxPrefLine> ParseStatement(std::string_view body, bool& opensComment) {
-    StatementReader reader(body);
+struct Statement {
+    FirefoxPrefLine line;
+    std::size_t begin = 0;  // its bytes in the line, from the keyword to the semicolon
+    std::size_t end = 0;
+};
+
+std::optional<Statement> ParseStatement(StatementReader& reader) {
+    reader.SkipBlanks();
+    Statement statement;
+    statement.begin = reader.Position();
     std::string_view keyword;
     if (!reader.TakeName(keyword) || !reader.Take("(")) return std::nullopt;
     std::optional<std::string> name = reader.TakeString();
     if (!name || !reader.Take(",")) return std::nullopt;
     std::optional<std::string> value = reader.TakeString();
     if (!value) value = reader.TakeLiteral();
-    if (!value || !reader.Take(")") || !reader.Take(";") || !reader.TakeRest(opensComment)) return std::nullopt;
-    FirefoxPrefLine line;
-    line.name = std::move(*name);
-    line.value = std::move(*value);
-    line.kind = WatchedFirefoxPrefKind(line.name);
-    return line;
+    if (!value || !reader.Take(")") || !reader.Take(";")) return std::nullopt;
+    statement.end = reader.Position();
+    statement.line.name = std::move(*name);
+    statement.line.value = std::move(*value);
+    statement.line.kind = WatchedFirefoxPrefKind(statement.line.name);
+    return statement;
+}
+
+// The statements at the start of a line (without its line end). `clean` when nothing but blanks
+// and a comment follows them; a line of several, or with more after them, still gives them all,
+// as Firefox takes them.
+std::vector<Statement> ParseLine(std::string_view body, bool& clean, bool& opensComment) {
+    StatementReader reader(body);
+    std::vector<Statement> statements;
+    while (auto statement = ParseStatement(reader)) {
+        statements.push_back(std::move(*statement));
+        StatementReader rest = reader;
+        if (rest.TakeRest(opensComment)) {
+            clean = true;
+            break;
+        }
+    }
+    return statements;
 }
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
@@ -228,11 +254,23 @@ std::vector<FirefoxPrefLine> ParsePrefLines(std::string_view text) {
             // is as rare as it is odd, and it is not a line of its own to remove.
             inComment = body.find("*/") == std::string_view::npos;
         } else {
+            bool clean = false;
             bool opensComment = false;
-            if (auto parsed = ParseStatement(body, opensComment)) {
-                parsed->offset = lineStart;
-                parsed->line = std::string(text.substr(lineStart, end - lineStart));
-                lines.push_back(std::move(*parsed));
+            std::vector<Statement> statements = ParseLine(body, clean, opensComment);
+            if (statements.size() == 1 && clean) {
+                // The usual line: the fix removes it whole, line end and all.
+                FirefoxPrefLine& only = statements.front().line;
+                only.offset = lineStart;
+                only.line = std::string(text.substr(lineStart, end - lineStart));
+                only.wholeLine = true;
+                lines.push_back(std::move(only));
+            } else if (!statements.empty()) {
+                // Only the statement itself, so that the others of its line stay.
+                for (Statement& statement : statements) {
+                    statement.line.offset = lineStart + statement.begin;
+                    statement.line.line = std::string(body.substr(statement.begin, statement.end - statement.begin));
+                    lines.push_back(std::move(statement.line));
+                }
             } else {
                 // A line that is no statement may still open a comment that runs on.
                 const std::size_t open = body.rfind("/*");
@@ -248,28 +286,37 @@ std::vector<FirefoxPrefLine> ParsePrefLines(std::string_view text) {
     return lines;
 }
 
+namespace {
+
+// Where the text holds the entry's bytes: at a line start for a whole line, anywhere for a
+// statement that shares its line.
+std::size_t FindPrefLine(std::string_view text, const FirefoxPrefLine& line) {
+    std::size_t at = text.find(line.line);
+    while (at != std::string_view::npos && line.wholeLine && !StartsLine(text, at)) at = text.find(line.line, at + 1);
+    return at;
+}
+
+}  // namespace
+
 std::optional<std::string> RemovePrefLine(std::string_view text, const FirefoxPrefLine& line) {
     if (line.line.empty()) return std::nullopt;
     std::size_t at = line.offset;
-    if (at > text.size() || text.substr(at, line.line.size()) != line.line || !StartsLine(text, at)) {
-        at = text.find(line.line);
-        while (at != std::string_view::npos && !StartsLine(text, at)) at = text.find(line.line, at + 1);
-        if (at == std::string_view::npos) return std::nullopt;
-    }
+    const bool inPlace = at <= text.size() && text.substr(at, line.line.size()) == line.line &&
+                         (!line.wholeLine || StartsLine(text, at));
+    if (!inPlace) at = FindPrefLine(text, line);
+    if (at == std::string_view::npos) return std::nullopt;
     std::string result(text.substr(0, at));
     result.append(text.substr(at + line.line.size()));
     return result;
 }
 
 std::string PutBackPrefLine(std::string_view text, const FirefoxPrefLine& line) {
-    for (std::size_t at = text.find(line.line); at != std::string_view::npos; at = text.find(line.line, at + 1)) {
-        if (StartsLine(text, at)) return std::string(text);
-    }
+    if (FindPrefLine(text, line) != std::string_view::npos) return std::string(text);
+    const std::string_view lineEnd = text.find("\r\n") != std::string_view::npos ? "\r\n" : "\n";
     std::string result(text);
-    if (!result.empty() && result.back() != '\n') {
-        result += text.find("\r\n") != std::string_view::npos ? "\r\n" : "\n";
-    }
+    if (!result.empty() && result.back() != '\n') result += lineEnd;
     result += line.line;
+    if (result.back() != '\n') result += lineEnd;
     return result;
 }
 

@@ -19,27 +19,30 @@ enum class FirefoxPrefKind { Other, HomePage, StartupMode, SearchEngine, Proxy }
 // What kind of watched setting a preference is; Other for the rest.
 FirefoxPrefKind WatchedFirefoxPrefKind(std::string_view name);
 
-// One `user_pref("name", value);` line.
+// One `user_pref("name", value);` statement and the bytes the fix removes for it: its whole
+// line when the statement has the line to itself (blanks and a comment aside), else just the
+// statement, so that the rest of its line stays.
 struct FirefoxPrefLine {
     std::string name;
     std::string value;        // a string value unescaped; true, false or the number as written
-    std::size_t offset = 0;   // where the line starts in the file
-    std::string line;         // the line's bytes, its line end included
+    std::size_t offset = 0;   // where those bytes start in the file
+    std::string line;         // the bytes: the line with its line end, or the statement
+    bool wholeLine = false;
     FirefoxPrefKind kind = FirefoxPrefKind::Other;
 };
 
-// Every line that holds one preference statement (user_pref, or pref and sticky_pref, which
-// Firefox also takes there) and nothing else but blanks and a comment. Lines inside a /* */
-// comment are not statements. Any text parses.
+// Every preference statement (user_pref, or pref and sticky_pref, which Firefox also takes
+// there) that starts a line or follows another on it. Lines inside a /* */ comment hold none.
+// Any text parses.
 std::vector<FirefoxPrefLine> ParsePrefLines(std::string_view text);
 
-// The text without the line: at its recorded offset, or else its first whole-line occurrence.
-// Nothing when the text no longer holds the line.
+// The text without the entry's bytes: at its recorded offset, or else their first occurrence
+// (at a line start for a whole line). Nothing when the text no longer holds them.
 std::optional<std::string> RemovePrefLine(std::string_view text, const FirefoxPrefLine& line);
 
-// The text with the line put back (the undo of a removal in a file changed since): unchanged
-// when it holds the line, else with the line appended, so that it wins over any later line of
-// the same preference.
+// The text with the entry put back (the undo of a removal in a file changed since): unchanged
+// when it holds the bytes, else with them appended as a line of their own, so that they win
+// over any earlier line of the same preference.
 std::string PutBackPrefLine(std::string_view text, const FirefoxPrefLine& line);
 
 // A watched preference line of one file of one Firefox profile.

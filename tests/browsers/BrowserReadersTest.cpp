@@ -140,6 +140,12 @@ TEST(FirefoxPrefs, RemovingALineKeepsEveryOtherByte) {
 
     EXPECT_EQ(PutBackPrefLine(before + after, line), before + after + "\r\n" + target);
     EXPECT_EQ(PutBackPrefLine(text, line), text);
+
+    // A statement sharing its line is taken out alone.
+    const std::string shared = "user_pref(\"a\", 1);  user_pref(\"browser.startup.page\", 3); // x\n";
+    const FirefoxPrefLine second = ParsePrefLines(shared).at(1);
+    EXPECT_EQ(second.kind, FirefoxPrefKind::StartupMode);
+    EXPECT_EQ(RemovePrefLine(shared, second), "user_pref(\"a\", 1);   // x\n");
 }
 
 TEST(BlockLists, ChromiumBlocklistTakesTheLowestFreeNumber) {
