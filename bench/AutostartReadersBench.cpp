@@ -123,7 +123,7 @@ int main() {
         std::printf("  removed them in                 %8.1f ms\n",
                     std::chrono::duration<double, std::milli>(Clock::now() - start).count());
     } catch (const std::exception& error) {
-        std::printf("autostart_bench: %s\n", error.what());
+        std::printf("autostart_readers_bench: %s\n", error.what());
         return 1;
     }
     return 0;
