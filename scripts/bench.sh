@@ -7,7 +7,7 @@ scripts/setup.sh
 cmake --preset bench >/dev/null
 cmake --build build/bench -j2
 cmake --preset windows-bench >/dev/null
-cmake --build build/windows-bench -j2 --target load_bench lookup_bench monitor_bench large_table_bench update_bench autostart_bench \
+cmake --build build/windows-bench -j2 --target load_bench lookup_bench monitor_bench large_table_bench update_bench autostart_bench autostart_readers_bench \
     idle_bench shipped_database
 
 echo "== Native"
@@ -29,6 +29,8 @@ echo
 scripts/wine-run.sh "$PWD/build/windows-bench/bin/update_bench.exe" </dev/null 2>&1 | tr -d '\r'
 echo
 scripts/wine-run.sh "$PWD/build/windows-bench/bin/autostart_bench.exe" </dev/null 2>&1 | tr -d '\r'
+echo
+scripts/wine-run.sh "$PWD/build/windows-bench/bin/autostart_readers_bench.exe" </dev/null 2>&1 | tr -d '\r'
 echo
 # Start-up and idle against the floor program: with the shipped database and with 50,000 rows.
 build/bench/bin/sentrel-db generate 50000 build/windows-bench/database-50000.db

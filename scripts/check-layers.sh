@@ -16,8 +16,8 @@
 # The order, lowest first; a layer may include its own headers and those of any layer below it.
 # The maker's tools sit on top and may include only the portable layers.
 set -euo pipefail
-layers=(common platform config database warnings monitors core ui app)
-portable="common config database warnings"
+layers=(common platform config database browsers warnings monitors core ui app)
+portable="common config database browsers warnings"
 
 lists=()
 root=

@@ -7,7 +7,7 @@ packages=(
     g++ clang libclang-rt-14-dev
     mingw-w64 libz-mingw-w64-dev
     googletest libgtest-dev libgmock-dev
-    zlib1g-dev libssl-dev libcpp-httplib-dev pkg-config
+    zlib1g-dev libssl-dev libcpp-httplib-dev pkg-config nlohmann-json3-dev
     wine wine64 xvfb xdotool x11-utils imagemagick
     librsvg2-bin fonts-dejavu-core
     nsis fp-utils

@@ -430,7 +430,6 @@ void Application::StartShield() {
 }
 
 void Application::CompleteStartup() {
-    SetCurrentDirectoryA(ProgramFolder().c_str());
     shieldMoves_ = std::make_shared<TShieldMoves>();
     autostart_ = std::make_unique<AutostartMonitor>(
         SettingsFolder(platform::UserAppDataFolder()) + kAutostartBaselineFileName,

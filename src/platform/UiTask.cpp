@@ -13,6 +13,13 @@ namespace {
 
 constexpr const char* kWindowClass = "SentrelUiTasks";
 constexpr UINT kWakeMessage = WM_APP + 1;
+// A worker's sent task: WPARAM points at its SentTask, the answer is 1 when it ran.
+constexpr UINT kSendMessage = WM_APP + 2;
+
+struct SentTask {
+    const std::weak_ptr<const bool>& owner;
+    const std::function<void()>& task;
+};
 
 struct Queue {
     std::mutex mutex;
@@ -34,12 +41,23 @@ public:
 
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
+        if (message == kSendMessage) return RunSent(*reinterpret_cast<const SentTask*>(wParam));
         if (message != kWakeMessage) return DefaultHandling(message, wParam, lParam);
         Drain();
         return 0;
     }
 
 private:
+    static LRESULT RunSent(const SentTask& sent) {
+        if (sent.owner.expired()) return 0;
+        try {
+            sent.task();
+        } catch (...) {
+            LogCaught("window-thread task, sent");
+        }
+        return 1;
+    }
+
     void Drain() {
         Queue& queue = TheQueue();
         std::size_t budget = 0;
@@ -118,6 +136,37 @@ void Poster::Post(std::function<void()> task) const {
     uitask::Post([owner = owner_, task = std::move(task)] {
         if (!owner.expired()) task();
     });
+}
+
+bool Poster::Send(const std::function<void()>& task) const {
+    if (!task) return false;
+    HWND window = nullptr;
+    {
+        Queue& queue = TheQueue();
+        const std::lock_guard lock(queue.mutex);
+        window = queue.window;
+    }
+    if (!window) return false;
+    // The host gone meanwhile: the send fails (0).
+    const SentTask sent{owner_, task};
+    return SendMessageA(window, kSendMessage, reinterpret_cast<WPARAM>(&sent), 0) == 1;
+}
+
+bool WaitLettingSendsRun(HANDLE object, unsigned timeoutMs) {
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    for (;;) {
+        const ULONGLONG now = GetTickCount64();
+        const DWORD left = now >= deadline ? 0 : static_cast<DWORD>(deadline - now);
+        const DWORD wait = MsgWaitForMultipleObjects(1, &object, FALSE, left, QS_SENDMESSAGE);
+        if (wait == WAIT_OBJECT_0) return true;
+        if (wait == WAIT_OBJECT_0 + 1) {
+            // A worker waits for a sent task: this runs it.
+            MSG message;
+            PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        }
+        // Bounded however often the workers send.
+        if (wait != WAIT_OBJECT_0 + 1 || left == 0) return WaitForSingleObject(object, 0) == WAIT_OBJECT_0;
+    }
 }
 
 }  // namespace sentrel::platform::uitask

@@ -14,9 +14,15 @@
 //
 // A task that reaches an object must not run after that object is gone: the object holds a
 // Lifetime and posts through its Poster, whose tasks are dropped once the Lifetime has ended.
+//
+// A worker that needs the window thread's answer before it goes on sends instead of posting
+// (Poster::Send): it waits while the task runs. The window thread, waiting for such a worker to
+// end, waits with WaitLettingSendsRun, or the two would wait for each other.
 
 #include <functional>
 #include <memory>
+
+#include <windows.h>
 
 namespace sentrel::platform {
 class MessageWindow;
@@ -48,6 +54,12 @@ void Post(std::function<void()> task);
 class Poster {
 public:
     void Post(std::function<void()> task) const;
+    // Runs `task` on the window thread and returns once it has run (from the window thread
+    // itself: at once). False, and `task` not run, when there is no host or the owner's Lifetime
+    // has ended by the time its turn comes. A task that throws is logged (it has run). Sends
+    // are not queued behind the posted tasks: a sender that needs what it posted shown first
+    // shows it in its task.
+    bool Send(const std::function<void()>& task) const;
 
 private:
     friend class Lifetime;
@@ -71,5 +83,9 @@ public:
 private:
     std::shared_ptr<const bool> alive_ = std::make_shared<const bool>(true);
 };
+
+// Window thread: waits up to `timeoutMs` for `object` (a worker's thread) to be signalled,
+// running meanwhile the tasks that workers send. True when it was signalled.
+bool WaitLettingSendsRun(HANDLE object, unsigned timeoutMs);
 
 }  // namespace sentrel::platform::uitask

@@ -38,6 +38,10 @@ constexpr DesignRect kClose3Place{394, 10, 25, 22};
 
 enum ControlId : int { kLabel1Id = 101, kTitleId, kLabel2Id, kDescriptionId, kAllId, kAllThreatsId, kWaitingId };
 
+constexpr FontSpec kLabelFont{"Verdana", 12};
+constexpr FontSpec kBoldFont{"Verdana", 12, true};
+constexpr FontSpec kMemoFont{"MS Sans Serif", 13};
+
 // What a user sees when the pictures are missing: text on the tint, in a darker frame.
 constexpr COLORREF kTextColour = RGB(32, 24, 8);
 constexpr COLORREF kPlainFrame = RGB(96, 64, 16);
@@ -79,11 +83,12 @@ TAlertForm::~TAlertForm() = default;
 
 void TAlertForm::Create() {
     RegisterWindowClass(kAlertFormClass, CS_DBLCLKS, nullptr, reinterpret_cast<HBRUSH>(GetStockObject(NULL_BRUSH)));
-    scale_ = DpiScale::Of(nullptr);
+    const DpiScale screen = DpiScale::Of(nullptr);
     CreateWindowOfClass(kAlertFormClass, kApplicationTitle, WS_POPUP | WS_CLIPSIBLINGS,
-                        WS_EX_TOPMOST | WS_EX_TOOLWINDOW, 0, 0, scale_(kClientWidth), scale_(kClientHeight));
-    scale_ = DpiScale::Of(Handle());
-    SetWindowPos(Handle(), nullptr, 0, 0, scale_(kClientWidth), scale_(kClientHeight),
+                        WS_EX_TOPMOST | WS_EX_TOOLWINDOW, 0, 0, screen(kClientWidth), screen(kClientHeight));
+    layout_ = DpiLayout(DpiScale::Of(Handle()));
+    const DpiScale& scale = layout_.Scale();
+    SetWindowPos(Handle(), nullptr, 0, 0, scale(kClientWidth), scale(kClientHeight),
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     CreateControls();
     FormCreate();
@@ -91,35 +96,27 @@ void TAlertForm::Create() {
     tintBrush_.reset(CreateSolidBrush(TintColour()));
 }
 
-void TAlertForm::MakeFonts() {
-    labelFont_ = MakeFont("Verdana", 12, false, scale_);
-    boldFont_ = MakeFont("Verdana", 12, true, scale_);
-    memoFont_ = MakeFont("MS Sans Serif", 13, false, scale_);
-    SendMessageA(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(memoFont_.get()), FALSE);
-}
-
 void TAlertForm::CreateControls() {
-    MakeFonts();
-
     const HWND form = Handle();
-    label1_ = CreateControl("STATIC", "Threat title:", SS_LEFT, 0, kLabel1Place, form, kLabel1Id, boldFont_.get(),
-                            scale_);
-    title_ = CreateControl("STATIC", "", SS_LEFT | SS_NOPREFIX, 0, kTitlePlace, form, kTitleId, labelFont_.get(),
-                           scale_);
-    label2_ = CreateControl("STATIC", "Threat description:", SS_LEFT, 0, kLabel2Place, form, kLabel2Id,
-                            boldFont_.get(), scale_);
-    description_ = CreateControl("EDIT", "", ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL | WS_TABSTOP,
-                                 0, kDescriptionPlace, form, kDescriptionId, memoFont_.get(), scale_);
-    all_ = CreateControl("BUTTON", "Do it always", BS_AUTOCHECKBOX | WS_TABSTOP, 0, kAllPlace, form, kAllId,
-                         boldFont_.get(), scale_);
-    allThreats_ = CreateControl("BUTTON", "Do it always with all such threats", BS_AUTOCHECKBOX | WS_TABSTOP, 0,
-                                kAllThreatsPlace, form, kAllThreatsId, boldFont_.get(), scale_);
-    waiting_ = CreateControl("STATIC", "", SS_RIGHT | SS_NOPREFIX, 0, kWaitingPlace, form, kWaitingId,
-                             labelFont_.get(), scale_);
+    SendMessageA(form, WM_SETFONT, reinterpret_cast<WPARAM>(layout_.Font(kMemoFont)), FALSE);
+    const HFONT bold = layout_.Font(kBoldFont);
+    const HFONT label = layout_.Font(kLabelFont);
+    label1_ = layout_.Control("STATIC", "Threat title:", SS_LEFT, 0, kLabel1Place, form, kLabel1Id, bold);
+    title_ = layout_.Control("STATIC", "", SS_LEFT | SS_NOPREFIX, 0, kTitlePlace, form, kTitleId, label);
+    label2_ = layout_.Control("STATIC", "Threat description:", SS_LEFT, 0, kLabel2Place, form, kLabel2Id, bold);
+    description_ =
+        layout_.Control("EDIT", "", ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL | WS_TABSTOP, 0,
+                        kDescriptionPlace, form, kDescriptionId, layout_.Font(kMemoFont));
+    all_ = layout_.Control("BUTTON", "Do it always", BS_AUTOCHECKBOX | WS_TABSTOP, 0, kAllPlace, form, kAllId, bold);
+    allThreats_ = layout_.Control("BUTTON", "Do it always with all such threats", BS_AUTOCHECKBOX | WS_TABSTOP, 0,
+                                  kAllThreatsPlace, form, kAllThreatsId, bold);
+    waiting_ = layout_.Control("STATIC", "", SS_RIGHT | SS_NOPREFIX, 0, kWaitingPlace, form, kWaitingId, label);
     ShowWindow(waiting_, SW_HIDE);
-    shield_.Create(form, kShieldPlace, scale_);
-    ignore_.Create(form, kIgnorePlace, scale_);
-    close3_.Create(form, kClose3Place, scale_);
+    for (auto [button, place] : {std::pair{&shield_, kShieldPlace}, std::pair{&ignore_, kIgnorePlace},
+                                 std::pair{&close3_, kClose3Place}}) {
+        button->Create(form, place, layout_.Scale());
+        layout_.Remember(button->Handle(), place);
+    }
 
     hints_.Create(form);
     hints_.Add(shield_.Handle(), "Solve this problem. Eliminate the threat!");
@@ -128,30 +125,12 @@ void TAlertForm::CreateControls() {
     hints_.Add(allThreats_, "Always apply selected action to this kind of threats");
 }
 
-void TAlertForm::PlaceControls() {
-    const auto place = [this](HWND control, const DesignRect& design, HFONT font) {
-        const RECT r = scale_(design);
-        MoveWindow(control, r.left, r.top, r.right - r.left, r.bottom - r.top, FALSE);
-        if (font) SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-    };
-    place(label1_, kLabel1Place, boldFont_.get());
-    place(title_, kTitlePlace, labelFont_.get());
-    place(label2_, kLabel2Place, boldFont_.get());
-    place(description_, kDescriptionPlace, memoFont_.get());
-    place(all_, kAllPlace, boldFont_.get());
-    place(allThreats_, kAllThreatsPlace, boldFont_.get());
-    place(waiting_, kWaitingPlace, labelFont_.get());
-    place(shield_.Handle(), kShieldPlace, nullptr);
-    place(ignore_.Handle(), kIgnorePlace, nullptr);
-    place(close3_.Handle(), kClose3Place, nullptr);
-}
-
-LRESULT TAlertForm::OnDpiChanged(int dpi, const RECT& suggested) {
-    scale_ = DpiScale(dpi);
-    SetWindowPos(Handle(), nullptr, suggested.left, suggested.top, scale_(kClientWidth), scale_(kClientHeight),
-                 SWP_NOZORDER | SWP_NOACTIVATE);
-    MakeFonts();
-    PlaceControls();
+LRESULT TAlertForm::OnDpiChanged(const DpiChange& change) {
+    // The window keeps its own size at the new DPI wherever the system suggests to put it.
+    const DpiScale scale(change.dpi);
+    const RECT& at = change.suggested;
+    layout_.Apply(Handle(), {change.dpi, {at.left, at.top, at.left + scale(kClientWidth), at.top + scale(kClientHeight)}});
+    SendMessageA(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(layout_.Font(kMemoFont)), FALSE);
     FormCreate();  // the rounded outline at the new size
     RebuildBackground();
     RedrawWindow(Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_FRAME);
@@ -161,7 +140,8 @@ LRESULT TAlertForm::OnDpiChanged(int dpi, const RECT& suggested) {
 void TAlertForm::FormCreate() {
     RECT window{};
     GetWindowRect(Handle(), &window);
-    SetRoundedOutline(Handle(), window.right - window.left, window.bottom - window.top, scale_(kCornerEllipse));
+    SetRoundedOutline(Handle(), window.right - window.left, window.bottom - window.top,
+                      layout_.Scale()(kCornerEllipse));
 }
 
 void TAlertForm::ShowWarning(const std::string& title, const std::string& description, const std::string& picture,
@@ -252,6 +232,7 @@ void TAlertForm::LoadButton(ImageButton& button, const std::string& base, const 
 void TAlertForm::RebuildBackground() {
     RECT client{};
     GetClientRect(Handle(), &client);
+    const DpiScale& scale = layout_.Scale();
     const platform::WindowDc screen(Handle());
     platform::UniqueHbitmap buffer(CreateCompatibleBitmap(screen.get(), client.right, client.bottom));
     {
@@ -262,21 +243,21 @@ void TAlertForm::RebuildBackground() {
             // Plain colours: the tint with a darker frame along the rounded outline.
             FillRect(dc, &client, tintBrush_.get());
             {
-                const platform::UniqueHpen pen(CreatePen(PS_SOLID, scale_(2), kPlainFrame));
+                const platform::UniqueHpen pen(CreatePen(PS_SOLID, scale(2), kPlainFrame));
                 const platform::SelectObjectGuard selectPen(dc, pen.get());
                 const platform::SelectObjectGuard selectBrush(dc, GetStockObject(NULL_BRUSH));
-                RoundRect(dc, 1, 1, client.right - 1, client.bottom - 1, scale_(kCornerEllipse),
-                          scale_(kCornerEllipse));
+                RoundRect(dc, 1, 1, client.right - 1, client.bottom - 1, scale(kCornerEllipse),
+                          scale(kCornerEllipse));
             }
             // A frame shows where the description is.
-            RECT memo = scale_(kDescriptionPlace);
+            RECT memo = scale(kDescriptionPlace);
             InflateRect(&memo, 1, 1);
             const platform::UniqueHbrush frame(CreateSolidBrush(kPlainFrame));
             FrameRect(dc, &memo, frame.get());
             SetBkMode(dc, TRANSPARENT);
             SetTextColor(dc, kTextColour);
-            const platform::SelectObjectGuard selectFont(dc, boldFont_.get());
-            RECT heading{scale_(24), scale_(24), scale_(380), scale_(48)};
+            const platform::SelectObjectGuard selectFont(dc, layout_.Font(kBoldFont));
+            RECT heading{scale(24), scale(24), scale(380), scale(48)};
             DrawTextA(dc, "Sentrel 4 - threat alert", -1, &heading, DT_LEFT | DT_SINGLELINE | DT_NOPREFIX);
         } else {
             back_.Draw(dc, client);
@@ -430,7 +411,7 @@ LRESULT TAlertForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_PAINT: return OnPaint();
     case WM_ERASEBKGND: return 1;  // WM_PAINT covers the whole client area
     case WM_NCHITTEST: return WMNCHitTest(wParam, lParam);
-    case WM_DPICHANGED: return OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+    case WM_DPICHANGED: return OnDpiChanged(DpiChangeOf(wParam, lParam));
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORBTN:

@@ -17,6 +17,7 @@
 #include "platform/UniqueHandle.h"
 #include "ui/Controls.h"
 #include "ui/Dpi.h"
+#include "ui/DpiLayout.h"
 #include "ui/ImageButton.h"
 #include "ui/Window.h"
 
@@ -108,16 +109,14 @@ private:
     LRESULT OnPaint();
     LRESULT WMNCHitTest(WPARAM wParam, LPARAM lParam);
     LRESULT OnControlColour(HDC dc, HWND control);
-    // The window moved to a screen of another DPI: everything is laid out anew at `dpi`, in the
-    // rectangle the system suggests.
-    LRESULT OnDpiChanged(int dpi, const RECT& suggested);
+    // The window moved to a screen of another DPI: everything is laid out anew at the new DPI,
+    // at the place the system suggests.
+    LRESULT OnDpiChanged(const DpiChange& change);
     void FormCreate();
     void FormActivate();
     void FormShow();
 
     void CreateControls();
-    void MakeFonts();
-    void PlaceControls();
     void LoadButton(ImageButton& button, const std::string& base, const std::string& suffix);
     Picture LoadPicture(const std::string& fileName);
     void RebuildBackground();
@@ -141,7 +140,7 @@ private:
     std::string graphicsFolder_;
     HWND mainWindow_;
     std::function<void(const std::string&)> reportError_;
-    DpiScale scale_;
+    DpiLayout layout_;
 
     HWND label1_ = nullptr;
     HWND title_ = nullptr;
@@ -156,9 +155,6 @@ private:
     ImageButton close3_;
     HintTips hints_;
 
-    platform::UniqueHfont labelFont_;
-    platform::UniqueHfont boldFont_;
-    platform::UniqueHfont memoFont_;
     platform::UniqueHbrush tintBrush_;
     platform::UniqueHbrush backBrush_;
     platform::UniqueHbitmap backBuffer_;

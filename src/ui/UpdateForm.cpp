@@ -79,9 +79,6 @@ enum ControlId : int {
     kMemoId,
 };
 
-// The worker's hand-overs, sent: it waits while they run.
-constexpr UINT kRunMessage = WM_APP + 3;
-
 constexpr DesignRect kPageArea{165, 8, 327, 218};
 
 constexpr FontSpec kFont{"Tahoma", 11};
@@ -297,9 +294,9 @@ void TUpdateForm::StartInternetUpdate() {
 
     const int number = context_.options.ReadInteger(kDataBaseNumberOption, kDefaultDataBaseNumber);
     auto run = std::make_shared<Run>();
-    const HWND window = Handle();
+    const platform::uitask::Poster poster = lifetime_.MakePoster();
     // Worker thread: the first report waiting wakes the window thread, which shows them all.
-    const auto report = [this, run, poster = lifetime_.MakePoster()](std::function<void(TUpdateForm&)> show) {
+    const auto report = [this, run, poster](std::function<void(TUpdateForm&)> show) {
         if (!run->running) return;
         bool first = false;
         {
@@ -318,9 +315,9 @@ void TUpdateForm::StartInternetUpdate() {
                 report([=](TUpdateForm& form) { form.OnProgress(text, position, maximum); });
             },
         .RunOnMainThread =
-            [run, window](const std::function<void()>& work) {
-                return SendMessageA(window, kRunMessage, reinterpret_cast<WPARAM>(run.get()),
-                                    reinterpret_cast<LPARAM>(&work)) == 1;
+            [this, run, poster](const std::function<void()>& work) {
+                bool ran = false;
+                return poster.Send([&] { ran = HandOver(*run, work); }) && ran;
             },
         .Verify = context_.verify,
         .Prepare = context_.prepare,
@@ -514,15 +511,14 @@ void TUpdateForm::ShowReports(Run& run) {
     for (const auto& show : reports) show(*this);
 }
 
-LRESULT TUpdateForm::OnHandOver(WPARAM wParam, LPARAM lParam) {
+bool TUpdateForm::HandOver(Run& run, const std::function<void()>& work) {
     // Runs only for the window's own run (a cancelled run still gets its finish, which moves the
     // hidden window to the error page; its commits throw).
-    auto* run = reinterpret_cast<Run*>(wParam);
-    if (!run_ || run != run_.get()) return 0;
+    if (!run_ || &run != run_.get()) return false;
     // The lines reported before this hand-over come first.
-    ShowReports(*run);
-    (*reinterpret_cast<const std::function<void()>*>(lParam))();
-    return 1;
+    ShowReports(run);
+    work();
+    return true;
 }
 
 void TUpdateForm::SetMemo() {
@@ -554,26 +550,14 @@ bool TUpdateForm::StopWorker(unsigned timeoutMs) {
     if (!worker_) return true;
     if (run_) run_->running = false;
     worker_->Cancel();
-    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-    for (;;) {
-        const HANDLE thread = worker_->Handle();
-        const ULONGLONG now = GetTickCount64();
-        if (now >= deadline) return worker_->Finished() ? (worker_.reset(), true) : false;
-        const DWORD wait =
-            MsgWaitForMultipleObjects(1, &thread, FALSE, static_cast<DWORD>(deadline - now), QS_SENDMESSAGE);
-        if (wait == WAIT_OBJECT_0) {
-            worker_.reset();
-            return true;
-        }
-        // The worker waits for a hand-over: let it run (a cancelled run's commit is dropped).
-        MSG message;
-        PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-    }
+    // A hand-over the worker waits for runs meanwhile (a cancelled run's commit is dropped).
+    if (!platform::uitask::WaitLettingSendsRun(worker_->Handle(), timeoutMs) && !worker_->Finished()) return false;
+    worker_.reset();
+    return true;
 }
 
 LRESULT TUpdateForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case kRunMessage: return OnHandOver(wParam, lParam);
     case WM_COMMAND:
         OnCommand(LOWORD(wParam));
         return 0;

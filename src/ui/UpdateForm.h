@@ -113,7 +113,9 @@ private:
     void Applied();
     // Shows what the worker of `run` reported so far, if it is still the window's running run.
     void ShowReports(Run& run);
-    LRESULT OnHandOver(WPARAM wParam, LPARAM lParam);
+    // A hand-over of the worker of `run` (sent to this thread): what it reported first, then
+    // `work`. False, and nothing run, when `run` is no longer the window's run.
+    bool HandOver(Run& run, const std::function<void()>& work);
 
     void SetMemo();
     void BackupDataBase() const;

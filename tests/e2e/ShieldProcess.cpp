@@ -75,11 +75,12 @@ void ProgramFolder::CopyGraphics() const {
     FindClose(find);
 }
 
-ShieldProcess::ShieldProcess(const ProgramFolder& folder) : ShieldProcess(folder / "Sentrel4.exe") {}
+ShieldProcess::ShieldProcess(const ProgramFolder& folder, const std::string& currentFolder)
+    : ShieldProcess(folder / "Sentrel4.exe", currentFolder) {}
 
-ShieldProcess::ShieldProcess(const std::string& programPath) {
+ShieldProcess::ShieldProcess(const std::string& programPath, const std::string& currentFolder) {
     std::string commandLine = "\"" + programPath + "\"";
-    const std::string folder = FolderPart(programPath);
+    const std::string folder = currentFolder.empty() ? FolderPart(programPath) : currentFolder;
     STARTUPINFOA startup{sizeof startup};
     PROCESS_INFORMATION info{};
     // Wine now and then refuses to start a program it has just seen copied ("Internal error");

@@ -36,9 +36,11 @@ private:
 
 class ShieldProcess {
 public:
-    explicit ShieldProcess(const ProgramFolder& folder);
+    // Starts the program of `folder` with `currentFolder` as its current folder (its own when
+    // empty).
+    explicit ShieldProcess(const ProgramFolder& folder, const std::string& currentFolder = {});
     // Starts the program at `programPath` in its own folder (an installed copy).
-    explicit ShieldProcess(const std::string& programPath);
+    explicit ShieldProcess(const std::string& programPath, const std::string& currentFolder = {});
     ShieldProcess(const ShieldProcess&) = delete;
     ShieldProcess& operator=(const ShieldProcess&) = delete;
     // Ends the process if a test left it running.

@@ -1,6 +1,7 @@
 // The life of the shield process, driven from outside as Windows and an administrator would:
 // a first start in a fresh program folder, ending through WM_CLOSE (taskkill) and the end of the
-// Windows session, a second instance, and a missing or damaged database.
+// Windows session, a second instance, a start from another current folder, and a missing or
+// damaged database.
 #include <gtest/gtest.h>
 
 #include <set>
@@ -93,6 +94,25 @@ TEST(ShieldProcess, FirstStartSeedsTheOptionsAndTaskkillWritesTheDatabaseBack) {
     EXPECT_EQ(FilesIn(folder.Path()),
               (std::set<std::string>{"Sentrel4.exe", "backuped", "black_list.txt", "database.db", "options.ini",
                                      "white_list.txt"}));
+}
+
+TEST(ShieldProcess, StartedFromAnotherFolderItUsesTheFilesOfItsOwn) {
+    ProgramFolder folder;
+    int knownSpywares = 0;
+    for (const auto& table : TablesOf(folder / "database.db")) knownSpywares += table.second;
+    // Not the first start, and to the tray: the main window stays hidden only when these are read.
+    test::WriteTextFile(folder / "options.ini", "[Options]\r\nFirstRun=0\r\nRunMinimized=1\r\nKnownSpywares=1\r\n");
+    test::TempFolder elsewhere;
+
+    ShieldProcess shield(folder, elsewhere.Path());
+    ASSERT_TRUE(shield.WaitUntilStarted());
+    EXPECT_FALSE(IsWindowVisible(shield.WaitForWindow("TMainForm"))) << "options.ini was not read";
+    const auto lines = Lines(ReadFileText(folder / "options.ini"));
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "KnownSpywares=" + std::to_string(knownSpywares)), lines.end())
+        << "the database was not loaded";
+    EndWithTaskkill(shield);
+    ASSERT_TRUE(shield.WaitForExit().has_value());
+    EXPECT_TRUE(FilesIn(elsewhere.Path()).empty());
 }
 
 TEST(ShieldProcess, TheEndOfTheWindowsSessionWritesEverythingBack) {

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "platform/OffThread.h"
 #include "platform/UniqueHandle.h"
 #include "support/MessagePump.h"
@@ -25,11 +27,18 @@ TEST(OffThread, EachFinishRunsOnceOnTheWindowThreadAndTheDrainLeavesWhatStillRun
     // The drain finishes the ended work before its post is handled (which then finds nothing).
     const UniqueHandle hold(CreateEventA(nullptr, TRUE, FALSE, nullptr));
     offThread.Run([] {}, [&] { ++late; });
-    offThread.Run([&] { WaitForSingleObject(hold.get(), 10000); }, [&] { ++held; });
+    // The worker drops its work, and this with it, once it has posted its finish.
+    auto token = std::make_shared<int>();
+    const std::weak_ptr<int> workGone = token;
+    offThread.Run([&, token] { WaitForSingleObject(hold.get(), 10000); }, [&] { ++held; });
+    token.reset();
     EXPECT_EQ(offThread.Drain(300), 1u);
     EXPECT_EQ(late, 1);
     SetEvent(hold.get());
-    test::PumpFor(300);
+    ASSERT_TRUE(test::PumpUntil([&] { return workGone.expired(); }, 10000));
+    bool after = false;  // runs after the worker's post
+    uitask::Post([&] { after = true; });
+    ASSERT_TRUE(test::PumpUntil([&] { return after; }, 5000));
     EXPECT_EQ(late, 1);
     EXPECT_EQ(held, 0);
 }

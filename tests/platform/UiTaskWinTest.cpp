@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/UiTask.h"
+#include "platform/WorkerThread.h"
 #include "support/MessagePump.h"
 
 namespace sentrel::platform {
@@ -63,6 +64,29 @@ TEST(UiTask, TasksOfAnEndedOwnerAndThoseLeftAtShutdownAreDestroyedUnrun) {
     uitask::Post([&ran, held] { ++ran; });  // no host: dropped at once
     EXPECT_EQ(held.use_count(), 1);
     EXPECT_EQ(ran, 10);
+}
+
+TEST(UiTask, ASentTaskRunsOnTheWindowThreadWhileItsSenderWaitsUnlessItsOwnerHasEnded) {
+    uitask::Lifetime owner;
+    const uitask::Poster poster = owner.MakePoster();
+    DWORD ranOn = 0;
+    int ran = 0;
+    bool sent = false;
+    {
+        uitask::Host host;
+        // The window thread waits for the sender and runs its task meanwhile.
+        const WorkerThread sender([&] { sent = poster.Send([&] { ranOn = GetCurrentThreadId(); }); });
+        ASSERT_TRUE(uitask::WaitLettingSendsRun(sender.Handle(), 5000));
+        EXPECT_TRUE(sent);
+        EXPECT_EQ(ranOn, GetCurrentThreadId());
+
+        owner.Renew();
+        const WorkerThread late([&] { sent = poster.Send([&] { ++ran; }); });
+        ASSERT_TRUE(uitask::WaitLettingSendsRun(late.Handle(), 5000));
+        EXPECT_FALSE(sent);
+    }
+    EXPECT_FALSE(owner.MakePoster().Send([&] { ++ran; })) << "sent with no host";
+    EXPECT_EQ(ran, 0);
 }
 
 }  // namespace

@@ -35,7 +35,6 @@ namespace {
 using test::HelperProcess;
 using test::KnownContentDataBase;
 using test::MakeFolderLink;
-using test::PumpFor;
 using test::PumpUntil;
 using test::ThreatContent;
 using test::ReadAll;
@@ -395,7 +394,6 @@ TEST(FileRemedyAndMonitor, FixAndUndoInAWatchedFolderRaiseNoWarningAboutThemselv
     platform::uitask::Host uiTasks;  // the watcher's hand-overs run in the pumps
     TempFolder watched;
     TempFolder program;
-    test::CurrentFolderGuard currentFolder;
     TBackuper backuper(program.Path());
     WarningQueue queue;
     TThreatTables tables(KnownContentDataBase());
@@ -409,26 +407,28 @@ TEST(FileRemedyAndMonitor, FixAndUndoInAWatchedFolderRaiseNoWarningAboutThemselv
     ASSERT_TRUE(tracker.WatcherRunning());
     TFileWarning fixed("fixed.dll", path);
     fixed.MakeTexts();
+    std::vector<std::string> names;
+    // Runs the watcher's hand-overs until a file nobody announced is reported; the changes before
+    // it have been handed over by then.
+    const auto reportedUntil = [&](const std::string& name) {
+        WriteTextFile(watched / name, ThreatContent());
+        return PumpUntil(
+            [&] {
+                while (!queue.Empty()) {
+                    names.push_back(std::string(queue.Head()->ClassName()) + " " + queue.Head()->Name);
+                    queue.RemoveHead();
+                }
+                return !names.empty() && names.back() == "TFileWarning " + name;
+            },
+            15000);
+    };
     fixed.Fix(backuper, context);
     ASSERT_FALSE(FileExists(path));
-    PumpFor(500);
+    ASSERT_TRUE(reportedUntil("between.exe"));
     ShieldWarningKind("TFileWarning").Undo(backuper, 0, context);
     ASSERT_TRUE(FileExists(path));
-
-    // A file nobody announced is reported; it is the only warning.
-    const std::string sentinel = watched / "sentinel.exe";
-    WriteTextFile(sentinel, ThreatContent());
-    std::vector<std::string> names;
-    PumpUntil(
-        [&] {
-            while (!queue.Empty()) {
-                names.push_back(std::string(queue.Head()->ClassName()) + " " + queue.Head()->Name);
-                queue.RemoveHead();
-            }
-            return !names.empty() && names.back() == "TFileWarning sentinel.exe";
-        },
-        15000);
-    EXPECT_EQ(names, (std::vector<std::string>{"TFileWarning sentinel.exe"}));
+    ASSERT_TRUE(reportedUntil("sentinel.exe"));
+    EXPECT_EQ(names, (std::vector<std::string>{"TFileWarning between.exe", "TFileWarning sentinel.exe"}));
     tracker.SetActive(false);
 }
 

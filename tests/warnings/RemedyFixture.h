@@ -26,21 +26,6 @@ inline std::string ReadAll(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// Puts the process's current folder back when the test ends (the registry remedies leave the
-// program folder current, and a current folder cannot be removed).
-class CurrentFolderGuard {
-public:
-    CurrentFolderGuard() {
-        char folder[MAX_PATH] = {};
-        GetCurrentDirectoryA(MAX_PATH, folder);
-        folder_ = folder;
-    }
-    ~CurrentFolderGuard() { SetCurrentDirectoryA(folder_.c_str()); }
-
-private:
-    std::string folder_;
-};
-
 class RemedyTest : public ::testing::Test {
 protected:
     RemedyTest()
@@ -96,7 +81,6 @@ protected:
     }
 
     TempFolder program_;
-    CurrentFolderGuard currentFolder_;
     TBackuper backuper_;
     std::vector<std::string> marked_;
     int autorunPasses_ = 0;

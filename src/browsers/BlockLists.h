@@ -1,0 +1,56 @@
+#pragma once
+// The block lists a browser's administrator uses to disable and remove an extension, as values:
+// the caller reads the policy from the registry, these give what to write back, and the undo.
+//
+// Chromium browsers: the key <policy key>\ExtensionInstallBlocklist holds one string value per
+// id, named "1", "2", "3", ... Firefox (and Chromium browsers too): the ExtensionSettings policy
+// value, a JSON object from extension id to its settings, where {"installation_mode":
+// "blocked"} blocks one extension (Firefox also removes it if installed).
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace sentrel {
+
+struct RegistryStringValue {
+    std::string name;
+    std::string data;
+};
+
+// Where to add an id to the values of an ExtensionInstallBlocklist key: the lowest number not
+// yet taken (the browser reads the numbered values from 1 on, so the lowest free one is always
+// read), or, with `alreadyListed`, the value that lists it already.
+struct BlocklistPlace {
+    std::string valueName;
+    bool alreadyListed = false;
+};
+BlocklistPlace PlaceInBlocklist(const std::vector<RegistryStringValue>& values, std::string_view id);
+
+// The name of the value that lists an id (for the undo), or nothing.
+std::optional<std::string> FindInBlocklist(const std::vector<RegistryStringValue>& values, std::string_view id);
+
+// A new ExtensionSettings value. `value` empty with `ok` means: remove the value (nothing is
+// left in it). `previousEntry` is the id's own settings before a block (JSON text), kept with the
+// backup so that the undo can put them back.
+struct ExtensionSettingsChange {
+    bool ok = false;
+    bool changed = false;
+    std::string value;
+    std::optional<std::string> previousEntry;
+    std::string problem;
+};
+
+// Blocks an id in an ExtensionSettings value (empty: no value yet), keeping every other entry
+// and the order of all. A value that is not a JSON object is left alone (not ok): the browser
+// ignores it, and writing over it would lose what the administrator meant.
+ExtensionSettingsChange BlockInExtensionSettings(std::string_view policy, std::string_view id);
+
+// The undo when the value changed since the fix (while it is still what the fix wrote, the
+// saved value itself goes back): when the id's entry is still the block, puts back the previous entry or removes
+// the entry; when someone changed the entry since, leaves the value as it is (not changed).
+ExtensionSettingsChange UnblockInExtensionSettings(std::string_view policy, std::string_view id,
+                                                   const std::optional<std::string>& previousEntry);
+
+}  // namespace sentrel

@@ -1,0 +1,64 @@
+#pragma once
+// Firefox's preference lines (prefs.js, which Firefox rewrites, and user.js, which it reads at
+// each start and which wins) for the settings a program of the user's can take over: the home
+// page, what Firefox shows at start, the search engine where a preference still names it, and
+// the proxy. The fix removes one line exactly and keeps every other byte of the file.
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "browsers/BrowserFiles.h"
+
+namespace sentrel {
+
+enum class FirefoxPrefKind { Other, HomePage, StartupMode, SearchEngine, Proxy };
+
+// What kind of watched setting a preference is; Other for the rest.
+FirefoxPrefKind WatchedFirefoxPrefKind(std::string_view name);
+
+// One `user_pref("name", value);` statement and the bytes the fix removes for it: its whole
+// line when the statement has the line to itself (blanks and a comment aside), else just the
+// statement, so that the rest of its line stays.
+struct FirefoxPrefLine {
+    std::string name;
+    std::string value;        // a string value unescaped; true, false or the number as written
+    std::size_t offset = 0;   // where those bytes start in the file
+    std::string line;         // the bytes: the line with its line end, or the statement
+    bool wholeLine = false;
+    FirefoxPrefKind kind = FirefoxPrefKind::Other;
+};
+
+// Every preference statement (user_pref, or pref and sticky_pref, which Firefox also takes
+// there) that starts a line or follows another on it. Lines inside a /* */ comment hold none.
+// Any text parses.
+std::vector<FirefoxPrefLine> ParsePrefLines(std::string_view text);
+
+// The text without the entry's bytes: at its recorded offset, or else their first occurrence
+// (at a line start for a whole line). Nothing when the text no longer holds them.
+std::optional<std::string> RemovePrefLine(std::string_view text, const FirefoxPrefLine& line);
+
+// The text with the entry put back (the undo of a removal in a file changed since): unchanged
+// when it holds the bytes, else with them appended as a line of their own, so that they win
+// over any earlier line of the same preference.
+std::string PutBackPrefLine(std::string_view text, const FirefoxPrefLine& line);
+
+// A watched preference line of one file of one Firefox profile.
+struct FirefoxPrefSetting {
+    std::string profile;
+    std::string profileFolder;
+    std::string file;  // the path of prefs.js or user.js
+    FirefoxPrefLine line;
+};
+
+struct FirefoxPrefSettings {
+    std::vector<FirefoxPrefSetting> settings;
+    std::vector<BrowserReadProblem> problems;
+};
+
+// The watched lines of prefs.js and user.js of every profile.
+FirefoxPrefSettings ReadFirefoxPrefSettings(const std::string& firefoxFolder);
+
+}  // namespace sentrel

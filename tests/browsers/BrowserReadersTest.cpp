@@ -1,0 +1,214 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "browsers/BlockLists.h"
+#include "browsers/ChromiumExtensions.h"
+#include "browsers/FirefoxPrefs.h"
+#include "browsers/FirefoxProfiles.h"
+#include "common/Files.h"
+#include "support/TempFolder.h"
+
+namespace sentrel {
+namespace {
+
+// Writes a file under a folder, creating the folders on its way; `relative` is UTF-8 with '/'.
+void Put(const std::string& folder, const std::string& relative, const std::string& text) {
+    const std::string utf8 = folder + relative;
+    const std::filesystem::path path(std::u8string(utf8.begin(), utf8.end()));
+    std::filesystem::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+const BrowserExtension* Find(const ExtensionList& list, const std::string& id) {
+    for (const BrowserExtension& extension : list.extensions) {
+        if (extension.id == id) return &extension;
+    }
+    return nullptr;
+}
+
+TEST(ChromiumExtensions, ReadsEveryProfileWithLocalisedNames) {
+    test::TempFolder temp;
+    const auto browsers = ChromiumBrowsersUnder(temp.Path() + "Local");
+    const ChromiumBrowser& chrome = browsers.front();
+    const std::string data = chrome.userDataFolder + "/";
+    Put(data, "Local State",
+        R"({"profile":{"info_cache":{"Default":{"name":"Личный"},"Profile 1":{"name":"Work"},"../..":{"name":"x"}}}})");
+    Put(data, "Default/Preferences", "{}");
+    Put(data, "Profile 1/Preferences", "{}");
+    Put(data, "Profile 7/Bookmarks", "{}");  // neither listed nor with Preferences: no profile
+    const std::string id = "abcdefghijklmnopabcdefghijklmnop";
+    const std::string old = data + "Default/Extensions/" + id + "/1.9_0/";
+    const std::string current = data + "Default/Extensions/" + id + "/1.10_0/";
+    Put(old, "manifest.json", R"({"name":"Old","version":"1.9"})");
+    Put(current, "manifest.json",
+        R"j({"name":"__MSG_extName__ (beta)","version":"1.10","default_locale":"ru","description":"__MSG_missing__",
+            "chrome_settings_overrides":{"homepage":"https://start.example/","search_provider":
+            {"name":"__MSG_extName__","search_url":"https://find.example/?q={searchTerms}","is_default":true}}})j");
+    Put(current, "_locales/ru/messages.json", R"({"ExtName":{"message":"Блокировщик"}})");
+    Put(data, "Profile 1/Extensions/" + id + "/2.0_0/manifest.json", "{\"name\": \"cut off");
+
+    const ExtensionList list = ReadChromiumExtensions(chrome);
+    ASSERT_EQ(list.extensions.size(), 2u);
+    const BrowserExtension& first = list.extensions[0];
+    EXPECT_EQ(first.browser, "Google Chrome");
+    EXPECT_EQ(first.profile, "Личный");
+    EXPECT_EQ(first.name, "Блокировщик (beta)");
+    EXPECT_EQ(first.version, "1.10");
+    EXPECT_EQ(first.description, "__MSG_missing__");
+    EXPECT_EQ(first.overrides.homePage, "https://start.example/");
+    EXPECT_EQ(first.overrides.searchName, "Блокировщик");
+    EXPECT_TRUE(first.overrides.searchIsDefault);
+    // A damaged manifest still lists the extension under its id, with the problem.
+    const BrowserExtension& second = list.extensions[1];
+    EXPECT_EQ(second.profile, "Work");
+    EXPECT_EQ(second.name, id);
+    ASSERT_EQ(list.problems.size(), 1u);
+    EXPECT_NE(list.problems[0].path.find("Profile 1"), std::string::npos);
+
+    EXPECT_TRUE(ReadChromiumExtensions(browsers[1]).extensions.empty());  // Edge is not installed
+}
+
+TEST(FirefoxProfiles, ReadsAddonsAndWatchedPreferences) {
+    test::TempFolder temp;
+    const std::string firefox = temp.Path() + "Mozilla/Firefox";
+    const std::string elsewhere = temp.Path() + "Другой профиль";
+    Put(firefox + "/", "profiles.ini",
+        "[Install308046B0AF4A39CB]\r\nDefault=Profiles/абв.default-release\r\n\r\n"
+        "[Profile0]\r\nName=default-release\r\nIsRelative=1\r\nPath=Profiles/абв.default-release\r\nDefault=1\r\n\r\n"
+        "[Profile1]\r\nName=Второй\r\nIsRelative=0\r\nPath=" + elsewhere + "\r\n");
+    const std::string first = firefox + "/Profiles/абв.default-release/";
+    Put(first, "extensions.json",
+        R"({"schemaVersion":36,"addons":[
+            {"id":"spy@example.com","version":"2.1","type":"extension","location":"app-profile","active":true,
+             "defaultLocale":{"name":"Помощник покупок"}},
+            {"id":"formautofill@mozilla.org","type":"extension","location":"app-builtin","active":false}]})");
+    Put(first, "extensions/dropped@example.com.xpi", "PK");
+    Put(first, "prefs.js",
+        "// Mozilla User Preferences\n"
+        "user_pref(\"browser.startup.homepage\", \"https://start.example/|https://\\u0436.example/\");\n"
+        "user_pref(\"browser.startup.page\", 1);\n"
+        "user_pref(\"app.update.lastUpdateTime\", 1700000000);\n");
+    Put(first, "user.js", "/*\nuser_pref(\"browser.startup.homepage\", \"commented out\");\n*/\n"
+                          "user_pref('browser.search.defaultenginename', 'Find'); // set by a program\n");
+    Put(elsewhere + "/", "extensions.json", "{\"addons\": [");
+    Put(elsewhere + "/", "extensions/{0f5e2a6c-1111-2222-3333-444455556666}.xpi", "PK");
+
+    const ExtensionList list = ReadFirefoxExtensions(firefox);
+    ASSERT_EQ(list.extensions.size(), 4u);
+    const BrowserExtension* spy = Find(list, "spy@example.com");
+    ASSERT_NE(spy, nullptr);
+    EXPECT_EQ(spy->browser, "Firefox");
+    EXPECT_EQ(spy->profile, "default-release");
+    EXPECT_EQ(spy->name, "Помощник покупок");
+    EXPECT_FALSE(spy->builtIn);
+    EXPECT_TRUE(Find(list, "formautofill@mozilla.org")->builtIn);
+    EXPECT_EQ(Find(list, "dropped@example.com")->profile, "default-release");
+    const BrowserExtension* fallback = Find(list, "{0f5e2a6c-1111-2222-3333-444455556666}");
+    ASSERT_NE(fallback, nullptr);
+    EXPECT_EQ(fallback->profile, "Второй");
+    ASSERT_EQ(list.problems.size(), 1u);  // the damaged extensions.json
+
+    const FirefoxPrefSettings prefs = ReadFirefoxPrefSettings(firefox);
+    ASSERT_EQ(prefs.settings.size(), 3u);
+    EXPECT_EQ(prefs.settings[0].line.value, "https://start.example/|https://ж.example/");
+    EXPECT_EQ(prefs.settings[0].line.kind, FirefoxPrefKind::HomePage);
+    EXPECT_EQ(prefs.settings[1].line.kind, FirefoxPrefKind::StartupMode);
+    EXPECT_EQ(prefs.settings[2].line.name, "browser.search.defaultenginename");
+    EXPECT_EQ(prefs.settings[2].line.value, "Find");
+}
+
+TEST(FirefoxPrefs, RemovingALineKeepsEveryOtherByte) {
+    const std::string before = "\xEF\xBB\xBFuser_pref(\"a\", true);\r\n";
+    const std::string target = "user_pref(\"browser.startup.homepage\", \"https://evil.example/\");\r\n";
+    const std::string after = "user_pref(\"b\", \"x\\\"y\");\r\nstray \x01\xFF bytes";
+    const std::string text = before + "  // " + target + target + after;
+    const auto lines = ParsePrefLines(text);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0].name, "a");
+    EXPECT_EQ(lines[1].offset, before.size() + 5 + target.size());
+    EXPECT_EQ(lines[2].value, "x\"y");
+
+    EXPECT_EQ(RemovePrefLine(text, lines[0]), "\xEF\xBB\xBF  // " + target + target + after);  // the mark stays
+    FirefoxPrefLine line = lines[1];
+    EXPECT_EQ(RemovePrefLine(text, line), before + "  // " + target + after);
+    line.offset = 3;  // recorded in an older text: found again as a whole line by its bytes
+    EXPECT_EQ(RemovePrefLine(text, line), before + "  // " + target + after);
+    EXPECT_FALSE(RemovePrefLine(before + after, line));
+
+    EXPECT_EQ(PutBackPrefLine(before + after, line), before + after + "\r\n" + target);
+    EXPECT_EQ(PutBackPrefLine(text, line), text);
+
+    // A statement sharing its line is taken out alone.
+    const std::string shared = "user_pref(\"a\", 1);  user_pref(\"browser.startup.page\", 3); // x\n";
+    const FirefoxPrefLine second = ParsePrefLines(shared).at(1);
+    EXPECT_EQ(second.kind, FirefoxPrefKind::StartupMode);
+    EXPECT_EQ(RemovePrefLine(shared, second), "user_pref(\"a\", 1);   // x\n");
+}
+
+TEST(BlockLists, ChromiumBlocklistTakesTheLowestFreeNumber) {
+    const std::vector<RegistryStringValue> values = {{"1", "aaaa"}, {"3", "cccc"}, {"Note", "x"}};
+    const BlocklistPlace place = PlaceInBlocklist(values, "bbbb");
+    EXPECT_EQ(place.valueName, "2");
+    EXPECT_FALSE(place.alreadyListed);
+    EXPECT_EQ(PlaceInBlocklist(values, "CCCC").valueName, "3");
+    EXPECT_TRUE(PlaceInBlocklist(values, "CCCC").alreadyListed);
+    EXPECT_EQ(FindInBlocklist(values, "cccc"), "3");
+    EXPECT_FALSE(FindInBlocklist(values, "bbbb"));
+}
+
+TEST(BlockLists, ExtensionSettingsBlockAndUndoRoundTrip) {
+    const std::string policy =
+        R"({"*":{"blocked_install_message":"Ask IT"},"spy@example.com":{"installation_mode":"force_installed",)"
+        R"("install_url":"https://evil.example/spy.xpi"},"ok@example.com":{"installation_mode":"allowed"}})";
+    const ExtensionSettingsChange blocked = BlockInExtensionSettings(policy, "spy@example.com");
+    ASSERT_TRUE(blocked.ok);
+    EXPECT_TRUE(blocked.changed);
+    EXPECT_EQ(blocked.value, R"({"*":{"blocked_install_message":"Ask IT"},"spy@example.com":{"installation_mode":)"
+                             R"("blocked"},"ok@example.com":{"installation_mode":"allowed"}})");
+    const ExtensionSettingsChange undone =
+        UnblockInExtensionSettings(blocked.value, "spy@example.com", blocked.previousEntry);
+    ASSERT_TRUE(undone.ok);
+    EXPECT_EQ(undone.value, policy);
+
+    // No value yet: the block is the whole value, and the undo removes it.
+    const ExtensionSettingsChange fresh = BlockInExtensionSettings("", "new@example.com");
+    EXPECT_EQ(fresh.value, R"({"new@example.com":{"installation_mode":"blocked"}})");
+    const ExtensionSettingsChange removed = UnblockInExtensionSettings(fresh.value, "new@example.com", std::nullopt);
+    EXPECT_TRUE(removed.ok && removed.changed && removed.value.empty());
+
+    // An entry changed since the fix stays; a value that is not an object is not touched.
+    const std::string changed = R"({"new@example.com":{"installation_mode":"allowed"}})";
+    EXPECT_EQ(UnblockInExtensionSettings(changed, "new@example.com", std::nullopt).value, changed);
+    EXPECT_FALSE(UnblockInExtensionSettings(changed, "new@example.com", std::nullopt).changed);
+    EXPECT_FALSE(BlockInExtensionSettings("[1,2]", "x").ok);
+    EXPECT_FALSE(BlockInExtensionSettings("{\"a\":", "x").ok);
+}
+
+TEST(BrowserFiles, HostileFilesGiveAProblemNotACrash) {
+    test::TempFolder temp;
+    Put(temp.Path(), "big.json", std::string(100, ' '));
+    EXPECT_FALSE(ReadCappedFile(temp.Path() + "big.json", 99).text);
+    EXPECT_EQ(ReadCappedFile(temp.Path() + "big.json", 100).text->size(), 100u);
+    std::string reason;
+    EXPECT_FALSE(ParseExtensionManifest(std::string(100000, '[') + std::string(100000, ']'), {}, reason));
+    EXPECT_FALSE(reason.empty());
+    EXPECT_FALSE(ParseExtensionManifest("{\"name\": \"\xFF\"}", {}, reason));  // not UTF-8
+    // A message repeated without end stops being put in: the name stays small.
+    std::string repeated;
+    for (int i = 0; i < 1000; ++i) repeated += "__MSG_a__";
+    const auto messages = [](const std::string&) -> std::optional<std::string> {
+        return R"({"a":{"message":")" + std::string(1000, 'x') + "\"}}";
+    };
+    const auto manifest =
+        ParseExtensionManifest(R"({"default_locale":"en","name":")" + repeated + "\"}", messages, reason);
+    ASSERT_TRUE(manifest);
+    EXPECT_LT(manifest->name.size(), 100000u);
+    EXPECT_EQ(manifest->name.substr(0, 1000), std::string(1000, 'x'));
+    EXPECT_FALSE(ParseExtensionsJson("{\"addons\": 5}", reason));
+}
+
+}  // namespace
+}  // namespace sentrel
