@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cctype>
 #include <utility>
 
 #include "common/DiagnosticLog.h"
@@ -43,6 +44,20 @@ std::string RawText(const platform::RegistryValue& value) {
 
 AutostartEntry EntryOf(const platform::RegistryValue& value) {
     return {value.name, RegistryDataAsText(value.type, value.data), RawText(value)};
+}
+
+// A file name with the extension of something Windows runs: an entry without one (a web address,
+// a number, a switch's word) is a setting.
+bool NamesProgramFile(const std::string& fileName) {
+    const std::size_t dot = fileName.rfind('.');
+    if (dot == std::string::npos) return false;
+    std::string extension = fileName.substr(dot + 1);
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    for (const char* known : {"exe", "dll", "com", "bat", "cmd", "scr", "vbs", "vbe", "js", "jse", "wsf", "ps1",
+                              "lnk", "pif", "cpl", "ocx", "sys", "hta", "msi"})
+        if (extension == known) return true;
+    return false;
 }
 
 std::string KindWord(AutostartPointKind kind) {
@@ -129,6 +144,7 @@ public:
         }
         const std::string program(PathFileName(CommandProgram(finding.entry.data)));
         if (!program.empty() && unit.point.kind != AutostartPointKind::SubKeys) warning->Name = program;
+        warning->RunsProgram = unit.point.kind != AutostartPointKind::SubKeys && NamesProgramFile(program);
         warning->KnownProgram = knownProgram;
         return warning;
     }

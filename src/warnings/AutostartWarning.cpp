@@ -51,6 +51,13 @@ WarningTexts AutostartPointTexts(const TWarning& found) {
                     .danger = "_red",
                     .backupLine = "Program " + warning.Name + " was deleted from " + point};
         }
+        if (!warning.RunsProgram) {
+            return {.title = "New setting",
+                    .description = "A new setting " + warning.Item + " was added to " + point + ": " +
+                                   warning.Command + ". Click Shield me to remove it or Ignore to permit it.",
+                    .picture = "what",
+                    .backupLine = "Setting " + warning.Item + " was deleted from " + point};
+        }
         return {.title = "New autostart entry",
                 .description = "Unidentified program " + warning.Name + " was added to " + point + ": " +
                                warning.Command,

@@ -37,6 +37,8 @@ public:
     std::string OldCommand;
     std::string OldRaw;
     bool KnownProgram = false;
+    // The entry names a program file (false: a setting, such as a web address or a switch).
+    bool RunsProgram = true;
 };
 
 namespace texts {
