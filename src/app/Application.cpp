@@ -22,6 +22,7 @@
 #include "database/ThreatTables.h"
 #include "database/UpdateSignature.h"
 #include "monitors/AutostartMonitor.h"
+#include "monitors/BrowserExtensionsSource.h"
 #include "monitors/CookieRules.h"
 #include "monitors/FileMonitor.h"
 #include "monitors/FolderRules.h"
@@ -436,6 +437,7 @@ void Application::CompleteStartup() {
         [this](const std::string& path) { return IsKnownSpywareProgram(path); });
     autostart_->AddSource(
         MakeRegistryPointsSource(LoadAutostartPoints(ProgramFolder() + std::string(kAutostartPointsFileName))));
+    autostart_->AddSource(MakeBrowserExtensionsSource(UserBrowserDataFolders()));
     warnings_ = std::make_unique<WarningContext>(MakeWarningContext());
     // A fix acts on a worker; its finish comes back to the window thread.
     queue_ = std::make_unique<WarningQueue>(*warnings_, [this](std::function<void()> act,

@@ -92,6 +92,7 @@ inline constexpr std::array kOptionKeys = std::to_array<OptionKey>({
     {"CookiesAction", OptionKind::Integer, 0},
     {"FoldersAction", OptionKind::Integer, 0},
     {"AutostartAction", OptionKind::Integer, 0},
+    {"BrowserExtensionsAction", OptionKind::Integer, 0},
     {"DBNumber", OptionKind::Integer, 1, false},
 });
 // clang-format on

@@ -80,17 +80,7 @@ public:
                 point.root == RegistryRoot::LocalMachine
                     ? std::vector<RegistryView>{RegistryView::Bits64, RegistryView::Bits32}
                     : std::vector<RegistryView>{RegistryView::Bits64};
-            for (const RegistryView view : views) {
-                std::string id = KindWord(point.kind) + " " + (point.root == RegistryRoot::LocalMachine ? "HKLM\\" : "HKCU\\") +
-                                 point.path;
-                if (point.kind != AutostartPointKind::KeyValues) {
-                    std::string values;
-                    for (const std::string& value : point.values) values += (values.empty() ? "|" : ",") + value;
-                    id += values.empty() ? "|" : values;
-                }
-                if (view == RegistryView::Bits32) id += " (32-bit)";
-                units_.push_back({point, view, std::move(id)});
-            }
+            for (const RegistryView view : views) units_.push_back({point, view, RegistryPointId(point, view)});
         }
     }
 
@@ -200,6 +190,18 @@ std::string CommandOf(const AutostartFinding& finding) {
 }
 
 }  // namespace
+
+std::string RegistryPointId(const AutostartPoint& point, RegistryView view) {
+    std::string id =
+        KindWord(point.kind) + " " + (point.root == RegistryRoot::LocalMachine ? "HKLM\\" : "HKCU\\") + point.path;
+    if (point.kind != AutostartPointKind::KeyValues) {
+        std::string values;
+        for (const std::string& value : point.values) values += (values.empty() ? "|" : ",") + value;
+        id += values.empty() ? "|" : values;
+    }
+    if (view == RegistryView::Bits32) id += " (32-bit)";
+    return id;
+}
 
 // --- The gate ---
 

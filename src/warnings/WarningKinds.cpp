@@ -8,6 +8,7 @@
 #include "common/DiagnosticLog.h"
 #include "warnings/AutostartWarning.h"
 #include "warnings/Backuper.h"
+#include "warnings/BrowserExtensionWarning.h"
 #include "warnings/Warning.h"
 #include "warnings/WarningRemedies.h"
 #include "warnings/WarningTexts.h"
@@ -95,6 +96,12 @@ constexpr WarningKind kShieldKinds[] = {
      .fix = SENTREL_WINDOWS_REMEDY(FixAutostartPoint),
      .undo = SENTREL_WINDOWS_REMEDY(UndoAutostartPoint),
      .texts = &AutostartPointTexts},
+    {.name = TBrowserExtensionWarning::kClassName,
+     .categories = {kBrowserExtensionsCategory},
+     .hasUndo = true,
+     .fix = SENTREL_WINDOWS_REMEDY(FixBrowserExtension),
+     .undo = SENTREL_WINDOWS_REMEDY(UndoBrowserExtension),
+     .texts = &BrowserExtensionTexts},
 };
 
 }  // namespace

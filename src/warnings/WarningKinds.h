@@ -65,6 +65,7 @@ inline constexpr std::string_view kRegistryCategory = "RegistryAction";
 inline constexpr std::string_view kCookiesCategory = "CookiesAction";
 inline constexpr std::string_view kFoldersCategory = "FoldersAction";
 inline constexpr std::string_view kAutostartCategory = "AutostartAction";
+inline constexpr std::string_view kBrowserExtensionsCategory = "BrowserExtensionsAction";
 
 struct WarningKind {
     // The plan's look just before a fix acts (window thread): throws ThreatGoneError when the

@@ -64,5 +64,10 @@ void FixAutostartPoint(const TWarning& warning, const NewBackupResult& record, F
         const WarningContext& context);
 void UndoAutostartPoint(const BackupRecord& record, const WarningContext& context);
 
+// BrowserExtensionRemediesWin.cpp: the id goes into the browser's block list policy of the user.
+void FixBrowserExtension(const TWarning& warning, const NewBackupResult& record, FixOutcome& outcome,
+        const WarningContext& context);
+void UndoBrowserExtension(const BackupRecord& record, const WarningContext& context);
+
 }  // namespace remedies
 }  // namespace sentrel
