@@ -1,0 +1,165 @@
+// The browsers, end to end at High with a made-up Chrome profile and policy keys (no browser is
+// installed): the extension present at the first start is taken as it is; a new extension with a
+// localised name and a home page policy planted while the shield is not running are reported at
+// the next start, once each, in plain words; "Shield me" blocks the extension through the block
+// list policy and removes the home page policy with backup records; Undo puts both back exactly.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "common/Files.h"
+#include "config/OptionKeys.h"
+#include "config/Options.h"
+#include "e2e/ShieldProcess.h"
+#include "monitors/BrowserExtensionsSource.h"
+#include "platform/ProgramFolder.h"
+#include "platform/Registry.h"
+#include "warnings/Backuper.h"
+#include "warnings/FolderTree.h"
+
+namespace sentrel::e2e {
+namespace {
+
+constexpr const char* kChromePolicies = "SOFTWARE\\Policies\\Google\\Chrome";
+constexpr const char* kBlocklist = "SOFTWARE\\Policies\\Google\\Chrome\\ExtensionInstallBlocklist";
+constexpr const char* kPresentId = "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa";
+constexpr const char* kNewId = "bcdefghijklmnopabcdefghijklmnopa";
+constexpr const char* kHomePage = "http://start.e2e.example/";
+
+std::string Baseline() {
+    return platform::UserAppDataFolder() + "\\.SentrelSettings\\autostart_baseline.txt";
+}
+
+std::string GoogleFolder() {
+    return UserBrowserDataFolders().local + "\\Google";
+}
+
+std::string ProfileFolder() {
+    return GoogleFolder() + "\\Chrome\\User Data\\Default";
+}
+
+void WriteText(const std::string& path, const std::string& text) {
+    CreateFolders(FolderPart(path));
+    WriteFileAtomically(path, text);
+}
+
+void CleanUp() {
+    platform::DeleteKeyTree(HKEY_CURRENT_USER, "SOFTWARE\\Policies\\Google");
+    DeleteFolderTree(GoogleFolder());
+    DeleteFileA(Baseline().c_str());
+}
+
+HWND VisibleAlert(const ShieldProcess& shield, std::chrono::milliseconds timeout) {
+    const HWND alert = shield.WaitForWindow("TAlertForm");
+    return alert && WaitForVisibility(alert, true, timeout) ? alert : nullptr;
+}
+
+std::string AllTexts(HWND window) {
+    std::string all;
+    for (const std::string& text : ChildTexts(window)) all += text + " | ";
+    return all;
+}
+
+void Stop(ShieldProcess& shield) {
+    RunAndWait("taskkill /pid " + std::to_string(shield.Id()));
+    ASSERT_TRUE(shield.WaitForExit().has_value());
+}
+
+std::optional<std::string> ReadString(const std::string& key, const std::string& name) {
+    const auto opened = platform::RegistryKey::Open(HKEY_CURRENT_USER, key);
+    return opened ? opened->ReadString(name) : std::nullopt;
+}
+
+TEST(BrowserWatch, ReportsANewExtensionAndAHomePagePolicyBlocksRemovesAndUndoesThem) {
+    CleanUp();
+    ProgramFolder folder;
+    folder.CopyGraphics();
+    ASSERT_TRUE(CopyFileA((BuildBinFolder() + "autostart_points.ini").c_str(),
+                          (folder / "autostart_points.ini").c_str(), FALSE));
+    {
+        TOptions options("options.ini", folder.Path());
+        WriteDefaultOptions(options);
+        options.WriteBool("FirstRun", false);
+        options.WriteBool("Autorun", false);
+        options.WriteInteger("WhatDo", 0);
+        options.WriteInteger("Shield", 2);  // High
+    }
+    WriteText(GoogleFolder() + "\\Chrome\\User Data\\Local State",
+              R"({"profile": {"info_cache": {"Default": {"name": "Person 1"}}}})");
+    WriteText(ProfileFolder() + "\\Preferences", "{}");
+    WriteText(ProfileFolder() + "\\Extensions\\" + kPresentId + "\\1.0_0\\manifest.json",
+              R"({"name": "Present Helper", "version": "1.0"})");
+
+    // The first start: the extension there is the baseline, nothing is reported.
+    {
+        ShieldProcess shield(folder);
+        ASSERT_TRUE(shield.WaitUntilStarted());
+        ASSERT_TRUE(Eventually([] { return GetFileAttributesA(Baseline().c_str()) != INVALID_FILE_ATTRIBUTES; }))
+            << "the first pass wrote no baseline";
+        if (const HWND alert = VisibleAlert(shield, 4s)) ADD_FAILURE() << "alert at the first start: " << AllTexts(alert);
+        Stop(shield);
+    }
+
+    // Planted while the shield is not running.
+    const std::string newFolder = ProfileFolder() + "\\Extensions\\" + kNewId + "\\2.1_0";
+    WriteText(newFolder + "\\manifest.json",
+              R"({"name": "__MSG_extName__", "default_locale": "fr", "version": "2.1"})");
+    WriteText(newFolder + "\\_locales\\fr\\messages.json", R"({"extName": {"message": "Meteo Partout"}})");
+    platform::RegistryKey::Create(HKEY_CURRENT_USER, kChromePolicies).WriteString("HomepageLocation", kHomePage);
+
+    ShieldProcess shield(folder);
+    ASSERT_TRUE(shield.WaitUntilStarted());
+    const std::vector<std::string> expected = {
+        "A new extension Meteo Partout (" + std::string(kNewId) +
+            ") was installed in Google Chrome, profile Person 1. Click Shield me to block it in Google Chrome or "
+            "Ignore to permit it.",
+        "A new setting HomepageLocation was added to the home page forced on Chrome: " + std::string(kHomePage) +
+            ". Click Shield me to remove it or Ignore to permit it.",
+    };
+    std::vector<std::string> seen;
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        const HWND alert = VisibleAlert(shield, 30s);
+        ASSERT_NE(alert, nullptr) << "alerts so far: " << seen.size();
+        const std::vector<std::string> texts = ChildTexts(alert);
+        const auto match = std::find_first_of(texts.begin(), texts.end(), expected.begin(), expected.end());
+        ASSERT_NE(match, texts.end()) << AllTexts(alert);
+        EXPECT_EQ(std::count(seen.begin(), seen.end(), *match), 0) << "reported twice: " << *match;
+        seen.push_back(*match);
+        const HWND shieldMe = FindChildByText(alert, "shield");
+        ASSERT_NE(shieldMe, nullptr);
+        DWORD_PTR answer = 0;
+        ASSERT_NE(SendMessageTimeoutA(shieldMe, BM_CLICK, 0, 0, SMTO_BLOCK, 30000, &answer), 0);
+        ASSERT_TRUE(Eventually([&] { return !IsWindowVisible(alert) || AllTexts(alert).find(*match) == std::string::npos; }));
+    }
+    TBackuper backuper(folder.Path());
+    ASSERT_TRUE(Eventually([&] { return backuper.GetCount() == 2; })) << backuper.GetCount() << " records";
+    EXPECT_EQ(ReadString(kBlocklist, "1"), kNewId);
+    EXPECT_FALSE(ReadString(kChromePolicies, "HomepageLocation"));
+    EXPECT_TRUE(FileExists(newFolder + "\\manifest.json")) << "the profile's files are never touched";
+    if (const HWND alert = VisibleAlert(shield, 4s)) ADD_FAILURE() << "a third alert: " << AllTexts(alert);
+
+    // Undo of both from the restore page: the block entry goes, the policy comes back.
+    const unsigned long long before = SetLastWriteTimeBack(Baseline());
+    Press(shield.WaitForWindow("TMainForm"), "undo");
+    const HWND dialog = shield.WaitForWindow("TOptionsForm");
+    ASSERT_TRUE(WaitForVisibility(dialog, true));
+    const HWND page = FindChildByText(dialog, "Restore Changes");
+    const HWND list = GetDlgItem(page, 700);
+    ASSERT_TRUE(list);
+    EXPECT_EQ(SendMessageA(list, LB_GETCOUNT, 0, 0), 2);
+    SendMessageA(list, LB_SELITEMRANGE, TRUE, MAKELPARAM(0, 1));
+    PostMessageA(FindChildByText(page, "&Undo"), BM_CLICK, 0, 0);
+    EXPECT_TRUE(Eventually([&] { return backuper.GetCount() == 0; })) << backuper.GetCount() << " records left";
+    EXPECT_FALSE(platform::RegistryKey::Open(HKEY_CURRENT_USER, kBlocklist)) << "the block list key the fix made";
+    EXPECT_EQ(ReadString(kChromePolicies, "HomepageLocation"), kHomePage);
+    EXPECT_TRUE(Eventually([&] { return LastWriteTime(Baseline()) != before; }));
+    if (const HWND alert = VisibleAlert(shield, 4s)) ADD_FAILURE() << "reported again after undo: " << AllTexts(alert);
+    Stop(shield);
+    CleanUp();
+}
+
+}  // namespace
+}  // namespace sentrel::e2e
