@@ -1,8 +1,9 @@
-// The browsers, end to end at High with a made-up Chrome profile and policy keys (no browser is
-// installed): the extension present at the first start is taken as it is; a new extension with a
-// localised name and a home page policy planted while the shield is not running are reported at
-// the next start, once each, in plain words; "Shield me" blocks the extension through the block
-// list policy and removes the home page policy with backup records; Undo puts both back exactly.
+// The browsers, end to end at High with made-up Chrome and Firefox profiles and policy keys (no
+// browser is installed): the extension present at the first start is taken as it is; a new
+// Chrome extension with a localised name, a new Firefox add-on and a home page policy planted
+// while the shield is not running are reported at the next start, once each, in plain words;
+// "Shield me" blocks the extensions through the block list policies and removes the home page
+// policy with backup records; Undo puts all back exactly.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -28,6 +29,8 @@ constexpr const char* kBlocklist = "SOFTWARE\\Policies\\Google\\Chrome\\Extensio
 constexpr const char* kPresentId = "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa";
 constexpr const char* kNewId = "bcdefghijklmnopabcdefghijklmnopa";
 constexpr const char* kHomePage = "http://start.e2e.example/";
+constexpr const char* kFirefoxPolicies = "SOFTWARE\\Policies\\Mozilla\\Firefox";
+constexpr const char* kAddonId = "meteo@e2e.example";
 
 std::string Baseline() {
     return platform::UserAppDataFolder() + "\\.SentrelSettings\\autostart_baseline.txt";
@@ -41,6 +44,10 @@ std::string ProfileFolder() {
     return GoogleFolder() + "\\Chrome\\User Data\\Default";
 }
 
+std::string MozillaFolder() {
+    return UserBrowserDataFolders().roaming + "\\Mozilla";
+}
+
 void WriteText(const std::string& path, const std::string& text) {
     CreateFolders(FolderPart(path));
     WriteFileAtomically(path, text);
@@ -48,7 +55,9 @@ void WriteText(const std::string& path, const std::string& text) {
 
 void CleanUp() {
     platform::DeleteKeyTree(HKEY_CURRENT_USER, "SOFTWARE\\Policies\\Google");
+    platform::DeleteKeyTree(HKEY_CURRENT_USER, "SOFTWARE\\Policies\\Mozilla");
     DeleteFolderTree(GoogleFolder());
+    DeleteFolderTree(MozillaFolder());
     DeleteFileA(Baseline().c_str());
 }
 
@@ -109,6 +118,11 @@ TEST(BrowserWatch, ReportsANewExtensionAndAHomePagePolicyBlocksRemovesAndUndoesT
               R"({"name": "__MSG_extName__", "default_locale": "fr", "version": "2.1"})");
     WriteText(newFolder + "\\_locales\\fr\\messages.json", R"({"extName": {"message": "Meteo Partout"}})");
     platform::RegistryKey::Create(HKEY_CURRENT_USER, kChromePolicies).WriteString("HomepageLocation", kHomePage);
+    WriteText(MozillaFolder() + "\\Firefox\\profiles.ini",
+              "[Profile0]\r\nName=default-release\r\nIsRelative=1\r\nPath=Profiles/e2e.default-release\r\n");
+    WriteText(MozillaFolder() + "\\Firefox\\Profiles\\e2e.default-release\\extensions.json",
+              R"({"addons": [{"id": "meteo@e2e.example", "type": "extension", "location": "app-profile",
+                  "active": true, "version": "1.0", "defaultLocale": {"name": "Meteo Fox"}}]})");
 
     ShieldProcess shield(folder);
     ASSERT_TRUE(shield.WaitUntilStarted());
@@ -118,6 +132,9 @@ TEST(BrowserWatch, ReportsANewExtensionAndAHomePagePolicyBlocksRemovesAndUndoesT
             "Ignore to permit it.",
         "A new setting HomepageLocation was added to the home page forced on Chrome: " + std::string(kHomePage) +
             ". Click Shield me to remove it or Ignore to permit it.",
+        "A new extension Meteo Fox (" + std::string(kAddonId) +
+            ") was installed in Firefox, profile default-release. Click Shield me to block it in Firefox or Ignore "
+            "to permit it.",
     };
     std::vector<std::string> seen;
     for (std::size_t i = 0; i < expected.size(); ++i) {
@@ -135,13 +152,16 @@ TEST(BrowserWatch, ReportsANewExtensionAndAHomePagePolicyBlocksRemovesAndUndoesT
         ASSERT_TRUE(Eventually([&] { return !IsWindowVisible(alert) || AllTexts(alert).find(*match) == std::string::npos; }));
     }
     TBackuper backuper(folder.Path());
-    ASSERT_TRUE(Eventually([&] { return backuper.GetCount() == 2; })) << backuper.GetCount() << " records";
+    ASSERT_TRUE(Eventually([&] { return backuper.GetCount() == 3; })) << backuper.GetCount() << " records";
     EXPECT_EQ(ReadString(kBlocklist, "1"), kNewId);
     EXPECT_FALSE(ReadString(kChromePolicies, "HomepageLocation"));
+    const std::string settings = ReadString(kFirefoxPolicies, "ExtensionSettings").value_or("");
+    EXPECT_NE(settings.find(kAddonId), std::string::npos) << settings;
+    EXPECT_NE(settings.find("\"blocked\""), std::string::npos) << settings;
     EXPECT_TRUE(FileExists(newFolder + "\\manifest.json")) << "the profile's files are never touched";
-    if (const HWND alert = VisibleAlert(shield, 4s)) ADD_FAILURE() << "a third alert: " << AllTexts(alert);
+    if (const HWND alert = VisibleAlert(shield, 4s)) ADD_FAILURE() << "a fourth alert: " << AllTexts(alert);
 
-    // Undo of both from the restore page: the block entry goes, the policy comes back.
+    // Undo of the three from the restore page: the block entries go, the policy comes back.
     const unsigned long long before = SetLastWriteTimeBack(Baseline());
     Press(shield.WaitForWindow("TMainForm"), "undo");
     const HWND dialog = shield.WaitForWindow("TOptionsForm");
@@ -149,12 +169,13 @@ TEST(BrowserWatch, ReportsANewExtensionAndAHomePagePolicyBlocksRemovesAndUndoesT
     const HWND page = FindChildByText(dialog, "Restore Changes");
     const HWND list = GetDlgItem(page, 700);
     ASSERT_TRUE(list);
-    EXPECT_EQ(SendMessageA(list, LB_GETCOUNT, 0, 0), 2);
-    SendMessageA(list, LB_SELITEMRANGE, TRUE, MAKELPARAM(0, 1));
+    EXPECT_EQ(SendMessageA(list, LB_GETCOUNT, 0, 0), 3);
+    SendMessageA(list, LB_SELITEMRANGE, TRUE, MAKELPARAM(0, 2));
     PostMessageA(FindChildByText(page, "&Undo"), BM_CLICK, 0, 0);
     EXPECT_TRUE(Eventually([&] { return backuper.GetCount() == 0; })) << backuper.GetCount() << " records left";
     EXPECT_FALSE(platform::RegistryKey::Open(HKEY_CURRENT_USER, kBlocklist)) << "the block list key the fix made";
     EXPECT_EQ(ReadString(kChromePolicies, "HomepageLocation"), kHomePage);
+    EXPECT_FALSE(platform::RegistryKey::Open(HKEY_CURRENT_USER, kFirefoxPolicies)) << "the policy key the fix made";
     EXPECT_TRUE(Eventually([&] { return LastWriteTime(Baseline()) != before; }));
     if (const HWND alert = VisibleAlert(shield, 4s)) ADD_FAILURE() << "reported again after undo: " << AllTexts(alert);
     Stop(shield);
