@@ -58,9 +58,9 @@ std::string FirstMissingKey(const std::string& path) {
     }
 }
 
-// Deletes the keys from `path` up to `created` (a prefix of it) while they are empty.
+// Deletes the keys from `path` up to `created` (a key on its path) while they are empty.
 void DeleteCreatedKeys(std::string path, const std::string& created) {
-    if (created.empty() || path.size() < created.size()) return;
+    if (created.empty() || !(path == created || path.starts_with(created + "\\"))) return;
     for (;;) {
         const auto key = platform::RegistryKey::Open(HKEY_CURRENT_USER, path);
         if (key && (!key->Values().empty() || !key->SubKeyNames().empty())) return;

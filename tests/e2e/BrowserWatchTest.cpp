@@ -82,7 +82,7 @@ std::optional<std::string> ReadString(const std::string& key, const std::string&
     return opened ? opened->ReadString(name) : std::nullopt;
 }
 
-TEST(BrowserWatch, ReportsANewExtensionAndAHomePagePolicyBlocksRemovesAndUndoesThem) {
+TEST(BrowserWatch, ReportsNewExtensionsAndAHomePagePolicyBlocksRemovesAndUndoesThem) {
     CleanUp();
     ProgramFolder folder;
     folder.CopyGraphics();
