@@ -24,29 +24,16 @@
 namespace sentrel::e2e {
 namespace {
 
-constexpr const char* kChromePolicies = "SOFTWARE\\Policies\\Google\\Chrome";
+constexpr const char* kChrome = "SOFTWARE\\Policies\\Google\\Chrome";
 constexpr const char* kBlocklist = "SOFTWARE\\Policies\\Google\\Chrome\\ExtensionInstallBlocklist";
-constexpr const char* kPresentId = "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa";
+constexpr const char* kFirefox = "SOFTWARE\\Policies\\Mozilla\\Firefox";
 constexpr const char* kNewId = "bcdefghijklmnopabcdefghijklmnopa";
 constexpr const char* kHomePage = "http://start.e2e.example/";
-constexpr const char* kFirefoxPolicies = "SOFTWARE\\Policies\\Mozilla\\Firefox";
-constexpr const char* kAddonId = "meteo@e2e.example";
 
-std::string Baseline() {
-    return platform::UserAppDataFolder() + "\\.SentrelSettings\\autostart_baseline.txt";
-}
-
-std::string GoogleFolder() {
-    return UserBrowserDataFolders().local + "\\Google";
-}
-
-std::string ProfileFolder() {
-    return GoogleFolder() + "\\Chrome\\User Data\\Default";
-}
-
-std::string MozillaFolder() {
-    return UserBrowserDataFolders().roaming + "\\Mozilla";
-}
+const std::string kBaseline = platform::UserAppDataFolder() + "\\.SentrelSettings\\autostart_baseline.txt";
+const std::string kGoogle = UserBrowserDataFolders().local + "\\Google";
+const std::string kMozilla = UserBrowserDataFolders().roaming + "\\Mozilla";
+const std::string kUserData = kGoogle + "\\Chrome\\User Data";
 
 void WriteText(const std::string& path, const std::string& text) {
     CreateFolders(FolderPart(path));
@@ -56,9 +43,9 @@ void WriteText(const std::string& path, const std::string& text) {
 void CleanUp() {
     platform::DeleteKeyTree(HKEY_CURRENT_USER, "SOFTWARE\\Policies\\Google");
     platform::DeleteKeyTree(HKEY_CURRENT_USER, "SOFTWARE\\Policies\\Mozilla");
-    DeleteFolderTree(GoogleFolder());
-    DeleteFolderTree(MozillaFolder());
-    DeleteFileA(Baseline().c_str());
+    DeleteFolderTree(kGoogle);
+    DeleteFolderTree(kMozilla);
+    DeleteFileA(kBaseline.c_str());
 }
 
 HWND VisibleAlert(const ShieldProcess& shield, std::chrono::milliseconds timeout) {
@@ -70,11 +57,6 @@ std::string AllTexts(HWND window) {
     std::string all;
     for (const std::string& text : ChildTexts(window)) all += text + " | ";
     return all;
-}
-
-void Stop(ShieldProcess& shield) {
-    RunAndWait("taskkill /pid " + std::to_string(shield.Id()));
-    ASSERT_TRUE(shield.WaitForExit().has_value());
 }
 
 std::optional<std::string> ReadString(const std::string& key, const std::string& name) {
@@ -96,31 +78,29 @@ TEST(BrowserWatch, ReportsNewExtensionsAndAHomePagePolicyBlocksRemovesAndUndoesT
         options.WriteInteger("WhatDo", 0);
         options.WriteInteger("Shield", 2);  // High
     }
-    WriteText(GoogleFolder() + "\\Chrome\\User Data\\Local State",
-              R"({"profile": {"info_cache": {"Default": {"name": "Person 1"}}}})");
-    WriteText(ProfileFolder() + "\\Preferences", "{}");
-    WriteText(ProfileFolder() + "\\Extensions\\" + kPresentId + "\\1.0_0\\manifest.json",
+    WriteText(kUserData + "\\Local State", R"({"profile": {"info_cache": {"Default": {"name": "Person 1"}}}})");
+    WriteText(kUserData + "\\Default\\Preferences", "{}");
+    WriteText(kUserData + "\\Default\\Extensions\\aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa\\1.0_0\\manifest.json",
               R"({"name": "Present Helper", "version": "1.0"})");
 
     // The first start: the extension there is the baseline, nothing is reported.
     {
         ShieldProcess shield(folder);
         ASSERT_TRUE(shield.WaitUntilStarted());
-        ASSERT_TRUE(Eventually([] { return GetFileAttributesA(Baseline().c_str()) != INVALID_FILE_ATTRIBUTES; }))
-            << "the first pass wrote no baseline";
+        ASSERT_TRUE(Eventually([] { return FileExists(kBaseline); })) << "the first pass wrote no baseline";
         if (const HWND alert = VisibleAlert(shield, 4s)) ADD_FAILURE() << "alert at the first start: " << AllTexts(alert);
-        Stop(shield);
+        RunAndWait("taskkill /pid " + std::to_string(shield.Id()));
+        ASSERT_TRUE(shield.WaitForExit().has_value());
     }
 
     // Planted while the shield is not running.
-    const std::string newFolder = ProfileFolder() + "\\Extensions\\" + kNewId + "\\2.1_0";
-    WriteText(newFolder + "\\manifest.json",
-              R"({"name": "__MSG_extName__", "default_locale": "fr", "version": "2.1"})");
+    const std::string newFolder = kUserData + "\\Default\\Extensions\\" + kNewId + "\\2.1_0";
+    WriteText(newFolder + "\\manifest.json", R"({"name": "__MSG_extName__", "default_locale": "fr"})");
     WriteText(newFolder + "\\_locales\\fr\\messages.json", R"({"extName": {"message": "Meteo Partout"}})");
-    platform::RegistryKey::Create(HKEY_CURRENT_USER, kChromePolicies).WriteString("HomepageLocation", kHomePage);
-    WriteText(MozillaFolder() + "\\Firefox\\profiles.ini",
+    platform::RegistryKey::Create(HKEY_CURRENT_USER, kChrome).WriteString("HomepageLocation", kHomePage);
+    WriteText(kMozilla + "\\Firefox\\profiles.ini",
               "[Profile0]\r\nName=default-release\r\nIsRelative=1\r\nPath=Profiles/e2e.default-release\r\n");
-    WriteText(MozillaFolder() + "\\Firefox\\Profiles\\e2e.default-release\\extensions.json",
+    WriteText(kMozilla + "\\Firefox\\Profiles\\e2e.default-release\\extensions.json",
               R"({"addons": [{"id": "meteo@e2e.example", "type": "extension", "location": "app-profile",
                   "active": true, "version": "1.0", "defaultLocale": {"name": "Meteo Fox"}}]})");
 
@@ -132,9 +112,8 @@ TEST(BrowserWatch, ReportsNewExtensionsAndAHomePagePolicyBlocksRemovesAndUndoesT
             "Ignore to permit it.",
         "A new setting HomepageLocation was added to the home page forced on Chrome: " + std::string(kHomePage) +
             ". Click Shield me to remove it or Ignore to permit it.",
-        "A new extension Meteo Fox (" + std::string(kAddonId) +
-            ") was installed in Firefox, profile default-release. Click Shield me to block it in Firefox or Ignore "
-            "to permit it.",
+        "A new extension Meteo Fox (meteo@e2e.example) was installed in Firefox, profile default-release. Click "
+        "Shield me to block it in Firefox or Ignore to permit it.",
     };
     std::vector<std::string> seen;
     for (std::size_t i = 0; i < expected.size(); ++i) {
@@ -145,40 +124,38 @@ TEST(BrowserWatch, ReportsNewExtensionsAndAHomePagePolicyBlocksRemovesAndUndoesT
         ASSERT_NE(match, texts.end()) << AllTexts(alert);
         EXPECT_EQ(std::count(seen.begin(), seen.end(), *match), 0) << "reported twice: " << *match;
         seen.push_back(*match);
-        const HWND shieldMe = FindChildByText(alert, "shield");
-        ASSERT_NE(shieldMe, nullptr);
         DWORD_PTR answer = 0;
-        ASSERT_NE(SendMessageTimeoutA(shieldMe, BM_CLICK, 0, 0, SMTO_BLOCK, 30000, &answer), 0);
+        ASSERT_NE(SendMessageTimeoutA(FindChildByText(alert, "shield"), BM_CLICK, 0, 0, SMTO_BLOCK, 30000, &answer), 0);
         ASSERT_TRUE(Eventually([&] { return !IsWindowVisible(alert) || AllTexts(alert).find(*match) == std::string::npos; }));
     }
     TBackuper backuper(folder.Path());
     ASSERT_TRUE(Eventually([&] { return backuper.GetCount() == 3; })) << backuper.GetCount() << " records";
     EXPECT_EQ(ReadString(kBlocklist, "1"), kNewId);
-    EXPECT_FALSE(ReadString(kChromePolicies, "HomepageLocation"));
-    const std::string settings = ReadString(kFirefoxPolicies, "ExtensionSettings").value_or("");
-    EXPECT_NE(settings.find(kAddonId), std::string::npos) << settings;
-    EXPECT_NE(settings.find("\"blocked\""), std::string::npos) << settings;
+    EXPECT_FALSE(ReadString(kChrome, "HomepageLocation"));
+    const std::string settings = ReadString(kFirefox, "ExtensionSettings").value_or("");
+    EXPECT_NE(settings.find("{\"meteo@e2e.example\":{\"installation_mode\":\"blocked\"}"), std::string::npos)
+        << settings;
     EXPECT_TRUE(FileExists(newFolder + "\\manifest.json")) << "the profile's files are never touched";
     if (const HWND alert = VisibleAlert(shield, 4s)) ADD_FAILURE() << "a fourth alert: " << AllTexts(alert);
 
     // Undo of the three from the restore page: the block entries go, the policy comes back.
-    const unsigned long long before = SetLastWriteTimeBack(Baseline());
+    const unsigned long long before = SetLastWriteTimeBack(kBaseline);
     Press(shield.WaitForWindow("TMainForm"), "undo");
     const HWND dialog = shield.WaitForWindow("TOptionsForm");
     ASSERT_TRUE(WaitForVisibility(dialog, true));
     const HWND page = FindChildByText(dialog, "Restore Changes");
     const HWND list = GetDlgItem(page, 700);
-    ASSERT_TRUE(list);
-    EXPECT_EQ(SendMessageA(list, LB_GETCOUNT, 0, 0), 3);
+    ASSERT_EQ(SendMessageA(list, LB_GETCOUNT, 0, 0), 3);
     SendMessageA(list, LB_SELITEMRANGE, TRUE, MAKELPARAM(0, 2));
     PostMessageA(FindChildByText(page, "&Undo"), BM_CLICK, 0, 0);
     EXPECT_TRUE(Eventually([&] { return backuper.GetCount() == 0; })) << backuper.GetCount() << " records left";
     EXPECT_FALSE(platform::RegistryKey::Open(HKEY_CURRENT_USER, kBlocklist)) << "the block list key the fix made";
-    EXPECT_EQ(ReadString(kChromePolicies, "HomepageLocation"), kHomePage);
-    EXPECT_FALSE(platform::RegistryKey::Open(HKEY_CURRENT_USER, kFirefoxPolicies)) << "the policy key the fix made";
-    EXPECT_TRUE(Eventually([&] { return LastWriteTime(Baseline()) != before; }));
+    EXPECT_FALSE(platform::RegistryKey::Open(HKEY_CURRENT_USER, kFirefox)) << "the policy key the fix made";
+    EXPECT_EQ(ReadString(kChrome, "HomepageLocation"), kHomePage);
+    EXPECT_TRUE(Eventually([&] { return LastWriteTime(kBaseline) != before; }));
     if (const HWND alert = VisibleAlert(shield, 4s)) ADD_FAILURE() << "reported again after undo: " << AllTexts(alert);
-    Stop(shield);
+    RunAndWait("taskkill /pid " + std::to_string(shield.Id()));
+    EXPECT_TRUE(shield.WaitForExit().has_value());
     CleanUp();
 }
 
