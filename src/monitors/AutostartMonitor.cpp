@@ -3,12 +3,13 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <cctype>
+#include <string_view>
 #include <utility>
 
 #include "common/DiagnosticLog.h"
 #include "common/Files.h"
 #include "database/PathParts.h"
+#include "database/Table.h"
 #include "monitors/RegistryRules.h"
 #include "platform/Registry.h"
 #include "warnings/AutostartWarning.h"
@@ -46,18 +47,13 @@ AutostartEntry EntryOf(const platform::RegistryValue& value) {
     return {value.name, RegistryDataAsText(value.type, value.data), RawText(value)};
 }
 
-// A file name with the extension of something Windows runs: an entry without one (a web address,
-// a number, a switch's word) is a setting.
-bool NamesProgramFile(const std::string& fileName) {
-    const std::size_t dot = fileName.rfind('.');
-    if (dot == std::string::npos) return false;
-    std::string extension = fileName.substr(dot + 1);
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    for (const char* known : {"exe", "dll", "com", "bat", "cmd", "scr", "vbs", "vbe", "js", "jse", "wsf", "ps1",
-                              "lnk", "pif", "cpl", "ocx", "sys", "hta", "msi"})
-        if (extension == known) return true;
-    return false;
+// The policy keys of applications (SOFTWARE\Policies\<maker>\..., Windows' own aside) hold
+// settings: web addresses, switches, lists of ids, not commands.
+bool IsApplicationPolicyKey(const std::string& path) {
+    const auto startsWith = [&](std::string_view prefix) {
+        return path.size() >= prefix.size() && SameNameIgnoringCase(std::string_view(path).substr(0, prefix.size()), prefix);
+    };
+    return startsWith("SOFTWARE\\Policies\\") && !startsWith("SOFTWARE\\Policies\\Microsoft\\Windows\\");
 }
 
 std::string KindWord(AutostartPointKind kind) {
@@ -134,7 +130,7 @@ public:
         }
         const std::string program(PathFileName(CommandProgram(finding.entry.data)));
         if (!program.empty() && unit.point.kind != AutostartPointKind::SubKeys) warning->Name = program;
-        warning->RunsProgram = unit.point.kind != AutostartPointKind::SubKeys && NamesProgramFile(program);
+        warning->RunsProgram = unit.point.kind != AutostartPointKind::SubKeys && !IsApplicationPolicyKey(unit.point.path);
         warning->KnownProgram = knownProgram;
         return warning;
     }

@@ -37,7 +37,7 @@ public:
     std::string OldCommand;
     std::string OldRaw;
     bool KnownProgram = false;
-    // The entry names a program file (false: a setting, such as a web address or a switch).
+    // The entry is a command (false: a setting of an application's policy, such as a web address).
     bool RunsProgram = true;
 };
 
