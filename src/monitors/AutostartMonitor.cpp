@@ -114,6 +114,8 @@ public:
     std::unique_ptr<TWarning> MakeWarning(std::size_t index, const AutostartFinding& finding,
                                           bool knownProgram) override {
         const Unit& unit = units_[index];
+        // A policy setting that goes gives the browser its own setting back: nothing to put back.
+        if (finding.change == AutostartChange::Vanished && IsApplicationPolicyKey(unit.point.path)) return nullptr;
         const auto change = finding.change == AutostartChange::Added     ? TAutostartPointWarning::Change::Added
                             : finding.change == AutostartChange::Changed ? TAutostartPointWarning::Change::Changed
                                                                          : TAutostartPointWarning::Change::Vanished;

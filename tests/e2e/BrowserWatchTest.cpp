@@ -82,6 +82,7 @@ TEST(BrowserWatch, ReportsNewExtensionsAndAHomePagePolicyBlocksRemovesAndUndoesT
     WriteText(kUserData + "\\Default\\Preferences", "{}");
     WriteText(kUserData + "\\Default\\Extensions\\aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa\\1.0_0\\manifest.json",
               R"({"name": "Present Helper", "version": "1.0"})");
+    platform::RegistryKey::Create(HKEY_CURRENT_USER, kChrome).WriteString("NewTabPageLocation", kHomePage);
 
     // The first start: the extension there is the baseline, nothing is reported.
     {
@@ -93,7 +94,8 @@ TEST(BrowserWatch, ReportsNewExtensionsAndAHomePagePolicyBlocksRemovesAndUndoesT
         ASSERT_TRUE(shield.WaitForExit().has_value());
     }
 
-    // Planted while the shield is not running.
+    // Planted while the shield is not running; a policy that went is no finding.
+    platform::RegistryKey::Create(HKEY_CURRENT_USER, kChrome).DeleteValue("NewTabPageLocation");
     const std::string newFolder = kUserData + "\\Default\\Extensions\\" + kNewId + "\\2.1_0";
     WriteText(newFolder + "\\manifest.json", R"({"name": "__MSG_extName__", "default_locale": "fr"})");
     WriteText(newFolder + "\\_locales\\fr\\messages.json", R"({"extName": {"message": "Meteo Partout"}})");
