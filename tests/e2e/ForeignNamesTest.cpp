@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 
@@ -77,13 +78,18 @@ std::string Joined(const std::vector<std::string>& texts) {
     return all;
 }
 
-// The entries of a list box of the shield, read as UTF-16.
+// The entries of a list box of the shield, read as UTF-16. The list may be refilled meanwhile:
+// an entry gone by the time it is read (LB_ERR) is left out.
 std::vector<std::string> ListTexts(HWND list) {
     std::vector<std::string> texts;
     const LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
     for (LRESULT i = 0; i < count; ++i) {
-        std::wstring wide(static_cast<std::size_t>(SendMessageW(list, LB_GETTEXTLEN, i, 0)) + 1, L'\0');
-        wide.resize(static_cast<std::size_t>(SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(wide.data()))));
+        const LRESULT length = SendMessageW(list, LB_GETTEXTLEN, i, 0);
+        if (length < 0) continue;
+        std::wstring wide(static_cast<std::size_t>(length) + 64, L'\0');
+        const LRESULT got = SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(wide.data()));
+        if (got < 0 || static_cast<std::size_t>(got) >= wide.size()) continue;
+        wide.resize(static_cast<std::size_t>(got));
         texts.push_back(Utf8FromWide(wide));
     }
     return texts;
@@ -210,6 +216,9 @@ TEST(ForeignNames, AKnownFileInTheWindowsFolderIsNamedMovedAndUndoneUnderItsName
     wchar_t windows[MAX_PATH] = {};
     GetWindowsDirectoryW(windows, MAX_PATH);
     const std::string threat = Utf8FromWide(windows) + "\\" + name;
+    // Gone at the end whatever happens: a file left there would be no new file for the next run.
+    const std::unique_ptr<const std::string, void (*)(const std::string*)> removed(
+        &threat, [](const std::string* path) { DeleteFileW(Wide(*path).c_str()); });
     WriteByWideName(threat, KnownThreatContent());
 
     const HWND alert = shield.WaitForAlert();
@@ -226,7 +235,6 @@ TEST(ForeignNames, AKnownFileInTheWindowsFolderIsNamedMovedAndUndoneUnderItsName
     shield.UndoTheOnlyChange("Program " + name + " was deleted from system folder", "restore-foreign-file.bmp");
     EXPECT_EQ(ReadByWideName(threat), KnownThreatContent());
     EXPECT_EQ(backuper.GetCount(), 0);
-    DeleteFileW(Wide(threat).c_str());
 }
 
 TEST(ForeignNames, ARunValueIsNamedRemovedAndUndoneWithItsNameAndData) {
