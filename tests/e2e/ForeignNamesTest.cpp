@@ -68,6 +68,12 @@ std::string KnownThreatContent() {
     return content;
 }
 
+std::string Repeated(const std::string& text, int times) {
+    std::string repeated;
+    for (int i = 0; i < times; ++i) repeated += text;
+    return repeated;
+}
+
 bool Contains(const std::vector<std::string>& texts, const std::string& text) {
     return std::find(texts.begin(), texts.end(), text) != texts.end();
 }
@@ -290,13 +296,17 @@ private:
 
 TEST(ForeignNames, TheShieldRunsFromAForeignFolderAndMovesAKnownFolderOfAForeignApplicationData) {
     test::TempFolder base;
-    const std::string appData = base / "Данные 数据 😀";
+    // Paths short in UTF-16 but longer than MAX_PATH in UTF-8, so no fixed byte buffer holds them
+    // (in two levels: Linux takes at most 255 bytes a name).
+    std::string appData = base / ("Данные 😀 " + Repeated("数据", 20));
+    ASSERT_TRUE(CreateDirectoryW(Wide(appData).c_str(), nullptr));
+    appData += "\\" + Repeated("数据", 20);
     MovedApplicationData moved(appData);
     const std::string threat = appData + "\\SentrelTestFolder\\";
     const std::string note = threat + std::string(kForeign) + ".txt";
     ASSERT_TRUE(CreateDirectoryW(Wide(threat).c_str(), nullptr));
     WriteByWideName(note, "left by a known threat");
-    ProgramFolder folder(true, "Программы 程序 😀");
+    ProgramFolder folder(true, "Программы 😀 " + Repeated("程序", 20) + "\\" + Repeated("程序", 20));
     SetUpShieldFolder(folder);
     Shield shield(folder / "Sentrel4.exe");
 

@@ -1,5 +1,6 @@
 #include "e2e/ShieldProcess.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <span>
 #include <stdexcept>
@@ -53,9 +54,11 @@ std::string BuildBinFolder() {
 }
 
 ProgramFolder::ProgramFolder(bool withDatabase, const std::string& name) : path_(folder_.Path()) {
-    if (!name.empty()) {
-        path_ += name + "\\";
+    for (std::size_t start = 0; start < name.size();) {  // one level after the other
+        const std::size_t end = std::min(name.find('\\', start), name.size());
+        path_ += name.substr(start, end - start) + "\\";
         if (!CreateDirectoryW(WideFromUtf8(path_).c_str(), nullptr)) platform::ThrowLastError("CreateDirectoryW(" + path_ + ")");
+        start = end + 1;
     }
     const std::string bin = BuildBinFolder();
     for (const char* file : {"Sentrel4.exe", "database.db"}) {

@@ -22,7 +22,8 @@ using namespace std::chrono_literals;
 std::string BuildBinFolder();
 
 // A fresh program folder holding a copy of Sentrel4.exe and, when asked, the shipped database;
-// with a `name`, the program folder is a subfolder of that name (UTF-8) of the fresh folder.
+// with a `name`, the program folder is a subfolder of that name (UTF-8, levels parted by
+// backslashes) of the fresh folder.
 class ProgramFolder {
 public:
     explicit ProgramFolder(bool withDatabase = true, const std::string& name = {});
