@@ -11,6 +11,7 @@
 #include "platform/Directory.h"
 #include "platform/DirectoryChanges.h"
 #include "platform/Win32Error.h"
+#include "platform/WideText.h"
 #include "warnings/Warning.h"
 
 namespace sentrel {
@@ -138,10 +139,11 @@ TFileChangesTracker::~TFileChangesTracker() {
 }
 
 std::string TFileChangesTracker::WindowsFolder() {
-    char buffer[MAX_PATH + 1] = {};
-    const UINT length = GetWindowsDirectoryA(buffer, MAX_PATH);
-    if (length == 0 || length > MAX_PATH) platform::ThrowLastError("GetWindowsDirectoryA");
-    std::string folder(buffer, length);
+    // Wide: MAX_PATH characters can take more than MAX_PATH bytes in UTF-8.
+    wchar_t buffer[MAX_PATH + 1] = {};
+    const UINT length = GetWindowsDirectoryW(buffer, MAX_PATH);
+    if (length == 0 || length > MAX_PATH) platform::ThrowLastError("GetWindowsDirectoryW");
+    std::string folder = platform::AnsiFromWide(std::wstring_view(buffer, length));
     if (folder.back() != '\\') folder += '\\';
     return folder;
 }

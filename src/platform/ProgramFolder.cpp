@@ -5,6 +5,7 @@
 
 #include "common/Files.h"
 #include "platform/Win32Error.h"
+#include "platform/WideText.h"
 
 namespace sentrel::platform {
 
@@ -27,10 +28,11 @@ std::string ProgramFolder() {
 }
 
 std::string UserAppDataFolder() {
-    char path[MAX_PATH] = {};
-    const HRESULT result = SHGetFolderPathA(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT, path);
-    if (FAILED(result)) ThrowWin32Error("SHGetFolderPathA(CSIDL_APPDATA)", static_cast<DWORD>(result));
-    return path;
+    // The wide call: MAX_PATH characters can take more than MAX_PATH bytes in UTF-8.
+    wchar_t path[MAX_PATH] = {};
+    const HRESULT result = SHGetFolderPathW(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT, path);
+    if (FAILED(result)) ThrowWin32Error("SHGetFolderPathW(CSIDL_APPDATA)", static_cast<DWORD>(result));
+    return AnsiFromWide(path);
 }
 
 }  // namespace sentrel::platform

@@ -417,13 +417,14 @@ void TUpdateForm::ShowFailure(const std::string& reason) {
 }
 
 void TUpdateForm::selectClick() {
-    char path[MAX_PATH] = {};
+    // Room for MAX_PATH characters in UTF-8 (up to three bytes each).
+    char path[3 * MAX_PATH + 1] = {};
     OPENFILENAMEA dialog{};
     dialog.lStructSize = sizeof dialog;
     dialog.hwndOwner = Handle();
     dialog.lpstrFilter = kDialogFilter;
     dialog.lpstrFile = path;
-    dialog.nMaxFile = MAX_PATH;
+    dialog.nMaxFile = sizeof path;
     dialog.lpstrTitle = kDialogTitle;
     dialog.lpstrDefExt = "dat";
     // The dialog leaves the process's current folder alone; every path of the program is absolute.

@@ -28,6 +28,7 @@
 #include "platform/ShellFiles.h"
 #include "platform/UniqueHandle.h"
 #include "platform/Win32Error.h"
+#include "platform/WideText.h"
 #include "platform/WindowsVersion.h"
 #include "warnings/Backuper.h"
 #include "warnings/FolderTree.h"
@@ -242,10 +243,18 @@ void DeleteValueQuietly(HKEY root, const std::string& key, const std::string& va
 // with `consoleArguments` and asks for nothing. True when it ended in time with exit code 0.
 // Both are started by their full path in the system's folders: by bare name, the search would
 // take a "regedit.exe" planted in the program folder or the current folder first.
-std::string InSystemFolder(UINT(WINAPI* folderOf)(LPSTR, UINT), const char* program) {
-    char folder[MAX_PATH] = {};
+// A folder of the system (GetWindowsDirectoryW, GetSystemDirectoryW) as UTF-8; empty when the
+// system cannot give it. Wide, as MAX_PATH characters can take more than MAX_PATH bytes.
+std::string SystemFolderPath(UINT(WINAPI* folderOf)(LPWSTR, UINT)) {
+    wchar_t folder[MAX_PATH] = {};
     const UINT length = folderOf(folder, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) platform::ThrowLastError("The system folder of " + std::string(program));
+    if (length == 0 || length >= MAX_PATH) return {};
+    return platform::AnsiFromWide(std::wstring_view(folder, length));
+}
+
+std::string InSystemFolder(UINT(WINAPI* folderOf)(LPWSTR, UINT), const char* program) {
+    const std::string folder = SystemFolderPath(folderOf);
+    if (folder.empty()) platform::ThrowLastError("The system folder of " + std::string(program));
     return "\"" + WithTrailingBackslash(folder) + program + "\"";
 }
 
@@ -253,7 +262,7 @@ bool RunRegistryEditor(const std::string& arguments, const std::string& consoleA
                        const std::string& editor) {
     std::optional<DWORD> exitCode;
     try {
-        const std::string program = editor.empty() ? InSystemFolder(GetWindowsDirectoryA, "regedit.exe")
+        const std::string program = editor.empty() ? InSystemFolder(GetWindowsDirectoryW, "regedit.exe")
                                                    : "\"" + editor + "\"";
         exitCode = platform::RunHiddenAndWait(program + " " + arguments, folder, kRegistryEditorTimeoutMs);
     } catch (const platform::Win32Error& error) {
@@ -261,7 +270,7 @@ bool RunRegistryEditor(const std::string& arguments, const std::string& consoleA
         if (error.Code() == kElevationRequired) {
             try {
                 exitCode = platform::RunHiddenAndWait(
-                    InSystemFolder(GetSystemDirectoryA, "reg.exe") + " " + consoleArguments, folder,
+                    InSystemFolder(GetSystemDirectoryW, "reg.exe") + " " + consoleArguments, folder,
                     kRegistryEditorTimeoutMs);
             } catch (const platform::Win32Error&) {
                 LogCaught("registry editor, elevated");
@@ -342,9 +351,8 @@ void UndoFile(const BackupRecord& record, const WarningContext& context) {
 
 void FixFileChange(const TWarning&, const NewBackupResult&, FixOutcome&, const WarningContext&) {
     try {
-        char windows[MAX_PATH] = {};
-        const UINT length = GetWindowsDirectoryA(windows, MAX_PATH);
-        if (length == 0 || length >= MAX_PATH) return;
+        const std::string windows = SystemFolderPath(GetWindowsDirectoryW);
+        if (windows.empty()) return;
         const SystemFileCheckerLaunch launch = SystemFileCheckerFor(
             windows, platform::IsNtFamily(platform::CurrentWindowsVersion()),
             [](const std::string& path) { return FileExists(path); });
