@@ -93,7 +93,7 @@ void CreateFolderLink(const std::string& link, const std::string& target) {
         return;
     }
     CheckWin32(CreateDirectoryA(path.c_str(), nullptr), "CreateDirectory");
-    const std::vector<char> data = JunctionData(WideFromAnsi(WithoutTrailingBackslashes(target)));
+    const std::vector<char> data = JunctionData(WideFromUtf8(WithoutTrailingBackslashes(target)));
     try {
         const UniqueFile handle = OpenLink(path, GENERIC_WRITE);
         DWORD returned = 0;
