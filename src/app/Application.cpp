@@ -86,11 +86,6 @@ struct WorkerUpdate {
     TDataBaseUpdater updater;
 };
 
-std::string FullPath(const std::string& path) {
-    char full[MAX_PATH] = {};
-    const DWORD length = GetFullPathNameA(path.c_str(), MAX_PATH, full, nullptr);
-    return length > 0 && length < MAX_PATH ? std::string(full, length) : path;
-}
 
 }  // namespace
 
@@ -189,7 +184,7 @@ void Application::CreateWindows() {
     help_ = std::make_unique<ui::HelpEngine>();
 
     mainForm_->Create();
-    mainForm_->CreateFace(*options_, graphics, FullPath(ProgramFolder() + kHelpFileName), *help_, *closingForm_,
+    mainForm_->CreateFace(*options_, graphics, platform::FullPathName(ProgramFolder() + kHelpFileName), *help_, *closingForm_,
                           *splashForm_);
     processMonitor_ = std::make_unique<ProcessMonitor>();
     CompleteStartup();
@@ -263,7 +258,7 @@ void Application::CreateUpdateForm() {
         .updateServer = server,
         .timeouts = timeouts,
         .supportAddress = SENTREL_SUPPORT_ADDRESS,
-        .helpFile = FullPath(ProgramFolder() + kHelpFileName),
+        .helpFile = platform::FullPathName(ProgramFolder() + kHelpFileName),
         .help = help_.get(),
         .verify = [worker](const std::string& path) { ReadSignedUpdate(path, *worker->verifier); },
         .prepare =
@@ -401,7 +396,7 @@ void Application::StartShield() {
         .registryWatches = *registryWatches_,
         .mainForm = *mainForm_,
         .help = *help_,
-        .helpFile = FullPath(ProgramFolder() + kHelpFileName),
+        .helpFile = platform::FullPathName(ProgramFolder() + kHelpFileName),
         .showDatabase = [this] { ShowDatabase(); },
         .runOffThread =
             [this](std::function<void()> act, std::function<void()> finish) {

@@ -10,6 +10,7 @@
 #include "warnings/WarningSink.h"
 #include "platform/Directory.h"
 #include "platform/DirectoryChanges.h"
+#include "platform/ProgramFolder.h"
 #include "platform/Win32Error.h"
 #include "warnings/Warning.h"
 
@@ -138,10 +139,7 @@ TFileChangesTracker::~TFileChangesTracker() {
 }
 
 std::string TFileChangesTracker::WindowsFolder() {
-    char buffer[MAX_PATH + 1] = {};
-    const UINT length = GetWindowsDirectoryA(buffer, MAX_PATH);
-    if (length == 0 || length > MAX_PATH) platform::ThrowLastError("GetWindowsDirectoryA");
-    std::string folder(buffer, length);
+    std::string folder = platform::WindowsFolder();
     if (folder.back() != '\\') folder += '\\';
     return folder;
 }
