@@ -18,7 +18,6 @@ RequestExecutionLevel user
 !include LogicLib.nsh
 !include FileFunc.nsh
 !include WinMessages.nsh
-!include WinVer.nsh
 !include "${SHIPPED_FILES}"
 
 !define PRODUCT "Sentrel 4"
@@ -118,16 +117,6 @@ FunctionEnd
         SetErrors
     ${EndIf}
 !macroend
-
-; The shield keeps names in the UTF-8 code page, which Windows gives a program from Windows 10
-; version 1903 (build 18362) on; on an older one it would refuse to start.
-Function .onInit
-    ${IfNot} ${AtLeastWin10}
-    ${OrIfNot} ${AtLeastBuild} 18362
-        MessageBox MB_OK|MB_ICONSTOP "${PRODUCT} needs Windows 10 version 1903 or later.$\r$\n$\r$\nPlease update Windows (Settings, Update & Security, Windows Update), then run Setup again." /SD IDOK
-        Abort
-    ${EndIf}
-FunctionEnd
 
 Var InstalledDbNumber
 
