@@ -77,7 +77,10 @@ std::optional<RegistryValue> RegistryKey::ReadValue(const std::string& name) con
         LONG code = RegQueryValueExA(Get(), name.c_str(), nullptr, &value.type, nullptr, &size);
         if (IsNotFound(code)) return std::nullopt;
         if (code != ERROR_SUCCESS) ThrowRegistryError("RegQueryValueExA", name, code);
-        value.data.assign(size, '\0');
+        // The size of string data may be counted in UTF-16 bytes; in UTF-8 a unit takes up to three.
+        const bool text = IsStringType(value.type) || value.type == REG_MULTI_SZ;
+        value.data.assign(text ? std::size_t{size} / 2 * 3 + 2 : size, '\0');
+        size = static_cast<DWORD>(value.data.size());
         code = RegQueryValueExA(Get(), name.c_str(), nullptr, &value.type,
                                 reinterpret_cast<BYTE*>(value.data.data()), &size);
         if (code == ERROR_MORE_DATA) continue;

@@ -58,6 +58,7 @@ TEST(UnicodeNames, RegistryKeysAndValuesKeepEveryName) {
     ASSERT_EQ(values.size(), 1u);
     EXPECT_EQ(values[0].name, kLong + kLong);
     EXPECT_EQ(StringFromRegistryData(values[0].data), program);
+    EXPECT_EQ(key.ReadString(kLong + kLong), program);
     EXPECT_EQ(key.SubKeyNames(), std::vector<std::string>{kEmoji});
     EXPECT_TRUE(DeleteKeyTree(HKEY_CURRENT_USER, base));
 }
