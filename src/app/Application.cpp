@@ -86,17 +86,6 @@ struct WorkerUpdate {
     TDataBaseUpdater updater;
 };
 
-std::string FullPath(const std::string& path) {
-    // Asked for the size first: a UTF-8 path may be longer than MAX_PATH bytes.
-    const DWORD size = GetFullPathNameA(path.c_str(), 0, nullptr, nullptr);
-    if (size == 0) return path;
-    std::string full(size, '\0');
-    const DWORD length = GetFullPathNameA(path.c_str(), size, full.data(), nullptr);
-    if (length == 0 || length >= size) return path;
-    full.resize(length);
-    return full;
-}
-
 }  // namespace
 
 Application::Application() = default;
@@ -194,8 +183,8 @@ void Application::CreateWindows() {
     help_ = std::make_unique<ui::HelpEngine>();
 
     mainForm_->Create();
-    mainForm_->CreateFace(*options_, graphics, FullPath(ProgramFolder() + kHelpFileName), *help_, *closingForm_,
-                          *splashForm_);
+    mainForm_->CreateFace(*options_, graphics, platform::FullPathName(ProgramFolder() + kHelpFileName), *help_,
+                          *closingForm_, *splashForm_);
     processMonitor_ = std::make_unique<ProcessMonitor>();
     CompleteStartup();
     alertForm_ = std::make_unique<ui::TAlertForm>(
@@ -268,7 +257,7 @@ void Application::CreateUpdateForm() {
         .updateServer = server,
         .timeouts = timeouts,
         .supportAddress = SENTREL_SUPPORT_ADDRESS,
-        .helpFile = FullPath(ProgramFolder() + kHelpFileName),
+        .helpFile = platform::FullPathName(ProgramFolder() + kHelpFileName),
         .help = help_.get(),
         .verify = [worker](const std::string& path) { ReadSignedUpdate(path, *worker->verifier); },
         .prepare =
@@ -406,7 +395,7 @@ void Application::StartShield() {
         .registryWatches = *registryWatches_,
         .mainForm = *mainForm_,
         .help = *help_,
-        .helpFile = FullPath(ProgramFolder() + kHelpFileName),
+        .helpFile = platform::FullPathName(ProgramFolder() + kHelpFileName),
         .showDatabase = [this] { ShowDatabase(); },
         .runOffThread =
             [this](std::function<void()> act, std::function<void()> finish) {

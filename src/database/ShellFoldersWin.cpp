@@ -19,7 +19,7 @@ std::string ShellFolder(int csidl) {
     // The wide call: MAX_PATH characters can take more than MAX_PATH bytes in UTF-8.
     wchar_t path[MAX_PATH] = {};
     if (FAILED(SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path))) return {};
-    return platform::AnsiFromWide(path);
+    return platform::Utf8FromWideField(path);
 }
 
 // GetWindowsDirectoryA and the like: called again with the size they ask for when MAX_PATH is

@@ -10,8 +10,9 @@
 #include "warnings/WarningSink.h"
 #include "platform/Directory.h"
 #include "platform/DirectoryChanges.h"
-#include "platform/Win32Error.h"
+#include "platform/ProgramFolder.h"
 #include "platform/WideText.h"
+#include "platform/Win32Error.h"
 #include "warnings/Warning.h"
 
 namespace sentrel {
@@ -20,9 +21,12 @@ namespace {
 constexpr const char* kWindowClass = "SentrelFileMonitor";
 constexpr UINT_PTR kRetryTimer = 1;
 
+// Through the wide function: the ANSI one reads its texts in the locale's code page, not UTF-8.
 bool SamePathIgnoringCase(const std::string& a, const std::string& b) {
-    return CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, a.data(), static_cast<int>(a.size()), b.data(),
-                          static_cast<int>(b.size())) == CSTR_EQUAL;
+    const std::wstring wideA = platform::WideFromUtf8(a);
+    const std::wstring wideB = platform::WideFromUtf8(b);
+    return CompareStringW(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, wideA.data(), static_cast<int>(wideA.size()),
+                          wideB.data(), static_cast<int>(wideB.size())) == CSTR_EQUAL;
 }
 
 // What the watcher thread hands over to the window thread.
@@ -139,11 +143,7 @@ TFileChangesTracker::~TFileChangesTracker() {
 }
 
 std::string TFileChangesTracker::WindowsFolder() {
-    // Wide: MAX_PATH characters can take more than MAX_PATH bytes in UTF-8.
-    wchar_t buffer[MAX_PATH + 1] = {};
-    const UINT length = GetWindowsDirectoryW(buffer, MAX_PATH);
-    if (length == 0 || length > MAX_PATH) platform::ThrowLastError("GetWindowsDirectoryW");
-    std::string folder = platform::AnsiFromWide(std::wstring_view(buffer, length));
+    std::string folder = platform::WindowsFolder();
     if (folder.back() != '\\') folder += '\\';
     return folder;
 }

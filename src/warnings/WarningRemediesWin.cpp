@@ -23,6 +23,7 @@
 #include "platform/FolderLinks.h"
 #include "platform/HiddenProcess.h"
 #include "platform/ProcessRoutines.h"
+#include "platform/ProgramFolder.h"
 #include "platform/Registry.h"
 #include "platform/RegistryRaw.h"
 #include "platform/ShellFiles.h"
@@ -202,14 +203,8 @@ std::optional<std::string> QuotableText(const std::string& data) {
     const std::string units = data.substr(0, data.size() - 2);
     for (std::size_t i = 0; i < units.size(); i += 2)
         if (units[i] == '\0' && units[i + 1] == '\0') return std::nullopt;
-    std::string text;
-    try {
-        text = platform::AnsiFromUtf16(units);
-        if (platform::Utf16FromAnsi(text) != units) return std::nullopt;
-    } catch (const platform::Win32Error&) {
-        LogCaught("registry value backup");
-        return std::nullopt;
-    }
+    const std::string text = platform::Utf8FromUtf16(units);
+    if (platform::Utf16FromUtf8(text) != units) return std::nullopt;
     if (text.find_first_of("\r\n") != std::string::npos) return std::nullopt;
     return text;
 }
@@ -243,18 +238,7 @@ void DeleteValueQuietly(HKEY root, const std::string& key, const std::string& va
 // with `consoleArguments` and asks for nothing. True when it ended in time with exit code 0.
 // Both are started by their full path in the system's folders: by bare name, the search would
 // take a "regedit.exe" planted in the program folder or the current folder first.
-// A folder of the system (GetWindowsDirectoryW, GetSystemDirectoryW) as UTF-8; empty when the
-// system cannot give it. Wide, as MAX_PATH characters can take more than MAX_PATH bytes.
-std::string SystemFolderPath(UINT(WINAPI* folderOf)(LPWSTR, UINT)) {
-    wchar_t folder[MAX_PATH] = {};
-    const UINT length = folderOf(folder, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return {};
-    return platform::AnsiFromWide(std::wstring_view(folder, length));
-}
-
-std::string InSystemFolder(UINT(WINAPI* folderOf)(LPWSTR, UINT), const char* program) {
-    const std::string folder = SystemFolderPath(folderOf);
-    if (folder.empty()) platform::ThrowLastError("The system folder of " + std::string(program));
+std::string InSystemFolder(const std::string& folder, const char* program) {
     return "\"" + WithTrailingBackslash(folder) + program + "\"";
 }
 
@@ -262,7 +246,7 @@ bool RunRegistryEditor(const std::string& arguments, const std::string& consoleA
                        const std::string& editor) {
     std::optional<DWORD> exitCode;
     try {
-        const std::string program = editor.empty() ? InSystemFolder(GetWindowsDirectoryW, "regedit.exe")
+        const std::string program = editor.empty() ? InSystemFolder(platform::WindowsFolder(), "regedit.exe")
                                                    : "\"" + editor + "\"";
         exitCode = platform::RunHiddenAndWait(program + " " + arguments, folder, kRegistryEditorTimeoutMs);
     } catch (const platform::Win32Error& error) {
@@ -270,7 +254,7 @@ bool RunRegistryEditor(const std::string& arguments, const std::string& consoleA
         if (error.Code() == kElevationRequired) {
             try {
                 exitCode = platform::RunHiddenAndWait(
-                    InSystemFolder(GetSystemDirectoryW, "reg.exe") + " " + consoleArguments, folder,
+                    InSystemFolder(platform::SystemFolder(), "reg.exe") + " " + consoleArguments, folder,
                     kRegistryEditorTimeoutMs);
             } catch (const platform::Win32Error&) {
                 LogCaught("registry editor, elevated");
@@ -292,13 +276,13 @@ void WriteValueBackup(const TRegistyWarning& warning, const std::string& file) {
     } else {
         // The value is gone already: the file says what the warning saw.
         backup.type = kRegSz;
-        backup.data = platform::Utf16FromAnsi(warning.RegString) + std::string(2, '\0');
+        backup.data = platform::Utf16FromUtf8(warning.RegString) + std::string(2, '\0');
         if (warning.RegString.find_first_of("\r\n") == std::string::npos) backup.quotedText = warning.RegString;
     }
     // A key of the 32-bit view is named by its path in the 64-bit view, which the registry editor
     // (a 64-bit program) imports into the same key.
     const std::string text = RegistryFileText(EditorKeyPath(warning), backup);
-    WriteFileAtomically(file, std::string(kUtf16ByteOrderMark) + platform::Utf16FromAnsi(text));
+    WriteFileAtomically(file, std::string(kUtf16ByteOrderMark) + platform::Utf16FromUtf8(text));
 }
 
 }  // namespace
@@ -351,10 +335,8 @@ void UndoFile(const BackupRecord& record, const WarningContext& context) {
 
 void FixFileChange(const TWarning&, const NewBackupResult&, FixOutcome&, const WarningContext&) {
     try {
-        const std::string windows = SystemFolderPath(GetWindowsDirectoryW);
-        if (windows.empty()) return;
         const SystemFileCheckerLaunch launch = SystemFileCheckerFor(
-            windows, platform::IsNtFamily(platform::CurrentWindowsVersion()),
+            platform::WindowsFolder(), platform::IsNtFamily(platform::CurrentWindowsVersion()),
             [](const std::string& path) { return FileExists(path); });
         platform::ShellOpen(launch.program, launch.parameters, SW_SHOWNOACTIVATE);
     } catch (...) {
