@@ -4,29 +4,11 @@
 #include <cstring>
 #include <limits>
 
+#include "common/StoredText.h"
+#include "common/Utf8Text.h"
 #include "database/DataBaseError.h"
 
 namespace sentrel {
-
-namespace {
-
-unsigned char LowerAscii(char c) noexcept {
-    const auto u = static_cast<unsigned char>(c);
-    return (u >= 'A' && u <= 'Z') ? static_cast<unsigned char>(u + ('a' - 'A')) : u;
-}
-
-}  // namespace
-
-int CompareNamesIgnoringCase(std::string_view a, std::string_view b) noexcept {
-    const std::size_t common = std::min(a.size(), b.size());
-    for (std::size_t i = 0; i < common; ++i) {
-        const unsigned char x = LowerAscii(a[i]);
-        const unsigned char y = LowerAscii(b[i]);
-        if (x != y) return x < y ? -1 : 1;
-    }
-    if (a.size() == b.size()) return 0;
-    return a.size() < b.size() ? -1 : 1;
-}
 
 bool ParseInt32(std::string_view text, std::int32_t& value) noexcept {
     std::size_t i = 0;
@@ -119,9 +101,23 @@ void TColumn::LoadFromStream(ByteReader& reader) {
     std::vector<std::string_view> values;
     values.reserve(static_cast<std::size_t>(count));
     std::size_t bytes = 0;
+    bool utf8 = true;
     for (std::int32_t i = 0; i < count; ++i) {
         values.push_back(reader.ReadStringView());
         bytes += values.back().size();
+        utf8 = utf8 && IsValidUtf8(values.back());
+    }
+    // A column with text that is not UTF-8 was written in the system's old code page.
+    std::vector<std::string> converted;
+    if (!utf8) {
+        const unsigned codePage = LegacyCodePage();
+        converted.reserve(values.size());
+        bytes = 0;
+        for (std::string_view& value : values) {
+            converted.push_back(Utf8FromCodePage(value, codePage));
+            value = converted.back();
+            bytes += value.size();
+        }
     }
     TCellStore store;
     store.Reserve(bytes);
