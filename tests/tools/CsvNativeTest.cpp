@@ -63,6 +63,9 @@ TEST(Csv, MalformedTextIsRefusedNamingItsLine) {
     EXPECT_EQ(FaultLine("a\nab\"c\n"), 2);
     EXPECT_EQ(FaultLine("\"a\"b,c\n"), 1);
     EXPECT_EQ(FaultLine("a\n\"x\ny\"z\n"), 3);
+    // Text in another encoding than UTF-8 (here Windows-1252) is refused on its line.
+    EXPECT_EQ(FaultLine("FILE_NAME\nOtch\xC3\xABt.exe\n\"a\nM\xFCller.exe\"\n"), 4);
+    EXPECT_EQ(FaultLine("FILE_NAME\nОтчёт 报告 😀.exe\n"), 0);
     EXPECT_EQ(FaultLine("a\rb\n"), 1);
     EXPECT_EQ(FaultLine("a\nb\r"), 2);
     EXPECT_EQ(FaultLine("\xEF\xBB\xBFNAME\nx\n"), 1);
