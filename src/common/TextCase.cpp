@@ -28,6 +28,8 @@ public:
         auto& made = storage_[page];
         made = std::make_unique<char16_t[]>(256);
         FoldCasePage(page, made.get());
+        // Final sigma has one upper-case form with sigma, but not every system's table says so.
+        if (page == 0x03 && made[0xC2] == 0x03C2) made[0xC2] = 0x03C3;
         pages_[page].store(made.get(), std::memory_order_release);
         return made.get();
     }

@@ -1,6 +1,7 @@
 #include "common/Utf8Text.h"
 
 #include <cstdint>
+#include <cstring>
 
 namespace sentrel {
 
@@ -50,6 +51,15 @@ char32_t NextCodePoint(std::string_view text, std::size_t& at) noexcept {
 bool IsValidUtf8(std::string_view text) noexcept {
     std::size_t at = 0;
     while (at < text.size()) {
+        // Eight ASCII bytes at a time: most text is ASCII.
+        std::uint64_t word = 0;
+        if (text.size() - at >= sizeof word) {
+            std::memcpy(&word, text.data() + at, sizeof word);
+            if ((word & 0x8080808080808080u) == 0) {
+                at += sizeof word;
+                continue;
+            }
+        }
         if (static_cast<unsigned char>(text[at]) < 0x80) {
             ++at;
         } else if (NextCodePoint(text, at) >= kStrayByteBase) {
