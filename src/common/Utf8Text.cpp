@@ -48,6 +48,18 @@ char32_t NextCodePoint(std::string_view text, std::size_t& at) noexcept {
     return c;
 }
 
+bool IsAscii(std::string_view text) noexcept {
+    std::size_t at = 0;
+    std::uint64_t bits = 0;
+    for (; text.size() - at >= sizeof bits; at += sizeof bits) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, text.data() + at, sizeof word);
+        bits |= word;
+    }
+    for (; at < text.size(); ++at) bits |= static_cast<unsigned char>(text[at]);
+    return (bits & 0x8080808080808080u) == 0;
+}
+
 bool IsValidUtf8(std::string_view text) noexcept {
     std::size_t at = 0;
     while (at < text.size()) {

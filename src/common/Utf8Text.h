@@ -25,6 +25,9 @@ char32_t NextCodePoint(std::string_view text, std::size_t& at) noexcept;
 // U+10FFFF).
 bool IsValidUtf8(std::string_view text) noexcept;
 
+// True when no byte of the text is above 0x7F (checked eight bytes at a time).
+bool IsAscii(std::string_view text) noexcept;
+
 void AppendUtf8(std::string& text, char32_t c);
 
 // UTF-16 LE units (two bytes each; an odd last byte is ignored) to UTF-8. An unpaired

@@ -101,13 +101,18 @@ void TColumn::LoadFromStream(ByteReader& reader) {
     std::vector<std::string_view> values;
     values.reserve(static_cast<std::size_t>(count));
     std::size_t bytes = 0;
-    bool utf8 = true;
     for (std::int32_t i = 0; i < count; ++i) {
         values.push_back(reader.ReadStringView());
         bytes += values.back().size();
-        utf8 = utf8 && IsValidUtf8(values.back());
     }
-    // A column with text that is not UTF-8 was written in the system's old code page.
+    // A column with text that is not UTF-8 was written in the system's old code page. The cells
+    // lie one after the other in the stream: when that whole stretch (lengths included) is
+    // ASCII, no cell needs a closer look.
+    const bool ascii = values.empty() || IsAscii(std::string_view(values.front().data(),
+                                                                  static_cast<std::size_t>(values.back().data() +
+                                                                                           values.back().size() -
+                                                                                           values.front().data())));
+    const bool utf8 = ascii || std::all_of(values.begin(), values.end(), [](std::string_view v) { return IsValidUtf8(v); });
     std::vector<std::string> converted;
     if (!utf8) {
         const unsigned codePage = LegacyCodePage();
