@@ -7,6 +7,7 @@
 
 #include "common/DiagnosticLog.h"
 #include "common/Files.h"
+#include "common/TextCase.h"
 #include "warnings/WarningSink.h"
 #include "platform/Directory.h"
 #include "platform/DirectoryChanges.h"
@@ -20,14 +21,6 @@ namespace {
 
 constexpr const char* kWindowClass = "SentrelFileMonitor";
 constexpr UINT_PTR kRetryTimer = 1;
-
-// Through the wide function: the ANSI one reads its texts in the locale's code page, not UTF-8.
-bool SamePathIgnoringCase(const std::string& a, const std::string& b) {
-    const std::wstring wideA = platform::WideFromUtf8(a);
-    const std::wstring wideB = platform::WideFromUtf8(b);
-    return CompareStringW(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, wideA.data(), static_cast<int>(wideA.size()),
-                          wideB.data(), static_cast<int>(wideB.size())) == CSTR_EQUAL;
-}
 
 // What the watcher thread hands over to the window thread.
 struct WatchReports {
@@ -109,7 +102,7 @@ std::vector<std::string> ListTreeFiles(const std::string& folder, const std::ato
 void TShieldMoves::Add(const std::string& path, std::uint64_t nowMs) {
     const std::lock_guard lock(mutex_);
     for (auto& entry : entries_) {
-        if (SamePathIgnoringCase(entry.Path, path)) {
+        if (SameIgnoringCase(entry.Path, path)) {
             entry.Expires = nowMs + kLifetimeMs;
             return;
         }
@@ -121,7 +114,7 @@ bool TShieldMoves::Contains(const std::string& path, std::uint64_t nowMs) {
     const std::lock_guard lock(mutex_);
     std::erase_if(entries_, [nowMs](const Entry& entry) { return entry.Expires <= nowMs; });
     return std::any_of(entries_.begin(), entries_.end(),
-                       [&path](const Entry& entry) { return SamePathIgnoringCase(entry.Path, path); });
+                       [&path](const Entry& entry) { return SameIgnoringCase(entry.Path, path); });
 }
 
 std::size_t TShieldMoves::Count() const {
