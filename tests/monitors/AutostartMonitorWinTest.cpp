@@ -38,21 +38,25 @@ TEST(AutostartMonitor, ReportsOnceKeepsWhatAFullQueueRefusedAndAcceptsItsOwnFixA
         std::string("value | HKCU\\") + kKey + " | Packages | the test packages\n" + "values | HKCU\\" + kKey +
             "\\Run | | the test list\n",
         {});
-    AutostartMonitor monitor(folder / "baseline.txt", {});
+    AutostartMonitor monitor(folder / "baseline.txt", [](const std::string& path) { return path == "C:\\t\\tool.exe"; });
     monitor.AddSource(MakeRegistryPointsSource(points));
     Sink sink;
     ASSERT_TRUE(monitor.Slice(sink, WholePass()));
     EXPECT_TRUE(sink.warnings.empty());
     ASSERT_TRUE(FileExists(folder / "baseline.txt"));
 
-    // A new entry while the queue is full waits for a pass with room, then comes once.
-    platform::RegistryKey::Create(HKEY_CURRENT_USER, std::string(kKey) + "\\Run").WriteString("Tool", "C:\\t\\tool.exe");
+    // A new entry while the queue is full waits for a pass with room, then comes once, known to
+    // the threat database; the shield's own entry is never reported.
+    platform::RegistryKey::Create(HKEY_CURRENT_USER, std::string(kKey) + "\\Run").WriteString("Tool", "\"C:\\t\\tool.exe\" /q");
+    platform::RegistryKey::Create(HKEY_CURRENT_USER, std::string(kKey) + "\\Run").WriteString("Own", "C:\\S\\Sentrel4.exe /min");
     sink.room = false;
     monitor.Slice(sink, WholePass());
     EXPECT_TRUE(sink.warnings.empty());
     sink.room = true;
     monitor.Slice(sink, WholePass());
     ASSERT_EQ(sink.warnings.size(), 1u);
+    EXPECT_TRUE(dynamic_cast<TAutostartPointWarning&>(*sink.warnings[0]).KnownProgram);
+    EXPECT_EQ(sink.warnings[0]->Name, "tool.exe");
     monitor.Slice(sink, WholePass());
     EXPECT_EQ(sink.warnings.size(), 1u);
     sink.warnings.clear();
