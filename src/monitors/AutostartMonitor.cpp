@@ -72,6 +72,7 @@ public:
                     std::string values;
                     for (const std::string& value : point.values) values += (values.empty() ? "|" : ",") + value;
                     id += values.empty() ? "|" : values;
+                    if (point.shadowsRoot) id += ">" + point.shadowsPath;
                 }
                 if (view == RegistryView::Bits32) id += " (32-bit)";
                 units_.push_back({point, view, std::move(id)});
@@ -97,8 +98,12 @@ public:
                 if (const auto value = key->ReadValue(unit.point.values.front())) entries.push_back(EntryOf(*value));
                 break;
             case AutostartPointKind::SubKeys:
-                for (const std::string& name : key->SubKeyNames())
+                for (const std::string& name : key->SubKeyNames()) {
+                    if (unit.point.shadowsRoot && !RegistryKey::Open(ToHkey(*unit.point.shadowsRoot),
+                                                                     unit.point.shadowsPath + "\\" + name))
+                        continue;
                     if (auto entry = SubKeyEntry(*key, name, unit.point.values)) entries.push_back(std::move(*entry));
+                }
                 break;
             default:
                 break;
