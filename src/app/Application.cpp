@@ -350,10 +350,16 @@ void Application::StartShield() {
                 processMonitor_->ProcessTimerTimer(*threats_, *queue_, LookupSystem());
                 NoteMonitorPass(TimerId::ProcessTimer);
             },
-        // The autorun keys at the start of each pass over the autostart points.
+        // The autorun keys at the start of each pass over the autostart points, and at their
+        // own interval while a pass goes on.
         .AutorunListTimerTimer =
             [this] {
-                if (autostart_->AtPassStart()) registryWatches_->AutorunListTimerTimer(*queue_);
+                const unsigned long long now = GetTickCount64();
+                const unsigned interval = SpecOf(TimerId::AutorunListTimer).intervalMs;
+                if (autostart_->AtPassStart() || now - lastAutorunPass_ >= interval) {
+                    lastAutorunPass_ = now;
+                    registryWatches_->AutorunListTimerTimer(*queue_);
+                }
                 const bool done = autostart_->Slice(*queue_, TimeBudget(kMonitorSliceTime));
                 if (done) NoteMonitorPass(TimerId::AutorunListTimer);
                 return done;
