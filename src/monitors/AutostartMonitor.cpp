@@ -118,10 +118,10 @@ public:
     std::unique_ptr<TWarning> MakeWarning(std::size_t index, const AutostartFinding& finding,
                                           bool knownProgram) override {
         const Unit& unit = units_[index];
-        const auto change = finding.change == AutostartChange::Added     ? TAutostartPointWarning::Change::Added
-                            : finding.change == AutostartChange::Changed ? TAutostartPointWarning::Change::Changed
-                                                                         : TAutostartPointWarning::Change::Vanished;
-        auto warning = std::make_unique<TAutostartPointWarning>(change, unit.id, unit.point.name, unit.point.root,
+        const auto change = finding.change == AutostartChange::Added     ? AutostartPointWarning::Change::Added
+                            : finding.change == AutostartChange::Changed ? AutostartPointWarning::Change::Changed
+                                                                         : AutostartPointWarning::Change::Vanished;
+        auto warning = std::make_unique<AutostartPointWarning>(change, unit.id, unit.point.name, unit.point.root,
                                                                 unit.point.path, unit.view, finding.entry.item,
                                                                 unit.point.kind == AutostartPointKind::SubKeys);
         if (finding.change != AutostartChange::Vanished) {

@@ -661,7 +661,7 @@ std::string EditorPathOf(RegistryRoot root, const std::string& key, RegistryView
     return RootKeyName(root) + "\\" + WithoutTrailingBackslashes(ViewKeyPath(key, view));
 }
 
-void FixAutostartSubKey(const TAutostartPointWarning& warning, const NewBackupResult& record, FixOutcome& outcome,
+void FixAutostartSubKey(const AutostartPointWarning& warning, const NewBackupResult& record, FixOutcome& outcome,
                         const WarningContext& context, std::vector<BackupValue> keys) {
     const std::string subKey = warning.Key + "\\" + warning.Item;
     const std::string keyPath = EditorPathOf(warning.RootKey, subKey, warning.View);
@@ -695,7 +695,7 @@ namespace remedies {
 
 void FixAutostartPoint(const TWarning& found, const NewBackupResult& record, FixOutcome& outcome,
                        const WarningContext& context) {
-    const auto& warning = WarningAs<TAutostartPointWarning>(found);
+    const auto& warning = WarningAs<AutostartPointWarning>(found);
     std::vector<BackupValue> keys = {BackupString(kPointKey, warning.PointId),
                                      BackupInteger(kRootKeyKey, static_cast<int>(warning.RootKey)),
                                      BackupString(kKeyKey, warning.Key), BackupString(kValueKey, warning.Item),
@@ -712,10 +712,10 @@ void FixAutostartPoint(const TWarning& found, const NewBackupResult& record, Fix
         ThrowPointWriteError(warning.PointName, error);
     }
     // A value that changed again since it was reported is left to the next report.
-    if (before != (warning.What == TAutostartPointWarning::Change::Vanished ? std::string() : warning.Raw))
+    if (before != (warning.What == AutostartPointWarning::Change::Vanished ? std::string() : warning.Raw))
         throw ThreatGoneError("The entry " + warning.Item + " of " + warning.PointName +
                               " has changed again since it was found; nothing was changed.");
-    const std::string after = warning.What == TAutostartPointWarning::Change::Added ? std::string() : warning.OldRaw;
+    const std::string after = warning.What == AutostartPointWarning::Change::Added ? std::string() : warning.OldRaw;
     keys.push_back(BackupString(kRawBeforeKey, before));
     keys.push_back(BackupString(kRawAfterKey, after));
     if (const std::optional<RawData> data = RawFromText(before)) {

@@ -55,7 +55,7 @@ TEST(AutostartMonitor, ReportsOnceKeepsWhatAFullQueueRefusedAndAcceptsItsOwnFixA
     sink.room = true;
     monitor.Slice(sink, WholePass());
     ASSERT_EQ(sink.warnings.size(), 1u);
-    EXPECT_TRUE(dynamic_cast<TAutostartPointWarning&>(*sink.warnings[0]).KnownProgram);
+    EXPECT_TRUE(dynamic_cast<AutostartPointWarning&>(*sink.warnings[0]).KnownProgram);
     EXPECT_EQ(sink.warnings[0]->Name, "tool.exe");
     monitor.Slice(sink, WholePass());
     EXPECT_EQ(sink.warnings.size(), 1u);
@@ -67,8 +67,8 @@ TEST(AutostartMonitor, ReportsOnceKeepsWhatAFullQueueRefusedAndAcceptsItsOwnFixA
     restarted.AddSource(MakeRegistryPointsSource(points));
     restarted.Slice(sink, WholePass());
     ASSERT_EQ(sink.warnings.size(), 1u);
-    auto& warning = dynamic_cast<TAutostartPointWarning&>(*sink.warnings[0]);
-    EXPECT_EQ(warning.What, TAutostartPointWarning::Change::Vanished);
+    auto& warning = dynamic_cast<AutostartPointWarning&>(*sink.warnings[0]);
+    EXPECT_EQ(warning.What, AutostartPointWarning::Change::Vanished);
     warning.MakeTexts();
     EXPECT_EQ(warning.GetDescription(),
               "Important startup setting was removed: the test packages (it was \"a b\"). Click Shield me to put it "
@@ -88,7 +88,7 @@ TEST(AutostartMonitor, ReportsOnceKeepsWhatAFullQueueRefusedAndAcceptsItsOwnFixA
     ASSERT_EQ(backuper.GetCount(), 1);
     EXPECT_EQ(backuper.GetString(0, kBackupDescKey), "Startup setting was put back: the test packages to \"a b\"");
     restarted.Slice(sink, WholePass());
-    ShieldWarningKind(TAutostartPointWarning::kClassName).Undo(backuper, 0, context);
+    ShieldWarningKind(AutostartPointWarning::kClassName).Undo(backuper, 0, context);
     EXPECT_FALSE(platform::RegistryKey::Open(HKEY_CURRENT_USER, kKey)->ValueExists("Packages"));
     restarted.Slice(sink, WholePass());
     EXPECT_EQ(sink.warnings.size(), 1u);
