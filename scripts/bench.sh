@@ -7,7 +7,7 @@ scripts/setup.sh
 cmake --preset bench >/dev/null
 cmake --build build/bench -j2
 cmake --preset windows-bench >/dev/null
-cmake --build build/windows-bench -j2 --target load_bench lookup_bench monitor_bench large_table_bench update_bench autostart_readers_bench \
+cmake --build build/windows-bench -j2 --target load_bench lookup_bench monitor_bench large_table_bench update_bench autostart_bench autostart_readers_bench \
     idle_bench shipped_database
 
 echo "== Native"
@@ -27,6 +27,8 @@ echo
 scripts/wine-run.sh "$PWD/build/windows-bench/bin/large_table_bench.exe" --whole-up-to=50000 </dev/null 2>&1 | tr -d '\r'
 echo
 scripts/wine-run.sh "$PWD/build/windows-bench/bin/update_bench.exe" </dev/null 2>&1 | tr -d '\r'
+echo
+scripts/wine-run.sh "$PWD/build/windows-bench/bin/autostart_bench.exe" </dev/null 2>&1 | tr -d '\r'
 echo
 scripts/wine-run.sh "$PWD/build/windows-bench/bin/autostart_readers_bench.exe" </dev/null 2>&1 | tr -d '\r'
 echo

@@ -21,6 +21,7 @@
 #include "database/DataBaseUpdate.h"
 #include "database/ThreatTables.h"
 #include "database/UpdateSignature.h"
+#include "monitors/AutostartMonitor.h"
 #include "monitors/CookieRules.h"
 #include "monitors/FileMonitor.h"
 #include "monitors/FolderRules.h"
@@ -314,6 +315,8 @@ WarningContext Application::MakeWarningContext() {
             [this](RegistryRoot root, const std::string& key, const std::string& value, RegistryView view) {
                 registryWatches_->RefreshKnownRegString(root, key, value, view);
             },
+        .holdAutostartPoint = [gate = autostart_->Gate()](const std::string& point) { gate->Hold(point); },
+        .acceptAutostartPoint = [gate = autostart_->Gate()](const std::string& point) { gate->Accept(point); },
         .registryEditor = BuiltWithTestUpdateKey() ? options_->ReadString(kRegistryEditorKey, "") : std::string(),
     };
 }
@@ -341,10 +344,19 @@ void Application::StartShield() {
                 processMonitor_->ProcessTimerTimer(*threats_, *queue_, LookupSystem());
                 NoteMonitorPass(TimerId::ProcessTimer);
             },
+        // The autorun keys at the start of each pass over the autostart points, and at their
+        // own interval while a pass goes on.
         .AutorunListTimerTimer =
             [this] {
-                registryWatches_->AutorunListTimerTimer(*queue_);
-                NoteMonitorPass(TimerId::AutorunListTimer);
+                const unsigned long long now = GetTickCount64();
+                const unsigned interval = SpecOf(TimerId::AutorunListTimer).intervalMs;
+                if (autostart_->AtPassStart() || now - lastAutorunPass_ >= interval) {
+                    lastAutorunPass_ = now;
+                    registryWatches_->AutorunListTimerTimer(*queue_);
+                }
+                const bool done = autostart_->Slice(*queue_, TimeBudget(kMonitorSliceTime));
+                if (done) NoteMonitorPass(TimerId::AutorunListTimer);
+                return done;
             },
         // The table-walking monitors take a slice of their pass per tick and say whether the
         // pass is done.
@@ -419,6 +431,11 @@ void Application::StartShield() {
 
 void Application::CompleteStartup() {
     shieldMoves_ = std::make_shared<TShieldMoves>();
+    autostart_ = std::make_unique<AutostartMonitor>(
+        SettingsFolder(platform::UserAppDataFolder()) + kAutostartBaselineFileName,
+        [this](const std::string& path) { return IsKnownSpywareProgram(path); });
+    autostart_->AddSource(
+        MakeRegistryPointsSource(LoadAutostartPoints(ProgramFolder() + std::string(kAutostartPointsFileName))));
     warnings_ = std::make_unique<WarningContext>(MakeWarningContext());
     // A fix acts on a worker; its finish comes back to the window thread.
     queue_ = std::make_unique<WarningQueue>(*warnings_, [this](std::function<void()> act,
@@ -495,6 +512,7 @@ void Application::DestroyWindows() {
     fileChanges_.reset();
     processMonitor_.reset();
     registryWatches_.reset();
+    autostart_.reset();
     blackList_.reset();
     whiteList_.reset();
     queue_.reset();

@@ -23,6 +23,7 @@ class TSliceCursor;
 class TFileChangesTracker;
 class TShieldMoves;
 class TRegistryWatches;
+class AutostartMonitor;
 class WarningQueue;
 class TThreatTables;
 class TOptions;
@@ -122,6 +123,7 @@ private:
     std::unique_ptr<WarningContext> warnings_;
     std::unique_ptr<WarningQueue> queue_;
     std::unique_ptr<TRegistryWatches> registryWatches_;
+    std::unique_ptr<AutostartMonitor> autostart_;
     // Where the sliced folder and cookie scans stand between their ticks.
     std::unique_ptr<TSliceCursor> folderScan_;
     std::unique_ptr<TCookieScan> cookieScan_;
@@ -146,6 +148,8 @@ private:
     // The monitors (bits by timer id) that have finished a pass, until every one has.
     unsigned firstPasses_ = 0;
     bool firstPassesLogged_ = false;
+    // When the autorun pass last ran (GetTickCount64).
+    unsigned long long lastAutorunPass_ = 0;
 };
 
 }  // namespace sentrel

@@ -91,6 +91,7 @@ inline constexpr std::array kOptionKeys = std::to_array<OptionKey>({
     {"RegistryAction", OptionKind::Integer, 0},
     {"CookiesAction", OptionKind::Integer, 0},
     {"FoldersAction", OptionKind::Integer, 0},
+    {"AutostartAction", OptionKind::Integer, 0},
     {"DBNumber", OptionKind::Integer, 1, false},
 });
 // clang-format on

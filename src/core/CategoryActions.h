@@ -23,9 +23,9 @@ enum class CategoryAction : int {
 };
 
 // The option keys of the categories, in the order the dispatcher asks them.
-inline constexpr std::array<std::string_view, 7> kCategoryActionKeys = {
+inline constexpr std::array<std::string_view, 8> kCategoryActionKeys = {
     kFilesCategory,    kAutorunCategory, kProcessesCategory, kBrowserSettingsCategory,
-    kRegistryCategory, kCookiesCategory, kFoldersCategory};
+    kRegistryCategory, kCookiesCategory, kFoldersCategory,   kAutostartCategory};
 
 // The option keys of every category `warning`'s kind belongs to, in the order above; unused
 // entries are empty.

@@ -90,7 +90,7 @@ void Scheduler::RunTick(TimerId id) {
     switch (id) {
     case TimerId::MainTimer: whole(ticks_.MainTimerTimer); break;
     case TimerId::ProcessTimer: whole(ticks_.ProcessTimerTimer); break;
-    case TimerId::AutorunListTimer: whole(ticks_.AutorunListTimerTimer); break;
+    case TimerId::AutorunListTimer: slice(ticks_.AutorunListTimerTimer); break;
     case TimerId::RegChangeTimer: slice(ticks_.RegChangeTimerTimer); break;
     case TimerId::RegistryTimer: slice(ticks_.RegistryTimerTimer); break;
     case TimerId::CookiesTimer: slice(ticks_.CookiesTimerTimer); break;

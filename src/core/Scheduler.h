@@ -59,7 +59,7 @@ public:
     struct Ticks {
         std::function<void()> MainTimerTimer;
         std::function<void()> ProcessTimerTimer;
-        std::function<void()> AutorunListTimerTimer;
+        std::function<bool()> AutorunListTimerTimer;  // with the autostart points, sliced
         std::function<bool()> RegChangeTimerTimer;
         std::function<bool()> RegistryTimerTimer;
         std::function<bool()> CookiesTimerTimer;

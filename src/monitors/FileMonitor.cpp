@@ -12,7 +12,6 @@
 #include "platform/Directory.h"
 #include "platform/DirectoryChanges.h"
 #include "platform/ProgramFolder.h"
-#include "platform/WideText.h"
 #include "platform/Win32Error.h"
 #include "warnings/Warning.h"
 

@@ -47,6 +47,7 @@ constexpr std::array<ActionGroup, kDefaultActionKeys.size()> kActionGroups = {{
     {"Changes in browser settings", "Choose what Sentrel should do when change in browser settings is found"},
     {"Malicious registry entries", "Choose what Sentrel should do when malicious registry entry is found"},
     {"Malicious cookies", "Choose what Sentrel should do when malicious cookie is found"},
+    {"Changes in autostart points", "Choose what Sentrel should do when change in autostart points is found"},
 }};
 
 constexpr std::array<const char*, 10> kRemindPeriods = {"3 days",  "1 week",  "2 weeks", "3 weeks", "1 month",
@@ -232,11 +233,19 @@ void TOptionsForm::CreateLevelPage() {
 void TOptionsForm::CreateDefaultsPage() {
     Add(kDefaultsPage, "STATIC", "Choose what Sentrel should do with particular system changes and threats", SS_LEFT,
         {8, 6, 508, 16}, 0);
+    // Three rows of groups, their buttons closer than the other pages' so that all fit.
+    constexpr std::array<const char*, 3> kRows = {"Ask what to do", "Solve always", "Ignore always"};
     for (std::size_t i = 0; i < kActionGroups.size(); ++i) {
         const int column = static_cast<int>(i % 3), row = static_cast<int>(i / 3);
-        RadioGroup(kDefaultsPage, kActionGroups[i].caption, {"Ask what to do", "Solve always", "Ignore always"},
-                   {8 + column * 171, 28 + row * 102, 163, 96}, ids::kAction + static_cast<int>(i) * 10,
-                   kActionGroups[i].hint, actions_[i]);
+        const DesignRect place{8 + column * 171, 24 + row * 68, 163, 66};
+        Group(kDefaultsPage, kActionGroups[i].caption, place, kActionGroups[i].hint);
+        for (std::size_t r = 0; r < kRows.size(); ++r) {
+            const DWORD first = r == 0 ? WS_GROUP | WS_TABSTOP : 0;
+            actions_[i].push_back(Add(kDefaultsPage, "BUTTON", kRows[r], BS_AUTORADIOBUTTON | first,
+                                      {place.left + 12, place.top + 16 + static_cast<int>(r) * 16, place.width - 24, 16},
+                                      ids::kAction + static_cast<int>(i) * 10 + static_cast<int>(r),
+                                      kActionGroups[i].hint));
+        }
     }
 }
 

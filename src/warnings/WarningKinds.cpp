@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "common/DiagnosticLog.h"
+#include "warnings/AutostartWarning.h"
 #include "warnings/Backuper.h"
 #include "warnings/Warning.h"
 #include "warnings/WarningRemedies.h"
@@ -88,6 +89,12 @@ constexpr WarningKind kShieldKinds[] = {
      .check = SENTREL_WINDOWS_REMEDY(CheckFolder),
      .undo = SENTREL_WINDOWS_REMEDY(UndoFolder),
      .texts = &FolderTexts},
+    {.name = AutostartPointWarning::kClassName,
+     .categories = {kAutostartCategory},
+     .hasUndo = true,
+     .fix = SENTREL_WINDOWS_REMEDY(FixAutostartPoint),
+     .undo = SENTREL_WINDOWS_REMEDY(UndoAutostartPoint),
+     .texts = &AutostartPointTexts},
 };
 
 }  // namespace

@@ -64,6 +64,7 @@ inline constexpr std::string_view kBrowserSettingsCategory = "BrowserSettingsAct
 inline constexpr std::string_view kRegistryCategory = "RegistryAction";
 inline constexpr std::string_view kCookiesCategory = "CookiesAction";
 inline constexpr std::string_view kFoldersCategory = "FoldersAction";
+inline constexpr std::string_view kAutostartCategory = "AutostartAction";
 
 struct WarningKind {
     // The plan's look just before a fix acts (window thread): throws ThreatGoneError when the
@@ -100,9 +101,10 @@ struct WarningKind {
     void Undo(TBackuper& backuper, int index, const WarningContext& context) const;
 };
 
-// The shield's ten kinds, in their fixed order: TKeyHookWarning, TMouseHookWarning,
+// The shield's kinds, in their fixed order: TKeyHookWarning, TMouseHookWarning,
 // TProcessWarning, TFileWarning, TFileChangeWarning, TAutorunAddWarning,
-// TBrowserSettingWarning, TRegistyWarning, TCookieWarning, TFolderWarning.
+// TBrowserSettingWarning, TRegistyWarning, TCookieWarning, TFolderWarning,
+// AutostartPointWarning.
 std::span<const WarningKind> ShieldWarningKinds();
 
 // The row of `kinds` whose name equals `name` exactly (byte for byte); null when none does.
@@ -170,6 +172,11 @@ struct WarningContext {
     // without trailing backslashes, name and registry view) take the new data as known.
     std::function<void(RegistryRoot root, const std::string& key, const std::string& value, RegistryView view)>
         refreshWatchedValue;
+    // Around a fix or an undo at an autostart point (any thread, so both are safe from any):
+    // hold keeps the autostart monitor from reading the point meanwhile; accept releases it and
+    // has the monitor take what it reads next there as known, without a report.
+    std::function<void(const std::string& pointId)> holdAutostartPoint;
+    std::function<void(const std::string& pointId)> acceptAutostartPoint;
     // The registry editor's program; empty: regedit.exe of the Windows folder. The tests put a
     // stand-in here.
     std::string registryEditor;

@@ -60,5 +60,9 @@ void UndoRegistryEntry(const BackupRecord& record, const WarningContext& context
 void UndoCookie(const BackupRecord& record, const WarningContext& context);
 void UndoFolder(const BackupRecord& record, const WarningContext& context);
 
+void FixAutostartPoint(const TWarning& warning, const NewBackupResult& record, FixOutcome& outcome,
+        const WarningContext& context);
+void UndoAutostartPoint(const BackupRecord& record, const WarningContext& context);
+
 }  // namespace remedies
 }  // namespace sentrel

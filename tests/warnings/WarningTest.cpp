@@ -148,11 +148,11 @@ TEST(RegistryView, A32BitKeyIsNamedByItsWow6432NodePathBelowSoftwareOnly) {
     EXPECT_FALSE(TRegistyWarning(kHklm, "K\\", "K\\", "V", "d").AreEqual(TRegistyWarning(kHklm, "K\\", "K\\", "V", "d", k32)));
 }
 
-TEST(WarningKinds, ListsTheTenKindsInOrderAndFindsThemByExactName) {
+TEST(WarningKinds, ListsTheKindsInOrderAndFindsThemByExactName) {
     const char* const expected[] = {"TKeyHookWarning",    "TMouseHookWarning",      "TProcessWarning",
                                     "TFileWarning",       "TFileChangeWarning",     "TAutorunAddWarning",
                                     "TBrowserSettingWarning", "TRegistyWarning",    "TCookieWarning",
-                                    "TFolderWarning"};
+                                    "TFolderWarning",     "AutostartPointWarning"};
     const auto kinds = ShieldWarningKinds();
     ASSERT_EQ(kinds.size(), std::size(expected));
     for (std::size_t i = 0; i < kinds.size(); ++i) {

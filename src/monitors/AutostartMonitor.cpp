@@ -1,0 +1,327 @@
+#include "monitors/AutostartMonitor.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <utility>
+
+#include "common/DiagnosticLog.h"
+#include "common/Files.h"
+#include "database/PathParts.h"
+#include "monitors/RegistryRules.h"
+#include "platform/Registry.h"
+#include "warnings/AutostartWarning.h"
+#include "warnings/RegistryFile.h"
+#include "warnings/RootKeysWin.h"
+#include "warnings/Warning.h"
+#include "warnings/WarningSink.h"
+
+namespace sentrel {
+
+namespace {
+
+using platform::RegistryAccess;
+using platform::RegistryKey;
+
+// --- The registry points ---
+
+// Opens a key for reading in `view`; nothing when it is missing, and nothing in the 32-bit view
+// for a key Windows shares between the views (the 64-bit reading has it). Throws when it cannot
+// be read (access refused).
+std::optional<RegistryKey> OpenPointKey(RegistryRoot root, const std::string& path, RegistryView view) {
+    std::optional<RegistryKey> key = RegistryKey::Open(ToHkey(root), path, RegistryAccess::Read, ViewFlag(view));
+    if (!key || view == RegistryView::Bits64) return key;
+    const std::optional<RegistryKey> native =
+        RegistryKey::Open(ToHkey(root), path, RegistryAccess::Read, ViewFlag(RegistryView::Bits64));
+    if (native && platform::IsSameKey(key->Get(), native->Get())) return std::nullopt;
+    return key;
+}
+
+std::string RawText(const platform::RegistryValue& value) {
+    return std::to_string(value.type) + ":" + HexFromBytes(value.data);
+}
+
+AutostartEntry EntryOf(const platform::RegistryValue& value) {
+    return {value.name, RegistryDataAsText(value.type, value.data), RawText(value)};
+}
+
+std::string KindWord(AutostartPointKind kind) {
+    switch (kind) {
+    case AutostartPointKind::KeyValues: return "values";
+    case AutostartPointKind::OneValue: return "value";
+    case AutostartPointKind::SubKeys: return "subkeys";
+    case AutostartPointKind::Files: return "files";
+    case AutostartPointKind::Tasks: return "tasks";
+    }
+    return {};
+}
+
+class RegistryPointsSource final : public AutostartSource {
+public:
+    explicit RegistryPointsSource(const std::vector<AutostartPoint>& points) {
+        for (const AutostartPoint& point : points) {
+            if (!point.IsRegistry()) continue;
+            const std::vector<RegistryView> views =
+                point.root == RegistryRoot::LocalMachine
+                    ? std::vector<RegistryView>{RegistryView::Bits64, RegistryView::Bits32}
+                    : std::vector<RegistryView>{RegistryView::Bits64};
+            for (const RegistryView view : views) {
+                std::string id = KindWord(point.kind) + " " + (point.root == RegistryRoot::LocalMachine ? "HKLM\\" : "HKCU\\") +
+                                 point.path;
+                if (point.kind != AutostartPointKind::KeyValues) {
+                    std::string values;
+                    for (const std::string& value : point.values) values += (values.empty() ? "|" : ",") + value;
+                    id += values.empty() ? "|" : values;
+                    if (point.shadowsRoot) id += ">" + point.shadowsPath;
+                }
+                if (view == RegistryView::Bits32) id += " (32-bit)";
+                units_.push_back({point, view, std::move(id)});
+            }
+        }
+    }
+
+    std::size_t PointCount() const override { return units_.size(); }
+    const std::string& PointId(std::size_t point) const override { return units_[point].id; }
+    AutostartPointKind PointKind(std::size_t point) const override { return units_[point].point.kind; }
+
+    std::optional<std::vector<AutostartEntry>> Read(std::size_t index) override {
+        const Unit& unit = units_[index];
+        try {
+            const std::optional<RegistryKey> key = OpenPointKey(unit.point.root, unit.point.path, unit.view);
+            if (!key) return std::vector<AutostartEntry>{};
+            std::vector<AutostartEntry> entries;
+            switch (unit.point.kind) {
+            case AutostartPointKind::KeyValues:
+                for (const platform::RegistryValue& value : key->Values()) entries.push_back(EntryOf(value));
+                break;
+            case AutostartPointKind::OneValue:
+                if (const auto value = key->ReadValue(unit.point.values.front())) entries.push_back(EntryOf(*value));
+                break;
+            case AutostartPointKind::SubKeys:
+                for (const std::string& name : key->SubKeyNames()) {
+                    if (unit.point.shadowsRoot && !RegistryKey::Open(ToHkey(*unit.point.shadowsRoot),
+                                                                     unit.point.shadowsPath + "\\" + name))
+                        continue;
+                    if (auto entry = SubKeyEntry(*key, name, unit.point.values)) entries.push_back(std::move(*entry));
+                }
+                break;
+            default:
+                break;
+            }
+            return entries;
+        } catch (const std::exception&) {
+            LogCaught("autostart point " + unit.id);
+            return std::nullopt;
+        }
+    }
+
+    std::unique_ptr<TWarning> MakeWarning(std::size_t index, const AutostartFinding& finding,
+                                          bool knownProgram) override {
+        const Unit& unit = units_[index];
+        const auto change = finding.change == AutostartChange::Added     ? AutostartPointWarning::Change::Added
+                            : finding.change == AutostartChange::Changed ? AutostartPointWarning::Change::Changed
+                                                                         : AutostartPointWarning::Change::Vanished;
+        auto warning = std::make_unique<AutostartPointWarning>(change, unit.id, unit.point.name, unit.point.root,
+                                                                unit.point.path, unit.view, finding.entry.item,
+                                                                unit.point.kind == AutostartPointKind::SubKeys);
+        if (finding.change != AutostartChange::Vanished) {
+            warning->Command = finding.entry.data;
+            warning->Raw = finding.entry.raw;
+        }
+        if (finding.before) {
+            warning->OldCommand = finding.before->data;
+            warning->OldRaw = finding.before->raw;
+        }
+        const std::string program(PathFileName(CommandProgram(finding.entry.data)));
+        if (!program.empty() && unit.point.kind != AutostartPointKind::SubKeys) warning->Name = program;
+        warning->KnownProgram = knownProgram;
+        return warning;
+    }
+
+private:
+    struct Unit {
+        AutostartPoint point;
+        RegistryView view;
+        std::string id;
+    };
+
+    // A subkey is an entry when it holds one of the run values (all of them shown,
+    // "Name=data; ..."); with none listed, every subkey is, with its default value.
+    static std::optional<AutostartEntry> SubKeyEntry(const RegistryKey& parent, const std::string& name,
+                                                     const std::vector<std::string>& runValues) {
+        const std::optional<RegistryKey> subKey = RegistryKey::Open(parent.Get(), name);
+        if (!subKey) return std::nullopt;
+        if (runValues.empty()) {
+            const auto value = subKey->ReadValue("");
+            return AutostartEntry{name, value ? RegistryDataAsText(value->type, value->data) : std::string(), {}};
+        }
+        std::string shown;
+        for (const std::string& runValue : runValues) {
+            const std::size_t slash = runValue.rfind('\\');
+            std::optional<platform::RegistryValue> value;
+            if (slash == std::string::npos) {
+                value = subKey->ReadValue(runValue);
+            } else if (const auto below = RegistryKey::Open(subKey->Get(), runValue.substr(0, slash))) {
+                value = below->ReadValue(runValue.substr(slash + 1));
+            }
+            if (!value) continue;
+            if (!shown.empty()) shown += "; ";
+            shown += (slash == std::string::npos ? runValue : runValue.substr(0, slash)) + "=" +
+                     RegistryDataAsText(value->type, value->data);
+        }
+        if (shown.empty()) return std::nullopt;
+        return AutostartEntry{name, shown, {}};
+    }
+
+    std::vector<Unit> units_;
+};
+
+// The command a finding is about, for the threat database and the own-program test: a subkey's
+// shown values give the first one's data.
+std::string CommandOf(const AutostartFinding& finding) {
+    const std::string& data = finding.entry.data;
+    const std::size_t equals = data.find('=');
+    if (equals != std::string::npos && data.find(':') > equals) {
+        const std::size_t end = data.find("; ", equals);
+        return data.substr(equals + 1, end == std::string::npos ? std::string::npos : end - equals - 1);
+    }
+    return data;
+}
+
+}  // namespace
+
+// --- The gate ---
+
+void AutostartGate::Hold(const std::string& point) {
+    const std::lock_guard lock(mutex_);
+    held_.insert(point);
+}
+
+void AutostartGate::Accept(const std::string& point) {
+    const std::lock_guard lock(mutex_);
+    if (const auto found = held_.find(point); found != held_.end()) held_.erase(found);
+    accepted_.insert(point);
+}
+
+bool AutostartGate::Held(const std::string& point) const {
+    const std::lock_guard lock(mutex_);
+    return held_.contains(point);
+}
+
+bool AutostartGate::TakeAccepted(const std::string& point) {
+    const std::lock_guard lock(mutex_);
+    return accepted_.erase(point) > 0;
+}
+
+// --- The monitor ---
+
+AutostartMonitor::AutostartMonitor(std::string baselinePath, KnownAutostartProgram isKnownProgram)
+    : baselinePath_(std::move(baselinePath)), isKnownProgram_(std::move(isKnownProgram)) {
+    try {
+        if (FileExists(baselinePath_)) {
+            baseline_ = ParseAutostartBaseline(ReadFileText(baselinePath_));
+            return;
+        }
+    } catch (const std::exception&) {
+        LogCaught("autostart baseline read");
+    }
+    firstStart_ = true;
+}
+
+void AutostartMonitor::AddSource(std::unique_ptr<AutostartSource> source) {
+    for (std::size_t i = 0; i < source->PointCount(); ++i) points_.push_back({source.get(), i});
+    sources_.push_back(std::move(source));
+    cursor_.Reset();
+}
+
+bool AutostartMonitor::Slice(WarningSink& queue, const SliceBudget& budget) {
+    const bool done =
+        cursor_.Walk(points_.size(), sources_.size(), budget, [&](std::size_t index) { Visit(index, queue); });
+    if (done) {
+        firstStart_ = false;
+        if (dirty_) SaveBaseline();
+    }
+    return done;
+}
+
+void AutostartMonitor::Visit(std::size_t index, WarningSink& queue) {
+    AutostartSource& source = *points_[index].source;
+    const std::size_t point = points_[index].index;
+    const std::string& id = source.PointId(point);
+    if (gate_->Held(id)) return;
+    const std::optional<std::vector<AutostartEntry>> now = source.Read(point);
+    if (!now) return;
+    const auto known = baseline_.find(id);
+    // Taken as it is: the first start, a point new in the table, a point a fix or undo changed.
+    if (gate_->TakeAccepted(id) || firstStart_ || known == baseline_.end()) {
+        if (known == baseline_.end() || known->second != *now) {
+            baseline_[id] = *now;
+            dirty_ = true;
+        }
+        return;
+    }
+    const std::vector<AutostartFinding> findings = CompareAutostartEntries(source.PointKind(point), known->second, *now);
+    if (findings.empty()) {
+        if (known->second != *now) {
+            known->second = *now;  // what went, or changed without being a finding
+            dirty_ = true;
+        }
+        return;
+    }
+    // A finding the full queue cannot take keeps its old state in the baseline, so a later pass
+    // reports it.
+    std::vector<AutostartEntry> learned = *now;
+    for (const AutostartFinding& finding : findings) {
+        const std::string command = CommandOf(finding);
+        const std::string program = CommandProgram(command);
+        if (IsOwnAutorunFile(PathFileName(program))) continue;
+        if (!queue.HasRoom()) {
+            std::erase_if(learned, [&](const AutostartEntry& entry) { return entry.item == finding.entry.item; });
+            if (finding.before) learned.push_back(*finding.before);
+            continue;
+        }
+        bool knownProgram = false;
+        try {
+            knownProgram = isKnownProgram_ && !program.empty() && isKnownProgram_(program);
+        } catch (const std::exception&) {
+            LogCaught("autostart program lookup");
+        }
+        std::unique_ptr<TWarning> warning = source.MakeWarning(point, finding, knownProgram);
+        if (!warning) continue;
+        LogEvent("autostart finding at " + id + ": " + finding.entry.item);
+        queue.QueueWarning(std::move(warning));
+        // The program file itself goes as well, as for the autorun list.
+        if (knownProgram && FileExists(program))
+            queue.QueueWarning(std::make_unique<TFileWarning>(FileNamePart(program), program));
+    }
+    known->second = std::move(learned);
+    dirty_ = true;
+}
+
+void AutostartMonitor::SaveBaseline() {
+    try {
+        WriteFileAtomically(baselinePath_, AutostartBaselineText(baseline_));
+        dirty_ = false;
+    } catch (const std::exception&) {
+        LogCaught("autostart baseline write");
+    }
+}
+
+std::unique_ptr<AutostartSource> MakeRegistryPointsSource(const std::vector<AutostartPoint>& points) {
+    return std::make_unique<RegistryPointsSource>(points);
+}
+
+std::vector<AutostartPoint> LoadAutostartPoints(const std::string& path) {
+    try {
+        if (!FileExists(path)) {
+            LogEvent(std::string(kAutostartPointsFileName) + " is missing: no autostart point is watched");
+            return {};
+        }
+        return ParseAutostartPoints(ReadFileText(path), [](const std::string& line) { LogEvent(line); });
+    } catch (const std::exception&) {
+        LogCaught("autostart points read");
+        return {};
+    }
+}
+
+}  // namespace sentrel

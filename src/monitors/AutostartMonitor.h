@@ -1,0 +1,109 @@
+#pragma once
+// The autostart monitor: reads every autostart point from its sources, one point per step and as
+// many steps as a slice's time allows, compares what it reads with the baseline kept in the
+// settings folder and queues a warning for each difference, once. At the first start (no
+// baseline yet) and for a point new in the table, what is there is the baseline and nothing is
+// reported; what changed while the shield was not running is reported by the first pass.
+//
+// A source is one family of points (the registry points of autostart_points.ini here; the
+// scheduled tasks, services, Startup folders and browser policies plug in the same way): it
+// says how many points it has, reads one into entries and makes the warning of a finding.
+// Everything runs on the window thread, except the gate's hold and accept (any thread).
+
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "monitors/AutostartPoints.h"
+#include "monitors/SliceCursor.h"
+
+namespace sentrel {
+
+class TWarning;
+class WarningSink;
+
+class AutostartSource {
+public:
+    virtual ~AutostartSource() = default;
+    virtual std::size_t PointCount() const = 0;
+    // The point's id (its key in the baseline: stable across starts) and kind.
+    virtual const std::string& PointId(std::size_t point) const = 0;
+    virtual AutostartPointKind PointKind(std::size_t point) const = 0;
+    // What the point holds now; nothing when it cannot be read at the moment (it is then neither
+    // compared nor learned). A point that does not exist holds no entries.
+    virtual std::optional<std::vector<AutostartEntry>> Read(std::size_t point) = 0;
+    // The warning of a finding at the point, with its texts' data; `knownProgram`: the threat
+    // database knows the program the entry runs.
+    virtual std::unique_ptr<TWarning> MakeWarning(std::size_t point, const AutostartFinding& finding,
+                                                  bool knownProgram) = 0;
+};
+
+// Holds of points while a fix or an undo changes them, and the points to take as they are next.
+class AutostartGate {
+public:
+    void Hold(const std::string& point);
+    // Ends one hold of the point; its next reading is taken as known without a report.
+    void Accept(const std::string& point);
+    bool Held(const std::string& point) const;
+    // True once for a point accepted since the last call.
+    bool TakeAccepted(const std::string& point);
+
+private:
+    mutable std::mutex mutex_;
+    std::multiset<std::string> held_;
+    std::set<std::string> accepted_;
+};
+
+// The program a finding's entry runs is known to the threat database (by content and place).
+using KnownAutostartProgram = std::function<bool(const std::string& path)>;
+
+class AutostartMonitor {
+public:
+    // Loads the baseline from `baselinePath` (none there: this is the first start).
+    AutostartMonitor(std::string baselinePath, KnownAutostartProgram isKnownProgram);
+
+    void AddSource(std::unique_ptr<AutostartSource> source);
+
+    // One slice of the pass: points are read and compared while `budget` allows (at least one).
+    // True when the slice ended the pass; the baseline file is then rewritten (in one step) when
+    // anything changed.
+    bool Slice(WarningSink& queue, const SliceBudget& budget);
+    // No pass is under way (the next slice begins one).
+    bool AtPassStart() const { return cursor_.Position() == 0; }
+    std::size_t PointCount() const { return points_.size(); }
+
+    const std::shared_ptr<AutostartGate>& Gate() const { return gate_; }
+
+private:
+    void Visit(std::size_t index, WarningSink& queue);
+    void SaveBaseline();
+
+    std::string baselinePath_;
+    KnownAutostartProgram isKnownProgram_;
+    std::vector<std::unique_ptr<AutostartSource>> sources_;
+    struct PointRef {
+        AutostartSource* source;
+        std::size_t index;
+    };
+    std::vector<PointRef> points_;
+    AutostartBaseline baseline_;
+    bool firstStart_ = false;
+    bool dirty_ = false;
+    TSliceCursor cursor_;
+    std::shared_ptr<AutostartGate> gate_ = std::make_shared<AutostartGate>();
+};
+
+// The source of the registry points of the table: each point read in every view it is watched in
+// (a machine key in both). Entries of the shield's own program and of its sibling scanner are
+// never reported.
+std::unique_ptr<AutostartSource> MakeRegistryPointsSource(const std::vector<AutostartPoint>& points);
+
+// The table of the program folder (`path`), bad rows logged; none when the file is missing.
+std::vector<AutostartPoint> LoadAutostartPoints(const std::string& path);
+
+}  // namespace sentrel

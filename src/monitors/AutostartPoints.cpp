@@ -1,0 +1,233 @@
+#include "monitors/AutostartPoints.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <utility>
+
+#include "database/Table.h"
+
+namespace sentrel {
+
+namespace {
+
+std::string_view Trimmed(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) text.remove_suffix(1);
+    return text;
+}
+
+std::vector<std::string_view> Split(std::string_view text, char separator) {
+    std::vector<std::string_view> parts;
+    for (;;) {
+        const std::size_t at = text.find(separator);
+        parts.push_back(text.substr(0, at));
+        if (at == std::string_view::npos) return parts;
+        text.remove_prefix(at + 1);
+    }
+}
+
+std::optional<AutostartPointKind> KindOf(std::string_view word) {
+    constexpr std::array<std::pair<std::string_view, AutostartPointKind>, 5> kKinds = {{
+        {"values", AutostartPointKind::KeyValues},
+        {"value", AutostartPointKind::OneValue},
+        {"subkeys", AutostartPointKind::SubKeys},
+        {"files", AutostartPointKind::Files},
+        {"tasks", AutostartPointKind::Tasks},
+    }};
+    for (const auto& [name, kind] : kKinds)
+        if (SameNameIgnoringCase(word, name)) return kind;
+    return std::nullopt;
+}
+
+std::string WithoutTrailingSeparators(std::string_view path) {
+    while (!path.empty() && path.back() == '\\') path.remove_suffix(1);
+    return std::string(path);
+}
+
+// The root of "HKCU\..." or "HKLM\..." (any letter case); nothing for another text.
+std::optional<RegistryRoot> RootOf(std::string_view key) {
+    const std::string_view prefix = key.substr(0, 5);
+    if (SameNameIgnoringCase(prefix, "HKCU\\")) return RegistryRoot::CurrentUser;
+    if (SameNameIgnoringCase(prefix, "HKLM\\")) return RegistryRoot::LocalMachine;
+    return std::nullopt;
+}
+
+// Why the row cannot be a point; empty when it can (`point` then holds it).
+std::string ReadRow(std::string_view line, AutostartPoint& point) {
+    const std::vector<std::string_view> fields = Split(line, '|');
+    if (fields.size() != 4) return "it has " + std::to_string(fields.size()) + " fields instead of 4";
+    const std::optional<AutostartPointKind> kind = KindOf(Trimmed(fields[0]));
+    if (!kind) return "its kind \"" + std::string(Trimmed(fields[0])) + "\" is none of values, value, subkeys, files, tasks";
+    point.kind = *kind;
+    const std::string_view where = Trimmed(fields[1]);
+    const std::string_view value = Trimmed(fields[2]);
+    point.name = std::string(Trimmed(fields[3]));
+    if (point.name.empty()) return "it gives the point no name";
+    if (point.IsRegistry()) {
+        const std::optional<RegistryRoot> root = RootOf(where);
+        if (!root) return "its key does not begin with HKCU\\ or HKLM\\";
+        point.root = *root;
+        point.path = WithoutTrailingSeparators(where.substr(5));
+        if (point.path.empty()) return "it names a root, not a key";
+    } else {
+        if (where.empty()) return "it names no folder";
+        point.path = std::string(where);
+    }
+    if (point.kind == AutostartPointKind::OneValue) {
+        point.values = {value == "@" ? std::string() : std::string(value)};
+    } else if (point.kind == AutostartPointKind::SubKeys && !value.empty()) {
+        for (const std::string_view part : Split(value, ',')) {
+            const std::string_view name = Trimmed(part);
+            if (name.empty()) continue;
+            if (!name.starts_with('>')) {
+                point.values.emplace_back(name);
+                continue;
+            }
+            point.shadowsRoot = RootOf(name.substr(1));
+            point.shadowsPath = WithoutTrailingSeparators(name.substr(std::min<std::size_t>(6, name.size())));
+            if (!point.shadowsRoot || point.shadowsPath.empty()) return "its \">\" names no key of HKCU or HKLM";
+        }
+    } else if (!value.empty()) {
+        return "a row of this kind takes no value";
+    }
+    return {};
+}
+
+// The baseline's escapes: a backslash, a tab and the line breaks.
+std::string Escaped(std::string_view text) {
+    std::string out;
+    for (const char c : text) {
+        switch (c) {
+        case '\\': out += "\\\\"; break;
+        case '\t': out += "\\t"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
+std::string Unescaped(std::string_view text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\' || i + 1 == text.size()) {
+            out += text[i];
+            continue;
+        }
+        const char next = text[++i];
+        out += next == 't' ? '\t' : next == 'n' ? '\n' : next == 'r' ? '\r' : next;
+    }
+    return out;
+}
+
+const AutostartEntry* FindItem(const std::vector<AutostartEntry>& entries, std::string_view item) {
+    for (const AutostartEntry& entry : entries)
+        if (SameNameIgnoringCase(entry.item, item)) return &entry;
+    return nullptr;
+}
+
+char LowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+}  // namespace
+
+std::vector<AutostartPoint> ParseAutostartPoints(std::string_view text,
+                                                 const std::function<void(const std::string&)>& log) {
+    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+    std::vector<AutostartPoint> points;
+    int number = 0;
+    for (const std::string_view rawLine : Split(text, '\n')) {
+        ++number;
+        const std::string_view line = Trimmed(rawLine);
+        if (line.empty() || line.front() == ';' || line.front() == '#') continue;
+        AutostartPoint point;
+        const std::string problem = ReadRow(line, point);
+        if (problem.empty()) {
+            points.push_back(std::move(point));
+        } else if (log) {
+            log(std::string(kAutostartPointsFileName) + " line " + std::to_string(number) + " skipped: " + problem);
+        }
+    }
+    return points;
+}
+
+std::string AutostartBaselineText(const AutostartBaseline& baseline) {
+    std::string text;
+    for (const auto& [point, entries] : baseline) {
+        text += "point\t" + Escaped(point) + "\n";
+        for (const AutostartEntry& entry : entries)
+            text += "entry\t" + Escaped(point) + "\t" + Escaped(entry.item) + "\t" + Escaped(entry.data) + "\t" +
+                    Escaped(entry.raw) + "\n";
+    }
+    return text;
+}
+
+AutostartBaseline ParseAutostartBaseline(std::string_view text) {
+    AutostartBaseline baseline;
+    for (const std::string_view line : Split(text, '\n')) {
+        const std::vector<std::string_view> fields = Split(line, '\t');
+        if (fields.size() == 2 && fields[0] == "point") {
+            baseline[Unescaped(fields[1])];
+        } else if (fields.size() == 5 && fields[0] == "entry") {
+            baseline[Unescaped(fields[1])].push_back(
+                {Unescaped(fields[2]), Unescaped(fields[3]), Unescaped(fields[4])});
+        }
+    }
+    return baseline;
+}
+
+std::vector<AutostartFinding> CompareAutostartEntries(AutostartPointKind kind, const std::vector<AutostartEntry>& known,
+                                                      const std::vector<AutostartEntry>& now) {
+    const bool values = kind == AutostartPointKind::KeyValues || kind == AutostartPointKind::OneValue;
+    std::vector<AutostartFinding> findings;
+    for (const AutostartEntry& entry : now) {
+        const AutostartEntry* old = FindItem(known, entry.item);
+        if (!old) {
+            findings.push_back({AutostartChange::Added, entry, std::nullopt});
+        } else if (values && (old->data != entry.data || old->raw != entry.raw)) {
+            findings.push_back({AutostartChange::Changed, entry, *old});
+        }
+    }
+    if (kind == AutostartPointKind::OneValue) {
+        for (const AutostartEntry& old : known)
+            if (!FindItem(now, old.item)) findings.push_back({AutostartChange::Vanished, old, old});
+    }
+    return findings;
+}
+
+std::string CommandProgram(std::string_view command) {
+    command = Trimmed(command);
+    std::string program;
+    if (command.starts_with('"')) {
+        program = std::string(command.substr(1, command.find('"', 1) - 1));
+    } else {
+        std::string lower(command);
+        std::transform(lower.begin(), lower.end(), lower.begin(), LowerAscii);
+        std::size_t end = std::string::npos;
+        for (const std::string_view extension : {".exe", ".dll", ".com", ".bat", ".cmd", ".scr", ".vbs"}) {
+            for (std::size_t at = lower.find(extension); at != std::string::npos; at = lower.find(extension, at + 1)) {
+                const std::size_t after = at + extension.size();
+                if (after == lower.size() || lower[after] == ' ' || lower[after] == ',' || lower[after] == '"') {
+                    end = std::min(end, after);
+                    break;
+                }
+            }
+        }
+        program = std::string(command.substr(0, end == std::string::npos ? command.find(' ') : end));
+    }
+    // rundll32 runs the library it is given.
+    std::string lowerProgram(program);
+    std::transform(lowerProgram.begin(), lowerProgram.end(), lowerProgram.begin(), LowerAscii);
+    if (lowerProgram.ends_with("rundll32.exe") || lowerProgram.ends_with("rundll32")) {
+        const std::size_t rest = command.find(program) + program.size() + (command.starts_with('"') ? 1 : 0);
+        std::string_view argument = Trimmed(command.substr(std::min(rest, command.size())));
+        const std::size_t comma = argument.find(',');
+        if (!argument.empty()) return CommandProgram(argument.substr(0, comma));
+    }
+    return program;
+}
+
+}  // namespace sentrel

@@ -1,0 +1,104 @@
+#pragma once
+// The autostart points: the places a program can make itself start with Windows, listed in the
+// program folder's autostart_points.ini (one row per point), what each holds at one moment (its
+// entries), the baseline the shield keeps of them between starts and the comparison that turns
+// a point's change into findings. All of it portable; the reading of the points is the Windows
+// monitor's (monitors/AutostartMonitor.h).
+
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "warnings/RootKeys.h"
+
+namespace sentrel {
+
+// The name of the table of points, in the program folder.
+inline constexpr const char* kAutostartPointsFileName = "autostart_points.ini";
+// The name of the baseline, in the settings folder.
+inline constexpr const char* kAutostartBaselineFileName = "autostart_baseline.txt";
+
+enum class AutostartPointKind {
+    KeyValues,  // "values": every value of a key is an entry; a new value name is a finding
+    OneValue,   // "value": one value; its change, its appearance and its going are findings
+    SubKeys,    // "subkeys": every subkey (holding one of the listed values) is an entry
+    Files,      // "files": every file of a folder is an entry
+    Tasks,      // "tasks": every scheduled task of a folder (and its subfolders) is an entry
+};
+
+// One row of the table.
+struct AutostartPoint {
+    AutostartPointKind kind = AutostartPointKind::KeyValues;
+    // Registry kinds: the root (HKCU or HKLM in the table) and the key below it, without
+    // trailing backslashes. Files and tasks: the folder as the table names it, in `path`.
+    RegistryRoot root = RegistryRoot::CurrentUser;
+    std::string path;
+    // OneValue: the value's name (empty: the key's default value). SubKeys: the values that make
+    // a subkey run, each a name or "Subkey\Name" (a name of a key below the subkey; "Subkey\"
+    // is that key's default value); none: every subkey counts, its default value shown.
+    std::vector<std::string> values;
+    // SubKeys: only a subkey whose name is also a subkey of this key counts (the root and path
+    // of another key, "HKLM\..."): a per-user class that shadows a machine-wide one.
+    std::optional<RegistryRoot> shadowsRoot;
+    std::string shadowsPath;
+    // What the alert calls the point, in plain words ("the Winlogon shell").
+    std::string name;
+
+    bool IsRegistry() const {
+        return kind == AutostartPointKind::KeyValues || kind == AutostartPointKind::OneValue ||
+               kind == AutostartPointKind::SubKeys;
+    }
+};
+
+// The table's rows from its text (UTF-8). A row is
+//     kind | where | value | name
+// with kind one of values, value, subkeys, files, tasks; where "HKCU\..." or "HKLM\..." for the
+// registry kinds; value the value name of a "value" row ("@" or nothing: the default value) or
+// the comma-separated run values of a "subkeys" row, where ">HKLM\..." among them names the key
+// whose subkeys alone count (see AutostartPoint::shadowsPath). Blank lines and lines starting with ";" or
+// "#" are skipped; a bad row is skipped and `log` gets a line saying which and why.
+std::vector<AutostartPoint> ParseAutostartPoints(std::string_view text,
+                                                 const std::function<void(const std::string&)>& log);
+
+// One entry of a point: a value, a subkey, a file or a task.
+struct AutostartEntry {
+    std::string item;  // the value name, subkey name, file name or task path
+    std::string data;  // what it runs, as shown to the user
+    std::string raw;   // what a fix needs to put it back exactly (registry: "type:hex bytes")
+
+    bool operator==(const AutostartEntry&) const = default;
+};
+
+// What the shield knows of every point it has read: the entries by the point's id. A point
+// without a row here was never read (it is new in the table, or this is the first start).
+using AutostartBaseline = std::map<std::string, std::vector<AutostartEntry>>;
+
+// The baseline file's text (UTF-8, one line per point and per entry) and back. Unreadable lines
+// are skipped.
+std::string AutostartBaselineText(const AutostartBaseline& baseline);
+AutostartBaseline ParseAutostartBaseline(std::string_view text);
+
+enum class AutostartChange { Added, Changed, Vanished };
+
+struct AutostartFinding {
+    AutostartChange change = AutostartChange::Added;
+    AutostartEntry entry;                 // as it is now (Vanished: as it was)
+    std::optional<AutostartEntry> before; // Changed and Vanished: as the baseline had it
+};
+
+// What changed at a point of `kind` from `known` to `now`, in the order of `now` (items compared
+// without regard to letter case): a new item is Added; for the value kinds, other data is
+// Changed; for one value, an item that went is Vanished. Subkeys and files that change or go
+// are no finding.
+std::vector<AutostartFinding> CompareAutostartEntries(AutostartPointKind kind, const std::vector<AutostartEntry>& known,
+                                                      const std::vector<AutostartEntry>& now);
+
+// The program a command starts: the quoted first part, else the text up to and with the first
+// ".exe", ".dll", ".com", ".bat", ".cmd", ".scr" or ".vbs" that ends a word, else the first
+// blank-separated word; "rundll32.exe x.dll,Entry" names x.dll.
+std::string CommandProgram(std::string_view command);
+
+}  // namespace sentrel

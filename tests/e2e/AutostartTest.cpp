@@ -1,0 +1,156 @@
+// The autostart points, end to end at High: what is there at the first start is taken as it is;
+// what is planted while the shield is not running is reported at the next start, once each,
+// removed or put back by "Shield me" with a backup record, and restored exactly by Undo from the
+// restore page without being reported again.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "config/OptionKeys.h"
+#include "config/Options.h"
+#include "e2e/ShieldProcess.h"
+#include "platform/ProgramFolder.h"
+#include "platform/Registry.h"
+#include "warnings/Backuper.h"
+
+namespace sentrel::e2e {
+namespace {
+
+constexpr const char* kPolicyRun = "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer\\Run";
+constexpr const char* kDebuggers = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options";
+constexpr const char* kTarget = "e2e-target.exe";
+constexpr const char* kCommandProcessor = "Software\\Microsoft\\Command Processor";
+constexpr const char* kPolicyCommand = "\"C:\\e2e tools\\policy tool.exe\" /run";
+constexpr const char* kDebugger = "C:\\e2e\\debugger.exe";
+constexpr const char* kAutoRunBefore = "echo before";
+constexpr const char* kAutoRunAfter = "C:\\e2e\\autorun.cmd";
+
+std::string Baseline() {
+    return platform::UserAppDataFolder() + "\\.SentrelSettings\\autostart_baseline.txt";
+}
+
+std::optional<std::string> ReadString(HKEY root, const std::string& key, const std::string& name) {
+    const auto opened = platform::RegistryKey::Open(root, key);
+    return opened ? opened->ReadString(name) : std::nullopt;
+}
+
+void CleanUp() {
+    if (auto key = platform::RegistryKey::Open(HKEY_CURRENT_USER, kPolicyRun, platform::RegistryAccess::ReadWrite)) {
+        key->DeleteValue("E2E Present");
+        key->DeleteValue("E2E Policy");
+    }
+    platform::DeleteKeyTree(HKEY_LOCAL_MACHINE, std::string(kDebuggers) + "\\" + kTarget);
+    if (auto key = platform::RegistryKey::Open(HKEY_CURRENT_USER, kCommandProcessor, platform::RegistryAccess::ReadWrite))
+        key->DeleteValue("AutoRun");
+    DeleteFileA(Baseline().c_str());
+}
+
+HWND VisibleAlert(const ShieldProcess& shield, std::chrono::milliseconds timeout) {
+    const HWND alert = shield.WaitForWindow("TAlertForm");
+    return alert && WaitForVisibility(alert, true, timeout) ? alert : nullptr;
+}
+
+std::string AllTexts(HWND window) {
+    std::string all;
+    for (const std::string& text : ChildTexts(window)) all += text + " | ";
+    return all;
+}
+
+void Stop(ShieldProcess& shield) {
+    RunAndWait("taskkill /pid " + std::to_string(shield.Id()));
+    ASSERT_TRUE(shield.WaitForExit().has_value());
+}
+
+TEST(AutostartPoints, ReportsWhatWasPlantedWhileStoppedFixesAndUndoesIt) {
+    CleanUp();
+    ProgramFolder folder;
+    folder.CopyGraphics();
+    ASSERT_TRUE(CopyFileA((BuildBinFolder() + "autostart_points.ini").c_str(),
+                          (folder / "autostart_points.ini").c_str(), FALSE));
+    {
+        TOptions options("options.ini", folder.Path());
+        WriteDefaultOptions(options);
+        options.WriteBool("FirstRun", false);
+        options.WriteBool("Autorun", false);
+        options.WriteInteger("WhatDo", 0);
+        options.WriteInteger("Shield", 2);  // High
+    }
+    platform::RegistryKey::Create(HKEY_CURRENT_USER, kPolicyRun).WriteString("E2E Present", "C:\\e2e\\present.exe");
+    platform::RegistryKey::Create(HKEY_CURRENT_USER, kCommandProcessor).WriteString("AutoRun", kAutoRunBefore);
+
+    // The first start: what is there is the baseline, nothing is reported.
+    {
+        ShieldProcess shield(folder);
+        ASSERT_TRUE(shield.WaitUntilStarted());
+        ASSERT_TRUE(Eventually([] { return GetFileAttributesA(Baseline().c_str()) != INVALID_FILE_ATTRIBUTES; }))
+            << "the first pass wrote no baseline";
+        if (const HWND alert = VisibleAlert(shield, 4s)) ADD_FAILURE() << "alert at the first start: " << AllTexts(alert);
+        Stop(shield);
+    }
+
+    // Planted while the shield is not running.
+    platform::RegistryKey::Create(HKEY_CURRENT_USER, kPolicyRun).WriteString("E2E Policy", kPolicyCommand);
+    platform::RegistryKey::Create(HKEY_LOCAL_MACHINE, std::string(kDebuggers) + "\\" + kTarget)
+        .WriteString("Debugger", kDebugger);
+    platform::RegistryKey::Create(HKEY_CURRENT_USER, kCommandProcessor).WriteString("AutoRun", kAutoRunAfter);
+
+    ShieldProcess shield(folder);
+    ASSERT_TRUE(shield.WaitUntilStarted());
+    const std::vector<std::string> expected = {
+        "Unidentified program policy tool.exe was added to the Run list of the Explorer policies: " +
+            std::string(kPolicyCommand),
+        "A new entry e2e-target.exe was added to the debuggers attached to programs (Image File Execution Options): "
+        "Debugger=" + std::string(kDebugger) + ". Click Shield me to remove it or Ignore to permit it.",
+        "Important startup setting was changed: the command processor's AutoRun command from \"echo before\" to \"" +
+            std::string(kAutoRunAfter) + "\". Click Shield me to deny this change or Ignore to permit it.",
+    };
+    std::vector<std::string> seen;
+    for (int i = 0; i < 3; ++i) {
+        const HWND alert = VisibleAlert(shield, 30s);
+        ASSERT_NE(alert, nullptr) << "alerts so far: " << seen.size();
+        const std::vector<std::string> texts = ChildTexts(alert);
+        const auto match = std::find_first_of(texts.begin(), texts.end(), expected.begin(), expected.end());
+        ASSERT_NE(match, texts.end()) << AllTexts(alert);
+        EXPECT_EQ(std::count(seen.begin(), seen.end(), *match), 0) << "reported twice: " << *match;
+        seen.push_back(*match);
+        const HWND shieldMe = FindChildByText(alert, "shield");
+        ASSERT_NE(shieldMe, nullptr);
+        DWORD_PTR answer = 0;
+        ASSERT_NE(SendMessageTimeoutA(shieldMe, BM_CLICK, 0, 0, SMTO_BLOCK, 30000, &answer), 0);
+        ASSERT_TRUE(Eventually([&] { return !IsWindowVisible(alert) || AllTexts(alert).find(*match) == std::string::npos; }));
+    }
+    TBackuper backuper(folder.Path());
+    ASSERT_TRUE(Eventually([&] { return backuper.GetCount() == 3; })) << backuper.GetCount() << " records";
+    EXPECT_FALSE(ReadString(HKEY_CURRENT_USER, kPolicyRun, "E2E Policy"));
+    EXPECT_FALSE(platform::RegistryKey::Open(HKEY_LOCAL_MACHINE, std::string(kDebuggers) + "\\" + kTarget));
+    EXPECT_EQ(ReadString(HKEY_CURRENT_USER, kCommandProcessor, "AutoRun"), kAutoRunBefore);
+    EXPECT_EQ(ReadString(HKEY_CURRENT_USER, kPolicyRun, "E2E Present"), "C:\\e2e\\present.exe");
+    if (const HWND alert = VisibleAlert(shield, 4s)) ADD_FAILURE() << "a fourth alert: " << AllTexts(alert);
+
+    // Undo of the three from the restore page: everything back exactly, and not reported again.
+    const unsigned long long before = SetLastWriteTimeBack(Baseline());
+    Press(shield.WaitForWindow("TMainForm"), "undo");
+    const HWND dialog = shield.WaitForWindow("TOptionsForm");
+    ASSERT_TRUE(WaitForVisibility(dialog, true));
+    const HWND page = FindChildByText(dialog, "Restore Changes");
+    const HWND list = GetDlgItem(page, 700);
+    ASSERT_TRUE(list);
+    EXPECT_EQ(SendMessageA(list, LB_GETCOUNT, 0, 0), 3);
+    SendMessageA(list, LB_SELITEMRANGE, TRUE, MAKELPARAM(0, 2));
+    PostMessageA(FindChildByText(page, "&Undo"), BM_CLICK, 0, 0);
+    EXPECT_TRUE(Eventually([&] { return backuper.GetCount() == 0; })) << backuper.GetCount() << " records left";
+    EXPECT_EQ(ReadString(HKEY_CURRENT_USER, kPolicyRun, "E2E Policy"), kPolicyCommand);
+    EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, std::string(kDebuggers) + "\\" + kTarget, "Debugger"), kDebugger);
+    EXPECT_EQ(ReadString(HKEY_CURRENT_USER, kCommandProcessor, "AutoRun"), kAutoRunAfter);
+    // The pass after the undo learns the restored state (the baseline is rewritten) and asks nothing.
+    EXPECT_TRUE(Eventually([&] { return LastWriteTime(Baseline()) != before; }));
+    if (const HWND alert = VisibleAlert(shield, 4s)) ADD_FAILURE() << "reported again after undo: " << AllTexts(alert);
+    Stop(shield);
+    CleanUp();
+}
+
+}  // namespace
+}  // namespace sentrel::e2e

@@ -1,0 +1,98 @@
+// The table of autostart points, the baseline file and the comparison that makes findings.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "monitors/AutostartPoints.h"
+
+namespace sentrel {
+namespace {
+
+TEST(AutostartPoints, ParsesEachKindAndSkipsBadRowsWithALogLine) {
+    const std::string table =
+        "\xEF\xBB\xBF; comment\r\n"
+        "\n"
+        "values  | HKCU\\Software\\Run\\ |  | the Run list \r\n"
+        "value   | HKLM\\SOFTWARE\\Winlogon | Shell | the shell\n"
+        "value   | hkcu\\Software\\Classes\\exefile\\shell\\open\\command | @ | the open command\n"
+        "subkeys | HKLM\\SOFTWARE\\IFEO | Debugger, GlobalFlag ,>HKLM\\SOFTWARE\\Classes\\ | the debuggers\n"
+        "files   | Startup | | your Startup folder\n"
+        "# bad rows:\n"
+        "values  | HKCU\\Software\\Run | | \n"             // no name
+        "value   | HKCR\\exefile | @ | a root not watched\n"
+        "values  | HKCU\\Software\\Run | Shell | a value on a values row\n"
+        "drivers | HKLM\\SYSTEM\\Services | | no such kind\n"
+        "values  | HKCU\\ | | a root alone\n"
+        "values  | HKCU\\Software\\Run | the Run list\n";  // three fields
+    std::vector<std::string> log;
+    const std::vector<AutostartPoint> points =
+        ParseAutostartPoints(table, [&](const std::string& line) { log.push_back(line); });
+
+    ASSERT_EQ(points.size(), 5u);
+    EXPECT_EQ(points[0].kind, AutostartPointKind::KeyValues);
+    EXPECT_EQ(points[0].root, RegistryRoot::CurrentUser);
+    EXPECT_EQ(points[0].path, "Software\\Run");
+    EXPECT_TRUE(points[0].values.empty());
+    EXPECT_EQ(points[0].name, "the Run list");
+    EXPECT_EQ(points[1].root, RegistryRoot::LocalMachine);
+    EXPECT_EQ(points[1].values, std::vector<std::string>{"Shell"});
+    EXPECT_EQ(points[2].values, std::vector<std::string>{""});  // "@": the default value
+    EXPECT_EQ(points[3].kind, AutostartPointKind::SubKeys);
+    EXPECT_EQ(points[3].values, (std::vector<std::string>{"Debugger", "GlobalFlag"}));
+    EXPECT_EQ(points[3].shadowsRoot, RegistryRoot::LocalMachine);
+    EXPECT_EQ(points[3].shadowsPath, "SOFTWARE\\Classes");
+    EXPECT_EQ(points[4].kind, AutostartPointKind::Files);
+    EXPECT_FALSE(points[4].IsRegistry());
+
+    ASSERT_EQ(log.size(), 6u);
+    EXPECT_EQ(log[0], "autostart_points.ini line 9 skipped: it gives the point no name");
+    EXPECT_NE(log[5].find("line 14 skipped: it has 3 fields"), std::string::npos) << log[5];
+}
+
+TEST(AutostartPoints, BaselineTextKeepsEveryByteAndEmptyPoints) {
+    const AutostartBaseline baseline = {
+        {"value HKCU\\Software\\A|Shell", {{"Shell", "a\tb\\c\r\nd \xE2\x82\xAC", "1:61 00"}}},
+        {"values HKLM\\Run (32-bit)", {}},
+    };
+    EXPECT_EQ(ParseAutostartBaseline(AutostartBaselineText(baseline)), baseline);
+    EXPECT_TRUE(ParseAutostartBaseline("garbage\nentry\tonly two\n").empty());
+}
+
+TEST(AutostartPoints, ComparesByKindItemsInAnyCase) {
+    const std::vector<AutostartEntry> known = {{"Shell", "explorer.exe", "1:65"}, {"Old", "old.exe", "1:6f"}};
+    const std::vector<AutostartEntry> now = {{"SHELL", "evil.exe", "1:66"}, {"New", "new.exe", "1:6e"}};
+
+    const auto value = CompareAutostartEntries(AutostartPointKind::OneValue, known, now);
+    ASSERT_EQ(value.size(), 3u);
+    EXPECT_EQ(value[0].change, AutostartChange::Changed);
+    EXPECT_EQ(value[0].before->data, "explorer.exe");
+    EXPECT_EQ(value[1].change, AutostartChange::Added);
+    EXPECT_EQ(value[1].entry.item, "New");
+    EXPECT_EQ(value[2].change, AutostartChange::Vanished);
+    EXPECT_EQ(value[2].entry.item, "Old");
+
+    // A key's values: a removed value is no finding.
+    EXPECT_EQ(CompareAutostartEntries(AutostartPointKind::KeyValues, known, now).size(), 2u);
+    // Subkeys: only new ones.
+    const auto subKeys = CompareAutostartEntries(AutostartPointKind::SubKeys, known, now);
+    ASSERT_EQ(subKeys.size(), 1u);
+    EXPECT_EQ(subKeys[0].entry.item, "New");
+    EXPECT_TRUE(CompareAutostartEntries(AutostartPointKind::OneValue, known, known).empty());
+}
+
+TEST(AutostartPoints, CommandProgramFindsTheProgramOfACommandLine) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"\"C:\\Program Files\\A B\\run.exe\" /silent", "C:\\Program Files\\A B\\run.exe"},
+        {"C:\\Program Files\\A B\\run.exe /silent", "C:\\Program Files\\A B\\run.exe"},
+        {"C:\\x\\tool.exe.bak.exe", "C:\\x\\tool.exe.bak.exe"},
+        {"rundll32.exe C:\\x\\evil.dll,Start", "C:\\x\\evil.dll"},
+        {"\"C:\\Windows\\rundll32.exe\" \"C:\\x y\\evil.dll\",Start", "C:\\x y\\evil.dll"},
+        {"  notepad  ", "notepad"},
+        {"", ""},
+    };
+    for (const auto& [command, program] : cases) EXPECT_EQ(CommandProgram(command), program) << command;
+}
+
+}  // namespace
+}  // namespace sentrel
