@@ -102,8 +102,8 @@ bool InFolder(const std::string& taskPath, const std::string& folder) {
 class ScheduledTasksSource final : public AutostartSource {
 public:
     ScheduledTasksSource(const std::vector<AutostartPoint>& points, std::shared_ptr<const AutostartGate> gate,
-                         AutostartRunner runner, unsigned intervalMs)
-        : gate_(std::move(gate)), runner_(std::move(runner)), intervalMs_(intervalMs) {
+                         AutostartRunner runner, unsigned intervalMs, TaskLister lister)
+        : gate_(std::move(gate)), runner_(std::move(runner)), lister_(std::move(lister)), intervalMs_(intervalMs) {
         for (AutostartPoint& point : PointsOf(points, AutostartPointKind::Tasks)) {
             std::string id = "tasks " + point.path;
             units_.push_back({std::move(point), std::move(id)});
@@ -157,9 +157,9 @@ private:
         listings.running = true;
         listings.startedAt = now;
         const std::uint64_t generation = gate_->Generation();
-        auto work = [outcome] {
+        auto work = [outcome, lister = lister_] {
             try {
-                outcome->tasks = platform::ListScheduledTasks();
+                outcome->tasks = lister();
             } catch (const platform::Win32Error& error) {
                 outcome->error = error;
             } catch (const std::exception& error) {
@@ -206,6 +206,7 @@ private:
     std::vector<Unit> units_;
     std::shared_ptr<const AutostartGate> gate_;
     AutostartRunner runner_;
+    TaskLister lister_;
     unsigned intervalMs_;
     std::shared_ptr<TaskListings> listings_ = std::make_shared<TaskListings>();
 };
@@ -218,8 +219,10 @@ std::unique_ptr<AutostartSource> MakeStartupFilesSource(const std::vector<Autost
 
 std::unique_ptr<AutostartSource> MakeScheduledTasksSource(const std::vector<AutostartPoint>& points,
                                                           std::shared_ptr<const AutostartGate> gate,
-                                                          AutostartRunner runner, unsigned intervalMs) {
-    return std::make_unique<ScheduledTasksSource>(points, std::move(gate), std::move(runner), intervalMs);
+                                                          AutostartRunner runner, unsigned intervalMs,
+                                                          TaskLister lister) {
+    return std::make_unique<ScheduledTasksSource>(points, std::move(gate), std::move(runner), intervalMs,
+                                                  std::move(lister));
 }
 
 }  // namespace sentrel
