@@ -22,6 +22,7 @@
 #include "database/ThreatTables.h"
 #include "database/UpdateSignature.h"
 #include "monitors/AutostartMonitor.h"
+#include "monitors/StartupSources.h"
 #include "monitors/CookieRules.h"
 #include "monitors/FileMonitor.h"
 #include "monitors/FolderRules.h"
@@ -66,6 +67,8 @@ constexpr const char* kUpdateTimeoutKey = "UpdateTimeout";
 constexpr const char* kRegistryEditorKey = "RegistryEditor";
 // How long the end of the run waits for a fix that is still acting.
 constexpr unsigned kFixWaitAtEndMs = 15000;
+// The scheduled tasks are listed (off the window thread) at most this often.
+constexpr unsigned kTaskListingIntervalMs = 15000;
 
 // Without the system's signature check no update can be trusted: every one is refused, and the
 // shield runs on with the database it has.
@@ -434,8 +437,16 @@ void Application::CompleteStartup() {
     autostart_ = std::make_unique<AutostartMonitor>(
         SettingsFolder(platform::UserAppDataFolder()) + kAutostartBaselineFileName,
         [this](const std::string& path) { return IsKnownSpywareProgram(path); });
-    autostart_->AddSource(
-        MakeRegistryPointsSource(LoadAutostartPoints(ProgramFolder() + std::string(kAutostartPointsFileName))));
+    const std::vector<AutostartPoint> points =
+        LoadAutostartPoints(ProgramFolder() + std::string(kAutostartPointsFileName));
+    autostart_->AddSource(MakeRegistryPointsSource(points));
+    autostart_->AddSource(MakeStartupFilesSource(points));
+    autostart_->AddSource(MakeScheduledTasksSource(
+        points, autostart_->Gate(),
+        [this](std::function<void()> work, std::function<void()> finish) {
+            if (offThread_) offThread_->Run(std::move(work), std::move(finish));
+        },
+        kTaskListingIntervalMs));
     warnings_ = std::make_unique<WarningContext>(MakeWarningContext());
     // A fix acts on a worker; its finish comes back to the window thread.
     queue_ = std::make_unique<WarningQueue>(*warnings_, [this](std::function<void()> act,

@@ -23,9 +23,10 @@ enum class CategoryAction : int {
 };
 
 // The option keys of the categories, in the order the dispatcher asks them.
-inline constexpr std::array<std::string_view, 8> kCategoryActionKeys = {
+inline constexpr std::array<std::string_view, 10> kCategoryActionKeys = {
     kFilesCategory,    kAutorunCategory, kProcessesCategory, kBrowserSettingsCategory,
-    kRegistryCategory, kCookiesCategory, kFoldersCategory,   kAutostartCategory};
+    kRegistryCategory, kCookiesCategory, kFoldersCategory,   kAutostartCategory,
+    kStartupFilesCategory, kScheduledTasksCategory};
 
 // The option keys of every category `warning`'s kind belongs to, in the order above; unused
 // entries are empty.

@@ -195,12 +195,19 @@ std::string CommandOf(const AutostartFinding& finding) {
 void AutostartGate::Hold(const std::string& point) {
     const std::lock_guard lock(mutex_);
     held_.insert(point);
+    ++generation_;
 }
 
 void AutostartGate::Accept(const std::string& point) {
     const std::lock_guard lock(mutex_);
     if (const auto found = held_.find(point); found != held_.end()) held_.erase(found);
     accepted_.insert(point);
+    ++generation_;
+}
+
+std::uint64_t AutostartGate::Generation() const {
+    const std::lock_guard lock(mutex_);
+    return generation_;
 }
 
 bool AutostartGate::Held(const std::string& point) const {

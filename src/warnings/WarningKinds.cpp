@@ -7,6 +7,7 @@
 
 #include "common/DiagnosticLog.h"
 #include "warnings/AutostartWarning.h"
+#include "warnings/StartupWarnings.h"
 #include "warnings/Backuper.h"
 #include "warnings/Warning.h"
 #include "warnings/WarningRemedies.h"
@@ -95,6 +96,18 @@ constexpr WarningKind kShieldKinds[] = {
      .fix = SENTREL_WINDOWS_REMEDY(FixAutostartPoint),
      .undo = SENTREL_WINDOWS_REMEDY(UndoAutostartPoint),
      .texts = &AutostartPointTexts},
+    {.name = StartupFileWarning::kClassName,
+     .categories = {kStartupFilesCategory},
+     .hasUndo = true,
+     .fix = SENTREL_WINDOWS_REMEDY(FixStartupFile),
+     .undo = SENTREL_WINDOWS_REMEDY(UndoStartupFile),
+     .texts = &StartupFileTexts},
+    {.name = ScheduledTaskWarning::kClassName,
+     .categories = {kScheduledTasksCategory},
+     .hasUndo = true,
+     .fix = SENTREL_WINDOWS_REMEDY(FixScheduledTask),
+     .undo = SENTREL_WINDOWS_REMEDY(UndoScheduledTask),
+     .texts = &ScheduledTaskTexts},
 };
 
 }  // namespace

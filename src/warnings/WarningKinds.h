@@ -65,6 +65,8 @@ inline constexpr std::string_view kRegistryCategory = "RegistryAction";
 inline constexpr std::string_view kCookiesCategory = "CookiesAction";
 inline constexpr std::string_view kFoldersCategory = "FoldersAction";
 inline constexpr std::string_view kAutostartCategory = "AutostartAction";
+inline constexpr std::string_view kStartupFilesCategory = "StartupFilesAction";
+inline constexpr std::string_view kScheduledTasksCategory = "ScheduledTasksAction";
 
 struct WarningKind {
     // The plan's look just before a fix acts (window thread): throws ThreatGoneError when the
@@ -104,7 +106,7 @@ struct WarningKind {
 // The shield's kinds, in their fixed order: TKeyHookWarning, TMouseHookWarning,
 // TProcessWarning, TFileWarning, TFileChangeWarning, TAutorunAddWarning,
 // TBrowserSettingWarning, TRegistyWarning, TCookieWarning, TFolderWarning,
-// AutostartPointWarning.
+// AutostartPointWarning, StartupFileWarning, ScheduledTaskWarning.
 std::span<const WarningKind> ShieldWarningKinds();
 
 // The row of `kinds` whose name equals `name` exactly (byte for byte); null when none does.

@@ -203,12 +203,12 @@ TEST(Options, DefaultsHoldEveryKeyInTableOrderWithItsFirstStartValue) {
     EXPECT_TRUE(text.ends_with("\r\nCustomCookies=1\r\nCustomFolders=1\r\nMinimizeWarning=1\r\nCloseAction=3\r\n"
                                "KnownSpywares=49752\r\nFilesAction=0\r\nAutorunAction=0\r\nProcessesAction=0\r\n"
                                "BrowserSettingsAction=0\r\nRegistryAction=0\r\nCookiesAction=0\r\nFoldersAction=0\r\n"
-                               "AutostartAction=0\r\n"))
+                               "AutostartAction=0\r\nStartupFilesAction=0\r\nScheduledTasksAction=0\r\n"))
         << text;
 
-    // 8 keys, 4 levels of 11 switches, 11 keys; "DBNumber" is not written.
+    // 8 keys, 4 levels of 11 switches, 13 keys; "DBNumber" is not written.
     const std::vector<std::string> keys = KeysInFile(options.FileName());
-    ASSERT_EQ(keys.size(), 63u);
+    ASSERT_EQ(keys.size(), 65u);
     for (std::size_t level = 0; level < 4; ++level) {
         for (std::size_t monitor = 0; monitor < 11; ++monitor) {
             EXPECT_EQ(keys[8 + level * 11 + monitor],

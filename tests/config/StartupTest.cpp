@@ -42,9 +42,9 @@ TEST(Startup, AFirstStartSeedsOptionsAndCountsTheKnownThreats) {
 
     const IniText ini = IniText::Parse(ReadFileText(options->FileName()));
     const std::vector<std::string> keys = ini.KeyNames("Options");
-    ASSERT_EQ(keys.size(), 63u);
+    ASSERT_EQ(keys.size(), 65u);
     EXPECT_EQ(keys.front(), "FirstRun");
-    EXPECT_EQ(keys.back(), "AutostartAction");
+    EXPECT_EQ(keys.back(), "ScheduledTasksAction");
     EXPECT_EQ(ini.Get("Options", "FirstRun"), "1");
     EXPECT_EQ(ini.Get("Options", "Shield"), "1");
     EXPECT_EQ(ini.Get("Options", "CloseAction"), "3");

@@ -477,7 +477,7 @@ TEST(OptionsDialog, EveryPageShowsItsControls) {
           "Malicious files and folders"}},
         {"Default Actions",
          {"Choose what Sentrel should do with particular system changes and threats", "Malicious cookies",
-          "Changes in autostart points"}},
+          "Changes in autostart points", "Programs in Startup folders", "New scheduled tasks"}},
         {"Black List",
          {"Here is a list of files that should be treated  as malicious programs:", "&Add...", "&Edit...", "&Delete"}},
         {"White List", {"Here is a list of files that should be ignored by Sentrel:", "&Add...", "&Edit...", "&Delete"}},
