@@ -12,6 +12,7 @@
 
 #include "common/Files.h"
 #include "monitors/AutostartMonitor.h"
+#include "monitors/StartupSources.h"
 #include "platform/ProgramFolder.h"
 #include "warnings/Warning.h"
 #include "warnings/WarningSink.h"
@@ -54,6 +55,9 @@ int main() {
 
     AutostartMonitor monitor(baseline, {});
     monitor.AddSource(MakeRegistryPointsSource(points));
+    // The Startup folders are read in the pass; the scheduled tasks are listed off the window
+    // thread and are not.
+    monitor.AddSource(MakeStartupFilesSource(points));
     std::printf("Autostart points: %zu rows of %s, %zu readings (machine keys in both views)\n", points.size(),
                 kAutostartPointsFileName, monitor.PointCount());
     Measure("first pass, whole", monitor, WholePass(), false);

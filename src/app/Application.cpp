@@ -23,6 +23,7 @@
 #include "database/UpdateSignature.h"
 #include "monitors/AutostartMonitor.h"
 #include "monitors/BrowserExtensionsSource.h"
+#include "monitors/StartupSources.h"
 #include "monitors/CookieRules.h"
 #include "monitors/FileMonitor.h"
 #include "monitors/FolderRules.h"
@@ -67,6 +68,8 @@ constexpr const char* kUpdateTimeoutKey = "UpdateTimeout";
 constexpr const char* kRegistryEditorKey = "RegistryEditor";
 // How long the end of the run waits for a fix that is still acting.
 constexpr unsigned kFixWaitAtEndMs = 15000;
+// The scheduled tasks are listed (off the window thread) at most this often.
+constexpr unsigned kTaskListingIntervalMs = 15000;
 
 // Without the system's signature check no update can be trusted: every one is refused, and the
 // shield runs on with the database it has.
@@ -87,12 +90,6 @@ struct WorkerUpdate {
     TOptions options;
     TDataBaseUpdater updater;
 };
-
-std::string FullPath(const std::string& path) {
-    char full[MAX_PATH] = {};
-    const DWORD length = GetFullPathNameA(path.c_str(), MAX_PATH, full, nullptr);
-    return length > 0 && length < MAX_PATH ? std::string(full, length) : path;
-}
 
 }  // namespace
 
@@ -191,8 +188,8 @@ void Application::CreateWindows() {
     help_ = std::make_unique<ui::HelpEngine>();
 
     mainForm_->Create();
-    mainForm_->CreateFace(*options_, graphics, FullPath(ProgramFolder() + kHelpFileName), *help_, *closingForm_,
-                          *splashForm_);
+    mainForm_->CreateFace(*options_, graphics, platform::FullPathName(ProgramFolder() + kHelpFileName), *help_,
+                          *closingForm_, *splashForm_);
     processMonitor_ = std::make_unique<ProcessMonitor>();
     CompleteStartup();
     alertForm_ = std::make_unique<ui::TAlertForm>(
@@ -265,7 +262,7 @@ void Application::CreateUpdateForm() {
         .updateServer = server,
         .timeouts = timeouts,
         .supportAddress = SENTREL_SUPPORT_ADDRESS,
-        .helpFile = FullPath(ProgramFolder() + kHelpFileName),
+        .helpFile = platform::FullPathName(ProgramFolder() + kHelpFileName),
         .help = help_.get(),
         .verify = [worker](const std::string& path) { ReadSignedUpdate(path, *worker->verifier); },
         .prepare =
@@ -351,10 +348,16 @@ void Application::StartShield() {
                 processMonitor_->ProcessTimerTimer(*threats_, *queue_, LookupSystem());
                 NoteMonitorPass(TimerId::ProcessTimer);
             },
-        // The autorun keys at the start of each pass over the autostart points.
+        // The autorun keys at the start of each pass over the autostart points, and at their
+        // own interval while a pass goes on.
         .AutorunListTimerTimer =
             [this] {
-                if (autostart_->AtPassStart()) registryWatches_->AutorunListTimerTimer(*queue_);
+                const unsigned long long now = GetTickCount64();
+                const unsigned interval = SpecOf(TimerId::AutorunListTimer).intervalMs;
+                if (autostart_->AtPassStart() || now - lastAutorunPass_ >= interval) {
+                    lastAutorunPass_ = now;
+                    registryWatches_->AutorunListTimerTimer(*queue_);
+                }
                 const bool done = autostart_->Slice(*queue_, TimeBudget(kMonitorSliceTime));
                 if (done) NoteMonitorPass(TimerId::AutorunListTimer);
                 return done;
@@ -408,7 +411,7 @@ void Application::StartShield() {
         .registryWatches = *registryWatches_,
         .mainForm = *mainForm_,
         .help = *help_,
-        .helpFile = FullPath(ProgramFolder() + kHelpFileName),
+        .helpFile = platform::FullPathName(ProgramFolder() + kHelpFileName),
         .showDatabase = [this] { ShowDatabase(); },
         .runOffThread =
             [this](std::function<void()> act, std::function<void()> finish) {
@@ -435,8 +438,16 @@ void Application::CompleteStartup() {
     autostart_ = std::make_unique<AutostartMonitor>(
         SettingsFolder(platform::UserAppDataFolder()) + kAutostartBaselineFileName,
         [this](const std::string& path) { return IsKnownSpywareProgram(path); });
-    autostart_->AddSource(
-        MakeRegistryPointsSource(LoadAutostartPoints(ProgramFolder() + std::string(kAutostartPointsFileName))));
+    const std::vector<AutostartPoint> points =
+        LoadAutostartPoints(ProgramFolder() + std::string(kAutostartPointsFileName));
+    autostart_->AddSource(MakeRegistryPointsSource(points));
+    autostart_->AddSource(MakeStartupFilesSource(points));
+    autostart_->AddSource(MakeScheduledTasksSource(
+        points, autostart_->Gate(),
+        [this](std::function<void()> work, std::function<void()> finish) {
+            if (offThread_) offThread_->Run(std::move(work), std::move(finish));
+        },
+        kTaskListingIntervalMs));
     autostart_->AddSource(MakeBrowserExtensionsSource(UserBrowserDataFolders()));
     warnings_ = std::make_unique<WarningContext>(MakeWarningContext());
     // A fix acts on a worker; its finish comes back to the window thread.

@@ -148,6 +148,8 @@ private:
     // The monitors (bits by timer id) that have finished a pass, until every one has.
     unsigned firstPasses_ = 0;
     bool firstPassesLogged_ = false;
+    // When the autorun pass last ran (GetTickCount64).
+    unsigned long long lastAutorunPass_ = 0;
 };
 
 }  // namespace sentrel

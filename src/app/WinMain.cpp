@@ -6,7 +6,25 @@
 #include "common/DiagnosticLog.h"
 #include "ui/MessageBox.h"
 
+namespace {
+
+// The program keeps every name as UTF-8 and the manifest asks Windows for that code page;
+// Windows before 10 version 1903 ignores the request, and the program would see a '?' in place of
+// any letter outside the system's own code page, blind to such files and registry entries.
+constexpr const char* kNeedsNewerWindows =
+    "Sentrel 4 needs Windows 10 version 1903 or later.\n\n"
+    "This version of Windows cannot give Sentrel 4 the names of files and registry entries written in "
+    "every language, so the shield could not see or remove some threats.\n\n"
+    "Please update Windows (Settings, Update & Security, Windows Update), then start Sentrel 4 again.";
+
+}  // namespace
+
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    if (GetACP() != CP_UTF8) {
+        // Before anything is read or written: no settings, no log.
+        sentrel::ui::ShowError(kNeedsNewerWindows);
+        return 1;
+    }
     try {
         sentrel::Application application;
         return application.Run();

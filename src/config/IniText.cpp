@@ -2,13 +2,14 @@
 
 #include <stdexcept>
 
-#include "common/SystemText.h"
+#include "common/StoredText.h"
+#include "common/TextCase.h"
+#include "common/Utf8Text.h"
 
 namespace sentrel {
 
 namespace {
 
-constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
 constexpr std::string_view kBlanks = " \t\r\v\f";
 constexpr std::size_t npos = std::string::npos;
 
@@ -19,17 +20,6 @@ std::string_view Trim(std::string_view text) {
     return text.substr(first, last - first + 1);
 }
 
-char LowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-    }
-    return true;
-}
 
 bool HasLineBreak(std::string_view text) {
     return text.find_first_of("\r\n") != npos;
@@ -85,7 +75,7 @@ IniText IniText::ParseUtf16(std::string_view units) {
         const bool crlf = ended && newline >= start + 2 && isUnit(newline - 2, '\r');
         const std::size_t textEnd = crlf ? newline - 2 : newline;
         const std::size_t next = ended ? newline + 2 : units.size();
-        Line line = MakeLine(SystemTextFromUtf16Le(units.substr(start, textEnd - start)),
+        Line line = MakeLine(Utf8FromUtf16Le(units.substr(start, textEnd - start)),
                              ended ? (crlf ? "\r\n" : "\n") : "");
         line.raw = units.substr(start, next - start);
         ini.lines_.push_back(std::move(line));
@@ -95,12 +85,18 @@ IniText IniText::ParseUtf16(std::string_view units) {
 }
 
 IniText IniText::Parse(std::string_view bytes) {
+    return Parse(bytes, LegacyCodePage());
+}
+
+IniText IniText::Parse(std::string_view bytes, unsigned legacyCodePage) {
     if (bytes.starts_with(kUtf16LeByteOrderMark)) return ParseUtf16(bytes.substr(kUtf16LeByteOrderMark.size()));
     IniText ini;
     if (bytes.starts_with(kUtf8ByteOrderMark)) {
         ini.byteOrderMark_ = kUtf8ByteOrderMark;
         bytes.remove_prefix(kUtf8ByteOrderMark.size());
     }
+    const std::string text = Utf8FromStoredText(bytes, legacyCodePage);
+    bytes = text;
     while (!bytes.empty()) {
         const std::size_t newline = bytes.find('\n');
         if (newline == npos) {
@@ -124,7 +120,7 @@ std::string IniText::ToText() const {
         } else if (!line.raw.empty()) {
             text += line.raw;  // unchanged: its own units, even where the code page has no character
         } else {
-            text += Utf16LeFromSystemText(line.text + line.end);
+            text += Utf16LeFromUtf8(line.text + line.end);
         }
     }
     return text + oddByte_;
@@ -132,7 +128,7 @@ std::string IniText::ToText() const {
 
 std::size_t IniText::FindSection(std::string_view section) const {
     for (std::size_t i = 0; i < lines_.size(); ++i) {
-        if (lines_[i].kind == LineKind::Section && EqualsIgnoringCase(lines_[i].name, section)) return i;
+        if (lines_[i].kind == LineKind::Section && SameIgnoringCase(lines_[i].name, section)) return i;
     }
     return npos;
 }
@@ -146,7 +142,7 @@ std::size_t IniText::SectionEnd(std::size_t header) const {
 std::size_t IniText::FindKey(std::size_t header, std::string_view key) const {
     const std::size_t end = SectionEnd(header);
     for (std::size_t i = header + 1; i < end; ++i) {
-        if (lines_[i].kind == LineKind::Key && EqualsIgnoringCase(lines_[i].name, key)) return i;
+        if (lines_[i].kind == LineKind::Key && SameIgnoringCase(lines_[i].name, key)) return i;
     }
     return npos;
 }
@@ -164,7 +160,7 @@ void IniText::InsertLine(std::size_t at, std::string text) {
     if (at > 0 && lines_[at - 1].end.empty()) {
         Line& before = lines_[at - 1];
         before.end = "\r\n";
-        if (!before.raw.empty()) before.raw += Utf16LeFromSystemText(before.end);
+        if (!before.raw.empty()) before.raw += Utf16LeFromUtf8(before.end);
     }
     lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), MakeLine(std::move(text), "\r\n"));
 }
@@ -232,7 +228,7 @@ std::vector<std::string> IniText::KeyNames(std::string_view section) const {
     for (std::size_t i = header + 1; i < end; ++i) {
         if (lines_[i].kind != LineKind::Key) continue;
         bool seen = false;
-        for (const std::string& name : names) seen = seen || EqualsIgnoringCase(name, lines_[i].name);
+        for (const std::string& name : names) seen = seen || SameIgnoringCase(name, lines_[i].name);
         if (!seen) names.push_back(lines_[i].name);
     }
     return names;

@@ -4,7 +4,9 @@
 // trimmed, the first occurrence of a section or key wins (a line holding only a key name is
 // that key without a value: it reads as missing and hides later lines of the key), and comment
 // and blank lines are kept as they are. Every line the caller does not change is written back
-// byte for byte, whatever it holds; any input parses.
+// byte for byte, whatever it holds; any input parses. Text is UTF-8; a text that is not (an older
+// version wrote the system's code page) is read in the legacy code page and written back as
+// UTF-8, every line with the same characters.
 
 #include <optional>
 #include <string>
@@ -17,7 +19,8 @@ class IniText {
 public:
     // Splits the bytes into lines; never fails. A text that starts with the UTF-16 LE byte-order
     // mark (Notepad's "Unicode") is read as UTF-16 and its names and values come in the
-    // program's own text.
+    // program's own text (UTF-8). Other text that is not valid UTF-8 is read in `legacyCodePage`.
+    static IniText Parse(std::string_view bytes, unsigned legacyCodePage);
     static IniText Parse(std::string_view bytes);
 
     // The text again: the bytes given to Parse with only the changes made since, in the encoding

@@ -92,6 +92,8 @@ inline constexpr std::array kOptionKeys = std::to_array<OptionKey>({
     {"CookiesAction", OptionKind::Integer, 0},
     {"FoldersAction", OptionKind::Integer, 0},
     {"AutostartAction", OptionKind::Integer, 0},
+    {"StartupFilesAction", OptionKind::Integer, 0},
+    {"ScheduledTasksAction", OptionKind::Integer, 0},
     {"BrowserExtensionsAction", OptionKind::Integer, 0},
     {"DBNumber", OptionKind::Integer, 1, false},
 });

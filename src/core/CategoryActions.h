@@ -23,9 +23,10 @@ enum class CategoryAction : int {
 };
 
 // The option keys of the categories, in the order the dispatcher asks them.
-inline constexpr std::array<std::string_view, 9> kCategoryActionKeys = {
-    kFilesCategory,    kAutorunCategory, kProcessesCategory, kBrowserSettingsCategory, kRegistryCategory,
-    kCookiesCategory,  kFoldersCategory, kAutostartCategory, kBrowserExtensionsCategory};
+inline constexpr std::array<std::string_view, 11> kCategoryActionKeys = {
+    kFilesCategory,        kAutorunCategory,        kProcessesCategory, kBrowserSettingsCategory,
+    kRegistryCategory,     kCookiesCategory,        kFoldersCategory,   kAutostartCategory,
+    kStartupFilesCategory, kScheduledTasksCategory, kBrowserExtensionsCategory};
 
 // The option keys of every category `warning`'s kind belongs to, in the order above; unused
 // entries are empty.

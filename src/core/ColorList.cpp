@@ -4,16 +4,19 @@
 #include <stdexcept>
 
 #include "common/Files.h"
-#include "common/SystemText.h"
+#include "common/TextCase.h"
+#include "common/Utf8Text.h"
 
 namespace sentrel {
 
-TColorList::TColorList(std::string path) : path_(std::move(path)) {
+TColorList::TColorList(std::string path, unsigned legacyCodePage) : path_(std::move(path)) {
     if (!FileExists(path_)) WriteFileAtomically(path_, std::string());
     std::string text = ReadFileText(path_);
     if (std::string_view(text).starts_with(kUtf16LeByteOrderMark)) {
         utf16_ = true;
-        text = SystemTextFromUtf16Le(std::string_view(text).substr(kUtf16LeByteOrderMark.size()));
+        text = Utf8FromUtf16Le(std::string_view(text).substr(kUtf16LeByteOrderMark.size()));
+    } else {
+        text = Utf8FromStoredText(text, legacyCodePage);
     }
     entries_ = ParseLines(text);
 }
@@ -36,7 +39,7 @@ std::vector<std::string> TColorList::ParseLines(std::string_view text) {
 bool TColorList::Contains(std::string_view text) const {
     if (text.empty()) return false;
     return std::any_of(entries_.begin(), entries_.end(),
-                       [text](const std::string& entry) { return SameTextIgnoringCase(entry, text); });
+                       [text](const std::string& entry) { return SameIgnoringCase(entry, text); });
 }
 
 void TColorList::AddAndSave(std::string text) {
@@ -90,7 +93,7 @@ void TColorList::Save() {
         text += entry;
         text += "\r\n";
     }
-    if (utf16_) text = std::string(kUtf16LeByteOrderMark) + Utf16LeFromSystemText(text);
+    if (utf16_) text = std::string(kUtf16LeByteOrderMark) + Utf16LeFromUtf8(text);
     WriteFileAtomically(path_, text);
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // The wildcard match of cookie file names and folder masks: "*" (any run of characters, up to
 // the first occurrence of the character after it, no backtracking) and "?" (one character),
-// without regard to the letter case of A to Z.
+// without regard to letter case. Text and mask are UTF-8, taken one character at a time.
 
 #include <stdexcept>
 #include <string_view>

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/UniqueHandle.h"
+#include "platform/WideText.h"
 
 namespace sentrel {
 
@@ -15,9 +16,10 @@ namespace {
 constexpr const char* kCurrentVersionKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
 
 std::string ShellFolder(int csidl) {
-    char path[MAX_PATH] = {};
-    if (FAILED(SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path))) return {};
-    return path;
+    // The wide call: MAX_PATH characters can take more than MAX_PATH bytes in UTF-8.
+    wchar_t path[MAX_PATH] = {};
+    if (FAILED(SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path))) return {};
+    return platform::Utf8FromWideField(path);
 }
 
 // GetWindowsDirectoryA and the like: called again with the size they ask for when MAX_PATH is

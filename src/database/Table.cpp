@@ -4,29 +4,11 @@
 #include <cstring>
 #include <limits>
 
+#include "common/StoredText.h"
+#include "common/Utf8Text.h"
 #include "database/DataBaseError.h"
 
 namespace sentrel {
-
-namespace {
-
-unsigned char LowerAscii(char c) noexcept {
-    const auto u = static_cast<unsigned char>(c);
-    return (u >= 'A' && u <= 'Z') ? static_cast<unsigned char>(u + ('a' - 'A')) : u;
-}
-
-}  // namespace
-
-int CompareNamesIgnoringCase(std::string_view a, std::string_view b) noexcept {
-    const std::size_t common = std::min(a.size(), b.size());
-    for (std::size_t i = 0; i < common; ++i) {
-        const unsigned char x = LowerAscii(a[i]);
-        const unsigned char y = LowerAscii(b[i]);
-        if (x != y) return x < y ? -1 : 1;
-    }
-    if (a.size() == b.size()) return 0;
-    return a.size() < b.size() ? -1 : 1;
-}
 
 bool ParseInt32(std::string_view text, std::int32_t& value) noexcept {
     std::size_t i = 0;
@@ -122,6 +104,25 @@ void TColumn::LoadFromStream(ByteReader& reader) {
     for (std::int32_t i = 0; i < count; ++i) {
         values.push_back(reader.ReadStringView());
         bytes += values.back().size();
+    }
+    // A column with text that is not UTF-8 was written in the system's old code page. The cells
+    // lie one after the other in the stream: when that whole stretch (lengths included) is
+    // ASCII, no cell needs a closer look.
+    const bool ascii = values.empty() || IsAscii(std::string_view(values.front().data(),
+                                                                  static_cast<std::size_t>(values.back().data() +
+                                                                                           values.back().size() -
+                                                                                           values.front().data())));
+    const bool utf8 = ascii || std::all_of(values.begin(), values.end(), [](std::string_view v) { return IsValidUtf8(v); });
+    std::vector<std::string> converted;
+    if (!utf8) {
+        const unsigned codePage = LegacyCodePage();
+        converted.reserve(values.size());
+        bytes = 0;
+        for (std::string_view& value : values) {
+            converted.push_back(Utf8FromCodePage(value, codePage));
+            value = converted.back();
+            bytes += value.size();
+        }
     }
     TCellStore store;
     store.Reserve(bytes);

@@ -1,7 +1,8 @@
 #pragma once
 // The tables of the threat database: named tables of named text columns. Every cell is text;
-// integers are parsed when they are read. Column names are looked up without regard to letter
-// case (ASCII letters only, the same on every system).
+// integers are parsed when they are read. Cells are UTF-8 (cells of a database file written in
+// the system's old code page are converted when loaded). Names and cells are compared without
+// regard to letter case, the same on every system (common/TextCase.h).
 
 #include <cstdint>
 #include <memory>
@@ -9,14 +10,17 @@
 #include <string_view>
 #include <vector>
 
+#include "common/TextCase.h"
 #include "database/ByteStream.h"
 
 namespace sentrel {
 
-// Compares two names without regard to ASCII letter case: <0, 0 or >0.
-int CompareNamesIgnoringCase(std::string_view a, std::string_view b) noexcept;
+// Compares two names without regard to letter case: <0, 0 or >0.
+inline int CompareNamesIgnoringCase(std::string_view a, std::string_view b) noexcept {
+    return CompareIgnoringCase(a, b);
+}
 inline bool SameNameIgnoringCase(std::string_view a, std::string_view b) noexcept {
-    return a.size() == b.size() && CompareNamesIgnoringCase(a, b) == 0;
+    return CompareIgnoringCase(a, b) == 0;
 }
 
 // Parses a cell as a signed 32-bit decimal integer: an optional sign and digits, nothing else.

@@ -98,8 +98,12 @@ public:
                 if (const auto value = key->ReadValue(unit.point.values.front())) entries.push_back(EntryOf(*value));
                 break;
             case AutostartPointKind::SubKeys:
-                for (const std::string& name : key->SubKeyNames())
+                for (const std::string& name : key->SubKeyNames()) {
+                    if (unit.point.shadowsRoot && !RegistryKey::Open(ToHkey(*unit.point.shadowsRoot),
+                                                                     unit.point.shadowsPath + "\\" + name))
+                        continue;
                     if (auto entry = SubKeyEntry(*key, name, unit.point.values)) entries.push_back(std::move(*entry));
+                }
                 break;
             default:
                 break;
@@ -116,10 +120,10 @@ public:
         const Unit& unit = units_[index];
         // A policy setting that goes gives the browser its own setting back: nothing to put back.
         if (finding.change == AutostartChange::Vanished && IsApplicationPolicyKey(unit.point.path)) return nullptr;
-        const auto change = finding.change == AutostartChange::Added     ? TAutostartPointWarning::Change::Added
-                            : finding.change == AutostartChange::Changed ? TAutostartPointWarning::Change::Changed
-                                                                         : TAutostartPointWarning::Change::Vanished;
-        auto warning = std::make_unique<TAutostartPointWarning>(change, unit.id, unit.point.name, unit.point.root,
+        const auto change = finding.change == AutostartChange::Added     ? AutostartPointWarning::Change::Added
+                            : finding.change == AutostartChange::Changed ? AutostartPointWarning::Change::Changed
+                                                                         : AutostartPointWarning::Change::Vanished;
+        auto warning = std::make_unique<AutostartPointWarning>(change, unit.id, unit.point.name, unit.point.root,
                                                                 unit.point.path, unit.view, finding.entry.item,
                                                                 unit.point.kind == AutostartPointKind::SubKeys);
         if (finding.change != AutostartChange::Vanished) {
@@ -196,6 +200,7 @@ std::string RegistryPointId(const AutostartPoint& point, RegistryView view) {
         std::string values;
         for (const std::string& value : point.values) values += (values.empty() ? "|" : ",") + value;
         id += values.empty() ? "|" : values;
+        if (point.shadowsRoot) id += ">" + point.shadowsPath;
     }
     if (view == RegistryView::Bits32) id += " (32-bit)";
     return id;
@@ -206,12 +211,19 @@ std::string RegistryPointId(const AutostartPoint& point, RegistryView view) {
 void AutostartGate::Hold(const std::string& point) {
     const std::lock_guard lock(mutex_);
     held_.insert(point);
+    ++generation_;
 }
 
 void AutostartGate::Accept(const std::string& point) {
     const std::lock_guard lock(mutex_);
     if (const auto found = held_.find(point); found != held_.end()) held_.erase(found);
     accepted_.insert(point);
+    ++generation_;
+}
+
+std::uint64_t AutostartGate::Generation() const {
+    const std::lock_guard lock(mutex_);
+    return generation_;
 }
 
 bool AutostartGate::Held(const std::string& point) const {

@@ -11,6 +11,7 @@
 // Everything runs on the window thread, except the gate's hold and accept (any thread).
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -52,9 +53,13 @@ public:
     bool Held(const std::string& point) const;
     // True once for a point accepted since the last call.
     bool TakeAccepted(const std::string& point);
+    // Counts every hold and accept: a reading begun before the count changed may miss a fix's or
+    // an undo's change (sources that read off the window thread compare it).
+    std::uint64_t Generation() const;
 
 private:
     mutable std::mutex mutex_;
+    std::uint64_t generation_ = 0;
     std::multiset<std::string> held_;
     std::set<std::string> accepted_;
 };

@@ -45,6 +45,14 @@ std::string WithoutTrailingSeparators(std::string_view path) {
     return std::string(path);
 }
 
+// The root of "HKCU\..." or "HKLM\..." (any letter case); nothing for another text.
+std::optional<RegistryRoot> RootOf(std::string_view key) {
+    const std::string_view prefix = key.substr(0, 5);
+    if (SameNameIgnoringCase(prefix, "HKCU\\")) return RegistryRoot::CurrentUser;
+    if (SameNameIgnoringCase(prefix, "HKLM\\")) return RegistryRoot::LocalMachine;
+    return std::nullopt;
+}
+
 // Why the row cannot be a point; empty when it can (`point` then holds it).
 std::string ReadRow(std::string_view line, AutostartPoint& point) {
     const std::vector<std::string_view> fields = Split(line, '|');
@@ -57,13 +65,9 @@ std::string ReadRow(std::string_view line, AutostartPoint& point) {
     point.name = std::string(Trimmed(fields[3]));
     if (point.name.empty()) return "it gives the point no name";
     if (point.IsRegistry()) {
-        const std::string_view prefix = where.substr(0, 5);
-        if (SameNameIgnoringCase(prefix, "HKCU\\"))
-            point.root = RegistryRoot::CurrentUser;
-        else if (SameNameIgnoringCase(prefix, "HKLM\\"))
-            point.root = RegistryRoot::LocalMachine;
-        else
-            return "its key does not begin with HKCU\\ or HKLM\\";
+        const std::optional<RegistryRoot> root = RootOf(where);
+        if (!root) return "its key does not begin with HKCU\\ or HKLM\\";
+        point.root = *root;
         point.path = WithoutTrailingSeparators(where.substr(5));
         if (point.path.empty()) return "it names a root, not a key";
     } else {
@@ -73,8 +77,17 @@ std::string ReadRow(std::string_view line, AutostartPoint& point) {
     if (point.kind == AutostartPointKind::OneValue) {
         point.values = {value == "@" ? std::string() : std::string(value)};
     } else if (point.kind == AutostartPointKind::SubKeys && !value.empty()) {
-        for (const std::string_view name : Split(value, ','))
-            if (!Trimmed(name).empty()) point.values.emplace_back(Trimmed(name));
+        for (const std::string_view part : Split(value, ',')) {
+            const std::string_view name = Trimmed(part);
+            if (name.empty()) continue;
+            if (!name.starts_with('>')) {
+                point.values.emplace_back(name);
+                continue;
+            }
+            point.shadowsRoot = RootOf(name.substr(1));
+            point.shadowsPath = WithoutTrailingSeparators(name.substr(std::min<std::size_t>(6, name.size())));
+            if (!point.shadowsRoot || point.shadowsPath.empty()) return "its \">\" names no key of HKCU or HKLM";
+        }
     } else if (!value.empty()) {
         return "a row of this kind takes no value";
     }

@@ -40,6 +40,10 @@ struct AutostartPoint {
     // a subkey run, each a name or "Subkey\Name" (a name of a key below the subkey; "Subkey\"
     // is that key's default value); none: every subkey counts, its default value shown.
     std::vector<std::string> values;
+    // SubKeys: only a subkey whose name is also a subkey of this key counts (the root and path
+    // of another key, "HKLM\..."): a per-user class that shadows a machine-wide one.
+    std::optional<RegistryRoot> shadowsRoot;
+    std::string shadowsPath;
     // What the alert calls the point, in plain words ("the Winlogon shell").
     std::string name;
 
@@ -53,7 +57,8 @@ struct AutostartPoint {
 //     kind | where | value | name
 // with kind one of values, value, subkeys, files, tasks; where "HKCU\..." or "HKLM\..." for the
 // registry kinds; value the value name of a "value" row ("@" or nothing: the default value) or
-// the comma-separated run values of a "subkeys" row. Blank lines and lines starting with ";" or
+// the comma-separated run values of a "subkeys" row, where ">HKLM\..." among them names the key
+// whose subkeys alone count (see AutostartPoint::shadowsPath). Blank lines and lines starting with ";" or
 // "#" are skipped; a bad row is skipped and `log` gets a line saying which and why.
 std::vector<AutostartPoint> ParseAutostartPoints(std::string_view text,
                                                  const std::function<void(const std::string&)>& log);

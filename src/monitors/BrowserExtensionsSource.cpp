@@ -87,7 +87,7 @@ public:
         const auto found = point.read.find(finding.entry.item);
         if (found == point.read.end()) return nullptr;
         const BrowserExtension& extension = found->second;
-        auto warning = std::make_unique<TBrowserExtensionWarning>(point.browser, extension.profile, extension.name,
+        auto warning = std::make_unique<BrowserExtensionWarning>(point.browser, extension.profile, extension.name,
                                                                   extension.id, point.policyKey, point.firefox);
         warning->PolicyPointId = point.policyPointId;
         return warning;

@@ -7,9 +7,11 @@
 
 #include "common/DiagnosticLog.h"
 #include "common/Files.h"
+#include "common/TextCase.h"
 #include "warnings/WarningSink.h"
 #include "platform/Directory.h"
 #include "platform/DirectoryChanges.h"
+#include "platform/ProgramFolder.h"
 #include "platform/Win32Error.h"
 #include "warnings/Warning.h"
 
@@ -18,11 +20,6 @@ namespace {
 
 constexpr const char* kWindowClass = "SentrelFileMonitor";
 constexpr UINT_PTR kRetryTimer = 1;
-
-bool SamePathIgnoringCase(const std::string& a, const std::string& b) {
-    return CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, a.data(), static_cast<int>(a.size()), b.data(),
-                          static_cast<int>(b.size())) == CSTR_EQUAL;
-}
 
 // What the watcher thread hands over to the window thread.
 struct WatchReports {
@@ -104,7 +101,7 @@ std::vector<std::string> ListTreeFiles(const std::string& folder, const std::ato
 void TShieldMoves::Add(const std::string& path, std::uint64_t nowMs) {
     const std::lock_guard lock(mutex_);
     for (auto& entry : entries_) {
-        if (SamePathIgnoringCase(entry.Path, path)) {
+        if (SameIgnoringCase(entry.Path, path)) {
             entry.Expires = nowMs + kLifetimeMs;
             return;
         }
@@ -116,7 +113,7 @@ bool TShieldMoves::Contains(const std::string& path, std::uint64_t nowMs) {
     const std::lock_guard lock(mutex_);
     std::erase_if(entries_, [nowMs](const Entry& entry) { return entry.Expires <= nowMs; });
     return std::any_of(entries_.begin(), entries_.end(),
-                       [&path](const Entry& entry) { return SamePathIgnoringCase(entry.Path, path); });
+                       [&path](const Entry& entry) { return SameIgnoringCase(entry.Path, path); });
 }
 
 std::size_t TShieldMoves::Count() const {
@@ -138,10 +135,7 @@ TFileChangesTracker::~TFileChangesTracker() {
 }
 
 std::string TFileChangesTracker::WindowsFolder() {
-    char buffer[MAX_PATH + 1] = {};
-    const UINT length = GetWindowsDirectoryA(buffer, MAX_PATH);
-    if (length == 0 || length > MAX_PATH) platform::ThrowLastError("GetWindowsDirectoryA");
-    std::string folder(buffer, length);
+    std::string folder = platform::WindowsFolder();
     if (folder.back() != '\\') folder += '\\';
     return folder;
 }

@@ -87,7 +87,7 @@ public:
                         std::shared_ptr<TShieldMoves> shieldMoves = nullptr);
     ~TFileChangesTracker() override;
 
-    // GetWindowsDirectoryA followed by a backslash.
+    // The Windows folder followed by a backslash.
     static std::string WindowsFolder();
 
     const std::string& Folder() const { return folder_; }

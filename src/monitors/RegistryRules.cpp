@@ -5,20 +5,12 @@
 #include <cstdio>
 #include <utility>
 
+#include "common/TextCase.h"
 #include "database/PathParts.h"
 
 namespace sentrel {
 
 namespace {
-
-char LowerAscii(char c) noexcept {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool EqualIgnoringCase(std::string_view a, std::string_view b) noexcept {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return LowerAscii(x) == LowerAscii(y); });
-}
 
 std::string HexBytes(std::string_view data) {
     static constexpr char kDigits[] = "0123456789abcdef";
@@ -73,7 +65,7 @@ std::vector<std::string> NewAutorunNames(const std::vector<std::string>& current
     std::vector<std::string> fresh;
     for (const std::string& name : current) {
         const bool old = !name.empty() && std::any_of(known.begin(), known.end(), [&](const std::string& knownName) {
-                             return EqualIgnoringCase(name, knownName);
+                             return SameIgnoringCase(name, knownName);
                          });
         if (!old) fresh.push_back(name);
     }

@@ -3,17 +3,18 @@
 #include <string_view>
 
 #include "platform/UniqueHandle.h"
+#include "platform/WideText.h"
 #include "platform/Win32Error.h"
 
 namespace sentrel::platform {
 
 namespace {
 
-bool IsDotEntry(std::string_view name) { return name == "." || name == ".."; }
+bool IsDotEntry(std::wstring_view name) { return name == L"." || name == L".."; }
 
-TDirectoryEntry EntryOf(const WIN32_FIND_DATAA& data) {
+TDirectoryEntry EntryOf(const WIN32_FIND_DATAW& data) {
     TDirectoryEntry entry;
-    entry.Name = data.cFileName;
+    entry.Name = Utf8FromWideField(data.cFileName);
     entry.Attributes = data.dwFileAttributes;
     entry.Size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
     return entry;
@@ -23,19 +24,19 @@ TDirectoryEntry EntryOf(const WIN32_FIND_DATAA& data) {
 
 std::vector<TDirectoryEntry> ListDirectory(const std::string& pattern) {
     std::vector<TDirectoryEntry> entries;
-    WIN32_FIND_DATAA data{};
-    UniqueFind find(FindFirstFileA(pattern.c_str(), &data));
+    WIN32_FIND_DATAW data{};
+    UniqueFind find(FindFirstFileW(WideFromUtf8(pattern).c_str(), &data));
     if (!find) {
         const DWORD code = GetLastError();
         if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND || code == ERROR_NO_MORE_FILES)
             return entries;
-        ThrowWin32Error("FindFirstFileA(" + pattern + ")", code);
+        ThrowWin32Error("FindFirstFileW(" + pattern + ")", code);
     }
     do {
         if (!IsDotEntry(data.cFileName)) entries.push_back(EntryOf(data));
-    } while (FindNextFileA(find.get(), &data));
+    } while (FindNextFileW(find.get(), &data));
     const DWORD code = GetLastError();
-    if (code != ERROR_NO_MORE_FILES) ThrowWin32Error("FindNextFileA(" + pattern + ")", code);
+    if (code != ERROR_NO_MORE_FILES) ThrowWin32Error("FindNextFileW(" + pattern + ")", code);
     return entries;
 }
 

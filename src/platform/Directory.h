@@ -1,5 +1,6 @@
 #pragma once
-// Directory enumeration (FindFirstFileA / FindNextFileA) and the attribute query of one path.
+// Directory enumeration and the attribute query of one path. Names are UTF-8; the listing goes
+// through the wide functions, whose structure holds every name whole.
 
 #include <cstdint>
 #include <optional>

@@ -2,21 +2,10 @@
 
 #include <cstring>
 
+#include "platform/WideText.h"
 #include "platform/Win32Error.h"
 
 namespace sentrel::platform {
-namespace {
-
-std::string ToSystemCodePage(const wchar_t* text, int length) {
-    if (length <= 0) return {};
-    const int size = WideCharToMultiByte(CP_ACP, 0, text, length, nullptr, 0, nullptr, nullptr);
-    if (size <= 0) return {};
-    std::string result(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_ACP, 0, text, length, result.data(), size, nullptr, nullptr);
-    return result;
-}
-
-}  // namespace
 
 std::vector<TDirectoryChange> ParseChangeRecords(const void* buffer, std::size_t bytes) {
     std::vector<TDirectoryChange> changes;
@@ -30,7 +19,7 @@ std::vector<TDirectoryChange> ParseChangeRecords(const void* buffer, std::size_t
         if (offset + kHeader + nameBytes > bytes) break;
         std::vector<wchar_t> name(nameBytes / sizeof(wchar_t));
         if (!name.empty()) std::memcpy(name.data(), base + offset + kHeader, name.size() * sizeof(wchar_t));
-        changes.push_back({record.Action, ToSystemCodePage(name.data(), static_cast<int>(name.size()))});
+        changes.push_back({record.Action, Utf8FromWide(std::wstring_view(name.data(), name.size()))});
         if (record.NextEntryOffset == 0) break;
         offset += record.NextEntryOffset;
     }

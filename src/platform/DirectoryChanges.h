@@ -16,7 +16,7 @@ namespace sentrel::platform {
 
 struct TDirectoryChange {
     DWORD Action = 0;  // FILE_ACTION_ADDED, FILE_ACTION_REMOVED, FILE_ACTION_RENAMED_NEW_NAME, ...
-    std::string Name;  // relative to the watched folder (may hold subfolders), system code page
+    std::string Name;  // relative to the watched folder (may hold subfolders), UTF-8
 };
 
 // The change records of a buffer filled by ReadDirectoryChangesW (`bytes` valid bytes). A record

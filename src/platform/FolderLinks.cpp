@@ -69,10 +69,12 @@ std::string FolderLinkTarget(const std::string& link) noexcept {
                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!followed) return {};
-    char path[32768];
-    const DWORD length = GetFinalPathNameByHandleA(followed.get(), path, sizeof path, FILE_NAME_NORMALIZED);
-    if (length == 0 || length >= sizeof path) return {};
-    std::string target(path, length);
+    std::wstring path(32768, L'\0');  // the longest path there is, in UTF-16 units
+    const DWORD length =
+        GetFinalPathNameByHandleW(followed.get(), path.data(), static_cast<DWORD>(path.size()), FILE_NAME_NORMALIZED);
+    if (length == 0 || length >= path.size()) return {};
+    path.resize(length);
+    const std::string target = Utf8FromWide(path);
     if (target.starts_with("\\\\?\\UNC\\")) return "\\\\" + target.substr(8);
     if (target.starts_with("\\\\?\\")) return target.substr(4);
     return target;
@@ -93,7 +95,7 @@ void CreateFolderLink(const std::string& link, const std::string& target) {
         return;
     }
     CheckWin32(CreateDirectoryA(path.c_str(), nullptr), "CreateDirectory");
-    const std::vector<char> data = JunctionData(WideFromAnsi(WithoutTrailingBackslashes(target)));
+    const std::vector<char> data = JunctionData(WideFromUtf8(WithoutTrailingBackslashes(target)));
     try {
         const UniqueFile handle = OpenLink(path, GENERIC_WRITE);
         DWORD returned = 0;

@@ -29,7 +29,7 @@ std::string CallbackText(LPVOID info, DWORD length) {
     const auto* text = static_cast<const wchar_t*>(info);
     DWORD chars = length;
     while (chars > 0 && text[chars - 1] == L'\0') --chars;
-    return AnsiFromWide(std::wstring_view(text, chars));
+    return Utf8FromWide(std::wstring_view(text, chars));
 }
 
 void CALLBACK StatusCallback(HINTERNET, DWORD_PTR, DWORD status, LPVOID info, DWORD length) noexcept {
@@ -193,7 +193,7 @@ void Request(const std::string& url, const HttpTimeouts& timeouts, const HttpEve
              const std::function<void(std::span<const std::uint8_t>)>& sink, std::int64_t maxBytes,
              HttpCancellation* cancellation) {
     EventsScope scope(events);
-    const UrlParts asked = CrackUrl(WideFromAnsi(url));
+    const UrlParts asked = CrackUrl(WideFromUtf8(url));
 
     UniqueInternet session = OpenSession();
     Check(WinHttpSetTimeouts(session.get(), timeouts.resolveMs, timeouts.connectMs, timeouts.sendMs,

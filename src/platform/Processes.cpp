@@ -4,15 +4,24 @@
 
 #include <psapi.h>
 
+#include "platform/WideText.h"
 #include "platform/WindowsVersion.h"
 
 namespace sentrel::platform {
 namespace {
 
-std::string TextOf(const char* text, std::size_t capacity) {
-    std::size_t length = 0;
-    while (length < capacity && length < kMaxModulePath && text[length] != '\0') ++length;
-    return std::string(text, length);
+// The full path of one module of a process, however long; empty when it cannot be read.
+std::string ModulePath(HANDLE process, HMODULE module) {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameExW(process, module, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0) return {};
+        if (length < path.size() - 1 || path.size() >= kMaxModulePath) {
+            path.resize(length);
+            return Utf8FromWide(path);
+        }
+        path.resize(path.size() * 4);  // cut to the buffer: ask again with room to spare
+    }
 }
 
 UniqueHandle OpenForTermination(DWORD processId) {
@@ -85,11 +94,7 @@ std::optional<std::vector<std::string>> ProcessModulePaths(DWORD processId) {
 
     std::vector<std::string> paths;
     paths.reserve(modules.size());
-    for (HMODULE module : modules) {
-        char path[kMaxModulePath + 1] = {};
-        const DWORD length = GetModuleFileNameExA(process.get(), module, path, static_cast<DWORD>(kMaxModulePath));
-        paths.push_back(TextOf(path, length));
-    }
+    for (HMODULE module : modules) paths.push_back(ModulePath(process.get(), module));
     return paths;
 }
 
@@ -97,10 +102,10 @@ std::optional<std::vector<ProcessRecord>> SnapshotProcesses(DWORD flags) {
     UniqueFile snapshot(CreateToolhelp32Snapshot(flags, 0));
     if (!snapshot) return std::nullopt;
     std::vector<ProcessRecord> records;
-    PROCESSENTRY32 entry = {};
+    PROCESSENTRY32W entry = {};
     entry.dwSize = sizeof entry;
-    for (BOOL more = Process32First(snapshot.get(), &entry); more; more = Process32Next(snapshot.get(), &entry))
-        records.push_back({entry.th32ProcessID, TextOf(entry.szExeFile, sizeof entry.szExeFile)});
+    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry))
+        records.push_back({entry.th32ProcessID, Utf8FromWideField(entry.szExeFile)});
     return records;
 }
 
@@ -109,10 +114,10 @@ std::vector<std::string> SnapshotModulePaths(DWORD processId) {
     UniqueFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPMODULE | TH32CS_SNAPMODULE32, processId));
     std::vector<std::string> paths;
     if (!snapshot) return paths;
-    MODULEENTRY32 entry = {};
+    MODULEENTRY32W entry = {};
     entry.dwSize = sizeof entry;
-    for (BOOL more = Module32First(snapshot.get(), &entry); more; more = Module32Next(snapshot.get(), &entry))
-        paths.push_back(TextOf(entry.szExePath, sizeof entry.szExePath));
+    for (BOOL more = Module32FirstW(snapshot.get(), &entry); more; more = Module32NextW(snapshot.get(), &entry))
+        paths.push_back(Utf8FromWideField(entry.szExePath));
     return paths;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // Processes and their modules, two ways: the process status functions (PSAPI) and tool-help
-// snapshots. Paths are byte strings in the system code page, as the system gives them, at most
-// 260 characters each. Processes that cannot be opened or listed are answers (std::nullopt or
+// snapshots. Paths are UTF-8, read through the wide functions so that no name is lost to a code
+// page or cut to a byte buffer. Processes that cannot be opened or listed are answers (std::nullopt or
 // an empty list), not errors: other users' and protected processes are that way.
 
 #include <optional>
@@ -18,7 +18,7 @@ namespace sentrel::platform {
 // The fixed limits of the process walk.
 inline constexpr std::size_t kMaxProcessIds = 1024;
 inline constexpr std::size_t kMaxModulesPerProcess = 1024;
-inline constexpr std::size_t kMaxModulePath = MAX_PATH;
+inline constexpr std::size_t kMaxModulePath = 32768;  // UTF-16 units, the longest path Windows has
 
 // --- Process status functions ---
 

@@ -1,25 +1,47 @@
 #include "platform/ProgramFolder.h"
 
+#include <algorithm>
+
 #include <windows.h>
 #include <shlobj.h>
 
 #include "common/Files.h"
+#include "platform/WideText.h"
 #include "platform/Win32Error.h"
 
 namespace sentrel::platform {
 
-std::string ExecutablePath() {
-    std::string path(MAX_PATH, '\0');
+namespace {
+
+// Asks a function that fills a wide buffer and answers the length (without the terminator when it
+// fits, the size needed otherwise; 0 on failure) until the buffer is big enough.
+template <typename Fill>
+std::string GrownWideText(const char* call, Fill fill) {
+    std::wstring text(MAX_PATH, L'\0');
     for (;;) {
-        const DWORD length = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length == 0) ThrowLastError("GetModuleFileNameA");
-        if (length < path.size()) {
-            path.resize(length);
-            break;
+        const DWORD length = fill(text.data(), static_cast<DWORD>(text.size()));
+        if (length == 0) ThrowLastError(call);
+        if (length < text.size()) {
+            text.resize(length);
+            return Utf8FromWide(text);
         }
-        path.resize(path.size() * 2);
+        text.resize(std::max<std::size_t>(length, text.size() * 2));
     }
-    return path;
+}
+
+std::string WithoutTrailingBackslash(std::string folder) {
+    while (folder.size() > 3 && folder.back() == '\\') folder.pop_back();
+    return folder;
+}
+
+}  // namespace
+
+std::string ExecutablePath() {
+    // GetModuleFileNameW cuts the path to the buffer and answers the buffer's size: ask again.
+    return GrownWideText("GetModuleFileNameW", [](wchar_t* buffer, DWORD size) {
+        const DWORD length = GetModuleFileNameW(nullptr, buffer, size);
+        return length >= size ? size + size : length;
+    });
 }
 
 std::string ProgramFolder() {
@@ -27,10 +49,33 @@ std::string ProgramFolder() {
 }
 
 std::string UserAppDataFolder() {
-    char path[MAX_PATH] = {};
-    const HRESULT result = SHGetFolderPathA(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT, path);
-    if (FAILED(result)) ThrowWin32Error("SHGetFolderPathA(CSIDL_APPDATA)", static_cast<DWORD>(result));
-    return path;
+    wchar_t path[MAX_PATH] = {};
+    const HRESULT result = SHGetFolderPathW(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT, path);
+    if (FAILED(result)) ThrowWin32Error("SHGetFolderPathW(CSIDL_APPDATA)", static_cast<DWORD>(result));
+    return Utf8FromWideField(path);
+}
+
+std::string WindowsFolder() {
+    return WithoutTrailingBackslash(GrownWideText("GetWindowsDirectoryW", [](wchar_t* buffer, DWORD size) {
+        return static_cast<DWORD>(GetWindowsDirectoryW(buffer, size));
+    }));
+}
+
+std::string SystemFolder() {
+    return WithoutTrailingBackslash(GrownWideText("GetSystemDirectoryW", [](wchar_t* buffer, DWORD size) {
+        return static_cast<DWORD>(GetSystemDirectoryW(buffer, size));
+    }));
+}
+
+std::string FullPathName(const std::string& path) {
+    const std::wstring wide = WideFromUtf8(path);
+    try {
+        return GrownWideText("GetFullPathNameW", [&wide](wchar_t* buffer, DWORD size) {
+            return GetFullPathNameW(wide.c_str(), size, buffer, nullptr);
+        });
+    } catch (const Win32Error&) {
+        return path;
+    }
 }
 
 }  // namespace sentrel::platform

@@ -15,4 +15,13 @@ std::string ProgramFolder();
 // backslash).
 std::string UserAppDataFolder();
 
+// The Windows folder and the system folder (e.g. C:\Windows\system32), without a trailing
+// backslash. Throw Win32Error when the system cannot tell.
+std::string WindowsFolder();
+std::string SystemFolder();
+
+// The full path of `path` (relative to the current folder, with . and .. resolved); `path`
+// itself when the system cannot make one.
+std::string FullPathName(const std::string& path);
+
 }  // namespace sentrel::platform

@@ -77,7 +77,10 @@ std::optional<RegistryValue> RegistryKey::ReadValue(const std::string& name) con
         LONG code = RegQueryValueExA(Get(), name.c_str(), nullptr, &value.type, nullptr, &size);
         if (IsNotFound(code)) return std::nullopt;
         if (code != ERROR_SUCCESS) ThrowRegistryError("RegQueryValueExA", name, code);
-        value.data.assign(size, '\0');
+        // The size of string data may be counted in UTF-16 bytes; in UTF-8 a unit takes up to three.
+        const bool text = IsStringType(value.type) || value.type == REG_MULTI_SZ;
+        value.data.assign(text ? std::size_t{size} / 2 * 3 + 2 : size, '\0');
+        size = static_cast<DWORD>(value.data.size());
         code = RegQueryValueExA(Get(), name.c_str(), nullptr, &value.type,
                                 reinterpret_cast<BYTE*>(value.data.data()), &size);
         if (code == ERROR_MORE_DATA) continue;
@@ -142,8 +145,10 @@ std::vector<RegistryValue> RegistryKey::Values() const {
     LONG code = RegQueryInfoKeyA(Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &maxNameLength,
                                  &maxDataLength, nullptr, nullptr);
     if (code != ERROR_SUCCESS) ThrowRegistryError("RegQueryInfoKeyA", "", code);
-    std::string name(maxNameLength + 1, '\0');
-    std::string data(maxDataLength, '\0');
+    // The system counts names in UTF-16 units and data in UTF-16 bytes; in UTF-8 a unit takes up
+    // to three bytes.
+    std::string name(std::size_t{maxNameLength} * 3 + 1, '\0');
+    std::string data(std::size_t{maxDataLength} / 2 * 3 + 2, '\0');
     for (DWORD index = 0;;) {
         DWORD nameLength = static_cast<DWORD>(name.size());
         DWORD dataLength = static_cast<DWORD>(data.size());
@@ -170,7 +175,7 @@ std::vector<std::string> RegistryKey::SubKeyNames() const {
     LONG code = RegQueryInfoKeyA(Get(), nullptr, nullptr, nullptr, nullptr, &maxNameLength, nullptr, nullptr, nullptr,
                                  nullptr, nullptr, nullptr);
     if (code != ERROR_SUCCESS) ThrowRegistryError("RegQueryInfoKeyA", "", code);
-    std::string name(std::max<DWORD>(maxNameLength + 1, 256), '\0');
+    std::string name(std::max<std::size_t>(std::size_t{maxNameLength} * 3 + 1, 256), '\0');  // UTF-16 units
     for (DWORD index = 0;;) {
         DWORD nameLength = static_cast<DWORD>(name.size());
         code = RegEnumKeyExA(Get(), index, name.data(), &nameLength, nullptr, nullptr, nullptr, nullptr);

@@ -1,5 +1,5 @@
 #pragma once
-// Registry keys and values through the ANSI functions. A key that is not there, a value that is
+// Registry keys and values through the ANSI functions (UTF-8 in this program). A key that is not there, a value that is
 // not there, are answers (std::nullopt / false); every other failure throws Win32Error with the
 // call and the system's code.
 

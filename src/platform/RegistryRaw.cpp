@@ -1,21 +1,14 @@
 #include "platform/RegistryRaw.h"
 
 #include <cstring>
-#include <vector>
 
 #include "platform/UniqueHandle.h"
+#include "platform/WideText.h"
 #include "platform/Win32Error.h"
 
 namespace sentrel::platform {
 
 namespace {
-
-std::wstring Wide(std::string_view text) {
-    const std::string bytes = Utf16FromAnsi(text);
-    std::wstring wide(bytes.size() / 2, L'\0');
-    std::memcpy(wide.data(), bytes.data(), wide.size() * sizeof(wchar_t));
-    return wide;
-}
 
 bool IsNotFound(LONG code) {
     return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
@@ -23,34 +16,24 @@ bool IsNotFound(LONG code) {
 
 }  // namespace
 
-std::string Utf16FromAnsi(std::string_view text) {
-    if (text.empty()) return {};
-    const int units = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    if (units <= 0) ThrowLastError("MultiByteToWideChar");
-    std::vector<wchar_t> wide(static_cast<std::size_t>(units));
-    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), units);
+std::string Utf16FromUtf8(std::string_view text) {
+    const std::wstring wide = WideFromUtf8(text);
     return std::string(reinterpret_cast<const char*>(wide.data()), wide.size() * sizeof(wchar_t));
 }
 
-std::string AnsiFromUtf16(std::string_view utf16) {
-    const int units = static_cast<int>(utf16.size() / 2);
-    if (units == 0) return {};
-    std::vector<wchar_t> wide(static_cast<std::size_t>(units));
+std::string Utf8FromUtf16(std::string_view utf16) {
+    std::wstring wide(utf16.size() / 2, L'\0');
     std::memcpy(wide.data(), utf16.data(), wide.size() * sizeof(wchar_t));
-    const int size = WideCharToMultiByte(CP_ACP, 0, wide.data(), units, nullptr, 0, nullptr, nullptr);
-    if (size <= 0) ThrowLastError("WideCharToMultiByte");
-    std::string text(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_ACP, 0, wide.data(), units, text.data(), size, nullptr, nullptr);
-    return text;
+    return Utf8FromWide(wide);
 }
 
 std::optional<RawRegistryValue> ReadRawValue(HKEY root, const std::string& subKey, const std::string& name,
                                              REGSAM view) {
     UniqueHkey key;
-    LONG code = RegOpenKeyExW(root, Wide(subKey).c_str(), 0, KEY_QUERY_VALUE | view, key.put());
+    LONG code = RegOpenKeyExW(root, WideFromUtf8(subKey).c_str(), 0, KEY_QUERY_VALUE | view, key.put());
     if (IsNotFound(code)) return std::nullopt;
     if (code != ERROR_SUCCESS) ThrowWin32Error("RegOpenKeyExW(\"" + subKey + "\")", static_cast<DWORD>(code));
-    const std::wstring valueName = Wide(name);
+    const std::wstring valueName = WideFromUtf8(name);
     RawRegistryValue value;
     for (;;) {
         DWORD size = static_cast<DWORD>(value.data.size());
@@ -70,10 +53,10 @@ std::optional<RawRegistryValue> ReadRawValue(HKEY root, const std::string& subKe
 void WriteRawValue(HKEY root, const std::string& subKey, const std::string& name, DWORD type,
                    std::string_view data, REGSAM view) {
     UniqueHkey key;
-    LONG code = RegCreateKeyExW(root, Wide(subKey).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE | view,
+    LONG code = RegCreateKeyExW(root, WideFromUtf8(subKey).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE | view,
                                 nullptr, key.put(), nullptr);
     if (code != ERROR_SUCCESS) ThrowWin32Error("RegCreateKeyExW(\"" + subKey + "\")", static_cast<DWORD>(code));
-    code = RegSetValueExW(key.get(), Wide(name).c_str(), 0, type, reinterpret_cast<const BYTE*>(data.data()),
+    code = RegSetValueExW(key.get(), WideFromUtf8(name).c_str(), 0, type, reinterpret_cast<const BYTE*>(data.data()),
                           static_cast<DWORD>(data.size()));
     if (code != ERROR_SUCCESS) ThrowWin32Error("RegSetValueExW(\"" + name + "\")", static_cast<DWORD>(code));
 }

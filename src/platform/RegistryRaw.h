@@ -1,7 +1,7 @@
 #pragma once
 // Registry values exactly as the registry keeps them: read and written through the wide
 // functions, so string data comes as its UTF-16LE bytes and nothing is lost to the code page.
-// Key and value names are byte strings in the system code page, as everywhere in the program.
+// Key and value names are UTF-8, as everywhere in the program.
 
 #include <optional>
 #include <string>
@@ -27,9 +27,9 @@ std::optional<RawRegistryValue> ReadRawValue(HKEY root, const std::string& subKe
 void WriteRawValue(HKEY root, const std::string& subKey, const std::string& name, DWORD type,
                    std::string_view data, REGSAM view = 0);
 
-// Conversions between the system code page and UTF-16LE bytes (two bytes per unit, no
-// terminator added). Throw Win32Error when the system cannot convert.
-std::string Utf16FromAnsi(std::string_view text);
-std::string AnsiFromUtf16(std::string_view utf16);
+// Conversions between UTF-8 and UTF-16LE bytes (two bytes per unit, no terminator added); what
+// cannot be converted becomes U+FFFD, so a caller that must be exact compares the round trip.
+std::string Utf16FromUtf8(std::string_view text);
+std::string Utf8FromUtf16(std::string_view utf16);
 
 }  // namespace sentrel::platform

@@ -5,30 +5,32 @@
 
 #include "common/DiagnosticLog.h"
 #include "platform/Directory.h"
+#include "platform/WideText.h"
 
 namespace sentrel::platform {
 
 namespace {
 
 // The path list the shell file operation takes: the text, a zero, and one more zero.
-std::string DoubleZeroTerminated(const std::string& path) {
-    std::string list = path;
-    list.push_back('\0');
-    list.push_back('\0');
+std::wstring DoubleZeroTerminated(const std::string& path) {
+    std::wstring list = WideFromUtf8(path);
+    list.push_back(L'\0');
+    list.push_back(L'\0');
     return list;
 }
 
-// One shell move of one source.
+// One shell move of one source, through the wide function: the shell's ANSI entry cuts paths to
+// MAX_PATH bytes.
 bool MoveThroughShell(const std::string& source, const std::string& destination) {
-    const std::string from = DoubleZeroTerminated(source);
-    const std::string to = DoubleZeroTerminated(destination);
-    SHFILEOPSTRUCTA operation = {};
+    const std::wstring from = DoubleZeroTerminated(source);
+    const std::wstring to = DoubleZeroTerminated(destination);
+    SHFILEOPSTRUCTW operation = {};
     operation.hwnd = nullptr;
     operation.wFunc = FO_MOVE;
     operation.pFrom = from.c_str();
     operation.pTo = to.c_str();
     operation.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_RENAMEONCOLLISION;
-    return SHFileOperationA(&operation) == 0 && !operation.fAnyOperationsAborted;
+    return SHFileOperationW(&operation) == 0 && !operation.fAnyOperationsAborted;
 }
 
 }  // namespace
@@ -55,8 +57,11 @@ bool MoveFileKeepingTarget(const std::string& from, const std::string& to) noexc
 }
 
 bool ShellOpen(const std::string& file, const std::string& parameters, int showCommand) noexcept {
-    const auto result = reinterpret_cast<INT_PTR>(ShellExecuteA(
-        nullptr, "open", file.c_str(), parameters.empty() ? nullptr : parameters.c_str(), nullptr, showCommand));
+    const std::wstring wideFile = WideFromUtf8(file);
+    const std::wstring wideParameters = WideFromUtf8(parameters);
+    const auto result = reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, L"open", wideFile.c_str(),
+                                                                parameters.empty() ? nullptr : wideParameters.c_str(),
+                                                                nullptr, showCommand));
     return result > 32;
 }
 

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "platform/WideText.h"
+
 namespace sentrel::platform {
 namespace {
 
@@ -65,25 +67,18 @@ WindowsVersionClass Classify9x(const WindowsVersionFacts& facts) {
     return V::Unrecognised;
 }
 
-std::string NarrowText(const wchar_t* text) {
-    const int size = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    if (size <= 1) return {};
-    std::string result(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_ACP, 0, text, -1, result.data(), size, nullptr, nullptr);
-    result.resize(static_cast<size_t>(size - 1));
-    return result;
-}
-
 // The high half of kernel32.dll's file version (4.90 = 0x4005A on Windows ME); 0 when unknown.
 std::uint32_t KernelVersionHigh() {
-    char path[MAX_PATH] = {};
+    std::wstring path(32768, L'\0');  // the system folder may be long, and in any script
     const HMODULE kernel = GetModuleHandleA("kernel32.dll");
-    if (!kernel || !GetModuleFileNameA(kernel, path, MAX_PATH)) return 0;
+    const DWORD length = kernel ? GetModuleFileNameW(kernel, path.data(), static_cast<DWORD>(path.size())) : 0;
+    if (length == 0 || length >= path.size()) return 0;
+    path.resize(length);
     DWORD ignored = 0;
-    const DWORD size = GetFileVersionInfoSizeA(path, &ignored);
+    const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
     if (size == 0) return 0;
     std::vector<char> info(size);
-    if (!GetFileVersionInfoA(path, 0, size, info.data())) return 0;
+    if (!GetFileVersionInfoW(path.c_str(), 0, size, info.data())) return 0;
     VS_FIXEDFILEINFO* fixed = nullptr;
     UINT fixedSize = 0;
     if (!VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &fixedSize) || !fixed) return 0;
@@ -116,7 +111,7 @@ WindowsVersionFacts ReadWindowsVersionFacts() {
         facts.major = info.dwMajorVersion;
         facts.minor = info.dwMinorVersion;
         facts.build = info.dwBuildNumber;
-        facts.servicePack = NarrowText(info.szCSDVersion);
+        facts.servicePack = Utf8FromWideField(info.szCSDVersion);
         facts.workstation = info.wProductType == VER_NT_WORKSTATION;
     } else {
         // The 9x family (and NT before RtlGetVersion): the version as GetVersionExA gives it.

@@ -40,7 +40,9 @@ enum ControlId : int { kLabel1Id = 101, kTitleId, kLabel2Id, kDescriptionId, kAl
 
 constexpr FontSpec kLabelFont{"Verdana", 12};
 constexpr FontSpec kBoldFont{"Verdana", 12, true};
-constexpr FontSpec kMemoFont{"MS Sans Serif", 13};
+// The memo names what was found, in any script: a face Windows links to its fonts of other
+// scripts (MS Sans Serif is a bitmap font of the Western letters alone).
+constexpr FontSpec kMemoFont{"MS Shell Dlg 2", 13};
 
 // What a user sees when the pictures are missing: text on the tint, in a darker frame.
 constexpr COLORREF kTextColour = RGB(32, 24, 8);

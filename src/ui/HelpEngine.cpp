@@ -3,6 +3,7 @@
 #include "common/DiagnosticLog.h"
 #include "common/Files.h"
 #include "platform/Registry.h"
+#include "platform/WideText.h"
 
 namespace sentrel::ui {
 
@@ -48,7 +49,7 @@ bool HelpEngine::Load() {
     if (!path) return false;
     library_ = LoadLibraryA(path->c_str());
     if (!library_) return false;
-    htmlHelp_ = reinterpret_cast<HtmlHelpFunction>(reinterpret_cast<void*>(GetProcAddress(library_, "HtmlHelpA")));
+    htmlHelp_ = reinterpret_cast<HtmlHelpFunction>(reinterpret_cast<void*>(GetProcAddress(library_, "HtmlHelpW")));
     if (!htmlHelp_) {
         FreeLibrary(library_);
         library_ = nullptr;
@@ -58,7 +59,8 @@ bool HelpEngine::Load() {
 
 HWND HelpEngine::DisplayTopic(HWND owner, const std::string& address) const {
     if (!htmlHelp_) return nullptr;
-    return htmlHelp_(owner, address.c_str(), kDisplayTopic, 0);
+    // The wide entry: the help file may lie in a folder whose name no ANSI code page holds.
+    return htmlHelp_(owner, platform::WideFromUtf8(address).c_str(), kDisplayTopic, 0);
 }
 
 void HelpEngine::CloseAll() const {

@@ -1,7 +1,7 @@
 #pragma once
 // The HTML Help engine, found as Windows registers it: the library named by the default value of
 // the HTML Help control's InprocServer32 key under HKEY_CLASSES_ROOT. It is loaded once and its
-// "HtmlHelpA" serves every help request; without it the program says that help is missing.
+// "HtmlHelpW" serves every help request; without it the program says that help is missing.
 
 #include <optional>
 #include <string>
@@ -34,7 +34,7 @@ public:
     void CloseAll() const;
 
 private:
-    using HtmlHelpFunction = HWND(WINAPI*)(HWND, LPCSTR, UINT, DWORD_PTR);
+    using HtmlHelpFunction = HWND(WINAPI*)(HWND, LPCWSTR, UINT, DWORD_PTR);
 
     HMODULE library_ = nullptr;
     HtmlHelpFunction htmlHelp_ = nullptr;

@@ -48,6 +48,8 @@ constexpr std::array<ActionGroup, kDefaultActionKeys.size()> kActionGroups = {{
     {"Malicious registry entries", "Choose what Sentrel should do when malicious registry entry is found"},
     {"Malicious cookies", "Choose what Sentrel should do when malicious cookie is found"},
     {"Changes in autostart points", "Choose what Sentrel should do when change in autostart points is found"},
+    {"Programs in Startup folders", "Choose what Sentrel should do when new program in Startup folder is found"},
+    {"New scheduled tasks", "Choose what Sentrel should do when new scheduled task is found"},
     {"New browser extensions", "Choose what Sentrel should do when new browser extension is found"},
 }};
 

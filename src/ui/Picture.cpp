@@ -71,7 +71,7 @@ Picture Picture::Load(const std::string& path) {
     if (!FileExists(path)) throw std::runtime_error("Cannot load the picture " + path + ": file not found");
 
     Gdiplus::GpBitmap* image = nullptr;
-    const Gdiplus::GpStatus status = gp::GdipCreateBitmapFromFile(platform::WideFromAnsi(path).c_str(), &image);
+    const Gdiplus::GpStatus status = gp::GdipCreateBitmapFromFile(platform::WideFromUtf8(path).c_str(), &image);
     if (status != Gdiplus::Ok || !image)
         throw std::runtime_error("Cannot load the picture " + path + ": " + StatusText(status));
     return FromImage(image, 0xFF000000, path);

@@ -417,19 +417,19 @@ void TUpdateForm::ShowFailure(const std::string& reason) {
 }
 
 void TUpdateForm::selectClick() {
-    char path[MAX_PATH] = {};
+    std::string path(32768, '\0');  // UTF-8: a path of MAX_PATH characters may take three times as many bytes
     OPENFILENAMEA dialog{};
     dialog.lStructSize = sizeof dialog;
     dialog.hwndOwner = Handle();
     dialog.lpstrFilter = kDialogFilter;
-    dialog.lpstrFile = path;
-    dialog.nMaxFile = MAX_PATH;
+    dialog.lpstrFile = path.data();
+    dialog.nMaxFile = static_cast<DWORD>(path.size());
     dialog.lpstrTitle = kDialogTitle;
     dialog.lpstrDefExt = "dat";
     // The dialog leaves the process's current folder alone; every path of the program is absolute.
     dialog.Flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_NOCHANGEDIR;
     if (!GetOpenFileNameA(&dialog)) return;
-    SetWindowTextA(edit1_, path);
+    SetWindowTextA(edit1_, path.c_str());
 }
 
 void TUpdateForm::FormKeyDown() {

@@ -4,7 +4,7 @@
 
 namespace sentrel {
 
-TAutostartPointWarning::TAutostartPointWarning(Change change, std::string pointId, std::string pointName,
+AutostartPointWarning::AutostartPointWarning(Change change, std::string pointId, std::string pointName,
                                                RegistryRoot rootKey, std::string key, RegistryView view,
                                                std::string item, bool subKey)
     : TWarning(ShieldWarningKind(kClassName), item),
@@ -17,8 +17,8 @@ TAutostartPointWarning::TAutostartPointWarning(Change change, std::string pointI
       Item(std::move(item)),
       SubKey(subKey) {}
 
-bool TAutostartPointWarning::AreEqual(const TWarning& other) const {
-    const auto* same = dynamic_cast<const TAutostartPointWarning*>(&other);
+bool AutostartPointWarning::AreEqual(const TWarning& other) const {
+    const auto* same = dynamic_cast<const AutostartPointWarning*>(&other);
     return same && same->What == What && same->PointId == PointId && same->Item == Item &&
            same->Command == Command && same->OldCommand == OldCommand;
 }
@@ -32,10 +32,10 @@ std::string Quoted(const std::string& text) {
 }  // namespace
 
 WarningTexts AutostartPointTexts(const TWarning& found) {
-    const auto& warning = WarningAs<TAutostartPointWarning>(found);
+    const auto& warning = WarningAs<AutostartPointWarning>(found);
     const std::string& point = warning.PointName;
     switch (warning.What) {
-    case TAutostartPointWarning::Change::Added:
+    case AutostartPointWarning::Change::Added:
         if (warning.SubKey) {
             return {.title = warning.KnownProgram ? "Known malicious program" : "New autostart entry",
                     .description = "A new entry " + warning.Item + " was added to " + point + ": " + warning.Command +
@@ -63,7 +63,7 @@ WarningTexts AutostartPointTexts(const TWarning& found) {
                                warning.Command,
                 .picture = "what",
                 .backupLine = "Program " + warning.Name + " was deleted from " + point};
-    case TAutostartPointWarning::Change::Changed:
+    case AutostartPointWarning::Change::Changed:
         return {.title = "Startup setting is changed",
                 .description = "Important startup setting was changed: " + point + " from " +
                                Quoted(warning.OldCommand) + " to " + Quoted(warning.Command) +
@@ -71,7 +71,7 @@ WarningTexts AutostartPointTexts(const TWarning& found) {
                 .picture = warning.KnownProgram ? "bug" : "garbage",
                 .danger = warning.KnownProgram ? "_red" : "",
                 .backupLine = "Startup setting was put back: " + point + " to " + Quoted(warning.OldCommand)};
-    case TAutostartPointWarning::Change::Vanished:
+    case AutostartPointWarning::Change::Vanished:
         break;
     }
     return {.title = "Startup setting is removed",

@@ -14,14 +14,14 @@ namespace sentrel {
 // trailing backslashes, read in View. Item is the value name (a subkey's name when SubKey).
 // Command and Raw are the entry as it is now, OldCommand and OldRaw as the shield knew it
 // (Changed and Vanished); Raw is "type:hex bytes" of the value.
-class TAutostartPointWarning : public TWarning {
+class AutostartPointWarning : public TWarning {
 public:
-    static constexpr std::string_view kClassName = "TAutostartPointWarning";
+    static constexpr std::string_view kClassName = "AutostartPointWarning";
     enum class Change { Added, Changed, Vanished };
 
-    TAutostartPointWarning(Change change, std::string pointId, std::string pointName, RegistryRoot rootKey,
+    AutostartPointWarning(Change change, std::string pointId, std::string pointName, RegistryRoot rootKey,
                            std::string key, RegistryView view, std::string item, bool subKey);
-    // True for a TAutostartPointWarning of the same point, item, change and data.
+    // True for a AutostartPointWarning of the same point, item, change and data.
     bool AreEqual(const TWarning& other) const override;
 
     Change What;

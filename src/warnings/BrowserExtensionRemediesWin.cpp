@@ -94,7 +94,7 @@ private:
     throw std::runtime_error("Sentrel could not change " + what + " (" + error.what() + "); nothing was changed.");
 }
 
-void BlockInChromium(const TBrowserExtensionWarning& warning, FixOutcome& outcome, std::vector<BackupValue> keys) {
+void BlockInChromium(const BrowserExtensionWarning& warning, FixOutcome& outcome, std::vector<BackupValue> keys) {
     const std::string keyPath = warning.PolicyKey + "\\" + kBlocklistKeyName;
     std::vector<RegistryStringValue> values;
     if (const auto key = platform::RegistryKey::Open(HKEY_CURRENT_USER, keyPath)) {
@@ -117,7 +117,7 @@ void BlockInChromium(const TBrowserExtensionWarning& warning, FixOutcome& outcom
     }
 }
 
-void BlockInFirefox(const TBrowserExtensionWarning& warning, const WarningContext& context, FixOutcome& outcome,
+void BlockInFirefox(const BrowserExtensionWarning& warning, const WarningContext& context, FixOutcome& outcome,
                     std::vector<BackupValue> keys) {
     std::optional<platform::RegistryValue> before;
     if (const auto key = platform::RegistryKey::Open(HKEY_CURRENT_USER, warning.PolicyKey))
@@ -199,7 +199,7 @@ namespace remedies {
 
 void FixBrowserExtension(const TWarning& found, const NewBackupResult&, FixOutcome& outcome,
                          const WarningContext& context) {
-    const auto& warning = WarningAs<TBrowserExtensionWarning>(found);
+    const auto& warning = WarningAs<BrowserExtensionWarning>(found);
     std::vector<BackupValue> keys = {BackupString(kBrowserKey, warning.Browser),
                                      BackupString(kPolicyKeyKey, warning.PolicyKey), BackupString(kIdKey, warning.Id),
                                      BackupInteger(kFirefoxKey, warning.Firefox ? 1 : 0),

@@ -4,7 +4,7 @@
 
 namespace sentrel {
 
-TBrowserExtensionWarning::TBrowserExtensionWarning(std::string browser, std::string profile,
+BrowserExtensionWarning::BrowserExtensionWarning(std::string browser, std::string profile,
                                                    std::string extensionName, std::string id, std::string policyKey,
                                                    bool firefox)
     : TWarning(ShieldWarningKind(kClassName), extensionName),
@@ -15,15 +15,15 @@ TBrowserExtensionWarning::TBrowserExtensionWarning(std::string browser, std::str
       PolicyKey(std::move(policyKey)),
       Firefox(firefox) {}
 
-bool TBrowserExtensionWarning::AreEqual(const TWarning& other) const {
-    const auto* same = dynamic_cast<const TBrowserExtensionWarning*>(&other);
+bool BrowserExtensionWarning::AreEqual(const TWarning& other) const {
+    const auto* same = dynamic_cast<const BrowserExtensionWarning*>(&other);
     return same && same->Browser == Browser && same->Profile == Profile && same->Id == Id;
 }
 
 namespace texts {
 
 WarningTexts BrowserExtensionTexts(const TWarning& found) {
-    const auto& warning = WarningAs<TBrowserExtensionWarning>(found);
+    const auto& warning = WarningAs<BrowserExtensionWarning>(found);
     const std::string extension = warning.ExtensionName + " (" + warning.Id + ")";
     return {.title = "New browser extension",
             .description = "A new extension " + extension + " was installed in " + warning.Browser + ", profile " +

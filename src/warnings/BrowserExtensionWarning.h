@@ -14,13 +14,13 @@ namespace sentrel {
 // PolicyKey is the browser's policy key below HKEY_CURRENT_USER (SOFTWARE\Policies\...); Firefox
 // says which of the two block lists the fix writes. PolicyPointId is the autostart point of the
 // policy value the fix changes (empty: none is watched), held while the fix and the undo write.
-class TBrowserExtensionWarning : public TWarning {
+class BrowserExtensionWarning : public TWarning {
 public:
-    static constexpr std::string_view kClassName = "TBrowserExtensionWarning";
+    static constexpr std::string_view kClassName = "BrowserExtensionWarning";
 
-    TBrowserExtensionWarning(std::string browser, std::string profile, std::string extensionName, std::string id,
+    BrowserExtensionWarning(std::string browser, std::string profile, std::string extensionName, std::string id,
                              std::string policyKey, bool firefox);
-    // True for a TBrowserExtensionWarning of the same browser, profile and id.
+    // True for a BrowserExtensionWarning of the same browser, profile and id.
     bool AreEqual(const TWarning& other) const override;
 
     std::string Browser;

@@ -1,5 +1,7 @@
-// FolderTree.h on Windows: ANSI functions, so paths stay byte strings in the system code page.
+// FolderTree.h on Windows. Paths are UTF-8; the listing goes through the wide functions, whose
+// structure holds every name whole.
 #include "common/DiagnosticLog.h"
+#include "platform/WideText.h"
 #include "warnings/FolderTree.h"
 
 #include <vector>
@@ -22,13 +24,13 @@ bool IsGone(const std::string& path) {
 
 std::vector<Entry> ListFolder(const std::string& folder) {
     std::vector<Entry> entries;
-    WIN32_FIND_DATAA data{};
-    const HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &data);
+    WIN32_FIND_DATAW data{};
+    const HANDLE find = FindFirstFileW(platform::WideFromUtf8(folder + "\\*").c_str(), &data);
     if (find == INVALID_HANDLE_VALUE) return entries;
     do {
-        const std::string name = data.cFileName;
+        const std::string name = platform::Utf8FromWideField(data.cFileName);
         if (name != "." && name != "..") entries.push_back({name, data.dwFileAttributes});
-    } while (FindNextFileA(find, &data));
+    } while (FindNextFileW(find, &data));
     FindClose(find);
     return entries;
 }

@@ -4,7 +4,9 @@
 #include <cctype>
 #include <cstdio>
 
-#include "common/SystemText.h"
+#include "common/StoredText.h"
+#include "common/TextCase.h"
+#include "common/Utf8Text.h"
 
 namespace sentrel {
 
@@ -68,11 +70,6 @@ std::string WithoutTrailingBackslashes(std::string path) {
 }
 
 bool IsRemovableKeyPath(std::string_view keyBelowRoot) {
-    const auto sameIgnoringCase = [](std::string_view a, std::string_view b) {
-        return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-                   return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-               });
-    };
     int components = 0;
     std::string_view first;
     std::size_t start = 0;
@@ -83,7 +80,7 @@ bool IsRemovableKeyPath(std::string_view keyBelowRoot) {
             ++components;
             if (components == 1) first = component;
             // SOFTWARE\WOW6432Node is the SOFTWARE key of 32-bit programs: as near the root.
-            if (components == 2 && sameIgnoringCase(first, "SOFTWARE") && sameIgnoringCase(component, "WOW6432Node"))
+            if (components == 2 && SameIgnoringCase(first, "SOFTWARE") && SameIgnoringCase(component, "WOW6432Node"))
                 --components;
         }
         start = end + 1;
@@ -94,16 +91,11 @@ bool IsRemovableKeyPath(std::string_view keyBelowRoot) {
 bool IsRegistryExportOf(std::string_view fileBytes, std::string_view keyPath) {
     std::string text;
     if (fileBytes.starts_with(kUtf16LeByteOrderMark)) {
-        text = SystemTextFromUtf16Le(fileBytes.substr(kUtf16LeByteOrderMark.size()));
+        text = Utf8FromUtf16Le(fileBytes.substr(kUtf16LeByteOrderMark.size()));
     } else {
-        text = fileBytes;
+        text = Utf8FromStoredText(fileBytes);  // REGEDIT4 files are in the system's code page
     }
     const std::string section = "[" + WithoutTrailingBackslashes(std::string(keyPath)) + "]";
-    const auto sameIgnoringCase = [](std::string_view a, std::string_view b) {
-        return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-                   return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-               });
-    };
     bool first = true;
     std::size_t start = 0;
     while (start < text.size()) {
@@ -114,7 +106,7 @@ bool IsRegistryExportOf(std::string_view fileBytes, std::string_view keyPath) {
         if (first) {
             if (line != kRegistryFileHeader && line != "REGEDIT4") return false;
             first = false;
-        } else if (sameIgnoringCase(line, section)) {
+        } else if (SameIgnoringCase(line, section)) {
             return true;
         }
         start = end + 1;

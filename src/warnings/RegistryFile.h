@@ -6,7 +6,7 @@
 // the same bytes. Also the hex text under which a backup record keeps raw value data.
 //
 // In this format the data of the string types (REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ) written as
-// hex bytes is UTF-16LE, as the registry keeps it. The text made here is in the system code page;
+// hex bytes is UTF-16LE, as the registry keeps it. The text made here is UTF-8;
 // the remedy stores it as UTF-16LE with a byte-order mark, the form in which the registry editor
 // writes its own files: only in that form do all registry editors (Wine's among them) read the
 // hex bytes of string data as UTF-16LE.
@@ -31,7 +31,7 @@ struct RegistryFileValue {
     std::string name;            // empty: the key's default value, written as @
     std::uint32_t type = kRegSz;
     std::string data;            // the value's bytes as the registry keeps them (UTF-16LE for strings)
-    // For REG_SZ: the text in the system code page when it can be written in quotes (it holds
+    // For REG_SZ: the text in UTF-8 when it can be written in quotes (it holds
     // no line break and converts back to exactly `data`); otherwise the data is written as
     // hex(1) bytes.
     std::optional<std::string> quotedText;
@@ -66,7 +66,8 @@ bool IsRemovableKeyPath(std::string_view keyBelowRoot);
 // Whether `fileBytes` is a complete registry-editor export of `keyPath` (with its root name):
 // the header ("Windows Registry Editor Version 5.00" or "REGEDIT4") on the first line and the
 // key's own section "[keyPath]" (any letter case). UTF-16LE text with a byte-order mark, as the
-// registry editor writes it, is read as such.
+// registry editor writes it, is read as such; other text in the system's old code page unless
+// it is UTF-8.
 bool IsRegistryExportOf(std::string_view fileBytes, std::string_view keyPath);
 
 }  // namespace sentrel

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "common/TextCase.h"
+
 namespace sentrel {
 
 std::string RootKeyName(RegistryRoot root) {
@@ -18,13 +20,6 @@ std::string RootKeyName(RegistryRoot root) {
 }
 
 namespace {
-
-bool SameIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-               return lower(x) == lower(y);
-           });
-}
 
 constexpr std::string_view kRedirectedRoot = "SOFTWARE";
 constexpr std::string_view kRedirectionKey = "WOW6432Node";

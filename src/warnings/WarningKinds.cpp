@@ -7,6 +7,7 @@
 
 #include "common/DiagnosticLog.h"
 #include "warnings/AutostartWarning.h"
+#include "warnings/StartupWarnings.h"
 #include "warnings/Backuper.h"
 #include "warnings/BrowserExtensionWarning.h"
 #include "warnings/Warning.h"
@@ -90,13 +91,25 @@ constexpr WarningKind kShieldKinds[] = {
      .check = SENTREL_WINDOWS_REMEDY(CheckFolder),
      .undo = SENTREL_WINDOWS_REMEDY(UndoFolder),
      .texts = &FolderTexts},
-    {.name = TAutostartPointWarning::kClassName,
+    {.name = AutostartPointWarning::kClassName,
      .categories = {kAutostartCategory},
      .hasUndo = true,
      .fix = SENTREL_WINDOWS_REMEDY(FixAutostartPoint),
      .undo = SENTREL_WINDOWS_REMEDY(UndoAutostartPoint),
      .texts = &AutostartPointTexts},
-    {.name = TBrowserExtensionWarning::kClassName,
+    {.name = StartupFileWarning::kClassName,
+     .categories = {kStartupFilesCategory},
+     .hasUndo = true,
+     .fix = SENTREL_WINDOWS_REMEDY(FixStartupFile),
+     .undo = SENTREL_WINDOWS_REMEDY(UndoStartupFile),
+     .texts = &StartupFileTexts},
+    {.name = ScheduledTaskWarning::kClassName,
+     .categories = {kScheduledTasksCategory},
+     .hasUndo = true,
+     .fix = SENTREL_WINDOWS_REMEDY(FixScheduledTask),
+     .undo = SENTREL_WINDOWS_REMEDY(UndoScheduledTask),
+     .texts = &ScheduledTaskTexts},
+    {.name = BrowserExtensionWarning::kClassName,
      .categories = {kBrowserExtensionsCategory},
      .hasUndo = true,
      .fix = SENTREL_WINDOWS_REMEDY(FixBrowserExtension),

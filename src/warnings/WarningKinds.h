@@ -65,6 +65,8 @@ inline constexpr std::string_view kRegistryCategory = "RegistryAction";
 inline constexpr std::string_view kCookiesCategory = "CookiesAction";
 inline constexpr std::string_view kFoldersCategory = "FoldersAction";
 inline constexpr std::string_view kAutostartCategory = "AutostartAction";
+inline constexpr std::string_view kStartupFilesCategory = "StartupFilesAction";
+inline constexpr std::string_view kScheduledTasksCategory = "ScheduledTasksAction";
 inline constexpr std::string_view kBrowserExtensionsCategory = "BrowserExtensionsAction";
 
 struct WarningKind {
@@ -105,7 +107,7 @@ struct WarningKind {
 // The shield's kinds, in their fixed order: TKeyHookWarning, TMouseHookWarning,
 // TProcessWarning, TFileWarning, TFileChangeWarning, TAutorunAddWarning,
 // TBrowserSettingWarning, TRegistyWarning, TCookieWarning, TFolderWarning,
-// TAutostartPointWarning.
+// AutostartPointWarning, StartupFileWarning, ScheduledTaskWarning.
 std::span<const WarningKind> ShieldWarningKinds();
 
 // The row of `kinds` whose name equals `name` exactly (byte for byte); null when none does.

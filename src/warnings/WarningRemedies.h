@@ -64,6 +64,14 @@ void FixAutostartPoint(const TWarning& warning, const NewBackupResult& record, F
         const WarningContext& context);
 void UndoAutostartPoint(const BackupRecord& record, const WarningContext& context);
 
+// A Startup folder's file and a scheduled task (StartupRemediesWin.cpp).
+void FixStartupFile(const TWarning& warning, const NewBackupResult& record, FixOutcome& outcome,
+        const WarningContext& context);
+void UndoStartupFile(const BackupRecord& record, const WarningContext& context);
+void FixScheduledTask(const TWarning& warning, const NewBackupResult& record, FixOutcome& outcome,
+        const WarningContext& context);
+void UndoScheduledTask(const BackupRecord& record, const WarningContext& context);
+
 // BrowserExtensionRemediesWin.cpp: the id goes into the browser's block list policy of the user.
 void FixBrowserExtension(const TWarning& warning, const NewBackupResult& record, FixOutcome& outcome,
         const WarningContext& context);

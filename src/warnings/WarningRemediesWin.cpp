@@ -23,11 +23,13 @@
 #include "platform/FolderLinks.h"
 #include "platform/HiddenProcess.h"
 #include "platform/ProcessRoutines.h"
+#include "platform/ProgramFolder.h"
 #include "platform/Registry.h"
 #include "platform/RegistryRaw.h"
 #include "platform/ShellFiles.h"
 #include "platform/UniqueHandle.h"
 #include "platform/Win32Error.h"
+#include "platform/WideText.h"
 #include "platform/WindowsVersion.h"
 #include "warnings/AutostartWarning.h"
 #include "warnings/Backuper.h"
@@ -202,14 +204,8 @@ std::optional<std::string> QuotableText(const std::string& data) {
     const std::string units = data.substr(0, data.size() - 2);
     for (std::size_t i = 0; i < units.size(); i += 2)
         if (units[i] == '\0' && units[i + 1] == '\0') return std::nullopt;
-    std::string text;
-    try {
-        text = platform::AnsiFromUtf16(units);
-        if (platform::Utf16FromAnsi(text) != units) return std::nullopt;
-    } catch (const platform::Win32Error&) {
-        LogCaught("registry value backup");
-        return std::nullopt;
-    }
+    const std::string text = platform::Utf8FromUtf16(units);
+    if (platform::Utf16FromUtf8(text) != units) return std::nullopt;
     if (text.find_first_of("\r\n") != std::string::npos) return std::nullopt;
     return text;
 }
@@ -243,10 +239,7 @@ void DeleteValueQuietly(HKEY root, const std::string& key, const std::string& va
 // with `consoleArguments` and asks for nothing. True when it ended in time with exit code 0.
 // Both are started by their full path in the system's folders: by bare name, the search would
 // take a "regedit.exe" planted in the program folder or the current folder first.
-std::string InSystemFolder(UINT(WINAPI* folderOf)(LPSTR, UINT), const char* program) {
-    char folder[MAX_PATH] = {};
-    const UINT length = folderOf(folder, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) platform::ThrowLastError("The system folder of " + std::string(program));
+std::string InSystemFolder(const std::string& folder, const char* program) {
     return "\"" + WithTrailingBackslash(folder) + program + "\"";
 }
 
@@ -254,7 +247,7 @@ bool RunRegistryEditor(const std::string& arguments, const std::string& consoleA
                        const std::string& editor) {
     std::optional<DWORD> exitCode;
     try {
-        const std::string program = editor.empty() ? InSystemFolder(GetWindowsDirectoryA, "regedit.exe")
+        const std::string program = editor.empty() ? InSystemFolder(platform::WindowsFolder(), "regedit.exe")
                                                    : "\"" + editor + "\"";
         exitCode = platform::RunHiddenAndWait(program + " " + arguments, folder, kRegistryEditorTimeoutMs);
     } catch (const platform::Win32Error& error) {
@@ -262,7 +255,7 @@ bool RunRegistryEditor(const std::string& arguments, const std::string& consoleA
         if (error.Code() == kElevationRequired) {
             try {
                 exitCode = platform::RunHiddenAndWait(
-                    InSystemFolder(GetSystemDirectoryA, "reg.exe") + " " + consoleArguments, folder,
+                    InSystemFolder(platform::SystemFolder(), "reg.exe") + " " + consoleArguments, folder,
                     kRegistryEditorTimeoutMs);
             } catch (const platform::Win32Error&) {
                 LogCaught("registry editor, elevated");
@@ -284,13 +277,13 @@ void WriteValueBackup(const TRegistyWarning& warning, const std::string& file) {
     } else {
         // The value is gone already: the file says what the warning saw.
         backup.type = kRegSz;
-        backup.data = platform::Utf16FromAnsi(warning.RegString) + std::string(2, '\0');
+        backup.data = platform::Utf16FromUtf8(warning.RegString) + std::string(2, '\0');
         if (warning.RegString.find_first_of("\r\n") == std::string::npos) backup.quotedText = warning.RegString;
     }
     // A key of the 32-bit view is named by its path in the 64-bit view, which the registry editor
     // (a 64-bit program) imports into the same key.
     const std::string text = RegistryFileText(EditorKeyPath(warning), backup);
-    WriteFileAtomically(file, std::string(kUtf16ByteOrderMark) + platform::Utf16FromAnsi(text));
+    WriteFileAtomically(file, std::string(kUtf16ByteOrderMark) + platform::Utf16FromUtf8(text));
 }
 
 }  // namespace
@@ -343,11 +336,8 @@ void UndoFile(const BackupRecord& record, const WarningContext& context) {
 
 void FixFileChange(const TWarning&, const NewBackupResult&, FixOutcome&, const WarningContext&) {
     try {
-        char windows[MAX_PATH] = {};
-        const UINT length = GetWindowsDirectoryA(windows, MAX_PATH);
-        if (length == 0 || length >= MAX_PATH) return;
         const SystemFileCheckerLaunch launch = SystemFileCheckerFor(
-            windows, platform::IsNtFamily(platform::CurrentWindowsVersion()),
+            platform::WindowsFolder(), platform::IsNtFamily(platform::CurrentWindowsVersion()),
             [](const std::string& path) { return FileExists(path); });
         platform::ShellOpen(launch.program, launch.parameters, SW_SHOWNOACTIVATE);
     } catch (...) {
@@ -661,7 +651,7 @@ std::string EditorPathOf(RegistryRoot root, const std::string& key, RegistryView
     return RootKeyName(root) + "\\" + WithoutTrailingBackslashes(ViewKeyPath(key, view));
 }
 
-void FixAutostartSubKey(const TAutostartPointWarning& warning, const NewBackupResult& record, FixOutcome& outcome,
+void FixAutostartSubKey(const AutostartPointWarning& warning, const NewBackupResult& record, FixOutcome& outcome,
                         const WarningContext& context, std::vector<BackupValue> keys) {
     const std::string subKey = warning.Key + "\\" + warning.Item;
     const std::string keyPath = EditorPathOf(warning.RootKey, subKey, warning.View);
@@ -695,7 +685,7 @@ namespace remedies {
 
 void FixAutostartPoint(const TWarning& found, const NewBackupResult& record, FixOutcome& outcome,
                        const WarningContext& context) {
-    const auto& warning = WarningAs<TAutostartPointWarning>(found);
+    const auto& warning = WarningAs<AutostartPointWarning>(found);
     std::vector<BackupValue> keys = {BackupString(kPointKey, warning.PointId),
                                      BackupInteger(kRootKeyKey, static_cast<int>(warning.RootKey)),
                                      BackupString(kKeyKey, warning.Key), BackupString(kValueKey, warning.Item),
@@ -712,10 +702,10 @@ void FixAutostartPoint(const TWarning& found, const NewBackupResult& record, Fix
         ThrowPointWriteError(warning.PointName, error);
     }
     // A value that changed again since it was reported is left to the next report.
-    if (before != (warning.What == TAutostartPointWarning::Change::Vanished ? std::string() : warning.Raw))
+    if (before != (warning.What == AutostartPointWarning::Change::Vanished ? std::string() : warning.Raw))
         throw ThreatGoneError("The entry " + warning.Item + " of " + warning.PointName +
                               " has changed again since it was found; nothing was changed.");
-    const std::string after = warning.What == TAutostartPointWarning::Change::Added ? std::string() : warning.OldRaw;
+    const std::string after = warning.What == AutostartPointWarning::Change::Added ? std::string() : warning.OldRaw;
     keys.push_back(BackupString(kRawBeforeKey, before));
     keys.push_back(BackupString(kRawAfterKey, after));
     if (const std::optional<RawData> data = RawFromText(before)) {

@@ -1,5 +1,7 @@
 #include "config/IniText.h"
 
+#include "common/Utf8Text.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
@@ -20,7 +22,7 @@ TEST(IniText, WritesBackEveryByteItDoesNotChange) {
         "\xEF\xBB\xBF[Options]\r\nShield=1\r\n",                  // UTF-8 byte order mark
         "; comment\r\n\r\n  [ Options ]  \r\n  Shield  =  1  \r\n\r\n",
         "a\rb\r\n\n\n\r\r",                                       // lone CRs stay inside lines
-        "[Options\r\n=\r\n[]\r\n]]][[[\r\nkey\r\n"s + '\0' + "=\xFF\r\n",
+        "[Options\r\n=\r\n[]\r\n]]][[[\r\nkey\r\n"s + '\0' + "=\xC3\xBF\r\n",
     };
     for (const std::string& text : texts) {
         EXPECT_EQ(IniText::Parse(text).ToText(), text);
@@ -57,6 +59,35 @@ TEST(IniText, ReadsAndWritesBackUtf16TextInItsOwnEncoding) {
     const std::string odd = NotepadUnicode(u"[A]\r\nb=c") + "\x41";
     EXPECT_EQ(IniText::Parse(odd).ToText(), odd);
     EXPECT_EQ(IniText::Parse(odd).Get("A", "b"), "c");
+}
+
+TEST(IniText, ReadsTextAnOlderVersionWroteInTheSystemsCodePage) {
+    struct Legacy {
+        unsigned codePage;
+        std::string bytes;     // as the older version wrote it
+        std::string expected;  // the same characters in UTF-8
+    };
+    const Legacy files[] = {
+        {1251, "; \xF2\xE5\xEA\xF1\xF2\r\n[\xCE\xEF\xF6\xE8\xE8]\r\n\xCF\xF3\xF2\xFC=C:\\\xCE\xF2\xF7\xB8\xF2.exe\r\n",
+         "; текст\r\n[Опции]\r\nПуть=C:\\Отчёт.exe\r\n"},
+        {1252, "; \xE9t\xE9\r\n[R\xE9gion]\r\nCl\xE9=C:\\Programme\\M\xFCller\\Spiel.exe\r\n",
+         "; été\r\n[Région]\r\nClé=C:\\Programme\\Müller\\Spiel.exe\r\n"},
+    };
+    for (const Legacy& file : files) {
+        SCOPED_TRACE(file.codePage);
+        IniText ini = IniText::Parse(file.bytes, file.codePage);
+        const std::vector<std::string> sections = ini.SectionNames();
+        ASSERT_EQ(sections.size(), 1u);
+        const std::vector<std::string> keys = ini.KeyNames(sections[0]);
+        ASSERT_EQ(keys.size(), 1u);
+        EXPECT_EQ(ini.ToText(), file.expected);
+        EXPECT_EQ(IniText::Parse(file.expected, file.codePage).Get(sections[0], keys[0]), ini.Get(sections[0], keys[0]));
+        ini.Set("Options", "Shield", "1");
+        EXPECT_EQ(ini.ToText(), file.expected + "[Options]\r\nShield=1\r\n");
+    }
+    // Names match in any letter case, also beyond ASCII.
+    const IniText ini = IniText::Parse(files[0].bytes, 1251);
+    EXPECT_EQ(ini.Get("ОПЦИИ", "путь"), "C:\\Отчёт.exe");
 }
 
 TEST(IniText, GetsValuesByThePrivateProfileRules) {
@@ -165,8 +196,11 @@ TEST(IniText, SurvivesAnyInput) {
     for (int round = 0; round < 2000; ++round) {
         std::string text(random() % 64, ' ');
         for (char& c : text) c = alphabet[random() % alphabet.size()];
-        IniText ini = IniText::Parse(text);
-        ASSERT_EQ(ini.ToText(), text);
+        IniText ini = IniText::Parse(text, 1252);
+        // Text that is not UTF-8 comes back as UTF-8, and from then on stays as it is.
+        const std::string once = ini.ToText();
+        ASSERT_EQ(once == text, IsValidUtf8(text));
+        ASSERT_EQ(IniText::Parse(once).ToText(), once);
         (void)ini.Get("A", "a");
         (void)ini.SectionNames();
         (void)ini.KeyNames("O");

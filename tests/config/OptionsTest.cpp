@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/Files.h"
+#include "common/StoredText.h"
 #include "config/IniText.h"
 #include "config/OptionKeys.h"
 #include "support/TempFolder.h"
@@ -119,8 +120,8 @@ TEST(Options, SurvivesAGarbageFile) {
         EXPECT_EQ(options.ReadDateTime("LastUpdate", 1.5), 1.5);
         ASSERT_TRUE(options.WriteInteger("Shield", round));
         EXPECT_EQ(options.ReadInteger("Shield", 42), round);
-        // The garbage is still there around the new key.
-        EXPECT_NE(ReadFileText(options.FileName()).find(garbage), std::string::npos);
+        // The garbage is still there around the new key (now in UTF-8, when it was not).
+        EXPECT_NE(ReadFileText(options.FileName()).find(Utf8FromStoredText(garbage)), std::string::npos);
     }
 }
 
@@ -202,12 +203,13 @@ TEST(Options, DefaultsHoldEveryKeyInTableOrderWithItsFirstStartValue) {
     EXPECT_TRUE(text.ends_with("\r\nCustomCookies=1\r\nCustomFolders=1\r\nMinimizeWarning=1\r\nCloseAction=3\r\n"
                                "KnownSpywares=49752\r\nFilesAction=0\r\nAutorunAction=0\r\nProcessesAction=0\r\n"
                                "BrowserSettingsAction=0\r\nRegistryAction=0\r\nCookiesAction=0\r\nFoldersAction=0\r\n"
-                               "AutostartAction=0\r\nBrowserExtensionsAction=0\r\n"))
+                               "AutostartAction=0\r\nStartupFilesAction=0\r\nScheduledTasksAction=0\r\n"
+                               "BrowserExtensionsAction=0\r\n"))
         << text;
 
-    // 8 keys, 4 levels of 11 switches, 12 keys; "DBNumber" is not written.
+    // 8 keys, 4 levels of 11 switches, 14 keys; "DBNumber" is not written.
     const std::vector<std::string> keys = KeysInFile(options.FileName());
-    ASSERT_EQ(keys.size(), 64u);
+    ASSERT_EQ(keys.size(), 66u);
     for (std::size_t level = 0; level < 4; ++level) {
         for (std::size_t monitor = 0; monitor < 11; ++monitor) {
             EXPECT_EQ(keys[8 + level * 11 + monitor],

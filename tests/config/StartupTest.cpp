@@ -42,7 +42,7 @@ TEST(Startup, AFirstStartSeedsOptionsAndCountsTheKnownThreats) {
 
     const IniText ini = IniText::Parse(ReadFileText(options->FileName()));
     const std::vector<std::string> keys = ini.KeyNames("Options");
-    ASSERT_EQ(keys.size(), 64u);
+    ASSERT_EQ(keys.size(), 66u);
     EXPECT_EQ(keys.front(), "FirstRun");
     EXPECT_EQ(keys.back(), "BrowserExtensionsAction");
     EXPECT_EQ(ini.Get("Options", "FirstRun"), "1");

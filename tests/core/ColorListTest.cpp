@@ -91,10 +91,30 @@ TEST(ColorList, ContainsComparesWholeLinesIgnoringCase) {
     const TColorList empty(folder / "empty.txt");
     EXPECT_FALSE(empty.Contains("abc"));
     EXPECT_FALSE(empty.Contains(""));
+}
 
-    EXPECT_TRUE(SameTextIgnoringCase("C:\\WINDOWS\\a.DLL", "c:\\windows\\A.dll"));
-    EXPECT_FALSE(SameTextIgnoringCase("a", "b"));
-    EXPECT_FALSE(SameTextIgnoringCase("a", std::string_view("a\0", 2)));
+TEST(ColorList, ReadsAListAnOlderVersionWroteInTheSystemsCodePage) {
+    TempFolder folder;
+    // Windows-1251 (Cyrillic) and Windows-1252 (Western): each list is saved back as UTF-8 with
+    // its lines kept.
+    WriteTextFile(folder / "cyrillic.txt", "C:\\\xCE\xF2\xF7\xB8\xF2.exe\r\nabc\r\n");
+    TColorList cyrillic(folder / "cyrillic.txt", 1251);
+    EXPECT_EQ(cyrillic.Entries(), (Lines{"C:\\Отчёт.exe", "abc"}));
+    EXPECT_TRUE(cyrillic.Contains("c:\\ОТЧЁТ.EXE"));
+    cyrillic.AddAndSave("Отчёт 报告 😀.exe");
+    EXPECT_EQ(ReadFileText(folder / "cyrillic.txt"), "C:\\Отчёт.exe\r\nabc\r\nОтчёт 报告 😀.exe\r\n");
+
+    WriteTextFile(folder / "western.txt", "C:\\Programme\\M\xFCller\\Spiel.exe\r\n");
+    TColorList western(folder / "western.txt", 1252);
+    EXPECT_TRUE(western.Contains("C:\\PROGRAMME\\MÜLLER\\SPIEL.EXE"));
+    western.AddAndSave("x");
+    EXPECT_EQ(ReadFileText(folder / "western.txt"), "C:\\Programme\\Müller\\Spiel.exe\r\nx\r\n");
+
+    // A UTF-8 list is read as UTF-8 whatever the code page, and a name beyond every code page
+    // comes back exactly.
+    const TColorList reloaded(folder / "cyrillic.txt", 1252);
+    EXPECT_EQ(reloaded.Entries(), cyrillic.Entries());
+    EXPECT_TRUE(reloaded.Contains("ОТЧЁТ 报告 😀.EXE"));
 }
 
 TEST(ColorList, AddAndSaveRewritesTheWholeFileInOneStep) {

@@ -27,7 +27,11 @@ TEST(MatchesMask, StarQuestionMarkAndLiterals) {
         {"ABC", "abc", true},  // letter case is ignored...
         {"abc", "ABC", true},
         {"Ab", "a?", true},
-        {"\xC9", "\xE9", false},  // ...for A to Z only
+        {"ОТЧЁТ", "от?ёт", true},  // ...in every script
+        {"É😀x", "é?x", true},     // "?" is one character, whatever its length in bytes
+        {"é😀x", "é?", false},
+        {"aéb", "a*B", true},
+        {"\xC9", "\xE9", false},  // bytes that are not UTF-8 match only themselves
         {"", "", true},
         {"x", "", false},
         {"", "*", false},

@@ -9,11 +9,14 @@
 #include <string>
 #include <vector>
 
+#include "common/Files.h"
 #include "config/OptionKeys.h"
 #include "config/Options.h"
 #include "e2e/ShieldProcess.h"
 #include "platform/ProgramFolder.h"
 #include "platform/Registry.h"
+#include "platform/StartupFolders.h"
+#include "platform/WideText.h"
 #include "warnings/Backuper.h"
 
 namespace sentrel::e2e {
@@ -150,6 +153,70 @@ TEST(AutostartPoints, ReportsWhatWasPlantedWhileStoppedFixesAndUndoesIt) {
     if (const HWND alert = VisibleAlert(shield, 4s)) ADD_FAILURE() << "reported again after undo: " << AllTexts(alert);
     Stop(shield);
     CleanUp();
+}
+
+// A program planted in the user's Startup folder while the shield runs: the alert names the folder
+// and the command, Shield me moves the file into a backup record, Undo puts it back unreported.
+TEST(AutostartPoints, ReportsAFilePlantedInTheStartupFolderFixesAndUndoesIt) {
+    std::string startup;
+    for (const platform::StartupFolder& found : platform::StartupFolders())
+        if (!found.common) startup = found.path;
+    ASSERT_FALSE(startup.empty());
+    const std::string name = "E2E starter.exe";  // ASCII: this program reads the alert in its ANSI code page
+    const std::wstring planted = platform::WideFromUtf8(startup + "\\" + name);
+    DeleteFileW(planted.c_str());
+    DeleteFileA(Baseline().c_str());
+    ProgramFolder folder;
+    folder.CopyGraphics();
+    ASSERT_TRUE(CopyFileA((BuildBinFolder() + "autostart_points.ini").c_str(),
+                          (folder / "autostart_points.ini").c_str(), FALSE));
+    {
+        TOptions options("options.ini", folder.Path());
+        WriteDefaultOptions(options);
+        options.WriteBool("FirstRun", false);
+        options.WriteBool("Autorun", false);
+        options.WriteInteger("Shield", 2);  // High
+    }
+    // Whether the baseline lists the file; false while it cannot be read.
+    const auto known = [&](bool listed) {
+        try {
+            return (ReadTextFile(Baseline()).find(name) != std::string::npos) == listed;
+        } catch (const std::exception&) {
+            return false;
+        }
+    };
+    ShieldProcess shield(folder);
+    ASSERT_TRUE(shield.WaitUntilStarted());
+    ASSERT_TRUE(Eventually([&] { return known(false); })) << "the first pass wrote no baseline";
+
+    CloseHandle(CreateFileW(planted.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    const HWND alert = VisibleAlert(shield, 30s);
+    ASSERT_NE(alert, nullptr) << "no alert for the planted file";
+    const std::string expected = "A program was added to your Startup folder: \"" + startup + "\\" + name +
+                                 "\" (the file " + name + " in " + startup +
+                                 "). Click Shield me to remove it or Ignore to permit it.";
+    ASSERT_NE(AllTexts(alert).find(expected), std::string::npos) << AllTexts(alert);
+    DWORD_PTR answer = 0;
+    ASSERT_NE(SendMessageTimeoutA(FindChildByText(alert, "shield"), BM_CLICK, 0, 0, SMTO_BLOCK, 30000, &answer), 0);
+    TBackuper backuper(folder.Path());
+    ASSERT_TRUE(Eventually([&] { return backuper.GetCount() == 1; }));
+    EXPECT_EQ(GetFileAttributesW(planted.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(FileExists(backuper.RecordFolder(backuper.GetSectionName(0)) + name));
+    EXPECT_TRUE(Eventually([&] { return known(false); }));  // the pass after the fix took the removal
+
+    Press(shield.WaitForWindow("TMainForm"), "undo");
+    const HWND dialog = shield.WaitForWindow("TOptionsForm");
+    ASSERT_TRUE(WaitForVisibility(dialog, true));
+    const HWND page = FindChildByText(dialog, "Restore Changes");
+    SendMessageA(GetDlgItem(page, 700), LB_SELITEMRANGE, TRUE, MAKELPARAM(0, 0));
+    PostMessageA(FindChildByText(page, "&Undo"), BM_CLICK, 0, 0);
+    EXPECT_TRUE(Eventually([&] { return backuper.GetCount() == 0; }));
+    EXPECT_NE(GetFileAttributesW(planted.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(Eventually([&] { return known(true); })) << "the pass after the undo did not learn it";
+    if (const HWND again = VisibleAlert(shield, 4s)) ADD_FAILURE() << "reported again after undo: " << AllTexts(again);
+    Stop(shield);
+    DeleteFileW(planted.c_str());
+    DeleteFileA(Baseline().c_str());
 }
 
 }  // namespace

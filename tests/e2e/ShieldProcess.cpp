@@ -1,5 +1,6 @@
 #include "e2e/ShieldProcess.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <span>
 #include <stdexcept>
@@ -52,25 +53,33 @@ std::string BuildBinFolder() {
     return FolderPart(path);
 }
 
-ProgramFolder::ProgramFolder(bool withDatabase) {
+ProgramFolder::ProgramFolder(bool withDatabase, const std::string& name) : path_(folder_.Path()) {
+    for (std::size_t start = 0; start < name.size();) {  // one level after the other
+        const std::size_t end = std::min(name.find('\\', start), name.size());
+        path_ += name.substr(start, end - start) + "\\";
+        if (!CreateDirectoryW(WideFromUtf8(path_).c_str(), nullptr)) platform::ThrowLastError("CreateDirectoryW(" + path_ + ")");
+        start = end + 1;
+    }
     const std::string bin = BuildBinFolder();
-    if (!CopyFileA((bin + "Sentrel4.exe").c_str(), (folder_ / "Sentrel4.exe").c_str(), FALSE))
-        platform::ThrowLastError("CopyFileA(Sentrel4.exe)");
-    if (withDatabase && !CopyFileA((bin + "database.db").c_str(), (folder_ / "database.db").c_str(), FALSE))
-        platform::ThrowLastError("CopyFileA(database.db)");
+    for (const char* file : {"Sentrel4.exe", "database.db"}) {
+        if (!withDatabase && std::string_view(file) == "database.db") continue;
+        if (!CopyFileW(WideFromUtf8(bin + file).c_str(), WideFromUtf8(path_ + file).c_str(), FALSE))
+            platform::ThrowLastError(std::string("CopyFileW(") + file + ")");
+    }
 }
 
 void ProgramFolder::CopyGraphics() const {
     const std::string source = BuildBinFolder() + "graphics\\";
-    const std::string target = folder_ / "graphics\\";
-    CreateDirectoryA(target.c_str(), nullptr);
+    const std::string target = path_ + "graphics\\";
+    CreateDirectoryW(WideFromUtf8(target).c_str(), nullptr);
     WIN32_FIND_DATAA found{};
     const HANDLE find = FindFirstFileA((source + "*").c_str(), &found);
     if (find == INVALID_HANDLE_VALUE) platform::ThrowLastError("FindFirstFileA(" + source + ")");
     do {
         if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-        if (!CopyFileA((source + found.cFileName).c_str(), (target + found.cFileName).c_str(), FALSE))
-            platform::ThrowLastError(std::string("CopyFileA(") + found.cFileName + ")");
+        if (!CopyFileW(WideFromUtf8(source + found.cFileName).c_str(), WideFromUtf8(target + found.cFileName).c_str(),
+                       FALSE))
+            platform::ThrowLastError(std::string("CopyFileW(") + found.cFileName + ")");
     } while (FindNextFileA(find, &found));
     FindClose(find);
 }
@@ -79,17 +88,17 @@ ShieldProcess::ShieldProcess(const ProgramFolder& folder, const std::string& cur
     : ShieldProcess(folder / "Sentrel4.exe", currentFolder) {}
 
 ShieldProcess::ShieldProcess(const std::string& programPath, const std::string& currentFolder) {
-    std::string commandLine = "\"" + programPath + "\"";
-    const std::string folder = currentFolder.empty() ? FolderPart(programPath) : currentFolder;
-    STARTUPINFOA startup{sizeof startup};
+    std::wstring commandLine = L"\"" + WideFromUtf8(programPath) + L"\"";
+    const std::wstring folder = WideFromUtf8(currentFolder.empty() ? FolderPart(programPath) : currentFolder);
+    STARTUPINFOW startup{sizeof startup};
     PROCESS_INFORMATION info{};
     // Wine now and then refuses to start a program it has just seen copied ("Internal error");
     // a few bounded attempts keep that from failing a test about something else.
     for (int attempt = 1;; ++attempt) {
-        if (CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
+        if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
                            &startup, &info))
             break;
-        if (attempt == 3) platform::ThrowLastError("CreateProcessA(Sentrel4.exe)");
+        if (attempt == 3) platform::ThrowLastError("CreateProcessW(" + programPath + ")");
         Sleep(500);
     }
     CloseHandle(info.hThread);
@@ -142,12 +151,29 @@ bool WaitForVisibility(HWND window, bool visible, std::chrono::milliseconds time
     return PollUntil(timeout, [&] { return (IsWindowVisible(window) != FALSE) == visible; });
 }
 
+std::string Utf8FromWide(std::wstring_view text) {
+    if (text.empty()) return {};
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(), size, nullptr, nullptr);
+    return utf8;
+}
+
+std::wstring WideFromUtf8(std::string_view text) {
+    if (text.empty()) return {};
+    const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(size), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), size);
+    return wide;
+}
+
 std::string WindowText(HWND window) {
     // WM_GETTEXT rather than GetWindowText: the latter does not read controls of another process.
-    std::string text(static_cast<std::size_t>(SendMessageA(window, WM_GETTEXTLENGTH, 0, 0)) + 1, '\0');
-    const auto length = SendMessageA(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+    // The wide message carries every character whatever the code pages of the two processes.
+    std::wstring text(static_cast<std::size_t>(SendMessageW(window, WM_GETTEXTLENGTH, 0, 0)) + 1, L'\0');
+    const auto length = SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
     text.resize(static_cast<std::size_t>(length));
-    return text;
+    return Utf8FromWide(text);
 }
 
 std::vector<std::string> ChildTexts(HWND parent) {

@@ -6,6 +6,7 @@
 #include <optional>
 #include <initializer_list>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <windows.h>
@@ -20,18 +21,21 @@ using namespace std::chrono_literals;
 // The folder of the test program, where the build puts Sentrel4.exe and the shipped data.
 std::string BuildBinFolder();
 
-// A fresh program folder holding a copy of Sentrel4.exe and, when asked, the shipped database.
+// A fresh program folder holding a copy of Sentrel4.exe and, when asked, the shipped database;
+// with a `name`, the program folder is a subfolder of that name (UTF-8, levels parted by
+// backslashes) of the fresh folder.
 class ProgramFolder {
 public:
-    explicit ProgramFolder(bool withDatabase = true);
+    explicit ProgramFolder(bool withDatabase = true, const std::string& name = {});
 
-    const std::string& Path() const { return folder_.Path(); }
+    const std::string& Path() const { return path_; }
     // Copies the shipped pictures into graphics\ of the folder.
     void CopyGraphics() const;
-    std::string operator/(const std::string& name) const { return folder_ / name; }
+    std::string operator/(const std::string& name) const { return path_ + name; }
 
 private:
     test::TempFolder folder_;
+    std::string path_;
 };
 
 class ShieldProcess {
@@ -69,7 +73,11 @@ private:
 // Waits until `window` is visible (or hidden, with `visible` false). False on timeout.
 bool WaitForVisibility(HWND window, bool visible, std::chrono::milliseconds timeout = 30s);
 
-// The text of a window or control.
+// UTF-16 text as UTF-8, and back, whatever the test program's code page.
+std::string Utf8FromWide(std::wstring_view text);
+std::wstring WideFromUtf8(std::string_view text);
+
+// The text of a window or control, read as UTF-16 and given as UTF-8.
 std::string WindowText(HWND window);
 // The first child of `parent` (at any depth) whose text is `text`, or null.
 HWND FindChildByText(HWND parent, const std::string& text);

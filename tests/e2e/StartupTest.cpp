@@ -14,6 +14,7 @@
 #include "database/DataBase.h"
 #include "e2e/ShieldProcess.h"
 #include "platform/ProgramFolder.h"
+#include "warnings/FolderTree.h"
 
 namespace sentrel::e2e {
 namespace {
@@ -192,6 +193,34 @@ TEST(ShieldProcess, AMissingOrDamagedDatabaseIsReportedAndLeftAsItWas) {
         // database is opened, has made its empty folder).
         EXPECT_EQ(FilesIn(folder.Path()), (std::set<std::string>{"Sentrel4.exe", "backuped", "database.db"}));
     }
+}
+
+TEST(ShieldProcess, WithoutTheUtf8CodePageItExplainsAndEndsBeforeTouchingAnything) {
+    // The program's manifest (in the resource compiler's language) replaced by one without the
+    // code page, as Windows before 10 version 1903 reads every manifest.
+    ProgramFolder folder;
+    std::string manifest = "<assembly xmlns=\"urn:schemas-microsoft-com:asm.v1\" manifestVersion=\"1.0\"/>";
+    const HANDLE update = BeginUpdateResourceA((folder / "Sentrel4.exe").c_str(), FALSE);
+    ASSERT_NE(update, nullptr);
+    ASSERT_TRUE(UpdateResourceA(update, MAKEINTRESOURCEA(24), MAKEINTRESOURCEA(1),
+                                MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), manifest.data(),
+                                static_cast<DWORD>(manifest.size())));
+    ASSERT_TRUE(EndUpdateResourceA(update, FALSE));
+    const std::string settingsFolder = platform::UserAppDataFolder() + "\\.SentrelSettings";
+    ASSERT_TRUE(DeleteFolderTree(settingsFolder));  // with the log of an earlier test
+
+    ShieldProcess shield(folder);
+    const HWND box = shield.WaitForMessageBox();
+    ASSERT_NE(box, nullptr) << "no message on a Windows without the UTF-8 code page";
+    const std::string text = MessageBoxText(box);
+    EXPECT_NE(text.find("Sentrel 4 needs Windows 10 version 1903 or later."), std::string::npos) << text;
+    PressOk(box);
+    const auto exitCode = shield.WaitForExit();
+    ASSERT_TRUE(exitCode.has_value());
+    EXPECT_EQ(*exitCode, 1u);
+    // No settings, no log, no options, no backup store.
+    EXPECT_FALSE(FolderExists(settingsFolder));
+    EXPECT_EQ(FilesIn(folder.Path()), (std::set<std::string>{"Sentrel4.exe", "database.db"}));
 }
 
 }  // namespace

@@ -16,7 +16,7 @@ TEST(AutostartPoints, ParsesEachKindAndSkipsBadRowsWithALogLine) {
         "values  | HKCU\\Software\\Run\\ |  | the Run list \r\n"
         "value   | HKLM\\SOFTWARE\\Winlogon | Shell | the shell\n"
         "value   | hkcu\\Software\\Classes\\exefile\\shell\\open\\command | @ | the open command\n"
-        "subkeys | HKLM\\SOFTWARE\\IFEO | Debugger, GlobalFlag ,| the debuggers\n"
+        "subkeys | HKLM\\SOFTWARE\\IFEO | Debugger, GlobalFlag ,>HKLM\\SOFTWARE\\Classes\\ | the debuggers\n"
         "files   | Startup | | your Startup folder\n"
         "# bad rows:\n"
         "values  | HKCU\\Software\\Run | | \n"             // no name
@@ -40,6 +40,8 @@ TEST(AutostartPoints, ParsesEachKindAndSkipsBadRowsWithALogLine) {
     EXPECT_EQ(points[2].values, std::vector<std::string>{""});  // "@": the default value
     EXPECT_EQ(points[3].kind, AutostartPointKind::SubKeys);
     EXPECT_EQ(points[3].values, (std::vector<std::string>{"Debugger", "GlobalFlag"}));
+    EXPECT_EQ(points[3].shadowsRoot, RegistryRoot::LocalMachine);
+    EXPECT_EQ(points[3].shadowsPath, "SOFTWARE\\Classes");
     EXPECT_EQ(points[4].kind, AutostartPointKind::Files);
     EXPECT_FALSE(points[4].IsRegistry());
 

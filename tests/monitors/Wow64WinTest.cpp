@@ -34,7 +34,7 @@ constexpr REGSAM k64 = KEY_WOW64_64KEY;
 constexpr REGSAM k32 = KEY_WOW64_32KEY;
 
 std::string Utf16z(const std::string& text) {
-    return platform::Utf16FromAnsi(text) + std::string(2, '\0');
+    return platform::Utf16FromUtf8(text) + std::string(2, '\0');
 }
 
 class Wow64Test : public test::RemedyTest {

@@ -35,7 +35,7 @@ TEST(Csv, QuotedFieldsKeepCommasDoubledQuotesAndLineBreaks) {
     EXPECT_EQ(records[2].Fields, Fields{"next"});
     EXPECT_EQ(records[2].Line, 5);  // after two line breaks inside quotes
     // Bytes are not re-encoded: system code page text and NUL bytes pass through.
-    EXPECT_EQ(FieldsOf(std::string("\xE9t\xE9,\0x", 6)), (std::vector<Fields>{{"\xE9t\xE9", std::string("\0x", 2)}}));
+    EXPECT_EQ(FieldsOf(std::string("\xC3\xA9t\xC3\xA9,\0x", 8)), (std::vector<Fields>{{"été", std::string("\0x", 2)}}));
     EXPECT_EQ(FieldsOf("\"\"\"\"\n"), std::vector<Fields>{{"\""}});
 }
 
@@ -63,6 +63,9 @@ TEST(Csv, MalformedTextIsRefusedNamingItsLine) {
     EXPECT_EQ(FaultLine("a\nab\"c\n"), 2);
     EXPECT_EQ(FaultLine("\"a\"b,c\n"), 1);
     EXPECT_EQ(FaultLine("a\n\"x\ny\"z\n"), 3);
+    // Text in another encoding than UTF-8 (here Windows-1252) is refused on its line.
+    EXPECT_EQ(FaultLine("FILE_NAME\nOtch\xC3\xABt.exe\n\"a\nM\xFCller.exe\"\n"), 4);
+    EXPECT_EQ(FaultLine("FILE_NAME\nОтчёт 报告 😀.exe\n"), 0);
     EXPECT_EQ(FaultLine("a\rb\n"), 1);
     EXPECT_EQ(FaultLine("a\nb\r"), 2);
     EXPECT_EQ(FaultLine("\xEF\xBB\xBFNAME\nx\n"), 1);
@@ -71,7 +74,8 @@ TEST(Csv, MalformedTextIsRefusedNamingItsLine) {
 
 TEST(Csv, WrittenRecordsReadBackUnchanged) {
     std::string allBytes;
-    for (int c = 0; c < 256; ++c) allBytes += static_cast<char>(c);
+    for (int c = 0; c < 128; ++c) allBytes += static_cast<char>(c);
+    allBytes += "Отчёт 报告 😀";
     const std::vector<Fields> records{
         {"FILE_NAME", "WITH SPACE", "comma,name"},
         {"", "", ""},

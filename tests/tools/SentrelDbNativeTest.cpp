@@ -60,7 +60,7 @@ TEST(SentrelDbTool, BuildDumpAndBuildAgainGiveTheSameTables) {
                         "FILE_NAME,SPYWARE_REF,PATH_REF,CODE\r\n"
                         "\"quoted, with comma\",1,0,\"say \"\"hi\"\"\"\r\n"
                         "\"two\r\nlines\",,,\r\n"
-                        "caf\xE9.exe,-5,2,x");
+                        "café.exe,-5,2,x");
     test::WriteTextFile(JoinPath(source, "Cookies.csv"), "FILES_MASK\n*@doubleclick*\n\"\"\n");
     test::WriteTextFile(JoinPath(source, "Empty.csv"), "A,B\n");
     test::WriteTextFile(JoinPath(source, "notes.txt"), "not a table");
@@ -77,7 +77,7 @@ TEST(SentrelDbTool, BuildDumpAndBuildAgainGiveTheSameTables) {
     const auto& primary = tables.at("PrimaryFiles");
     ASSERT_EQ(primary.size(), 4u);
     EXPECT_EQ(primary[0].first, "FILE_NAME");
-    EXPECT_EQ(primary[0].second, (std::vector<std::string>{"quoted, with comma", "two\r\nlines", "caf\xE9.exe"}));
+    EXPECT_EQ(primary[0].second, (std::vector<std::string>{"quoted, with comma", "two\r\nlines", "café.exe"}));
     EXPECT_EQ(primary[3].second, (std::vector<std::string>{"say \"hi\"", "", "x"}));
     EXPECT_EQ(tables.at("Cookies")[0].second, (std::vector<std::string>{"*@doubleclick*", ""}));
     EXPECT_EQ(rowCounts, (std::map<std::string, int>{{"Cookies", 2}, {"Empty", 0}, {"PrimaryFiles", 3}}));

@@ -170,7 +170,7 @@ TEST_F(AlertFormTest, ControlsSitAtTheirPlacesWithTheirFontsStylesAndHints) {
                               Expected{Child("Threat description:"), "Verdana", 12, true},
                               Expected{form_.AllCheck(), "Verdana", 12, true},
                               Expected{form_.AllThreatsCheck(), "Verdana", 12, true},
-                              Expected{form_.DescriptionMemo(), "MS Sans Serif", 13, false}}) {
+                              Expected{form_.DescriptionMemo(), "MS Shell Dlg 2", 13, false}}) {
         LOGFONTA font{};
         ASSERT_NE(GetObjectA(reinterpret_cast<HGDIOBJ>(SendMessageA(e.control, WM_GETFONT, 0, 0)), sizeof font, &font),
                   0);

@@ -87,7 +87,7 @@ TEST(BackuperTest, KeysGoIntoTheNewestRecordAndReadBackExactly) {
 
     const std::vector<std::string> texts = {
         "",          "C:\\WINDOWS\\system32\\a b.dll", "  blanks around\t", "\"quoted\"", "'single'",
-        "\"C:\\Program Files\\x.exe\" -min", "a=b;c", ";not a comment", "[not a section]", "\xE9t\xE9",
+        "\"C:\\Program Files\\x.exe\" -min", "a=b;c", ";not a comment", "[not a section]", "Отчёт 报告 😀.exe",
         std::string(5000, 'x'), "\"", "\""};
     for (std::size_t i = 0; i < texts.size(); ++i) store.SetString("Text" + std::to_string(i), texts[i]);
     for (const int value : {0, -1, 1, INT_MIN, INT_MAX, static_cast<int>(0x80000001u)}) {

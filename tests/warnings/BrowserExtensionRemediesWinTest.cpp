@@ -30,11 +30,11 @@ protected:
 TEST_F(BrowserExtensionRemedyTest, TheUndoTakesOutOnlyItsOwnBlockEntry) {
     const std::string blocklist = base_ + "\\Chrome\\ExtensionInstallBlocklist";
     Write(blocklist, "1", "other");
-    TBrowserExtensionWarning chrome("Google Chrome", "Person 1", "Meteo", kId, base_ + "\\Chrome", false);
+    BrowserExtensionWarning chrome("Google Chrome", "Person 1", "Meteo", kId, base_ + "\\Chrome", false);
     Fix(chrome);
     EXPECT_EQ(Read(blocklist, "2"), kId);
     EXPECT_THROW(Fix(chrome), ThreatGoneError) << "blocked already";
-    Undo(TBrowserExtensionWarning::kClassName);
+    Undo(BrowserExtensionWarning::kClassName);
     EXPECT_FALSE(Read(blocklist, "2"));
     EXPECT_EQ(Read(blocklist, "1"), "other");
 
@@ -43,15 +43,15 @@ TEST_F(BrowserExtensionRemedyTest, TheUndoTakesOutOnlyItsOwnBlockEntry) {
     const std::string before = "{\"*\": {\"installation_mode\": \"allowed\"},\n \"" + std::string(kId) +
                                "\": {\"installation_mode\": \"allowed\"}}";
     Write(firefox, "ExtensionSettings", before);
-    TBrowserExtensionWarning addon("Firefox", "default-release", "Meteo", kId, firefox, true);
+    BrowserExtensionWarning addon("Firefox", "default-release", "Meteo", kId, firefox, true);
     Fix(addon);
-    Undo(TBrowserExtensionWarning::kClassName);
+    Undo(BrowserExtensionWarning::kClassName);
     EXPECT_EQ(Read(firefox, "ExtensionSettings"), before);
     Fix(addon);
     std::string changed = Read(firefox, "ExtensionSettings").value_or("");
     changed.insert(1, "\"late@example\": {\"installation_mode\": \"blocked\"}, ");
     Write(firefox, "ExtensionSettings", changed);
-    Undo(TBrowserExtensionWarning::kClassName);
+    Undo(BrowserExtensionWarning::kClassName);
     const std::string after = Read(firefox, "ExtensionSettings").value_or("");
     ASSERT_NE(after.find(kId), std::string::npos) << after;
     EXPECT_NE(after.find("late@example"), std::string::npos) << after;

@@ -7,6 +7,7 @@
 #include <set>
 #include <string>
 
+#include "common/StoredText.h"
 #include "warnings/SystemFileChecker.h"
 
 namespace sentrel {
@@ -119,6 +120,15 @@ TEST(RegistryFile, AnExportIsCompleteOnlyWithItsHeaderAndTheKeysOwnSection) {
     std::string utf16 = "\xFF\xFE";
     for (const char c : whole) utf16 += {c, '\0'};
     EXPECT_TRUE(IsRegistryExportOf(utf16, key));
+    // A key beyond ASCII, in any letter case: in UTF-16, and in an old REGEDIT4 file in the
+    // system's code page (Windows-1252 on the test machines).
+    std::string cyrillic = "\xFF\xFE";
+    for (const char16_t unit : u"REGEDIT4\r\n[HKEY_CURRENT_USER\\Software\\\u041E\u0422\u0427\u0401\u0422]\r\n")
+        cyrillic += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+    EXPECT_TRUE(IsRegistryExportOf(cyrillic, "HKEY_CURRENT_USER\\Software\\отчёт"));
+    if (LegacyCodePage() == 1252) {
+        EXPECT_TRUE(IsRegistryExportOf("REGEDIT4\n[HKCU\\M\xDCLLER]\n", "HKCU\\müller"));
+    }
 
     EXPECT_FALSE(IsRegistryExportOf("", key));
     EXPECT_FALSE(IsRegistryExportOf("Windows Registry Editor Version 5.00\r\n", key));  // cut short

@@ -46,7 +46,7 @@ RegistryTree Tree(const std::string& path) {
 }
 
 std::string Utf16z(const std::string& text) {
-    return platform::Utf16FromAnsi(text) + std::string(2, '\0');
+    return platform::Utf16FromUtf8(text) + std::string(2, '\0');
 }
 
 // A backup.reg as text in the system code page; it is stored as UTF-16LE with a byte-order
@@ -54,7 +54,7 @@ std::string Utf16z(const std::string& text) {
 std::string RegistryFile(const std::string& path) {
     const std::string bytes = ReadAll(path);
     EXPECT_EQ(bytes.substr(0, 2), "\xFF\xFE");
-    return bytes.size() < 2 ? std::string() : platform::AnsiFromUtf16(bytes.substr(2));
+    return bytes.size() < 2 ? std::string() : platform::Utf8FromUtf16(bytes.substr(2));
 }
 
 class RegistryRemedyTest : public test::RemedyTest {

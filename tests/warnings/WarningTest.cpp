@@ -152,7 +152,8 @@ TEST(WarningKinds, ListsTheKindsInOrderAndFindsThemByExactName) {
     const char* const expected[] = {"TKeyHookWarning",    "TMouseHookWarning",      "TProcessWarning",
                                     "TFileWarning",       "TFileChangeWarning",     "TAutorunAddWarning",
                                     "TBrowserSettingWarning", "TRegistyWarning",    "TCookieWarning",
-                                    "TFolderWarning",     "TAutostartPointWarning", "TBrowserExtensionWarning"};
+                                    "TFolderWarning",     "AutostartPointWarning",
+                                    "StartupFileWarning", "ScheduledTaskWarning", "BrowserExtensionWarning"};
     const auto kinds = ShieldWarningKinds();
     ASSERT_EQ(kinds.size(), std::size(expected));
     for (std::size_t i = 0; i < kinds.size(); ++i) {

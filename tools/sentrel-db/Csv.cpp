@@ -1,10 +1,10 @@
 #include "Csv.h"
 
+#include "common/Utf8Text.h"
+
 namespace sentrel::dbtool {
 
 namespace {
-
-constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
 
 bool NeedsQuotes(std::string_view field) {
     // A leading byte order mark is quoted so that a file never starts with one.
@@ -19,12 +19,34 @@ public:
         if (text_.starts_with(kUtf8ByteOrderMark))
             throw CsvError(1, "the text starts with a UTF-8 byte order mark; save it without one "
                               "(cells are stored as the bytes of the file)");
+        CheckUtf8();
         std::vector<CsvRecord> records;
         while (!AtEnd()) records.push_back(ReadRecord());
         return records;
     }
 
 private:
+    // The cells are stored as UTF-8, so the text must be UTF-8: a table saved in another
+    // encoding is refused on the line of its first stray byte.
+    void CheckUtf8() const {
+        int line = 1;
+        std::size_t at = 0;
+        while (at < text_.size()) {
+            const std::size_t start = at;
+            if (NextCodePoint(text_, at) >= kStrayByteBase) {
+                throw CsvError(line, "byte 0x" + HexByte(text_[start]) +
+                                         " is not UTF-8; tables are UTF-8 text: save the file as UTF-8");
+            }
+            if (text_[start] == '\n') ++line;
+        }
+    }
+
+    static std::string HexByte(char c) {
+        static constexpr char kDigits[] = "0123456789ABCDEF";
+        const auto byte = static_cast<unsigned char>(c);
+        return {kDigits[byte >> 4], kDigits[byte & 0xF]};
+    }
+
     bool AtEnd() const { return pos_ >= text_.size(); }
     char Peek() const { return text_[pos_]; }
 

@@ -1,8 +1,8 @@
 #pragma once
 // The text form of the threat tables: comma-separated records as RFC 4180 has them. Fields
 // may be quoted; a quote inside a quoted field is doubled; quoted fields may hold commas and
-// line breaks. Records end in CR LF or LF; the last one may lack its line end. Bytes are kept
-// exactly as they are (the tables hold system code page text, so nothing is re-encoded).
+// line breaks. Records end in CR LF or LF; the last one may lack its line end. The text is UTF-8
+// and its bytes are kept exactly as they are: the tables' cells are UTF-8.
 //
 // An empty line is a record with no fields; a record of one empty field is written `""`.
 
@@ -30,7 +30,8 @@ struct CsvRecord {
 
 // Splits a whole text into records. Throws CsvError for an unclosed quoted field, a quote
 // inside an unquoted field, text after a closing quote, a carriage return that is not part
-// of a line end outside quotes, and a leading UTF-8 byte order mark.
+// of a line end outside quotes, a leading UTF-8 byte order mark, and bytes that are not UTF-8
+// (on the line of the first of them).
 std::vector<CsvRecord> ParseCsv(std::string_view text);
 
 // Appends one record and an LF, quoting the fields that need it.

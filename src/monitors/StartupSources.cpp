@@ -1,0 +1,228 @@
+#include "monitors/StartupSources.h"
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "common/DiagnosticLog.h"
+#include "database/Table.h"
+#include "platform/ScheduledTasks.h"
+#include "platform/StartupFolders.h"
+#include "platform/Win32Error.h"
+#include "warnings/StartupWarnings.h"
+
+namespace sentrel {
+
+namespace {
+
+std::vector<AutostartPoint> PointsOf(const std::vector<AutostartPoint>& points, AutostartPointKind kind) {
+    std::vector<AutostartPoint> chosen;
+    for (const AutostartPoint& point : points)
+        if (point.kind == kind) chosen.push_back(point);
+    return chosen;
+}
+
+// --- Startup folders ---
+
+class StartupFilesSource final : public AutostartSource {
+public:
+    explicit StartupFilesSource(const std::vector<AutostartPoint>& points) {
+        for (AutostartPoint& point : PointsOf(points, AutostartPointKind::Files)) {
+            const bool common = SameNameIgnoringCase(point.path, "Common Startup");
+            if (!common && !SameNameIgnoringCase(point.path, "Startup")) {
+                LogEvent("autostart points: the folder \"" + point.path +
+                         "\" is neither Startup nor Common Startup and is not watched");
+                continue;
+            }
+            std::string id = "files " + point.path;
+            units_.push_back({std::move(point), common, std::move(id)});
+        }
+    }
+
+    std::size_t PointCount() const override { return units_.size(); }
+    const std::string& PointId(std::size_t point) const override { return units_[point].id; }
+    AutostartPointKind PointKind(std::size_t) const override { return AutostartPointKind::Files; }
+
+    std::optional<std::vector<AutostartEntry>> Read(std::size_t index) override {
+        const Unit& unit = units_[index];
+        try {
+            std::vector<AutostartEntry> entries;
+            for (const platform::StartupFolder& folder : platform::StartupFolders()) {
+                if (folder.common != unit.common) continue;
+                for (platform::StartupFile& file : platform::ListStartupFiles(folder.path))
+                    entries.push_back({std::move(file.path), std::move(file.command), {}});
+            }
+            return entries;
+        } catch (const std::exception&) {
+            LogCaught("autostart point " + unit.id);
+            return std::nullopt;
+        }
+    }
+
+    std::unique_ptr<TWarning> MakeWarning(std::size_t index, const AutostartFinding& finding,
+                                          bool knownProgram) override {
+        const Unit& unit = units_[index];
+        auto warning = std::make_unique<StartupFileWarning>(unit.id, unit.point.name, finding.entry.item,
+                                                             finding.entry.data);
+        warning->KnownProgram = knownProgram;
+        return warning;
+    }
+
+private:
+    struct Unit {
+        AutostartPoint point;
+        bool common;
+        std::string id;
+    };
+    std::vector<Unit> units_;
+};
+
+// --- Scheduled tasks ---
+
+// What the listings share with their finishes, which may outlive the source.
+struct TaskListings {
+    bool running = false;
+    bool unsupported = false;  // this system cannot list tasks: never asked again
+    bool failing = false;      // the last listing failed (logged once for a row of failures)
+    ULONGLONG startedAt = 0;
+    // The last listing's tasks for each row, and the gate's count when it began; emptied row by
+    // row as the rows take them.
+    std::vector<std::optional<std::vector<AutostartEntry>>> results;
+    std::uint64_t generation = 0;
+};
+
+bool InFolder(const std::string& taskPath, const std::string& folder) {
+    if (folder.empty() || folder == "\\") return true;
+    const std::string prefix = folder.back() == '\\' ? folder : folder + "\\";
+    return taskPath.size() > prefix.size() && SameNameIgnoringCase(std::string_view(taskPath).substr(0, prefix.size()), prefix);
+}
+
+class ScheduledTasksSource final : public AutostartSource {
+public:
+    ScheduledTasksSource(const std::vector<AutostartPoint>& points, std::shared_ptr<const AutostartGate> gate,
+                         AutostartRunner runner, unsigned intervalMs, TaskLister lister)
+        : gate_(std::move(gate)), runner_(std::move(runner)), lister_(std::move(lister)), intervalMs_(intervalMs) {
+        for (AutostartPoint& point : PointsOf(points, AutostartPointKind::Tasks)) {
+            std::string id = "tasks " + point.path;
+            units_.push_back({std::move(point), std::move(id)});
+        }
+        listings_->results.resize(units_.size());
+    }
+
+    std::size_t PointCount() const override { return units_.size(); }
+    const std::string& PointId(std::size_t point) const override { return units_[point].id; }
+    AutostartPointKind PointKind(std::size_t) const override { return AutostartPointKind::Tasks; }
+
+    std::optional<std::vector<AutostartEntry>> Read(std::size_t index) override {
+        TaskListings& listings = *listings_;
+        if (listings.unsupported) return std::nullopt;
+        std::optional<std::vector<AutostartEntry>> entries = std::move(listings.results[index]);
+        listings.results[index].reset();
+        // A listing begun before a fix or an undo may miss its change: it is not used.
+        if (entries && listings.generation != gate_->Generation()) {
+            for (auto& result : listings.results) result.reset();
+            entries.reset();
+        }
+        StartListing();
+        return entries;
+    }
+
+    std::unique_ptr<TWarning> MakeWarning(std::size_t index, const AutostartFinding& finding,
+                                          bool knownProgram) override {
+        auto warning = std::make_unique<ScheduledTaskWarning>(units_[index].id, finding.entry.item, finding.entry.data);
+        warning->KnownProgram = knownProgram;
+        return warning;
+    }
+
+private:
+    // A new listing when none runs, every row has taken the last one and the interval has passed.
+    void StartListing() {
+        TaskListings& listings = *listings_;
+        if (listings.running || listings.unsupported) return;
+        for (const auto& result : listings.results)
+            if (result) return;
+        const ULONGLONG now = GetTickCount64();
+        if (listings.startedAt != 0 && now - listings.startedAt < intervalMs_) return;
+
+        struct Outcome {
+            std::vector<platform::ScheduledTask> tasks;
+            std::optional<platform::Win32Error> error;
+            std::string otherError;
+        };
+        auto outcome = std::make_shared<Outcome>();
+        std::vector<std::string> folders;
+        for (const Unit& unit : units_) folders.push_back(unit.point.path);
+        listings.running = true;
+        listings.startedAt = now;
+        const std::uint64_t generation = gate_->Generation();
+        auto work = [outcome, lister = lister_] {
+            try {
+                outcome->tasks = lister();
+            } catch (const platform::Win32Error& error) {
+                outcome->error = error;
+            } catch (const std::exception& error) {
+                outcome->otherError = error.what();
+            }
+        };
+        auto finish = [shared = listings_, outcome, folders = std::move(folders), generation] {
+            TaskListings& done = *shared;
+            done.running = false;
+            if (outcome->error && outcome->error->Code() == static_cast<DWORD>(E_NOTIMPL)) {
+                done.unsupported = true;
+                LogEvent("scheduled tasks: this system cannot list them (" + std::string(outcome->error->what()) +
+                         "); they are not watched");
+                return;
+            }
+            if (outcome->error || !outcome->otherError.empty()) {
+                if (!done.failing)
+                    LogEvent("scheduled tasks could not be listed: " +
+                             (outcome->error ? std::string(outcome->error->what()) : outcome->otherError));
+                done.failing = true;
+                return;
+            }
+            done.failing = false;
+            done.generation = generation;
+            for (std::size_t row = 0; row < folders.size(); ++row) {
+                std::vector<AutostartEntry> entries;
+                for (const platform::ScheduledTask& task : outcome->tasks)
+                    if (InFolder(task.path, folders[row])) entries.push_back({task.path, task.command, {}});
+                done.results[row] = std::move(entries);
+            }
+        };
+        try {
+            runner_(std::move(work), std::move(finish));
+        } catch (const std::exception&) {
+            listings.running = false;
+            LogCaught("scheduled task listing start");
+        }
+    }
+
+    struct Unit {
+        AutostartPoint point;
+        std::string id;
+    };
+    std::vector<Unit> units_;
+    std::shared_ptr<const AutostartGate> gate_;
+    AutostartRunner runner_;
+    TaskLister lister_;
+    unsigned intervalMs_;
+    std::shared_ptr<TaskListings> listings_ = std::make_shared<TaskListings>();
+};
+
+}  // namespace
+
+std::unique_ptr<AutostartSource> MakeStartupFilesSource(const std::vector<AutostartPoint>& points) {
+    return std::make_unique<StartupFilesSource>(points);
+}
+
+std::unique_ptr<AutostartSource> MakeScheduledTasksSource(const std::vector<AutostartPoint>& points,
+                                                          std::shared_ptr<const AutostartGate> gate,
+                                                          AutostartRunner runner, unsigned intervalMs,
+                                                          TaskLister lister) {
+    return std::make_unique<ScheduledTasksSource>(points, std::move(gate), std::move(runner), intervalMs,
+                                                  std::move(lister));
+}
+
+}  // namespace sentrel

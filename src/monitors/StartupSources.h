@@ -1,0 +1,35 @@
+#pragma once
+// Two sources of the autostart monitor that are no registry keys: the files of the Startup
+// folders ("files" rows of the table) and the scheduled tasks ("tasks" rows).
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "monitors/AutostartMonitor.h"
+#include "platform/ScheduledTasks.h"
+
+namespace sentrel {
+
+// The "files" rows: "Startup" is the user's Startup folder, "Common Startup" the folder of every
+// user, each as the shell knows it and where the User Shell Folders value moved it. An entry is
+// a file (by its path), shown with what it starts.
+std::unique_ptr<AutostartSource> MakeStartupFilesSource(const std::vector<AutostartPoint>& points);
+
+// Starts `work` off the window thread and runs `finish` on it once the work has ended.
+using AutostartRunner = std::function<void(std::function<void()> work, std::function<void()> finish)>;
+// Lists every scheduled task (platform::ListScheduledTasks; throws Win32Error).
+using TaskLister = std::function<std::vector<platform::ScheduledTask>()>;
+
+// The "tasks" rows: the tasks of the folder a row names ("\" every task), by their path, shown
+// with their actions' command lines. The Task Scheduler is another process: the tasks are listed
+// by `runner` off the window thread, at most every `intervalMs`, and a reading counts only when
+// no fix or undo held or accepted a point of `gate` while it was made. Where the system cannot
+// list tasks (the lister throws E_NOTIMPL, as on Wine), the diagnostic log says so once and the
+// rows hold nothing to compare.
+std::unique_ptr<AutostartSource> MakeScheduledTasksSource(const std::vector<AutostartPoint>& points,
+                                                          std::shared_ptr<const AutostartGate> gate,
+                                                          AutostartRunner runner, unsigned intervalMs,
+                                                          TaskLister lister = platform::ListScheduledTasks);
+
+}  // namespace sentrel

@@ -1,0 +1,64 @@
+// The scheduled-task source: a listing a fix or an undo overlapped is dropped, each row gets its
+// folder's tasks, and where listing is not implemented (Wine) it is tried once only.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include "monitors/StartupSources.h"
+#include "platform/Win32Error.h"
+
+namespace sentrel {
+namespace {
+
+AutostartPoint TasksPoint(std::string folder) {
+    return {.kind = AutostartPointKind::Tasks, .path = std::move(folder), .name = "the scheduled tasks"};
+}
+
+// Each listing's work and finish, kept for the test to run.
+using Runs = std::vector<std::pair<std::function<void()>, std::function<void()>>>;
+AutostartRunner KeepIn(Runs& runs) {
+    return [&runs](std::function<void()> work, std::function<void()> finish) { runs.emplace_back(work, finish); };
+}
+
+TEST(ScheduledTasksSource, DropsAListingAFixOverlappedAndGivesEachRowItsFolder) {
+    auto gate = std::make_shared<AutostartGate>();
+    Runs runs;
+    const std::vector<platform::ScheduledTask> tasks = {{"\\Updater", "u.exe", {}, true},
+                                                        {"\\Vendor\\Job", "j.exe", {}, true}};
+    auto source = MakeScheduledTasksSource({TasksPoint("\\"), TasksPoint("\\vendor")}, gate, KeepIn(runs), 0,
+                                           [&] { return tasks; });
+    EXPECT_FALSE(source->Read(0));  // the first reading starts a listing
+    ASSERT_EQ(runs.size(), 1u);
+    runs[0].first();  // listed; a fix holds and accepts a point before the listing's finish
+    gate->Hold("tasks \\");
+    gate->Accept("tasks \\");
+    runs[0].second();
+    EXPECT_FALSE(source->Read(0)) << "a listing that may miss the fix was used";
+    ASSERT_EQ(runs.size(), 2u);
+
+    runs[1].first();
+    runs[1].second();
+    const auto all = source->Read(0);
+    const auto vendor = source->Read(1);
+    ASSERT_TRUE(all && vendor);
+    EXPECT_EQ(all->size(), 2u);
+    EXPECT_EQ(*vendor, (std::vector<AutostartEntry>{{"\\Vendor\\Job", "j.exe", {}}}));
+    EXPECT_EQ(runs.size(), 3u);  // both rows took the listing: the next one starts
+}
+
+TEST(ScheduledTasksSource, TriesOnceWhereListingIsNotImplemented) {
+    Runs runs;
+    auto source = MakeScheduledTasksSource({TasksPoint("\\")}, std::make_shared<AutostartGate>(), KeepIn(runs), 0,
+                                           []() -> std::vector<platform::ScheduledTask> {
+                                               throw platform::Win32Error("GetTasks", static_cast<DWORD>(E_NOTIMPL));
+                                           });
+    EXPECT_FALSE(source->Read(0));
+    ASSERT_EQ(runs.size(), 1u);
+    runs[0].first();
+    runs[0].second();
+    for (int i = 0; i < 3; ++i) EXPECT_FALSE(source->Read(0));
+    EXPECT_EQ(runs.size(), 1u);
+}
+
+}  // namespace
+}  // namespace sentrel
