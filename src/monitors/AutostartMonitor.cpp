@@ -8,6 +8,7 @@
 
 #include "common/DiagnosticLog.h"
 #include "common/Files.h"
+#include "common/StoredText.h"
 #include "database/PathParts.h"
 #include "database/Table.h"
 #include "monitors/RegistryRules.h"
@@ -340,7 +341,9 @@ std::vector<AutostartPoint> LoadAutostartPoints(const std::string& path) {
             LogEvent(std::string(kAutostartPointsFileName) + " is missing: no autostart point is watched");
             return {};
         }
-        return ParseAutostartPoints(ReadFileText(path), [](const std::string& line) { LogEvent(line); });
+        // A table edited and saved in the system's code page is read as well as a UTF-8 one.
+        return ParseAutostartPoints(Utf8FromStoredText(ReadFileText(path)),
+                                    [](const std::string& line) { LogEvent(line); });
     } catch (const std::exception&) {
         LogCaught("autostart points read");
         return {};

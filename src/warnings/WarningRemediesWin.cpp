@@ -712,13 +712,13 @@ void FixAutostartPoint(const TWarning& found, const NewBackupResult& record, Fix
         // What the registry editor would export, for whoever reads the record by hand.
         RegistryFileValue saved{.name = warning.Item, .type = data->type, .data = data->bytes};
         try {
-            if (data->type == kRegSz || data->type == REG_EXPAND_SZ) saved.data = platform::Utf16FromAnsi(
+            if (data->type == kRegSz || data->type == REG_EXPAND_SZ) saved.data = platform::Utf16FromUtf8(
                 platform::StringFromRegistryData(data->bytes)) + std::string(2, '\0');
             if (data->type == kRegSz) saved.quotedText = QuotableText(saved.data);
             const std::string text =
                 RegistryFileText(EditorPathOf(warning.RootKey, warning.Key, warning.View), saved);
             WriteFileAtomically(record.folderPath + kRegistryBackupName,
-                                std::string(kUtf16ByteOrderMark) + platform::Utf16FromAnsi(text));
+                                std::string(kUtf16ByteOrderMark) + platform::Utf16FromUtf8(text));
         } catch (const std::exception&) {
             LogCaught("autostart value export");  // the record's own data is what the undo uses
         }
