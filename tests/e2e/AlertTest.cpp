@@ -3,14 +3,11 @@
 // the user's choice (Shield me / Ignore, once or always) is carried out and remembered.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
-#include <cstdint>
 
 #include "common/Files.h"
-#include "config/OptionKeys.h"
 #include "config/Options.h"
-#include "e2e/ShieldProcess.h"
+#include "e2e/AlertDriving.h"
 #include "platform/Registry.h"
 #include "warnings/Backuper.h"
 #include "warnings/WarningKinds.h"
@@ -19,8 +16,6 @@ namespace sentrel::e2e {
 namespace {
 
 constexpr const char* kRunKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
-// Longer than an autorun pass (6 s) and a dispatcher tick, with room for a slow machine.
-constexpr auto kAlertWait = 25s;
 
 // The current user's Run key; the values a test adds are deleted when it ends.
 class RunKey {
@@ -40,59 +35,6 @@ private:
     platform::RegistryKey key_;
     std::vector<std::string> added_;
 };
-
-// A fresh program folder with the shipped database and pictures and the options a user who has
-// been through the first start and chose "Inform me and ask what to do" would have.
-class ShieldFolder : public ProgramFolder {
-public:
-    explicit ShieldFolder(int level = 1) {
-        CopyGraphics();
-        TOptions options("options.ini", Path());
-        WriteDefaultOptions(options);
-        options.WriteBool("FirstRun", false);
-        options.WriteBool("Autorun", false);
-        options.WriteInteger("WhatDo", 0);
-        options.WriteInteger("Shield", level);
-    }
-    int Option(const std::string& key) const { return TOptions("options.ini", Path()).ReadInteger(key, -1); }
-};
-
-// The shield's alert window once it shows a warning, or null.
-HWND WaitForAlert(const ShieldProcess& shield, std::chrono::milliseconds timeout = kAlertWait) {
-    const HWND alert = shield.WaitForWindow("TAlertForm");
-    if (!alert || !WaitForVisibility(alert, true, timeout)) return nullptr;
-    return alert;
-}
-
-bool Contains(const std::vector<std::string>& texts, const std::string& text) {
-    return std::find(texts.begin(), texts.end(), text) != texts.end();
-}
-
-// Ticks a check box of the alert, then presses one of its buttons ("shield", "ignore").
-void Choose(HWND alert, const std::vector<std::string>& checkBoxes, const std::string& button) {
-    for (const auto& text : checkBoxes) {
-        const HWND box = FindChildByText(alert, text);
-        ASSERT_NE(box, nullptr) << text;
-        SendMessageA(box, BM_SETCHECK, BST_CHECKED, 0);
-    }
-    const HWND pressed = FindChildByText(alert, button);
-    ASSERT_NE(pressed, nullptr) << button;
-    DWORD_PTR answer = 0;
-    ASSERT_NE(SendMessageTimeoutA(pressed, BM_CLICK, 0, 0, SMTO_BLOCK, 30000, &answer), 0);
-    EXPECT_TRUE(WaitForVisibility(alert, false, 10s)) << "the alert stays shown after " << button;
-}
-
-// 4096 bytes the shipped database knows by their checksums (its test set).
-std::string KnownThreatContent() {
-    std::string content(4096, '\0');
-    for (std::size_t i = 0; i < content.size(); ++i) content[i] = static_cast<char>((7 * i) % 251);
-    return content;
-}
-
-void Stop(ShieldProcess& shield) {
-    RunAndWait("taskkill /pid " + std::to_string(shield.Id()));
-    ASSERT_TRUE(shield.WaitForExit().has_value());
-}
 
 TEST(ShieldAtWork, AsksAboutANewAutorunEntryAndRemembersTheAnswer) {
     test::TempFolder programs;
@@ -141,11 +83,8 @@ TEST(ShieldAtWork, AsksAboutANewAutorunEntryAndRemembersTheAnswer) {
     // The same program under a new entry: the white list drops it without asking. A new entry
     // afterwards is asked about, so the monitor was running all along.
     run.Add("E2E Updater again", tool);
-    if (const HWND unexpected = WaitForAlert(shield, 14s)) {
-        std::string texts;
-        for (const std::string& text : ChildTexts(unexpected)) texts += " | " + text;
-        ADD_FAILURE() << "an alert came while only a white-listed entry was new:" << texts;
-    }
+    if (const HWND unexpected = WaitForAlert(shield, 14s))
+        ADD_FAILURE() << "an alert came while only a white-listed entry was new: " << AllTexts(unexpected);
     run.Add("E2E Other", programs / "other.exe");
     alert = WaitForAlert(shield);
     ASSERT_NE(alert, nullptr);
@@ -285,7 +224,7 @@ TEST(ShieldAtWork, WindowsAnswerWhileARegistryKeyIsBeingFixedAndUndone) {
 }
 
 TEST(ShieldAtWork, DisabledLevelRunsNoMonitor) {
-    ShieldFolder folder(4);
+    ShieldFolder folder(SecurityLevel::Disabled);
     RunKey run;
     ShieldProcess shield(folder);
     ASSERT_TRUE(shield.WaitUntilStarted());

@@ -4,15 +4,12 @@
 // restore page without being reported again.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
 #include <string>
 #include <vector>
 
 #include "common/Files.h"
-#include "config/OptionKeys.h"
-#include "config/Options.h"
-#include "e2e/ShieldProcess.h"
+#include "e2e/AlertDriving.h"
 #include "platform/ProgramFolder.h"
 #include "platform/Registry.h"
 #include "platform/StartupFolders.h"
@@ -51,36 +48,10 @@ void CleanUp() {
     DeleteFileA(Baseline().c_str());
 }
 
-HWND VisibleAlert(const ShieldProcess& shield, std::chrono::milliseconds timeout) {
-    const HWND alert = shield.WaitForWindow("TAlertForm");
-    return alert && WaitForVisibility(alert, true, timeout) ? alert : nullptr;
-}
-
-std::string AllTexts(HWND window) {
-    std::string all;
-    for (const std::string& text : ChildTexts(window)) all += text + " | ";
-    return all;
-}
-
-void Stop(ShieldProcess& shield) {
-    RunAndWait("taskkill /pid " + std::to_string(shield.Id()));
-    ASSERT_TRUE(shield.WaitForExit().has_value());
-}
-
 TEST(AutostartPoints, ReportsWhatWasPlantedWhileStoppedFixesAndUndoesIt) {
     CleanUp();
-    ProgramFolder folder;
-    folder.CopyGraphics();
-    ASSERT_TRUE(CopyFileA((BuildBinFolder() + "autostart_points.ini").c_str(),
-                          (folder / "autostart_points.ini").c_str(), FALSE));
-    {
-        TOptions options("options.ini", folder.Path());
-        WriteDefaultOptions(options);
-        options.WriteBool("FirstRun", false);
-        options.WriteBool("Autorun", false);
-        options.WriteInteger("WhatDo", 0);
-        options.WriteInteger("Shield", 2);  // High
-    }
+    ShieldFolder folder(SecurityLevel::High);
+    ASSERT_TRUE(folder.CopyAutostartPoints());
     platform::RegistryKey::Create(HKEY_CURRENT_USER, kPolicyRun).WriteString("E2E Present", "C:\\e2e\\present.exe");
     platform::RegistryKey::Create(HKEY_CURRENT_USER, kCommandProcessor).WriteString("AutoRun", kAutoRunBefore);
 
@@ -90,7 +61,7 @@ TEST(AutostartPoints, ReportsWhatWasPlantedWhileStoppedFixesAndUndoesIt) {
         ASSERT_TRUE(shield.WaitUntilStarted());
         ASSERT_TRUE(Eventually([] { return GetFileAttributesA(Baseline().c_str()) != INVALID_FILE_ATTRIBUTES; }))
             << "the first pass wrote no baseline";
-        if (const HWND alert = VisibleAlert(shield, 4s)) ADD_FAILURE() << "alert at the first start: " << AllTexts(alert);
+        if (const HWND alert = WaitForAlert(shield, 4s)) ADD_FAILURE() << "alert at the first start: " << AllTexts(alert);
         Stop(shield);
     }
 
@@ -110,28 +81,14 @@ TEST(AutostartPoints, ReportsWhatWasPlantedWhileStoppedFixesAndUndoesIt) {
         "Important startup setting was changed: the command processor's AutoRun command from \"echo before\" to \"" +
             std::string(kAutoRunAfter) + "\". Click Shield me to deny this change or Ignore to permit it.",
     };
-    std::vector<std::string> seen;
-    for (int i = 0; i < 3; ++i) {
-        const HWND alert = VisibleAlert(shield, 30s);
-        ASSERT_NE(alert, nullptr) << "alerts so far: " << seen.size();
-        const std::vector<std::string> texts = ChildTexts(alert);
-        const auto match = std::find_first_of(texts.begin(), texts.end(), expected.begin(), expected.end());
-        ASSERT_NE(match, texts.end()) << AllTexts(alert);
-        EXPECT_EQ(std::count(seen.begin(), seen.end(), *match), 0) << "reported twice: " << *match;
-        seen.push_back(*match);
-        const HWND shieldMe = FindChildByText(alert, "shield");
-        ASSERT_NE(shieldMe, nullptr);
-        DWORD_PTR answer = 0;
-        ASSERT_NE(SendMessageTimeoutA(shieldMe, BM_CLICK, 0, 0, SMTO_BLOCK, 30000, &answer), 0);
-        ASSERT_TRUE(Eventually([&] { return !IsWindowVisible(alert) || AllTexts(alert).find(*match) == std::string::npos; }));
-    }
+    ASSERT_NO_FATAL_FAILURE(ShieldEach(shield, expected));
     TBackuper backuper(folder.Path());
     ASSERT_TRUE(Eventually([&] { return backuper.GetCount() == 3; })) << backuper.GetCount() << " records";
     EXPECT_FALSE(ReadString(HKEY_CURRENT_USER, kPolicyRun, "E2E Policy"));
     EXPECT_FALSE(platform::RegistryKey::Open(HKEY_LOCAL_MACHINE, std::string(kDebuggers) + "\\" + kTarget));
     EXPECT_EQ(ReadString(HKEY_CURRENT_USER, kCommandProcessor, "AutoRun"), kAutoRunBefore);
     EXPECT_EQ(ReadString(HKEY_CURRENT_USER, kPolicyRun, "E2E Present"), "C:\\e2e\\present.exe");
-    if (const HWND alert = VisibleAlert(shield, 4s)) ADD_FAILURE() << "a fourth alert: " << AllTexts(alert);
+    if (const HWND alert = WaitForAlert(shield, 4s)) ADD_FAILURE() << "a fourth alert: " << AllTexts(alert);
 
     // Undo of the three from the restore page: everything back exactly, and not reported again.
     const unsigned long long before = SetLastWriteTimeBack(Baseline());
@@ -150,7 +107,7 @@ TEST(AutostartPoints, ReportsWhatWasPlantedWhileStoppedFixesAndUndoesIt) {
     EXPECT_EQ(ReadString(HKEY_CURRENT_USER, kCommandProcessor, "AutoRun"), kAutoRunAfter);
     // The pass after the undo learns the restored state (the baseline is rewritten) and asks nothing.
     EXPECT_TRUE(Eventually([&] { return LastWriteTime(Baseline()) != before; }));
-    if (const HWND alert = VisibleAlert(shield, 4s)) ADD_FAILURE() << "reported again after undo: " << AllTexts(alert);
+    if (const HWND alert = WaitForAlert(shield, 4s)) ADD_FAILURE() << "reported again after undo: " << AllTexts(alert);
     Stop(shield);
     CleanUp();
 }
@@ -166,17 +123,8 @@ TEST(AutostartPoints, ReportsAFilePlantedInTheStartupFolderFixesAndUndoesIt) {
     const std::wstring planted = platform::WideFromUtf8(startup + "\\" + name);
     DeleteFileW(planted.c_str());
     DeleteFileA(Baseline().c_str());
-    ProgramFolder folder;
-    folder.CopyGraphics();
-    ASSERT_TRUE(CopyFileA((BuildBinFolder() + "autostart_points.ini").c_str(),
-                          (folder / "autostart_points.ini").c_str(), FALSE));
-    {
-        TOptions options("options.ini", folder.Path());
-        WriteDefaultOptions(options);
-        options.WriteBool("FirstRun", false);
-        options.WriteBool("Autorun", false);
-        options.WriteInteger("Shield", 2);  // High
-    }
+    ShieldFolder folder(SecurityLevel::High);
+    ASSERT_TRUE(folder.CopyAutostartPoints());
     // Whether the baseline lists the file; false while it cannot be read.
     const auto known = [&](bool listed) {
         try {
@@ -190,14 +138,13 @@ TEST(AutostartPoints, ReportsAFilePlantedInTheStartupFolderFixesAndUndoesIt) {
     ASSERT_TRUE(Eventually([&] { return known(false); })) << "the first pass wrote no baseline";
 
     CloseHandle(CreateFileW(planted.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-    const HWND alert = VisibleAlert(shield, 30s);
+    const HWND alert = WaitForAlert(shield, 30s);
     ASSERT_NE(alert, nullptr) << "no alert for the planted file";
     const std::string expected = "A program was added to your Startup folder: \"" + startup + "\\" + name +
                                  "\" (the file " + name + " in " + startup +
                                  "). Click Shield me to remove it or Ignore to permit it.";
     ASSERT_NE(AllTexts(alert).find(expected), std::string::npos) << AllTexts(alert);
-    DWORD_PTR answer = 0;
-    ASSERT_NE(SendMessageTimeoutA(FindChildByText(alert, "shield"), BM_CLICK, 0, 0, SMTO_BLOCK, 30000, &answer), 0);
+    ASSERT_NO_FATAL_FAILURE(Click(alert, "shield"));
     TBackuper backuper(folder.Path());
     ASSERT_TRUE(Eventually([&] { return backuper.GetCount() == 1; }));
     EXPECT_EQ(GetFileAttributesW(planted.c_str()), INVALID_FILE_ATTRIBUTES);
@@ -213,7 +160,7 @@ TEST(AutostartPoints, ReportsAFilePlantedInTheStartupFolderFixesAndUndoesIt) {
     EXPECT_TRUE(Eventually([&] { return backuper.GetCount() == 0; }));
     EXPECT_NE(GetFileAttributesW(planted.c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_TRUE(Eventually([&] { return known(true); })) << "the pass after the undo did not learn it";
-    if (const HWND again = VisibleAlert(shield, 4s)) ADD_FAILURE() << "reported again after undo: " << AllTexts(again);
+    if (const HWND again = WaitForAlert(shield, 4s)) ADD_FAILURE() << "reported again after undo: " << AllTexts(again);
     Stop(shield);
     DeleteFileW(planted.c_str());
     DeleteFileA(Baseline().c_str());

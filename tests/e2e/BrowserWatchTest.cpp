@@ -6,15 +6,12 @@
 // policy with backup records; Undo puts all back exactly.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
 #include <string>
 #include <vector>
 
 #include "common/Files.h"
-#include "config/OptionKeys.h"
-#include "config/Options.h"
-#include "e2e/ShieldProcess.h"
+#include "e2e/AlertDriving.h"
 #include "monitors/BrowserExtensionsSource.h"
 #include "platform/ProgramFolder.h"
 #include "platform/Registry.h"
@@ -48,17 +45,6 @@ void CleanUp() {
     DeleteFileA(kBaseline.c_str());
 }
 
-HWND VisibleAlert(const ShieldProcess& shield, std::chrono::milliseconds timeout) {
-    const HWND alert = shield.WaitForWindow("TAlertForm");
-    return alert && WaitForVisibility(alert, true, timeout) ? alert : nullptr;
-}
-
-std::string AllTexts(HWND window) {
-    std::string all;
-    for (const std::string& text : ChildTexts(window)) all += text + " | ";
-    return all;
-}
-
 std::optional<std::string> ReadString(const std::string& key, const std::string& name) {
     const auto opened = platform::RegistryKey::Open(HKEY_CURRENT_USER, key);
     return opened ? opened->ReadString(name) : std::nullopt;
@@ -66,18 +52,8 @@ std::optional<std::string> ReadString(const std::string& key, const std::string&
 
 TEST(BrowserWatch, ReportsNewExtensionsAndAHomePagePolicyBlocksRemovesAndUndoesThem) {
     CleanUp();
-    ProgramFolder folder;
-    folder.CopyGraphics();
-    ASSERT_TRUE(CopyFileA((BuildBinFolder() + "autostart_points.ini").c_str(),
-                          (folder / "autostart_points.ini").c_str(), FALSE));
-    {
-        TOptions options("options.ini", folder.Path());
-        WriteDefaultOptions(options);
-        options.WriteBool("FirstRun", false);
-        options.WriteBool("Autorun", false);
-        options.WriteInteger("WhatDo", 0);
-        options.WriteInteger("Shield", 2);  // High
-    }
+    ShieldFolder folder(SecurityLevel::High);
+    ASSERT_TRUE(folder.CopyAutostartPoints());
     WriteText(kUserData + "\\Local State", R"({"profile": {"info_cache": {"Default": {"name": "Person 1"}}}})");
     WriteText(kUserData + "\\Default\\Preferences", "{}");
     WriteText(kUserData + "\\Default\\Extensions\\aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa\\1.0_0\\manifest.json",
@@ -89,9 +65,8 @@ TEST(BrowserWatch, ReportsNewExtensionsAndAHomePagePolicyBlocksRemovesAndUndoesT
         ShieldProcess shield(folder);
         ASSERT_TRUE(shield.WaitUntilStarted());
         ASSERT_TRUE(Eventually([] { return FileExists(kBaseline); })) << "the first pass wrote no baseline";
-        if (const HWND alert = VisibleAlert(shield, 4s)) ADD_FAILURE() << "alert at the first start: " << AllTexts(alert);
-        RunAndWait("taskkill /pid " + std::to_string(shield.Id()));
-        ASSERT_TRUE(shield.WaitForExit().has_value());
+        if (const HWND alert = WaitForAlert(shield, 4s)) ADD_FAILURE() << "alert at the first start: " << AllTexts(alert);
+        ASSERT_NO_FATAL_FAILURE(Stop(shield));
     }
 
     // Planted while the shield is not running; a policy that went is no finding.
@@ -117,19 +92,7 @@ TEST(BrowserWatch, ReportsNewExtensionsAndAHomePagePolicyBlocksRemovesAndUndoesT
         "A new extension Meteo Fox (meteo@e2e.example) was installed in Firefox, profile default-release. Click "
         "Shield me to block it in Firefox or Ignore to permit it.",
     };
-    std::vector<std::string> seen;
-    for (std::size_t i = 0; i < expected.size(); ++i) {
-        const HWND alert = VisibleAlert(shield, 30s);
-        ASSERT_NE(alert, nullptr) << "alerts so far: " << seen.size();
-        const std::vector<std::string> texts = ChildTexts(alert);
-        const auto match = std::find_first_of(texts.begin(), texts.end(), expected.begin(), expected.end());
-        ASSERT_NE(match, texts.end()) << AllTexts(alert);
-        EXPECT_EQ(std::count(seen.begin(), seen.end(), *match), 0) << "reported twice: " << *match;
-        seen.push_back(*match);
-        DWORD_PTR answer = 0;
-        ASSERT_NE(SendMessageTimeoutA(FindChildByText(alert, "shield"), BM_CLICK, 0, 0, SMTO_BLOCK, 30000, &answer), 0);
-        ASSERT_TRUE(Eventually([&] { return !IsWindowVisible(alert) || AllTexts(alert).find(*match) == std::string::npos; }));
-    }
+    ASSERT_NO_FATAL_FAILURE(ShieldEach(shield, expected));
     TBackuper backuper(folder.Path());
     ASSERT_TRUE(Eventually([&] { return backuper.GetCount() == 3; })) << backuper.GetCount() << " records";
     EXPECT_EQ(ReadString(kBlocklist, "1"), kNewId);
@@ -138,7 +101,7 @@ TEST(BrowserWatch, ReportsNewExtensionsAndAHomePagePolicyBlocksRemovesAndUndoesT
     EXPECT_NE(settings.find("{\"meteo@e2e.example\":{\"installation_mode\":\"blocked\"}"), std::string::npos)
         << settings;
     EXPECT_TRUE(FileExists(newFolder + "\\manifest.json")) << "the profile's files are never touched";
-    if (const HWND alert = VisibleAlert(shield, 4s)) ADD_FAILURE() << "a fourth alert: " << AllTexts(alert);
+    if (const HWND alert = WaitForAlert(shield, 4s)) ADD_FAILURE() << "a fourth alert: " << AllTexts(alert);
 
     // Undo of the three from the restore page: the block entries go, the policy comes back.
     const unsigned long long before = SetLastWriteTimeBack(kBaseline);
@@ -155,9 +118,8 @@ TEST(BrowserWatch, ReportsNewExtensionsAndAHomePagePolicyBlocksRemovesAndUndoesT
     EXPECT_FALSE(platform::RegistryKey::Open(HKEY_CURRENT_USER, kFirefox)) << "the policy key the fix made";
     EXPECT_EQ(ReadString(kChrome, "HomepageLocation"), kHomePage);
     EXPECT_TRUE(Eventually([&] { return LastWriteTime(kBaseline) != before; }));
-    if (const HWND alert = VisibleAlert(shield, 4s)) ADD_FAILURE() << "reported again after undo: " << AllTexts(alert);
-    RunAndWait("taskkill /pid " + std::to_string(shield.Id()));
-    EXPECT_TRUE(shield.WaitForExit().has_value());
+    if (const HWND alert = WaitForAlert(shield, 4s)) ADD_FAILURE() << "reported again after undo: " << AllTexts(alert);
+    Stop(shield);
     CleanUp();
 }
 

@@ -4,15 +4,13 @@
 // entry holding one settles its warning after a restart.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <memory>
 #include <optional>
 #include <stdexcept>
 
 #include "common/Files.h"
-#include "config/OptionKeys.h"
 #include "config/Options.h"
-#include "e2e/ShieldProcess.h"
+#include "e2e/AlertDriving.h"
 #include "platform/Registry.h"
 #include "platform/UniqueHandle.h"
 #include "warnings/Backuper.h"
@@ -61,27 +59,10 @@ std::optional<std::wstring> RunValueByWideName(const std::string& name) {
     return std::wstring(data);
 }
 
-// 4096 bytes the shipped database knows by their checksums (its test set).
-std::string KnownThreatContent() {
-    std::string content(4096, '\0');
-    for (std::size_t i = 0; i < content.size(); ++i) content[i] = static_cast<char>((7 * i) % 251);
-    return content;
-}
-
 std::string Repeated(const std::string& text, int times) {
     std::string repeated;
     for (int i = 0; i < times; ++i) repeated += text;
     return repeated;
-}
-
-bool Contains(const std::vector<std::string>& texts, const std::string& text) {
-    return std::find(texts.begin(), texts.end(), text) != texts.end();
-}
-
-std::string Joined(const std::vector<std::string>& texts) {
-    std::string all;
-    for (const std::string& text : texts) all += " | " + text;
-    return all;
 }
 
 // The entries of a list box of the shield, read as UTF-16. The list may be refilled meanwhile:
@@ -101,19 +82,16 @@ std::vector<std::string> ListTexts(HWND list) {
     return texts;
 }
 
-// The shield's files in `folder`, as a user past the first start who chose "Inform me and ask
-// what to do" has them.
-void SetUpShieldFolder(const ProgramFolder& folder) {
-    folder.CopyGraphics();
-    TOptions options("options.ini", folder.Path());
-    WriteDefaultOptions(options);
-    options.WriteBool("FirstRun", false);
-    options.WriteBool("Autorun", false);
-    options.WriteBool("RunMinimized", false);
-    options.WriteInteger("RemindPeriod", 9);
-    options.WriteInteger("WhatDo", 0);
-    options.WriteInteger("Shield", 1);
-}
+// The shield's folder as a user past the first start who chose "Inform me and ask what to do"
+// has it, the main window shown at start.
+class ShownShieldFolder : public ShieldFolder {
+public:
+    explicit ShownShieldFolder(const std::string& name = {}) : ShieldFolder(SecurityLevel::Medium, name) {
+        TOptions options = Options();
+        options.WriteBool("RunMinimized", false);
+        options.WriteInteger("RemindPeriod", 9);
+    }
+};
 
 class Shield {
 public:
@@ -128,8 +106,7 @@ public:
 
     // The alert once it shows a warning, or null.
     HWND WaitForAlert(std::chrono::milliseconds timeout = kAlertWait) const {
-        const HWND alert = process_.WaitForWindow("TAlertForm");
-        return alert && WaitForVisibility(alert, true, timeout) ? alert : nullptr;
+        return e2e::WaitForAlert(process_, timeout);
     }
 
     // Undoes the only record of the restore list, after a look at it: its line is `line`.
@@ -183,20 +160,6 @@ private:
     HWND mainWindow_ = nullptr;
 };
 
-// Presses one of the alert's buttons ("shield", "ignore") after ticking its check boxes.
-void Choose(HWND alert, const std::vector<std::string>& checkBoxes, const std::string& button) {
-    for (const auto& text : checkBoxes) {
-        const HWND box = FindChildByText(alert, text);
-        ASSERT_NE(box, nullptr) << text;
-        SendMessageW(box, BM_SETCHECK, BST_CHECKED, 0);
-    }
-    const HWND pressed = FindChildByText(alert, button);
-    ASSERT_NE(pressed, nullptr) << button;
-    DWORD_PTR answer = 0;
-    ASSERT_NE(SendMessageTimeoutW(pressed, BM_CLICK, 0, 0, SMTO_BLOCK, 30000, &answer), 0);
-    EXPECT_TRUE(WaitForVisibility(alert, false, 10s)) << "the alert stays shown after " << button;
-}
-
 // The current user's Run key; the values a test adds are deleted when it ends.
 class RunKey {
 public:
@@ -215,8 +178,7 @@ private:
 };
 
 TEST(ForeignNames, AKnownFileInTheWindowsFolderIsNamedMovedAndUndoneUnderItsName) {
-    ProgramFolder folder;
-    SetUpShieldFolder(folder);
+    ShownShieldFolder folder;
     Shield shield(folder / "Sentrel4.exe");
     const std::string name = std::string(kForeign) + " " + std::to_string(GetCurrentProcessId()) + ".dll";
     wchar_t windows[MAX_PATH] = {};
@@ -247,8 +209,7 @@ TEST(ForeignNames, ARunValueIsNamedRemovedAndUndoneWithItsNameAndData) {
     test::TempFolder programs;
     const std::string program = programs / (std::string(kForeign) + ".exe");
     const std::string valueName = std::string("E2E ") + kForeign;
-    ProgramFolder folder;
-    SetUpShieldFolder(folder);
+    ShownShieldFolder folder;
     RunKey run;
     Shield shield(folder / "Sentrel4.exe");
 
@@ -306,8 +267,7 @@ TEST(ForeignNames, TheShieldRunsFromAForeignFolderAndMovesAKnownFolderOfAForeign
     const std::string note = threat + std::string(kForeign) + ".txt";
     ASSERT_TRUE(CreateDirectoryW(Wide(threat).c_str(), nullptr));
     WriteByWideName(note, "left by a known threat");
-    ProgramFolder folder(true, "Программы 😀 " + Repeated("程序", 20) + "\\" + Repeated("程序", 20));
-    SetUpShieldFolder(folder);
+    ShownShieldFolder folder("Программы 😀 " + Repeated("程序", 20) + "\\" + Repeated("程序", 20));
     Shield shield(folder / "Sentrel4.exe");
 
     const HWND alert = shield.WaitForAlert();
@@ -328,8 +288,7 @@ TEST(ForeignNames, AWhiteListEntryWithAForeignNameSettlesItsWarningAfterARestart
     test::TempFolder programs;
     const std::string program = programs / (std::string(kForeign) + ".exe");
     const std::string entry = "Unidentified program " + FileNamePart(program) + " was added to the autorun list";
-    ProgramFolder folder;
-    SetUpShieldFolder(folder);
+    ShownShieldFolder folder;
     RunKey run;
     {
         Shield shield(folder / "Sentrel4.exe");
@@ -348,7 +307,7 @@ TEST(ForeignNames, AWhiteListEntryWithAForeignNameSettlesItsWarningAfterARestart
     // asked about, so the monitor was at work all along.
     run.Add("E2E again", program);
     if (const HWND unexpected = shield.WaitForAlert(14s))
-        ADD_FAILURE() << "an alert came while only a white-listed entry was new:" << Joined(ChildTexts(unexpected));
+        ADD_FAILURE() << "an alert came while only a white-listed entry was new: " << AllTexts(unexpected);
     run.Add("E2E other", programs / "other.exe");
     const HWND alert = shield.WaitForAlert();
     ASSERT_NE(alert, nullptr);

@@ -8,9 +8,7 @@
 
 #include "common/StoredText.h"
 #include "common/Utf8Text.h"
-#include "config/OptionKeys.h"
-#include "config/Options.h"
-#include "e2e/ShieldProcess.h"
+#include "e2e/AlertDriving.h"
 
 namespace sentrel::e2e {
 namespace {
@@ -68,13 +66,6 @@ HWND WaitForAlertAbout(const ShieldProcess& shield, const std::string& descripti
                : nullptr;
 }
 
-void Choose(HWND alert, const std::string& checkBox, const std::string& button) {
-    SendMessageA(FindChildByText(alert, checkBox), BM_SETCHECK, BST_CHECKED, 0);
-    DWORD_PTR answer = 0;
-    ASSERT_NE(SendMessageTimeoutA(FindChildByText(alert, button), BM_CLICK, 0, 0, SMTO_BLOCK, 30000, &answer), 0);
-    EXPECT_TRUE(WaitForVisibility(alert, false, 10s)) << "the alert stays shown after " << button;
-}
-
 TEST(OlderFiles, OptionsAndWhiteListInTheOldCodePageAreReadActedOnAndKept) {
     const std::string whiteEntry = InLegacyCodePage(L"unidentified program \u00DCBUNG.EXE was added to the autorun list");
     const std::string extraLines = InLegacyCodePage(L"; Einstellungen f\u00FCr M\u00FCller\r\n[Fremd]\r\n"
@@ -82,16 +73,7 @@ TEST(OlderFiles, OptionsAndWhiteListInTheOldCodePageAreReadActedOnAndKept) {
     ASSERT_FALSE(whiteEntry.empty() || extraLines.empty()) << "code page " << LegacyCodePage();
     ASSERT_FALSE(IsValidUtf8(whiteEntry + extraLines));
 
-    ProgramFolder folder;
-    folder.CopyGraphics();
-    {
-        TOptions options("options.ini", folder.Path());
-        WriteDefaultOptions(options);
-        options.WriteBool("FirstRun", false);
-        options.WriteBool("Autorun", false);
-        options.WriteInteger("WhatDo", 0);
-        options.WriteInteger("Shield", 1);
-    }
+    ShieldFolder folder;
     test::WriteTextFile(folder / "options.ini", ReadTextFile(folder / "options.ini") + extraLines);
     test::WriteTextFile(folder / "white_list.txt", whiteEntry + "\r\n");
     const std::string oldOptions = Utf8FromStoredText(ReadTextFile(folder / "options.ini"));
@@ -108,7 +90,7 @@ TEST(OlderFiles, OptionsAndWhiteListInTheOldCodePageAreReadActedOnAndKept) {
 
     // Ignored always: the list is saved again, its old line now in UTF-8. The options were saved
     // again at start.
-    Choose(alert, "Do it always", "ignore");
+    Choose(alert, {"Do it always"}, "ignore");
     EXPECT_EQ(ReadTextFile(folder / "white_list.txt"),
               Utf8FromStoredText(whiteEntry) + "\r\nUnidentified program Spiel.exe was added to the autorun list\r\n");
 
@@ -116,9 +98,8 @@ TEST(OlderFiles, OptionsAndWhiteListInTheOldCodePageAreReadActedOnAndKept) {
     run.Add(L"E2E Spiel 2", L"C:\\Programme\\M\u00FCller\\Spiel2.exe");
     alert = WaitForAlertAbout(shield, "Unidentified program Spiel2.exe was added to the autorun list");
     ASSERT_NE(alert, nullptr);
-    Choose(alert, "Do it always", "ignore");
-    RunAndWait("taskkill /pid " + std::to_string(shield.Id()));
-    ASSERT_TRUE(shield.WaitForExit().has_value());
+    Choose(alert, {"Do it always"}, "ignore");
+    ASSERT_NO_FATAL_FAILURE(Stop(shield));
 
     const std::string newOptions = ReadTextFile(folder / "options.ini");
     EXPECT_TRUE(IsValidUtf8(newOptions));

@@ -1,0 +1,88 @@
+#include "e2e/AlertDriving.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "config/OptionKeys.h"
+
+namespace sentrel::e2e {
+
+ShieldFolder::ShieldFolder(SecurityLevel level, const std::string& name) : ProgramFolder(true, name) {
+    CopyGraphics();
+    TOptions options = Options();
+    WriteDefaultOptions(options);
+    options.WriteBool("FirstRun", false);
+    options.WriteBool("Autorun", false);
+    options.WriteInteger("WhatDo", 0);
+    options.WriteInteger("Shield", static_cast<int>(level));
+}
+
+bool ShieldFolder::CopyAutostartPoints() const {
+    return CopyFileA((BuildBinFolder() + "autostart_points.ini").c_str(), (*this / "autostart_points.ini").c_str(),
+                     FALSE);
+}
+
+HWND WaitForAlert(const ShieldProcess& shield, std::chrono::milliseconds timeout) {
+    const HWND alert = shield.WaitForWindow("TAlertForm");
+    return alert && WaitForVisibility(alert, true, timeout) ? alert : nullptr;
+}
+
+std::string Joined(const std::vector<std::string>& texts) {
+    std::string all;
+    for (const std::string& text : texts) all += (all.empty() ? "" : " | ") + text;
+    return all;
+}
+
+std::string AllTexts(HWND window) {
+    return Joined(ChildTexts(window));
+}
+
+bool Contains(const std::vector<std::string>& texts, const std::string& text) {
+    return std::find(texts.begin(), texts.end(), text) != texts.end();
+}
+
+void Click(HWND alert, const std::string& button) {
+    const HWND pressed = FindChildByText(alert, button);
+    ASSERT_NE(pressed, nullptr) << button;
+    DWORD_PTR answer = 0;
+    ASSERT_NE(SendMessageTimeoutW(pressed, BM_CLICK, 0, 0, SMTO_BLOCK, 30000, &answer), 0);
+}
+
+void Choose(HWND alert, const std::vector<std::string>& checkBoxes, const std::string& button) {
+    for (const auto& text : checkBoxes) {
+        const HWND box = FindChildByText(alert, text);
+        ASSERT_NE(box, nullptr) << text;
+        SendMessageW(box, BM_SETCHECK, BST_CHECKED, 0);
+    }
+    ASSERT_NO_FATAL_FAILURE(Click(alert, button));
+    EXPECT_TRUE(WaitForVisibility(alert, false, 10s)) << "the alert stays shown after " << button;
+}
+
+void ShieldEach(const ShieldProcess& shield, const std::vector<std::string>& expected) {
+    std::vector<std::string> seen;
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        const HWND alert = WaitForAlert(shield, 30s);
+        ASSERT_NE(alert, nullptr) << "alerts so far: " << seen.size();
+        const std::vector<std::string> texts = ChildTexts(alert);
+        const auto match = std::find_first_of(texts.begin(), texts.end(), expected.begin(), expected.end());
+        ASSERT_NE(match, texts.end()) << Joined(texts);
+        EXPECT_EQ(std::count(seen.begin(), seen.end(), *match), 0) << "reported twice: " << *match;
+        seen.push_back(*match);
+        ASSERT_NO_FATAL_FAILURE(Click(alert, "shield"));
+        ASSERT_TRUE(Eventually([&] { return !IsWindowVisible(alert) || AllTexts(alert).find(*match) == std::string::npos; }));
+    }
+}
+
+std::string KnownThreatContent() {
+    std::string content(4096, '\0');
+    for (std::size_t i = 0; i < content.size(); ++i) content[i] = static_cast<char>((7 * i) % 251);
+    return content;
+}
+
+void Stop(ShieldProcess& shield) {
+    RunAndWait("taskkill /pid " + std::to_string(shield.Id()));
+    ASSERT_TRUE(shield.WaitForExit().has_value());
+}
+
+}  // namespace sentrel::e2e

@@ -1,0 +1,55 @@
+#pragma once
+// The shield as a user past the first start has it, and its alert window answered as that user
+// would: the program folder and its options, the alert waited for, read and answered.
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include <windows.h>
+
+#include "config/Options.h"
+#include "core/SecurityLevels.h"
+#include "e2e/ShieldProcess.h"
+
+namespace sentrel::e2e {
+
+// A fresh program folder (see ProgramFolder, `name` included) with the shipped database and
+// pictures and the options a user who has been through the first start and chose "Inform me and
+// ask what to do" would have, at the security level `level`.
+class ShieldFolder : public ProgramFolder {
+public:
+    explicit ShieldFolder(SecurityLevel level = SecurityLevel::Medium, const std::string& name = {});
+
+    TOptions Options() const { return TOptions("options.ini", Path()); }
+    int Option(const std::string& key) const { return Options().ReadInteger(key, -1); }
+    // Copies the shipped autostart_points.ini into the folder; false when it could not.
+    bool CopyAutostartPoints() const;
+};
+
+// The shield's alert window once it shows a warning, or null. The default wait is longer than an
+// autorun pass (6 s) and a dispatcher tick, with room for a slow machine.
+HWND WaitForAlert(const ShieldProcess& shield, std::chrono::milliseconds timeout = 25s);
+
+// Texts parted by " | ", for failure messages.
+std::string Joined(const std::vector<std::string>& texts);
+// The texts of every child of `window`, joined.
+std::string AllTexts(HWND window);
+bool Contains(const std::vector<std::string>& texts, const std::string& text);
+
+// Presses one of the alert's buttons ("shield", "ignore"); returns once the alert has handled it.
+void Click(HWND alert, const std::string& button);
+// Ticks check boxes of the alert ("Do it always"), then presses one of its buttons; the alert
+// goes away.
+void Choose(HWND alert, const std::vector<std::string>& checkBoxes, const std::string& button);
+// Answers as many alerts as `expected` holds with Shield me: each shows one of the `expected`
+// descriptions, none twice.
+void ShieldEach(const ShieldProcess& shield, const std::vector<std::string>& expected);
+
+// 4096 bytes the shipped database knows by their checksums (its test set).
+std::string KnownThreatContent();
+
+// Asks the shield to close, as taskkill does, and waits until it has ended.
+void Stop(ShieldProcess& shield);
+
+}  // namespace sentrel::e2e
