@@ -3,6 +3,7 @@
 // would: the program folder and its options, the alert waited for, read and answered.
 
 #include <chrono>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "config/Options.h"
 #include "core/SecurityLevels.h"
 #include "e2e/ShieldProcess.h"
+#include "platform/Registry.h"
 
 namespace sentrel::e2e {
 
@@ -25,6 +27,30 @@ public:
     int Option(const std::string& key) const { return Options().ReadInteger(key, -1); }
     // Copies the shipped autostart_points.ini into the folder; false when it could not.
     bool CopyAutostartPoints() const;
+};
+
+inline constexpr const char* kRunKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+// The current user's Run key; the values a test adds are deleted when it ends.
+class RunKey {
+public:
+    RunKey() : key_(platform::RegistryKey::Create(HKEY_CURRENT_USER, kRunKey)) {}
+    ~RunKey() {
+        for (const auto& name : added_) key_.DeleteValue(name);
+    }
+    RunKey(const RunKey&) = delete;
+    RunKey& operator=(const RunKey&) = delete;
+
+    void Add(const std::string& name, const std::string& data) {
+        key_.WriteString(name, data);
+        added_.push_back(name);
+    }
+    void Remove(const std::string& name) { key_.DeleteValue(name); }
+    std::optional<platform::RegistryValue> Read(const std::string& name) const { return key_.ReadValue(name); }
+
+private:
+    platform::RegistryKey key_;
+    std::vector<std::string> added_;
 };
 
 // The shield's alert window once it shows a warning, or null. The default wait is longer than an

@@ -15,27 +15,6 @@
 namespace sentrel::e2e {
 namespace {
 
-constexpr const char* kRunKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
-
-// The current user's Run key; the values a test adds are deleted when it ends.
-class RunKey {
-public:
-    RunKey() : key_(platform::RegistryKey::Create(HKEY_CURRENT_USER, kRunKey)) {}
-    ~RunKey() {
-        for (const auto& name : added_) key_.DeleteValue(name);
-    }
-    void Add(const std::string& name, const std::string& data) {
-        key_.WriteString(name, data);
-        added_.push_back(name);
-    }
-    void Remove(const std::string& name) { key_.DeleteValue(name); }
-    std::optional<platform::RegistryValue> Read(const std::string& name) const { return key_.ReadValue(name); }
-
-private:
-    platform::RegistryKey key_;
-    std::vector<std::string> added_;
-};
-
 TEST(ShieldAtWork, AsksAboutANewAutorunEntryAndRemembersTheAnswer) {
     test::TempFolder programs;
     const std::string tool = programs / "updater tool.exe";

@@ -18,7 +18,6 @@
 namespace sentrel::e2e {
 namespace {
 
-constexpr const char* kRunKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr const wchar_t* kUserShellFolders = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
 constexpr auto kAlertWait = 25s;
 // Cyrillic, Chinese and an emoji (outside the Basic Multilingual Plane: two UTF-16 units).
@@ -158,23 +157,6 @@ public:
 private:
     ShieldProcess process_;
     HWND mainWindow_ = nullptr;
-};
-
-// The current user's Run key; the values a test adds are deleted when it ends.
-class RunKey {
-public:
-    RunKey() : key_(platform::RegistryKey::Create(HKEY_CURRENT_USER, kRunKey)) {}
-    ~RunKey() {
-        for (const auto& name : added_) key_.DeleteValue(name);
-    }
-    void Add(const std::string& name, const std::string& data) {
-        key_.WriteString(name, data);
-        added_.push_back(name);
-    }
-
-private:
-    platform::RegistryKey key_;
-    std::vector<std::string> added_;
 };
 
 TEST(ForeignNames, AKnownFileInTheWindowsFolderIsNamedMovedAndUndoneUnderItsName) {
