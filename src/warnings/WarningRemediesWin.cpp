@@ -266,6 +266,29 @@ bool RunRegistryEditor(const std::string& arguments, const std::string& consoleA
     return exitCode && *exitCode == 0;
 }
 
+// Has the registry editor export the key `keyPath` (as the editor names it) into `file`, both
+// quoted so that a path with blanks goes whole; the file by its full path, so nothing depends on
+// the folder either program starts in. Throws, saying that `what` is left as it is, unless the
+// editor ended in time, said it succeeded and left an export that holds the key: a timeout, a
+// failure or a half-written file leaves the key and no record.
+void ExportKey(const std::string& keyPath, const std::string& file, const std::string& folder,
+               const WarningContext& context, const std::string& what) {
+    const std::string quotedKey = "\"" + keyPath + "\"";
+    const std::string quotedFile = "\"" + file + "\"";
+    const bool exported = RunRegistryEditor("/e " + quotedFile + " " + quotedKey,
+                                            "export " + quotedKey + " " + quotedFile + " /y", folder,
+                                            context.registryEditor);
+    bool complete = false;
+    try {
+        complete = exported && IsRegistryExportOf(ReadFileText(file), keyPath);
+    } catch (const FileError&) {
+        LogCaught("registry export check");
+    }
+    if (!complete)
+        throw std::runtime_error("The registry editor did not export " + keyPath + "; the " + what +
+                                 " is left as it is");
+}
+
 void WriteValueBackup(const TRegistyWarning& warning, const std::string& file) {
     const HKEY root = RootHandle(warning.RootKey);
     RegistryFileValue backup;
@@ -429,25 +452,9 @@ void FixRegistryEntry(const TWarning& found, const NewBackupResult& record, FixO
         DeleteValueQuietly(root, warning.Key, warning.Value, warning.View);  // only now that backup.reg holds it
         return;
     }
-    // A whole key: the registry editor exports it, quoted so that a path with blanks goes whole
-    // (and without a trailing backslash, which would escape the closing quote).
-    const std::string keyPath = EditorKeyPath(warning);
-    const std::string quotedKey = "\"" + keyPath + "\"";
-    // The key goes only when the editor ended in time, said it succeeded and left an export that
-    // holds the key: a timeout, a failure or a half-written file leaves the key and no record.
-    // The file by its full path: nothing depends on the folder either program starts in.
-    const std::string quotedFile = "\"" + file + "\"";
-    const bool exported = RunRegistryEditor("/e " + quotedFile + " " + quotedKey,
-                                            "export " + quotedKey + " " + quotedFile + " /y", record.folderPath,
-                                            context.registryEditor);
-    bool complete = false;
-    try {
-        complete = exported && IsRegistryExportOf(ReadFileText(file), keyPath);
-    } catch (const FileError&) {
-        LogCaught("registry export check");
-    }
-    if (!complete)
-        throw std::runtime_error("The registry editor did not export " + keyPath + "; the key is left as it is");
+    // A whole key: exported first (its path without a trailing backslash, which would escape the
+    // closing quote), removed only once the export holds it.
+    ExportKey(EditorKeyPath(warning), file, record.folderPath, context, "key");
     KeepRecord(outcome, std::move(keys));
     try {
         platform::DeleteKeyTree(root, WithoutTrailingBackslashes(warning.Key), ViewFlag(warning.View));
@@ -654,21 +661,8 @@ std::string EditorPathOf(RegistryRoot root, const std::string& key, RegistryView
 void FixAutostartSubKey(const AutostartPointWarning& warning, const NewBackupResult& record, FixOutcome& outcome,
                         const WarningContext& context, std::vector<BackupValue> keys) {
     const std::string subKey = warning.Key + "\\" + warning.Item;
-    const std::string keyPath = EditorPathOf(warning.RootKey, subKey, warning.View);
-    const std::string quotedKey = "\"" + keyPath + "\"";
-    const std::string file = record.folderPath + kRegistryBackupName;
-    const std::string quotedFile = "\"" + file + "\"";
-    const bool exported = RunRegistryEditor("/e " + quotedFile + " " + quotedKey,
-                                            "export " + quotedKey + " " + quotedFile + " /y", record.folderPath,
-                                            context.registryEditor);
-    bool complete = false;
-    try {
-        complete = exported && IsRegistryExportOf(ReadFileText(file), keyPath);
-    } catch (const FileError&) {
-        LogCaught("registry export check");
-    }
-    if (!complete)
-        throw std::runtime_error("The registry editor did not export " + keyPath + "; the entry is left as it is");
+    ExportKey(EditorPathOf(warning.RootKey, subKey, warning.View), record.folderPath + kRegistryBackupName,
+              record.folderPath, context, "entry");
     KeepRecord(outcome, std::move(keys));
     const PointHold hold(context, warning.PointId);
     try {
