@@ -236,16 +236,19 @@ void TOptionsForm::CreateLevelPage() {
 void TOptionsForm::CreateDefaultsPage() {
     Add(kDefaultsPage, "STATIC", "Choose what Sentrel should do with particular system changes and threats", SS_LEFT,
         {8, 6, 508, 16}, 0);
-    // Three rows of groups, their buttons closer than the other pages' so that all fit.
-    constexpr std::array<const char*, 3> kRows = {"Ask what to do", "Solve always", "Ignore always"};
+    // One line per category: its name, then its three choices side by side, so that every
+    // category fits on the page however many there are.
+    constexpr std::array<const char*, 3> kChoices = {"Ask what to do", "Solve always", "Ignore always"};
+    constexpr std::array<int, 3> kChoiceLeft = {212, 310, 396};
+    constexpr std::array<int, 3> kChoiceWidth = {94, 82, 90};
     for (std::size_t i = 0; i < kActionGroups.size(); ++i) {
-        const int column = static_cast<int>(i % 3), row = static_cast<int>(i / 3);
-        const DesignRect place{8 + column * 171, 24 + row * 68, 163, 66};
-        Group(kDefaultsPage, kActionGroups[i].caption, place, kActionGroups[i].hint);
-        for (std::size_t r = 0; r < kRows.size(); ++r) {
+        const int top = 28 + static_cast<int>(i) * 20;
+        Add(kDefaultsPage, "STATIC", kActionGroups[i].caption, SS_LEFT | SS_NOPREFIX | SS_CENTERIMAGE,
+            {8, top, 200, 18}, 0, kActionGroups[i].hint);
+        for (std::size_t r = 0; r < kChoices.size(); ++r) {
             const DWORD first = r == 0 ? WS_GROUP | WS_TABSTOP : 0;
-            actions_[i].push_back(Add(kDefaultsPage, "BUTTON", kRows[r], BS_AUTORADIOBUTTON | first,
-                                      {place.left + 12, place.top + 16 + static_cast<int>(r) * 16, place.width - 24, 16},
+            actions_[i].push_back(Add(kDefaultsPage, "BUTTON", kChoices[r], BS_AUTORADIOBUTTON | first,
+                                      {kChoiceLeft[r], top, kChoiceWidth[r], 18},
                                       ids::kAction + static_cast<int>(i) * 10 + static_cast<int>(r),
                                       kActionGroups[i].hint));
         }
