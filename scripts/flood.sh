@@ -7,14 +7,7 @@
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 build=${1:-}
-if [ -z "$build" ]; then
-    scripts/setup.sh
-    cmake --preset windows-bench >/dev/null
-    cmake --build build/windows-bench --target flood_bench
-    build=build/windows-bench
-fi
-bin=$(cd "$build/bin" && pwd)
-build=$(cd "$build" && pwd)
+. scripts/bench-build.sh flood_bench
 . scripts/wine-env.sh
 
 # A private X display and wineserver for the run, as the tests have.

@@ -10,14 +10,7 @@ set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 minutes=${1:-${SOAK_MINUTES:-30}}
 build=${2:-}
-if [ -z "$build" ]; then
-    scripts/setup.sh
-    cmake --preset windows-bench >/dev/null
-    cmake --build build/windows-bench -j2 --target soak_bench
-    build=build/windows-bench
-fi
-bin=$(cd "$build/bin" && pwd)
-build=$(cd "$build" && pwd)
+. scripts/bench-build.sh soak_bench
 . scripts/wine-env.sh
 
 scripts/wine-session.sh start "$build"
