@@ -3,15 +3,23 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <algorithm>
+#include <cstdint>
+#include <span>
+
 #include "common/DiagnosticLog.h"
 #include "common/Files.h"
+#include "database/Sha256.h"
 #include "monitors/AutostartPoints.h"
 #include "monitors/ElevatedTargets.h"
+#include "platform/Directory.h"
 #include "platform/ProgramFolder.h"
+#include "platform/Registry.h"
 #include "platform/StartupFolders.h"
 #include "platform/WideText.h"
 #include "warnings/Backuper.h"
 #include "warnings/ElevatedActs.h"
+#include "warnings/RegistryFile.h"
 #include "warnings/WarningKinds.h"
 
 namespace sentrel {
@@ -28,6 +36,48 @@ ElevatedTargets MachineTargets(const std::string& programFolder) {
         if (folder.common) targets.commonStartupFolders.push_back(folder.path);
     targets.readFile = [](const std::string& path) { return ReadFileText(path); };
     return targets;
+}
+
+// The seals of the changes the copy made: what a change's record and saved files were when the
+// copy made it, where only an administrator can write. The record lies in the user's program
+// folder, where any program of the user could edit it; the copy undoes only a change whose record
+// and files are still what it left, so no such edit ever has it write a value, import an export
+// or register a task of someone else's making.
+constexpr const char* kSealsKey = "SOFTWARE\\Sentrel 4\\Elevated changes";
+
+std::string SealOf(std::string_view kindName, const BackupRecord& keys) {
+    std::string text = std::string(kindName) + "\n";
+    for (const auto& [name, value] : keys.keys) {
+        if (name == kBackupTypeKey || name == kBackupDescKey || name == kBackupFolderKey) continue;
+        text += name + "=" + HexFromBytes(value) + "\n";
+    }
+    std::vector<std::string> files;
+    for (const platform::TDirectoryEntry& entry : platform::ListDirectory(keys.folderPath + "*"))
+        if (!entry.IsFolder() && entry.Name != kElevatedRequestFileName && entry.Name != kElevatedResultFileName)
+            files.push_back(entry.Name);
+    std::sort(files.begin(), files.end());
+    for (const std::string& name : files) {
+        const std::vector<std::uint8_t> bytes = ReadFileBytes(keys.folderPath + name);
+        text += name + "=" + Sha256Hex(Sha256Of(bytes)) + "\n";
+    }
+    return Sha256Hex(Sha256Of(std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size())));
+}
+
+void CheckSeal(std::string_view kindName, const BackupRecord& record) {
+    const auto seals = platform::RegistryKey::Open(HKEY_LOCAL_MACHINE, kSealsKey);
+    const std::optional<std::string> seal = seals ? seals->ReadString(record.folderPath) : std::nullopt;
+    if (!seal) throw ElevatedRefusal("the change " + record.code + " was not made by Sentrel as an administrator");
+    if (*seal != SealOf(kindName, record))
+        throw ElevatedRefusal("the change " + record.code + " or its saved data was altered since it was made");
+}
+
+void Seal(std::string_view kindName, const BackupRecord& keys, bool undo) {
+    if (undo) {
+        if (auto seals = platform::RegistryKey::Open(HKEY_LOCAL_MACHINE, kSealsKey, platform::RegistryAccess::ReadWrite))
+            seals->DeleteValue(keys.folderPath);
+        return;
+    }
+    platform::RegistryKey::Create(HKEY_LOCAL_MACHINE, kSealsKey).WriteString(keys.folderPath, SealOf(kindName, keys));
 }
 
 }  // namespace
@@ -53,7 +103,9 @@ int RunElevatedCopy(const std::vector<std::string>& arguments) noexcept {
         return RunElevatedAct(*act, backuper, context,
                               [&targets](std::string_view kind, const BackupRecord& keys, bool undo) {
                                   CheckElevatedTarget(kind, keys, undo, targets);
-                              });
+                                  if (undo) CheckSeal(kind, keys);
+                              },
+                              &Seal);
     } catch (...) {
         LogCaught("elevated copy");
         return kElevatedFailed;

@@ -137,6 +137,14 @@ std::string PointOf(const std::vector<BackupValue>& fields) {
     return {};
 }
 
+void ActedOn(const ElevatedGuard& acted, std::string_view kindName, const BackupRecord& keys, bool undo) noexcept {
+    try {
+        if (acted) acted(kindName, keys, undo);
+    } catch (...) {
+        LogCaught("elevated act, after");
+    }
+}
+
 }  // namespace
 
 bool IsElevatedCommandLine(std::span<const std::string> arguments) {
@@ -173,7 +181,7 @@ void UndoThroughElevatedCopy(const BackupRecord& record, const WarningContext& c
 }
 
 int RunElevatedAct(const ElevatedAct& act, TBackuper& backuper, const WarningContext& context,
-                   const ElevatedGuard& guard) noexcept {
+                   const ElevatedGuard& guard, const ElevatedGuard& acted) noexcept {
     std::string folder;
     try {
         folder = backuper.RecordFolder(act.code);
@@ -191,6 +199,7 @@ int RunElevatedAct(const ElevatedAct& act, TBackuper& backuper, const WarningCon
             if (!kind) throw ElevatedRefusal("the change " + act.code + " is of no kind Sentrel knows");
             guard(kind->name, record, true);
             kind->UndoRecord(record, context);
+            ActedOn(acted, kind->name, record, true);
         } else {
             const IniText request = IniText::Parse(ReadFileText(folder + kElevatedRequestFileName));
             const auto kindName = ReadSection(request, kRequestSection);
@@ -204,6 +213,9 @@ int RunElevatedAct(const ElevatedAct& act, TBackuper& backuper, const WarningCon
             FixOutcome outcome;
             kind->fix(*warning, NewBackupResult{.folderPath = folder, .code = act.code}, outcome, context);
             if (!outcome.keepRecord) throw std::runtime_error("the fix kept no record of what it changed");
+            BackupRecord kept{.code = act.code, .folderPath = folder, .keys = {}};
+            for (const BackupValue& key : outcome.recordKeys) kept.keys[key.name] = key.text;
+            ActedOn(acted, kind->name, kept, false);
             result.keys = std::move(outcome.recordKeys);
             result.notices = std::move(outcome.notices);
         }

@@ -83,8 +83,10 @@ void UndoThroughElevatedCopy(const BackupRecord& record, const WarningContext& c
 using ElevatedGuard = std::function<void(std::string_view kindName, const BackupRecord& keys, bool undo)>;
 
 // Runs the act on the store of `backuper` with the kinds and hooks of `context`, writes the
-// result file and returns the exit code. Never throws.
+// result file and returns the exit code. `guard` runs before the act; `acted` after one that
+// succeeded (for a fix with the keys the record gets; what it throws is logged, the act stands).
+// Never throws.
 int RunElevatedAct(const ElevatedAct& act, TBackuper& backuper, const WarningContext& context,
-                   const ElevatedGuard& guard) noexcept;
+                   const ElevatedGuard& guard, const ElevatedGuard& acted) noexcept;
 
 }  // namespace sentrel

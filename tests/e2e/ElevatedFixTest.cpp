@@ -119,6 +119,17 @@ TEST_F(ElevatedFix, TheCopyFixesAndUndoesAMachinePointAndChangesNothingWhenItCan
     EXPECT_FALSE(platform::RegistryKey::Open(HKEY_LOCAL_MACHINE, "SOFTWARE\\Sentrel elevated test"));
     EXPECT_EQ(backuper_.GetCount(), 1);
     backuper_.SetString("Key", kPointKey);
+    // The data to put back edited, or the saved export: the copy undoes only what it left.
+    backuper_.SetString("RawBefore", "1:41000000");
+    EXPECT_THROW(Undo(), std::runtime_error);
+    EXPECT_EQ(PointValue(), std::nullopt);
+    backuper_.SetString("RawBefore", planted);
+    const std::string exported = backuper_.RecordFolder(code) + "backup.reg";
+    const std::string saved = ReadTextFile(exported);
+    WriteFileAtomically(exported, saved + "\r\n");
+    EXPECT_THROW(Undo(), std::runtime_error);
+    EXPECT_EQ(PointValue(), std::nullopt);
+    WriteFileAtomically(exported, saved);
 
     // The undo through the copy puts the value back exactly.
     Undo();
