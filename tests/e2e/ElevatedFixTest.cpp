@@ -7,9 +7,11 @@
 #include "e2e/AlertDriving.h"
 #include "platform/ElevatedProcess.h"
 #include "platform/Registry.h"
+#include "platform/StartupFolders.h"
 #include "warnings/AutostartWarning.h"
 #include "warnings/ElevatedActs.h"
 #include "warnings/RegistryFile.h"
+#include "warnings/StartupWarnings.h"
 #include "warnings/WarningRemedies.h"
 
 namespace sentrel::e2e {
@@ -142,6 +144,33 @@ TEST_F(ElevatedFix, TheCopyFixesAndUndoesAMachinePointAndChangesNothingWhenItCan
     EXPECT_EQ(RunCopy("/ElevatedFix " + code), static_cast<unsigned long>(kElevatedFailed));
     EXPECT_EQ(PointValue(), planted);
     EXPECT_TRUE(shield.IsRunning());
+}
+
+TEST_F(ElevatedFix, TheCopyMovesAFileOfTheCommonStartupFolderAndBack) {
+    ASSERT_TRUE(folder_.CopyAutostartPoints());
+    std::string common;
+    for (const platform::StartupFolder& startup : platform::StartupFolders())
+        if (startup.common) common = startup.path;
+    ASSERT_FALSE(common.empty());
+    CreateFolders(common);
+    const std::string file = common + "\\Sentrel elevated запуск.cmd";
+    WriteFileAtomically(file, "@echo planted\r\n");
+    context_.refusedForRights = [](std::string_view kind) { return kind == StartupFileWarning::kClassName; };
+
+    StartupFileWarning warning("files common", "the Startup folder of all users", file, file);
+    warning.MakeTexts();
+    warning.Fix(backuper_, context_);
+    EXPECT_FALSE(FileExists(file));
+    ASSERT_EQ(backuper_.GetCount(), 1);
+    const std::string code = backuper_.GetSectionName(0);
+    EXPECT_EQ(backuper_.GetString(0, "FilePath"), file);
+    EXPECT_TRUE(FileExists(backuper_.RecordFolder(code) + FileNamePart(file)));
+    EXPECT_FALSE(LeftoversIn(code));
+
+    ShieldWarningKind(StartupFileWarning::kClassName).Undo(backuper_, 0, context_);
+    EXPECT_EQ(ReadTextFile(file), "@echo planted\r\n");
+    EXPECT_EQ(backuper_.GetCount(), 0);
+    RemoveFile(file);
 }
 
 }  // namespace
