@@ -73,8 +73,8 @@ void CheckSeal(std::string_view kindName, const BackupRecord& record) {
 
 void Seal(std::string_view kindName, const BackupRecord& keys, bool undo) {
     if (undo) {
-        if (auto seals = platform::RegistryKey::Open(HKEY_LOCAL_MACHINE, kSealsKey, platform::RegistryAccess::ReadWrite))
-            seals->DeleteValue(keys.folderPath);
+        auto seals = platform::RegistryKey::Open(HKEY_LOCAL_MACHINE, kSealsKey, platform::RegistryAccess::ReadWrite);
+        if (seals) seals->DeleteValue(keys.folderPath);
         return;
     }
     platform::RegistryKey::Create(HKEY_LOCAL_MACHINE, kSealsKey).WriteString(keys.folderPath, SealOf(kindName, keys));

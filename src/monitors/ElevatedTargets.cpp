@@ -66,7 +66,8 @@ void CheckRegistryPoint(const BackupRecord& keys, bool undo, const ElevatedTarge
         default: break;
         }
         if (!fits) continue;
-        if (subKey && undo) CheckSubKeyBackup(keys, key + "\\" + item, RegistryViewFromNumber(keys.GetString("View")), targets);
+        if (subKey && undo)
+            CheckSubKeyBackup(keys, key + "\\" + item, RegistryViewFromNumber(keys.GetString("View")), targets);
         return;
     }
     Refuse("HKEY_LOCAL_MACHINE\\" + key + " (" + item + ") is no autostart point of the table");

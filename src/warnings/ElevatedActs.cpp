@@ -204,8 +204,10 @@ int RunElevatedAct(const ElevatedAct& act, TBackuper& backuper, const WarningCon
             const IniText request = IniText::Parse(ReadFileText(folder + kElevatedRequestFileName));
             const auto kindName = ReadSection(request, kRequestSection);
             const auto named = kindName.find(kKindKey);
-            const WarningKind* kind = named == kindName.end() ? nullptr : FindWarningKind(context.kinds, named->second);
-            if (!kind || !kind->fix || !kind->fromFields) throw ElevatedRefusal("the request names no fix Sentrel makes");
+            const WarningKind* kind =
+                named == kindName.end() ? nullptr : FindWarningKind(context.kinds, named->second);
+            if (!kind || !kind->fix || !kind->fromFields)
+                throw ElevatedRefusal("the request names no fix Sentrel makes");
             const BackupRecord fields{.code = act.code, .folderPath = folder, .keys = ReadSection(request, kFieldsSection)};
             guard(kind->name, fields, false);
             const std::unique_ptr<TWarning> warning = kind->fromFields(fields);

@@ -91,7 +91,8 @@ bool IsRemovableKeyPath(std::string_view keyBelowRoot) {
 namespace {
 
 std::string RegistryFileTextOf(std::string_view fileBytes) {
-    if (fileBytes.starts_with(kUtf16LeByteOrderMark)) return Utf8FromUtf16Le(fileBytes.substr(kUtf16LeByteOrderMark.size()));
+    if (fileBytes.starts_with(kUtf16LeByteOrderMark))
+        return Utf8FromUtf16Le(fileBytes.substr(kUtf16LeByteOrderMark.size()));
     return Utf8FromStoredText(fileBytes);  // REGEDIT4 files are in the system's code page
 }
 
@@ -126,7 +127,8 @@ std::vector<std::string> RegistryFileKeys(std::string_view fileBytes) {
         std::size_t end = text.find('\n', start);
         if (end == std::string::npos) end = text.size();
         std::string_view line(text.data() + start, end - start);
-        while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t')) line.remove_suffix(1);
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
+            line.remove_suffix(1);
         if (line.starts_with('[')) {
             line.remove_prefix(1);
             if (line.starts_with('-')) line.remove_prefix(1);  // a deletion names its key as well
