@@ -1,6 +1,7 @@
 #include "app/Application.h"
 
 #include <algorithm>
+#include <chrono>
 #include <stdexcept>
 
 #include <windows.h>
@@ -32,6 +33,7 @@
 #include "monitors/Scanners.h"
 #include "database/CngSignatureVerifierWin.h"
 #include "database/MappedFileAccessWin.h"
+#include "platform/ElevatedProcess.h"
 #include "platform/OffThread.h"
 #include "platform/ProgramFolder.h"
 #include "platform/UiTask.h"
@@ -68,6 +70,9 @@ constexpr const char* kUpdateTimeoutKey = "UpdateTimeout";
 constexpr const char* kRegistryEditorKey = "RegistryEditor";
 // How long the end of the run waits for a fix that is still acting.
 constexpr unsigned kFixWaitAtEndMs = 15000;
+// How long a fix waits for its elevated copy once the user has answered the system's prompt (the
+// registry editor alone may take two minutes).
+constexpr std::chrono::minutes kElevatedCopyTimeout{5};
 // The scheduled tasks are listed (off the window thread) at most this often.
 constexpr unsigned kTaskListingIntervalMs = 15000;
 
@@ -322,6 +327,11 @@ WarningContext Application::MakeWarningContext() {
         .holdAutostartPoint = [gate = autostart_->Gate()](const std::string& point) { gate->Hold(point); },
         .acceptAutostartPoint = [gate = autostart_->Gate()](const std::string& point) { gate->Accept(point); },
         .registryEditor = BuiltWithTestUpdateKey() ? options_->ReadString(kRegistryEditorKey, "") : std::string(),
+        // A fix or undo the system refuses for want of rights: this program again, elevated.
+        .startElevatedCopy =
+            [program = platform::ExecutablePath()](const std::string& parameters) {
+                return platform::RunElevatedAndWait(program, parameters, kElevatedCopyTimeout);
+            },
     };
 }
 

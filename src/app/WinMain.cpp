@@ -1,10 +1,14 @@
 #include <windows.h>
 
 #include <exception>
+#include <string>
+#include <vector>
 
 #include "app/Application.h"
+#include "app/ElevatedCopy.h"
 #include "common/DiagnosticLog.h"
 #include "ui/MessageBox.h"
+#include "warnings/ElevatedActs.h"
 
 namespace {
 
@@ -20,6 +24,11 @@ constexpr const char* kNeedsNewerWindows =
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    // The elevated copy for one fix or undo: no window, no message, never the shield.
+    if (const std::vector<std::string> arguments = sentrel::CommandLineArguments();
+        sentrel::IsElevatedCommandLine(arguments)) {
+        return GetACP() == CP_UTF8 ? sentrel::RunElevatedCopy(arguments) : sentrel::kElevatedFailed;
+    }
     if (GetACP() != CP_UTF8) {
         // Before anything is read or written: no settings, no log.
         sentrel::ui::ShowError(kNeedsNewerWindows);

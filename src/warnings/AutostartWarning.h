@@ -2,7 +2,9 @@
 // The warning of the registry autostart points (monitors/AutostartMonitor.h): a value, one value
 // or a subkey of a point that was added, changed or removed since the shield last looked.
 
+#include <memory>
 #include <string>
+#include <vector>
 #include <string_view>
 
 #include "warnings/Warning.h"
@@ -40,6 +42,11 @@ public:
     // The entry is a command (false: a setting of an application's policy, such as a web address).
     bool RunsProgram = true;
 };
+
+// The warning as named texts for the elevated copy, and back (WarningKind::fields). The keys its
+// records carry keep their names: Point, RootKey, Key, Value (the item), View, SubKey, Change.
+std::vector<BackupValue> AutostartPointFields(const TWarning& warning);
+std::unique_ptr<TWarning> AutostartPointFromFields(const BackupRecord& fields);
 
 namespace texts {
 WarningTexts AutostartPointTexts(const TWarning& warning);

@@ -95,11 +95,11 @@ std::int64_t NextSaneCode(const IniText& ini, const std::vector<std::string>& re
 }  // namespace
 
 BackupValue BackupString(std::string_view name, std::string_view value) {
-    return {name, std::string(value)};
+    return {std::string(name), std::string(value)};
 }
 
 BackupValue BackupInteger(std::string_view name, int value) {
-    return {name, std::to_string(value)};
+    return {std::string(name), std::to_string(value)};
 }
 
 bool TBackuper::IsBackupCode(std::string_view text) {

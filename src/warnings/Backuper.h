@@ -46,7 +46,7 @@ struct NewBackupResult {
 
 // One key of a record and the text to store for it (see BackupString, BackupInteger).
 struct BackupValue {
-    std::string_view name;
+    std::string name;
     std::string text;
 };
 BackupValue BackupString(std::string_view name, std::string_view value);

@@ -88,13 +88,18 @@ bool IsRemovableKeyPath(std::string_view keyBelowRoot) {
     return components >= 2;
 }
 
+namespace {
+
+std::string RegistryFileTextOf(std::string_view fileBytes) {
+    if (fileBytes.starts_with(kUtf16LeByteOrderMark))
+        return Utf8FromUtf16Le(fileBytes.substr(kUtf16LeByteOrderMark.size()));
+    return Utf8FromStoredText(fileBytes);  // REGEDIT4 files are in the system's code page
+}
+
+}  // namespace
+
 bool IsRegistryExportOf(std::string_view fileBytes, std::string_view keyPath) {
-    std::string text;
-    if (fileBytes.starts_with(kUtf16LeByteOrderMark)) {
-        text = Utf8FromUtf16Le(fileBytes.substr(kUtf16LeByteOrderMark.size()));
-    } else {
-        text = Utf8FromStoredText(fileBytes);  // REGEDIT4 files are in the system's code page
-    }
+    const std::string text = RegistryFileTextOf(fileBytes);
     const std::string section = "[" + WithoutTrailingBackslashes(std::string(keyPath)) + "]";
     bool first = true;
     std::size_t start = 0;
@@ -112,6 +117,27 @@ bool IsRegistryExportOf(std::string_view fileBytes, std::string_view keyPath) {
         start = end + 1;
     }
     return false;
+}
+
+std::vector<std::string> RegistryFileKeys(std::string_view fileBytes) {
+    const std::string text = RegistryFileTextOf(fileBytes);
+    std::vector<std::string> keys;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string_view line(text.data() + start, end - start);
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
+            line.remove_suffix(1);
+        if (line.starts_with('[')) {
+            line.remove_prefix(1);
+            if (line.starts_with('-')) line.remove_prefix(1);  // a deletion names its key as well
+            if (line.ends_with(']')) line.remove_suffix(1);
+            keys.emplace_back(line);
+        }
+        start = end + 1;
+    }
+    return keys;
 }
 
 std::string RegistryFileText(const std::string& keyPath, const RegistryFileValue& value) {

@@ -15,6 +15,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace sentrel {
 
@@ -69,5 +70,9 @@ bool IsRemovableKeyPath(std::string_view keyBelowRoot);
 // registry editor writes it, is read as such; other text in the system's old code page unless
 // it is UTF-8.
 bool IsRegistryExportOf(std::string_view fileBytes, std::string_view keyPath);
+
+// The keys a registry file's sections name ("[-key]", a deletion, by its key), in file order and
+// as written; read as IsRegistryExportOf reads the file.
+std::vector<std::string> RegistryFileKeys(std::string_view fileBytes);
 
 }  // namespace sentrel

@@ -55,9 +55,10 @@ private:
 // the machine need the rights of an administrator.
 [[noreturn]] void ThrowChangeError(const std::string& what, DWORD code, const std::string& detail) {
     if (code == ERROR_ACCESS_DENIED)
-        throw std::runtime_error("Changing " + what +
-                                 " needs the rights of an administrator, which Sentrel does not have; nothing was "
-                                 "changed. Remove it as an administrator, or ignore it.");
+        throw NeedsAdministratorError("Changing " + what +
+                                          " needs the rights of an administrator, which Sentrel does not have; nothing "
+                                          "was changed. Remove it as an administrator, or ignore it.",
+                                      what);
     throw std::runtime_error("Sentrel could not change " + what + " (" + detail + "); nothing was changed.");
 }
 

@@ -2,7 +2,9 @@
 // The warnings of two autostart sources that are no registry keys (monitors/AutostartSources.h):
 // a file new in a Startup folder, and a new scheduled task.
 
+#include <memory>
 #include <string>
+#include <vector>
 #include <string_view>
 
 #include "warnings/Warning.h"
@@ -40,6 +42,13 @@ public:
     std::string Command;
     bool KnownProgram = false;
 };
+
+// The warnings as named texts for the elevated copy, and back (WarningKind::fields); the keys
+// their records carry keep their names (Point, FilePath, Task).
+std::vector<BackupValue> StartupFileFields(const TWarning& warning);
+std::unique_ptr<TWarning> StartupFileFromFields(const BackupRecord& fields);
+std::vector<BackupValue> ScheduledTaskFields(const TWarning& warning);
+std::unique_ptr<TWarning> ScheduledTaskFromFields(const BackupRecord& fields);
 
 namespace texts {
 WarningTexts StartupFileTexts(const TWarning& warning);

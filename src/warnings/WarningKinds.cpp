@@ -10,6 +10,7 @@
 #include "warnings/StartupWarnings.h"
 #include "warnings/Backuper.h"
 #include "warnings/BrowserExtensionWarning.h"
+#include "warnings/ElevatedActs.h"
 #include "warnings/Warning.h"
 #include "warnings/WarningRemedies.h"
 #include "warnings/WarningTexts.h"
@@ -96,19 +97,25 @@ constexpr WarningKind kShieldKinds[] = {
      .hasUndo = true,
      .fix = SENTREL_WINDOWS_REMEDY(FixAutostartPoint),
      .undo = SENTREL_WINDOWS_REMEDY(UndoAutostartPoint),
-     .texts = &AutostartPointTexts},
+     .texts = &AutostartPointTexts,
+     .fields = &AutostartPointFields,
+     .fromFields = &AutostartPointFromFields},
     {.name = StartupFileWarning::kClassName,
      .categories = {kStartupFilesCategory},
      .hasUndo = true,
      .fix = SENTREL_WINDOWS_REMEDY(FixStartupFile),
      .undo = SENTREL_WINDOWS_REMEDY(UndoStartupFile),
-     .texts = &StartupFileTexts},
+     .texts = &StartupFileTexts,
+     .fields = &StartupFileFields,
+     .fromFields = &StartupFileFromFields},
     {.name = ScheduledTaskWarning::kClassName,
      .categories = {kScheduledTasksCategory},
      .hasUndo = true,
      .fix = SENTREL_WINDOWS_REMEDY(FixScheduledTask),
      .undo = SENTREL_WINDOWS_REMEDY(UndoScheduledTask),
-     .texts = &ScheduledTaskTexts},
+     .texts = &ScheduledTaskTexts,
+     .fields = &ScheduledTaskFields,
+     .fromFields = &ScheduledTaskFromFields},
     {.name = BrowserExtensionWarning::kClassName,
      .categories = {kBrowserExtensionsCategory},
      .hasUndo = true,
@@ -152,9 +159,27 @@ PlannedFix::~PlannedFix() {
     if (record_ && !finished_ && !acted_) backuper_->ReleaseRecord(*record_);
 }
 
+namespace {
+
+// The tests' stand-in for a system that refuses a change for want of rights.
+void ThrowWhenRefusedForRights(const WarningKind& kind, const WarningContext& context) {
+    if (context.refusedForRights && context.refusedForRights(kind.name))
+        throw NeedsAdministratorError(std::string(kind.name) + " is refused for want of rights (a test)",
+                                      std::string(kind.name));
+}
+
+}  // namespace
+
 void PlannedFix::Act() noexcept {
     try {
-        kind_->fix(*warning_, record_ ? *record_ : NewBackupResult{}, outcome_, *context_);
+        try {
+            ThrowWhenRefusedForRights(*kind_, *context_);
+            kind_->fix(*warning_, record_ ? *record_ : NewBackupResult{}, outcome_, *context_);
+        } catch (const NeedsAdministratorError& refused) {
+            if (!record_ || !context_->startElevatedCopy || !kind_->fields) throw;
+            LogCaught("fix " + std::string(kind_->name) + ", handed to the elevated copy");
+            FixThroughElevatedCopy(*kind_, *warning_, *record_, outcome_, *context_, refused.Subject());
+        }
     } catch (...) {
         error_ = std::current_exception();
     }
@@ -191,7 +216,14 @@ void WarningKind::UndoRecord(const BackupRecord& record, const WarningContext& c
         throw std::logic_error(std::string(name) + ": no undo on this system (the remedies change the Windows system "
                                "and are built there only)");
     LogEvent("undo " + std::string(name) + " record " + record.code);
-    undo(record, context);
+    try {
+        ThrowWhenRefusedForRights(*this, context);
+        undo(record, context);
+    } catch (const NeedsAdministratorError& refused) {
+        if (!context.startElevatedCopy) throw;
+        LogCaught("undo " + std::string(name) + ", handed to the elevated copy");
+        UndoThroughElevatedCopy(record, context, refused.Subject());
+    }
     LogEvent("undone " + std::string(name));
 }
 

@@ -4,6 +4,8 @@
 // portable build leaves them out, so its rows have none.
 
 #include <stdexcept>
+#include <string>
+#include <utility>
 
 namespace sentrel {
 
@@ -19,6 +21,21 @@ struct WarningContext;
 class ThreatGoneError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
+};
+
+// Thrown by a fix or an undo whose change the system refused for want of an administrator's
+// rights (a machine point: HKLM, the common Startup folder, the machine's tasks, services): nothing
+// was changed. `Subject` names what was to change, in plain words. Where the shield can start its
+// elevated copy (WarningContext::startElevatedCopy), the copy does the act instead
+// (warnings/ElevatedActs.h); else the message is the outcome.
+class NeedsAdministratorError : public std::runtime_error {
+public:
+    NeedsAdministratorError(const std::string& message, std::string subject)
+        : std::runtime_error(message), subject_(std::move(subject)) {}
+    const std::string& Subject() const { return subject_; }
+
+private:
+    std::string subject_;
 };
 
 namespace remedies {

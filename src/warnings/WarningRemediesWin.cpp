@@ -605,9 +605,10 @@ std::string TextFromRaw(const platform::RegistryValue& value) {
 // of an administrator, which this copy of the program does not have.
 [[noreturn]] void ThrowPointWriteError(const std::string& pointName, const platform::Win32Error& error) {
     if (error.Code() == ERROR_ACCESS_DENIED)
-        throw std::runtime_error("Changing " + pointName +
-                                 " needs the rights of an administrator, which Sentrel does not have; nothing was "
-                                 "changed. Remove the entry as an administrator, or ignore it.");
+        throw NeedsAdministratorError("Changing " + pointName +
+                                          " needs the rights of an administrator, which Sentrel does not have; nothing "
+                                          "was changed. Remove the entry as an administrator, or ignore it.",
+                                      pointName);
     throw std::runtime_error("Sentrel could not change " + pointName + " (" + error.what() + "); nothing was changed.");
 }
 
@@ -737,6 +738,14 @@ void UndoAutostartPoint(const BackupRecord& record, const WarningContext& contex
         if (!FileExists(record.folderPath + kRegistryBackupName))
             throw std::runtime_error("The backup " + record.folderPath + kRegistryBackupName +
                                      " is missing; nothing was restored");
+        // The registry editor's exit code does not tell a refusal for want of rights: the key
+        // the entry goes back into is asked first.
+        try {
+            platform::RegistryKey::Open(RootHandle(root), key, platform::RegistryAccess::ReadWrite,
+                                        ViewFlag(ViewOfRecord(record)));
+        } catch (const platform::Win32Error& error) {
+            ThrowPointWriteError(key, error);
+        }
         if (!RunRegistryEditor("/s " + quotedFile, "import " + quotedFile, record.folderPath, context.registryEditor))
             throw std::runtime_error("The registry editor could not import " + record.folderPath +
                                      kRegistryBackupName);
