@@ -148,6 +148,25 @@ TEST(FirefoxPrefs, RemovingALineKeepsEveryOtherByte) {
     EXPECT_EQ(RemovePrefLine(shared, second), "user_pref(\"a\", 1);   // x\n");
 }
 
+TEST(FirefoxPrefs, TheUndoPutsTheFileBackWhileUnchangedElseOnlyTheLines) {
+    const std::string hijack = "user_pref(\"browser.startup.homepage\", \"http://evil.example/\");";
+    const std::string own = "user_pref(\"browser.startup.homepage\", \"http://own.example/\");\n";
+    const std::string before = own + hijack + "\n" + "user_pref(\"a\", 1); " + hijack + "\n";
+    const auto removal = RemovePrefStatements(before, "browser.startup.homepage", "http://evil.example/");
+    ASSERT_TRUE(removal);
+    ASSERT_EQ(removal->removed.size(), 2u);  // its own line, and the statement sharing a line
+    EXPECT_EQ(removal->text, own + "user_pref(\"a\", 1); \n");
+    EXPECT_FALSE(RemovePrefStatements(removal->text, "browser.startup.homepage", "http://evil.example/"));
+
+    // Unchanged since: the file as it was, byte for byte (the shared line included).
+    EXPECT_EQ(UndoPrefRemoval(removal->text, before, removal->text, removal->removed), before);
+    // Changed since: the change stays and the statement comes back after it (once), so that it wins.
+    const std::string changed = removal->text + "user_pref(\"b\", 2);\n";
+    EXPECT_EQ(UndoPrefRemoval(changed, before, removal->text, removal->removed), changed + hijack + "\n");
+    // Gone since: the statement alone.
+    EXPECT_EQ(UndoPrefRemoval(std::nullopt, before, removal->text, removal->removed), hijack + "\n");
+}
+
 TEST(BlockLists, ChromiumBlocklistTakesTheLowestFreeNumber) {
     const std::vector<RegistryStringValue> values = {{"1", "aaaa"}, {"3", "cccc"}, {"Note", "x"}};
     const BlocklistPlace place = PlaceInBlocklist(values, "bbbb");
