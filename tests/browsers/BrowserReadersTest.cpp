@@ -86,6 +86,11 @@ TEST(FirefoxProfiles, ReadsAddonsAndWatchedPreferences) {
              "defaultLocale":{"name":"Помощник покупок"}},
             {"id":"formautofill@mozilla.org","type":"extension","location":"app-builtin","active":false}]})");
     Put(first, "extensions/dropped@example.com.xpi", "PK");
+    // Waiting for the next start: a new add-on in both shapes, and an update of one installed.
+    Put(first, "extensions/staged/waiting@example.com.xpi", "PK");
+    Put(first, "extensions/staged/waiting@example.com.json", "{}");
+    Put(first, "extensions/staged/unpacked@example.com/manifest.json", "{}");
+    Put(first, "extensions/staged/dropped@example.com.xpi", "PK");
     Put(first, "prefs.js",
         "// Mozilla User Preferences\n"
         "user_pref(\"browser.startup.homepage\", \"https://start.example/|https://\\u0436.example/\");\n"
@@ -97,7 +102,7 @@ TEST(FirefoxProfiles, ReadsAddonsAndWatchedPreferences) {
     Put(elsewhere + "/", "extensions/{0f5e2a6c-1111-2222-3333-444455556666}.xpi", "PK");
 
     const ExtensionList list = ReadFirefoxExtensions(firefox);
-    ASSERT_EQ(list.extensions.size(), 4u);
+    ASSERT_EQ(list.extensions.size(), 6u);
     const BrowserExtension* spy = Find(list, "spy@example.com");
     ASSERT_NE(spy, nullptr);
     EXPECT_EQ(spy->browser, "Firefox");
@@ -106,6 +111,8 @@ TEST(FirefoxProfiles, ReadsAddonsAndWatchedPreferences) {
     EXPECT_FALSE(spy->builtIn);
     EXPECT_TRUE(Find(list, "formautofill@mozilla.org")->builtIn);
     EXPECT_EQ(Find(list, "dropped@example.com")->profile, "default-release");
+    EXPECT_EQ(Find(list, "waiting@example.com")->profile, "default-release");
+    EXPECT_NE(Find(list, "unpacked@example.com"), nullptr);
     const BrowserExtension* fallback = Find(list, "{0f5e2a6c-1111-2222-3333-444455556666}");
     ASSERT_NE(fallback, nullptr);
     EXPECT_EQ(fallback->profile, "Второй");
