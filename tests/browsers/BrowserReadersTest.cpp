@@ -213,6 +213,19 @@ TEST(BlockLists, ExtensionSettingsBlockAndUndoRoundTrip) {
     EXPECT_FALSE(BlockInExtensionSettings("{\"a\":", "x").ok);
 }
 
+TEST(BlockLists, ExtensionSettingsModeReadsEachIdOfAListedKey) {
+    const std::string policy =
+        R"({"*":{"installation_mode":"blocked"},"aaaa, bbbb ,cccc":{"installation_mode":"force_installed"},)"
+        R"("cccc":{"installation_mode":"allowed"},"dddd,":{"installation_mode":"blocked"},"eeee":{"x":1}})";
+    EXPECT_EQ(ExtensionSettingsMode(policy, "aaaa"), "force_installed");
+    EXPECT_EQ(ExtensionSettingsMode(policy, "bbbb"), "force_installed");
+    EXPECT_EQ(ExtensionSettingsMode(policy, "cccc"), "allowed");  // its own entry wins
+    EXPECT_EQ(ExtensionSettingsMode(policy, "dddd"), "blocked");
+    EXPECT_FALSE(ExtensionSettingsMode(policy, "eeee"));  // named, without a mode
+    EXPECT_FALSE(ExtensionSettingsMode(policy, "bbb"));   // "*" is not an id's entry
+    EXPECT_FALSE(ExtensionSettingsMode("[1]", "aaaa"));
+}
+
 TEST(BrowserFiles, HostileFilesGiveAProblemNotACrash) {
     test::TempFolder temp;
     Put(temp.Path(), "big.json", std::string(100, ' '));
