@@ -257,8 +257,9 @@ std::vector<FirefoxPrefLine> ParsePrefLines(std::string_view text) {
             bool clean = false;
             bool opensComment = false;
             std::vector<Statement> statements = ParseLine(body, clean, opensComment);
-            if (statements.size() == 1 && clean) {
-                // The usual line: the fix removes it whole, line end and all.
+            if (statements.size() == 1 && clean && !opensComment) {
+                // The usual line: the fix removes it whole, line end and all. (A comment it opens
+                // stays, or the lines in it would come alive.)
                 FirefoxPrefLine& only = statements.front().line;
                 only.offset = lineStart;
                 only.line = std::string(text.substr(lineStart, end - lineStart));

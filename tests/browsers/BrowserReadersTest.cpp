@@ -153,6 +153,9 @@ TEST(FirefoxPrefs, RemovingALineKeepsEveryOtherByte) {
     const FirefoxPrefLine second = ParsePrefLines(shared).at(1);
     EXPECT_EQ(second.kind, FirefoxPrefKind::StartupMode);
     EXPECT_EQ(RemovePrefLine(shared, second), "user_pref(\"a\", 1);   // x\n");
+    // A comment the line opens stays open, so that the lines in it stay asleep.
+    const std::string opening = "user_pref(\"browser.startup.page\", 3); /* old:\nuser_pref(\"x\", 1);\n*/\n";
+    EXPECT_EQ(RemovePrefLine(opening, ParsePrefLines(opening).at(0)), " /* old:\nuser_pref(\"x\", 1);\n*/\n");
 }
 
 TEST(FirefoxPrefs, TheUndoPutsTheFileBackWhileUnchangedElseOnlyTheLines) {
