@@ -1,12 +1,16 @@
 #include "monitors/FirefoxPreferencesSource.h"
 
+#include <windows.h>
+
 #include <map>
 #include <utility>
 #include <vector>
 
 #include "browsers/FirefoxPrefs.h"
+#include "browsers/FirefoxProfiles.h"
 #include "common/DiagnosticLog.h"
 #include "common/Files.h"
+#include "platform/WideText.h"
 #include "warnings/BrowserPreferenceWarning.h"
 
 namespace sentrel {
@@ -14,6 +18,15 @@ namespace sentrel {
 namespace {
 
 constexpr const char* kFirefox = "Firefox";
+
+// A file's size and last write time ("-" when it is missing): what tells that it changed.
+std::string FileStamp(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(platform::WideFromUtf8(path).c_str(), GetFileExInfoStandard, &data)) return "-;";
+    return std::to_string(data.nFileSizeHigh) + ":" + std::to_string(data.nFileSizeLow) + ":" +
+           std::to_string(data.ftLastWriteTime.dwHighDateTime) + ":" + std::to_string(data.ftLastWriteTime.dwLowDateTime) +
+           ";";
+}
 
 class FirefoxPreferencesSource final : public AutostartSource {
 public:
@@ -28,6 +41,12 @@ public:
 
     std::optional<std::vector<AutostartEntry>> Read(std::size_t) override {
         try {
+            // The files are read again only once one of them changed: a pass comes every few
+            // seconds, a preference changes rarely.
+            std::string stamp = FileStamp(JoinPath(firefoxFolder_, "profiles.ini"));
+            for (const FirefoxProfile& profile : ReadFirefoxProfiles(firefoxFolder_).profiles)
+                stamp += FileStamp(JoinPath(profile.path, "prefs.js")) + FileStamp(JoinPath(profile.path, "user.js"));
+            if (stamp == stamp_) return entries_;
             FirefoxPrefSettings found = ReadFirefoxPrefSettings(firefoxFolder_);
             for (const BrowserReadProblem& problem : found.problems)
                 LogEvent("browser preferences: " + problem.path + " " + problem.reason);
@@ -42,6 +61,8 @@ public:
             std::vector<AutostartEntry> entries;
             for (const std::string& item : order) entries.push_back({item, settings.at(item).line.value, {}});
             read_ = std::move(settings);
+            stamp_ = std::move(stamp);
+            entries_ = entries;
             return entries;
         } catch (const std::exception&) {
             LogCaught("browser preferences of Firefox");
@@ -65,6 +86,8 @@ private:
     std::string id_ = "preferences Firefox";
     // The settings of the last reading, by entry item: what a finding's warning names.
     std::map<std::string, FirefoxPrefSetting> read_;
+    std::string stamp_;  // the files' stamps at that reading, and its entries
+    std::vector<AutostartEntry> entries_;
 };
 
 }  // namespace
