@@ -145,12 +145,19 @@ void FixBrowserPreference(const TWarning& found, const NewBackupResult& record, 
     }
     const Hold hold(context, warning.PointId);
     for (std::size_t i = 0; i < changes.size(); ++i) {
-        // Once one file is changed the record is kept, so that the undo can put it back.
-        if (i > 0) {
-            outcome.keepRecord = true;
-            outcome.recordKeys = keys;
+        try {
+            WriteOrThrow(changes[i].path, changes[i].removal.text, kNothing);
+        } catch (const std::exception&) {
+            // A failed fix keeps no record: the file changed before goes back as it was.
+            for (std::size_t done = 0; done < i; ++done) {
+                try {
+                    WriteFileAtomically(changes[done].path, changes[done].before);
+                } catch (const std::exception&) {
+                    LogCaught("browser preferences put back");
+                }
+            }
+            throw;
         }
-        WriteOrThrow(changes[i].path, changes[i].removal.text, i == 0 ? kNothing : "the other file was changed.");
     }
     outcome.keepRecord = true;
     outcome.recordKeys = std::move(keys);
