@@ -24,6 +24,7 @@
 #include "database/UpdateSignature.h"
 #include "monitors/AutostartMonitor.h"
 #include "monitors/BrowserExtensionsSource.h"
+#include "monitors/FirefoxPreferencesSource.h"
 #include "monitors/StartupSources.h"
 #include "monitors/CookieRules.h"
 #include "monitors/FileMonitor.h"
@@ -459,6 +460,7 @@ void Application::CompleteStartup() {
         },
         kTaskListingIntervalMs));
     autostart_->AddSource(MakeBrowserExtensionsSource(UserBrowserDataFolders()));
+    autostart_->AddSource(MakeFirefoxPreferencesSource(UserBrowserDataFolders()));
     warnings_ = std::make_unique<WarningContext>(MakeWarningContext());
     // A fix acts on a worker; its finish comes back to the window thread.
     queue_ = std::make_unique<WarningQueue>(*warnings_, [this](std::function<void()> act,

@@ -96,6 +96,31 @@ ExtensionSettingsChange BlockInExtensionSettings(std::string_view policy, std::s
     return change;
 }
 
+std::optional<std::string> ExtensionSettingsMode(std::string_view policy, std::string_view id) {
+    ExtensionSettingsChange ignored;
+    const std::optional<Json> json = ReadPolicy(policy, ignored);
+    if (!json) return std::nullopt;
+    const auto names = [&](std::string_view key) {
+        for (std::size_t start = 0; start <= key.size();) {
+            std::size_t comma = key.find(',', start);
+            if (comma == std::string_view::npos) comma = key.size();
+            if (EqualsIgnoringCase(Trimmed(key.substr(start, comma - start)), id)) return true;
+            start = comma + 1;
+        }
+        return false;
+    };
+    // The id's own entry wins over a list that names it too.
+    std::optional<std::string> listed;
+    for (const auto& [key, entry] : json->items()) {
+        if (!entry.is_object() || !names(key)) continue;
+        const auto mode = entry.find("installation_mode");
+        if (mode == entry.end() || !mode->is_string()) continue;
+        if (EqualsIgnoringCase(Trimmed(key), id)) return mode->get<std::string>();
+        if (!listed) listed = mode->get<std::string>();
+    }
+    return listed;
+}
+
 ExtensionSettingsChange UnblockInExtensionSettings(std::string_view policy, std::string_view id,
                                                    const std::optional<std::string>& previousEntry) {
     ExtensionSettingsChange change;

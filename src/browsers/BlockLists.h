@@ -47,6 +47,12 @@ struct ExtensionSettingsChange {
 // ignores it, and writing over it would lose what the administrator meant.
 ExtensionSettingsChange BlockInExtensionSettings(std::string_view policy, std::string_view id);
 
+// The installation mode ("blocked", "force_installed", ...) an ExtensionSettings value gives one
+// id: by the id's own entry, or by an entry whose key lists it among others ("id1,id2", as
+// Chromium browsers allow). The "*" entry, for every extension, is not taken. Nothing when no
+// entry names the id, gives it no mode, or the value cannot be read.
+std::optional<std::string> ExtensionSettingsMode(std::string_view policy, std::string_view id);
+
 // The undo when the value changed since the fix (while it is still what the fix wrote, the
 // saved value itself goes back): when the id's entry is still the block, puts back the previous entry or removes
 // the entry; when someone changed the entry since, leaves the value as it is (not changed).

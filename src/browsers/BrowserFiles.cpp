@@ -1,8 +1,9 @@
 #include "browsers/BrowserFiles.h"
 
+#include "common/Files.h"
+
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <system_error>
 
 namespace sentrel {
@@ -45,28 +46,27 @@ FileRead ReadCappedFile(const std::string& path, std::size_t maxBytes) {
         result.reason = error ? "cannot be reached: " + error.message() : "does not exist";
         return result;
     }
-    std::ifstream stream(file, std::ios::binary);
-    if (!stream) {
-        result.reason = "cannot be opened";
+    const auto tooLarge = [&] {
+        result.reason = "is larger than " + std::to_string(maxBytes >> 20) + " MB, more than a browser writes";
+        return result;
+    };
+    const std::uintmax_t size = fs::file_size(file, error);
+    if (error) {
+        result.reason = "cannot be read: " + error.message();
         return result;
     }
-    // Read in pieces, so a small file costs little and a file that grows while it is read
-    // still stops at the cap.
-    std::string text;
-    char piece[64 * 1024];
-    while (stream) {
-        stream.read(piece, sizeof piece);
-        text.append(piece, static_cast<std::size_t>(stream.gcount()));
-        if (text.size() > maxBytes) {
-            result.reason = "is larger than " + std::to_string(maxBytes >> 20) + " MB, more than a browser writes";
-            return result;
-        }
-    }
-    if (stream.bad()) {
-        result.reason = "cannot be read";
+    if (size > maxBytes) return tooLarge();
+    // Through the shared reader: it lets the browser (or the shield's own undo) replace the file
+    // in one step while it is being read, where a stream would stand in the way on Windows.
+    std::vector<std::uint8_t> bytes;
+    try {
+        bytes = ReadFileBytes(path);
+    } catch (const FileError& failure) {
+        result.reason = std::string("cannot be read: ") + failure.what();
         return result;
     }
-    result.text = std::move(text);
+    if (bytes.size() > maxBytes) return tooLarge();
+    result.text = std::string(bytes.begin(), bytes.end());
     return result;
 }
 

@@ -257,8 +257,9 @@ std::vector<FirefoxPrefLine> ParsePrefLines(std::string_view text) {
             bool clean = false;
             bool opensComment = false;
             std::vector<Statement> statements = ParseLine(body, clean, opensComment);
-            if (statements.size() == 1 && clean) {
-                // The usual line: the fix removes it whole, line end and all.
+            if (statements.size() == 1 && clean && !opensComment) {
+                // The usual line: the fix removes it whole, line end and all. (A comment it opens
+                // stays, or the lines in it would come alive.)
                 FirefoxPrefLine& only = statements.front().line;
                 only.offset = lineStart;
                 only.line = std::string(text.substr(lineStart, end - lineStart));
@@ -318,6 +319,30 @@ std::string PutBackPrefLine(std::string_view text, const FirefoxPrefLine& line) 
     result += line.line;
     if (result.back() != '\n') result += lineEnd;
     return result;
+}
+
+std::optional<PrefRemoval> RemovePrefStatements(std::string_view text, std::string_view name, std::string_view value) {
+    PrefRemoval removal;
+    for (FirefoxPrefLine& line : ParsePrefLines(text)) {
+        if (line.name == name && line.value == value) removal.removed.push_back(std::move(line));
+    }
+    if (removal.removed.empty()) return std::nullopt;
+    // From the last to the first, so that each offset still holds when its turn comes.
+    removal.text = std::string(text);
+    for (auto line = removal.removed.rbegin(); line != removal.removed.rend(); ++line) {
+        std::optional<std::string> shorter = RemovePrefLine(removal.text, *line);
+        if (!shorter) return std::nullopt;  // cannot be: the bytes were just read there
+        removal.text = std::move(*shorter);
+    }
+    return removal;
+}
+
+std::string UndoPrefRemoval(const std::optional<std::string>& now, std::string_view before, std::string_view written,
+                            const std::vector<FirefoxPrefLine>& removed) {
+    if (now && *now == written) return std::string(before);
+    std::string text = now.value_or(std::string());
+    for (const FirefoxPrefLine& line : removed) text = PutBackPrefLine(text, line);
+    return text;
 }
 
 FirefoxPrefSettings ReadFirefoxPrefSettings(const std::string& firefoxFolder) {

@@ -45,6 +45,20 @@ std::optional<std::string> RemovePrefLine(std::string_view text, const FirefoxPr
 // over any earlier line of the same preference.
 std::string PutBackPrefLine(std::string_view text, const FirefoxPrefLine& line);
 
+// The text without every statement of preference `name` with the value `value` (as
+// ParsePrefLines gives it), and those statements; nothing when it holds none.
+struct PrefRemoval {
+    std::string text;
+    std::vector<FirefoxPrefLine> removed;
+};
+std::optional<PrefRemoval> RemovePrefStatements(std::string_view text, std::string_view name, std::string_view value);
+
+// The undo of a removal: the file as it was (`before`) when it is still what the removal wrote
+// (`written`), else `now` with the removed statements put back (PutBackPrefLine). `now` is
+// nothing for a file that is gone: the statements then make a file of their own.
+std::string UndoPrefRemoval(const std::optional<std::string>& now, std::string_view before, std::string_view written,
+                            const std::vector<FirefoxPrefLine>& removed);
+
 // A watched preference line of one file of one Firefox profile.
 struct FirefoxPrefSetting {
     std::string profile;

@@ -40,15 +40,19 @@ void ReadProfileAddons(const FirefoxProfile& profile, ExtensionList& list) {
     } else if (!file.missing) {
         list.problems.push_back({jsonPath, reason});
     }
-    // The extensions folder: <id>.xpi files and unpacked <id> folders. "staged" and "trash" are
-    // Firefox's own working folders.
+    // The extensions folder: <id>.xpi files and unpacked <id> folders; then its "staged" folder,
+    // where add-ons wait to be installed at the next start, in the same two shapes (their <id>.json
+    // beside them is Firefox's note about the install). "trash" is Firefox's own working folder.
     const std::string folder = JoinPath(profile.path, "extensions");
+    const std::string staged = JoinPath(folder, "staged");
     std::vector<std::pair<std::string, std::string>> found;  // id, path
-    for (const std::string& name : PlainFileNames(folder)) {
-        if (EndsWithXpi(name)) found.emplace_back(name.substr(0, name.size() - 4), JoinPath(folder, name));
-    }
-    for (const std::string& name : SubfolderNames(folder)) {
-        if (name != "staged" && name != "trash") found.emplace_back(name, JoinPath(folder, name));
+    for (const std::string& place : {folder, staged}) {
+        for (const std::string& name : PlainFileNames(place)) {
+            if (EndsWithXpi(name)) found.emplace_back(name.substr(0, name.size() - 4), JoinPath(place, name));
+        }
+        for (const std::string& name : SubfolderNames(place)) {
+            if (place == staged || (name != "staged" && name != "trash")) found.emplace_back(name, JoinPath(place, name));
+        }
     }
     for (const auto& [foundId, path] : found) {
         const std::string& id = foundId;  // clang 14 cannot capture a structured binding

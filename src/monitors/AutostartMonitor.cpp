@@ -295,10 +295,10 @@ void AutostartMonitor::Visit(std::size_t index, WarningSink& queue) {
     // A finding the full queue cannot take keeps its old state in the baseline, so a later pass
     // reports it.
     std::vector<AutostartEntry> learned = *now;
+    const bool runsPrograms = source.RunsPrograms(point);
     for (const AutostartFinding& finding : findings) {
-        const std::string command = CommandOf(finding);
-        const std::string program = CommandProgram(command);
-        if (IsOwnAutorunFile(PathFileName(program))) continue;
+        const std::string program = runsPrograms ? CommandProgram(CommandOf(finding)) : std::string();
+        if (runsPrograms && IsOwnAutorunFile(PathFileName(program))) continue;
         if (!queue.HasRoom()) {
             std::erase_if(learned, [&](const AutostartEntry& entry) { return entry.item == finding.entry.item; });
             if (finding.before) learned.push_back(*finding.before);

@@ -42,6 +42,9 @@ public:
     // database knows the program the entry runs.
     virtual std::unique_ptr<TWarning> MakeWarning(std::size_t point, const AutostartFinding& finding,
                                                   bool knownProgram) = 0;
+    // The point's entries name programs: the threat database and the shield's own files are
+    // looked up for them. A browser's extension or setting names none.
+    virtual bool RunsPrograms(std::size_t) const { return true; }
 };
 
 // Holds of points while a fix or an undo changes them, and the points to take as they are next.

@@ -56,6 +56,7 @@ public:
     const std::string& PointId(std::size_t point) const override { return points_[point].id; }
     // New entries are findings; entries that change or go are not.
     AutostartPointKind PointKind(std::size_t) const override { return AutostartPointKind::Files; }
+    bool RunsPrograms(std::size_t) const override { return false; }
 
     std::optional<std::vector<AutostartEntry>> Read(std::size_t index) override {
         Point& point = points_[index];

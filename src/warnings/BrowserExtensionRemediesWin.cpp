@@ -94,7 +94,28 @@ private:
     throw std::runtime_error("Sentrel could not change " + what + " (" + error.what() + "); nothing was changed.");
 }
 
+// The installation mode the browser's ExtensionSettings policy (the user's, else the machine's)
+// gives the id, by its own entry or a list of ids; nothing when neither names it.
+std::optional<std::string> ChromiumSettingsMode(const BrowserExtensionWarning& warning) {
+    for (const HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+        const auto key = platform::RegistryKey::Open(root, warning.PolicyKey);
+        const auto value = key ? key->ReadValue(kExtensionSettingsName) : std::nullopt;
+        if (!value || (value->type != REG_SZ && value->type != REG_EXPAND_SZ)) continue;
+        if (auto mode = ExtensionSettingsMode(platform::StringFromRegistryData(value->data), warning.Id)) return mode;
+    }
+    return std::nullopt;
+}
+
 void BlockInChromium(const BrowserExtensionWarning& warning, FixOutcome& outcome, std::vector<BackupValue> keys) {
+    const std::optional<std::string> mode = ChromiumSettingsMode(warning);
+    if (mode == "blocked")
+        throw ThreatGoneError("The extension " + warning.Id + " is blocked in " + warning.Browser +
+                              " by its ExtensionSettings policy already; nothing was changed.");
+    // ExtensionSettings wins over the older extension policies, the block list among them.
+    if (mode == "force_installed" || mode == "normal_installed")
+        outcome.notices.push_back("The ExtensionSettings policy of " + warning.Browser + " installs the extension " +
+                                  warning.Id + " and wins over the block list. Remove that policy to take the "
+                                  "extension away.");
     const std::string keyPath = warning.PolicyKey + "\\" + kBlocklistKeyName;
     std::vector<RegistryStringValue> values;
     if (const auto key = platform::RegistryKey::Open(HKEY_CURRENT_USER, keyPath)) {

@@ -10,6 +10,7 @@
 #include "warnings/StartupWarnings.h"
 #include "warnings/Backuper.h"
 #include "warnings/BrowserExtensionWarning.h"
+#include "warnings/BrowserPreferenceWarning.h"
 #include "warnings/ElevatedActs.h"
 #include "warnings/Warning.h"
 #include "warnings/WarningRemedies.h"
@@ -122,6 +123,12 @@ constexpr WarningKind kShieldKinds[] = {
      .fix = SENTREL_WINDOWS_REMEDY(FixBrowserExtension),
      .undo = SENTREL_WINDOWS_REMEDY(UndoBrowserExtension),
      .texts = &BrowserExtensionTexts},
+    {.name = BrowserPreferenceWarning::kClassName,
+     .categories = {kBrowserSettingsCategory},
+     .hasUndo = true,
+     .fix = SENTREL_WINDOWS_REMEDY(FixBrowserPreference),
+     .undo = SENTREL_WINDOWS_REMEDY(UndoBrowserPreference),
+     .texts = &BrowserPreferenceTexts},
 };
 
 }  // namespace

@@ -118,7 +118,8 @@ struct WarningKind {
 // The shield's kinds, in their fixed order: TKeyHookWarning, TMouseHookWarning,
 // TProcessWarning, TFileWarning, TFileChangeWarning, TAutorunAddWarning,
 // TBrowserSettingWarning, TRegistyWarning, TCookieWarning, TFolderWarning,
-// AutostartPointWarning, StartupFileWarning, ScheduledTaskWarning.
+// AutostartPointWarning, StartupFileWarning, ScheduledTaskWarning, BrowserExtensionWarning,
+// BrowserPreferenceWarning.
 std::span<const WarningKind> ShieldWarningKinds();
 
 // The row of `kinds` whose name equals `name` exactly (byte for byte); null when none does.

@@ -94,5 +94,10 @@ void FixBrowserExtension(const TWarning& warning, const NewBackupResult& record,
         const WarningContext& context);
 void UndoBrowserExtension(const BackupRecord& record, const WarningContext& context);
 
+// BrowserPreferenceRemediesWin.cpp: the preference's lines go from user.js and prefs.js.
+void FixBrowserPreference(const TWarning& warning, const NewBackupResult& record, FixOutcome& outcome,
+        const WarningContext& context);
+void UndoBrowserPreference(const BackupRecord& record, const WarningContext& context);
+
 }  // namespace remedies
 }  // namespace sentrel

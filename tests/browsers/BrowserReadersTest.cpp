@@ -86,6 +86,11 @@ TEST(FirefoxProfiles, ReadsAddonsAndWatchedPreferences) {
              "defaultLocale":{"name":"Помощник покупок"}},
             {"id":"formautofill@mozilla.org","type":"extension","location":"app-builtin","active":false}]})");
     Put(first, "extensions/dropped@example.com.xpi", "PK");
+    // Waiting for the next start: a new add-on in both shapes, and an update of one installed.
+    Put(first, "extensions/staged/waiting@example.com.xpi", "PK");
+    Put(first, "extensions/staged/waiting@example.com.json", "{}");
+    Put(first, "extensions/staged/unpacked@example.com/manifest.json", "{}");
+    Put(first, "extensions/staged/dropped@example.com.xpi", "PK");
     Put(first, "prefs.js",
         "// Mozilla User Preferences\n"
         "user_pref(\"browser.startup.homepage\", \"https://start.example/|https://\\u0436.example/\");\n"
@@ -97,7 +102,7 @@ TEST(FirefoxProfiles, ReadsAddonsAndWatchedPreferences) {
     Put(elsewhere + "/", "extensions/{0f5e2a6c-1111-2222-3333-444455556666}.xpi", "PK");
 
     const ExtensionList list = ReadFirefoxExtensions(firefox);
-    ASSERT_EQ(list.extensions.size(), 4u);
+    ASSERT_EQ(list.extensions.size(), 6u);
     const BrowserExtension* spy = Find(list, "spy@example.com");
     ASSERT_NE(spy, nullptr);
     EXPECT_EQ(spy->browser, "Firefox");
@@ -106,6 +111,8 @@ TEST(FirefoxProfiles, ReadsAddonsAndWatchedPreferences) {
     EXPECT_FALSE(spy->builtIn);
     EXPECT_TRUE(Find(list, "formautofill@mozilla.org")->builtIn);
     EXPECT_EQ(Find(list, "dropped@example.com")->profile, "default-release");
+    EXPECT_EQ(Find(list, "waiting@example.com")->profile, "default-release");
+    EXPECT_NE(Find(list, "unpacked@example.com"), nullptr);
     const BrowserExtension* fallback = Find(list, "{0f5e2a6c-1111-2222-3333-444455556666}");
     ASSERT_NE(fallback, nullptr);
     EXPECT_EQ(fallback->profile, "Второй");
@@ -146,6 +153,28 @@ TEST(FirefoxPrefs, RemovingALineKeepsEveryOtherByte) {
     const FirefoxPrefLine second = ParsePrefLines(shared).at(1);
     EXPECT_EQ(second.kind, FirefoxPrefKind::StartupMode);
     EXPECT_EQ(RemovePrefLine(shared, second), "user_pref(\"a\", 1);   // x\n");
+    // A comment the line opens stays open, so that the lines in it stay asleep.
+    const std::string opening = "user_pref(\"browser.startup.page\", 3); /* old:\nuser_pref(\"x\", 1);\n*/\n";
+    EXPECT_EQ(RemovePrefLine(opening, ParsePrefLines(opening).at(0)), " /* old:\nuser_pref(\"x\", 1);\n*/\n");
+}
+
+TEST(FirefoxPrefs, TheUndoPutsTheFileBackWhileUnchangedElseOnlyTheLines) {
+    const std::string hijack = "user_pref(\"browser.startup.homepage\", \"http://evil.example/\");";
+    const std::string own = "user_pref(\"browser.startup.homepage\", \"http://own.example/\");\n";
+    const std::string before = own + hijack + "\n" + "user_pref(\"a\", 1); " + hijack + "\n";
+    const auto removal = RemovePrefStatements(before, "browser.startup.homepage", "http://evil.example/");
+    ASSERT_TRUE(removal);
+    ASSERT_EQ(removal->removed.size(), 2u);  // its own line, and the statement sharing a line
+    EXPECT_EQ(removal->text, own + "user_pref(\"a\", 1); \n");
+    EXPECT_FALSE(RemovePrefStatements(removal->text, "browser.startup.homepage", "http://evil.example/"));
+
+    // Unchanged since: the file as it was, byte for byte (the shared line included).
+    EXPECT_EQ(UndoPrefRemoval(removal->text, before, removal->text, removal->removed), before);
+    // Changed since: the change stays and the statement comes back after it (once), so that it wins.
+    const std::string changed = removal->text + "user_pref(\"b\", 2);\n";
+    EXPECT_EQ(UndoPrefRemoval(changed, before, removal->text, removal->removed), changed + hijack + "\n");
+    // Gone since: the statement alone.
+    EXPECT_EQ(UndoPrefRemoval(std::nullopt, before, removal->text, removal->removed), hijack + "\n");
 }
 
 TEST(BlockLists, ChromiumBlocklistTakesTheLowestFreeNumber) {
@@ -185,6 +214,19 @@ TEST(BlockLists, ExtensionSettingsBlockAndUndoRoundTrip) {
     EXPECT_FALSE(UnblockInExtensionSettings(changed, "new@example.com", std::nullopt).changed);
     EXPECT_FALSE(BlockInExtensionSettings("[1,2]", "x").ok);
     EXPECT_FALSE(BlockInExtensionSettings("{\"a\":", "x").ok);
+}
+
+TEST(BlockLists, ExtensionSettingsModeReadsEachIdOfAListedKey) {
+    const std::string policy =
+        R"({"*":{"installation_mode":"blocked"},"aaaa, bbbb ,cccc":{"installation_mode":"force_installed"},)"
+        R"("cccc":{"installation_mode":"allowed"},"dddd,":{"installation_mode":"blocked"},"eeee":{"x":1}})";
+    EXPECT_EQ(ExtensionSettingsMode(policy, "aaaa"), "force_installed");
+    EXPECT_EQ(ExtensionSettingsMode(policy, "bbbb"), "force_installed");
+    EXPECT_EQ(ExtensionSettingsMode(policy, "cccc"), "allowed");  // its own entry wins
+    EXPECT_EQ(ExtensionSettingsMode(policy, "dddd"), "blocked");
+    EXPECT_FALSE(ExtensionSettingsMode(policy, "eeee"));  // named, without a mode
+    EXPECT_FALSE(ExtensionSettingsMode(policy, "bbb"));   // "*" is not an id's entry
+    EXPECT_FALSE(ExtensionSettingsMode("[1]", "aaaa"));
 }
 
 TEST(BrowserFiles, HostileFilesGiveAProblemNotACrash) {

@@ -123,5 +123,69 @@ TEST(BrowserWatch, ReportsNewExtensionsAndAHomePagePolicyBlocksRemovesAndUndoesT
     CleanUp();
 }
 
+// Firefox's preference lines: a home page planted in user.js and a proxy in prefs.js while the
+// shield is off are reported once each; Shield me takes out just those lines; Undo puts user.js
+// back whole, and into prefs.js, changed since the fix, only the line.
+TEST(BrowserWatch, ReportsFirefoxPreferenceLinesRemovesThemAndPutsThemBack) {
+    CleanUp();
+    ShieldFolder folder(SecurityLevel::High);
+    ASSERT_TRUE(folder.CopyAutostartPoints());
+    const std::string profile = kMozilla + "\\Firefox\\Profiles\\e2e.default-release";
+    WriteText(kMozilla + "\\Firefox\\profiles.ini",
+              "[Profile0]\r\nName=default-release\r\nIsRelative=1\r\nPath=Profiles/e2e.default-release\r\n");
+    const std::string prefs = "// Mozilla User Preferences\n\nuser_pref(\"browser.startup.homepage\", \"http://own.example/\");\n"
+                              "user_pref(\"browser.startup.page\", 1);\n";
+    WriteText(profile + "\\prefs.js", prefs);
+
+    {
+        ShieldProcess shield(folder);
+        ASSERT_TRUE(shield.WaitUntilStarted());
+        ASSERT_TRUE(Eventually([] { return FileExists(kBaseline); })) << "the first pass wrote no baseline";
+        if (const HWND alert = WaitForAlert(shield, 4s)) ADD_FAILURE() << "alert at the first start: " << AllTexts(alert);
+        ASSERT_NO_FATAL_FAILURE(Stop(shield));
+    }
+
+    const std::string userJs = "\xEF\xBB\xBF// set up by a program\r\nuser_pref(\"browser.startup.homepage\", "
+                               "\"http://start.e2e.example/\");\r\nuser_pref(\"general.smoothScroll\", false);\r\n";
+    WriteText(profile + "\\user.js", userJs);
+    const std::string proxyLine = "user_pref(\"network.proxy.http\", \"proxy.e2e.example\");\n";
+    WriteText(profile + "\\prefs.js", prefs + proxyLine);
+
+    ShieldProcess shield(folder);
+    ASSERT_TRUE(shield.WaitUntilStarted());
+    ASSERT_NO_FATAL_FAILURE(ShieldEach(
+        shield, {"The home page of Firefox (profile default-release) was set to http://start.e2e.example/ by the line "
+                 "browser.startup.homepage of user.js. Click Shield me to remove the line or Ignore to permit it.",
+                 "The proxy setting of Firefox (profile default-release) was set to proxy.e2e.example by the line "
+                 "network.proxy.http of prefs.js. Click Shield me to remove the line or Ignore to permit it."}));
+    TBackuper backuper(folder.Path());
+    ASSERT_TRUE(Eventually([&] { return backuper.GetCount() == 2; })) << backuper.GetCount() << " records";
+    EXPECT_EQ(ReadFileText(profile + "\\user.js"),
+              "\xEF\xBB\xBF// set up by a program\r\nuser_pref(\"general.smoothScroll\", false);\r\n");
+    EXPECT_EQ(ReadFileText(profile + "\\prefs.js"), prefs);
+    if (const HWND alert = WaitForAlert(shield, 4s)) ADD_FAILURE() << "a third alert: " << AllTexts(alert);
+
+    // Firefox rewrites prefs.js meanwhile; user.js stays as the fix left it.
+    const std::string rewritten = prefs + "user_pref(\"browser.download.dir\", \"C:\\\\Downloads\");\n";
+    WriteText(profile + "\\prefs.js", rewritten);
+    const unsigned long long before = SetLastWriteTimeBack(kBaseline);
+    Press(shield.WaitForWindow("TMainForm"), "undo");
+    const HWND dialog = shield.WaitForWindow("TOptionsForm");
+    ASSERT_TRUE(WaitForVisibility(dialog, true));
+    const HWND page = FindChildByText(dialog, "Restore Changes");
+    const HWND list = GetDlgItem(page, 700);
+    ASSERT_EQ(SendMessageA(list, LB_GETCOUNT, 0, 0), 2);
+    SendMessageA(list, LB_SELITEMRANGE, TRUE, MAKELPARAM(0, 1));
+    PostMessageA(FindChildByText(page, "&Undo"), BM_CLICK, 0, 0);
+    EXPECT_TRUE(Eventually([&] { return backuper.GetCount() == 0; })) << backuper.GetCount() << " records left";
+    if (const HWND box = shield.WaitForMessageBox(0ms)) ADD_FAILURE() << MessageBoxText(box);
+    EXPECT_EQ(ReadFileText(profile + "\\user.js"), userJs);
+    EXPECT_EQ(ReadFileText(profile + "\\prefs.js"), rewritten + proxyLine);
+    EXPECT_TRUE(Eventually([&] { return LastWriteTime(kBaseline) != before; }));
+    if (const HWND alert = WaitForAlert(shield, 4s)) ADD_FAILURE() << "reported again after undo: " << AllTexts(alert);
+    Stop(shield);
+    CleanUp();
+}
+
 }  // namespace
 }  // namespace sentrel::e2e

@@ -3,6 +3,7 @@
 //  - manifest.json + messages.json (split at the first NUL): reads or gives a reason;
 //  - Local State, extensions.json, profiles.ini: read or give a reason;
 //  - prefs.js: removing any line found takes exactly its bytes out, and putting it back finds it;
+//    removing a preference's value leaves no line of it, and the undo of that gives the text back;
 //  - ExtensionSettings: blocking, unblocking and blocking again gives the first block's value.
 #include <cstdint>
 #include <cstdlib>
@@ -33,9 +34,17 @@ void Prefs(std::string_view text) {
         const std::string back = PutBackPrefLine(*removed, line);
         if (back.find(line.line) == std::string::npos) std::abort();
     }
+    const std::vector<FirefoxPrefLine> lines = ParsePrefLines(text);
+    if (lines.empty()) return;
+    const auto removal = RemovePrefStatements(text, lines.front().name, lines.front().value);
+    if (!removal) std::abort();
+    for (const FirefoxPrefLine& left : ParsePrefLines(removal->text))
+        if (left.name == lines.front().name && left.value == lines.front().value) std::abort();
+    if (UndoPrefRemoval(removal->text, text, removal->text, removal->removed) != text) std::abort();
 }
 
 void Settings(std::string_view policy) {
+    (void)ExtensionSettingsMode(policy, "spy@example.com");
     const ExtensionSettingsChange blocked = BlockInExtensionSettings(policy, "spy@example.com");
     if (!blocked.ok || !blocked.changed) return;
     const ExtensionSettingsChange undone =

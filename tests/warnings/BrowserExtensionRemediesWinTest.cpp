@@ -37,6 +37,11 @@ TEST_F(BrowserExtensionRemedyTest, TheUndoTakesOutOnlyItsOwnBlockEntry) {
     Undo(BrowserExtensionWarning::kClassName);
     EXPECT_FALSE(Read(blocklist, "2"));
     EXPECT_EQ(Read(blocklist, "1"), "other");
+    // Blocked by a list of ids in the ExtensionSettings policy: nothing to do, no record.
+    Write(base_ + "\\Chrome", "ExtensionSettings",
+          "{\"zzzz, " + std::string(kId) + "\": {\"installation_mode\": \"blocked\"}}");
+    EXPECT_THROW(Fix(chrome), ThreatGoneError);
+    EXPECT_FALSE(Read(blocklist, "2"));
 
     // Firefox: the id's own earlier entry comes back, whether or not the value changed since.
     const std::string firefox = base_ + "\\Firefox";
