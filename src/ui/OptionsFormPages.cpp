@@ -51,6 +51,7 @@ constexpr std::array<ActionGroup, kDefaultActionKeys.size()> kActionGroups = {{
     {"Programs in Startup folders", "Choose what Sentrel should do when new program in Startup folder is found"},
     {"New scheduled tasks", "Choose what Sentrel should do when new scheduled task is found"},
     {"New browser extensions", "Choose what Sentrel should do when new browser extension is found"},
+    {"New services", "Choose what Sentrel should do when new service is found"},
 }};
 
 constexpr std::array<const char*, 10> kRemindPeriods = {"3 days",  "1 week",  "2 weeks", "3 weeks", "1 month",

@@ -10,6 +10,7 @@
 #include "warnings/StartupWarnings.h"
 #include "warnings/Backuper.h"
 #include "warnings/BrowserExtensionWarning.h"
+#include "warnings/ServiceWarning.h"
 #include "warnings/Warning.h"
 #include "warnings/WarningRemedies.h"
 #include "warnings/WarningTexts.h"
@@ -115,6 +116,12 @@ constexpr WarningKind kShieldKinds[] = {
      .fix = SENTREL_WINDOWS_REMEDY(FixBrowserExtension),
      .undo = SENTREL_WINDOWS_REMEDY(UndoBrowserExtension),
      .texts = &BrowserExtensionTexts},
+    {.name = ServiceWarning::kClassName,
+     .categories = {kServicesCategory},
+     .hasUndo = true,
+     .fix = SENTREL_WINDOWS_REMEDY(FixService),
+     .undo = SENTREL_WINDOWS_REMEDY(UndoService),
+     .texts = &ServiceTexts},
 };
 
 }  // namespace

@@ -77,5 +77,10 @@ void FixBrowserExtension(const TWarning& warning, const NewBackupResult& record,
         const WarningContext& context);
 void UndoBrowserExtension(const BackupRecord& record, const WarningContext& context);
 
+// A service (WarningRemediesWin.cpp, beside the registry key export it uses).
+void FixService(const TWarning& warning, const NewBackupResult& record, FixOutcome& outcome,
+        const WarningContext& context);
+void UndoService(const BackupRecord& record, const WarningContext& context);
+
 }  // namespace remedies
 }  // namespace sentrel
