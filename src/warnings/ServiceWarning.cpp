@@ -22,9 +22,9 @@ std::string ServiceStartWords(unsigned startType) {
     switch (startType) {
     case 0:
     case 1:
-    case 2: return "every time Windows starts";
-    case 4: return "never (it is disabled)";
-    default: return "when a program asks for it";
+    case 2: return "It starts every time Windows starts.";
+    case 4: return "It is disabled for now.";
+    default: return "It starts when a program asks for it.";
     }
 }
 
@@ -38,7 +38,7 @@ WarningTexts ServiceTexts(const TWarning& found) {
                                   : warning.Name + " (" + warning.DisplayName + ")";
     const std::string runs = (warning.Command.empty() ? std::string() : ", which runs " + warning.Command) +
                              (warning.ServiceDll.empty() ? std::string() : " with " + warning.ServiceDll);
-    const std::string starts = " It starts " + ServiceStartWords(warning.StartType) + ".";
+    const std::string starts = " " + ServiceStartWords(warning.StartType);
     const std::string backupLine = "Service " + warning.Name + " was removed";
     if (warning.KnownProgram) {
         return {.title = "Known malicious program",

@@ -29,7 +29,7 @@ public:
     bool KnownProgram = false;
 };
 
-// When a service of that Start value runs, in plain words ("every time Windows starts").
+// When a service of that Start value runs, as a sentence ("It starts every time Windows starts.").
 std::string ServiceStartWords(unsigned startType);
 
 namespace texts {

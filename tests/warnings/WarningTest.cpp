@@ -153,7 +153,8 @@ TEST(WarningKinds, ListsTheKindsInOrderAndFindsThemByExactName) {
                                     "TFileWarning",       "TFileChangeWarning",     "TAutorunAddWarning",
                                     "TBrowserSettingWarning", "TRegistyWarning",    "TCookieWarning",
                                     "TFolderWarning",     "AutostartPointWarning",
-                                    "StartupFileWarning", "ScheduledTaskWarning", "BrowserExtensionWarning"};
+                                    "StartupFileWarning", "ScheduledTaskWarning", "BrowserExtensionWarning",
+                                    "ServiceWarning"};
     const auto kinds = ShieldWarningKinds();
     ASSERT_EQ(kinds.size(), std::size(expected));
     for (std::size_t i = 0; i < kinds.size(); ++i) {

@@ -1,0 +1,224 @@
+// Services and machine-wide autostart points, end to end at High: a service made while the shield
+// runs is reported with its command, removed with a backup record and registered again exactly by
+// Undo; entries planted at machine points, in both registry views, are each reported by the
+// point's plain name and put right by Shield me.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "common/Files.h"
+#include "e2e/AlertDriving.h"
+#include "platform/ProgramFolder.h"
+#include "platform/Registry.h"
+#include "platform/Services.h"
+#include "platform/WideText.h"
+#include "warnings/Backuper.h"
+
+namespace sentrel::e2e {
+namespace {
+
+constexpr const char* kService = "SentrelE2EService";
+constexpr const char* kServiceDisplay = "E2E Helper Service";
+constexpr const char* kServiceCommand = "\"C:\\e2e tools\\helper service.exe\" -service";
+
+std::string Baseline() {
+    return platform::UserAppDataFolder() + "\\.SentrelSettings\\autostart_baseline.txt";
+}
+
+std::string ServiceKey() {
+    return std::string(platform::kServicesKey) + "\\" + kService;
+}
+
+// Whether the service control manager knows the service.
+bool Registered() {
+    const SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
+    if (!manager) return false;
+    const SC_HANDLE service = OpenServiceW(manager, platform::WideFromUtf8(kService).c_str(), SERVICE_QUERY_CONFIG);
+    if (service) CloseServiceHandle(service);
+    CloseServiceHandle(manager);
+    return service != nullptr;
+}
+
+void RemoveTestService() {
+    if (const SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT)) {
+        if (const SC_HANDLE service = OpenServiceW(manager, platform::WideFromUtf8(kService).c_str(), DELETE)) {
+            DeleteService(service);
+            CloseServiceHandle(service);
+        }
+        CloseServiceHandle(manager);
+    }
+    platform::DeleteKeyTree(HKEY_LOCAL_MACHINE, ServiceKey());
+}
+
+// Every value of the key and of its Parameters key, as "name=type:data".
+std::vector<std::string> KeyContents() {
+    std::vector<std::string> contents;
+    for (const std::string& key : {ServiceKey(), ServiceKey() + "\\Parameters"}) {
+        const auto opened = platform::RegistryKey::Open(HKEY_LOCAL_MACHINE, key);
+        if (!opened) continue;
+        for (const platform::RegistryValue& value : opened->Values())
+            contents.push_back(key + "|" + value.name + "=" + std::to_string(value.type) + ":" + value.data);
+    }
+    std::sort(contents.begin(), contents.end());
+    return contents;
+}
+
+TEST(AutostartServices, ReportsANewServiceRemovesItAndRegistersItAgainExactly) {
+    RemoveTestService();
+    DeleteFileA(Baseline().c_str());
+    ShieldFolder folder(SecurityLevel::High);
+    ASSERT_TRUE(folder.CopyAutostartPoints());
+    // Whether the baseline lists the service; false while it cannot be read.
+    const auto known = [&](bool listed) {
+        try {
+            return (ReadTextFile(Baseline()).find(kService) != std::string::npos) == listed;
+        } catch (const std::exception&) {
+            return false;
+        }
+    };
+    ShieldProcess shield(folder);
+    ASSERT_TRUE(shield.WaitUntilStarted());
+    ASSERT_TRUE(Eventually([&] { return known(false); })) << "the first pass wrote no baseline";
+
+    const SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CREATE_SERVICE);
+    ASSERT_TRUE(manager);
+    const SC_HANDLE made = CreateServiceW(manager, platform::WideFromUtf8(kService).c_str(),
+                                          platform::WideFromUtf8(kServiceDisplay).c_str(), SERVICE_QUERY_STATUS,
+                                          SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START, SERVICE_ERROR_NORMAL,
+                                          platform::WideFromUtf8(kServiceCommand).c_str(), nullptr, nullptr, nullptr,
+                                          nullptr, nullptr);
+    ASSERT_TRUE(made) << GetLastError();
+    CloseServiceHandle(made);
+    CloseServiceHandle(manager);
+    platform::RegistryKey::Create(HKEY_LOCAL_MACHINE, ServiceKey()).WriteString("Description", "Helps the e2e walk");
+    platform::RegistryKey::Create(HKEY_LOCAL_MACHINE, ServiceKey() + "\\Parameters").WriteDword("Mode", 7);
+    const std::vector<std::string> before = KeyContents();
+
+    const HWND alert = WaitForAlert(shield, 30s);
+    ASSERT_NE(alert, nullptr) << "no alert for the new service";
+    const std::string expected = std::string("A service was added to the system: ") + kService + " (" +
+                                 kServiceDisplay + "), which runs " + kServiceCommand +
+                                 ". It starts every time Windows starts. Click Shield me to remove it or Ignore to "
+                                 "permit it.";
+    ASSERT_NE(AllTexts(alert).find(expected), std::string::npos) << AllTexts(alert);
+    ASSERT_NO_FATAL_FAILURE(Click(alert, "shield"));
+    TBackuper backuper(folder.Path());
+    ASSERT_TRUE(Eventually([&] { return backuper.GetCount() == 1; }));
+    EXPECT_TRUE(FileExists(backuper.RecordFolder(backuper.GetSectionName(0)) + "backup.reg"));
+    EXPECT_FALSE(Registered());
+    EXPECT_FALSE(platform::RegistryKey::Open(HKEY_LOCAL_MACHINE, ServiceKey()));
+    EXPECT_TRUE(Eventually([&] { return known(false); }));  // the pass after the fix took the removal
+
+    Press(shield.WaitForWindow("TMainForm"), "undo");
+    const HWND dialog = shield.WaitForWindow("TOptionsForm");
+    ASSERT_TRUE(WaitForVisibility(dialog, true));
+    const HWND page = FindChildByText(dialog, "Restore Changes");
+    SendMessageA(GetDlgItem(page, 700), LB_SELITEMRANGE, TRUE, MAKELPARAM(0, 0));
+    PostMessageA(FindChildByText(page, "&Undo"), BM_CLICK, 0, 0);
+    EXPECT_TRUE(Eventually([&] { return backuper.GetCount() == 0; }));
+    EXPECT_TRUE(Registered());
+    EXPECT_EQ(KeyContents(), before);
+    EXPECT_TRUE(Eventually([&] { return known(true); })) << "the pass after the undo did not learn it";
+    if (const HWND again = WaitForAlert(shield, 4s)) ADD_FAILURE() << "reported again after undo: " << AllTexts(again);
+    Stop(shield);
+    RemoveTestService();
+    DeleteFileA(Baseline().c_str());
+}
+
+// One entry planted at a machine point: where, which value, in which view, and what the alert
+// must name.
+struct Planted {
+    std::string key;
+    std::string value;
+    REGSAM view;
+    std::string data;
+    std::string pointName;
+    bool subKey;  // `key` is a new subkey holding `value`
+};
+
+const std::vector<Planted>& MachinePlants() {
+    static const std::vector<Planted> plants = {
+        {"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer\\Run", "E2E Machine Run", KEY_WOW64_64KEY,
+         "C:\\e2e\\machine run.exe", "the Run list of the Explorer policies for all users", false},
+        {"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon", "Userinit", KEY_WOW64_64KEY,
+         "C:\\windows\\system32\\userinit.exe,C:\\e2e\\logon.exe,", "the logon program for all users", false},
+        {"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Windows", "AppInit_DLLs", KEY_WOW64_32KEY,
+         "C:\\e2e\\hook32.dll", "the libraries loaded into every program (AppInit_DLLs)", false},
+        {"SOFTWARE\\Microsoft\\Active Setup\\Installed Components\\{E2E00000-0000-0000-0000-000000000001}",
+         "StubPath", KEY_WOW64_64KEY, "C:\\e2e\\stub.exe /install", "the Active Setup components", true},
+        {"SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\E2E Monitor", "Driver", KEY_WOW64_64KEY,
+         "e2emon.dll", "the print monitors", true},
+    };
+    return plants;
+}
+
+TEST(AutostartMachinePoints, ReportsEntriesPlantedInBothViewsByThePointsName) {
+    // What each planted value held before (Userinit and AppInit_DLLs may exist), to put back.
+    std::vector<std::optional<platform::RegistryValue>> saved;
+    for (const Planted& plant : MachinePlants()) {
+        const auto key = platform::RegistryKey::Open(HKEY_LOCAL_MACHINE, plant.key, platform::RegistryAccess::Read,
+                                                     plant.view);
+        saved.push_back(key && !plant.subKey ? key->ReadValue(plant.value) : std::nullopt);
+    }
+    const auto restore = [&] {
+        for (std::size_t i = 0; i < MachinePlants().size(); ++i) {
+            const Planted& plant = MachinePlants()[i];
+            if (plant.subKey) {
+                platform::DeleteKeyTree(HKEY_LOCAL_MACHINE, plant.key, plant.view);
+                continue;
+            }
+            auto key = platform::RegistryKey::Create(HKEY_LOCAL_MACHINE, plant.key,
+                                                     platform::RegistryAccess::ReadWrite, plant.view);
+            if (saved[i]) key.WriteValue(plant.value, saved[i]->type, saved[i]->data);
+            else key.DeleteValue(plant.value);
+        }
+    };
+    restore();
+    DeleteFileA(Baseline().c_str());
+    ShieldFolder folder(SecurityLevel::High);
+    ASSERT_TRUE(folder.CopyAutostartPoints());
+    ShieldProcess shield(folder);
+    ASSERT_TRUE(shield.WaitUntilStarted());
+    ASSERT_TRUE(Eventually([] { return GetFileAttributesA(Baseline().c_str()) != INVALID_FILE_ATTRIBUTES; }));
+
+    for (const Planted& plant : MachinePlants())
+        platform::RegistryKey::Create(HKEY_LOCAL_MACHINE, plant.key, platform::RegistryAccess::ReadWrite, plant.view)
+            .WriteString(plant.value, plant.data);
+    std::vector<bool> seen(MachinePlants().size(), false);
+    for (std::size_t answered = 0; answered < MachinePlants().size(); ++answered) {
+        const HWND alert = WaitForAlert(shield, 30s);
+        ASSERT_NE(alert, nullptr) << "alerts so far: " << answered;
+        const std::string texts = AllTexts(alert);
+        bool matched = false;
+        for (std::size_t i = 0; i < MachinePlants().size() && !matched; ++i) {
+            const Planted& plant = MachinePlants()[i];
+            if (seen[i] || texts.find(plant.pointName) == std::string::npos ||
+                texts.find(plant.data) == std::string::npos)
+                continue;
+            seen[i] = matched = true;
+        }
+        ASSERT_TRUE(matched) << "an alert for none of the planted entries: " << texts;
+        ASSERT_NO_FATAL_FAILURE(Click(alert, "shield"));
+    }
+    // Shield me removed each new entry and put each changed value back.
+    TBackuper backuper(folder.Path());
+    EXPECT_TRUE(Eventually([&] { return backuper.GetCount() == static_cast<int>(MachinePlants().size()); }));
+    for (std::size_t i = 0; i < MachinePlants().size(); ++i) {
+        const Planted& plant = MachinePlants()[i];
+        const auto key = platform::RegistryKey::Open(HKEY_LOCAL_MACHINE, plant.key, platform::RegistryAccess::Read,
+                                                     plant.view);
+        const std::optional<platform::RegistryValue> now = key ? key->ReadValue(plant.value) : std::nullopt;
+        EXPECT_EQ(now ? std::optional(now->data) : std::nullopt, saved[i] ? std::optional(saved[i]->data) : std::nullopt)
+            << plant.key << "\\" << plant.value;
+    }
+    if (const HWND alert = WaitForAlert(shield, 4s)) ADD_FAILURE() << "one alert too many: " << AllTexts(alert);
+    Stop(shield);
+    restore();
+    DeleteFileA(Baseline().c_str());
+}
+
+}  // namespace
+}  // namespace sentrel::e2e
