@@ -773,7 +773,7 @@ constexpr unsigned kServiceStopWaitMs = 20000;
 // the import.
 constexpr const char* kRegistrationValues[] = {"Type",  "Start",           "ErrorControl", "ImagePath",
                                                 "DisplayName", "ObjectName", "Group",        "DependOnService",
-                                                "WOW64"};
+                                                "WOW64", "PreshutdownTimeout"};
 
 std::string ServiceKeyPath(const std::string& name) {
     return std::string(platform::kServicesKey) + "\\" + name;
@@ -879,7 +879,8 @@ void UndoService(const BackupRecord& record, const WarningContext& context) {
     if (platform::RegistryKey::Open(HKEY_LOCAL_MACHINE, ServiceKeyPath(name)))
         throw std::runtime_error("A service " + name + " is there again; it was not replaced");
     const PointHold hold(context, record.GetString(kPointKey));
-    if (record.GetString(kRegisteredKey) == "1") {
+    const bool registered = record.GetString(kRegisteredKey) == "1";
+    if (registered) {
         try {
             platform::CreateServiceFrom(*config);
         } catch (const platform::Win32Error& error) {
@@ -888,8 +889,16 @@ void UndoService(const BackupRecord& record, const WarningContext& context) {
         }
     }
     const std::string quotedFile = "\"" + saved + "\"";
-    if (!RunRegistryEditor("/s " + quotedFile, "import " + quotedFile, record.folderPath, context.registryEditor))
-        throw std::runtime_error("The registry editor could not import " + saved);
+    if (!RunRegistryEditor("/s " + quotedFile, "import " + quotedFile, record.folderPath, context.registryEditor)) {
+        // Half a service is no undo: the registration goes again and the record stays.
+        try {
+            if (registered) platform::RemoveService(name, kServiceStopWaitMs);
+            platform::DeleteKeyTree(HKEY_LOCAL_MACHINE, ServiceKeyPath(name));
+        } catch (const platform::Win32Error&) {
+            LogCaught("service registration taken back");
+        }
+        throw std::runtime_error("The registry editor could not import " + saved + "; the service was not restored");
+    }
     // What the registration wrote and the service never had goes again.
     try {
         if (auto key = platform::RegistryKey::Open(HKEY_LOCAL_MACHINE, ServiceKeyPath(name),

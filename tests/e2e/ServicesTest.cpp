@@ -23,40 +23,45 @@ namespace {
 constexpr const char* kService = "SentrelE2EService";
 constexpr const char* kServiceDisplay = "E2E Helper Service";
 constexpr const char* kServiceCommand = "\"C:\\e2e tools\\helper service.exe\" -service";
+// A service written straight into the key, which the service control manager does not know.
+constexpr const char* kKeyService = "SentrelE2EKeyService";
+constexpr const char* kKeyServiceCommand = "C:\\e2e\\key service.exe";
 
 std::string Baseline() {
     return platform::UserAppDataFolder() + "\\.SentrelSettings\\autostart_baseline.txt";
 }
 
-std::string ServiceKey() {
-    return std::string(platform::kServicesKey) + "\\" + kService;
+std::string ServiceKey(const std::string& name) {
+    return std::string(platform::kServicesKey) + "\\" + name;
 }
 
 // Whether the service control manager knows the service.
-bool Registered() {
+bool Registered(const std::string& name) {
     const SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
     if (!manager) return false;
-    const SC_HANDLE service = OpenServiceW(manager, platform::WideFromUtf8(kService).c_str(), SERVICE_QUERY_CONFIG);
+    const SC_HANDLE service = OpenServiceW(manager, platform::WideFromUtf8(name).c_str(), SERVICE_QUERY_CONFIG);
     if (service) CloseServiceHandle(service);
     CloseServiceHandle(manager);
     return service != nullptr;
 }
 
-void RemoveTestService() {
-    if (const SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT)) {
-        if (const SC_HANDLE service = OpenServiceW(manager, platform::WideFromUtf8(kService).c_str(), DELETE)) {
-            DeleteService(service);
-            CloseServiceHandle(service);
+void RemoveTestServices() {
+    for (const char* name : {kService, kKeyService}) {
+        if (const SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT)) {
+            if (const SC_HANDLE service = OpenServiceW(manager, platform::WideFromUtf8(name).c_str(), DELETE)) {
+                DeleteService(service);
+                CloseServiceHandle(service);
+            }
+            CloseServiceHandle(manager);
         }
-        CloseServiceHandle(manager);
+        platform::DeleteKeyTree(HKEY_LOCAL_MACHINE, ServiceKey(name));
     }
-    platform::DeleteKeyTree(HKEY_LOCAL_MACHINE, ServiceKey());
 }
 
-// Every value of the key and of its Parameters key, as "name=type:data".
-std::vector<std::string> KeyContents() {
+// Every value of the service's key and of its Parameters key, as "key|name=type:data".
+std::vector<std::string> KeyContents(const std::string& name) {
     std::vector<std::string> contents;
-    for (const std::string& key : {ServiceKey(), ServiceKey() + "\\Parameters"}) {
+    for (const std::string& key : {ServiceKey(name), ServiceKey(name) + "\\Parameters"}) {
         const auto opened = platform::RegistryKey::Open(HKEY_LOCAL_MACHINE, key);
         if (!opened) continue;
         for (const platform::RegistryValue& value : opened->Values())
@@ -66,22 +71,54 @@ std::vector<std::string> KeyContents() {
     return contents;
 }
 
+// A service made through the service control manager, then one written straight into the key
+// while the shield runs: each is reported with its command, removed with a backup record (the
+// manager's one through the manager) and put back exactly by Undo, the manager's one registered
+// again; neither is reported again.
 TEST(AutostartServices, ReportsANewServiceRemovesItAndRegistersItAgainExactly) {
-    RemoveTestService();
+    RemoveTestServices();
     DeleteFileA(Baseline().c_str());
     ShieldFolder folder(SecurityLevel::High);
     ASSERT_TRUE(folder.CopyAutostartPoints());
     // Whether the baseline lists the service; false while it cannot be read.
-    const auto known = [&](bool listed) {
+    const auto known = [&](const std::string& name, bool listed) {
         try {
-            return (ReadTextFile(Baseline()).find(kService) != std::string::npos) == listed;
+            return (ReadTextFile(Baseline()).find("\t" + name + "\t") != std::string::npos) == listed;
         } catch (const std::exception&) {
             return false;
         }
     };
     ShieldProcess shield(folder);
     ASSERT_TRUE(shield.WaitUntilStarted());
-    ASSERT_TRUE(Eventually([&] { return known(false); })) << "the first pass wrote no baseline";
+    ASSERT_TRUE(Eventually([&] { return known(kService, false); })) << "the first pass wrote no baseline";
+    TBackuper backuper(folder.Path());
+
+    const auto walk = [&](const std::string& name, const std::string& expected, bool throughManager) {
+        const std::vector<std::string> before = KeyContents(name);
+        const HWND alert = WaitForAlert(shield, 30s);
+        ASSERT_NE(alert, nullptr) << "no alert for the new service " << name;
+        ASSERT_NE(AllTexts(alert).find(expected), std::string::npos) << AllTexts(alert);
+        ASSERT_NO_FATAL_FAILURE(Click(alert, "shield"));
+        ASSERT_TRUE(Eventually([&] { return backuper.GetCount() == 1; }));
+        EXPECT_TRUE(FileExists(backuper.RecordFolder(backuper.GetSectionName(0)) + "backup.reg"));
+        EXPECT_FALSE(Registered(name));
+        EXPECT_FALSE(platform::RegistryKey::Open(HKEY_LOCAL_MACHINE, ServiceKey(name)));
+        EXPECT_TRUE(Eventually([&] { return known(name, false); }));  // the pass after the fix took the removal
+
+        Press(shield.WaitForWindow("TMainForm"), "undo");
+        const HWND dialog = shield.WaitForWindow("TOptionsForm");
+        ASSERT_TRUE(WaitForVisibility(dialog, true));
+        const HWND page = FindChildByText(dialog, "Restore Changes");
+        SendMessageA(GetDlgItem(page, 700), LB_SELITEMRANGE, TRUE, MAKELPARAM(0, 0));
+        PostMessageA(FindChildByText(page, "&Undo"), BM_CLICK, 0, 0);
+        EXPECT_TRUE(Eventually([&] { return backuper.GetCount() == 0; }));
+        EXPECT_EQ(Registered(name), throughManager);
+        EXPECT_EQ(KeyContents(name), before);
+        EXPECT_TRUE(Eventually([&] { return known(name, true); })) << "the pass after the undo did not learn it";
+        if (const HWND again = WaitForAlert(shield, 4s)) ADD_FAILURE() << "reported again after undo: " << AllTexts(again);
+        Press(dialog, "&Cancel");
+        ASSERT_TRUE(WaitForVisibility(dialog, false));
+    };
 
     const SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CREATE_SERVICE);
     ASSERT_TRUE(manager);
@@ -93,38 +130,26 @@ TEST(AutostartServices, ReportsANewServiceRemovesItAndRegistersItAgainExactly) {
     ASSERT_TRUE(made) << GetLastError();
     CloseServiceHandle(made);
     CloseServiceHandle(manager);
-    platform::RegistryKey::Create(HKEY_LOCAL_MACHINE, ServiceKey()).WriteString("Description", "Helps the e2e walk");
-    platform::RegistryKey::Create(HKEY_LOCAL_MACHINE, ServiceKey() + "\\Parameters").WriteDword("Mode", 7);
-    const std::vector<std::string> before = KeyContents();
+    platform::RegistryKey::Create(HKEY_LOCAL_MACHINE, ServiceKey(kService)).WriteString("Description", "Helps the e2e walk");
+    platform::RegistryKey::Create(HKEY_LOCAL_MACHINE, ServiceKey(kService) + "\\Parameters").WriteDword("Mode", 7);
+    ASSERT_NO_FATAL_FAILURE(walk(kService,
+                                 std::string("A service was added to the system: ") + kService + " (" + kServiceDisplay +
+                                     "), which runs " + kServiceCommand +
+                                     ". It starts every time Windows starts. Click Shield me to remove it or Ignore "
+                                     "to permit it.",
+                                 true));
 
-    const HWND alert = WaitForAlert(shield, 30s);
-    ASSERT_NE(alert, nullptr) << "no alert for the new service";
-    const std::string expected = std::string("A service was added to the system: ") + kService + " (" +
-                                 kServiceDisplay + "), which runs " + kServiceCommand +
-                                 ". It starts every time Windows starts. Click Shield me to remove it or Ignore to "
-                                 "permit it.";
-    ASSERT_NE(AllTexts(alert).find(expected), std::string::npos) << AllTexts(alert);
-    ASSERT_NO_FATAL_FAILURE(Click(alert, "shield"));
-    TBackuper backuper(folder.Path());
-    ASSERT_TRUE(Eventually([&] { return backuper.GetCount() == 1; }));
-    EXPECT_TRUE(FileExists(backuper.RecordFolder(backuper.GetSectionName(0)) + "backup.reg"));
-    EXPECT_FALSE(Registered());
-    EXPECT_FALSE(platform::RegistryKey::Open(HKEY_LOCAL_MACHINE, ServiceKey()));
-    EXPECT_TRUE(Eventually([&] { return known(false); }));  // the pass after the fix took the removal
-
-    Press(shield.WaitForWindow("TMainForm"), "undo");
-    const HWND dialog = shield.WaitForWindow("TOptionsForm");
-    ASSERT_TRUE(WaitForVisibility(dialog, true));
-    const HWND page = FindChildByText(dialog, "Restore Changes");
-    SendMessageA(GetDlgItem(page, 700), LB_SELITEMRANGE, TRUE, MAKELPARAM(0, 0));
-    PostMessageA(FindChildByText(page, "&Undo"), BM_CLICK, 0, 0);
-    EXPECT_TRUE(Eventually([&] { return backuper.GetCount() == 0; }));
-    EXPECT_TRUE(Registered());
-    EXPECT_EQ(KeyContents(), before);
-    EXPECT_TRUE(Eventually([&] { return known(true); })) << "the pass after the undo did not learn it";
-    if (const HWND again = WaitForAlert(shield, 4s)) ADD_FAILURE() << "reported again after undo: " << AllTexts(again);
+    auto direct = platform::RegistryKey::Create(HKEY_LOCAL_MACHINE, ServiceKey(kKeyService));
+    direct.WriteString("ImagePath", kKeyServiceCommand, REG_EXPAND_SZ);
+    direct.WriteDword("Start", SERVICE_DEMAND_START);
+    direct.WriteDword("Type", SERVICE_WIN32_OWN_PROCESS);
+    ASSERT_FALSE(Registered(kKeyService));
+    ASSERT_NO_FATAL_FAILURE(walk(kKeyService,
+                                 std::string("A service was added to the system: ") + kKeyService + ", which runs " +
+                                     kKeyServiceCommand + ". It starts when a program asks for it.",
+                                 false));
     Stop(shield);
-    RemoveTestService();
+    RemoveTestServices();
     DeleteFileA(Baseline().c_str());
 }
 
