@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -186,7 +187,10 @@ TEST(AutostartMachinePoints, ReportsEntriesPlantedInBothViewsByThePointsName) {
     for (const Planted& plant : MachinePlants()) {
         const auto key = platform::RegistryKey::Open(HKEY_LOCAL_MACHINE, plant.key, platform::RegistryAccess::Read,
                                                      plant.view);
-        saved.push_back(key && !plant.subKey ? key->ReadValue(plant.value) : std::nullopt);
+        std::optional<platform::RegistryValue> value = key && !plant.subKey ? key->ReadValue(plant.value) : std::nullopt;
+        // What an earlier run left planted was not there before it.
+        if (value && platform::StringFromRegistryData(value->data) == plant.data) value.reset();
+        saved.push_back(std::move(value));
     }
     const auto restore = [&] {
         for (std::size_t i = 0; i < MachinePlants().size(); ++i) {
@@ -202,6 +206,11 @@ TEST(AutostartMachinePoints, ReportsEntriesPlantedInBothViewsByThePointsName) {
         }
     };
     restore();
+    // Put back however the walk ends.
+    struct Restorer {
+        std::function<void()> restore;
+        ~Restorer() { restore(); }
+    } restorer{restore};
     DeleteFileA(Baseline().c_str());
     ShieldFolder folder(SecurityLevel::High);
     ASSERT_TRUE(folder.CopyAutostartPoints());
@@ -215,18 +224,27 @@ TEST(AutostartMachinePoints, ReportsEntriesPlantedInBothViewsByThePointsName) {
     std::vector<bool> seen(MachinePlants().size(), false);
     for (std::size_t answered = 0; answered < MachinePlants().size(); ++answered) {
         const HWND alert = WaitForAlert(shield, 30s);
-        ASSERT_NE(alert, nullptr) << "alerts so far: " << answered;
-        const std::string texts = AllTexts(alert);
-        bool matched = false;
-        for (std::size_t i = 0; i < MachinePlants().size() && !matched; ++i) {
-            const Planted& plant = MachinePlants()[i];
-            if (seen[i] || texts.find(plant.pointName) == std::string::npos ||
-                texts.find(plant.data) == std::string::npos)
-                continue;
-            seen[i] = matched = true;
+        if (!alert) {
+            std::string missing;
+            for (std::size_t i = 0; i < seen.size(); ++i)
+                if (!seen[i]) missing += " | " + MachinePlants()[i].pointName;
+            FAIL() << "not reported:" << missing;
         }
-        ASSERT_TRUE(matched) << "an alert for none of the planted entries: " << texts;
+        const std::string texts = AllTexts(alert);
+        std::size_t matched = MachinePlants().size();
+        for (std::size_t i = 0; i < MachinePlants().size() && matched == MachinePlants().size(); ++i) {
+            const Planted& plant = MachinePlants()[i];
+            if (!seen[i] && texts.find(plant.pointName) != std::string::npos &&
+                texts.find(plant.data) != std::string::npos)
+                matched = i;
+        }
+        ASSERT_LT(matched, MachinePlants().size()) << "an alert for none of the planted entries: " << texts;
+        seen[matched] = true;
         ASSERT_NO_FATAL_FAILURE(Click(alert, "shield"));
+        // The same window shows the next alert: it is read again once this one has gone.
+        ASSERT_TRUE(Eventually([&] {
+            return !IsWindowVisible(alert) || AllTexts(alert).find(MachinePlants()[matched].data) == std::string::npos;
+        }));
     }
     // Shield me removed each new entry and put each changed value back.
     TBackuper backuper(folder.Path());
@@ -241,7 +259,6 @@ TEST(AutostartMachinePoints, ReportsEntriesPlantedInBothViewsByThePointsName) {
     }
     if (const HWND alert = WaitForAlert(shield, 4s)) ADD_FAILURE() << "one alert too many: " << AllTexts(alert);
     Stop(shield);
-    restore();
     DeleteFileA(Baseline().c_str());
 }
 
