@@ -6,7 +6,8 @@
 
 #include <algorithm>
 #include <chrono>
-#include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -154,63 +155,57 @@ TEST(AutostartServices, ReportsANewServiceRemovesItAndRegistersItAgainExactly) {
     DeleteFileA(Baseline().c_str());
 }
 
-// One entry planted at a machine point: where, which value, in which view, and what the alert
-// must name.
+// An entry planted at a machine point (a new subkey holding `value` where `subKey`), and the
+// point's name the alert must show.
 struct Planted {
-    std::string key;
-    std::string value;
+    std::string key, value;
     REGSAM view;
-    std::string data;
-    std::string pointName;
-    bool subKey;  // `key` is a new subkey holding `value`
+    std::string data, pointName;
+    bool subKey;
 };
 
-const std::vector<Planted>& MachinePlants() {
-    static const std::vector<Planted> plants = {
-        {"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer\\Run", "E2E Machine Run", KEY_WOW64_64KEY,
-         "C:\\e2e\\machine run.exe", "the Run list of the Explorer policies for all users", false},
-        {"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon", "Userinit", KEY_WOW64_64KEY,
-         "C:\\windows\\system32\\userinit.exe,C:\\e2e\\logon.exe,", "the logon program for all users", false},
-        {"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Windows", "AppInit_DLLs", KEY_WOW64_32KEY,
-         "C:\\e2e\\hook32.dll", "the libraries loaded into every program (AppInit_DLLs)", false},
-        {"SOFTWARE\\Microsoft\\Active Setup\\Installed Components\\{E2E00000-0000-0000-0000-000000000001}",
-         "StubPath", KEY_WOW64_64KEY, "C:\\e2e\\stub.exe /install", "the Active Setup components", true},
-        {"SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\E2E Monitor", "Driver", KEY_WOW64_64KEY,
-         "e2emon.dll", "the print monitors", true},
-    };
-    return plants;
+const Planted kMachinePlants[] = {
+    {"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer\\Run", "E2E Machine Run", KEY_WOW64_64KEY,
+     "C:\\e2e\\machine run.exe", "the Run list of the Explorer policies for all users", false},
+    {"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon", "Userinit", KEY_WOW64_64KEY,
+     "C:\\windows\\system32\\userinit.exe,C:\\e2e\\logon.exe,", "the logon program for all users", false},
+    {"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Windows", "AppInit_DLLs", KEY_WOW64_32KEY, "C:\\e2e\\hook32.dll",
+     "the libraries loaded into every program (AppInit_DLLs)", false},
+    {"SOFTWARE\\Microsoft\\Active Setup\\Installed Components\\{E2E00000-0000-0000-0000-000000000001}", "StubPath",
+     KEY_WOW64_64KEY, "C:\\e2e\\stub.exe /install", "the Active Setup components", true},
+    {"SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\E2E Monitor", "Driver", KEY_WOW64_64KEY, "e2emon.dll",
+     "the print monitors", true},
+};
+
+std::optional<std::string> PlantedData(const Planted& plant) {
+    const auto key = platform::RegistryKey::Open(HKEY_LOCAL_MACHINE, plant.key, platform::RegistryAccess::Read, plant.view);
+    const auto value = key ? key->ReadValue(plant.value) : std::nullopt;
+    return value ? std::optional(value->data) : std::nullopt;
 }
 
+// Entries planted at machine points in both views while the shield runs: each is reported by its
+// point's plain name and command, and Shield me leaves each point as it was before.
 TEST(AutostartMachinePoints, ReportsEntriesPlantedInBothViewsByThePointsName) {
-    // What each planted value held before (Userinit and AppInit_DLLs may exist), to put back.
-    std::vector<std::optional<platform::RegistryValue>> saved;
-    for (const Planted& plant : MachinePlants()) {
-        const auto key = platform::RegistryKey::Open(HKEY_LOCAL_MACHINE, plant.key, platform::RegistryAccess::Read,
-                                                     plant.view);
-        std::optional<platform::RegistryValue> value = key && !plant.subKey ? key->ReadValue(plant.value) : std::nullopt;
-        // What an earlier run left planted was not there before it.
-        if (value && platform::StringFromRegistryData(value->data) == plant.data) value.reset();
-        saved.push_back(std::move(value));
+    std::vector<std::optional<std::string>> before;  // a value an earlier run left planted counts as none
+    for (const Planted& plant : kMachinePlants) {
+        const auto data = plant.subKey ? std::nullopt : PlantedData(plant);
+        before.push_back(data && platform::StringFromRegistryData(*data) == plant.data ? std::nullopt : data);
     }
     const auto restore = [&] {
-        for (std::size_t i = 0; i < MachinePlants().size(); ++i) {
-            const Planted& plant = MachinePlants()[i];
+        for (std::size_t i = 0; i < std::size(kMachinePlants); ++i) {
+            const Planted& plant = kMachinePlants[i];
             if (plant.subKey) {
                 platform::DeleteKeyTree(HKEY_LOCAL_MACHINE, plant.key, plant.view);
                 continue;
             }
-            auto key = platform::RegistryKey::Create(HKEY_LOCAL_MACHINE, plant.key,
-                                                     platform::RegistryAccess::ReadWrite, plant.view);
-            if (saved[i]) key.WriteValue(plant.value, saved[i]->type, saved[i]->data);
+            auto key = platform::RegistryKey::Create(HKEY_LOCAL_MACHINE, plant.key, platform::RegistryAccess::ReadWrite,
+                                                     plant.view);
+            if (before[i]) key.WriteValue(plant.value, REG_SZ, *before[i]);
             else key.DeleteValue(plant.value);
         }
     };
     restore();
-    // Put back however the walk ends.
-    struct Restorer {
-        std::function<void()> restore;
-        ~Restorer() { restore(); }
-    } restorer{restore};
+    const std::shared_ptr<void> restoreAtEnd(nullptr, [&](void*) { restore(); });
     DeleteFileA(Baseline().c_str());
     ShieldFolder folder(SecurityLevel::High);
     ASSERT_TRUE(folder.CopyAutostartPoints());
@@ -218,45 +213,30 @@ TEST(AutostartMachinePoints, ReportsEntriesPlantedInBothViewsByThePointsName) {
     ASSERT_TRUE(shield.WaitUntilStarted());
     ASSERT_TRUE(Eventually([] { return GetFileAttributesA(Baseline().c_str()) != INVALID_FILE_ATTRIBUTES; }));
 
-    for (const Planted& plant : MachinePlants())
+    for (const Planted& plant : kMachinePlants)
         platform::RegistryKey::Create(HKEY_LOCAL_MACHINE, plant.key, platform::RegistryAccess::ReadWrite, plant.view)
             .WriteString(plant.value, plant.data);
-    std::vector<bool> seen(MachinePlants().size(), false);
-    for (std::size_t answered = 0; answered < MachinePlants().size(); ++answered) {
+    std::vector<const Planted*> unseen;
+    for (const Planted& plant : kMachinePlants) unseen.push_back(&plant);
+    while (!unseen.empty()) {
         const HWND alert = WaitForAlert(shield, 30s);
-        if (!alert) {
-            std::string missing;
-            for (std::size_t i = 0; i < seen.size(); ++i)
-                if (!seen[i]) missing += " | " + MachinePlants()[i].pointName;
-            FAIL() << "not reported:" << missing;
-        }
+        ASSERT_NE(alert, nullptr) << "not reported: " << unseen.front()->pointName << " and " << unseen.size() - 1
+                                  << " more";
         const std::string texts = AllTexts(alert);
-        std::size_t matched = MachinePlants().size();
-        for (std::size_t i = 0; i < MachinePlants().size() && matched == MachinePlants().size(); ++i) {
-            const Planted& plant = MachinePlants()[i];
-            if (!seen[i] && texts.find(plant.pointName) != std::string::npos &&
-                texts.find(plant.data) != std::string::npos)
-                matched = i;
-        }
-        ASSERT_LT(matched, MachinePlants().size()) << "an alert for none of the planted entries: " << texts;
-        seen[matched] = true;
+        const auto match = std::find_if(unseen.begin(), unseen.end(), [&](const Planted* plant) {
+            return texts.find(plant->pointName) != std::string::npos && texts.find(plant->data) != std::string::npos;
+        });
+        ASSERT_NE(match, unseen.end()) << "an alert for none of the planted entries: " << texts;
+        const std::string data = (*match)->data;
+        unseen.erase(match);
         ASSERT_NO_FATAL_FAILURE(Click(alert, "shield"));
         // The same window shows the next alert: it is read again once this one has gone.
-        ASSERT_TRUE(Eventually([&] {
-            return !IsWindowVisible(alert) || AllTexts(alert).find(MachinePlants()[matched].data) == std::string::npos;
-        }));
+        ASSERT_TRUE(Eventually([&] { return !IsWindowVisible(alert) || AllTexts(alert).find(data) == std::string::npos; }));
     }
-    // Shield me removed each new entry and put each changed value back.
     TBackuper backuper(folder.Path());
-    EXPECT_TRUE(Eventually([&] { return backuper.GetCount() == static_cast<int>(MachinePlants().size()); }));
-    for (std::size_t i = 0; i < MachinePlants().size(); ++i) {
-        const Planted& plant = MachinePlants()[i];
-        const auto key = platform::RegistryKey::Open(HKEY_LOCAL_MACHINE, plant.key, platform::RegistryAccess::Read,
-                                                     plant.view);
-        const std::optional<platform::RegistryValue> now = key ? key->ReadValue(plant.value) : std::nullopt;
-        EXPECT_EQ(now ? std::optional(now->data) : std::nullopt, saved[i] ? std::optional(saved[i]->data) : std::nullopt)
-            << plant.key << "\\" << plant.value;
-    }
+    EXPECT_TRUE(Eventually([&] { return backuper.GetCount() == static_cast<int>(std::size(kMachinePlants)); }));
+    for (std::size_t i = 0; i < std::size(kMachinePlants); ++i)
+        EXPECT_EQ(PlantedData(kMachinePlants[i]), before[i]) << kMachinePlants[i].key;
     if (const HWND alert = WaitForAlert(shield, 4s)) ADD_FAILURE() << "one alert too many: " << AllTexts(alert);
     Stop(shield);
     DeleteFileA(Baseline().c_str());
