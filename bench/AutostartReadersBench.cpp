@@ -107,12 +107,16 @@ int main() {
         AutostartPoint point{.kind = AutostartPointKind::Services, .path = std::string("HKLM\\") + kServicesKey,
                              .name = "the services of the system"};
         const std::unique_ptr<AutostartSource> source = MakeServicesSource({point});
-        start = Clock::now();
-        services = source->Read(0).value_or(std::vector<AutostartEntry>{}).size();
-        const double sourceFirst = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+        double longest = 0;
+        int firstPasses = 0;
+        for (bool whole = false; !whole; ++firstPasses) {
+            start = Clock::now();
+            whole = source->Read(0).has_value();
+            longest = std::max(longest, std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+        }
         const double sourceAgain = BestMilliseconds([&] { services = source->Read(0)->size(); });
-        std::printf("  services: the watch's first pass %7.2f ms, then %.2f ms (%zu services)\n", sourceFirst,
-                    sourceAgain, services);
+        std::printf("  services: the watch's first read %d passes of at most %.2f ms, then %.2f ms a pass (%zu "
+                    "services)\n", firstPasses, longest, sourceAgain, services);
 
         std::size_t tasks = 0;
         try {

@@ -1,5 +1,7 @@
 #include "monitors/ServicesSource.h"
 
+#include <windows.h>
+
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -14,6 +16,11 @@
 namespace sentrel {
 
 namespace {
+
+// A pass reads services' keys for at most this long; the rest are read at the next one, and the
+// point counts only once all are read (the first pass over hundreds of services, on a slow
+// system).
+constexpr ULONGLONG kReadBudgetMs = 20;
 
 // An entry's raw part: "start type<TAB>display name<TAB>service dll", what the warning shows
 // besides the command.
@@ -61,6 +68,8 @@ public:
 
     std::optional<std::vector<AutostartEntry>> Read(std::size_t index) override {
         try {
+            const ULONGLONG until = GetTickCount64() + kReadBudgetMs;
+            bool complete = true;
             std::map<std::string, Known> now;
             std::vector<AutostartEntry> entries;
             for (platform::ServiceKeyStamp& stamp : platform::ServiceKeyStamps()) {
@@ -68,6 +77,9 @@ public:
                 const auto cached = known_.find(stamp.name);
                 if (cached != known_.end() && cached->second.written == stamp.written) {
                     known = std::move(cached->second);
+                } else if (GetTickCount64() >= until) {
+                    complete = false;  // read at the next pass
+                    continue;
                 } else {
                     known.written = stamp.written;
                     if (auto service = platform::ReadService(stamp.name))
@@ -77,6 +89,7 @@ public:
                 now.emplace(std::move(stamp.name), std::move(known));
             }
             known_ = std::move(now);
+            if (!complete) return std::nullopt;
             return entries;
         } catch (const std::exception&) {
             LogCaught("autostart point " + units_[index].id);
