@@ -49,13 +49,7 @@ bool Registered(const std::string& name) {
 
 void RemoveTestServices() {
     for (const char* name : {kService, kKeyService}) {
-        if (const SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT)) {
-            if (const SC_HANDLE service = OpenServiceW(manager, platform::WideFromUtf8(name).c_str(), DELETE)) {
-                DeleteService(service);
-                CloseServiceHandle(service);
-            }
-            CloseServiceHandle(manager);
-        }
+        platform::RemoveService(name, 0);
         platform::DeleteKeyTree(HKEY_LOCAL_MACHINE, ServiceKey(name));
     }
 }
@@ -123,7 +117,6 @@ TEST(AutostartServices, ReportsANewServiceRemovesItAndRegistersItAgainExactly) {
     };
 
     const SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CREATE_SERVICE);
-    ASSERT_TRUE(manager);
     const SC_HANDLE made = CreateServiceW(manager, platform::WideFromUtf8(kService).c_str(),
                                           platform::WideFromUtf8(kServiceDisplay).c_str(), SERVICE_QUERY_STATUS,
                                           SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START, SERVICE_ERROR_NORMAL,
