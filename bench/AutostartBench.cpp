@@ -12,6 +12,7 @@
 
 #include "common/Files.h"
 #include "monitors/AutostartMonitor.h"
+#include "monitors/ServicesSource.h"
 #include "monitors/StartupSources.h"
 #include "platform/ProgramFolder.h"
 #include "warnings/Warning.h"
@@ -55,9 +56,10 @@ int main() {
 
     AutostartMonitor monitor(baseline, {});
     monitor.AddSource(MakeRegistryPointsSource(points));
-    // The Startup folders are read in the pass; the scheduled tasks are listed off the window
+    // The Startup folders and the services are read in the pass; the scheduled tasks are listed off the window
     // thread and are not.
     monitor.AddSource(MakeStartupFilesSource(points));
+    monitor.AddSource(MakeServicesSource(points));
     std::printf("Autostart points: %zu rows of %s, %zu readings (machine keys in both views)\n", points.size(),
                 kAutostartPointsFileName, monitor.PointCount());
     Measure("first pass, whole", monitor, WholePass(), false);

@@ -25,6 +25,7 @@
 #include "monitors/AutostartMonitor.h"
 #include "monitors/BrowserExtensionsSource.h"
 #include "monitors/FirefoxPreferencesSource.h"
+#include "monitors/ServicesSource.h"
 #include "monitors/StartupSources.h"
 #include "monitors/CookieRules.h"
 #include "monitors/FileMonitor.h"
@@ -453,6 +454,7 @@ void Application::CompleteStartup() {
         LoadAutostartPoints(ProgramFolder() + std::string(kAutostartPointsFileName));
     autostart_->AddSource(MakeRegistryPointsSource(points));
     autostart_->AddSource(MakeStartupFilesSource(points));
+    autostart_->AddSource(MakeServicesSource(points));
     autostart_->AddSource(MakeScheduledTasksSource(
         points, autostart_->Gate(),
         [this](std::function<void()> work, std::function<void()> finish) {

@@ -95,6 +95,7 @@ inline constexpr std::array kOptionKeys = std::to_array<OptionKey>({
     {"StartupFilesAction", OptionKind::Integer, 0},
     {"ScheduledTasksAction", OptionKind::Integer, 0},
     {"BrowserExtensionsAction", OptionKind::Integer, 0},
+    {"ServicesAction", OptionKind::Integer, 0},
     {"DBNumber", OptionKind::Integer, 1, false},
 });
 // clang-format on

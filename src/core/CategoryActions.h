@@ -23,10 +23,11 @@ enum class CategoryAction : int {
 };
 
 // The option keys of the categories, in the order the dispatcher asks them.
-inline constexpr std::array<std::string_view, 11> kCategoryActionKeys = {
+inline constexpr std::array<std::string_view, 12> kCategoryActionKeys = {
     kFilesCategory,        kAutorunCategory,        kProcessesCategory, kBrowserSettingsCategory,
     kRegistryCategory,     kCookiesCategory,        kFoldersCategory,   kAutostartCategory,
-    kStartupFilesCategory, kScheduledTasksCategory, kBrowserExtensionsCategory};
+    kStartupFilesCategory, kScheduledTasksCategory, kBrowserExtensionsCategory,
+    kServicesCategory};
 
 // The option keys of every category `warning`'s kind belongs to, in the order above; unused
 // entries are empty.

@@ -18,10 +18,10 @@ inline constexpr int kLevelRows = 4;
 inline constexpr int kCustomRow = 3;
 
 // The default-action groups in page order and the keys they edit.
-inline constexpr std::array<std::string_view, 10> kDefaultActionKeys = {
+inline constexpr std::array<std::string_view, 11> kDefaultActionKeys = {
     "FilesAction",        "AutorunAction",        "ProcessesAction",        "BrowserSettingsAction",
     "RegistryAction",     "CookiesAction",        "AutostartAction",        "StartupFilesAction",
-    "ScheduledTasksAction", "BrowserExtensionsAction"};
+    "ScheduledTasksAction", "BrowserExtensionsAction", "ServicesAction"};
 
 // The description of each level row, and the one shown when a monitor check box turned the
 // selection into Custom.

@@ -64,6 +64,7 @@ std::string KindWord(AutostartPointKind kind) {
     case AutostartPointKind::SubKeys: return "subkeys";
     case AutostartPointKind::Files: return "files";
     case AutostartPointKind::Tasks: return "tasks";
+    case AutostartPointKind::Services: return "services";
     }
     return {};
 }

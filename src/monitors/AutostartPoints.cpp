@@ -28,12 +28,13 @@ std::vector<std::string_view> Split(std::string_view text, char separator) {
 }
 
 std::optional<AutostartPointKind> KindOf(std::string_view word) {
-    constexpr std::array<std::pair<std::string_view, AutostartPointKind>, 5> kKinds = {{
+    constexpr std::array<std::pair<std::string_view, AutostartPointKind>, 6> kKinds = {{
         {"values", AutostartPointKind::KeyValues},
         {"value", AutostartPointKind::OneValue},
         {"subkeys", AutostartPointKind::SubKeys},
         {"files", AutostartPointKind::Files},
         {"tasks", AutostartPointKind::Tasks},
+        {"services", AutostartPointKind::Services},
     }};
     for (const auto& [name, kind] : kKinds)
         if (SameNameIgnoringCase(word, name)) return kind;
@@ -58,7 +59,7 @@ std::string ReadRow(std::string_view line, AutostartPoint& point) {
     const std::vector<std::string_view> fields = Split(line, '|');
     if (fields.size() != 4) return "it has " + std::to_string(fields.size()) + " fields instead of 4";
     const std::optional<AutostartPointKind> kind = KindOf(Trimmed(fields[0]));
-    if (!kind) return "its kind \"" + std::string(Trimmed(fields[0])) + "\" is none of values, value, subkeys, files, tasks";
+    if (!kind) return "its kind \"" + std::string(Trimmed(fields[0])) + "\" is none of values, value, subkeys, files, tasks, services";
     point.kind = *kind;
     const std::string_view where = Trimmed(fields[1]);
     const std::string_view value = Trimmed(fields[2]);

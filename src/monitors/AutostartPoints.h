@@ -27,6 +27,7 @@ enum class AutostartPointKind {
     SubKeys,    // "subkeys": every subkey (holding one of the listed values) is an entry
     Files,      // "files": every file of a folder is an entry
     Tasks,      // "tasks": every scheduled task of a folder (and its subfolders) is an entry
+    Services,   // "services": every service of the services key is an entry
 };
 
 // One row of the table.
@@ -55,7 +56,7 @@ struct AutostartPoint {
 
 // The table's rows from its text (UTF-8). A row is
 //     kind | where | value | name
-// with kind one of values, value, subkeys, files, tasks; where "HKCU\..." or "HKLM\..." for the
+// with kind one of values, value, subkeys, files, tasks, services; where "HKCU\..." or "HKLM\..." for the
 // registry kinds; value the value name of a "value" row ("@" or nothing: the default value) or
 // the comma-separated run values of a "subkeys" row, where ">HKLM\..." among them names the key
 // whose subkeys alone count (see AutostartPoint::shadowsPath). Blank lines and lines starting with ";" or

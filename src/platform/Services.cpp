@@ -1,7 +1,13 @@
 #include "platform/Services.h"
 
+#include <algorithm>
+#include <cstring>
 #include <optional>
+#include <type_traits>
 
+#include "common/TextCase.h"
+
+#include "platform/Registry.h"
 #include "platform/UniqueHandle.h"
 #include "platform/Win32Error.h"
 #include "platform/WideText.h"
@@ -78,17 +84,43 @@ std::optional<ServiceEntry> ReadServiceKey(HKEY services, const std::wstring& na
 
 namespace {
 
-// Calls `each` with the name of every subkey of the open services key.
+// Calls `each` with the name of every subkey of the open services key (and, for a caller that
+// takes it, the time the subkey was last written).
 template <class Each>
 void ForEachServiceKey(HKEY services, Each each) {
     wchar_t name[256];  // the longest key name the registry allows, with its terminator
     for (DWORD index = 0;; ++index) {
         DWORD length = static_cast<DWORD>(std::size(name));
-        const LONG code = RegEnumKeyExW(services, index, name, &length, nullptr, nullptr, nullptr, nullptr);
+        FILETIME written{};
+        const LONG code = RegEnumKeyExW(services, index, name, &length, nullptr, nullptr, nullptr, &written);
         if (code == ERROR_NO_MORE_ITEMS) return;
         if (code != ERROR_SUCCESS) ThrowWin32Error("RegEnumKeyExW(services)", static_cast<DWORD>(code));
-        each(std::wstring(name, length));
+        if constexpr (std::is_invocable_v<Each, const std::wstring&, std::uint64_t>)
+            each(std::wstring(name, length),
+                 (static_cast<std::uint64_t>(written.dwHighDateTime) << 32) | written.dwLowDateTime);
+        else
+            each(std::wstring(name, length));
     }
+}
+
+struct ScHandleTraits {
+    using Type = SC_HANDLE;
+    static Type Empty() noexcept { return nullptr; }
+    static void Close(Type handle) noexcept { CloseServiceHandle(handle); }
+};
+using UniqueScHandle = UniqueResource<ScHandleTraits>;
+
+UniqueScHandle OpenManager(DWORD access) {
+    UniqueScHandle manager(OpenSCManagerW(nullptr, nullptr, access));
+    if (!manager) ThrowLastError("OpenSCManagerW");
+    return manager;
+}
+
+// "a\0b\0\0" from {"a", "b"}; null for none.
+std::wstring MultiText(const std::vector<std::string>& parts) {
+    std::wstring text;
+    for (const std::string& part : parts) text += WideFromUtf8(part) + L'\0';
+    return text + L'\0';
 }
 
 }  // namespace
@@ -108,6 +140,89 @@ std::vector<std::string> ServiceKeyNames() {
     if (const UniqueHkey services = OpenKey(HKEY_LOCAL_MACHINE, WideFromUtf8(kServicesKey)))
         ForEachServiceKey(services.get(), [&](const std::wstring& name) { names.push_back(Utf8FromWide(name)); });
     return names;
+}
+
+std::vector<ServiceKeyStamp> ServiceKeyStamps() {
+    std::vector<ServiceKeyStamp> stamps;
+    if (const UniqueHkey services = OpenKey(HKEY_LOCAL_MACHINE, WideFromUtf8(kServicesKey)))
+        ForEachServiceKey(services.get(), [&](const std::wstring& name, std::uint64_t written) {
+            stamps.push_back({Utf8FromWide(name), written});
+        });
+    return stamps;
+}
+
+std::optional<ServiceConfig> ReadServiceConfig(const std::string& name) {
+    const auto key = RegistryKey::Open(HKEY_LOCAL_MACHINE, std::string(kServicesKey) + "\\" + name);
+    if (!key) return std::nullopt;
+    ServiceConfig config;
+    config.name = name;
+    for (const RegistryValue& value : key->Values()) {
+        config.valueNames.push_back(value.name);
+        const bool text = value.type == REG_SZ || value.type == REG_EXPAND_SZ;
+        const auto number = [&](DWORD& into) {
+            if (value.type == REG_DWORD && value.data.size() >= sizeof(DWORD))
+                std::memcpy(&into, value.data.data(), sizeof(DWORD));
+        };
+        if (text && SameIgnoringCase(value.name, "DisplayName")) config.displayName = StringFromRegistryData(value.data);
+        else if (text && SameIgnoringCase(value.name, "ImagePath")) config.imagePath = StringFromRegistryData(value.data);
+        else if (text && SameIgnoringCase(value.name, "Group")) config.group = StringFromRegistryData(value.data);
+        else if (text && SameIgnoringCase(value.name, "ObjectName")) config.account = StringFromRegistryData(value.data);
+        else if (SameIgnoringCase(value.name, "Type")) number(config.type);
+        else if (SameIgnoringCase(value.name, "Start")) number(config.startType);
+        else if (SameIgnoringCase(value.name, "ErrorControl")) number(config.errorControl);
+        else if (value.type == REG_MULTI_SZ && SameIgnoringCase(value.name, "DependOnService")) {
+            std::string_view rest = value.data;
+            while (!rest.empty()) {
+                const std::string part = StringFromRegistryData(rest);
+                if (part.empty()) break;
+                config.dependencies.push_back(part);
+                rest.remove_prefix(std::min(rest.size(), part.size() + 1));
+            }
+        }
+    }
+    return config;
+}
+
+ServiceRemoval RemoveService(const std::string& name, unsigned stopWaitMs) {
+    const UniqueScHandle manager = OpenManager(SC_MANAGER_CONNECT);
+    const UniqueScHandle service(
+        OpenServiceW(manager.get(), WideFromUtf8(name).c_str(), SERVICE_STOP | SERVICE_QUERY_STATUS | DELETE));
+    if (!service) {
+        const DWORD code = GetLastError();
+        if (code == ERROR_SERVICE_DOES_NOT_EXIST) return ServiceRemoval::NotRegistered;
+        ThrowWin32Error("OpenServiceW(" + name + ")", code);
+    }
+    SERVICE_STATUS status{};
+    bool stopped = true;
+    if (QueryServiceStatus(service.get(), &status) && status.dwCurrentState != SERVICE_STOPPED) {
+        ControlService(service.get(), SERVICE_CONTROL_STOP, &status);  // refused: it is asked again below
+        const ULONGLONG until = GetTickCount64() + stopWaitMs;
+        while (QueryServiceStatus(service.get(), &status) && status.dwCurrentState != SERVICE_STOPPED &&
+               GetTickCount64() < until)
+            Sleep(100);  // a service reports its stop only when asked again
+        stopped = status.dwCurrentState == SERVICE_STOPPED;
+    }
+    if (!DeleteService(service.get())) {
+        const DWORD code = GetLastError();
+        if (code != ERROR_SERVICE_MARKED_FOR_DELETE) ThrowWin32Error("DeleteService(" + name + ")", code);
+    }
+    return stopped ? ServiceRemoval::Deleted : ServiceRemoval::StillRunning;
+}
+
+void CreateServiceFrom(const ServiceConfig& config) {
+    const UniqueScHandle manager = OpenManager(SC_MANAGER_CREATE_SERVICE);
+    const std::wstring name = WideFromUtf8(config.name);
+    const std::wstring display = WideFromUtf8(config.displayName);
+    const std::wstring image = WideFromUtf8(config.imagePath);
+    const std::wstring group = WideFromUtf8(config.group);
+    const std::wstring account = WideFromUtf8(config.account);
+    const std::wstring dependencies = MultiText(config.dependencies);
+    const UniqueScHandle service(CreateServiceW(
+        manager.get(), name.c_str(), display.empty() ? nullptr : display.c_str(), SERVICE_QUERY_STATUS,
+        config.type, config.startType, config.errorControl, image.c_str(), group.empty() ? nullptr : group.c_str(),
+        nullptr, config.dependencies.empty() ? nullptr : dependencies.c_str(),
+        account.empty() ? nullptr : account.c_str(), nullptr));
+    if (!service) ThrowLastError("CreateServiceW(" + config.name + ")");
 }
 
 std::optional<ServiceEntry> ReadService(const std::string& name) {

@@ -6,6 +6,7 @@
 // the same unit a backup of a service saves and restores, any user may read it, and reading it
 // costs no call to another process per service.
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -32,6 +33,45 @@ std::vector<ServiceEntry> ListServices();
 // service, one the user may not read or one gone meanwhile.
 std::vector<std::string> ServiceKeyNames();
 std::optional<ServiceEntry> ReadService(const std::string& name);
+
+// Every subkey of the services key with the time it was last written (as a FILETIME count): a
+// reader keeps what it read of a subkey until that time changes.
+struct ServiceKeyStamp {
+    std::string name;
+    std::uint64_t written = 0;
+};
+std::vector<ServiceKeyStamp> ServiceKeyStamps();
+
+// What the service control manager needs to register a service again, as its key holds it.
+struct ServiceConfig {
+    std::string name;
+    std::string displayName;  // as stored ("@file,-id" kept)
+    std::string imagePath;
+    std::string group;
+    std::vector<std::string> dependencies;  // DependOnService (groups are "+" and their name)
+    std::string account;                    // ObjectName; empty: LocalSystem
+    DWORD type = SERVICE_WIN32_OWN_PROCESS;
+    DWORD startType = SERVICE_DEMAND_START;
+    DWORD errorControl = SERVICE_ERROR_NORMAL;
+    std::vector<std::string> valueNames;  // every value the key holds
+};
+
+// The configuration of the service `name` from its key; std::nullopt when there is no such key.
+// Throws Win32Error when it cannot be read.
+std::optional<ServiceConfig> ReadServiceConfig(const std::string& name);
+
+// How RemoveService removed a service.
+enum class ServiceRemoval {
+    Deleted,        // the service control manager deleted it (stopped first when it ran)
+    StillRunning,   // it would not stop within the time: deleted, Windows removes it once it stops
+    NotRegistered,  // the manager does not know it (written to the key directly): nothing done
+};
+// Stops the service when it runs (waiting at most `stopWaitMs`) and deletes it through the
+// service control manager. Throws Win32Error (ERROR_ACCESS_DENIED without the rights).
+ServiceRemoval RemoveService(const std::string& name, unsigned stopWaitMs);
+// Registers `config` with the service control manager (not started). Throws Win32Error
+// (ERROR_SERVICE_EXISTS when the name is taken, ERROR_ACCESS_DENIED without the rights).
+void CreateServiceFrom(const ServiceConfig& config);
 
 inline constexpr const char* kServicesKey = "SYSTEM\\CurrentControlSet\\Services";
 

@@ -51,6 +51,7 @@ constexpr std::array<ActionGroup, kDefaultActionKeys.size()> kActionGroups = {{
     {"Programs in Startup folders", "Choose what Sentrel should do when new program in Startup folder is found"},
     {"New scheduled tasks", "Choose what Sentrel should do when new scheduled task is found"},
     {"New browser extensions", "Choose what Sentrel should do when new browser extension is found"},
+    {"New services", "Choose what Sentrel should do when new service is found"},
 }};
 
 constexpr std::array<const char*, 10> kRemindPeriods = {"3 days",  "1 week",  "2 weeks", "3 weeks", "1 month",
@@ -242,13 +243,13 @@ void TOptionsForm::CreateDefaultsPage() {
     constexpr std::array<int, 3> kChoiceLeft = {212, 310, 396};
     constexpr std::array<int, 3> kChoiceWidth = {94, 82, 90};
     for (std::size_t i = 0; i < kActionGroups.size(); ++i) {
-        const int top = 28 + static_cast<int>(i) * 20;
+        const int top = 26 + static_cast<int>(i) * 18;  // eleven lines fit above the page's foot
         Add(kDefaultsPage, "STATIC", kActionGroups[i].caption, SS_LEFT | SS_NOPREFIX | SS_CENTERIMAGE,
-            {8, top, 200, 18}, 0, kActionGroups[i].hint);
+            {8, top, 200, 17}, 0, kActionGroups[i].hint);
         for (std::size_t r = 0; r < kChoices.size(); ++r) {
             const DWORD first = r == 0 ? WS_GROUP | WS_TABSTOP : 0;
             actions_[i].push_back(Add(kDefaultsPage, "BUTTON", kChoices[r], BS_AUTORADIOBUTTON | first,
-                                      {kChoiceLeft[r], top, kChoiceWidth[r], 18},
+                                      {kChoiceLeft[r], top, kChoiceWidth[r], 17},
                                       ids::kAction + static_cast<int>(i) * 10 + static_cast<int>(r),
                                       kActionGroups[i].hint));
         }

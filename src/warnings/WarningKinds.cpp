@@ -12,6 +12,7 @@
 #include "warnings/BrowserExtensionWarning.h"
 #include "warnings/BrowserPreferenceWarning.h"
 #include "warnings/ElevatedActs.h"
+#include "warnings/ServiceWarning.h"
 #include "warnings/Warning.h"
 #include "warnings/WarningRemedies.h"
 #include "warnings/WarningTexts.h"
@@ -129,6 +130,12 @@ constexpr WarningKind kShieldKinds[] = {
      .fix = SENTREL_WINDOWS_REMEDY(FixBrowserPreference),
      .undo = SENTREL_WINDOWS_REMEDY(UndoBrowserPreference),
      .texts = &BrowserPreferenceTexts},
+    {.name = ServiceWarning::kClassName,
+     .categories = {kServicesCategory},
+     .hasUndo = true,
+     .fix = SENTREL_WINDOWS_REMEDY(FixService),
+     .undo = SENTREL_WINDOWS_REMEDY(UndoService),
+     .texts = &ServiceTexts},
 };
 
 }  // namespace

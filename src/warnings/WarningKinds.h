@@ -68,6 +68,7 @@ inline constexpr std::string_view kAutostartCategory = "AutostartAction";
 inline constexpr std::string_view kStartupFilesCategory = "StartupFilesAction";
 inline constexpr std::string_view kScheduledTasksCategory = "ScheduledTasksAction";
 inline constexpr std::string_view kBrowserExtensionsCategory = "BrowserExtensionsAction";
+inline constexpr std::string_view kServicesCategory = "ServicesAction";
 
 struct WarningKind {
     // The plan's look just before a fix acts (window thread): throws ThreatGoneError when the
@@ -119,7 +120,7 @@ struct WarningKind {
 // TProcessWarning, TFileWarning, TFileChangeWarning, TAutorunAddWarning,
 // TBrowserSettingWarning, TRegistyWarning, TCookieWarning, TFolderWarning,
 // AutostartPointWarning, StartupFileWarning, ScheduledTaskWarning, BrowserExtensionWarning,
-// BrowserPreferenceWarning.
+// BrowserPreferenceWarning, ServiceWarning.
 std::span<const WarningKind> ShieldWarningKinds();
 
 // The row of `kinds` whose name equals `name` exactly (byte for byte); null when none does.

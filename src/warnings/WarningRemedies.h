@@ -99,5 +99,10 @@ void FixBrowserPreference(const TWarning& warning, const NewBackupResult& record
         const WarningContext& context);
 void UndoBrowserPreference(const BackupRecord& record, const WarningContext& context);
 
+// A service (WarningRemediesWin.cpp, beside the registry key export it uses).
+void FixService(const TWarning& warning, const NewBackupResult& record, FixOutcome& outcome,
+        const WarningContext& context);
+void UndoService(const BackupRecord& record, const WarningContext& context);
+
 }  // namespace remedies
 }  // namespace sentrel

@@ -204,12 +204,12 @@ TEST(Options, DefaultsHoldEveryKeyInTableOrderWithItsFirstStartValue) {
                                "KnownSpywares=49752\r\nFilesAction=0\r\nAutorunAction=0\r\nProcessesAction=0\r\n"
                                "BrowserSettingsAction=0\r\nRegistryAction=0\r\nCookiesAction=0\r\nFoldersAction=0\r\n"
                                "AutostartAction=0\r\nStartupFilesAction=0\r\nScheduledTasksAction=0\r\n"
-                               "BrowserExtensionsAction=0\r\n"))
+                               "BrowserExtensionsAction=0\r\nServicesAction=0\r\n"))
         << text;
 
-    // 8 keys, 4 levels of 11 switches, 14 keys; "DBNumber" is not written.
+    // 8 keys, 4 levels of 11 switches, 15 keys; "DBNumber" is not written.
     const std::vector<std::string> keys = KeysInFile(options.FileName());
-    ASSERT_EQ(keys.size(), 66u);
+    ASSERT_EQ(keys.size(), 67u);
     for (std::size_t level = 0; level < 4; ++level) {
         for (std::size_t monitor = 0; monitor < 11; ++monitor) {
             EXPECT_EQ(keys[8 + level * 11 + monitor],

@@ -42,9 +42,9 @@ TEST(Startup, AFirstStartSeedsOptionsAndCountsTheKnownThreats) {
 
     const IniText ini = IniText::Parse(ReadFileText(options->FileName()));
     const std::vector<std::string> keys = ini.KeyNames("Options");
-    ASSERT_EQ(keys.size(), 66u);
+    ASSERT_EQ(keys.size(), 67u);
     EXPECT_EQ(keys.front(), "FirstRun");
-    EXPECT_EQ(keys.back(), "BrowserExtensionsAction");
+    EXPECT_EQ(keys.back(), "ServicesAction");
     EXPECT_EQ(ini.Get("Options", "FirstRun"), "1");
     EXPECT_EQ(ini.Get("Options", "Shield"), "1");
     EXPECT_EQ(ini.Get("Options", "CloseAction"), "3");

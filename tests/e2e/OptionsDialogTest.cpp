@@ -478,7 +478,7 @@ TEST(OptionsDialog, EveryPageShowsItsControls) {
         {"Default Actions",
          {"Choose what Sentrel should do with particular system changes and threats", "Malicious cookies",
           "Changes in autostart points", "Programs in Startup folders", "New scheduled tasks",
-          "New browser extensions"}},
+          "New browser extensions", "New services"}},
         {"Black List",
          {"Here is a list of files that should be treated  as malicious programs:", "&Add...", "&Edit...", "&Delete"}},
         {"White List", {"Here is a list of files that should be ignored by Sentrel:", "&Add...", "&Edit...", "&Delete"}},

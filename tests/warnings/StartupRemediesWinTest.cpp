@@ -1,8 +1,12 @@
 // The fix and undo of a scheduled task against Wine's Task Scheduler, which reads, deletes and
-// registers a task by its path (though it cannot list tasks).
+// registers a task by its path (though it cannot list tasks), and of a service against its
+// service control manager.
 #include "warnings/RemedyFixture.h"
 
 #include "platform/ScheduledTasks.h"
+#include "platform/Services.h"
+#include "platform/WideText.h"
+#include "warnings/ServiceWarning.h"
 #include "warnings/StartupWarnings.h"
 #include "warnings/WarningRemedies.h"
 
@@ -50,6 +54,45 @@ TEST_F(RemedyTest, AScheduledTaskIsSavedDeletedAndRegisteredAgainNeverOverAnothe
     EXPECT_EQ(restored->xml, planted->xml);
     ExpectRecordGone(code);
     platform::DeleteScheduledTask(kTask);
+}
+
+// Registers a demand-start service running `command`; false when the manager refused.
+bool MakeService(const std::string& name, const std::string& command) {
+    const SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CREATE_SERVICE);
+    const SC_HANDLE service =
+        manager ? CreateServiceW(manager, platform::WideFromUtf8(name).c_str(), nullptr, SERVICE_QUERY_STATUS,
+                                 SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL,
+                                 platform::WideFromUtf8(command).c_str(), nullptr, nullptr, nullptr, nullptr, nullptr)
+                : nullptr;
+    if (service) CloseServiceHandle(service);
+    if (manager) CloseServiceHandle(manager);
+    return service != nullptr;
+}
+
+TEST_F(RemedyTest, AServiceIsRemovedAndRegisteredAgainNeverOverAnother) {
+    const std::string name = "SentrelRemedyService";
+    const std::string command = "C:\\Тест\\служба.exe -run";
+    platform::RemoveService(name, 0);
+    ASSERT_TRUE(MakeService(name, command));
+
+    ServiceWarning warning("services", name, "", command, "", SERVICE_DEMAND_START);
+    Fix(warning);
+    EXPECT_FALSE(platform::ReadService(name));
+    EXPECT_EQ(platform::RemoveService(name, 0), platform::ServiceRemoval::NotRegistered);
+    EXPECT_THROW(Fix(warning), ThreatGoneError);  // nothing left to remove, no second record
+    EXPECT_EQ(backuper_.GetCount(), 1);
+
+    // Another service of that name meanwhile: the undo leaves it, and the record stays.
+    ASSERT_TRUE(MakeService(name, "C:\\other.exe"));
+    EXPECT_THROW(Undo(ServiceWarning::kClassName), std::runtime_error);
+    EXPECT_EQ(backuper_.GetCount(), 1);
+    EXPECT_EQ(platform::ReadService(name)->imagePath, "C:\\other.exe");
+    platform::RemoveService(name, 0);
+
+    Undo(ServiceWarning::kClassName);
+    EXPECT_EQ(backuper_.GetCount(), 0);
+    EXPECT_EQ(platform::ReadService(name)->imagePath, command);
+    EXPECT_EQ(platform::RemoveService(name, 0), platform::ServiceRemoval::Deleted);
 }
 
 }  // namespace

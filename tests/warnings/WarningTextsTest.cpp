@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "warnings/ServiceWarning.h"
 #include "warnings/Warning.h"
 
 namespace sentrel {
@@ -105,6 +106,28 @@ TEST(WarningTexts, AnAutorunValueIsAChangeUnlessItsProgramIsKnown) {
     known.KnownProgram = true;
     EXPECT_EQ(Shown(known), (Texts{"Known malicious program", "Malicious program is found in autorun: spy.exe.",
                                    "bug", "_red", "Program spy.exe was deleted from the autorun list"}));
+}
+
+// A service: its display name only where it says more than its name, a shared host's library,
+// when it starts in plain words, and the known-threat variant.
+TEST(WarningTexts, AServiceIsNamedWithItsCommandAndWhenItStarts) {
+    ServiceWarning plain("services", "Updater", "Fast Updater", "C:\\u\\up.exe -s", "", 2);
+    EXPECT_EQ(Shown(plain),
+              (Texts{"New service",
+                     "A service was added to the system: Updater (Fast Updater), which runs C:\\u\\up.exe -s. It "
+                     "starts every time Windows starts. Click Shield me to remove it or Ignore to permit it.",
+                     "what", "", "Service Updater was removed"}));
+    ServiceWarning hosted("services", "Helper", "Helper", "svchost.exe -k netsvcs", "C:\\h\\helper.dll", 3);
+    EXPECT_EQ(Shown(hosted).description,
+              "A service was added to the system: Helper, which runs svchost.exe -k netsvcs with C:\\h\\helper.dll. It "
+              "starts when a program asks for it. Click Shield me to remove it or Ignore to permit it.");
+    ServiceWarning known("services", "Bad", "", "C:\\bad.exe", "", 4);
+    known.KnownProgram = true;
+    EXPECT_EQ(Shown(known),
+              (Texts{"Known malicious program",
+                     "Malicious program is installed as the service Bad, which runs C:\\bad.exe. It is disabled for "
+                     "now.",
+                     "bug", "_red", "Service Bad was removed"}));
 }
 
 }  // namespace

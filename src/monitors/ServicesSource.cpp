@@ -1,0 +1,130 @@
+#include "monitors/ServicesSource.h"
+
+#include <windows.h>
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "common/DiagnosticLog.h"
+#include "common/TextCase.h"
+#include "platform/Services.h"
+#include "warnings/ServiceWarning.h"
+
+namespace sentrel {
+
+namespace {
+
+// A pass reads services' keys for at most this long; the rest are read at the next one, and the
+// point counts only once all are read (the first pass over hundreds of services, on a slow
+// system).
+constexpr ULONGLONG kReadBudgetMs = 20;
+
+// An entry's raw part: "start type<TAB>display name<TAB>service dll", what the warning shows
+// besides the command.
+std::string RawOf(const platform::ServiceEntry& service) {
+    return std::to_string(service.startType) + '\t' + service.displayName + '\t' + service.serviceDll;
+}
+
+struct RawParts {
+    unsigned startType = 3;
+    std::string displayName;
+    std::string serviceDll;
+};
+
+RawParts PartsOf(const std::string& raw) {
+    RawParts parts;
+    const std::size_t first = raw.find('\t');
+    const std::size_t second = first == std::string::npos ? std::string::npos : raw.find('\t', first + 1);
+    if (second == std::string::npos) return parts;
+    try {
+        parts.startType = static_cast<unsigned>(std::stoul(raw.substr(0, first)));
+    } catch (const std::exception&) {
+    }
+    parts.displayName = raw.substr(first + 1, second - first - 1);
+    parts.serviceDll = raw.substr(second + 1);
+    return parts;
+}
+
+class ServicesSource final : public AutostartSource {
+public:
+    explicit ServicesSource(const std::vector<AutostartPoint>& points) {
+        const std::string servicesKey = std::string("HKLM\\") + platform::kServicesKey;
+        for (const AutostartPoint& point : points) {
+            if (point.kind != AutostartPointKind::Services) continue;
+            if (!SameIgnoringCase(point.path, servicesKey)) {
+                LogEvent("autostart points: \"" + point.path + "\" is not the services key and is not watched");
+                continue;
+            }
+            units_.push_back({point, "services " + point.path});
+        }
+    }
+
+    std::size_t PointCount() const override { return units_.size(); }
+    const std::string& PointId(std::size_t point) const override { return units_[point].id; }
+    AutostartPointKind PointKind(std::size_t) const override { return AutostartPointKind::Services; }
+
+    std::optional<std::vector<AutostartEntry>> Read(std::size_t index) override {
+        try {
+            const ULONGLONG until = GetTickCount64() + kReadBudgetMs;
+            bool complete = true;
+            std::map<std::string, Known> now;
+            std::vector<AutostartEntry> entries;
+            for (platform::ServiceKeyStamp& stamp : platform::ServiceKeyStamps()) {
+                Known known;
+                const auto cached = known_.find(stamp.name);
+                if (cached != known_.end() && cached->second.written == stamp.written) {
+                    known = std::move(cached->second);
+                } else if (GetTickCount64() >= until) {
+                    complete = false;  // read at the next pass
+                    continue;
+                } else {
+                    known.written = stamp.written;
+                    if (auto service = platform::ReadService(stamp.name))
+                        known.entry = AutostartEntry{service->name, service->imagePath, RawOf(*service)};
+                }
+                if (known.entry) entries.push_back(*known.entry);
+                now.emplace(std::move(stamp.name), std::move(known));
+            }
+            known_ = std::move(now);
+            if (!complete) return std::nullopt;
+            return entries;
+        } catch (const std::exception&) {
+            LogCaught("autostart point " + units_[index].id);
+            return std::nullopt;
+        }
+    }
+
+    std::unique_ptr<TWarning> MakeWarning(std::size_t index, const AutostartFinding& finding,
+                                          bool knownProgram) override {
+        RawParts parts = PartsOf(finding.entry.raw);
+        auto warning =
+            std::make_unique<ServiceWarning>(units_[index].id, finding.entry.item, std::move(parts.displayName),
+                                             finding.entry.data, std::move(parts.serviceDll), parts.startType);
+        warning->KnownProgram = knownProgram;
+        return warning;
+    }
+
+private:
+    struct Unit {
+        AutostartPoint point;
+        std::string id;
+    };
+    // What was read of a service key, and the time the key had then.
+    struct Known {
+        std::uint64_t written = 0;
+        std::optional<AutostartEntry> entry;  // none: a driver or no service
+    };
+    std::vector<Unit> units_;
+    std::map<std::string, Known> known_;
+};
+
+}  // namespace
+
+std::unique_ptr<AutostartSource> MakeServicesSource(const std::vector<AutostartPoint>& points) {
+    return std::make_unique<ServicesSource>(points);
+}
+
+}  // namespace sentrel

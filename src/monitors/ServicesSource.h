@@ -1,0 +1,19 @@
+#pragma once
+// The autostart source of the services ("services" rows of the table): every Win32 service of the
+// services key is an entry, by its name, shown with its ImagePath; a new one is a finding.
+
+#include <memory>
+#include <vector>
+
+#include "monitors/AutostartMonitor.h"
+
+namespace sentrel {
+
+// A row's "where" must be the services key (HKLM\SYSTEM\CurrentControlSet\Services); another is
+// logged and not watched. A service's key is read again only when it was written since the last
+// pass (the registry's time of each subkey), so a pass over hundreds of services costs one
+// listing of the key; the keys not read yet are read for at most 20 ms a pass, the point read
+// whole only once all are.
+std::unique_ptr<AutostartSource> MakeServicesSource(const std::vector<AutostartPoint>& points);
+
+}  // namespace sentrel
