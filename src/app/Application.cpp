@@ -219,6 +219,8 @@ void Application::CreateWindows() {
     fileChanges_ = std::make_unique<TFileChangesTracker>(
         TFileChangesTracker::WindowsFolder(), [this]() -> const TThreatTables& { return *threats_; }, *queue_,
         LookupSystem(), shieldMoves_);
+    // A known file started right after it appeared is reported once, as the running program.
+    fileChanges_->SetRunningPrograms(&ListRunningProgramPaths);
     StartShield();
 }
 
