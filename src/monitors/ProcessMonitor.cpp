@@ -17,11 +17,17 @@ namespace sentrel {
 std::string ExecutablePathOf(DWORD processId) {
     const platform::UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
     if (!process) return {};
-    std::wstring path(platform::kMaxModulePath, L'\0');
-    DWORD length = static_cast<DWORD>(path.size());
-    if (!QueryFullProcessImageNameW(process.get(), 0, path.data(), &length)) return {};
-    path.resize(length);
-    return platform::Utf8FromWide(path);
+    // Most paths fit the short buffer; the longest path Windows has is tried only when needed.
+    for (const std::size_t size : {std::size_t{1024}, platform::kMaxModulePath}) {
+        std::wstring path(size, L'\0');
+        DWORD length = static_cast<DWORD>(path.size());
+        if (QueryFullProcessImageNameW(process.get(), 0, path.data(), &length)) {
+            path.resize(length);
+            return platform::Utf8FromWide(path);
+        }
+        if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) break;
+    }
+    return {};
 }
 
 namespace {
