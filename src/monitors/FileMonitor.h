@@ -123,9 +123,18 @@ public:
     // database names by its name and folder (a removed file has no content left to test).
     void ChangeDeleted(const std::string& path);
 
-    // How to list the running programs; unset (the default), known files are queued at once as
-    // files.
-    void SetRunningPrograms(RunningPrograms lister) { runningPrograms_ = std::move(lister); }
+    // Whether the process monitor already queued a program started from `path` at or after the
+    // tick count `sinceMs`.
+    using ToldAsProgram = std::function<bool(const std::string& path, std::uint64_t sinceMs)>;
+
+    // How to list the running programs, and what the process monitor told; unset (the default),
+    // known files are queued at once as files. At the end of its hold a known file is passed over
+    // when the process monitor told of its program meanwhile (the user may have answered that
+    // already) or when it is gone; it is queued as a running program when it runs, else as a file.
+    void SetRunningPrograms(RunningPrograms lister, ToldAsProgram told = nullptr) {
+        runningPrograms_ = std::move(lister);
+        toldAsProgram_ = std::move(told);
+    }
 
     // What follows a report of lost changes: every one of `files` is tested as ChangeNew tests
     // a path (without the retries), kOverflowSlice paths per window-thread task so the main
@@ -171,6 +180,7 @@ private:
     std::vector<HeldFile> held_;
     std::deque<std::string> reportedThreats_;
     RunningPrograms runningPrograms_;
+    ToldAsProgram toldAsProgram_;
     std::deque<std::string> overflowPaths_;
     // The watcher's hand-overs and the walk's slices; renewed when the monitor is switched off,
     // so what was posted before is dropped.

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "common/DiagnosticLog.h"
+#include "common/TextCase.h"
 #include "database/PathParts.h"
 #include "platform/ProcessRoutines.h"
 #include "platform/Processes.h"
@@ -109,13 +110,23 @@ void ProcessMonitor::TestStartedPrograms(const TThreatTables& tables, WarningSin
         seenIds_.insert(id);
         if (path.empty()) continue;
         try {
-            if (IsKnownSpywareFile(tables, system, path).Found)
+            if (IsKnownSpywareFile(tables, system, path).Found) {
                 queue.QueueWarning(std::make_unique<TProcessWarning>(std::string(PathFileName(path)), path));
+                if (told_.size() >= kToldLimit) told_.pop_front();
+                told_.push_back({path, GetTickCount64()});
+            }
         } catch (...) {
             LogCaught("process monitor: a started program");
             // That program is passed over; the pass tests it again in its turn.
         }
     }
+}
+
+bool ProcessMonitor::ToldAsStartedSince(const std::string& path, std::uint64_t sinceMs) const {
+    for (const Told& told : told_) {
+        if (told.atMs >= sinceMs && SameIgnoringCase(told.path, path)) return true;
+    }
+    return false;
 }
 
 }  // namespace sentrel

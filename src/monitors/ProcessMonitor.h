@@ -9,6 +9,8 @@
 // tick and tests their executables at once; those running when the monitor first ticks are left
 // to the pass.
 
+#include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <set>
@@ -61,6 +63,9 @@ public:
     const std::vector<std::string>& ProcessList() const { return processList_; }
     // The position of the next entry to test; 0 means the next tick takes a fresh list.
     int ProcessIndex() const { return processIndex_; }
+    // Whether a started program of this executable (any letter case) was queued at or after the
+    // tick count `sinceMs`: the file monitor then has nothing to add about its file.
+    bool ToldAsStartedSince(const std::string& path, std::uint64_t sinceMs) const;
 
 private:
     void TestStartedPrograms(const TThreatTables& tables, WarningSink& queue, const TLookupSystem& system);
@@ -73,6 +78,12 @@ private:
     std::set<DWORD> seenIds_;
     static constexpr int kUnreadableTries = 4;
     std::map<DWORD, int> unreadable_;  // started processes whose executable could not be read yet
+    struct Told {
+        std::string path;
+        std::uint64_t atMs;
+    };
+    static constexpr std::size_t kToldLimit = 64;
+    std::deque<Told> told_;  // the started programs queued last
 };
 
 }  // namespace sentrel

@@ -225,15 +225,22 @@ TEST_F(FileMonitorTest, TheRemovalOfAReportedThreatIsNoCriticalChange) {
 }
 
 // A dropper starts what it dropped: the known file is held back a moment and reported once, as
-// the running program, when it was started meanwhile; one not started is reported as a file.
+// the running program, when it was started meanwhile (and not at all when the process monitor
+// already told of that program); one not started is reported as a file.
 TEST_F(FileMonitorTest, AKnownFileStartedRightAfterItAppearedIsReportedAsTheRunningProgram) {
     std::vector<std::string> running;
     int listings = 0;
-    tracker_.SetRunningPrograms([&] {
-        ++listings;
-        return running;
-    });
+    const std::uint64_t start = GetTickCount64();
+    std::string told;  // its program already queued by the process monitor, perhaps answered
+    tracker_.SetRunningPrograms(
+        [&] {
+            ++listings;
+            return running;
+        },
+        [&](const std::string& path, std::uint64_t sinceMs) { return path == told && sinceMs >= start; });
     tracker_.SetActive(true);
+    told = CreateKnown("answered.exe");
+    running.push_back(told);
     const std::string started = CreateKnown("dropped.exe");
     std::string upper = started;  // the system's spelling may differ in case
     for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));

@@ -202,6 +202,7 @@ TEST_F(ProcessMonitorWinTest, AKnownProgramStartedDuringAPassIsReportedAtOnce) {
 
     monitor.ProcessTimerTimer(tables, queue, system_);  // the processes running now are the pass's
     ASSERT_GT(monitor.ProcessList().size(), 4u);
+    const std::uint64_t started = GetTickCount64();
     HelperProcess helper(knownExe, "");
     for (int tick = 0; tick < 8 && queue.Empty(); ++tick) {
         monitor.ProcessTimerTimer(tables, queue, system_);
@@ -213,6 +214,8 @@ TEST_F(ProcessMonitorWinTest, AKnownProgramStartedDuringAPassIsReportedAtOnce) {
     ASSERT_NE(warning, nullptr);
     EXPECT_EQ(Lower(warning->FilePath), Lower(knownExe));
     EXPECT_EQ(Lower(warning->Name), Lower(std::string(PathFileName(knownExe))));
+    EXPECT_TRUE(monitor.ToldAsStartedSince(Lower(knownExe), started));  // what the file monitor asks
+    EXPECT_FALSE(monitor.ToldAsStartedSince(knownExe, GetTickCount64() + 1));
     // The file monitor's view of what runs names the same path.
     const std::vector<std::string> running = ListRunningProgramPaths();
     EXPECT_NE(std::find(running.begin(), running.end(), warning->FilePath), running.end());
