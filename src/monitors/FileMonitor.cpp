@@ -207,10 +207,10 @@ void TFileChangesTracker::ChangeDeleted(const std::string& path) {
     if (shieldMoves_->Contains(path, GetTickCount64())) return;
     const std::string name = FileNamePart(path);
     if (name == "ROLL_FORWARD") return;  // removed by the system itself when an update settles
-    // A known threat that goes (the user or a cleaner removed what was ignored) was never one of
-    // the system's files: nothing for the system file checker to restore.
     // One still held back is gone before it was told: nothing is left to warn about.
     std::erase_if(held_, [&path](const HeldFile& file) { return SameIgnoringCase(file.Path, path); });
+    // A known threat that goes (the user or a cleaner removed what was ignored) was never one of
+    // the system's files: nothing for the system file checker to restore.
     bool known = ForgetReported(path);
     if (!known) {
         try {
