@@ -41,6 +41,7 @@ struct Planted {
     std::function<void()> remove;
     int raised = 0;
     int removalTold = 0;  // alerts about its removal by the driver (after an Ignore)
+    int asProgram = 0;    // alerts that named it as a running program
     std::vector<std::string> alerts;  // the lines of its alerts that name it
 };
 
@@ -296,6 +297,7 @@ int main(int argc, char** argv) {
             const bool removal = texts.find("was deleted from the system folder by unknown program") != std::string::npos;
             if (match) {
                 ++(removal ? match->removalTold : match->raised);
+                match->asProgram += texts.find("Malicious program is found in processes") != std::string::npos;
                 for (const std::string& line : e2e::ChildTexts(sampler.alert))
                     if (line.find(match->token) != std::string::npos) match->alerts.push_back(line);
             }
@@ -339,16 +341,18 @@ int main(int argc, char** argv) {
 
     std::printf("Threats planted and alerts answered (%s)\n", survived ? "the shield ran to the end" : "THE SHIELD ENDED");
     for (const Kind& kind : kinds) {
-        int count = 0, once = 0, more = 0, removals = 0;
+        int count = 0, once = 0, more = 0, removals = 0, asProgram = 0;
         for (const Planted& item : planted) {
             if (item.kind != kind.name) continue;
             ++count;
             once += item.raised == 1;
             more += item.raised > 1;
             removals += item.removalTold;
+            asProgram += item.asProgram;
         }
-        std::printf("  %-34s planted %4d, raised once %4d, more than once %3d, never %3d; its removal told %3d\n",
-                    kind.name, count, once, more, count - once - more, removals);
+        std::printf("  %-34s planted %4d, raised once %4d, more than once %3d, never %3d; its removal told %3d; "
+                    "told as a running program %3d\n",
+                    kind.name, count, once, more, count - once - more, removals, asProgram);
         // What the alerts said of one of them (one raised more than once, if any).
         const Planted* shown = nullptr;
         for (const Planted& item : planted)

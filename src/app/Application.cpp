@@ -226,6 +226,10 @@ void Application::CreateWindows() {
     fileChanges_ = std::make_unique<TFileChangesTracker>(
         TFileChangesTracker::WindowsFolder(), [this]() -> const TThreatTables& { return *threats_; }, *queue_,
         LookupSystem(), shieldMoves_);
+    // A known file started right after it appeared is reported once, as the running program.
+    fileChanges_->SetRunningPrograms(&ListRunningProgramPaths, [this](const std::string& path, std::uint64_t sinceMs) {
+        return processMonitor_ && processMonitor_->ToldAsStartedSince(path, sinceMs);
+    });
     StartShield();
 }
 

@@ -148,6 +148,7 @@ void TFileChangesTracker::SetActive(bool value) {
         handOvers_.Renew();
         retries_.clear();
         waitingForRoom_.clear();
+        held_.clear();
         overflowPaths_.clear();
         overflowSlicePosted_ = false;
         KillTimer(Handle(), kRetryTimer);
@@ -206,20 +207,96 @@ void TFileChangesTracker::ChangeDeleted(const std::string& path) {
     if (shieldMoves_->Contains(path, GetTickCount64())) return;
     const std::string name = FileNamePart(path);
     if (name == "ROLL_FORWARD") return;  // removed by the system itself when an update settles
+    // One still held back is gone before it was told: nothing is left to warn about.
+    std::erase_if(held_, [&path](const HeldFile& file) { return SameIgnoringCase(file.Path, path); });
+    // A known threat that goes (the user or a cleaner removed what was ignored) was never one of
+    // the system's files: nothing for the system file checker to restore.
+    bool known = ForgetReported(path);
+    if (!known) {
+        try {
+            known = IsKnownSpywareFile(tables_(), system_, path).Found;
+        } catch (...) {
+            LogCaught("file monitor removal");
+            // The database cannot tell: the removal counts, as every other one.
+        }
+    }
+    if (known) {
+        LogEvent("file monitor: the known threat " + path + " was removed");
+        return;
+    }
     queue_.QueueWarning(std::make_unique<TFileChangeWarning>(name, path));
+}
+
+void TFileChangesTracker::NoteReported(const std::string& path) {
+    for (const std::string& reported : reportedThreats_) {
+        if (SameIgnoringCase(reported, path)) return;
+    }
+    if (reportedThreats_.size() >= kReportedThreatsLimit) reportedThreats_.pop_front();
+    reportedThreats_.push_back(path);
+}
+
+bool TFileChangesTracker::ForgetReported(const std::string& path) {
+    const auto it = std::find_if(reportedThreats_.begin(), reportedThreats_.end(),
+                                 [&path](const std::string& reported) { return SameIgnoringCase(reported, path); });
+    if (it == reportedThreats_.end()) return false;
+    reportedThreats_.erase(it);
+    return true;
 }
 
 void TFileChangesTracker::TestNewFile(const std::string& path, int attemptsLeft) {
     if (IsKnownSpywareFile(tables_(), system_, path).Found) {
-        if (!queue_.HasRoom() && waitingForRoom_.size() < kWaitingForRoomLimit) {
-            if (std::find(waitingForRoom_.begin(), waitingForRoom_.end(), path) == waitingForRoom_.end())
-                waitingForRoom_.push_back(path);
+        NoteReported(path);
+        if (runningPrograms_) {
+            const bool alreadyHeld = std::any_of(held_.begin(), held_.end(),
+                                                 [&path](const HeldFile& file) { return file.Path == path; });
+            if (!alreadyHeld) held_.push_back({path, GetTickCount64() + kStartedHoldMs});
             StartRetryTimer();
             return;
         }
-        queue_.QueueWarning(std::make_unique<TFileWarning>(FileNamePart(path), path));
+        QueueKnownFile(path, false);
     } else if (attemptsLeft > 0 && StillBeingWritten(path)) {
         ScheduleRetry(path, attemptsLeft - 1);
+    }
+}
+
+void TFileChangesTracker::QueueKnownFile(const std::string& path, bool running) {
+    if (running) {
+        // The program's warning: its fix ends the program and removes the file.
+        queue_.QueueWarning(std::make_unique<TProcessWarning>(FileNamePart(path), path));
+        return;
+    }
+    if (!queue_.HasRoom() && waitingForRoom_.size() < kWaitingForRoomLimit) {
+        if (std::find(waitingForRoom_.begin(), waitingForRoom_.end(), path) == waitingForRoom_.end())
+            waitingForRoom_.push_back(path);
+        StartRetryTimer();
+        return;
+    }
+    queue_.QueueWarning(std::make_unique<TFileWarning>(FileNamePart(path), path));
+}
+
+void TFileChangesTracker::QueueHeldFiles(std::uint64_t now) {
+    if (std::none_of(held_.begin(), held_.end(), [now](const HeldFile& file) { return file.Due <= now; })) return;
+    std::vector<std::string> running;
+    try {
+        running = runningPrograms_();
+    } catch (...) {
+        LogCaught("file monitor: running programs");
+        // Not known to run: reported as files.
+    }
+    for (auto it = held_.begin(); it != held_.end();) {
+        if (it->Due > now) {
+            ++it;
+            continue;
+        }
+        const std::string path = std::move(it->Path);
+        const std::uint64_t heldSince = it->Due - kStartedHoldMs;
+        it = held_.erase(it);
+        if (!active_ || shieldMoves_->Contains(path, now)) continue;
+        if (toldAsProgram_ && toldAsProgram_(path, heldSince)) continue;
+        const bool started = std::any_of(running.begin(), running.end(),
+                                         [&path](const std::string& program) { return SameIgnoringCase(program, path); });
+        if (!started && !FileExists(path)) continue;  // gone before it was told: nothing to warn about
+        QueueKnownFile(path, started);
     }
 }
 
@@ -250,6 +327,7 @@ void TFileChangesTracker::QueueWhileRoom() {
 void TFileChangesTracker::OnRetryTimer() {
     const std::uint64_t now = GetTickCount64();
     QueueWhileRoom();
+    QueueHeldFiles(now);
     std::vector<PendingRetry> due;
     for (auto it = retries_.begin(); it != retries_.end();) {
         if (it->Due <= now) {
@@ -259,7 +337,7 @@ void TFileChangesTracker::OnRetryTimer() {
             ++it;
         }
     }
-    if (retries_.empty() && waitingForRoom_.empty()) KillTimer(Handle(), kRetryTimer);
+    if (retries_.empty() && waitingForRoom_.empty() && held_.empty()) KillTimer(Handle(), kRetryTimer);
     for (const auto& retry : due) {
         try {
             if (active_ && !shieldMoves_->Contains(retry.Path, now)) TestNewFile(retry.Path, retry.AttemptsLeft);

@@ -11,6 +11,11 @@
 //   its writer, so a file whose event came before its content is not missed;
 // - ignores the paths the shield itself is moving (MarkShieldMove) for a short while, so fixing
 //   or restoring a file in the tree raises nothing;
+// - takes the removal of a known threat (one it reported, or one the database names) as no
+//   critical change: the file was never the system's own;
+// - when told how to list the running programs (SetRunningPrograms), holds a known file back for
+//   a moment and reports it as a running program when it was started meanwhile, as a dropper
+//   starts what it dropped: one warning whose fix ends the program and removes the file;
 // - stops the watcher by cancelling its read, never by killing the thread.
 //
 // 64-bit Windows is always of the NT family, so the change-record watcher is the only strategy
@@ -77,6 +82,14 @@ public:
     // Known threats found while the queue was full wait here for room (retried with the looks
     // at new files); beyond this many, the queue's refusal counts them as dropped.
     static constexpr std::size_t kWaitingForRoomLimit = 4096;
+    // How long a known file is held back to see whether it is started (SetRunningPrograms).
+    static constexpr unsigned kStartedHoldMs = 1000;
+    // The known threats reported, whose removal is no critical change; the oldest are forgotten
+    // beyond this many (their removal is then judged by the database alone).
+    static constexpr std::size_t kReportedThreatsLimit = 4096;
+
+    // The full paths of the executables of the running processes (window thread).
+    using RunningPrograms = std::function<std::vector<std::string>()>;
 
     // `folder` is the watched folder with a trailing backslash (the Windows folder in the
     // program: WindowsFolder()). Creates the message-only window of its retries on the calling
@@ -101,12 +114,27 @@ public:
     // How many times the system reported lost changes and the tree was walked.
     int OverflowWalks() const { return overflowWalks_; }
 
-    // Queues a TFileWarning when `path` is a known threat; looks again later while the file is
-    // empty or locked. A path the shield is moving is ignored.
+    // Queues a TFileWarning when `path` is a known threat (a TProcessWarning when it was started
+    // within kStartedHoldMs, see SetRunningPrograms); looks again later while the file is empty or
+    // locked. A path the shield is moving is ignored.
     void ChangeNew(const std::string& path);
-    // Queues a TFileChangeWarning for `path`, unless its file name is exactly "ROLL_FORWARD" or
-    // the shield is moving it.
+    // Queues a TFileChangeWarning for `path`, unless its file name is exactly "ROLL_FORWARD", the
+    // shield is moving it, or it is a known threat: one this monitor reported, or one the
+    // database names by its name and folder (a removed file has no content left to test).
     void ChangeDeleted(const std::string& path);
+
+    // Whether the process monitor already queued a program started from `path` at or after the
+    // tick count `sinceMs`.
+    using ToldAsProgram = std::function<bool(const std::string& path, std::uint64_t sinceMs)>;
+
+    // How to list the running programs, and what the process monitor told; unset (the default),
+    // known files are queued at once as files. At the end of its hold a known file is passed over
+    // when the process monitor told of its program meanwhile (the user may have answered that
+    // already) or when it is gone; it is queued as a running program when it runs, else as a file.
+    void SetRunningPrograms(RunningPrograms lister, ToldAsProgram told = nullptr) {
+        runningPrograms_ = std::move(lister);
+        toldAsProgram_ = std::move(told);
+    }
 
     // What follows a report of lost changes: every one of `files` is tested as ChangeNew tests
     // a path (without the retries), kOverflowSlice paths per window-thread task so the main
@@ -123,6 +151,10 @@ private:
         int AttemptsLeft;
         std::uint64_t Due;
     };
+    struct HeldFile {
+        std::string Path;
+        std::uint64_t Due;
+    };
 
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void StopWatcher() noexcept;
@@ -130,6 +162,10 @@ private:
     void ScheduleRetry(const std::string& path, int attemptsLeft);
     void StartRetryTimer();
     void QueueWhileRoom();
+    void QueueKnownFile(const std::string& path, bool running);
+    void QueueHeldFiles(std::uint64_t now);
+    void NoteReported(const std::string& path);
+    bool ForgetReported(const std::string& path);
     void OnRetryTimer();
     void OnOverflowSlice();
 
@@ -141,6 +177,10 @@ private:
     std::shared_ptr<TShieldMoves> shieldMoves_;
     std::vector<PendingRetry> retries_;
     std::deque<std::string> waitingForRoom_;
+    std::vector<HeldFile> held_;
+    std::deque<std::string> reportedThreats_;
+    RunningPrograms runningPrograms_;
+    ToldAsProgram toldAsProgram_;
     std::deque<std::string> overflowPaths_;
     // The watcher's hand-overs and the walk's slices; renewed when the monitor is switched off,
     // so what was posted before is dropped.

@@ -3,10 +3,21 @@
 // running process against the threat tables, one file per tick of the main window's
 // ProcessTimer (500 ms). The list of modules is taken afresh at the start of every pass; a pass
 // goes through it in the order the system listed it.
+//
+// A pass over every module of every process takes minutes, and a program started and ended
+// meanwhile would never be tested. So every tick also looks for processes started since the last
+// tick and tests their executables at once; those running when the monitor first ticks are left
+// to the pass.
 
+#include <cstdint>
+#include <deque>
 #include <functional>
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
+
+#include <windows.h>
 
 #include "database/Lookups.h"
 #include "database/ThreatTables.h"
@@ -15,15 +26,27 @@ namespace sentrel {
 
 class WarningSink;
 
+// The full path of a process's executable; empty when it cannot be read.
+std::string ExecutablePathOf(DWORD processId);
+// The executables' paths of the running processes, those that could be read.
+std::vector<std::string> ListRunningProgramPaths();
+
+// Where the monitor looks for started processes: their identifiers (all of them, each tick) and
+// the executable of one (only of those not seen before).
+struct ProgramSource {
+    std::function<std::vector<DWORD>()> ids;
+    std::function<std::string(DWORD processId)> executable;
+};
+
 class ProcessMonitor {
 public:
     // Appends the full paths of the loaded modules of all processes to the list.
     using ModuleLister = std::function<void(std::vector<std::string>&)>;
-
-    // Lists the modules with ListRunningModules.
+    // Lists the modules with ListRunningModules and the processes with EnumProcesses.
     ProcessMonitor();
-    // Lists them with `lister` instead.
-    explicit ProcessMonitor(ModuleLister lister);
+    // Lists them with `lister` instead, and the processes with `programs` (left empty: started
+    // processes are not looked for).
+    explicit ProcessMonitor(ModuleLister lister, ProgramSource programs = {});
 
     // One tick: at the start of a pass (ProcessIndex 0) the list is taken afresh; then the entry
     // at ProcessIndex is tested with IsKnownSpywareFile, and a known file is queued as a
@@ -31,6 +54,8 @@ public:
     // before the test, so a test that throws (a malformed folder mask) costs that entry only,
     // and the pass does not stall on it; the exception still reaches the caller. An empty list
     // tests nothing and the next tick lists afresh. After the last entry ProcessIndex is 0 again.
+    // Then the executable of every process started since the last tick is tested in the same
+    // way (a process whose executable cannot be read yet is looked at again on the next tick).
     void ProcessTimerTimer(const TThreatTables& tables, WarningSink& queue, const TLookupSystem& system);
 
     // The modules of the current pass, in enumeration order (a library loaded by several
@@ -38,11 +63,27 @@ public:
     const std::vector<std::string>& ProcessList() const { return processList_; }
     // The position of the next entry to test; 0 means the next tick takes a fresh list.
     int ProcessIndex() const { return processIndex_; }
+    // Whether a started program of this executable (any letter case) was queued at or after the
+    // tick count `sinceMs`: the file monitor then has nothing to add about its file.
+    bool ToldAsStartedSince(const std::string& path, std::uint64_t sinceMs) const;
 
 private:
+    void TestStartedPrograms(const TThreatTables& tables, WarningSink& queue, const TLookupSystem& system);
+
     ModuleLister lister_;
+    ProgramSource programs_;
     std::vector<std::string> processList_;
     int processIndex_ = 0;
+    bool programsSeen_ = false;  // the processes of the first look are the pass's
+    std::set<DWORD> seenIds_;
+    static constexpr int kUnreadableTries = 4;
+    std::map<DWORD, int> unreadable_;  // started processes whose executable could not be read yet
+    struct Told {
+        std::string path;
+        std::uint64_t atMs;
+    };
+    static constexpr std::size_t kToldLimit = 64;
+    std::deque<Told> told_;  // the started programs queued last
 };
 
 }  // namespace sentrel

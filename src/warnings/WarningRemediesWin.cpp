@@ -360,16 +360,17 @@ void UndoFile(const BackupRecord& record, const WarningContext& context) {
     }
 }
 
-void FixFileChange(const TWarning&, const NewBackupResult&, FixOutcome&, const WarningContext&) {
-    try {
-        const SystemFileCheckerLaunch launch = SystemFileCheckerFor(
-            platform::WindowsFolder(), platform::IsNtFamily(platform::CurrentWindowsVersion()),
-            [](const std::string& path) { return FileExists(path); });
-        platform::ShellOpen(launch.program, launch.parameters, SW_SHOWNOACTIVATE);
-    } catch (...) {
-        LogCaught("system file checker");
-        // Restoring system files is the system's business; nothing is reported.
-    }
+// Restoring the system's own files is the system file checker's work: the shield keeps no record
+// of it and has nothing to undo. When the checker cannot be started, nothing was restored, and
+// the user hears so rather than a success.
+void FixFileChange(const TWarning& warning, const NewBackupResult&, FixOutcome&, const WarningContext&) {
+    const SystemFileCheckerLaunch launch =
+        SystemFileCheckerFor(platform::WindowsFolder(), platform::IsNtFamily(platform::CurrentWindowsVersion()),
+                             [](const std::string& path) { return FileExists(path); });
+    if (!FileExists(launch.program) || !platform::ShellOpen(launch.program, launch.parameters, SW_SHOWNOACTIVATE))
+        throw std::runtime_error("The system file checker " + launch.program + " could not be started, so " +
+                                 warning.Name + " was not restored.");
+    LogEvent("fix TFileChangeWarning: started " + launch.program + " " + launch.parameters);
 }
 
 // --- Registry ---

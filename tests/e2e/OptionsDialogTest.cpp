@@ -73,6 +73,19 @@ std::vector<std::string> ListTexts(HWND list) {
     return texts;
 }
 
+// Every control of `parent`, at any depth.
+std::vector<HWND> ChildWindows(HWND parent) {
+    std::vector<HWND> children;
+    EnumChildWindows(
+        parent,
+        [](HWND child, LPARAM list) {
+            reinterpret_cast<std::vector<HWND>*>(list)->push_back(child);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&children));
+    return children;
+}
+
 // The control of `parent` (at any depth) with the id, or null.
 HWND ChildWithId(HWND parent, int id) {
     std::pair<int, HWND> search{id, nullptr};
@@ -466,33 +479,71 @@ TEST(OptionsDialog, EveryPageShowsItsControls) {
     if (testKeyNote) {
         EXPECT_TRUE(IsWindowVisible(testKeyNote));
     }
-    // A few captions of every page, each shown with its page.
-    const std::map<std::string, std::vector<std::string>> captions = {
-        {"General",
-         {"Inform me and ask what to do", "Shield me without prompt", "Do nothing", "Run on Windows &startup",
-          "Run &minimized", "Warn about the necessity of database updating in:", "Close Sentrel", "Minimize Sentrel",
-          "Ask, what to do"}},
-        {"Security Level",
-         {"&System folders", "&Autorun list", "&Processes", "&Browser settings", "Registry", "Cookies",
-          "Malicious files and folders"}},
-        {"Default Actions",
-         {"Choose what Sentrel should do with particular system changes and threats", "Malicious cookies",
-          "Changes in autostart points", "Programs in Startup folders", "New scheduled tasks",
-          "New browser extensions", "New services"}},
-        {"Black List",
-         {"Here is a list of files that should be treated  as malicious programs:", "&Add...", "&Edit...", "&Delete"}},
-        {"White List", {"Here is a list of files that should be ignored by Sentrel:", "&Add...", "&Edit...", "&Delete"}},
-        {"Restore Changes",
-         {"Here is a list of changes that Sentrel has made to your system. You can undo any changes you want.",
-          "&Undo", "&Delete"}},
-        {"About", {"Sentrel 4", "Version 4.0", "Product infromation", "Support"}},
+    // Every caption a user reads on each page (the radio items of the Default Actions page once
+    // per category), each shown with its page as often as listed.
+    struct Caption {
+        std::string text;
+        int times = 1;
     };
+    const std::map<std::string, std::vector<Caption>> captions = {
+        {"General",
+         {{"Do this action when new threat is found:"}, {"Inform me and ask what to do"}, {"Shield me without prompt"},
+          {"Do nothing"}, {"Run options"}, {"Run on Windows &startup"}, {"Run &minimized"}, {"Database updates"},
+          {"Warn about the necessity of database updating in:"}, {"Do this action on window closing attempt"},
+          {"Close Sentrel"}, {"Minimize Sentrel"}, {"Ask, what to do"}}},
+        {"Security Level",
+         {{"Watch and ward:"}, {"&System folders"}, {"&Autorun list"}, {"&Processes"}, {"&Browser settings"},
+          {"Registry"}, {"Cookies"}, {"Malicious files and folders"}, {"Description"}, {"Security level"}}},
+        {"Default Actions",
+         {{"Choose what Sentrel should do with particular system changes and threats"}, {"Changes in system folders"},
+          {"Changes in autorun list"}, {"Malicious processes"}, {"Changes in browser settings"},
+          {"Malicious registry entries"}, {"Malicious cookies"}, {"Changes in autostart points"},
+          {"Programs in Startup folders"}, {"New scheduled tasks"}, {"New browser extensions"},
+          {"Ask what to do", 10}, {"Solve always", 10}, {"Ignore always", 10}}},
+        {"Black List",
+         {{"Here is a list of files that should be treated  as malicious programs:"}, {"&Add..."}, {"&Edit..."},
+          {"&Delete"}}},
+        {"White List",
+         {{"Here is a list of files that should be ignored by Sentrel:"}, {"&Add..."}, {"&Edit..."}, {"&Delete"}}},
+        {"Restore Changes",
+         {{"Here is a list of changes that Sentrel has made to your system. You can undo any changes you want."},
+          {"&Undo"}, {"&Delete"}}},
+        {"About",
+         {{"Sentrel 4"}, {"Version 4.0"}, {"Sentrel protects your computer from viruses and spyware using heuristic algorithms"},
+          {"Last update date:"}, {"Number of known threads:"}, {"www.sentrel.example"}, {"Product infromation"},
+          {"Support"}}},
+    };
+    const auto shownTimes = [](HWND page, const std::string& text) {
+        int times = 0;
+        for (const HWND child : ChildWindows(page)) times += IsWindowVisible(child) && WindowText(child) == text;
+        return times;
+    };
+    // And the rows a user picks from: the update periods and the levels.
+    const auto ofClass = [](HWND page, const char* className) {
+        for (const HWND child : ChildWindows(page)) {
+            char found[64] = {};
+            GetClassNameA(child, found, sizeof found);
+            if (lstrcmpiA(found, className) == 0) return child;
+        }
+        return HWND{};
+    };
+    const HWND periods = ofClass(session.Page("General"), "ComboBox");
+    std::vector<std::string> periodRows;
+    for (LRESULT i = 0; i < SendMessageW(periods, CB_GETCOUNT, 0, 0); ++i) {
+        wchar_t wide[64] = {};
+        SendMessageW(periods, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(wide));
+        char text[128] = {};
+        WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr);
+        periodRows.emplace_back(text);
+    }
+    EXPECT_EQ(periodRows, (std::vector<std::string>{"3 days", "1 week", "2 weeks", "3 weeks", "1 month", "2 month",
+                                                    "3 month", "6 month", "1 year", "Never"}));
+    EXPECT_EQ(ListTexts(ofClass(session.Page("Security Level"), "ListBox")),
+              (std::vector<std::string>{"Low", "Medium", "High", "Custom"}));
     for (const char* name : kPageNames) {
         session.GoTo(name);
-        for (const std::string& caption : captions.at(name)) {
-            const HWND control = FindChildByText(session.Page(name), caption);
-            EXPECT_TRUE(control && IsWindowVisible(control)) << name << ": " << caption;
-        }
+        for (const Caption& caption : captions.at(name))
+            EXPECT_EQ(shownTimes(session.Page(name), caption.text), caption.times) << name << ": " << caption.text;
         std::string file = std::string("options-") + name + ".bmp";
         std::replace(file.begin(), file.end(), ' ', '-');
         SaveWindowPicture(dialog, ScreenshotPath(file));

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -41,7 +42,7 @@ constexpr DWORD kWaitMs = 15000;
 
 
 struct Report {
-    std::string Kind;  // "new" (TFileWarning) or "deleted" (TFileChangeWarning)
+    std::string Kind;  // "new" (TFileWarning), "deleted" (TFileChangeWarning) or "running" (TProcessWarning)
     std::string Name;
     std::string FilePath;
     friend bool operator==(const Report&, const Report&) = default;
@@ -64,7 +65,9 @@ protected:
         std::vector<Report> reports;
         while (!queue_.Empty()) {
             const TWarning* head = queue_.Head();
-            if (const auto* change = dynamic_cast<const TFileChangeWarning*>(head)) {
+            if (const auto* process = dynamic_cast<const TProcessWarning*>(head)) {
+                reports.push_back({"running", process->Name, process->FilePath});
+            } else if (const auto* change = dynamic_cast<const TFileChangeWarning*>(head)) {
                 reports.push_back({"deleted", change->Name, change->FilePath});
             } else if (const auto* file = dynamic_cast<const TFileWarning*>(head)) {
                 reports.push_back({"new", file->Name, file->FilePath});
@@ -202,6 +205,55 @@ TEST_F(FileMonitorTest, DeletedFilesWarnExceptTheSystemsRollForwardMarker) {
     EXPECT_EQ(ReportsUntil("sentinel.exe"), (std::vector<Report>{{"new", "sentinel.exe", sentinel}}));
     ASSERT_TRUE(RemoveFile(watched_ / "roll_forward"));
     EXPECT_EQ(ReportsUntil("roll_forward"), (std::vector<Report>{{"deleted", "roll_forward", watched_.Path()}}));
+}
+
+// A known threat the user let be and then removed was never a system file: no critical change.
+TEST_F(FileMonitorTest, TheRemovalOfAReportedThreatIsNoCriticalChange) {
+    WriteTextFile(watched_ / "plain.sys", "x");
+    tracker_.SetActive(true);
+    const std::string known = CreateKnown("ignored.dll");
+    EXPECT_EQ(ReportsUntil("ignored.dll"), (std::vector<Report>{{"new", "ignored.dll", known}}));
+    ASSERT_TRUE(RemoveFile(known));
+    ASSERT_TRUE(RemoveFile(watched_ / "plain.sys"));  // reported once the line above is seen
+    EXPECT_EQ(ReportsUntil("plain.sys"), (std::vector<Report>{{"deleted", "plain.sys", watched_.Path()}}));
+    // Forgotten once removed: a file of that name made and removed later is judged afresh.
+    WriteTextFile(known, "x");
+    CreateKnown("sentinel.exe");
+    ReportsUntil("sentinel.exe");
+    ASSERT_TRUE(RemoveFile(known));
+    EXPECT_EQ(ReportsUntil("ignored.dll"), (std::vector<Report>{{"deleted", "ignored.dll", watched_.Path()}}));
+}
+
+// A dropper starts what it dropped: the known file is held back a moment and reported once, as
+// the running program, when it was started meanwhile (and not at all when the process monitor
+// already told of that program); one not started is reported as a file.
+TEST_F(FileMonitorTest, AKnownFileStartedRightAfterItAppearedIsReportedAsTheRunningProgram) {
+    std::vector<std::string> running;
+    int listings = 0;
+    const std::uint64_t start = GetTickCount64();
+    std::string told;  // its program already queued by the process monitor, perhaps answered
+    tracker_.SetRunningPrograms(
+        [&] {
+            ++listings;
+            return running;
+        },
+        [&](const std::string& path, std::uint64_t sinceMs) { return path == told && sinceMs >= start; });
+    tracker_.SetActive(true);
+    told = CreateKnown("answered.exe");
+    running.push_back(told);
+    const std::string started = CreateKnown("dropped.exe");
+    std::string upper = started;  // the system's spelling may differ in case
+    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    running.push_back(upper);
+    const std::string resting = CreateKnown("resting.dll");
+    auto reports = ReportsUntil("resting.dll");
+    PumpUntil([&] {
+        for (auto& report : Drain()) reports.push_back(std::move(report));
+        return reports.size() >= 2;
+    }, kWaitMs);
+    std::sort(reports.begin(), reports.end(), [](const Report& a, const Report& b) { return a.Name < b.Name; });
+    EXPECT_EQ(reports, (std::vector<Report>{{"running", "dropped.exe", started}, {"new", "resting.dll", resting}}));
+    EXPECT_GE(listings, 1);
 }
 
 TEST_F(FileMonitorTest, RenamingAFileRaisesNothing) {

@@ -187,6 +187,45 @@ TEST_F(ProcessMonitorWinTest, APassKeepsItsListAndTheNextPassListsAfresh) {
     EXPECT_EQ(queue.Head()->Name, std::string(PathFileName(libraryPath_)));
 }
 
+// A pass takes minutes; a known program started meanwhile is found within a tick or two, by its
+// executable, and not again by the pass while its warning waits.
+TEST_F(ProcessMonitorWinTest, AKnownProgramStartedDuringAPassIsReportedAtOnce) {
+    // The helper's copy with a tail of its own, as the library's: only this test's copy is known.
+    std::vector<std::uint8_t> program = ReadFileBytes(exePath_);
+    program.insert(program.end(), library_.end() - 32, library_.end());
+    const std::string knownExe = folder_ / ("SentrelKnownProgram" + std::to_string(GetCurrentProcessId()) + ".exe");
+    WriteFileBytes(knownExe, program, false);
+    ASSERT_TRUE(IsChecksumFileSize(static_cast<std::int64_t>(program.size())));
+    TThreatTables tables(MakeDataBase(ChecksumsOf({program})));
+    WarningQueue queue;
+    ProcessMonitor monitor;
+
+    monitor.ProcessTimerTimer(tables, queue, system_);  // the processes running now are the pass's
+    ASSERT_GT(monitor.ProcessList().size(), 4u);
+    const std::uint64_t started = GetTickCount64();
+    HelperProcess helper(knownExe, "");
+    for (int tick = 0; tick < 8 && queue.Empty(); ++tick) {
+        monitor.ProcessTimerTimer(tables, queue, system_);
+        if (queue.Empty()) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    ASSERT_NE(monitor.ProcessIndex(), 0) << "found by a new pass, not as a started program";
+    ASSERT_EQ(queue.Count(), 1u);
+    const auto* warning = dynamic_cast<const TProcessWarning*>(queue.Head());
+    ASSERT_NE(warning, nullptr);
+    EXPECT_EQ(Lower(warning->FilePath), Lower(knownExe));
+    EXPECT_EQ(Lower(warning->Name), Lower(std::string(PathFileName(knownExe))));
+    EXPECT_TRUE(monitor.ToldAsStartedSince(Lower(knownExe), started));  // what the file monitor asks
+    EXPECT_FALSE(monitor.ToldAsStartedSince(knownExe, GetTickCount64() + 1));
+    // The file monitor's view of what runs names the same path.
+    const std::vector<std::string> running = ListRunningProgramPaths();
+    EXPECT_NE(std::find(running.begin(), running.end(), warning->FilePath), running.end());
+
+    // Seen once: the following ticks do not queue it again after it was settled.
+    queue.RemoveHead();
+    for (int tick = 0; tick < 3 && monitor.ProcessIndex() != 0; ++tick) monitor.ProcessTimerTimer(tables, queue, system_);
+    EXPECT_TRUE(queue.Empty());
+}
+
 TEST_F(ProcessMonitorWinTest, ALibraryLoadedByThreeProcessesIsQueuedOnce) {
     TThreatTables tables(MakeDataBase(ChecksumsOf({library_})));
     WarningQueue queue;

@@ -374,7 +374,7 @@ TEST(ShellMove, TakesPathsLongerThanTheOldBuffersAndWildcards) {
     }
 }
 
-TEST(FileChangeRemedy, StartsTheSystemFileCheckerOrSwallowsItsAbsence) {
+TEST(FileChangeRemedy, StartsTheSystemFileCheckerOrSaysThatItCouldNot) {
     char windows[MAX_PATH] = {};
     GetWindowsDirectoryA(windows, MAX_PATH);
     const std::string checker = std::string(windows) + "\\system32\\sfc.exe";
@@ -383,7 +383,18 @@ TEST(FileChangeRemedy, StartsTheSystemFileCheckerOrSwallowsItsAbsence) {
     TBackuper backuper(program.Path());
     TFileChangeWarning warning("kernel32.dll", std::string(windows) + "\\system32\\kernel32.dll");
     warning.MakeTexts();
-    EXPECT_NO_THROW(warning.Fix(backuper, WarningContext{}));
+    if (FileExists(checker)) {
+        EXPECT_NO_THROW(warning.Fix(backuper, WarningContext{}));
+    } else {
+        // Nothing was restored: a failure the user is told of, not a silent success.
+        try {
+            warning.Fix(backuper, WarningContext{});
+            ADD_FAILURE() << "a fix that started nothing reported success";
+        } catch (const std::runtime_error& error) {
+            EXPECT_NE(std::string(error.what()).find("kernel32.dll was not restored"), std::string::npos)
+                << error.what();
+        }
+    }
     EXPECT_EQ(backuper.GetCount(), 0);  // no backup record for this remedy
     EXPECT_TRUE(platform::ListDirectory(backuper.BackupsFolder() + "*").empty());
 }
