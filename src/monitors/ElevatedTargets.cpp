@@ -15,6 +15,8 @@ namespace {
 constexpr std::string_view kAutostartPointKind = "AutostartPointWarning";
 constexpr std::string_view kStartupFileKind = "StartupFileWarning";
 constexpr std::string_view kScheduledTaskKind = "ScheduledTaskWarning";
+constexpr std::string_view kServiceKind = "ServiceWarning";
+constexpr std::string_view kServicesKey = "SYSTEM\\CurrentControlSet\\Services";
 
 [[noreturn]] void Refuse(const std::string& why) {
     throw ElevatedRefusal(why + "; Sentrel with the rights of an administrator changes nothing else");
@@ -97,6 +99,14 @@ void CheckTaskPath(const BackupRecord& keys) {
     if (!wellFormed) Refuse("\"" + path + "\" is no scheduled task's path");
 }
 
+// A service by its plain name; its undo imports the record's export, which may name that service's
+// key and keys below it only (the configuration it registers again is under the record's seal).
+void CheckService(const BackupRecord& keys, bool undo, const ElevatedTargets& targets) {
+    const std::string name = keys.GetString(undo ? "Service" : "Name");
+    if (!IsPlainKeyName(name) || name.find('/') != std::string::npos) Refuse("\"" + name + "\" is no service's name");
+    if (undo) CheckSubKeyBackup(keys, std::string(kServicesKey) + "\\" + name, RegistryView::Bits64, targets);
+}
+
 }  // namespace
 
 void CheckElevatedTarget(std::string_view kindName, const BackupRecord& keys, bool undo,
@@ -104,6 +114,7 @@ void CheckElevatedTarget(std::string_view kindName, const BackupRecord& keys, bo
     if (kindName == kAutostartPointKind) return CheckRegistryPoint(keys, undo, targets);
     if (kindName == kStartupFileKind) return CheckStartupFile(keys, targets);
     if (kindName == kScheduledTaskKind) return CheckTaskPath(keys);
+    if (kindName == kServiceKind) return CheckService(keys, undo, targets);
     Refuse("a change of the kind " + std::string(kindName) + " needs no administrator");
 }
 

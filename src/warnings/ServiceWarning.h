@@ -2,9 +2,11 @@
 // The warning of a service that appeared in the services key since the shield last looked
 // (monitors/ServicesSource.h).
 
+#include <memory>
 #include <string>
 #include <string_view>
 
+#include "warnings/Backuper.h"
 #include "warnings/Warning.h"
 
 namespace sentrel {
@@ -28,6 +30,11 @@ public:
     unsigned StartType;
     bool KnownProgram = false;
 };
+
+// The warning's data as record keys, and the warning made again from them: how a fix reaches the
+// copy of the program that has an administrator's rights.
+std::vector<BackupValue> ServiceFields(const TWarning& warning);
+std::unique_ptr<TWarning> ServiceFromFields(const BackupRecord& fields);
 
 // When a service of that Start value runs, as a sentence ("It starts every time Windows starts.").
 std::string ServiceStartWords(unsigned startType);

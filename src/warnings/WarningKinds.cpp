@@ -135,7 +135,9 @@ constexpr WarningKind kShieldKinds[] = {
      .hasUndo = true,
      .fix = SENTREL_WINDOWS_REMEDY(FixService),
      .undo = SENTREL_WINDOWS_REMEDY(UndoService),
-     .texts = &ServiceTexts},
+     .texts = &ServiceTexts,
+     .fields = &ServiceFields,
+     .fromFields = &ServiceFromFields},
 };
 
 }  // namespace

@@ -7,10 +7,12 @@
 #include "e2e/AlertDriving.h"
 #include "platform/ElevatedProcess.h"
 #include "platform/Registry.h"
+#include "platform/Services.h"
 #include "platform/StartupFolders.h"
 #include "warnings/AutostartWarning.h"
 #include "warnings/ElevatedActs.h"
 #include "warnings/RegistryFile.h"
+#include "warnings/ServiceWarning.h"
 #include "warnings/StartupWarnings.h"
 #include "warnings/WarningRemedies.h"
 
@@ -171,6 +173,33 @@ TEST_F(ElevatedFix, TheCopyMovesAFileOfTheCommonStartupFolderAndBack) {
     EXPECT_EQ(ReadTextFile(file), "@echo planted\r\n");
     EXPECT_EQ(backuper_.GetCount(), 0);
     RemoveFile(file);
+}
+
+TEST_F(ElevatedFix, TheCopyRemovesAServiceAndRegistersItAgain) {
+    ASSERT_TRUE(folder_.CopyAutostartPoints());
+    const std::string name = "SentrelElevatedService";
+    const std::string command = "C:\\Temp\\служба.exe -run";
+    platform::RemoveService(name, 0);
+    platform::CreateServiceFrom({.name = name, .imagePath = command, .type = SERVICE_WIN32_OWN_PROCESS,
+                                 .startType = SERVICE_DEMAND_START, .errorControl = SERVICE_ERROR_NORMAL});
+    context_.refusedForRights = [](std::string_view kind) { return kind == ServiceWarning::kClassName; };
+
+    ServiceWarning warning("services", name, "", command, "", SERVICE_DEMAND_START);
+    warning.MakeTexts();
+    warning.Fix(backuper_, context_);
+    EXPECT_FALSE(platform::ReadService(name));
+    ASSERT_EQ(backuper_.GetCount(), 1);
+    const std::string code = backuper_.GetSectionName(0);
+    EXPECT_EQ(backuper_.GetString(0, "Service"), name);
+    EXPECT_FALSE(LeftoversIn(code));
+    EXPECT_TRUE(events_.size() > 1 && events_[1] == "copy /ElevatedFix " + code);
+
+    ShieldWarningKind(ServiceWarning::kClassName).Undo(backuper_, 0, context_);
+    EXPECT_EQ(backuper_.GetCount(), 0);
+    const auto back = platform::ReadService(name);
+    EXPECT_TRUE(back && back->imagePath == command);
+    EXPECT_TRUE(events_.back().starts_with("accept") && events_[events_.size() - 2] == "copy /ElevatedUndo " + code);
+    platform::RemoveService(name, 0);
 }
 
 }  // namespace

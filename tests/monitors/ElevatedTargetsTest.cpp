@@ -121,5 +121,23 @@ TEST_F(ElevatedTargetsTest, FilesOfTheCommonStartupFolderAndWellFormedTasksOnly)
     }
 }
 
+TEST_F(ElevatedTargetsTest, AServiceByItsPlainNameAndAnUndoImportingOnlyItsKey) {
+    BackupRecord fix;
+    fix.keys = {{"Name", "EvilSvc"}};
+    EXPECT_TRUE(Allowed("ServiceWarning", fix));
+    for (const char* name : {"", "..", "a\\b", "a/b"}) {
+        fix.keys["Name"] = name;
+        EXPECT_FALSE(Allowed("ServiceWarning", fix)) << name;
+    }
+    BackupRecord undo{.code = "7", .folderPath = "backuped/7/"};
+    undo.keys = {{"Service", "EvilSvc"}};
+    backupReg_ = "Windows Registry Editor Version 5.00\r\n\r\n"
+                 "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\EvilSvc]\r\n\"ImagePath\"=\"x.exe\"\r\n"
+                 "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\EvilSvc\\Parameters]\r\n";
+    EXPECT_TRUE(Allowed("ServiceWarning", undo, true));
+    backupReg_ += "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\Other]\r\n";
+    EXPECT_FALSE(Allowed("ServiceWarning", undo, true));
+}
+
 }  // namespace
 }  // namespace sentrel
