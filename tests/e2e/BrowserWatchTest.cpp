@@ -1,9 +1,10 @@
 // The browsers, end to end at High with made-up Chrome and Firefox profiles and policy keys (no
 // browser is installed): the extension present at the first start is taken as it is; a new
-// Chrome extension with a localised name, a new Firefox add-on and a home page policy planted
-// while the shield is not running are reported at the next start, once each, in plain words;
-// "Shield me" blocks the extensions through the block list policies and removes the home page
-// policy with backup records; Undo puts all back exactly.
+// Chrome extension with a localised name, a new Firefox add-on, home page and search engine
+// policies and an extension forced on Edge by policy, all planted while the shield is not
+// running, are reported at the next start, once each, in plain words; "Shield me" blocks the
+// extensions through the block list policies and removes the policies with backup records; Undo
+// puts all back exactly.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -24,6 +25,9 @@ namespace {
 constexpr const char* kChrome = "SOFTWARE\\Policies\\Google\\Chrome";
 constexpr const char* kBlocklist = "SOFTWARE\\Policies\\Google\\Chrome\\ExtensionInstallBlocklist";
 constexpr const char* kFirefox = "SOFTWARE\\Policies\\Mozilla\\Firefox";
+constexpr const char* kEdgeForced = "SOFTWARE\\Policies\\Microsoft\\Edge\\ExtensionInstallForcelist";
+constexpr const char* kForcedEntry = "cdefghijklmnopabcdefghijklmnopab;https://forced.e2e.example/update.xml";
+constexpr const char* kSearchUrl = "http://search.e2e.example/?q={searchTerms}";
 constexpr const char* kNewId = "bcdefghijklmnopabcdefghijklmnopa";
 constexpr const char* kHomePage = "http://start.e2e.example/";
 
@@ -40,6 +44,7 @@ void WriteText(const std::string& path, const std::string& text) {
 void CleanUp() {
     platform::DeleteKeyTree(HKEY_CURRENT_USER, "SOFTWARE\\Policies\\Google");
     platform::DeleteKeyTree(HKEY_CURRENT_USER, "SOFTWARE\\Policies\\Mozilla");
+    platform::DeleteKeyTree(HKEY_CURRENT_USER, "SOFTWARE\\Policies\\Microsoft\\Edge");
     DeleteFolderTree(kGoogle);
     DeleteFolderTree(kMozilla);
     DeleteFileA(kBaseline.c_str());
@@ -50,7 +55,7 @@ std::optional<std::string> ReadString(const std::string& key, const std::string&
     return opened ? opened->ReadString(name) : std::nullopt;
 }
 
-TEST(BrowserWatch, ReportsNewExtensionsAndAHomePagePolicyBlocksRemovesAndUndoesThem) {
+TEST(BrowserWatch, ReportsNewExtensionsAndForcedPoliciesBlocksRemovesAndUndoesThem) {
     CleanUp();
     ShieldFolder folder(SecurityLevel::High);
     ASSERT_TRUE(folder.CopyAutostartPoints());
@@ -75,6 +80,8 @@ TEST(BrowserWatch, ReportsNewExtensionsAndAHomePagePolicyBlocksRemovesAndUndoesT
     WriteText(newFolder + "\\manifest.json", R"({"name": "__MSG_extName__", "default_locale": "fr"})");
     WriteText(newFolder + "\\_locales\\fr\\messages.json", R"({"extName": {"message": "Meteo Partout"}})");
     platform::RegistryKey::Create(HKEY_CURRENT_USER, kChrome).WriteString("HomepageLocation", kHomePage);
+    platform::RegistryKey::Create(HKEY_CURRENT_USER, kChrome).WriteString("DefaultSearchProviderSearchURL", kSearchUrl);
+    platform::RegistryKey::Create(HKEY_CURRENT_USER, kEdgeForced).WriteString("1", kForcedEntry);
     WriteText(kMozilla + "\\Firefox\\profiles.ini",
               "[Profile0]\r\nName=default-release\r\nIsRelative=1\r\nPath=Profiles/e2e.default-release\r\n");
     WriteText(kMozilla + "\\Firefox\\Profiles\\e2e.default-release\\extensions.json",
@@ -91,32 +98,40 @@ TEST(BrowserWatch, ReportsNewExtensionsAndAHomePagePolicyBlocksRemovesAndUndoesT
             ". Click Shield me to remove it or Ignore to permit it.",
         "A new extension Meteo Fox (meteo@e2e.example) was installed in Firefox, profile default-release. Click "
         "Shield me to block it in Firefox or Ignore to permit it.",
+        "A new setting DefaultSearchProviderSearchURL was added to the search engine forced on Chrome: " +
+            std::string(kSearchUrl) + ". Click Shield me to remove it or Ignore to permit it.",
+        "A new setting 1 was added to the extensions forced on Edge: " + std::string(kForcedEntry) +
+            ". Click Shield me to remove it or Ignore to permit it.",
     };
     ASSERT_NO_FATAL_FAILURE(ShieldEach(shield, expected));
     TBackuper backuper(folder.Path());
-    ASSERT_TRUE(Eventually([&] { return backuper.GetCount() == 3; })) << backuper.GetCount() << " records";
+    ASSERT_TRUE(Eventually([&] { return backuper.GetCount() == 5; })) << backuper.GetCount() << " records";
     EXPECT_EQ(ReadString(kBlocklist, "1"), kNewId);
     EXPECT_FALSE(ReadString(kChrome, "HomepageLocation"));
+    EXPECT_FALSE(ReadString(kChrome, "DefaultSearchProviderSearchURL"));
+    EXPECT_FALSE(ReadString(kEdgeForced, "1"));
     const std::string settings = ReadString(kFirefox, "ExtensionSettings").value_or("");
     EXPECT_NE(settings.find("{\"meteo@e2e.example\":{\"installation_mode\":\"blocked\"}"), std::string::npos)
         << settings;
     EXPECT_TRUE(FileExists(newFolder + "\\manifest.json")) << "the profile's files are never touched";
-    if (const HWND alert = WaitForAlert(shield, 4s)) ADD_FAILURE() << "a fourth alert: " << AllTexts(alert);
+    if (const HWND alert = WaitForAlert(shield, 4s)) ADD_FAILURE() << "a sixth alert: " << AllTexts(alert);
 
-    // Undo of the three from the restore page: the block entries go, the policy comes back.
+    // Undo of the five from the restore page: the block entries go, the policy comes back.
     const unsigned long long before = SetLastWriteTimeBack(kBaseline);
     Press(shield.WaitForWindow("TMainForm"), "undo");
     const HWND dialog = shield.WaitForWindow("TOptionsForm");
     ASSERT_TRUE(WaitForVisibility(dialog, true));
     const HWND page = FindChildByText(dialog, "Restore Changes");
     const HWND list = GetDlgItem(page, 700);
-    ASSERT_EQ(SendMessageA(list, LB_GETCOUNT, 0, 0), 3);
-    SendMessageA(list, LB_SELITEMRANGE, TRUE, MAKELPARAM(0, 2));
+    ASSERT_EQ(SendMessageA(list, LB_GETCOUNT, 0, 0), 5);
+    SendMessageA(list, LB_SELITEMRANGE, TRUE, MAKELPARAM(0, 4));
     PostMessageA(FindChildByText(page, "&Undo"), BM_CLICK, 0, 0);
     EXPECT_TRUE(Eventually([&] { return backuper.GetCount() == 0; })) << backuper.GetCount() << " records left";
     EXPECT_FALSE(platform::RegistryKey::Open(HKEY_CURRENT_USER, kBlocklist)) << "the block list key the fix made";
     EXPECT_FALSE(platform::RegistryKey::Open(HKEY_CURRENT_USER, kFirefox)) << "the policy key the fix made";
     EXPECT_EQ(ReadString(kChrome, "HomepageLocation"), kHomePage);
+    EXPECT_EQ(ReadString(kChrome, "DefaultSearchProviderSearchURL"), kSearchUrl);
+    EXPECT_EQ(ReadString(kEdgeForced, "1"), kForcedEntry);
     EXPECT_TRUE(Eventually([&] { return LastWriteTime(kBaseline) != before; }));
     if (const HWND alert = WaitForAlert(shield, 4s)) ADD_FAILURE() << "reported again after undo: " << AllTexts(alert);
     Stop(shield);
