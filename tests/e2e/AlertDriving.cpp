@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "config/OptionKeys.h"
+#include "platform/ProgramFolder.h"
 
 namespace sentrel::e2e {
 
@@ -72,6 +73,22 @@ void ShieldEach(const ShieldProcess& shield, const std::vector<std::string>& exp
         ASSERT_NO_FATAL_FAILURE(Click(alert, "shield"));
         ASSERT_TRUE(Eventually([&] { return !IsWindowVisible(alert) || AllTexts(alert).find(*match) == std::string::npos; }));
     }
+}
+
+void UndoEveryChange(const ShieldProcess& shield, int count) {
+    Press(shield.WaitForWindow("TMainForm"), "undo");
+    const HWND dialog = shield.WaitForWindow("TOptionsForm");
+    ASSERT_TRUE(WaitForVisibility(dialog, true));
+    const HWND page = FindChildByText(dialog, "Restore Changes");
+    const HWND list = GetDlgItem(page, 700);
+    ASSERT_TRUE(list);
+    ASSERT_EQ(SendMessageA(list, LB_GETCOUNT, 0, 0), count);
+    SendMessageA(list, LB_SELITEMRANGE, TRUE, MAKELPARAM(0, count - 1));
+    PostMessageA(FindChildByText(page, "&Undo"), BM_CLICK, 0, 0);
+}
+
+std::string AutostartBaselinePath() {
+    return platform::UserAppDataFolder() + "\\.SentrelSettings\\autostart_baseline.txt";
 }
 
 std::string KnownThreatContent() {

@@ -72,6 +72,13 @@ void Choose(HWND alert, const std::vector<std::string>& checkBoxes, const std::s
 // descriptions, none twice.
 void ShieldEach(const ShieldProcess& shield, const std::vector<std::string>& expected);
 
+// Opens the restore page from the main window, checks it lists `count` changes, selects them all
+// and presses Undo; the undo then runs in the shield.
+void UndoEveryChange(const ShieldProcess& shield, int count);
+
+// Where the shield keeps what it last saw of the autostart points.
+std::string AutostartBaselinePath();
+
 // 4096 bytes the shipped database knows by their checksums (its test set).
 std::string KnownThreatContent();
 

@@ -29,7 +29,7 @@ constexpr const char* kAutoRunBefore = "echo before";
 constexpr const char* kAutoRunAfter = "C:\\e2e\\autorun.cmd";
 
 std::string Baseline() {
-    return platform::UserAppDataFolder() + "\\.SentrelSettings\\autostart_baseline.txt";
+    return AutostartBaselinePath();
 }
 
 std::optional<std::string> ReadString(HKEY root, const std::string& key, const std::string& name) {
@@ -92,15 +92,7 @@ TEST(AutostartPoints, ReportsWhatWasPlantedWhileStoppedFixesAndUndoesIt) {
 
     // Undo of the three from the restore page: everything back exactly, and not reported again.
     const unsigned long long before = SetLastWriteTimeBack(Baseline());
-    Press(shield.WaitForWindow("TMainForm"), "undo");
-    const HWND dialog = shield.WaitForWindow("TOptionsForm");
-    ASSERT_TRUE(WaitForVisibility(dialog, true));
-    const HWND page = FindChildByText(dialog, "Restore Changes");
-    const HWND list = GetDlgItem(page, 700);
-    ASSERT_TRUE(list);
-    EXPECT_EQ(SendMessageA(list, LB_GETCOUNT, 0, 0), 3);
-    SendMessageA(list, LB_SELITEMRANGE, TRUE, MAKELPARAM(0, 2));
-    PostMessageA(FindChildByText(page, "&Undo"), BM_CLICK, 0, 0);
+    ASSERT_NO_FATAL_FAILURE(UndoEveryChange(shield, 3));
     EXPECT_TRUE(Eventually([&] { return backuper.GetCount() == 0; })) << backuper.GetCount() << " records left";
     EXPECT_EQ(ReadString(HKEY_CURRENT_USER, kPolicyRun, "E2E Policy"), kPolicyCommand);
     EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, std::string(kDebuggers) + "\\" + kTarget, "Debugger"), kDebugger);
@@ -151,12 +143,7 @@ TEST(AutostartPoints, ReportsAFilePlantedInTheStartupFolderFixesAndUndoesIt) {
     EXPECT_TRUE(FileExists(backuper.RecordFolder(backuper.GetSectionName(0)) + name));
     EXPECT_TRUE(Eventually([&] { return known(false); }));  // the pass after the fix took the removal
 
-    Press(shield.WaitForWindow("TMainForm"), "undo");
-    const HWND dialog = shield.WaitForWindow("TOptionsForm");
-    ASSERT_TRUE(WaitForVisibility(dialog, true));
-    const HWND page = FindChildByText(dialog, "Restore Changes");
-    SendMessageA(GetDlgItem(page, 700), LB_SELITEMRANGE, TRUE, MAKELPARAM(0, 0));
-    PostMessageA(FindChildByText(page, "&Undo"), BM_CLICK, 0, 0);
+    ASSERT_NO_FATAL_FAILURE(UndoEveryChange(shield, 1));
     EXPECT_TRUE(Eventually([&] { return backuper.GetCount() == 0; }));
     EXPECT_NE(GetFileAttributesW(planted.c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_TRUE(Eventually([&] { return known(true); })) << "the pass after the undo did not learn it";

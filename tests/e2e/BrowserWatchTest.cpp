@@ -31,7 +31,7 @@ constexpr const char* kSearchUrl = "http://search.e2e.example/?q={searchTerms}";
 constexpr const char* kNewId = "bcdefghijklmnopabcdefghijklmnopa";
 constexpr const char* kHomePage = "http://start.e2e.example/";
 
-const std::string kBaseline = platform::UserAppDataFolder() + "\\.SentrelSettings\\autostart_baseline.txt";
+const std::string kBaseline = AutostartBaselinePath();
 const std::string kGoogle = UserBrowserDataFolders().local + "\\Google";
 const std::string kMozilla = UserBrowserDataFolders().roaming + "\\Mozilla";
 const std::string kUserData = kGoogle + "\\Chrome\\User Data";
@@ -118,14 +118,7 @@ TEST(BrowserWatch, ReportsNewExtensionsAndForcedPoliciesBlocksRemovesAndUndoesTh
 
     // Undo of the five from the restore page: the block entries go, the policy comes back.
     const unsigned long long before = SetLastWriteTimeBack(kBaseline);
-    Press(shield.WaitForWindow("TMainForm"), "undo");
-    const HWND dialog = shield.WaitForWindow("TOptionsForm");
-    ASSERT_TRUE(WaitForVisibility(dialog, true));
-    const HWND page = FindChildByText(dialog, "Restore Changes");
-    const HWND list = GetDlgItem(page, 700);
-    ASSERT_EQ(SendMessageA(list, LB_GETCOUNT, 0, 0), 5);
-    SendMessageA(list, LB_SELITEMRANGE, TRUE, MAKELPARAM(0, 4));
-    PostMessageA(FindChildByText(page, "&Undo"), BM_CLICK, 0, 0);
+    ASSERT_NO_FATAL_FAILURE(UndoEveryChange(shield, 5));
     EXPECT_TRUE(Eventually([&] { return backuper.GetCount() == 0; })) << backuper.GetCount() << " records left";
     EXPECT_FALSE(platform::RegistryKey::Open(HKEY_CURRENT_USER, kBlocklist)) << "the block list key the fix made";
     EXPECT_FALSE(platform::RegistryKey::Open(HKEY_CURRENT_USER, kFirefox)) << "the policy key the fix made";
@@ -184,14 +177,7 @@ TEST(BrowserWatch, ReportsFirefoxPreferenceLinesRemovesThemAndPutsThemBack) {
     const std::string rewritten = prefs + "user_pref(\"browser.download.dir\", \"C:\\\\Downloads\");\n";
     WriteText(profile + "\\prefs.js", rewritten);
     const unsigned long long before = SetLastWriteTimeBack(kBaseline);
-    Press(shield.WaitForWindow("TMainForm"), "undo");
-    const HWND dialog = shield.WaitForWindow("TOptionsForm");
-    ASSERT_TRUE(WaitForVisibility(dialog, true));
-    const HWND page = FindChildByText(dialog, "Restore Changes");
-    const HWND list = GetDlgItem(page, 700);
-    ASSERT_EQ(SendMessageA(list, LB_GETCOUNT, 0, 0), 2);
-    SendMessageA(list, LB_SELITEMRANGE, TRUE, MAKELPARAM(0, 1));
-    PostMessageA(FindChildByText(page, "&Undo"), BM_CLICK, 0, 0);
+    ASSERT_NO_FATAL_FAILURE(UndoEveryChange(shield, 2));
     EXPECT_TRUE(Eventually([&] { return backuper.GetCount() == 0; })) << backuper.GetCount() << " records left";
     if (const HWND box = shield.WaitForMessageBox(0ms)) ADD_FAILURE() << MessageBoxText(box);
     EXPECT_EQ(ReadFileText(profile + "\\user.js"), userJs);

@@ -30,7 +30,7 @@ constexpr const char* kKeyService = "SentrelE2EKeyService";
 constexpr const char* kKeyServiceCommand = "C:\\e2e\\key service.exe";
 
 std::string Baseline() {
-    return platform::UserAppDataFolder() + "\\.SentrelSettings\\autostart_baseline.txt";
+    return AutostartBaselinePath();
 }
 
 std::string ServiceKey(const std::string& name) {
@@ -101,17 +101,13 @@ TEST(AutostartServices, ReportsANewServiceRemovesItAndRegistersItAgainExactly) {
         EXPECT_FALSE(platform::RegistryKey::Open(HKEY_LOCAL_MACHINE, ServiceKey(name)));
         EXPECT_TRUE(Eventually([&] { return known(name, false); }));  // the pass after the fix took the removal
 
-        Press(shield.WaitForWindow("TMainForm"), "undo");
-        const HWND dialog = shield.WaitForWindow("TOptionsForm");
-        ASSERT_TRUE(WaitForVisibility(dialog, true));
-        const HWND page = FindChildByText(dialog, "Restore Changes");
-        SendMessageA(GetDlgItem(page, 700), LB_SELITEMRANGE, TRUE, MAKELPARAM(0, 0));
-        PostMessageA(FindChildByText(page, "&Undo"), BM_CLICK, 0, 0);
+        ASSERT_NO_FATAL_FAILURE(UndoEveryChange(shield, 1));
         EXPECT_TRUE(Eventually([&] { return backuper.GetCount() == 0; }));
         EXPECT_EQ(Registered(name), throughManager);
         EXPECT_EQ(KeyContents(name), before);
         EXPECT_TRUE(Eventually([&] { return known(name, true); })) << "the pass after the undo did not learn it";
         if (const HWND again = WaitForAlert(shield, 4s)) ADD_FAILURE() << "reported again after undo: " << AllTexts(again);
+        const HWND dialog = shield.WaitForWindow("TOptionsForm");
         Press(dialog, "&Cancel");
         ASSERT_TRUE(WaitForVisibility(dialog, false));
     };
