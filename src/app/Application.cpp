@@ -496,7 +496,10 @@ int Application::RunMessageLoop() {
 
 void Application::DestroyWindows() {
     // The clock stops first: no tick reaches a window or a monitor on its way out.
-    if (scheduler_) scheduler_->StopAll();
+    if (scheduler_) {
+        scheduler_->StopAll();
+        scheduler_->LogCosts();
+    }
     // A fix still acting is waited for (bounded) and finished while the queue and the windows
     // are there, so its backup record is written; one that does not end in time is left to the
     // process's end and uses nothing that goes here.
