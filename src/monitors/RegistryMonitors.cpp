@@ -35,6 +35,7 @@ constexpr int kDefaultWatchCount = 36;
 constexpr std::string_view kAllValues = "ALL";
 constexpr std::string_view kRegEntriesTable = "RegEntries";
 constexpr std::string_view kRegPathColumn = "REG_PATH";
+constexpr std::size_t kMaxKeyPresence = 4096;
 
 // Opens a key for reading in `view`; nothing when it is missing. In the 32-bit view, a key that
 // opens as the very key of the 64-bit view (one Windows shares between the views, or a system
@@ -149,6 +150,29 @@ void CheckRegEntry(const TRegEntryTarget& target, RegistryView view, WarningSink
     } catch (const std::exception&) {
         LogCaught("RegistryTimer row");
     }
+}
+
+// Whether the key two levels below the root on the row's path exists in `view` (true for a
+// shorter path, and when the key is there but cannot be opened): most rows name software that
+// is not installed, and all the rows below one missing key then cost one registry call a pass.
+bool UpperKeyExists(const TRegEntryTarget& target, RegistryView view, TRegistryWatches::KeyPresence& present) {
+    const std::size_t first = target.Parent.find('\\');
+    const std::size_t second = first == std::string::npos ? first : target.Parent.find('\\', first + 1);
+    if (second == std::string::npos) return true;
+    std::string name = std::to_string(static_cast<int>(target.Root)) + std::to_string(static_cast<int>(view)) +
+                       target.Parent.substr(0, second);
+    for (char& c : name)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    // Bounded: a table of many vendors is asked again rather than held.
+    if (present.size() >= kMaxKeyPresence) present.clear();
+    const auto [found, added] = present.try_emplace(std::move(name), true);
+    if (!added) return found->second;
+    HKEY key = nullptr;
+    const LONG status =
+        RegOpenKeyExA(ToHkey(target.Root), target.Parent.substr(0, second).c_str(), 0, KEY_READ | ViewFlag(view), &key);
+    if (status == ERROR_SUCCESS) RegCloseKey(key);
+    found->second = status != ERROR_FILE_NOT_FOUND;
+    return found->second;
 }
 
 }  // namespace
@@ -405,18 +429,23 @@ void TRegistryWatches::RegistryTimerTimer(const TThreatTables& tables, WarningSi
     const TTable* table = dataBase.FindTable(kRegEntriesTable);
     if (table == nullptr) return;
     const int rows = table->RowCount();
-    for (int row = 0; row < rows; ++row) CheckRegEntryRow(dataBase, row, queue);
+    KeyPresence present;
+    for (int row = 0; row < rows; ++row) CheckRegEntryRow(dataBase, row, queue, present);
 }
 
 bool TRegistryWatches::RegistryTimerSlice(const TThreatTables& tables, WarningSink& queue, const SliceBudget& budget) {
     const TDataBase& dataBase = tables.DataBase();
     const TTable* table = dataBase.FindTable(kRegEntriesTable);
     const std::size_t rows = table == nullptr ? 0 : static_cast<std::size_t>(table->RowCount());
-    return regEntryCursor_.Walk(rows, tables.Generation(), budget,
-                                [&](std::size_t row) { CheckRegEntryRow(dataBase, static_cast<int>(row), queue); });
+    // What a pass learnt of the keys is forgotten when the next one begins.
+    if (regEntryCursor_.Position() == 0) regEntryKeys_.clear();
+    return regEntryCursor_.Walk(rows, tables.Generation(), budget, [&](std::size_t row) {
+        CheckRegEntryRow(dataBase, static_cast<int>(row), queue, regEntryKeys_);
+    });
 }
 
-void TRegistryWatches::CheckRegEntryRow(const TDataBase& dataBase, int row, WarningSink& queue) {
+void TRegistryWatches::CheckRegEntryRow(const TDataBase& dataBase, int row, WarningSink& queue,
+                                        KeyPresence& present) {
     std::string path;
     std::int32_t spywareRef = 0;
     if (!dataBase.GetStringCell(kRegEntriesTable, kRegPathColumn, row, path)) return;
@@ -426,7 +455,8 @@ void TRegistryWatches::CheckRegEntryRow(const TDataBase& dataBase, int row, Warn
     // A row with no key below its root ("HKEY_CURRENT_USER\\", an empty text) would name the
     // root itself, whose remedy is deleting the whole hive: such a row is no entry.
     if (target.Parent == "\\") return;
-    for (const RegistryView view : WatchedViews(target.Root)) CheckRegEntry(target, view, queue);
+    for (const RegistryView view : WatchedViews(target.Root))
+        if (UpperKeyExists(target, view, present)) CheckRegEntry(target, view, queue);
 }
 
 void RegisterStartupWatches(TRegistryWatches& watches, const TStartupWatchKeys& keys, const std::string& iniPath) {

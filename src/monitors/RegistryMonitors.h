@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "monitors/SliceCursor.h"
@@ -161,6 +162,10 @@ public:
     // True when this slice ended the pass.
     bool RegistryTimerSlice(const TThreatTables& tables, WarningSink& queue, const SliceBudget& budget);
 
+    // Whether a key two levels below a root ("SOFTWARE\\Vendor") exists, by root, view and
+    // lower-case path: asked once per pass for all the rows below it.
+    using KeyPresence = std::unordered_map<std::string, bool>;
+
     // The watches of kind 'r', in registration order.
     std::vector<TRegMonitor> AutorunWatches;
     // The watches of kind 'z', in registration order.
@@ -174,11 +179,12 @@ private:
     // One watched value of the watched-value pass.
     static void CheckWatchedValue(TRegMonitor& watch, WarningSink& queue);
     // One row of RegEntries for the registry-entry pass.
-    static void CheckRegEntryRow(const TDataBase& dataBase, int row, WarningSink& queue);
+    static void CheckRegEntryRow(const TDataBase& dataBase, int row, WarningSink& queue, KeyPresence& present);
 
     KnownProgramTest isKnownProgram_;
     TSliceCursor valueCursor_;
     TSliceCursor regEntryCursor_;
+    KeyPresence regEntryKeys_;  // of the pass under way
     // Counts the watched values added: with the length, tells a sliced pass its list changed.
     std::uint64_t valueWatchesAdded_ = 0;
     int passHolds_ = 0;
