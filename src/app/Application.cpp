@@ -449,6 +449,9 @@ void Application::CompleteStartup() {
         },
         kTaskListingIntervalMs));
     autostart_->AddSource(MakeBrowserExtensionsSource(UserBrowserDataFolders()));
+    processMonitor_->SetRunner([this](std::function<void()> work, std::function<void()> finish) {
+        if (offThread_) offThread_->Run(std::move(work), std::move(finish));
+    });
     warnings_ = std::make_unique<WarningContext>(MakeWarningContext());
     // A fix acts on a worker; its finish comes back to the window thread.
     queue_ = std::make_unique<WarningQueue>(*warnings_, [this](std::function<void()> act,

@@ -19,12 +19,8 @@ void ProcessMonitor::ProcessTimerTimer(const TThreatTables& tables, WarningSink&
     // A position outside the list (it cannot arise from the ticks themselves) starts a new pass
     // rather than reading past the end.
     if (processIndex_ < 0 || static_cast<std::size_t>(processIndex_) >= processList_.size()) processIndex_ = 0;
-    if (processIndex_ == 0) {
-        processList_.clear();
-        lister_(processList_);
-        // Nothing listed: nothing to test, and the next tick lists afresh.
-        if (processList_.empty()) return;
-    }
+    // Nothing listed (yet): nothing to test, and the next tick lists afresh.
+    if (processIndex_ == 0 && !TakeList()) return;
 
     const std::string& entry = processList_[static_cast<std::size_t>(processIndex_)];
     // Move on first: an entry whose test fails is skipped, not retried on every tick.
@@ -32,6 +28,36 @@ void ProcessMonitor::ProcessTimerTimer(const TThreatTables& tables, WarningSink&
 
     if (IsKnownSpywareFile(tables, system, entry).Found)
         queue.QueueWarning(std::make_unique<TProcessWarning>(std::string(PathFileName(entry)), entry));
+}
+
+bool ProcessMonitor::TakeList() {
+    processList_.clear();
+    if (!runner_) {
+        lister_(processList_);
+        return !processList_.empty();
+    }
+    Listing& listing = *listing_;
+    if (listing.ready) {
+        listing.ready = false;
+        processList_ = std::move(listing.list);
+        listing.list.clear();
+        if (!processList_.empty()) return true;
+    }
+    if (listing.running) return false;
+    auto result = std::make_shared<std::vector<std::string>>();
+    listing.running = true;
+    try {
+        runner_([result, lister = lister_] { lister(*result); },
+                [shared = listing_, result] {
+                    shared->running = false;
+                    shared->list = std::move(*result);
+                    shared->ready = true;
+                });
+    } catch (const std::exception&) {
+        listing.running = false;
+        throw;
+    }
+    return false;
 }
 
 }  // namespace sentrel

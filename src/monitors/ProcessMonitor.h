@@ -5,6 +5,7 @@
 // goes through it in the order the system listed it.
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -20,10 +21,18 @@ public:
     // Appends the full paths of the loaded modules of all processes to the list.
     using ModuleLister = std::function<void(std::vector<std::string>&)>;
 
+    // Runs `work` away from the window thread, then `finish` on it.
+    using Runner = std::function<void(std::function<void()> work, std::function<void()> finish)>;
+
     // Lists the modules with ListRunningModules.
     ProcessMonitor();
     // Lists them with `lister` instead.
     explicit ProcessMonitor(ModuleLister lister);
+
+    // From now on the list is taken through `runner` (walking every process's modules is a slow
+    // call into other processes): the tick that starts a pass asks for it and tests nothing,
+    // and the first tick after it came tests its first entry.
+    void SetRunner(Runner runner) { runner_ = std::move(runner); }
 
     // One tick: at the start of a pass (ProcessIndex 0) the list is taken afresh; then the entry
     // at ProcessIndex is tested with IsKnownSpywareFile, and a known file is queued as a
@@ -40,7 +49,17 @@ public:
     int ProcessIndex() const { return processIndex_; }
 
 private:
+    // Whether a fresh list is in processList_; starts taking one through the runner when not.
+    bool TakeList();
+
+    struct Listing {
+        bool running = false;
+        bool ready = false;
+        std::vector<std::string> list;
+    };
     ModuleLister lister_;
+    Runner runner_;
+    std::shared_ptr<Listing> listing_ = std::make_shared<Listing>();  // shared with its finish
     std::vector<std::string> processList_;
     int processIndex_ = 0;
 };
