@@ -20,12 +20,23 @@ bool RegistryWatch::Arm() {
     key_.reset();
     if (!event_) event_.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
     if (!event_) return false;
+    // A missing key is watched through the nearest key above it that is there (with everything
+    // below it), so that its making is seen; a path missing right below the root is not watched.
+    std::string path = path_;
+    bool above = false;
     HKEY key = nullptr;
-    if (RegOpenKeyExA(root_, path_.c_str(), 0, KEY_NOTIFY | view_, &key) != ERROR_SUCCESS) return false;
+    for (;;) {
+        const LONG status = RegOpenKeyExA(root_, path.c_str(), 0, KEY_NOTIFY | view_, &key);
+        if (status == ERROR_SUCCESS) break;
+        const std::size_t slash = path.find_last_of('\\');
+        if (status != ERROR_FILE_NOT_FOUND || slash == std::string::npos) return false;
+        path.resize(slash);
+        above = true;
+    }
     key_.reset(key);
     ResetEvent(event_.get());
     const DWORD filter = REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET;
-    if (RegNotifyChangeKeyValue(key, subtree_ ? TRUE : FALSE, filter, event_.get(), TRUE) != ERROR_SUCCESS) {
+    if (RegNotifyChangeKeyValue(key, subtree_ || above ? TRUE : FALSE, filter, event_.get(), TRUE) != ERROR_SUCCESS) {
         key_.reset();
         return false;
     }

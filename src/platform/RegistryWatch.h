@@ -19,9 +19,10 @@ public:
     // is opened until the first Generation.
     RegistryWatch(HKEY root, std::string path, RegistryViewFlag view, bool subtree);
 
-    // A number that moves on with every change seen since the last call. It moves on at every
-    // call while the key cannot be watched (missing, access refused, deleted), so a reader then
-    // reads every time. The watch is set again before this returns: a change made while the
+    // A number that moves on with every change seen since the last call. A missing key is
+    // watched through the nearest key above it that is there (its making is a change); the
+    // number moves on at every call while the key cannot be watched (access refused, its path
+    // missing right below the root), so a reader then reads every time. The watch is set again before this returns: a change made while the
     // caller reads the key moves the next answer on.
     std::uint64_t Generation();
 

@@ -52,11 +52,21 @@ TEST(RegistryWatch, MovesOnForEachChangeAndFollowsAKeyMadeAgain) {
     RegistryKey::Open(HKEY_CURRENT_USER, path, RegistryAccess::ReadWrite)->WriteString("Run", "b.exe");
     EXPECT_TRUE(MovesOn(key, atKey)) << "a value set in the key made again";
 
-    // A key that is not there cannot be watched: every call moves on, so it is read every time.
+    // A missing key is watched from above: its making moves the number on, and then its values.
     DeleteKeyTree(HKEY_CURRENT_USER, path);
-    RegistryWatch missing(HKEY_CURRENT_USER, path, 0, false);
-    const std::uint64_t first = missing.Generation();
-    EXPECT_NE(missing.Generation(), first);
+    RegistryWatch missing(HKEY_CURRENT_USER, path + "\\Later", 0, false);
+    std::uint64_t atMissing = missing.Generation();
+    EXPECT_EQ(missing.Generation(), atMissing) << "still missing";
+    RegistryKey::Create(HKEY_CURRENT_USER, path + "\\Later");
+    EXPECT_TRUE(MovesOn(missing, atMissing)) << "the key made";
+    RegistryKey::Open(HKEY_CURRENT_USER, path + "\\Later", RegistryAccess::ReadWrite)->WriteString("Run", "c.exe");
+    EXPECT_TRUE(MovesOn(missing, atMissing)) << "a value set in the key made";
+    DeleteKeyTree(HKEY_CURRENT_USER, path);
+
+    // A path missing right below the root is not watched: every call moves on.
+    RegistryWatch nowhere(HKEY_CURRENT_USER, "SentrelNoSuchKey\\Below", 0, false);
+    const std::uint64_t first = nowhere.Generation();
+    EXPECT_NE(nowhere.Generation(), first);
 }
 
 }  // namespace
