@@ -594,8 +594,8 @@ TEST_F(RegistryMonitorsWinTest, RegistryEntryPassReportsListedKeysAndValues) {
     watches.RegistryTimerTimer(empty, queue_);
     EXPECT_TRUE(queue_.Empty());
 
-    // A pass asks once whether a vendor's key is there for all its rows; a key made after that
-    // pass is found by the next one.
+    // The sliced pass skips the rows whose parent was missing until something changes below the
+    // key their path starts from: a key made after a pass is found by the next one.
     const std::string later = "Software\\SentrelTestsLater" + std::to_string(GetCurrentProcessId());
     DeleteKeyTree(HKEY_CURRENT_USER, later);
     TThreatTables laterRows(MakeDataBase(MakeTable(
