@@ -12,6 +12,7 @@ build=${1:-}
 
 # A private X display and wineserver for the run, as the tests have.
 scripts/wine-session.sh start "$build"
+wine_unmanaged_windows
 out=$(mktemp)
 trap 'rm -f "$out"; scripts/wine-session.sh stop "$build"' EXIT
 SENTREL_WINE_TIME_LIMIT=1500 scripts/wine-run.sh "$bin/flood_bench.exe" </dev/null >"$out" 2>/dev/null &

@@ -14,6 +14,7 @@ build=${2:-}
 . scripts/wine-env.sh
 
 scripts/wine-session.sh start "$build"
+wine_unmanaged_windows
 out=$(mktemp)
 trap 'rm -f "$out"; scripts/wine-session.sh stop "$build"' EXIT
 SENTREL_WINE_TIME_LIMIT=$((minutes * 60 + 600)) scripts/wine-run.sh "$bin/soak_bench.exe" "$minutes" </dev/null \

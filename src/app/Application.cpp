@@ -467,6 +467,9 @@ void Application::CompleteStartup() {
         kTaskListingIntervalMs));
     autostart_->AddSource(MakeBrowserExtensionsSource(UserBrowserDataFolders()));
     autostart_->AddSource(MakeFirefoxPreferencesSource(UserBrowserDataFolders()));
+    processMonitor_->SetRunner([this](std::function<void()> work, std::function<void()> finish) {
+        if (offThread_) offThread_->Run(std::move(work), std::move(finish));
+    });
     warnings_ = std::make_unique<WarningContext>(MakeWarningContext());
     // A fix acts on a worker; its finish comes back to the window thread.
     queue_ = std::make_unique<WarningQueue>(*warnings_, [this](std::function<void()> act,
@@ -514,7 +517,10 @@ int Application::RunMessageLoop() {
 
 void Application::DestroyWindows() {
     // The clock stops first: no tick reaches a window or a monitor on its way out.
-    if (scheduler_) scheduler_->StopAll();
+    if (scheduler_) {
+        scheduler_->StopAll();
+        scheduler_->LogCosts();
+    }
     // A fix still acting is waited for (bounded) and finished while the queue and the windows
     // are there, so its backup record is written; one that does not end in time is left to the
     // process's end and uses nothing that goes here.

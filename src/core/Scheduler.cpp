@@ -1,5 +1,6 @@
 #include "core/Scheduler.h"
 
+#include <chrono>
 #include <string>
 
 #include "common/DiagnosticLog.h"
@@ -73,10 +74,35 @@ LRESULT Scheduler::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 void Scheduler::OnTimer(UINT_PTR id) {
     if (id < 1 || id > kTimers.size()) return;
     const auto timer = static_cast<TimerId>(id);
+    const auto start = std::chrono::steady_clock::now();
     try {
         RunTick(timer);
     } catch (...) {
         LogCaught(SpecOf(timer).name);
+    }
+    const long long us =
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start).count();
+    TickCost& cost = costs_[SlotOf(timer)];
+    ++cost.ticks;
+    cost.totalUs += us;
+    if (us > cost.longestUs) {
+        cost.longestUs = us;
+        if (us > kSlowTickMs * 1000)
+            LogEvent(std::string(SpecOf(timer).name) + " tick took " + std::to_string(us / 1000) + " ms");
+    }
+}
+
+const Scheduler::TickCost& Scheduler::CostOf(TimerId id) const {
+    return costs_[SlotOf(id)];
+}
+
+void Scheduler::LogCosts() const {
+    for (const TimerSpec& timer : kTimers) {
+        const TickCost& cost = CostOf(timer.id);
+        if (cost.ticks == 0) continue;
+        LogEvent(std::string(timer.name) + ": " + std::to_string(cost.ticks) + " ticks, " +
+                 std::to_string(cost.totalUs / 1000) + " ms in all, longest " + std::to_string(cost.longestUs / 1000) +
+                 " ms");
     }
 }
 

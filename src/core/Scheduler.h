@@ -81,6 +81,18 @@ public:
     // True while the timer's pass is unfinished and its next tick comes after kFollowUpTickMs.
     bool IsFollowingUp(TimerId id) const;
 
+    // What a timer's ticks have cost so far, in wall time of the window thread. A tick slower
+    // than kSlowTickMs and than every earlier tick of its timer is logged when it ends.
+    struct TickCost {
+        unsigned long long ticks = 0;
+        long long totalUs = 0;
+        long long longestUs = 0;
+    };
+    static constexpr long long kSlowTickMs = 100;
+    const TickCost& CostOf(TimerId id) const;
+    // One log line per timer that ticked: its ticks, their time in all and the longest.
+    void LogCosts() const;
+
 private:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void OnTimer(UINT_PTR id);
@@ -91,6 +103,7 @@ private:
     Ticks ticks_;
     std::array<bool, kTimers.size()> enabled_{};
     std::array<bool, kTimers.size()> followingUp_{};
+    std::array<TickCost, kTimers.size()> costs_{};
 };
 
 }  // namespace sentrel

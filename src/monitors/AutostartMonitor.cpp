@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <map>
+#include <memory>
 #include <string_view>
 #include <utility>
 
@@ -13,6 +15,7 @@
 #include "database/Table.h"
 #include "monitors/RegistryRules.h"
 #include "platform/Registry.h"
+#include "platform/RegistryWatch.h"
 #include "warnings/AutostartWarning.h"
 #include "warnings/RegistryFile.h"
 #include "warnings/RootKeysWin.h"
@@ -78,7 +81,12 @@ public:
                 point.root == RegistryRoot::LocalMachine
                     ? std::vector<RegistryView>{RegistryView::Bits64, RegistryView::Bits32}
                     : std::vector<RegistryView>{RegistryView::Bits64};
-            for (const RegistryView view : views) units_.push_back({point, view, RegistryPointId(point, view)});
+            for (const RegistryView view : views) {
+                Unit unit{point, view, RegistryPointId(point, view)};
+                // A row that also looks at another key (a shadowed class) is read at every pass.
+                if (!point.shadowsRoot) unit.watch = WatchOf(point, view);
+                units_.push_back(std::move(unit));
+            }
         }
     }
 
@@ -86,7 +94,18 @@ public:
     const std::string& PointId(std::size_t point) const override { return units_[point].id; }
     AutostartPointKind PointKind(std::size_t point) const override { return units_[point].point.kind; }
 
+    // A key that has not changed since its last reading gives that reading again.
     std::optional<std::vector<AutostartEntry>> Read(std::size_t index) override {
+        Unit& unit = units_[index];
+        if (!unit.watch) return ReadNow(index);
+        const std::uint64_t generation = unit.watch->Generation();
+        if (unit.last && generation == unit.readAt) return unit.last;
+        unit.last = ReadNow(index);
+        unit.readAt = generation;
+        return unit.last;
+    }
+
+    std::optional<std::vector<AutostartEntry>> ReadNow(std::size_t index) {
         const Unit& unit = units_[index];
         try {
             const std::optional<RegistryKey> key = OpenPointKey(unit.point.root, unit.point.path, unit.view);
@@ -148,7 +167,20 @@ private:
         AutostartPoint point;
         RegistryView view;
         std::string id;
+        std::shared_ptr<platform::RegistryWatch> watch;  // shared by the rows of one key
+        std::uint64_t readAt = 0;
+        std::optional<std::vector<AutostartEntry>> last;
     };
+
+    std::shared_ptr<platform::RegistryWatch> WatchOf(const AutostartPoint& point, RegistryView view) {
+        const bool subtree = point.kind == AutostartPointKind::SubKeys;
+        const std::string name = std::to_string(static_cast<int>(view)) + (subtree ? "+" : " ") +
+               (point.root == RegistryRoot::LocalMachine ? "HKLM\\" : "HKCU\\") + point.path;
+        std::shared_ptr<platform::RegistryWatch>& watch = watches_[name];
+        if (!watch) watch = std::make_shared<platform::RegistryWatch>(ToHkey(point.root), point.path, ViewFlag(view), subtree);
+        return watch;
+    }
+    std::map<std::string, std::shared_ptr<platform::RegistryWatch>, std::less<>> watches_;
 
     // A subkey is an entry when it holds one of the run values (all of them shown,
     // "Name=data; ..."); with none listed, every subkey is, with its default value.

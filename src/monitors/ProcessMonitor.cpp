@@ -60,12 +60,9 @@ void ProcessMonitor::ProcessTimerTimer(const TThreatTables& tables, WarningSink&
     // A position outside the list (it cannot arise from the ticks themselves) starts a new pass
     // rather than reading past the end.
     if (processIndex_ < 0 || static_cast<std::size_t>(processIndex_) >= processList_.size()) processIndex_ = 0;
-    if (processIndex_ == 0) {
-        processList_.clear();
-        lister_(processList_);
-    }
-    // Nothing listed: nothing to test, and the next tick lists afresh.
-    if (!processList_.empty()) {
+    // Nothing listed (yet): nothing of the pass to test, and the next tick lists afresh; the
+    // started programs are looked at all the same.
+    if (processIndex_ != 0 || TakeList()) {
         const std::string entry = processList_[static_cast<std::size_t>(processIndex_)];
         // Move on first: an entry whose test fails is skipped, not retried on every tick.
         processIndex_ =
@@ -125,6 +122,36 @@ void ProcessMonitor::TestStartedPrograms(const TThreatTables& tables, WarningSin
 bool ProcessMonitor::ToldAsStartedSince(const std::string& path, std::uint64_t sinceMs) const {
     for (const Told& told : told_) {
         if (told.atMs >= sinceMs && SameIgnoringCase(told.path, path)) return true;
+    }
+    return false;
+}
+
+bool ProcessMonitor::TakeList() {
+    processList_.clear();
+    if (!runner_) {
+        lister_(processList_);
+        return !processList_.empty();
+    }
+    Listing& listing = *listing_;
+    if (listing.ready) {
+        listing.ready = false;
+        processList_ = std::move(listing.list);
+        listing.list.clear();
+        if (!processList_.empty()) return true;
+    }
+    if (listing.running) return false;
+    auto result = std::make_shared<std::vector<std::string>>();
+    listing.running = true;
+    try {
+        runner_([result, lister = lister_] { lister(*result); },
+                [shared = listing_, result] {
+                    shared->running = false;
+                    shared->list = std::move(*result);
+                    shared->ready = true;
+                });
+    } catch (const std::exception&) {
+        listing.running = false;
+        throw;
     }
     return false;
 }

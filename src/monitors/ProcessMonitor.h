@@ -13,6 +13,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -42,11 +43,20 @@ class ProcessMonitor {
 public:
     // Appends the full paths of the loaded modules of all processes to the list.
     using ModuleLister = std::function<void(std::vector<std::string>&)>;
+
+    // Runs `work` away from the window thread, then `finish` on it.
+    using Runner = std::function<void(std::function<void()> work, std::function<void()> finish)>;
+
     // Lists the modules with ListRunningModules and the processes with EnumProcesses.
     ProcessMonitor();
     // Lists them with `lister` instead, and the processes with `programs` (left empty: started
     // processes are not looked for).
     explicit ProcessMonitor(ModuleLister lister, ProgramSource programs = {});
+
+    // From now on the list is taken through `runner` (walking every process's modules is a slow
+    // call into other processes): the tick that starts a pass asks for it and tests nothing,
+    // and the first tick after it came tests its first entry.
+    void SetRunner(Runner runner) { runner_ = std::move(runner); }
 
     // One tick: at the start of a pass (ProcessIndex 0) the list is taken afresh; then the entry
     // at ProcessIndex is tested with IsKnownSpywareFile, and a known file is queued as a
@@ -69,9 +79,18 @@ public:
 
 private:
     void TestStartedPrograms(const TThreatTables& tables, WarningSink& queue, const TLookupSystem& system);
+    // Whether a fresh list is in processList_; starts taking one through the runner when not.
+    bool TakeList();
 
+    struct Listing {
+        bool running = false;
+        bool ready = false;
+        std::vector<std::string> list;
+    };
     ModuleLister lister_;
     ProgramSource programs_;
+    Runner runner_;
+    std::shared_ptr<Listing> listing_ = std::make_shared<Listing>();  // shared with its finish
     std::vector<std::string> processList_;
     int processIndex_ = 0;
     bool programsSeen_ = false;  // the processes of the first look are the pass's

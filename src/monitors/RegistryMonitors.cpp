@@ -19,6 +19,7 @@
 #include "database/ThreatTables.h"
 #include "monitors/RegistryRules.h"
 #include "platform/Registry.h"
+#include "platform/RegistryWatch.h"
 #include "warnings/RegistryFile.h"
 #include "warnings/RootKeysWin.h"
 #include "warnings/Warning.h"
@@ -130,25 +131,27 @@ std::string RegEntryValueText(const RegistryValue& value) {
 
 // The registry-entry check of one row in one view: the row's key, or else its value, when it
 // exists there. One row that cannot be read (access refused) must not hide the rows after it.
-void CheckRegEntry(const TRegEntryTarget& target, RegistryView view, WarningSink& queue) {
+// True when the row's parent key is not there to read in this view.
+bool CheckRegEntry(const TRegEntryTarget& target, RegistryView view, WarningSink& queue) {
     try {
         const std::optional<RegistryKey> parent = OpenForReading(target.Root, target.Parent, view);
-        if (!parent) return;
+        if (!parent) return true;
         if (OpenInView(target.Root, target.KeyText, view)) {
             // A key right below a root ("HKEY_LOCAL_MACHINE\\SOFTWARE", and its 32-bit view
             // SOFTWARE\\WOW6432Node) is never offered for removal, whatever the row says.
-            if (!IsRemovableKeyPath(ViewKeyPath(target.KeyText, view))) return;
+            if (!IsRemovableKeyPath(ViewKeyPath(target.KeyText, view))) return false;
             queue.QueueWarning(
                 std::make_unique<TRegistyWarning>(target.Root, target.KeyText, target.KeyText, "", "", view));
-            return;
+            return false;
         }
         const std::optional<RegistryValue> value = parent->ReadValue(target.Last);
-        if (!value) return;
+        if (!value) return false;
         queue.QueueWarning(std::make_unique<TRegistyWarning>(target.Root, target.Parent, target.Parent, target.Last,
                                                              RegEntryValueText(*value), view));
     } catch (const std::exception&) {
         LogCaught("RegistryTimer row");
     }
+    return false;
 }
 
 }  // namespace
@@ -405,28 +408,61 @@ void TRegistryWatches::RegistryTimerTimer(const TThreatTables& tables, WarningSi
     const TTable* table = dataBase.FindTable(kRegEntriesTable);
     if (table == nullptr) return;
     const int rows = table->RowCount();
-    for (int row = 0; row < rows; ++row) CheckRegEntryRow(dataBase, row, queue);
+    for (int row = 0; row < rows; ++row) CheckRegEntryRow(dataBase, row, queue, nullptr);
 }
 
 bool TRegistryWatches::RegistryTimerSlice(const TThreatTables& tables, WarningSink& queue, const SliceBudget& budget) {
     const TDataBase& dataBase = tables.DataBase();
     const TTable* table = dataBase.FindTable(kRegEntriesTable);
     const std::size_t rows = table == nullptr ? 0 : static_cast<std::size_t>(table->RowCount());
-    return regEntryCursor_.Walk(rows, tables.Generation(), budget,
-                                [&](std::size_t row) { CheckRegEntryRow(dataBase, static_cast<int>(row), queue); });
+    if (regEntryParentsGone_.size() != rows || regEntryParentsFor_ != tables.Generation()) {
+        regEntryParentsGone_.assign(rows, false);
+        regEntryParentsFor_ = tables.Generation();
+    }
+    // Any change below a key the rows start from ("HKLM\\SOFTWARE") may have made a parent:
+    // every row is checked again.
+    bool changed = false;
+    for (auto& [name, top] : regEntryTops_) {
+        const std::uint64_t generation = top.watch->Generation();
+        changed = changed || generation != top.seen;
+        top.seen = generation;
+    }
+    if (changed) std::fill(regEntryParentsGone_.begin(), regEntryParentsGone_.end(), false);
+    return regEntryCursor_.Walk(rows, tables.Generation(), budget, [&](std::size_t row) {
+        if (regEntryParentsGone_[row]) return;
+        regEntryParentsGone_[row] = CheckRegEntryRow(dataBase, static_cast<int>(row), queue, &regEntryTops_);
+    });
 }
 
-void TRegistryWatches::CheckRegEntryRow(const TDataBase& dataBase, int row, WarningSink& queue) {
+bool TRegistryWatches::CheckRegEntryRow(const TDataBase& dataBase, int row, WarningSink& queue, TopWatches* tops) {
     std::string path;
     std::int32_t spywareRef = 0;
-    if (!dataBase.GetStringCell(kRegEntriesTable, kRegPathColumn, row, path)) return;
-    if (!dataBase.GetIntCell(kRegEntriesTable, kSpywareRefColumn, row, spywareRef)) return;
+    if (!dataBase.GetStringCell(kRegEntriesTable, kRegPathColumn, row, path)) return false;
+    if (!dataBase.GetIntCell(kRegEntriesTable, kSpywareRefColumn, row, spywareRef)) return false;
 
     const TRegEntryTarget target = RegEntryTargetOf(std::move(path));
     // A row with no key below its root ("HKEY_CURRENT_USER\\", an empty text) would name the
     // root itself, whose remedy is deleting the whole hive: such a row is no entry.
-    if (target.Parent == "\\") return;
-    for (const RegistryView view : WatchedViews(target.Root)) CheckRegEntry(target, view, queue);
+    if (target.Parent == "\\") return false;
+    bool gone = tops != nullptr;
+    for (const RegistryView view : WatchedViews(target.Root)) {
+        // The watch of the key the row starts from is set before the row is read, so a parent
+        // made after the reading is seen.
+        if (tops != nullptr) {
+            const std::string top = target.Parent.substr(0, target.Parent.find('\\'));
+            std::string name = std::to_string(static_cast<int>(target.Root)) + ":" +
+                               std::to_string(static_cast<int>(view)) + ":" + top;
+            for (char& c : name)
+                if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+            TopWatch& watch = (*tops)[name];
+            if (!watch.watch) {
+                watch.watch = std::make_unique<platform::RegistryWatch>(ToHkey(target.Root), top, ViewFlag(view), true);
+                watch.seen = watch.watch->Generation();
+            }
+        }
+        gone = CheckRegEntry(target, view, queue) && gone;
+    }
+    return gone;
 }
 
 void RegisterStartupWatches(TRegistryWatches& watches, const TStartupWatchKeys& keys, const std::string& iniPath) {

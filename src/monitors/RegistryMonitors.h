@@ -7,9 +7,12 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <map>
+#include <memory>
 #include <vector>
 
 #include "monitors/SliceCursor.h"
+#include "platform/RegistryWatch.h"
 #include "warnings/RootKeys.h"
 
 namespace sentrel {
@@ -173,12 +176,25 @@ public:
 private:
     // One watched value of the watched-value pass.
     static void CheckWatchedValue(TRegMonitor& watch, WarningSink& queue);
-    // One row of RegEntries for the registry-entry pass.
-    static void CheckRegEntryRow(const TDataBase& dataBase, int row, WarningSink& queue);
+    // The watch of a key the rows' paths start from ("SOFTWARE"), with everything below it, and
+    // its generation at the last slice; by root, view and lower-case name.
+    struct TopWatch {
+        std::unique_ptr<platform::RegistryWatch> watch;
+        std::uint64_t seen = 0;
+    };
+    using TopWatches = std::map<std::string, TopWatch>;
+    // One row of RegEntries for the registry-entry pass; with `tops`, the watch of the key its
+    // path starts from is made where missing. True when its parent key is there in no view.
+    static bool CheckRegEntryRow(const TDataBase& dataBase, int row, WarningSink& queue, TopWatches* tops);
 
     KnownProgramTest isKnownProgram_;
     TSliceCursor valueCursor_;
     TSliceCursor regEntryCursor_;
+    // The rows whose parent key was missing in every view, while nothing changed below the
+    // keys in regEntryTops_: the sliced pass skips them.
+    std::vector<bool> regEntryParentsGone_;
+    std::uint64_t regEntryParentsFor_ = 0;
+    TopWatches regEntryTops_;
     // Counts the watched values added: with the length, tells a sliced pass its list changed.
     std::uint64_t valueWatchesAdded_ = 0;
     int passHolds_ = 0;

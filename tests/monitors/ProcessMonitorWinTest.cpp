@@ -313,5 +313,35 @@ TEST_F(ProcessMonitorWinTest, EmptyAndOneEntryListsAndAFailingTest) {
     EXPECT_EQ(failing.ProcessIndex(), 1);
 }
 
+TEST_F(ProcessMonitorWinTest, AListTakenThroughTheRunnerIsTestedFromTheTickAfterItCame) {
+    TThreatTables tables(MakeDataBase(ChecksumsOf({library_})));
+    WarningQueue queue;
+    int listings = 0;
+    ProcessMonitor monitor([&](std::vector<std::string>& list) {
+        ++listings;
+        list = {"C:\\a.dll", "C:\\b.dll"};
+    });
+    std::vector<std::pair<std::function<void()>, std::function<void()>>> started;
+    monitor.SetRunner([&](std::function<void()> work, std::function<void()> finish) {
+        started.emplace_back(std::move(work), std::move(finish));
+    });
+    // Until the list comes, the ticks test nothing and ask for it once.
+    for (int tick = 0; tick < 3; ++tick) monitor.ProcessTimerTimer(tables, queue, system_);
+    ASSERT_EQ(started.size(), 1u);
+    EXPECT_EQ(monitor.ProcessIndex(), 0);
+    started[0].first();
+    EXPECT_EQ(listings, 1);
+    monitor.ProcessTimerTimer(tables, queue, system_);
+    EXPECT_EQ(monitor.ProcessIndex(), 0) << "the work ended, its finish has not run";
+    started[0].second();
+    monitor.ProcessTimerTimer(tables, queue, system_);
+    EXPECT_EQ(monitor.ProcessIndex(), 1);
+    EXPECT_EQ(monitor.ProcessList(), (std::vector<std::string>{"C:\\a.dll", "C:\\b.dll"}));
+    // The pass's end asks for the next list.
+    monitor.ProcessTimerTimer(tables, queue, system_);
+    monitor.ProcessTimerTimer(tables, queue, system_);
+    EXPECT_EQ(started.size(), 2u);
+}
+
 }  // namespace
 }  // namespace sentrel

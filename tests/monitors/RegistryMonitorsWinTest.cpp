@@ -593,6 +593,23 @@ TEST_F(RegistryMonitorsWinTest, RegistryEntryPassReportsListedKeysAndValues) {
     TThreatTables empty(MakeDataBase(MakeTable("Other", {{"REG_PATH", {root + "Vendor\\Hook"}}})));
     watches.RegistryTimerTimer(empty, queue_);
     EXPECT_TRUE(queue_.Empty());
+
+    // The sliced pass skips the rows whose parent was missing until something changes below the
+    // key their path starts from: a key made after a pass is found by the next one.
+    const std::string later = "Software\\SentrelTestsLater" + std::to_string(GetCurrentProcessId());
+    DeleteKeyTree(HKEY_CURRENT_USER, later);
+    TThreatTables laterRows(MakeDataBase(MakeTable(
+        "RegEntries", {{"REG_PATH", {"HKEY_CURRENT_USER\\" + later + "\\Tool", "HKEY_CURRENT_USER\\" + later + "\\Bar"}},
+                       {"SPYWARE_REF", {"1", "2"}}})));
+    while (!watches.RegistryTimerSlice(laterRows, queue_, [] { return false; })) {
+    }
+    EXPECT_TRUE(Drain(queue_).empty());
+    RegistryKey::Create(HKEY_CURRENT_USER, later + "\\Tool");
+    RegistryKey::Create(HKEY_CURRENT_USER, later + "\\Bar");
+    while (!watches.RegistryTimerSlice(laterRows, queue_, [] { return false; })) {
+    }
+    EXPECT_EQ(Drain(queue_).size(), 2u);
+    DeleteKeyTree(HKEY_CURRENT_USER, later);
 }
 
 }  // namespace
