@@ -17,6 +17,7 @@
 #include "common/DiagnosticLog.h"
 #include "platform/Registry.h"
 #include "platform/Win32Error.h"
+#include "warnings/AutostartPointHold.h"
 #include "warnings/Backuper.h"
 #include "warnings/BrowserExtensionWarning.h"
 #include "warnings/RegistryFile.h"
@@ -69,26 +70,6 @@ void DeleteCreatedKeys(std::string path, const std::string& created) {
         path.erase(path.rfind('\\'));
     }
 }
-
-class PolicyHold {
-public:
-    PolicyHold(const WarningContext& context, std::string point) : context_(context), point_(std::move(point)) {
-        if (!point_.empty() && context_.holdAutostartPoint) context_.holdAutostartPoint(point_);
-    }
-    ~PolicyHold() {
-        try {
-            if (!point_.empty() && context_.acceptAutostartPoint) context_.acceptAutostartPoint(point_);
-        } catch (...) {
-            LogCaught("browser policy accept");
-        }
-    }
-    PolicyHold(const PolicyHold&) = delete;
-    PolicyHold& operator=(const PolicyHold&) = delete;
-
-private:
-    const WarningContext& context_;
-    std::string point_;
-};
 
 [[noreturn]] void ThrowWriteError(const std::string& what, const platform::Win32Error& error) {
     throw std::runtime_error("Sentrel could not change " + what + " (" + error.what() + "); nothing was changed.");
@@ -159,7 +140,7 @@ void BlockInFirefox(const BrowserExtensionWarning& warning, const WarningContext
     keys.push_back(BackupString(kCreatedKeyKey, FirstMissingKey(warning.PolicyKey)));
     outcome.keepRecord = true;
     outcome.recordKeys = std::move(keys);
-    const PolicyHold hold(context, warning.PolicyPointId);
+    const AutostartPointHold hold(context, warning.PolicyPointId);
     try {
         platform::RegistryKey::Create(HKEY_CURRENT_USER, warning.PolicyKey)
             .WriteValue(kExtensionSettingsName, REG_SZ, after.data);
@@ -232,7 +213,7 @@ void FixBrowserExtension(const TWarning& found, const NewBackupResult&, FixOutco
 }
 
 void UndoBrowserExtension(const BackupRecord& record, const WarningContext& context) {
-    const PolicyHold hold(context, record.GetString(kPointKey));
+    const AutostartPointHold hold(context, record.GetString(kPointKey));
     try {
         if (record.GetInteger(kFirefoxKey) == 1)
             UnblockInFirefox(record);

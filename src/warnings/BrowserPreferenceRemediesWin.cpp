@@ -16,6 +16,7 @@
 #include "browsers/FirefoxPrefs.h"
 #include "common/DiagnosticLog.h"
 #include "common/Files.h"
+#include "warnings/AutostartPointHold.h"
 #include "warnings/Backuper.h"
 #include "warnings/BrowserPreferenceWarning.h"
 #include "warnings/RegistryFile.h"
@@ -80,26 +81,6 @@ std::optional<std::string> ReadPrefsFile(const std::string& path, const std::str
     throw std::runtime_error("Sentrel could not read " + path + " (" + file.reason + "); " + failure);
 }
 
-class Hold {
-public:
-    Hold(const WarningContext& context, std::string point) : context_(context), point_(std::move(point)) {
-        if (!point_.empty() && context_.holdAutostartPoint) context_.holdAutostartPoint(point_);
-    }
-    ~Hold() {
-        try {
-            if (!point_.empty() && context_.acceptAutostartPoint) context_.acceptAutostartPoint(point_);
-        } catch (...) {
-            LogCaught("browser preferences accept");
-        }
-    }
-    Hold(const Hold&) = delete;
-    Hold& operator=(const Hold&) = delete;
-
-private:
-    const WarningContext& context_;
-    std::string point_;
-};
-
 void WriteOrThrow(const std::string& path, const std::string& text, const std::string& failure) {
     try {
         WriteFileAtomically(path, text);
@@ -143,7 +124,7 @@ void FixBrowserPreference(const TWarning& found, const NewBackupResult& record, 
         WriteFileAtomically(record.folderPath + change.file->name + kWrittenSuffix, change.removal.text);
         keys.push_back(BackupString(change.file->linesKey, LinesText(change.removal.removed)));
     }
-    const Hold hold(context, warning.PointId);
+    const AutostartPointHold hold(context, warning.PointId);
     for (std::size_t i = 0; i < changes.size(); ++i) {
         try {
             WriteOrThrow(changes[i].path, changes[i].removal.text, kNothing);
@@ -185,7 +166,7 @@ void UndoBrowserPreference(const BackupRecord& record, const WarningContext& con
                                                   ReadFileText(written), lines)});
     }
     if (restores.empty()) throw std::runtime_error("The backup record names no file; nothing was restored");
-    const Hold hold(context, record.GetString(kPointKey));
+    const AutostartPointHold hold(context, record.GetString(kPointKey));
     for (std::size_t i = 0; i < restores.size(); ++i)
         WriteOrThrow(restores[i].path, restores[i].text, i == 0 ? kNothing : "the other file was restored.");
 }

@@ -7,6 +7,7 @@
 #include "common/DiagnosticLog.h"
 #include "common/Files.h"
 #include "config/IniText.h"
+#include "warnings/AutostartPointHold.h"
 #include "warnings/RegistryFile.h"
 #include "warnings/Warning.h"
 #include "warnings/WarningKinds.h"
@@ -81,28 +82,6 @@ std::optional<ElevatedResult> ReadResult(const std::string& folder) {
     }
 }
 
-// Holds the autostart point a record or a warning's fields name ("Point") while the copy acts,
-// and has the monitor accept what it finds there after.
-class CopyPointHold {
-public:
-    CopyPointHold(const WarningContext& context, std::string point) : context_(context), point_(std::move(point)) {
-        if (!point_.empty() && context_.holdAutostartPoint) context_.holdAutostartPoint(point_);
-    }
-    ~CopyPointHold() {
-        try {
-            if (!point_.empty() && context_.acceptAutostartPoint) context_.acceptAutostartPoint(point_);
-        } catch (...) {
-            LogCaught("autostart point accept");
-        }
-    }
-    CopyPointHold(const CopyPointHold&) = delete;
-    CopyPointHold& operator=(const CopyPointHold&) = delete;
-
-private:
-    const WarningContext& context_;
-    std::string point_;
-};
-
 // Starts the copy for `parameters` on the record of `folder` and returns its result when it did
 // the act; throws with the message the user reads otherwise.
 ElevatedResult RunCopy(const WarningContext& context, std::string_view act, const std::string& code,
@@ -166,7 +145,7 @@ void FixThroughElevatedCopy(const WarningKind& kind, const TWarning& warning, co
     WriteFileAtomically(record.folderPath + kElevatedRequestFileName, request.ToText());
     ElevatedResult result;
     {
-        const CopyPointHold hold(context, PointOf(fields));
+        const AutostartPointHold hold(context, PointOf(fields));
         result = RunCopy(context, kElevatedFixSwitch, record.code, record.folderPath, subject);
     }
     outcome = FixOutcome{};
@@ -176,7 +155,7 @@ void FixThroughElevatedCopy(const WarningKind& kind, const TWarning& warning, co
 }
 
 void UndoThroughElevatedCopy(const BackupRecord& record, const WarningContext& context, const std::string& subject) {
-    const CopyPointHold hold(context, record.GetString(kPointKey));
+    const AutostartPointHold hold(context, record.GetString(kPointKey));
     RunCopy(context, kElevatedUndoSwitch, record.code, record.folderPath, subject);
 }
 

@@ -15,6 +15,7 @@
 #include "platform/ScheduledTasks.h"
 #include "platform/ShellFiles.h"
 #include "platform/Win32Error.h"
+#include "warnings/AutostartPointHold.h"
 #include "warnings/Backuper.h"
 #include "warnings/StartupWarnings.h"
 #include "warnings/Warning.h"
@@ -29,27 +30,6 @@ constexpr std::string_view kPointKey = "Point";
 constexpr std::string_view kFilePathKey = "FilePath";
 constexpr std::string_view kTaskKey = "Task";
 constexpr const char* kTaskFileName = "task.xml";
-
-// Holds the point for the life of the object; accepts it at the end.
-class Hold {
-public:
-    Hold(const WarningContext& context, std::string point) : context_(context), point_(std::move(point)) {
-        if (context_.holdAutostartPoint) context_.holdAutostartPoint(point_);
-    }
-    ~Hold() {
-        try {
-            if (context_.acceptAutostartPoint) context_.acceptAutostartPoint(point_);
-        } catch (...) {
-            LogCaught("autostart point accept");
-        }
-    }
-    Hold(const Hold&) = delete;
-    Hold& operator=(const Hold&) = delete;
-
-private:
-    const WarningContext& context_;
-    std::string point_;
-};
 
 // The alert's message for a change the system refused: the common Startup folder and the tasks of
 // the machine need the rights of an administrator.
@@ -83,7 +63,7 @@ void FixStartupFile(const TWarning& found, const NewBackupResult& record, FixOut
     const auto& warning = WarningAs<StartupFileWarning>(found);
     if (!FileExists(warning.FilePath))
         throw ThreatGoneError("The file " + warning.FilePath + " is no longer there; nothing was changed.");
-    const Hold hold(context, warning.PointId);
+    const AutostartPointHold hold(context, warning.PointId);
     MoveOrThrow(context, warning.FilePath, record.folderPath + FileNamePart(warning.FilePath), warning.PointName);
     outcome.keepRecord = true;
     outcome.recordKeys = {BackupString(kPointKey, warning.PointId), BackupString(kFilePathKey, warning.FilePath)};
@@ -99,7 +79,7 @@ void UndoStartupFile(const BackupRecord& record, const WarningContext& context) 
     if (FileExists(path) || FolderExists(path))
         throw std::runtime_error(path + " is there again; the saved file was left in the backup");
     CreateFolders(FolderPart(path));
-    const Hold hold(context, record.GetString(kPointKey));
+    const AutostartPointHold hold(context, record.GetString(kPointKey));
     MoveOrThrow(context, saved, path, FolderPart(path));
 }
 
@@ -116,7 +96,7 @@ void FixScheduledTask(const TWarning& found, const NewBackupResult& record, FixO
     if (!task) throw ThreatGoneError("The scheduled task " + warning.TaskPath + " is gone; nothing was changed.");
     if (task->xml.empty()) throw std::runtime_error("The definition of " + what + " cannot be read; nothing was changed.");
     WriteFileAtomically(record.folderPath + kTaskFileName, task->xml);
-    const Hold hold(context, warning.PointId);
+    const AutostartPointHold hold(context, warning.PointId);
     try {
         platform::DeleteScheduledTask(warning.TaskPath);
     } catch (const platform::Win32Error& error) {
@@ -136,7 +116,7 @@ void UndoScheduledTask(const BackupRecord& record, const WarningContext& context
     const std::string xml = ReadFileText(saved);
     if (platform::ReadScheduledTask(path))
         throw std::runtime_error("A scheduled task " + path + " is there again; it was not replaced");
-    const Hold hold(context, record.GetString(kPointKey));
+    const AutostartPointHold hold(context, record.GetString(kPointKey));
     try {
         platform::RegisterScheduledTask(path, xml);
     } catch (const platform::Win32Error& error) {

@@ -33,6 +33,7 @@
 #include "platform/Win32Error.h"
 #include "platform/WideText.h"
 #include "platform/WindowsVersion.h"
+#include "warnings/AutostartPointHold.h"
 #include "warnings/AutostartWarning.h"
 #include "warnings/Backuper.h"
 #include "warnings/FolderTree.h"
@@ -638,27 +639,6 @@ std::string ReadValueRaw(RegistryRoot root, const std::string& key, const std::s
     return value ? TextFromRaw(*value) : std::string();
 }
 
-// Holds the point for the life of the object; accepts it at the end.
-class PointHold {
-public:
-    PointHold(const WarningContext& context, std::string point) : context_(context), point_(std::move(point)) {
-        if (context_.holdAutostartPoint) context_.holdAutostartPoint(point_);
-    }
-    ~PointHold() {
-        try {
-            if (context_.acceptAutostartPoint) context_.acceptAutostartPoint(point_);
-        } catch (...) {
-            LogCaught("autostart point accept");
-        }
-    }
-    PointHold(const PointHold&) = delete;
-    PointHold& operator=(const PointHold&) = delete;
-
-private:
-    const WarningContext& context_;
-    std::string point_;
-};
-
 std::string EditorPathOf(RegistryRoot root, const std::string& key, RegistryView view) {
     return RootKeyName(root) + "\\" + WithoutTrailingBackslashes(ViewKeyPath(key, view));
 }
@@ -669,7 +649,7 @@ void FixAutostartSubKey(const AutostartPointWarning& warning, const NewBackupRes
     ExportKey(EditorPathOf(warning.RootKey, subKey, warning.View), record.folderPath + kRegistryBackupName,
               record.folderPath, context, "entry");
     KeepRecord(outcome, std::move(keys));
-    const PointHold hold(context, warning.PointId);
+    const AutostartPointHold hold(context, warning.PointId);
     try {
         platform::DeleteKeyTree(RootHandle(warning.RootKey), subKey, ViewFlag(warning.View));
     } catch (const platform::Win32Error& error) {
@@ -723,7 +703,7 @@ void FixAutostartPoint(const TWarning& found, const NewBackupResult& record, Fix
         }
     }
     KeepRecord(outcome, std::move(keys));
-    const PointHold hold(context, warning.PointId);
+    const AutostartPointHold hold(context, warning.PointId);
     try {
         PutValue(warning.RootKey, warning.Key, warning.Item, after, warning.View);
     } catch (const platform::Win32Error& error) {
@@ -736,7 +716,7 @@ void UndoAutostartPoint(const BackupRecord& record, const WarningContext& contex
     const auto root = static_cast<RegistryRoot>(static_cast<std::uint32_t>(record.GetInteger(kRootKeyKey)));
     const std::string key = WithoutTrailingBackslashes(record.GetString(kKeyKey));
     const std::string item = record.GetString(kValueKey);
-    const PointHold hold(context, record.GetString(kPointKey));
+    const AutostartPointHold hold(context, record.GetString(kPointKey));
     if (record.GetString(kSubKeyKey) == "1") {
         const std::string quotedFile = "\"" + record.folderPath + kRegistryBackupName + "\"";
         if (!FileExists(record.folderPath + kRegistryBackupName))
@@ -861,7 +841,7 @@ void FixService(const TWarning& found, const NewBackupResult& record, FixOutcome
                               " has changed again since it was found; nothing was changed.");
     ExportKey(RootKeyName(RegistryRoot::LocalMachine) + "\\" + ServiceKeyPath(warning.Name),
               record.folderPath + kRegistryBackupName, record.folderPath, context, "service");
-    const PointHold hold(context, warning.PointId);
+    const AutostartPointHold hold(context, warning.PointId);
     platform::ServiceRemoval removal = platform::ServiceRemoval::NotRegistered;
     try {
         removal = platform::RemoveService(warning.Name, kServiceStopWaitMs);
@@ -888,7 +868,7 @@ void UndoService(const BackupRecord& record, const WarningContext& context) {
     if (!FileExists(saved)) throw std::runtime_error("The backup " + saved + " is missing; nothing was restored");
     if (platform::RegistryKey::Open(HKEY_LOCAL_MACHINE, ServiceKeyPath(name)))
         throw std::runtime_error("A service " + name + " is there again; it was not replaced");
-    const PointHold hold(context, record.GetString(kPointKey));
+    const AutostartPointHold hold(context, record.GetString(kPointKey));
     const bool registered = record.GetString(kRegisteredKey) == "1";
     if (registered) {
         try {
