@@ -73,21 +73,36 @@ void WatchTree(platform::DirectoryChangeReader& reader, const std::string& folde
     }
 }
 
-// An existing file that is empty or that another program holds open without sharing it for
-// reading: its writer has probably not finished with it.
-bool StillBeingWritten(const std::string& path) {
+// What a look at a new file tells: whether its writer seems not to have finished (the file is
+// empty, or another program holds it open without sharing it for reading), and its size and time
+// of last writing, which change while it is written.
+struct FileLook {
+    bool Unfinished = false;
+    ULONGLONG Size = 0;
+    ULONGLONG Written = 0;
+    friend bool operator==(const FileLook&, const FileLook&) = default;
+};
+
+FileLook LookAt(const std::string& path) {
     WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return false;
-    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return false;
-    if (data.nFileSizeHigh == 0 && data.nFileSizeLow == 0) return true;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return {};
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return {};
+    FileLook look;
+    look.Size = (ULONGLONG{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
+    look.Written = (ULONGLONG{data.ftLastWriteTime.dwHighDateTime} << 32) | data.ftLastWriteTime.dwLowDateTime;
+    if (look.Size == 0) {
+        look.Unfinished = true;
+        return look;
+    }
     const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                     nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
-        return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+        look.Unfinished = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+        return look;
     }
     CloseHandle(file);
-    return false;
+    return look;
 }
 
 }  // namespace
@@ -244,6 +259,9 @@ bool TFileChangesTracker::ForgetReported(const std::string& path) {
 }
 
 void TFileChangesTracker::TestNewFile(const std::string& path, int attemptsLeft) {
+    // Looked at before the test as well as after it: a writer that finishes while the file is
+    // tested leaves it complete and free by the later look, though the test read it unfinished.
+    const FileLook before = attemptsLeft > 0 ? LookAt(path) : FileLook{};
     if (IsKnownSpywareFile(tables_(), system_, path).Found) {
         NoteReported(path);
         if (runningPrograms_) {
@@ -254,8 +272,9 @@ void TFileChangesTracker::TestNewFile(const std::string& path, int attemptsLeft)
             return;
         }
         QueueKnownFile(path, false);
-    } else if (attemptsLeft > 0 && StillBeingWritten(path)) {
-        ScheduleRetry(path, attemptsLeft - 1);
+    } else if (attemptsLeft > 0) {
+        const FileLook after = LookAt(path);
+        if (before.Unfinished || after.Unfinished || after != before) ScheduleRetry(path, attemptsLeft - 1);
     }
 }
 

@@ -8,7 +8,8 @@
 // - tests every file of the tree once when the system reports that changes were lost
 //   (overflow), a few hundred paths per task so the main thread stays responsive;
 // - tests a new file again a few times, shortly after, while it is empty or still locked by
-//   its writer, so a file whose event came before its content is not missed;
+//   its writer or when it changed while it was tested, so a file whose event came before its
+//   content is not missed;
 // - ignores the paths the shield itself is moving (MarkShieldMove) for a short while, so fixing
 //   or restoring a file in the tree raises nothing;
 // - takes the removal of a known threat (one it reported, or one the database names) as no
@@ -116,7 +117,7 @@ public:
 
     // Queues a TFileWarning when `path` is a known threat (a TProcessWarning when it was started
     // within kStartedHoldMs, see SetRunningPrograms); looks again later while the file is empty or
-    // locked. A path the shield is moving is ignored.
+    // locked, or when it changed while it was tested. A path the shield is moving is ignored.
     void ChangeNew(const std::string& path);
     // Queues a TFileChangeWarning for `path`, unless its file name is exactly "ROLL_FORWARD", the
     // shield is moving it, or it is a known threat: one this monitor reported, or one the

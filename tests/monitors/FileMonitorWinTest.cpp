@@ -52,13 +52,39 @@ void PrintTo(const Report& report, std::ostream* out) {
     *out << report.Kind << ' ' << report.Name << " in " << report.FilePath;
 }
 
+// The system's file access, which can play a writer that finishes a file while the monitor tests
+// it: the first time the size of the armed path is asked, the content is written once the size
+// was taken.
+class FinishingWriter final : public TFileAccess {
+public:
+    void Arm(std::string path, std::string content) {
+        path_ = std::move(path);
+        content_ = std::move(content);
+    }
+    std::optional<std::int64_t> FindFileSize(const std::string& path) const override {
+        const auto size = SystemFileAccess().FindFileSize(path);
+        if (!path_.empty() && path == path_) {
+            WriteTextFile(path_, content_);
+            path_.clear();
+        }
+        return size;
+    }
+    std::unique_ptr<TOpenedFile> OpenForReading(const std::string& path) const override {
+        return SystemFileAccess().OpenForReading(path);
+    }
+
+private:
+    mutable std::string path_;
+    std::string content_;
+};
+
 // The monitor on a fresh watched folder, with the queue and tables the main window would own.
 class FileMonitorTest : public ::testing::Test {
 protected:
     FileMonitorTest()
         : tables_(KnownContentDataBase()),
           tracker_(watched_.Path(), [this]() -> const TThreatTables& { return tables_; }, queue_,
-                   TLookupSystem{SystemFileAccess(), MacroFolders(), program_.Path()}) {}
+                   TLookupSystem{files_, MacroFolders(), program_.Path()}) {}
 
     // Takes every queued warning out, in order.
     std::vector<Report> Drain() {
@@ -108,6 +134,7 @@ protected:
     TempFolder outside_;
     WarningQueue queue_;
     TThreatTables tables_;
+    FinishingWriter files_;
     TFileChangesTracker tracker_;
 };
 
@@ -314,6 +341,14 @@ TEST_F(FileMonitorTest, ALockedNewFileIsTestedAgainOnceItsWriterLetsGo) {
     EXPECT_TRUE(Drain().empty());
     CloseHandle(file);
     EXPECT_EQ(ReportsUntil("dropped.dll"), (std::vector<Report>{{"new", "dropped.dll", path}}));
+}
+
+TEST_F(FileMonitorTest, AFileItsWriterFinishedWhileItWasTestedIsTestedAgain) {
+    tracker_.SetActive(true);
+    const std::string path = watched_ / "filled.dll";
+    files_.Arm(path, ThreatContent());
+    WriteTextFile(path, "");  // the test reads it empty; by the look after the test it is full and free
+    EXPECT_EQ(ReportsUntil("filled.dll"), (std::vector<Report>{{"new", "filled.dll", path}}));
 }
 
 TEST_F(FileMonitorTest, AKnownFileHiddenInABurstIsStillReported) {
