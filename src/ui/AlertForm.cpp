@@ -179,12 +179,14 @@ void TAlertForm::LoadAlert(const std::string& /*picture: the alert shows no pict
     tint_ = suffix.empty() ? Tint::Yellow : Tint::Red;
     tintBrush_.reset(CreateSolidBrush(TintColour()));
 
-    loadedPictures_.clear();
-    pictureErrors_.clear();
-    LoadButton(close3_, "alert_exit", suffix);
-    back_ = LoadPicture("alert_main" + suffix + ".gif");
-    LoadButton(shield_, "shield", suffix);
-    LoadButton(ignore_, "ignore", suffix);
+    Skin& skin = skins_[suffix.empty() ? 0 : 1];
+    if (!skin.read) ReadSkin(skin, suffix);
+    loadedPictures_ = skin.loaded;
+    pictureErrors_ = skin.errors;
+    PutPictures(close3_, skin.exit);
+    back_ = skin.back;
+    PutPictures(shield_, skin.shield);
+    PutPictures(ignore_, skin.ignore);
 
     shield_.ResetState();
     ignore_.ResetState();
@@ -196,6 +198,8 @@ void TAlertForm::LoadAlert(const std::string& /*picture: the alert shows no pict
 }
 
 void TAlertForm::ReleaseSkin() {
+    KillTimer(Handle(), kReleaseSkinTimer);
+    for (Skin& skin : skins_) skin = {};
     if (!skinLoaded_) return;
     skinLoaded_ = false;
     back_ = {};
@@ -204,30 +208,43 @@ void TAlertForm::ReleaseSkin() {
     for (ImageButton* button : {&close3_, &shield_, &ignore_}) button->ClearPictures(TintColour());
 }
 
-Picture TAlertForm::LoadPicture(const std::string& fileName) {
+void TAlertForm::ReadSkin(Skin& skin, const std::string& suffix) {
+    skin = {};
+    skin.exit = ReadButton(skin, "alert_exit", suffix);
+    skin.back = ReadPicture(skin, "alert_main" + suffix + ".gif");
+    skin.shield = ReadButton(skin, "shield", suffix);
+    skin.ignore = ReadButton(skin, "ignore", suffix);
+    skin.read = true;
+}
+
+Picture TAlertForm::ReadPicture(Skin& skin, const std::string& fileName) {
     try {
         Picture picture = Picture::Load(graphicsFolder_ + fileName);
-        loadedPictures_.push_back(fileName);
+        skin.loaded.push_back(fileName);
         return picture;
     } catch (const std::exception& error) {
         LogCaught("alert picture");
-        pictureErrors_.push_back(error.what());
+        skin.errors.push_back(error.what());
         return {};
     }
 }
 
-void TAlertForm::LoadButton(ImageButton& button, const std::string& base, const std::string& suffix) {
+ImageButton::Pictures TAlertForm::ReadButton(Skin& skin, const std::string& base, const std::string& suffix) {
     ImageButton::Pictures pictures;
-    pictures.normal = LoadPicture(base + suffix + ".jpg");
-    pictures.clicked = LoadPicture(base + suffix + ".jpg");
-    pictures.pressed = LoadPicture(base + "_down" + suffix + ".jpg");
-    pictures.hover = LoadPicture(base + "_over" + suffix + ".jpg");
+    pictures.normal = ReadPicture(skin, base + suffix + ".jpg");
+    pictures.clicked = ReadPicture(skin, base + suffix + ".jpg");
+    pictures.pressed = ReadPicture(skin, base + "_down" + suffix + ".jpg");
+    pictures.hover = ReadPicture(skin, base + "_over" + suffix + ".jpg");
+    return pictures;
+}
+
+void TAlertForm::PutPictures(ImageButton& button, const ImageButton::Pictures& pictures) {
     // A button is drawn from its pictures only when all of them were read; otherwise it is a
     // plain button, never half a skin.
     if (pictures.normal.Empty() || pictures.pressed.Empty() || pictures.hover.Empty()) {
         button.ClearPictures(TintColour());
     } else {
-        button.SetPictures(std::move(pictures));
+        button.SetPictures(pictures);
     }
 }
 
@@ -422,10 +439,15 @@ LRESULT TAlertForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         if (LOWORD(wParam) != WA_INACTIVE) FormActivate();
         return DefaultHandling(message, wParam, lParam);
     case WM_SHOWWINDOW:
-        // The decoded skin is held only while the alert shows; ShowWarning reads it before
-        // each showing, this covers a showing without a new warning.
-        if (wParam && !skinLoaded_) LoadAlert({}, tint_ == Tint::Red ? "_red" : "");
-        if (!wParam) ReleaseSkin();
+        // The decoded skin is dropped a while after the alert was hidden (kSkinKeptMs);
+        // ShowWarning puts it back before each showing, this covers a showing without a new
+        // warning.
+        if (wParam) {
+            KillTimer(Handle(), kReleaseSkinTimer);
+            if (!skinLoaded_) LoadAlert({}, tint_ == Tint::Red ? "_red" : "");
+        } else {
+            SetTimer(Handle(), kReleaseSkinTimer, kSkinKeptMs, nullptr);
+        }
         if (wParam) PostMessageA(Handle(), kFormShowMessage, 0, 0);
         return DefaultHandling(message, wParam, lParam);
     case kFormShowMessage:
@@ -435,6 +457,11 @@ LRESULT TAlertForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         SettleWaitingSlice(false);
         return 0;
     case WM_TIMER:
+        if (wParam == kReleaseSkinTimer) {
+            KillTimer(Handle(), kReleaseSkinTimer);
+            if (!IsWindowVisible(Handle())) ReleaseSkin();
+            return 0;
+        }
         if (wParam != kSettleWaitingTimer) return DefaultHandling(message, wParam, lParam);
         KillTimer(Handle(), kSettleWaitingTimer);
         SettleWaitingSlice(false);

@@ -56,6 +56,11 @@ public:
 
     enum class Tint { Yellow, Red };
 
+    // The decoded pictures are kept this long after the alert was hidden, so that the alerts of
+    // a burst read them once; then the timer below drops them.
+    static constexpr UINT kSkinKeptMs = 30000;
+    static constexpr UINT_PTR kReleaseSkinTimer = 2;
+
     // graphicsFolder: the program folder + "graphics\". mainWindow: the window the alert is
     // centred over (the work area of the primary monitor when it is hidden or has no size).
     TAlertForm(Context context, std::string graphicsFolder, HWND mainWindow);
@@ -117,10 +122,20 @@ private:
     void FormShow();
 
     void CreateControls();
-    void LoadButton(ImageButton& button, const std::string& base, const std::string& suffix);
-    Picture LoadPicture(const std::string& fileName);
+    // The pictures of one tint, read once and kept until ReleaseSkin.
+    struct Skin {
+        bool read = false;
+        Picture back;
+        ImageButton::Pictures exit, shield, ignore;
+        std::vector<std::string> loaded;  // file names, in load order
+        std::vector<std::string> errors;  // why the others could not be read
+    };
+    void ReadSkin(Skin& skin, const std::string& suffix);
+    ImageButton::Pictures ReadButton(Skin& skin, const std::string& base, const std::string& suffix);
+    Picture ReadPicture(Skin& skin, const std::string& fileName);
+    void PutPictures(ImageButton& button, const ImageButton::Pictures& pictures);
     void RebuildBackground();
-    // Drops the pictures and the composed background while the alert is hidden.
+    // Drops the pictures of both tints and the composed background (the alert is hidden).
     void ReleaseSkin();
     void CentreOverMainWindow();
     // Settles the current warning: removes it from the queue, hides the window, releases the
@@ -159,6 +174,7 @@ private:
     platform::UniqueHbrush backBrush_;
     platform::UniqueHbitmap backBuffer_;
     Picture back_;
+    Skin skins_[2];  // plain, red
     bool skinLoaded_ = false;
     Tint tint_ = Tint::Yellow;
     std::vector<std::string> loadedPictures_;

@@ -51,17 +51,24 @@ Picture Picture::FromImage(void* gdiplusBitmap, unsigned background, const std::
     const auto fail = [&](const std::string& reason) -> Picture {
         throw std::runtime_error("Cannot load the picture " + source + ": " + reason);
     };
-    Picture picture;
+    platform::UniqueHbitmap bitmap;
     UINT width = 0, height = 0;
     Gdiplus::GpStatus status = gp::GdipGetImageWidth(image, &width);
     if (status == Gdiplus::Ok) status = gp::GdipGetImageHeight(image, &height);
-    if (status == Gdiplus::Ok) status = gp::GdipCreateHBITMAPFromBitmap(image, picture.bitmap_.put(), background);
+    if (status == Gdiplus::Ok) status = gp::GdipCreateHBITMAPFromBitmap(image, bitmap.put(), background);
     gp::GdipDisposeImage(image);
-    if (status != Gdiplus::Ok || !picture.bitmap_ || width == 0 || height == 0)
+    if (status != Gdiplus::Ok || !bitmap || width == 0 || height == 0)
         return fail(status != Gdiplus::Ok ? StatusText(status) : "empty picture");
-    picture.width_ = static_cast<int>(width);
-    picture.height_ = static_cast<int>(height);
-    picture.source_ = source;
+    return Of(std::move(bitmap), static_cast<int>(width), static_cast<int>(height), source);
+}
+
+Picture Picture::Of(platform::UniqueHbitmap bitmap, int width, int height, std::string source) {
+    Picture picture;
+    if (!bitmap) return picture;
+    picture.bitmap_ = std::make_shared<const platform::UniqueHbitmap>(std::move(bitmap));
+    picture.width_ = width;
+    picture.height_ = height;
+    picture.source_ = std::move(source);
     return picture;
 }
 
@@ -102,19 +109,15 @@ Picture Picture::Crop(const RECT& part) const {
     if (Empty() || !IntersectRect(&clipped, &whole, &part)) return {};
     const int width = clipped.right - clipped.left, height = clipped.bottom - clipped.top;
     const platform::WindowDc screen(nullptr);
-    Picture piece;
-    piece.bitmap_.reset(CreateCompatibleBitmap(screen.get(), width, height));
-    if (piece.bitmap_) {
+    platform::UniqueHbitmap piece(CreateCompatibleBitmap(screen.get(), width, height));
+    if (piece) {
         const platform::MemoryDc source(screen.get());
         const platform::MemoryDc target(screen.get());
-        const platform::SelectObjectGuard selectSource(source.get(), bitmap_.get());
-        const platform::SelectObjectGuard selectTarget(target.get(), piece.bitmap_.get());
+        const platform::SelectObjectGuard selectSource(source.get(), Bitmap());
+        const platform::SelectObjectGuard selectTarget(target.get(), piece.get());
         BitBlt(target.get(), 0, 0, width, height, source.get(), clipped.left, clipped.top, SRCCOPY);
-        piece.width_ = width;
-        piece.height_ = height;
-        piece.source_ = source_;
     }
-    return piece;
+    return Of(std::move(piece), width, height, source_);
 }
 
 void Picture::Draw(HDC dc, const RECT& target) const {
@@ -122,7 +125,7 @@ void Picture::Draw(HDC dc, const RECT& target) const {
     const platform::MemoryDc memory(dc);
     const HDC source = memory.get();
     if (!source) return;
-    const platform::SelectObjectGuard selectBitmap(source, bitmap_.get());
+    const platform::SelectObjectGuard selectBitmap(source, Bitmap());
     const int targetWidth = target.right - target.left;
     const int targetHeight = target.bottom - target.top;
     if (targetWidth == width_ && targetHeight == height_) {
@@ -141,7 +144,7 @@ COLORREF Picture::PixelAt(int x, int y) const {
     if (Empty() || x < 0 || y < 0 || x >= width_ || y >= height_) return CLR_INVALID;
     const platform::WindowDc screen(nullptr);
     const platform::MemoryDc source(screen.get());
-    const platform::SelectObjectGuard selectBitmap(source.get(), bitmap_.get());
+    const platform::SelectObjectGuard selectBitmap(source.get(), Bitmap());
     const COLORREF colour = GetPixel(source.get(), x, y);
     return colour;
 }

@@ -1,7 +1,9 @@
 #pragma once
-// A picture of the program's skins: a GIF or JPEG file read through GDI+ into a bitmap the
-// picture owns, drawn stretched into a rectangle.
+// A picture of the program's skins: a GIF or JPEG file read through GDI+ into a bitmap, drawn
+// stretched into a rectangle. Copies share the bitmap (it is never changed once made), so a
+// window can keep its decoded pictures and hand them to its buttons without reading them again.
 
+#include <memory>
 #include <string>
 
 #include <windows.h>
@@ -27,7 +29,7 @@ public:
     bool Empty() const noexcept { return !bitmap_; }
     int Width() const noexcept { return width_; }
     int Height() const noexcept { return height_; }
-    HBITMAP Bitmap() const noexcept { return bitmap_.get(); }
+    HBITMAP Bitmap() const noexcept { return bitmap_ ? bitmap_->get() : nullptr; }
     // The file it was read from (empty for an empty picture).
     const std::string& Source() const noexcept { return source_; }
 
@@ -40,8 +42,10 @@ public:
 private:
     // Takes the GDI+ image (and disposes of it) into a bitmap of the picture.
     static Picture FromImage(void* gdiplusBitmap, unsigned background, const std::string& source);
+    // The picture of `bitmap` (empty when it holds none).
+    static Picture Of(platform::UniqueHbitmap bitmap, int width, int height, std::string source);
 
-    platform::UniqueHbitmap bitmap_;
+    std::shared_ptr<const platform::UniqueHbitmap> bitmap_;  // never holds an empty handle
     int width_ = 0;
     int height_ = 0;
     std::string source_;

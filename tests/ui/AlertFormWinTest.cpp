@@ -314,7 +314,9 @@ TEST_F(AlertFormTest, IgnoreAndTheCloseMarkListTheThreatAsIgnoredWithoutFixing) 
         Tick(form_.AllCheck());
         Tick(form_.AllThreatsCheck());
         Click(button);
-        EXPECT_FALSE(form_.ShieldButton().HasPictures());  // not held while hidden
+        EXPECT_TRUE(form_.ShieldButton().HasPictures());  // kept a while for the next alert of a burst
+        SendMessageA(form_.Handle(), WM_TIMER, TAlertForm::kReleaseSkinTimer, 0);
+        EXPECT_FALSE(form_.ShieldButton().HasPictures());  // not held for long while hidden
         EXPECT_EQ(log_.fixes, 0);
         EXPECT_TRUE(white_.Contains("Tracking cookie " + name));
         EXPECT_EQ(options_.ReadInteger("CookiesAction", -1), 2);
@@ -455,6 +457,40 @@ TEST_F(AlertFormTest, PresentCentresOverTheMainWindowOrTheWorkArea) {
     EXPECT_NEAR((alert.left + alert.right) / 2, (work.left + work.right) / 2, 1);
     EXPECT_NEAR((alert.top + alert.bottom) / 2, (work.top + work.bottom) / 2, 1);
     DestroyWindow(main);
+}
+
+// A graphics folder of the test's own, whose pictures it can take away.
+class AlertFormOwnPicturesTest : public AlertFormTest {
+protected:
+    AlertFormOwnPicturesTest() : AlertFormTest(graphics_.Path()) {}
+    void SetUp() override {
+        AlertFormTest::SetUp();
+        for (const char* base : {"alert_exit", "shield", "ignore"}) {
+            for (const char* state : {"", "_down", "_over"}) {
+                const std::string name = std::string(base) + state + ".jpg";
+                ASSERT_TRUE(CopyFileA((test::ShippedGraphicsFolder() + name).c_str(), (graphics_ / name).c_str(), FALSE));
+            }
+        }
+        ASSERT_TRUE(CopyFileA((test::ShippedGraphicsFolder() + "alert_main.gif").c_str(),
+                              (graphics_ / "alert_main.gif").c_str(), FALSE));
+    }
+    static inline sentrel::test::TempFolder graphics_;
+};
+
+TEST_F(AlertFormOwnPicturesTest, TheAlertsOfABurstReadThePicturesOnceAndAHiddenAlertDropsThemLater) {
+    ShowNew("a");
+    Click("ignore");
+    ASSERT_TRUE(DeleteFileA((graphics_ / "shield.jpg").c_str()));
+    ShowNew("b");  // within the while: the pictures read for "a"
+    EXPECT_TRUE(form_.ShieldButton().HasPictures());
+    EXPECT_TRUE(form_.PictureErrors().empty());
+    Click("ignore");
+
+    SendMessageA(form_.Handle(), WM_TIMER, TAlertForm::kReleaseSkinTimer, 0);
+    ShowNew("c");  // read anew: the missing picture leaves a plain button
+    EXPECT_FALSE(form_.ShieldButton().HasPictures());
+    ASSERT_EQ(form_.PictureErrors().size(), 2u);  // normal and clicked
+    EXPECT_NE(form_.PictureErrors()[0].find("shield.jpg"), std::string::npos) << form_.PictureErrors()[0];
 }
 
 class AlertFormWithoutPicturesTest : public AlertFormTest {
