@@ -308,10 +308,11 @@ void TFileChangesTracker::QueueHeldFiles(std::uint64_t now) {
             continue;
         }
         const std::string path = std::move(it->Path);
-        const std::uint64_t heldSince = it->Due - kStartedHoldMs;
+        const std::uint64_t seen = it->Due - kStartedHoldMs;
+        const std::uint64_t toldSince = seen > kToldBeforeSeenMs ? seen - kToldBeforeSeenMs : 0;
         it = held_.erase(it);
         if (!active_ || shieldMoves_->Contains(path, now)) continue;
-        if (toldAsProgram_ && toldAsProgram_(path, heldSince)) continue;
+        if (toldAsProgram_ && toldAsProgram_(path, toldSince)) continue;
         const bool started = std::any_of(running.begin(), running.end(),
                                          [&path](const std::string& program) { return SameIgnoringCase(program, path); });
         if (!started && !FileExists(path)) continue;  // gone before it was told: nothing to warn about

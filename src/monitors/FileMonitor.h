@@ -85,6 +85,10 @@ public:
     static constexpr std::size_t kWaitingForRoomLimit = 4096;
     // How long a known file is held back to see whether it is started (SetRunningPrograms).
     static constexpr unsigned kStartedHoldMs = 1000;
+    // How long before the file was seen the process monitor may have told of its program: the
+    // watcher's report of a new file can reach the window thread after the process monitor's
+    // tick that saw the program start.
+    static constexpr unsigned kToldBeforeSeenMs = 10000;
     // The known threats reported, whose removal is no critical change; the oldest are forgotten
     // beyond this many (their removal is then judged by the database alone).
     static constexpr std::size_t kReportedThreatsLimit = 4096;
@@ -125,7 +129,7 @@ public:
     void ChangeDeleted(const std::string& path);
 
     // Whether the process monitor already queued a program started from `path` at or after the
-    // tick count `sinceMs`.
+    // tick count `sinceMs` (kToldBeforeSeenMs before the file was seen).
     using ToldAsProgram = std::function<bool(const std::string& path, std::uint64_t sinceMs)>;
 
     // How to list the running programs, and what the process monitor told; unset (the default),

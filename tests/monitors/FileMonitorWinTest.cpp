@@ -257,15 +257,19 @@ TEST_F(FileMonitorTest, TheRemovalOfAReportedThreatIsNoCriticalChange) {
 TEST_F(FileMonitorTest, AKnownFileStartedRightAfterItAppearedIsReportedAsTheRunningProgram) {
     std::vector<std::string> running;
     int listings = 0;
-    const std::uint64_t start = GetTickCount64();
-    std::string told;  // its program already queued by the process monitor, perhaps answered
+    // Its program already queued by the process monitor, perhaps answered: told a moment before
+    // the file monitor saw the file, whose report may come after the process monitor's tick.
+    std::string told;
+    std::uint64_t toldAt = 0;
     tracker_.SetRunningPrograms(
         [&] {
             ++listings;
             return running;
         },
-        [&](const std::string& path, std::uint64_t sinceMs) { return path == told && sinceMs >= start; });
+        [&](const std::string& path, std::uint64_t sinceMs) { return path == told && toldAt >= sinceMs; });
     tracker_.SetActive(true);
+    toldAt = GetTickCount64();
+    Sleep(50);
     told = CreateKnown("answered.exe");
     running.push_back(told);
     const std::string started = CreateKnown("dropped.exe");
