@@ -94,6 +94,14 @@ public:
     const std::string& PointId(std::size_t point) const override { return units_[point].id; }
     AutostartPointKind PointKind(std::size_t point) const override { return units_[point].point.kind; }
 
+    // The system is asked about every watched key at once.
+    void PassStarts() override {
+        std::vector<platform::RegistryWatch*> watches;
+        watches.reserve(watches_.size());
+        for (const auto& [name, watch] : watches_) watches.push_back(watch.get());
+        platform::RegistryWatch::Poll(watches);
+    }
+
     // A key that has not changed since its last reading gives that reading again.
     std::optional<std::vector<AutostartEntry>> Read(std::size_t index) override {
         Unit& unit = units_[index];
@@ -292,6 +300,8 @@ void AutostartMonitor::AddSource(std::unique_ptr<AutostartSource> source) {
 }
 
 bool AutostartMonitor::Slice(WarningSink& queue, const SliceBudget& budget) {
+    if (AtPassStart())
+        for (const auto& source : sources_) source->PassStarts();
     const bool done =
         cursor_.Walk(points_.size(), sources_.size(), budget, [&](std::size_t index) { Visit(index, queue); });
     if (done) {

@@ -45,6 +45,8 @@ public:
     // The point's entries name programs: the threat database and the shield's own files are
     // looked up for them. A browser's extension or setting names none.
     virtual bool RunsPrograms(std::size_t) const { return true; }
+    // Called when a pass begins, before its first point is read.
+    virtual void PassStarts() {}
 };
 
 // Holds of points while a fix or an undo changes them, and the points to take as they are next.

@@ -1,5 +1,6 @@
 #include "platform/RegistryWatch.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace sentrel::platform {
@@ -8,10 +9,41 @@ RegistryWatch::RegistryWatch(HKEY root, std::string path, RegistryViewFlag view,
     : root_(root), path_(std::move(path)), view_(view), subtree_(subtree) {}
 
 std::uint64_t RegistryWatch::Generation() {
-    if (armed_ && WaitForSingleObject(event_.get(), 0) == WAIT_TIMEOUT) return generation_;
+    if (armed_ && polled_ == Polled::Quiet) return generation_;
+    if (armed_ && polled_ == Polled::No && WaitForSingleObject(event_.get(), 0) == WAIT_TIMEOUT) return generation_;
     ++generation_;
     armed_ = Arm();
+    polled_ = Polled::No;
     return generation_;
+}
+
+void RegistryWatch::Poll(const std::vector<RegistryWatch*>& watches) {
+    std::vector<RegistryWatch*> armed;
+    std::vector<HANDLE> events;
+    for (RegistryWatch* watch : watches) {
+        watch->polled_ = Polled::No;
+        if (!watch->armed_) continue;
+        armed.push_back(watch);
+        events.push_back(watch->event_.get());
+    }
+    // The events are reset only when their watch is set again: a wait for any of them names
+    // the first one set, and the next wait starts after it.
+    std::size_t from = 0;
+    while (from < events.size()) {
+        const DWORD count = static_cast<DWORD>(std::min<std::size_t>(events.size() - from, MAXIMUM_WAIT_OBJECTS));
+        const DWORD result = WaitForMultipleObjects(count, events.data() + from, FALSE, 0);
+        if (result == WAIT_TIMEOUT) {
+            for (DWORD i = 0; i < count; ++i) armed[from + i]->polled_ = Polled::Quiet;
+            from += count;
+        } else if (result < WAIT_OBJECT_0 + count) {
+            const std::size_t set = from + (result - WAIT_OBJECT_0);
+            for (std::size_t i = from; i < set; ++i) armed[i]->polled_ = Polled::Quiet;
+            armed[set]->polled_ = Polled::Changed;
+            from = set + 1;
+        } else {
+            return;  // the rest ask their own event, as without a poll
+        }
+    }
 }
 
 bool RegistryWatch::Arm() {

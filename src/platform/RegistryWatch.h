@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include <windows.h>
 
@@ -22,11 +23,18 @@ public:
     // A number that moves on with every change seen since the last call. A missing key is
     // watched through the nearest key above it that is there (its making is a change); the
     // number moves on at every call while the key cannot be watched (access refused, its path
-    // missing right below the root), so a reader then reads every time. The watch is set again before this returns: a change made while the
-    // caller reads the key moves the next answer on.
+    // missing right below the root), so a reader then reads every time. The watch is set again
+    // before this returns: a change made while the caller reads the key moves the next answer on.
     std::uint64_t Generation();
 
+    // Asks the system about many watches at once, a call for up to 64 of them instead of one
+    // each (a monitor holds hundreds, and each question is a trip to the system): until the
+    // next poll, or until its number moves on, each watch answers Generation from what the poll
+    // found. A monitor polls its watches when a pass starts.
+    static void Poll(const std::vector<RegistryWatch*>& watches);
+
 private:
+    enum class Polled { No, Quiet, Changed };
     bool Arm();
 
     HKEY root_;
@@ -36,6 +44,7 @@ private:
     UniqueHkey key_;
     UniqueHandle event_;
     bool armed_ = false;
+    Polled polled_ = Polled::No;
     std::uint64_t generation_ = 0;
 };
 

@@ -1,6 +1,9 @@
 #include "platform/RegistryWatch.h"
 
+#include <algorithm>
 #include <chrono>
+#include <memory>
+#include <vector>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -67,6 +70,61 @@ TEST(RegistryWatch, MovesOnForEachChangeAndFollowsAKeyMadeAgain) {
     RegistryWatch nowhere(HKEY_CURRENT_USER, "SentrelNoSuchKey\\Below", 0, false);
     const std::uint64_t first = nowhere.Generation();
     EXPECT_NE(nowhere.Generation(), first);
+}
+
+TEST(RegistryWatch, APollAnswersForEveryWatchUntilTheNextPoll) {
+    // More watches than one wait can take.
+    const std::string path = "Software\\SentrelTests\\Poll" + std::to_string(GetCurrentProcessId());
+    DeleteKeyTree(HKEY_CURRENT_USER, path);
+    constexpr int kWatches = MAXIMUM_WAIT_OBJECTS + 6;
+    std::vector<std::unique_ptr<RegistryWatch>> owned;
+    std::vector<RegistryWatch*> watches;
+    std::vector<std::uint64_t> seen;
+    const auto keyOf = [&](int i) { return path + "\\K" + std::to_string(i); };
+    for (int i = 0; i < kWatches; ++i) {
+        RegistryKey::Create(HKEY_CURRENT_USER, keyOf(i));
+        owned.push_back(std::make_unique<RegistryWatch>(HKEY_CURRENT_USER, keyOf(i), 0, false));
+        watches.push_back(owned.back().get());
+        seen.push_back(owned.back()->Generation());
+    }
+    std::vector<int> moved;
+    const auto collect = [&] {
+        for (int i = 0; i < kWatches; ++i) {
+            const std::uint64_t now = watches[i]->Generation();
+            if (now != seen[i]) moved.push_back(i);
+            seen[i] = now;
+        }
+    };
+    const auto set = [&](int i) { RegistryKey::Open(HKEY_CURRENT_USER, keyOf(i), RegistryAccess::ReadWrite)->WriteString("Run", "x.exe"); };
+    const auto pollUntil = [&](std::size_t count) {
+        const auto end = steady_clock::now() + 2s;
+        do {
+            RegistryWatch::Poll(watches);
+            collect();
+            if (moved.size() >= count) break;
+            std::this_thread::sleep_for(10ms);
+        } while (steady_clock::now() < end);
+        std::sort(moved.begin(), moved.end());
+    };
+
+    RegistryWatch::Poll(watches);
+    collect();
+    EXPECT_TRUE(moved.empty()) << "nothing changed";
+    set(3);
+    set(kWatches - 2);  // in the second wait's share
+    pollUntil(2);
+    EXPECT_EQ(moved, (std::vector<int>{3, kWatches - 2}));
+
+    // Between two polls each watch answers from the last one.
+    moved.clear();
+    RegistryWatch::Poll(watches);
+    set(5);
+    std::this_thread::sleep_for(50ms);
+    collect();
+    EXPECT_TRUE(moved.empty()) << "not before the next poll";
+    pollUntil(1);
+    EXPECT_EQ(moved, (std::vector<int>{5}));
+    DeleteKeyTree(HKEY_CURRENT_USER, path);
 }
 
 }  // namespace
