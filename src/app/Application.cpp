@@ -227,9 +227,14 @@ void Application::CreateWindows() {
         TFileChangesTracker::WindowsFolder(), [this]() -> const TThreatTables& { return *threats_; }, *queue_,
         LookupSystem(), shieldMoves_);
     // A known file started right after it appeared is reported once, as the running program.
-    fileChanges_->SetRunningPrograms(&ListRunningProgramPaths, [this](const std::string& path, std::uint64_t sinceMs) {
-        return processMonitor_ && processMonitor_->ToldAsStartedSince(path, sinceMs);
-    });
+    fileChanges_->SetRunningPrograms(
+        &ListRunningProgramPaths,
+        [this](const std::string& path, std::uint64_t sinceMs) {
+            return processMonitor_ && processMonitor_->ToldAsStartedSince(path, sinceMs);
+        },
+        [this](const std::string& path) {
+            if (processMonitor_) processMonitor_->NoteToldAsProgram(path);
+        });
     StartShield();
 }
 

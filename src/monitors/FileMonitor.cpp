@@ -282,6 +282,7 @@ void TFileChangesTracker::QueueKnownFile(const std::string& path, bool running) 
     if (running) {
         // The program's warning: its fix ends the program and removes the file.
         queue_.QueueWarning(std::make_unique<TProcessWarning>(FileNamePart(path), path));
+        if (tellProgram_) tellProgram_(path);
         return;
     }
     if (!queue_.HasRoom() && waitingForRoom_.size() < kWaitingForRoomLimit) {

@@ -131,14 +131,17 @@ public:
     // Whether the process monitor already queued a program started from `path` at or after the
     // tick count `sinceMs` (kToldBeforeSeenMs before the file was seen).
     using ToldAsProgram = std::function<bool(const std::string& path, std::uint64_t sinceMs)>;
+    // Tells the process monitor that this monitor queued the running program of `path`.
+    using TellProgram = std::function<void(const std::string& path)>;
 
     // How to list the running programs, and what the process monitor told; unset (the default),
     // known files are queued at once as files. At the end of its hold a known file is passed over
     // when the process monitor told of its program meanwhile (the user may have answered that
     // already) or when it is gone; it is queued as a running program when it runs, else as a file.
-    void SetRunningPrograms(RunningPrograms lister, ToldAsProgram told = nullptr) {
+    void SetRunningPrograms(RunningPrograms lister, ToldAsProgram told = nullptr, TellProgram tell = nullptr) {
         runningPrograms_ = std::move(lister);
         toldAsProgram_ = std::move(told);
+        tellProgram_ = std::move(tell);
     }
 
     // What follows a report of lost changes: every one of `files` is tested as ChangeNew tests
@@ -186,6 +189,7 @@ private:
     std::deque<std::string> reportedThreats_;
     RunningPrograms runningPrograms_;
     ToldAsProgram toldAsProgram_;
+    TellProgram tellProgram_;
     std::deque<std::string> overflowPaths_;
     // The watcher's hand-overs and the walk's slices; renewed when the monitor is switched off,
     // so what was posted before is dropped.

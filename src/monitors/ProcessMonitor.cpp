@@ -1,5 +1,6 @@
 #include "monitors/ProcessMonitor.h"
 
+#include <algorithm>
 #include <memory>
 #include <utility>
 
@@ -79,8 +80,16 @@ void ProcessMonitor::ProcessTimerTimer(const TThreatTables& tables, WarningSink&
     TestStartedPrograms(tables, queue, system);
 }
 
+void ProcessMonitor::NoteToldAsProgram(const std::string& path) {
+    if (toldElsewhere_.size() >= kToldLimit) toldElsewhere_.pop_front();
+    toldElsewhere_.push_back({path, GetTickCount64()});
+}
+
 void ProcessMonitor::TestStartedPrograms(const TThreatTables& tables, WarningSink& queue, const TLookupSystem& system) {
     if (!programs_.ids || !programs_.executable) return;
+    const bool due = startedTick_ == 0;
+    startedTick_ = (startedTick_ + 1) % kStartedEveryTicks;
+    if (!due) return;
     const std::vector<DWORD> ids = programs_.ids();
     // The system could not list them: nothing is forgotten, nothing tested.
     if (ids.empty()) return;
@@ -108,6 +117,11 @@ void ProcessMonitor::TestStartedPrograms(const TThreatTables& tables, WarningSin
         if (path.empty()) continue;
         try {
             if (IsKnownSpywareFile(tables, system, path).Found) {
+                const std::uint64_t now = GetTickCount64();
+                const bool toldElsewhere = std::any_of(toldElsewhere_.begin(), toldElsewhere_.end(), [&](const Told& told) {
+                    return told.atMs + kToldElsewhereMs > now && SameIgnoringCase(told.path, path);
+                });
+                if (toldElsewhere) continue;
                 queue.QueueWarning(std::make_unique<TProcessWarning>(std::string(PathFileName(path)), path));
                 if (told_.size() >= kToldLimit) told_.pop_front();
                 told_.push_back({path, GetTickCount64()});

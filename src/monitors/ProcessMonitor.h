@@ -5,9 +5,10 @@
 // goes through it in the order the system listed it.
 //
 // A pass over every module of every process takes minutes, and a program started and ended
-// meanwhile would never be tested. So every tick also looks for processes started since the last
-// tick and tests their executables at once; those running when the monitor first ticks are left
-// to the pass.
+// meanwhile would never be tested. So every other tick (each second) also looks for processes
+// started since it last looked and tests their executables at once; those running when the
+// monitor first looks are left to the pass. Listing the processes is the dearest part of a tick,
+// hence not at every one.
 
 #include <cstdint>
 #include <deque>
@@ -76,6 +77,12 @@ public:
     // Whether a started program of this executable (any letter case) was queued at or after the
     // tick count `sinceMs`: the file monitor then has nothing to add about its file.
     bool ToldAsStartedSince(const std::string& path, std::uint64_t sinceMs) const;
+    // The file monitor queued the running program of `path` (it saw the file first): a start of
+    // it found within kToldElsewhereMs is not queued again.
+    void NoteToldAsProgram(const std::string& path);
+
+    static constexpr int kStartedEveryTicks = 2;
+    static constexpr std::uint64_t kToldElsewhereMs = 10000;
 
 private:
     void TestStartedPrograms(const TThreatTables& tables, WarningSink& queue, const TLookupSystem& system);
@@ -102,7 +109,9 @@ private:
         std::uint64_t atMs;
     };
     static constexpr std::size_t kToldLimit = 64;
-    std::deque<Told> told_;  // the started programs queued last
+    std::deque<Told> told_;          // the started programs queued last
+    std::deque<Told> toldElsewhere_;  // and those the file monitor queued
+    int startedTick_ = 0;             // the started programs are looked for when it is 0
 };
 
 }  // namespace sentrel

@@ -224,6 +224,15 @@ TEST_F(ProcessMonitorWinTest, AKnownProgramStartedDuringAPassIsReportedAtOnce) {
     queue.RemoveHead();
     for (int tick = 0; tick < 3 && monitor.ProcessIndex() != 0; ++tick) monitor.ProcessTimerTimer(tables, queue, system_);
     EXPECT_TRUE(queue.Empty());
+
+    // A start the file monitor told first, seeing the file before this monitor saw the start.
+    monitor.NoteToldAsProgram(Lower(knownExe));
+    HelperProcess again(knownExe, "");
+    for (int tick = 0; tick < 2 * ProcessMonitor::kStartedEveryTicks + 2; ++tick) {
+        monitor.ProcessTimerTimer(tables, queue, system_);
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    EXPECT_TRUE(queue.Empty());
 }
 
 TEST_F(ProcessMonitorWinTest, ALibraryLoadedByThreeProcessesIsQueuedOnce) {
