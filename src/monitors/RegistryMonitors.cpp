@@ -131,7 +131,7 @@ std::string RegEntryValueText(const RegistryValue& value) {
 
 // The registry-entry check of one row in one view: the row's key, or else its value, when it
 // exists there. One row that cannot be read (access refused) must not hide the rows after it.
-// True when the row's parent key is not there to read in this view.
+// True when neither is there in this view (false when it could not be read).
 bool CheckRegEntry(const TRegEntryTarget& target, RegistryView view, WarningSink& queue) {
     try {
         const std::optional<RegistryKey> parent = OpenForReading(target.Root, target.Parent, view);
@@ -145,7 +145,7 @@ bool CheckRegEntry(const TRegEntryTarget& target, RegistryView view, WarningSink
             return false;
         }
         const std::optional<RegistryValue> value = parent->ReadValue(target.Last);
-        if (!value) return false;
+        if (!value) return true;
         queue.QueueWarning(std::make_unique<TRegistyWarning>(target.Root, target.Parent, target.Parent, target.Last,
                                                              RegEntryValueText(*value), view));
     } catch (const std::exception&) {
@@ -415,11 +415,11 @@ bool TRegistryWatches::RegistryTimerSlice(const TThreatTables& tables, WarningSi
     const TDataBase& dataBase = tables.DataBase();
     const TTable* table = dataBase.FindTable(kRegEntriesTable);
     const std::size_t rows = table == nullptr ? 0 : static_cast<std::size_t>(table->RowCount());
-    if (regEntryParentsGone_.size() != rows || regEntryParentsFor_ != tables.Generation()) {
-        regEntryParentsGone_.assign(rows, false);
-        regEntryParentsFor_ = tables.Generation();
+    if (regEntryAbsent_.size() != rows || regEntryAbsentFor_ != tables.Generation()) {
+        regEntryAbsent_.assign(rows, false);
+        regEntryAbsentFor_ = tables.Generation();
     }
-    // Any change below a key the rows start from ("HKLM\\SOFTWARE") may have made a parent:
+    // Any change below a key the rows start from ("HKLM\\SOFTWARE") may have made an entry:
     // every row is checked again.
     bool changed = false;
     for (auto& [name, top] : regEntryTops_) {
@@ -427,10 +427,10 @@ bool TRegistryWatches::RegistryTimerSlice(const TThreatTables& tables, WarningSi
         changed = changed || generation != top.seen;
         top.seen = generation;
     }
-    if (changed) std::fill(regEntryParentsGone_.begin(), regEntryParentsGone_.end(), false);
+    if (changed) std::fill(regEntryAbsent_.begin(), regEntryAbsent_.end(), false);
     return regEntryCursor_.Walk(rows, tables.Generation(), budget, [&](std::size_t row) {
-        if (regEntryParentsGone_[row]) return;
-        regEntryParentsGone_[row] = CheckRegEntryRow(dataBase, static_cast<int>(row), queue, &regEntryTops_);
+        if (regEntryAbsent_[row]) return;
+        regEntryAbsent_[row] = CheckRegEntryRow(dataBase, static_cast<int>(row), queue, &regEntryTops_);
     });
 }
 
@@ -444,7 +444,7 @@ bool TRegistryWatches::CheckRegEntryRow(const TDataBase& dataBase, int row, Warn
     // A row with no key below its root ("HKEY_CURRENT_USER\\", an empty text) would name the
     // root itself, whose remedy is deleting the whole hive: such a row is no entry.
     if (target.Parent == "\\") return false;
-    bool gone = tops != nullptr;
+    bool absent = tops != nullptr;
     for (const RegistryView view : WatchedViews(target.Root)) {
         // The watch of the key the row starts from is set before the row is read, so a parent
         // made after the reading is seen.
@@ -460,9 +460,9 @@ bool TRegistryWatches::CheckRegEntryRow(const TDataBase& dataBase, int row, Warn
                 watch.seen = watch.watch->Generation();
             }
         }
-        gone = CheckRegEntry(target, view, queue) && gone;
+        absent = CheckRegEntry(target, view, queue) && absent;
     }
-    return gone;
+    return absent;
 }
 
 void RegisterStartupWatches(TRegistryWatches& watches, const TStartupWatchKeys& keys, const std::string& iniPath) {

@@ -184,16 +184,16 @@ private:
     };
     using TopWatches = std::map<std::string, TopWatch>;
     // One row of RegEntries for the registry-entry pass; with `tops`, the watch of the key its
-    // path starts from is made where missing. True when its parent key is there in no view.
+    // path starts from is made where missing. True when nothing of it is there in any view.
     static bool CheckRegEntryRow(const TDataBase& dataBase, int row, WarningSink& queue, TopWatches* tops);
 
     KnownProgramTest isKnownProgram_;
     TSliceCursor valueCursor_;
     TSliceCursor regEntryCursor_;
-    // The rows whose parent key was missing in every view, while nothing changed below the
-    // keys in regEntryTops_: the sliced pass skips them.
-    std::vector<bool> regEntryParentsGone_;
-    std::uint64_t regEntryParentsFor_ = 0;
+    // The rows found missing in every view, while nothing changed below the keys in
+    // regEntryTops_: the sliced pass skips them (a row found there is read at every pass).
+    std::vector<bool> regEntryAbsent_;
+    std::uint64_t regEntryAbsentFor_ = 0;
     TopWatches regEntryTops_;
     // Counts the watched values added: with the length, tells a sliced pass its list changed.
     std::uint64_t valueWatchesAdded_ = 0;

@@ -610,6 +610,17 @@ TEST_F(RegistryMonitorsWinTest, RegistryEntryPassReportsListedKeysAndValues) {
     }
     EXPECT_EQ(Drain(queue_).size(), 2u);
     DeleteKeyTree(HKEY_CURRENT_USER, later);
+
+    // So are the rows whose key is there without their entry: a value set later is found.
+    while (!watches.RegistryTimerSlice(*tables, queue_, [] { return false; })) {
+    }
+    EXPECT_EQ(Drain(queue_).size(), found.size());
+    Key("Vendor").WriteString("Absent", "x");
+    while (!watches.RegistryTimerSlice(*tables, queue_, [] { return false; })) {
+    }
+    const auto withAbsent = Drain(queue_);
+    ASSERT_EQ(withAbsent.size(), found.size() + 1);
+    EXPECT_EQ(withAbsent[2].Value, "Absent");
 }
 
 }  // namespace
