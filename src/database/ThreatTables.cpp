@@ -1,6 +1,8 @@
 #include "database/ThreatTables.h"
 
+#include <algorithm>
 #include <atomic>
+#include <numeric>
 #include <stdexcept>
 #include <vector>
 
@@ -20,35 +22,46 @@ std::uint64_t NextGeneration() {
 // Indexes the texts of `textColumn` over as many rows as `rowColumn` has values; a row past the
 // end of the text column counts as an empty text.
 TLookupIndex IndexColumn(const TTable* table, std::string_view textColumn, std::string_view rowColumn) {
-    TLookupIndex index;
-    if (table == nullptr) return index;
+    if (table == nullptr) return {};
     const TColumn* rows = table->FindColumn(rowColumn);
-    if (rows == nullptr) return index;
+    if (rows == nullptr) return {};
     const TColumn* texts = table->FindColumn(textColumn);
     static const std::vector<std::string_view> kNoTexts;
-    const std::vector<std::string_view>& values = texts != nullptr ? texts->Values() : kNoTexts;
-    for (int row = 0; row < rows->Count(); ++row) {
-        const auto at = static_cast<std::size_t>(row);
-        index.Add(at < values.size() ? values[at] : std::string_view(), row);
-    }
-    return index;
+    return TLookupIndex(texts != nullptr ? texts->Values() : kNoTexts, rows->Count());
 }
 
 }  // namespace
 
-bool TLookupIndex::LessIgnoringCase::operator()(std::string_view a, std::string_view b) const noexcept {
-    return CompareNamesIgnoringCase(a, b) < 0;
-}
-
-void TLookupIndex::Add(std::string_view text, std::int32_t row) {
-    auto found = entries_.find(text);
-    if (found == entries_.end()) found = entries_.emplace(std::string(text), TIntegerArray()).first;
-    found->second.Add(row);
+TLookupIndex::TLookupIndex(const std::vector<std::string_view>& texts, int rows) {
+    const auto textOf = [&texts](std::int32_t row) {
+        const auto at = static_cast<std::size_t>(row);
+        return at < texts.size() ? texts[at] : std::string_view();
+    };
+    std::vector<std::int32_t> order(static_cast<std::size_t>(std::max(rows, 0)));
+    std::iota(order.begin(), order.end(), 0);
+    // Stable: the rows of one text stay ascending.
+    std::stable_sort(order.begin(), order.end(), [&](std::int32_t a, std::int32_t b) {
+        return CompareNamesIgnoringCase(textOf(a), textOf(b)) < 0;
+    });
+    for (const std::int32_t row : order) {
+        const std::string_view text = textOf(row);
+        if (entries_.empty() || CompareNamesIgnoringCase(TextOf(entries_.back()), text) != 0) {
+            entries_.push_back({static_cast<std::uint32_t>(texts_.size()), static_cast<std::uint32_t>(text.size()), {}});
+            texts_ += text;
+        }
+        entries_.back().rows.Add(row);
+    }
+    entries_.shrink_to_fit();
+    texts_.shrink_to_fit();
 }
 
 const TIntegerArray* TLookupIndex::Find(std::string_view text) const {
-    const auto found = entries_.find(text);
-    return found == entries_.end() ? nullptr : &found->second;
+    const auto found = std::lower_bound(entries_.begin(), entries_.end(), text,
+                                        [this](const Entry& entry, std::string_view wanted) {
+                                            return CompareNamesIgnoringCase(TextOf(entry), wanted) < 0;
+                                        });
+    if (found == entries_.end() || CompareNamesIgnoringCase(TextOf(*found), text) != 0) return nullptr;
+    return &found->rows;
 }
 
 TLookupIndex BuildChecksumIndex(const TDataBase& dataBase) {

@@ -6,10 +6,10 @@
 
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "database/DataBase.h"
 #include "database/IntegerArray.h"
@@ -30,21 +30,28 @@ inline constexpr std::string_view kSecondLevelChecksumColumn = "SECOND_LEVEL_CHE
 inline constexpr std::string_view kFilePathColumn = "FILE_PATH";
 
 // A sorted list of texts (compared without regard to letter case), each with the ascending row
-// numbers that carry it.
+// numbers that carry it. Kept flat, the texts in one block: a table of tens of thousands of rows
+// would otherwise cost a tree node, a string and a list of its own for every text.
 class TLookupIndex {
 public:
-    // Appends a row number to the text's entry, adding the entry when it is new.
-    void Add(std::string_view text, std::int32_t row);
+    TLookupIndex() = default;
+    // Row r carries texts[r] (an empty text past the end of `texts`), for the rows 0..rows-1.
+    TLookupIndex(const std::vector<std::string_view>& texts, int rows);
+
     // The rows of a text (any letter case), or nullptr.
     const TIntegerArray* Find(std::string_view text) const;
     int Count() const { return static_cast<int>(entries_.size()); }
 
 private:
-    struct LessIgnoringCase {
-        using is_transparent = void;
-        bool operator()(std::string_view a, std::string_view b) const noexcept;
+    struct Entry {
+        std::uint32_t offset;  // of its text in texts_
+        std::uint32_t length;
+        TIntegerArray rows;
     };
-    std::map<std::string, TIntegerArray, LessIgnoringCase> entries_;
+    std::string_view TextOf(const Entry& entry) const { return std::string_view(texts_).substr(entry.offset, entry.length); }
+
+    std::string texts_;
+    std::vector<Entry> entries_;  // by text, without regard to letter case
 };
 
 // The FILE_SIZE texts of Checksums with their rows (every value of the column, empty ones too);
