@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 #include <thread>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -73,59 +74,42 @@ TEST(RegistryWatch, MovesOnForEachChangeAndFollowsAKeyMadeAgain) {
 }
 
 TEST(RegistryWatch, APollAnswersForEveryWatchUntilTheNextPoll) {
-    // More watches than one wait can take.
     const std::string path = "Software\\SentrelTests\\Poll" + std::to_string(GetCurrentProcessId());
-    DeleteKeyTree(HKEY_CURRENT_USER, path);
-    constexpr int kWatches = MAXIMUM_WAIT_OBJECTS + 6;
-    std::vector<std::unique_ptr<RegistryWatch>> owned;
-    std::vector<RegistryWatch*> watches;
-    std::vector<std::uint64_t> seen;
     const auto keyOf = [&](int i) { return path + "\\K" + std::to_string(i); };
-    for (int i = 0; i < kWatches; ++i) {
+    DeleteKeyTree(HKEY_CURRENT_USER, path);
+    std::vector<std::unique_ptr<RegistryWatch>> owned;
+    std::vector<RegistryWatch*> watches;  // more than one wait can take
+    std::vector<std::uint64_t> seen;
+    for (int i = 0; i < MAXIMUM_WAIT_OBJECTS + 6; ++i) {
         RegistryKey::Create(HKEY_CURRENT_USER, keyOf(i));
-        owned.push_back(std::make_unique<RegistryWatch>(HKEY_CURRENT_USER, keyOf(i), 0, false));
-        watches.push_back(owned.back().get());
-        seen.push_back(owned.back()->Generation());
+        watches.push_back(owned.emplace_back(std::make_unique<RegistryWatch>(HKEY_CURRENT_USER, keyOf(i), 0, false)).get());
+        seen.push_back(watches.back()->Generation());
     }
-    std::vector<int> moved;
-    const auto collect = [&] {
-        for (int i = 0; i < kWatches; ++i) {
-            const std::uint64_t now = watches[i]->Generation();
-            if (now != seen[i]) moved.push_back(i);
-            seen[i] = now;
-        }
-    };
-    const auto set = [&](int i) { RegistryKey::Open(HKEY_CURRENT_USER, keyOf(i), RegistryAccess::ReadWrite)->WriteString("Run", "x.exe"); };
-    const auto pollUntil = [&](std::size_t count) {
+    // Polls (until `count` watches moved on, at most two seconds) and tells which moved on.
+    const auto moved = [&](std::size_t count, bool poll = true) {
+        std::vector<std::size_t> found;
         const auto end = steady_clock::now() + 2s;
         do {
-            RegistryWatch::Poll(watches);
-            collect();
-            if (moved.size() >= count) break;
-            std::this_thread::sleep_for(10ms);
-        } while (steady_clock::now() < end);
-        std::sort(moved.begin(), moved.end());
+            if (poll) RegistryWatch::Poll(watches);
+            for (std::size_t i = 0; i < watches.size(); ++i)
+                if (const std::uint64_t now = watches[i]->Generation(); now != std::exchange(seen[i], now)) found.push_back(i);
+        } while (found.size() < count && steady_clock::now() < end);
+        std::sort(found.begin(), found.end());
+        return found;
     };
+    const auto set = [&](int i) { RegistryKey::Open(HKEY_CURRENT_USER, keyOf(i), RegistryAccess::ReadWrite)->WriteString("Run", "x.exe"); };
 
-    RegistryWatch::Poll(watches);
-    collect();
-    EXPECT_TRUE(moved.empty()) << "nothing changed";
+    EXPECT_TRUE(moved(0).empty()) << "nothing changed";
     set(3);
-    set(kWatches - 2);  // in the second wait's share
-    pollUntil(2);
-    EXPECT_EQ(moved, (std::vector<int>{3, kWatches - 2}));
-
+    set(MAXIMUM_WAIT_OBJECTS + 4);  // in the second wait's share
+    EXPECT_EQ(moved(2), (std::vector<std::size_t>{3, MAXIMUM_WAIT_OBJECTS + 4}));
     // Between two polls each watch answers from the last one.
-    moved.clear();
     RegistryWatch::Poll(watches);
     set(5);
     std::this_thread::sleep_for(50ms);
-    collect();
-    EXPECT_TRUE(moved.empty()) << "not before the next poll";
-    pollUntil(1);
-    EXPECT_EQ(moved, (std::vector<int>{5}));
+    EXPECT_TRUE(moved(0, false).empty()) << "not before the next poll";
+    EXPECT_EQ(moved(1), (std::vector<std::size_t>{5}));
     DeleteKeyTree(HKEY_CURRENT_USER, path);
 }
-
 }  // namespace
 }  // namespace sentrel::platform
