@@ -5,7 +5,7 @@
 // goes through it in the order the system listed it.
 //
 // A pass over every module of every process takes minutes, and a program started and ended
-// meanwhile would never be tested. So every other tick (each second) also looks for processes
+// meanwhile would never be tested. So every fourth tick (each 2 s) also looks for processes
 // started since it last looked and tests their executables at once; those running when the
 // monitor first looks are left to the pass. Listing the processes is the dearest part of a tick,
 // hence not at every one.
@@ -81,7 +81,7 @@ public:
     // it found within kToldElsewhereMs is not queued again.
     void NoteToldAsProgram(const std::string& path);
 
-    static constexpr int kStartedEveryTicks = 2;
+    static constexpr int kStartedEveryTicks = 4;
     static constexpr std::uint64_t kToldElsewhereMs = 10000;
 
 private:

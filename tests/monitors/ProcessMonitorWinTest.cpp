@@ -204,7 +204,7 @@ TEST_F(ProcessMonitorWinTest, AKnownProgramStartedDuringAPassIsReportedAtOnce) {
     ASSERT_GT(monitor.ProcessList().size(), 4u);
     const std::uint64_t started = GetTickCount64();
     HelperProcess helper(knownExe, "");
-    for (int tick = 0; tick < 8 && queue.Empty(); ++tick) {
+    for (int tick = 0; tick < 4 * ProcessMonitor::kStartedEveryTicks && queue.Empty(); ++tick) {
         monitor.ProcessTimerTimer(tables, queue, system_);
         if (queue.Empty()) std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
