@@ -108,7 +108,7 @@ void ProcessMonitor::TestStartedPrograms(const TThreatTables& tables, WarningSin
             seenIds_.insert(id);
             continue;
         }
-        // One that cannot be read yet (still starting) is looked at again on the next few ticks;
+        // One that cannot be read yet (still starting) is looked at again at the next few looks;
         // one that stays closed (another user's) is left to the pass.
         const std::string path = programs_.executable(id);
         if (path.empty() && ++unreadable_[id] < kUnreadableTries) continue;

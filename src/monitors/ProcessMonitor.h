@@ -65,8 +65,9 @@ public:
     // before the test, so a test that throws (a malformed folder mask) costs that entry only,
     // and the pass does not stall on it; the exception still reaches the caller. An empty list
     // tests nothing and the next tick lists afresh. After the last entry ProcessIndex is 0 again.
-    // Then the executable of every process started since the last tick is tested in the same
-    // way (a process whose executable cannot be read yet is looked at again on the next tick).
+    // Then, every kStartedEveryTicks ticks, the executable of every process started since the
+    // last look is tested in the same way (a process whose executable cannot be read yet is
+    // looked at again at the next look).
     void ProcessTimerTimer(const TThreatTables& tables, WarningSink& queue, const TLookupSystem& system);
 
     // The modules of the current pass, in enumeration order (a library loaded by several
