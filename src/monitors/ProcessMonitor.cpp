@@ -81,8 +81,7 @@ void ProcessMonitor::ProcessTimerTimer(const TThreatTables& tables, WarningSink&
 }
 
 void ProcessMonitor::NoteToldAsProgram(const std::string& path) {
-    if (toldElsewhere_.size() >= kToldLimit) toldElsewhere_.pop_front();
-    toldElsewhere_.push_back({path, GetTickCount64()});
+    Remember(toldElsewhere_, path);
 }
 
 void ProcessMonitor::TestStartedPrograms(const TThreatTables& tables, WarningSink& queue, const TLookupSystem& system) {
@@ -118,13 +117,9 @@ void ProcessMonitor::TestStartedPrograms(const TThreatTables& tables, WarningSin
         try {
             if (IsKnownSpywareFile(tables, system, path).Found) {
                 const std::uint64_t now = GetTickCount64();
-                const bool toldElsewhere = std::any_of(toldElsewhere_.begin(), toldElsewhere_.end(), [&](const Told& told) {
-                    return told.atMs + kToldElsewhereMs > now && SameIgnoringCase(told.path, path);
-                });
-                if (toldElsewhere) continue;
+                if (Names(toldElsewhere_, path, now > kToldElsewhereMs ? now - kToldElsewhereMs : 0)) continue;
                 queue.QueueWarning(std::make_unique<TProcessWarning>(std::string(PathFileName(path)), path));
-                if (told_.size() >= kToldLimit) told_.pop_front();
-                told_.push_back({path, GetTickCount64()});
+                Remember(told_, path);
             }
         } catch (...) {
             LogCaught("process monitor: a started program");
@@ -134,10 +129,18 @@ void ProcessMonitor::TestStartedPrograms(const TThreatTables& tables, WarningSin
 }
 
 bool ProcessMonitor::ToldAsStartedSince(const std::string& path, std::uint64_t sinceMs) const {
-    for (const Told& told : told_) {
-        if (told.atMs >= sinceMs && SameIgnoringCase(told.path, path)) return true;
-    }
-    return false;
+    return Names(told_, path, sinceMs);
+}
+
+void ProcessMonitor::Remember(std::deque<Told>& told, const std::string& path) {
+    if (told.size() >= kToldLimit) told.pop_front();
+    told.push_back({path, GetTickCount64()});
+}
+
+bool ProcessMonitor::Names(const std::deque<Told>& told, const std::string& path, std::uint64_t sinceMs) {
+    return std::any_of(told.begin(), told.end(), [&](const Told& entry) {
+        return entry.atMs >= sinceMs && SameIgnoringCase(entry.path, path);
+    });
 }
 
 bool ProcessMonitor::TakeList() {

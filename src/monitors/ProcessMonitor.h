@@ -110,6 +110,10 @@ private:
         std::uint64_t atMs;
     };
     static constexpr std::size_t kToldLimit = 64;
+    // Keeps the path with the time, the oldest forgotten beyond kToldLimit.
+    static void Remember(std::deque<Told>& told, const std::string& path);
+    // Whether `told` holds the path (any letter case) from `sinceMs` on.
+    static bool Names(const std::deque<Told>& told, const std::string& path, std::uint64_t sinceMs);
     std::deque<Told> told_;          // the started programs queued last
     std::deque<Told> toldElsewhere_;  // and those the file monitor queued
     int startedTick_ = 0;             // the started programs are looked for when it is 0

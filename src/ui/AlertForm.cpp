@@ -458,8 +458,8 @@ LRESULT TAlertForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_TIMER:
         if (wParam == kReleaseSkinTimer) {
-            KillTimer(Handle(), kReleaseSkinTimer);
-            if (!IsWindowVisible(Handle())) ReleaseSkin();
+            if (IsWindowVisible(Handle())) KillTimer(Handle(), kReleaseSkinTimer);
+            else ReleaseSkin();  // stops the timer too
             return 0;
         }
         if (wParam != kSettleWaitingTimer) return DefaultHandling(message, wParam, lParam);
