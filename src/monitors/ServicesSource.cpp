@@ -21,6 +21,10 @@ namespace {
 // point counts only once all are read (the first pass over hundreds of services, on a slow
 // system).
 constexpr ULONGLONG kReadBudgetMs = 20;
+// A key's time of last writing moves in steps of the system clock's tick (up to 16 ms): a key
+// written within this long (in 100 ns units) before a reading may be written again, in the same
+// tick, after it. Its reading is kept for no later pass; it is read again until it has settled.
+constexpr std::uint64_t kSettleTicks = 10'000'000;
 
 // An entry's raw part: "start type<TAB>display name<TAB>service dll", what the warning shows
 // besides the command.
@@ -69,6 +73,10 @@ public:
     std::optional<std::vector<AutostartEntry>> Read(std::size_t index) override {
         try {
             const ULONGLONG until = GetTickCount64() + kReadBudgetMs;
+            FILETIME clock{};
+            GetSystemTimeAsFileTime(&clock);
+            const std::uint64_t settled =
+                ((static_cast<std::uint64_t>(clock.dwHighDateTime) << 32) | clock.dwLowDateTime) - kSettleTicks;
             bool complete = true;
             std::map<std::string, Known> now;
             std::vector<AutostartEntry> entries;
@@ -81,7 +89,7 @@ public:
                     complete = false;  // read at the next pass
                     continue;
                 } else {
-                    known.written = stamp.written;
+                    known.written = stamp.written < settled ? stamp.written : kUnsettled;
                     if (auto service = platform::ReadService(stamp.name))
                         known.entry = AutostartEntry{service->name, service->imagePath, RawOf(*service)};
                 }
@@ -113,8 +121,9 @@ private:
         std::string id;
     };
     // What was read of a service key, and the time the key had then.
+    static constexpr std::uint64_t kUnsettled = ~std::uint64_t{0};  // matches no key's time
     struct Known {
-        std::uint64_t written = 0;
+        std::uint64_t written = kUnsettled;
         std::optional<AutostartEntry> entry;  // none: a driver or no service
     };
     std::vector<Unit> units_;
