@@ -87,6 +87,20 @@ void UndoEveryChange(const ShieldProcess& shield, int count) {
     PostMessageA(FindChildByText(page, "&Undo"), BM_CLICK, 0, 0);
 }
 
+std::string WhatTheShieldSays(const ShieldProcess& shield) {
+    std::string says;
+    if (const HWND box = shield.WaitForMessageBox(0ms)) says = "message box: " + MessageBoxText(box) + "\n";
+    try {
+        const std::string log = ReadTextFile(platform::UserAppDataFolder() + "\\.SentrelSettings\\Sentrel4.log");
+        std::size_t from = log.size();
+        for (int lines = 0; lines < 16 && from > 0; ++lines) from = log.rfind('\n', from - 1);
+        says += "log:\n" + log.substr(from == std::string::npos ? 0 : from);
+    } catch (const std::exception& error) {
+        says += std::string("no log: ") + error.what();
+    }
+    return says;
+}
+
 std::string AutostartBaselinePath() {
     return platform::UserAppDataFolder() + "\\.SentrelSettings\\autostart_baseline.txt";
 }

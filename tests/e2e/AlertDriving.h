@@ -76,6 +76,10 @@ void ShieldEach(const ShieldProcess& shield, const std::vector<std::string>& exp
 // and presses Undo; the undo then runs in the shield.
 void UndoEveryChange(const ShieldProcess& shield, int count);
 
+// For a failure message: the text of a message box the shield shows, and the last lines of its
+// diagnostic log.
+std::string WhatTheShieldSays(const ShieldProcess& shield);
+
 // Where the shield keeps what it last saw of the autostart points.
 std::string AutostartBaselinePath();
 

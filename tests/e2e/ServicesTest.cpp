@@ -13,6 +13,7 @@
 
 #include "common/Files.h"
 #include "e2e/AlertDriving.h"
+#include "monitors/AutostartPoints.h"
 #include "platform/ProgramFolder.h"
 #include "platform/Registry.h"
 #include "platform/Services.h"
@@ -84,18 +85,29 @@ TEST(AutostartServices, ReportsANewServiceRemovesItAndRegistersItAgainExactly) {
             return false;
         }
     };
+    // The services are read a slice at a time: a service made before the last slice of the first
+    // reading would be part of what the system had.
+    const auto servicesRead = [&] {
+        try {
+            return ParseAutostartBaseline(ReadTextFile(Baseline()))
+                .contains(std::string("services HKLM\\") + platform::kServicesKey);
+        } catch (const std::exception&) {
+            return false;
+        }
+    };
     ShieldProcess shield(folder);
     ASSERT_TRUE(shield.WaitUntilStarted());
-    ASSERT_TRUE(Eventually([&] { return known(kService, false); })) << "the first pass wrote no baseline";
+    ASSERT_TRUE(Eventually(servicesRead)) << "no pass read the services";
+    ASSERT_TRUE(known(kService, false));
     TBackuper backuper(folder.Path());
 
     const auto walk = [&](const std::string& name, const std::string& expected, bool throughManager) {
         const std::vector<std::string> before = KeyContents(name);
         const HWND alert = WaitForAlert(shield, 30s);
-        ASSERT_NE(alert, nullptr) << "no alert for the new service " << name;
+        ASSERT_NE(alert, nullptr) << "no alert for the new service " << name << "; " << WhatTheShieldSays(shield);
         ASSERT_NE(AllTexts(alert).find(expected), std::string::npos) << AllTexts(alert);
         ASSERT_NO_FATAL_FAILURE(Click(alert, "shield"));
-        ASSERT_TRUE(Eventually([&] { return backuper.GetCount() == 1; }));
+        ASSERT_TRUE(Eventually([&] { return backuper.GetCount() == 1; })) << WhatTheShieldSays(shield);
         EXPECT_TRUE(FileExists(backuper.RecordFolder(backuper.GetSectionName(0)) + "backup.reg"));
         EXPECT_FALSE(Registered(name));
         EXPECT_FALSE(platform::RegistryKey::Open(HKEY_LOCAL_MACHINE, ServiceKey(name)));
