@@ -120,8 +120,8 @@ private:
         AutostartPoint point;
         std::string id;
     };
-    // What was read of a service key, and the time the key had then.
     static constexpr std::uint64_t kUnsettled = ~std::uint64_t{0};  // matches no key's time
+    // What was read of a service key, and the time the key had then (kUnsettled: read it again).
     struct Known {
         std::uint64_t written = kUnsettled;
         std::optional<AutostartEntry> entry;  // none: a driver or no service
