@@ -73,10 +73,7 @@ public:
     std::optional<std::vector<AutostartEntry>> Read(std::size_t index) override {
         try {
             const ULONGLONG until = GetTickCount64() + kReadBudgetMs;
-            FILETIME clock{};
-            GetSystemTimeAsFileTime(&clock);
-            const std::uint64_t settled =
-                ((static_cast<std::uint64_t>(clock.dwHighDateTime) << 32) | clock.dwLowDateTime) - kSettleTicks;
+            const std::uint64_t settled = platform::ServiceStampNow() - kSettleTicks;
             bool complete = true;
             std::map<std::string, Known> now;
             std::vector<AutostartEntry> entries;

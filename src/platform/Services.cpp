@@ -84,6 +84,10 @@ std::optional<ServiceEntry> ReadServiceKey(HKEY services, const std::wstring& na
 
 namespace {
 
+std::uint64_t Count(const FILETIME& time) {
+    return (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
 // Calls `each` with the name of every subkey of the open services key (and, for a caller that
 // takes it, the time the subkey was last written).
 template <class Each>
@@ -96,8 +100,7 @@ void ForEachServiceKey(HKEY services, Each each) {
         if (code == ERROR_NO_MORE_ITEMS) return;
         if (code != ERROR_SUCCESS) ThrowWin32Error("RegEnumKeyExW(services)", static_cast<DWORD>(code));
         if constexpr (std::is_invocable_v<Each, const std::wstring&, std::uint64_t>)
-            each(std::wstring(name, length),
-                 (static_cast<std::uint64_t>(written.dwHighDateTime) << 32) | written.dwLowDateTime);
+            each(std::wstring(name, length), Count(written));
         else
             each(std::wstring(name, length));
     }
@@ -149,6 +152,12 @@ std::vector<ServiceKeyStamp> ServiceKeyStamps() {
             stamps.push_back({Utf8FromWide(name), written});
         });
     return stamps;
+}
+
+std::uint64_t ServiceStampNow() {
+    FILETIME now{};
+    GetSystemTimeAsFileTime(&now);
+    return Count(now);
 }
 
 std::optional<ServiceConfig> ReadServiceConfig(const std::string& name) {

@@ -41,6 +41,8 @@ struct ServiceKeyStamp {
     std::uint64_t written = 0;
 };
 std::vector<ServiceKeyStamp> ServiceKeyStamps();
+// The system time now, as the stamps count it.
+std::uint64_t ServiceStampNow();
 
 // What the service control manager needs to register a service again, as its key holds it.
 struct ServiceConfig {
