@@ -87,13 +87,23 @@ void UndoEveryChange(const ShieldProcess& shield, int count) {
     PostMessageA(FindChildByText(page, "&Undo"), BM_CLICK, 0, 0);
 }
 
+namespace {
+
+// A file of the shield's per-user settings folder.
+std::string SettingsFile(const std::string& name) {
+    return platform::UserAppDataFolder() + "\\.SentrelSettings\\" + name;
+}
+
+}  // namespace
+
 std::string WhatTheShieldSays(const ShieldProcess& shield) {
     std::string says;
     if (const HWND box = shield.WaitForMessageBox(0ms)) says = "message box: " + MessageBoxText(box) + "\n";
     try {
-        const std::string log = ReadTextFile(platform::UserAppDataFolder() + "\\.SentrelSettings\\Sentrel4.log");
-        std::size_t from = log.size();
-        for (int lines = 0; lines < 16 && from > 0; ++lines) from = log.rfind('\n', from - 1);
+        const std::string log = ReadTextFile(SettingsFile("Sentrel4.log"));
+        std::size_t from = log.size();  // the start of the last 16 lines
+        for (int lines = 0; lines < 16 && from != 0 && from != std::string::npos; ++lines)
+            from = log.rfind('\n', from - 1);
         says += "log:\n" + log.substr(from == std::string::npos ? 0 : from);
     } catch (const std::exception& error) {
         says += std::string("no log: ") + error.what();
@@ -102,7 +112,7 @@ std::string WhatTheShieldSays(const ShieldProcess& shield) {
 }
 
 std::string AutostartBaselinePath() {
-    return platform::UserAppDataFolder() + "\\.SentrelSettings\\autostart_baseline.txt";
+    return SettingsFile("autostart_baseline.txt");
 }
 
 std::string KnownThreatContent() {
