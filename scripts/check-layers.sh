@@ -56,7 +56,7 @@ for list in "${lists[@]}"; do
         [[ -n $target && -f $root/$path ]] || continue
         if [[ $target == sentrel_* && -n ${layer_index[${target#sentrel_}]:-} && ${target#sentrel_} != tools ]]; then
             layer=${target#sentrel_}
-        elif [[ $target == Sentrel4 ]]; then
+        elif [[ $target == Sentrel4 || $target == Sentrel4Admin || $target == Sentrel4AdminUnderTest ]]; then
             layer=app
         elif [[ $path == tools/* ]]; then
             layer=tools

@@ -38,6 +38,7 @@
 #include "platform/ElevatedProcess.h"
 #include "platform/OffThread.h"
 #include "platform/ProgramFolder.h"
+#include "warnings/AdminIntent.h"
 #include "platform/UiTask.h"
 #include "database/ShellFoldersWin.h"
 #include "config/DateTimeFormat.h"
@@ -72,11 +73,43 @@ constexpr const char* kUpdateTimeoutKey = "UpdateTimeout";
 constexpr const char* kRegistryEditorKey = "RegistryEditor";
 // How long the end of the run waits for a fix that is still acting.
 constexpr unsigned kFixWaitAtEndMs = 15000;
-// How long a fix waits for its elevated copy once the user has answered the system's prompt (the
-// registry editor alone may take two minutes).
-constexpr std::chrono::minutes kElevatedCopyTimeout{5};
+// How long a fix waits for the administrator part once the user has answered the system's
+// question (stopping a service alone may take 20 s).
+constexpr std::chrono::minutes kAdminPartTimeout{5};
 // The scheduled tasks are listed (off the window thread) at most this often.
 constexpr unsigned kTaskListingIntervalMs = 15000;
+
+// The administrator part, where an administrator installed it (under the machine's program
+// files folder, which only administrators can write): run through the system's question for an
+// administrator's consent. Empty where it is not installed; the shield never elevates anything
+// else.
+std::function<std::optional<unsigned long>(const std::vector<std::string>&)> AdminPartRunner() {
+    std::string program;
+    try {
+        program = platform::MachineProgramsFolder() + "\\" + kAdminProgramFolder + "\\" + kAdminProgramName;
+    } catch (const std::exception&) {
+        LogCaught("administrator part");
+        return {};
+    }
+    if (!FileExists(program)) {
+        LogEvent("the administrator part is not installed");
+        return {};
+    }
+    return [program](const std::vector<std::string>& arguments) {
+        std::string parameters;
+        for (const std::string& argument : arguments) parameters += (parameters.empty() ? "" : " ") + argument;
+        return platform::RunElevatedAndWait(program, parameters, kAdminPartTimeout);
+    };
+}
+
+std::string AdminAnswersFolder() {
+    try {
+        return platform::MachineDataFolder() + "\\" + kAdminStoreFolder + "\\" + kAdminResultsFolder + "\\";
+    } catch (const std::exception&) {
+        LogCaught("administrator part's answers");
+        return {};
+    }
+}
 
 // Without the system's signature check no update can be trusted: every one is refused, and the
 // shield runs on with the database it has.
@@ -338,11 +371,8 @@ WarningContext Application::MakeWarningContext() {
         .holdAutostartPoint = [gate = autostart_->Gate()](const std::string& point) { gate->Hold(point); },
         .acceptAutostartPoint = [gate = autostart_->Gate()](const std::string& point) { gate->Accept(point); },
         .registryEditor = BuiltWithTestUpdateKey() ? options_->ReadString(kRegistryEditorKey, "") : std::string(),
-        // A fix or undo the system refuses for want of rights: this program again, elevated.
-        .startElevatedCopy =
-            [program = platform::ExecutablePath()](const std::string& parameters) {
-                return platform::RunElevatedAndWait(program, parameters, kElevatedCopyTimeout);
-            },
+        .runAdminPart = AdminPartRunner(),
+        .adminAnswersFolder = AdminAnswersFolder(),
     };
 }
 

@@ -2,13 +2,12 @@
 
 #include <exception>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/Application.h"
-#include "app/ElevatedCopy.h"
 #include "common/DiagnosticLog.h"
 #include "ui/MessageBox.h"
-#include "warnings/ElevatedActs.h"
 
 namespace {
 
@@ -24,11 +23,11 @@ constexpr const char* kNeedsNewerWindows =
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    // The elevated copy for one fix or undo: no window, no message, never the shield.
-    if (const std::vector<std::string> arguments = sentrel::CommandLineArguments();
-        sentrel::IsElevatedCommandLine(arguments)) {
-        return GetACP() == CP_UTF8 ? sentrel::RunElevatedCopy(arguments) : sentrel::kElevatedFailed;
-    }
+    // The switches of the elevated copy that earlier versions started for a fix: this version
+    // never acts with an administrator's rights, so such a start ends at once, touching nothing.
+    if (const std::string_view line = GetCommandLineA();
+        line.find(" /ElevatedFix") != std::string_view::npos || line.find(" /ElevatedUndo") != std::string_view::npos)
+        return 2;
     if (GetACP() != CP_UTF8) {
         // Before anything is read or written: no settings, no log.
         sentrel::ui::ShowError(kNeedsNewerWindows);

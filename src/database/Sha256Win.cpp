@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <string>
 
-#include "database/CngHandlesWin.h"
 #include "database/DataBaseError.h"
 
 namespace sentrel {
@@ -22,23 +21,66 @@ void Check(NTSTATUS status, const char* call) {
                         ")");
 }
 
+// The system's cryptography library, loaded from the system folder when first needed rather than
+// imported: a program that links this digest (the administrator part among them) then imports
+// nothing at its start that Windows would look for in the program's own folder first.
+struct Cng {
+    decltype(&::BCryptOpenAlgorithmProvider) openAlgorithm = nullptr;
+    decltype(&::BCryptCloseAlgorithmProvider) closeAlgorithm = nullptr;
+    decltype(&::BCryptCreateHash) createHash = nullptr;
+    decltype(&::BCryptHashData) hashData = nullptr;
+    decltype(&::BCryptFinishHash) finishHash = nullptr;
+    decltype(&::BCryptDestroyHash) destroyHash = nullptr;
+
+    template <typename Function>
+    static void Load(HMODULE library, const char* name, Function& function) {
+        function = reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(library, name)));
+        if (!function) throw DataBaseError(std::string("the SHA-256 digest could not be computed (no ") + name + ")");
+    }
+
+    static const Cng& Functions() {
+        static const Cng cng = [] {
+            const HMODULE library = LoadLibraryExW(L"bcrypt.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+            if (!library) throw DataBaseError("the SHA-256 digest could not be computed (bcrypt.dll is missing)");
+            Cng loaded;
+            Load(library, "BCryptOpenAlgorithmProvider", loaded.openAlgorithm);
+            Load(library, "BCryptCloseAlgorithmProvider", loaded.closeAlgorithm);
+            Load(library, "BCryptCreateHash", loaded.createHash);
+            Load(library, "BCryptHashData", loaded.hashData);
+            Load(library, "BCryptFinishHash", loaded.finishHash);
+            Load(library, "BCryptDestroyHash", loaded.destroyHash);
+            return loaded;
+        }();
+        return cng;
+    }
+};
+
 }  // namespace
 
 TSha256Digest Sha256Of(std::span<const std::uint8_t> bytes) {
-    UniqueCngAlgorithm algorithm;
-    Check(::BCryptOpenAlgorithmProvider(algorithm.put(), BCRYPT_SHA256_ALGORITHM, nullptr, 0),
-          "BCryptOpenAlgorithmProvider(SHA256)");
-    UniqueCngHash hash;
-    Check(::BCryptCreateHash(algorithm.get(), hash.put(), nullptr, 0, nullptr, 0, 0), "BCryptCreateHash");
+    const Cng& cng = Cng::Functions();
+    BCRYPT_ALG_HANDLE algorithm = nullptr;
+    Check(cng.openAlgorithm(&algorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0), "BCryptOpenAlgorithmProvider(SHA256)");
+    BCRYPT_HASH_HANDLE hash = nullptr;
+    struct Release {
+        const Cng& cng;
+        BCRYPT_ALG_HANDLE& algorithm;
+        BCRYPT_HASH_HANDLE& hash;
+        ~Release() {
+            if (hash) cng.destroyHash(hash);
+            cng.closeAlgorithm(algorithm, 0);
+        }
+    } release{cng, algorithm, hash};
+    Check(cng.createHash(algorithm, &hash, nullptr, 0, nullptr, 0, 0), "BCryptCreateHash");
     // BCryptHashData takes at most a ULONG at a time.
     constexpr std::size_t kPiece = 1u << 30;
     for (std::size_t done = 0; done < bytes.size(); done += kPiece) {
         const std::size_t length = std::min(kPiece, bytes.size() - done);
-        Check(::BCryptHashData(hash.get(), const_cast<PUCHAR>(bytes.data() + done), static_cast<ULONG>(length), 0),
+        Check(cng.hashData(hash, const_cast<PUCHAR>(bytes.data() + done), static_cast<ULONG>(length), 0),
               "BCryptHashData");
     }
     TSha256Digest digest{};
-    Check(::BCryptFinishHash(hash.get(), digest.data(), static_cast<ULONG>(digest.size()), 0), "BCryptFinishHash");
+    Check(cng.finishHash(hash, digest.data(), static_cast<ULONG>(digest.size()), 0), "BCryptFinishHash");
     return digest;
 }
 

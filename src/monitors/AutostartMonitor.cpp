@@ -60,18 +60,6 @@ bool IsApplicationPolicyKey(const std::string& path) {
     return startsWith("SOFTWARE\\Policies\\") && !startsWith("SOFTWARE\\Policies\\Microsoft\\Windows\\");
 }
 
-std::string KindWord(AutostartPointKind kind) {
-    switch (kind) {
-    case AutostartPointKind::KeyValues: return "values";
-    case AutostartPointKind::OneValue: return "value";
-    case AutostartPointKind::SubKeys: return "subkeys";
-    case AutostartPointKind::Files: return "files";
-    case AutostartPointKind::Tasks: return "tasks";
-    case AutostartPointKind::Services: return "services";
-    }
-    return {};
-}
-
 class RegistryPointsSource final : public AutostartSource {
 public:
     explicit RegistryPointsSource(const std::vector<AutostartPoint>& points) {
@@ -234,19 +222,6 @@ std::string CommandOf(const AutostartFinding& finding) {
 }
 
 }  // namespace
-
-std::string RegistryPointId(const AutostartPoint& point, RegistryView view) {
-    std::string id =
-        KindWord(point.kind) + " " + (point.root == RegistryRoot::LocalMachine ? "HKLM\\" : "HKCU\\") + point.path;
-    if (point.kind != AutostartPointKind::KeyValues) {
-        std::string values;
-        for (const std::string& value : point.values) values += (values.empty() ? "|" : ",") + value;
-        id += values.empty() ? "|" : values;
-        if (point.shadowsRoot) id += ">" + point.shadowsPath;
-    }
-    if (view == RegistryView::Bits32) id += " (32-bit)";
-    return id;
-}
 
 // --- The gate ---
 

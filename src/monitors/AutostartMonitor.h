@@ -113,9 +113,6 @@ private:
 // never reported.
 std::unique_ptr<AutostartSource> MakeRegistryPointsSource(const std::vector<AutostartPoint>& points);
 
-// The id a registry point of the table has in the baseline and the gate, read in `view`.
-std::string RegistryPointId(const AutostartPoint& point, RegistryView view);
-
 // The table of the program folder (`path`), bad rows logged; none when the file is missing.
 std::vector<AutostartPoint> LoadAutostartPoints(const std::string& path);
 

@@ -231,4 +231,29 @@ std::string CommandProgram(std::string_view command) {
     return program;
 }
 
+std::string AutostartKindWord(AutostartPointKind kind) {
+    switch (kind) {
+    case AutostartPointKind::KeyValues: return "values";
+    case AutostartPointKind::OneValue: return "value";
+    case AutostartPointKind::SubKeys: return "subkeys";
+    case AutostartPointKind::Files: return "files";
+    case AutostartPointKind::Tasks: return "tasks";
+    case AutostartPointKind::Services: return "services";
+    }
+    return {};
+}
+
+std::string RegistryPointId(const AutostartPoint& point, RegistryView view) {
+    std::string id =
+        AutostartKindWord(point.kind) + " " + (point.root == RegistryRoot::LocalMachine ? "HKLM\\" : "HKCU\\") + point.path;
+    if (point.kind != AutostartPointKind::KeyValues) {
+        std::string values;
+        for (const std::string& value : point.values) values += (values.empty() ? "|" : ",") + value;
+        id += values.empty() ? "|" : values;
+        if (point.shadowsRoot) id += ">" + point.shadowsPath;
+    }
+    if (view == RegistryView::Bits32) id += " (32-bit)";
+    return id;
+}
+
 }  // namespace sentrel

@@ -102,4 +102,10 @@ std::vector<AutostartFinding> CompareAutostartEntries(AutostartPointKind kind, c
 // blank-separated word; "rundll32.exe x.dll,Entry" names x.dll.
 std::string CommandProgram(std::string_view command);
 
+// The word of a kind in the table ("values", "subkeys", ...).
+std::string AutostartKindWord(AutostartPointKind kind);
+
+// The id a registry point of the table has in the baseline and the gate, read in `view`.
+std::string RegistryPointId(const AutostartPoint& point, RegistryView view);
+
 }  // namespace sentrel

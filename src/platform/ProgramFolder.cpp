@@ -78,4 +78,26 @@ std::string FullPathName(const std::string& path) {
     }
 }
 
+namespace {
+
+std::string KnownFolder(const KNOWNFOLDERID& id, const char* name) {
+    PWSTR path = nullptr;
+    const HRESULT result = SHGetKnownFolderPath(id, KF_FLAG_DONT_VERIFY, nullptr, &path);
+    std::string folder = SUCCEEDED(result) ? Utf8FromWide(path) : std::string();
+    CoTaskMemFree(path);
+    if (FAILED(result)) ThrowWin32Error(std::string("SHGetKnownFolderPath(") + name + ")", static_cast<DWORD>(result));
+    while (!folder.empty() && folder.back() == '\\') folder.pop_back();
+    return folder;
+}
+
+}  // namespace
+
+std::string MachineProgramsFolder() {
+    return KnownFolder(FOLDERID_ProgramFiles, "FOLDERID_ProgramFiles");
+}
+
+std::string MachineDataFolder() {
+    return KnownFolder(FOLDERID_ProgramData, "FOLDERID_ProgramData");
+}
+
 }  // namespace sentrel::platform

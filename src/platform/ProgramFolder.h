@@ -20,6 +20,12 @@ std::string UserAppDataFolder();
 std::string WindowsFolder();
 std::string SystemFolder();
 
+// The machine's program files folder (64-bit programs) and its common application data folder,
+// without a trailing backslash, as the system keeps them (no user can move them). Throw
+// Win32Error when the system cannot tell.
+std::string MachineProgramsFolder();
+std::string MachineDataFolder();
+
 // The full path of `path` (relative to the current folder, with . and .. resolved); `path`
 // itself when the system cannot make one.
 std::string FullPathName(const std::string& path);

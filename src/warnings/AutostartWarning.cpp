@@ -25,46 +25,6 @@ bool AutostartPointWarning::AreEqual(const TWarning& other) const {
            same->Command == Command && same->OldCommand == OldCommand;
 }
 
-std::vector<BackupValue> AutostartPointFields(const TWarning& found) {
-    const auto& warning = WarningAs<AutostartPointWarning>(found);
-    std::vector<BackupValue> fields = {
-        BackupString("Name", warning.Name),
-        BackupString("Point", warning.PointId),
-        BackupString("PointName", warning.PointName),
-        BackupInteger("RootKey", static_cast<int>(warning.RootKey)),
-        BackupString("Key", warning.Key),
-        BackupString("View", RegistryViewNumber(warning.View)),
-        BackupString("Value", warning.Item),
-        BackupString("SubKey", warning.SubKey ? "1" : ""),
-        BackupInteger("Change", static_cast<int>(warning.What)),
-        BackupString("Command", warning.Command),
-        BackupString("Raw", warning.Raw),
-        BackupString("OldCommand", warning.OldCommand),
-        BackupString("OldRaw", warning.OldRaw),
-        BackupString("KnownProgram", warning.KnownProgram ? "1" : ""),
-        BackupString("RunsProgram", warning.RunsProgram ? "1" : ""),
-    };
-    return fields;
-}
-
-std::unique_ptr<TWarning> AutostartPointFromFields(const BackupRecord& fields) {
-    const int change = fields.GetInteger("Change");
-    if (change < 0 || change > static_cast<int>(AutostartPointWarning::Change::Vanished))
-        throw std::runtime_error("the request names no change of an autostart point");
-    auto warning = std::make_unique<AutostartPointWarning>(
-        static_cast<AutostartPointWarning::Change>(change), fields.GetString("Point"), fields.GetString("PointName"),
-        static_cast<RegistryRoot>(static_cast<std::uint32_t>(fields.GetInteger("RootKey"))), fields.GetString("Key"),
-        RegistryViewFromNumber(fields.GetString("View")), fields.GetString("Value"), fields.GetString("SubKey") == "1");
-    warning->Name = fields.GetString("Name");
-    warning->Command = fields.GetString("Command");
-    warning->Raw = fields.GetString("Raw");
-    warning->OldCommand = fields.GetString("OldCommand");
-    warning->OldRaw = fields.GetString("OldRaw");
-    warning->KnownProgram = fields.GetString("KnownProgram") == "1";
-    warning->RunsProgram = fields.GetString("RunsProgram") == "1";
-    return warning;
-}
-
 namespace texts {
 
 namespace {

@@ -43,10 +43,6 @@ public:
     bool RunsProgram = true;
 };
 
-// The warning as named texts for the elevated copy, and back (WarningKind::fields). The keys its
-// records carry keep their names: Point, RootKey, Key, Value (the item), View, SubKey, Change.
-std::vector<BackupValue> AutostartPointFields(const TWarning& warning);
-std::unique_ptr<TWarning> AutostartPointFromFields(const BackupRecord& fields);
 
 namespace texts {
 WarningTexts AutostartPointTexts(const TWarning& warning);

@@ -19,26 +19,7 @@ bool ServiceWarning::AreEqual(const TWarning& other) const {
     return same && same->Name == Name && same->Command == Command;
 }
 
-std::vector<BackupValue> ServiceFields(const TWarning& found) {
-    const auto& warning = WarningAs<ServiceWarning>(found);
-    return {BackupString("Name", warning.Name),
-            BackupString("Point", warning.PointId),
-            BackupString("DisplayName", warning.DisplayName),
-            BackupString("Command", warning.Command),
-            BackupString("ServiceDll", warning.ServiceDll),
-            BackupInteger("StartType", static_cast<int>(warning.StartType)),
-            BackupString("KnownProgram", warning.KnownProgram ? "1" : "")};
-}
 
-std::unique_ptr<TWarning> ServiceFromFields(const BackupRecord& fields) {
-    const int startType = fields.GetInteger("StartType");
-    if (startType < 0) throw std::runtime_error("the request names no start of a service");
-    auto warning = std::make_unique<ServiceWarning>(fields.GetString("Point"), fields.GetString("Name"),
-                                                    fields.GetString("DisplayName"), fields.GetString("Command"),
-                                                    fields.GetString("ServiceDll"), static_cast<unsigned>(startType));
-    warning->KnownProgram = fields.GetString("KnownProgram") == "1";
-    return warning;
-}
 
 std::string ServiceStartWords(unsigned startType) {
     switch (startType) {

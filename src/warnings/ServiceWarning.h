@@ -31,10 +31,6 @@ public:
     bool KnownProgram = false;
 };
 
-// The warning's data as record keys, and the warning made again from them: how a fix reaches the
-// copy of the program that has an administrator's rights.
-std::vector<BackupValue> ServiceFields(const TWarning& warning);
-std::unique_ptr<TWarning> ServiceFromFields(const BackupRecord& fields);
 
 // When a service of that Start value runs, as a sentence ("It starts every time Windows starts.").
 std::string ServiceStartWords(unsigned startType);

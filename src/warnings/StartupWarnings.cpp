@@ -43,32 +43,9 @@ bool ScheduledTaskWarning::AreEqual(const TWarning& other) const {
     return same && same->TaskPath == TaskPath && same->Command == Command;
 }
 
-std::vector<BackupValue> StartupFileFields(const TWarning& found) {
-    const auto& warning = WarningAs<StartupFileWarning>(found);
-    return {BackupString("Point", warning.PointId), BackupString("PointName", warning.PointName),
-            BackupString("FilePath", warning.FilePath), BackupString("Command", warning.Command),
-            BackupString("KnownProgram", warning.KnownProgram ? "1" : "")};
-}
 
-std::unique_ptr<TWarning> StartupFileFromFields(const BackupRecord& fields) {
-    auto warning = std::make_unique<StartupFileWarning>(fields.GetString("Point"), fields.GetString("PointName"),
-                                                        fields.GetString("FilePath"), fields.GetString("Command"));
-    warning->KnownProgram = fields.GetString("KnownProgram") == "1";
-    return warning;
-}
 
-std::vector<BackupValue> ScheduledTaskFields(const TWarning& found) {
-    const auto& warning = WarningAs<ScheduledTaskWarning>(found);
-    return {BackupString("Point", warning.PointId), BackupString("Task", warning.TaskPath),
-            BackupString("Command", warning.Command), BackupString("KnownProgram", warning.KnownProgram ? "1" : "")};
-}
 
-std::unique_ptr<TWarning> ScheduledTaskFromFields(const BackupRecord& fields) {
-    auto warning = std::make_unique<ScheduledTaskWarning>(fields.GetString("Point"), fields.GetString("Task"),
-                                                          fields.GetString("Command"));
-    warning->KnownProgram = fields.GetString("KnownProgram") == "1";
-    return warning;
-}
 
 namespace texts {
 

@@ -43,12 +43,6 @@ public:
     bool KnownProgram = false;
 };
 
-// The warnings as named texts for the elevated copy, and back (WarningKind::fields); the keys
-// their records carry keep their names (Point, FilePath, Task).
-std::vector<BackupValue> StartupFileFields(const TWarning& warning);
-std::unique_ptr<TWarning> StartupFileFromFields(const BackupRecord& fields);
-std::vector<BackupValue> ScheduledTaskFields(const TWarning& warning);
-std::unique_ptr<TWarning> ScheduledTaskFromFields(const BackupRecord& fields);
 
 namespace texts {
 WarningTexts StartupFileTexts(const TWarning& warning);

@@ -11,7 +11,7 @@
 #include "warnings/Backuper.h"
 #include "warnings/BrowserExtensionWarning.h"
 #include "warnings/BrowserPreferenceWarning.h"
-#include "warnings/ElevatedActs.h"
+#include "warnings/AdminPart.h"
 #include "warnings/ServiceWarning.h"
 #include "warnings/Warning.h"
 #include "warnings/WarningRemedies.h"
@@ -100,24 +100,21 @@ constexpr WarningKind kShieldKinds[] = {
      .fix = SENTREL_WINDOWS_REMEDY(FixAutostartPoint),
      .undo = SENTREL_WINDOWS_REMEDY(UndoAutostartPoint),
      .texts = &AutostartPointTexts,
-     .fields = &AutostartPointFields,
-     .fromFields = &AutostartPointFromFields},
+     .adminRemoval = SENTREL_WINDOWS_REMEDY(AdminRemovalOfAutostartPoint)},
     {.name = StartupFileWarning::kClassName,
      .categories = {kStartupFilesCategory},
      .hasUndo = true,
      .fix = SENTREL_WINDOWS_REMEDY(FixStartupFile),
      .undo = SENTREL_WINDOWS_REMEDY(UndoStartupFile),
      .texts = &StartupFileTexts,
-     .fields = &StartupFileFields,
-     .fromFields = &StartupFileFromFields},
+     .adminRemoval = SENTREL_WINDOWS_REMEDY(AdminRemovalOfStartupFile)},
     {.name = ScheduledTaskWarning::kClassName,
      .categories = {kScheduledTasksCategory},
      .hasUndo = true,
      .fix = SENTREL_WINDOWS_REMEDY(FixScheduledTask),
      .undo = SENTREL_WINDOWS_REMEDY(UndoScheduledTask),
      .texts = &ScheduledTaskTexts,
-     .fields = &ScheduledTaskFields,
-     .fromFields = &ScheduledTaskFromFields},
+     .adminRemoval = SENTREL_WINDOWS_REMEDY(AdminRemovalOfScheduledTask)},
     {.name = BrowserExtensionWarning::kClassName,
      .categories = {kBrowserExtensionsCategory},
      .hasUndo = true,
@@ -136,8 +133,7 @@ constexpr WarningKind kShieldKinds[] = {
      .fix = SENTREL_WINDOWS_REMEDY(FixService),
      .undo = SENTREL_WINDOWS_REMEDY(UndoService),
      .texts = &ServiceTexts,
-     .fields = &ServiceFields,
-     .fromFields = &ServiceFromFields},
+     .adminRemoval = SENTREL_WINDOWS_REMEDY(AdminRemovalOfService)},
 };
 
 }  // namespace
@@ -192,9 +188,9 @@ void PlannedFix::Act() noexcept {
             ThrowWhenRefusedForRights(*kind_, *context_);
             kind_->fix(*warning_, record_ ? *record_ : NewBackupResult{}, outcome_, *context_);
         } catch (const NeedsAdministratorError& refused) {
-            if (!record_ || !context_->startElevatedCopy || !kind_->fields) throw;
-            LogCaught("fix " + std::string(kind_->name) + ", handed to the elevated copy");
-            FixThroughElevatedCopy(*kind_, *warning_, *record_, outcome_, *context_, refused.Subject());
+            if (!record_ || !kind_->adminRemoval) throw;
+            LogCaught("fix " + std::string(kind_->name) + ", for the administrator part");
+            FixThroughAdminPart(kind_->adminRemoval(*warning_), outcome_, *context_, refused.Subject());
         }
     } catch (...) {
         error_ = std::current_exception();
@@ -232,13 +228,11 @@ void WarningKind::UndoRecord(const BackupRecord& record, const WarningContext& c
         throw std::logic_error(std::string(name) + ": no undo on this system (the remedies change the Windows system "
                                "and are built there only)");
     LogEvent("undo " + std::string(name) + " record " + record.code);
-    try {
+    if (!record.GetString(kAdminChangeKey).empty()) {
+        UndoThroughAdminPart(record, context);
+    } else {
         ThrowWhenRefusedForRights(*this, context);
         undo(record, context);
-    } catch (const NeedsAdministratorError& refused) {
-        if (!context.startElevatedCopy) throw;
-        LogCaught("undo " + std::string(name) + ", handed to the elevated copy");
-        UndoThroughElevatedCopy(record, context, refused.Subject());
     }
     LogEvent("undone " + std::string(name));
 }

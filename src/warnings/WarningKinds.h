@@ -25,6 +25,7 @@
 #include <string_view>
 #include <vector>
 
+#include "warnings/AdminPart.h"
 #include "warnings/Backuper.h"
 #include "warnings/RootKeys.h"
 
@@ -85,12 +86,11 @@ struct WarningKind {
     using UndoFunction = void (*)(const BackupRecord& record, const WarningContext& context);
     // The texts from the warning's data alone: no side effect, no lookup.
     using TextsFunction = WarningTexts (*)(const TWarning& warning);
-    // The warning's data as named texts, and a warning of the kind made again from them: what
-    // the elevated copy of the program gets to run the fix (warnings/ElevatedActs.h). Keys that
-    // the kind's records have too ("Point", "RootKey", "Key", ...) carry the same names, so one
-    // check of the copy reads both.
-    using FieldsFunction = std::vector<BackupValue> (*)(const TWarning& warning);
-    using FromFieldsFunction = std::unique_ptr<TWarning> (*)(const BackupRecord& fields);
+    // The removal the administrator part is asked for when the system refuses the fix for want of
+    // rights (warnings/AdminPart.h), its digest read from the entry as it is now (worker thread).
+    // Throws NeedsAdministratorError for a fix the part does not make, ThreatGoneError when the
+    // entry is gone.
+    using AdminRemovalFunction = AdminRemoval (*)(const TWarning& warning);
 
     // The name backup records keep as "Type": part of the file format, spelled as it always was.
     std::string_view name;
@@ -102,14 +102,12 @@ struct WarningKind {
     CheckFunction check = nullptr;  // none: nothing is asked again
     UndoFunction undo = nullptr;
     TextsFunction texts = nullptr;
-    // Null: the fix is never handed to the elevated copy (a refusal for want of rights is the
-    // outcome). The undo needs nothing: the copy reads the record.
-    FieldsFunction fields = nullptr;
-    FromFieldsFunction fromFields = nullptr;
+    // Null: a refusal for want of rights is the outcome (the part never gets the fix).
+    AdminRemovalFunction adminRemoval = nullptr;
 
     bool InCategory(std::string_view key) const;
-    // The row's undo of `record`, logged (any thread); one the system refuses for want of rights
-    // goes to the elevated copy where the context can start one. Throws std::logic_error for a
+    // The row's undo of `record`, logged (any thread); the undo of a change the administrator part
+    // made goes to the part. Throws std::logic_error for a
     // kind without undo or where this system has none.
     void UndoRecord(const BackupRecord& record, const WarningContext& context) const;
     // The whole undo of record `index` in a row: read, restored, deleted.
@@ -199,12 +197,13 @@ struct WarningContext {
     // The cookies folder without a trailing separator; left empty, the cookie remedies ask the
     // shell (CSIDL_COOKIES). Tests point it at a folder of their own.
     std::function<std::string()> cookiesFolder;
-    // Starts the program's elevated copy with `parameters` (a switch and a record's code) and
-    // waits for it; its exit code, or nothing when the user refused the system's consent prompt.
-    // Set, a fix or undo the system refuses for want of an administrator's rights
-    // (NeedsAdministratorError) is done by the copy (warnings/ElevatedActs.h); left empty, the
-    // refusal is the outcome. Runs on the fix's or undo's worker.
-    std::function<std::optional<unsigned long>(const std::string& parameters)> startElevatedCopy;
+    // Runs the administrator part (Sentrel4Admin.exe, warnings/AdminIntent.h) with `arguments`
+    // through the system's question for an administrator's consent and waits for it; its exit
+    // code, or nothing when the question was answered No. Empty where the part is not installed.
+    // Runs on the fix's or undo's worker.
+    std::function<std::optional<unsigned long>(const std::vector<std::string>& arguments)> runAdminPart;
+    // The folder (with its trailing separator) where the part leaves its answers.
+    std::string adminAnswersFolder;
     // For tests only (Wine refuses nothing for want of rights): true for a kind's name makes its
     // fix and undo count as refused for want of rights before they act.
     std::function<bool(std::string_view kindName)> refusedForRights;

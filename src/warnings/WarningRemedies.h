@@ -7,6 +7,8 @@
 #include <string>
 #include <utility>
 
+#include "warnings/Backuper.h"
+
 namespace sentrel {
 
 class TBackuper;
@@ -14,6 +16,7 @@ class TWarning;
 struct FixOutcome;
 struct NewBackupResult;
 struct WarningContext;
+struct AdminRemoval;
 
 // Thrown by a fix that found, just before acting, that the thing is no longer a threat (gone,
 // changed, or no longer in the threat database): nothing was changed and no record was made.
@@ -25,9 +28,9 @@ public:
 
 // Thrown by a fix or an undo whose change the system refused for want of an administrator's
 // rights (a machine point: HKLM, the common Startup folder, the machine's tasks, services): nothing
-// was changed. `Subject` names what was to change, in plain words. Where the shield can start its
-// elevated copy (WarningContext::startElevatedCopy), the copy does the act instead
-// (warnings/ElevatedActs.h); else the message is the outcome.
+// was changed. `Subject` names what was to change, in plain words. Where the row names a removal for
+// the administrator part (WarningKind::adminRemoval), the part is asked instead
+// (warnings/AdminPart.h); else the message is the outcome.
 class NeedsAdministratorError : public std::runtime_error {
 public:
     NeedsAdministratorError(const std::string& message, std::string subject)
@@ -103,6 +106,12 @@ void UndoBrowserPreference(const BackupRecord& record, const WarningContext& con
 void FixService(const TWarning& warning, const NewBackupResult& record, FixOutcome& outcome,
         const WarningContext& context);
 void UndoService(const BackupRecord& record, const WarningContext& context);
+
+// AdminRemovalsWin.cpp: what the administrator part is asked to remove instead (WarningKind::adminRemoval).
+AdminRemoval AdminRemovalOfAutostartPoint(const TWarning& warning);
+AdminRemoval AdminRemovalOfStartupFile(const TWarning& warning);
+AdminRemoval AdminRemovalOfScheduledTask(const TWarning& warning);
+AdminRemoval AdminRemovalOfService(const TWarning& warning);
 
 }  // namespace remedies
 }  // namespace sentrel
