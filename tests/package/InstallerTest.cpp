@@ -21,6 +21,7 @@
 #include "config/Options.h"
 #include "database/UpdateSignature.h"
 #include "e2e/ShieldProcess.h"
+#include "platform/ProgramFolder.h"
 #include "platform/Registry.h"
 #include "warnings/Backuper.h"
 #include "warnings/WarningKinds.h"
@@ -332,6 +333,35 @@ TEST_F(Installer, SilentUninstallStopsTheShieldRemovesTheProgramAndKeepsTheData)
     ASSERT_EQ(RunSetup(), 0u);
     EXPECT_EQ(Option("Autorun"), 1);
     EXPECT_EQ(ReadText(folder + "black_list.txt"), "Some malicious finding\r\n");
+}
+
+// The administrator part's installer, as an administrator runs it: the part under Program Files,
+// its store under ProgramData, an uninstaller that keeps the store unless asked. Wine keeps no
+// rules on files, so the installed part refuses to work here: its places are the user's.
+TEST(AdminInstaller, PutsThePartUnderProgramFilesAndItsUninstallerKeepsTheStore) {
+    const std::string program = platform::MachineProgramsFolder() + "\\Sentrel 4 Administrator\\";
+    const std::string store = platform::MachineDataFolder() + "\\Sentrel 4 Administrator";
+    const std::string key = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Sentrel 4 Administrator";
+    ASSERT_EQ(RunAndWait("\"" + BuildBinFolder() + "..\\Sentrel4-Admin-Setup.exe\" /S", 120s), 0u);
+    ASSERT_TRUE(Exists(program + "Sentrel4Admin.exe"));
+    EXPECT_TRUE(Exists(store));
+    EXPECT_EQ(FileVersion(program + "Sentrel4Admin.exe"), "4.0");
+    const auto uninstall = platform::RegistryKey::Open(HKEY_LOCAL_MACHINE, key, platform::RegistryAccess::Read,
+                                                       KEY_WOW64_64KEY);
+    ASSERT_TRUE(uninstall);
+    const std::optional<std::string> quiet = uninstall->ReadString("QuietUninstallString");
+    ASSERT_TRUE(quiet);
+
+    EXPECT_EQ(RunAndWait("\"" + program + "Sentrel4Admin.exe\" /Remove", 60s), 2u);
+    EXPECT_EQ(RunAndWait("\"" + program + "Sentrel4Admin.exe\" /Undo " + std::string(32, 'a') + " 1", 60s), 4u);
+
+    RunAndWait(*quiet, 60s);
+    ASSERT_TRUE(WaitFor(60s, [&] { return !Exists(program + "uninstall.exe"); })) << "the uninstaller did not finish";
+    EXPECT_FALSE(Exists(program + "Sentrel4Admin.exe"));
+    EXPECT_TRUE(Exists(store));
+    ASSERT_EQ(RunAndWait("\"" + BuildBinFolder() + "..\\Sentrel4-Admin-Setup.exe\" /S", 120s), 0u);
+    RunAndWait(*quiet + " /REMOVEDATA", 60s);
+    EXPECT_TRUE(WaitFor(60s, [&] { return !Exists(program + "uninstall.exe") && !Exists(store); }));
 }
 
 TEST_F(Installer, UninstallWithRemoveDataLeavesNothing) {
