@@ -119,27 +119,6 @@ bool IsRegistryExportOf(std::string_view fileBytes, std::string_view keyPath) {
     return false;
 }
 
-std::vector<std::string> RegistryFileKeys(std::string_view fileBytes) {
-    const std::string text = RegistryFileTextOf(fileBytes);
-    std::vector<std::string> keys;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        std::string_view line(text.data() + start, end - start);
-        while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
-            line.remove_suffix(1);
-        if (line.starts_with('[')) {
-            line.remove_prefix(1);
-            if (line.starts_with('-')) line.remove_prefix(1);  // a deletion names its key as well
-            if (line.ends_with(']')) line.remove_suffix(1);
-            keys.emplace_back(line);
-        }
-        start = end + 1;
-    }
-    return keys;
-}
-
 std::string RegistryFileText(const std::string& keyPath, const RegistryFileValue& value) {
     std::string text(kRegistryFileHeader);
     text += "\r\n[" + WithoutTrailingBackslashes(keyPath) + "]\r\n";

@@ -71,8 +71,4 @@ bool IsRemovableKeyPath(std::string_view keyBelowRoot);
 // it is UTF-8.
 bool IsRegistryExportOf(std::string_view fileBytes, std::string_view keyPath);
 
-// The keys a registry file's sections name ("[-key]", a deletion, by its key), in file order and
-// as written; read as IsRegistryExportOf reads the file.
-std::vector<std::string> RegistryFileKeys(std::string_view fileBytes);
-
 }  // namespace sentrel

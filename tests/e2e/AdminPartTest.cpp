@@ -159,6 +159,25 @@ TEST_F(AdminPart, TheShieldsFixAndUndoOfAMachineEntryGoThroughThePartAndNothingE
         EXPECT_NE(std::string(error.what()).find("set it back to: C:\\Good\\app.exe"), std::string::npos)
             << error.what();
     }
+    // An entry of the user's own account that Windows refuses to change (a program may have put a
+    // rule on its key) is never handed to the part.
+    int runs = 0;
+    WarningContext counting = context_;
+    counting.runAdminPart = [&runs](const std::vector<std::string>&) {
+        ++runs;
+        return std::optional<unsigned long>(0);
+    };
+    AutostartPointWarning own(AutostartPointWarning::Change::Added, "values HKCU\\" + std::string(kRunKey),
+                              "the Run list of the Explorer policies", RegistryRoot::CurrentUser, kRunKey,
+                              RegistryView::Bits64, kItem, false);
+    own.MakeTexts();
+    try {
+        own.Fix(backuper_, counting);
+        ADD_FAILURE() << "fixed an entry of the user's account";
+    } catch (const std::runtime_error& error) {
+        EXPECT_NE(std::string(error.what()).find("an entry of your own account"), std::string::npos) << error.what();
+    }
+    EXPECT_EQ(runs, 0);
     EXPECT_EQ(RunValue(), planted);
     EXPECT_EQ(backuper_.GetCount(), 0);
 
