@@ -178,14 +178,40 @@ TEST(FirefoxPrefs, TheUndoPutsTheFileBackWhileUnchangedElseOnlyTheLines) {
 }
 
 TEST(BlockLists, ChromiumBlocklistTakesTheLowestFreeNumber) {
-    const std::vector<RegistryStringValue> values = {{"1", "aaaa"}, {"3", "cccc"}, {"Note", "x"}};
-    const BlocklistPlace place = PlaceInBlocklist(values, "bbbb");
-    EXPECT_EQ(place.valueName, "2");
-    EXPECT_FALSE(place.alreadyListed);
-    EXPECT_EQ(PlaceInBlocklist(values, "CCCC").valueName, "3");
-    EXPECT_TRUE(PlaceInBlocklist(values, "CCCC").alreadyListed);
-    EXPECT_EQ(FindInBlocklist(values, "cccc"), "3");
-    EXPECT_FALSE(FindInBlocklist(values, "bbbb"));
+    const std::string a(32, 'a'), b(32, 'b'), c(32, 'c');
+    const std::vector<RegistryStringValue> values = {{"1", a}, {"3", " " + std::string(32, 'C')}, {"Note", "x"}};
+    const auto place = PlaceInBlocklist(values, b);
+    ASSERT_TRUE(place);
+    EXPECT_EQ(place->valueName, "2");
+    EXPECT_FALSE(place->alreadyListed);
+    EXPECT_EQ(PlaceInBlocklist(values, c)->valueName, "3");
+    EXPECT_TRUE(PlaceInBlocklist(values, c)->alreadyListed);
+    EXPECT_EQ(FindInBlocklist(values, c), "3");
+    EXPECT_FALSE(FindInBlocklist(values, b));
+}
+
+TEST(BlockLists, OnlyAnIdTheBrowserGivesMakesABlockEntry) {
+    const std::string chromium = "abcdefghijklmnopabcdefghijklmnop";
+    const std::string guid = "{0f5e2a6c-1111-2222-3333-44445555AAAA}";
+    const std::string longest = std::string(kMaxFirefoxIdLength - 4, 'a') + "@b.c";
+    for (const std::string& id : {chromium, guid, longest, std::string("spy@example.com"), std::string("@a-b_c.d")}) {
+        EXPECT_EQ(IsChromiumExtensionId(id), id == chromium) << id;
+        EXPECT_EQ(IsFirefoxAddonId(id), id != chromium) << id;
+        EXPECT_TRUE(BlockInExtensionSettings("{}", id).ok) << id;
+    }
+    const std::string bad[] = {
+        "*", "", "abcdefghijklmnopabcdefghijklmnoq", "abcdefghijklmnopabcdefghijklmno",
+        "ABCDEFGHIJKLMNOPABCDEFGHIJKLMNOP",
+        "spy@", "spy", "a@b@c", "*@example.com", "spy@*", "s\"y@example.com", "s'y@example.com", "spy@exa mple.com",
+        "spy@example.com,*", "{0f5e2a6c-1111-2222-3333-44445555666}", "{0f5e2a6c-1111-2222-3333-4444555566667}",
+        "{0f5e2a6c-1111-2222-3333_444455556666}", "{0f5e2a6c-1111-2222-3333-44445555666g}", longest + "x",
+        std::string("spy@example.com\0", 16)};
+    for (const std::string& id : bad) {
+        EXPECT_FALSE(IsChromiumExtensionId(id) || IsFirefoxAddonId(id)) << id;
+        EXPECT_FALSE(PlaceInBlocklist({}, id)) << id;
+        const ExtensionSettingsChange change = BlockInExtensionSettings("{}", id);
+        EXPECT_FALSE(change.ok || change.changed) << id;
+    }
 }
 
 TEST(BlockLists, ExtensionSettingsBlockAndUndoRoundTrip) {
@@ -212,8 +238,8 @@ TEST(BlockLists, ExtensionSettingsBlockAndUndoRoundTrip) {
     const std::string changed = R"({"new@example.com":{"installation_mode":"allowed"}})";
     EXPECT_EQ(UnblockInExtensionSettings(changed, "new@example.com", std::nullopt).value, changed);
     EXPECT_FALSE(UnblockInExtensionSettings(changed, "new@example.com", std::nullopt).changed);
-    EXPECT_FALSE(BlockInExtensionSettings("[1,2]", "x").ok);
-    EXPECT_FALSE(BlockInExtensionSettings("{\"a\":", "x").ok);
+    EXPECT_FALSE(BlockInExtensionSettings("[1,2]", "new@example.com").ok);
+    EXPECT_FALSE(BlockInExtensionSettings("{\"a\":", "new@example.com").ok);
 }
 
 TEST(BlockLists, ExtensionSettingsModeReadsEachIdOfAListedKey) {
