@@ -74,7 +74,7 @@ TEST(ChromiumExtensions, ReadsEveryProfileWithLocalisedNames) {
 TEST(FirefoxProfiles, ReadsAddonsAndWatchedPreferences) {
     test::TempFolder temp;
     const std::string firefox = temp.Path() + "Mozilla/Firefox";
-    const std::string elsewhere = temp.Path() + "Другой профиль";
+    const std::string elsewhere = firefox + "/Другой профиль";
     Put(firefox + "/", "profiles.ini",
         "[Install308046B0AF4A39CB]\r\nDefault=Profiles/абв.default-release\r\n\r\n"
         "[Profile0]\r\nName=default-release\r\nIsRelative=1\r\nPath=Profiles/абв.default-release\r\nDefault=1\r\n\r\n"
@@ -125,6 +125,24 @@ TEST(FirefoxProfiles, ReadsAddonsAndWatchedPreferences) {
     EXPECT_EQ(prefs.settings[1].line.kind, FirefoxPrefKind::StartupMode);
     EXPECT_EQ(prefs.settings[2].line.name, "browser.search.defaultenginename");
     EXPECT_EQ(prefs.settings[2].line.value, "Find");
+}
+
+TEST(FirefoxProfiles, APathOutOfTheFirefoxFolderIsNotFollowed) {
+    const std::string firefox = "C:\\Users\\u\\AppData\\Roaming\\Mozilla\\Firefox";
+    const std::string ini =
+        "[Profile0]\nName=a\nIsRelative=1\nPath=Profiles/a\n"
+        "[Profile1]\nIsRelative=1\nPath=Profiles/../../../Local/evil\n"
+        "[Profile2]\nName=b\nIsRelative=1\nPath=..\\Firefox\\Profiles\\b\n[Profile3]\nIsRelative=0\nPath=C:\\Windows\n"
+        "[Profile4]\nName=c\nIsRelative=0\nPath=c:\\users\\U\\AppData\\Roaming\\Mozilla\\Firefox\\Profiles\\c\n"
+        "[Profile5]\nIsRelative=0\nPath=" + firefox + "\n[Profile6]\nPath=Profiles/. ./d\n[Profile7]\nPath=C:e\n"
+        "[Install1]\nDefault=../Firefox2/e\n";
+    std::vector<std::string> outside;
+    std::vector<std::string> names;
+    for (const FirefoxProfile& profile : ParseProfilesIni(ini, firefox, &outside)) names.push_back(profile.name);
+    EXPECT_EQ(names, (std::vector<std::string>{"a", "b", "c"}));
+    ASSERT_EQ(outside.size(), 6u);
+    EXPECT_NE(outside[0].find("evil"), std::string::npos);
+    EXPECT_NE(outside[5].find("Firefox2"), std::string::npos);
 }
 
 TEST(FirefoxPrefs, RemovingALineKeepsEveryOtherByte) {
