@@ -1,6 +1,5 @@
 #include "browsers/FirefoxPrefs.h"
 
-#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <limits>
@@ -77,13 +76,11 @@ std::vector<Statement> ParseStatements(std::string_view text) {
     PrefsToken token = lexer.Next();
     while (token.kind != TokenKind::End) {
         if (std::optional<Statement> statement = ReadStatement(lexer, token)) {
-            const std::size_t lineStart = LineStart(text, statement->begin);
-            const std::string_view before = text.substr(lineStart, statement->begin - lineStart);
-            const bool aloneBefore = std::all_of(before.begin(), before.end(), IsPrefsBlank);
-            const std::optional<std::size_t> lineEnd = aloneBefore ? CleanLineEnd(text, statement->end) : std::nullopt;
+            const std::optional<std::size_t> lineStart = CleanLineStart(text, statement->begin);
+            const std::optional<std::size_t> lineEnd = lineStart ? CleanLineEnd(text, statement->end) : std::nullopt;
             FirefoxPrefLine& line = statement->line;
             line.wholeLine = lineEnd.has_value();
-            line.offset = line.wholeLine ? lineStart : statement->begin;
+            line.offset = line.wholeLine ? *lineStart : statement->begin;
             const std::size_t end = line.wholeLine ? *lineEnd : statement->end;
             line.line = std::string(text.substr(line.offset, end - line.offset));
             statements.push_back(std::move(*statement));
@@ -188,11 +185,13 @@ std::optional<PrefRemoval> RemovePrefStatements(std::string_view text, std::stri
             removal.removed.push_back(std::move(statement.line));
     }
     if (removal.removed.empty()) return std::nullopt;
-    // From the last to the first, so that each offset still holds when its turn comes (the bytes
-    // of two statements never overlap).
-    removal.text = std::string(text);
-    for (auto line = removal.removed.rbegin(); line != removal.removed.rend(); ++line)
-        removal.text.erase(line->offset, line->line.size());
+    // The bytes between the statements, in one pass (the bytes of two statements never overlap).
+    std::size_t kept = 0;
+    for (const FirefoxPrefLine& line : removal.removed) {
+        removal.text.append(text.substr(kept, line.offset - kept));
+        kept = line.offset + line.line.size();
+    }
+    removal.text.append(text.substr(kept));
     return removal;
 }
 

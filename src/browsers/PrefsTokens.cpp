@@ -8,6 +8,7 @@ namespace {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
+bool IsPrefsBlank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f'; }
 bool IsLineEnd(char c) { return c == '\n' || c == '\r'; }
 bool IsWordStart(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
@@ -64,7 +65,6 @@ std::optional<std::size_t> CommentEnd(std::string_view text, std::size_t at) {
 
 }  // namespace
 
-bool IsPrefsBlank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f'; }
 
 PrefsLexer::PrefsLexer(std::string_view text) : text_(text) {
     if (text_.starts_with(kByteOrderMark)) at_ = kByteOrderMark.size();
@@ -209,10 +209,11 @@ std::optional<std::size_t> CleanLineEnd(std::string_view text, std::size_t at) {
     return at;
 }
 
-std::size_t LineStart(std::string_view text, std::size_t at) {
-    const std::size_t lineEnd = text.substr(0, at).find_last_of("\r\n");
-    if (lineEnd != std::string_view::npos) return lineEnd + 1;
-    return text.starts_with(kByteOrderMark) && at >= kByteOrderMark.size() ? kByteOrderMark.size() : 0;
+std::optional<std::size_t> CleanLineStart(std::string_view text, std::size_t at) {
+    const std::size_t first = text.starts_with(kByteOrderMark) ? kByteOrderMark.size() : 0;
+    while (at > first && IsPrefsBlank(text[at - 1])) --at;
+    if (at == first || IsLineEnd(text[at - 1])) return at;
+    return std::nullopt;
 }
 
 }  // namespace sentrel

@@ -58,13 +58,13 @@ private:
     std::size_t at_ = 0;
 };
 
-bool IsPrefsBlank(char c);
-
 // Where the line holding `at` ends, line end included, when nothing but blanks and comments that
 // close on that line lie from `at` to there; nothing otherwise. A lone CR ends a line too.
 std::optional<std::size_t> CleanLineEnd(std::string_view text, std::size_t at);
 
-// Where the line holding `at` starts (after a CR or LF, or after a byte order mark at the start).
-std::size_t LineStart(std::string_view text, std::size_t at);
+// Where the line holding `at` starts (after a CR or LF, or after a byte order mark at the start)
+// when only blanks lie from there to `at`; nothing otherwise. Looks back over the blanks only, so
+// that a text of one long line costs no more than one of many.
+std::optional<std::size_t> CleanLineStart(std::string_view text, std::size_t at);
 
 }  // namespace sentrel
