@@ -66,14 +66,14 @@ std::optional<std::size_t> CommentEnd(std::string_view text, std::size_t at) {
 }  // namespace
 
 
-PrefsLexer::PrefsLexer(std::string_view text) : text_(text) {
-    if (text_.starts_with(kByteOrderMark)) at_ = kByteOrderMark.size();
-}
+PrefsLexer::PrefsLexer(std::string_view text) : text_(text) {}
 
 void PrefsLexer::SkipBlanksAndComments() {
     while (at_ < text_.size()) {
         if (IsPrefsBlank(text_[at_]) || IsLineEnd(text_[at_])) {
             ++at_;
+        } else if (text_.substr(at_).starts_with(kByteOrderMark)) {
+            at_ += kByteOrderMark.size();
         } else if (const auto end = CommentEnd(text_, at_)) {
             at_ = *end;
         } else {

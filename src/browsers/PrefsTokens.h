@@ -43,7 +43,8 @@ inline constexpr std::uint64_t kPrefsIntegerCap = std::uint64_t{1} << 40;
 
 class PrefsLexer {
 public:
-    // A UTF-8 byte order mark at the start is not part of the first token.
+    // A UTF-8 byte order mark counts as a blank, at the start and anywhere else: taking a
+    // statement out before one must not change what the rest of the file says.
     explicit PrefsLexer(std::string_view text);
 
     // The next token; End again and again at the end.

@@ -65,17 +65,13 @@ TEST_F(BrowserExtensionRemedyTest, TheUndoTakesOutOnlyItsOwnBlockEntry) {
 }
 
 TEST_F(BrowserExtensionRemedyTest, AnIdTheBrowserNeverGivesMakesNoBlockEntry) {
-    const std::string chrome = base_ + "\\Chrome", firefox = base_ + "\\Firefox";
-    Write(firefox, "ExtensionSettings", "{}");
-    const std::pair<const char*, bool> ids[] = {
-        {"*", true}, {"a\"b@example.com", true}, {kId, true}, {"*", false}, {kAddonId, false}};
-    for (const auto& [id, isFirefox] : ids) {
-        BrowserExtensionWarning warning(isFirefox ? "Firefox" : "Google Chrome", "p", "Meteo", id,
-                                        isFirefox ? firefox : chrome, isFirefox);
-        EXPECT_THROW(Fix(warning), std::runtime_error) << id;
-    }
-    EXPECT_EQ(Read(firefox, "ExtensionSettings"), "{}");
-    EXPECT_FALSE(platform::RegistryKey::Open(HKEY_CURRENT_USER, chrome + "\\ExtensionInstallBlocklist"));
+    Write(base_ + "\\Firefox", "ExtensionSettings", "{}");
+    EXPECT_THROW(Fix(BrowserExtensionWarning("Firefox", "p", "Meteo", "*", base_ + "\\Firefox", true)),
+                 std::runtime_error);
+    EXPECT_THROW(Fix(BrowserExtensionWarning("Chrome", "p", "Meteo", kAddonId, base_ + "\\Chrome", false)),
+                 std::runtime_error);
+    EXPECT_EQ(Read(base_ + "\\Firefox", "ExtensionSettings"), "{}");
+    EXPECT_FALSE(platform::RegistryKey::Open(HKEY_CURRENT_USER, base_ + "\\Chrome"));
     EXPECT_EQ(backuper_.GetCount(), 0);
 }
 
