@@ -1,8 +1,6 @@
-// Firefox's preference reader on arbitrary bytes (a damaged or hostile prefs.js or user.js). For
-// each statement found: its bytes lie in the text, after the previous one's; removing it takes out
-// exactly those bytes and leaves every other statement (name and value, in order); a text still
-// holding it stays as it is when it is put back. Removing every statement of the first's name and
-// value leaves none, and the undo of that gives the text back.
+// Firefox's preference reader on arbitrary bytes: each statement's bytes lie in the text, and
+// removing them leaves every other statement; putting back one still there changes nothing;
+// removing all of one name and value leaves none, and the undo gives the text back.
 #include <cstdint>
 #include <cstdlib>
 #include <string>

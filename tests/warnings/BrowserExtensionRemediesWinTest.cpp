@@ -65,13 +65,9 @@ TEST_F(BrowserExtensionRemedyTest, TheUndoTakesOutOnlyItsOwnBlockEntry) {
 }
 
 TEST_F(BrowserExtensionRemedyTest, AnIdTheBrowserNeverGivesMakesNoBlockEntry) {
-    Write(base_ + "\\Firefox", "ExtensionSettings", "{}");
-    EXPECT_THROW(Fix(BrowserExtensionWarning("Firefox", "p", "Meteo", "*", base_ + "\\Firefox", true)),
-                 std::runtime_error);
-    EXPECT_THROW(Fix(BrowserExtensionWarning("Chrome", "p", "Meteo", kAddonId, base_ + "\\Chrome", false)),
-                 std::runtime_error);
-    EXPECT_EQ(Read(base_ + "\\Firefox", "ExtensionSettings"), "{}");
-    EXPECT_FALSE(platform::RegistryKey::Open(HKEY_CURRENT_USER, base_ + "\\Chrome"));
+    EXPECT_THROW(Fix(BrowserExtensionWarning("Firefox", "p", "M", "*", base_ + "\\Firefox", true)), std::runtime_error);
+    EXPECT_THROW(Fix(BrowserExtensionWarning("Chrome", "p", "M", kAddonId, base_, false)), std::runtime_error);
+    EXPECT_FALSE(platform::RegistryKey::Open(HKEY_CURRENT_USER, base_));
     EXPECT_EQ(backuper_.GetCount(), 0);
 }
 
