@@ -1,5 +1,6 @@
 #include "browsers/BlockLists.h"
 
+#include <algorithm>
 #include <set>
 
 #include "browsers/BrowserFiles.h"
@@ -55,15 +56,44 @@ bool Write(const Json& json, ExtensionSettingsChange& change) {
     return change.ok;
 }
 
+bool IsHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+
+bool IsIdCharacter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '-' ||
+           c == '_';
+}
+
 }  // namespace
 
-BlocklistPlace PlaceInBlocklist(const std::vector<RegistryStringValue>& values, std::string_view id) {
-    if (auto listed = FindInBlocklist(values, id)) return {*listed, true};
+bool IsChromiumExtensionId(std::string_view id) {
+    return id.size() == 32 && std::all_of(id.begin(), id.end(), [](char c) { return c >= 'a' && c <= 'p'; });
+}
+
+bool IsFirefoxAddonId(std::string_view id) {
+    if (id.size() > kMaxFirefoxIdLength) return false;
+    constexpr std::string_view kGuidShape = "{xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}";
+    if (id.size() == kGuidShape.size() && id.front() == '{') {
+        for (std::size_t i = 0; i < id.size(); ++i) {
+            if (kGuidShape[i] == 'x' ? !IsHexDigit(id[i]) : id[i] != kGuidShape[i]) return false;
+        }
+        return true;
+    }
+    const std::size_t at = id.find('@');
+    if (at == std::string_view::npos || at + 1 == id.size()) return false;
+    const std::string_view name = id.substr(0, at);
+    const std::string_view domain = id.substr(at + 1);
+    return std::all_of(name.begin(), name.end(), IsIdCharacter) &&
+           std::all_of(domain.begin(), domain.end(), IsIdCharacter);
+}
+
+std::optional<BlocklistPlace> PlaceInBlocklist(const std::vector<RegistryStringValue>& values, std::string_view id) {
+    if (!IsChromiumExtensionId(id)) return std::nullopt;
+    if (auto listed = FindInBlocklist(values, id)) return BlocklistPlace{*listed, true};
     std::set<std::string> taken;
     for (const RegistryStringValue& value : values) taken.insert(value.name);
     for (unsigned number = 1;; ++number) {
         std::string name = std::to_string(number);
-        if (!taken.contains(name)) return {std::move(name), false};
+        if (!taken.contains(name)) return BlocklistPlace{std::move(name), false};
     }
 }
 
@@ -76,6 +106,10 @@ std::optional<std::string> FindInBlocklist(const std::vector<RegistryStringValue
 
 ExtensionSettingsChange BlockInExtensionSettings(std::string_view policy, std::string_view id) {
     ExtensionSettingsChange change;
+    if (!IsFirefoxAddonId(id) && !IsChromiumExtensionId(id)) {
+        change.problem = "the id is not one a browser gives an extension";
+        return change;
+    }
     std::optional<Json> json = ReadPolicy(policy, change);
     if (!json) return change;
     const std::string key(id);

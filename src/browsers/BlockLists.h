@@ -7,12 +7,22 @@
 // value, a JSON object from extension id to its settings, where {"installation_mode":
 // "blocked"} blocks one extension (Firefox also removes it if installed).
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace sentrel {
+
+// Whether an id is one the browser gives an extension, and so one a block entry may name; anything
+// else ("*", a list of ids, quotes) would block more than one extension or break the policy.
+// Chromium: exactly 32 letters a to p. Firefox: name@domain (letters, digits, '.', '-', '_'; the
+// name may be empty, as Firefox allows) or a GUID in braces, {8-4-4-4-12 hex digits}; at most
+// kMaxFirefoxIdLength bytes.
+inline constexpr std::size_t kMaxFirefoxIdLength = 255;
+bool IsChromiumExtensionId(std::string_view id);
+bool IsFirefoxAddonId(std::string_view id);
 
 struct RegistryStringValue {
     std::string name;
@@ -21,12 +31,13 @@ struct RegistryStringValue {
 
 // Where to add an id to the values of an ExtensionInstallBlocklist key: the lowest number not
 // yet taken (the browser reads the numbered values from 1 on, so the lowest free one is always
-// read), or, with `alreadyListed`, the value that lists it already.
+// read), or, with `alreadyListed`, the value that lists it already. Nothing for an id that is no
+// Chromium extension id.
 struct BlocklistPlace {
     std::string valueName;
     bool alreadyListed = false;
 };
-BlocklistPlace PlaceInBlocklist(const std::vector<RegistryStringValue>& values, std::string_view id);
+std::optional<BlocklistPlace> PlaceInBlocklist(const std::vector<RegistryStringValue>& values, std::string_view id);
 
 // The name of the value that lists an id (for the undo), or nothing.
 std::optional<std::string> FindInBlocklist(const std::vector<RegistryStringValue>& values, std::string_view id);
@@ -44,7 +55,8 @@ struct ExtensionSettingsChange {
 
 // Blocks an id in an ExtensionSettings value (empty: no value yet), keeping every other entry
 // and the order of all. A value that is not a JSON object is left alone (not ok): the browser
-// ignores it, and writing over it would lose what the administrator meant.
+// ignores it, and writing over it would lose what the administrator meant. So is an id that is
+// neither a Chromium nor a Firefox id.
 ExtensionSettingsChange BlockInExtensionSettings(std::string_view policy, std::string_view id);
 
 // The installation mode ("blocked", "force_installed", ...) an ExtensionSettings value gives one

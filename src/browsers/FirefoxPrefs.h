@@ -2,7 +2,9 @@
 // Firefox's preference lines (prefs.js, which Firefox rewrites, and user.js, which it reads at
 // each start and which wins) for the settings a program of the user's can take over: the home
 // page, what Firefox shows at start, the search engine where a preference still names it, and
-// the proxy. The fix removes one line exactly and keeps every other byte of the file.
+// the proxy. The files are read the way Firefox reads them, token by token: a statement may
+// share its line, run over several lines, follow a comment, or end its line with a lone CR. The
+// fix removes one statement exactly and keeps every other byte of the file.
 
 #include <cstddef>
 #include <optional>
@@ -20,8 +22,8 @@ enum class FirefoxPrefKind { Other, HomePage, StartupMode, SearchEngine, Proxy }
 FirefoxPrefKind WatchedFirefoxPrefKind(std::string_view name);
 
 // One `user_pref("name", value);` statement and the bytes the fix removes for it: its whole
-// line when the statement has the line to itself (blanks and a comment aside), else just the
-// statement, so that the rest of its line stays.
+// line (or lines) when the statement has them to itself (blanks before it, blanks and comments
+// that close on the line after it), else just the statement, so that the rest of its line stays.
 struct FirefoxPrefLine {
     std::string name;
     std::string value;        // a string value unescaped; true, false or the number as written
@@ -31,18 +33,18 @@ struct FirefoxPrefLine {
     FirefoxPrefKind kind = FirefoxPrefKind::Other;
 };
 
-// Every preference statement (user_pref, or pref and sticky_pref, which Firefox also takes
-// there) that starts a line or follows another on it. Lines inside a /* */ comment hold none.
-// Any text parses.
+// Every preference statement (user_pref, or pref and sticky_pref, with their optional sticky or
+// locked) that Firefox applies, in the file's order. One that does not parse is skipped as
+// Firefox skips it, up to the next semicolon. Any text parses.
 std::vector<FirefoxPrefLine> ParsePrefLines(std::string_view text);
 
-// The text without the entry's bytes: at its recorded offset, or else their first occurrence
-// (at a line start for a whole line). Nothing when the text no longer holds them.
+// The text without the entry's bytes: at its recorded offset, or else where the text first holds
+// them as a statement. Nothing when the text holds them as no statement (in a comment, say).
 std::optional<std::string> RemovePrefLine(std::string_view text, const FirefoxPrefLine& line);
 
 // The text with the entry put back (the undo of a removal in a file changed since): unchanged
-// when it holds the bytes, else with them appended as a line of their own, so that they win
-// over any earlier line of the same preference.
+// when it holds the bytes as a statement, else with them appended as a line of their own, so
+// that they win over any earlier statement of the same preference.
 std::string PutBackPrefLine(std::string_view text, const FirefoxPrefLine& line);
 
 // The text without every statement of preference `name` with the value `value` (as

@@ -1,8 +1,11 @@
 #include "browsers/FirefoxProfiles.h"
 
 #include <algorithm>
+#include <mutex>
+#include <set>
 
 #include "browsers/JsonText.h"
+#include "common/DiagnosticLog.h"
 #include "common/Files.h"
 #include "config/IniText.h"
 
@@ -19,6 +22,48 @@ bool StartsWith(std::string_view text, std::string_view prefix) { return text.su
 std::string NativePath(std::string path) {
     std::replace(path.begin(), path.end(), '/', kPathSeparator);
     return path;
+}
+
+// The parts of a path with "." and ".." taken out, on the text alone (no link is followed); nothing
+// for a path that climbs above its root or has a part Windows would read otherwise (a drive or
+// stream after the first part, wildcards, a name of dots and blanks only). The root stays in
+// front: "" for each leading separator, and a drive "C:".
+std::optional<std::vector<std::string>> PathParts(const std::string& path) {
+    std::vector<std::string> parts;
+    std::size_t roots = 0;
+    std::size_t start = 0;
+    while (start < path.size() && (path[start] == '/' || path[start] == '\\')) {
+        parts.emplace_back();
+        ++roots;
+        ++start;
+    }
+    for (std::size_t end = start; start <= path.size(); start = end + 1) {
+        end = path.find_first_of("/\\", start);
+        if (end == std::string::npos) end = path.size();
+        const std::string part = path.substr(start, end - start);
+        const bool drive = parts.empty() && part.size() == 2 && part[1] == ':';
+        if (part.empty() || part == ".") continue;
+        if (part == "..") {
+            if (parts.size() <= roots) return std::nullopt;
+            parts.pop_back();
+            continue;
+        }
+        if (!drive && (part.find_first_of(":*?\"<>|") != std::string::npos ||
+                       part.find_first_not_of(". ") == std::string::npos))
+            return std::nullopt;
+        parts.push_back(part);
+        if (drive) ++roots;
+    }
+    return parts;
+}
+
+// Whether `path` lies below `folder`, the way Windows compares names (case ignored).
+bool IsBelow(const std::string& path, const std::string& folder) {
+    const auto pathParts = PathParts(path);
+    const auto folderParts = PathParts(folder);
+    if (!pathParts || !folderParts || pathParts->size() <= folderParts->size()) return false;
+    return std::equal(folderParts->begin(), folderParts->end(), pathParts->begin(),
+                      [](const std::string& a, const std::string& b) { return EqualsIgnoringCase(a, b); });
 }
 
 // Add-ons that come with Firefox itself rather than with the user or a program.
@@ -76,7 +121,8 @@ void ReadProfileAddons(const FirefoxProfile& profile, ExtensionList& list) {
 
 }  // namespace
 
-std::vector<FirefoxProfile> ParseProfilesIni(std::string_view text, const std::string& firefoxFolder) {
+std::vector<FirefoxProfile> ParseProfilesIni(std::string_view text, const std::string& firefoxFolder,
+                                             std::vector<std::string>* outside) {
     const IniText ini = IniText::Parse(text);
     std::vector<FirefoxProfile> profiles;
     const auto add = [&](FirefoxProfile profile) {
@@ -106,6 +152,10 @@ std::vector<FirefoxProfile> ParseProfilesIni(std::string_view text, const std::s
                 profile.path = wholePath(path, true);
                 profile.isDefault = true;
             }
+            if (!IsBelow(profile.path, firefoxFolder)) {
+                if (outside) outside->push_back(profile.path);
+                continue;
+            }
             if (profile.name.empty()) profile.name = FileNamePart(profile.path);
             add(std::move(profile));
         }
@@ -118,7 +168,17 @@ FirefoxProfiles ReadFirefoxProfiles(const std::string& firefoxFolder) {
     const std::string iniPath = JoinPath(firefoxFolder, "profiles.ini");
     const FileRead file = ReadCappedFile(iniPath, kMaxProfileListBytes);
     if (file.text) {
-        ReadGuarded(iniPath, result.problems, [&] { result.profiles = ParseProfilesIni(*file.text, firefoxFolder); });
+        std::vector<std::string> outside;
+        ReadGuarded(iniPath, result.problems,
+                    [&] { result.profiles = ParseProfilesIni(*file.text, firefoxFolder, &outside); });
+        // Once a path a run: the profiles are read again at every pass.
+        static std::mutex loggedLock;
+        static std::set<std::string> logged;
+        const std::lock_guard lock(loggedLock);
+        for (const std::string& path : outside) {
+            if (logged.insert(path).second)
+                LogEvent("Firefox profile outside " + firefoxFolder + " not followed: " + path);
+        }
     } else if (!file.missing) {
         result.problems.push_back({iniPath, file.reason});
     }

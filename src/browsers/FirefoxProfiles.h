@@ -1,6 +1,6 @@
 #pragma once
 // Firefox's profiles and add-ons, read from its folder in the user's roaming application data
-// (%APPDATA%\Mozilla\Firefox): profiles.ini (paths relative to that folder or absolute), and in
+// (%APPDATA%\Mozilla\Firefox): profiles.ini (paths relative to that folder or absolute, inside it), and in
 // each profile extensions.json, with the files of the profile's extensions folder for the
 // add-ons it does not list (a damaged extensions.json, or an add-on dropped there for Firefox
 // to pick up at its next start).
@@ -29,8 +29,12 @@ struct FirefoxProfiles {
 };
 
 // The profiles of a profiles.ini text: its [Profile*] sections and the profiles its [Install*]
-// sections name, each once, with paths made whole against the Firefox folder.
-std::vector<FirefoxProfile> ParseProfilesIni(std::string_view text, const std::string& firefoxFolder);
+// sections name, each once, with paths made whole against the Firefox folder. A path that leads
+// out of the Firefox folder (by "..", or absolute) is not followed: the shield would otherwise
+// read, and its fixes write, wherever a hostile profiles.ini points. Such paths, made whole, go to
+// `outside` when given.
+std::vector<FirefoxProfile> ParseProfilesIni(std::string_view text, const std::string& firefoxFolder,
+                                             std::vector<std::string>* outside = nullptr);
 
 FirefoxProfiles ReadFirefoxProfiles(const std::string& firefoxFolder);
 

@@ -104,7 +104,9 @@ void BlockInChromium(const BrowserExtensionWarning& warning, FixOutcome& outcome
             if (value.type == REG_SZ || value.type == REG_EXPAND_SZ)
                 values.push_back({value.name, platform::StringFromRegistryData(value.data)});
     }
-    const BlocklistPlace place = PlaceInBlocklist(values, warning.Id);
+    const std::optional<BlocklistPlace> found = PlaceInBlocklist(values, warning.Id);
+    if (!found) throw std::logic_error("an extension id was not checked before its block");
+    const BlocklistPlace& place = *found;
     if (place.alreadyListed)
         throw ThreatGoneError("The extension " + warning.Id + " is blocked in " + warning.Browser +
                               " already; nothing was changed.");
@@ -202,6 +204,10 @@ namespace remedies {
 void FixBrowserExtension(const TWarning& found, const NewBackupResult&, FixOutcome& outcome,
                          const WarningContext& context) {
     const auto& warning = WarningAs<BrowserExtensionWarning>(found);
+    // An id the browser never gives ("*", a list, quotes) would block more than the one extension.
+    if (warning.Firefox ? !IsFirefoxAddonId(warning.Id) : !IsChromiumExtensionId(warning.Id))
+        throw std::runtime_error("Sentrel cannot block \"" + warning.Id + "\" in " + warning.Browser + ": it is not an id " +
+                                 warning.Browser + " gives an extension. Nothing was changed.");
     std::vector<BackupValue> keys = {BackupString(kBrowserKey, warning.Browser),
                                      BackupString(kPolicyKeyKey, warning.PolicyKey), BackupString(kIdKey, warning.Id),
                                      BackupInteger(kFirefoxKey, warning.Firefox ? 1 : 0),

@@ -1,6 +1,7 @@
 // The fix of a Firefox preference line: the lines of that preference with the value found go from
 // the profile's user.js and prefs.js (Firefox copies user.js into prefs.js at each start, so both
-// can hold it); every other byte of each file stays. Each file changed is saved into the record's
+// can hold it); every other byte of each file stays. A file that changed between the fix's reading
+// and its writing (Firefox saves prefs.js while it runs) is not written: the fix gives up. Each file changed is saved into the record's
 // folder as it was, beside what the fix wrote. The undo puts a file back whole while it is still
 // what the fix wrote, and otherwise only the lines, so that what Firefox or the user changed since
 // is kept. No other file of the profile is ever touched.
@@ -127,12 +128,22 @@ void FixBrowserPreference(const TWarning& found, const NewBackupResult& record, 
     const AutostartPointHold hold(context, warning.PointId);
     for (std::size_t i = 0; i < changes.size(); ++i) {
         try {
+            // Firefox rewrites prefs.js while it runs; what it wrote since the reading above must
+            // not be lost under the text made from that reading.
+            if (ReadPrefsFile(changes[i].path, kNothing) != changes[i].before)
+                throw std::runtime_error(warning.Browser + " changed " + changes[i].path +
+                                         " meanwhile, so the fix was not made; nothing was written. Close " +
+                                         warning.Browser + " and try again.");
             WriteOrThrow(changes[i].path, changes[i].removal.text, kNothing);
         } catch (const std::exception&) {
-            // A failed fix keeps no record: the file changed before goes back as it was.
+            // A failed fix keeps no record: the file changed before goes back as it was, unless
+            // someone wrote it again since.
             for (std::size_t done = 0; done < i; ++done) {
                 try {
-                    WriteFileAtomically(changes[done].path, changes[done].before);
+                    if (ReadPrefsFile(changes[done].path, kNothing) == changes[done].removal.text)
+                        WriteFileAtomically(changes[done].path, changes[done].before);
+                    else
+                        LogEvent("browser preferences not put back, changed since: " + changes[done].path);
                 } catch (const std::exception&) {
                     LogCaught("browser preferences put back");
                 }

@@ -74,7 +74,7 @@ TEST(ChromiumExtensions, ReadsEveryProfileWithLocalisedNames) {
 TEST(FirefoxProfiles, ReadsAddonsAndWatchedPreferences) {
     test::TempFolder temp;
     const std::string firefox = temp.Path() + "Mozilla/Firefox";
-    const std::string elsewhere = temp.Path() + "Другой профиль";
+    const std::string elsewhere = firefox + "/Другой профиль";
     Put(firefox + "/", "profiles.ini",
         "[Install308046B0AF4A39CB]\r\nDefault=Profiles/абв.default-release\r\n\r\n"
         "[Profile0]\r\nName=default-release\r\nIsRelative=1\r\nPath=Profiles/абв.default-release\r\nDefault=1\r\n\r\n"
@@ -127,6 +127,20 @@ TEST(FirefoxProfiles, ReadsAddonsAndWatchedPreferences) {
     EXPECT_EQ(prefs.settings[2].line.value, "Find");
 }
 
+TEST(FirefoxProfiles, APathOutOfTheFirefoxFolderIsNotFollowed) {
+    const std::string firefox = "C:\\Users\\u\\AppData\\Roaming\\Mozilla\\Firefox";
+    const std::string ini =
+        "[Profile0]\nName=a\nPath=Profiles/a\n[Profile1]\nPath=Profiles/../../x\n"
+        "[Profile2]\nName=b\nPath=..\\Firefox\\b\n"
+        "[Profile3]\nPath=C:\\W\n[Profile4]\nName=c\nPath=c:\\users\\U\\AppData\\Roaming\\Mozilla\\Firefox\\c\n"
+        "[Profile5]\nPath=" + firefox + "\n[Profile6]\nPath=. ./d\n[Profile7]\nPath=C:e\n[Install1]\nDefault=../F2\n";
+    std::vector<std::string> outside;
+    std::string names;
+    for (const FirefoxProfile& profile : ParseProfilesIni(ini, firefox, &outside)) names += profile.name;
+    EXPECT_EQ(names, "abc");
+    EXPECT_EQ(outside.size(), 6u);
+}
+
 TEST(FirefoxPrefs, RemovingALineKeepsEveryOtherByte) {
     const std::string before = "\xEF\xBB\xBFuser_pref(\"a\", true);\r\n";
     const std::string target = "user_pref(\"browser.startup.homepage\", \"https://evil.example/\");\r\n";
@@ -177,15 +191,62 @@ TEST(FirefoxPrefs, TheUndoPutsTheFileBackWhileUnchangedElseOnlyTheLines) {
     EXPECT_EQ(UndoPrefRemoval(std::nullopt, before, removal->text, removal->removed), hijack + "\n");
 }
 
+TEST(FirefoxPrefs, FindsAStatementWhereverFirefoxReadsOneAndRemovesOnlyIt) {
+    const std::string evil = "user_pref(\"browser.startup.homepage\", \"http://evil\");", a = "user_pref(\"a\", 1);";
+    const std::pair<std::string, std::string> cases[] = {  // a text, and that text once the fix took `evil` out
+        {"/**/" + evil + "\n" + a, "/**/\n" + a},
+        {a + " " + evil + " // x\n", a + "  // x\n"},
+        {a + "\n  user_pref(\"browser.startup.homepage\",\n \"http://evil\"); /* x */\r\n" + a, a + "\n" + a},
+        {a + "\r" + evil + "\r" + a + "\r", a + "\r" + a + "\r"},
+        {"/* note */ " + evil + "\r\n", "/* note */ \r\n"},
+        {"/* old:\n" + a + "\n*/ " + evil + "\n" + a, "/* old:\n" + a + "\n*/ \n" + a},
+    };
+    for (const auto& [text, without] : cases) {
+        const auto removal = RemovePrefStatements(text, "browser.startup.homepage", "http://evil");
+        ASSERT_TRUE(removal && removal->removed.size() == 1) << text;
+        EXPECT_EQ(removal->text, without);
+    }
+}
+
+TEST(FirefoxPrefs, SkipsWhatFirefoxSkipsUpToTheNextSemicolon) {
+    std::string names;  // a bad escape spoils its string; a missing ';' takes the next statement along
+    const std::string text = "user_pref('a', 'x\\q;'); user_pref('b', 1)\nuser_pref('c', 2); user_pref('d', \"x;"
+                             "user_pref('e', 3);\"); xuser_pref('f', 4); # x\rpref('g', - 2147483648); pref('h', "
+                             "2147483648); sticky_pref('i', +7, locked); /* user_pref('j', 5);";
+    for (const FirefoxPrefLine& line : ParsePrefLines(text)) names += line.name + "=" + line.value + " ";
+    EXPECT_EQ(names, "d=x;user_pref('e', 3); g=-2147483648 i=+7 ");
+}
+
 TEST(BlockLists, ChromiumBlocklistTakesTheLowestFreeNumber) {
-    const std::vector<RegistryStringValue> values = {{"1", "aaaa"}, {"3", "cccc"}, {"Note", "x"}};
-    const BlocklistPlace place = PlaceInBlocklist(values, "bbbb");
+    const std::string a(32, 'a'), b(32, 'b'), c(32, 'c');
+    const std::vector<RegistryStringValue> values = {{"1", a}, {"3", " " + std::string(32, 'C')}, {"Note", "x"}};
+    const BlocklistPlace place = PlaceInBlocklist(values, b).value();
     EXPECT_EQ(place.valueName, "2");
     EXPECT_FALSE(place.alreadyListed);
-    EXPECT_EQ(PlaceInBlocklist(values, "CCCC").valueName, "3");
-    EXPECT_TRUE(PlaceInBlocklist(values, "CCCC").alreadyListed);
-    EXPECT_EQ(FindInBlocklist(values, "cccc"), "3");
-    EXPECT_FALSE(FindInBlocklist(values, "bbbb"));
+    EXPECT_EQ(PlaceInBlocklist(values, c)->valueName, "3");
+    EXPECT_TRUE(PlaceInBlocklist(values, c)->alreadyListed);
+    EXPECT_EQ(FindInBlocklist(values, c), "3");
+    EXPECT_FALSE(FindInBlocklist(values, b));
+}
+
+TEST(BlockLists, OnlyAnIdTheBrowserGivesMakesABlockEntry) {
+    const std::string chromium = "abcdefghijklmnopabcdefghijklmnop";
+    const std::string longest = std::string(kMaxFirefoxIdLength - 4, 'a') + "@b.c";
+    for (const std::string& id : {chromium, longest, std::string("{0f5e2a6c-1111-2222-3333-44445555AAAA}"),
+                                 std::string("spy@example.com"), std::string("@a-b_c.d")}) {
+        EXPECT_EQ(IsChromiumExtensionId(id), id == chromium) << id;
+        EXPECT_EQ(IsFirefoxAddonId(id), id != chromium) << id;
+        EXPECT_TRUE(BlockInExtensionSettings("{}", id).ok) << id;
+    }
+    for (const std::string_view id : {"*", "", "abcdefghijklmnopabcdefghijklmnoq", "abcdefghijklmnopabcdefghijklmno",
+                                      "ABCDEFGHIJKLMNOPABCDEFGHIJKLMNOP", "spy@", "spy", "a@b@c", "*@example.com",
+                                      "spy@*", "s\"y@example.com", "s'y@example.com", "spy@exa mple.com",
+                                      "spy@example.com,*", "{0f5e2a6c-1111-2222-3333-44445555666}",
+                                      "{0f5e2a6c-1111-2222-3333_444455556666}"}) {
+        EXPECT_FALSE(IsChromiumExtensionId(id) || IsFirefoxAddonId(id)) << id;
+        EXPECT_FALSE(PlaceInBlocklist({}, id) || BlockInExtensionSettings("{}", id).ok) << id;
+    }
+    EXPECT_FALSE(IsFirefoxAddonId(longest + "x") || IsFirefoxAddonId(std::string("spy@example.com\0", 16)));
 }
 
 TEST(BlockLists, ExtensionSettingsBlockAndUndoRoundTrip) {
@@ -212,8 +273,8 @@ TEST(BlockLists, ExtensionSettingsBlockAndUndoRoundTrip) {
     const std::string changed = R"({"new@example.com":{"installation_mode":"allowed"}})";
     EXPECT_EQ(UnblockInExtensionSettings(changed, "new@example.com", std::nullopt).value, changed);
     EXPECT_FALSE(UnblockInExtensionSettings(changed, "new@example.com", std::nullopt).changed);
-    EXPECT_FALSE(BlockInExtensionSettings("[1,2]", "x").ok);
-    EXPECT_FALSE(BlockInExtensionSettings("{\"a\":", "x").ok);
+    EXPECT_FALSE(BlockInExtensionSettings("[1,2]", "new@example.com").ok);
+    EXPECT_FALSE(BlockInExtensionSettings("{\"a\":", "new@example.com").ok);
 }
 
 TEST(BlockLists, ExtensionSettingsModeReadsEachIdOfAListedKey) {

@@ -13,6 +13,7 @@ namespace sentrel {
 namespace {
 
 constexpr const char* kId = "bcdefghijklmnopabcdefghijklmnopa";
+constexpr const char* kAddonId = "meteo@example.com";
 
 class BrowserExtensionRemedyTest : public test::RemedyTest {
 protected:
@@ -45,10 +46,10 @@ TEST_F(BrowserExtensionRemedyTest, TheUndoTakesOutOnlyItsOwnBlockEntry) {
 
     // Firefox: the id's own earlier entry comes back, whether or not the value changed since.
     const std::string firefox = base_ + "\\Firefox";
-    const std::string before = "{\"*\": {\"installation_mode\": \"allowed\"},\n \"" + std::string(kId) +
+    const std::string before = "{\"*\": {\"installation_mode\": \"allowed\"},\n \"" + std::string(kAddonId) +
                                "\": {\"installation_mode\": \"allowed\"}}";
     Write(firefox, "ExtensionSettings", before);
-    BrowserExtensionWarning addon("Firefox", "default-release", "Meteo", kId, firefox, true);
+    BrowserExtensionWarning addon("Firefox", "default-release", "Meteo", kAddonId, firefox, true);
     Fix(addon);
     Undo(BrowserExtensionWarning::kClassName);
     EXPECT_EQ(Read(firefox, "ExtensionSettings"), before);
@@ -58,9 +59,16 @@ TEST_F(BrowserExtensionRemedyTest, TheUndoTakesOutOnlyItsOwnBlockEntry) {
     Write(firefox, "ExtensionSettings", changed);
     Undo(BrowserExtensionWarning::kClassName);
     const std::string after = Read(firefox, "ExtensionSettings").value_or("");
-    ASSERT_NE(after.find(kId), std::string::npos) << after;
+    ASSERT_NE(after.find(kAddonId), std::string::npos) << after;
     EXPECT_NE(after.find("late@example"), std::string::npos) << after;
-    EXPECT_EQ(after.find("\"blocked\"", after.find(kId)), std::string::npos) << after;
+    EXPECT_EQ(after.find("\"blocked\"", after.find(kAddonId)), std::string::npos) << after;
+}
+
+TEST_F(BrowserExtensionRemedyTest, AnIdTheBrowserNeverGivesMakesNoBlockEntry) {
+    EXPECT_THROW(Fix(BrowserExtensionWarning("Firefox", "p", "M", "*", base_ + "\\Firefox", true)), std::runtime_error);
+    EXPECT_THROW(Fix(BrowserExtensionWarning("Chrome", "p", "M", kAddonId, base_, false)), std::runtime_error);
+    EXPECT_FALSE(platform::RegistryKey::Open(HKEY_CURRENT_USER, base_));
+    EXPECT_EQ(backuper_.GetCount(), 0);
 }
 
 }  // namespace
