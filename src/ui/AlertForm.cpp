@@ -27,7 +27,10 @@ constexpr int kCornerEllipse = 32;
 constexpr DesignRect kLabel1Place{24, 72, 88, 16};
 constexpr DesignRect kTitlePlace{112, 72, 161, 33};
 constexpr DesignRect kLabel2Place{24, 104, 200, 16};
-constexpr DesignRect kDescriptionPlace{24, 123, 265, 76};
+// The memo gave up a line to the id or path under it, which stays inside the memo's panel of
+// the background picture; a long path keeps its last part in sight (SS_PATHELLIPSIS).
+constexpr DesignRect kDescriptionPlace{24, 123, 265, 60};
+constexpr DesignRect kIdentityPlace{24, 185, 265, 16};
 constexpr DesignRect kAllPlace{32, 221, 108, 16};
 constexpr DesignRect kAllThreatsPlace{32, 240, 243, 16};
 // Beside "Do it always", ending under the memo's right edge.
@@ -36,7 +39,16 @@ constexpr DesignRect kShieldPlace{310, 65, 120, 129};
 constexpr DesignRect kIgnorePlace{310, 200, 120, 49};
 constexpr DesignRect kClose3Place{394, 10, 25, 22};
 
-enum ControlId : int { kLabel1Id = 101, kTitleId, kLabel2Id, kDescriptionId, kAllId, kAllThreatsId, kWaitingId };
+enum ControlId : int {
+    kLabel1Id = 101,
+    kTitleId,
+    kLabel2Id,
+    kDescriptionId,
+    kAllId,
+    kAllThreatsId,
+    kWaitingId,
+    kIdentityId
+};
 
 constexpr FontSpec kLabelFont{"Verdana", 12};
 constexpr FontSpec kBoldFont{"Verdana", 12, true};
@@ -109,6 +121,8 @@ void TAlertForm::CreateControls() {
     description_ =
         layout_.Control("EDIT", "", ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL | WS_TABSTOP, 0,
                         kDescriptionPlace, form, kDescriptionId, layout_.Font(kMemoFont));
+    identity_ = layout_.Control("STATIC", "", SS_LEFT | SS_NOPREFIX | SS_PATHELLIPSIS, 0, kIdentityPlace, form,
+                                kIdentityId, layout_.Font(kMemoFont));
     all_ = layout_.Control("BUTTON", "Do it always", BS_AUTOCHECKBOX | WS_TABSTOP, 0, kAllPlace, form, kAllId, bold);
     allThreats_ = layout_.Control("BUTTON", "Do it always with all such threats", BS_AUTOCHECKBOX | WS_TABSTOP, 0,
                                   kAllThreatsPlace, form, kAllThreatsId, bold);
@@ -146,11 +160,12 @@ void TAlertForm::FormCreate() {
                       layout_.Scale()(kCornerEllipse));
 }
 
-void TAlertForm::ShowWarning(const std::string& title, const std::string& description, const std::string& picture,
-                             const std::string& danger) {
+void TAlertForm::ShowWarning(const std::string& title, const std::string& description, const std::string& identity,
+                             const std::string& picture, const std::string& danger) {
     context_.queue.SetAlertBusy(true);
     SetWindowTextA(title_, title.c_str());
     SetWindowTextA(description_, WithCrLf(description).c_str());
+    SetWindowTextA(identity_, identity.c_str());
     LoadAlert(picture, danger);
     ShowWaitingCount();
 }
