@@ -7,6 +7,7 @@
 #include <windowsx.h>
 
 #include "common/DiagnosticLog.h"
+#include "common/SafeDisplayText.h"
 #include "core/CategoryActions.h"
 #include "core/ColorList.h"
 #include "core/WarningQueue.h"
@@ -366,14 +367,16 @@ void TAlertForm::shieldClick() {
 
 void TAlertForm::FixEnded(const FixResult& result, bool allSuch) {
     SetControlsEnabled(true);
-    for (const std::string& notice : result.notices) ShowInformation(notice, Handle());
+    // What a fix tells names what it found, as found: it is shown made safe, as the alert is.
+    for (const std::string& notice : result.notices)
+        ShowInformation(ReadableDetail(notice, kShownLineLength), Handle());
     if (result.error) {
         try {
             std::rethrow_exception(result.error);
         } catch (const ThreatGoneError& gone) {
             // Nothing is left to remove: the user hears why nothing happened, and the warning is
             // settled.
-            ShowInformation(gone.what(), Handle());
+            ShowInformation(ReadableDetail(gone.what(), kShownLineLength), Handle());
         } catch (const std::exception& error) {
             LogCaught("alert Shield me");
             // The warning stays at the head and the alert stays up: the user may try again or
