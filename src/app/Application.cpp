@@ -385,7 +385,8 @@ void Application::StartShield() {
         .backuper = *backuper_,
         .showAlert =
             [this](const AlertTexts& texts) {
-                alertForm_->ShowWarning(texts.title, texts.description, texts.picture, texts.danger);
+                alertForm_->ShowWarning(texts.title, texts.description, texts.identity, texts.picture,
+                                        texts.danger);
                 alertForm_->Present();
             },
         .tellUser = [this](const std::string& text) { mainForm_->ShowBalloon(text); },

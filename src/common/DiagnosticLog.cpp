@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "common/Files.h"
+#include "common/SafeDisplayText.h"
 
 namespace sentrel {
 
@@ -30,12 +31,12 @@ std::string Timestamp() {
     return withMillis;
 }
 
+// A line of the log holds names from outside (a file, an extension): one of them must neither
+// add lines of its own nor fill the log's bound alone.
+constexpr std::size_t kLogLineLength = 4000;
+
 std::string OneLine(std::string_view text) {
-    std::string line(text);
-    for (char& c : line) {
-        if (c == '\r' || c == '\n') c = ' ';
-    }
-    return line;
+    return SafeDisplayText(text, kLogLineLength);
 }
 
 struct ProgramLog {

@@ -24,7 +24,8 @@ public:
     // Writes to `path`; the older file is `path` + ".1".
     explicit DiagnosticLog(std::string path, std::int64_t fileBytes = kDefaultFileBytes);
 
-    // Appends one line: the local time, a blank, `text` with its line breaks made blanks.
+    // Appends one line: the local time, a blank, `text` made safe to show (common/SafeDisplayText.h:
+    // line breaks made blanks, controls marked, cut after a few thousand characters).
     void Write(std::string_view text) noexcept;
 
     const std::string& Path() const { return path_; }

@@ -13,7 +13,8 @@
 namespace sentrel {
 
 AlertTexts TDispatcher::PrepareTexts(const TWarning& warning) {
-    return {warning.GetTitle(), warning.GetDescription(), warning.GetPicture(), warning.GetDanger()};
+    return {warning.GetTitle(), warning.GetDescription(), warning.GetPicture(), warning.GetDanger(),
+            warning.Texts().identity};
 }
 
 TDispatcher::Verdict TDispatcher::StandingVerdict(TWarning& warning, const AlertTexts& texts) {

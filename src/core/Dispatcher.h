@@ -29,6 +29,7 @@ struct AlertTexts {
     std::string description;
     std::string picture;
     std::string danger;
+    std::string identity;  // WarningTexts::identity
 };
 
 // Option "WhatDo": what to do with a new threat no list or category settles.

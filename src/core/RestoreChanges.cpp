@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "common/DiagnosticLog.h"
+#include "common/SafeDisplayText.h"
 #include "warnings/WarningKinds.h"
 
 namespace sentrel {
@@ -17,8 +18,10 @@ std::vector<int> LastToFirst(std::vector<int> indexes) {
     return indexes;
 }
 
+// A text of a record, put into a message: backups.ini is a file any program of the user can
+// write, so what it says is shown made safe.
 std::string Quoted(const std::string& text) {
-    return "\"" + text + "\"";
+    return "\"" + SafeDisplayText(text, kShownLineLength) + "\"";
 }
 
 std::string NotUndone(const std::string& desc, const std::string& why) {

@@ -91,6 +91,7 @@ public:
         auto warning = std::make_unique<BrowserExtensionWarning>(point.browser, extension.profile, extension.name,
                                                                   extension.id, point.policyKey, point.firefox);
         warning->PolicyPointId = point.policyPointId;
+        warning->Folder = extension.path;
         return warning;
     }
 

@@ -7,6 +7,7 @@
 #include <windowsx.h>
 
 #include "common/DiagnosticLog.h"
+#include "common/SafeDisplayText.h"
 #include "core/CategoryActions.h"
 #include "core/ColorList.h"
 #include "core/WarningQueue.h"
@@ -27,7 +28,10 @@ constexpr int kCornerEllipse = 32;
 constexpr DesignRect kLabel1Place{24, 72, 88, 16};
 constexpr DesignRect kTitlePlace{112, 72, 161, 33};
 constexpr DesignRect kLabel2Place{24, 104, 200, 16};
-constexpr DesignRect kDescriptionPlace{24, 123, 265, 76};
+// The memo gave up a line to the id or path under it, which stays inside the memo's panel of
+// the background picture; a long path keeps its last part in sight (SS_PATHELLIPSIS).
+constexpr DesignRect kDescriptionPlace{24, 123, 265, 60};
+constexpr DesignRect kIdentityPlace{24, 185, 265, 16};
 constexpr DesignRect kAllPlace{32, 221, 108, 16};
 constexpr DesignRect kAllThreatsPlace{32, 240, 243, 16};
 // Beside "Do it always", ending under the memo's right edge.
@@ -36,7 +40,16 @@ constexpr DesignRect kShieldPlace{310, 65, 120, 129};
 constexpr DesignRect kIgnorePlace{310, 200, 120, 49};
 constexpr DesignRect kClose3Place{394, 10, 25, 22};
 
-enum ControlId : int { kLabel1Id = 101, kTitleId, kLabel2Id, kDescriptionId, kAllId, kAllThreatsId, kWaitingId };
+enum ControlId : int {
+    kLabel1Id = 101,
+    kTitleId,
+    kLabel2Id,
+    kDescriptionId,
+    kAllId,
+    kAllThreatsId,
+    kWaitingId,
+    kIdentityId
+};
 
 constexpr FontSpec kLabelFont{"Verdana", 12};
 constexpr FontSpec kBoldFont{"Verdana", 12, true};
@@ -109,6 +122,8 @@ void TAlertForm::CreateControls() {
     description_ =
         layout_.Control("EDIT", "", ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL | WS_TABSTOP, 0,
                         kDescriptionPlace, form, kDescriptionId, layout_.Font(kMemoFont));
+    identity_ = layout_.Control("STATIC", "", SS_LEFT | SS_NOPREFIX | SS_PATHELLIPSIS, 0, kIdentityPlace, form,
+                                kIdentityId, layout_.Font(kMemoFont));
     all_ = layout_.Control("BUTTON", "Do it always", BS_AUTOCHECKBOX | WS_TABSTOP, 0, kAllPlace, form, kAllId, bold);
     allThreats_ = layout_.Control("BUTTON", "Do it always with all such threats", BS_AUTOCHECKBOX | WS_TABSTOP, 0,
                                   kAllThreatsPlace, form, kAllThreatsId, bold);
@@ -146,11 +161,12 @@ void TAlertForm::FormCreate() {
                       layout_.Scale()(kCornerEllipse));
 }
 
-void TAlertForm::ShowWarning(const std::string& title, const std::string& description, const std::string& picture,
-                             const std::string& danger) {
+void TAlertForm::ShowWarning(const std::string& title, const std::string& description, const std::string& identity,
+                             const std::string& picture, const std::string& danger) {
     context_.queue.SetAlertBusy(true);
     SetWindowTextA(title_, title.c_str());
     SetWindowTextA(description_, WithCrLf(description).c_str());
+    SetWindowTextA(identity_, identity.c_str());
     LoadAlert(picture, danger);
     ShowWaitingCount();
 }
@@ -351,14 +367,16 @@ void TAlertForm::shieldClick() {
 
 void TAlertForm::FixEnded(const FixResult& result, bool allSuch) {
     SetControlsEnabled(true);
-    for (const std::string& notice : result.notices) ShowInformation(notice, Handle());
+    // What a fix tells names what it found, as found: it is shown made safe, as the alert is.
+    for (const std::string& notice : result.notices)
+        ShowInformation(ReadableDetail(notice, kShownLineLength), Handle());
     if (result.error) {
         try {
             std::rethrow_exception(result.error);
         } catch (const ThreatGoneError& gone) {
             // Nothing is left to remove: the user hears why nothing happened, and the warning is
             // settled.
-            ShowInformation(gone.what(), Handle());
+            ShowInformation(ReadableDetail(gone.what(), kShownLineLength), Handle());
         } catch (const std::exception& error) {
             LogCaught("alert Shield me");
             // The warning stays at the head and the alert stays up: the user may try again or

@@ -69,9 +69,11 @@ public:
     // Creates the hidden window and its controls.
     void Create();
 
-    // Sets the busy flag, puts the texts into the window and loads the skin for the danger.
-    void ShowWarning(const std::string& title, const std::string& description, const std::string& picture,
-                     const std::string& danger);
+    // Sets the busy flag, puts the texts into the window and loads the skin for the danger. The
+    // identity (the finding's id or path, WarningTexts::identity) has a line of its own under the
+    // description, so that nothing in the description can hide it.
+    void ShowWarning(const std::string& title, const std::string& description, const std::string& identity,
+                     const std::string& picture, const std::string& danger);
     // Clears the check boxes, sets the tint and loads the pictures for the danger ("_red" or
     // empty; any other value counts as empty). Never throws for a missing picture.
     void LoadAlert(const std::string& picture, const std::string& danger);
@@ -99,6 +101,7 @@ public:
 
     HWND TitleLabel() const noexcept { return title_; }
     HWND DescriptionMemo() const noexcept { return description_; }
+    HWND IdentityLabel() const noexcept { return identity_; }
     HWND AllCheck() const noexcept { return all_; }
     HWND AllThreatsCheck() const noexcept { return allThreats_; }
     HWND WaitingLabel() const noexcept { return waiting_; }
@@ -161,6 +164,7 @@ private:
     HWND title_ = nullptr;
     HWND label2_ = nullptr;
     HWND description_ = nullptr;
+    HWND identity_ = nullptr;
     HWND all_ = nullptr;
     HWND allThreats_ = nullptr;
     HWND waiting_ = nullptr;

@@ -10,10 +10,9 @@ namespace sentrel::ui {
 
 inline constexpr const char* kApplicationTitle = "Sentrel 4";
 
-// The detail of an error for a message box: what a damaged file put into it (any bytes) is
-// shown as readable characters only (letters of any script kept; control characters and bytes
-// that are not UTF-8 each run shown as one '?'), and a detail longer than `maxLength`
-// characters is cut with "...".
+// The detail of an error for a message box: what a damaged file or a hostile name put into it
+// (any bytes) is shown made safe, as every name from outside is (common/SafeDisplayText.h), and
+// cut to `maxLength` characters.
 std::string ReadableDetail(const std::string& detail, std::size_t maxLength = 200);
 
 void ShowError(const std::string& text, HWND owner = nullptr);

@@ -7,6 +7,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "common/SafeDisplayText.h"
 #include "core/ColorList.h"
 #include "core/RestoreChanges.h"
 #include "monitors/RegistryMonitors.h"
@@ -101,7 +102,8 @@ void TOptionsForm::FillBackups(const std::vector<int>& select) {
     SendMessageA(backupsList_, LB_RESETCONTENT, 0, 0);
     const int count = context_.backuper.GetCount();
     for (int i = 0; i < count; ++i) {
-        const std::string desc = context_.backuper.GetString(i, kBackupDescKey);
+        // backups.ini is a file any program of the user can write: its lines are shown made safe.
+        const std::string desc = SafeDisplayText(context_.backuper.GetString(i, kBackupDescKey), kShownLineLength);
         SendMessageA(backupsList_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(desc.c_str()));
     }
     bool caretSet = false;

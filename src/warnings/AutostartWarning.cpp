@@ -4,6 +4,8 @@
 #include <stdexcept>
 #include <utility>
 
+#include "common/SafeDisplayText.h"
+
 namespace sentrel {
 
 AutostartPointWarning::AutostartPointWarning(Change change, std::string pointId, std::string pointName,
@@ -35,52 +37,62 @@ std::string Quoted(const std::string& text) {
 
 WarningTexts AutostartPointTexts(const TWarning& found) {
     const auto& warning = WarningAs<AutostartPointWarning>(found);
-    const std::string& point = warning.PointName;
+    const std::string point = ShownName(warning.PointName);
+    const std::string item = ShownName(warning.Item);
+    const std::string name = ShownName(warning.Name);
+    const std::string command = ShownPath(warning.Command);
+    const std::string oldCommand = Quoted(ShownPath(warning.OldCommand));
+    const std::string entry = ShownPath(RootKeyName(warning.RootKey) + "\\" + ViewKeyPath(warning.Key, warning.View) +
+                                        "\\" + warning.Item);
     switch (warning.What) {
     case AutostartPointWarning::Change::Added:
         if (warning.SubKey) {
             return {.title = warning.KnownProgram ? "Known malicious program" : "New autostart entry",
-                    .description = "A new entry " + warning.Item + " was added to " + point + ": " + warning.Command +
+                    .description = "A new entry " + item + " was added to " + point + ": " + command +
                                    ". Click Shield me to remove it or Ignore to permit it.",
                     .picture = warning.KnownProgram ? "bug" : "what",
                     .danger = warning.KnownProgram ? "_red" : "",
-                    .backupLine = "Entry " + warning.Item + " was deleted from " + point};
+                    .backupLine = "Entry " + item + " was deleted from " + point,
+                    .identity = entry};
         }
         if (warning.KnownProgram) {
             return {.title = "Known malicious program",
-                    .description = "Malicious program is found in " + point + ": " + warning.Command + ".",
+                    .description = "Malicious program is found in " + point + ": " + command + ".",
                     .picture = "bug",
                     .danger = "_red",
-                    .backupLine = "Program " + warning.Name + " was deleted from " + point};
+                    .backupLine = "Program " + name + " was deleted from " + point,
+                    .identity = entry};
         }
         if (!warning.RunsProgram) {
             return {.title = "New setting",
-                    .description = "A new setting " + warning.Item + " was added to " + point + ": " +
-                                   warning.Command + ". Click Shield me to remove it or Ignore to permit it.",
+                    .description = "A new setting " + item + " was added to " + point + ": " + command +
+                                   ". Click Shield me to remove it or Ignore to permit it.",
                     .picture = "what",
-                    .backupLine = "Setting " + warning.Item + " was deleted from " + point};
+                    .backupLine = "Setting " + item + " was deleted from " + point,
+                    .identity = entry};
         }
         return {.title = "New autostart entry",
-                .description = "Unidentified program " + warning.Name + " was added to " + point + ": " +
-                               warning.Command,
+                .description = "Unidentified program " + name + " was added to " + point + ": " + command,
                 .picture = "what",
-                .backupLine = "Program " + warning.Name + " was deleted from " + point};
+                .backupLine = "Program " + name + " was deleted from " + point,
+                .identity = entry};
     case AutostartPointWarning::Change::Changed:
         return {.title = "Startup setting is changed",
-                .description = "Important startup setting was changed: " + point + " from " +
-                               Quoted(warning.OldCommand) + " to " + Quoted(warning.Command) +
-                               ". Click Shield me to deny this change or Ignore to permit it.",
+                .description = "Important startup setting was changed: " + point + " from " + oldCommand + " to " +
+                               Quoted(command) + ". Click Shield me to deny this change or Ignore to permit it.",
                 .picture = warning.KnownProgram ? "bug" : "garbage",
                 .danger = warning.KnownProgram ? "_red" : "",
-                .backupLine = "Startup setting was put back: " + point + " to " + Quoted(warning.OldCommand)};
+                .backupLine = "Startup setting was put back: " + point + " to " + oldCommand,
+                .identity = entry};
     case AutostartPointWarning::Change::Vanished:
         break;
     }
     return {.title = "Startup setting is removed",
-            .description = "Important startup setting was removed: " + point + " (it was " +
-                           Quoted(warning.OldCommand) + "). Click Shield me to put it back or Ignore to permit it.",
+            .description = "Important startup setting was removed: " + point + " (it was " + oldCommand +
+                           "). Click Shield me to put it back or Ignore to permit it.",
             .picture = "garbage",
-            .backupLine = "Startup setting was put back: " + point + " to " + Quoted(warning.OldCommand)};
+            .backupLine = "Startup setting was put back: " + point + " to " + oldCommand,
+            .identity = entry};
 }
 
 }  // namespace texts

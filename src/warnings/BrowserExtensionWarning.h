@@ -14,6 +14,8 @@ namespace sentrel {
 // PolicyKey is the browser's policy key below HKEY_CURRENT_USER (SOFTWARE\Policies\...); Firefox
 // says which of the two block lists the fix writes. PolicyPointId is the autostart point of the
 // policy value the fix changes (empty: none is watched), held while the fix and the undo write.
+// Folder is where the extension is installed (its folder, or a Firefox add-on's file), shown
+// beside its id; it is no part of the warning's identity.
 class BrowserExtensionWarning : public TWarning {
 public:
     static constexpr std::string_view kClassName = "BrowserExtensionWarning";
@@ -30,6 +32,7 @@ public:
     std::string PolicyKey;
     bool Firefox;
     std::string PolicyPointId;
+    std::string Folder;
 };
 
 namespace texts {

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "common/SafeDisplayText.h"
+
 namespace sentrel {
 
 namespace {
@@ -51,40 +53,47 @@ namespace texts {
 
 WarningTexts StartupFileTexts(const TWarning& found) {
     const auto& warning = WarningAs<StartupFileWarning>(found);
-    const std::string where = " (the file " + warning.Name + " in " + FolderOf(warning.FilePath) + ")";
-    const std::string backupLine = "File " + warning.Name + " was moved out of " + warning.PointName;
+    const std::string name = ShownName(warning.Name);
+    const std::string point = ShownName(warning.PointName);
+    const std::string command = ShownPath(warning.Command);
+    const std::string where = " (the file " + name + " in " + ShownPath(FolderOf(warning.FilePath)) + ")";
+    const std::string backupLine = "File " + name + " was moved out of " + point;
     if (warning.KnownProgram) {
         return {.title = "Known malicious program",
-                .description = "Malicious program is found in " + warning.PointName + ": " + warning.Command + where +
-                               ".",
+                .description = "Malicious program is found in " + point + ": " + command + where + ".",
                 .picture = "bug",
                 .danger = "_red",
-                .backupLine = backupLine};
+                .backupLine = backupLine,
+                .identity = ShownPath(warning.FilePath)};
     }
     return {.title = "New startup program",
-            .description = "A program was added to " + warning.PointName + ": " + warning.Command + where +
+            .description = "A program was added to " + point + ": " + command + where +
                            ". Click Shield me to remove it or Ignore to permit it.",
             .picture = "what",
-            .backupLine = backupLine};
+            .backupLine = backupLine,
+            .identity = ShownPath(warning.FilePath)};
 }
 
 WarningTexts ScheduledTaskTexts(const TWarning& found) {
     const auto& warning = WarningAs<ScheduledTaskWarning>(found);
     // Where the system gives no command (Wine keeps no actions), the task is named alone.
-    const std::string runs = warning.Command.empty() ? std::string() : ", which runs " + warning.Command;
-    const std::string backupLine = "Scheduled task " + warning.TaskPath + " was deleted";
+    const std::string runs = warning.Command.empty() ? std::string() : ", which runs " + ShownPath(warning.Command);
+    const std::string task = ShownPath(warning.TaskPath);
+    const std::string backupLine = "Scheduled task " + task + " was deleted";
     if (warning.KnownProgram) {
         return {.title = "Known malicious program",
-                .description = "Malicious program is started by the scheduled task " + warning.TaskPath + runs + ".",
+                .description = "Malicious program is started by the scheduled task " + task + runs + ".",
                 .picture = "bug",
                 .danger = "_red",
-                .backupLine = backupLine};
+                .backupLine = backupLine,
+                .identity = task};
     }
     return {.title = "New scheduled task",
-            .description = "A scheduled task was added: " + warning.TaskPath + runs +
+            .description = "A scheduled task was added: " + task + runs +
                            ". Click Shield me to remove it or Ignore to permit it.",
             .picture = "what",
-            .backupLine = backupLine};
+            .backupLine = backupLine,
+            .identity = task};
 }
 
 }  // namespace texts

@@ -47,13 +47,19 @@ struct FixOutcome {
     std::function<void(const WarningContext& context)> after;
 };
 
-// What the alert shows of a warning, and the line its backup record keeps as "Desc".
+// What the alert shows of a warning, and the line its backup record keeps as "Desc". Each name
+// from outside is put in made safe to show (common/SafeDisplayText.h): the builders are the one
+// place where a name becomes text a person reads; the warning's own data stays as it was found.
 struct WarningTexts {
     std::string title;
     std::string description;
     std::string picture;     // "bug", "what" or "garbage"
     std::string danger;      // "_red" or empty
     std::string backupLine;  // empty for a kind whose fix makes no backup record
+    // What names the finding beyond doubt (an extension's id and folder, a file's path, a
+    // registry entry's key), which the alert shows in a field of its own where no name in the
+    // description can hide it; empty where there is nothing more to name.
+    std::string identity;
 };
 
 // The option keys of the categories a kind can belong to; core/CategoryActions.h says in which

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "common/SafeDisplayText.h"
 #include "warnings/Warning.h"
 
 namespace sentrel::texts {
@@ -19,7 +20,7 @@ constexpr const char* kRed = "_red";
 // RootName + "\" + Key + Value, as the registry-entry texts name an entry; a key of the 32-bit
 // view as the registry editor shows it ("HKEY_LOCAL_MACHINE\SOFTWARE\WOW6432Node\...").
 std::string EntryPath(const TAutorunAddWarning& warning) {
-    return RootKeyName(warning.RootKey) + "\\" + ViewKeyPath(warning.Key, warning.View) + warning.Value;
+    return ShownPath(RootKeyName(warning.RootKey) + "\\" + ViewKeyPath(warning.Key, warning.View) + warning.Value);
 }
 
 }  // namespace
@@ -28,7 +29,7 @@ std::string EntryPath(const TAutorunAddWarning& warning) {
 
 WarningTexts KeyHookTexts(const TWarning& warning) {
     return {.title = "Keyboard hook",
-            .description = "Keyboard hook is found! Hook was created by " + warning.Name +
+            .description = "Keyboard hook is found! Hook was created by " + ShownName(warning.Name) +
                            " Click Shield Me to block this hook and close this program",
             .picture = kBug,
             .danger = kRed};
@@ -36,7 +37,7 @@ WarningTexts KeyHookTexts(const TWarning& warning) {
 
 WarningTexts MouseHookTexts(const TWarning& warning) {
     return {.title = "Mouse hook",
-            .description = "Mouse hook is found! Hook was created by " + warning.Name +
+            .description = "Mouse hook is found! Hook was created by " + ShownName(warning.Name) +
                            ". Click Shield Me to block this hook and close this program",
             .picture = kBug,
             .danger = kRed};
@@ -44,45 +45,55 @@ WarningTexts MouseHookTexts(const TWarning& warning) {
 
 // --- Processes and files ---
 
-WarningTexts ProcessTexts(const TWarning& warning) {
+WarningTexts ProcessTexts(const TWarning& found) {
+    const auto& warning = WarningAs<TProcessWarning>(found);
+    const std::string name = ShownName(warning.Name);
     return {.title = kKnownProgramTitle,
-            .description = "Malicious program is found in processes: " + warning.Name,
+            .description = "Malicious program is found in processes: " + name,
             .picture = kBug,
             .danger = kRed,
-            .backupLine = "Program " + warning.Name + " was deleted from processes"};
+            .backupLine = "Program " + name + " was deleted from processes",
+            .identity = ShownPath(warning.FilePath)};
 }
 
-WarningTexts FileTexts(const TWarning& warning) {
+WarningTexts FileTexts(const TWarning& found) {
+    const auto& warning = WarningAs<TFileWarning>(found);
+    const std::string name = ShownName(warning.Name);
     return {.title = kKnownProgramTitle,
-            .description = "Malicious file is found in system folder: " + warning.Name + ".",
+            .description = "Malicious file is found in system folder: " + name + ".",
             .picture = kBug,
             .danger = kRed,
-            .backupLine = "Program " + warning.Name + " was deleted from system folder"};
+            .backupLine = "Program " + name + " was deleted from system folder",
+            .identity = ShownPath(warning.FilePath)};
 }
 
-WarningTexts FileChangeTexts(const TWarning& warning) {
+WarningTexts FileChangeTexts(const TWarning& found) {
+    const auto& warning = WarningAs<TFileChangeWarning>(found);
     return {.title = "Critical change in the system folder",
-            .description = "File " + warning.Name +
+            .description = "File " + ShownName(warning.Name) +
                            " was deleted from the system folder by unknown program. This file can be "
                            "system-critical. To restore it from Windows distribution click Shield Me. Warning! "
                            "This will start Windows Integrity Check process.",
             .picture = kWhat,
-            .backupLine = FileTexts(warning).backupLine};
+            .backupLine = FileTexts(warning).backupLine,
+            .identity = ShownPath(warning.FilePath + warning.Name)};
 }
 
 // --- Registry ---
 
 WarningTexts AutorunTexts(const TWarning& found) {
     const auto& warning = WarningAs<TAutorunAddWarning>(found);
-    WarningTexts texts{.backupLine = "Program " + warning.Name + " was deleted from the autorun list"};
+    const std::string name = ShownName(warning.Name);
+    WarningTexts texts{.backupLine = "Program " + name + " was deleted from the autorun list",
+                       .identity = EntryPath(warning)};
     if (warning.KnownProgram) {
         texts.title = kKnownProgramTitle;
-        texts.description = "Malicious program is found in autorun: " + warning.Name + ".";
+        texts.description = "Malicious program is found in autorun: " + name + ".";
         texts.picture = kBug;
         texts.danger = kRed;
     } else {
         texts.title = "Change in autorun list";
-        texts.description = "Unidentified program " + warning.Name + " was added to the autorun list";
+        texts.description = "Unidentified program " + name + " was added to the autorun list";
         texts.picture = kWhat;
     }
     return texts;
@@ -90,12 +101,15 @@ WarningTexts AutorunTexts(const TWarning& found) {
 
 WarningTexts BrowserSettingTexts(const TWarning& found) {
     const auto& warning = WarningAs<TBrowserSettingWarning>(found);
+    const std::string value = ShownName(warning.Value);
+    const std::string newData = ShownPath(warning.NewRegString);
     return {.title = "System parameter is changed",
-            .description = "Important system parameter was changed: " + warning.Value + " to " +
-                           warning.NewRegString + ". " + "There was an attempt to change " + warning.Value +
+            .description = "Important system parameter was changed: " + value + " to " + newData + ". " +
+                           "There was an attempt to change " + value +
                            " . Click Shield me to deny this change or Ignore to permit it.",
             .picture = kGarbage,
-            .backupLine = "Important system parameter was changed: " + warning.Value + " to " + warning.NewRegString};
+            .backupLine = "Important system parameter was changed: " + value + " to " + newData,
+            .identity = EntryPath(warning)};
 }
 
 WarningTexts RegistryEntryTexts(const TWarning& found) {
@@ -104,25 +118,29 @@ WarningTexts RegistryEntryTexts(const TWarning& found) {
             .description = "Malicious registry entry " + EntryPath(warning),
             .picture = kBug,
             .danger = kRed,
-            .backupLine = "Registry entry " + EntryPath(warning) + " was deleted"};
+            .backupLine = "Registry entry " + EntryPath(warning) + " was deleted",
+            .identity = EntryPath(warning)};
 }
 
 // --- Cookies and folders ---
 
 WarningTexts CookieTexts(const TWarning& warning) {
+    const std::string name = ShownName(warning.Name);
     return {.title = "Tracking cookie was found!",
-            .description = "Tracking cookie " + warning.Name + " is recognised",
+            .description = "Tracking cookie " + name + " is recognised",
             .picture = kBug,
-            .backupLine = "Restore tracking cookie " + warning.Name};
+            .backupLine = "Restore tracking cookie " + name};
 }
 
 WarningTexts FolderTexts(const TWarning& found) {
     const auto& warning = WarningAs<TFolderWarning>(found);
+    const std::string folder = ShownPath(warning.FolderPath);
     return {.title = "Malicious folder is found!",
-            .description = "Folder of malicious software " + warning.FolderPath + " was recognised",
+            .description = "Folder of malicious software " + folder + " was recognised",
             .picture = kBug,
             .danger = kRed,
-            .backupLine = "Folder of malicious software " + warning.FolderPath + " was deleted"};
+            .backupLine = "Folder of malicious software " + folder + " was deleted",
+            .identity = folder};
 }
 
 }  // namespace sentrel::texts

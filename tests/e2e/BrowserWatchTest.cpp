@@ -77,16 +77,21 @@ TEST(BrowserWatch, ReportsNewExtensionsAndForcedPoliciesBlocksRemovesAndUndoesTh
     // Planted while the shield is not running; a policy that went is no finding.
     platform::RegistryKey::Create(HKEY_CURRENT_USER, kChrome).DeleteValue("NewTabPageLocation");
     const std::string newFolder = kUserData + "\\Default\\Extensions\\" + kNewId + "\\2.1_0";
+    // A name and a profile with a right-to-left override, a line break and a NUL: shown made safe.
+    const std::string foxShown =
+        "A new extension Meteo \uFFFDFox all is well\uFFFD [hidden] (meteo@e2e.example) was installed in Firefox, "
+        "profile default-\uFFFDrelease. Click Shield me to block it in Firefox or Ignore to permit it.";
     WriteText(newFolder + "\\manifest.json", R"({"name": "__MSG_extName__", "default_locale": "fr"})");
     WriteText(newFolder + "\\_locales\\fr\\messages.json", R"({"extName": {"message": "Meteo Partout"}})");
     platform::RegistryKey::Create(HKEY_CURRENT_USER, kChrome).WriteString("HomepageLocation", kHomePage);
     platform::RegistryKey::Create(HKEY_CURRENT_USER, kChrome).WriteString("DefaultSearchProviderSearchURL", kSearchUrl);
     platform::RegistryKey::Create(HKEY_CURRENT_USER, kEdgeForced).WriteString("1", kForcedEntry);
     WriteText(kMozilla + "\\Firefox\\profiles.ini",
-              "[Profile0]\r\nName=default-release\r\nIsRelative=1\r\nPath=Profiles/e2e.default-release\r\n");
+              "[Profile0]\r\nName=default-\u202Erelease\r\nIsRelative=1\r\nPath=Profiles/e2e.default-release\r\n");
     WriteText(kMozilla + "\\Firefox\\Profiles\\e2e.default-release\\extensions.json",
               R"({"addons": [{"id": "meteo@e2e.example", "type": "extension", "location": "app-profile",
-                  "active": true, "version": "1.0", "defaultLocale": {"name": "Meteo Fox"}}]})");
+                  "active": true, "version": "1.0",
+                  "defaultLocale": {"name": "Meteo \u202eFox\r\nall is well\u0000 [hidden]"}}]})");
 
     ShieldProcess shield(folder);
     ASSERT_TRUE(shield.WaitUntilStarted());
@@ -96,8 +101,7 @@ TEST(BrowserWatch, ReportsNewExtensionsAndForcedPoliciesBlocksRemovesAndUndoesTh
             "Ignore to permit it.",
         "A new setting HomepageLocation was added to the home page forced on Chrome: " + std::string(kHomePage) +
             ". Click Shield me to remove it or Ignore to permit it.",
-        "A new extension Meteo Fox (meteo@e2e.example) was installed in Firefox, profile default-release. Click "
-        "Shield me to block it in Firefox or Ignore to permit it.",
+        foxShown,
         "A new setting DefaultSearchProviderSearchURL was added to the search engine forced on Chrome: " +
             std::string(kSearchUrl) + ". Click Shield me to remove it or Ignore to permit it.",
         "A new setting 1 was added to the extensions forced on Edge: " + std::string(kForcedEntry) +

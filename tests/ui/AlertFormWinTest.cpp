@@ -13,10 +13,12 @@
 #include "common/Files.h"
 #include "config/Options.h"
 #include "core/ColorList.h"
+#include "core/Dispatcher.h"
 #include "core/WarningQueue.h"
 #include "support/TempFolder.h"
 #include "ui/UiTestSupport.h"
 #include "warnings/Backuper.h"
+#include "warnings/BrowserExtensionWarning.h"
 #include "warnings/Warning.h"
 
 namespace sentrel::ui {
@@ -78,7 +80,7 @@ protected:
     }
     TWarning* ShowHead(const std::string& danger = "") {
         TWarning* current = queue_.MakeHeadCurrent();
-        form_.ShowWarning("Cookie " + current->Name, current->GetDescription(), "bug", danger);
+        form_.ShowWarning("Cookie " + current->Name, current->GetDescription(), "", "bug", danger);
         form_.Present();
         test::PumpPendingMessages();
         return current;
@@ -152,7 +154,8 @@ TEST_F(AlertFormTest, ControlsSitAtTheirPlacesWithTheirFontsStylesAndHints) {
         return std::vector<long>{scale(left), scale(top), scale(width), scale(height)};
     };
     EXPECT_EQ(place(form_.TitleLabel()), design(112, 72, 161, 33));
-    EXPECT_EQ(place(form_.DescriptionMemo()), design(24, 123, 265, 76));
+    EXPECT_EQ(place(form_.DescriptionMemo()), design(24, 123, 265, 60));
+    EXPECT_EQ(place(form_.IdentityLabel()), design(24, 185, 265, 16));
     EXPECT_EQ(place(form_.AllCheck()), design(32, 221, 108, 16));
     EXPECT_EQ(place(form_.AllThreatsCheck()), design(32, 240, 243, 16));
     EXPECT_EQ(place(Child("shield")), design(310, 65, 120, 129));
@@ -170,7 +173,8 @@ TEST_F(AlertFormTest, ControlsSitAtTheirPlacesWithTheirFontsStylesAndHints) {
                               Expected{Child("Threat description:"), "Verdana", 12, true},
                               Expected{form_.AllCheck(), "Verdana", 12, true},
                               Expected{form_.AllThreatsCheck(), "Verdana", 12, true},
-                              Expected{form_.DescriptionMemo(), "MS Shell Dlg 2", 13, false}}) {
+                              Expected{form_.DescriptionMemo(), "MS Shell Dlg 2", 13, false},
+                              Expected{form_.IdentityLabel(), "MS Shell Dlg 2", 13, false}}) {
         LOGFONTA font{};
         ASSERT_NE(GetObjectA(reinterpret_cast<HGDIOBJ>(SendMessageA(e.control, WM_GETFONT, 0, 0)), sizeof font, &font),
                   0);
@@ -183,6 +187,7 @@ TEST_F(AlertFormTest, ControlsSitAtTheirPlacesWithTheirFontsStylesAndHints) {
     const DWORD memo = style(form_.DescriptionMemo());
     EXPECT_EQ(memo & (ES_MULTILINE | ES_READONLY | WS_VSCROLL), DWORD(ES_MULTILINE | ES_READONLY | WS_VSCROLL));
     EXPECT_FALSE(memo & (WS_BORDER | ES_WANTRETURN));
+    EXPECT_TRUE(style(form_.IdentityLabel()) & SS_NOPREFIX);  // an "&" of a name is no accelerator
     EXPECT_EQ(style(form_.AllCheck()) & BS_TYPEMASK, DWORD(BS_AUTOCHECKBOX));
     EXPECT_EQ(style(form_.AllThreatsCheck()) & BS_TYPEMASK, DWORD(BS_AUTOCHECKBOX));
 
@@ -219,7 +224,7 @@ TEST_F(AlertFormTest, LaysItselfOutAnewWhenMovedToAScreenOfAnotherDpi) {
         EXPECT_EQ(std::vector<long>({window.left, window.top, window.right - window.left, window.bottom - window.top}),
                   std::vector<long>({40, 30, scale(438), scale(275)}))
             << dpi;
-        EXPECT_EQ(place(form_.DescriptionMemo()), std::vector<long>({scale(24), scale(123), scale(265), scale(76)}))
+        EXPECT_EQ(place(form_.DescriptionMemo()), std::vector<long>({scale(24), scale(123), scale(265), scale(60)}))
             << dpi;
         EXPECT_EQ(place(Child("shield")), std::vector<long>({scale(310), scale(65), scale(120), scale(129)})) << dpi;
         LOGFONTA font{};
@@ -262,7 +267,7 @@ TEST_F(AlertFormTest, ShowWarningFillsTheControlsAndPicksTheDangerSkin) {
     Tick(form_.AllCheck());
     Tick(form_.AllThreatsCheck());
     SendMessageA(Child("shield"), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
-    form_.ShowWarning("Red one", "line 1\nline 2", "bug", "_red");
+    form_.ShowWarning("Red one", "line 1\nline 2", "", "bug", "_red");
     EXPECT_EQ(WindowText(form_.DescriptionMemo()), "line 1\r\nline 2");
     EXPECT_EQ(form_.CurrentTint(), TAlertForm::Tint::Red);
     EXPECT_EQ(form_.TintColour(), RGB(243, 126, 126));
@@ -277,6 +282,24 @@ TEST_F(AlertFormTest, ShowWarningFillsTheControlsAndPicksTheDangerSkin) {
     form_.LoadAlert("bug", "\\..\\x");
     EXPECT_EQ(form_.CurrentTint(), TAlertForm::Tint::Yellow);
     EXPECT_EQ(form_.LoadedPictures().at(4), "alert_main.gif");
+}
+
+TEST_F(AlertFormTest, HostileNamesAreShownSafeAndTheIdHasALineOfItsOwn) {
+    const std::string id(32, 'a'), folder = "C:\\Extensions\\" + id + "\\1.0_0";
+    const std::pair<std::string, std::string> cases[] = {{"Docs\u202Eexe.fdp", "Docs\uFFFDexe.fdp"},
+                                                         {"Ads\r\nA new extension Safe", "Ads A new extension Safe"},
+                                                         {std::string("Ads\0 (hidden)", 13), "Ads\uFFFD (hidden)"},
+                                                         {std::string(5000, 'W'), std::string(199, 'W') + "\u2026"}};
+    for (const auto& [name, shown] : cases) {
+        BrowserExtensionWarning warning("Chrome", name, name, id, "SOFTWARE\\Policies", false);
+        warning.Folder = folder;
+        warning.MakeTexts();
+        const AlertTexts texts = TDispatcher::PrepareTexts(warning);
+        form_.ShowWarning(texts.title, texts.description, texts.identity, texts.picture, texts.danger);
+        EXPECT_EQ(WindowText(form_.DescriptionMemo()), "A new extension " + shown + " (" + id + ") was installed in " +
+                      "Chrome, profile " + shown + ". Click Shield me to block it in Chrome or Ignore to permit it.");
+        EXPECT_EQ(WindowText(form_.IdentityLabel()), folder + " \\ (id " + id + ")");
+    }
 }
 
 TEST_F(AlertFormTest, ShieldMeWithBothBoxesListsTheThreatSetsTheCategoryFixesAndSettles) {
@@ -401,7 +424,7 @@ TEST_F(AlertFormTest, AListThatCannotBeSavedIsReportedAndTheWarningStillSettled)
         errors.clear();
         queue_.QueueWarning(std::make_unique<TestWarning>("a", "Tracking cookie a", log_));
         TWarning* current = queue_.MakeHeadCurrent();
-        form.ShowWarning("Cookie a", current->GetDescription(), "bug", "");
+        form.ShowWarning("Cookie a", current->GetDescription(), "", "bug", "");
         form.Present();
         test::PumpPendingMessages();
         SendMessageA(FindWindowExA(form.Handle(), nullptr, nullptr, "Do it always"), BM_CLICK, 0, 0);

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "warnings/ServiceWarning.h"
+#include "warnings/StartupWarnings.h"
 #include "warnings/Warning.h"
 
 namespace sentrel {
@@ -95,6 +96,14 @@ TEST(WarningTexts, AreMadeOnceFromTheDataAndEmptyBefore) {
     process.Name = "b.dll";
     EXPECT_EQ(process.GetDescription(), "Malicious program is found in processes: a.dll");
     EXPECT_EQ(process.Kind().texts(process).description, "Malicious program is found in processes: b.dll");
+}
+
+TEST(WarningTexts, ShowNamesFromOutsideSafeWhileTheWarningKeepsThemAsFound) {
+    StartupFileWarning startup("point", "your Startup folder", "C:\\S\\a\u202Etxt.exe\r\nOK", "C:\\x.exe");
+    startup.MakeTexts();
+    EXPECT_EQ(startup.GetBackupStr(), "File a\uFFFDtxt.exe OK was moved out of your Startup folder");
+    EXPECT_EQ(startup.Texts().identity, "C:\\S\\a\uFFFDtxt.exe OK");
+    EXPECT_EQ(startup.Name, "a\u202Etxt.exe\r\nOK");  // what lists and duplicates compare
 }
 
 TEST(WarningTexts, AnAutorunValueIsAChangeUnlessItsProgramIsKnown) {
