@@ -3,6 +3,9 @@
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 scripts/setup.sh
+# Builds of any clone of the tree share the compiler cache: paths below the tree count relative
+# to it.
+export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$PWD} CCACHE_NOHASHDIR=${CCACHE_NOHASHDIR:-1}
 
 jobs=$(nproc)
 step() { printf '\n== %s\n' "$*"; }
