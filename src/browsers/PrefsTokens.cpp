@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 
+#include "common/Utf8Text.h"
+
 namespace sentrel {
 namespace {
 
@@ -29,24 +31,6 @@ PrefsTokenKind WordKind(std::string_view word) {
         if (keyword.word == word) return keyword.kind;
     }
     return PrefsTokenKind::Error;
-}
-
-void AppendUtf8(std::string& out, unsigned code) {
-    if (code < 0x80) {
-        out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        out += static_cast<char>(0xC0 | (code >> 6));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        out += static_cast<char>(0xE0 | (code >> 12));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (code >> 18));
-        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
 }
 
 // The end of the comment starting at `at` (one of //, #, /*), or nothing when none starts there.
@@ -138,7 +122,7 @@ void PrefsLexer::ReadString(PrefsToken& token) {
             case 'x': {
                 const auto byte = ReadHex(2);
                 if (!byte || *byte == 0) bad = true;
-                else AppendUtf8(value, *byte);
+                else AppendUtf8(value, static_cast<char32_t>(*byte));
                 break;
             }
             case 'u': {
@@ -157,7 +141,7 @@ void PrefsLexer::ReadString(PrefsToken& token) {
                     unit.reset();
                 }
                 if (!unit || *unit == 0) bad = true;
-                else AppendUtf8(value, *unit);
+                else AppendUtf8(value, static_cast<char32_t>(*unit));
                 break;
             }
             default: bad = true;
