@@ -231,8 +231,19 @@ void WarningKind::UndoRecord(const BackupRecord& record, const WarningContext& c
     if (!record.GetString(kAdminChangeKey).empty()) {
         UndoThroughAdminPart(record, context);
     } else {
-        ThrowWhenRefusedForRights(*this, context);
-        undo(record, context);
+        try {
+            ThrowWhenRefusedForRights(*this, context);
+            undo(record, context);
+        } catch (const NeedsAdministratorError& refused) {
+            // A change Sentrel made with an administrator's rights before it had its administrator
+            // part: what it saved lies in the user's program folder, which no administrator's
+            // write is ever taken from.
+            throw NeedsAdministratorError("Putting back " + refused.Subject() +
+                                              " needs the rights of an administrator. Sentrel never writes there "
+                                              "from its own backup, which your programs can change; nothing was "
+                                              "restored, and the change stays listed.",
+                                          refused.Subject());
+        }
     }
     LogEvent("undone " + std::string(name));
 }
