@@ -1,10 +1,9 @@
 #pragma once
 // The autostart points: the places a program can make itself start with Windows, listed in the
 // table built into the program (one row per point; the program folder's autostart_points.ini
-// can add rows), what each holds at one moment (its
-// entries), the baseline the shield keeps of them between starts and the comparison that turns
-// a point's change into findings. All of it portable; the reading of the points is the Windows
-// monitor's (monitors/AutostartMonitor.h).
+// can add rows), what each holds at one moment (its entries), the baseline the shield keeps of
+// them between starts and the comparison that turns a point's change into findings. All of it
+// portable; the reading of the points is the Windows monitor's (monitors/AutostartMonitor.h).
 
 #include <functional>
 #include <map>
