@@ -48,7 +48,8 @@ void Measure(const char* what, AutostartMonitor& monitor, const SliceBudget& sli
 
 int main() {
     const std::string table = platform::ProgramFolder() + kAutostartPointsFileName;
-    const std::vector<AutostartPoint> points = LoadAutostartPoints(table);
+    std::vector<std::string> problems;
+    const std::vector<AutostartPoint> points = LoadAutostartPoints(table, problems);
     char temp[MAX_PATH] = {};
     GetTempPathA(MAX_PATH, temp);
     const std::string baseline = std::string(temp) + "autostart_bench_baseline.txt";

@@ -102,7 +102,7 @@ std::string PrepareShieldFolder(const std::string& bin, const std::string& datab
     GetTempPathA(MAX_PATH, temp);
     const std::string folder = std::string(temp) + kShieldFolderName;
     CreateDirectoryA(folder.c_str(), nullptr);
-    for (const char* name : {"Sentrel4.exe", "keys_to_watch.ini", "autostart_points.ini"}) CopyOrFail(bin + name, folder + name);
+    for (const char* name : {"Sentrel4.exe", "keys_to_watch.ini"}) CopyOrFail(bin + name, folder + name);
     CopyOrFail(database, folder + "database.db");
     for (const char* name : {"graphics\\", "Help\\"}) CopyFolder(bin + name, folder + name);
     // What the last run left: the options, the database's working files, the backups.

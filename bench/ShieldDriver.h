@@ -32,7 +32,7 @@ inline std::string PrepareShieldFolder(const std::string& name, const std::funct
     const std::string folder = std::string(temp) + name + "\\";
     CreateDirectoryA(folder.c_str(), nullptr);
     CreateDirectoryA((folder + "graphics").c_str(), nullptr);
-    for (const char* file : {"Sentrel4.exe", "database.db", "keys_to_watch.ini", "autostart_points.ini"})
+    for (const char* file : {"Sentrel4.exe", "database.db", "keys_to_watch.ini"})
         CopyFileA((bin + file).c_str(), (folder + file).c_str(), FALSE);
     WIN32_FIND_DATAA found{};
     const HANDLE find = FindFirstFileA((bin + "graphics\\*").c_str(), &found);

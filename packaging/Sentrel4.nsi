@@ -2,9 +2,11 @@
 ; makensis -DVERSION=4.0 -DVERSION_QUAD=4.0.0.0 -DDB_NUMBER=1 [-DTEST_KEY] -DSTAGE=<folder> -DOUTFILE=<exe> Sentrel4.nsi
 ; TEST_KEY marks a development build whose program carries the public test key for updates: its
 ; first page says so.
-; STAGE holds what is installed: Sentrel4.exe (stripped), database.db, keys_to_watch.ini, autostart_points.ini,
-; graphics\ and Help\. SHIPPED_FILES defines DELETE_SHIPPED_FOLDERS, which removes those
-; two folders' shipped files (made by packaging/CMakeLists.txt).
+; STAGE holds what is installed: Sentrel4.exe (stripped), database.db, keys_to_watch.ini,
+; graphics\ and Help\. The table of autostart points is built into the program: an
+; autostart_points.ini in the folder holds only rows the user added and is the user's data.
+; SHIPPED_FILES defines DELETE_SHIPPED_FOLDERS, which removes those two folders' shipped files
+; (made by packaging/CMakeLists.txt).
 ;
 ; Command line: /S installs or uninstalls silently; /D=<folder> (last) chooses the folder.
 ; The uninstaller keeps the user's data in silent mode unless /REMOVEDATA is given.
@@ -127,7 +129,6 @@ Section "Install"
     ; The program and its shipped files. Pictures and help are the program's own folders.
     File "${STAGE}\${EXE}"
     File "${STAGE}\keys_to_watch.ini"
-    File "${STAGE}\autostart_points.ini"
     !insertmacro DELETE_SHIPPED_FOLDERS
     File /r "${STAGE}\graphics"
     File /r "${STAGE}\Help"
@@ -222,7 +223,6 @@ Section "Uninstall"
 
     Delete "$INSTDIR\${EXE}"
     Delete "$INSTDIR\keys_to_watch.ini"
-    Delete "$INSTDIR\autostart_points.ini"
     !insertmacro DELETE_SHIPPED_FOLDERS
     Delete "$SMPROGRAMS\${PRODUCT}.lnk"
     DeleteRegValue HKCU "${RUN_KEY}" "${PRODUCT}"
@@ -230,6 +230,7 @@ Section "Uninstall"
 
     ${If} $KeepData == 0
         Delete "$INSTDIR\options.ini"
+        Delete "$INSTDIR\autostart_points.ini"
         Delete "$INSTDIR\black_list.txt"
         Delete "$INSTDIR\white_list.txt"
         Delete "$INSTDIR\backups.ini"

@@ -19,7 +19,7 @@ cmake --build build/windows --target Sentrel4 shipped_database
 program=$root/run/program
 mkdir -p "$program"
 # The program's own files are refreshed at every run, as an update of the program would.
-for item in Sentrel4.exe keys_to_watch.ini autostart_points.ini graphics Help; do
+for item in Sentrel4.exe keys_to_watch.ini graphics Help; do
     [ -e "build/windows/bin/$item" ] && cp -rf "build/windows/bin/$item" "$program/"
 done
 # The threat database is the installation's own (updates change it): laid out only once.

@@ -71,6 +71,8 @@ constexpr const char* kUpdateTimeoutKey = "UpdateTimeout";
 // The registry editor's program, for the tests (a stand-in that takes its time). Read only by a
 // build with the test update key: a shipped shield never runs a program an options file names.
 constexpr const char* kRegistryEditorKey = "RegistryEditor";
+// How many unreadable rows of autostart_points.ini the message names; the log has them all.
+constexpr std::size_t kShownTableProblems = 8;
 // How long the end of the run waits for a fix that is still acting.
 constexpr unsigned kFixWaitAtEndMs = 15000;
 // How long a fix waits for the administrator part once the user has answered the system's
@@ -130,6 +132,19 @@ struct WorkerUpdate {
     TOptions options;
     TDataBaseUpdater updater;
 };
+
+// What the user is told of the rows of the program folder's autostart_points.ini that were
+// skipped: the file, each line and why.
+std::string AutostartTableProblemsMessage(const std::vector<std::string>& problems) {
+    std::string text = std::string("Sentrel could not read some rows of ") + kAutostartPointsFileName +
+                       " in its program folder, so the points they name are not watched. The autostart points "
+                       "built into Sentrel are watched as always.\n";
+    for (std::size_t i = 0; i < problems.size() && i < kShownTableProblems; ++i)
+        text += "\n" + ui::ReadableDetail(problems[i], 300);
+    if (problems.size() > kShownTableProblems)
+        text += "\n... and " + std::to_string(problems.size() - kShownTableProblems) + " more (see Sentrel4.log).";
+    return text + "\n\nCorrect these rows or remove them from the file.";
+}
 
 }  // namespace
 
@@ -490,8 +505,15 @@ void Application::CompleteStartup() {
     autostart_ = std::make_unique<AutostartMonitor>(
         SettingsFolder(platform::UserAppDataFolder()) + kAutostartBaselineFileName,
         [this](const std::string& path) { return IsKnownSpywareProgram(path); });
+    std::vector<std::string> tableProblems;
     const std::vector<AutostartPoint> points =
-        LoadAutostartPoints(ProgramFolder() + std::string(kAutostartPointsFileName));
+        LoadAutostartPoints(ProgramFolder() + std::string(kAutostartPointsFileName), tableProblems);
+    // Told once the window thread runs its messages, so start-up does not wait for the answer.
+    if (!tableProblems.empty()) {
+        platform::uitask::Post([this, text = AutostartTableProblemsMessage(tableProblems)] {
+            ui::ShowError(text, mainForm_ ? mainForm_->Handle() : nullptr);
+        });
+    }
     autostart_->AddSource(MakeRegistryPointsSource(points));
     autostart_->AddSource(MakeStartupFilesSource(points));
     autostart_->AddSource(MakeServicesSource(points));

@@ -353,18 +353,20 @@ std::unique_ptr<AutostartSource> MakeRegistryPointsSource(const std::vector<Auto
     return std::make_unique<RegistryPointsSource>(points);
 }
 
-std::vector<AutostartPoint> LoadAutostartPoints(const std::string& path) {
+std::vector<AutostartPoint> LoadAutostartPoints(const std::string& path, std::vector<std::string>& problems) {
+    const auto problem = [&](const std::string& line) {
+        LogEvent(line);
+        problems.push_back(line);
+    };
     try {
-        if (!FileExists(path)) {
-            LogEvent(std::string(kAutostartPointsFileName) + " is missing: no autostart point is watched");
-            return {};
-        }
+        // No file: the built-in points alone, as intended.
+        if (!FileExists(path)) return BuiltInAutostartPoints();
         // A table edited and saved in the system's code page is read as well as a UTF-8 one.
-        return ParseAutostartPoints(Utf8FromStoredText(ReadFileText(path)),
-                                    [](const std::string& line) { LogEvent(line); });
-    } catch (const std::exception&) {
+        return MergeAutostartPoints(BuiltInAutostartPoints(), Utf8FromStoredText(ReadFileText(path)), problem);
+    } catch (const std::exception& error) {
         LogCaught("autostart points read");
-        return {};
+        problem(std::string(kAutostartPointsFileName) + " could not be read: " + error.what());
+        return BuiltInAutostartPoints();
     }
 }
 

@@ -5,7 +5,7 @@
 // baseline yet) and for a point new in the table, what is there is the baseline and nothing is
 // reported; what changed while the shield was not running is reported by the first pass.
 //
-// A source is one family of points (the registry points of autostart_points.ini here; the
+// A source is one family of points (the registry points of the table here; the
 // scheduled tasks, services, Startup folders and browser policies plug in the same way): it
 // says how many points it has, reads one into entries and makes the warning of a finding.
 // Everything runs on the window thread, except the gate's hold and accept (any thread).
@@ -113,7 +113,9 @@ private:
 // never reported.
 std::unique_ptr<AutostartSource> MakeRegistryPointsSource(const std::vector<AutostartPoint>& points);
 
-// The table of the program folder (`path`), bad rows logged; none when the file is missing.
-std::vector<AutostartPoint> LoadAutostartPoints(const std::string& path);
+// The points watched: the built-in ones and those the program folder's table (`path`) adds, if it
+// is there. Each of its rows that cannot be read (or the file, when it cannot be read) is logged
+// and gets a line in `problems`, for the user.
+std::vector<AutostartPoint> LoadAutostartPoints(const std::string& path, std::vector<std::string>& problems);
 
 }  // namespace sentrel

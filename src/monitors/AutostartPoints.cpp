@@ -5,6 +5,7 @@
 #include <cctype>
 #include <utility>
 
+#include "BuiltInAutostartPoints.h"
 #include "database/Table.h"
 
 namespace sentrel {
@@ -129,6 +130,11 @@ const AutostartEntry* FindItem(const std::vector<AutostartEntry>& entries, std::
     return nullptr;
 }
 
+bool SameNames(const std::vector<std::string>& a, const std::vector<std::string>& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](const std::string& x, const std::string& y) { return SameNameIgnoringCase(x, y); });
+}
+
 char LowerAscii(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
@@ -151,6 +157,28 @@ std::vector<AutostartPoint> ParseAutostartPoints(std::string_view text,
         } else if (log) {
             log(std::string(kAutostartPointsFileName) + " line " + std::to_string(number) + " skipped: " + problem);
         }
+    }
+    return points;
+}
+
+const std::vector<AutostartPoint>& BuiltInAutostartPoints() {
+    static const std::vector<AutostartPoint> points = ParseAutostartPoints(kBuiltInAutostartPoints, {});
+    return points;
+}
+
+bool SameAutostartPoint(const AutostartPoint& a, const AutostartPoint& b) {
+    return a.kind == b.kind && a.root == b.root && SameNameIgnoringCase(a.path, b.path) &&
+           SameNames(a.values, b.values) && a.shadowsRoot == b.shadowsRoot &&
+           SameNameIgnoringCase(a.shadowsPath, b.shadowsPath);
+}
+
+std::vector<AutostartPoint> MergeAutostartPoints(std::vector<AutostartPoint> builtIn, std::string_view added,
+                                                 const std::function<void(const std::string&)>& problem) {
+    std::vector<AutostartPoint> points = std::move(builtIn);
+    for (AutostartPoint& point : ParseAutostartPoints(added, problem)) {
+        const bool known = std::any_of(points.begin(), points.end(),
+                                       [&](const AutostartPoint& other) { return SameAutostartPoint(point, other); });
+        if (!known) points.push_back(std::move(point));
     }
     return points;
 }

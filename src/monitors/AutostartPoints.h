@@ -1,9 +1,9 @@
 #pragma once
 // The autostart points: the places a program can make itself start with Windows, listed in the
-// program folder's autostart_points.ini (one row per point), what each holds at one moment (its
-// entries), the baseline the shield keeps of them between starts and the comparison that turns
-// a point's change into findings. All of it portable; the reading of the points is the Windows
-// monitor's (monitors/AutostartMonitor.h).
+// table built into the program (one row per point; the program folder's autostart_points.ini
+// can add rows), what each holds at one moment (its entries), the baseline the shield keeps of
+// them between starts and the comparison that turns a point's change into findings. All of it
+// portable; the reading of the points is the Windows monitor's (monitors/AutostartMonitor.h).
 
 #include <functional>
 #include <map>
@@ -16,7 +16,7 @@
 
 namespace sentrel {
 
-// The name of the table of points, in the program folder.
+// The name of the table of rows added to the built-in ones, in the program folder.
 inline constexpr const char* kAutostartPointsFileName = "autostart_points.ini";
 // The name of the baseline, in the settings folder.
 inline constexpr const char* kAutostartBaselineFileName = "autostart_baseline.txt";
@@ -63,6 +63,19 @@ struct AutostartPoint {
 // "#" are skipped; a bad row is skipped and `log` gets a line saying which and why.
 std::vector<AutostartPoint> ParseAutostartPoints(std::string_view text,
                                                  const std::function<void(const std::string&)>& log);
+
+// The rows built into the program (data/autostart_points.ini at build time), read once.
+const std::vector<AutostartPoint>& BuiltInAutostartPoints();
+
+// Whether two rows name the same point: the same kind, root, key or folder, values and shadowed
+// key, without regard to letter case; what the alert calls them does not count.
+bool SameAutostartPoint(const AutostartPoint& a, const AutostartPoint& b);
+
+// The points watched: `builtIn`, then each row of `added` (the program folder's table) that names
+// no point already among them. `problem` gets a line for each row of `added` that cannot be read,
+// naming the file, the line and why.
+std::vector<AutostartPoint> MergeAutostartPoints(std::vector<AutostartPoint> builtIn, std::string_view added,
+                                                 const std::function<void(const std::string&)>& problem);
 
 // One entry of a point: a value, a subkey, a file or a task.
 struct AutostartEntry {

@@ -53,8 +53,7 @@ std::string CommonStartupFolder() {
 
 // The table's point of the Run list of the Explorer policies for all users, as the shield names it.
 std::string RunPointId() {
-    for (const AutostartPoint& point :
-         ParseAutostartPoints(ReadFileText(BuildBinFolder() + "autostart_points.ini"), [](const std::string&) {}))
+    for (const AutostartPoint& point : BuiltInAutostartPoints())
         if (point.root == RegistryRoot::LocalMachine && point.path == kRunKey)
             return RegistryPointId(point, RegistryView::Bits64);
     return {};

@@ -19,11 +19,6 @@ ShieldFolder::ShieldFolder(SecurityLevel level, const std::string& name) : Progr
     options.WriteInteger("Shield", static_cast<int>(level));
 }
 
-bool ShieldFolder::CopyAutostartPoints() const {
-    return CopyFileA((BuildBinFolder() + "autostart_points.ini").c_str(), (*this / "autostart_points.ini").c_str(),
-                     FALSE);
-}
-
 HWND WaitForAlert(const ShieldProcess& shield, std::chrono::milliseconds timeout) {
     const HWND alert = shield.WaitForWindow("TAlertForm");
     return alert && WaitForVisibility(alert, true, timeout) ? alert : nullptr;

@@ -25,8 +25,6 @@ public:
 
     TOptions Options() const { return TOptions("options.ini", Path()); }
     int Option(const std::string& key) const { return Options().ReadInteger(key, -1); }
-    // Copies the shipped autostart_points.ini into the folder; false when it could not.
-    bool CopyAutostartPoints() const;
 };
 
 inline constexpr const char* kRunKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";

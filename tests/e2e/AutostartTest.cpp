@@ -1,7 +1,8 @@
 // The autostart points, end to end at High: what is there at the first start is taken as it is;
 // what is planted while the shield is not running is reported at the next start, once each,
 // removed or put back by "Shield me" with a backup record, and restored exactly by Undo from the
-// restore page without being reported again.
+// restore page without being reported again. The points are the program's own: the program
+// folders here have no autostart_points.ini, or one that only adds to them.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -51,7 +52,6 @@ void CleanUp() {
 TEST(AutostartPoints, ReportsWhatWasPlantedWhileStoppedFixesAndUndoesIt) {
     CleanUp();
     ShieldFolder folder(SecurityLevel::High);
-    ASSERT_TRUE(folder.CopyAutostartPoints());
     platform::RegistryKey::Create(HKEY_CURRENT_USER, kPolicyRun).WriteString("E2E Present", "C:\\e2e\\present.exe");
     platform::RegistryKey::Create(HKEY_CURRENT_USER, kCommandProcessor).WriteString("AutoRun", kAutoRunBefore);
 
@@ -106,6 +106,8 @@ TEST(AutostartPoints, ReportsWhatWasPlantedWhileStoppedFixesAndUndoesIt) {
 
 // A program planted in the user's Startup folder while the shield runs: the alert names the folder
 // and the command, Shield me moves the file into a backup record, Undo puts it back unreported.
+// The program folder's autostart_points.ini repeats a built-in row and has one it cannot read,
+// which the user is told of at the start.
 TEST(AutostartPoints, ReportsAFilePlantedInTheStartupFolderFixesAndUndoesIt) {
     std::string startup;
     for (const platform::StartupFolder& found : platform::StartupFolders())
@@ -116,7 +118,8 @@ TEST(AutostartPoints, ReportsAFilePlantedInTheStartupFolderFixesAndUndoesIt) {
     DeleteFileW(planted.c_str());
     DeleteFileA(Baseline().c_str());
     ShieldFolder folder(SecurityLevel::High);
-    ASSERT_TRUE(folder.CopyAutostartPoints());
+    WriteFileAtomically(folder / "autostart_points.ini", "; added rows\r\nfiles | Startup | | your Startup folder\r\n"
+                                                         "value | HKCR\\exefile | @ | the exe files\r\n");
     // Whether the baseline lists the file; false while it cannot be read.
     const auto known = [&](bool listed) {
         try {
@@ -127,6 +130,12 @@ TEST(AutostartPoints, ReportsAFilePlantedInTheStartupFolderFixesAndUndoesIt) {
     };
     ShieldProcess shield(folder);
     ASSERT_TRUE(shield.WaitUntilStarted());
+    const HWND box = shield.WaitForMessageBox();
+    ASSERT_NE(box, nullptr) << "the unreadable row was not told";
+    EXPECT_NE(MessageBoxText(box).find("autostart_points.ini line 3 skipped: its key does not begin with HKCU\\ or HKLM\\"),
+              std::string::npos)
+        << MessageBoxText(box);
+    PressOk(box);
     ASSERT_TRUE(Eventually([&] { return known(false); })) << "the first pass wrote no baseline";
 
     CloseHandle(CreateFileW(planted.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));

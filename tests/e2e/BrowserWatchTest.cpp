@@ -58,7 +58,6 @@ std::optional<std::string> ReadString(const std::string& key, const std::string&
 TEST(BrowserWatch, ReportsNewExtensionsAndForcedPoliciesBlocksRemovesAndUndoesThem) {
     CleanUp();
     ShieldFolder folder(SecurityLevel::High);
-    ASSERT_TRUE(folder.CopyAutostartPoints());
     WriteText(kUserData + "\\Local State", R"({"profile": {"info_cache": {"Default": {"name": "Person 1"}}}})");
     WriteText(kUserData + "\\Default\\Preferences", "{}");
     WriteText(kUserData + "\\Default\\Extensions\\aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa\\1.0_0\\manifest.json",
@@ -141,7 +140,6 @@ TEST(BrowserWatch, ReportsNewExtensionsAndForcedPoliciesBlocksRemovesAndUndoesTh
 TEST(BrowserWatch, ReportsFirefoxPreferenceLinesRemovesThemAndPutsThemBack) {
     CleanUp();
     ShieldFolder folder(SecurityLevel::High);
-    ASSERT_TRUE(folder.CopyAutostartPoints());
     const std::string profile = kMozilla + "\\Firefox\\Profiles\\e2e.default-release";
     WriteText(kMozilla + "\\Firefox\\profiles.ini",
               "[Profile0]\r\nName=default-release\r\nIsRelative=1\r\nPath=Profiles/e2e.default-release\r\n");

@@ -76,7 +76,6 @@ TEST(AutostartServices, ReportsANewServiceRemovesItAndRegistersItAgainExactly) {
     RemoveTestServices();
     DeleteFileA(Baseline().c_str());
     ShieldFolder folder(SecurityLevel::High);
-    ASSERT_TRUE(folder.CopyAutostartPoints());
     // Whether the baseline lists the service; false while it cannot be read.
     const auto known = [&](const std::string& name, bool listed) {
         try {
@@ -209,7 +208,6 @@ TEST(AutostartMachinePoints, ReportsEntriesPlantedInBothViewsByThePointsName) {
     const std::shared_ptr<void> restoreAtEnd(nullptr, [&](void*) { restore(); });
     DeleteFileA(Baseline().c_str());
     ShieldFolder folder(SecurityLevel::High);
-    ASSERT_TRUE(folder.CopyAutostartPoints());
     ShieldProcess shield(folder);
     ASSERT_TRUE(shield.WaitUntilStarted());
     ASSERT_TRUE(Eventually([] { return GetFileAttributesA(Baseline().c_str()) != INVALID_FILE_ATTRIBUTES; }));

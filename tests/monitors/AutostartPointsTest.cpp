@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "BuiltInAutostartPoints.h"
 #include "monitors/AutostartPoints.h"
 
 namespace sentrel {
@@ -48,6 +49,40 @@ TEST(AutostartPoints, ParsesEachKindAndSkipsBadRowsWithALogLine) {
     ASSERT_EQ(log.size(), 6u);
     EXPECT_EQ(log[0], "autostart_points.ini line 9 skipped: it gives the point no name");
     EXPECT_NE(log[5].find("line 14 skipped: it has 3 fields"), std::string::npos) << log[5];
+}
+
+TEST(AutostartPoints, TheProgramFolderTableOnlyAddsToTheBuiltInRows) {
+    const std::vector<AutostartPoint> builtIn = ParseAutostartPoints(
+        "value   | HKCU\\Software\\Winlogon | Shell | the shell\n"
+        "subkeys | HKLM\\SOFTWARE\\IFEO | Debugger,>HKLM\\SOFTWARE\\Classes | the debuggers\n",
+        {});
+    ASSERT_EQ(builtIn.size(), 2u);
+    const std::string added =
+        "value   | hkcu\\software\\winlogon\\ | shell | another name, the same point\n"
+        "value   | HKLM\\Software\\Winlogon | Shell | the shell for all users\n"
+        "subkeys | HKLM\\SOFTWARE\\IFEO | Debugger | the debuggers, any key\n"
+        "values  | HKCU\\Software\\Added | | a bad row: two values | x\n"
+        "value   | HKLM\\Software\\Winlogon | Shell | the shell again\n";
+    std::vector<std::string> problems;
+    const std::vector<AutostartPoint> points =
+        MergeAutostartPoints(builtIn, added, [&](const std::string& line) { problems.push_back(line); });
+    ASSERT_EQ(points.size(), 4u);
+    EXPECT_EQ(points[0].name, "the shell");  // a duplicate keeps the built-in row
+    EXPECT_EQ(points[2].name, "the shell for all users");
+    EXPECT_EQ(points[3].name, "the debuggers, any key");  // another shadowed key: another point
+    EXPECT_FALSE(points[3].shadowsRoot);
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_EQ(problems[0], "autostart_points.ini line 4 skipped: it has 5 fields instead of 4");
+
+    // The built-in table is read whole, and a program folder that still has the full table an
+    // earlier version shipped watches nothing twice.
+    problems.clear();
+    const auto note = [&](const std::string& line) { problems.push_back(line); };
+    EXPECT_EQ(ParseAutostartPoints(kBuiltInAutostartPoints, note).size(), BuiltInAutostartPoints().size());
+    EXPECT_GT(BuiltInAutostartPoints().size(), 100u);
+    EXPECT_EQ(MergeAutostartPoints(BuiltInAutostartPoints(), kBuiltInAutostartPoints, note).size(),
+              BuiltInAutostartPoints().size());
+    EXPECT_EQ(problems, std::vector<std::string>{});
 }
 
 TEST(AutostartPoints, BaselineTextKeepsEveryByteAndEmptyPoints) {

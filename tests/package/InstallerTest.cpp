@@ -140,7 +140,7 @@ TEST_F(Installer, SilentInstallLaysOutTheProgramRegistersItAndTheProgramStarts) 
     ASSERT_EQ(RunSetup(), 0u);
 
     const std::string folder = InstallFolder();
-    for (const char* name : {"Sentrel4.exe", "database.db", "keys_to_watch.ini", "autostart_points.ini", "uninstall.exe",
+    for (const char* name : {"Sentrel4.exe", "database.db", "keys_to_watch.ini", "uninstall.exe",
                              "Help\\Help.chm", "graphics\\shield.jpg", "graphics\\alert_main.gif"})
         EXPECT_TRUE(Exists(folder + name)) << name;
     // The options name the number of the database shipped, and nothing else yet.
