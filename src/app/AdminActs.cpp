@@ -26,7 +26,15 @@ namespace {
 
 constexpr const char* kChangeFile = "change.ini";
 constexpr const char* kEntryFile = "entry";
+// change.ini: section Change with what the request named and what was saved, section Service
+// with a service's configuration; every value as hexadecimal bytes.
 constexpr std::string_view kChange = "Change";
+constexpr std::string_view kTargetKey = "Target";
+constexpr std::string_view kPointKey = "Point";
+constexpr std::string_view kViewKey = "View";
+constexpr std::string_view kItemKey = "Item";
+constexpr std::string_view kDigestKey = "Digest";
+constexpr std::string_view kSavedKey = "Saved";
 constexpr std::string_view kService = "Service";
 constexpr unsigned kServiceStopWaitMs = 20000;
 // Values a new registration writes whatever the service had: those the saved key lacked go again.
@@ -218,7 +226,7 @@ void Remove(const AdminRequest& request, const AutostartPoint& point, const std:
         const std::string what = "HKEY_LOCAL_MACHINE\\" + point.path + ", the value \"" + item + "\"";
         const std::optional<std::string> reading = ValueReading(RegistryRoot::LocalMachine, point.path, item, request.view);
         CheckDigest(reading, request, what);
-        Put(record, kChange, "Saved", *reading);
+        Put(record, kChange, kSavedKey, *reading);
         WriteNewFile(folder + kChangeFile, record.ToText());
         if (auto key = platform::RegistryKey::Open(machine, point.path, platform::RegistryAccess::ReadWrite, view))
             key->DeleteValue(item);
@@ -228,7 +236,7 @@ void Remove(const AdminRequest& request, const AutostartPoint& point, const std:
         const std::string what = "HKEY_LOCAL_MACHINE\\" + item;
         const std::optional<std::string> reading = KeyTreeReading(RegistryRoot::LocalMachine, item, request.view);
         CheckDigest(reading, request, what);
-        Put(record, kChange, "Saved", *reading);
+        Put(record, kChange, kSavedKey, *reading);
         WriteNewFile(folder + kChangeFile, record.ToText());
         platform::DeleteKeyTree(machine, item, view);
         return;
@@ -241,7 +249,7 @@ void Remove(const AdminRequest& request, const AutostartPoint& point, const std:
     case AdminTarget::Task: {
         const std::optional<std::string> reading = TaskReading(item);
         CheckDigest(reading, request, "The scheduled task " + item);
-        Put(record, kChange, "Saved", *reading);
+        Put(record, kChange, kSavedKey, *reading);
         WriteNewFile(folder + kChangeFile, record.ToText());
         platform::DeleteScheduledTask(item);
         return;
@@ -254,7 +262,7 @@ void Remove(const AdminRequest& request, const AutostartPoint& point, const std:
         const auto tree = ReadRegistryTree(RegistryRoot::LocalMachine, ServiceKey(item), RegistryView::Bits64);
         if (!tree) CheckDigest(std::nullopt, request, "The service " + item);
         PutService(record, *config);
-        Put(record, kChange, "Saved", SavedRegistryText(*tree));
+        Put(record, kChange, kSavedKey, SavedRegistryText(*tree));
         WriteNewFile(folder + kChangeFile, record.ToText());
         if (platform::RemoveService(item, kServiceStopWaitMs) == platform::ServiceRemoval::NotRegistered)
             platform::DeleteKeyTree(machine, ServiceKey(item), KEY_WOW64_64KEY);
@@ -266,7 +274,7 @@ void Remove(const AdminRequest& request, const AutostartPoint& point, const std:
 // --- Undo ---
 
 std::vector<SavedRegistryEntry> SavedTree(const IniText& record) {
-    std::optional<std::vector<SavedRegistryEntry>> tree = ParseSavedRegistryText(Take(record, kChange, "Saved"));
+    std::optional<std::vector<SavedRegistryEntry>> tree = ParseSavedRegistryText(Take(record, kChange, kSavedKey));
     if (!tree || tree->empty()) throw Refusal("the saved key cannot be read");
     return std::move(*tree);
 }
@@ -280,7 +288,7 @@ void PutBack(const AdminRequest& saved, const AutostartPoint& point, const std::
     const REGSAM view = ViewFlag(saved.view);
     switch (saved.target) {
     case AdminTarget::Value: {
-        const std::string raw = Take(record, kChange, "Saved");
+        const std::string raw = Take(record, kChange, kSavedKey);
         const std::size_t colon = raw.find(':');
         const std::optional<std::string> bytes = colon == std::string::npos ? std::nullopt : BytesFromHex(raw.substr(colon + 1));
         if (!bytes || colon == 0 || colon > 10) throw Refusal("the saved value cannot be read");
@@ -303,7 +311,7 @@ void PutBack(const AdminRequest& saved, const AutostartPoint& point, const std::
         return;
     }
     case AdminTarget::Task: {
-        const std::string xml = Take(record, kChange, "Saved");
+        const std::string xml = Take(record, kChange, kSavedKey);
         if (EntryDigest(xml) != saved.digest) throw Refusal("the saved task is not the task that was removed");
         if (platform::ReadScheduledTask(item)) ThereAgain("The scheduled task " + item);
         platform::RegisterScheduledTask(item, xml);
@@ -342,13 +350,13 @@ void PutBack(const AdminRequest& saved, const AutostartPoint& point, const std::
 
 AdminRequest SavedRequest(const IniText& record) {
     AdminRequest saved;
-    const std::optional<AdminTarget> target = AdminTargetFromWord(Take(record, kChange, "Target"));
+    const std::optional<AdminTarget> target = AdminTargetFromWord(Take(record, kChange, kTargetKey));
     if (!target) throw Refusal("the saved change names no kind of entry");
     saved.target = *target;
-    saved.point = Take(record, kChange, "Point");
-    saved.view = Take(record, kChange, "View") == "32" ? RegistryView::Bits32 : RegistryView::Bits64;
-    saved.item = Take(record, kChange, "Item");
-    saved.digest = Take(record, kChange, "Digest");
+    saved.point = Take(record, kChange, kPointKey);
+    saved.view = Take(record, kChange, kViewKey) == "32" ? RegistryView::Bits32 : RegistryView::Bits64;
+    saved.item = Take(record, kChange, kItemKey);
+    saved.digest = Take(record, kChange, kDigestKey);
     return saved;
 }
 
@@ -369,11 +377,11 @@ AdminAnswer Act(const AdminRequest& request, AdminStore& store, const AdminPlace
     LogEvent("administrator part: removal of " + item + " (" + request.point + ")");
     const AdminStore::NewChange change = store.MakeChange();
     IniText record = IniText::Parse("");
-    Put(record, kChange, "Target", AdminTargetWord(request.target));
-    Put(record, kChange, "Point", request.point);
-    Put(record, kChange, "View", RegistryViewNumber(request.view));
-    Put(record, kChange, "Item", request.item);
-    Put(record, kChange, "Digest", request.digest);
+    Put(record, kChange, kTargetKey, AdminTargetWord(request.target));
+    Put(record, kChange, kPointKey, request.point);
+    Put(record, kChange, kViewKey, RegistryViewNumber(request.view));
+    Put(record, kChange, kItemKey, request.item);
+    Put(record, kChange, kDigestKey, request.digest);
     try {
         Remove(request, point, item, change.folder, record);
     } catch (...) {

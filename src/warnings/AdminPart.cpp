@@ -5,6 +5,7 @@
 #include "common/DiagnosticLog.h"
 #include "common/Files.h"
 #include "warnings/AutostartPointHold.h"
+#include "warnings/RecordKeys.h"
 #include "warnings/WarningKinds.h"
 #include "warnings/WarningRemedies.h"
 
@@ -12,8 +13,6 @@ namespace sentrel {
 
 namespace {
 
-constexpr std::string_view kPointKey = "Point";
-constexpr std::string_view kEntryKey = "Entry";
 
 std::string NewTicket() {
     return NewAdminTicket([](std::span<std::uint8_t> bytes) {
@@ -82,12 +81,12 @@ void FixThroughAdminPart(const AdminRemoval& removal, FixOutcome& outcome, const
     }
     outcome = FixOutcome{};
     outcome.keepRecord = true;
-    outcome.recordKeys = {BackupString(kPointKey, request.point), BackupString(kEntryKey, removal.entry),
+    outcome.recordKeys = {BackupString(kPointKey, request.point), BackupString(kAdminEntryKey, removal.entry),
                           BackupString(kAdminChangeKey, answer.change)};
 }
 
 void UndoThroughAdminPart(const BackupRecord& record, const WarningContext& context) {
-    const std::string entry = record.GetString(kEntryKey);
+    const std::string entry = record.GetString(kAdminEntryKey);
     const std::string subject = entry.empty() ? "an entry of the whole computer" : entry;
     if (!context.runAdminPart)
         throw NeedsAdministratorError(

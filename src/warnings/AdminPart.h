@@ -10,15 +10,13 @@
 
 #include "warnings/AdminIntent.h"
 #include "warnings/Backuper.h"
+#include "warnings/RecordKeys.h"
 
 namespace sentrel {
 
 class TWarning;
 struct FixOutcome;
 struct WarningContext;
-
-// The key of a backup record that names the part's change.
-inline constexpr std::string_view kAdminChangeKey = "AdminChange";
 
 // What a kind asks of the part for one warning: the request (its ticket left empty) with the
 // digest of the entry as it is now, and the entry in plain words ("HKEY_LOCAL_MACHINE\...\Run,

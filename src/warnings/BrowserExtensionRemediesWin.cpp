@@ -20,6 +20,7 @@
 #include "warnings/AutostartPointHold.h"
 #include "warnings/Backuper.h"
 #include "warnings/BrowserExtensionWarning.h"
+#include "warnings/RecordKeys.h"
 #include "warnings/RegistryFile.h"
 #include "warnings/WarningKinds.h"
 #include "warnings/WarningRemedies.h"
@@ -35,7 +36,6 @@ constexpr std::string_view kBrowserKey = "Browser";
 constexpr std::string_view kPolicyKeyKey = "PolicyKey";
 constexpr std::string_view kIdKey = "Id";
 constexpr std::string_view kFirefoxKey = "Firefox";
-constexpr std::string_view kPointKey = "Point";
 constexpr std::string_view kValueNameKey = "ValueName";      // Chromium: the numbered value written
 constexpr std::string_view kCreatedKeyKey = "CreatedKey";    // the first key the fix created ("" none)
 constexpr std::string_view kBeforeKey = "Before";            // Firefox: "type:hex" of the value before ("" none)

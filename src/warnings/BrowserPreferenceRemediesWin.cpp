@@ -20,6 +20,7 @@
 #include "warnings/AutostartPointHold.h"
 #include "warnings/Backuper.h"
 #include "warnings/BrowserPreferenceWarning.h"
+#include "warnings/RecordKeys.h"
 #include "warnings/RegistryFile.h"
 #include "warnings/WarningKinds.h"
 #include "warnings/WarningRemedies.h"
@@ -28,11 +29,9 @@ namespace sentrel {
 
 namespace {
 
-constexpr std::string_view kPointKey = "Point";
 constexpr std::string_view kBrowserKey = "Browser";
 constexpr std::string_view kProfileFolderKey = "ProfileFolder";
 constexpr std::string_view kPreferenceKey = "Preference";
-constexpr std::string_view kValueKey = "Value";
 constexpr const char* kWrittenSuffix = ".written";
 
 // The two files, with the record key of the lines removed from each ("" when it was not changed).

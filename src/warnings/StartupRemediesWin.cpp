@@ -17,6 +17,7 @@
 #include "platform/Win32Error.h"
 #include "warnings/AutostartPointHold.h"
 #include "warnings/Backuper.h"
+#include "warnings/RecordKeys.h"
 #include "warnings/StartupWarnings.h"
 #include "warnings/Warning.h"
 #include "warnings/WarningKinds.h"
@@ -26,9 +27,6 @@ namespace sentrel {
 
 namespace {
 
-constexpr std::string_view kPointKey = "Point";
-constexpr std::string_view kFilePathKey = "FilePath";
-constexpr std::string_view kTaskKey = "Task";
 constexpr const char* kTaskFileName = "task.xml";
 
 // The alert's message for a change the system refused: the common Startup folder and the tasks of

@@ -30,13 +30,14 @@
 #include "platform/Services.h"
 #include "platform/ShellFiles.h"
 #include "platform/UniqueHandle.h"
-#include "platform/Win32Error.h"
 #include "platform/WideText.h"
+#include "platform/Win32Error.h"
 #include "platform/WindowsVersion.h"
 #include "warnings/AutostartPointHold.h"
 #include "warnings/AutostartWarning.h"
 #include "warnings/Backuper.h"
 #include "warnings/FolderTree.h"
+#include "warnings/RecordKeys.h"
 #include "warnings/RegistryFile.h"
 #include "warnings/RootKeysWin.h"
 #include "warnings/ServiceWarning.h"
@@ -58,15 +59,10 @@ constexpr DWORD kProcessEndTimeoutMs = 5000;
 constexpr DWORD kRegistryEditorTimeoutMs = 120000;
 constexpr DWORD kElevationRequired = 740;  // ERROR_ELEVATION_REQUIRED (not in every set of headers)
 
-constexpr std::string_view kFilePathKey = "FilePath";
-constexpr std::string_view kRootKeyKey = "RootKey";
-constexpr std::string_view kKeyKey = "Key";
-constexpr std::string_view kValueKey = "Value";
 constexpr std::string_view kRegStringKey = "RegString";
 constexpr std::string_view kRegTypeKey = "RegType";
 constexpr std::string_view kRegDataKey = "RegData";
 constexpr std::string_view kNewRegStringKey = "NewRegString";
-constexpr std::string_view kViewKey = "View";
 constexpr std::string_view kFileKey = "File";
 constexpr std::string_view kFolderKey = "Folder";
 constexpr std::string_view kLinkTargetKey = "LinkTarget";
@@ -578,7 +574,6 @@ void UndoFolder(const BackupRecord& record, const WarningContext& context) {
 
 namespace {
 
-constexpr std::string_view kPointKey = "Point";
 constexpr std::string_view kChangeKey = "Change";
 constexpr std::string_view kSubKeyKey = "SubKey";
 constexpr std::string_view kRawBeforeKey = "RawBefore";  // the value as the fix found it ("" none)
@@ -755,7 +750,6 @@ void UndoAutostartPoint(const BackupRecord& record, const WarningContext& contex
 
 namespace {
 
-constexpr std::string_view kServiceKey = "Service";
 constexpr std::string_view kRegisteredKey = "Registered";  // 1: the manager knew it and deleted it
 constexpr std::string_view kConfigKey = "Config";          // the configuration, hex of its fields
 constexpr unsigned kServiceStopWaitMs = 20000;
