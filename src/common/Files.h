@@ -1,6 +1,6 @@
 #pragma once
-// Whole-file reads and writes for the data files of the program folder. Paths are byte strings
-// in the system code page, as everywhere in the program. Every file the program rewrites goes
+// Whole-file reads and writes for the data files of the program folder. Paths are UTF-8, as
+// everywhere in the program. Every file the program rewrites goes
 // through WriteFileAtomically, so a crash or a full disk leaves the old file or the new one,
 // never half of one.
 

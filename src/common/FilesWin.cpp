@@ -1,4 +1,5 @@
-// Files.h on Windows: ANSI file functions, so paths stay byte strings in the system code page.
+// Files.h on Windows: the ANSI file functions, whose code page is UTF-8 in this program (its
+// manifest asks for it), so paths stay UTF-8 byte strings.
 #include "common/Files.h"
 
 #include <algorithm>

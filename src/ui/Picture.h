@@ -16,7 +16,7 @@ class Picture {
 public:
     Picture() = default;
 
-    // Reads the file at `path` (a byte string in the system code page). Throws
+    // Reads the file at `path` (UTF-8, as every name in the program). Throws
     // std::runtime_error naming the file and the reason when it is missing or not a picture.
     static Picture Load(const std::string& path);
     // Reads a picture the program carries in its resources (RCDATA `name`). Transparent pixels

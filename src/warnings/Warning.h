@@ -21,7 +21,7 @@
 // of its texts. The texts (title, description, picture, danger, backup line) are made once, by
 // MakeTexts, when the queue takes the warning; after that the getters return them.
 //
-// Strings are byte strings in the system code page; AreEqual compares them exactly.
+// Strings are UTF-8 (the program's code page); AreEqual compares them byte for byte.
 
 #include <string>
 #include <string_view>
