@@ -1,6 +1,6 @@
 #pragma once
 // The fixes and undos of the shield's warning kinds. They change the Windows system and are built
-// only there (WarningRemediesWin.cpp); the rows of warnings/WarningKinds.cpp name them, and the
+// only there (one *RemediesWin.cpp per family of kinds); the rows of warnings/WarningKinds.cpp name them, and the
 // portable build leaves them out, so its rows have none.
 
 #include <stdexcept>
@@ -80,6 +80,7 @@ void UndoRegistryEntry(const BackupRecord& record, const WarningContext& context
 void UndoCookie(const BackupRecord& record, const WarningContext& context);
 void UndoFolder(const BackupRecord& record, const WarningContext& context);
 
+// A registry autostart point (AutostartRemediesWin.cpp).
 void FixAutostartPoint(const TWarning& warning, const NewBackupResult& record, FixOutcome& outcome,
         const WarningContext& context);
 void UndoAutostartPoint(const BackupRecord& record, const WarningContext& context);
@@ -102,7 +103,7 @@ void FixBrowserPreference(const TWarning& warning, const NewBackupResult& record
         const WarningContext& context);
 void UndoBrowserPreference(const BackupRecord& record, const WarningContext& context);
 
-// A service (WarningRemediesWin.cpp, beside the registry key export it uses).
+// A service (ServiceRemediesWin.cpp).
 void FixService(const TWarning& warning, const NewBackupResult& record, FixOutcome& outcome,
         const WarningContext& context);
 void UndoService(const BackupRecord& record, const WarningContext& context);

@@ -1,4 +1,6 @@
-// The remedies of the warnings (Fix) and their undo from a backup record (Undo). A fix acts on a
+// The remedies of the warnings of processes, files, the autorun list, browser settings, registry
+// entries, cookies and folders (Fix) and their undo from a backup record (Undo); the newer kinds
+// have a file each (*RemediesWin.cpp), and RemediesWin.h holds what they share. A fix acts on a
 // worker thread: it saves what it changes into the folder of the record its plan reserved and
 // says in its outcome which keys the record gets (KeepRecord), written by the finish on the
 // window thread; the threat database is asked again in the plan (the Check functions). Every
@@ -38,6 +40,7 @@
 #include "warnings/Backuper.h"
 #include "warnings/FolderTree.h"
 #include "warnings/RecordKeys.h"
+#include "warnings/RemediesWin.h"
 #include "warnings/RegistryFile.h"
 #include "warnings/RootKeysWin.h"
 #include "warnings/ServiceWarning.h"
@@ -52,12 +55,8 @@ namespace {
 
 constexpr const char* kExplorerText = "Sentrel 4 will restart Explorer in order to delete dangerous spyware part";
 constexpr const char* kExplorerName = "explorer.exe";
-constexpr const char* kRegistryBackupName = "backup.reg";
-constexpr std::string_view kUtf16ByteOrderMark = "\xFF\xFE";
 constexpr DWORD kAfterKillWaitMs = 50;
 constexpr DWORD kProcessEndTimeoutMs = 5000;
-constexpr DWORD kRegistryEditorTimeoutMs = 120000;
-constexpr DWORD kElevationRequired = 740;  // ERROR_ELEVATION_REQUIRED (not in every set of headers)
 
 constexpr std::string_view kRegStringKey = "RegString";
 constexpr std::string_view kRegTypeKey = "RegType";
@@ -68,13 +67,6 @@ constexpr std::string_view kFolderKey = "Folder";
 constexpr std::string_view kLinkTargetKey = "LinkTarget";
 
 // --- The backup record ---
-
-// The finish writes the reserved record with these keys. A fix that fails before it calls this
-// (or throws after) leaves no record that promises an undo.
-void KeepRecord(FixOutcome& outcome, std::vector<BackupValue> keys) {
-    outcome.keepRecord = true;
-    outcome.recordKeys = std::move(keys);
-}
 
 // The file name a record's key gives, when it is a plain name: a name that climbs out of the
 // record's folder ("..\..\x") or names a folder is refused before anything is moved.
@@ -120,11 +112,6 @@ void MarkFolderMove(const WarningContext& context, const std::string& from, cons
 std::string CookiesFolderForRemedies(const WarningContext& context) {
     if (context.cookiesFolder) return context.cookiesFolder();
     return CookiesFolder();
-}
-
-std::string WithTrailingBackslash(std::string folder) {
-    if (!folder.empty() && folder.back() != '\\') folder += '\\';
-    return folder;
 }
 
 // --- Processes ---
@@ -177,37 +164,10 @@ void MoveFileAway(const std::string& filePath, const NewBackupResult& record, Fi
 
 // --- Registry ---
 
-HKEY RootHandle(RegistryRoot root) {
-    return ToHkey(root);
-}
-
 // The key of a registry warning as the registry editor names it, with its root and without a
 // trailing backslash; a key of the 32-bit view by its WOW6432Node path.
 std::string EditorKeyPath(const TAutorunAddWarning& warning) {
     return RootKeyName(warning.RootKey) + "\\" + WithoutTrailingBackslashes(ViewKeyPath(warning.Key, warning.View));
-}
-
-// The record key that names a warning's view; records without it (and every record of the
-// 64-bit view, as before views were told apart) are of the 64-bit view.
-void AddViewKey(std::vector<BackupValue>& keys, RegistryView view) {
-    if (view != RegistryView::Bits64) keys.push_back(BackupString(kViewKey, RegistryViewNumber(view)));
-}
-
-RegistryView ViewOfRecord(const BackupRecord& record) {
-    return RegistryViewFromNumber(record.GetString(kViewKey));
-}
-
-// The text of a REG_SZ value that can be written in quotes and reads back as the same bytes.
-std::optional<std::string> QuotableText(const std::string& data) {
-    if (data.size() < 2 || data.size() % 2 != 0 || data[data.size() - 2] != '\0' || data.back() != '\0')
-        return std::nullopt;
-    const std::string units = data.substr(0, data.size() - 2);
-    for (std::size_t i = 0; i < units.size(); i += 2)
-        if (units[i] == '\0' && units[i + 1] == '\0') return std::nullopt;
-    const std::string text = platform::Utf8FromUtf16(units);
-    if (platform::Utf16FromUtf8(text) != units) return std::nullopt;
-    if (text.find_first_of("\r\n") != std::string::npos) return std::nullopt;
-    return text;
 }
 
 // The value as the registry has it now; std::nullopt when it is gone or cannot be read.
@@ -230,63 +190,6 @@ void DeleteValueQuietly(HKEY root, const std::string& key, const std::string& va
         LogCaught("registry value removal");
         // Key or value missing, or no access: the fix goes on.
     }
-}
-
-// Runs the registry editor hidden in `folder` with `arguments` and waits for it; the program's
-// own current folder is never changed. Where the registry editor asks for elevation
-// (an administrator under user account control: CreateProcess refuses it with
-// ERROR_ELEVATION_REQUIRED), its console counterpart "reg.exe" does the same export or import
-// with `consoleArguments` and asks for nothing. True when it ended in time with exit code 0.
-// Both are started by their full path in the system's folders: by bare name, the search would
-// take a "regedit.exe" planted in the program folder or the current folder first.
-std::string InSystemFolder(const std::string& folder, const char* program) {
-    return "\"" + WithTrailingBackslash(folder) + program + "\"";
-}
-
-bool RunRegistryEditor(const std::string& arguments, const std::string& consoleArguments, const std::string& folder,
-                       const std::string& editor) {
-    std::optional<DWORD> exitCode;
-    try {
-        const std::string program = editor.empty() ? InSystemFolder(platform::WindowsFolder(), "regedit.exe")
-                                                   : "\"" + editor + "\"";
-        exitCode = platform::RunHiddenAndWait(program + " " + arguments, folder, kRegistryEditorTimeoutMs);
-    } catch (const platform::Win32Error& error) {
-        LogCaught("registry editor");
-        if (error.Code() == kElevationRequired) {
-            try {
-                exitCode = platform::RunHiddenAndWait(
-                    InSystemFolder(platform::SystemFolder(), "reg.exe") + " " + consoleArguments, folder,
-                    kRegistryEditorTimeoutMs);
-            } catch (const platform::Win32Error&) {
-                LogCaught("registry editor, elevated");
-                exitCode.reset();
-            }
-        }
-    }
-    return exitCode && *exitCode == 0;
-}
-
-// Has the registry editor export the key `keyPath` (as the editor names it) into `file`, both
-// quoted so that a path with blanks goes whole; the file by its full path, so nothing depends on
-// the folder either program starts in. Throws, saying that `what` is left as it is, unless the
-// editor ended in time, said it succeeded and left an export that holds the key: a timeout, a
-// failure or a half-written file leaves the key and no record.
-void ExportKey(const std::string& keyPath, const std::string& file, const std::string& folder,
-               const WarningContext& context, const std::string& what) {
-    const std::string quotedKey = "\"" + keyPath + "\"";
-    const std::string quotedFile = "\"" + file + "\"";
-    const bool exported = RunRegistryEditor("/e " + quotedFile + " " + quotedKey,
-                                            "export " + quotedKey + " " + quotedFile + " /y", folder,
-                                            context.registryEditor);
-    bool complete = false;
-    try {
-        complete = exported && IsRegistryExportOf(ReadFileText(file), keyPath);
-    } catch (const FileError&) {
-        LogCaught("registry export check");
-    }
-    if (!complete)
-        throw std::runtime_error("The registry editor did not export " + keyPath + "; the " + what +
-                                 " is left as it is");
 }
 
 void WriteValueBackup(const TRegistyWarning& warning, const std::string& file) {
@@ -564,339 +467,4 @@ void UndoFolder(const BackupRecord& record, const WarningContext& context) {
 
 }  // namespace remedies
 
-// --- Autostart points ---
-//
-// A new value goes with its type and data in the record (and backup.reg beside it, as the
-// registry editor exports it); a changed value gets its old data back, a removed one is made
-// again, the data the fix replaced kept in the record; a new subkey is exported by the registry
-// editor into backup.reg and removed. The undo puts back exactly what the fix changed. Both hold
-// the point while they write and have the monitor accept it after, so nothing is reported again.
-
-namespace {
-
-constexpr std::string_view kChangeKey = "Change";
-constexpr std::string_view kSubKeyKey = "SubKey";
-constexpr std::string_view kRawBeforeKey = "RawBefore";  // the value as the fix found it ("" none)
-constexpr std::string_view kRawAfterKey = "RawAfter";    // the value as the fix left it ("" none)
-
-struct RawData {
-    DWORD type = REG_NONE;
-    std::string bytes;
-};
-
-// "type:hex bytes", as the monitor keeps a value; nothing for an empty or unreadable text.
-std::optional<RawData> RawFromText(const std::string& text) {
-    const std::size_t colon = text.find(':');
-    if (colon == std::string::npos || colon == 0) return std::nullopt;
-    const std::optional<std::string> bytes = BytesFromHex(text.substr(colon + 1));
-    if (!bytes) return std::nullopt;
-    try {
-        return RawData{static_cast<DWORD>(std::stoul(text.substr(0, colon))), *bytes};
-    } catch (const std::exception&) {
-        return std::nullopt;
-    }
-}
-
-std::string TextFromRaw(const platform::RegistryValue& value) {
-    return std::to_string(value.type) + ":" + HexFromBytes(value.data);
-}
-
-// Throws the alert's message for a write the system refused: a machine point needs the rights
-// of an administrator, which this copy of the program does not have.
-[[noreturn]] void ThrowPointWriteError(const std::string& pointName, const platform::Win32Error& error) {
-    if (error.Code() == ERROR_ACCESS_DENIED)
-        throw NeedsAdministratorError("Changing " + pointName +
-                                          " needs the rights of an administrator, which Sentrel does not have; nothing "
-                                          "was changed. Remove the entry as an administrator, or ignore it.",
-                                      pointName);
-    throw std::runtime_error("Sentrel could not change " + pointName + " (" + error.what() + "); nothing was changed.");
-}
-
-// Puts `raw` ("type:hex", or "" for no value) as the value `name` of the key. Throws Win32Error.
-void PutValue(RegistryRoot root, const std::string& key, const std::string& name, const std::string& raw,
-              RegistryView view) {
-    if (raw.empty()) {
-        if (auto opened = platform::RegistryKey::Open(RootHandle(root), key, platform::RegistryAccess::ReadWrite,
-                                                      ViewFlag(view)))
-            opened->DeleteValue(name);
-        return;
-    }
-    const std::optional<RawData> data = RawFromText(raw);
-    if (!data) throw std::runtime_error("The saved data of " + name + " cannot be read; nothing was changed");
-    platform::RegistryKey::Create(RootHandle(root), key, platform::RegistryAccess::ReadWrite, ViewFlag(view))
-        .WriteValue(name, data->type, data->bytes);
-}
-
-std::string ReadValueRaw(RegistryRoot root, const std::string& key, const std::string& name, RegistryView view) {
-    const auto opened = platform::RegistryKey::Open(RootHandle(root), key, platform::RegistryAccess::Read, ViewFlag(view));
-    if (!opened) return {};
-    const std::optional<platform::RegistryValue> value = opened->ReadValue(name);
-    return value ? TextFromRaw(*value) : std::string();
-}
-
-std::string EditorPathOf(RegistryRoot root, const std::string& key, RegistryView view) {
-    return RootKeyName(root) + "\\" + WithoutTrailingBackslashes(ViewKeyPath(key, view));
-}
-
-void FixAutostartSubKey(const AutostartPointWarning& warning, const NewBackupResult& record, FixOutcome& outcome,
-                        const WarningContext& context, std::vector<BackupValue> keys) {
-    const std::string subKey = warning.Key + "\\" + warning.Item;
-    ExportKey(EditorPathOf(warning.RootKey, subKey, warning.View), record.folderPath + kRegistryBackupName,
-              record.folderPath, context, "entry");
-    KeepRecord(outcome, std::move(keys));
-    const AutostartPointHold hold(context, warning.PointId);
-    try {
-        platform::DeleteKeyTree(RootHandle(warning.RootKey), subKey, ViewFlag(warning.View));
-    } catch (const platform::Win32Error& error) {
-        LogCaught("autostart subkey removal");
-        ThrowPointWriteError(warning.PointName, error);
-    }
-}
-
-}  // namespace
-
-namespace remedies {
-
-void FixAutostartPoint(const TWarning& found, const NewBackupResult& record, FixOutcome& outcome,
-                       const WarningContext& context) {
-    const auto& warning = WarningAs<AutostartPointWarning>(found);
-    std::vector<BackupValue> keys = {BackupString(kPointKey, warning.PointId),
-                                     BackupInteger(kRootKeyKey, static_cast<int>(warning.RootKey)),
-                                     BackupString(kKeyKey, warning.Key), BackupString(kValueKey, warning.Item),
-                                     BackupInteger(kChangeKey, static_cast<int>(warning.What))};
-    AddViewKey(keys, warning.View);
-    if (warning.SubKey) {
-        keys.push_back(BackupInteger(kSubKeyKey, 1));
-        return FixAutostartSubKey(warning, record, outcome, context, std::move(keys));
-    }
-    std::string before;
-    try {
-        before = ReadValueRaw(warning.RootKey, warning.Key, warning.Item, warning.View);
-    } catch (const platform::Win32Error& error) {
-        ThrowPointWriteError(warning.PointName, error);
-    }
-    // A value that changed again since it was reported is left to the next report.
-    if (before != (warning.What == AutostartPointWarning::Change::Vanished ? std::string() : warning.Raw))
-        throw ThreatGoneError("The entry " + warning.Item + " of " + warning.PointName +
-                              " has changed again since it was found; nothing was changed.");
-    const std::string after = warning.What == AutostartPointWarning::Change::Added ? std::string() : warning.OldRaw;
-    keys.push_back(BackupString(kRawBeforeKey, before));
-    keys.push_back(BackupString(kRawAfterKey, after));
-    if (const std::optional<RawData> data = RawFromText(before)) {
-        // What the registry editor would export, for whoever reads the record by hand.
-        RegistryFileValue saved{.name = warning.Item, .type = data->type, .data = data->bytes};
-        try {
-            if (data->type == kRegSz || data->type == REG_EXPAND_SZ) saved.data = platform::Utf16FromUtf8(
-                platform::StringFromRegistryData(data->bytes)) + std::string(2, '\0');
-            if (data->type == kRegSz) saved.quotedText = QuotableText(saved.data);
-            const std::string text =
-                RegistryFileText(EditorPathOf(warning.RootKey, warning.Key, warning.View), saved);
-            WriteFileAtomically(record.folderPath + kRegistryBackupName,
-                                std::string(kUtf16ByteOrderMark) + platform::Utf16FromUtf8(text));
-        } catch (const std::exception&) {
-            LogCaught("autostart value export");  // the record's own data is what the undo uses
-        }
-    }
-    KeepRecord(outcome, std::move(keys));
-    const AutostartPointHold hold(context, warning.PointId);
-    try {
-        PutValue(warning.RootKey, warning.Key, warning.Item, after, warning.View);
-    } catch (const platform::Win32Error& error) {
-        LogCaught("autostart value fix");
-        ThrowPointWriteError(warning.PointName, error);
-    }
-}
-
-void UndoAutostartPoint(const BackupRecord& record, const WarningContext& context) {
-    const auto root = static_cast<RegistryRoot>(static_cast<std::uint32_t>(record.GetInteger(kRootKeyKey)));
-    const std::string key = WithoutTrailingBackslashes(record.GetString(kKeyKey));
-    const std::string item = record.GetString(kValueKey);
-    const AutostartPointHold hold(context, record.GetString(kPointKey));
-    if (record.GetString(kSubKeyKey) == "1") {
-        const std::string quotedFile = "\"" + record.folderPath + kRegistryBackupName + "\"";
-        if (!FileExists(record.folderPath + kRegistryBackupName))
-            throw std::runtime_error("The backup " + record.folderPath + kRegistryBackupName +
-                                     " is missing; nothing was restored");
-        // The registry editor's exit code does not tell a refusal for want of rights: the key
-        // the entry goes back into is asked first.
-        try {
-            platform::RegistryKey::Open(RootHandle(root), key, platform::RegistryAccess::ReadWrite,
-                                        ViewFlag(ViewOfRecord(record)));
-        } catch (const platform::Win32Error& error) {
-            ThrowPointWriteError(key, error);
-        }
-        if (!RunRegistryEditor("/s " + quotedFile, "import " + quotedFile, record.folderPath, context.registryEditor))
-            throw std::runtime_error("The registry editor could not import " + record.folderPath +
-                                     kRegistryBackupName);
-        return;
-    }
-    try {
-        PutValue(root, key, item, record.GetString(kRawBeforeKey), ViewOfRecord(record));
-    } catch (const platform::Win32Error& error) {
-        ThrowPointWriteError(key + "\\" + item, error);
-    }
-}
-
-}  // namespace remedies
-
-// --- Services ---
-//
-// A new service is exported by the registry editor into backup.reg (the export checked), its
-// configuration kept in the record, and it is removed the way the system expects: stopped when it
-// runs and deleted through the service control manager; one the manager does not know (written
-// to the key directly, not yet loaded) goes with its key. The undo registers it again with that
-// configuration and imports the export, so the key is exactly what the fix found; it never
-// touches a service that is there again under the same name.
-
-namespace {
-
-constexpr std::string_view kRegisteredKey = "Registered";  // 1: the manager knew it and deleted it
-constexpr std::string_view kConfigKey = "Config";          // the configuration, hex of its fields
-constexpr unsigned kServiceStopWaitMs = 20000;
-// Values a new registration writes whatever the service had: those the key lacked go again after
-// the import.
-constexpr const char* kRegistrationValues[] = {"Type",  "Start",           "ErrorControl", "ImagePath",
-                                                "DisplayName", "ObjectName", "Group",        "DependOnService",
-                                                "WOW64", "PreshutdownTimeout"};
-
-std::string ServiceKeyPath(const std::string& name) {
-    return std::string(platform::kServicesKey) + "\\" + name;
-}
-
-// The fields of `config`, each followed by a zero byte, then the value names; as hex.
-std::string ConfigText(const platform::ServiceConfig& config) {
-    std::string fields;
-    const auto add = [&](const std::string& field) { fields += field + '\0'; };
-    add(config.displayName);
-    add(config.imagePath);
-    add(config.group);
-    add(config.account);
-    add(std::to_string(config.type));
-    add(std::to_string(config.startType));
-    add(std::to_string(config.errorControl));
-    std::string list;
-    for (const std::string& dependency : config.dependencies) list += dependency + '\t';
-    add(list);
-    list.clear();
-    for (const std::string& value : config.valueNames) list += value + '\t';
-    add(list);
-    return HexFromBytes(fields);
-}
-
-std::optional<platform::ServiceConfig> ConfigFromText(const std::string& name, const std::string& text) {
-    const std::optional<std::string> bytes = BytesFromHex(text);
-    if (!bytes) return std::nullopt;
-    std::vector<std::string> fields;
-    std::string_view rest = *bytes;
-    for (std::size_t end; (end = rest.find('\0')) != std::string_view::npos; rest.remove_prefix(end + 1))
-        fields.emplace_back(rest.substr(0, end));
-    if (fields.size() != 9) return std::nullopt;
-    const auto list = [](std::string_view joined) {
-        std::vector<std::string> parts;
-        for (std::size_t end; (end = joined.find('\t')) != std::string_view::npos; joined.remove_prefix(end + 1))
-            parts.emplace_back(joined.substr(0, end));
-        return parts;
-    };
-    platform::ServiceConfig config;
-    config.name = name;
-    config.displayName = fields[0];
-    config.imagePath = fields[1];
-    config.group = fields[2];
-    config.account = fields[3];
-    try {
-        config.type = static_cast<DWORD>(std::stoul(fields[4]));
-        config.startType = static_cast<DWORD>(std::stoul(fields[5]));
-        config.errorControl = static_cast<DWORD>(std::stoul(fields[6]));
-    } catch (const std::exception&) {
-        return std::nullopt;
-    }
-    config.dependencies = list(fields[7]);
-    config.valueNames = list(fields[8]);
-    return config;
-}
-
-}  // namespace
-
-namespace remedies {
-
-void FixService(const TWarning& found, const NewBackupResult& record, FixOutcome& outcome,
-                const WarningContext& context) {
-    const auto& warning = WarningAs<ServiceWarning>(found);
-    const std::string what = "the service " + warning.Name;
-    std::optional<platform::ServiceConfig> config;
-    try {
-        config = platform::ReadServiceConfig(warning.Name);
-    } catch (const platform::Win32Error& error) {
-        ThrowPointWriteError(what, error);
-    }
-    if (!config) throw ThreatGoneError("The service " + warning.Name + " is gone; nothing was changed.");
-    if (config->imagePath != warning.Command)
-        throw ThreatGoneError("The service " + warning.Name +
-                              " has changed again since it was found; nothing was changed.");
-    ExportKey(RootKeyName(RegistryRoot::LocalMachine) + "\\" + ServiceKeyPath(warning.Name),
-              record.folderPath + kRegistryBackupName, record.folderPath, context, "service");
-    const AutostartPointHold hold(context, warning.PointId);
-    platform::ServiceRemoval removal = platform::ServiceRemoval::NotRegistered;
-    try {
-        removal = platform::RemoveService(warning.Name, kServiceStopWaitMs);
-        if (removal == platform::ServiceRemoval::NotRegistered)
-            platform::DeleteKeyTree(HKEY_LOCAL_MACHINE, ServiceKeyPath(warning.Name));
-    } catch (const platform::Win32Error& error) {
-        LogCaught("service removal");
-        ThrowPointWriteError(what, error);
-    }
-    KeepRecord(outcome, {BackupString(kPointKey, warning.PointId), BackupString(kServiceKey, warning.Name),
-                         BackupInteger(kRegisteredKey, removal == platform::ServiceRemoval::NotRegistered ? 0 : 1),
-                         BackupString(kConfigKey, ConfigText(*config))});
-    if (removal == platform::ServiceRemoval::StillRunning)
-        outcome.notices.push_back("The service " + warning.Name +
-                                  " did not stop; Windows removes it once it stops or at the next restart.");
-}
-
-void UndoService(const BackupRecord& record, const WarningContext& context) {
-    const std::string name = record.GetString(kServiceKey);
-    const std::optional<platform::ServiceConfig> config = ConfigFromText(name, record.GetString(kConfigKey));
-    if (name.empty() || name.find_first_of("\\/") != std::string::npos || !config)
-        throw std::runtime_error("The backup record names no service to put back; nothing was restored");
-    const std::string saved = record.folderPath + kRegistryBackupName;
-    if (!FileExists(saved)) throw std::runtime_error("The backup " + saved + " is missing; nothing was restored");
-    if (platform::RegistryKey::Open(HKEY_LOCAL_MACHINE, ServiceKeyPath(name)))
-        throw std::runtime_error("A service " + name + " is there again; it was not replaced");
-    const AutostartPointHold hold(context, record.GetString(kPointKey));
-    const bool registered = record.GetString(kRegisteredKey) == "1";
-    if (registered) {
-        try {
-            platform::CreateServiceFrom(*config);
-        } catch (const platform::Win32Error& error) {
-            LogCaught("service registration");
-            ThrowPointWriteError("the service " + name, error);
-        }
-    }
-    const std::string quotedFile = "\"" + saved + "\"";
-    if (!RunRegistryEditor("/s " + quotedFile, "import " + quotedFile, record.folderPath, context.registryEditor)) {
-        // Half a service is no undo: the registration goes again and the record stays.
-        try {
-            if (registered) platform::RemoveService(name, kServiceStopWaitMs);
-            platform::DeleteKeyTree(HKEY_LOCAL_MACHINE, ServiceKeyPath(name));
-        } catch (const platform::Win32Error&) {
-            LogCaught("service registration taken back");
-        }
-        throw std::runtime_error("The registry editor could not import " + saved + "; the service was not restored");
-    }
-    // What the registration wrote and the service never had goes again.
-    try {
-        if (auto key = platform::RegistryKey::Open(HKEY_LOCAL_MACHINE, ServiceKeyPath(name),
-                                                   platform::RegistryAccess::ReadWrite)) {
-            for (const char* value : kRegistrationValues) {
-                bool had = false;
-                for (const std::string& kept : config->valueNames) had = had || SameIgnoringCase(kept, value);
-                if (!had) key->DeleteValue(value);
-            }
-        }
-    } catch (const platform::Win32Error& error) {
-        ThrowPointWriteError("the service " + name, error);
-    }
-}
-
-}  // namespace remedies
 }  // namespace sentrel

@@ -1,0 +1,135 @@
+// What the Windows remedies of several families share: the record a fix keeps, the registry's
+// roots and views in a record, the registry editor's export and import, and the message of a
+// write the system refused for want of rights.
+#include "warnings/RemediesWin.h"
+
+#include <stdexcept>
+
+#include "common/DiagnosticLog.h"
+#include "common/Files.h"
+#include "platform/HiddenProcess.h"
+#include "platform/ProgramFolder.h"
+#include "platform/RegistryRaw.h"
+#include "platform/WideText.h"
+#include "warnings/RecordKeys.h"
+#include "warnings/RegistryFile.h"
+#include "warnings/RootKeysWin.h"
+#include "warnings/WarningRemedies.h"
+
+namespace sentrel {
+
+namespace {
+
+constexpr DWORD kRegistryEditorTimeoutMs = 120000;
+constexpr DWORD kElevationRequired = 740;  // ERROR_ELEVATION_REQUIRED (not in every set of headers)
+
+std::string InSystemFolder(const std::string& folder, const char* program) {
+    return "\"" + WithTrailingBackslash(folder) + program + "\"";
+}
+
+}  // namespace
+
+// The finish writes the reserved record with these keys. A fix that fails before it calls this
+// (or throws after) leaves no record that promises an undo.
+void KeepRecord(FixOutcome& outcome, std::vector<BackupValue> keys) {
+    outcome.keepRecord = true;
+    outcome.recordKeys = std::move(keys);
+}
+
+std::string WithTrailingBackslash(std::string folder) {
+    if (!folder.empty() && folder.back() != '\\') folder += '\\';
+    return folder;
+}
+
+HKEY RootHandle(RegistryRoot root) {
+    return ToHkey(root);
+}
+
+// The record key that names a warning's view; records without it (and every record of the
+// 64-bit view, as before views were told apart) are of the 64-bit view.
+void AddViewKey(std::vector<BackupValue>& keys, RegistryView view) {
+    if (view != RegistryView::Bits64) keys.push_back(BackupString(kViewKey, RegistryViewNumber(view)));
+}
+
+RegistryView ViewOfRecord(const BackupRecord& record) {
+    return RegistryViewFromNumber(record.GetString(kViewKey));
+}
+
+// The text of a REG_SZ value that can be written in quotes and reads back as the same bytes.
+std::optional<std::string> QuotableText(const std::string& data) {
+    if (data.size() < 2 || data.size() % 2 != 0 || data[data.size() - 2] != '\0' || data.back() != '\0')
+        return std::nullopt;
+    const std::string units = data.substr(0, data.size() - 2);
+    for (std::size_t i = 0; i < units.size(); i += 2)
+        if (units[i] == '\0' && units[i + 1] == '\0') return std::nullopt;
+    const std::string text = platform::Utf8FromUtf16(units);
+    if (platform::Utf16FromUtf8(text) != units) return std::nullopt;
+    if (text.find_first_of("\r\n") != std::string::npos) return std::nullopt;
+    return text;
+}
+
+// Runs the registry editor hidden in `folder` with `arguments` and waits for it; the program's
+// own current folder is never changed. Where the registry editor asks for elevation
+// (an administrator under user account control: CreateProcess refuses it with
+// ERROR_ELEVATION_REQUIRED), its console counterpart "reg.exe" does the same export or import
+// with `consoleArguments` and asks for nothing. True when it ended in time with exit code 0.
+// Both are started by their full path in the system's folders: by bare name, the search would
+// take a "regedit.exe" planted in the program folder or the current folder first.
+bool RunRegistryEditor(const std::string& arguments, const std::string& consoleArguments, const std::string& folder,
+                       const std::string& editor) {
+    std::optional<DWORD> exitCode;
+    try {
+        const std::string program = editor.empty() ? InSystemFolder(platform::WindowsFolder(), "regedit.exe")
+                                                   : "\"" + editor + "\"";
+        exitCode = platform::RunHiddenAndWait(program + " " + arguments, folder, kRegistryEditorTimeoutMs);
+    } catch (const platform::Win32Error& error) {
+        LogCaught("registry editor");
+        if (error.Code() == kElevationRequired) {
+            try {
+                exitCode = platform::RunHiddenAndWait(
+                    InSystemFolder(platform::SystemFolder(), "reg.exe") + " " + consoleArguments, folder,
+                    kRegistryEditorTimeoutMs);
+            } catch (const platform::Win32Error&) {
+                LogCaught("registry editor, elevated");
+                exitCode.reset();
+            }
+        }
+    }
+    return exitCode && *exitCode == 0;
+}
+
+// Has the registry editor export the key `keyPath` (as the editor names it) into `file`, both
+// quoted so that a path with blanks goes whole; the file by its full path, so nothing depends on
+// the folder either program starts in. Throws, saying that `what` is left as it is, unless the
+// editor ended in time, said it succeeded and left an export that holds the key: a timeout, a
+// failure or a half-written file leaves the key and no record.
+void ExportKey(const std::string& keyPath, const std::string& file, const std::string& folder,
+               const WarningContext& context, const std::string& what) {
+    const std::string quotedKey = "\"" + keyPath + "\"";
+    const std::string quotedFile = "\"" + file + "\"";
+    const bool exported = RunRegistryEditor("/e " + quotedFile + " " + quotedKey,
+                                            "export " + quotedKey + " " + quotedFile + " /y", folder,
+                                            context.registryEditor);
+    bool complete = false;
+    try {
+        complete = exported && IsRegistryExportOf(ReadFileText(file), keyPath);
+    } catch (const FileError&) {
+        LogCaught("registry export check");
+    }
+    if (!complete)
+        throw std::runtime_error("The registry editor did not export " + keyPath + "; the " + what +
+                                 " is left as it is");
+}
+
+// Throws the alert's message for a write the system refused: a machine point needs the rights
+// of an administrator, which this copy of the program does not have.
+[[noreturn]] void ThrowPointWriteError(const std::string& pointName, const platform::Win32Error& error) {
+    if (error.Code() == ERROR_ACCESS_DENIED)
+        throw NeedsAdministratorError("Changing " + pointName +
+                                          " needs the rights of an administrator, which Sentrel does not have; nothing "
+                                          "was changed. Remove the entry as an administrator, or ignore it.",
+                                      pointName);
+    throw std::runtime_error("Sentrel could not change " + pointName + " (" + error.what() + "); nothing was changed.");
+}
+
+}  // namespace sentrel

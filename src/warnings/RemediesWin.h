@@ -1,0 +1,53 @@
+#pragma once
+// What the Windows remedies of several families (WarningRemediesWin.cpp, AutostartRemediesWin.cpp,
+// ServiceRemediesWin.cpp) share. Windows build only; not for callers outside the remedies.
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/Win32Error.h"
+#include "warnings/Backuper.h"
+#include "warnings/RootKeys.h"
+#include "warnings/WarningKinds.h"
+
+namespace sentrel {
+
+// The registry editor's export a record keeps, and the mark that starts a UTF-16 file.
+inline constexpr const char* kRegistryBackupName = "backup.reg";
+inline constexpr std::string_view kUtf16ByteOrderMark = "\xFF\xFE";
+
+// The finish writes the reserved record with these keys. A fix that fails before it calls this
+// (or throws after) leaves no record that promises an undo.
+void KeepRecord(FixOutcome& outcome, std::vector<BackupValue> keys);
+
+std::string WithTrailingBackslash(std::string folder);
+
+HKEY RootHandle(RegistryRoot root);
+// The record key that names a warning's view; records without it (and every record of the
+// 64-bit view, as before views were told apart) are of the 64-bit view.
+void AddViewKey(std::vector<BackupValue>& keys, RegistryView view);
+RegistryView ViewOfRecord(const BackupRecord& record);
+
+// The text of a REG_SZ value that can be written in quotes and reads back as the same bytes.
+std::optional<std::string> QuotableText(const std::string& data);
+
+// Runs the registry editor (`editor`, or regedit.exe of the Windows folder when empty) hidden in
+// `folder` with `arguments`, or reg.exe with `consoleArguments` where the editor asks for
+// elevation; true when it ended in time with exit code 0.
+bool RunRegistryEditor(const std::string& arguments, const std::string& consoleArguments, const std::string& folder,
+                       const std::string& editor);
+
+// Has the registry editor export the key `keyPath` into `file`; throws, saying that `what` is
+// left as it is, unless a complete export is there.
+void ExportKey(const std::string& keyPath, const std::string& file, const std::string& folder,
+               const WarningContext& context, const std::string& what);
+
+// Throws the alert's message for a write the system refused: NeedsAdministratorError for a
+// refusal for want of rights, else a plain failure naming `pointName`.
+[[noreturn]] void ThrowPointWriteError(const std::string& pointName, const platform::Win32Error& error);
+
+}  // namespace sentrel

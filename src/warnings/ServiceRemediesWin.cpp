@@ -1,0 +1,188 @@
+// The fix and undo of a service.
+#include <windows.h>
+
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/DiagnosticLog.h"
+#include "common/Files.h"
+#include "common/TextCase.h"
+#include "platform/Registry.h"
+#include "platform/Services.h"
+#include "platform/Win32Error.h"
+#include "warnings/AutostartPointHold.h"
+#include "warnings/Backuper.h"
+#include "warnings/RecordKeys.h"
+#include "warnings/RegistryFile.h"
+#include "warnings/RemediesWin.h"
+#include "warnings/RootKeys.h"
+#include "warnings/ServiceWarning.h"
+#include "warnings/Warning.h"
+#include "warnings/WarningKinds.h"
+#include "warnings/WarningRemedies.h"
+
+namespace sentrel {
+
+// A new service is exported by the registry editor into backup.reg (the export checked), its
+// configuration kept in the record, and it is removed the way the system expects: stopped when it
+// runs and deleted through the service control manager; one the manager does not know (written
+// to the key directly, not yet loaded) goes with its key. The undo registers it again with that
+// configuration and imports the export, so the key is exactly what the fix found; it never
+// touches a service that is there again under the same name.
+
+namespace {
+
+constexpr std::string_view kRegisteredKey = "Registered";  // 1: the manager knew it and deleted it
+constexpr std::string_view kConfigKey = "Config";          // the configuration, hex of its fields
+constexpr unsigned kServiceStopWaitMs = 20000;
+// Values a new registration writes whatever the service had: those the key lacked go again after
+// the import.
+constexpr const char* kRegistrationValues[] = {"Type",  "Start",           "ErrorControl", "ImagePath",
+                                                "DisplayName", "ObjectName", "Group",        "DependOnService",
+                                                "WOW64", "PreshutdownTimeout"};
+
+std::string ServiceKeyPath(const std::string& name) {
+    return std::string(platform::kServicesKey) + "\\" + name;
+}
+
+// The fields of `config`, each followed by a zero byte, then the value names; as hex.
+std::string ConfigText(const platform::ServiceConfig& config) {
+    std::string fields;
+    const auto add = [&](const std::string& field) { fields += field + '\0'; };
+    add(config.displayName);
+    add(config.imagePath);
+    add(config.group);
+    add(config.account);
+    add(std::to_string(config.type));
+    add(std::to_string(config.startType));
+    add(std::to_string(config.errorControl));
+    std::string list;
+    for (const std::string& dependency : config.dependencies) list += dependency + '\t';
+    add(list);
+    list.clear();
+    for (const std::string& value : config.valueNames) list += value + '\t';
+    add(list);
+    return HexFromBytes(fields);
+}
+
+std::optional<platform::ServiceConfig> ConfigFromText(const std::string& name, const std::string& text) {
+    const std::optional<std::string> bytes = BytesFromHex(text);
+    if (!bytes) return std::nullopt;
+    std::vector<std::string> fields;
+    std::string_view rest = *bytes;
+    for (std::size_t end; (end = rest.find('\0')) != std::string_view::npos; rest.remove_prefix(end + 1))
+        fields.emplace_back(rest.substr(0, end));
+    if (fields.size() != 9) return std::nullopt;
+    const auto list = [](std::string_view joined) {
+        std::vector<std::string> parts;
+        for (std::size_t end; (end = joined.find('\t')) != std::string_view::npos; joined.remove_prefix(end + 1))
+            parts.emplace_back(joined.substr(0, end));
+        return parts;
+    };
+    platform::ServiceConfig config;
+    config.name = name;
+    config.displayName = fields[0];
+    config.imagePath = fields[1];
+    config.group = fields[2];
+    config.account = fields[3];
+    try {
+        config.type = static_cast<DWORD>(std::stoul(fields[4]));
+        config.startType = static_cast<DWORD>(std::stoul(fields[5]));
+        config.errorControl = static_cast<DWORD>(std::stoul(fields[6]));
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+    config.dependencies = list(fields[7]);
+    config.valueNames = list(fields[8]);
+    return config;
+}
+
+}  // namespace
+
+namespace remedies {
+
+void FixService(const TWarning& found, const NewBackupResult& record, FixOutcome& outcome,
+                const WarningContext& context) {
+    const auto& warning = WarningAs<ServiceWarning>(found);
+    const std::string what = "the service " + warning.Name;
+    std::optional<platform::ServiceConfig> config;
+    try {
+        config = platform::ReadServiceConfig(warning.Name);
+    } catch (const platform::Win32Error& error) {
+        ThrowPointWriteError(what, error);
+    }
+    if (!config) throw ThreatGoneError("The service " + warning.Name + " is gone; nothing was changed.");
+    if (config->imagePath != warning.Command)
+        throw ThreatGoneError("The service " + warning.Name +
+                              " has changed again since it was found; nothing was changed.");
+    ExportKey(RootKeyName(RegistryRoot::LocalMachine) + "\\" + ServiceKeyPath(warning.Name),
+              record.folderPath + kRegistryBackupName, record.folderPath, context, "service");
+    const AutostartPointHold hold(context, warning.PointId);
+    platform::ServiceRemoval removal = platform::ServiceRemoval::NotRegistered;
+    try {
+        removal = platform::RemoveService(warning.Name, kServiceStopWaitMs);
+        if (removal == platform::ServiceRemoval::NotRegistered)
+            platform::DeleteKeyTree(HKEY_LOCAL_MACHINE, ServiceKeyPath(warning.Name));
+    } catch (const platform::Win32Error& error) {
+        LogCaught("service removal");
+        ThrowPointWriteError(what, error);
+    }
+    KeepRecord(outcome, {BackupString(kPointKey, warning.PointId), BackupString(kServiceKey, warning.Name),
+                         BackupInteger(kRegisteredKey, removal == platform::ServiceRemoval::NotRegistered ? 0 : 1),
+                         BackupString(kConfigKey, ConfigText(*config))});
+    if (removal == platform::ServiceRemoval::StillRunning)
+        outcome.notices.push_back("The service " + warning.Name +
+                                  " did not stop; Windows removes it once it stops or at the next restart.");
+}
+
+void UndoService(const BackupRecord& record, const WarningContext& context) {
+    const std::string name = record.GetString(kServiceKey);
+    const std::optional<platform::ServiceConfig> config = ConfigFromText(name, record.GetString(kConfigKey));
+    if (name.empty() || name.find_first_of("\\/") != std::string::npos || !config)
+        throw std::runtime_error("The backup record names no service to put back; nothing was restored");
+    const std::string saved = record.folderPath + kRegistryBackupName;
+    if (!FileExists(saved)) throw std::runtime_error("The backup " + saved + " is missing; nothing was restored");
+    if (platform::RegistryKey::Open(HKEY_LOCAL_MACHINE, ServiceKeyPath(name)))
+        throw std::runtime_error("A service " + name + " is there again; it was not replaced");
+    const AutostartPointHold hold(context, record.GetString(kPointKey));
+    const bool registered = record.GetString(kRegisteredKey) == "1";
+    if (registered) {
+        try {
+            platform::CreateServiceFrom(*config);
+        } catch (const platform::Win32Error& error) {
+            LogCaught("service registration");
+            ThrowPointWriteError("the service " + name, error);
+        }
+    }
+    const std::string quotedFile = "\"" + saved + "\"";
+    if (!RunRegistryEditor("/s " + quotedFile, "import " + quotedFile, record.folderPath, context.registryEditor)) {
+        // Half a service is no undo: the registration goes again and the record stays.
+        try {
+            if (registered) platform::RemoveService(name, kServiceStopWaitMs);
+            platform::DeleteKeyTree(HKEY_LOCAL_MACHINE, ServiceKeyPath(name));
+        } catch (const platform::Win32Error&) {
+            LogCaught("service registration taken back");
+        }
+        throw std::runtime_error("The registry editor could not import " + saved + "; the service was not restored");
+    }
+    // What the registration wrote and the service never had goes again.
+    try {
+        if (auto key = platform::RegistryKey::Open(HKEY_LOCAL_MACHINE, ServiceKeyPath(name),
+                                                   platform::RegistryAccess::ReadWrite)) {
+            for (const char* value : kRegistrationValues) {
+                bool had = false;
+                for (const std::string& kept : config->valueNames) had = had || SameIgnoringCase(kept, value);
+                if (!had) key->DeleteValue(value);
+            }
+        }
+    } catch (const platform::Win32Error& error) {
+        ThrowPointWriteError("the service " + name, error);
+    }
+}
+
+}  // namespace remedies
+
+}  // namespace sentrel
