@@ -24,7 +24,7 @@ constexpr DWORD kRegistryEditorTimeoutMs = 120000;
 constexpr DWORD kElevationRequired = 740;  // ERROR_ELEVATION_REQUIRED (not in every set of headers)
 
 std::string InSystemFolder(const std::string& folder, const char* program) {
-    return "\"" + WithTrailingBackslash(folder) + program + "\"";
+    return "\"" + FolderWithSeparator(folder) + program + "\"";
 }
 
 }  // namespace
@@ -36,7 +36,7 @@ void KeepRecord(FixOutcome& outcome, std::vector<BackupValue> keys) {
     outcome.recordKeys = std::move(keys);
 }
 
-std::string WithTrailingBackslash(std::string folder) {
+std::string FolderWithSeparator(std::string folder) {
     if (!folder.empty() && folder.back() != '\\') folder += '\\';
     return folder;
 }

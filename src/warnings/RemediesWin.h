@@ -24,7 +24,8 @@ inline constexpr std::string_view kUtf16ByteOrderMark = "\xFF\xFE";
 // (or throws after) leaves no record that promises an undo.
 void KeepRecord(FixOutcome& outcome, std::vector<BackupValue> keys);
 
-std::string WithTrailingBackslash(std::string folder);
+// The folder with a trailing backslash added when it has none (an empty one stays empty).
+std::string FolderWithSeparator(std::string folder);
 
 HKEY RootHandle(RegistryRoot root);
 // The record key that names a warning's view; records without it (and every record of the

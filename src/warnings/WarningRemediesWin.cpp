@@ -383,7 +383,7 @@ void CheckCookie(const TWarning& warning, const WarningContext& context) {
     const std::string cookies = CookiesFolderForRemedies(context);
     const auto& isTrackingCookie = context.isTrackingCookie;
     if (!cookies.empty() && MustConfirm(warning, isTrackingCookie)) {
-        const std::string path = WithTrailingBackslash(cookies) + warning.Name;
+        const std::string path = FolderWithSeparator(cookies) + warning.Name;
         if (!FileExists(path) || !isTrackingCookie(warning.Name)) ThrowNoLongerAThreat(warning, "The cookie", path);
     }
 }
@@ -394,7 +394,7 @@ void FixCookie(const TWarning& warning, const NewBackupResult& record, FixOutcom
     KeepRecord(outcome, {BackupString(kFileKey, warning.Name)});
     // Without a cookies folder there is nothing to move (never the root of the current drive).
     if (!cookies.empty())
-        MoveForShield(context, WithTrailingBackslash(cookies) + warning.Name, record.folderPath + warning.Name);
+        MoveForShield(context, FolderWithSeparator(cookies) + warning.Name, record.folderPath + warning.Name);
 }
 
 void UndoCookie(const BackupRecord& record, const WarningContext& context) {
@@ -402,7 +402,7 @@ void UndoCookie(const BackupRecord& record, const WarningContext& context) {
     const std::string cookies = CookiesFolderForRemedies(context);
     if (!name.empty() && !cookies.empty()) {
         const std::string plain = PlainFileNameOf(name);
-        RestoreFile(context, record.folderPath + plain, WithTrailingBackslash(cookies) + plain);
+        RestoreFile(context, record.folderPath + plain, FolderWithSeparator(cookies) + plain);
     }
 }
 
@@ -410,7 +410,7 @@ void UndoCookie(const BackupRecord& record, const WarningContext& context) {
 // where it led, and nothing is moved through it, so a link to the Windows folder never takes the
 // Windows folder with it. Where the link cannot be removed, nothing is changed.
 void FixFolderLink(const TFolderWarning& warning, FixOutcome& outcome, const WarningContext& context) {
-    const std::string folder = WithTrailingBackslash(warning.FolderPath);
+    const std::string folder = FolderWithSeparator(warning.FolderPath);
     const std::string target = platform::FolderLinkTarget(folder);
     MarkShieldMove(context, folder);
     try {
@@ -426,7 +426,7 @@ void FixFolderLink(const TFolderWarning& warning, FixOutcome& outcome, const War
 
 void CheckFolder(const TWarning& found, const WarningContext& context) {
     const auto& warning = WarningAs<TFolderWarning>(found);
-    const std::string folder = WithTrailingBackslash(warning.FolderPath);
+    const std::string folder = FolderWithSeparator(warning.FolderPath);
     const auto& isSpywareFolder = context.isSpywareFolder;
     if (MustConfirm(warning, isSpywareFolder) && (!FolderExists(folder) || !isSpywareFolder(folder)))
         ThrowNoLongerAThreat(warning, "The folder", folder);
@@ -435,7 +435,7 @@ void CheckFolder(const TWarning& found, const WarningContext& context) {
 void FixFolder(const TWarning& found, const NewBackupResult& record, FixOutcome& outcome,
                const WarningContext& context) {
     const auto& warning = WarningAs<TFolderWarning>(found);
-    const std::string folder = WithTrailingBackslash(warning.FolderPath);
+    const std::string folder = FolderWithSeparator(warning.FolderPath);
     if (platform::IsFolderLink(folder)) return FixFolderLink(warning, outcome, context);
     KeepRecord(outcome, {BackupString(kFolderKey, warning.FolderPath)});
     MarkFolderMove(context, folder, record.folderPath);
@@ -446,7 +446,7 @@ void FixFolder(const TWarning& found, const NewBackupResult& record, FixOutcome&
 }
 
 void UndoFolder(const BackupRecord& record, const WarningContext& context) {
-    const std::string folder = WithTrailingBackslash(record.GetString(kFolderKey));
+    const std::string folder = FolderWithSeparator(record.GetString(kFolderKey));
     const std::string saved = record.folderPath;
     if (folder.empty()) throw std::runtime_error("The backup record names no folder; nothing was restored");
     if (const std::string target = record.GetString(kLinkTargetKey); !target.empty()) {
