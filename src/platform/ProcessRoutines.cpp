@@ -74,6 +74,9 @@ std::optional<TFoundProcess> FindProcessByModule(const std::string& path) {
 }
 
 std::optional<TFoundProcess> FindProcessByModule(const std::string& path, WindowsVersionClass version) {
+    // An empty path names no file; a process starting or ending can list a module whose path it
+    // cannot give yet, which must not be taken for it.
+    if (path.empty()) return std::nullopt;
     return platform::IsNtFamily(version) ? FindByStatusFunctions(path) : FindBySnapshots(path);
 }
 

@@ -29,7 +29,7 @@ struct TFoundProcess {
 };
 
 // The first running process that has the file path loaded, as its executable or as any other
-// module; std::nullopt when none has.
+// module; std::nullopt when none has, and for an empty path.
 std::optional<TFoundProcess> FindProcessByModule(const std::string& path);
 std::optional<TFoundProcess> FindProcessByModule(const std::string& path, platform::WindowsVersionClass version);
 
