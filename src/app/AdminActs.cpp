@@ -37,10 +37,6 @@ constexpr std::string_view kDigestKey = "Digest";
 constexpr std::string_view kSavedKey = "Saved";
 constexpr std::string_view kService = "Service";
 constexpr unsigned kServiceStopWaitMs = 20000;
-// Values a new registration writes whatever the service had: those the saved key lacked go again.
-constexpr const char* kRegistrationValues[] = {"Type",  "Start",      "ErrorControl",    "ImagePath",
-                                                "DisplayName", "ObjectName", "Group", "DependOnService",
-                                                "WOW64", "PreshutdownTimeout"};
 
 class Refusal : public std::runtime_error {
 public:
@@ -327,12 +323,7 @@ void PutBack(const AdminRequest& saved, const AutostartPoint& point, const std::
             platform::CreateServiceFrom(config);
             registered = true;
             WriteRegistryTree(RegistryRoot::LocalMachine, ServiceKey(item), RegistryView::Bits64, tree);
-            auto key = platform::RegistryKey::Open(HKEY_LOCAL_MACHINE, ServiceKey(item), platform::RegistryAccess::ReadWrite);
-            for (const char* value : kRegistrationValues) {
-                bool had = false;
-                for (const std::string& kept : config.valueNames) had = had || SameIgnoringCase(kept, value);
-                if (!had && key) key->DeleteValue(value);
-            }
+            platform::DropRegistrationValues(config);
         } catch (...) {
             // Half a service is no undo.
             try {

@@ -240,4 +240,18 @@ std::optional<ServiceEntry> ReadService(const std::string& name) {
     return ReadServiceKey(services.get(), WideFromUtf8(name));
 }
 
+void DropRegistrationValues(const ServiceConfig& config) {
+    constexpr const char* kRegistrationValues[] = {"Type",        "Start",      "ErrorControl", "ImagePath",
+                                                   "DisplayName", "ObjectName", "Group",        "DependOnService",
+                                                   "WOW64",       "PreshutdownTimeout"};
+    auto key = RegistryKey::Open(HKEY_LOCAL_MACHINE, std::string(kServicesKey) + "\\" + config.name,
+                                 RegistryAccess::ReadWrite);
+    if (!key) return;
+    for (const char* value : kRegistrationValues) {
+        const bool had = std::any_of(config.valueNames.begin(), config.valueNames.end(),
+                                     [value](const std::string& kept) { return SameIgnoringCase(kept, value); });
+        if (!had) key->DeleteValue(value);
+    }
+}
+
 }  // namespace sentrel::platform

@@ -74,6 +74,10 @@ ServiceRemoval RemoveService(const std::string& name, unsigned stopWaitMs);
 // Registers `config` with the service control manager (not started). Throws Win32Error
 // (ERROR_SERVICE_EXISTS when the name is taken, ERROR_ACCESS_DENIED without the rights).
 void CreateServiceFrom(const ServiceConfig& config);
+// After CreateServiceFrom and the service key written back as it was: removes the values a new
+// registration writes whatever the service had (Type, Start, ImagePath, ...) that the service's
+// key did not hold (config.valueNames). Throws Win32Error.
+void DropRegistrationValues(const ServiceConfig& config);
 
 inline constexpr const char* kServicesKey = "SYSTEM\\CurrentControlSet\\Services";
 

@@ -38,11 +38,6 @@ namespace {
 constexpr std::string_view kRegisteredKey = "Registered";  // 1: the manager knew it and deleted it
 constexpr std::string_view kConfigKey = "Config";          // the configuration, hex of its fields
 constexpr unsigned kServiceStopWaitMs = 20000;
-// Values a new registration writes whatever the service had: those the key lacked go again after
-// the import.
-constexpr const char* kRegistrationValues[] = {"Type",  "Start",           "ErrorControl", "ImagePath",
-                                                "DisplayName", "ObjectName", "Group",        "DependOnService",
-                                                "WOW64", "PreshutdownTimeout"};
 
 std::string ServiceKeyPath(const std::string& name) {
     return std::string(platform::kServicesKey) + "\\" + name;
@@ -170,14 +165,7 @@ void UndoService(const BackupRecord& record, const WarningContext& context) {
     }
     // What the registration wrote and the service never had goes again.
     try {
-        if (auto key = platform::RegistryKey::Open(HKEY_LOCAL_MACHINE, ServiceKeyPath(name),
-                                                   platform::RegistryAccess::ReadWrite)) {
-            for (const char* value : kRegistrationValues) {
-                bool had = false;
-                for (const std::string& kept : config->valueNames) had = had || SameIgnoringCase(kept, value);
-                if (!had) key->DeleteValue(value);
-            }
-        }
+        platform::DropRegistrationValues(*config);
     } catch (const platform::Win32Error& error) {
         ThrowPointWriteError("the service " + name, error);
     }
