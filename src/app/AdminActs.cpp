@@ -52,7 +52,7 @@ const AutostartPoint& PointOf(const AdminRequest& request, const AdminPlaces& pl
         const bool fits = [&] {
             switch (request.target) {
             case AdminTarget::Value:
-                return (point.kind == AutostartPointKind::KeyValues || point.kind == AutostartPointKind::OneValue) &&
+                return (point.HoldsValues() || point.kind == AutostartPointKind::OneValue) &&
                        RegistryPointId(point, request.view) == request.point;
             case AdminTarget::SubKey:
                 return point.kind == AutostartPointKind::SubKeys && RegistryPointId(point, request.view) == request.point;

@@ -378,7 +378,6 @@ WarningContext Application::MakeWarningContext() {
         },
         // From a fix's worker, which may outlive the tracker: the marks are shared.
         .markShieldMove = [moves = shieldMoves_](const std::string& path) { moves->Add(path, GetTickCount64()); },
-        .runAutorunPass = [this] { registryWatches_->AutorunListTimerTimer(*queue_); },
         .refreshWatchedValue =
             [this](RegistryRoot root, const std::string& key, const std::string& value, RegistryView view) {
                 registryWatches_->RefreshKnownRegString(root, key, value, view);
@@ -415,16 +414,9 @@ void Application::StartShield() {
                 processMonitor_->ProcessTimerTimer(*threats_, *queue_, LookupSystem());
                 NoteMonitorPass(TimerId::ProcessTimer);
             },
-        // The autorun keys at the start of each pass over the autostart points, and at their
-        // own interval while a pass goes on.
+        // The autostart points, the autorun keys among them.
         .AutorunListTimerTimer =
             [this] {
-                const unsigned long long now = GetTickCount64();
-                const unsigned interval = SpecOf(TimerId::AutorunListTimer).intervalMs;
-                if (autostart_->AtPassStart() || now - lastAutorunPass_ >= interval) {
-                    lastAutorunPass_ = now;
-                    registryWatches_->AutorunListTimerTimer(*queue_);
-                }
                 const bool done = autostart_->Slice(*queue_, TimeBudget(kMonitorSliceTime));
                 if (done) NoteMonitorPass(TimerId::AutorunListTimer);
                 return done;
@@ -537,12 +529,10 @@ void Application::CompleteStartup() {
     });
     whiteList_ = std::make_unique<TColorList>(ProgramFolder() + std::string(kWhiteListFileName));
     blackList_ = std::make_unique<TColorList>(ProgramFolder() + std::string(kBlackListFileName));
-    registryWatches_ =
-        std::make_unique<TRegistryWatches>([this](const std::string& path) { return IsKnownSpywareProgram(path); });
+    registryWatches_ = std::make_unique<TRegistryWatches>();
     folderScan_ = std::make_unique<TSliceCursor>();
     cookieScan_ = std::make_unique<TCookieScan>();
-    RegisterStartupWatches(*registryWatches_, DefaultStartupWatchKeys(),
-                           ProgramFolder() + std::string(kKeysToWatchFileName));
+    registryWatches_->AddRegTimerWatches(ProgramFolder() + std::string(kKeysToWatchFileName));
 }
 
 void Application::NoteMonitorPass(TimerId id) {

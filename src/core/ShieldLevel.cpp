@@ -14,7 +14,6 @@ std::optional<MonitorSwitches> TShieldLevel::Apply(int level) {
     monitors_.options.WriteInteger(kShieldKey, level);
     current_ = level;
     SyncAutorunEntry();
-    monitors_.registryWatches.ResyncAutorunWatches();
 
     const std::optional<SecurityLevel> known = LevelFromValue(level);
     // An unknown level is recorded as it is and leaves every monitor as it was.

@@ -109,6 +109,7 @@ public:
             std::vector<AutostartEntry> entries;
             switch (unit.point.kind) {
             case AutostartPointKind::KeyValues:
+            case AutostartPointKind::AutorunValues:
                 for (const platform::RegistryValue& value : key->Values()) entries.push_back(EntryOf(value));
                 break;
             case AutostartPointKind::OneValue:
@@ -135,6 +136,16 @@ public:
     std::unique_ptr<TWarning> MakeWarning(std::size_t index, const AutostartFinding& finding,
                                           bool knownProgram) override {
         const Unit& unit = units_[index];
+        if (unit.point.kind == AutostartPointKind::AutorunValues && finding.change == AutostartChange::Added) {
+            // A new program in the autorun list, named as the autorun list always named it: by
+            // the file-name part of the whole data.
+            auto warning = std::make_unique<TAutorunAddWarning>(
+                unit.point.root, std::string(PathFileName(finding.entry.data)), unit.point.path, finding.entry.item,
+                finding.entry.data, unit.view);
+            warning->KnownProgram = knownProgram;
+            warning->PointId = unit.id;
+            return warning;
+        }
         // A policy setting that goes gives the browser its own setting back: nothing to put back.
         if (finding.change == AutostartChange::Vanished && IsApplicationPolicyKey(unit.point.path)) return nullptr;
         const auto change = finding.change == AutostartChange::Added     ? AutostartPointWarning::Change::Added

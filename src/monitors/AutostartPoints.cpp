@@ -7,6 +7,7 @@
 
 #include "BuiltInAutostartPoints.h"
 #include "database/Table.h"
+#include "warnings/AutostartPointIds.h"
 
 namespace sentrel {
 
@@ -29,8 +30,9 @@ std::vector<std::string_view> Split(std::string_view text, char separator) {
 }
 
 std::optional<AutostartPointKind> KindOf(std::string_view word) {
-    constexpr std::array<std::pair<std::string_view, AutostartPointKind>, 6> kKinds = {{
+    constexpr std::array<std::pair<std::string_view, AutostartPointKind>, 7> kKinds = {{
         {"values", AutostartPointKind::KeyValues},
+        {"autorun", AutostartPointKind::AutorunValues},
         {"value", AutostartPointKind::OneValue},
         {"subkeys", AutostartPointKind::SubKeys},
         {"files", AutostartPointKind::Files},
@@ -60,7 +62,7 @@ std::string ReadRow(std::string_view line, AutostartPoint& point) {
     const std::vector<std::string_view> fields = Split(line, '|');
     if (fields.size() != 4) return "it has " + std::to_string(fields.size()) + " fields instead of 4";
     const std::optional<AutostartPointKind> kind = KindOf(Trimmed(fields[0]));
-    if (!kind) return "its kind \"" + std::string(Trimmed(fields[0])) + "\" is none of values, value, subkeys, files, tasks, services";
+    if (!kind) return "its kind \"" + std::string(Trimmed(fields[0])) + "\" is none of values, autorun, value, subkeys, files, tasks, services";
     point.kind = *kind;
     const std::string_view where = Trimmed(fields[1]);
     const std::string_view value = Trimmed(fields[2]);
@@ -210,7 +212,8 @@ AutostartBaseline ParseAutostartBaseline(std::string_view text) {
 
 std::vector<AutostartFinding> CompareAutostartEntries(AutostartPointKind kind, const std::vector<AutostartEntry>& known,
                                                       const std::vector<AutostartEntry>& now) {
-    const bool values = kind == AutostartPointKind::KeyValues || kind == AutostartPointKind::OneValue;
+    const bool values = kind == AutostartPointKind::KeyValues || kind == AutostartPointKind::AutorunValues ||
+                        kind == AutostartPointKind::OneValue;
     std::vector<AutostartFinding> findings;
     for (const AutostartEntry& entry : now) {
         const AutostartEntry* old = FindItem(known, entry.item);
@@ -262,6 +265,7 @@ std::string CommandProgram(std::string_view command) {
 std::string AutostartKindWord(AutostartPointKind kind) {
     switch (kind) {
     case AutostartPointKind::KeyValues: return "values";
+    case AutostartPointKind::AutorunValues: return std::string(kAutorunPointKind);
     case AutostartPointKind::OneValue: return "value";
     case AutostartPointKind::SubKeys: return "subkeys";
     case AutostartPointKind::Files: return "files";
@@ -272,16 +276,14 @@ std::string AutostartKindWord(AutostartPointKind kind) {
 }
 
 std::string RegistryPointId(const AutostartPoint& point, RegistryView view) {
-    std::string id =
-        AutostartKindWord(point.kind) + " " + (point.root == RegistryRoot::LocalMachine ? "HKLM\\" : "HKCU\\") + point.path;
-    if (point.kind != AutostartPointKind::KeyValues) {
+    std::string path = point.path;
+    if (!point.HoldsValues()) {
         std::string values;
         for (const std::string& value : point.values) values += (values.empty() ? "|" : ",") + value;
-        id += values.empty() ? "|" : values;
-        if (point.shadowsRoot) id += ">" + point.shadowsPath;
+        path += values.empty() ? "|" : values;
+        if (point.shadowsRoot) path += ">" + point.shadowsPath;
     }
-    if (view == RegistryView::Bits32) id += " (32-bit)";
-    return id;
+    return KeyPointId(AutostartKindWord(point.kind), point.root, path, view);
 }
 
 }  // namespace sentrel

@@ -23,6 +23,9 @@ inline constexpr const char* kAutostartBaselineFileName = "autostart_baseline.tx
 
 enum class AutostartPointKind {
     KeyValues,  // "values": every value of a key is an entry; a new value name is a finding
+    // "autorun": the same, for the keys of the autorun list (Run, RunOnce, RunServices): a new
+    // value is a new entry of the autorun list, reported as always; a changed one as for "values"
+    AutorunValues,
     OneValue,   // "value": one value; its change, its appearance and its going are findings
     SubKeys,    // "subkeys": every subkey (holding one of the listed values) is an entry
     Files,      // "files": every file of a folder is an entry
@@ -49,14 +52,18 @@ struct AutostartPoint {
     std::string name;
 
     bool IsRegistry() const {
-        return kind == AutostartPointKind::KeyValues || kind == AutostartPointKind::OneValue ||
-               kind == AutostartPointKind::SubKeys;
+        return kind == AutostartPointKind::KeyValues || kind == AutostartPointKind::AutorunValues ||
+               kind == AutostartPointKind::OneValue || kind == AutostartPointKind::SubKeys;
+    }
+    // Every value of the key is an entry.
+    bool HoldsValues() const {
+        return kind == AutostartPointKind::KeyValues || kind == AutostartPointKind::AutorunValues;
     }
 };
 
 // The table's rows from its text (UTF-8). A row is
 //     kind | where | value | name
-// with kind one of values, value, subkeys, files, tasks, services; where "HKCU\..." or "HKLM\..." for the
+// with kind one of values, autorun, value, subkeys, files, tasks, services; where "HKCU\..." or "HKLM\..." for the
 // registry kinds; value the value name of a "value" row ("@" or nothing: the default value) or
 // the comma-separated run values of a "subkeys" row, where ">HKLM\..." among them names the key
 // whose subkeys alone count (see AutostartPoint::shadowsPath). Blank lines and lines starting with ";" or

@@ -67,29 +67,13 @@ std::optional<RegistryKey> OpenForReading(RegistryRoot root, const std::string& 
     }
 }
 
-// The value names of a key, in enumeration order; empty when it cannot be read.
+// The values of a key, in enumeration order; none when it cannot be read.
 std::vector<RegistryValue> ReadValues(RegistryRoot root, const std::string& keyPath,
                                       RegistryView view = RegistryView::Bits64) {
     try {
         if (auto key = OpenForReading(root, keyPath, view)) return key->Values();
     } catch (const std::exception&) {
         LogCaught("registry values read");
-    }
-    return {};
-}
-
-std::vector<std::string> NamesOf(const std::vector<RegistryValue>& values) {
-    std::vector<std::string> names;
-    names.reserve(values.size());
-    for (const RegistryValue& value : values) names.push_back(value.name);
-    return names;
-}
-
-std::vector<std::string> ReadSubKeyNames(RegistryRoot root, const std::string& keyPath) {
-    try {
-        if (auto key = OpenForReading(root, keyPath)) return key->SubKeyNames();
-    } catch (const std::exception&) {
-        LogCaught("registry subkeys read");
     }
     return {};
 }
@@ -168,36 +152,18 @@ std::string ReadRegString(RegistryRoot root, const std::string& keyPath, const s
     return key->ReadString(valueName).value_or(std::string());
 }
 
-TStartupWatchKeys DefaultStartupWatchKeys() {
-    return TStartupWatchKeys{
-        .AutorunKeys =
-            {
-                "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run",
-                "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
-                "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunServices",
-                "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunServicesOnce",
-                "HKCU\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run",
-                "HKCU\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
-            },
-        .BrowserHelperObjectsKey = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects",
-    };
-}
-
 void TRegistryWatches::AddRegWatch(const std::string& key, const std::string& value, char kind) {
     const std::string_view prefix = std::string_view(key).substr(0, 4);
     if (prefix != "HKLM" && prefix != "HKCU") return;
     const RegistryRoot root = prefix == "HKLM" ? RegistryRoot::LocalMachine : RegistryRoot::CurrentUser;
-    for (const RegistryView view : WatchedViews(root)) {
-        // The helper objects are kept, not compared: one view is enough.
-        if (kind == 'b' && view != RegistryView::Bits64) continue;
-        AddRegWatch(key, value, kind, view);
-    }
+    for (const RegistryView view : WatchedViews(root)) AddRegWatch(key, value, kind, view);
 }
 
 void TRegistryWatches::AddRegWatch(const std::string& key, const std::string& value, char kind, RegistryView view) {
     const std::string_view prefix = std::string_view(key).substr(0, 4);
     if (prefix != "HKLM" && prefix != "HKCU") return;
 
+    if (kind != 'z') return;
     TRegMonitor watch;
     watch.Kind = kind;
     watch.Registry = prefix == "HKLM" ? RegistryRoot::LocalMachine : RegistryRoot::CurrentUser;
@@ -205,36 +171,19 @@ void TRegistryWatches::AddRegWatch(const std::string& key, const std::string& va
     watch.ValueName = value;
     watch.KeyPath = KeyPathOfWatch(key);
     watch.FullKey = key;
-
-    switch (kind) {
-    case 'r':
-        watch.KnownNames = NamesOf(ReadValues(watch.Registry, watch.KeyPath, watch.View));
-        watch.CurrentNames = watch.KnownNames;
-        AutorunWatches.push_back(std::move(watch));
-        break;
-    case 'z':
-        try {
-            const std::optional<RegistryKey> opened = OpenForReading(watch.Registry, watch.KeyPath, watch.View);
-            if (!opened) return;
-            const std::optional<RegistryValue> data = opened->ReadValue(watch.ValueName);
-            // Only plain strings: a missing value or an expandable string is not watched.
-            if (!data || data->type != REG_SZ) return;
-            watch.KnownRegString = platform::StringFromRegistryData(data->data);
-        } catch (const std::exception&) {
-            LogCaught("watched value registration");
-            return;
-        }
-        ValueWatches.push_back(std::move(watch));
-        ++valueWatchesAdded_;
-        break;
-    case 'b':
-        watch.KnownNames = ReadSubKeyNames(watch.Registry, watch.KeyPath);
-        watch.CurrentNames = watch.KnownNames;
-        BrowserHelperObjects = std::move(watch);
-        break;
-    default:
-        break;
+    try {
+        const std::optional<RegistryKey> opened = OpenForReading(watch.Registry, watch.KeyPath, watch.View);
+        if (!opened) return;
+        const std::optional<RegistryValue> data = opened->ReadValue(watch.ValueName);
+        // Only plain strings: a missing value or an expandable string is not watched.
+        if (!data || data->type != REG_SZ) return;
+        watch.KnownRegString = platform::StringFromRegistryData(data->data);
+    } catch (const std::exception&) {
+        LogCaught("watched value registration");
+        return;
     }
+    ValueWatches.push_back(std::move(watch));
+    ++valueWatchesAdded_;
 }
 
 void TRegistryWatches::AddRegTimerWatches(const std::string& iniPath) {
@@ -262,14 +211,10 @@ void TRegistryWatches::AddRegTimerWatches(const std::string& iniPath) {
         const std::optional<RegistryRoot> root = RootFromPrefix(key);
         if (!root) continue;
         for (const RegistryView view : WatchedViews(*root)) {
-            for (const std::string& name : NamesOf(ReadValues(*root, KeyPathOfWatch(key), view)))
-                AddRegWatch(key, name, 'z', view);
+            for (const RegistryValue& named : ReadValues(*root, KeyPathOfWatch(key), view))
+                AddRegWatch(key, named.name, 'z', view);
         }
     }
-}
-
-void TRegistryWatches::ResyncAutorunWatches() {
-    for (TRegMonitor& watch : AutorunWatches) watch.KnownNames = watch.CurrentNames;
 }
 
 void TRegistryWatches::RefreshKnownRegStrings() {
@@ -300,8 +245,6 @@ void TRegistryWatches::RefreshKnownRegString(RegistryRoot root, const std::strin
 
 TRegistrySnapshot TRegistryWatches::TakeSnapshot() const {
     TRegistrySnapshot snapshot;
-    for (const TRegMonitor& watch : AutorunWatches)
-        snapshot.AutorunNames.push_back(NamesOf(ReadValues(watch.Registry, watch.KeyPath, watch.View)));
     for (const TRegMonitor& watch : ValueWatches) {
         try {
             snapshot.ValueData.emplace_back(ReadRegString(watch.Registry, watch.KeyPath, watch.ValueName, watch.View));
@@ -315,63 +258,8 @@ TRegistrySnapshot TRegistryWatches::TakeSnapshot() const {
 
 void TRegistryWatches::AcceptChangesSince(const TRegistrySnapshot& before) {
     const TRegistrySnapshot now = TakeSnapshot();
-    for (std::size_t i = 0; i < AutorunWatches.size() && i < before.AutorunNames.size(); ++i) {
-        TRegMonitor& watch = AutorunWatches[i];
-        const std::vector<std::string>& old = before.AutorunNames[i];
-        for (const std::string& name : now.AutorunNames[i]) {
-            if (std::find(old.begin(), old.end(), name) != old.end()) continue;
-            if (std::find(watch.KnownNames.begin(), watch.KnownNames.end(), name) == watch.KnownNames.end())
-                watch.KnownNames.push_back(name);
-            if (std::find(watch.CurrentNames.begin(), watch.CurrentNames.end(), name) == watch.CurrentNames.end())
-                watch.CurrentNames.push_back(name);
-        }
-    }
     for (std::size_t i = 0; i < ValueWatches.size() && i < before.ValueData.size(); ++i) {
         if (now.ValueData[i] && now.ValueData[i] != before.ValueData[i]) ValueWatches[i].KnownRegString = *now.ValueData[i];
-    }
-}
-
-TRegistryWatches::TRegistryWatches(KnownProgramTest isKnownProgram) : isKnownProgram_(std::move(isKnownProgram)) {}
-
-void TRegistryWatches::AutorunListTimerTimer(WarningSink& queue) {
-    if (PassesHeld()) return;
-    for (TRegMonitor& watch : AutorunWatches) {
-        // The data comes with the names, from one read of the key: a value of any type is
-        // reported (shown as the registry editor shows it) and never stops the pass.
-        const std::vector<RegistryValue> values = ReadValues(watch.Registry, watch.KeyPath, watch.View);
-        watch.CurrentNames = NamesOf(values);
-        // A full queue would drop the finding: the name stays unknown, so a later pass, with
-        // room again, reports it.
-        std::vector<std::string> putOff;
-        for (const std::string& name : NewAutorunNames(watch.CurrentNames, watch.KnownNames)) {
-            watch.ValueName = name;
-            const auto found = std::find_if(values.begin(), values.end(),
-                                            [&](const RegistryValue& value) { return value.name == name; });
-            const std::string data = RegistryDataAsText(found->type, found->data);
-            const std::string fileName(PathFileName(data));
-            if (IsOwnAutorunFile(fileName)) continue;
-            if (!queue.HasRoom()) {
-                putOff.push_back(name);
-                continue;
-            }
-            auto warning =
-                std::make_unique<TAutorunAddWarning>(watch.Registry, fileName, watch.KeyPath, name, data, watch.View);
-            try {
-                warning->KnownProgram = isKnownProgram_ && isKnownProgram_(data);
-            } catch (const std::exception&) {
-                LogCaught("autorun program lookup");
-            }
-            const bool queueFile = warning->KnownProgram && FileExists(data);
-            queue.QueueWarning(std::move(warning));
-            // The program file itself goes as well.
-            if (queueFile) queue.QueueWarning(std::make_unique<TFileWarning>(FileNamePart(data), data));
-        }
-        watch.KnownNames = watch.CurrentNames;
-        if (!putOff.empty()) {
-            std::erase_if(watch.KnownNames, [&](const std::string& name) {
-                return std::find(putOff.begin(), putOff.end(), name) != putOff.end();
-            });
-        }
     }
 }
 
@@ -463,12 +351,6 @@ bool TRegistryWatches::CheckRegEntryRow(const TDataBase& dataBase, int row, Warn
         absent = CheckRegEntry(target, view, queue) && absent;
     }
     return absent;
-}
-
-void RegisterStartupWatches(TRegistryWatches& watches, const TStartupWatchKeys& keys, const std::string& iniPath) {
-    for (const std::string& key : keys.AutorunKeys) watches.AddRegWatch(key, "", 'r');
-    watches.AddRegWatch(keys.BrowserHelperObjectsKey, "", 'b');
-    watches.AddRegTimerWatches(iniPath);
 }
 
 }  // namespace sentrel

@@ -35,16 +35,30 @@ AdminRequest Removal(AdminTarget target, const std::string& point, RegistryView 
     return AdminRequest{.target = target, .point = point, .view = view, .item = item, .digest = EntryDigest(reading)};
 }
 
+// Nothing of the user's own account goes to the administrator part.
+[[noreturn]] void ThrowOwnAccountRefusal(const std::string& entry) {
+    throw std::runtime_error("Windows refused to let Sentrel change " + entry +
+                             ", an entry of your own account (a program may have locked it against changes); "
+                             "nothing was changed. Have an administrator remove it, or ignore it.");
+}
+
 }  // namespace
+
+AdminRemoval AdminRemovalOfAutorun(const TWarning& found) {
+    const auto& warning = WarningAs<TAutorunAddWarning>(found);
+    const std::string key = WithoutTrailingBackslashes(warning.Key);
+    const std::string entry = KeyPathOf(warning.RootKey, key, warning.View) + ", the value \"" + warning.Value + "\"";
+    if (warning.RootKey != RegistryRoot::LocalMachine) ThrowOwnAccountRefusal(entry);
+    const std::optional<std::string> reading = ValueReading(warning.RootKey, key, warning.Value, warning.View);
+    if (!reading) throw ThreatGoneError("The entry " + entry + " is gone; nothing was changed.");
+    return {Removal(AdminTarget::Value, warning.PointId, warning.View, warning.Value, *reading), entry};
+}
 
 AdminRemoval AdminRemovalOfAutostartPoint(const TWarning& found) {
     const auto& warning = WarningAs<AutostartPointWarning>(found);
     const std::string key = KeyPathOf(warning.RootKey, warning.Key, warning.View);
     const std::string entry = warning.SubKey ? key + "\\" + warning.Item : key + ", the value \"" + warning.Item + "\"";
-    if (warning.RootKey != RegistryRoot::LocalMachine)
-        throw std::runtime_error("Windows refused to let Sentrel change " + entry +
-                                 ", an entry of your own account (a program may have locked it against changes); "
-                                 "nothing was changed. Have an administrator remove it, or ignore it.");
+    if (warning.RootKey != RegistryRoot::LocalMachine) ThrowOwnAccountRefusal(entry);
     if (warning.What != AutostartPointWarning::Change::Added) {
         const std::string action = warning.What == AutostartPointWarning::Change::Changed ? "set it back to"
                                                                                            : "make it again with";

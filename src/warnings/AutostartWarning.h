@@ -43,7 +43,6 @@ public:
     bool RunsProgram = true;
 };
 
-
 namespace texts {
 WarningTexts AutostartPointTexts(const TWarning& warning);
 }  // namespace texts

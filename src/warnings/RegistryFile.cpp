@@ -12,6 +12,29 @@ namespace sentrel {
 
 namespace {
 
+std::string SpacedHexBytes(std::string_view data) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string text;
+    for (unsigned char byte : data) {
+        if (!text.empty()) text += ' ';
+        text += kDigits[byte >> 4];
+        text += kDigits[byte & 0x0f];
+    }
+    return text;
+}
+
+template <typename Number>
+Number LittleEndian(std::string_view data) {
+    Number value = 0;
+    for (std::size_t i = data.size(); i-- > 0;) value = static_cast<Number>((value << 8) | static_cast<unsigned char>(data[i]));
+    return value;
+}
+
+}  // namespace
+
+
+namespace {
+
 constexpr std::size_t kLineWidth = 80;
 constexpr char kDigits[] = "0123456789abcdef";
 
@@ -155,6 +178,50 @@ std::optional<std::string> BytesFromHex(std::string_view hex) {
         bytes += static_cast<char>(high << 4 | low);
     }
     return bytes;
+}
+
+std::string RegistryDataAsText(std::uint32_t type, std::string_view data) {
+    switch (type) {
+    case kRegSz:
+    case kRegExpandSz:
+        return std::string(data.substr(0, data.find('\0')));
+    case kRegMultiSz: {
+        std::string text;
+        std::size_t start = 0;
+        while (start < data.size()) {
+            const std::size_t end = std::min(data.find('\0', start), data.size());
+            if (end == start) break;  // the empty string that ends the list
+            if (!text.empty()) text += ' ';
+            text.append(data.substr(start, end - start));
+            start = end + 1;
+        }
+        return text;
+    }
+    case kRegDword:
+    case kRegDwordBigEndian:
+        if (data.size() == 4) {
+            std::uint32_t value = LittleEndian<std::uint32_t>(data);
+            if (type == kRegDwordBigEndian) {
+                value = ((value & 0xffu) << 24) | ((value & 0xff00u) << 8) | ((value >> 8) & 0xff00u) | (value >> 24);
+            }
+            char text[32];
+            std::snprintf(text, sizeof text, "0x%08lx (%lu)", static_cast<unsigned long>(value),
+                          static_cast<unsigned long>(value));
+            return text;
+        }
+        return SpacedHexBytes(data);
+    case kRegQword:
+        if (data.size() == 8) {
+            const std::uint64_t value = LittleEndian<std::uint64_t>(data);
+            char text[48];
+            std::snprintf(text, sizeof text, "0x%016llx (%llu)", static_cast<unsigned long long>(value),
+                          static_cast<unsigned long long>(value));
+            return text;
+        }
+        return SpacedHexBytes(data);
+    default:
+        return SpacedHexBytes(data);
+    }
 }
 
 }  // namespace sentrel

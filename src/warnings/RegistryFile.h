@@ -25,6 +25,7 @@ inline constexpr std::uint32_t kRegSz = 1;
 inline constexpr std::uint32_t kRegExpandSz = 2;
 inline constexpr std::uint32_t kRegBinary = 3;
 inline constexpr std::uint32_t kRegDword = 4;
+inline constexpr std::uint32_t kRegDwordBigEndian = 5;
 inline constexpr std::uint32_t kRegMultiSz = 7;
 inline constexpr std::uint32_t kRegQword = 11;
 
@@ -70,5 +71,11 @@ bool IsRemovableKeyPath(std::string_view keyBelowRoot);
 // registry editor writes it, is read as such; other text in the system's old code page unless
 // it is UTF-8.
 bool IsRegistryExportOf(std::string_view fileBytes, std::string_view keyPath);
+
+// Registry data as the registry editor shows it: strings up to their first zero byte, DWORD and
+// QWORD as "0x0000002a (42)", multi-strings with their strings separated by blanks, everything
+// else (binary, none, unknown types, numbers of a wrong length) as hexadecimal bytes separated
+// by blanks ("01 ab ff").
+std::string RegistryDataAsText(std::uint32_t type, std::string_view data);
 
 }  // namespace sentrel

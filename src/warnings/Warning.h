@@ -145,7 +145,8 @@ public:
 
 // A new value in an autorun key. Name is the file name of the program path RegString. View is
 // the registry view the key was read in; the fix and its undo act in the same one. KnownProgram:
-// the autorun monitor found RegString in the threat database.
+// the autorun monitor found RegString in the threat database. PointId names the autostart point
+// the key is (what the fix holds while it writes there); it takes no part in the comparison.
 class TAutorunAddWarning : public TWarning {
 public:
     static constexpr std::string_view kClassName = "TAutorunAddWarning";
@@ -161,6 +162,7 @@ public:
     RegistryRoot RootKey;
     RegistryView View;
     bool KnownProgram = false;
+    std::string PointId;
 
 protected:
     TAutorunAddWarning(const WarningKind& kind, RegistryRoot rootKey, std::string name, std::string key,

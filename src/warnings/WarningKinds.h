@@ -187,7 +187,6 @@ struct WarningContext {
     std::function<bool(const std::string& name)> isTrackingCookie;       // a cookie file name
     std::function<bool(const std::string& folderPath)> isSpywareFolder;  // with its trailing separator
     std::function<void(const std::string& path)> markShieldMove;         // both ends of every file move
-    std::function<void()> runAutorunPass;                                // after an autorun fix
     // After a browser-setting fix: the watches of the value the fix rewrote (its root, key
     // without trailing backslashes, name and registry view) take the new data as known.
     std::function<void(RegistryRoot root, const std::string& key, const std::string& value, RegistryView view)>

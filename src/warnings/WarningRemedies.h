@@ -109,6 +109,7 @@ void FixService(const TWarning& warning, const NewBackupResult& record, FixOutco
 void UndoService(const BackupRecord& record, const WarningContext& context);
 
 // AdminRemovalsWin.cpp: what the administrator part is asked to remove instead (WarningKind::adminRemoval).
+AdminRemoval AdminRemovalOfAutorun(const TWarning& warning);
 AdminRemoval AdminRemovalOfAutostartPoint(const TWarning& warning);
 AdminRemoval AdminRemovalOfStartupFile(const TWarning& warning);
 AdminRemoval AdminRemovalOfScheduledTask(const TWarning& warning);

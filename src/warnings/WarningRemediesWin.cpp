@@ -36,6 +36,7 @@
 #include "platform/Win32Error.h"
 #include "platform/WindowsVersion.h"
 #include "warnings/AutostartPointHold.h"
+#include "warnings/AutostartPointIds.h"
 #include "warnings/AutostartWarning.h"
 #include "warnings/Backuper.h"
 #include "warnings/FolderTree.h"
@@ -275,39 +276,67 @@ void FixFileChange(const TWarning& warning, const NewBackupResult&, FixOutcome&,
 
 // --- Registry ---
 
-void FixAutorun(const TWarning& found, const NewBackupResult&, FixOutcome& outcome, const WarningContext&) {
+// The value goes with its own type and data in the record (RegString is only what the monitor
+// showed of the data, so writing it back would lose its type). The point is held while the value
+// goes and while an undo puts it back, so neither is reported as a new entry.
+void FixAutorun(const TWarning& found, const NewBackupResult&, FixOutcome& outcome, const WarningContext& context) {
     const auto& warning = WarningAs<TAutorunAddWarning>(found);
     const HKEY root = RootHandle(warning.RootKey);
-    // The value's own type and data: RegString is only the program path taken from the data, so
-    // writing it back would lose the arguments and quotes around it.
+    const std::string key = WithoutTrailingBackslashes(warning.Key);
+    std::optional<platform::RawRegistryValue> current;
+    std::optional<platform::RegistryValue> shown;
+    try {
+        current = platform::ReadRawValue(root, key, warning.Value, ViewFlag(warning.View));
+        if (auto opened = platform::RegistryKey::Open(root, key, platform::RegistryAccess::Read, ViewFlag(warning.View)))
+            shown = opened->ReadValue(warning.Value);
+    } catch (const platform::Win32Error& error) {
+        ThrowPointWriteError(EditorKeyPath(warning), error);
+    }
+    if (!current || !shown)
+        throw ThreatGoneError("The entry " + warning.Value + " of " + EditorKeyPath(warning) +
+                              " is gone already; nothing was changed.");
+    if (RegistryDataAsText(shown->type, shown->data) != warning.RegString)
+        throw ThreatGoneError("The entry " + warning.Value + " of " + EditorKeyPath(warning) +
+                              " has changed again since it was found; nothing was changed.");
     std::vector<BackupValue> keys = {BackupInteger(kRootKeyKey, static_cast<int>(warning.RootKey)),
                                      BackupString(kKeyKey, warning.Key), BackupString(kValueKey, warning.Value),
-                                     BackupString(kRegStringKey, warning.RegString)};
-    if (const auto current = ReadCurrentValue(root, warning.Key, warning.Value, warning.View)) {
-        keys.push_back(BackupInteger(kRegTypeKey, static_cast<int>(current->type)));
-        keys.push_back(BackupString(kRegDataKey, HexFromBytes(current->data)));
-    }
+                                     BackupString(kRegStringKey, warning.RegString),
+                                     BackupInteger(kRegTypeKey, static_cast<int>(current->type)),
+                                     BackupString(kRegDataKey, HexFromBytes(current->data))};
     AddViewKey(keys, warning.View);
+    if (!warning.PointId.empty()) keys.push_back(BackupString(kPointKey, warning.PointId));
     KeepRecord(outcome, std::move(keys));
-    DeleteValueQuietly(root, warning.Key, warning.Value, warning.View);
-    outcome.after = [](const WarningContext& context) {
-        if (context.runAutorunPass) context.runAutorunPass();
-    };
+    const AutostartPointHold hold(context, warning.PointId);
+    try {
+        if (auto opened = platform::RegistryKey::Open(root, key, platform::RegistryAccess::ReadWrite, ViewFlag(warning.View)))
+            opened->DeleteValue(warning.Value);
+    } catch (const platform::Win32Error& error) {
+        LogCaught("autorun value removal");
+        ThrowPointWriteError(EditorKeyPath(warning), error);
+    }
 }
 
-void UndoAutorun(const BackupRecord& record, const WarningContext&) {
+void UndoAutorun(const BackupRecord& record, const WarningContext& context) {
     const auto root = static_cast<RegistryRoot>(static_cast<std::uint32_t>(record.GetInteger(kRootKeyKey)));
     const std::string key = WithoutTrailingBackslashes(record.GetString(kKeyKey));
     const std::string value = record.GetString(kValueKey);
     const std::optional<std::string> data = BytesFromHex(record.GetString(kRegDataKey));
-    const REGSAM view = ViewFlag(ViewOfRecord(record));
-    if (!record.GetString(kRegTypeKey).empty() && data) {
-        const auto type = static_cast<DWORD>(record.GetInteger(kRegTypeKey));
-        platform::WriteRawValue(RootHandle(root), key, value, type, *data, view);
-    } else {
-        // A record of an older version: the program path as a plain string.
-        platform::RegistryKey::Create(RootHandle(root), key, platform::RegistryAccess::ReadWrite, view)
-            .WriteString(value, record.GetString(kRegStringKey));
+    const RegistryView view = ViewOfRecord(record);
+    // A record of an older version names no point: its key is one of the autorun list's.
+    std::string point = record.GetString(kPointKey);
+    if (point.empty()) point = KeyPointId(kAutorunPointKind, root, key, view);
+    const AutostartPointHold hold(context, point);
+    try {
+        if (!record.GetString(kRegTypeKey).empty() && data) {
+            const auto type = static_cast<DWORD>(record.GetInteger(kRegTypeKey));
+            platform::WriteRawValue(RootHandle(root), key, value, type, *data, ViewFlag(view));
+        } else {
+            // A record of an older version: the program path as a plain string.
+            platform::RegistryKey::Create(RootHandle(root), key, platform::RegistryAccess::ReadWrite, ViewFlag(view))
+                .WriteString(value, record.GetString(kRegStringKey));
+        }
+    } catch (const platform::Win32Error& error) {
+        ThrowPointWriteError(RootKeyName(root) + "\\" + ViewKeyPath(key, view), error);
     }
 }
 

@@ -13,6 +13,7 @@
 #include "support/TempFolder.h"
 #include "warnings/AutostartWarning.h"
 #include "warnings/Backuper.h"
+#include "warnings/Warning.h"
 #include "warnings/WarningKinds.h"
 #include "warnings/WarningSink.h"
 
@@ -92,6 +93,64 @@ TEST(AutostartMonitor, ReportsOnceKeepsWhatAFullQueueRefusedAndAcceptsItsOwnFixA
     EXPECT_FALSE(platform::RegistryKey::Open(HKEY_CURRENT_USER, kKey)->ValueExists("Packages"));
     restarted.Slice(sink, WholePass());
     EXPECT_EQ(sink.warnings.size(), 1u);
+    platform::DeleteKeyTree(HKEY_CURRENT_USER, "Software\\SentrelTest\\Autostart");
+}
+
+// The autorun list's keys are points like any other: a value added while the shield was not
+// running is reported at the next start as a new program of the autorun list, a value whose data
+// now starts another program as a change; each fix and its undo go unreported.
+TEST(AutostartMonitor, AutorunKeysReportWhatChangedWhileStoppedAndTheirFixesAndUndosGoUnreported) {
+    test::TempFolder folder;
+    const std::string run = std::string(kKey) + "\\Run";
+    platform::DeleteKeyTree(HKEY_CURRENT_USER, kKey);
+    platform::RegistryKey::Create(HKEY_CURRENT_USER, run).WriteString("Helper", "C:\\t\\helper.exe");
+    const std::vector<AutostartPoint> points =
+        ParseAutostartPoints("autorun | HKCU\\" + run + " | | the test Run list\n", {});
+    ASSERT_EQ(points.size(), 1u);
+    Sink sink;
+    {
+        AutostartMonitor first(folder / "baseline.txt", {});
+        first.AddSource(MakeRegistryPointsSource(points));
+        first.Slice(sink, WholePass());
+    }
+    // While the shield is not running:
+    platform::RegistryKey runKey = platform::RegistryKey::Create(HKEY_CURRENT_USER, run);
+    runKey.WriteString("Updater", "C:\\Tools\\agent.exe /min");
+    runKey.WriteString("Helper", "C:\\Other\\dropper.exe");
+    AutostartMonitor monitor(folder / "baseline.txt", {});
+    monitor.AddSource(MakeRegistryPointsSource(points));
+    monitor.Slice(sink, WholePass());
+    ASSERT_EQ(sink.warnings.size(), 2u);
+    auto* changed = dynamic_cast<AutostartPointWarning*>(sink.warnings[0].get());
+    auto* added = dynamic_cast<TAutorunAddWarning*>(sink.warnings[1].get());
+    ASSERT_NE(changed, nullptr);
+    ASSERT_NE(added, nullptr);
+    EXPECT_EQ(changed->What, AutostartPointWarning::Change::Changed);
+    EXPECT_EQ(changed->OldCommand, "C:\\t\\helper.exe");
+    EXPECT_EQ(added->Name, "agent.exe /min");
+    EXPECT_EQ(added->Key, run);
+    EXPECT_EQ(added->Value, "Updater");
+    EXPECT_EQ(added->RegString, "C:\\Tools\\agent.exe /min");
+    EXPECT_EQ(added->PointId, "autorun HKCU\\" + run);
+
+    const WarningContext context{
+        .holdAutostartPoint = [gate = monitor.Gate()](const std::string& point) { gate->Hold(point); },
+        .acceptAutostartPoint = [gate = monitor.Gate()](const std::string& point) { gate->Accept(point); },
+    };
+    TBackuper backuper(folder.Path());
+    for (auto& warning : sink.warnings) warning->MakeTexts();
+    added->Fix(backuper, context);
+    changed->Fix(backuper, context);
+    EXPECT_FALSE(runKey.ValueExists("Updater"));
+    EXPECT_EQ(runKey.ReadString("Helper"), "C:\\t\\helper.exe");
+    monitor.Slice(sink, WholePass());
+    ASSERT_EQ(backuper.GetCount(), 2);
+    ShieldWarningKind(TAutorunAddWarning::kClassName).Undo(backuper, 0, context);
+    ShieldWarningKind(AutostartPointWarning::kClassName).Undo(backuper, 0, context);
+    EXPECT_EQ(runKey.ReadString("Updater"), "C:\\Tools\\agent.exe /min");
+    EXPECT_EQ(runKey.ReadString("Helper"), "C:\\Other\\dropper.exe");
+    monitor.Slice(sink, WholePass());
+    EXPECT_EQ(sink.warnings.size(), 2u);
     platform::DeleteKeyTree(HKEY_CURRENT_USER, "Software\\SentrelTest\\Autostart");
 }
 

@@ -1,4 +1,4 @@
-// The autorun, watched-value and registry-entry monitors against Wine's real registry, in a
+// The watched-value and registry-entry monitors against Wine's real registry, in a
 // throw-away key under HKCU\Software\SentrelTests that is deleted before and after each test.
 #include <windows.h>
 
@@ -79,186 +79,6 @@ protected:
     std::string path_;
     WarningQueue queue_;
 };
-
-TEST_F(RegistryMonitorsWinTest, AutorunPassReportsEachNewValueOnceExceptTheShieldsOwn) {
-    RegistryKey run = Key("Run");
-    run.WriteString("Existing", "C:\\Old\\old.exe");
-    TRegistryWatches watches;
-    watches.AddRegWatch(KeyText("Run"), "", 'r');
-    ASSERT_EQ(watches.AutorunWatches.size(), 1u);
-    EXPECT_EQ(watches.AutorunWatches[0].KeyPath, Path("Run"));
-    EXPECT_EQ(watches.AutorunWatches[0].FullKey, KeyText("Run"));
-    EXPECT_EQ(watches.AutorunWatches[0].KnownNames, std::vector<std::string>{"Existing"});
-
-    watches.AutorunListTimerTimer(queue_);
-    EXPECT_TRUE(Drain(queue_).empty()) << "names known at registration are not new";
-
-    run.WriteString("updater", "C:\\Tools\\agent.exe");
-    watches.AutorunListTimerTimer(queue_);
-    auto found = Drain(queue_);
-    ASSERT_EQ(found.size(), 1u);
-    EXPECT_EQ(found[0].ClassName, "TAutorunAddWarning");
-    EXPECT_EQ(found[0].Name, "agent.exe");
-    EXPECT_EQ(found[0].Key, Path("Run"));
-    EXPECT_EQ(found[0].Value, "updater");
-    EXPECT_EQ(found[0].RegString, "C:\\Tools\\agent.exe");
-    EXPECT_EQ(found[0].Root, RegistryRoot::CurrentUser);
-    EXPECT_EQ(watches.AutorunWatches[0].ValueName, "updater");
-    watches.AutorunListTimerTimer(queue_);
-    EXPECT_TRUE(Drain(queue_).empty()) << "a new value is reported on one pass only";
-
-    // The shield's own entry raises nothing; quoted or with arguments it is someone else's.
-    run.WriteString("Sentrel 4", "C:\\Program Files\\Sentrel 4\\Sentrel4.exe");
-    run.WriteString("Talvex", "C:\\Program Files\\Talvex\\Talvex4.exe");
-    run.WriteString("Quoted", "\"C:\\Program Files\\Sentrel 4\\Sentrel4.exe\"");
-    run.WriteString("Args", "C:\\Program Files\\Sentrel 4\\Sentrel4.exe /min", REG_EXPAND_SZ);
-    watches.AutorunListTimerTimer(queue_);
-    found = Drain(queue_);
-    ASSERT_EQ(found.size(), 2u);
-    std::vector<std::string> names{found[0].Name, found[1].Name};
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"Sentrel4.exe /min", "Sentrel4.exe\""}));
-
-    // A removed value raises nothing; one that comes back is new again.
-    run.DeleteValue("updater");
-    watches.AutorunListTimerTimer(queue_);
-    EXPECT_TRUE(Drain(queue_).empty());
-    run.WriteString("updater", "C:\\Tools\\agent.exe");
-    watches.AutorunListTimerTimer(queue_);
-    EXPECT_EQ(Drain(queue_).size(), 1u);
-}
-
-// A program the database knows: the warning is a known one, and the file follows it when it
-// exists. A lookup that fails still reports the value, as an unknown program.
-TEST_F(RegistryMonitorsWinTest, AutorunPassQueuesTheFileOfAKnownProgramBehindIt) {
-    TempFolder folder;
-    const std::string spy = folder / "spy.exe";
-    const std::string gone = folder / "gone.exe";
-    WriteTextFile(spy, "MZ");
-    std::vector<std::string> looked;
-    TRegistryWatches watches([&](const std::string& path) {
-        looked.push_back(path);
-        if (path == "C:\\broken.exe") throw std::runtime_error("malformed mask");
-        return path == spy || path == gone;
-    });
-    watches.AddRegWatch(KeyText("Run"), "", 'r');
-    RegistryKey run = Key("Run");
-    run.WriteString("Spy", spy);
-    run.WriteString("Gone", gone);
-    run.WriteString("Broken", "C:\\broken.exe");
-    watches.AutorunListTimerTimer(queue_);
-
-    std::vector<std::string> queued;
-    while (!queue_.Empty()) {
-        queued.push_back(std::string(queue_.Head()->ClassName()) + " " + queue_.Head()->Name + ": " +
-                         queue_.Head()->GetTitle());
-        queue_.RemoveHead();
-    }
-    std::sort(looked.begin(), looked.end());
-    EXPECT_EQ(looked, (std::vector<std::string>{"C:\\broken.exe", gone, spy}));
-    // Values come in the key's order; the file is right behind its autorun warning.
-    const auto at = std::find(queued.begin(), queued.end(), "TAutorunAddWarning spy.exe: Known malicious program");
-    ASSERT_NE(at, queued.end());
-    ASSERT_NE(at + 1, queued.end());
-    EXPECT_EQ(at[1], "TFileWarning spy.exe: Known malicious program");
-    EXPECT_EQ(std::count(queued.begin(), queued.end(), "TAutorunAddWarning gone.exe: Known malicious program"), 1);
-    EXPECT_EQ(std::count(queued.begin(), queued.end(), "TAutorunAddWarning broken.exe: Change in autorun list"), 1);
-    EXPECT_EQ(queued.size(), 4u);
-}
-
-TEST_F(RegistryMonitorsWinTest, AutorunPassKeepsWhatAFullQueueCannotTakeForALaterPass) {
-    RegistryKey run = Key("Run");
-    TRegistryWatches watches;
-    watches.AddRegWatch(KeyText("Run"), "", 'r');
-    for (std::size_t i = 1; i < WarningQueue::kCapacity; ++i)
-        queue_.QueueWarning(std::make_unique<TCookieWarning>("filler" + std::to_string(i)));
-    run.WriteString("first", "C:\\Tools\\first.exe");
-    run.WriteString("second", "C:\\Tools\\second.exe");
-    watches.AutorunListTimerTimer(queue_);
-    EXPECT_EQ(queue_.Count(), WarningQueue::kCapacity) << "one value fits";
-    EXPECT_EQ(queue_.RefusedWhileFull(), 0u) << "the other was kept back, not refused";
-
-    // Once the dispatcher has made room the next pass reports the value kept back, only it.
-    queue_.RemoveHead();
-    watches.AutorunListTimerTimer(queue_);
-    const auto found = Drain(queue_);
-    ASSERT_EQ(found.size(), WarningQueue::kCapacity);
-    EXPECT_NE(found[found.size() - 2].Value, found.back().Value);
-    EXPECT_EQ(found.back().ClassName, "TAutorunAddWarning");
-    watches.AutorunListTimerTimer(queue_);
-    EXPECT_TRUE(queue_.Empty());
-}
-
-TEST_F(RegistryMonitorsWinTest, AutorunPassKnowsNamesInAnyCaseAndAlwaysReportsTheDefaultValue) {
-    RegistryKey run = Key("Run");
-    run.WriteString("Updater", "C:\\Tools\\agent.exe");
-    TRegistryWatches watches;
-    watches.AddRegWatch(KeyText("Run"), "", 'r');
-
-    // The same name written in other letters counts as known.
-    run.DeleteValue("Updater");
-    run.WriteString("UPDATER", "C:\\Tools\\other.exe");
-    watches.AutorunListTimerTimer(queue_);
-    EXPECT_TRUE(Drain(queue_).empty());
-    EXPECT_EQ(watches.AutorunWatches[0].CurrentNames, std::vector<std::string>{"UPDATER"});
-
-    // The key's default value (empty name) is new on every pass.
-    run.WriteString("", "C:\\Bad\\default.exe");
-    for (int pass = 0; pass < 2; ++pass) {
-        watches.AutorunListTimerTimer(queue_);
-        const auto found = Drain(queue_);
-        ASSERT_EQ(found.size(), 1u) << "pass " << pass;
-        EXPECT_EQ(found[0].Name, "default.exe");
-        EXPECT_EQ(found[0].Value, "");
-    }
-}
-
-TEST_F(RegistryMonitorsWinTest, AutorunPassReportsDataOfAnyTypeAndGoesOnToTheNextWatch) {
-    RegistryKey first = Key("Run");
-    RegistryKey second = Key("RunOnce");
-    TRegistryWatches watches;
-    watches.AddRegWatch(KeyText("Run"), "", 'r');
-    watches.AddRegWatch(KeyText("RunOnce"), "", 'r');
-    watches.AddRegWatch(KeyText("Missing"), "", 'r');  // watched before it exists
-    ASSERT_EQ(watches.AutorunWatches.size(), 3u);
-    EXPECT_TRUE(watches.AutorunWatches[2].KnownNames.empty());
-
-    first.WriteDword("flag", 42);
-    first.WriteBinary("blob", std::string("\x01\xab", 2));
-    second.WriteString("later", "C:\\x\\later.exe");
-    Key("Missing").WriteString("arrived", "C:\\x\\arrived.exe");
-    watches.AutorunListTimerTimer(queue_);
-    const auto found = Drain(queue_);
-    ASSERT_EQ(found.size(), 4u);
-    // The two values of the first key in the order the registry enumerates them.
-    const Reported& flag = found[0].Value == "flag" ? found[0] : found[1];
-    const Reported& blob = found[0].Value == "flag" ? found[1] : found[0];
-    EXPECT_EQ(flag.Value, "flag");
-    EXPECT_EQ(flag.Name, "0x0000002a (42)");
-    EXPECT_EQ(flag.RegString, "0x0000002a (42)");
-    EXPECT_EQ(blob.Value, "blob");
-    EXPECT_EQ(blob.RegString, "01 ab");
-    EXPECT_EQ(found[2].Name, "later.exe");
-    EXPECT_EQ(found[3].Name, "arrived.exe");
-
-    watches.AutorunListTimerTimer(queue_);
-    EXPECT_TRUE(Drain(queue_).empty()) << "the odd-typed values are known after one report";
-
-    // A key that goes away reads as empty; its values are new again when it comes back.
-    DeleteKeyTree(HKEY_CURRENT_USER, Path("Missing"));
-    watches.AutorunListTimerTimer(queue_);
-    EXPECT_TRUE(Drain(queue_).empty());
-    Key("Missing").WriteString("arrived", "C:\\x\\arrived.exe");
-    watches.AutorunListTimerTimer(queue_);
-    EXPECT_EQ(Drain(queue_).size(), 1u);
-
-    // A level change accepts whatever the last pass read.
-    first.WriteString("new", "C:\\x\\new.exe");
-    watches.AutorunWatches[0].CurrentNames.push_back("new");
-    watches.ResyncAutorunWatches();
-    watches.AutorunListTimerTimer(queue_);
-    EXPECT_TRUE(Drain(queue_).empty());
-}
 
 // Sets a key's access list: `readable` false gives it an empty list, which refuses everyone.
 void SetKeyReadable(HKEY root, const std::string& path, bool readable) {
@@ -378,41 +198,30 @@ TEST_F(RegistryMonitorsWinTest, WatchedValuePassReportsEveryChangeWithTheOldAndN
 }
 
 TEST_F(RegistryMonitorsWinTest, ChangesAcceptedAsTheUsersOwnAreNotReportedButLaterOnesAre) {
-    RegistryKey run = Key("Run");
     RegistryKey main = Key("Main");
     main.WriteString("Start Page", "A");
+    main.WriteString("Search Page", "S");
     TRegistryWatches watches;
-    watches.AddRegWatch(KeyText("Run"), "", 'r');
     watches.AddRegWatch(KeyText("Main"), "Start Page", 'z');
-    run.WriteString("removed", "C:\\Tools\\agent.exe");
-    watches.AutorunListTimerTimer(queue_);
-    ASSERT_EQ(Drain(queue_).size(), 1u);
-    run.DeleteValue("removed");  // the fix
-    watches.AutorunListTimerTimer(queue_);
+    watches.AddRegWatch(KeyText("Main"), "Search Page", 'z');
 
-    // The undo puts the value and the old start page back, between two passes; another program
-    // adds its own entry at the same time, before the undo began.
-    run.WriteString("intruder", "C:\\Bad\\bad.exe");
+    // The undo puts the old start page back; another program changed the search page before
+    // the undo began.
+    main.WriteString("Search Page", "Hijacked");
     const TRegistrySnapshot before = watches.TakeSnapshot();
-    run.WriteString("removed", "C:\\Tools\\agent.exe");
     main.WriteString("Start Page", "Old");
     watches.AcceptChangesSince(before);
 
-    watches.AutorunListTimerTimer(queue_);
     watches.RegChangeTimerTimer(queue_);
     const auto found = Drain(queue_);
     ASSERT_EQ(found.size(), 1u);
-    EXPECT_EQ(found[0].Value, "intruder");
+    EXPECT_EQ(found[0].Value, "Search Page");
     EXPECT_EQ(watches.ValueWatches[0].KnownRegString, "Old");
 
-    // Later changes of the same names are reported again.
-    run.DeleteValue("removed");
-    watches.AutorunListTimerTimer(queue_);
-    run.WriteString("removed", "C:\\Tools\\agent.exe");
+    // A later change of the same value is reported again.
     main.WriteString("Start Page", "New");
-    watches.AutorunListTimerTimer(queue_);
     watches.RegChangeTimerTimer(queue_);
-    EXPECT_EQ(Drain(queue_).size(), 2u);
+    EXPECT_EQ(Drain(queue_).size(), 1u);
 }
 
 TEST_F(RegistryMonitorsWinTest, OnlyPlainStringValuesOfCurrentUserOrMachineKeysAreWatched) {
@@ -427,10 +236,8 @@ TEST_F(RegistryMonitorsWinTest, OnlyPlainStringValuesOfCurrentUserOrMachineKeysA
     watches.AddRegWatch(KeyText("NoSuchKey"), "Plain", 'z');
     watches.AddRegWatch("HKCR\\" + Path("Main"), "Plain", 'z');
     watches.AddRegWatch("hkcu\\" + Path("Main"), "Plain", 'z');
-    watches.AddRegWatch("HKCR\\" + Path("Main"), "", 'r');
-    watches.AddRegWatch("", "", 'r');
+    watches.AddRegWatch(KeyText("Main"), "Plain", 'r');  // no other kind of watch is made
     EXPECT_TRUE(watches.ValueWatches.empty());
-    EXPECT_TRUE(watches.AutorunWatches.empty());
     watches.AddRegWatch(KeyText("Main"), "Plain", 'z');
     ASSERT_EQ(watches.ValueWatches.size(), 1u);
     EXPECT_EQ(watches.ValueWatches[0].Kind, 'z');
@@ -482,39 +289,6 @@ TEST_F(RegistryMonitorsWinTest, WatchListFileNamesValuesAndAllTakesTheValuesOfTh
     defaults.AddRegTimerWatches(ini);
     ASSERT_EQ(defaults.ValueWatches.size(), 1u);
     EXPECT_EQ(defaults.ValueWatches[0].ValueName, "Start Page");
-}
-
-TEST_F(RegistryMonitorsWinTest, StartupRegistrationCreatesAutorunWatchesTheHelperObjectWatchAndTheValues) {
-    Key("Run").WriteString("a", "C:\\a.exe");
-    Key("RunOnce");
-    Key("BHO\\{11111111-0000-0000-0000-000000000000}");
-    Key("BHO\\{22222222-0000-0000-0000-000000000000}");
-    Key("Main").WriteString("Start Page", "http://home/");
-    TempFolder folder;
-    const std::string ini = folder / "keys_to_watch.ini";
-    WriteTextFile(ini, "[Count]\r\nCount=1\r\n[0]\r\nKey=" + KeyText("Main") + "\r\nValue=Start Page\r\n");
-
-    TRegistryWatches watches;
-    RegisterStartupWatches(watches, {{KeyText("Run"), KeyText("RunOnce")}, KeyText("BHO")}, ini);
-    ASSERT_EQ(watches.AutorunWatches.size(), 2u);
-    EXPECT_EQ(watches.AutorunWatches[0].KnownNames, std::vector<std::string>{"a"});
-    EXPECT_EQ(watches.AutorunWatches[1].FullKey, KeyText("RunOnce"));
-    ASSERT_TRUE(watches.BrowserHelperObjects.has_value());
-    EXPECT_EQ(watches.BrowserHelperObjects->Kind, 'b');
-    auto helpers = watches.BrowserHelperObjects->KnownNames;
-    std::sort(helpers.begin(), helpers.end());
-    EXPECT_EQ(helpers, (std::vector<std::string>{"{11111111-0000-0000-0000-000000000000}",
-                                                 "{22222222-0000-0000-0000-000000000000}"}));
-    ASSERT_EQ(watches.ValueWatches.size(), 1u);
-
-    const TStartupWatchKeys defaults = DefaultStartupWatchKeys();
-    ASSERT_EQ(defaults.AutorunKeys.size(), 6u);
-    EXPECT_EQ(defaults.AutorunKeys[0], "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run");
-    EXPECT_EQ(defaults.AutorunKeys[5], "HKCU\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce");
-    TRegistryWatches real;
-    RegisterStartupWatches(real, defaults, folder / "missing.ini");
-    EXPECT_EQ(real.AutorunWatches.size(), 10u);  // the four machine keys in each registry view
-    EXPECT_TRUE(real.BrowserHelperObjects.has_value());
 }
 
 TEST_F(RegistryMonitorsWinTest, ReadRegStringGivesEmptyForMissingAndThrowsForOtherTypes) {

@@ -6,12 +6,12 @@
 #include <vector>
 
 #include "database/PathParts.h"
+#include "monitors/AutostartPoints.h"
 #include "monitors/RegistryRules.h"
 
 namespace sentrel {
 namespace {
 
-using Names = std::vector<std::string>;
 
 TEST(RegistryRules, RootFromPrefixReadsExactlyTheFirstFourCharacters) {
     EXPECT_EQ(RootFromPrefix("HKLM\\SOFTWARE\\Run"), RegistryRoot::LocalMachine);
@@ -44,45 +44,34 @@ TEST(RegistryRules, RootFromNameKnowsTheSevenRootsExactlyAndFallsBackToTheCurren
     EXPECT_EQ(RootFromName("HKEY_LOCAL_MACHINE "), RegistryRoot::CurrentUser);
 }
 
-TEST(RegistryRules, NewAutorunNamesIgnoreLetterCaseButTheDefaultValueIsAlwaysNew) {
-    EXPECT_EQ(NewAutorunNames({"updater", "New", "Other"}, {"Updater", "OTHER"}), (Names{"New"}));
-    EXPECT_EQ(NewAutorunNames({"", "a"}, {"", "a"}), (Names{""}));
-    EXPECT_EQ(NewAutorunNames({"a", "b"}, {}), (Names{"a", "b"}));
-    EXPECT_EQ(NewAutorunNames({}, {"a"}), Names{});
-    // Order of the current names is kept.
-    EXPECT_EQ(NewAutorunNames({"z", "known", "y"}, {"known"}), (Names{"z", "y"}));
-}
-
-TEST(RegistryRules, OnlyTheBareFileNamesOfTheShieldAndItsScannerAreOwnEntries) {
-    const auto ownFile = [](std::string_view data) { return IsOwnAutorunFile(PathFileName(data)); };
+TEST(RegistryRules, TheShieldAndItsScannerAreOwnEntriesWhereverTheirCommandPutsThem) {
+    const auto ownFile = [](std::string_view data) { return IsOwnAutorunFile(PathFileName(CommandProgram(data))); };
     EXPECT_TRUE(ownFile("C:\\Program Files\\Sentrel 4\\Sentrel4.exe"));
     EXPECT_TRUE(ownFile("C:\\Tools\\Talvex4.exe"));
-    EXPECT_TRUE(ownFile("Sentrel4.exe"));
-    // Quotes or arguments stay in the file-name part, so these are reported.
-    EXPECT_FALSE(ownFile("\"C:\\Program Files\\Sentrel 4\\Sentrel4.exe\""));
-    EXPECT_FALSE(ownFile("C:\\Program Files\\Sentrel 4\\Sentrel4.exe /min"));
+    EXPECT_TRUE(ownFile("\"C:\\Program Files\\Sentrel 4\\Sentrel4.exe\" /hidden"));
+    EXPECT_TRUE(ownFile("C:\\Program Files\\Sentrel 4\\Sentrel4.exe /min"));
+    // The name itself is compared exactly: another letter case, or another program, is reported.
     EXPECT_FALSE(ownFile("C:\\Program Files\\Sentrel 4\\sentrel4.exe"));
-    EXPECT_FALSE(ownFile("C:\\Tools\\agent.exe"));
+    EXPECT_FALSE(ownFile("C:\\Tools\\agent.exe Sentrel4.exe"));
     EXPECT_FALSE(ownFile(""));
 }
 
 TEST(RegistryRules, DataIsShownAsTheRegistryEditorShowsIt) {
-    using namespace registry_type;
     using namespace std::string_literals;
-    EXPECT_EQ(RegistryDataAsText(kString, "C:\\a.exe\0junk"s), "C:\\a.exe");
-    EXPECT_EQ(RegistryDataAsText(kExpandString, "%SystemRoot%\\b.exe"), "%SystemRoot%\\b.exe");
-    EXPECT_EQ(RegistryDataAsText(kDword, "\x2a\0\0\0"s), "0x0000002a (42)");
-    EXPECT_EQ(RegistryDataAsText(kDword, "\xff\xff\xff\xff"s), "0xffffffff (4294967295)");
-    EXPECT_EQ(RegistryDataAsText(kDwordBigEndian, "\0\0\0\x2a"s), "0x0000002a (42)");
-    EXPECT_EQ(RegistryDataAsText(kQword, "\x01\0\0\0\x01\0\0\0"s), "0x0000000100000001 (4294967297)");
-    EXPECT_EQ(RegistryDataAsText(kDword, "\x01\x02"s), "01 02");  // a DWORD of the wrong length
-    EXPECT_EQ(RegistryDataAsText(kBinary, "\x01\xab\xff"s), "01 ab ff");
-    EXPECT_EQ(RegistryDataAsText(kBinary, ""), "");
-    EXPECT_EQ(RegistryDataAsText(kNone, "\x10"s), "10");
+    EXPECT_EQ(RegistryDataAsText(kRegSz, "C:\\a.exe\0junk"s), "C:\\a.exe");
+    EXPECT_EQ(RegistryDataAsText(kRegExpandSz, "%SystemRoot%\\b.exe"), "%SystemRoot%\\b.exe");
+    EXPECT_EQ(RegistryDataAsText(kRegDword, "\x2a\0\0\0"s), "0x0000002a (42)");
+    EXPECT_EQ(RegistryDataAsText(kRegDword, "\xff\xff\xff\xff"s), "0xffffffff (4294967295)");
+    EXPECT_EQ(RegistryDataAsText(kRegDwordBigEndian, "\0\0\0\x2a"s), "0x0000002a (42)");
+    EXPECT_EQ(RegistryDataAsText(kRegQword, "\x01\0\0\0\x01\0\0\0"s), "0x0000000100000001 (4294967297)");
+    EXPECT_EQ(RegistryDataAsText(kRegDword, "\x01\x02"s), "01 02");  // a DWORD of the wrong length
+    EXPECT_EQ(RegistryDataAsText(kRegBinary, "\x01\xab\xff"s), "01 ab ff");
+    EXPECT_EQ(RegistryDataAsText(kRegBinary, ""), "");
+    EXPECT_EQ(RegistryDataAsText(kRegNone, "\x10"s), "10");
     EXPECT_EQ(RegistryDataAsText(99, "\x00\x7f"s), "00 7f");
-    EXPECT_EQ(RegistryDataAsText(kMultiString, "a.exe\0b c.exe\0\0"s), "a.exe b c.exe");
-    EXPECT_EQ(RegistryDataAsText(kMultiString, "unterminated"), "unterminated");
-    EXPECT_EQ(RegistryDataAsText(kMultiString, ""), "");
+    EXPECT_EQ(RegistryDataAsText(kRegMultiSz, "a.exe\0b c.exe\0\0"s), "a.exe b c.exe");
+    EXPECT_EQ(RegistryDataAsText(kRegMultiSz, "unterminated"), "unterminated");
+    EXPECT_EQ(RegistryDataAsText(kRegMultiSz, ""), "");
 }
 
 TEST(RegistryRules, RegEntryRowsNameAKeyOrTheLastComponentAsAValue) {

@@ -13,6 +13,7 @@
 #include "database/LookupTables.h"
 #include "database/ShellFoldersWin.h"
 #include "database/ThreatTables.h"
+#include "monitors/AutostartMonitor.h"
 #include "monitors/RegistryMonitors.h"
 #include "monitors/Scanners.h"
 #include "platform/Registry.h"
@@ -80,15 +81,16 @@ TEST_F(Wow64Test, RunAndWatchedValuesOf32BitProgramsAreFoundFixedAndUndoneInThei
     Write(k64, run, "Start Page", "http://native.example/");
     Write(k32, run, "Start Page", "http://home.example/");
     ASSERT_FALSE(Read(k32, run, "Updater")) << "the two views are one here";
+    AutostartMonitor autorun(program_.Path() + "\\baseline.txt", {});
+    autorun.AddSource(MakeRegistryPointsSource(ParseAutostartPoints("autorun | HKLM\\" + run + " | | the Run list\n", {})));
+    autorun.Slice(queue_, WholePass());
     TRegistryWatches watches;
-    watches.AddRegWatch("HKLM\\" + run, "", 'r');
     watches.AddRegWatch("HKLM\\" + run, "Start Page", 'z');
-    ASSERT_EQ(watches.AutorunWatches.size(), 2u);
     ASSERT_EQ(watches.ValueWatches.size(), 2u);
 
     const std::string data = "C:\\Program Files (x86)\\Spy\\spy.exe";
     Write(k32, run, "Updater", data);
-    watches.AutorunListTimerTimer(queue_);
+    autorun.Slice(queue_, WholePass());
     ASSERT_EQ(queue_.Count(), 1u);
     EXPECT_EQ(Head().Key, run);
     EXPECT_EQ(Head().View, RegistryView::Bits32);
@@ -152,14 +154,17 @@ TEST_F(Wow64Test, AKeyBothViewsShareIsReportedOnce) {
     const std::string run = shared_ + "\\Run";
     Write(k64, run, "Old", "C:\\old.exe");
     ASSERT_TRUE(Read(k32, run, "Old")) << "the views do not share this key here";
+    AutostartMonitor autorun(program_.Path() + "\\baseline.txt", {});
+    autorun.AddSource(MakeRegistryPointsSource(ParseAutostartPoints("autorun | HKLM\\" + run + " | | the Run list\n", {})));
+    autorun.Slice(queue_, WholePass());
     TRegistryWatches watches;
-    watches.AddRegWatch("HKLM\\" + run, "", 'r');
     watches.AddRegWatch("HKLM\\" + run, "Old", 'z');
     Write(k64, run, "New", "C:\\new.exe");
     Write(k64, run, "Old", "C:\\changed.exe");
-    watches.AutorunListTimerTimer(queue_);
+    autorun.Slice(queue_, WholePass());
     watches.RegChangeTimerTimer(queue_);
-    EXPECT_EQ(queue_.Count(), 2u);  // the new value and the changed one, once each
+    // The new value, its change as an autostart point and the changed watched value, once each.
+    EXPECT_EQ(queue_.Count(), 3u);
     while (!queue_.Empty()) queue_.RemoveHead();
 
     TThreatTables tables(MakeDataBase(MakeTable(

@@ -14,6 +14,7 @@
 #include "platform/RegistryRaw.h"
 #include "warnings/RegistryFile.h"
 #include "warnings/RemedyFixture.h"
+#include "warnings/WarningRemedies.h"
 #include "warnings/RootKeysWin.h"
 
 namespace sentrel {
@@ -76,23 +77,26 @@ protected:
 
 TEST_F(RegistryRemedyTest, AutorunFixDeletesTheValueAndUndoRestoresItsTypeAndDataExactly) {
     const std::string run = base_ + "\\Run Keys\\Run";
-    // The program path is all the warning knows; the value holds quotes and arguments too.
+    std::vector<std::string> events;
+    context_.holdAutostartPoint = [&](const std::string& point) { events.push_back("hold " + point); };
+    context_.acceptAutostartPoint = [&](const std::string& point) { events.push_back("accept " + point); };
     const std::string data = Utf16z("\"%ProgramFiles%\\Spy App\\spy.exe\" /silent -x");
+    const std::string shown = "\"%ProgramFiles%\\Spy App\\spy.exe\" /silent -x";
     Write(run, "Spy Helper", REG_EXPAND_SZ, data);
     Write(run, "Neighbour", REG_SZ, Utf16z("C:\\ok.exe"));
-    TAutorunAddWarning warning(kHkcu, "spy.exe", run, "Spy Helper", "%ProgramFiles%\\Spy App\\spy.exe");
+    TAutorunAddWarning warning(kHkcu, "spy.exe\" /silent -x", run, "Spy Helper", shown);
+    warning.PointId = "autorun HKCU\\" + run;
     Fix(warning);
 
     EXPECT_FALSE(Read(run, "Spy Helper"));
     EXPECT_TRUE(Read(run, "Neighbour"));
-    EXPECT_EQ(autorunPasses_, 1);
     ExpectRecord(warning, {{"RootKey", std::to_string(static_cast<int>(0x80000001u))},
                            {"Key", run},
                            {"Value", "Spy Helper"},
-                           {"RegString", "%ProgramFiles%\\Spy App\\spy.exe"},
+                           {"RegString", shown},
                            {"RegType", "2"},
-                           {"RegData", HexFromBytes(data)}});
-    EXPECT_EQ(backuper_.GetString(0, "Desc"), "Program spy.exe was deleted from the autorun list");
+                           {"RegData", HexFromBytes(data)},
+                           {"Point", warning.PointId}});
 
     Undo("TAutorunAddWarning");
     const auto restored = Read(run, "Spy Helper");
@@ -101,7 +105,8 @@ TEST_F(RegistryRemedyTest, AutorunFixDeletesTheValueAndUndoRestoresItsTypeAndDat
     EXPECT_EQ(restored->data, data);
     ExpectRecordGone("0");
 
-    // A record of an older version has no type and data: the program path as a plain string.
+    // A record of an older version has no type, data or point: the program path goes back as a
+    // plain string, and the point is the autorun key's own.
     backuper_.NewBackup("TAutorunAddWarning", "Program old.exe was deleted from the autorun list");
     const BackupValue keys[] = {BackupString("BackupFolder", "1"),
                                 BackupInteger("RootKey", static_cast<int>(0x80000001u)), BackupString("Key", run),
@@ -113,12 +118,18 @@ TEST_F(RegistryRemedyTest, AutorunFixDeletesTheValueAndUndoRestoresItsTypeAndDat
     EXPECT_EQ(old->type, static_cast<DWORD>(REG_SZ));
     EXPECT_EQ(old->data, Utf16z("C:\\old.exe"));
     ExpectRecordGone("1");
+    const std::string point = "autorun HKCU\\" + run;
+    EXPECT_EQ(events, (std::vector<std::string>{"hold " + point, "accept " + point, "hold " + point, "accept " + point,
+                                                "hold " + point, "accept " + point}));
 
-    // A value that went before the fix: the record is made, nothing is deleted, no type kept.
+    // A value that went, or changed, since it was found is left alone, and no record is made.
     TAutorunAddWarning gone(kHkcu, "gone.exe", run, "Gone", "C:\\gone.exe");
-    Fix(gone);
-    EXPECT_EQ(backuper_.GetString(0, "RegType"), "");
-    EXPECT_EQ(autorunPasses_, 2);
+    EXPECT_THROW(Fix(gone), ThreatGoneError);
+    Write(run, "Changed", REG_SZ, Utf16z("C:\\other.exe"));
+    TAutorunAddWarning changed(kHkcu, "first.exe", run, "Changed", "C:\\first.exe");
+    EXPECT_THROW(Fix(changed), ThreatGoneError);
+    EXPECT_TRUE(Read(run, "Changed"));
+    EXPECT_EQ(backuper_.GetCount(), 0);
 }
 
 TEST_F(RegistryRemedyTest, AutorunUndoThatCannotWriteKeepsTheRecord) {

@@ -32,7 +32,6 @@ protected:
         : backuper_(program_.Path()),
           context_(WarningContext{
               .markShieldMove = [this](const std::string& path) { marked_.push_back(path); },
-              .runAutorunPass = [this] { ++autorunPasses_; },
               .refreshWatchedValue =
                   [this](RegistryRoot, const std::string& key, const std::string& value, RegistryView) {
                       ++refreshes_;
@@ -83,7 +82,6 @@ protected:
     TempFolder program_;
     TBackuper backuper_;
     std::vector<std::string> marked_;
-    int autorunPasses_ = 0;
     int refreshes_ = 0;
     std::string refreshed_;  // key|value of the latest refresh
     std::string cookies_;
