@@ -12,6 +12,7 @@
 
 #include "common/Files.h"
 #include "monitors/AutostartMonitor.h"
+#include "monitors/RegistryPointsSource.h"
 #include "monitors/ServicesSource.h"
 #include "monitors/StartupSources.h"
 #include "platform/ProgramFolder.h"

@@ -23,6 +23,7 @@
 #include "database/ThreatTables.h"
 #include "database/UpdateSignature.h"
 #include "monitors/AutostartMonitor.h"
+#include "monitors/RegistryPointsSource.h"
 #include "monitors/BrowserExtensionsSource.h"
 #include "monitors/FirefoxPreferencesSource.h"
 #include "monitors/ServicesSource.h"

@@ -5,10 +5,12 @@
 // baseline yet) and for a point new in the table, what is there is the baseline and nothing is
 // reported; what changed while the shield was not running is reported by the first pass.
 //
-// A source is one family of points (the registry points of the table here; the
-// scheduled tasks, services, Startup folders and browser policies plug in the same way): it
-// says how many points it has, reads one into entries and makes the warning of a finding.
-// Everything runs on the window thread, except the gate's hold and accept (any thread).
+// A source is one family of points (the registry points of the table, monitors/
+// RegistryPointsSource.h; the scheduled tasks, services, Startup folders and browser policies
+// plug in the same way): it says how many points it has, reads one into entries and makes the
+// warning of a finding. The monitor itself (baseline, comparison, gate, slices) is portable.
+// Everything runs on the thread that made the monitor (the window thread), except the gate's
+// hold and accept (any thread); a slice on another thread throws std::logic_error.
 
 #include <cstddef>
 #include <cstdint>
@@ -18,6 +20,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "monitors/AutostartPoints.h"
@@ -106,12 +109,8 @@ private:
     bool dirty_ = false;
     TSliceCursor cursor_;
     std::shared_ptr<AutostartGate> gate_ = std::make_shared<AutostartGate>();
+    std::thread::id owner_ = std::this_thread::get_id();
 };
-
-// The source of the registry points of the table: each point read in every view it is watched in
-// (a machine key in both). Entries of the shield's own program and of its sibling scanner are
-// never reported.
-std::unique_ptr<AutostartSource> MakeRegistryPointsSource(const std::vector<AutostartPoint>& points);
 
 // The points watched: the built-in ones and those the program folder's table (`path`) adds, if it
 // is there. Each of its rows that cannot be read (or the file, when it cannot be read) is logged

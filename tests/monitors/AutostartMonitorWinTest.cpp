@@ -9,6 +9,7 @@
 
 #include "common/Files.h"
 #include "monitors/AutostartMonitor.h"
+#include "monitors/RegistryPointsSource.h"
 #include "platform/Registry.h"
 #include "support/TempFolder.h"
 #include "warnings/AutostartWarning.h"

@@ -14,6 +14,7 @@
 #include "database/ShellFoldersWin.h"
 #include "database/ThreatTables.h"
 #include "monitors/AutostartMonitor.h"
+#include "monitors/RegistryPointsSource.h"
 #include "monitors/RegistryMonitors.h"
 #include "monitors/Scanners.h"
 #include "platform/Registry.h"

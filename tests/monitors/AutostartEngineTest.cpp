@@ -1,0 +1,128 @@
+// The autostart monitor's own rules with a source the test controls: the baseline across starts,
+// the full queue, the shield's own program, the gate, and a pass walked in slices.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "common/Files.h"
+#include "monitors/AutostartMonitor.h"
+#include "support/TempFolder.h"
+#include "warnings/Warning.h"
+#include "warnings/WarningSink.h"
+
+namespace sentrel {
+namespace {
+
+class Sink final : public WarningSink {
+public:
+    void QueueWarning(std::unique_ptr<TWarning> warning) override { names.push_back(warning->Name); }
+    bool HasRoom() const override { return room; }
+    std::vector<std::string> names;
+    bool room = true;
+};
+
+// Points "p0", "p1", ... of the "values" kind, holding what the test puts in `entries`; each
+// finding becomes a warning named "<change> <item>".
+class FakeSource final : public AutostartSource {
+public:
+    explicit FakeSource(std::size_t count) {
+        for (std::size_t i = 0; i < count; ++i) ids.push_back("p" + std::to_string(i));
+    }
+    std::size_t PointCount() const override { return ids.size(); }
+    const std::string& PointId(std::size_t point) const override { return ids[point]; }
+    AutostartPointKind PointKind(std::size_t) const override { return AutostartPointKind::KeyValues; }
+    std::optional<std::vector<AutostartEntry>> Read(std::size_t point) override {
+        ++reads;
+        return entries[ids[point]];
+    }
+    std::unique_ptr<TWarning> MakeWarning(std::size_t, const AutostartFinding& finding, bool) override {
+        const char* change = finding.change == AutostartChange::Added ? "added " : "changed ";
+        return std::make_unique<TFileWarning>(change + finding.entry.item, "");
+    }
+    std::vector<std::string> ids;
+    std::map<std::string, std::vector<AutostartEntry>> entries;
+    int reads = 0;
+};
+
+struct Shield {
+    explicit Shield(const std::string& baseline, std::size_t points = 2) : monitor(baseline, {}) {
+        auto owned = std::make_unique<FakeSource>(points);
+        source = owned.get();
+        monitor.AddSource(std::move(owned));
+    }
+    AutostartMonitor monitor;
+    FakeSource* source;
+};
+
+TEST(AutostartEngine, WhatChangedWhileStoppedIsReportedOnceAndTheQueueAndTheGateAreHeeded) {
+    test::TempFolder folder;
+    const std::string baseline = folder / "baseline.txt";
+    Sink sink;
+    {
+        Shield first(baseline);
+        first.source->entries["p0"] = {{"Tool", "C:\\t\\tool.exe", "1:00"}};
+        ASSERT_TRUE(first.monitor.Slice(sink, WholePass()));
+        EXPECT_TRUE(sink.names.empty()) << "the first start reports nothing";
+    }
+    Shield shield(baseline);
+    shield.source->entries["p0"] = {{"Tool", "C:\\t\\other.exe", "1:01"},
+                                    {"Own", "\"C:\\Program Files\\Sentrel 4\\Sentrel4.exe\" /hidden", "1:02"}};
+    shield.source->entries["p1"] = {{"Late", "C:\\late.exe", "1:03"}};
+    // The queue is full for p1's finding: it stays unknown and comes with the next pass.
+    shield.monitor.Slice(sink, [] { return false; });  // one point: p0
+    EXPECT_EQ(sink.names, std::vector<std::string>{"changed Tool"});
+    sink.room = false;
+    shield.monitor.Slice(sink, WholePass());
+    sink.room = true;
+    shield.monitor.Slice(sink, WholePass());
+    EXPECT_EQ(sink.names, (std::vector<std::string>{"changed Tool", "added Late"}));
+
+    // A held point is not read; once accepted, what it holds is taken without a report.
+    shield.monitor.Gate()->Hold("p1");
+    shield.source->entries["p1"].push_back({"Fixed", "C:\\fix.exe", "1:04"});
+    const int reads = shield.source->reads;
+    shield.monitor.Slice(sink, WholePass());
+    EXPECT_EQ(shield.source->reads, reads + 1);
+    shield.monitor.Gate()->Accept("p1");
+    shield.monitor.Slice(sink, WholePass());
+    EXPECT_EQ(sink.names.size(), 2u);
+
+    // What the last pass learned is what a later start compares with.
+    Shield again(baseline);
+    again.source->entries = shield.source->entries;
+    again.monitor.Slice(sink, WholePass());
+    EXPECT_EQ(sink.names.size(), 2u);
+}
+
+TEST(AutostartEngine, APassWalksInSlicesAndSavesTheBaselineOnlyAtItsEnd) {
+    test::TempFolder folder;
+    const std::string baseline = folder / "baseline.txt";
+    Shield shield(baseline, 3);
+    Sink sink;
+    const auto oneVisit = [] { return SliceBudget([] { return false; }); };
+    EXPECT_FALSE(shield.monitor.Slice(sink, oneVisit()));
+    EXPECT_FALSE(shield.monitor.Slice(sink, oneVisit()));
+    EXPECT_FALSE(FileExists(baseline));
+    EXPECT_TRUE(shield.monitor.Slice(sink, oneVisit()));
+    EXPECT_TRUE(shield.monitor.AtPassStart());
+    EXPECT_TRUE(FileExists(baseline));
+    EXPECT_EQ(shield.source->reads, 3);
+
+    // Only the thread that made the monitor may walk it.
+    bool refused = false;
+    std::thread([&] {
+        try {
+            shield.monitor.Slice(sink, WholePass());
+        } catch (const std::logic_error&) {
+            refused = true;
+        }
+    }).join();
+    EXPECT_TRUE(refused);
+}
+
+}  // namespace
+}  // namespace sentrel
