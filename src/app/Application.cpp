@@ -384,7 +384,8 @@ WarningContext Application::MakeWarningContext() {
                 registryWatches_->RefreshKnownRegString(root, key, value, view);
             },
         .holdAutostartPoint = [gate = autostart_->Gate()](const std::string& point) { gate->Hold(point); },
-        .acceptAutostartPoint = [gate = autostart_->Gate()](const std::string& point) { gate->Accept(point); },
+        .acceptAutostartPoint = [gate = autostart_->Gate()](const std::string& point,
+                                                            const std::string& item) { gate->Accept(point, item); },
         .registryEditor = BuiltWithTestUpdateKey() ? options_->ReadString(kRegistryEditorKey, "") : std::string(),
         .runAdminPart = AdminPartRunner(),
         .adminAnswersFolder = AdminAnswersFolder(),

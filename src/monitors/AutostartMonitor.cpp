@@ -1,6 +1,7 @@
 #include "monitors/AutostartMonitor.h"
 
 #include <algorithm>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <stdexcept>
@@ -11,6 +12,7 @@
 #include "common/Files.h"
 #include "common/StoredText.h"
 #include "database/PathParts.h"
+#include "database/Table.h"
 #include "monitors/RegistryRules.h"
 #include "warnings/Warning.h"
 #include "warnings/WarningSink.h"
@@ -41,10 +43,10 @@ void AutostartGate::Hold(const std::string& point) {
     ++generation_;
 }
 
-void AutostartGate::Accept(const std::string& point) {
+void AutostartGate::Accept(const std::string& point, const std::string& item) {
     const std::lock_guard lock(mutex_);
     if (const auto found = held_.find(point); found != held_.end()) held_.erase(found);
-    accepted_.insert(point);
+    accepted_[point].insert(item);
     ++generation_;
 }
 
@@ -58,9 +60,11 @@ bool AutostartGate::Held(const std::string& point) const {
     return held_.contains(point);
 }
 
-bool AutostartGate::TakeAccepted(const std::string& point) {
+std::optional<std::set<std::string>> AutostartGate::TakeAccepted(const std::string& point) {
     const std::lock_guard lock(mutex_);
-    return accepted_.erase(point) > 0;
+    auto found = accepted_.extract(point);
+    if (found.empty()) return std::nullopt;
+    return std::move(found.mapped());
 }
 
 // --- The monitor ---
@@ -106,13 +110,25 @@ void AutostartMonitor::Visit(std::size_t index, WarningSink& queue) {
     const std::optional<std::vector<AutostartEntry>> now = source.Read(point);
     if (!now) return;
     const auto known = baseline_.find(id);
-    // Taken as it is: the first start, a point new in the table, a point a fix or undo changed.
-    if (gate_->TakeAccepted(id) || firstStart_ || known == baseline_.end()) {
+    const std::optional<std::set<std::string>> accepted = gate_->TakeAccepted(id);
+    // Taken as it is: the first start, a point new in the table, a point a fix or undo changed
+    // as a whole.
+    if (firstStart_ || known == baseline_.end() || (accepted && accepted->contains(""))) {
         if (known == baseline_.end() || known->second != *now) {
             baseline_[id] = *now;
             dirty_ = true;
         }
         return;
+    }
+    // The entries a fix or an undo wrote are known as they are now.
+    if (accepted) {
+        const auto acceptedItem = [&](const AutostartEntry& entry) {
+            return std::any_of(accepted->begin(), accepted->end(),
+                               [&](const std::string& item) { return SameNameIgnoringCase(item, entry.item); });
+        };
+        std::erase_if(known->second, acceptedItem);
+        std::copy_if(now->begin(), now->end(), std::back_inserter(known->second), acceptedItem);
+        dirty_ = true;
     }
     const std::vector<AutostartFinding> findings = CompareAutostartEntries(source.PointKind(point), known->second, *now);
     if (findings.empty()) {

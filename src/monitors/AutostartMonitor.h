@@ -15,6 +15,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -56,11 +57,14 @@ public:
 class AutostartGate {
 public:
     void Hold(const std::string& point);
-    // Ends one hold of the point; its next reading is taken as known without a report.
-    void Accept(const std::string& point);
+    // Ends one hold of the point; what its next reading holds of `item` (an entry the fix or undo
+    // wrote; empty: the whole point) is taken as known without a report. Anything else that
+    // changed there meanwhile is still compared.
+    void Accept(const std::string& point, const std::string& item = {});
     bool Held(const std::string& point) const;
-    // True once for a point accepted since the last call.
-    bool TakeAccepted(const std::string& point);
+    // Once, the items of a point accepted since the last call ("" for the whole point); nothing
+    // when none was.
+    std::optional<std::set<std::string>> TakeAccepted(const std::string& point);
     // Counts every hold and accept: a reading begun before the count changed may miss a fix's or
     // an undo's change (sources that read off the window thread compare it).
     std::uint64_t Generation() const;
@@ -69,7 +73,7 @@ private:
     mutable std::mutex mutex_;
     std::uint64_t generation_ = 0;
     std::multiset<std::string> held_;
-    std::set<std::string> accepted_;
+    std::map<std::string, std::set<std::string>> accepted_;
 };
 
 // The program a finding's entry runs is known to the threat database (by content and place).

@@ -169,7 +169,10 @@ const std::vector<AutostartPoint>& BuiltInAutostartPoints() {
 }
 
 bool SameAutostartPoint(const AutostartPoint& a, const AutostartPoint& b) {
-    return a.kind == b.kind && a.root == b.root && SameNameIgnoringCase(a.path, b.path) &&
+    // An autorun key is the same point as a "values" row of it (an older table had the user's
+    // RunServices keys so): it is watched once, as the autorun list.
+    const bool sameKind = a.kind == b.kind || (a.HoldsValues() && b.HoldsValues());
+    return sameKind && a.root == b.root && SameNameIgnoringCase(a.path, b.path) &&
            SameNames(a.values, b.values) && a.shadowsRoot == b.shadowsRoot &&
            SameNameIgnoringCase(a.shadowsPath, b.shadowsPath);
 }

@@ -75,7 +75,8 @@ std::vector<AutostartPoint> ParseAutostartPoints(std::string_view text,
 const std::vector<AutostartPoint>& BuiltInAutostartPoints();
 
 // Whether two rows name the same point: the same kind, root, key or folder, values and shadowed
-// key, without regard to letter case; what the alert calls them does not count.
+// key, without regard to letter case; what the alert calls them does not count, and "values" and
+// "autorun" rows of one key are one point.
 bool SameAutostartPoint(const AutostartPoint& a, const AutostartPoint& b);
 
 // The points watched: `builtIn`, then each row of `added` (the program folder's table) that names

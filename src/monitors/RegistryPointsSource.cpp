@@ -11,6 +11,7 @@
 #include "common/DiagnosticLog.h"
 #include "common/TextCase.h"
 #include "database/PathParts.h"
+#include "database/Table.h"
 #include "platform/Registry.h"
 #include "platform/RegistryWatch.h"
 #include "warnings/AutostartWarning.h"

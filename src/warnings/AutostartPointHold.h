@@ -10,15 +10,17 @@
 
 namespace sentrel {
 
-// Holds the point (none when `point` is empty) for the life of the object; accepts it at the end.
+// Holds the point (none when `point` is empty) for the life of the object; accepts it at the end:
+// the entry `item` the fix or undo writes, or (no item) all the point holds then.
 class AutostartPointHold {
 public:
-    AutostartPointHold(const WarningContext& context, std::string point) : context_(context), point_(std::move(point)) {
+    AutostartPointHold(const WarningContext& context, std::string point, std::string item = {})
+        : context_(context), point_(std::move(point)), item_(std::move(item)) {
         if (!point_.empty() && context_.holdAutostartPoint) context_.holdAutostartPoint(point_);
     }
     ~AutostartPointHold() {
         try {
-            if (!point_.empty() && context_.acceptAutostartPoint) context_.acceptAutostartPoint(point_);
+            if (!point_.empty() && context_.acceptAutostartPoint) context_.acceptAutostartPoint(point_, item_);
         } catch (...) {
             LogCaught("autostart point accept");
         }
@@ -29,6 +31,7 @@ public:
 private:
     const WarningContext& context_;
     std::string point_;
+    std::string item_;
 };
 
 }  // namespace sentrel

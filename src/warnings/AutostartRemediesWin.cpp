@@ -93,7 +93,7 @@ void FixAutostartSubKey(const AutostartPointWarning& warning, const NewBackupRes
     ExportKey(EditorPathOf(warning.RootKey, subKey, warning.View), record.folderPath + kRegistryBackupName,
               record.folderPath, context, "entry");
     KeepRecord(outcome, std::move(keys));
-    const AutostartPointHold hold(context, warning.PointId);
+    const AutostartPointHold hold(context, warning.PointId, warning.Item);
     try {
         platform::DeleteKeyTree(RootHandle(warning.RootKey), subKey, ViewFlag(warning.View));
     } catch (const platform::Win32Error& error) {
@@ -147,7 +147,7 @@ void FixAutostartPoint(const TWarning& found, const NewBackupResult& record, Fix
         }
     }
     KeepRecord(outcome, std::move(keys));
-    const AutostartPointHold hold(context, warning.PointId);
+    const AutostartPointHold hold(context, warning.PointId, warning.Item);
     try {
         PutValue(warning.RootKey, warning.Key, warning.Item, after, warning.View);
     } catch (const platform::Win32Error& error) {
@@ -160,7 +160,7 @@ void UndoAutostartPoint(const BackupRecord& record, const WarningContext& contex
     const auto root = static_cast<RegistryRoot>(static_cast<std::uint32_t>(record.GetInteger(kRootKeyKey)));
     const std::string key = WithoutTrailingBackslashes(record.GetString(kKeyKey));
     const std::string item = record.GetString(kValueKey);
-    const AutostartPointHold hold(context, record.GetString(kPointKey));
+    const AutostartPointHold hold(context, record.GetString(kPointKey), item);
     if (record.GetString(kSubKeyKey) == "1") {
         const std::string quotedFile = "\"" + record.folderPath + kRegistryBackupName + "\"";
         if (!FileExists(record.folderPath + kRegistryBackupName))

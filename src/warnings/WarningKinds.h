@@ -193,9 +193,10 @@ struct WarningContext {
         refreshWatchedValue;
     // Around a fix or an undo at an autostart point (any thread, so both are safe from any):
     // hold keeps the autostart monitor from reading the point meanwhile; accept releases it and
-    // has the monitor take what it reads next there as known, without a report.
+    // has the monitor take what it reads next of the entry `item` (empty: of the whole point) as
+    // known, without a report.
     std::function<void(const std::string& pointId)> holdAutostartPoint;
-    std::function<void(const std::string& pointId)> acceptAutostartPoint;
+    std::function<void(const std::string& pointId, const std::string& item)> acceptAutostartPoint;
     // The registry editor's program; empty: regedit.exe of the Windows folder. The tests put a
     // stand-in here.
     std::string registryEditor;

@@ -306,7 +306,7 @@ void FixAutorun(const TWarning& found, const NewBackupResult&, FixOutcome& outco
     AddViewKey(keys, warning.View);
     if (!warning.PointId.empty()) keys.push_back(BackupString(kPointKey, warning.PointId));
     KeepRecord(outcome, std::move(keys));
-    const AutostartPointHold hold(context, warning.PointId);
+    const AutostartPointHold hold(context, warning.PointId, warning.Value);
     try {
         if (auto opened = platform::RegistryKey::Open(root, key, platform::RegistryAccess::ReadWrite, ViewFlag(warning.View)))
             opened->DeleteValue(warning.Value);
@@ -325,7 +325,7 @@ void UndoAutorun(const BackupRecord& record, const WarningContext& context) {
     // A record of an older version names no point: its key is one of the autorun list's.
     std::string point = record.GetString(kPointKey);
     if (point.empty()) point = KeyPointId(kAutorunPointKind, root, key, view);
-    const AutostartPointHold hold(context, point);
+    const AutostartPointHold hold(context, point, value);
     try {
         if (!record.GetString(kRegTypeKey).empty() && data) {
             const auto type = static_cast<DWORD>(record.GetInteger(kRegTypeKey));

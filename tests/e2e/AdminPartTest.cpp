@@ -115,7 +115,7 @@ protected:
     std::vector<std::string> events_;
     WarningContext context_{
         .holdAutostartPoint = [this](const std::string& point) { events_.push_back("hold " + point); },
-        .acceptAutostartPoint = [this](const std::string& point) { events_.push_back("accept " + point); },
+        .acceptAutostartPoint = [this](const std::string& point, const std::string&) { events_.push_back("accept " + point); },
         .runAdminPart = [this](const std::vector<std::string>& arguments) { return std::optional(Run(arguments)); },
         .adminAnswersFolder = StoreFolder() + kAdminResultsFolder + "\\",
         .refusedForRights = [](std::string_view) { return true; },

@@ -121,6 +121,10 @@ std::string AutostartBaselinePath() {
     return SettingsFile("autostart_baseline.txt");
 }
 
+void WaitForAutostartBaseline() {
+    Eventually([] { return GetFileAttributesA(AutostartBaselinePath().c_str()) != INVALID_FILE_ATTRIBUTES; }, 20s);
+}
+
 std::string KnownThreatContent() {
     std::string content(4096, '\0');
     for (std::size_t i = 0; i < content.size(); ++i) content[i] = static_cast<char>((7 * i) % 251);

@@ -39,7 +39,9 @@ public:
     RunKey(const RunKey&) = delete;
     RunKey& operator=(const RunKey&) = delete;
 
+    // Once the shield has a baseline, so that the value is reported as new.
     void Add(const std::string& name, const std::string& data) {
+        WaitForAutostartBaseline();
         key_.WriteString(name, data);
         added_.push_back(name);
     }

@@ -1,4 +1,5 @@
-// The autostart points, end to end at High: what is there at the first start is taken as it is;
+// The autostart points, end to end at High (the autorun list's Run key among them): what is there
+// at the first start is taken as it is;
 // what is planted while the shield is not running is reported at the next start, once each,
 // removed or put back by "Shield me" with a backup record, and restored exactly by Undo from the
 // restore page without being reported again. The points are the program's own: the program
@@ -20,6 +21,7 @@
 namespace sentrel::e2e {
 namespace {
 
+constexpr const char* kRun = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr const char* kPolicyRun = "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer\\Run";
 constexpr const char* kDebuggers = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options";
 constexpr const char* kTarget = "e2e-target.exe";
@@ -43,6 +45,10 @@ void CleanUp() {
         key->DeleteValue("E2E Present");
         key->DeleteValue("E2E Policy");
     }
+    if (auto key = platform::RegistryKey::Open(HKEY_CURRENT_USER, kRun, platform::RegistryAccess::ReadWrite)) {
+        key->DeleteValue("E2E Run");
+        key->DeleteValue("E2E Run Present");
+    }
     platform::DeleteKeyTree(HKEY_LOCAL_MACHINE, std::string(kDebuggers) + "\\" + kTarget);
     if (auto key = platform::RegistryKey::Open(HKEY_CURRENT_USER, kCommandProcessor, platform::RegistryAccess::ReadWrite))
         key->DeleteValue("AutoRun");
@@ -54,6 +60,7 @@ TEST(AutostartPoints, ReportsWhatWasPlantedWhileStoppedFixesAndUndoesIt) {
     ShieldFolder folder(SecurityLevel::High);
     platform::RegistryKey::Create(HKEY_CURRENT_USER, kPolicyRun).WriteString("E2E Present", "C:\\e2e\\present.exe");
     platform::RegistryKey::Create(HKEY_CURRENT_USER, kCommandProcessor).WriteString("AutoRun", kAutoRunBefore);
+    platform::RegistryKey::Create(HKEY_CURRENT_USER, kRun).WriteString("E2E Run Present", "C:\\e2e\\present.exe");
 
     // The first start: what is there is the baseline, nothing is reported.
     {
@@ -70,6 +77,8 @@ TEST(AutostartPoints, ReportsWhatWasPlantedWhileStoppedFixesAndUndoesIt) {
     platform::RegistryKey::Create(HKEY_LOCAL_MACHINE, std::string(kDebuggers) + "\\" + kTarget)
         .WriteString("Debugger", kDebugger);
     platform::RegistryKey::Create(HKEY_CURRENT_USER, kCommandProcessor).WriteString("AutoRun", kAutoRunAfter);
+    platform::RegistryKey::Create(HKEY_CURRENT_USER, kRun).WriteString("E2E Run", "C:\\e2e\\run tool.exe");
+    platform::RegistryKey::Create(HKEY_CURRENT_USER, kRun).WriteString("E2E Run Present", "C:\\e2e\\swapped.exe");
 
     ShieldProcess shield(folder);
     ASSERT_TRUE(shield.WaitUntilStarted());
@@ -80,23 +89,30 @@ TEST(AutostartPoints, ReportsWhatWasPlantedWhileStoppedFixesAndUndoesIt) {
         "Debugger=" + std::string(kDebugger) + ". Click Shield me to remove it or Ignore to permit it.",
         "Important startup setting was changed: the command processor's AutoRun command from \"echo before\" to \"" +
             std::string(kAutoRunAfter) + "\". Click Shield me to deny this change or Ignore to permit it.",
+        "Unidentified program run tool.exe was added to the autorun list",
+        "Important startup setting was changed: the Run list from \"C:\\e2e\\present.exe\" to "
+        "\"C:\\e2e\\swapped.exe\". Click Shield me to deny this change or Ignore to permit it.",
     };
     ASSERT_NO_FATAL_FAILURE(ShieldEach(shield, expected));
     TBackuper backuper(folder.Path());
-    ASSERT_TRUE(Eventually([&] { return backuper.GetCount() == 3; })) << backuper.GetCount() << " records";
+    ASSERT_TRUE(Eventually([&] { return backuper.GetCount() == 5; })) << backuper.GetCount() << " records";
     EXPECT_FALSE(ReadString(HKEY_CURRENT_USER, kPolicyRun, "E2E Policy"));
     EXPECT_FALSE(platform::RegistryKey::Open(HKEY_LOCAL_MACHINE, std::string(kDebuggers) + "\\" + kTarget));
     EXPECT_EQ(ReadString(HKEY_CURRENT_USER, kCommandProcessor, "AutoRun"), kAutoRunBefore);
     EXPECT_EQ(ReadString(HKEY_CURRENT_USER, kPolicyRun, "E2E Present"), "C:\\e2e\\present.exe");
-    if (const HWND alert = WaitForAlert(shield, 4s)) ADD_FAILURE() << "a fourth alert: " << AllTexts(alert);
+    EXPECT_FALSE(ReadString(HKEY_CURRENT_USER, kRun, "E2E Run"));
+    EXPECT_EQ(ReadString(HKEY_CURRENT_USER, kRun, "E2E Run Present"), "C:\\e2e\\present.exe");
+    if (const HWND alert = WaitForAlert(shield, 4s)) ADD_FAILURE() << "a sixth alert: " << AllTexts(alert);
 
-    // Undo of the three from the restore page: everything back exactly, and not reported again.
+    // Undo of the five from the restore page: everything back exactly, and not reported again.
     const unsigned long long before = SetLastWriteTimeBack(Baseline());
-    ASSERT_NO_FATAL_FAILURE(UndoEveryChange(shield, 3));
+    ASSERT_NO_FATAL_FAILURE(UndoEveryChange(shield, 5));
     EXPECT_TRUE(Eventually([&] { return backuper.GetCount() == 0; })) << backuper.GetCount() << " records left";
     EXPECT_EQ(ReadString(HKEY_CURRENT_USER, kPolicyRun, "E2E Policy"), kPolicyCommand);
     EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, std::string(kDebuggers) + "\\" + kTarget, "Debugger"), kDebugger);
     EXPECT_EQ(ReadString(HKEY_CURRENT_USER, kCommandProcessor, "AutoRun"), kAutoRunAfter);
+    EXPECT_EQ(ReadString(HKEY_CURRENT_USER, kRun, "E2E Run"), "C:\\e2e\\run tool.exe");
+    EXPECT_EQ(ReadString(HKEY_CURRENT_USER, kRun, "E2E Run Present"), "C:\\e2e\\swapped.exe");
     // The pass after the undo learns the restored state (the baseline is rewritten) and asks nothing.
     EXPECT_TRUE(Eventually([&] { return LastWriteTime(Baseline()) != before; }));
     if (const HWND alert = WaitForAlert(shield, 4s)) ADD_FAILURE() << "reported again after undo: " << AllTexts(alert);

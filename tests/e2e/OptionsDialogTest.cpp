@@ -31,6 +31,7 @@ public:
         for (const auto& name : added_) key_.DeleteValue(name);
     }
     void Add(const std::string& name, DWORD type, const std::string& data) {
+        WaitForAutostartBaseline();
         key_.WriteValue(name, type, std::string_view(data.c_str(), data.size() + 1));
         added_.push_back(name);
     }

@@ -112,6 +112,11 @@ void Press(HWND window, const std::string& text);
 // Key presses as the keyboard makes them: the keys go down in order and up in reverse.
 void Keys(std::initializer_list<WORD> down);
 
+// Waits (up to 20 s, at a level that watches the autostart points) until the shield has a
+// baseline: at the very first start its first pass takes what the autorun keys hold as known, so
+// a value written before then would not be reported.
+void WaitForAutostartBaseline();
+
 // Waits until a condition holds, polling.
 template <typename Probe>
 bool Eventually(Probe probe, std::chrono::milliseconds timeout = 30s) {

@@ -81,21 +81,23 @@ TEST(AutostartEngine, WhatChangedWhileStoppedIsReportedOnceAndTheQueueAndTheGate
     shield.monitor.Slice(sink, WholePass());
     EXPECT_EQ(sink.names, (std::vector<std::string>{"changed Tool", "added Late"}));
 
-    // A held point is not read; once accepted, what it holds is taken without a report.
+    // A held point is not read; once accepted, the entry the fix or undo wrote is taken without
+    // a report, but what another program added meanwhile is not.
     shield.monitor.Gate()->Hold("p1");
     shield.source->entries["p1"].push_back({"Fixed", "C:\\fix.exe", "1:04"});
     const int reads = shield.source->reads;
     shield.monitor.Slice(sink, WholePass());
     EXPECT_EQ(shield.source->reads, reads + 1);
-    shield.monitor.Gate()->Accept("p1");
+    shield.source->entries["p1"].push_back({"Sneaky", "C:\\sneaky.exe", "1:05"});
+    shield.monitor.Gate()->Accept("p1", "fixed");
     shield.monitor.Slice(sink, WholePass());
-    EXPECT_EQ(sink.names.size(), 2u);
+    EXPECT_EQ(sink.names, (std::vector<std::string>{"changed Tool", "added Late", "added Sneaky"}));
 
     // What the last pass learned is what a later start compares with.
     Shield again(baseline);
     again.source->entries = shield.source->entries;
     again.monitor.Slice(sink, WholePass());
-    EXPECT_EQ(sink.names.size(), 2u);
+    EXPECT_EQ(sink.names.size(), 3u);
 }
 
 TEST(AutostartEngine, APassWalksInSlicesAndSavesTheBaselineOnlyAtItsEnd) {

@@ -79,7 +79,9 @@ TEST(AutostartMonitor, ReportsOnceKeepsWhatAFullQueueRefusedAndAcceptsItsOwnFixA
     // Shield me puts it back exactly; Undo removes it again; the monitor reports neither.
     const WarningContext context{
         .holdAutostartPoint = [gate = restarted.Gate()](const std::string& point) { gate->Hold(point); },
-        .acceptAutostartPoint = [gate = restarted.Gate()](const std::string& point) { gate->Accept(point); },
+        .acceptAutostartPoint = [gate = restarted.Gate()](const std::string& point, const std::string& item) {
+            gate->Accept(point, item);
+        },
     };
     TBackuper backuper(folder.Path());
     warning.Fix(backuper, context);
@@ -136,7 +138,9 @@ TEST(AutostartMonitor, AutorunKeysReportWhatChangedWhileStoppedAndTheirFixesAndU
 
     const WarningContext context{
         .holdAutostartPoint = [gate = monitor.Gate()](const std::string& point) { gate->Hold(point); },
-        .acceptAutostartPoint = [gate = monitor.Gate()](const std::string& point) { gate->Accept(point); },
+        .acceptAutostartPoint = [gate = monitor.Gate()](const std::string& point, const std::string& item) {
+            gate->Accept(point, item);
+        },
     };
     TBackuper backuper(folder.Path());
     for (auto& warning : sink.warnings) warning->MakeTexts();

@@ -54,23 +54,25 @@ TEST(AutostartPoints, ParsesEachKindAndSkipsBadRowsWithALogLine) {
 TEST(AutostartPoints, TheProgramFolderTableOnlyAddsToTheBuiltInRows) {
     const std::vector<AutostartPoint> builtIn = ParseAutostartPoints(
         "value   | HKCU\\Software\\Winlogon | Shell | the shell\n"
-        "subkeys | HKLM\\SOFTWARE\\IFEO | Debugger,>HKLM\\SOFTWARE\\Classes | the debuggers\n",
+        "subkeys | HKLM\\SOFTWARE\\IFEO | Debugger,>HKLM\\SOFTWARE\\Classes | the debuggers\n"
+        "autorun | HKCU\\SOFTWARE\\RunServices | | the RunServices list\n",
         {});
-    ASSERT_EQ(builtIn.size(), 2u);
+    ASSERT_EQ(builtIn.size(), 3u);
     const std::string added =
         "value   | hkcu\\software\\winlogon\\ | shell | another name, the same point\n"
         "value   | HKLM\\Software\\Winlogon | Shell | the shell for all users\n"
         "subkeys | HKLM\\SOFTWARE\\IFEO | Debugger | the debuggers, any key\n"
         "values  | HKCU\\Software\\Added | | a bad row: two values | x\n"
-        "value   | HKLM\\Software\\Winlogon | Shell | the shell again\n";
+        "value   | HKLM\\Software\\Winlogon | Shell | the shell again\n"
+        "values  | HKCU\\Software\\RunServices | | an older table's row of an autorun key\n";
     std::vector<std::string> problems;
     const std::vector<AutostartPoint> points =
         MergeAutostartPoints(builtIn, added, [&](const std::string& line) { problems.push_back(line); });
-    ASSERT_EQ(points.size(), 4u);
+    ASSERT_EQ(points.size(), 5u);
     EXPECT_EQ(points[0].name, "the shell");  // a duplicate keeps the built-in row
-    EXPECT_EQ(points[2].name, "the shell for all users");
-    EXPECT_EQ(points[3].name, "the debuggers, any key");  // another shadowed key: another point
-    EXPECT_FALSE(points[3].shadowsRoot);
+    EXPECT_EQ(points[3].name, "the shell for all users");
+    EXPECT_EQ(points[4].name, "the debuggers, any key");  // another shadowed key: another point
+    EXPECT_FALSE(points[4].shadowsRoot);
     ASSERT_EQ(problems.size(), 1u);
     EXPECT_EQ(problems[0], "autostart_points.ini line 4 skipped: it has 5 fields instead of 4");
 

@@ -79,7 +79,9 @@ TEST_F(RegistryRemedyTest, AutorunFixDeletesTheValueAndUndoRestoresItsTypeAndDat
     const std::string run = base_ + "\\Run Keys\\Run";
     std::vector<std::string> events;
     context_.holdAutostartPoint = [&](const std::string& point) { events.push_back("hold " + point); };
-    context_.acceptAutostartPoint = [&](const std::string& point) { events.push_back("accept " + point); };
+    context_.acceptAutostartPoint = [&](const std::string& point, const std::string& item) {
+        events.push_back("accept " + point + " " + item);
+    };
     const std::string data = Utf16z("\"%ProgramFiles%\\Spy App\\spy.exe\" /silent -x");
     const std::string shown = "\"%ProgramFiles%\\Spy App\\spy.exe\" /silent -x";
     Write(run, "Spy Helper", REG_EXPAND_SZ, data);
@@ -119,8 +121,9 @@ TEST_F(RegistryRemedyTest, AutorunFixDeletesTheValueAndUndoRestoresItsTypeAndDat
     EXPECT_EQ(old->data, Utf16z("C:\\old.exe"));
     ExpectRecordGone("1");
     const std::string point = "autorun HKCU\\" + run;
-    EXPECT_EQ(events, (std::vector<std::string>{"hold " + point, "accept " + point, "hold " + point, "accept " + point,
-                                                "hold " + point, "accept " + point}));
+    EXPECT_EQ(events, (std::vector<std::string>{"hold " + point, "accept " + point + " Spy Helper", "hold " + point,
+                                                "accept " + point + " Spy Helper", "hold " + point,
+                                                "accept " + point + " Old"}));
 
     // A value that went, or changed, since it was found is left alone, and no record is made.
     TAutorunAddWarning gone(kHkcu, "gone.exe", run, "Gone", "C:\\gone.exe");
