@@ -23,6 +23,7 @@
 #include "warnings/AdminReadings.h"
 #include "warnings/AutostartWarning.h"
 #include "warnings/Backuper.h"
+#include "warnings/Warning.h"
 #include "warnings/WarningKinds.h"
 #include "warnings/WarningRemedies.h"
 
@@ -192,6 +193,29 @@ TEST_F(AdminPart, TheShieldsFixAndUndoOfAMachineEntryGoThroughThePartAndNothingE
     EXPECT_EQ(RunValue(), planted);
     EXPECT_EQ(backuper_.GetCount(), 0);
     EXPECT_FALSE(FolderExists(StoreFolder() + kAdminChangesFolder + "\\" + change));
+}
+
+// A new program in the machine's Run key goes to the part too, and comes back through it.
+TEST_F(AdminPart, ANewProgramOfTheMachinesRunKeyGoesAndComesBackThroughThePart) {
+    const std::string run = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+    std::string point;
+    for (const AutostartPoint& row : BuiltInAutostartPoints())
+        if (row.kind == AutostartPointKind::AutorunValues && row.root == RegistryRoot::LocalMachine && row.path == run)
+            point = RegistryPointId(row, RegistryView::Bits64);
+    ASSERT_FALSE(point.empty());
+    platform::RegistryKey key = platform::RegistryKey::Create(HKEY_LOCAL_MACHINE, run);
+    key.WriteString(kItem, kCommand);
+    TAutorunAddWarning warning(RegistryRoot::LocalMachine, "bad.exe /run", run, kItem, kCommand);
+    warning.PointId = point;
+    warning.MakeTexts();
+    warning.Fix(backuper_, context_);
+    EXPECT_FALSE(key.ValueExists(kItem));
+    ASSERT_EQ(backuper_.GetCount(), 1);
+    EXPECT_FALSE(backuper_.ReadRecord(0).GetString(kAdminChangeKey).empty());
+    ShieldWarningKind(TAutorunAddWarning::kClassName).Undo(backuper_, 0, context_);
+    EXPECT_EQ(key.ReadString(kItem), kCommand);
+    EXPECT_EQ(backuper_.GetCount(), 0);
+    key.DeleteValue(kItem);
 }
 
 TEST_F(AdminPart, ForgedRequestsAreRefusedAndChangeNothing) {
