@@ -373,23 +373,32 @@ bool Application::IsKnownSpywareProgram(const std::string& path) const {
 
 WarningContext Application::MakeWarningContext() {
     return {
-        .isKnownSpywareFile = [this](const std::string& path) { return IsKnownSpywareProgram(path); },
-        .isTrackingCookie = [this](const std::string& name) { return IsTrackingCookie(threats_->DataBase(), name); },
-        .isSpywareFolder = [this](const std::string& folderPath) {
-            return IsSpywareFolder(threats_->DataBase(), MacroFolders(), folderPath);
-        },
-        // From a fix's worker, which may outlive the tracker: the marks are shared.
-        .markShieldMove = [moves = shieldMoves_](const std::string& path) { moves->Add(path, GetTickCount64()); },
-        .runAutorunPass = [this] { registryWatches_->AutorunListTimerTimer(*queue_); },
-        .refreshWatchedValue =
-            [this](RegistryRoot root, const std::string& key, const std::string& value, RegistryView view) {
-                registryWatches_->RefreshKnownRegString(root, key, value, view);
+        .worker =
+            {
+                // From a fix's worker, which may outlive the tracker: the marks are shared.
+                .markShieldMove = [moves = shieldMoves_](const std::string& path) { moves->Add(path, GetTickCount64()); },
+                .holdAutostartPoint = [gate = autostart_->Gate()](const std::string& point) { gate->Hold(point); },
+                .acceptAutostartPoint = [gate = autostart_->Gate()](const std::string& point) { gate->Accept(point); },
+                .registryEditor =
+                    BuiltWithTestUpdateKey() ? options_->ReadString(kRegistryEditorKey, "") : std::string(),
+                .runAdminPart = AdminPartRunner(),
+                .adminAnswersFolder = AdminAnswersFolder(),
             },
-        .holdAutostartPoint = [gate = autostart_->Gate()](const std::string& point) { gate->Hold(point); },
-        .acceptAutostartPoint = [gate = autostart_->Gate()](const std::string& point) { gate->Accept(point); },
-        .registryEditor = BuiltWithTestUpdateKey() ? options_->ReadString(kRegistryEditorKey, "") : std::string(),
-        .runAdminPart = AdminPartRunner(),
-        .adminAnswersFolder = AdminAnswersFolder(),
+        .window =
+            {
+                .isKnownSpywareFile = [this](const std::string& path) { return IsKnownSpywareProgram(path); },
+                .isTrackingCookie =
+                    [this](const std::string& name) { return IsTrackingCookie(threats_->DataBase(), name); },
+                .isSpywareFolder =
+                    [this](const std::string& folderPath) {
+                        return IsSpywareFolder(threats_->DataBase(), MacroFolders(), folderPath);
+                    },
+                .runAutorunPass = [this] { registryWatches_->AutorunListTimerTimer(*queue_); },
+                .refreshWatchedValue =
+                    [this](RegistryRoot root, const std::string& key, const std::string& value, RegistryView view) {
+                        registryWatches_->RefreshKnownRegString(root, key, value, view);
+                    },
+            },
     };
 }
 

@@ -13,7 +13,7 @@ namespace sentrel {
 // Holds the point (none when `point` is empty) for the life of the object; accepts it at the end.
 class AutostartPointHold {
 public:
-    AutostartPointHold(const WarningContext& context, std::string point) : context_(context), point_(std::move(point)) {
+    AutostartPointHold(const WarningWorkerContext& context, std::string point) : context_(context), point_(std::move(point)) {
         if (!point_.empty() && context_.holdAutostartPoint) context_.holdAutostartPoint(point_);
     }
     ~AutostartPointHold() {
@@ -27,7 +27,7 @@ public:
     AutostartPointHold& operator=(const AutostartPointHold&) = delete;
 
 private:
-    const WarningContext& context_;
+    const WarningWorkerContext& context_;
     std::string point_;
 };
 

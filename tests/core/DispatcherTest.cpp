@@ -40,7 +40,7 @@ public:
     const bool textsThrow;
 };
 
-void FixFake(const TWarning& warning, const NewBackupResult&, FixOutcome& outcome, const WarningContext&) {
+void FixFake(const TWarning& warning, const NewBackupResult&, FixOutcome& outcome, const WarningWorkerContext&) {
     events.push_back((warning.SettledByBlackList ? "fix (black list) " : "fix ") + warning.Name);
     outcome.notices.push_back("fixed " + warning.Name);
     if (WarningAs<Fake>(warning).fixThrows) throw std::runtime_error("the file is locked");

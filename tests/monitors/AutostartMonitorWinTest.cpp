@@ -75,10 +75,12 @@ TEST(AutostartMonitor, ReportsOnceKeepsWhatAFullQueueRefusedAndAcceptsItsOwnFixA
               "back or Ignore to permit it.");
 
     // Shield me puts it back exactly; Undo removes it again; the monitor reports neither.
-    const WarningContext context{
-        .holdAutostartPoint = [gate = restarted.Gate()](const std::string& point) { gate->Hold(point); },
-        .acceptAutostartPoint = [gate = restarted.Gate()](const std::string& point) { gate->Accept(point); },
-    };
+    const WarningContext context{.worker = {
+                                     .holdAutostartPoint =
+                                         [gate = restarted.Gate()](const std::string& point) { gate->Hold(point); },
+                                     .acceptAutostartPoint =
+                                         [gate = restarted.Gate()](const std::string& point) { gate->Accept(point); },
+                                 }};
     TBackuper backuper(folder.Path());
     warning.Fix(backuper, context);
     const auto back = platform::RegistryKey::Open(HKEY_CURRENT_USER, kKey)->ReadValue("Packages");
