@@ -8,7 +8,6 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "core/WarningQueue.h"
@@ -633,32 +632,6 @@ TEST_F(RegistryMonitorsWinTest, RegistryEntryPassReportsListedKeysAndValues) {
     const auto withAbsent = Drain(queue_);
     ASSERT_EQ(withAbsent.size(), found.size() + 1);
     EXPECT_EQ(withAbsent[2].Value, "Absent");
-}
-
-TEST_F(RegistryMonitorsWinTest, PassesFromAnotherThreadAreRefused) {
-    Key("Settings").WriteString("Start Page", "a");
-    TRegistryWatches watches;
-    watches.AddRegWatch(KeyText("Settings"), "Start Page", 'z');
-    TThreatTables tables(MakeDataBase(MakeTable("RegEntries", {{"REG_PATH", {"HKEY_CURRENT_USER\\" + Path("Settings")}},
-                                                               {"SPYWARE_REF", {"1"}}})));
-    Key("Settings").WriteString("Start Page", "b");
-    int refused = 0;
-    std::thread([&] {
-        const auto attempt = [&](const std::function<void()>& call) {
-            try {
-                call();
-            } catch (const std::logic_error&) {
-                ++refused;
-            }
-        };
-        attempt([&] { watches.RegChangeTimerSlice(queue_, WholePass()); });
-        attempt([&] { watches.RegistryTimerSlice(tables, queue_, WholePass()); });
-        attempt([&] { watches.RefreshKnownRegStrings(); });
-    }).join();
-    EXPECT_EQ(refused, 3);
-    EXPECT_TRUE(queue_.Empty());
-    ValuePass(watches, queue_);  // the change is still there to report on the window thread
-    EXPECT_EQ(Drain(queue_).size(), 1u);
 }
 
 }  // namespace
