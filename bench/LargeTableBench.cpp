@@ -195,14 +195,14 @@ int main(int argc, char** argv) {
                   return true;
               }));
         if (whole) Print("folder scan whole", rows, MeasurePass([&] {
-                  FoldersTimerTimer(*tables, queue, macros);
-                  return true;
+                  TSliceCursor cursor;
+                  return FoldersTimerSlice(*tables, queue, macros, cursor, WholePass());
               }));
         Print("folder scan sliced", rows,
               MeasurePass([&] { return FoldersTimerSlice(*tables, queue, macros, folderCursor, slice()); }));
         Print("cookie scan whole", rows, MeasurePass([&] {
-                  CookiesTimerTimer(*tables, queue, cookieFolder);
-                  return true;
+                  TCookieScan scan;
+                  return CookiesTimerSlice(*tables, queue, cookieFolder, scan, WholePass());
               }));
         Print("cookie scan sliced", rows,
               MeasurePass([&] { return CookiesTimerSlice(*tables, queue, cookieFolder, cookieScan, slice()); }));

@@ -79,6 +79,8 @@ constexpr unsigned kFixWaitAtEndMs = 15000;
 // How long a fix waits for the administrator part once the user has answered the system's
 // question (stopping a service alone may take 20 s).
 constexpr std::chrono::minutes kAdminPartTimeout{5};
+// The interval of the passes over the autostart points.
+constexpr unsigned kAutorunListIntervalMs = 6000;
 // The scheduled tasks are listed (off the window thread) at most this often.
 constexpr unsigned kTaskListingIntervalMs = 15000;
 
@@ -372,23 +374,32 @@ bool Application::IsKnownSpywareProgram(const std::string& path) const {
 
 WarningContext Application::MakeWarningContext() {
     return {
-        .isKnownSpywareFile = [this](const std::string& path) { return IsKnownSpywareProgram(path); },
-        .isTrackingCookie = [this](const std::string& name) { return IsTrackingCookie(threats_->DataBase(), name); },
-        .isSpywareFolder = [this](const std::string& folderPath) {
-            return IsSpywareFolder(threats_->DataBase(), MacroFolders(), folderPath);
-        },
-        // From a fix's worker, which may outlive the tracker: the marks are shared.
-        .markShieldMove = [moves = shieldMoves_](const std::string& path) { moves->Add(path, GetTickCount64()); },
-        .refreshWatchedValue =
-            [this](RegistryRoot root, const std::string& key, const std::string& value, RegistryView view) {
-                registryWatches_->RefreshKnownRegString(root, key, value, view);
+        .worker =
+            {
+                // From a fix's worker, which may outlive the tracker: the marks are shared.
+                .markShieldMove = [moves = shieldMoves_](const std::string& path) { moves->Add(path, GetTickCount64()); },
+                .holdAutostartPoint = [gate = autostart_->Gate()](const std::string& point) { gate->Hold(point); },
+                .acceptAutostartPoint = [gate = autostart_->Gate()](const std::string& point,
+                                                                    const std::string& item) { gate->Accept(point, item); },
+                .registryEditor =
+                    BuiltWithTestUpdateKey() ? options_->ReadString(kRegistryEditorKey, "") : std::string(),
+                .runAdminPart = AdminPartRunner(),
+                .adminAnswersFolder = AdminAnswersFolder(),
             },
-        .holdAutostartPoint = [gate = autostart_->Gate()](const std::string& point) { gate->Hold(point); },
-        .acceptAutostartPoint = [gate = autostart_->Gate()](const std::string& point,
-                                                            const std::string& item) { gate->Accept(point, item); },
-        .registryEditor = BuiltWithTestUpdateKey() ? options_->ReadString(kRegistryEditorKey, "") : std::string(),
-        .runAdminPart = AdminPartRunner(),
-        .adminAnswersFolder = AdminAnswersFolder(),
+        .window =
+            {
+                .isKnownSpywareFile = [this](const std::string& path) { return IsKnownSpywareProgram(path); },
+                .isTrackingCookie =
+                    [this](const std::string& name) { return IsTrackingCookie(threats_->DataBase(), name); },
+                .isSpywareFolder =
+                    [this](const std::string& folderPath) {
+                        return IsSpywareFolder(threats_->DataBase(), MacroFolders(), folderPath);
+                    },
+                .refreshWatchedValue =
+                    [this](RegistryRoot root, const std::string& key, const std::string& value, RegistryView view) {
+                        registryWatches_->RefreshKnownRegString(root, key, value, view);
+                    },
+            },
     };
 }
 
@@ -409,50 +420,8 @@ void Application::StartShield() {
         .tell = [this](const std::string& text) { ui::ShowInformation(text, mainForm_->Handle()); },
     });
     scheduler_ = std::make_unique<Scheduler>();
-    scheduler_->SetTicks({
-        .MainTimerTimer = [this] { dispatcher_->MainTimerTimer(); },
-        .ProcessTimerTimer =
-            [this] {
-                processMonitor_->ProcessTimerTimer(*threats_, *queue_, LookupSystem());
-                NoteMonitorPass(TimerId::ProcessTimer);
-            },
-        // The autostart points, the autorun keys among them.
-        .AutorunListTimerTimer =
-            [this] {
-                const bool done = autostart_->Slice(*queue_, TimeBudget(kMonitorSliceTime));
-                if (done) NoteMonitorPass(TimerId::AutorunListTimer);
-                return done;
-            },
-        // The table-walking monitors take a slice of their pass per tick and say whether the
-        // pass is done.
-        .RegChangeTimerTimer =
-            [this] {
-                const bool done = registryWatches_->RegChangeTimerSlice(*queue_, TimeBudget(kMonitorSliceTime));
-                if (done) NoteMonitorPass(TimerId::RegChangeTimer);
-                return done;
-            },
-        .RegistryTimerTimer =
-            [this] {
-                const bool done =
-                    registryWatches_->RegistryTimerSlice(*threats_, *queue_, TimeBudget(kMonitorSliceTime));
-                if (done) NoteMonitorPass(TimerId::RegistryTimer);
-                return done;
-            },
-        .CookiesTimerTimer =
-            [this] {
-                const bool done =
-                    CookiesTimerSlice(*threats_, *queue_, CookiesFolder(), *cookieScan_, TimeBudget(kMonitorSliceTime));
-                if (done) NoteMonitorPass(TimerId::CookiesTimer);
-                return done;
-            },
-        .FoldersTimerTimer =
-            [this] {
-                const bool done = FoldersTimerSlice(*threats_, *queue_, MacroFolders(), *folderScan_,
-                                                    TimeBudget(kMonitorSliceTime));
-                if (done) NoteMonitorPass(TimerId::FoldersTimer);
-                return done;
-            },
-    });
+    scheduler_->SetMainTimerTick([this] { dispatcher_->MainTimerTimer(); });
+    scheduler_->SetMonitors(MonitorEntries());
 
     queue_->SetAlertBusy(false);
     shieldLevel_ = std::make_unique<TShieldLevel>(TShieldLevel::Monitors{
@@ -490,7 +459,7 @@ void Application::StartShield() {
     ShowFirstRun();
     // Ended while the first-run window was up: nothing more starts, the teardown follows.
     if (terminating_) return;
-    scheduler_->SetTimerEnabled(TimerId::MainTimer, true);
+    scheduler_->SetTimerEnabled(kMainTimerName, true);
     if (!hidden) mainForm_->ShowMainWindow();
 }
 
@@ -537,15 +506,32 @@ void Application::CompleteStartup() {
     registryWatches_->AddRegTimerWatches(ProgramFolder() + std::string(kKeysToWatchFileName));
 }
 
-void Application::NoteMonitorPass(TimerId id) {
-    if (firstPassesLogged_) return;
-    firstPasses_ |= 1u << static_cast<unsigned>(id);
-    for (const TimerSpec& timer : kTimers) {
-        if (timer.id == TimerId::MainTimer || !scheduler_->IsTimerEnabled(timer.id)) continue;
-        if (!(firstPasses_ & (1u << static_cast<unsigned>(timer.id)))) return;
-    }
-    firstPassesLogged_ = true;
-    LogEvent("first pass of every monitor done");
+std::vector<MonitorEntry> Application::MonitorEntries() {
+    return {
+        {"ProcessTimer", 500, "Processes",
+         [this](const SliceBudget&) {
+             // One module per tick: every tick is a whole step of its own.
+             processMonitor_->ProcessTimerTimer(*threats_, *queue_, LookupSystem());
+             return true;
+         }},
+        // The autostart points, the autorun keys among them.
+        {"AutorunListTimer", kAutorunListIntervalMs, "Autorun",
+         [this](const SliceBudget& budget) { return autostart_->Slice(*queue_, budget); }},
+        {"RegChangeTimer", 4500, "RegChange",
+         [this](const SliceBudget& budget) { return registryWatches_->RegChangeTimerSlice(*queue_, budget); }},
+        {"RegistryTimer", 5000, "Registry",
+         [this](const SliceBudget& budget) {
+             return registryWatches_->RegistryTimerSlice(*threats_, *queue_, budget);
+         }},
+        {"CookiesTimer", 10000, "Cookies",
+         [this](const SliceBudget& budget) {
+             return CookiesTimerSlice(*threats_, *queue_, CookiesFolder(), *cookieScan_, budget);
+         }},
+        {"FoldersTimer", 9000, "Folders",
+         [this](const SliceBudget& budget) {
+             return FoldersTimerSlice(*threats_, *queue_, MacroFolders(), *folderScan_, budget);
+         }},
+    };
 }
 
 int Application::RunMessageLoop() {

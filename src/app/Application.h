@@ -94,9 +94,8 @@ private:
     // Connects the monitors and the dispatcher to each other and to the scheduler, applies the
     // stored security level and starts the dispatcher.
     void StartShield();
-    // Logs once, when every monitor the level runs has finished one whole pass since start:
-    // from then on the shield has looked at everything it watches.
-    void NoteMonitorPass(TimerId id);
+    // The timer-driven monitors as the scheduler runs them: name, interval, level switch, slice.
+    std::vector<MonitorEntry> MonitorEntries();
     int RunMessageLoop();
     // How the lookups see this machine now (the folders may change while the shield runs).
     static TLookupSystem LookupSystem();
@@ -145,11 +144,6 @@ private:
     std::unique_ptr<TShieldLevel> shieldLevel_;
     bool writtenBack_ = false;
     bool terminating_ = false;
-    // The monitors (bits by timer id) that have finished a pass, until every one has.
-    unsigned firstPasses_ = 0;
-    bool firstPassesLogged_ = false;
-    // When the autorun pass last ran (GetTickCount64).
-    unsigned long long lastAutorunPass_ = 0;
 };
 
 }  // namespace sentrel

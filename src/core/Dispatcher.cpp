@@ -35,6 +35,7 @@ TDispatcher::Verdict TDispatcher::StandingVerdict(TWarning& warning, const Alert
 }
 
 void TDispatcher::MainTimerTimer() {
+    owner_.Check("TDispatcher::MainTimerTimer");
     WarningQueue& queue = context_.queue;
     if (fixingWaiting_ || walkUnderway_ || queue.BeingFixed() || queue.AlertBusy() || queue.Current() != nullptr)
         return;
@@ -75,6 +76,7 @@ void TDispatcher::MainTimerTimer() {
 }
 
 TDispatcher::WaitingSettled TDispatcher::SettleWaiting(const SliceBudget& budget, bool fresh) {
+    owner_.Check("TDispatcher::SettleWaiting");
     const WaitingSettled result = WalkWaiting(budget, fresh);
     walkUnderway_ = !result.finished;
     return result;

@@ -11,6 +11,7 @@
 #include <functional>
 #include <string>
 
+#include "common/OwnerThread.h"
 #include "core/BurstReport.h"
 #include "monitors/SliceCursor.h"
 
@@ -96,6 +97,8 @@ private:
     WaitingSettled WalkWaiting(const SliceBudget& budget, bool fresh);
 
     Context context_;
+    // The window thread: the ticks, the walks and the fixes' ends run there, with the queue's.
+    OwnerThread owner_;
     BurstReport burst_;
     // The waiting warnings the walk under way found to be left to the user.
     std::vector<const TWarning*> leftToUser_;

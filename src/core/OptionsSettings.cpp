@@ -19,20 +19,6 @@ std::optional<int> Row(int stored, int rows) {
     return stored;
 }
 
-struct SwitchKey {
-    std::string_view monitor;
-    bool MonitorSwitches::*member;
-};
-constexpr std::array<SwitchKey, 7> kSwitchKeys = {{
-    {"SysDir", &MonitorSwitches::sysDir},
-    {"Autorun", &MonitorSwitches::autorun},
-    {"Processes", &MonitorSwitches::processes},
-    {"RegChange", &MonitorSwitches::regChange},
-    {"Registry", &MonitorSwitches::registry},
-    {"Cookies", &MonitorSwitches::cookies},
-    {"Folders", &MonitorSwitches::folders},
-}};
-
 }  // namespace
 
 std::optional<int> CloseActionRow(int stored) {
@@ -93,11 +79,11 @@ bool WriteDialogSettings(TOptions& options, const OptionsDialogSettings& setting
     for (std::size_t i = 0; i < kDefaultActionKeys.size(); ++i) writeRow(kDefaultActionKeys[i], settings.actions[i]);
 
     std::vector<std::string> switchKeys;
-    switchKeys.reserve(kSwitchKeys.size());
+    switchKeys.reserve(kSwitchWords.size());
     if (levelRow == kCustomRow) {
-        for (const SwitchKey& key : kSwitchKeys) {
-            switchKeys.push_back("Custom" + std::string(key.monitor));
-            writes.push_back({switchKeys.back(), TOptions::BoolText(settings.switches.*key.member)});
+        for (std::size_t i = 0; i < kSwitchWords.size(); ++i) {
+            switchKeys.push_back("Custom" + std::string(kSwitchWords[i]));
+            writes.push_back({switchKeys.back(), TOptions::BoolText(settings.switches.on[i])});
         }
     }
     if (levelRow) writes.push_back({kShieldKey, TOptions::IntegerText(*levelRow)});

@@ -34,14 +34,14 @@ std::shared_ptr<PlannedUndo> PlannedUndo::Plan(TBackuper& backuper, const Warnin
                                                std::vector<int> indexes) {
     std::shared_ptr<PlannedUndo> plan(new PlannedUndo());
     plan->backuper_ = &backuper;
-    plan->context_ = std::make_shared<const WarningContext>(context);
+    plan->context_ = std::make_shared<const WarningWorkerContext>(context.worker);
     for (const int index : LastToFirst(std::move(indexes))) {
         Step& step = plan->steps_.emplace_back();
         try {
             step.record = backuper.ReadRecord(index);
             step.desc = step.record.GetString(kBackupDescKey);
             const std::string type = step.record.GetString(kBackupTypeKey);
-            const WarningKind* kind = FindWarningKind(context.kinds, type);
+            const WarningKind* kind = FindWarningKind(context.worker.kinds, type);
             if (!kind) {
                 step.problem = "The change " + Quoted(step.desc) + " (backup " + step.record.code +
                                ") cannot be undone: its kind " + Quoted(type) +

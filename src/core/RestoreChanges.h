@@ -20,6 +20,7 @@
 namespace sentrel {
 
 struct WarningContext;
+struct WarningWorkerContext;
 struct WarningKind;
 
 // Runs an undo as the user's own change (the monitors must not report what it puts back).
@@ -28,7 +29,7 @@ using UndoRunner = std::function<void(const std::function<void()>& undo)>;
 class PlannedUndo {
 public:
     // The plan of records `indexes` (window thread). A record whose "Type" names no kind among
-    // `context.kinds`, or whose undo is already under way, is not acted on; Finish says so.
+    // `context.worker.kinds`, or whose undo is already under way, is not acted on; Finish says so.
     static std::shared_ptr<PlannedUndo> Plan(TBackuper& backuper, const WarningContext& context,
                                              std::vector<int> indexes);
     // Takes the marks off the records of a plan that was never finished.
@@ -58,7 +59,7 @@ private:
     void Unmark() noexcept;
 
     TBackuper* backuper_ = nullptr;  // reached only in the plan and the finish
-    std::shared_ptr<const WarningContext> context_;
+    std::shared_ptr<const WarningWorkerContext> context_;  // what the act may use
     std::vector<Step> steps_;
     bool finished_ = false;
 };

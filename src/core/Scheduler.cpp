@@ -1,6 +1,7 @@
 #include "core/Scheduler.h"
 
 #include <chrono>
+#include <stdexcept>
 #include <string>
 
 #include "common/DiagnosticLog.h"
@@ -13,56 +14,77 @@ namespace {
 
 constexpr const char* kWindowClass = "SentrelScheduler";
 
-std::size_t SlotOf(TimerId id) {
-    return static_cast<std::size_t>(id) - 1;
+UINT_PTR TimerIdOf(std::size_t slot) {
+    return static_cast<UINT_PTR>(slot + 1);
 }
 
 }  // namespace
 
-Scheduler::Scheduler() : MessageWindow(kWindowClass) {}
-
-void Scheduler::SetTimerEnabled(TimerId id, bool enabled) {
-    const std::size_t slot = SlotOf(id);
-    // A running timer keeps its period: setting it again would restart the wait.
-    if (enabled == enabled_[slot]) return;
-    if (enabled) {
-        if (!SetTimer(Handle(), static_cast<UINT_PTR>(id), SpecOf(id).intervalMs, nullptr))
-            platform::ThrowLastError("SetTimer(" + std::string(SpecOf(id).name) + ")");
-    } else {
-        KillTimer(Handle(), static_cast<UINT_PTR>(id));
-    }
-    enabled_[slot] = enabled;
-    followingUp_[slot] = false;
+Scheduler::Scheduler() : MessageWindow(kWindowClass) {
+    slots_.push_back({kMainTimerName, kMainTimerIntervalMs});
 }
 
-bool Scheduler::IsTimerEnabled(TimerId id) const {
-    return enabled_[SlotOf(id)];
+void Scheduler::SetMonitors(std::vector<MonitorEntry> monitors) {
+    for (std::size_t slot = 1; slot < slots_.size(); ++slot) SetSlotEnabled(slot, false);
+    slots_.resize(1);
+    for (const MonitorEntry& monitor : monitors) {
+        for (const Slot& slot : slots_) {
+            if (slot.name == monitor.name)
+                throw std::invalid_argument("a second timer named " + std::string(monitor.name));
+        }
+        slots_.push_back({monitor.name, monitor.intervalMs});
+    }
+    monitors_ = std::move(monitors);
+    firstPassesLogged_ = false;
+}
+
+std::size_t Scheduler::SlotOf(std::string_view name) const {
+    for (std::size_t slot = 0; slot < slots_.size(); ++slot)
+        if (slots_[slot].name == name) return slot;
+    throw std::invalid_argument("no timer named " + std::string(name));
+}
+
+void Scheduler::SetTimerEnabled(std::string_view name, bool enabled) {
+    SetSlotEnabled(SlotOf(name), enabled);
+}
+
+void Scheduler::SetSlotEnabled(std::size_t slot, bool enabled) {
+    Slot& timer = slots_[slot];
+    // A running timer keeps its period: setting it again would restart the wait.
+    if (enabled == timer.enabled) return;
+    if (enabled) {
+        if (!SetTimer(Handle(), TimerIdOf(slot), timer.intervalMs, nullptr))
+            platform::ThrowLastError("SetTimer(" + std::string(timer.name) + ")");
+    } else {
+        KillTimer(Handle(), TimerIdOf(slot));
+    }
+    timer.enabled = enabled;
+    timer.followingUp = false;
+}
+
+bool Scheduler::IsTimerEnabled(std::string_view name) const {
+    return slots_[SlotOf(name)].enabled;
 }
 
 void Scheduler::StopAll() {
-    for (const TimerSpec& timer : kTimers) SetTimerEnabled(timer.id, false);
+    for (std::size_t slot = 0; slot < slots_.size(); ++slot) SetSlotEnabled(slot, false);
 }
 
 void Scheduler::ApplySwitches(const MonitorSwitches& switches) {
-    SetTimerEnabled(TimerId::AutorunListTimer, switches.autorun);
-    SetTimerEnabled(TimerId::ProcessTimer, switches.processes);
-    SetTimerEnabled(TimerId::RegChangeTimer, switches.regChange);
-    SetTimerEnabled(TimerId::RegistryTimer, switches.registry);
-    SetTimerEnabled(TimerId::CookiesTimer, switches.cookies);
-    SetTimerEnabled(TimerId::FoldersTimer, switches.folders);
+    for (std::size_t i = 0; i < monitors_.size(); ++i) SetSlotEnabled(i + 1, switches[monitors_[i].levelSwitch]);
 }
 
-bool Scheduler::IsFollowingUp(TimerId id) const {
-    return followingUp_[SlotOf(id)];
+bool Scheduler::IsFollowingUp(std::string_view name) const {
+    return slots_[SlotOf(name)].followingUp;
 }
 
-void Scheduler::SetPassUnfinished(TimerId id, bool unfinished) {
-    const std::size_t slot = SlotOf(id);
-    if (!enabled_[slot] || followingUp_[slot] == unfinished) return;
+void Scheduler::SetPassUnfinished(std::size_t slot, bool unfinished) {
+    Slot& timer = slots_[slot];
+    if (!timer.enabled || timer.followingUp == unfinished) return;
     // Setting an existing timer again replaces its interval.
-    if (!SetTimer(Handle(), static_cast<UINT_PTR>(id), unfinished ? kFollowUpTickMs : SpecOf(id).intervalMs, nullptr))
-        platform::ThrowLastError("SetTimer(" + std::string(SpecOf(id).name) + ")");
-    followingUp_[slot] = unfinished;
+    if (!SetTimer(Handle(), TimerIdOf(slot), unfinished ? kFollowUpTickMs : timer.intervalMs, nullptr))
+        platform::ThrowLastError("SetTimer(" + std::string(timer.name) + ")");
+    timer.followingUp = unfinished;
 }
 
 LRESULT Scheduler::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -72,55 +94,54 @@ LRESULT Scheduler::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void Scheduler::OnTimer(UINT_PTR id) {
-    if (id < 1 || id > kTimers.size()) return;
-    const auto timer = static_cast<TimerId>(id);
+    if (id < 1 || id > slots_.size()) return;
+    const std::size_t slot = id - 1;
     const auto start = std::chrono::steady_clock::now();
     try {
-        RunTick(timer);
+        if (slot == 0) {
+            if (mainTick_) mainTick_();
+        } else if (const MonitorEntry& monitor = monitors_[slot - 1]; monitor.slice) {
+            const bool done = monitor.slice(TimeBudget(kMonitorSliceTime));
+            SetPassUnfinished(slot, !done);
+            if (done) {
+                ++slots_[slot].cost.passes;
+                NotePass();
+            }
+        }
     } catch (...) {
-        LogCaught(SpecOf(timer).name);
+        LogCaught(slots_[slot].name);
     }
     const long long us =
         std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start).count();
-    TickCost& cost = costs_[SlotOf(timer)];
+    TickCost& cost = slots_[slot].cost;
     ++cost.ticks;
     cost.totalUs += us;
     if (us > cost.longestUs) {
         cost.longestUs = us;
         if (us > kSlowTickMs * 1000)
-            LogEvent(std::string(SpecOf(timer).name) + " tick took " + std::to_string(us / 1000) + " ms");
+            LogEvent(std::string(slots_[slot].name) + " tick took " + std::to_string(us / 1000) + " ms");
     }
 }
 
-const Scheduler::TickCost& Scheduler::CostOf(TimerId id) const {
-    return costs_[SlotOf(id)];
+void Scheduler::NotePass() {
+    if (firstPassesLogged_) return;
+    for (std::size_t slot = 1; slot < slots_.size(); ++slot)
+        if (slots_[slot].enabled && slots_[slot].cost.passes == 0) return;
+    firstPassesLogged_ = true;
+    LogEvent("first pass of every monitor done");
+}
+
+const Scheduler::TickCost& Scheduler::CostOf(std::string_view name) const {
+    return slots_[SlotOf(name)].cost;
 }
 
 void Scheduler::LogCosts() const {
-    for (const TimerSpec& timer : kTimers) {
-        const TickCost& cost = CostOf(timer.id);
+    for (const Slot& timer : slots_) {
+        const TickCost& cost = timer.cost;
         if (cost.ticks == 0) continue;
         LogEvent(std::string(timer.name) + ": " + std::to_string(cost.ticks) + " ticks, " +
                  std::to_string(cost.totalUs / 1000) + " ms in all, longest " + std::to_string(cost.longestUs / 1000) +
                  " ms");
-    }
-}
-
-void Scheduler::RunTick(TimerId id) {
-    const auto whole = [](const std::function<void()>& tick) {
-        if (tick) tick();
-    };
-    const auto slice = [this, id](const std::function<bool()>& tick) {
-        if (tick) SetPassUnfinished(id, !tick());
-    };
-    switch (id) {
-    case TimerId::MainTimer: whole(ticks_.MainTimerTimer); break;
-    case TimerId::ProcessTimer: whole(ticks_.ProcessTimerTimer); break;
-    case TimerId::AutorunListTimer: slice(ticks_.AutorunListTimerTimer); break;
-    case TimerId::RegChangeTimer: slice(ticks_.RegChangeTimerTimer); break;
-    case TimerId::RegistryTimer: slice(ticks_.RegistryTimerTimer); break;
-    case TimerId::CookiesTimer: slice(ticks_.CookiesTimerTimer); break;
-    case TimerId::FoldersTimer: slice(ticks_.FoldersTimerTimer); break;
     }
 }
 

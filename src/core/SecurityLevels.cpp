@@ -1,5 +1,6 @@
 #include "core/SecurityLevels.h"
 
+#include <stdexcept>
 #include <string>
 
 #include "config/Options.h"
@@ -11,19 +12,34 @@ std::optional<SecurityLevel> LevelFromValue(int value) {
     return static_cast<SecurityLevel>(value);
 }
 
+namespace {
+
+std::optional<std::size_t> SwitchIndex(std::string_view word) {
+    for (std::size_t i = 0; i < kSwitchWords.size(); ++i)
+        if (kSwitchWords[i] == word) return i;
+    return std::nullopt;
+}
+
+}  // namespace
+
+bool MonitorSwitches::operator[](std::string_view word) const {
+    const std::optional<std::size_t> index = SwitchIndex(word);
+    return index && on[*index];
+}
+
+void MonitorSwitches::Set(std::string_view word, bool value) {
+    const std::optional<std::size_t> index = SwitchIndex(word);
+    if (!index) throw std::invalid_argument("no level switch " + std::string(word));
+    on[*index] = value;
+}
+
 MonitorSwitches ReadMonitorSwitches(const TOptions& options, SecurityLevel level) {
     MonitorSwitches switches;
     if (level == SecurityLevel::Disabled) return switches;
     const std::string word(kLevels[static_cast<std::size_t>(level)].word);
-    const auto read = [&](std::string_view monitor) { return options.ReadBool(word + std::string(monitor), false); };
     // In the order the levels have always read them.
-    switches.sysDir = read("SysDir");
-    switches.autorun = read("Autorun");
-    switches.processes = read("Processes");
-    switches.regChange = read("RegChange");
-    switches.registry = read("Registry");
-    switches.cookies = read("Cookies");
-    switches.folders = read("Folders");
+    for (std::size_t i = 0; i < kSwitchWords.size(); ++i)
+        switches.on[i] = options.ReadBool(word + std::string(kSwitchWords[i]), false);
     return switches;
 }
 

@@ -38,15 +38,22 @@ inline constexpr std::array<LevelSigns, 5> kLevels = {{
 // The level a stored value names, or nothing for a value outside 0 to 4.
 std::optional<SecurityLevel> LevelFromValue(int value);
 
-// Which monitors a level runs.
+// The monitor words of the level switches (a switch key is level word + monitor word), in the
+// order the levels read them and the options dialog shows them. "SysDir" switches the
+// system-folder file watcher; each other word is the switch of one timer-driven monitor
+// (core/Scheduler.h).
+inline constexpr std::array<std::string_view, 7> kSwitchWords = {
+    "SysDir", "Autorun", "Processes", "RegChange", "Registry", "Cookies", "Folders"};
+inline constexpr std::string_view kSysDirSwitch = "SysDir";
+
+// Which monitors a level runs: one switch per monitor word.
 struct MonitorSwitches {
-    bool sysDir = false;     // system-folder file watcher
-    bool autorun = false;    // AutorunListTimer
-    bool processes = false;  // ProcessTimer
-    bool regChange = false;  // RegChangeTimer
-    bool registry = false;   // RegistryTimer
-    bool cookies = false;    // CookiesTimer
-    bool folders = false;    // FoldersTimer
+    std::array<bool, kSwitchWords.size()> on{};  // in the order of kSwitchWords
+
+    // The switch of `word`; false for a word no level has.
+    bool operator[](std::string_view word) const;
+    // Throws std::invalid_argument for a word no level has.
+    void Set(std::string_view word, bool value);
 
     bool operator==(const MonitorSwitches&) const = default;
 };

@@ -19,7 +19,8 @@ std::optional<MonitorSwitches> TShieldLevel::Apply(int level) {
     // An unknown level is recorded as it is and leaves every monitor as it was.
     if (!known) return std::nullopt;
     const MonitorSwitches switches = ReadMonitorSwitches(monitors_.options, *known);
-    if (switches.sysDir != monitors_.fileChanges.Active()) monitors_.fileChanges.SetActive(switches.sysDir);
+    const bool sysDir = switches[kSysDirSwitch];
+    if (sysDir != monitors_.fileChanges.Active()) monitors_.fileChanges.SetActive(sysDir);
     monitors_.scheduler.ApplySwitches(switches);
     return switches;
 }

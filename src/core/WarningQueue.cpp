@@ -10,12 +10,12 @@
 namespace sentrel {
 
 WarningQueue::WarningQueue(WarningContext context, FixExecutor executor)
-    : owner_(std::this_thread::get_id()), context_(std::move(context)), executor_(std::move(executor)) {}
+    : context_(std::move(context)), executor_(std::move(executor)) {}
 
 WarningQueue::~WarningQueue() = default;
 
 void WarningQueue::CheckThread(const char* operation) const {
-    if (std::this_thread::get_id() != owner_) {
+    if (!owner_.IsCurrent()) {
         throw std::logic_error(std::string("WarningQueue::") + operation +
                                " called from a thread other than the one that owns the queue");
     }

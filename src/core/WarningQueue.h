@@ -22,6 +22,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/OwnerThread.h"
 #include "warnings/WarningKinds.h"
 #include "warnings/WarningSink.h"
 
@@ -107,13 +108,13 @@ public:
     bool AlertBusy() const;
     void SetAlertBusy(bool busy);
 
-    std::thread::id OwnerThread() const { return owner_; }
+    std::thread::id OwnerThread() const { return owner_.Id(); }
 
 private:
     void CheckThread(const char* operation) const;
     void CountChanged() const;
 
-    std::thread::id owner_;
+    sentrel::OwnerThread owner_;
     WarningContext context_;
     FixExecutor executor_;
     // Shared with a fix that runs: its act reads the warning on a worker.

@@ -156,6 +156,7 @@ std::string TFileChangesTracker::WindowsFolder() {
 }
 
 void TFileChangesTracker::SetActive(bool value) {
+    owner_.Check("TFileChangesTracker::SetActive");
     active_ = value;
     if (!value) {
         StopWatcher();
@@ -214,11 +215,13 @@ void TFileChangesTracker::MarkShieldMove(const std::string& path) {
 }
 
 void TFileChangesTracker::ChangeNew(const std::string& path) {
+    owner_.Check("TFileChangesTracker::ChangeNew");
     if (shieldMoves_->Contains(path, GetTickCount64())) return;
     TestNewFile(path, kRetries);
 }
 
 void TFileChangesTracker::ChangeDeleted(const std::string& path) {
+    owner_.Check("TFileChangesTracker::ChangeDeleted");
     if (shieldMoves_->Contains(path, GetTickCount64())) return;
     const std::string name = FileNamePart(path);
     if (name == "ROLL_FORWARD") return;  // removed by the system itself when an update settles
@@ -370,6 +373,7 @@ void TFileChangesTracker::OnRetryTimer() {
 }
 
 void TFileChangesTracker::TestEveryFile(std::vector<std::string> files) {
+    owner_.Check("TFileChangesTracker::TestEveryFile");
     if (!active_) return;
     overflowPaths_.insert(overflowPaths_.end(), std::make_move_iterator(files.begin()),
                           std::make_move_iterator(files.end()));

@@ -32,6 +32,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/OwnerThread.h"
 #include "database/Lookups.h"
 #include "database/ThreatTables.h"
 #include "platform/MessageWindow.h"
@@ -177,6 +178,8 @@ private:
     void OnRetryTimer();
     void OnOverflowSlice();
 
+    // The window thread: the level switch, the lookups and the queue run there.
+    OwnerThread owner_;
     std::string folder_;
     TablesSource tables_;
     WarningSink& queue_;

@@ -58,6 +58,7 @@ ProcessMonitor::ProcessMonitor(ModuleLister lister, ProgramSource programs)
     : lister_(std::move(lister)), programs_(std::move(programs)) {}
 
 void ProcessMonitor::ProcessTimerTimer(const TThreatTables& tables, WarningSink& queue, const TLookupSystem& system) {
+    owner_.Check("ProcessTimer");
     // A position outside the list (it cannot arise from the ticks themselves) starts a new pass
     // rather than reading past the end.
     if (processIndex_ < 0 || static_cast<std::size_t>(processIndex_) >= processList_.size()) processIndex_ = 0;
@@ -81,6 +82,7 @@ void ProcessMonitor::ProcessTimerTimer(const TThreatTables& tables, WarningSink&
 }
 
 void ProcessMonitor::NoteToldAsProgram(const std::string& path) {
+    owner_.Check("ProcessMonitor::NoteToldAsProgram");
     Remember(toldElsewhere_, path);
 }
 
@@ -129,6 +131,7 @@ void ProcessMonitor::TestStartedPrograms(const TThreatTables& tables, WarningSin
 }
 
 bool ProcessMonitor::ToldAsStartedSince(const std::string& path, std::uint64_t sinceMs) const {
+    owner_.Check("ProcessMonitor::ToldAsStartedSince");
     return Names(told_, path, sinceMs);
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // The process monitor: tests the module files (executables and libraries) loaded by every
-// running process against the threat tables, one file per tick of the main window's
-// ProcessTimer (500 ms). The list of modules is taken afresh at the start of every pass; a pass
+// running process against the threat tables, one file per tick of the shield clock's
+// ProcessTimer (500 ms, core/Scheduler.h), on the window thread. The list of modules is taken afresh at the start of every pass; a pass
 // goes through it in the order the system listed it.
 //
 // A pass over every module of every process takes minutes, and a program started and ended
@@ -21,6 +21,7 @@
 
 #include <windows.h>
 
+#include "common/OwnerThread.h"
 #include "database/Lookups.h"
 #include "database/ThreatTables.h"
 
@@ -95,6 +96,7 @@ private:
         bool ready = false;
         std::vector<std::string> list;
     };
+    OwnerThread owner_;  // the window thread: the ticks and the file monitor's questions
     ModuleLister lister_;
     ProgramSource programs_;
     Runner runner_;

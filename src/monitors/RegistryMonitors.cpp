@@ -218,6 +218,7 @@ void TRegistryWatches::AddRegTimerWatches(const std::string& iniPath) {
 }
 
 void TRegistryWatches::RefreshKnownRegStrings() {
+    owner_.Check("RefreshKnownRegStrings");
     for (TRegMonitor& watch : ValueWatches) {
         try {
             watch.KnownRegString = ReadRegString(watch.Registry, watch.KeyPath, watch.ValueName, watch.View);
@@ -229,6 +230,7 @@ void TRegistryWatches::RefreshKnownRegStrings() {
 
 void TRegistryWatches::RefreshKnownRegString(RegistryRoot root, const std::string& keyPath,
                                              const std::string& valueName, RegistryView view) {
+    owner_.Check("RefreshKnownRegString");
     std::string text;
     try {
         text = ReadRegString(root, keyPath, valueName, view);
@@ -264,11 +266,12 @@ void TRegistryWatches::AcceptChangesSince(const TRegistrySnapshot& before) {
 }
 
 void TRegistryWatches::RegChangeTimerTimer(WarningSink& queue) {
-    if (PassesHeld()) return;
-    for (TRegMonitor& watch : ValueWatches) CheckWatchedValue(watch, queue);
+    while (!RegChangeTimerSlice(queue, WholePass())) {
+    }
 }
 
 bool TRegistryWatches::RegChangeTimerSlice(WarningSink& queue, const SliceBudget& budget) {
+    owner_.Check("RegChangeTimer");
     if (PassesHeld()) return true;
     return valueCursor_.Walk(ValueWatches.size(), valueWatchesAdded_, budget,
                              [&](std::size_t index) { CheckWatchedValue(ValueWatches[index], queue); });
@@ -291,15 +294,13 @@ void TRegistryWatches::CheckWatchedValue(TRegMonitor& watch, WarningSink& queue)
     watch.KnownRegString = text;
 }
 
-void TRegistryWatches::RegistryTimerTimer(const TThreatTables& tables, WarningSink& queue) const {
-    const TDataBase& dataBase = tables.DataBase();
-    const TTable* table = dataBase.FindTable(kRegEntriesTable);
-    if (table == nullptr) return;
-    const int rows = table->RowCount();
-    for (int row = 0; row < rows; ++row) CheckRegEntryRow(dataBase, row, queue, nullptr);
+void TRegistryWatches::RegistryTimerTimer(const TThreatTables& tables, WarningSink& queue) {
+    while (!RegistryTimerSlice(tables, queue, WholePass())) {
+    }
 }
 
 bool TRegistryWatches::RegistryTimerSlice(const TThreatTables& tables, WarningSink& queue, const SliceBudget& budget) {
+    owner_.Check("RegistryTimer");
     const TDataBase& dataBase = tables.DataBase();
     const TTable* table = dataBase.FindTable(kRegEntriesTable);
     const std::size_t rows = table == nullptr ? 0 : static_cast<std::size_t>(table->RowCount());
@@ -318,11 +319,11 @@ bool TRegistryWatches::RegistryTimerSlice(const TThreatTables& tables, WarningSi
     if (changed) std::fill(regEntryAbsent_.begin(), regEntryAbsent_.end(), false);
     return regEntryCursor_.Walk(rows, tables.Generation(), budget, [&](std::size_t row) {
         if (regEntryAbsent_[row]) return;
-        regEntryAbsent_[row] = CheckRegEntryRow(dataBase, static_cast<int>(row), queue, &regEntryTops_);
+        regEntryAbsent_[row] = CheckRegEntryRow(dataBase, static_cast<int>(row), queue, regEntryTops_);
     });
 }
 
-bool TRegistryWatches::CheckRegEntryRow(const TDataBase& dataBase, int row, WarningSink& queue, TopWatches* tops) {
+bool TRegistryWatches::CheckRegEntryRow(const TDataBase& dataBase, int row, WarningSink& queue, TopWatches& tops) {
     std::string path;
     std::int32_t spywareRef = 0;
     if (!dataBase.GetStringCell(kRegEntriesTable, kRegPathColumn, row, path)) return false;
@@ -332,21 +333,19 @@ bool TRegistryWatches::CheckRegEntryRow(const TDataBase& dataBase, int row, Warn
     // A row with no key below its root ("HKEY_CURRENT_USER\\", an empty text) would name the
     // root itself, whose remedy is deleting the whole hive: such a row is no entry.
     if (target.Parent == "\\") return false;
-    bool absent = tops != nullptr;
+    bool absent = true;
     for (const RegistryView view : WatchedViews(target.Root)) {
         // The watch of the key the row starts from is set before the row is read, so a parent
         // made after the reading is seen.
-        if (tops != nullptr) {
-            const std::string top = target.Parent.substr(0, target.Parent.find('\\'));
-            std::string name = std::to_string(static_cast<int>(target.Root)) + ":" +
-                               std::to_string(static_cast<int>(view)) + ":" + top;
-            for (char& c : name)
-                if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-            TopWatch& watch = (*tops)[name];
-            if (!watch.watch) {
-                watch.watch = std::make_unique<platform::RegistryWatch>(ToHkey(target.Root), top, ViewFlag(view), true);
-                watch.seen = watch.watch->Generation();
-            }
+        const std::string top = target.Parent.substr(0, target.Parent.find('\\'));
+        std::string name = std::to_string(static_cast<int>(target.Root)) + ":" +
+                           std::to_string(static_cast<int>(view)) + ":" + top;
+        for (char& c : name)
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        TopWatch& watch = tops[name];
+        if (!watch.watch) {
+            watch.watch = std::make_unique<platform::RegistryWatch>(ToHkey(target.Root), top, ViewFlag(view), true);
+            watch.seen = watch.watch->Generation();
         }
         absent = CheckRegEntry(target, view, queue) && absent;
     }

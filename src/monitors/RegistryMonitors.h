@@ -1,8 +1,9 @@
 #pragma once
 // The watched-value monitor and the registry-entry monitor, with the watch registry of the
-// watched values. The scheduler's RegChangeTimer (4.5 s) and RegistryTimer (5 s) run their
-// passes; everything runs on the window thread. (The autorun keys are autostart points:
-// monitors/AutostartMonitor.h.)
+// watched values. The shield's clock (core/Scheduler.h) runs their passes as its RegChangeTimer
+// (4.5 s) and RegistryTimer (5 s), a slice per tick; everything runs on the window thread, and
+// the passes check that they do. (The autorun keys are autostart points: monitors/
+// AutostartMonitor.h.)
 
 #include <cstdint>
 #include <optional>
@@ -11,6 +12,7 @@
 #include <memory>
 #include <vector>
 
+#include "common/OwnerThread.h"
 #include "monitors/SliceCursor.h"
 #include "platform/RegistryWatch.h"
 #include "warnings/RootKeys.h"
@@ -104,23 +106,26 @@ public:
     void ReleasePasses() { if (passHolds_ > 0) --passHolds_; }
     bool PassesHeld() const { return passHolds_ > 0; }
 
-    // The watched-value pass: queues a TBrowserSettingWarning for every watched value whose data
-    // differs from the known data, which then becomes the known data. A value that cannot be read
-    // as a string (another type, access refused) is skipped on that pass and keeps its known
-    // data; a deleted value reads as empty and is reported as changed to empty.
-    void RegChangeTimerTimer(WarningSink& queue);
-    // The same pass walked in slices: the watches from where the previous slice stopped, while
-    // `budget` allows. A watch list that changed since then is walked from its first watch.
-    // True when this slice ended the pass.
+    // The watched-value pass, walked in slices: the watches from where the previous slice
+    // stopped, while `budget` allows; a watch list that changed since then is walked from its
+    // first watch. Queues a TBrowserSettingWarning for every watched value whose data differs
+    // from the known data, which then becomes the known data. A value that cannot be read as a
+    // string (another type, access refused) is skipped on that pass and keeps its known data; a
+    // deleted value reads as empty and is reported as changed to empty. True when this slice
+    // ended the pass.
     bool RegChangeTimerSlice(WarningSink& queue, const SliceBudget& budget);
+    // The slices of the pass under way, to its end, in one call.
+    void RegChangeTimerTimer(WarningSink& queue);
 
-    // The registry-entry pass: queues a TRegistyWarning for every row of the threat database's
-    // RegEntries whose key or value exists, once for each view it exists in. Keeps no state.
-    void RegistryTimerTimer(const TThreatTables& tables, WarningSink& queue) const;
-    // The same pass walked in slices: the rows from where the previous slice stopped, while
-    // `budget` allows. Tables replaced or changed since then are walked from their first row.
-    // True when this slice ended the pass.
+    // The registry-entry pass, walked in slices: the rows from where the previous slice stopped,
+    // while `budget` allows; tables replaced or changed since then are walked from their first
+    // row. Queues a TRegistyWarning for every row of the threat database's RegEntries whose key
+    // or value exists, once for each view it exists in. A row found missing in every view is
+    // skipped until something changes below the key its path starts from. True when this slice
+    // ended the pass.
     bool RegistryTimerSlice(const TThreatTables& tables, WarningSink& queue, const SliceBudget& budget);
+    // The slices of the pass under way, to its end, in one call.
+    void RegistryTimerTimer(const TThreatTables& tables, WarningSink& queue);
 
     // The watches of kind 'z', in registration order.
     std::vector<TRegMonitor> ValueWatches;
@@ -135,9 +140,9 @@ private:
         std::uint64_t seen = 0;
     };
     using TopWatches = std::map<std::string, TopWatch>;
-    // One row of RegEntries for the registry-entry pass; with `tops`, the watch of the key its
-    // path starts from is made where missing. True when nothing of it is there in any view.
-    static bool CheckRegEntryRow(const TDataBase& dataBase, int row, WarningSink& queue, TopWatches* tops);
+    // One row of RegEntries for the registry-entry pass; the watch in `tops` of the key its path
+    // starts from is made where missing. True when nothing of it is there in any view.
+    static bool CheckRegEntryRow(const TDataBase& dataBase, int row, WarningSink& queue, TopWatches& tops);
 
     TSliceCursor valueCursor_;
     TSliceCursor regEntryCursor_;
@@ -149,6 +154,7 @@ private:
     // Counts the watched values added: with the length, tells a sliced pass its list changed.
     std::uint64_t valueWatchesAdded_ = 0;
     int passHolds_ = 0;
+    OwnerThread owner_;
 };
 
 }  // namespace sentrel

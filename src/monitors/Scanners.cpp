@@ -29,20 +29,11 @@ bool IsFolder(const std::string& path) { return FolderExists(path); }
 
 }  // namespace
 
-void CookiesTimerTimer(const TThreatTables& tables, WarningSink& queue, const std::string& cookiesFolder) {
-    if (cookiesFolder.empty()) return;
-    QueueCookieWarnings(tables.DataBase(), queue, ListCookieFiles(cookiesFolder));
-}
-
 bool CookiesTimerSlice(const TThreatTables& tables, WarningSink& queue, const std::string& cookiesFolder,
                        TCookieScan& scan, const SliceBudget& budget) {
     if (cookiesFolder.empty()) return true;
     return scan.Slice(tables.DataBase(), tables.Generation(), queue, [&] { return ListCookieFiles(cookiesFolder); },
                       budget);
-}
-
-void FoldersTimerTimer(const TThreatTables& tables, WarningSink& queue, const TMacroFolderSource& macros) {
-    QueueFolderWarnings(tables.DataBase(), queue, macros, IsFolder);
 }
 
 bool FoldersTimerSlice(const TThreatTables& tables, WarningSink& queue, const TMacroFolderSource& macros,

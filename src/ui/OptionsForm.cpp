@@ -183,12 +183,9 @@ OptionsDialogSettings TOptionsForm::ControlSettings() const {
     if (period >= 0) settings.remindPeriod = static_cast<int>(period);
     settings.closeAction = CheckedRow(closeAction_);
     for (std::size_t i = 0; i < actions_.size(); ++i) settings.actions[i] = CheckedRow(actions_[i]);
-    bool MonitorSwitches::*const members[] = {&MonitorSwitches::sysDir,    &MonitorSwitches::autorun,
-                                              &MonitorSwitches::processes, &MonitorSwitches::regChange,
-                                              &MonitorSwitches::registry,  &MonitorSwitches::cookies,
-                                              &MonitorSwitches::folders};
+    // The check boxes are in the order of the monitor words.
     for (std::size_t i = 0; i < watches_.size(); ++i)
-        settings.switches.*members[i] = Button_GetCheck(watches_[i]) == BST_CHECKED;
+        settings.switches.on.at(i) = Button_GetCheck(watches_[i]) == BST_CHECKED;
     return settings;
 }
 
@@ -215,11 +212,8 @@ void TOptionsForm::ShowSettings(const OptionsDialogSettings& settings) {
                  0);
     CheckRow(closeAction_, settings.closeAction);
     for (std::size_t i = 0; i < actions_.size(); ++i) CheckRow(actions_[i], settings.actions[i]);
-    const bool values[] = {settings.switches.sysDir,    settings.switches.autorun,  settings.switches.processes,
-                           settings.switches.regChange, settings.switches.registry, settings.switches.cookies,
-                           settings.switches.folders};
     for (std::size_t i = 0; i < watches_.size(); ++i)
-        Button_SetCheck(watches_[i], values[i] ? BST_CHECKED : BST_UNCHECKED);
+        Button_SetCheck(watches_[i], settings.switches.on.at(i) ? BST_CHECKED : BST_UNCHECKED);
     filling_ = false;
 }
 

@@ -190,7 +190,7 @@ private:
     HWND runMinimized_ = nullptr;
     HWND remindPeriod_ = nullptr;
     std::vector<HWND> closeAction_;
-    std::array<HWND, 7> watches_{};
+    std::array<HWND, kSwitchWords.size()> watches_{};
     HWND levelList_ = nullptr;
     HWND description_ = nullptr;
     std::array<std::vector<HWND>, kDefaultActionKeys.size()> actions_;

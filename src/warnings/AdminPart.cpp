@@ -23,7 +23,7 @@ std::string NewTicket() {
 
 // Runs the part and returns its answer of a done act; throws with the message the user reads
 // otherwise.
-AdminAnswer RunPart(const WarningContext& context, const AdminRequest& request, const std::string& subject) {
+AdminAnswer RunPart(const WarningWorkerContext& context, const AdminRequest& request, const std::string& subject) {
     const std::vector<std::string> arguments = AdminArguments(request);
     LogEvent("administrator part " + arguments[0] + " " + (request.undo ? request.change : request.item));
     const std::optional<unsigned long> exitCode = context.runAdminPart(arguments);
@@ -63,7 +63,7 @@ std::string NeedsAdministratorMessage(const std::string& subject, const std::str
            "changed. " + whatToDo;
 }
 
-void FixThroughAdminPart(const AdminRemoval& removal, FixOutcome& outcome, const WarningContext& context,
+void FixThroughAdminPart(const AdminRemoval& removal, FixOutcome& outcome, const WarningWorkerContext& context,
                          const std::string& subject) {
     if (!context.runAdminPart)
         throw NeedsAdministratorError(
@@ -85,7 +85,7 @@ void FixThroughAdminPart(const AdminRemoval& removal, FixOutcome& outcome, const
                           BackupString(kAdminChangeKey, answer.change)};
 }
 
-void UndoThroughAdminPart(const BackupRecord& record, const WarningContext& context) {
+void UndoThroughAdminPart(const BackupRecord& record, const WarningWorkerContext& context) {
     const std::string entry = record.GetString(kAdminEntryKey);
     const std::string subject = entry.empty() ? "an entry of the whole computer" : entry;
     if (!context.runAdminPart)

@@ -16,7 +16,7 @@ namespace sentrel {
 
 class TWarning;
 struct FixOutcome;
-struct WarningContext;
+struct WarningWorkerContext;
 
 // What a kind asks of the part for one warning: the request (its ticket left empty) with the
 // digest of the entry as it is now, and the entry in plain words ("HKEY_LOCAL_MACHINE\...\Run,
@@ -31,12 +31,12 @@ struct AdminRemoval {
 // is not installed; std::runtime_error when the user refused the system's question, or the part
 // refused or failed; ThreatGoneError when it found the entry gone or changed. Nothing changed in
 // any of those. `subject` names the point for the messages.
-void FixThroughAdminPart(const AdminRemoval& removal, FixOutcome& outcome, const WarningContext& context,
+void FixThroughAdminPart(const AdminRemoval& removal, FixOutcome& outcome, const WarningWorkerContext& context,
                          const std::string& subject);
 
 // Has the part undo the change `record` names; throws as FixThroughAdminPart. The record stays
 // in the store for the caller to delete.
-void UndoThroughAdminPart(const BackupRecord& record, const WarningContext& context);
+void UndoThroughAdminPart(const BackupRecord& record, const WarningWorkerContext& context);
 
 // The message for a fix that needs an administrator and that the part cannot make.
 std::string NeedsAdministratorMessage(const std::string& subject, const std::string& whatToDo);

@@ -14,7 +14,7 @@ namespace sentrel {
 // the entry `item` the fix or undo writes, or (no item) all the point holds then.
 class AutostartPointHold {
 public:
-    AutostartPointHold(const WarningContext& context, std::string point, std::string item = {})
+    AutostartPointHold(const WarningWorkerContext& context, std::string point, std::string item = {})
         : context_(context), point_(std::move(point)), item_(std::move(item)) {
         if (!point_.empty() && context_.holdAutostartPoint) context_.holdAutostartPoint(point_);
     }
@@ -29,7 +29,7 @@ public:
     AutostartPointHold& operator=(const AutostartPointHold&) = delete;
 
 private:
-    const WarningContext& context_;
+    const WarningWorkerContext& context_;
     std::string point_;
     std::string item_;
 };

@@ -88,7 +88,7 @@ std::string EditorPathOf(RegistryRoot root, const std::string& key, RegistryView
 }
 
 void FixAutostartSubKey(const AutostartPointWarning& warning, const NewBackupResult& record, FixOutcome& outcome,
-                        const WarningContext& context, std::vector<BackupValue> keys) {
+                        const WarningWorkerContext& context, std::vector<BackupValue> keys) {
     const std::string subKey = warning.Key + "\\" + warning.Item;
     ExportKey(EditorPathOf(warning.RootKey, subKey, warning.View), record.folderPath + kRegistryBackupName,
               record.folderPath, context, "entry");
@@ -107,7 +107,7 @@ void FixAutostartSubKey(const AutostartPointWarning& warning, const NewBackupRes
 namespace remedies {
 
 void FixAutostartPoint(const TWarning& found, const NewBackupResult& record, FixOutcome& outcome,
-                       const WarningContext& context) {
+                       const WarningWorkerContext& context) {
     const auto& warning = WarningAs<AutostartPointWarning>(found);
     std::vector<BackupValue> keys = {BackupString(kPointKey, warning.PointId),
                                      BackupInteger(kRootKeyKey, static_cast<int>(warning.RootKey)),
@@ -156,7 +156,7 @@ void FixAutostartPoint(const TWarning& found, const NewBackupResult& record, Fix
     }
 }
 
-void UndoAutostartPoint(const BackupRecord& record, const WarningContext& context) {
+void UndoAutostartPoint(const BackupRecord& record, const WarningWorkerContext& context) {
     const auto root = static_cast<RegistryRoot>(static_cast<std::uint32_t>(record.GetInteger(kRootKeyKey)));
     const std::string key = WithoutTrailingBackslashes(record.GetString(kKeyKey));
     const std::string item = record.GetString(kValueKey);

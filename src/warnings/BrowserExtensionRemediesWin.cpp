@@ -121,7 +121,7 @@ void BlockInChromium(const BrowserExtensionWarning& warning, FixOutcome& outcome
     }
 }
 
-void BlockInFirefox(const BrowserExtensionWarning& warning, const WarningContext& context, FixOutcome& outcome,
+void BlockInFirefox(const BrowserExtensionWarning& warning, const WarningWorkerContext& context, FixOutcome& outcome,
                     std::vector<BackupValue> keys) {
     std::optional<platform::RegistryValue> before;
     if (const auto key = platform::RegistryKey::Open(HKEY_CURRENT_USER, warning.PolicyKey))
@@ -202,7 +202,7 @@ void UnblockInFirefox(const BackupRecord& record) {
 namespace remedies {
 
 void FixBrowserExtension(const TWarning& found, const NewBackupResult&, FixOutcome& outcome,
-                         const WarningContext& context) {
+                         const WarningWorkerContext& context) {
     const auto& warning = WarningAs<BrowserExtensionWarning>(found);
     // An id the browser never gives ("*", a list, quotes) would block more than the one extension.
     if (warning.Firefox ? !IsFirefoxAddonId(warning.Id) : !IsChromiumExtensionId(warning.Id))
@@ -218,7 +218,7 @@ void FixBrowserExtension(const TWarning& found, const NewBackupResult&, FixOutco
         BlockInChromium(warning, outcome, std::move(keys));
 }
 
-void UndoBrowserExtension(const BackupRecord& record, const WarningContext& context) {
+void UndoBrowserExtension(const BackupRecord& record, const WarningWorkerContext& context) {
     const AutostartPointHold hold(context, record.GetString(kPointKey));
     try {
         if (record.GetInteger(kFirefoxKey) == 1)

@@ -94,7 +94,7 @@ void WriteOrThrow(const std::string& path, const std::string& text, const std::s
 namespace remedies {
 
 void FixBrowserPreference(const TWarning& found, const NewBackupResult& record, FixOutcome& outcome,
-                          const WarningContext& context) {
+                          const WarningWorkerContext& context) {
     const auto& warning = WarningAs<BrowserPreferenceWarning>(found);
     constexpr const char* kNothing = "nothing was changed.";
     struct Change {
@@ -154,7 +154,7 @@ void FixBrowserPreference(const TWarning& found, const NewBackupResult& record, 
     outcome.recordKeys = std::move(keys);
 }
 
-void UndoBrowserPreference(const BackupRecord& record, const WarningContext& context) {
+void UndoBrowserPreference(const BackupRecord& record, const WarningWorkerContext& context) {
     constexpr const char* kNothing = "nothing was restored.";
     const std::string folder = record.GetString(kProfileFolderKey);
     if (folder.empty()) throw std::runtime_error("The backup record names no profile; nothing was restored");

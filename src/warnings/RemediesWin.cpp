@@ -104,7 +104,7 @@ bool RunRegistryEditor(const std::string& arguments, const std::string& consoleA
 // editor ended in time, said it succeeded and left an export that holds the key: a timeout, a
 // failure or a half-written file leaves the key and no record.
 void ExportKey(const std::string& keyPath, const std::string& file, const std::string& folder,
-               const WarningContext& context, const std::string& what) {
+               const WarningWorkerContext& context, const std::string& what) {
     const std::string quotedKey = "\"" + keyPath + "\"";
     const std::string quotedFile = "\"" + file + "\"";
     const bool exported = RunRegistryEditor("/e " + quotedFile + " " + quotedKey,

@@ -45,7 +45,7 @@ bool RunRegistryEditor(const std::string& arguments, const std::string& consoleA
 // Has the registry editor export the key `keyPath` into `file`; throws, saying that `what` is
 // left as it is, unless a complete export is there.
 void ExportKey(const std::string& keyPath, const std::string& file, const std::string& folder,
-               const WarningContext& context, const std::string& what);
+               const WarningWorkerContext& context, const std::string& what);
 
 // Throws the alert's message for a write the system refused: NeedsAdministratorError for a
 // refusal for want of rights, else a plain failure naming `pointName`.

@@ -100,7 +100,7 @@ std::optional<platform::ServiceConfig> ConfigFromText(const std::string& name, c
 namespace remedies {
 
 void FixService(const TWarning& found, const NewBackupResult& record, FixOutcome& outcome,
-                const WarningContext& context) {
+                const WarningWorkerContext& context) {
     const auto& warning = WarningAs<ServiceWarning>(found);
     const std::string what = "the service " + warning.Name;
     std::optional<platform::ServiceConfig> config;
@@ -133,7 +133,7 @@ void FixService(const TWarning& found, const NewBackupResult& record, FixOutcome
                                   " did not stop; Windows removes it once it stops or at the next restart.");
 }
 
-void UndoService(const BackupRecord& record, const WarningContext& context) {
+void UndoService(const BackupRecord& record, const WarningWorkerContext& context) {
     const std::string name = record.GetString(kServiceKey);
     const std::optional<platform::ServiceConfig> config = ConfigFromText(name, record.GetString(kConfigKey));
     if (name.empty() || name.find_first_of("\\/") != std::string::npos || !config)

@@ -41,7 +41,7 @@ constexpr const char* kTaskFileName = "task.xml";
 }
 
 // A plain move that never replaces a file, announced at both ends to the file monitor.
-void MoveOrThrow(const WarningContext& context, const std::string& from, const std::string& to,
+void MoveOrThrow(const WarningWorkerContext& context, const std::string& from, const std::string& to,
                  const std::string& what) {
     if (context.markShieldMove) {
         context.markShieldMove(from);
@@ -57,7 +57,7 @@ void MoveOrThrow(const WarningContext& context, const std::string& from, const s
 namespace remedies {
 
 void FixStartupFile(const TWarning& found, const NewBackupResult& record, FixOutcome& outcome,
-                    const WarningContext& context) {
+                    const WarningWorkerContext& context) {
     const auto& warning = WarningAs<StartupFileWarning>(found);
     if (!FileExists(warning.FilePath))
         throw ThreatGoneError("The file " + warning.FilePath + " is no longer there; nothing was changed.");
@@ -67,7 +67,7 @@ void FixStartupFile(const TWarning& found, const NewBackupResult& record, FixOut
     outcome.recordKeys = {BackupString(kPointKey, warning.PointId), BackupString(kFilePathKey, warning.FilePath)};
 }
 
-void UndoStartupFile(const BackupRecord& record, const WarningContext& context) {
+void UndoStartupFile(const BackupRecord& record, const WarningWorkerContext& context) {
     const std::string path = record.GetString(kFilePathKey);
     const std::string name = FileNamePart(path);
     if (path.empty() || !IsPlainFileName(name))
@@ -82,7 +82,7 @@ void UndoStartupFile(const BackupRecord& record, const WarningContext& context) 
 }
 
 void FixScheduledTask(const TWarning& found, const NewBackupResult& record, FixOutcome& outcome,
-                      const WarningContext& context) {
+                      const WarningWorkerContext& context) {
     const auto& warning = WarningAs<ScheduledTaskWarning>(found);
     const std::string what = "the scheduled task " + warning.TaskPath;
     std::optional<platform::ScheduledTask> task;
@@ -105,7 +105,7 @@ void FixScheduledTask(const TWarning& found, const NewBackupResult& record, FixO
     outcome.recordKeys = {BackupString(kPointKey, warning.PointId), BackupString(kTaskKey, warning.TaskPath)};
 }
 
-void UndoScheduledTask(const BackupRecord& record, const WarningContext& context) {
+void UndoScheduledTask(const BackupRecord& record, const WarningWorkerContext& context) {
     const std::string path = record.GetString(kTaskKey);
     if (platform::SplitTaskPath(path).name.empty())
         throw std::runtime_error("The backup record names no scheduled task; nothing was restored");

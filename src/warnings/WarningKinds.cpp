@@ -175,7 +175,7 @@ PlannedFix::~PlannedFix() {
 namespace {
 
 // The tests' stand-in for a system that refuses a change for want of rights.
-void ThrowWhenRefusedForRights(const WarningKind& kind, const WarningContext& context) {
+void ThrowWhenRefusedForRights(const WarningKind& kind, const WarningWorkerContext& context) {
     if (context.refusedForRights && context.refusedForRights(kind.name))
         throw NeedsAdministratorError(std::string(kind.name) + " is refused for want of rights (a test)",
                                       std::string(kind.name));
@@ -186,12 +186,12 @@ void ThrowWhenRefusedForRights(const WarningKind& kind, const WarningContext& co
 void PlannedFix::Act() noexcept {
     try {
         try {
-            ThrowWhenRefusedForRights(*kind_, *context_);
-            kind_->fix(*warning_, record_ ? *record_ : NewBackupResult{}, outcome_, *context_);
+            ThrowWhenRefusedForRights(*kind_, context_->worker);
+            kind_->fix(*warning_, record_ ? *record_ : NewBackupResult{}, outcome_, context_->worker);
         } catch (const NeedsAdministratorError& refused) {
             if (!record_ || !kind_->adminRemoval) throw;
             LogCaught("fix " + std::string(kind_->name) + ", for the administrator part");
-            FixThroughAdminPart(kind_->adminRemoval(*warning_), outcome_, *context_, refused.Subject());
+            FixThroughAdminPart(kind_->adminRemoval(*warning_), outcome_, context_->worker, refused.Subject());
         }
     } catch (...) {
         error_ = std::current_exception();
@@ -211,7 +211,7 @@ std::vector<std::string> PlannedFix::Finish() {
         }
     }
     if (error_) std::rethrow_exception(error_);
-    if (outcome_.after) outcome_.after(*context_);
+    if (outcome_.after) outcome_.after(context_->window);
     return std::move(outcome_.notices);
 }
 
@@ -223,7 +223,7 @@ std::vector<std::string> FixNow(const TWarning& warning, TBackuper& backuper, co
     return planned->Finish();
 }
 
-void WarningKind::UndoRecord(const BackupRecord& record, const WarningContext& context) const {
+void WarningKind::UndoRecord(const BackupRecord& record, const WarningWorkerContext& context) const {
     if (!hasUndo) throw std::logic_error(std::string(name) + " makes no backup and has no undo");
     if (!undo)
         throw std::logic_error(std::string(name) + ": no undo on this system (the remedies change the Windows system "
@@ -251,7 +251,7 @@ void WarningKind::UndoRecord(const BackupRecord& record, const WarningContext& c
 
 void WarningKind::Undo(TBackuper& backuper, int index, const WarningContext& context) const {
     const BackupRecord record = backuper.ReadRecord(index);
-    UndoRecord(record, context);
+    UndoRecord(record, context.worker);
     backuper.DeleteBackup(index);
 }
 

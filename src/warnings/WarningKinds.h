@@ -6,7 +6,10 @@
 // (warnings/WarningKinds.cpp holds the shield's rows).
 //
 // What a fix or an undo needs of the running shield comes in one WarningContext, passed with
-// every call; nothing is found through a global.
+// every call; nothing is found through a global. It has two parts, and the type says which a
+// function may reach: the worker part (WarningWorkerContext), safe from any thread, is all a
+// fix's act and an undo get; the window part (WarningWindowContext) is only for the window
+// thread: the plan's checks and the finish's hooks.
 //
 // A fix runs in three steps, so that the windows keep answering while it works: Plan on the
 // window thread (the warning copied as values, the threat database asked again, the backup
@@ -34,6 +37,8 @@ namespace sentrel {
 class TBackuper;
 class TWarning;
 struct WarningContext;
+struct WarningWindowContext;
+struct WarningWorkerContext;
 
 // What a fix's act leaves for its finish.
 struct FixOutcome {
@@ -43,8 +48,8 @@ struct FixOutcome {
     std::vector<BackupValue> recordKeys;
     // What the user is to be told; the window layer shows it, owned by its window.
     std::vector<std::string> notices;
-    // Runs in the finish, on the window thread (the context's hooks).
-    std::function<void(const WarningContext& context)> after;
+    // Runs in the finish, on the window thread (the context's window hooks).
+    std::function<void(const WarningWindowContext& context)> after;
 };
 
 // What the alert shows of a warning, and the line its backup record keeps as "Desc". Each name
@@ -83,13 +88,12 @@ struct WarningKind {
     using CheckFunction = void (*)(const TWarning& warning, const WarningContext& context);
     // The act of the fix (worker thread): remedies the threat with `warning`, shared with the
     // queue and changed by no one while the fix runs; what it saves goes into `record` (the
-    // reserved record's folder, empty for a kind that makes none). Of `context` it uses only
-    // markShieldMove, cookiesFolder and registryEditor, which must be safe from any thread;
-    // everything else waits for the finish through `outcome`.
+    // reserved record's folder, empty for a kind that makes none). It gets the worker part of
+    // the context only; what the window thread must do waits for the finish through `outcome`.
     using FixFunction = void (*)(const TWarning& warning, const NewBackupResult& record, FixOutcome& outcome,
-                                 const WarningContext& context);
+                                 const WarningWorkerContext& context);
     // The act of the undo (any thread): restores what `record` saved; the store is left alone.
-    using UndoFunction = void (*)(const BackupRecord& record, const WarningContext& context);
+    using UndoFunction = void (*)(const BackupRecord& record, const WarningWorkerContext& context);
     // The texts from the warning's data alone: no side effect, no lookup.
     using TextsFunction = WarningTexts (*)(const TWarning& warning);
     // The removal the administrator part is asked for when the system refuses the fix for want of
@@ -115,7 +119,7 @@ struct WarningKind {
     // The row's undo of `record`, logged (any thread); the undo of a change the administrator part
     // made goes to the part. Throws std::logic_error for a
     // kind without undo or where this system has none.
-    void UndoRecord(const BackupRecord& record, const WarningContext& context) const;
+    void UndoRecord(const BackupRecord& record, const WarningWorkerContext& context) const;
     // The whole undo of record `index` in a row: read, restored, deleted.
     void Undo(TBackuper& backuper, int index, const WarningContext& context) const;
 };
@@ -175,26 +179,14 @@ private:
 // Plan, act and finish in a row on the calling thread (the tests, and a build without workers).
 std::vector<std::string> FixNow(const TWarning& warning, TBackuper& backuper, const WarningContext& context);
 
-// What fixes and undos need of the running shield. The application fills it once its monitors
-// exist; tests fill only what they check. A hook left empty is skipped.
-struct WarningContext {
+// What a fix's act and an undo may use on any thread: everything here is safe from any thread.
+struct WarningWorkerContext {
     // The kinds a backup record's "Type" is looked up in.
     std::span<const WarningKind> kinds = ShieldWarningKinds();
-    // The threat database's tests: the file, cookie and folder fixes ask them again just before
-    // they move anything, so that what changed since the finding (a file replaced, a database
-    // updated) is left in place.
-    std::function<bool(const std::string& path)> isKnownSpywareFile;     // a file, by content and place
-    std::function<bool(const std::string& name)> isTrackingCookie;       // a cookie file name
-    std::function<bool(const std::string& folderPath)> isSpywareFolder;  // with its trailing separator
-    std::function<void(const std::string& path)> markShieldMove;         // both ends of every file move
-    // After a browser-setting fix: the watches of the value the fix rewrote (its root, key
-    // without trailing backslashes, name and registry view) take the new data as known.
-    std::function<void(RegistryRoot root, const std::string& key, const std::string& value, RegistryView view)>
-        refreshWatchedValue;
-    // Around a fix or an undo at an autostart point (any thread, so both are safe from any):
-    // hold keeps the autostart monitor from reading the point meanwhile; accept releases it and
-    // has the monitor take what it reads next of the entry `item` (empty: of the whole point) as
-    // known, without a report.
+    std::function<void(const std::string& path)> markShieldMove;  // both ends of every file move
+    // Around a fix or an undo at an autostart point: hold keeps the autostart monitor from
+    // reading the point meanwhile; accept releases it and has the monitor take what it reads
+    // next of the entry `item` (empty: of the whole point) as known, without a report.
     std::function<void(const std::string& pointId)> holdAutostartPoint;
     std::function<void(const std::string& pointId, const std::string& item)> acceptAutostartPoint;
     // The registry editor's program; empty: regedit.exe of the Windows folder. The tests put a
@@ -206,13 +198,33 @@ struct WarningContext {
     // Runs the administrator part (Sentrel4Admin.exe, warnings/AdminIntent.h) with `arguments`
     // through the system's question for an administrator's consent and waits for it; its exit
     // code, or nothing when the question was answered No. Empty where the part is not installed.
-    // Runs on the fix's or undo's worker.
     std::function<std::optional<unsigned long>(const std::vector<std::string>& arguments)> runAdminPart;
     // The folder (with its trailing separator) where the part leaves its answers.
     std::string adminAnswersFolder;
     // For tests only (Wine refuses nothing for want of rights): true for a kind's name makes its
     // fix and undo count as refused for want of rights before they act.
     std::function<bool(std::string_view kindName)> refusedForRights;
+};
+
+// What only the window thread may call: the threat database, the monitors.
+struct WarningWindowContext {
+    // The threat database's tests: the file, cookie and folder plans ask them again just before
+    // the fix moves anything, so that what changed since the finding (a file replaced, a
+    // database updated) is left in place.
+    std::function<bool(const std::string& path)> isKnownSpywareFile;     // a file, by content and place
+    std::function<bool(const std::string& name)> isTrackingCookie;       // a cookie file name
+    std::function<bool(const std::string& folderPath)> isSpywareFolder;  // with its trailing separator
+    // After a browser-setting fix: the watches of the value the fix rewrote (its root, key
+    // without trailing backslashes, name and registry view) take the new data as known.
+    std::function<void(RegistryRoot root, const std::string& key, const std::string& value, RegistryView view)>
+        refreshWatchedValue;
+};
+
+// What fixes and undos need of the running shield. The application fills it once its monitors
+// exist; tests fill only what they check. A hook left empty is skipped.
+struct WarningContext {
+    WarningWorkerContext worker;
+    WarningWindowContext window;
 };
 
 }  // namespace sentrel

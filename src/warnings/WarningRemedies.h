@@ -16,6 +16,7 @@ class TWarning;
 struct FixOutcome;
 struct NewBackupResult;
 struct WarningContext;
+struct WarningWorkerContext;
 struct AdminRemoval;
 
 // Thrown by a fix that found, just before acting, that the thing is no longer a threat (gone,
@@ -50,63 +51,63 @@ void CheckCookie(const TWarning& warning, const WarningContext& context);
 void CheckFolder(const TWarning& warning, const WarningContext& context);
 
 void FixKeyHook(const TWarning& warning, const NewBackupResult& record, FixOutcome& outcome,
-        const WarningContext& context);
+        const WarningWorkerContext& context);
 void FixMouseHook(const TWarning& warning, const NewBackupResult& record, FixOutcome& outcome,
-        const WarningContext& context);
+        const WarningWorkerContext& context);
 void FixProcess(const TWarning& warning, const NewBackupResult& record, FixOutcome& outcome,
-        const WarningContext& context);
+        const WarningWorkerContext& context);
 void FixFile(const TWarning& warning, const NewBackupResult& record, FixOutcome& outcome,
-        const WarningContext& context);
+        const WarningWorkerContext& context);
 void FixFileChange(const TWarning& warning, const NewBackupResult& record, FixOutcome& outcome,
-        const WarningContext& context);
+        const WarningWorkerContext& context);
 void FixAutorun(const TWarning& warning, const NewBackupResult& record, FixOutcome& outcome,
-        const WarningContext& context);
+        const WarningWorkerContext& context);
 void FixBrowserSetting(const TWarning& warning, const NewBackupResult& record, FixOutcome& outcome,
-        const WarningContext& context);
+        const WarningWorkerContext& context);
 void FixRegistryEntry(const TWarning& warning, const NewBackupResult& record, FixOutcome& outcome,
-        const WarningContext& context);
+        const WarningWorkerContext& context);
 void FixCookie(const TWarning& warning, const NewBackupResult& record, FixOutcome& outcome,
-        const WarningContext& context);
+        const WarningWorkerContext& context);
 void FixFolder(const TWarning& warning, const NewBackupResult& record, FixOutcome& outcome,
-        const WarningContext& context);
+        const WarningWorkerContext& context);
 
 // The undos act from a record read whole (on any thread) and leave the store alone: whoever runs
 // them deletes the record once they returned.
 // A process's and a file's record alike: the file goes back where it was.
-void UndoFile(const BackupRecord& record, const WarningContext& context);
-void UndoAutorun(const BackupRecord& record, const WarningContext& context);
-void UndoBrowserSetting(const BackupRecord& record, const WarningContext& context);
-void UndoRegistryEntry(const BackupRecord& record, const WarningContext& context);
-void UndoCookie(const BackupRecord& record, const WarningContext& context);
-void UndoFolder(const BackupRecord& record, const WarningContext& context);
+void UndoFile(const BackupRecord& record, const WarningWorkerContext& context);
+void UndoAutorun(const BackupRecord& record, const WarningWorkerContext& context);
+void UndoBrowserSetting(const BackupRecord& record, const WarningWorkerContext& context);
+void UndoRegistryEntry(const BackupRecord& record, const WarningWorkerContext& context);
+void UndoCookie(const BackupRecord& record, const WarningWorkerContext& context);
+void UndoFolder(const BackupRecord& record, const WarningWorkerContext& context);
 
 // A registry autostart point (AutostartRemediesWin.cpp).
 void FixAutostartPoint(const TWarning& warning, const NewBackupResult& record, FixOutcome& outcome,
-        const WarningContext& context);
-void UndoAutostartPoint(const BackupRecord& record, const WarningContext& context);
+        const WarningWorkerContext& context);
+void UndoAutostartPoint(const BackupRecord& record, const WarningWorkerContext& context);
 
 // A Startup folder's file and a scheduled task (StartupRemediesWin.cpp).
 void FixStartupFile(const TWarning& warning, const NewBackupResult& record, FixOutcome& outcome,
-        const WarningContext& context);
-void UndoStartupFile(const BackupRecord& record, const WarningContext& context);
+        const WarningWorkerContext& context);
+void UndoStartupFile(const BackupRecord& record, const WarningWorkerContext& context);
 void FixScheduledTask(const TWarning& warning, const NewBackupResult& record, FixOutcome& outcome,
-        const WarningContext& context);
-void UndoScheduledTask(const BackupRecord& record, const WarningContext& context);
+        const WarningWorkerContext& context);
+void UndoScheduledTask(const BackupRecord& record, const WarningWorkerContext& context);
 
 // BrowserExtensionRemediesWin.cpp: the id goes into the browser's block list policy of the user.
 void FixBrowserExtension(const TWarning& warning, const NewBackupResult& record, FixOutcome& outcome,
-        const WarningContext& context);
-void UndoBrowserExtension(const BackupRecord& record, const WarningContext& context);
+        const WarningWorkerContext& context);
+void UndoBrowserExtension(const BackupRecord& record, const WarningWorkerContext& context);
 
 // BrowserPreferenceRemediesWin.cpp: the preference's lines go from user.js and prefs.js.
 void FixBrowserPreference(const TWarning& warning, const NewBackupResult& record, FixOutcome& outcome,
-        const WarningContext& context);
-void UndoBrowserPreference(const BackupRecord& record, const WarningContext& context);
+        const WarningWorkerContext& context);
+void UndoBrowserPreference(const BackupRecord& record, const WarningWorkerContext& context);
 
 // A service (ServiceRemediesWin.cpp).
 void FixService(const TWarning& warning, const NewBackupResult& record, FixOutcome& outcome,
-        const WarningContext& context);
-void UndoService(const BackupRecord& record, const WarningContext& context);
+        const WarningWorkerContext& context);
+void UndoService(const BackupRecord& record, const WarningWorkerContext& context);
 
 // AdminRemovalsWin.cpp: what the administrator part is asked to remove instead (WarningKind::adminRemoval).
 AdminRemoval AdminRemovalOfAutorun(const TWarning& warning);

@@ -8,8 +8,8 @@
 // (never from what its "BackupFolder" says, which an edit could point at another record's
 // files); the record is deleted by whoever ran the undo. Moves of files, cookies and folders are
 // announced to the shield (markShieldMove) at both ends first, so the file monitor does not take
-// the shield's own moves for an attack. What they need of the running shield comes in the
-// WarningContext of each call.
+// the shield's own moves for an attack. What they need of the running shield comes with each
+// call: the acts and the undos get the worker part of the WarningContext, the checks the whole.
 #include <windows.h>
 
 #include <cstdint>
@@ -80,12 +80,12 @@ std::string PlainFileNameOf(const std::string& name) {
 
 // --- Moves ---
 
-void MarkShieldMove(const WarningContext& context, const std::string& path) {
+void MarkShieldMove(const WarningWorkerContext& context, const std::string& path) {
     if (context.markShieldMove) context.markShieldMove(path);
 }
 
 // A plain file move of a fix or an undo, never over an existing file.
-bool MoveForShield(const WarningContext& context, const std::string& from, const std::string& to) {
+bool MoveForShield(const WarningWorkerContext& context, const std::string& from, const std::string& to) {
     MarkShieldMove(context, from);
     MarkShieldMove(context, to);
     return platform::MoveFileKeepingTarget(from, to);
@@ -94,14 +94,14 @@ bool MoveForShield(const WarningContext& context, const std::string& from, const
 // Moves a saved file back for an undo. A move that fails while the saved file is there and
 // nothing is in its way would lose the file with the record, so it is raised and the record
 // stays. A file already at the target wins: nothing is moved.
-void RestoreFile(const WarningContext& context, const std::string& saved, const std::string& target) {
+void RestoreFile(const WarningWorkerContext& context, const std::string& saved, const std::string& target) {
     if (FileExists(target) || FolderExists(target) || !FileExists(saved)) return;
     if (!MoveForShield(context, saved, target)) platform::ThrowLastError("MoveFileExA(\"" + saved + "\", \"" + target + "\")");
 }
 
 // Announces the move of a folder's contents: both folders and every entry of the first, at both
 // ends (a subfolder moves as one entry).
-void MarkFolderMove(const WarningContext& context, const std::string& from, const std::string& to) {
+void MarkFolderMove(const WarningWorkerContext& context, const std::string& from, const std::string& to) {
     MarkShieldMove(context, from);
     MarkShieldMove(context, to);
     for (const platform::TDirectoryEntry& entry : platform::ListDirectory(from + "*")) {
@@ -110,7 +110,7 @@ void MarkFolderMove(const WarningContext& context, const std::string& from, cons
     }
 }
 
-std::string CookiesFolderForRemedies(const WarningContext& context) {
+std::string CookiesFolderForRemedies(const WarningWorkerContext& context) {
     if (context.cookiesFolder) return context.cookiesFolder();
     return CookiesFolder();
 }
@@ -149,14 +149,14 @@ bool MustConfirm(const TWarning& warning, const Test& test) {
                           "nothing was removed.");
 }
 
-void ConfirmFile(const TWarning& warning, const std::string& filePath, const WarningContext& context) {
+void ConfirmFile(const TWarning& warning, const std::string& filePath, const WarningWindowContext& context) {
     const auto& isKnownSpywareFile = context.isKnownSpywareFile;
     if (MustConfirm(warning, isKnownSpywareFile) && !isKnownSpywareFile(filePath))
         ThrowNoLongerAThreat(warning, "The file", filePath);
 }
 
 void MoveFileAway(const std::string& filePath, const NewBackupResult& record, FixOutcome& outcome,
-                  const WarningContext& context) {
+                  const WarningWorkerContext& context) {
     EndProcessHolding(filePath, outcome);  // a refusal is no reason not to try the move
     Sleep(kAfterKillWaitMs);
     KeepRecord(outcome, {BackupString(kFilePathKey, filePath)});
@@ -219,35 +219,35 @@ namespace remedies {
 
 // --- Hooks ---
 
-void FixKeyHook(const TWarning& warning, const NewBackupResult&, FixOutcome&, const WarningContext&) {
+void FixKeyHook(const TWarning& warning, const NewBackupResult&, FixOutcome&, const WarningWorkerContext&) {
     KillProcessByName(warning.Name);
 }
 
-void FixMouseHook(const TWarning& warning, const NewBackupResult&, FixOutcome&, const WarningContext&) {
+void FixMouseHook(const TWarning& warning, const NewBackupResult&, FixOutcome&, const WarningWorkerContext&) {
     KillProcessByName(warning.Name);
 }
 
 // --- Processes and files ---
 
 void CheckProcess(const TWarning& warning, const WarningContext& context) {
-    ConfirmFile(warning, WarningAs<TProcessWarning>(warning).FilePath, context);
+    ConfirmFile(warning, WarningAs<TProcessWarning>(warning).FilePath, context.window);
 }
 
 void FixProcess(const TWarning& warning, const NewBackupResult& record, FixOutcome& outcome,
-                const WarningContext& context) {
+                const WarningWorkerContext& context) {
     MoveFileAway(WarningAs<TProcessWarning>(warning).FilePath, record, outcome, context);
 }
 
 void CheckFile(const TWarning& warning, const WarningContext& context) {
-    ConfirmFile(warning, WarningAs<TFileWarning>(warning).FilePath, context);
+    ConfirmFile(warning, WarningAs<TFileWarning>(warning).FilePath, context.window);
 }
 
 void FixFile(const TWarning& warning, const NewBackupResult& record, FixOutcome& outcome,
-             const WarningContext& context) {
+             const WarningWorkerContext& context) {
     MoveFileAway(WarningAs<TFileWarning>(warning).FilePath, record, outcome, context);
 }
 
-void UndoFile(const BackupRecord& record, const WarningContext& context) {
+void UndoFile(const BackupRecord& record, const WarningWorkerContext& context) {
     const std::string path = record.GetString(kFilePathKey);
     if (!path.empty()) {
         const std::string name = PlainFileNameOf(FileNamePart(path));
@@ -264,7 +264,7 @@ void UndoFile(const BackupRecord& record, const WarningContext& context) {
 // Restoring the system's own files is the system file checker's work: the shield keeps no record
 // of it and has nothing to undo. When the checker cannot be started, nothing was restored, and
 // the user hears so rather than a success.
-void FixFileChange(const TWarning& warning, const NewBackupResult&, FixOutcome&, const WarningContext&) {
+void FixFileChange(const TWarning& warning, const NewBackupResult&, FixOutcome&, const WarningWorkerContext&) {
     const SystemFileCheckerLaunch launch =
         SystemFileCheckerFor(platform::WindowsFolder(), platform::IsNtFamily(platform::CurrentWindowsVersion()),
                              [](const std::string& path) { return FileExists(path); });
@@ -279,7 +279,7 @@ void FixFileChange(const TWarning& warning, const NewBackupResult&, FixOutcome&,
 // The value goes with its own type and data in the record (RegString is only what the monitor
 // showed of the data, so writing it back would lose its type). The point is held while the value
 // goes and while an undo puts it back, so neither is reported as a new entry.
-void FixAutorun(const TWarning& found, const NewBackupResult&, FixOutcome& outcome, const WarningContext& context) {
+void FixAutorun(const TWarning& found, const NewBackupResult&, FixOutcome& outcome, const WarningWorkerContext& context) {
     const auto& warning = WarningAs<TAutorunAddWarning>(found);
     const HKEY root = RootHandle(warning.RootKey);
     const std::string key = WithoutTrailingBackslashes(warning.Key);
@@ -316,7 +316,7 @@ void FixAutorun(const TWarning& found, const NewBackupResult&, FixOutcome& outco
     }
 }
 
-void UndoAutorun(const BackupRecord& record, const WarningContext& context) {
+void UndoAutorun(const BackupRecord& record, const WarningWorkerContext& context) {
     const auto root = static_cast<RegistryRoot>(static_cast<std::uint32_t>(record.GetInteger(kRootKeyKey)));
     const std::string key = WithoutTrailingBackslashes(record.GetString(kKeyKey));
     const std::string value = record.GetString(kValueKey);
@@ -340,7 +340,7 @@ void UndoAutorun(const BackupRecord& record, const WarningContext& context) {
     }
 }
 
-void FixBrowserSetting(const TWarning& found, const NewBackupResult&, FixOutcome& outcome, const WarningContext&) {
+void FixBrowserSetting(const TWarning& found, const NewBackupResult&, FixOutcome& outcome, const WarningWorkerContext&) {
     const auto& warning = WarningAs<TBrowserSettingWarning>(found);
     std::vector<BackupValue> keys = {BackupInteger(kRootKeyKey, static_cast<int>(warning.RootKey)),
                                      BackupString(kKeyKey, warning.Key), BackupString(kValueKey, warning.Value),
@@ -352,12 +352,12 @@ void FixBrowserSetting(const TWarning& found, const NewBackupResult&, FixOutcome
                                   ViewFlag(warning.View))
         .WriteString(warning.Value, warning.OldRegString);
     outcome.after = [root = warning.RootKey, key, value = warning.Value,
-                     view = warning.View](const WarningContext& context) {
+                     view = warning.View](const WarningWindowContext& context) {
         if (context.refreshWatchedValue) context.refreshWatchedValue(root, key, value, view);
     };
 }
 
-void UndoBrowserSetting(const BackupRecord& record, const WarningContext&) {
+void UndoBrowserSetting(const BackupRecord& record, const WarningWorkerContext&) {
     const auto root = static_cast<RegistryRoot>(static_cast<std::uint32_t>(record.GetInteger(kRootKeyKey)));
     platform::RegistryKey::Create(RootHandle(root), WithoutTrailingBackslashes(record.GetString(kKeyKey)),
                                   platform::RegistryAccess::ReadWrite, ViewFlag(ViewOfRecord(record)))
@@ -365,7 +365,7 @@ void UndoBrowserSetting(const BackupRecord& record, const WarningContext&) {
 }
 
 void FixRegistryEntry(const TWarning& found, const NewBackupResult& record, FixOutcome& outcome,
-                      const WarningContext& context) {
+                      const WarningWorkerContext& context) {
     const auto& warning = WarningAs<TRegistyWarning>(found);
     const bool wholeKey = warning.Value.empty() && warning.RegString.empty();
     // Whatever the row said: never a root's own values, never a whole key right below a root.
@@ -397,7 +397,7 @@ void FixRegistryEntry(const TWarning& found, const NewBackupResult& record, FixO
     }
 }
 
-void UndoRegistryEntry(const BackupRecord& record, const WarningContext& context) {
+void UndoRegistryEntry(const BackupRecord& record, const WarningWorkerContext& context) {
     const std::string folder = record.folderPath;
     if (!FileExists(folder + kRegistryBackupName))
         throw std::runtime_error("The backup " + folder + kRegistryBackupName + " is missing; nothing was restored");
@@ -409,8 +409,8 @@ void UndoRegistryEntry(const BackupRecord& record, const WarningContext& context
 // --- Cookies and folders ---
 
 void CheckCookie(const TWarning& warning, const WarningContext& context) {
-    const std::string cookies = CookiesFolderForRemedies(context);
-    const auto& isTrackingCookie = context.isTrackingCookie;
+    const std::string cookies = CookiesFolderForRemedies(context.worker);
+    const auto& isTrackingCookie = context.window.isTrackingCookie;
     if (!cookies.empty() && MustConfirm(warning, isTrackingCookie)) {
         const std::string path = FolderWithSeparator(cookies) + warning.Name;
         if (!FileExists(path) || !isTrackingCookie(warning.Name)) ThrowNoLongerAThreat(warning, "The cookie", path);
@@ -418,7 +418,7 @@ void CheckCookie(const TWarning& warning, const WarningContext& context) {
 }
 
 void FixCookie(const TWarning& warning, const NewBackupResult& record, FixOutcome& outcome,
-               const WarningContext& context) {
+               const WarningWorkerContext& context) {
     const std::string cookies = CookiesFolderForRemedies(context);
     KeepRecord(outcome, {BackupString(kFileKey, warning.Name)});
     // Without a cookies folder there is nothing to move (never the root of the current drive).
@@ -426,7 +426,7 @@ void FixCookie(const TWarning& warning, const NewBackupResult& record, FixOutcom
         MoveForShield(context, FolderWithSeparator(cookies) + warning.Name, record.folderPath + warning.Name);
 }
 
-void UndoCookie(const BackupRecord& record, const WarningContext& context) {
+void UndoCookie(const BackupRecord& record, const WarningWorkerContext& context) {
     const std::string name = record.GetString(kFileKey);
     const std::string cookies = CookiesFolderForRemedies(context);
     if (!name.empty() && !cookies.empty()) {
@@ -438,7 +438,7 @@ void UndoCookie(const BackupRecord& record, const WarningContext& context) {
 // A folder that is a link (a junction or a symbolic link) goes as the link it is: its record keeps
 // where it led, and nothing is moved through it, so a link to the Windows folder never takes the
 // Windows folder with it. Where the link cannot be removed, nothing is changed.
-void FixFolderLink(const TFolderWarning& warning, FixOutcome& outcome, const WarningContext& context) {
+void FixFolderLink(const TFolderWarning& warning, FixOutcome& outcome, const WarningWorkerContext& context) {
     const std::string folder = FolderWithSeparator(warning.FolderPath);
     const std::string target = platform::FolderLinkTarget(folder);
     MarkShieldMove(context, folder);
@@ -456,13 +456,13 @@ void FixFolderLink(const TFolderWarning& warning, FixOutcome& outcome, const War
 void CheckFolder(const TWarning& found, const WarningContext& context) {
     const auto& warning = WarningAs<TFolderWarning>(found);
     const std::string folder = FolderWithSeparator(warning.FolderPath);
-    const auto& isSpywareFolder = context.isSpywareFolder;
+    const auto& isSpywareFolder = context.window.isSpywareFolder;
     if (MustConfirm(warning, isSpywareFolder) && (!FolderExists(folder) || !isSpywareFolder(folder)))
         ThrowNoLongerAThreat(warning, "The folder", folder);
 }
 
 void FixFolder(const TWarning& found, const NewBackupResult& record, FixOutcome& outcome,
-               const WarningContext& context) {
+               const WarningWorkerContext& context) {
     const auto& warning = WarningAs<TFolderWarning>(found);
     const std::string folder = FolderWithSeparator(warning.FolderPath);
     if (platform::IsFolderLink(folder)) return FixFolderLink(warning, outcome, context);
@@ -474,7 +474,7 @@ void FixFolder(const TWarning& found, const NewBackupResult& record, FixOutcome&
     if (moved || platform::ListDirectory(folder + "*").empty()) DeleteFolderTree(folder);
 }
 
-void UndoFolder(const BackupRecord& record, const WarningContext& context) {
+void UndoFolder(const BackupRecord& record, const WarningWorkerContext& context) {
     const std::string folder = FolderWithSeparator(record.GetString(kFolderKey));
     const std::string saved = record.folderPath;
     if (folder.empty()) throw std::runtime_error("The backup record names no folder; nothing was restored");

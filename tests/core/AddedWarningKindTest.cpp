@@ -40,14 +40,14 @@ WarningTexts DropTexts(const TWarning& warning) {
             .backupLine = "Program " + warning.Name + " was taken away"};
 }
 
-void FixDrop(const TWarning& warning, const NewBackupResult& record, FixOutcome& outcome, const WarningContext&) {
+void FixDrop(const TWarning& warning, const NewBackupResult& record, FixOutcome& outcome, const WarningWorkerContext&) {
     const auto& drop = WarningAs<DropWarning>(warning);
     outcome.keepRecord = true;
     outcome.recordKeys = {BackupString("FilePath", drop.FilePath)};
     std::filesystem::rename(drop.FilePath, record.folderPath + drop.Name);
 }
 
-void UndoDrop(const BackupRecord& record, const WarningContext&) {
+void UndoDrop(const BackupRecord& record, const WarningWorkerContext&) {
     const std::string path = record.GetString("FilePath");
     std::filesystem::rename(record.folderPath + FileNamePart(path), path);
 }
@@ -70,7 +70,7 @@ TEST(AddedWarningKind, IsQueuedShownFixedAndUndoneThroughItsRow) {
     const std::string dropped = watched / "dropper.exe";
     test::WriteTextFile(dropped, "MZ");
     const WarningKind kinds[] = {kDropKind};
-    const WarningContext context{.kinds = kinds};
+    const WarningContext context{.worker = {.kinds = kinds}};
     TBackuper backuper(program.Path());
     TOptions options("options.ini", program.Path());
     options.WriteInteger(kWhatDoKey, static_cast<int>(NewThreatMode::Ask));

@@ -7,6 +7,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -39,7 +40,7 @@ public:
     const bool textsThrow;
 };
 
-void FixFake(const TWarning& warning, const NewBackupResult&, FixOutcome& outcome, const WarningContext&) {
+void FixFake(const TWarning& warning, const NewBackupResult&, FixOutcome& outcome, const WarningWorkerContext&) {
     events.push_back((warning.SettledByBlackList ? "fix (black list) " : "fix ") + warning.Name);
     outcome.notices.push_back("fixed " + warning.Name);
     if (WarningAs<Fake>(warning).fixThrows) throw std::runtime_error("the file is locked");
@@ -344,6 +345,26 @@ TEST(CategoryActions, FollowTheKindsRows) {
     EXPECT_EQ(options.ReadInteger("CookiesAction", 0), 2);
     EXPECT_EQ(options.ReadInteger("ProcessesAction", -1), -1);
     EXPECT_EQ(options.ReadInteger("FoldersAction", -1), -1);
+}
+
+TEST_F(DispatcherTest, TicksAndWalksFromAnotherThreadAreRefused) {
+    Set(kWhatDoKey, 0);
+    queue.QueueWarning(File("a.dll"));
+    int refused = 0;
+    std::thread([&] {
+        for (const std::function<void()>& call : std::initializer_list<std::function<void()>>{
+                 [&] { dispatcher.MainTimerTimer(); }, [&] { dispatcher.SettleWaiting(); }}) {
+            try {
+                call();
+            } catch (const std::logic_error&) {
+                ++refused;
+            }
+        }
+    }).join();
+    EXPECT_EQ(refused, 2);
+    EXPECT_TRUE(shown.empty());
+    dispatcher.MainTimerTimer();  // the window thread's tick goes on
+    EXPECT_EQ(shown.size(), 1u);
 }
 
 }  // namespace

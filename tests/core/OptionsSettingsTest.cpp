@@ -51,7 +51,7 @@ TEST_F(OptionsSettingsTest, ReadingShowsTheStoredValuesAndTheSwitchesOfTheRow) {
     options_.WriteInteger("WhatDo", 5);
     OptionsDialogSettings current;
     current.closeAction = 1;
-    current.switches.cookies = true;
+    current.switches.Set("Cookies", true);
     const OptionsDialogSettings kept = ReadDialogSettings(options_, std::nullopt, current);
     EXPECT_EQ(kept.closeAction, 1);
     EXPECT_EQ(kept.whatDo, std::nullopt);
@@ -63,7 +63,7 @@ TEST_F(OptionsSettingsTest, WritingStoresSwitchesOnlyForTheCustomRow) {
     settings.closeAction = 0;
     settings.actions[1] = 1;
     settings.switches = MonitorSwitches{};
-    settings.switches.cookies = true;
+    settings.switches.Set("Cookies", true);
 
     WriteDialogSettings(options_, settings, 2);
     EXPECT_EQ(Read("CloseAction"), 2);
@@ -95,12 +95,12 @@ TEST(OptionsSettings, MergingKeepsTheUsersEditsAndTheStoresOtherChanges) {
     shown.actions = {0, 0, 0, 0, 0, 0};
     OptionsDialogSettings edited = shown;
     edited.whatDo = 2;                 // the user's
-    edited.switches.cookies = true;    // the user's
+    edited.switches.Set("Cookies", true);  // the user's
     OptionsDialogSettings stored = shown;
     stored.actions[1] = 2;             // an alert's "with all such threats"
     stored.closeAction = 2;            // the close dialog's
     stored.whatDo = 1;                 // changed on both sides: the user's edit wins
-    stored.switches.folders = true;    // the switches go as one: the user's
+    stored.switches.Set("Folders", true);  // the switches go as one: the user's
 
     const OptionsDialogSettings merged = MergeDialogSettings(shown, edited, stored);
     EXPECT_EQ(merged.whatDo, 2);

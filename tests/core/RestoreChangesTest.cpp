@@ -40,7 +40,7 @@ TEST(RestoreChanges, UndoKeepsWhatItCannotUndoAndSaysWhy) {
 
 std::vector<std::string> g_undone;
 
-void UndoNoting(const BackupRecord& record, const WarningContext&) {
+void UndoNoting(const BackupRecord& record, const WarningWorkerContext&) {
     g_undone.push_back(record.GetString(kBackupDescKey));
 }
 
@@ -50,7 +50,7 @@ TEST(RestoreChanges, ARecordBeingUndoneRefusesASecondUndoAndADelete) {
     backuper.NewBackup("TNoted", "first");
     const std::string code = backuper.NewBackup("TNoted", "second").code;
     const WarningKind kinds[] = {{.name = "TNoted", .hasUndo = true, .undo = &UndoNoting}};
-    const WarningContext context{.kinds = kinds};
+    const WarningContext context{.worker = {.kinds = kinds}};
     g_undone.clear();
 
     const auto plan = PlannedUndo::Plan(backuper, context, {1});

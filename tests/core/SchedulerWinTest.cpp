@@ -1,10 +1,11 @@
-// The shield's clock on its own message-only window: which timers a level runs, and how they tick.
+// The shield's clock on its own message-only window: which monitors a level runs, and how they
+// tick.
 #include "core/Scheduler.h"
 
 #include <gtest/gtest.h>
 
 #include <stdexcept>
-#include <utility>
+#include <string>
 
 #include "core/SecurityLevels.h"
 #include "support/MessagePump.h"
@@ -14,70 +15,79 @@ namespace {
 
 using test::PumpUntil;
 
-TEST(Scheduler, EachSwitchRunsItsOwnMonitorTimerAndNoLevelStopsTheDispatcher) {
-    Scheduler scheduler;
-    for (const TimerSpec& timer : kTimers) EXPECT_FALSE(scheduler.IsTimerEnabled(timer.id)) << timer.name;
-    const std::pair<bool MonitorSwitches::*, TimerId> switchTimers[] = {
-        {&MonitorSwitches::autorun, TimerId::AutorunListTimer}, {&MonitorSwitches::processes, TimerId::ProcessTimer},
-        {&MonitorSwitches::regChange, TimerId::RegChangeTimer}, {&MonitorSwitches::registry, TimerId::RegistryTimer},
-        {&MonitorSwitches::cookies, TimerId::CookiesTimer},     {&MonitorSwitches::folders, TimerId::FoldersTimer},
-    };
-    for (const auto& [member, id] : switchTimers) {
-        MonitorSwitches switches;
-        switches.sysDir = true;  // the file watcher's, no timer
-        switches.*member = true;
-        scheduler.ApplySwitches(switches);
-        for (const TimerSpec& timer : kTimers)
-            EXPECT_EQ(scheduler.IsTimerEnabled(timer.id), timer.id == id) << SpecOf(id).name << " on: " << timer.name;
+// Three monitors whose slices count their ticks in `ticks` and ask `done` whether the pass ended;
+// the first ticks every 50 ms, the others every 5 s.
+std::vector<MonitorEntry> CountingMonitors(std::vector<int>& ticks, std::function<bool(int tick)> done) {
+    static const std::string names[] = {"AMonitor", "BMonitor", "CMonitor"};
+    ticks.assign(3, 0);
+    std::vector<MonitorEntry> monitors;
+    for (std::size_t i = 0; i < 3; ++i) {
+        monitors.push_back({names[i], i == 0 ? 50u : 5000u, kSwitchWords[i + 1],
+                            [&ticks, done, i](const SliceBudget& budget) {
+                                EXPECT_TRUE(budget());
+                                return done(++ticks[i]);
+                            }});
     }
-    scheduler.SetTimerEnabled(TimerId::MainTimer, true);
+    return monitors;
+}
+
+TEST(Scheduler, EachLevelSwitchRunsItsOwnMonitorAndNoLevelStopsTheDispatcher) {
+    Scheduler scheduler;
+    std::vector<int> ticks;
+    scheduler.SetMonitors(CountingMonitors(ticks, [](int) { return true; }));
+    for (const MonitorEntry& monitor : scheduler.Monitors()) EXPECT_FALSE(scheduler.IsTimerEnabled(monitor.name));
+    for (const MonitorEntry& on : scheduler.Monitors()) {
+        MonitorSwitches switches;
+        switches.Set(kSysDirSwitch, true);  // the file watcher's, no timer
+        switches.Set(on.levelSwitch, true);
+        scheduler.ApplySwitches(switches);
+        for (const MonitorEntry& monitor : scheduler.Monitors())
+            EXPECT_EQ(scheduler.IsTimerEnabled(monitor.name), monitor.name == on.name) << on.name << " on";
+        EXPECT_FALSE(scheduler.IsTimerEnabled(kMainTimerName));
+    }
+    scheduler.SetTimerEnabled(kMainTimerName, true);
     scheduler.ApplySwitches({});
-    for (const TimerSpec& timer : kTimers)
-        EXPECT_EQ(scheduler.IsTimerEnabled(timer.id), timer.id == TimerId::MainTimer) << timer.name;
+    for (const MonitorEntry& monitor : scheduler.Monitors()) EXPECT_FALSE(scheduler.IsTimerEnabled(monitor.name));
+    EXPECT_TRUE(scheduler.IsTimerEnabled(kMainTimerName));
+    EXPECT_THROW(scheduler.SetTimerEnabled("NoSuchTimer", true), std::invalid_argument);
+    EXPECT_THROW(scheduler.SetMonitors({{"AMonitor", 50, "Autorun", {}}, {"AMonitor", 50, "Folders", {}}}),
+                 std::invalid_argument);
 }
 
 TEST(Scheduler, OnlyRunningTimersTickAndAFailingTickDoesNotStopTheNext) {
     Scheduler scheduler;
-    int mainTicks = 0, processTicks = 0;
-    scheduler.SetTicks({.MainTimerTimer = [&] { ++mainTicks; },
-                        .ProcessTimerTimer = [&] {
-                            ++processTicks;
-                            throw std::runtime_error("a monitor failed");
-                        }});
+    int mainTicks = 0;
+    std::vector<int> ticks;
+    scheduler.SetMainTimerTick([&] { ++mainTicks; });
+    scheduler.SetMonitors(CountingMonitors(ticks, [](int) -> bool { throw std::runtime_error("a monitor failed"); }));
     MonitorSwitches switches;
-    switches.processes = true;
+    switches.Set(scheduler.Monitors()[0].levelSwitch, true);
     scheduler.ApplySwitches(switches);
-    // Three ticks of 500 ms: a dispatcher tick (1000 ms) would have come by then.
-    ASSERT_TRUE(PumpUntil([&] { return processTicks >= 3; }, 5000));
+    ASSERT_TRUE(PumpUntil([&] { return ticks[0] >= 3; }, 5000));
     EXPECT_EQ(mainTicks, 0);
+    EXPECT_EQ(ticks[1] + ticks[2], 0);
+    EXPECT_EQ(scheduler.CostOf("AMonitor").ticks, static_cast<unsigned long long>(ticks[0]));
+    EXPECT_EQ(scheduler.CostOf("AMonitor").passes, 0u);
 
     scheduler.ApplySwitches({});
-    const int stoppedAt = processTicks;
-    scheduler.SetTimerEnabled(TimerId::MainTimer, true);
+    const int stoppedAt = ticks[0];
+    scheduler.SetTimerEnabled(kMainTimerName, true);
     ASSERT_TRUE(PumpUntil([&] { return mainTicks >= 2; }, 5000));
-    EXPECT_EQ(processTicks, stoppedAt);
+    EXPECT_EQ(ticks[0], stoppedAt);
 }
 
 TEST(Scheduler, AnUnfinishedPassBringsTheNextTickSoonUntilItEnds) {
     Scheduler scheduler;
-    int ticks = 0;
-    scheduler.SetTicks({.RegistryTimerTimer = [&] { return ++ticks >= 3; }});
-    scheduler.SetTimerEnabled(TimerId::RegistryTimer, true);
+    std::vector<int> ticks;
+    // Every third tick ends a pass.
+    scheduler.SetMonitors(CountingMonitors(ticks, [](int tick) { return tick % 3 == 0; }));
+    scheduler.SetTimerEnabled("BMonitor", true);
     // The first tick after the 5 s interval, the two follow-ups right after it.
-    ASSERT_TRUE(PumpUntil([&] { return ticks >= 1; }, 8000));
-    EXPECT_TRUE(scheduler.IsFollowingUp(TimerId::RegistryTimer));
-    ASSERT_TRUE(PumpUntil([&] { return ticks >= 3; }, 1000));
-    EXPECT_FALSE(scheduler.IsFollowingUp(TimerId::RegistryTimer));  // back to its interval
-}
-
-TEST(Scheduler, IntervalsAreTheMonitorIntervals) {
-    EXPECT_EQ(SpecOf(TimerId::MainTimer).intervalMs, 1000u);
-    EXPECT_EQ(SpecOf(TimerId::ProcessTimer).intervalMs, 500u);
-    EXPECT_EQ(SpecOf(TimerId::AutorunListTimer).intervalMs, 6000u);
-    EXPECT_EQ(SpecOf(TimerId::RegChangeTimer).intervalMs, 4500u);
-    EXPECT_EQ(SpecOf(TimerId::RegistryTimer).intervalMs, 5000u);
-    EXPECT_EQ(SpecOf(TimerId::CookiesTimer).intervalMs, 10000u);
-    EXPECT_EQ(SpecOf(TimerId::FoldersTimer).intervalMs, 9000u);
+    ASSERT_TRUE(PumpUntil([&] { return ticks[1] >= 1; }, 8000));
+    EXPECT_TRUE(scheduler.IsFollowingUp("BMonitor"));
+    ASSERT_TRUE(PumpUntil([&] { return ticks[1] >= 3; }, 1000));
+    EXPECT_FALSE(scheduler.IsFollowingUp("BMonitor"));  // back to its interval
+    EXPECT_EQ(scheduler.CostOf("BMonitor").passes, 1u);
 }
 
 }  // namespace

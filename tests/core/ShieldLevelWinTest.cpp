@@ -53,7 +53,10 @@ private:
 
 class ShieldLevelTest : public ::testing::Test {
 protected:
-    ShieldLevelTest() { WriteDefaultOptions(options_); }
+    ShieldLevelTest() {
+        WriteDefaultOptions(options_);
+        scheduler_.SetMonitors({{"ProcessTimer", 500, "Processes", {}}, {"RegChangeTimer", 4500, "RegChange", {}}});
+    }
 
     RunValueGuard run_;
     TempFolder program_;
@@ -71,26 +74,27 @@ protected:
 
 TEST_F(ShieldLevelTest, EachLevelRunsTheMonitorsItsSwitchesName) {
     using S = MonitorSwitches;
-    EXPECT_EQ(level_.Apply(1), (S{true, true, false, true, true, false, true}));  // Medium, first-start switches
+    EXPECT_EQ(level_.Apply(1), (S{{true, true, false, true, true, false, true}}));  // Medium, first-start switches
     EXPECT_TRUE(tracker_.Active());
-    EXPECT_TRUE(scheduler_.IsTimerEnabled(TimerId::RegChangeTimer));
-    EXPECT_FALSE(scheduler_.IsTimerEnabled(TimerId::ProcessTimer));
+    EXPECT_TRUE(scheduler_.IsTimerEnabled("RegChangeTimer"));
+    EXPECT_FALSE(scheduler_.IsTimerEnabled("ProcessTimer"));
     EXPECT_EQ(options_.ReadInteger(kShieldKey, -1), 1);
 
-    EXPECT_EQ(level_.Apply(0), (S{true, false, false, false, false, false, true}));  // Low
-    EXPECT_EQ(level_.Apply(2), (S{true, true, true, true, true, true, true}));     // High
+    EXPECT_EQ(level_.Apply(0), (S{{true, false, false, false, false, false, true}}));  // Low
+    EXPECT_EQ(level_.Apply(2), (S{{true, true, true, true, true, true, true}}));     // High
 
     // Custom reads the switches as the file holds them now; a missing key is off.
     options_.WriteBool("CustomSysDir", false);
     options_.WriteBool("CustomCookies", false);
-    EXPECT_EQ(level_.Apply(3), (S{false, true, true, true, true, false, true}));
+    EXPECT_EQ(level_.Apply(3), (S{{false, true, true, true, true, false, true}}));
     EXPECT_FALSE(tracker_.Active());
 
     // Disabled stops every monitor.
     level_.Apply(2);
     EXPECT_EQ(level_.Apply(4), S{});
     EXPECT_FALSE(tracker_.Active());
-    for (const TimerSpec& timer : kTimers) EXPECT_FALSE(scheduler_.IsTimerEnabled(timer.id)) << timer.name;
+    for (const MonitorEntry& monitor : scheduler_.Monitors())
+        EXPECT_FALSE(scheduler_.IsTimerEnabled(monitor.name)) << monitor.name;
     EXPECT_EQ(level_.CurrentLevel(), 4);
 
     // An unknown level is recorded and switches nothing.
@@ -160,8 +164,8 @@ TEST_F(ShieldLevelTest, DisabledStillDispatchesWhatIsQueued) {
     TColorList blackList(program_ / "black_list.txt");
     options_.WriteInteger(kWhatDoKey, 1);
     TDispatcher dispatcher({queue_, whiteList, blackList, options_, backuper, [](const AlertTexts&) {}});
-    scheduler_.SetTicks({.MainTimerTimer = [&] { dispatcher.MainTimerTimer(); }});
-    scheduler_.SetTimerEnabled(TimerId::MainTimer, true);
+    scheduler_.SetMainTimerTick([&] { dispatcher.MainTimerTimer(); });
+    scheduler_.SetTimerEnabled(kMainTimerName, true);
 
     test::ProbeWarning::fixes = 0;
     queue_.QueueWarning(std::make_unique<test::ProbeWarning>("first"));
@@ -169,8 +173,9 @@ TEST_F(ShieldLevelTest, DisabledStillDispatchesWhatIsQueued) {
     level_.Apply(2);
     level_.Apply(4);
     // Disabled: every monitor stopped, the dispatcher still running.
-    for (const TimerSpec& timer : kTimers)
-        EXPECT_EQ(scheduler_.IsTimerEnabled(timer.id), timer.id == TimerId::MainTimer) << timer.name;
+    for (const MonitorEntry& monitor : scheduler_.Monitors())
+        EXPECT_FALSE(scheduler_.IsTimerEnabled(monitor.name)) << monitor.name;
+    EXPECT_TRUE(scheduler_.IsTimerEnabled(kMainTimerName));
     EXPECT_TRUE(PumpUntil([&] { return queue_.Empty(); }, 5000));
     EXPECT_EQ(test::ProbeWarning::fixes, 2);
 }

@@ -114,13 +114,17 @@ protected:
     TBackuper backuper_{shieldFolder_.Path()};
     platform::RegistryKey run_ = platform::RegistryKey::Create(HKEY_LOCAL_MACHINE, kRunKey);
     std::vector<std::string> events_;
-    WarningContext context_{
-        .holdAutostartPoint = [this](const std::string& point) { events_.push_back("hold " + point); },
-        .acceptAutostartPoint = [this](const std::string& point, const std::string&) { events_.push_back("accept " + point); },
-        .runAdminPart = [this](const std::vector<std::string>& arguments) { return std::optional(Run(arguments)); },
-        .adminAnswersFolder = StoreFolder() + kAdminResultsFolder + "\\",
-        .refusedForRights = [](std::string_view) { return true; },
-    };
+    WarningContext context_{.worker = {
+                                .holdAutostartPoint =
+                                    [this](const std::string& point) { events_.push_back("hold " + point); },
+                                .acceptAutostartPoint =
+                                    [this](const std::string& point, const std::string&) { events_.push_back("accept " + point); },
+                                .runAdminPart = [this](const std::vector<std::string>& arguments) {
+                                    return std::optional(Run(arguments));
+                                },
+                                .adminAnswersFolder = StoreFolder() + kAdminResultsFolder + "\\",
+                                .refusedForRights = [](std::string_view) { return true; },
+                            }};
 };
 
 TEST_F(AdminPart, TheShieldsFixAndUndoOfAMachineEntryGoThroughThePartAndNothingElseDoes) {
@@ -140,7 +144,7 @@ TEST_F(AdminPart, TheShieldsFixAndUndoOfAMachineEntryGoThroughThePartAndNothingE
 
     // Without the part: said in plain words with the exact entry, and nothing changed.
     WarningContext without = context_;
-    without.runAdminPart = nullptr;
+    without.worker.runAdminPart = nullptr;
     try {
         warning(AutostartPointWarning::Change::Added)->Fix(backuper_, without);
         ADD_FAILURE() << "fixed without the part";
@@ -163,7 +167,7 @@ TEST_F(AdminPart, TheShieldsFixAndUndoOfAMachineEntryGoThroughThePartAndNothingE
     // rule on its key) is never handed to the part.
     int runs = 0;
     WarningContext counting = context_;
-    counting.runAdminPart = [&runs](const std::vector<std::string>&) {
+    counting.worker.runAdminPart = [&runs](const std::vector<std::string>&) {
         ++runs;
         return std::optional<unsigned long>(0);
     };

@@ -77,12 +77,14 @@ TEST(AutostartMonitor, ReportsOnceKeepsWhatAFullQueueRefusedAndAcceptsItsOwnFixA
               "back or Ignore to permit it.");
 
     // Shield me puts it back exactly; Undo removes it again; the monitor reports neither.
-    const WarningContext context{
-        .holdAutostartPoint = [gate = restarted.Gate()](const std::string& point) { gate->Hold(point); },
-        .acceptAutostartPoint = [gate = restarted.Gate()](const std::string& point, const std::string& item) {
-            gate->Accept(point, item);
-        },
-    };
+    const WarningContext context{.worker = {
+                                     .holdAutostartPoint =
+                                         [gate = restarted.Gate()](const std::string& point) { gate->Hold(point); },
+                                     .acceptAutostartPoint =
+                                         [gate = restarted.Gate()](const std::string& point, const std::string& item) {
+                                             gate->Accept(point, item);
+                                         },
+                                 }};
     TBackuper backuper(folder.Path());
     warning.Fix(backuper, context);
     const auto back = platform::RegistryKey::Open(HKEY_CURRENT_USER, kKey)->ReadValue("Packages");
@@ -136,12 +138,13 @@ TEST(AutostartMonitor, AutorunKeysReportWhatChangedWhileStoppedAndTheirFixesAndU
     EXPECT_EQ(added->RegString, "C:\\Tools\\agent.exe /min");
     EXPECT_EQ(added->PointId, "autorun HKCU\\" + run);
 
-    const WarningContext context{
-        .holdAutostartPoint = [gate = monitor.Gate()](const std::string& point) { gate->Hold(point); },
-        .acceptAutostartPoint = [gate = monitor.Gate()](const std::string& point, const std::string& item) {
-            gate->Accept(point, item);
-        },
-    };
+    const WarningContext context{.worker = {
+                                     .holdAutostartPoint = [gate = monitor.Gate()](const std::string& point) { gate->Hold(point); },
+                                     .acceptAutostartPoint =
+                                         [gate = monitor.Gate()](const std::string& point, const std::string& item) {
+                                             gate->Accept(point, item);
+                                         },
+                                 }};
     TBackuper backuper(folder.Path());
     for (auto& warning : sink.warnings) warning->MakeTexts();
     added->Fix(backuper, context);

@@ -16,6 +16,7 @@
 #include "monitors/RegistryMonitors.h"
 #include "platform/Registry.h"
 #include "support/TempFolder.h"
+#include "support/WholePass.h"
 #include "warnings/Warning.h"
 
 namespace sentrel {
@@ -25,6 +26,7 @@ using platform::DeleteKeyTree;
 using platform::RegistryKey;
 using test::MakeDataBase;
 using test::MakeTable;
+using test::RunWholePass;
 using test::TempFolder;
 using test::WriteTextFile;
 
@@ -60,6 +62,15 @@ std::vector<Reported> Drain(WarningQueue& queue) {
         queue.RemoveHead();
     }
     return found;
+}
+
+// One whole watched-value pass and one whole registry-entry pass, walked in slices as the
+// shield's clock walks them.
+void ValuePass(TRegistryWatches& watches, WarningSink& queue) {
+    RunWholePass([&](const SliceBudget& budget) { return watches.RegChangeTimerSlice(queue, budget); });
+}
+void EntryPass(TRegistryWatches& watches, const TThreatTables& tables, WarningSink& queue) {
+    RunWholePass([&](const SliceBudget& budget) { return watches.RegistryTimerSlice(tables, queue, budget); });
 }
 
 class RegistryMonitorsWinTest : public ::testing::Test {
@@ -107,16 +118,16 @@ TEST_F(RegistryMonitorsWinTest, AWatchedValueThatCannotBeReadIsSkippedNotReporte
         SetKeyReadable(HKEY_CURRENT_USER, Path("Locked"), true);
         GTEST_SKIP() << "this registry does not refuse access to a key with an empty access list";
     }
-    watches.RegChangeTimerTimer(queue_);
+    ValuePass(watches, queue_);
     EXPECT_TRUE(Drain(queue_).empty());
     EXPECT_EQ(watches.ValueWatches[0].KnownRegString, "A");
 
     // Readable again and unchanged: still nothing; then a real change is reported from "A".
     SetKeyReadable(HKEY_CURRENT_USER, Path("Locked"), true);
-    watches.RegChangeTimerTimer(queue_);
+    ValuePass(watches, queue_);
     EXPECT_TRUE(Drain(queue_).empty());
     Key("Locked").WriteString("Start Page", "B");
-    watches.RegChangeTimerTimer(queue_);
+    ValuePass(watches, queue_);
     const auto found = Drain(queue_);
     ASSERT_EQ(found.size(), 1u);
     EXPECT_EQ(found[0].OldRegString, "A");
@@ -133,11 +144,11 @@ TEST_F(RegistryMonitorsWinTest, WatchedValuePassReportsEveryChangeWithTheOldAndN
     ASSERT_EQ(watches.ValueWatches.size(), 2u);
     EXPECT_EQ(watches.ValueWatches[1].KnownRegString, "A");
 
-    watches.RegChangeTimerTimer(queue_);
+    ValuePass(watches, queue_);
     EXPECT_TRUE(Drain(queue_).empty());
 
     main.WriteString("Start Page", "B");
-    watches.RegChangeTimerTimer(queue_);
+    ValuePass(watches, queue_);
     auto found = Drain(queue_);
     ASSERT_EQ(found.size(), 1u);
     EXPECT_EQ(found[0].ClassName, "TBrowserSettingWarning");
@@ -147,7 +158,7 @@ TEST_F(RegistryMonitorsWinTest, WatchedValuePassReportsEveryChangeWithTheOldAndN
     EXPECT_EQ(found[0].RegString, "B");
 
     main.WriteString("Start Page", "A");
-    watches.RegChangeTimerTimer(queue_);
+    ValuePass(watches, queue_);
     found = Drain(queue_);
     ASSERT_EQ(found.size(), 1u);
     EXPECT_EQ(found[0].OldRegString, "B");
@@ -155,28 +166,28 @@ TEST_F(RegistryMonitorsWinTest, WatchedValuePassReportsEveryChangeWithTheOldAndN
 
     // Case matters.
     main.WriteString("Start Page", "a");
-    watches.RegChangeTimerTimer(queue_);
+    ValuePass(watches, queue_);
     EXPECT_EQ(Drain(queue_).size(), 1u);
 
     // A value that turns into a number cannot be read as a string: no comparison at all (not
     // with the text of the watch before it), and the known data stays.
     main.WriteDword("Start Page", 7);
-    watches.RegChangeTimerTimer(queue_);
+    ValuePass(watches, queue_);
     EXPECT_TRUE(Drain(queue_).empty());
     EXPECT_EQ(watches.ValueWatches[1].KnownRegString, "a");
     main.WriteString("Start Page", "a");
-    watches.RegChangeTimerTimer(queue_);
+    ValuePass(watches, queue_);
     EXPECT_TRUE(Drain(queue_).empty());
 
     // Deleted: changed to empty; back: changed again.
     main.DeleteValue("Start Page");
-    watches.RegChangeTimerTimer(queue_);
+    ValuePass(watches, queue_);
     found = Drain(queue_);
     ASSERT_EQ(found.size(), 1u);
     EXPECT_EQ(found[0].OldRegString, "a");
     EXPECT_EQ(found[0].RegString, "");
     main.WriteString("Start Page", "C");
-    watches.RegChangeTimerTimer(queue_);
+    ValuePass(watches, queue_);
     found = Drain(queue_);
     ASSERT_EQ(found.size(), 1u);
     EXPECT_EQ(found[0].OldRegString, "");
@@ -184,13 +195,13 @@ TEST_F(RegistryMonitorsWinTest, WatchedValuePassReportsEveryChangeWithTheOldAndN
     // A fix that rewrites the value itself refreshes the known data without a report.
     main.WriteString("Start Page", "D");
     watches.RefreshKnownRegStrings();
-    watches.RegChangeTimerTimer(queue_);
+    ValuePass(watches, queue_);
     EXPECT_TRUE(Drain(queue_).empty());
     // Refreshed for that value alone (in any letter case), a change of another one still counts.
     main.WriteString("Start Page", "E");
     main.WriteString("Other", "Q");
     watches.RefreshKnownRegString(RegistryRoot::CurrentUser, Path("MAIN"), "start page");
-    watches.RegChangeTimerTimer(queue_);
+    ValuePass(watches, queue_);
     found = Drain(queue_);
     ASSERT_EQ(found.size(), 1u);
     EXPECT_EQ(found[0].Value, "Other");
@@ -274,7 +285,7 @@ TEST_F(RegistryMonitorsWinTest, WatchListFileNamesValuesAndAllTakesTheValuesOfTh
     // A value added to an "ALL" key later is not watched.
     search.WriteString("r", "new");
     search.WriteString("p", "changed");
-    watches.RegChangeTimerTimer(queue_);
+    ValuePass(watches, queue_);
     const auto found = Drain(queue_);
     ASSERT_EQ(found.size(), 1u);
     EXPECT_EQ(found[0].Value, "p");
@@ -319,7 +330,7 @@ TEST_F(RegistryMonitorsWinTest, RegistryEntryPassReportsListedKeysAndValues) {
                        {"SPYWARE_REF", {"1", "2", "3", "4", "5", "6", "x", "8", "9"}}})));
 
     TRegistryWatches watches;
-    watches.RegistryTimerTimer(*tables, queue_);
+    EntryPass(watches, *tables, queue_);
     const auto found = Drain(queue_);
     ASSERT_EQ(found.size(), 6u);
     const std::string vendorKey = path_ + "\\Vendor\\";
@@ -345,7 +356,7 @@ TEST_F(RegistryMonitorsWinTest, RegistryEntryPassReportsListedKeysAndValues) {
     EXPECT_EQ(found[5].Root, RegistryRoot::CurrentUser);
 
     // Every existing entry is found again on the next pass; without the table nothing happens.
-    watches.RegistryTimerTimer(*tables, queue_);
+    EntryPass(watches, *tables, queue_);
     EXPECT_EQ(Drain(queue_).size(), 6u);
     // Walked one row per tick, a pass reports the same entries, each once.
     int ticks = 1;
@@ -359,13 +370,13 @@ TEST_F(RegistryMonitorsWinTest, RegistryEntryPassReportsListedKeysAndValues) {
     TThreatTables roots(MakeDataBase(MakeTable(
         "RegEntries", {{"REG_PATH", {"HKEY_CURRENT_USER\\", "HKEY_LOCAL_MACHINE", "", "\\"}},
                        {"SPYWARE_REF", {"1", "2", "3", "4"}}})));
-    watches.RegistryTimerTimer(roots, queue_);
+    EntryPass(watches, roots, queue_);
     EXPECT_TRUE(Drain(queue_).empty());
     TThreatTables noPaths(MakeDataBase(MakeTable("RegEntries", {{"SPYWARE_REF", {"1", "2"}}})));
-    watches.RegistryTimerTimer(noPaths, queue_);
+    EntryPass(watches, noPaths, queue_);
     EXPECT_TRUE(Drain(queue_).empty());
     TThreatTables empty(MakeDataBase(MakeTable("Other", {{"REG_PATH", {root + "Vendor\\Hook"}}})));
-    watches.RegistryTimerTimer(empty, queue_);
+    EntryPass(watches, empty, queue_);
     EXPECT_TRUE(queue_.Empty());
 
     // The sliced pass skips the rows whose parent was missing until something changes below the

@@ -16,15 +16,27 @@
 #include "platform/Directory.h"
 #include "database/ShellFoldersWin.h"
 #include "support/TempFolder.h"
+#include "support/WholePass.h"
 #include "warnings/Warning.h"
 
 namespace sentrel {
 namespace {
 
 using test::MakeDataBase;
+using test::RunWholePass;
 using test::MakeTable;
 using test::TempFolder;
 using test::WriteTextFile;
+
+// One whole pass of each scanner, from the start, as the shield's clock walks it.
+void CookiesPass(const TThreatTables& tables, WarningSink& queue, const std::string& folder) {
+    TCookieScan scan;
+    RunWholePass([&](const SliceBudget& budget) { return CookiesTimerSlice(tables, queue, folder, scan, budget); });
+}
+void FoldersPass(const TThreatTables& tables, WarningSink& queue, const TMacroFolderSource& macros) {
+    TSliceCursor cursor;
+    RunWholePass([&](const SliceBudget& budget) { return FoldersTimerSlice(tables, queue, macros, cursor, budget); });
+}
 
 std::string WithoutTrailingSeparator(std::string path) {
     if (!path.empty() && path.back() == '\\') path.pop_back();
@@ -90,21 +102,21 @@ TEST(CookieScanner, ReportsTrackingCookiesOfTheGivenFolder) {
     // Two rows match the doubleclick cookie: one warning.
     TThreatTables tables(MakeDataBase(MakeTable("Cookies", {{"FILES_MASK", {"*@doubleclick*", "joe@double*"}}})));
     WarningQueue queue;
-    CookiesTimerTimer(tables, queue, folder);
+    CookiesPass(tables, queue, folder);
     std::vector<std::string> names = DrainNames(queue);
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"joe@doubleclick[2].txt", "user@~~local~~[1].txt"}));
 
     // A queued warning is not queued twice by the next tick; every kind queued is a TCookieWarning.
-    CookiesTimerTimer(tables, queue, folder);
-    CookiesTimerTimer(tables, queue, cookies.Path());  // a trailing backslash is fine too
+    CookiesPass(tables, queue, folder);
+    CookiesPass(tables, queue, cookies.Path());  // a trailing backslash is fine too
     EXPECT_EQ(queue.Count(), 2u);
     EXPECT_NE(dynamic_cast<const TCookieWarning*>(queue.Head()), nullptr);
 
     // Without a Cookies table only the local-user cookie is reported.
     TThreatTables noCookies(MakeDataBase());
     WarningQueue second;
-    CookiesTimerTimer(noCookies, second, folder);
+    CookiesPass(noCookies, second, folder);
     EXPECT_EQ(DrainNames(second), (std::vector<std::string>{"user@~~local~~[1].txt"}));
 }
 
@@ -117,7 +129,7 @@ TEST(CookieScanner, DamagedMaskRowLeavesOneLineInTheDiagnosticLog) {
 
     OpenDiagnosticLog(logPath);
     WarningQueue queue;
-    CookiesTimerTimer(tables, queue, WithoutTrailingSeparator(cookies.Path()));
+    CookiesPass(tables, queue, WithoutTrailingSeparator(cookies.Path()));
     CloseDiagnosticLog();
 
     EXPECT_TRUE(queue.Empty());
@@ -135,20 +147,20 @@ TEST(CookieScanner, LocalUserCookieInOtherCaseIsTestedAgainstTheMasks) {
 
     TThreatTables noCookies(MakeDataBase());
     WarningQueue queue;
-    CookiesTimerTimer(noCookies, queue, folder);
+    CookiesPass(noCookies, queue, folder);
     EXPECT_TRUE(queue.Empty());
 
     TThreatTables masks(MakeDataBase(MakeTable("Cookies", {{"FILES_MASK", {"*?bad", "user@~~local*"}}})));
-    CookiesTimerTimer(masks, queue, folder);  // the malformed first row does not stop the tick
+    CookiesPass(masks, queue, folder);  // the malformed first row does not stop the tick
     EXPECT_EQ(DrainNames(queue), (std::vector<std::string>{"USER@~~LOCAL~~[1].TXT"}));
 }
 
 TEST(CookieScanner, NoCookiesFolderScansNothing) {
     TThreatTables tables(MakeDataBase(MakeTable("Cookies", {{"FILES_MASK", {"*"}}})));
     WarningQueue queue;
-    CookiesTimerTimer(tables, queue, "");
+    CookiesPass(tables, queue, "");
     TempFolder parent;
-    CookiesTimerTimer(tables, queue, parent / "missing");
+    CookiesPass(tables, queue, parent / "missing");
     EXPECT_TRUE(queue.Empty());
 
     const std::string real = CookiesFolder();
@@ -186,7 +198,7 @@ TEST(FolderScanner, ReportsExistingDeletableFoldersExpanded) {
          "%13%\\Gator\\", base + "\\Gator\\"},
         {"1", "0", "1", "1", "1", "1", "1", "1"}, {"1", "4", "x5", "5", "6", "6", "7", "8"})));
     WarningQueue queue;
-    FoldersTimerTimer(tables, queue, macros);
+    FoldersPass(tables, queue, macros);
     ASSERT_EQ(queue.Count(), 1u);
     const auto* warning = dynamic_cast<const TFolderWarning*>(queue.Head());
     ASSERT_NE(warning, nullptr);
@@ -195,12 +207,12 @@ TEST(FolderScanner, ReportsExistingDeletableFoldersExpanded) {
 
     // Still there on the next tick after the warning was settled: reported again.
     queue.RemoveHead();
-    FoldersTimerTimer(tables, queue, macros);
+    FoldersPass(tables, queue, macros);
     EXPECT_EQ(queue.Count(), 1u);
 
     TThreatTables noFolders(MakeDataBase());
     WarningQueue empty;
-    FoldersTimerTimer(noFolders, empty, macros);
+    FoldersPass(noFolders, empty, macros);
     EXPECT_TRUE(empty.Empty());
 }
 
@@ -227,7 +239,7 @@ TEST(FolderScanner, ProgramFilesMacroIsReportedExpandedOnThisMachine) {
     WarningQueue queue;
     {
         PlacedFolder placed(expanded.substr(0, expanded.size() - 1));
-        FoldersTimerTimer(tables, queue, MacroFolders());
+        FoldersPass(tables, queue, MacroFolders());
     }
     EXPECT_FALSE(FolderExists(expanded));
     ASSERT_EQ(queue.Count(), 1u);
@@ -238,7 +250,7 @@ TEST(FolderScanner, ProgramFilesMacroIsReportedExpandedOnThisMachine) {
 
     // Gone again: nothing.
     queue.RemoveHead();
-    FoldersTimerTimer(tables, queue, MacroFolders());
+    FoldersPass(tables, queue, MacroFolders());
     EXPECT_TRUE(queue.Empty());
 }
 
@@ -252,7 +264,7 @@ TEST(FolderScanner, ProgramFilesMacroFindsTheFolderOf32BitProgramsToo) {
     WarningQueue queue;
     {
         PlacedFolder placed(expanded.substr(0, expanded.size() - 1));
-        FoldersTimerTimer(tables, queue, MacroFolders());
+        FoldersPass(tables, queue, MacroFolders());
     }
     ASSERT_EQ(queue.Count(), 1u);
     EXPECT_EQ(queue.Head()->Name, expanded);

@@ -19,6 +19,7 @@
 #include "monitors/Scanners.h"
 #include "platform/Registry.h"
 #include "platform/RegistryRaw.h"
+#include "support/WholePass.h"
 #include "warnings/RemedyFixture.h"
 
 namespace sentrel {
@@ -31,6 +32,7 @@ using platform::RegistryKey;
 using test::MakeDataBase;
 using test::MakeTable;
 using test::ReadAll;
+using test::RunWholePass;
 
 constexpr REGSAM k64 = KEY_WOW64_64KEY;
 constexpr REGSAM k32 = KEY_WOW64_32KEY;
@@ -126,7 +128,7 @@ TEST_F(Wow64Test, RegistryEntriesOnlyIn32BitViewAreFoundFixedAndUndoneThere) {
         "RegEntries", {{"REG_PATH", {root + "\\Toolbar", root + "\\Loader"}}, {"SPYWARE_REF", {"1", "2"}}})));
 
     TRegistryWatches watches;
-    watches.RegistryTimerTimer(tables, queue_);
+    RunWholePass([&](const SliceBudget& budget) { return watches.RegistryTimerSlice(tables, queue_, budget); });
     ASSERT_EQ(queue_.Count(), 2u);
     EXPECT_EQ(Head().View, RegistryView::Bits32);
     // Named as the registry editor shows the key.
@@ -186,7 +188,10 @@ TEST_F(Wow64Test, AFolderIn32BitProgramFilesIsFoundFixedAndUndone) {
         MakeTable("Folders", {{"FILE_PATH", {"%2%\\" + name}},
                               {"CAN_BE_DELETED", {"1"}},
                               {"SPYWARE_REF", {"7"}}})));
-    FoldersTimerTimer(tables, queue_, MacroFolders());
+    TSliceCursor cursor;
+    RunWholePass([&](const SliceBudget& budget) {
+        return FoldersTimerSlice(tables, queue_, MacroFolders(), cursor, budget);
+    });
     ASSERT_EQ(queue_.Count(), 1u);
     EXPECT_EQ(queue_.Head()->Name, folder);
     queue_.Head()->Fix(backuper_, context_);

@@ -10,7 +10,7 @@
 namespace sentrel::test {
 
 void FixProbe(const TWarning& warning, const NewBackupResult& record, FixOutcome& outcome,
-              const WarningContext& context);
+              const WarningWorkerContext& context);
 WarningTexts ProbeTexts(const TWarning& warning);
 
 inline constexpr WarningKind kProbeKind{.name = "ProbeWarning", .fix = &FixProbe, .texts = &ProbeTexts};
@@ -31,7 +31,7 @@ public:
     const bool fixThrows;
 };
 
-inline void FixProbe(const TWarning& warning, const NewBackupResult&, FixOutcome&, const WarningContext&) {
+inline void FixProbe(const TWarning& warning, const NewBackupResult&, FixOutcome&, const WarningWorkerContext&) {
     const auto& probe = WarningAs<ProbeWarning>(warning);
     ++ProbeWarning::fixes;
     if (probe.fixThrows) throw std::runtime_error("fix failed");

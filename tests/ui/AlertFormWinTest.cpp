@@ -34,7 +34,7 @@ struct FixLog {
 // A warning of the cookies' category whose fix is recorded or fails.
 class TestWarning : public TWarning {
 public:
-    static void Record(const TWarning& warning, const NewBackupResult&, FixOutcome&, const WarningContext&) {
+    static void Record(const TWarning& warning, const NewBackupResult&, FixOutcome&, const WarningWorkerContext&) {
         FixLog& log = WarningAs<TestWarning>(warning).log_;
         if (log.fail) throw std::runtime_error("the file is in use");
         ++log.fixes;

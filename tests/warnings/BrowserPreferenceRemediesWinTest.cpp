@@ -20,7 +20,7 @@ TEST_F(BrowserPreferenceRemedyTest, AFileFirefoxWroteMeanwhileIsLeftAsFirefoxWro
     BrowserPreferenceWarning warning("Firefox", "default", profile, "browser.startup.homepage", "http://evil.example/",
                                      "user.js", FirefoxPrefKind::HomePage);
     warning.PointId = "FirefoxPrefs";
-    context_.holdAutostartPoint = [&](const std::string&) { WriteFileAtomically(prefsJs, firefoxWrote); };
+    context_.worker.holdAutostartPoint = [&](const std::string&) { WriteFileAtomically(prefsJs, firefoxWrote); };
     EXPECT_THROW(Fix(warning), std::runtime_error);
     EXPECT_EQ(test::ReadAll(prefsJs), firefoxWrote);
     EXPECT_EQ(test::ReadAll(JoinPath(profile, "user.js")), hijack);

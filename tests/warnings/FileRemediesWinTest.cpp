@@ -220,9 +220,9 @@ TEST_F(FileRemedyTest, FolderFixMovesEverythingAndUndoBringsItBack) {
 TEST_F(FileRemedyTest, AFixLeavesWhatNoLongerMatchesTheDatabase) {
     TempFolder cookies;
     cookies_ = cookies.Path().substr(0, cookies.Path().size() - 1);
-    context_.isKnownSpywareFile = [](const std::string& path) { return ReadAll(path) == "malicious"; };
-    context_.isTrackingCookie = [](const std::string&) { return false; };
-    context_.isSpywareFolder = [](const std::string&) { return false; };
+    context_.window.isKnownSpywareFile = [](const std::string& path) { return ReadAll(path) == "malicious"; };
+    context_.window.isTrackingCookie = [](const std::string&) { return false; };
+    context_.window.isSpywareFolder = [](const std::string&) { return false; };
 
     const std::string swapped = system_ / "swapped.exe";
     WriteTextFile(swapped, "the user's own program");
@@ -410,7 +410,8 @@ TEST(FileRemedyAndMonitor, FixAndUndoInAWatchedFolderRaiseNoWarningAboutThemselv
     TThreatTables tables(KnownContentDataBase());
     TFileChangesTracker tracker(watched.Path(), [&tables]() -> const TThreatTables& { return tables; }, queue,
                                 TLookupSystem{SystemFileAccess(), MacroFolders(), program.Path()});
-    const WarningContext context{.markShieldMove = [&tracker](const std::string& path) { tracker.MarkShieldMove(path); }};
+    const WarningContext context{
+        .worker = {.markShieldMove = [&tracker](const std::string& path) { tracker.MarkShieldMove(path); }}};
 
     const std::string path = watched / "fixed.dll";
     WriteTextFile(path, ThreatContent());

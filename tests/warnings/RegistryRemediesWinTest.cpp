@@ -78,8 +78,8 @@ protected:
 TEST_F(RegistryRemedyTest, AutorunFixDeletesTheValueAndUndoRestoresItsTypeAndDataExactly) {
     const std::string run = base_ + "\\Run Keys\\Run";
     std::vector<std::string> events;
-    context_.holdAutostartPoint = [&](const std::string& point) { events.push_back("hold " + point); };
-    context_.acceptAutostartPoint = [&](const std::string& point, const std::string& item) {
+    context_.worker.holdAutostartPoint = [&](const std::string& point) { events.push_back("hold " + point); };
+    context_.worker.acceptAutostartPoint = [&](const std::string& point, const std::string& item) {
         events.push_back("accept " + point + " " + item);
     };
     const std::string data = Utf16z("\"%ProgramFiles%\\Spy App\\spy.exe\" /silent -x");

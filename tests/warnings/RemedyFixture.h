@@ -31,13 +31,13 @@ protected:
     RemedyTest()
         : backuper_(program_.Path()),
           context_(WarningContext{
-              .markShieldMove = [this](const std::string& path) { marked_.push_back(path); },
-              .refreshWatchedValue =
-                  [this](RegistryRoot, const std::string& key, const std::string& value, RegistryView) {
-                      ++refreshes_;
-                      refreshed_ = key + "|" + value;
-                  },
-              .cookiesFolder = [this] { return cookies_; },
+              .worker = {.markShieldMove = [this](const std::string& path) { marked_.push_back(path); },
+                         .cookiesFolder = [this] { return cookies_; }},
+              .window = {.refreshWatchedValue =
+                             [this](RegistryRoot, const std::string& key, const std::string& value, RegistryView) {
+                                 ++refreshes_;
+                                 refreshed_ = key + "|" + value;
+                             }},
           }) {}
 
     // The warning's fix (plan, act and finish in a row), its texts made as the queue makes them;
@@ -50,7 +50,7 @@ protected:
 
     // The kind's undo of record `index`, reached as the restore page reaches it.
     void Undo(std::string_view className, int index = 0) {
-        const WarningKind* found = FindWarningKind(context_.kinds, className);
+        const WarningKind* found = FindWarningKind(context_.worker.kinds, className);
         ASSERT_NE(found, nullptr) << className;
         found->Undo(backuper_, index, context_);
     }

@@ -25,8 +25,8 @@ std::string TaskXml(bool enabled) {
 
 TEST_F(RemedyTest, AScheduledTaskIsSavedDeletedAndRegisteredAgainNeverOverAnother) {
     std::vector<std::string> events;
-    context_.holdAutostartPoint = [&](const std::string& point) { events.push_back("hold " + point); };
-    context_.acceptAutostartPoint = [&](const std::string& point, const std::string&) {
+    context_.worker.holdAutostartPoint = [&](const std::string& point) { events.push_back("hold " + point); };
+    context_.worker.acceptAutostartPoint = [&](const std::string& point, const std::string&) {
         events.push_back("accept " + point);
     };
     platform::RegisterScheduledTask(kTask, TaskXml(false));
