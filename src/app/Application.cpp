@@ -427,7 +427,6 @@ void Application::StartShield() {
     shieldLevel_ = std::make_unique<TShieldLevel>(TShieldLevel::Monitors{
         .options = *options_,
         .fileChanges = *fileChanges_,
-        .registryWatches = *registryWatches_,
         .scheduler = *scheduler_,
         .executablePath = platform::ExecutablePath(),
     });

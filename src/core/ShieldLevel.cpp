@@ -5,7 +5,6 @@
 #include "config/Options.h"
 #include "core/Scheduler.h"
 #include "monitors/FileMonitor.h"
-#include "monitors/RegistryMonitors.h"
 #include "platform/Registry.h"
 
 namespace sentrel {

@@ -16,7 +16,6 @@ namespace sentrel {
 class Scheduler;
 class TFileChangesTracker;
 class TOptions;
-class TRegistryWatches;
 
 // The value "Sentrel 4" of this key under HKEY_CURRENT_USER starts the shield with Windows.
 inline constexpr const char* kRunKeyPath = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
@@ -27,7 +26,6 @@ public:
     struct Monitors {
         TOptions& options;
         TFileChangesTracker& fileChanges;
-        TRegistryWatches& registryWatches;
         Scheduler& scheduler;        // runs the timer-driven monitors
         std::string executablePath;  // written as the autorun entry
     };

@@ -14,7 +14,6 @@
 #include "core/Scheduler.h"
 #include "core/WarningQueue.h"
 #include "monitors/FileMonitor.h"
-#include "monitors/RegistryMonitors.h"
 #include "database/MappedFileAccessWin.h"
 #include "platform/Registry.h"
 #include "database/ShellFoldersWin.h"
@@ -68,8 +67,7 @@ protected:
                                  []() -> const TThreatTables& { throw std::logic_error("no lookup expected"); },
                                  queue_,
                                  TLookupSystem{SystemFileAccess(), MacroFolders(), program_.Path()}};
-    TRegistryWatches watches_;
-    TShieldLevel level_{{options_, tracker_, watches_, scheduler_, "C:\\Program Files\\Sentrel 4\\Sentrel4.exe"}};
+    TShieldLevel level_{{options_, tracker_, scheduler_, "C:\\Program Files\\Sentrel 4\\Sentrel4.exe"}};
 };
 
 TEST_F(ShieldLevelTest, EachLevelRunsTheMonitorsItsSwitchesName) {

@@ -117,13 +117,6 @@ std::string WhatTheShieldSays(const ShieldProcess& shield) {
     return says;
 }
 
-std::string AutostartBaselinePath() {
-    return SettingsFile("autostart_baseline.txt");
-}
-
-void WaitForAutostartBaseline() {
-    Eventually([] { return GetFileAttributesA(AutostartBaselinePath().c_str()) != INVALID_FILE_ATTRIBUTES; }, 20s);
-}
 
 std::string KnownThreatContent() {
     std::string content(4096, '\0');

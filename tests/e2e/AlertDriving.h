@@ -80,8 +80,6 @@ void UndoEveryChange(const ShieldProcess& shield, int count);
 // diagnostic log.
 std::string WhatTheShieldSays(const ShieldProcess& shield);
 
-// Where the shield keeps what it last saw of the autostart points.
-std::string AutostartBaselinePath();
 
 // 4096 bytes the shipped database knows by their checksums (its test set).
 std::string KnownThreatContent();

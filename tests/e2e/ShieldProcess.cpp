@@ -10,6 +10,7 @@
 
 #include "common/Files.h"
 #include "platform/GdiGuards.h"
+#include "platform/ProgramFolder.h"
 #include "platform/UniqueHandle.h"
 #include "platform/Win32Error.h"
 
@@ -321,6 +322,14 @@ void Keys(std::initializer_list<WORD> down) {
         inputs.push_back(input);
     }
     SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+std::string AutostartBaselinePath() {
+    return platform::UserAppDataFolder() + "\\.SentrelSettings\\autostart_baseline.txt";
+}
+
+void WaitForAutostartBaseline() {
+    Eventually([] { return GetFileAttributesA(AutostartBaselinePath().c_str()) != INVALID_FILE_ATTRIBUTES; }, 20s);
 }
 
 }  // namespace sentrel::e2e

@@ -112,6 +112,8 @@ void Press(HWND window, const std::string& text);
 // Key presses as the keyboard makes them: the keys go down in order and up in reverse.
 void Keys(std::initializer_list<WORD> down);
 
+// Where the shield keeps what it last saw of the autostart points.
+std::string AutostartBaselinePath();
 // Waits (up to 20 s, at a level that watches the autostart points) until the shield has a
 // baseline: at the very first start its first pass takes what the autorun keys hold as known, so
 // a value written before then would not be reported.

@@ -222,7 +222,9 @@ TEST_F(Installer, UpgradeOverARunningShieldKeepsTheFixRecordAndTheOptions) {
 
     ShieldProcess shield(folder + "Sentrel4.exe");
     ASSERT_TRUE(shield.WaitUntilStarted(60s));
-    // A program adds itself to the autorun list; the shield removes it and records the fix.
+    // A program adds itself to the autorun list (once the shield's first start has taken what
+    // the list held); the shield removes it and records the fix.
+    WaitForAutostartBaseline();
     auto run = platform::RegistryKey::Create(HKEY_CURRENT_USER, kRunKey);
     run.WriteString("E2E Upgrade", "C:\\upgrade test\\adware.exe");
     // The record is complete once it holds the data its undo writes back.

@@ -98,7 +98,7 @@ protected:
                                  queue_, TLookupSystem{SystemFileAccess(), MacroFolders(), program_.Path()}};
     TRegistryWatches watches_;
     Scheduler scheduler_;
-    TShieldLevel level_{{options_, tracker_, watches_, scheduler_, "C:\\Sentrel4.exe"}};
+    TShieldLevel level_{{options_, tracker_, scheduler_, "C:\\Sentrel4.exe"}};
     TColorList white_{program_ / "white.txt"};
     TColorList black_{program_ / "black.txt"};
     TBackuper backuper_{program_.Path()};
