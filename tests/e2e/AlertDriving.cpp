@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "config/OptionKeys.h"
+#include "monitors/AutostartPoints.h"
 #include "platform/ProgramFolder.h"
 
 namespace sentrel::e2e {
@@ -123,6 +124,18 @@ std::string AutostartBaselinePath() {
 
 void WaitForAutostartBaseline() {
     Eventually([] { return GetFileAttributesA(AutostartBaselinePath().c_str()) != INVALID_FILE_ATTRIBUTES; }, 20s);
+}
+
+std::optional<std::string> BaselineData(const std::string& point, const std::string& item) {
+    try {
+        const AutostartBaseline baseline = ParseAutostartBaseline(ReadTextFile(AutostartBaselinePath()));
+        const auto entries = baseline.find(point);
+        if (entries == baseline.end()) return std::nullopt;
+        for (const AutostartEntry& entry : entries->second)
+            if (entry.item == item) return entry.data;
+    } catch (const std::exception&) {
+    }
+    return std::nullopt;
 }
 
 std::string KnownThreatContent() {

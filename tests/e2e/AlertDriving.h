@@ -82,6 +82,9 @@ std::string WhatTheShieldSays(const ShieldProcess& shield);
 
 // Where the shield keeps what it last saw of the autostart points.
 std::string AutostartBaselinePath();
+// What the baseline shows of the entry `item` of the point `point` (its data); nothing while the
+// baseline cannot be read or has no such entry.
+std::optional<std::string> BaselineData(const std::string& point, const std::string& item);
 
 // 4096 bytes the shipped database knows by their checksums (its test set).
 std::string KnownThreatContent();
