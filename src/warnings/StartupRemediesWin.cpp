@@ -66,6 +66,15 @@ void MoveOrThrow(const WarningWorkerContext& context, const std::string& from, c
     ThrowChangeError(what, code, "error " + std::to_string(code) + " moving " + from);
 }
 
+// The task at `path` (`what` in the messages); nothing when it is gone.
+std::optional<platform::ScheduledTask> ReadTask(const std::string& path, const std::string& what) {
+    try {
+        return platform::ReadScheduledTask(path);
+    } catch (const platform::Win32Error& error) {
+        ThrowChangeError(what, error.Code(), error.what());
+    }
+}
+
 ShortcutLink LinkOf(const platform::ShortcutTarget& read) {
     return {read.target, read.arguments};
 }
@@ -146,12 +155,7 @@ void FixTaskChange(const ScheduledTaskWarning& warning, const NewBackupResult& r
     const std::optional<std::vector<TaskAction>> reported = TaskActionsOfRaw(warning.Raw);
     const std::optional<std::vector<TaskAction>> old = TaskActionsOfRaw(warning.OldRaw);
     if (!reported || !old) ThrowNothingToPutBack(what);
-    std::optional<platform::ScheduledTask> task;
-    try {
-        task = platform::ReadScheduledTask(warning.TaskPath);
-    } catch (const platform::Win32Error& error) {
-        ThrowChangeError(what, error.Code(), error.what());
-    }
+    const std::optional<platform::ScheduledTask> task = ReadTask(warning.TaskPath, what);
     if (!task) throw ThreatGoneError("The scheduled task " + warning.TaskPath + " is gone; nothing was changed.");
     if (ActionsOf(task->actions) != *reported)
         throw ThreatGoneError("The scheduled task " + warning.TaskPath +
@@ -178,12 +182,7 @@ void UndoTaskChange(const BackupRecord& record, const WarningWorkerContext& cont
     if (platform::SplitTaskPath(path).name.empty() || !before || !after)
         throw std::runtime_error("The backup record names no scheduled task to put back; nothing was restored");
     const std::string what = "the scheduled task " + path;
-    std::optional<platform::ScheduledTask> task;
-    try {
-        task = platform::ReadScheduledTask(path);
-    } catch (const platform::Win32Error& error) {
-        ThrowChangeError(what, error.Code(), error.what());
-    }
+    const std::optional<platform::ScheduledTask> task = ReadTask(path, what);
     if (!task) throw std::runtime_error("The scheduled task " + path + " is gone; nothing was restored");
     if (ActionsOf(task->actions) != *after)
         throw std::runtime_error("The scheduled task " + path +
@@ -232,12 +231,7 @@ void FixScheduledTask(const TWarning& found, const NewBackupResult& record, FixO
     const auto& warning = WarningAs<ScheduledTaskWarning>(found);
     if (warning.Changed) return FixTaskChange(warning, record, outcome, context);
     const std::string what = "the scheduled task " + warning.TaskPath;
-    std::optional<platform::ScheduledTask> task;
-    try {
-        task = platform::ReadScheduledTask(warning.TaskPath);
-    } catch (const platform::Win32Error& error) {
-        ThrowChangeError(what, error.Code(), error.what());
-    }
+    const std::optional<platform::ScheduledTask> task = ReadTask(warning.TaskPath, what);
     if (!task) throw ThreatGoneError("The scheduled task " + warning.TaskPath + " is gone; nothing was changed.");
     if (task->xml.empty()) throw std::runtime_error("The definition of " + what + " cannot be read; nothing was changed.");
     WriteFileAtomically(record.folderPath + kTaskFileName, task->xml);
