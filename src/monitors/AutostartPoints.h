@@ -113,10 +113,19 @@ struct AutostartFinding {
 
 // What changed at a point of `kind` from `known` to `now`, in the order of `now` (items compared
 // without regard to letter case): a new item is Added; for the value kinds, other data is
-// Changed; for one value, an item that went is Vanished. Subkeys and files that change or go
-// are no finding.
+// Changed; for one value, an item that went is Vanished. Where data decides what runs, a change
+// of what runs is Changed too: a service's command (ImagePath) or library (ServiceDll), a
+// scheduled task's programs or arguments, a Startup shortcut's target or arguments; for a task
+// or a shortcut only when both entries keep what a fix needs to put it back (an entry of an
+// older version's baseline keeps nothing there, and is learned again without a report). Their
+// other changes (a service's start or name, a task's start folder, a file that is no shortcut)
+// and subkeys that change, and whatever goes but one value, are no finding.
 std::vector<AutostartFinding> CompareAutostartEntries(AutostartPointKind kind, const std::vector<AutostartEntry>& known,
                                                       const std::vector<AutostartEntry>& now);
+
+// Whether a change of what an entry runs only moves the same program to another version's folder
+// (an update), which is then no finding. None is yet: every such change is reported.
+bool IsRoutineProgramMove(const AutostartEntry& before, const AutostartEntry& after);
 
 // The program a command starts: the quoted first part, else the text up to and with the first
 // ".exe", ".dll", ".com", ".bat", ".cmd", ".scr" or ".vbs" that ends a word, else the first

@@ -26,30 +26,10 @@ constexpr ULONGLONG kReadBudgetMs = 20;
 // tick, after it. Its reading is kept for no later pass; it is read again until it has settled.
 constexpr std::uint64_t kSettleTicks = 10'000'000;
 
-// An entry's raw part: "start type<TAB>display name<TAB>service dll", what the warning shows
-// besides the command.
+// An entry's raw part: what the warning shows besides the command, and the library a shared host
+// runs for the service, which decides what runs as much as the command.
 std::string RawOf(const platform::ServiceEntry& service) {
-    return std::to_string(service.startType) + '\t' + service.displayName + '\t' + service.serviceDll;
-}
-
-struct RawParts {
-    unsigned startType = 3;
-    std::string displayName;
-    std::string serviceDll;
-};
-
-RawParts PartsOf(const std::string& raw) {
-    RawParts parts;
-    const std::size_t first = raw.find('\t');
-    const std::size_t second = first == std::string::npos ? std::string::npos : raw.find('\t', first + 1);
-    if (second == std::string::npos) return parts;
-    try {
-        parts.startType = static_cast<unsigned>(std::stoul(raw.substr(0, first)));
-    } catch (const std::exception&) {
-    }
-    parts.displayName = raw.substr(first + 1, second - first - 1);
-    parts.serviceDll = raw.substr(second + 1);
-    return parts;
+    return ServiceEntryRaw({service.startType, service.displayName, service.serviceDll});
 }
 
 class ServicesSource final : public AutostartSource {
@@ -80,15 +60,23 @@ public:
             for (platform::ServiceKeyStamp& stamp : platform::ServiceKeyStamps()) {
                 Known known;
                 const auto cached = known_.find(stamp.name);
-                if (cached != known_.end() && cached->second.written == stamp.written) {
+                if (cached != known_.end() && cached->second.written == stamp.written &&
+                    (!cached->second.hosted ||
+                     cached->second.parametersWritten == platform::ServiceParametersStamp(stamp.name))) {
                     known = std::move(cached->second);
                 } else if (GetTickCount64() >= until) {
                     complete = false;  // read at the next pass
                     continue;
                 } else {
                     known.written = stamp.written < settled ? stamp.written : kUnsettled;
-                    if (auto service = platform::ReadService(stamp.name))
+                    if (auto service = platform::ReadService(stamp.name)) {
                         known.entry = AutostartEntry{service->name, service->imagePath, RawOf(*service)};
+                        known.hosted = !service->serviceDll.empty();
+                        if (known.hosted) {
+                            const std::uint64_t parameters = platform::ServiceParametersStamp(stamp.name);
+                            known.parametersWritten = parameters < settled ? parameters : kUnsettled;
+                        }
+                    }
                 }
                 if (known.entry) entries.push_back(*known.entry);
                 now.emplace(std::move(stamp.name), std::move(known));
@@ -104,10 +92,15 @@ public:
 
     std::unique_ptr<TWarning> MakeWarning(std::size_t index, const AutostartFinding& finding,
                                           bool knownProgram) override {
-        RawParts parts = PartsOf(finding.entry.raw);
+        ServiceEntryParts parts = ServiceEntryPartsOf(finding.entry.raw);
         auto warning =
             std::make_unique<ServiceWarning>(units_[index].id, finding.entry.item, std::move(parts.displayName),
                                              finding.entry.data, std::move(parts.serviceDll), parts.startType);
+        if (finding.change == AutostartChange::Changed && finding.before) {
+            warning->Changed = true;
+            warning->OldCommand = finding.before->data;
+            warning->OldServiceDll = ServiceEntryPartsOf(finding.before->raw).serviceDll;
+        }
         warning->KnownProgram = knownProgram;
         return warning;
     }
@@ -122,6 +115,9 @@ private:
     struct Known {
         std::uint64_t written = kUnsettled;
         std::optional<AutostartEntry> entry;  // none: a driver or no service
+        // A service a shared host runs: its library is named in its Parameters key, of this time.
+        bool hosted = false;
+        std::uint64_t parametersWritten = kUnsettled;
     };
     std::vector<Unit> units_;
     std::map<std::string, Known> known_;

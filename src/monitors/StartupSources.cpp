@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <map>
 #include <optional>
 #include <string>
 #include <utility>
@@ -46,14 +47,28 @@ public:
     AutostartPointKind PointKind(std::size_t) const override { return AutostartPointKind::Files; }
 
     std::optional<std::vector<AutostartEntry>> Read(std::size_t index) override {
-        const Unit& unit = units_[index];
+        Unit& unit = units_[index];
         try {
             std::vector<AutostartEntry> entries;
+            std::map<std::string, AutostartEntry> shortcuts;
             for (const platform::StartupFolder& folder : platform::StartupFolders()) {
                 if (folder.common != unit.common) continue;
-                for (platform::StartupFile& file : platform::ListStartupFiles(folder.path))
-                    entries.push_back({std::move(file.path), std::move(file.command), {}});
+                for (platform::StartupFile& file : platform::ListStartupFiles(folder.path)) {
+                    // A shortcut keeps what it starts, which a fix of its change puts back. One that
+                    // cannot be read this time (being written) is taken as last read, so that its
+                    // change is not learned unseen.
+                    AutostartEntry entry{file.path, file.command, {}};
+                    if (!file.target.empty()) {
+                        entry.raw = ShortcutRaw({file.target, file.arguments});
+                        shortcuts[file.path] = entry;
+                    } else if (const auto last = unit.shortcuts.find(file.path); last != unit.shortcuts.end()) {
+                        entry = last->second;
+                        shortcuts[file.path] = entry;
+                    }
+                    entries.push_back(std::move(entry));
+                }
             }
+            unit.shortcuts = std::move(shortcuts);
             return entries;
         } catch (const std::exception&) {
             LogCaught("autostart point " + unit.id);
@@ -66,6 +81,12 @@ public:
         const Unit& unit = units_[index];
         auto warning = std::make_unique<StartupFileWarning>(unit.id, unit.point.name, finding.entry.item,
                                                              finding.entry.data);
+        warning->Raw = finding.entry.raw;
+        if (finding.change == AutostartChange::Changed && finding.before) {
+            warning->Changed = true;
+            warning->OldCommand = finding.before->data;
+            warning->OldRaw = finding.before->raw;
+        }
         warning->KnownProgram = knownProgram;
         return warning;
     }
@@ -75,6 +96,7 @@ private:
         AutostartPoint point;
         bool common;
         std::string id;
+        std::map<std::string, AutostartEntry> shortcuts;  // the last reading of each shortcut, by path
     };
     std::vector<Unit> units_;
 };
@@ -92,6 +114,14 @@ struct TaskListings {
     std::vector<std::optional<std::vector<AutostartEntry>>> results;
     std::uint64_t generation = 0;
 };
+
+// What a task runs, kept in its entry for a fix that puts a changed one back.
+std::string ActionsRaw(const std::vector<platform::ExecAction>& actions) {
+    std::vector<TaskAction> kept;
+    for (const platform::ExecAction& action : actions)
+        kept.push_back({action.program, action.arguments, action.folder});
+    return TaskActionsRaw(kept);
+}
 
 bool InFolder(const std::string& taskPath, const std::string& folder) {
     if (folder.empty() || folder == "\\") return true;
@@ -132,6 +162,12 @@ public:
     std::unique_ptr<TWarning> MakeWarning(std::size_t index, const AutostartFinding& finding,
                                           bool knownProgram) override {
         auto warning = std::make_unique<ScheduledTaskWarning>(units_[index].id, finding.entry.item, finding.entry.data);
+        warning->Raw = finding.entry.raw;
+        if (finding.change == AutostartChange::Changed && finding.before) {
+            warning->Changed = true;
+            warning->OldCommand = finding.before->data;
+            warning->OldRaw = finding.before->raw;
+        }
         warning->KnownProgram = knownProgram;
         return warning;
     }
@@ -187,7 +223,8 @@ private:
             for (std::size_t row = 0; row < folders.size(); ++row) {
                 std::vector<AutostartEntry> entries;
                 for (const platform::ScheduledTask& task : outcome->tasks)
-                    if (InFolder(task.path, folders[row])) entries.push_back({task.path, task.command, {}});
+                    if (InFolder(task.path, folders[row]))
+                        entries.push_back({task.path, task.command, ActionsRaw(task.actions)});
                 done.results[row] = std::move(entries);
             }
         };

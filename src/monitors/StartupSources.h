@@ -13,7 +13,8 @@ namespace sentrel {
 
 // The "files" rows: "Startup" is the user's Startup folder, "Common Startup" the folder of every
 // user, each as the shell knows it and where the User Shell Folders value moved it. An entry is
-// a file (by its path), shown with what it starts.
+// a file (by its path), shown with what it starts; a shortcut's entry keeps its target and
+// arguments (ShortcutRaw), and their change is a finding.
 std::unique_ptr<AutostartSource> MakeStartupFilesSource(const std::vector<AutostartPoint>& points);
 
 // Starts `work` off the window thread and runs `finish` on it once the work has ended.
@@ -22,7 +23,8 @@ using AutostartRunner = std::function<void(std::function<void()> work, std::func
 using TaskLister = std::function<std::vector<platform::ScheduledTask>()>;
 
 // The "tasks" rows: the tasks of the folder a row names ("\" every task), by their path, shown
-// with their actions' command lines. The Task Scheduler is another process: the tasks are listed
+// with their actions' command lines and keeping the actions (TaskActionsRaw), whose change of
+// program or arguments is a finding. The Task Scheduler is another process: the tasks are listed
 // by `runner` off the window thread, at most every `intervalMs`, and a reading counts only when
 // no fix or undo held or accepted a point of `gate` while it was made. Where the system cannot
 // list tasks (the lister throws E_NOTIMPL, as on Wine), the diagnostic log says so once and the

@@ -58,7 +58,10 @@ ScheduledTask ReadTask(IRegisteredTask* task) {
     if (SUCCEEDED(task->get_Xml(xml.Put()))) entry.xml = xml.Text();
     if (SUCCEEDED(task->get_Enabled(&enabled))) entry.enabled = enabled != VARIANT_FALSE;
     ComRef<ITaskDefinition> definition;
-    if (SUCCEEDED(task->get_Definition(definition.Put()))) entry.command = TaskCommands(definition.Get());
+    if (SUCCEEDED(task->get_Definition(definition.Put()))) {
+        entry.actions = TaskExecActions(definition.Get());
+        entry.command = TaskCommands(entry.actions);
+    }
     return entry;
 }
 
@@ -89,11 +92,11 @@ void ListFolder(ITaskFolder* folder, std::vector<ScheduledTask>& tasks) {
 
 }  // namespace
 
-std::string TaskCommands(ITaskDefinition* definition) {
+std::vector<ExecAction> TaskExecActions(ITaskDefinition* definition) {
     ComRef<IActionCollection> actions;
     LONG count = 0;
     if (FAILED(definition->get_Actions(actions.Put())) || FAILED(actions->get_Count(&count))) return {};
-    std::string commands;
+    std::vector<ExecAction> found;
     for (LONG index = 1; index <= count; ++index) {
         ComRef<IAction> action;
         TASK_ACTION_TYPE type{};
@@ -104,10 +107,20 @@ std::string TaskCommands(ITaskDefinition* definition) {
         if (FAILED(action->QueryInterface(IID_IExecAction, exec.PutVoid()))) continue;
         Bstr program;
         Bstr arguments;
+        Bstr folder;
         exec->get_Path(program.Put());
         exec->get_Arguments(arguments.Put());
+        exec->get_WorkingDirectory(folder.Put());
+        found.push_back({program.Text(), arguments.Text(), folder.Text()});
+    }
+    return found;
+}
+
+std::string TaskCommands(const std::vector<ExecAction>& actions) {
+    std::string commands;
+    for (const ExecAction& action : actions) {
         if (!commands.empty()) commands += " & ";
-        commands += ProgramCommandLine(program.Text(), arguments.Text());
+        commands += ProgramCommandLine(action.program, action.arguments);
     }
     return commands;
 }
@@ -151,6 +164,27 @@ TaskLocation NamedTask(std::string_view path) {
     TaskLocation location = SplitTaskPath(path);
     if (location.name.empty()) ThrowWin32Error("task path \"" + std::string(path) + "\"", ERROR_INVALID_NAME);
     return location;
+}
+
+// Registers `definition` as the task `name` of `folder`. The definition names the user and logon
+// type the task runs with; registering passes them back so the task runs as it did.
+void RegisterAsItRuns(ITaskFolder* folder, const std::string& name, ITaskDefinition* definition,
+                      TASK_CREATION creation) {
+    VARIANT user = EmptyVariant();
+    TASK_LOGON_TYPE logonType = TASK_LOGON_NONE;
+    Bstr userId;
+    ComRef<IPrincipal> principal;
+    if (SUCCEEDED(definition->get_Principal(principal.Put()))) {
+        if (SUCCEEDED(principal->get_UserId(userId.Put())) && userId.Get() && SysStringLen(userId.Get()) > 0) {
+            user.vt = VT_BSTR;
+            user.bstrVal = userId.Get();  // still owned by userId
+        }
+        principal->get_LogonType(&logonType);
+    }
+    ComRef<IRegisteredTask> registered;
+    CheckHresult(folder->RegisterTaskDefinition(Bstr(name).Get(), definition, creation, user, EmptyVariant(),
+                                                logonType, EmptyVariant(), registered.Put()),
+                 "ITaskFolder::RegisterTaskDefinition(\"" + name + "\")");
 }
 
 }  // namespace
@@ -203,26 +237,42 @@ void RegisterScheduledTask(std::string_view path, std::string_view xml) {
         folder = std::move(next);
     }
 
-    // The definition names the user and logon type the task runs with; registering passes them
-    // back so the task comes back as it was.
     ComRef<ITaskDefinition> definition;
     CheckHresult(service->NewTask(0, definition.Put()), "ITaskService::NewTask");
     CheckHresult(definition->put_XmlText(Bstr(xml).Get()), "ITaskDefinition::put_XmlText");
-    VARIANT user = EmptyVariant();
-    TASK_LOGON_TYPE logonType = TASK_LOGON_NONE;
-    Bstr userId;
-    ComRef<IPrincipal> principal;
-    if (SUCCEEDED(definition->get_Principal(principal.Put()))) {
-        if (SUCCEEDED(principal->get_UserId(userId.Put())) && userId.Get() && SysStringLen(userId.Get()) > 0) {
-            user.vt = VT_BSTR;
-            user.bstrVal = userId.Get();  // still owned by userId
-        }
-        principal->get_LogonType(&logonType);
+    RegisterAsItRuns(folder.Get(), location.name, definition.Get(), TASK_CREATE_OR_UPDATE);
+}
+
+void SetTaskExecActions(std::string_view path, const std::vector<ExecAction>& actions) {
+    const TaskLocation location = NamedTask(path);
+    ComRef<ITaskService> service = ConnectedService();
+    ComRef<ITaskFolder> folder = OpenFolder(service.Get(), location.FolderPath());
+    ComRef<IRegisteredTask> task;
+    CheckHresult(folder->GetTask(Bstr(location.name).Get(), task.Put()),
+                 "ITaskFolder::GetTask(\"" + location.name + "\")");
+    ComRef<ITaskDefinition> definition;
+    CheckHresult(task->get_Definition(definition.Put()), "IRegisteredTask::get_Definition");
+    ComRef<IActionCollection> collection;
+    CheckHresult(definition->get_Actions(collection.Put()), "ITaskDefinition::get_Actions");
+    LONG count = 0;
+    CheckHresult(collection->get_Count(&count), "IActionCollection::get_Count");
+    for (LONG index = count; index >= 1; --index) {  // from the last, so the numbers stay
+        ComRef<IAction> action;
+        TASK_ACTION_TYPE type{};
+        CheckHresult(collection->get_Item(index, action.Put()), "IActionCollection::get_Item");
+        if (SUCCEEDED(action->get_Type(&type)) && type == TASK_ACTION_EXEC)
+            CheckHresult(collection->Remove(IndexVariant(index)), "IActionCollection::Remove");
     }
-    ComRef<IRegisteredTask> registered;
-    CheckHresult(folder->RegisterTaskDefinition(Bstr(location.name).Get(), definition.Get(), TASK_CREATE_OR_UPDATE,
-                                                user, EmptyVariant(), logonType, EmptyVariant(), registered.Put()),
-                 "ITaskFolder::RegisterTaskDefinition(\"" + location.name + "\")");
+    for (const ExecAction& wanted : actions) {
+        ComRef<IAction> action;
+        CheckHresult(collection->Create(TASK_ACTION_EXEC, action.Put()), "IActionCollection::Create");
+        ComRef<IExecAction> exec;
+        CheckHresult(action->QueryInterface(IID_IExecAction, exec.PutVoid()), "IAction::QueryInterface(IExecAction)");
+        CheckHresult(exec->put_Path(Bstr(wanted.program).Get()), "IExecAction::put_Path");
+        CheckHresult(exec->put_Arguments(Bstr(wanted.arguments).Get()), "IExecAction::put_Arguments");
+        CheckHresult(exec->put_WorkingDirectory(Bstr(wanted.folder).Get()), "IExecAction::put_WorkingDirectory");
+    }
+    RegisterAsItRuns(folder.Get(), location.name, definition.Get(), TASK_UPDATE);
 }
 
 }  // namespace sentrel::platform

@@ -1,6 +1,7 @@
 #pragma once
 // The Task Scheduler's tasks, through its own interface (ITaskService): every task of every
-// folder, a task deleted by its path, and a task registered again from its saved definition.
+// folder, a task deleted by its path, a task registered again from its saved definition, and a
+// task's actions replaced.
 // COM is started on the calling thread when it is not yet. Failures throw Win32Error; a task or
 // folder the user may not change gives the code ERROR_ACCESS_DENIED (a task of the machine
 // needs administrator rights).
@@ -14,11 +15,20 @@ struct ITaskDefinition;
 
 namespace sentrel::platform {
 
+// An action of a task that starts a program (an exec action).
+struct ExecAction {
+    std::string program;    // its path, as the task names it
+    std::string arguments;
+    std::string folder;     // the working folder it starts in (empty: none named)
+    bool operator==(const ExecAction&) const = default;
+};
+
 struct ScheduledTask {
     std::string path;     // "\Folder\Name", "\Name" in the root folder
     std::string command;  // each program the task starts: "path" arguments, joined by " & "
     std::string xml;      // the task's whole definition, as the Task Scheduler gives it
     bool enabled = false;
+    std::vector<ExecAction> actions;  // the programs of `command`, each with its folder
 };
 
 // Every task the user can read, hidden ones included, folder by folder from the root (each
@@ -39,6 +49,12 @@ void DeleteScheduledTask(std::string_view path);
 // principal's user and logon type).
 void RegisterScheduledTask(std::string_view path, std::string_view xml);
 
+// Replaces the exec actions of the task at `path` with `actions`, in their order after the
+// task's other actions (which stay), through the task's own definition registered again with
+// the user and logon type it names. Throws Win32Error (a task that is not there gives
+// ERROR_FILE_NOT_FOUND or ERROR_PATH_NOT_FOUND).
+void SetTaskExecActions(std::string_view path, const std::vector<ExecAction>& actions);
+
 // Where a task lies: the folders on its path from the root ({"A", "B"} for "\A\B\Name") and its
 // name. Repeated and trailing backslashes are dropped.
 struct TaskLocation {
@@ -49,9 +65,10 @@ struct TaskLocation {
 };
 TaskLocation SplitTaskPath(std::string_view path);
 
-// The command lines of a definition's exec actions, joined by " & " (other actions start no
-// program).
-std::string TaskCommands(ITaskDefinition* definition);
+// A definition's exec actions (other actions start no program), and their command lines joined
+// by " & ".
+std::vector<ExecAction> TaskExecActions(ITaskDefinition* definition);
+std::string TaskCommands(const std::vector<ExecAction>& actions);
 
 // The command line that starts `program` with `arguments`: the program quoted when it holds a
 // space and is not quoted yet (a task's action, a shortcut's target).

@@ -160,6 +160,16 @@ std::uint64_t ServiceStampNow() {
     return Count(now);
 }
 
+std::uint64_t ServiceParametersStamp(const std::string& name) {
+    const UniqueHkey parameters =
+        OpenKey(HKEY_LOCAL_MACHINE, WideFromUtf8(std::string(kServicesKey) + "\\" + name + "\\Parameters"));
+    FILETIME written{};
+    if (!parameters || RegQueryInfoKeyW(parameters.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                        nullptr, nullptr, nullptr, &written) != ERROR_SUCCESS)
+        return 0;
+    return Count(written);
+}
+
 std::optional<ServiceConfig> ReadServiceConfig(const std::string& name) {
     const auto key = RegistryKey::Open(HKEY_LOCAL_MACHINE, std::string(kServicesKey) + "\\" + name);
     if (!key) return std::nullopt;
@@ -232,6 +242,20 @@ void CreateServiceFrom(const ServiceConfig& config) {
         nullptr, config.dependencies.empty() ? nullptr : dependencies.c_str(),
         account.empty() ? nullptr : account.c_str(), nullptr));
     if (!service) ThrowLastError("CreateServiceW(" + config.name + ")");
+}
+
+bool ChangeServiceCommand(const std::string& name, const std::string& imagePath) {
+    const UniqueScHandle manager = OpenManager(SC_MANAGER_CONNECT);
+    const UniqueScHandle service(OpenServiceW(manager.get(), WideFromUtf8(name).c_str(), SERVICE_CHANGE_CONFIG));
+    if (!service) {
+        const DWORD code = GetLastError();
+        if (code == ERROR_SERVICE_DOES_NOT_EXIST) return false;
+        ThrowWin32Error("OpenServiceW(" + name + ")", code);
+    }
+    if (!ChangeServiceConfigW(service.get(), SERVICE_NO_CHANGE, SERVICE_NO_CHANGE, SERVICE_NO_CHANGE,
+                              WideFromUtf8(imagePath).c_str(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr))
+        ThrowLastError("ChangeServiceConfigW(" + name + ")");
+    return true;
 }
 
 std::optional<ServiceEntry> ReadService(const std::string& name) {

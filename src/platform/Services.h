@@ -43,6 +43,10 @@ struct ServiceKeyStamp {
 std::vector<ServiceKeyStamp> ServiceKeyStamps();
 // The system time now, as the stamps count it.
 std::uint64_t ServiceStampNow();
+// The time the service's Parameters key was last written, counted as the stamps are; 0 when it
+// has none. A shared host's library (ServiceDll) is named there, and writing it leaves the time
+// of the service's own key as it was.
+std::uint64_t ServiceParametersStamp(const std::string& name);
 
 // What the service control manager needs to register a service again, as its key holds it.
 struct ServiceConfig {
@@ -74,6 +78,11 @@ ServiceRemoval RemoveService(const std::string& name, unsigned stopWaitMs);
 // Registers `config` with the service control manager (not started). Throws Win32Error
 // (ERROR_SERVICE_EXISTS when the name is taken, ERROR_ACCESS_DENIED without the rights).
 void CreateServiceFrom(const ServiceConfig& config);
+// Has the service control manager run `imagePath` for the service from now on (it writes the
+// key's ImagePath too, as an expandable string). False, with nothing changed, when the manager
+// does not know the service (written to the key directly). Throws Win32Error
+// (ERROR_ACCESS_DENIED without the rights).
+bool ChangeServiceCommand(const std::string& name, const std::string& imagePath);
 // After CreateServiceFrom and the service key written back as it was: removes the values a new
 // registration writes whatever the service had (Type, Start, ImagePath, ...) that the service's
 // key did not hold (config.valueNames). Throws Win32Error.

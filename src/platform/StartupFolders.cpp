@@ -1,6 +1,7 @@
 #include "platform/StartupFolders.h"
 
 #include <algorithm>
+#include <optional>
 
 #include <windows.h>
 #include <knownfolders.h>
@@ -61,15 +62,25 @@ bool EndsWithIgnoringCase(const std::wstring& text, const std::wstring& end) {
                                 static_cast<int>(end.size()), TRUE) == CSTR_EQUAL;
 }
 
-// A shortcut's target and arguments; both empty when it cannot be read.
-void ReadShortcut(const std::wstring& path, StartupFile& file) {
-    EnsureComOnThisThread();
+// A shell link with the shortcut at `path` loaded (`mode` of IPersistFile::Load); null when it
+// cannot be loaded.
+struct LoadedLink {
     ComRef<IShellLinkW> link;
-    ComRef<IPersistFile> persist;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.PutVoid())) ||
-        FAILED(link->QueryInterface(IID_IPersistFile, persist.PutVoid())) ||
-        FAILED(persist->Load(path.c_str(), STGM_READ)))
-        return;
+    ComRef<IPersistFile> file;
+};
+std::optional<LoadedLink> LoadLink(const std::wstring& path, DWORD mode) {
+    EnsureComOnThisThread();
+    LoadedLink loaded;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                loaded.link.PutVoid())) ||
+        FAILED(loaded.link->QueryInterface(IID_IPersistFile, loaded.file.PutVoid())) ||
+        FAILED(loaded.file->Load(path.c_str(), mode)))
+        return std::nullopt;
+    return loaded;
+}
+
+ShortcutTarget ReadLink(IShellLinkW* link) {
+    ShortcutTarget read;
     std::wstring text(32768, L'\0');
     if (link->GetPath(text.data(), static_cast<int>(text.size()), nullptr, 0) == S_OK)
         text.resize(wcslen(text.c_str()));
@@ -85,13 +96,58 @@ void ReadShortcut(const std::wstring& path, StartupFile& file) {
             text = itemPath.c_str();
         CoTaskMemFree(item);
     }
-    file.target = Utf8FromWide(text);
+    read.target = Utf8FromWide(text);
     text.assign(32768, L'\0');
     if (SUCCEEDED(link->GetArguments(text.data(), static_cast<int>(text.size()))))
-        file.arguments = Utf8FromWide(text.c_str());
+        read.arguments = Utf8FromWide(text.c_str());
+    return read;
+}
+
+// The temporary file beside `path` that takes its place, made by `write`; removed again when
+// anything fails.
+template <class Write>
+void ReplaceInOneStep(const std::wstring& path, Write write) {
+    const std::wstring temporary = path + L".tmp";
+    try {
+        write(temporary);
+        if (!MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            ThrowLastError("MoveFileExW(\"" + Utf8FromWide(path) + "\")");
+    } catch (...) {
+        DeleteFileW(temporary.c_str());
+        throw;
+    }
 }
 
 }  // namespace
+
+ShortcutTarget ReadShortcut(const std::string& path) {
+    const std::optional<LoadedLink> loaded = LoadLink(WideFromUtf8(path), STGM_READ);
+    return loaded ? ReadLink(loaded->link.Get()) : ShortcutTarget{};
+}
+
+void RewriteShortcut(const std::string& path, const std::string& target, const std::string& arguments) {
+    const std::wstring widePath = WideFromUtf8(path);
+    std::optional<LoadedLink> loaded = LoadLink(widePath, STGM_READ);
+    if (!loaded) ThrowWin32Error("IPersistFile::Load(\"" + path + "\")", ERROR_FILE_NOT_FOUND);
+    // S_FALSE for a target that is not there (yet): the path is kept all the same.
+    CheckHresult(loaded->link->SetPath(WideFromUtf8(target).c_str()), "IShellLinkW::SetPath");
+    CheckHresult(loaded->link->SetArguments(WideFromUtf8(arguments).c_str()), "IShellLinkW::SetArguments");
+    ReplaceInOneStep(widePath, [&](const std::wstring& temporary) {
+        CheckHresult(loaded->file->Save(temporary.c_str(), FALSE), "IPersistFile::Save(\"" + path + "\")");
+    });
+}
+
+void ReplaceFileBytes(const std::string& path, const std::string& bytes) {
+    ReplaceInOneStep(WideFromUtf8(path), [&](const std::wstring& temporary) {
+        const UniqueFile file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) ThrowLastError("CreateFileW(\"" + path + "\")");
+        DWORD written = 0;
+        if (!WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
+            written != bytes.size() || !FlushFileBuffers(file.get()))
+            ThrowLastError("WriteFile(\"" + path + "\")");
+    });
+}
 
 std::vector<StartupFolder> StartupFolders() {
     const std::pair<std::string, bool> candidates[] = {
@@ -128,7 +184,13 @@ std::vector<StartupFile> ListStartupFiles(const std::string& folder) {
         StartupFile file;
         file.name = Utf8FromWide(name);
         file.path = Utf8FromWide(wideFolder + name);
-        if (EndsWithIgnoringCase(name, L".lnk")) ReadShortcut(wideFolder + name, file);
+        if (EndsWithIgnoringCase(name, L".lnk")) {
+            if (const std::optional<LoadedLink> loaded = LoadLink(wideFolder + name, STGM_READ)) {
+                ShortcutTarget read = ReadLink(loaded->link.Get());
+                file.target = std::move(read.target);
+                file.arguments = std::move(read.arguments);
+            }
+        }
         file.command = file.target.empty() ? ProgramCommandLine(file.path, {})
                                            : ProgramCommandLine(file.target, file.arguments);
         files.push_back(std::move(file));

@@ -1,5 +1,6 @@
 #pragma once
-// The Startup folders, whose files Windows opens when the user logs on, and what they start.
+// The Startup folders, whose files Windows opens when the user logs on, what they start, and
+// the shortcuts there written again.
 
 #include <string>
 #include <vector>
@@ -24,6 +25,22 @@ struct StartupFile {
     std::string arguments;  // a shortcut's arguments
     std::string command;    // what starts: the target and arguments of a shortcut, else the file
 };
+
+// A shortcut's target and arguments, read through the shell; both empty when it cannot be read.
+struct ShortcutTarget {
+    std::string target;
+    std::string arguments;
+};
+ShortcutTarget ReadShortcut(const std::string& path);
+
+// Sets the target and arguments of the shortcut at `path`, the rest of it kept, in one step: the
+// shortcut is saved to a temporary file beside it, which then takes its place. Throws Win32Error
+// (ERROR_ACCESS_DENIED where the user may not change the folder).
+void RewriteShortcut(const std::string& path, const std::string& target, const std::string& arguments);
+
+// Puts `bytes` in place of the file at `path` in one step, as RewriteShortcut does. Throws
+// Win32Error.
+void ReplaceFileBytes(const std::string& path, const std::string& bytes);
 
 // The files of one folder (subfolders and the folder's own desktop.ini are not started and are
 // left out), shortcuts read through the shell. A missing folder has none; a folder that cannot

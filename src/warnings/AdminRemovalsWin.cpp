@@ -2,7 +2,8 @@
 // autostart point for want of rights: one entry, named by its point and its name, with the digest
 // of what it is now, after the same look the shield's own fix makes (gone, or changed since it
 // was found: nothing to remove). Only a new entry of the whole machine goes to the part; putting
-// data back, and anything of the user's own account, never does.
+// data back (a changed value, service, task or shortcut: the message says what an administrator
+// is to set back), and anything of the user's own account, never does.
 
 #include <windows.h>
 
@@ -13,6 +14,7 @@
 #include "warnings/AdminReadings.h"
 #include "warnings/AutostartWarning.h"
 #include "warnings/RegistryFile.h"
+#include "warnings/RemediesWin.h"
 #include "warnings/ServiceWarning.h"
 #include "warnings/StartupWarnings.h"
 #include "warnings/Warning.h"
@@ -62,12 +64,8 @@ AdminRemoval AdminRemovalOfAutostartPoint(const TWarning& found) {
     if (warning.What != AutostartPointWarning::Change::Added) {
         const std::string action = warning.What == AutostartPointWarning::Change::Changed ? "set it back to"
                                                                                            : "make it again with";
-        throw NeedsAdministratorError(
-            NeedsAdministratorMessage(warning.PointName,
-                                      "Sentrel's administrator part removes new entries only: it never writes data "
-                                      "that a program could have chosen. As an administrator, open " + entry +
-                                          " and " + action + ": " + warning.OldCommand),
-            warning.PointName);
+        ThrowSetBackForAdministrator(warning.PointName, "As an administrator, open " + entry + " and " + action +
+                                                            ": " + warning.OldCommand);
     }
     if (warning.SubKey) {
         const std::optional<std::string> reading =
@@ -87,6 +85,12 @@ AdminRemoval AdminRemovalOfStartupFile(const TWarning& found) {
     bool common = false;
     for (const platform::StartupFolder& startup : platform::StartupFolders())
         common = common || (startup.common && SameIgnoringCase(startup.path, folder));
+    if (warning.Changed) {
+        if (common) ThrowSetBackForAdministrator(warning.PointName, ShortcutSetBackAdvice(warning));
+        throw std::runtime_error("Windows refused to let Sentrel change " + warning.FilePath +
+                                 " (a program may have locked it against changes); nothing was changed. Have an "
+                                 "administrator set it back, or ignore it.");
+    }
     if (!common)
         throw std::runtime_error("Windows refused to let Sentrel move " + warning.FilePath +
                                  " (a program may have locked it against changes); nothing was changed. Have an "
@@ -100,6 +104,8 @@ AdminRemoval AdminRemovalOfStartupFile(const TWarning& found) {
 
 AdminRemoval AdminRemovalOfScheduledTask(const TWarning& found) {
     const auto& warning = WarningAs<ScheduledTaskWarning>(found);
+    if (warning.Changed)
+        ThrowSetBackForAdministrator("the scheduled task " + warning.TaskPath, TaskSetBackAdvice(warning));
     const std::optional<std::string> reading = TaskReading(warning.TaskPath);
     if (!reading) throw ThreatGoneError("The scheduled task " + warning.TaskPath + " is gone; nothing was changed.");
     return {Removal(AdminTarget::Task, warning.PointId, RegistryView::Bits64, warning.TaskPath, *reading),
@@ -108,6 +114,7 @@ AdminRemoval AdminRemovalOfScheduledTask(const TWarning& found) {
 
 AdminRemoval AdminRemovalOfService(const TWarning& found) {
     const auto& warning = WarningAs<ServiceWarning>(found);
+    if (warning.Changed) ThrowSetBackForAdministrator("the service " + warning.Name, ServiceSetBackAdvice(warning));
     const std::optional<std::string> reading = ServiceReading(warning.Name);
     if (!reading) throw ThreatGoneError("The service " + warning.Name + " is gone; nothing was changed.");
     return {Removal(AdminTarget::Service, warning.PointId, RegistryView::Bits64, warning.Name, *reading),

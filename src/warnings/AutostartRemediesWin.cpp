@@ -33,54 +33,15 @@ namespace sentrel {
 
 namespace {
 
-constexpr std::string_view kChangeKey = "Change";
 constexpr std::string_view kSubKeyKey = "SubKey";
 constexpr std::string_view kRawBeforeKey = "RawBefore";  // the value as the fix found it ("" none)
 constexpr std::string_view kRawAfterKey = "RawAfter";    // the value as the fix left it ("" none)
-
-struct RawData {
-    DWORD type = REG_NONE;
-    std::string bytes;
-};
-
-// "type:hex bytes", as the monitor keeps a value; nothing for an empty or unreadable text.
-std::optional<RawData> RawFromText(const std::string& text) {
-    const std::size_t colon = text.find(':');
-    if (colon == std::string::npos || colon == 0) return std::nullopt;
-    const std::optional<std::string> bytes = BytesFromHex(text.substr(colon + 1));
-    if (!bytes) return std::nullopt;
-    try {
-        return RawData{static_cast<DWORD>(std::stoul(text.substr(0, colon))), *bytes};
-    } catch (const std::exception&) {
-        return std::nullopt;
-    }
-}
-
-std::string TextFromRaw(const platform::RegistryValue& value) {
-    return std::to_string(value.type) + ":" + HexFromBytes(value.data);
-}
-
-
-// Puts `raw` ("type:hex", or "" for no value) as the value `name` of the key. Throws Win32Error.
-void PutValue(RegistryRoot root, const std::string& key, const std::string& name, const std::string& raw,
-              RegistryView view) {
-    if (raw.empty()) {
-        if (auto opened = platform::RegistryKey::Open(RootHandle(root), key, platform::RegistryAccess::ReadWrite,
-                                                      ViewFlag(view)))
-            opened->DeleteValue(name);
-        return;
-    }
-    const std::optional<RawData> data = RawFromText(raw);
-    if (!data) throw std::runtime_error("The saved data of " + name + " cannot be read; nothing was changed");
-    platform::RegistryKey::Create(RootHandle(root), key, platform::RegistryAccess::ReadWrite, ViewFlag(view))
-        .WriteValue(name, data->type, data->bytes);
-}
 
 std::string ReadValueRaw(RegistryRoot root, const std::string& key, const std::string& name, RegistryView view) {
     const auto opened = platform::RegistryKey::Open(RootHandle(root), key, platform::RegistryAccess::Read, ViewFlag(view));
     if (!opened) return {};
     const std::optional<platform::RegistryValue> value = opened->ReadValue(name);
-    return value ? TextFromRaw(*value) : std::string();
+    return value ? RawText(*value) : std::string();
 }
 
 std::string EditorPathOf(RegistryRoot root, const std::string& key, RegistryView view) {
@@ -131,7 +92,7 @@ void FixAutostartPoint(const TWarning& found, const NewBackupResult& record, Fix
     const std::string after = warning.What == AutostartPointWarning::Change::Added ? std::string() : warning.OldRaw;
     keys.push_back(BackupString(kRawBeforeKey, before));
     keys.push_back(BackupString(kRawAfterKey, after));
-    if (const std::optional<RawData> data = RawFromText(before)) {
+    if (const std::optional<RawValue> data = RawFromText(before)) {
         // What the registry editor would export, for whoever reads the record by hand.
         RegistryFileValue saved{.name = warning.Item, .type = data->type, .data = data->bytes};
         try {

@@ -15,6 +15,10 @@ inline constexpr std::string_view kViewKey = "View";          // the registry vi
 inline constexpr std::string_view kFilePathKey = "FilePath";  // a file, folder and name
 inline constexpr std::string_view kTaskKey = "Task";          // a scheduled task's path
 inline constexpr std::string_view kServiceKey = "Service";    // a service's name
+// What an autostart fix answered: 0 (or missing) a new entry, removed; 1 a changed one, put back;
+// 2 a removed one, made again.
+inline constexpr std::string_view kChangeKey = "Change";
+inline constexpr int kChangedEntry = 1;
 // A change the administrator part made: its number in the part's store, and the entry in plain
 // words for the messages.
 inline constexpr std::string_view kAdminChangeKey = "AdminChange";

@@ -11,6 +11,7 @@
 #include "platform/ProgramFolder.h"
 #include "platform/RegistryRaw.h"
 #include "platform/WideText.h"
+#include "warnings/AdminPart.h"
 #include "warnings/RecordKeys.h"
 #include "warnings/RegistryFile.h"
 #include "warnings/RootKeysWin.h"
@@ -53,6 +54,36 @@ void AddViewKey(std::vector<BackupValue>& keys, RegistryView view) {
 
 RegistryView ViewOfRecord(const BackupRecord& record) {
     return RegistryViewFromNumber(record.GetString(kViewKey));
+}
+
+std::string RawText(const platform::RegistryValue& value) {
+    return std::to_string(value.type) + ":" + HexFromBytes(value.data);
+}
+
+std::optional<RawValue> RawFromText(const std::string& text) {
+    const std::size_t colon = text.find(':');
+    if (colon == std::string::npos || colon == 0) return std::nullopt;
+    const std::optional<std::string> bytes = BytesFromHex(text.substr(colon + 1));
+    if (!bytes) return std::nullopt;
+    try {
+        return RawValue{static_cast<DWORD>(std::stoul(text.substr(0, colon))), *bytes};
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
+void PutValue(RegistryRoot root, const std::string& key, const std::string& name, const std::string& raw,
+              RegistryView view) {
+    if (raw.empty()) {
+        if (auto opened = platform::RegistryKey::Open(RootHandle(root), key, platform::RegistryAccess::ReadWrite,
+                                                      ViewFlag(view)))
+            opened->DeleteValue(name);
+        return;
+    }
+    const std::optional<RawValue> data = RawFromText(raw);
+    if (!data) throw std::runtime_error("The saved data of " + name + " cannot be read; nothing was changed");
+    platform::RegistryKey::Create(RootHandle(root), key, platform::RegistryAccess::ReadWrite, ViewFlag(view))
+        .WriteValue(name, data->type, data->bytes);
 }
 
 // The text of a REG_SZ value that can be written in quotes and reads back as the same bytes.
@@ -130,6 +161,13 @@ void ExportKey(const std::string& keyPath, const std::string& file, const std::s
                                           "was changed. Remove the entry as an administrator, or ignore it.",
                                       pointName);
     throw std::runtime_error("Sentrel could not change " + pointName + " (" + error.what() + "); nothing was changed.");
+}
+
+[[noreturn]] void ThrowSetBackForAdministrator(const std::string& subject, const std::string& advice) {
+    throw NeedsAdministratorError(
+        NeedsAdministratorMessage(subject, "Sentrel's administrator part removes new entries only: it never writes "
+                                           "data that a program could have chosen. " + advice),
+        subject);
 }
 
 }  // namespace sentrel

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/Registry.h"
 #include "platform/Win32Error.h"
 #include "warnings/Backuper.h"
 #include "warnings/RootKeys.h"
@@ -36,6 +37,20 @@ RegistryView ViewOfRecord(const BackupRecord& record);
 // The text of a REG_SZ value that can be written in quotes and reads back as the same bytes.
 std::optional<std::string> QuotableText(const std::string& data);
 
+// A value as the autostart monitor keeps it, "type:hex bytes", and back (nothing for an empty or
+// unreadable text).
+struct RawValue {
+    DWORD type = REG_NONE;
+    std::string bytes;
+};
+std::string RawText(const platform::RegistryValue& value);
+std::optional<RawValue> RawFromText(const std::string& text);
+
+// Puts `raw` ("type:hex", or "" for no value) as the value `name` of the key, created where
+// missing. Throws Win32Error.
+void PutValue(RegistryRoot root, const std::string& key, const std::string& name, const std::string& raw,
+              RegistryView view);
+
 // Runs the registry editor (`editor`, or regedit.exe of the Windows folder when empty) hidden in
 // `folder` with `arguments`, or reg.exe with `consoleArguments` where the editor asks for
 // elevation; true when it ended in time with exit code 0.
@@ -50,5 +65,10 @@ void ExportKey(const std::string& keyPath, const std::string& file, const std::s
 // Throws the alert's message for a write the system refused: NeedsAdministratorError for a
 // refusal for want of rights, else a plain failure naming `pointName`.
 [[noreturn]] void ThrowPointWriteError(const std::string& pointName, const platform::Win32Error& error);
+
+// Throws NeedsAdministratorError for data at a machine point that only an administrator may put
+// back, which the administrator part never does (it writes no data a program could have chosen):
+// `advice` says what an administrator is to set back ("As an administrator, ...").
+[[noreturn]] void ThrowSetBackForAdministrator(const std::string& subject, const std::string& advice);
 
 }  // namespace sentrel

@@ -18,7 +18,8 @@ ServiceWarning::ServiceWarning(std::string pointId, std::string serviceName, std
 
 bool ServiceWarning::AreEqual(const TWarning& other) const {
     const auto* same = dynamic_cast<const ServiceWarning*>(&other);
-    return same && same->Name == Name && same->Command == Command;
+    return same && same->Name == Name && same->Command == Command && same->ServiceDll == ServiceDll &&
+           same->Changed == Changed && same->OldCommand == OldCommand && same->OldServiceDll == OldServiceDll;
 }
 
 
@@ -33,11 +34,57 @@ std::string ServiceStartWords(unsigned startType) {
     }
 }
 
+namespace {
+
+std::string Quoted(const std::string& text) {
+    return "\"" + text + "\"";
+}
+
+// What a service runs, quoted: its command, and the library a shared host runs for it.
+std::string ShownRun(const std::string& command, const std::string& serviceDll) {
+    return Quoted(ShownPath(command)) + (serviceDll.empty() ? std::string() : " with " + Quoted(ShownPath(serviceDll)));
+}
+
+}  // namespace
+
+std::string ServiceSetBackAdvice(const ServiceWarning& warning) {
+    const std::string key = ShownPath(std::string(kServicesKeyShown) + warning.Name);
+    std::string advice = "As an administrator, set the value ImagePath of " + key + " back to " +
+                         Quoted(ShownPath(warning.OldCommand));
+    if (warning.OldServiceDll != warning.ServiceDll)
+        advice += warning.OldServiceDll.empty() ? ", and delete the value ServiceDll of its Parameters key"
+                                                : ", and the value ServiceDll of its Parameters key back to " +
+                                                      Quoted(ShownPath(warning.OldServiceDll));
+    return advice + ".";
+}
+
 namespace texts {
 
 namespace {
-// The key of a service as the registry editor shows it.
-const std::string kServicesKeyShown = "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\";
+
+WarningTexts ChangedServiceTexts(const ServiceWarning& warning, const std::string& named, const std::string& key) {
+    const std::string before = ShownRun(warning.OldCommand, warning.OldServiceDll);
+    const std::string now = ShownRun(warning.Command, warning.ServiceDll);
+    const std::string starts = " " + ServiceStartWords(warning.StartType);
+    const std::string backupLine = "Service " + ShownName(warning.Name) + " was put back to " + before;
+    if (warning.KnownProgram) {
+        return {.title = "Known malicious program",
+                .description = "Malicious program is installed as the service " + named + ", which starts " + now +
+                               " now (it started " + before + " before)." + starts,
+                .picture = "bug",
+                .danger = "_red",
+                .backupLine = backupLine,
+                .identity = key};
+    }
+    return {.title = "Service is changed",
+            .description = "The service " + named + " was changed: it started " + before + " before and starts " +
+                           now + " now." + starts +
+                           " Click Shield me to put its old command back or Ignore to permit it.",
+            .picture = "garbage",
+            .backupLine = backupLine,
+            .identity = key};
+}
+
 }  // namespace
 
 WarningTexts ServiceTexts(const TWarning& found) {
@@ -47,12 +94,13 @@ WarningTexts ServiceTexts(const TWarning& found) {
     const std::string named = warning.DisplayName.empty() || warning.DisplayName == warning.Name
                                   ? name
                                   : name + " (" + ShownName(warning.DisplayName) + ")";
+    const std::string key = ShownPath(std::string(kServicesKeyShown) + warning.Name);
+    if (warning.Changed) return ChangedServiceTexts(warning, named, key);
     const std::string runs =
         (warning.Command.empty() ? std::string() : ", which runs " + ShownPath(warning.Command)) +
         (warning.ServiceDll.empty() ? std::string() : " with " + ShownPath(warning.ServiceDll));
     const std::string starts = " " + ServiceStartWords(warning.StartType);
     const std::string backupLine = "Service " + name + " was removed";
-    const std::string key = ShownPath(kServicesKeyShown + warning.Name);
     if (warning.KnownProgram) {
         return {.title = "Known malicious program",
                 .description = "Malicious program is installed as the service " + named + runs + "." + starts,

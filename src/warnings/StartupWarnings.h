@@ -1,35 +1,47 @@
 #pragma once
-// The warnings of two autostart sources that are no registry keys (monitors/AutostartSources.h):
-// a file new in a Startup folder, and a new scheduled task.
+// The warnings of two autostart sources that are no registry keys (monitors/StartupSources.h):
+// a file new in a Startup folder or a shortcut there that starts something else now, and a new
+// scheduled task or one whose actions changed.
 
 #include <memory>
+#include <optional>
 #include <string>
-#include <vector>
 #include <string_view>
+#include <vector>
 
+#include "warnings/AutostartEntryData.h"
 #include "warnings/Warning.h"
 
 namespace sentrel {
 
-// A file new in a Startup folder. Name is the file's name, FilePath the folder and the name,
-// Command what the file starts (a shortcut's target and arguments, else the file itself).
+// A file new in a Startup folder, or (Changed) a shortcut there whose target or arguments
+// changed. Name is the file's name, FilePath the folder and the name, Command what the file
+// starts (a shortcut's target and arguments, else the file itself) and Raw the shortcut's
+// ShortcutRaw; OldCommand and OldRaw as the shield knew them before a change.
 class StartupFileWarning : public TWarning {
 public:
     static constexpr std::string_view kClassName = "StartupFileWarning";
 
     StartupFileWarning(std::string pointId, std::string pointName, std::string filePath, std::string command);
-    // True for a StartupFileWarning of the same file starting the same command.
+    // True for a StartupFileWarning of the same file starting the same command (and, for a
+    // change, having started the same before).
     bool AreEqual(const TWarning& other) const override;
 
     std::string PointId;
     std::string PointName;  // "your Startup folder"
     std::string FilePath;
     std::string Command;
+    std::string Raw;
+    bool Changed = false;
+    std::string OldCommand;
+    std::string OldRaw;
     bool KnownProgram = false;
 };
 
-// A new scheduled task. Name is the task's name, TaskPath its path ("\Folder\Name"), Command the
-// command lines of its actions (empty where the system gives none).
+// A new scheduled task, or (Changed) one whose actions run another program or other arguments
+// now. Name is the task's name, TaskPath its path ("\Folder\Name"), Command the command lines of
+// its actions (empty where the system gives none) and Raw its TaskActionsRaw; OldCommand and
+// OldRaw as the shield knew them before a change.
 class ScheduledTaskWarning : public TWarning {
 public:
     static constexpr std::string_view kClassName = "ScheduledTaskWarning";
@@ -40,9 +52,17 @@ public:
     std::string PointId;
     std::string TaskPath;
     std::string Command;
+    std::string Raw;
+    bool Changed = false;
+    std::string OldCommand;
+    std::string OldRaw;
     bool KnownProgram = false;
 };
 
+// What an administrator is to set back for a change the shield may not put back itself (the
+// common Startup folder, a task of the machine), in plain words: "As an administrator, ...".
+std::string ShortcutSetBackAdvice(const StartupFileWarning& warning);
+std::string TaskSetBackAdvice(const ScheduledTaskWarning& warning);
 
 namespace texts {
 WarningTexts StartupFileTexts(const TWarning& warning);

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "config/OptionKeys.h"
+#include "monitors/AutostartPoints.h"
 #include "platform/ProgramFolder.h"
 
 namespace sentrel::e2e {
@@ -117,6 +118,17 @@ std::string WhatTheShieldSays(const ShieldProcess& shield) {
     return says;
 }
 
+std::optional<std::string> BaselineData(const std::string& point, const std::string& item) {
+    try {
+        const AutostartBaseline baseline = ParseAutostartBaseline(ReadTextFile(AutostartBaselinePath()));
+        const auto entries = baseline.find(point);
+        if (entries == baseline.end()) return std::nullopt;
+        for (const AutostartEntry& entry : entries->second)
+            if (entry.item == item) return entry.data;
+    } catch (const std::exception&) {
+    }
+    return std::nullopt;
+}
 
 std::string KnownThreatContent() {
     std::string content(4096, '\0');

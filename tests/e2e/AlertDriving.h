@@ -80,6 +80,9 @@ void UndoEveryChange(const ShieldProcess& shield, int count);
 // diagnostic log.
 std::string WhatTheShieldSays(const ShieldProcess& shield);
 
+// What the baseline shows of the entry `item` of the point `point` (its data); nothing while the
+// baseline cannot be read or has no such entry.
+std::optional<std::string> BaselineData(const std::string& point, const std::string& item);
 
 // 4096 bytes the shipped database knows by their checksums (its test set).
 std::string KnownThreatContent();

@@ -16,6 +16,7 @@
 #include "platform/Registry.h"
 #include "platform/StartupFolders.h"
 #include "platform/WideText.h"
+#include "support/Shortcut.h"
 #include "warnings/Backuper.h"
 
 namespace sentrel::e2e {
@@ -122,6 +123,8 @@ TEST(AutostartPoints, ReportsWhatWasPlantedWhileStoppedFixesAndUndoesIt) {
 
 // A program planted in the user's Startup folder while the shield runs: the alert names the folder
 // and the command, Shield me moves the file into a backup record, Undo puts it back unreported.
+// Then a shortcut there gets another target: the alert says what it started before and now,
+// Shield me writes the old target back, Undo puts the changed shortcut back byte for byte.
 // The program folder's autostart_points.ini repeats a built-in row and has one it cannot read,
 // which the user is told of at the start.
 TEST(AutostartPoints, ReportsAFilePlantedInTheStartupFolderFixesAndUndoesIt) {
@@ -133,6 +136,11 @@ TEST(AutostartPoints, ReportsAFilePlantedInTheStartupFolderFixesAndUndoesIt) {
     const std::wstring planted = platform::WideFromUtf8(startup + "\\" + name);
     DeleteFileW(planted.c_str());
     DeleteFileA(Baseline().c_str());
+    // A shortcut there from before the first start.
+    const std::string linkName = "E2E tool.lnk";
+    const std::string link = startup + "\\" + linkName;
+    const std::string oldCommand = "\"C:\\e2e tools\\tool.exe\" -tray";
+    test::SaveShortcut(link, "C:\\e2e tools\\tool.exe", "-tray");
     ShieldFolder folder(SecurityLevel::High);
     WriteFileAtomically(folder / "autostart_points.ini", "; added rows\r\nfiles | Startup | | your Startup folder\r\n"
                                                          "value | HKCR\\exefile | @ | the exe files\r\n");
@@ -173,8 +181,38 @@ TEST(AutostartPoints, ReportsAFilePlantedInTheStartupFolderFixesAndUndoesIt) {
     EXPECT_NE(GetFileAttributesW(planted.c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_TRUE(Eventually([&] { return known(true); })) << "the pass after the undo did not learn it";
     if (const HWND again = WaitForAlert(shield, 4s)) ADD_FAILURE() << "reported again after undo: " << AllTexts(again);
+    const HWND dialog = shield.WaitForWindow("TOptionsForm");
+    Press(dialog, "&Cancel");
+    ASSERT_TRUE(WaitForVisibility(dialog, false));
+
+    // The shortcut is made to start another program.
+    ASSERT_EQ(BaselineData("files Startup", link), oldCommand);
+    platform::RewriteShortcut(link, "C:\\e2e\\other.exe", "-quiet");
+    const std::string changed = ReadTextFile(link);
+    const HWND changedAlert = WaitForAlert(shield, 30s);
+    ASSERT_NE(changedAlert, nullptr) << "no alert for the changed shortcut; " << WhatTheShieldSays(shield);
+    const std::string changedText = "The shortcut " + linkName + " in your Startup folder was changed: it started \"" +
+                                    oldCommand + "\" before and starts \"C:\\e2e\\other.exe -quiet\" now (the file " +
+                                    linkName + " in " + startup +
+                                    "). Click Shield me to put its old target back or Ignore to permit it.";
+    ASSERT_NE(AllTexts(changedAlert).find(changedText), std::string::npos) << AllTexts(changedAlert);
+    SaveWindowPicture(changedAlert, ScreenshotPath("alert-shortcut-changed.bmp"));
+    ASSERT_NO_FATAL_FAILURE(Click(changedAlert, "shield"));
+    ASSERT_TRUE(Eventually([&] { return backuper.GetCount() == 1; })) << WhatTheShieldSays(shield);
+    const platform::ShortcutTarget back = platform::ReadShortcut(link);
+    EXPECT_EQ(back.target, "C:\\e2e tools\\tool.exe");
+    EXPECT_EQ(back.arguments, "-tray");
+    EXPECT_EQ(ReadTextFile(backuper.RecordFolder(backuper.GetSectionName(0)) + linkName), changed);
+    EXPECT_TRUE(Eventually([&] { return BaselineData("files Startup", link) == oldCommand; }));
+
+    ASSERT_NO_FATAL_FAILURE(UndoEveryChange(shield, 1));
+    EXPECT_TRUE(Eventually([&] { return backuper.GetCount() == 0; })) << WhatTheShieldSays(shield);
+    EXPECT_EQ(ReadTextFile(link), changed);
+    EXPECT_TRUE(Eventually([&] { return BaselineData("files Startup", link) == "C:\\e2e\\other.exe -quiet"; }));
+    if (const HWND again = WaitForAlert(shield, 4s)) ADD_FAILURE() << "reported again after undo: " << AllTexts(again);
     Stop(shield);
     DeleteFileW(planted.c_str());
+    DeleteFileA(link.c_str());
     DeleteFileA(Baseline().c_str());
 }
 

@@ -1,11 +1,13 @@
 // Services and machine-wide autostart points, end to end at High: a service made while the shield
 // runs is reported with its command, removed with a backup record and registered again exactly by
-// Undo; entries planted at machine points, in both registry views, are each reported by the
-// point's plain name and put right by Shield me.
+// Undo, and one whose command and library change is reported with both, put back and changed
+// again by Undo; entries planted at machine points, in both registry views, are each reported by
+// the point's plain name and put right by Shield me.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -36,6 +38,24 @@ std::string Baseline() {
 
 std::string ServiceKey(const std::string& name) {
     return std::string(platform::kServicesKey) + "\\" + name;
+}
+
+// The command the service control manager runs for the service; empty when it does not know it.
+std::string ManagerCommand(const std::string& name) {
+    std::string command;
+    const SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
+    const SC_HANDLE service =
+        manager ? OpenServiceW(manager, platform::WideFromUtf8(name).c_str(), SERVICE_QUERY_CONFIG) : nullptr;
+    DWORD size = 0;
+    if (service && !QueryServiceConfigW(service, nullptr, 0, &size) && GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
+        std::vector<std::uint8_t> buffer(size);
+        auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
+        if (QueryServiceConfigW(service, config, size, &size) && config->lpBinaryPathName)
+            command = platform::Utf8FromWide(config->lpBinaryPathName);
+    }
+    if (service) CloseServiceHandle(service);
+    if (manager) CloseServiceHandle(manager);
+    return command;
 }
 
 // Whether the service control manager knows the service.
@@ -150,6 +170,41 @@ TEST(AutostartServices, ReportsANewServiceRemovesItAndRegistersItAgainExactly) {
                                  std::string("A service was added to the system: ") + kKeyService + ", which runs " +
                                      kKeyServiceCommand + ". It starts when a program asks for it.",
                                  false));
+
+    // The first service changed: a library named in its Parameters (which alone the shield sees
+    // only with the key's next change), then its command through the service control manager.
+    const std::string servicesPoint = std::string("services HKLM\\") + platform::kServicesKey;
+    const std::string parameters = ServiceKey(kService) + "\\Parameters";
+    const std::string changedCommand = "C:\\e2e\\changed.exe -service";
+    const std::string library = "C:\\e2e\\changed.dll";
+    const auto runs = [&](const std::string& command, const std::optional<std::string>& dll) {
+        const auto service = platform::ReadService(kService);
+        const auto named = platform::RegistryKey::Open(HKEY_LOCAL_MACHINE, parameters);
+        return service && service->imagePath == command && ManagerCommand(kService) == command &&
+               (named ? named->ReadString("ServiceDll") : std::nullopt) == dll;
+    };
+    platform::RegistryKey::Create(HKEY_LOCAL_MACHINE, parameters).WriteString("ServiceDll", library, REG_EXPAND_SZ);
+    ASSERT_TRUE(platform::ChangeServiceCommand(kService, changedCommand));
+    const HWND alert = WaitForAlert(shield, 30s);
+    ASSERT_NE(alert, nullptr) << "no alert for the changed service; " << WhatTheShieldSays(shield);
+    const std::string expected = std::string("The service ") + kService + " (" + kServiceDisplay +
+                                 ") was changed: it started \"" + kServiceCommand + "\" before and starts \"" +
+                                 changedCommand + "\" with \"" + library +
+                                 "\" now. It starts every time Windows starts. Click Shield me to put its old command "
+                                 "back or Ignore to permit it.";
+    ASSERT_NE(AllTexts(alert).find(expected), std::string::npos) << AllTexts(alert);
+    SaveWindowPicture(alert, ScreenshotPath("alert-service-changed.bmp"));
+    ASSERT_NO_FATAL_FAILURE(Click(alert, "shield"));
+    ASSERT_TRUE(Eventually([&] { return backuper.GetCount() == 1; })) << WhatTheShieldSays(shield);
+    EXPECT_TRUE(runs(kServiceCommand, std::nullopt));
+    EXPECT_TRUE(Eventually([&] { return BaselineData(servicesPoint, kService) == kServiceCommand; }));
+    if (const HWND again = WaitForAlert(shield, 4s)) ADD_FAILURE() << "reported after the fix: " << AllTexts(again);
+
+    ASSERT_NO_FATAL_FAILURE(UndoEveryChange(shield, 1));
+    EXPECT_TRUE(Eventually([&] { return backuper.GetCount() == 0; })) << WhatTheShieldSays(shield);
+    EXPECT_TRUE(runs(changedCommand, library));
+    EXPECT_TRUE(Eventually([&] { return BaselineData(servicesPoint, kService) == changedCommand; }));
+    if (const HWND again = WaitForAlert(shield, 4s)) ADD_FAILURE() << "reported again after undo: " << AllTexts(again);
     Stop(shield);
     RemoveTestServices();
     DeleteFileA(Baseline().c_str());

@@ -6,6 +6,7 @@
 
 #include "BuiltInAutostartPoints.h"
 #include "monitors/AutostartPoints.h"
+#include "warnings/AutostartEntryData.h"
 
 namespace sentrel {
 namespace {
@@ -116,6 +117,61 @@ TEST(AutostartPoints, ComparesByKindItemsInAnyCase) {
     ASSERT_EQ(subKeys.size(), 1u);
     EXPECT_EQ(subKeys[0].entry.item, "New");
     EXPECT_TRUE(CompareAutostartEntries(AutostartPointKind::OneValue, known, known).empty());
+}
+
+// Where data decides what runs: a service's command or library, a task's programs or arguments
+// and a shortcut's target or arguments are Changed; what else changes there is learned quietly,
+// and so is an entry of an older version's baseline, which kept nothing to put back.
+TEST(AutostartPoints, AChangeOfWhatAServiceATaskOrAShortcutRunsIsAChange) {
+    const auto service = [](const char* command, unsigned start, const char* name, const char* dll) {
+        return AutostartEntry{"Helper", command, ServiceEntryRaw({start, name, dll})};
+    };
+    const auto changes = [](AutostartPointKind kind, const AutostartEntry& before, const AutostartEntry& after) {
+        const auto findings = CompareAutostartEntries(kind, {before}, {after});
+        for (const AutostartFinding& finding : findings) {
+            EXPECT_EQ(finding.change, AutostartChange::Changed);
+            EXPECT_EQ(finding.before, before);
+            EXPECT_EQ(finding.entry, after);
+        }
+        return findings.size() == 1;
+    };
+    const AutostartEntry helper = service("C:\\h\\helper.exe", 2, "Helper", "");
+    EXPECT_TRUE(changes(AutostartPointKind::Services, helper, service("C:\\x\\evil.exe", 2, "Helper", "")));
+    EXPECT_TRUE(changes(AutostartPointKind::Services, service("svchost.exe -k n", 2, "H", "C:\\a.dll"),
+                        service("svchost.exe -k n", 2, "H", "C:\\evil.dll")));
+    EXPECT_FALSE(changes(AutostartPointKind::Services, helper, service("C:\\h\\helper.exe", 4, "Renamed", "")));
+
+    const std::string actions = TaskActionsRaw({{"C:\\t\\run.exe", "/a", "C:\\t"}});
+    const AutostartEntry task{"\\Updater", "C:\\t\\run.exe /a", actions};
+    const AutostartEntry otherArguments{"\\Updater", "C:\\t\\run.exe /evil",
+                                        TaskActionsRaw({{"C:\\t\\run.exe", "/evil", "C:\\t"}})};
+    EXPECT_TRUE(changes(AutostartPointKind::Tasks, task, otherArguments));
+    EXPECT_FALSE(changes(AutostartPointKind::Tasks, task,
+                         {"\\Updater", task.data, TaskActionsRaw({{"C:\\t\\run.exe", "/a", "C:\\elsewhere"}})}));
+
+    const AutostartEntry shortcut{"C:\\S\\a.lnk", "C:\\a.exe -m", ShortcutRaw({"C:\\a.exe", "-m"})};
+    EXPECT_TRUE(changes(AutostartPointKind::Files, shortcut,
+                        {"C:\\S\\a.lnk", "C:\\evil.exe -m", ShortcutRaw({"C:\\evil.exe", "-m"})}));
+    EXPECT_FALSE(changes(AutostartPointKind::Files, {"C:\\S\\a.cmd", "C:\\S\\a.cmd", ""},
+                         {"C:\\S\\a.cmd", "C:\\S\\b.cmd", ""}));  // no shortcut: no finding, as before
+
+    // An older version's baseline kept no actions or target: an entry of it is learned again, even
+    // where what it shows differs (an older reading of a task or a shortcut).
+    EXPECT_FALSE(changes(AutostartPointKind::Tasks, {"\\Updater", "C:\\t\\run.exe", ""}, otherArguments));
+    EXPECT_FALSE(changes(AutostartPointKind::Files, {"C:\\S\\a.lnk", "C:\\a.exe", ""}, shortcut));
+    const AutostartBaseline old =
+        ParseAutostartBaseline("point\ttasks \\\\\nentry\ttasks \\\\\t\\\\Updater\tC:\\\\t\\\\run.exe /a\t\n");
+    ASSERT_EQ(old.at("tasks \\").size(), 1u);
+    EXPECT_TRUE(CompareAutostartEntries(AutostartPointKind::Tasks, old.at("tasks \\"), {otherArguments}).empty());
+
+    // What a fix needs survives the baseline's text whole.
+    const std::vector<TaskAction> odd = {{"C:\\Тест\\a b.exe", "x\ty\nz", ""}, {"b.exe", "", "%TEMP%"}};
+    const AutostartBaseline kept =
+        ParseAutostartBaseline(AutostartBaselineText({{"tasks \\", {{"\\T", "", TaskActionsRaw(odd)}}}}));
+    EXPECT_EQ(TaskActionsOfRaw(kept.at("tasks \\").at(0).raw), odd);
+    EXPECT_EQ(ShortcutOfRaw(ShortcutRaw({"C:\\a.exe", ""})), (ShortcutLink{"C:\\a.exe", ""}));
+    EXPECT_FALSE(ShortcutOfRaw(actions));
+    EXPECT_FALSE(TaskActionsOfRaw("actions:6100"));  // one text, no action
 }
 
 TEST(AutostartPoints, CommandProgramFindsTheProgramOfACommandLine) {

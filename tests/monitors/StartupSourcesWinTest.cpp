@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "monitors/StartupSources.h"
+#include "warnings/StartupWarnings.h"
 #include "platform/Win32Error.h"
 
 namespace sentrel {
@@ -23,8 +24,9 @@ AutostartRunner KeepIn(Runs& runs) {
 TEST(ScheduledTasksSource, DropsAListingAFixOverlappedAndGivesEachRowItsFolder) {
     auto gate = std::make_shared<AutostartGate>();
     Runs runs;
-    const std::vector<platform::ScheduledTask> tasks = {{"\\Updater", "u.exe", {}, true},
-                                                        {"\\Vendor\\Job", "j.exe", {}, true}};
+    const std::vector<platform::ScheduledTask> tasks = {
+        {"\\Updater", "u.exe", {}, true, {{"u.exe", "", ""}}},
+        {"\\Vendor\\Job", "j.exe", {}, true, {{"j.exe", "/a", "C:\\j"}}}};
     auto source = MakeScheduledTasksSource({TasksPoint("\\"), TasksPoint("\\vendor")}, gate, KeepIn(runs), 0,
                                            [&] { return tasks; });
     EXPECT_FALSE(source->Read(0));  // the first reading starts a listing
@@ -42,7 +44,9 @@ TEST(ScheduledTasksSource, DropsAListingAFixOverlappedAndGivesEachRowItsFolder) 
     const auto vendor = source->Read(1);
     ASSERT_TRUE(all && vendor);
     EXPECT_EQ(all->size(), 2u);
-    EXPECT_EQ(*vendor, (std::vector<AutostartEntry>{{"\\Vendor\\Job", "j.exe", {}}}));
+    // Each task keeps its actions, which a fix of their change puts back.
+    EXPECT_EQ(*vendor,
+              (std::vector<AutostartEntry>{{"\\Vendor\\Job", "j.exe", TaskActionsRaw({{"j.exe", "/a", "C:\\j"}})}}));
     EXPECT_EQ(runs.size(), 3u);  // both rows took the listing: the next one starts
 }
 

@@ -5,17 +5,15 @@
 #include <string>
 
 #include <windows.h>
-#include <objbase.h>
-#include <shobjidl.h>
 
 #include <gtest/gtest.h>
 
-#include "platform/ComObjects.h"
 #include "platform/ScheduledTasks.h"
 #include "platform/Services.h"
 #include "platform/StartupFolders.h"
 #include "platform/Win32Error.h"
 #include "platform/WideText.h"
+#include "support/Shortcut.h"
 #include "support/TempFolder.h"
 
 namespace sentrel::platform {
@@ -157,18 +155,6 @@ TEST(ServicesWinTest, ListsNewServicesWithTheirCommandsUntilTheyAreDeleted) {
     EXPECT_FALSE(ReadService(unicodeName));
 }
 
-void SaveShortcut(const std::string& path, const std::string& target, const std::string& arguments) {
-    EnsureComOnThisThread();
-    ComRef<IShellLinkW> link;
-    ComRef<IPersistFile> persist;
-    CheckHresult(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.PutVoid()),
-                 "CoCreateInstance(ShellLink)");
-    CheckHresult(link->SetPath(WideFromUtf8(target).c_str()), "IShellLinkW::SetPath");
-    CheckHresult(link->SetArguments(WideFromUtf8(arguments).c_str()), "IShellLinkW::SetArguments");
-    CheckHresult(link->QueryInterface(IID_IPersistFile, persist.PutVoid()), "QueryInterface(IPersistFile)");
-    CheckHresult(persist->Save(WideFromUtf8(path).c_str(), TRUE), "IPersistFile::Save");
-}
-
 void MakeFile(const std::string& path) {
     const HANDLE file = CreateFileW(WideFromUtf8(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
@@ -187,7 +173,7 @@ TEST(StartupFoldersWinTest, FindsMovedFoldersAndListsFilesWithShortcutCommands) 
     MakeFile(program);
     MakeFile(folder + "\\plain tool.exe");
     MakeFile(folder + "\\desktop.ini");
-    SaveShortcut(folder + "\\Запуск 任务.lnk", program, "--tray 東京");
+    test::SaveShortcut(folder + "\\Запуск 任务.lnk", program, "--tray 東京");
 
     auto files = ListStartupFiles(folder + "\\");
     std::sort(files.begin(), files.end(), [](const auto& a, const auto& b) { return a.name > b.name; });

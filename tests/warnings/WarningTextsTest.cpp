@@ -139,5 +139,50 @@ TEST(WarningTexts, AServiceIsNamedWithItsCommandAndWhenItStarts) {
                      "bug", "_red", "Service Bad was removed"}));
 }
 
+// A changed service, task or shortcut says what it ran before and what it runs now; where only
+// an administrator may put it back, what to set back.
+TEST(WarningTexts, AChangeSaysWhatRanBeforeAndWhatRunsNow) {
+    ServiceWarning service("services", "Helper", "Helper", "svchost.exe -k n", "C:\\x\\evil.dll", 2);
+    service.Changed = true;
+    service.OldCommand = "svchost.exe -k n";
+    service.OldServiceDll = "C:\\h\\helper.dll";
+    EXPECT_EQ(Shown(service),
+              (Texts{"Service is changed",
+                     "The service Helper was changed: it started \"svchost.exe -k n\" with \"C:\\h\\helper.dll\" "
+                     "before and starts \"svchost.exe -k n\" with \"C:\\x\\evil.dll\" now. It starts every time "
+                     "Windows starts. Click Shield me to put its old command back or Ignore to permit it.",
+                     "garbage", "", "Service Helper was put back to \"svchost.exe -k n\" with \"C:\\h\\helper.dll\""}));
+    EXPECT_EQ(ServiceSetBackAdvice(service),
+              "As an administrator, set the value ImagePath of "
+              "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\Helper back to \"svchost.exe -k n\", and "
+              "the value ServiceDll of its Parameters key back to \"C:\\h\\helper.dll\".");
+
+    ScheduledTaskWarning task("tasks \\", "\\Updater", "C:\\evil.exe");
+    task.Changed = true;
+    task.OldCommand = "C:\\u\\up.exe /s";
+    task.OldRaw = TaskActionsRaw({{"C:\\u\\up.exe", "/s", "C:\\u"}});
+    EXPECT_EQ(Shown(task), (Texts{"Scheduled task is changed",
+                                  "The scheduled task \\Updater was changed: it ran \"C:\\u\\up.exe /s\" before and "
+                                  "runs \"C:\\evil.exe\" now. Click Shield me to put its old action back or Ignore to "
+                                  "permit it.",
+                                  "garbage", "", "Scheduled task \\Updater was put back to \"C:\\u\\up.exe /s\""}));
+    EXPECT_EQ(TaskSetBackAdvice(task),
+              "As an administrator, open the scheduled task \\Updater in the Task Scheduler and set its actions back "
+              "to: the program \"C:\\u\\up.exe\" with the arguments \"/s\", started in \"C:\\u\".");
+
+    StartupFileWarning shortcut("files Startup", "your Startup folder", "C:\\S\\Tool.lnk", "C:\\evil.exe");
+    shortcut.Changed = true;
+    shortcut.KnownProgram = true;
+    shortcut.OldCommand = "C:\\t\\tool.exe -m";
+    shortcut.OldRaw = ShortcutRaw({"C:\\t\\tool.exe", "-m"});
+    EXPECT_EQ(Shown(shortcut),
+              (Texts{"Known malicious program",
+                     "Malicious program is found in your Startup folder: C:\\evil.exe (the file Tool.lnk in "
+                     "C:\\S); the shortcut started \"C:\\t\\tool.exe -m\" before.",
+                     "bug", "_red", "Shortcut Tool.lnk was put back to \"C:\\t\\tool.exe -m\""}));
+    EXPECT_EQ(ShortcutSetBackAdvice(shortcut), "As an administrator, open the shortcut C:\\S\\Tool.lnk and set its "
+                                               "target back to \"C:\\t\\tool.exe\" and its arguments to \"-m\".");
+}
+
 }  // namespace
 }  // namespace sentrel

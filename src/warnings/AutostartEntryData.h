@@ -1,0 +1,48 @@
+#pragma once
+// What the autostart entries that are no registry values keep besides what they show (their raw
+// part, monitors/AutostartPoints.h): what a fix needs to put a changed one back. The monitors'
+// comparison and the remedies read it alike; nothing here knows a warning.
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace sentrel {
+
+// The raw part of a service's autostart entry, "start type<TAB>display name<TAB>service dll",
+// and back (a text without two tabs gives the defaults).
+struct ServiceEntryParts {
+    unsigned startType = 3;
+    std::string displayName;
+    std::string serviceDll;
+};
+std::string ServiceEntryRaw(const ServiceEntryParts& parts);
+ServiceEntryParts ServiceEntryPartsOf(std::string_view raw);
+
+// What a shortcut starts: its target and arguments.
+struct ShortcutLink {
+    std::string target;
+    std::string arguments;
+    bool operator==(const ShortcutLink&) const = default;
+};
+
+// An action of a scheduled task that starts a program: the program, its arguments and the folder
+// it starts in.
+struct TaskAction {
+    std::string program;
+    std::string arguments;
+    std::string folder;
+    bool operator==(const TaskAction&) const = default;
+};
+
+// The raw part of a shortcut's entry ("shortcut:" and the hex of its texts, each ended by a zero
+// byte) and of a task's ("actions:" and the same of each action's three texts), and back. The
+// reading gives nothing for another text: a file that is no shortcut, or the entry of an older
+// version, which kept nothing there.
+std::string ShortcutRaw(const ShortcutLink& link);
+std::optional<ShortcutLink> ShortcutOfRaw(std::string_view raw);
+std::string TaskActionsRaw(const std::vector<TaskAction>& actions);
+std::optional<std::vector<TaskAction>> TaskActionsOfRaw(std::string_view raw);
+
+}  // namespace sentrel
