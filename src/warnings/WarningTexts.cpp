@@ -17,10 +17,13 @@ constexpr const char* kWhat = "what";
 constexpr const char* kGarbage = "garbage";
 constexpr const char* kRed = "_red";
 
-// RootName + "\" + Key + Value, as the registry-entry texts name an entry; a key of the 32-bit
+// RootName + "\" + Key + Value, as the registry-entry texts name an entry (their keys keep a
+// trailing separator); a key without one gets it before the value's name. A key of the 32-bit
 // view as the registry editor shows it ("HKEY_LOCAL_MACHINE\SOFTWARE\WOW6432Node\...").
 std::string EntryPath(const TAutorunAddWarning& warning) {
-    return ShownPath(RootKeyName(warning.RootKey) + "\\" + ViewKeyPath(warning.Key, warning.View) + warning.Value);
+    std::string key = ViewKeyPath(warning.Key, warning.View);
+    if (!warning.Value.empty() && !key.empty() && key.back() != '\\') key += '\\';
+    return ShownPath(RootKeyName(warning.RootKey) + "\\" + key + warning.Value);
 }
 
 }  // namespace

@@ -245,6 +245,7 @@ TEST(MainWindow, LevelPicturesSwitchTheLevelAndItsSigns) {
     platform::RegistryKey run = platform::RegistryKey::Create(HKEY_CURRENT_USER, kRunKey);
     Press(mainWindow, "middle_shield");
     ASSERT_TRUE(Eventually([&] { return ShowsLevel(mainWindow, "Medium"); }));
+    WaitForAutostartBaseline();
     run.WriteString("E2E Face", "C:\\Program Files\\Face\\face.exe");
     HWND alert = shield.WaitForWindow("TAlertForm");
     const bool noticed = alert && WaitForVisibility(alert, true, 25s);

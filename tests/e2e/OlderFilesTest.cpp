@@ -38,6 +38,7 @@ public:
         RegCloseKey(key_);
     }
     void Add(const std::wstring& name, const std::wstring& data) {
+        WaitForAutostartBaseline();
         RegSetValueExW(key_, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
                        static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
         added_.push_back(name);

@@ -329,7 +329,7 @@ std::string AutostartBaselinePath() {
 }
 
 void WaitForAutostartBaseline() {
-    Eventually([] { return GetFileAttributesA(AutostartBaselinePath().c_str()) != INVALID_FILE_ATTRIBUTES; }, 20s);
+    Eventually([] { return GetFileAttributesA(AutostartBaselinePath().c_str()) != INVALID_FILE_ATTRIBUTES; }, 30s);
 }
 
 }  // namespace sentrel::e2e

@@ -114,7 +114,7 @@ void Keys(std::initializer_list<WORD> down);
 
 // Where the shield keeps what it last saw of the autostart points.
 std::string AutostartBaselinePath();
-// Waits (up to 20 s, at a level that watches the autostart points) until the shield has a
+// Waits (up to 30 s, at a level that watches the autostart points) until the shield has a
 // baseline: at the very first start its first pass takes what the autorun keys hold as known, so
 // a value written before then would not be reported.
 void WaitForAutostartBaseline();

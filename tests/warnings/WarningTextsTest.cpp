@@ -111,6 +111,7 @@ TEST(WarningTexts, AnAutorunValueIsAChangeUnlessItsProgramIsKnown) {
     EXPECT_EQ(Shown(unknown), (Texts{"Change in autorun list",
                                      "Unidentified program tool.exe was added to the autorun list", "what", "",
                                      "Program tool.exe was deleted from the autorun list"}));
+    EXPECT_EQ(unknown.Texts().identity, "HKEY_CURRENT_USER\\Software\\Run\\Tool");
     TAutorunAddWarning known(kHkcu, "spy.exe", "Software\\Run", "Spy", "C:\\spy.exe");
     known.KnownProgram = true;
     EXPECT_EQ(Shown(known), (Texts{"Known malicious program", "Malicious program is found in autorun: spy.exe.",
