@@ -32,7 +32,8 @@ inline constexpr const char* kRunKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVer
 // The current user's Run key; the values a test adds are deleted when it ends.
 class RunKey {
 public:
-    RunKey() : key_(platform::RegistryKey::Create(HKEY_CURRENT_USER, kRunKey)) {}
+    // Made before the shield starts: the shield starts as at its first start.
+    RunKey() : key_(platform::RegistryKey::Create(HKEY_CURRENT_USER, kRunKey)) { ForgetAutostartBaseline(); }
     ~RunKey() {
         for (const auto& name : added_) key_.DeleteValue(name);
     }

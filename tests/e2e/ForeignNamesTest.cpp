@@ -274,7 +274,9 @@ TEST(ForeignNames, AWhiteListEntryWithAForeignNameSettlesItsWarningAfterARestart
     RunKey run;
     {
         Shield shield(folder / "Sentrel4.exe");
-        run.Add(std::string("E2E ") + kForeign, program);
+        // A value name of its own: the walk before leaves "E2E <name>" in the shield's baseline
+        // with another program, which a value of that name would change rather than add.
+        run.Add(std::string("E2E listed ") + kForeign, program);
         const HWND alert = shield.WaitForAlert();
         ASSERT_NE(alert, nullptr) << "no alert for the new Run value";
         const auto texts = ChildTexts(alert);
@@ -290,7 +292,7 @@ TEST(ForeignNames, AWhiteListEntryWithAForeignNameSettlesItsWarningAfterARestart
     run.Add("E2E again", program);
     if (const HWND unexpected = shield.WaitForAlert(14s))
         ADD_FAILURE() << "an alert came while only a white-listed entry was new: " << AllTexts(unexpected);
-    run.Add("E2E other", programs / "other.exe");
+    run.Add("E2E listed other", programs / "other.exe");
     const HWND alert = shield.WaitForAlert();
     ASSERT_NE(alert, nullptr);
     EXPECT_TRUE(Contains(ChildTexts(alert), "Unidentified program other.exe was added to the autorun list"));

@@ -32,7 +32,10 @@ std::string InLegacyCodePage(const std::wstring& text) {
 // beyond ASCII); deleted when the test ends.
 class RunValues {
 public:
-    RunValues() { RegCreateKeyExW(HKEY_CURRENT_USER, kRunKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_, nullptr); }
+    RunValues() {
+        RegCreateKeyExW(HKEY_CURRENT_USER, kRunKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_, nullptr);
+        ForgetAutostartBaseline();  // made before the shield starts: it starts as at its first start
+    }
     ~RunValues() {
         for (const std::wstring& name : added_) RegDeleteValueW(key_, name.c_str());
         RegCloseKey(key_);

@@ -26,7 +26,7 @@ constexpr const char* kPageNames[] = {"General",    "Security Level",  "Default 
 // The current user's Run key; the values a test adds are deleted when it ends.
 class RunKey {
 public:
-    RunKey() : key_(platform::RegistryKey::Create(HKEY_CURRENT_USER, kRunKey)) {}
+    RunKey() : key_(platform::RegistryKey::Create(HKEY_CURRENT_USER, kRunKey)) { ForgetAutostartBaseline(); }
     ~RunKey() {
         for (const auto& name : added_) key_.DeleteValue(name);
     }

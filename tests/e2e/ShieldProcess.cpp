@@ -328,6 +328,10 @@ std::string AutostartBaselinePath() {
     return platform::UserAppDataFolder() + "\\.SentrelSettings\\autostart_baseline.txt";
 }
 
+void ForgetAutostartBaseline() {
+    DeleteFileA(AutostartBaselinePath().c_str());
+}
+
 void WaitForAutostartBaseline() {
     Eventually([] { return GetFileAttributesA(AutostartBaselinePath().c_str()) != INVALID_FILE_ATTRIBUTES; }, 30s);
 }

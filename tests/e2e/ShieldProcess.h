@@ -114,6 +114,10 @@ void Keys(std::initializer_list<WORD> down);
 
 // Where the shield keeps what it last saw of the autostart points.
 std::string AutostartBaselinePath();
+// Deletes that baseline: the next shield starts as at its first start, taking what the autostart
+// points hold as known. A walk that adds Run values starts so, since an earlier walk may have left
+// a value of the same name, removed while no shield ran, that a new value would change instead.
+void ForgetAutostartBaseline();
 // Waits (up to 30 s, at a level that watches the autostart points) until the shield has a
 // baseline: at the very first start its first pass takes what the autorun keys hold as known, so
 // a value written before then would not be reported.
