@@ -92,6 +92,8 @@ std::string CheckedItem(const AdminRequest& request, const AutostartPoint& point
         if (point.kind == AutostartPointKind::OneValue &&
             !SameIgnoringCase(point.values.empty() ? std::string() : point.values.front(), request.item))
             throw Refusal("\"" + request.item + "\" is not the value of " + point.name);
+        if (!AutostartPointCounts(point, request.item))
+            throw Refusal("\"" + request.item + "\" is none of the values of " + point.name);
         return request.item;
     case AdminTarget::SubKey:
         if (!IsPlainKeyName(request.item)) throw Refusal("\"" + request.item + "\" is no key's name");

@@ -93,6 +93,14 @@ std::string ReadRow(std::string_view line, AutostartPoint& point) {
             point.shadowsPath = WithoutTrailingSeparators(name.substr(std::min<std::size_t>(6, name.size())));
             if (!point.shadowsRoot || point.shadowsPath.empty()) return "its \">\" names no key of HKCU or HKLM";
         }
+    } else if (point.kind == AutostartPointKind::KeyValues && !value.empty()) {
+        for (const std::string_view part : Split(value, ',')) {
+            const std::string_view name = Trimmed(part);
+            if (name.empty()) continue;
+            if (name.find('*') != std::string_view::npos && (name.find('*') != name.size() - 1 || name.size() == 1))
+                return "its value name \"" + std::string(name) + "\" has a \"*\" that is not the end of a name";
+            point.values.emplace_back(name);
+        }
     } else if (!value.empty()) {
         return "a row of this kind takes no value";
     }
@@ -308,9 +316,23 @@ std::string AutostartKindWord(AutostartPointKind kind) {
     return {};
 }
 
+bool AutostartPointCounts(const AutostartPoint& point, std::string_view valueName) {
+    if (point.kind != AutostartPointKind::KeyValues || point.values.empty()) return true;
+    return std::any_of(point.values.begin(), point.values.end(), [&](const std::string& pattern) {
+        if (!pattern.ends_with('*')) return SameNameIgnoringCase(pattern, valueName);
+        const std::string_view prefix = std::string_view(pattern).substr(0, pattern.size() - 1);
+        return valueName.size() >= prefix.size() && SameNameIgnoringCase(valueName.substr(0, prefix.size()), prefix);
+    });
+}
+
 std::string RegistryPointId(const AutostartPoint& point, RegistryView view) {
     std::string path = point.path;
-    if (!point.HoldsValues()) {
+    if (point.HoldsValues()) {
+        // A row of some of the key's values is another point than the whole key.
+        std::string values;
+        for (const std::string& value : point.values) values += (values.empty() ? "|" : ",") + value;
+        path += values;
+    } else {
         std::string values;
         for (const std::string& value : point.values) values += (values.empty() ? "|" : ",") + value;
         path += values.empty() ? "|" : values;

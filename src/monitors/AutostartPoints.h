@@ -40,7 +40,8 @@ struct AutostartPoint {
     // trailing backslashes. Files and tasks: the folder as the table names it, in `path`.
     RegistryRoot root = RegistryRoot::CurrentUser;
     std::string path;
-    // OneValue: the value's name (empty: the key's default value). SubKeys: the values that make
+    // OneValue: the value's name (empty: the key's default value). KeyValues: the names of the
+    // values that count (a trailing "*" stands for any rest); none: every value. SubKeys: the values that make
     // a subkey run, each a name or "Subkey\Name" (a name of a key below the subkey; "Subkey\"
     // is that key's default value); none: every subkey counts, its default value shown.
     std::vector<std::string> values;
@@ -64,8 +65,9 @@ struct AutostartPoint {
 // The table's rows from its text (UTF-8). A row is
 //     kind | where | value | name
 // with kind one of values, autorun, value, subkeys, files, tasks, services; where "HKCU\..." or "HKLM\..." for the
-// registry kinds; value the value name of a "value" row ("@" or nothing: the default value) or
-// the comma-separated run values of a "subkeys" row, where ">HKLM\..." among them names the key
+// registry kinds; value the value name of a "value" row ("@" or nothing: the default value), the
+// comma-separated names of the values that count at a "values" row (a trailing "*" stands for any
+// rest; nothing: all of them) or the comma-separated run values of a "subkeys" row, where ">HKLM\..." among them names the key
 // whose subkeys alone count (see AutostartPoint::shadowsPath). Blank lines and lines starting with ";" or
 // "#" are skipped; a bad row is skipped and `log` gets a line saying which and why.
 std::vector<AutostartPoint> ParseAutostartPoints(std::string_view text,
@@ -134,6 +136,10 @@ std::string CommandProgram(std::string_view command);
 
 // The word of a kind in the table ("values", "subkeys", ...).
 std::string AutostartKindWord(AutostartPointKind kind);
+
+// Whether a value of that name is an entry of the point: every value is, but at a "values" row
+// that names the values that count (letter case aside; "OPEN*" counts "OPEN" and "OPEN2").
+bool AutostartPointCounts(const AutostartPoint& point, std::string_view valueName);
 
 // The id a registry point of the table has in the baseline and the gate, read in `view`.
 std::string RegistryPointId(const AutostartPoint& point, RegistryView view);

@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <cctype>
 #include <map>
 #include <memory>
 #include <string_view>
@@ -55,6 +57,18 @@ bool IsApplicationPolicyKey(const std::string& path) {
     return startsWith("SOFTWARE\\Policies\\") && !startsWith("SOFTWARE\\Policies\\Microsoft\\Windows\\");
 }
 
+// Whether a file name is that of a program, a library or a script: data naming none (a class
+// name like "Word.Document.8", an empty handler value, a switch) is a setting.
+bool NamesProgramFile(std::string_view name) {
+    const std::size_t dot = name.rfind('.');
+    if (dot == std::string_view::npos) return false;
+    const std::string_view extension = name.substr(dot + 1);
+    for (const std::string_view known : {"exe", "com", "bat", "cmd", "scr", "pif", "dll", "ocx", "cpl", "sys", "drv",
+                                         "vbs", "vbe", "js", "jse", "wsf", "wsh", "hta", "ps1", "msi", "lnk", "xll", "jar"})
+        if (SameNameIgnoringCase(extension, known)) return true;
+    return false;
+}
+
 class RegistryPointsSource final : public AutostartSource {
 public:
     explicit RegistryPointsSource(const std::vector<AutostartPoint>& points) {
@@ -66,8 +80,10 @@ public:
                     : std::vector<RegistryView>{RegistryView::Bits64};
             for (const RegistryView view : views) {
                 Unit unit{point, view, RegistryPointId(point, view)};
-                // A row that also looks at another key (a shadowed class) is read at every pass.
-                if (!point.shadowsRoot) unit.watch = WatchOf(point, view);
+                unit.watch = WatchOf(point.root, point.path, view, point.kind == AutostartPointKind::SubKeys);
+                // A row that also looks at another key (a shadowed class) is read again when a
+                // subkey is made or deleted there too.
+                if (point.shadowsRoot) unit.shadowWatch = WatchOf(*point.shadowsRoot, point.shadowsPath, view, false);
                 units_.push_back(std::move(unit));
             }
         }
@@ -88,8 +104,9 @@ public:
     // A key that has not changed since its last reading gives that reading again.
     std::optional<std::vector<AutostartEntry>> Read(std::size_t index) override {
         Unit& unit = units_[index];
-        if (!unit.watch) return ReadNow(index);
-        const std::uint64_t generation = unit.watch->Generation();
+        // Each watch's number only grows: their sum moves on when either moves on.
+        const std::uint64_t generation =
+            unit.watch->Generation() + (unit.shadowWatch ? unit.shadowWatch->Generation() : 0);
         if (unit.last && generation == unit.readAt) return unit.last;
         unit.last = ReadNow(index);
         unit.readAt = generation;
@@ -105,7 +122,8 @@ public:
             switch (unit.point.kind) {
             case AutostartPointKind::KeyValues:
             case AutostartPointKind::AutorunValues:
-                for (const platform::RegistryValue& value : key->Values()) entries.push_back(EntryOf(value));
+                for (const platform::RegistryValue& value : key->Values())
+                    if (AutostartPointCounts(unit.point, value.name)) entries.push_back(EntryOf(value));
                 break;
             case AutostartPointKind::OneValue:
                 if (const auto value = key->ReadValue(unit.point.values.front())) entries.push_back(EntryOf(*value));
@@ -159,7 +177,9 @@ public:
         }
         const std::string program(PathFileName(CommandProgram(finding.entry.data)));
         if (!program.empty() && unit.point.kind != AutostartPointKind::SubKeys) warning->Name = program;
-        warning->RunsProgram = unit.point.kind != AutostartPointKind::SubKeys && !IsApplicationPolicyKey(unit.point.path);
+        // Data that names no file (a class name, an empty handler value) is a setting, not a program.
+        warning->RunsProgram = unit.point.kind != AutostartPointKind::SubKeys && !IsApplicationPolicyKey(unit.point.path) &&
+                               NamesProgramFile(program);
         warning->KnownProgram = knownProgram;
         return warning;
     }
@@ -169,17 +189,19 @@ private:
         AutostartPoint point;
         RegistryView view;
         std::string id;
-        std::shared_ptr<platform::RegistryWatch> watch;  // shared by the rows of one key
+        std::shared_ptr<platform::RegistryWatch> watch;        // shared by the rows of one key
+        std::shared_ptr<platform::RegistryWatch> shadowWatch;  // the shadowed key's, if any
         std::uint64_t readAt = 0;
         std::optional<std::vector<AutostartEntry>> last;
     };
 
-    std::shared_ptr<platform::RegistryWatch> WatchOf(const AutostartPoint& point, RegistryView view) {
-        const bool subtree = point.kind == AutostartPointKind::SubKeys;
-        const std::string name = std::to_string(static_cast<int>(view)) + (subtree ? "+" : " ") +
-               (point.root == RegistryRoot::LocalMachine ? "HKLM\\" : "HKCU\\") + point.path;
+    std::shared_ptr<platform::RegistryWatch> WatchOf(RegistryRoot root, const std::string& path, RegistryView view,
+                                                     bool subtree) {
+        std::string name = std::to_string(static_cast<int>(view)) + (subtree ? "+" : " ") +
+                           (root == RegistryRoot::LocalMachine ? "HKLM\\" : "HKCU\\") + path;
+        std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
         std::shared_ptr<platform::RegistryWatch>& watch = watches_[name];
-        if (!watch) watch = std::make_shared<platform::RegistryWatch>(ToHkey(point.root), point.path, ViewFlag(view), subtree);
+        if (!watch) watch = std::make_shared<platform::RegistryWatch>(ToHkey(root), path, ViewFlag(view), subtree);
         return watch;
     }
     std::map<std::string, std::shared_ptr<platform::RegistryWatch>, std::less<>> watches_;

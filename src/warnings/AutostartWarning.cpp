@@ -41,6 +41,8 @@ WarningTexts AutostartPointTexts(const TWarning& found) {
     const std::string item = ShownName(warning.Item);
     const std::string name = ShownName(warning.Name);
     const std::string command = ShownPath(warning.Command);
+    const std::string named = item.empty() ? std::string() : " " + item;  // a key's default value has no name
+    const std::string what = warning.Command.empty() ? std::string() : ": " + command;  // empty data shows nothing
     const std::string oldCommand = Quoted(ShownPath(warning.OldCommand));
     const std::string entry = ShownPath(RootKeyName(warning.RootKey) + "\\" + ViewKeyPath(warning.Key, warning.View) +
                                         "\\" + warning.Item);
@@ -48,7 +50,7 @@ WarningTexts AutostartPointTexts(const TWarning& found) {
     case AutostartPointWarning::Change::Added:
         if (warning.SubKey) {
             return {.title = warning.KnownProgram ? "Known malicious program" : "New autostart entry",
-                    .description = "A new entry " + item + " was added to " + point + ": " + command +
+                    .description = "A new entry " + item + " was added to " + point + what +
                                    ". Click Shield me to remove it or Ignore to permit it.",
                     .picture = warning.KnownProgram ? "bug" : "what",
                     .danger = warning.KnownProgram ? "_red" : "",
@@ -65,10 +67,10 @@ WarningTexts AutostartPointTexts(const TWarning& found) {
         }
         if (!warning.RunsProgram) {
             return {.title = "New setting",
-                    .description = "A new setting " + item + " was added to " + point + ": " + command +
+                    .description = "A new setting" + named + " was added to " + point + what +
                                    ". Click Shield me to remove it or Ignore to permit it.",
                     .picture = "what",
-                    .backupLine = "Setting " + item + " was deleted from " + point,
+                    .backupLine = "Setting" + named + " was deleted from " + point,
                     .identity = entry};
         }
         return {.title = "New autostart entry",

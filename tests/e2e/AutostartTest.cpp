@@ -31,6 +31,16 @@ constexpr const char* kPolicyCommand = "\"C:\\e2e tools\\policy tool.exe\" /run"
 constexpr const char* kDebugger = "C:\\e2e\\debugger.exe";
 constexpr const char* kAutoRunBefore = "echo before";
 constexpr const char* kAutoRunAfter = "C:\\e2e\\autorun.cmd";
+// Places a program of the user's plants itself in beyond the Run keys.
+constexpr const char* kSettingsCommand = "Software\\Classes\\ms-settings\\shell\\open\\command";
+constexpr const char* kElevated = "C:\\e2e\\elevate.exe";
+constexpr const char* kScriptClass = "Software\\Classes\\.hta";
+constexpr const char* kBackgroundVerb = "Software\\Classes\\Directory\\Background\\shell\\E2E Verb";
+constexpr const char* kVerbCommand = "C:\\e2e\\verb.exe \"%V\"";
+constexpr const char* kChromeExtension = "Software\\Google\\Chrome\\Extensions\\aaaabbbbccccddddeeeeffffgggghhhh";
+constexpr const char* kUpdateUrl = "https://e2e.example/update.xml";
+constexpr const char* kExcelOptions = "Software\\Microsoft\\Office\\16.0\\Excel\\Options";
+constexpr const char* kAddIn = "/R \"C:\\e2e\\addin.xll\"";
 
 std::string Baseline() {
     return AutostartBaselinePath();
@@ -53,6 +63,8 @@ void CleanUp() {
     platform::DeleteKeyTree(HKEY_LOCAL_MACHINE, std::string(kDebuggers) + "\\" + kTarget);
     if (auto key = platform::RegistryKey::Open(HKEY_CURRENT_USER, kCommandProcessor, platform::RegistryAccess::ReadWrite))
         key->DeleteValue("AutoRun");
+    for (const char* key : {"Software\\Classes\\ms-settings", kScriptClass, kBackgroundVerb, kChromeExtension, kExcelOptions})
+        platform::DeleteKeyTree(HKEY_CURRENT_USER, key);
     DeleteFileA(Baseline().c_str());
 }
 
@@ -80,6 +92,15 @@ TEST(AutostartPoints, ReportsWhatWasPlantedWhileStoppedFixesAndUndoesIt) {
     platform::RegistryKey::Create(HKEY_CURRENT_USER, kCommandProcessor).WriteString("AutoRun", kAutoRunAfter);
     platform::RegistryKey::Create(HKEY_CURRENT_USER, kRun).WriteString("E2E Run", "C:\\e2e\\run tool.exe");
     platform::RegistryKey::Create(HKEY_CURRENT_USER, kRun).WriteString("E2E Run Present", "C:\\e2e\\swapped.exe");
+    platform::RegistryKey settings = platform::RegistryKey::Create(HKEY_CURRENT_USER, kSettingsCommand);
+    settings.WriteString("", kElevated);
+    settings.WriteString("DelegateExecute", "");
+    platform::RegistryKey::Create(HKEY_CURRENT_USER, kScriptClass).WriteString("", "E2E.Script");
+    platform::RegistryKey::Create(HKEY_CURRENT_USER, std::string(kBackgroundVerb) + "\\command").WriteString("", kVerbCommand);
+    platform::RegistryKey::Create(HKEY_CURRENT_USER, kChromeExtension).WriteString("update_url", kUpdateUrl);
+    platform::RegistryKey excel = platform::RegistryKey::Create(HKEY_CURRENT_USER, kExcelOptions);
+    excel.WriteString("OPEN", kAddIn);
+    excel.WriteString("Zoom", "120");  // an option like any other: no finding
 
     ShieldProcess shield(folder);
     ASSERT_TRUE(shield.WaitUntilStarted());
@@ -93,27 +114,51 @@ TEST(AutostartPoints, ReportsWhatWasPlantedWhileStoppedFixesAndUndoesIt) {
         "Unidentified program run tool.exe was added to the autorun list",
         "Important startup setting was changed: the Run list from \"C:\\e2e\\present.exe\" to "
         "\"C:\\e2e\\swapped.exe\". Click Shield me to deny this change or Ignore to permit it.",
+        "Unidentified program elevate.exe was added to the command that opens the Settings app: " + std::string(kElevated),
+        "A new setting DelegateExecute was added to the handler that opens the Settings app. Click Shield me to remove "
+        "it or Ignore to permit it.",
+        "A new setting was added to the class of your .hta files: E2E.Script. Click Shield me to remove it "
+        "or Ignore to permit it.",
+        "A new entry E2E Verb was added to the commands of the desktop and folder backgrounds: command=" +
+            std::string(kVerbCommand) + ". Click Shield me to remove it or Ignore to permit it.",
+        "A new entry aaaabbbbccccddddeeeeffffgggghhhh was added to the extensions installed into Chrome by other "
+        "programs: update_url=" + std::string(kUpdateUrl) + ". Click Shield me to remove it or Ignore to permit it.",
+        "A new setting OPEN was added to the add-ins Excel opens at its start: " + std::string(kAddIn) +
+            ". Click Shield me to remove it or Ignore to permit it.",
     };
     ASSERT_NO_FATAL_FAILURE(ShieldEach(shield, expected));
     TBackuper backuper(folder.Path());
-    ASSERT_TRUE(Eventually([&] { return backuper.GetCount() == 5; })) << backuper.GetCount() << " records";
+    ASSERT_TRUE(Eventually([&] { return backuper.GetCount() == 11; })) << backuper.GetCount() << " records";
     EXPECT_FALSE(ReadString(HKEY_CURRENT_USER, kPolicyRun, "E2E Policy"));
     EXPECT_FALSE(platform::RegistryKey::Open(HKEY_LOCAL_MACHINE, std::string(kDebuggers) + "\\" + kTarget));
     EXPECT_EQ(ReadString(HKEY_CURRENT_USER, kCommandProcessor, "AutoRun"), kAutoRunBefore);
     EXPECT_EQ(ReadString(HKEY_CURRENT_USER, kPolicyRun, "E2E Present"), "C:\\e2e\\present.exe");
     EXPECT_FALSE(ReadString(HKEY_CURRENT_USER, kRun, "E2E Run"));
     EXPECT_EQ(ReadString(HKEY_CURRENT_USER, kRun, "E2E Run Present"), "C:\\e2e\\present.exe");
-    if (const HWND alert = WaitForAlert(shield, 4s)) ADD_FAILURE() << "a sixth alert: " << AllTexts(alert);
+    EXPECT_FALSE(ReadString(HKEY_CURRENT_USER, kSettingsCommand, ""));
+    EXPECT_FALSE(ReadString(HKEY_CURRENT_USER, kSettingsCommand, "DelegateExecute"));
+    EXPECT_FALSE(ReadString(HKEY_CURRENT_USER, kScriptClass, ""));
+    EXPECT_FALSE(platform::RegistryKey::Open(HKEY_CURRENT_USER, kBackgroundVerb));
+    EXPECT_FALSE(platform::RegistryKey::Open(HKEY_CURRENT_USER, kChromeExtension));
+    EXPECT_FALSE(ReadString(HKEY_CURRENT_USER, kExcelOptions, "OPEN"));
+    EXPECT_EQ(ReadString(HKEY_CURRENT_USER, kExcelOptions, "Zoom"), "120");
+    if (const HWND alert = WaitForAlert(shield, 4s)) ADD_FAILURE() << "one alert too many: " << AllTexts(alert);
 
-    // Undo of the five from the restore page: everything back exactly, and not reported again.
+    // Undo of every change from the restore page: everything back exactly, and not reported again.
     const unsigned long long before = SetLastWriteTimeBack(Baseline());
-    ASSERT_NO_FATAL_FAILURE(UndoEveryChange(shield, 5));
+    ASSERT_NO_FATAL_FAILURE(UndoEveryChange(shield, 11));
     EXPECT_TRUE(Eventually([&] { return backuper.GetCount() == 0; })) << backuper.GetCount() << " records left";
     EXPECT_EQ(ReadString(HKEY_CURRENT_USER, kPolicyRun, "E2E Policy"), kPolicyCommand);
     EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, std::string(kDebuggers) + "\\" + kTarget, "Debugger"), kDebugger);
     EXPECT_EQ(ReadString(HKEY_CURRENT_USER, kCommandProcessor, "AutoRun"), kAutoRunAfter);
     EXPECT_EQ(ReadString(HKEY_CURRENT_USER, kRun, "E2E Run"), "C:\\e2e\\run tool.exe");
     EXPECT_EQ(ReadString(HKEY_CURRENT_USER, kRun, "E2E Run Present"), "C:\\e2e\\swapped.exe");
+    EXPECT_EQ(ReadString(HKEY_CURRENT_USER, kSettingsCommand, ""), kElevated);
+    EXPECT_EQ(ReadString(HKEY_CURRENT_USER, kSettingsCommand, "DelegateExecute"), "");
+    EXPECT_EQ(ReadString(HKEY_CURRENT_USER, kScriptClass, ""), "E2E.Script");
+    EXPECT_EQ(ReadString(HKEY_CURRENT_USER, std::string(kBackgroundVerb) + "\\command", ""), kVerbCommand);
+    EXPECT_EQ(ReadString(HKEY_CURRENT_USER, kChromeExtension, "update_url"), kUpdateUrl);
+    EXPECT_EQ(ReadString(HKEY_CURRENT_USER, kExcelOptions, "OPEN"), kAddIn);
     // The pass after the undo learns the restored state (the baseline is rewritten) and asks nothing.
     EXPECT_TRUE(Eventually([&] { return LastWriteTime(Baseline()) != before; }));
     if (const HWND alert = WaitForAlert(shield, 4s)) ADD_FAILURE() << "reported again after undo: " << AllTexts(alert);

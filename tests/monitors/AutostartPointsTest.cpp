@@ -23,7 +23,7 @@ TEST(AutostartPoints, ParsesEachKindAndSkipsBadRowsWithALogLine) {
         "# bad rows:\n"
         "values  | HKCU\\Software\\Run | | \n"             // no name
         "value   | HKCR\\exefile | @ | a root not watched\n"
-        "values  | HKCU\\Software\\Run | Shell | a value on a values row\n"
+        "values  | HKCU\\Software\\Run | O*PEN | a star inside a name\n"
         "drivers | HKLM\\SYSTEM\\Services | | no such kind\n"
         "values  | HKCU\\ | | a root alone\n"
         "values  | HKCU\\Software\\Run | the Run list\n";  // three fields
@@ -50,6 +50,19 @@ TEST(AutostartPoints, ParsesEachKindAndSkipsBadRowsWithALogLine) {
     ASSERT_EQ(log.size(), 6u);
     EXPECT_EQ(log[0], "autostart_points.ini line 9 skipped: it gives the point no name");
     EXPECT_NE(log[5].find("line 14 skipped: it has 3 fields"), std::string::npos) << log[5];
+}
+
+TEST(AutostartPoints, AValuesRowMayNameTheValuesThatCount) {
+    const std::vector<AutostartPoint> points = ParseAutostartPoints(
+        "values | HKCU\\Software\\Excel\\Options | OPEN*, Extra | the add-ins\n"
+        "values | HKCU\\Software\\Excel\\Options | | every option\n",
+        {});
+    ASSERT_EQ(points.size(), 2u);
+    for (const char* name : {"OPEN", "open2", "Extra"}) EXPECT_TRUE(AutostartPointCounts(points[0], name)) << name;
+    for (const char* name : {"OPTIONS", "Extra2", "", "XOPEN"}) EXPECT_FALSE(AutostartPointCounts(points[0], name)) << name;
+    EXPECT_TRUE(AutostartPointCounts(points[1], "OPTIONS"));
+    EXPECT_FALSE(SameAutostartPoint(points[0], points[1]));
+    EXPECT_NE(RegistryPointId(points[0], RegistryView::Bits64), RegistryPointId(points[1], RegistryView::Bits64));
 }
 
 TEST(AutostartPoints, TheProgramFolderTableOnlyAddsToTheBuiltInRows) {
