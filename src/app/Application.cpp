@@ -25,6 +25,7 @@
 #include "monitors/AutostartMonitor.h"
 #include "monitors/RegistryPointsSource.h"
 #include "monitors/BrowserExtensionsSource.h"
+#include "monitors/BrowserShortcutsSource.h"
 #include "monitors/FirefoxPreferencesSource.h"
 #include "monitors/ServicesSource.h"
 #include "monitors/StartupSources.h"
@@ -485,6 +486,10 @@ void Application::CompleteStartup() {
             if (offThread_) offThread_->Run(std::move(work), std::move(finish));
         },
         kTaskListingIntervalMs));
+    autostart_->AddSource(MakeBrowserShortcutsSource(
+        points, autostart_->Gate(), [this](std::function<void()> work, std::function<void()> finish) {
+            if (offThread_) offThread_->Run(std::move(work), std::move(finish));
+        }));
     autostart_->AddSource(MakeBrowserExtensionsSource(UserBrowserDataFolders()));
     autostart_->AddSource(MakeFirefoxPreferencesSource(UserBrowserDataFolders()));
     processMonitor_->SetRunner([this](std::function<void()> work, std::function<void()> finish) {

@@ -31,7 +31,7 @@ std::vector<std::string_view> Split(std::string_view text, char separator) {
 }
 
 std::optional<AutostartPointKind> KindOf(std::string_view word) {
-    constexpr std::array<std::pair<std::string_view, AutostartPointKind>, 7> kKinds = {{
+    constexpr std::array<std::pair<std::string_view, AutostartPointKind>, 8> kKinds = {{
         {"values", AutostartPointKind::KeyValues},
         {"autorun", AutostartPointKind::AutorunValues},
         {"value", AutostartPointKind::OneValue},
@@ -39,6 +39,7 @@ std::optional<AutostartPointKind> KindOf(std::string_view word) {
         {"files", AutostartPointKind::Files},
         {"tasks", AutostartPointKind::Tasks},
         {"services", AutostartPointKind::Services},
+        {"shortcuts", AutostartPointKind::BrowserShortcuts},
     }};
     for (const auto& [name, kind] : kKinds)
         if (SameNameIgnoringCase(word, name)) return kind;
@@ -63,7 +64,7 @@ std::string ReadRow(std::string_view line, AutostartPoint& point) {
     const std::vector<std::string_view> fields = Split(line, '|');
     if (fields.size() != 4) return "it has " + std::to_string(fields.size()) + " fields instead of 4";
     const std::optional<AutostartPointKind> kind = KindOf(Trimmed(fields[0]));
-    if (!kind) return "its kind \"" + std::string(Trimmed(fields[0])) + "\" is none of values, autorun, value, subkeys, files, tasks, services";
+    if (!kind) return "its kind \"" + std::string(Trimmed(fields[0])) + "\" is none of values, autorun, value, subkeys, files, tasks, services, shortcuts";
     point.kind = *kind;
     const std::string_view where = Trimmed(fields[1]);
     const std::string_view value = Trimmed(fields[2]);
@@ -166,6 +167,7 @@ bool RunsOtherwise(AutostartPointKind kind, const AutostartEntry& before, const 
         if (before.data == after.data || !TaskActionsOfRaw(before.raw) || !TaskActionsOfRaw(after.raw)) return false;
         break;
     case AutostartPointKind::Files:
+    case AutostartPointKind::BrowserShortcuts:
         if (before.data == after.data || !ShortcutOfRaw(before.raw) || !ShortcutOfRaw(after.raw)) return false;
         break;
     case AutostartPointKind::SubKeys:
@@ -312,6 +314,7 @@ std::string AutostartKindWord(AutostartPointKind kind) {
     case AutostartPointKind::Files: return "files";
     case AutostartPointKind::Tasks: return "tasks";
     case AutostartPointKind::Services: return "services";
+    case AutostartPointKind::BrowserShortcuts: return "shortcuts";
     }
     return {};
 }

@@ -64,6 +64,7 @@ namespace detail {
 inline void CloseHandleQuietly(HANDLE h) noexcept { ::CloseHandle(h); }
 inline void CloseKey(HKEY k) noexcept { ::RegCloseKey(k); }
 inline void CloseFind(HANDLE h) noexcept { ::FindClose(h); }
+inline void CloseChangeNotification(HANDLE h) noexcept { ::FindCloseChangeNotification(h); }
 inline void DeleteGdiObject(HGDIOBJ o) noexcept { ::DeleteObject(o); }
 inline void DestroyIconQuietly(HICON i) noexcept { ::DestroyIcon(i); }
 inline void DestroyMenuQuietly(HMENU m) noexcept { ::DestroyMenu(m); }
@@ -75,6 +76,7 @@ using UniqueHandle = UniqueResource<NullIsEmpty<HANDLE, detail::CloseHandleQuiet
 // File handles, whose empty value is INVALID_HANDLE_VALUE.
 using UniqueFile = UniqueResource<InvalidIsEmpty<detail::CloseHandleQuietly>>;
 using UniqueFind = UniqueResource<InvalidIsEmpty<detail::CloseFind>>;
+using UniqueChangeNotification = UniqueResource<InvalidIsEmpty<detail::CloseChangeNotification>>;
 using UniqueHkey = UniqueResource<NullIsEmpty<HKEY, detail::CloseKey>>;
 using UniqueHfont = UniqueResource<NullIsEmpty<HFONT, detail::DeleteGdiObject>>;
 using UniqueHbitmap = UniqueResource<NullIsEmpty<HBITMAP, detail::DeleteGdiObject>>;

@@ -32,11 +32,21 @@ std::string ShownCommand(const std::string& command) {
 
 StartupFileWarning::StartupFileWarning(std::string pointId, std::string pointName, std::string filePath,
                                          std::string command)
-    : TWarning(ShieldWarningKind(kClassName), LastPart(filePath)),
+    : StartupFileWarning(kClassName, std::move(pointId), std::move(pointName), std::move(filePath), std::move(command)) {}
+
+StartupFileWarning::StartupFileWarning(std::string_view className, std::string pointId, std::string pointName,
+                                       std::string filePath, std::string command)
+    : TWarning(ShieldWarningKind(className), LastPart(filePath)),
       PointId(std::move(pointId)),
       PointName(std::move(pointName)),
       FilePath(std::move(filePath)),
       Command(std::move(command)) {}
+
+BrowserShortcutWarning::BrowserShortcutWarning(std::string pointId, std::string pointName, std::string filePath,
+                                               std::string command)
+    : StartupFileWarning(kClassName, std::move(pointId), std::move(pointName), std::move(filePath), std::move(command)) {
+    Changed = true;
+}
 
 bool StartupFileWarning::AreEqual(const TWarning& other) const {
     const auto* same = dynamic_cast<const StartupFileWarning*>(&other);
@@ -149,6 +159,21 @@ WarningTexts StartupFileTexts(const TWarning& found) {
                            ". Click Shield me to remove it or Ignore to permit it.",
             .picture = "what",
             .backupLine = backupLine,
+            .identity = ShownPath(warning.FilePath)};
+}
+
+WarningTexts BrowserShortcutTexts(const TWarning& found) {
+    const auto& warning = WarningAs<BrowserShortcutWarning>(found);
+    const std::string name = ShownName(warning.Name);
+    const std::string where = ShownName(warning.PointName);
+    const std::string how = warning.NewShortcut ? "A new shortcut " : "The shortcut ";
+    const std::string before = warning.NewShortcut ? std::string() : " (it started " + ShownCommand(warning.OldCommand) + " before)";
+    return {.title = "Browser shortcut starts more",
+            .description = how + name + " in " + where + " starts the browser so that it " +
+                           ShownName(warning.Concerns) + ": " + ShownCommand(warning.Command) + before +
+                           ". Click Shield me to take this away from the shortcut or Ignore to permit it.",
+            .picture = "what",
+            .backupLine = "Shortcut " + name + " was put back to " + ShownCommand(warning.OldCommand),
             .identity = ShownPath(warning.FilePath)};
 }
 

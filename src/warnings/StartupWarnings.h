@@ -36,6 +36,26 @@ public:
     std::string OldCommand;
     std::string OldRaw;
     bool KnownProgram = false;
+
+protected:
+    StartupFileWarning(std::string_view className, std::string pointId, std::string pointName, std::string filePath,
+                       std::string command);
+};
+
+// A browser shortcut (of the desktop, the Start menu or the taskbar) whose arguments make the
+// browser load an extension from a folder, open itself to remote control or open a web page,
+// new or added by a change. It is always Changed: OldRaw is what the shortcut is to start (the
+// same arguments without those parts for a new one, what it started before for a changed one),
+// so that Shield me writes that back and Undo puts the shortcut back byte for byte, as for a
+// Startup shortcut. Concerns says what the arguments do beyond what they did.
+class BrowserShortcutWarning : public StartupFileWarning {
+public:
+    static constexpr std::string_view kClassName = "BrowserShortcutWarning";
+
+    BrowserShortcutWarning(std::string pointId, std::string pointName, std::string filePath, std::string command);
+
+    std::string Concerns;  // "loads an extension from a folder and opens a web page"
+    bool NewShortcut = false;
 };
 
 // A new scheduled task, or (Changed) one whose actions run another program or other arguments
@@ -66,6 +86,7 @@ std::string TaskSetBackAdvice(const ScheduledTaskWarning& warning);
 
 namespace texts {
 WarningTexts StartupFileTexts(const TWarning& warning);
+WarningTexts BrowserShortcutTexts(const TWarning& warning);
 WarningTexts ScheduledTaskTexts(const TWarning& warning);
 }  // namespace texts
 

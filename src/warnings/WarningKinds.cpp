@@ -135,6 +135,12 @@ constexpr WarningKind kShieldKinds[] = {
      .undo = SENTREL_WINDOWS_REMEDY(UndoService),
      .texts = &ServiceTexts,
      .adminRemoval = SENTREL_WINDOWS_REMEDY(AdminRemovalOfService)},
+    {.name = BrowserShortcutWarning::kClassName,
+     .categories = {kBrowserSettingsCategory},
+     .hasUndo = true,
+     .fix = SENTREL_WINDOWS_REMEDY(FixStartupFile),
+     .undo = SENTREL_WINDOWS_REMEDY(UndoStartupFile),
+     .texts = &BrowserShortcutTexts},
 };
 
 }  // namespace

@@ -6,6 +6,9 @@
 // folders here have no autostart_points.ini, or one that only adds to them.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <shlobj.h>
+
 #include <chrono>
 #include <string>
 #include <vector>
@@ -41,6 +44,19 @@ constexpr const char* kChromeExtension = "Software\\Google\\Chrome\\Extensions\\
 constexpr const char* kUpdateUrl = "https://e2e.example/update.xml";
 constexpr const char* kExcelOptions = "Software\\Microsoft\\Office\\16.0\\Excel\\Options";
 constexpr const char* kAddIn = "/R \"C:\\e2e\\addin.xll\"";
+constexpr const char* kEdge = "C:\\e2e\\msedge.exe";
+constexpr const char* kChrome = "C:\\e2e\\chrome.exe";
+constexpr const char* kChromeArguments = "--load-extension=C:\\e2e\\ext https://e2e.example/";
+
+// The browser shortcuts of the Start menu the walk plants.
+std::string StartMenuShortcut(const char* name) {
+    PWSTR path = nullptr;
+    std::string folder;
+    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_StartMenu, KF_FLAG_DONT_VERIFY, nullptr, &path)))
+        folder = platform::Utf8FromWide(path);
+    CoTaskMemFree(path);
+    return folder + "\\Programs\\" + name;
+}
 
 std::string Baseline() {
     return AutostartBaselinePath();
@@ -65,6 +81,7 @@ void CleanUp() {
         key->DeleteValue("AutoRun");
     for (const char* key : {"Software\\Classes\\ms-settings", kScriptClass, kBackgroundVerb, kChromeExtension, kExcelOptions})
         platform::DeleteKeyTree(HKEY_CURRENT_USER, key);
+    for (const char* name : {"E2E Edge.lnk", "E2E Chrome.lnk"}) DeleteFileA(StartMenuShortcut(name).c_str());
     DeleteFileA(Baseline().c_str());
 }
 
@@ -74,13 +91,20 @@ TEST(AutostartPoints, ReportsWhatWasPlantedWhileStoppedFixesAndUndoesIt) {
     platform::RegistryKey::Create(HKEY_CURRENT_USER, kPolicyRun).WriteString("E2E Present", "C:\\e2e\\present.exe");
     platform::RegistryKey::Create(HKEY_CURRENT_USER, kCommandProcessor).WriteString("AutoRun", kAutoRunBefore);
     platform::RegistryKey::Create(HKEY_CURRENT_USER, kRun).WriteString("E2E Run Present", "C:\\e2e\\present.exe");
+    test::SaveShortcut(StartMenuShortcut("E2E Edge.lnk"), kEdge, "--profile-directory=Default");
 
     // The first start: what is there is the baseline, nothing is reported.
     {
         ShieldProcess shield(folder);
         ASSERT_TRUE(shield.WaitUntilStarted());
-        ASSERT_TRUE(Eventually([] { return GetFileAttributesA(Baseline().c_str()) != INVALID_FILE_ATTRIBUTES; }))
-            << "the first pass wrote no baseline";
+        // The shortcuts are read off the window thread, after the first pass.
+        ASSERT_TRUE(Eventually([] {
+            try {
+                return ReadTextFile(Baseline()).find("E2E Edge.lnk") != std::string::npos;
+            } catch (const std::exception&) {
+                return false;
+            }
+        })) << "the first passes wrote no baseline with the Start menu's shortcuts";
         if (const HWND alert = WaitForAlert(shield, 4s)) ADD_FAILURE() << "alert at the first start: " << AllTexts(alert);
         Stop(shield);
     }
@@ -101,6 +125,8 @@ TEST(AutostartPoints, ReportsWhatWasPlantedWhileStoppedFixesAndUndoesIt) {
     platform::RegistryKey excel = platform::RegistryKey::Create(HKEY_CURRENT_USER, kExcelOptions);
     excel.WriteString("OPEN", kAddIn);
     excel.WriteString("Zoom", "120");  // an option like any other: no finding
+    platform::RewriteShortcut(StartMenuShortcut("E2E Edge.lnk"), kEdge, "--profile-directory=Default --remote-debugging-port=9222");
+    test::SaveShortcut(StartMenuShortcut("E2E Chrome.lnk"), kChrome, kChromeArguments);
 
     ShieldProcess shield(folder);
     ASSERT_TRUE(shield.WaitUntilStarted());
@@ -125,10 +151,17 @@ TEST(AutostartPoints, ReportsWhatWasPlantedWhileStoppedFixesAndUndoesIt) {
         "programs: update_url=" + std::string(kUpdateUrl) + ". Click Shield me to remove it or Ignore to permit it.",
         "A new setting OPEN was added to the add-ins Excel opens at its start: " + std::string(kAddIn) +
             ". Click Shield me to remove it or Ignore to permit it.",
+        "The shortcut E2E Edge.lnk in your Start menu starts the browser so that it opens itself to remote control by "
+        "other programs: \"C:\\e2e\\msedge.exe --profile-directory=Default --remote-debugging-port=9222\" (it started "
+        "\"C:\\e2e\\msedge.exe --profile-directory=Default\" before). Click Shield me to take this away from the "
+        "shortcut or Ignore to permit it.",
+        "A new shortcut E2E Chrome.lnk in your Start menu starts the browser so that it loads an extension from a "
+        "folder and opens a web page: \"C:\\e2e\\chrome.exe " + std::string(kChromeArguments) +
+            "\". Click Shield me to take this away from the shortcut or Ignore to permit it.",
     };
     ASSERT_NO_FATAL_FAILURE(ShieldEach(shield, expected));
     TBackuper backuper(folder.Path());
-    ASSERT_TRUE(Eventually([&] { return backuper.GetCount() == 11; })) << backuper.GetCount() << " records";
+    ASSERT_TRUE(Eventually([&] { return backuper.GetCount() == 13; })) << backuper.GetCount() << " records";
     EXPECT_FALSE(ReadString(HKEY_CURRENT_USER, kPolicyRun, "E2E Policy"));
     EXPECT_FALSE(platform::RegistryKey::Open(HKEY_LOCAL_MACHINE, std::string(kDebuggers) + "\\" + kTarget));
     EXPECT_EQ(ReadString(HKEY_CURRENT_USER, kCommandProcessor, "AutoRun"), kAutoRunBefore);
@@ -142,11 +175,14 @@ TEST(AutostartPoints, ReportsWhatWasPlantedWhileStoppedFixesAndUndoesIt) {
     EXPECT_FALSE(platform::RegistryKey::Open(HKEY_CURRENT_USER, kChromeExtension));
     EXPECT_FALSE(ReadString(HKEY_CURRENT_USER, kExcelOptions, "OPEN"));
     EXPECT_EQ(ReadString(HKEY_CURRENT_USER, kExcelOptions, "Zoom"), "120");
+    EXPECT_EQ(platform::ReadShortcut(StartMenuShortcut("E2E Edge.lnk")).arguments, "--profile-directory=Default");
+    EXPECT_EQ(platform::ReadShortcut(StartMenuShortcut("E2E Chrome.lnk")).arguments, "");
+    EXPECT_EQ(platform::ReadShortcut(StartMenuShortcut("E2E Chrome.lnk")).target, kChrome);
     if (const HWND alert = WaitForAlert(shield, 4s)) ADD_FAILURE() << "one alert too many: " << AllTexts(alert);
 
     // Undo of every change from the restore page: everything back exactly, and not reported again.
     const unsigned long long before = SetLastWriteTimeBack(Baseline());
-    ASSERT_NO_FATAL_FAILURE(UndoEveryChange(shield, 11));
+    ASSERT_NO_FATAL_FAILURE(UndoEveryChange(shield, 13));
     EXPECT_TRUE(Eventually([&] { return backuper.GetCount() == 0; })) << backuper.GetCount() << " records left";
     EXPECT_EQ(ReadString(HKEY_CURRENT_USER, kPolicyRun, "E2E Policy"), kPolicyCommand);
     EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, std::string(kDebuggers) + "\\" + kTarget, "Debugger"), kDebugger);
@@ -159,6 +195,9 @@ TEST(AutostartPoints, ReportsWhatWasPlantedWhileStoppedFixesAndUndoesIt) {
     EXPECT_EQ(ReadString(HKEY_CURRENT_USER, std::string(kBackgroundVerb) + "\\command", ""), kVerbCommand);
     EXPECT_EQ(ReadString(HKEY_CURRENT_USER, kChromeExtension, "update_url"), kUpdateUrl);
     EXPECT_EQ(ReadString(HKEY_CURRENT_USER, kExcelOptions, "OPEN"), kAddIn);
+    EXPECT_EQ(platform::ReadShortcut(StartMenuShortcut("E2E Edge.lnk")).arguments,
+              "--profile-directory=Default --remote-debugging-port=9222");
+    EXPECT_EQ(platform::ReadShortcut(StartMenuShortcut("E2E Chrome.lnk")).arguments, kChromeArguments);
     // The pass after the undo learns the restored state (the baseline is rewritten) and asks nothing.
     EXPECT_TRUE(Eventually([&] { return LastWriteTime(Baseline()) != before; }));
     if (const HWND alert = WaitForAlert(shield, 4s)) ADD_FAILURE() << "reported again after undo: " << AllTexts(alert);
