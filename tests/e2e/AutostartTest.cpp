@@ -44,6 +44,9 @@ constexpr const char* kChromeExtension = "Software\\Google\\Chrome\\Extensions\\
 constexpr const char* kUpdateUrl = "https://e2e.example/update.xml";
 constexpr const char* kExcelOptions = "Software\\Microsoft\\Office\\16.0\\Excel\\Options";
 constexpr const char* kAddIn = "/R \"C:\\e2e\\addin.xll\"";
+constexpr const char* kProgId = "Software\\Classes\\Scripting.FileSystemObject";  // a system ProgID, replaced
+constexpr const char* kOwnClass = "{E2E00000-0000-0000-0000-000000000001}";
+constexpr const char* kTreatAs = "Software\\Classes\\CLSID\\{E2E00000-0000-0000-0000-000000000001}";
 constexpr const char* kEdge = "C:\\e2e\\msedge.exe";
 constexpr const char* kChrome = "C:\\e2e\\chrome.exe";
 constexpr const char* kChromeArguments = "--load-extension=C:\\e2e\\ext https://e2e.example/";
@@ -79,7 +82,8 @@ void CleanUp() {
     platform::DeleteKeyTree(HKEY_LOCAL_MACHINE, std::string(kDebuggers) + "\\" + kTarget);
     if (auto key = platform::RegistryKey::Open(HKEY_CURRENT_USER, kCommandProcessor, platform::RegistryAccess::ReadWrite))
         key->DeleteValue("AutoRun");
-    for (const char* key : {"Software\\Classes\\ms-settings", kScriptClass, kBackgroundVerb, kChromeExtension, kExcelOptions})
+    for (const char* key : {"Software\\Classes\\ms-settings", kScriptClass, kBackgroundVerb, kChromeExtension, kExcelOptions,
+                            kProgId, kTreatAs})
         platform::DeleteKeyTree(HKEY_CURRENT_USER, key);
     for (const char* name : {"E2E Edge.lnk", "E2E Chrome.lnk"}) DeleteFileA(StartMenuShortcut(name).c_str());
     DeleteFileA(Baseline().c_str());
@@ -127,6 +131,8 @@ TEST(AutostartPoints, ReportsWhatWasPlantedWhileStoppedFixesAndUndoesIt) {
     excel.WriteString("Zoom", "120");  // an option like any other: no finding
     platform::RewriteShortcut(StartMenuShortcut("E2E Edge.lnk"), kEdge, "--profile-directory=Default --remote-debugging-port=9222");
     test::SaveShortcut(StartMenuShortcut("E2E Chrome.lnk"), kChrome, kChromeArguments);
+    platform::RegistryKey::Create(HKEY_CURRENT_USER, std::string(kProgId) + "\\CLSID").WriteString("", kOwnClass);
+    platform::RegistryKey::Create(HKEY_CURRENT_USER, std::string(kTreatAs) + "\\TreatAs").WriteString("", "{E2E00000-0000-0000-0000-000000000002}");
 
     ShieldProcess shield(folder);
     ASSERT_TRUE(shield.WaitUntilStarted());
@@ -158,10 +164,15 @@ TEST(AutostartPoints, ReportsWhatWasPlantedWhileStoppedFixesAndUndoesIt) {
         "A new shortcut E2E Chrome.lnk in your Start menu starts the browser so that it loads an extension from a "
         "folder and opens a web page: \"C:\\e2e\\chrome.exe " + std::string(kChromeArguments) +
             "\". Click Shield me to take this away from the shortcut or Ignore to permit it.",
+        "A new entry Scripting.FileSystemObject was added to the program names of your account that replace the "
+        "system's: CLSID=" + std::string(kOwnClass) + ". Click Shield me to remove it or Ignore to permit it.",
+        "A new entry " + std::string(kOwnClass) + " was added to the program classes of your account redirected to "
+        "another class (TreatAs): TreatAs={E2E00000-0000-0000-0000-000000000002}. Click Shield me to remove it or "
+        "Ignore to permit it.",
     };
     ASSERT_NO_FATAL_FAILURE(ShieldEach(shield, expected));
     TBackuper backuper(folder.Path());
-    ASSERT_TRUE(Eventually([&] { return backuper.GetCount() == 13; })) << backuper.GetCount() << " records";
+    ASSERT_TRUE(Eventually([&] { return backuper.GetCount() == 15; })) << backuper.GetCount() << " records";
     EXPECT_FALSE(ReadString(HKEY_CURRENT_USER, kPolicyRun, "E2E Policy"));
     EXPECT_FALSE(platform::RegistryKey::Open(HKEY_LOCAL_MACHINE, std::string(kDebuggers) + "\\" + kTarget));
     EXPECT_EQ(ReadString(HKEY_CURRENT_USER, kCommandProcessor, "AutoRun"), kAutoRunBefore);
@@ -178,11 +189,13 @@ TEST(AutostartPoints, ReportsWhatWasPlantedWhileStoppedFixesAndUndoesIt) {
     EXPECT_EQ(platform::ReadShortcut(StartMenuShortcut("E2E Edge.lnk")).arguments, "--profile-directory=Default");
     EXPECT_EQ(platform::ReadShortcut(StartMenuShortcut("E2E Chrome.lnk")).arguments, "");
     EXPECT_EQ(platform::ReadShortcut(StartMenuShortcut("E2E Chrome.lnk")).target, kChrome);
+    EXPECT_FALSE(platform::RegistryKey::Open(HKEY_CURRENT_USER, kProgId));
+    EXPECT_FALSE(platform::RegistryKey::Open(HKEY_CURRENT_USER, kTreatAs));
     if (const HWND alert = WaitForAlert(shield, 4s)) ADD_FAILURE() << "one alert too many: " << AllTexts(alert);
 
     // Undo of every change from the restore page: everything back exactly, and not reported again.
     const unsigned long long before = SetLastWriteTimeBack(Baseline());
-    ASSERT_NO_FATAL_FAILURE(UndoEveryChange(shield, 13));
+    ASSERT_NO_FATAL_FAILURE(UndoEveryChange(shield, 15));
     EXPECT_TRUE(Eventually([&] { return backuper.GetCount() == 0; })) << backuper.GetCount() << " records left";
     EXPECT_EQ(ReadString(HKEY_CURRENT_USER, kPolicyRun, "E2E Policy"), kPolicyCommand);
     EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, std::string(kDebuggers) + "\\" + kTarget, "Debugger"), kDebugger);
@@ -198,6 +211,8 @@ TEST(AutostartPoints, ReportsWhatWasPlantedWhileStoppedFixesAndUndoesIt) {
     EXPECT_EQ(platform::ReadShortcut(StartMenuShortcut("E2E Edge.lnk")).arguments,
               "--profile-directory=Default --remote-debugging-port=9222");
     EXPECT_EQ(platform::ReadShortcut(StartMenuShortcut("E2E Chrome.lnk")).arguments, kChromeArguments);
+    EXPECT_EQ(ReadString(HKEY_CURRENT_USER, std::string(kProgId) + "\\CLSID", ""), kOwnClass);
+    EXPECT_TRUE(platform::RegistryKey::Open(HKEY_CURRENT_USER, std::string(kTreatAs) + "\\TreatAs"));
     // The pass after the undo learns the restored state (the baseline is rewritten) and asks nothing.
     EXPECT_TRUE(Eventually([&] { return LastWriteTime(Baseline()) != before; }));
     if (const HWND alert = WaitForAlert(shield, 4s)) ADD_FAILURE() << "reported again after undo: " << AllTexts(alert);
