@@ -56,7 +56,6 @@ public:
             const std::uint64_t settled = platform::ServiceStampNow() - kSettleTicks;
             bool complete = true;
             std::map<std::string, Known> now;
-            std::vector<AutostartEntry> entries;
             for (platform::ServiceKeyStamp& stamp : platform::ServiceKeyStamps()) {
                 Known known;
                 const auto cached = known_.find(stamp.name);
@@ -71,6 +70,7 @@ public:
                     known.written = stamp.written < settled ? stamp.written : kUnsettled;
                     if (auto service = platform::ReadService(stamp.name)) {
                         known.entry = AutostartEntry{service->name, service->imagePath, RawOf(*service)};
+                        known.type = service->type;
                         known.hosted = !service->serviceDll.empty();
                         if (known.hosted) {
                             const std::uint64_t parameters = platform::ServiceParametersStamp(stamp.name);
@@ -78,11 +78,13 @@ public:
                         }
                     }
                 }
-                if (known.entry) entries.push_back(*known.entry);
                 now.emplace(std::move(stamp.name), std::move(known));
             }
             known_ = std::move(now);
             if (!complete) return std::nullopt;
+            std::vector<AutostartEntry> entries;
+            for (const auto& [name, known] : known_)
+                if (known.entry && !IsUserServiceInstance(name, known)) entries.push_back(*known.entry);
             return entries;
         } catch (const std::exception&) {
             LogCaught("autostart point " + units_[index].id);
@@ -118,7 +120,21 @@ private:
         // A service a shared host runs: its library is named in its Parameters key, of this time.
         bool hosted = false;
         std::uint64_t parametersWritten = kUnsettled;
+        DWORD type = 0;
     };
+
+    // Windows makes an instance of each per-user service at every sign-in, "<template>_<suffix>",
+    // and deletes it at the sign-out: the template, itself an entry, says what runs.
+    bool IsUserServiceInstance(const std::string& name, const Known& known) const {
+        if ((known.type & kUserServiceInstance) == 0) return false;
+        const std::size_t underscore = name.rfind('_');
+        if (underscore == std::string::npos || underscore == 0 || underscore + 1 == name.size()) return false;
+        const auto found = known_.find(name.substr(0, underscore));
+        return found != known_.end() && found->second.entry && (found->second.type & kUserService) != 0 &&
+               (found->second.type & kUserServiceInstance) == 0;
+    }
+    static constexpr DWORD kUserService = 0x40;          // SERVICE_USER_SERVICE
+    static constexpr DWORD kUserServiceInstance = 0x80;  // SERVICE_USERSERVICE_INSTANCE
     std::vector<Unit> units_;
     std::map<std::string, Known> known_;
 };

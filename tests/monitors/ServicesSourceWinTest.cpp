@@ -1,0 +1,48 @@
+// The services source: the instances Windows makes of a per-user service at every sign-in are no
+// entries of their own; their template is, and so is a look-alike without a template.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "monitors/ServicesSource.h"
+#include "platform/Registry.h"
+
+namespace sentrel {
+namespace {
+
+constexpr const char* kServices = "SYSTEM\\CurrentControlSet\\Services\\";
+
+void WriteService(const std::string& name, DWORD type) {
+    platform::RegistryKey key = platform::RegistryKey::Create(HKEY_LOCAL_MACHINE, kServices + name);
+    key.WriteDword("Type", type);
+    key.WriteDword("Start", SERVICE_DEMAND_START);
+    key.WriteString("ImagePath", "C:\\e2e\\" + name + ".exe");
+}
+
+TEST(ServicesSource, LeavesOutTheInstancesOfAPerUserServiceButNotTheirTemplate) {
+    const std::vector<std::string> names = {"E2EUserSvc", "E2EUserSvc_3f9a1", "E2ELookAlike_1"};
+    WriteService(names[0], 0x50);  // a per-user service template (own process)
+    WriteService(names[1], 0xD0);  // its instance of this sign-in
+    WriteService(names[2], 0xD0);  // an "instance" of no template
+    auto source = MakeServicesSource({{.kind = AutostartPointKind::Services,
+                                       .root = RegistryRoot::LocalMachine,
+                                       .path = "HKLM\\SYSTEM\\CurrentControlSet\\Services",
+                                       .name = "the services of the system"}});
+    std::optional<std::vector<AutostartEntry>> entries;
+    for (int pass = 0; pass < 200 && !entries; ++pass) entries = source->Read(0);  // a pass reads for a while
+    for (const std::string& name : names) platform::DeleteKeyTree(HKEY_LOCAL_MACHINE, kServices + name);
+    ASSERT_TRUE(entries);
+    const auto listed = [&](const std::string& name) {
+        return std::any_of(entries->begin(), entries->end(), [&](const AutostartEntry& entry) { return entry.item == name; });
+    };
+    EXPECT_TRUE(listed(names[0]));
+    EXPECT_FALSE(listed(names[1]));
+    EXPECT_TRUE(listed(names[2]));
+}
+
+}  // namespace
+}  // namespace sentrel
