@@ -4,15 +4,18 @@
 #include <utility>
 
 #include <windows.h>
+#include <sfc.h>
 
 #include "common/DiagnosticLog.h"
 #include "common/Files.h"
 #include "common/TextCase.h"
+#include "monitors/SystemFolderRules.h"
 #include "warnings/WarningSink.h"
 #include "platform/Directory.h"
 #include "platform/DirectoryChanges.h"
 #include "platform/ProgramFolder.h"
 #include "platform/Win32Error.h"
+#include "platform/WideText.h"
 #include "warnings/Warning.h"
 
 namespace sentrel {
@@ -220,11 +223,24 @@ void TFileChangesTracker::ChangeNew(const std::string& path) {
     TestNewFile(path, kRetries);
 }
 
+namespace {
+
+bool IsProtectedByWindows(const std::string& path) {
+    return SfcIsFileProtected(nullptr, platform::WideFromUtf8(path).c_str()) != FALSE;
+}
+
+}  // namespace
+
 void TFileChangesTracker::ChangeDeleted(const std::string& path) {
     owner_.Check("TFileChangesTracker::ChangeDeleted");
     if (shieldMoves_->Contains(path, GetTickCount64())) return;
     const std::string name = FileNamePart(path);
-    if (name == "ROLL_FORWARD") return;  // removed by the system itself when an update settles
+    // Windows removes thousands of files a week below its folder by itself: only what it needs to
+    // start, or protects, is a critical change.
+    if (!IsCriticalSystemRemoval(folder_, path, IsProtectedByWindows)) {
+        LogEvent("file monitor: " + path + " was removed (no file Windows needs to start)");
+        return;
+    }
     // One still held back is gone before it was told: nothing is left to warn about.
     std::erase_if(held_, [&path](const HeldFile& file) { return SameIgnoringCase(file.Path, path); });
     // A known threat that goes (the user or a cleaner removed what was ignored) was never one of

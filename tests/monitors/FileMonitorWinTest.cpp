@@ -219,19 +219,20 @@ TEST_F(FileMonitorTest, NewFileWarnsOnlyWhenTheDatabaseKnowsIt) {
     EXPECT_EQ(ReportsUntil("evil.dll"), (std::vector<Report>{{"new", "evil.dll", known}}));
 }
 
-TEST_F(FileMonitorTest, DeletedFilesWarnExceptTheSystemsRollForwardMarker) {
-    // The folder's names ignore case: "ROLL_FORWARD" and "roll_forward" are made one after the other.
-    WriteTextFile(watched_ / "gone.sys", "x");
-    WriteTextFile(watched_ / "ROLL_FORWARD", "x");
+TEST_F(FileMonitorTest, DeletedFilesWarnOnlyWhereWindowsNeedsThemToStart) {
+    // What Windows empties by itself (its Temp folder, a marker, a log) goes unreported. (The
+    // subfolders are made while watching: see below.)
     tracker_.SetActive(true);
-    ASSERT_TRUE(RemoveFile(watched_ / "ROLL_FORWARD"));
-    ASSERT_TRUE(RemoveFile(watched_ / "gone.sys"));
-    EXPECT_EQ(ReportsUntil("gone.sys"), (std::vector<Report>{{"deleted", "gone.sys", watched_.Path()}}));
-    WriteTextFile(watched_ / "roll_forward", "x");
-    const std::string sentinel = CreateKnown("sentinel.exe");  // reported once the line above is seen
+    CreateFolders(watched_ / "Temp");
+    CreateFolders(watched_ / "System32");
+    for (const char* name : {"gone.sys", "ROLL_FORWARD", "Temp\\cached.dll", "setup.log", "System32\\lib.dll"})
+        WriteTextFile(watched_ / name, "x");
+    const std::string sentinel = CreateKnown("sentinel.exe");
     EXPECT_EQ(ReportsUntil("sentinel.exe"), (std::vector<Report>{{"new", "sentinel.exe", sentinel}}));
-    ASSERT_TRUE(RemoveFile(watched_ / "roll_forward"));
-    EXPECT_EQ(ReportsUntil("roll_forward"), (std::vector<Report>{{"deleted", "roll_forward", watched_.Path()}}));
+    for (const char* name : {"ROLL_FORWARD", "Temp\\cached.dll", "setup.log", "gone.sys", "System32\\lib.dll"})
+        ASSERT_TRUE(RemoveFile(watched_ / name));
+    EXPECT_EQ(ReportsUntil("lib.dll"), (std::vector<Report>{{"deleted", "gone.sys", watched_.Path()},
+                                                            {"deleted", "lib.dll", watched_ / "System32\\"}}));
 }
 
 // A known threat the user let be and then removed was never a system file: no critical change.
