@@ -11,6 +11,7 @@
 #include "warnings/Backuper.h"
 #include "warnings/BrowserExtensionWarning.h"
 #include "warnings/BrowserPreferenceWarning.h"
+#include "warnings/FilePointWarnings.h"
 #include "warnings/AdminPart.h"
 #include "warnings/ServiceWarning.h"
 #include "warnings/Warning.h"
@@ -135,6 +136,12 @@ constexpr WarningKind kShieldKinds[] = {
      .undo = SENTREL_WINDOWS_REMEDY(UndoService),
      .texts = &ServiceTexts,
      .adminRemoval = SENTREL_WINDOWS_REMEDY(AdminRemovalOfService)},
+    {.name = WatchedFileWarning::kClassName,
+     .categories = {kStartupFilesCategory},
+     .hasUndo = true,
+     .fix = SENTREL_WINDOWS_REMEDY(FixWatchedFile),
+     .undo = SENTREL_WINDOWS_REMEDY(UndoWatchedFile),
+     .texts = &WatchedFileTexts},
 };
 
 }  // namespace
