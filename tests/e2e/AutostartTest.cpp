@@ -134,8 +134,7 @@ TEST(AutostartPoints, ReportsWhatWasPlantedWhileStoppedFixesAndUndoesIt) {
             ". The logon screen starts it for anyone, before anyone logs on. Click Shield me to remove it or Ignore "
             "to permit it.",
     };
-    if (const HWND alert = WaitForAlert(shield, 30s)) SaveWindowPicture(alert, ScreenshotPath("alert-autostart-first.bmp"));
-    ASSERT_NO_FATAL_FAILURE(ShieldEach(shield, expected));
+    ASSERT_NO_FATAL_FAILURE(ShieldEach(shield, expected, "PowerShell profile", "alert-powershell-profile.bmp"));
     TBackuper backuper(folder.Path());
     ASSERT_TRUE(Eventually([&] { return backuper.GetCount() == 9; })) << backuper.GetCount() << " records";
     EXPECT_FALSE(FileExists(files.profile));
