@@ -28,6 +28,7 @@
 #include "monitors/BrowserShortcutsSource.h"
 #include "monitors/FirefoxPreferencesSource.h"
 #include "monitors/ServicesSource.h"
+#include "monitors/FilePointsSource.h"
 #include "monitors/StartupSources.h"
 #include "monitors/CookieRules.h"
 #include "monitors/FileMonitor.h"
@@ -479,6 +480,8 @@ void Application::CompleteStartup() {
     }
     autostart_->AddSource(MakeRegistryPointsSource(points));
     autostart_->AddSource(MakeStartupFilesSource(points));
+    autostart_->AddSource(MakeFilePointsSource(
+        points, SettingsFolder(platform::UserAppDataFolder()) + std::string(kKeptFilesFolderName) + "\\"));
     autostart_->AddSource(MakeServicesSource(points));
     autostart_->AddSource(MakeScheduledTasksSource(
         points, autostart_->Gate(),

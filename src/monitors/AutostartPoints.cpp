@@ -7,6 +7,7 @@
 
 #include "BuiltInAutostartPoints.h"
 #include "database/Table.h"
+#include "monitors/FilePoints.h"
 #include "warnings/AutostartEntryData.h"
 #include "warnings/AutostartPointIds.h"
 
@@ -31,12 +32,13 @@ std::vector<std::string_view> Split(std::string_view text, char separator) {
 }
 
 std::optional<AutostartPointKind> KindOf(std::string_view word) {
-    constexpr std::array<std::pair<std::string_view, AutostartPointKind>, 8> kKinds = {{
+    constexpr std::array<std::pair<std::string_view, AutostartPointKind>, 9> kKinds = {{
         {"values", AutostartPointKind::KeyValues},
         {"autorun", AutostartPointKind::AutorunValues},
         {"value", AutostartPointKind::OneValue},
         {"subkeys", AutostartPointKind::SubKeys},
         {"files", AutostartPointKind::Files},
+        {"file", AutostartPointKind::OneFile},
         {"tasks", AutostartPointKind::Tasks},
         {"services", AutostartPointKind::Services},
         {"shortcuts", AutostartPointKind::BrowserShortcuts},
@@ -64,7 +66,7 @@ std::string ReadRow(std::string_view line, AutostartPoint& point) {
     const std::vector<std::string_view> fields = Split(line, '|');
     if (fields.size() != 4) return "it has " + std::to_string(fields.size()) + " fields instead of 4";
     const std::optional<AutostartPointKind> kind = KindOf(Trimmed(fields[0]));
-    if (!kind) return "its kind \"" + std::string(Trimmed(fields[0])) + "\" is none of values, autorun, value, subkeys, files, tasks, services, shortcuts";
+    if (!kind) return "its kind \"" + std::string(Trimmed(fields[0])) + "\" is none of values, autorun, value, subkeys, files, file, tasks, services, shortcuts";
     point.kind = *kind;
     const std::string_view where = Trimmed(fields[1]);
     const std::string_view value = Trimmed(fields[2]);
@@ -79,6 +81,14 @@ std::string ReadRow(std::string_view line, AutostartPoint& point) {
     } else {
         if (where.empty()) return "it names no folder";
         point.path = std::string(where);
+        const bool startup = point.kind == AutostartPointKind::Files &&
+                             (SameNameIgnoringCase(where, "Startup") || SameNameIgnoringCase(where, "Common Startup"));
+        const bool filePlace = point.kind == AutostartPointKind::Files || point.kind == AutostartPointKind::OneFile;
+        if (filePlace && !startup) {
+            const std::optional<FilePlace> place = FilePlaceOf(where);
+            if (!place) return "its place does not begin with a known folder (Documents, AppData, System, ...)";
+            if (point.kind == AutostartPointKind::OneFile && place->relative.empty()) return "it names a folder, not a file";
+        }
     }
     if (point.kind == AutostartPointKind::OneValue) {
         point.values = {value == "@" ? std::string() : std::string(value)};
@@ -170,6 +180,11 @@ bool RunsOtherwise(AutostartPointKind kind, const AutostartEntry& before, const 
     case AutostartPointKind::BrowserShortcuts:
         if (before.data == after.data || !ShortcutOfRaw(before.raw) || !ShortcutOfRaw(after.raw)) return false;
         break;
+    case AutostartPointKind::OneFile: {
+        const std::optional<WatchedFileState> was = WatchedFileOfRaw(before.raw);
+        const std::optional<WatchedFileState> is = WatchedFileOfRaw(after.raw);
+        return was && is && WatchedContentChanged(*was, *is);
+    }
     case AutostartPointKind::SubKeys:
         return false;
     }
@@ -312,6 +327,7 @@ std::string AutostartKindWord(AutostartPointKind kind) {
     case AutostartPointKind::OneValue: return "value";
     case AutostartPointKind::SubKeys: return "subkeys";
     case AutostartPointKind::Files: return "files";
+    case AutostartPointKind::OneFile: return "file";
     case AutostartPointKind::Tasks: return "tasks";
     case AutostartPointKind::Services: return "services";
     case AutostartPointKind::BrowserShortcuts: return "shortcuts";

@@ -29,6 +29,7 @@ enum class AutostartPointKind {
     OneValue,   // "value": one value; its change, its appearance and its going are findings
     SubKeys,    // "subkeys": every subkey (holding one of the listed values) is an entry
     Files,      // "files": every file of a folder is an entry
+    OneFile,    // "file": one file; its content (by digest) is the entry's
     Tasks,      // "tasks": every scheduled task of a folder (and its subfolders) is an entry
     Services,   // "services": every service of the services key is an entry
     // "shortcuts": every browser shortcut of a folder of shortcuts (the desktop, the Start menu,
@@ -40,7 +41,8 @@ enum class AutostartPointKind {
 struct AutostartPoint {
     AutostartPointKind kind = AutostartPointKind::KeyValues;
     // Registry kinds: the root (HKCU or HKLM in the table) and the key below it, without
-    // trailing backslashes. Files and tasks: the folder as the table names it, in `path`.
+    // trailing backslashes. Files, tasks and a file: the folder or file as the table names it, in
+    // `path` ("Startup", "Common Startup", or a known folder and a path below it: monitors/FilePoints.h).
     RegistryRoot root = RegistryRoot::CurrentUser;
     std::string path;
     // OneValue: the value's name (empty: the key's default value). KeyValues: the names of the
@@ -67,10 +69,12 @@ struct AutostartPoint {
 
 // The table's rows from its text (UTF-8). A row is
 //     kind | where | value | name
-// with kind one of values, autorun, value, subkeys, files, tasks, services, shortcuts; where "HKCU\..." or "HKLM\..." for the
-// registry kinds; value the value name of a "value" row ("@" or nothing: the default value), the
-// comma-separated names of the values that count at a "values" row (a trailing "*" stands for any
-// rest; nothing: all of them) or the comma-separated run values of a "subkeys" row, where ">HKLM\..." among them names the key
+// with kind one of values, autorun, value, subkeys, files, file, tasks, services, shortcuts; where "HKCU\..." or
+// "HKLM\..." for the registry kinds, a known folder and a path below it for "file" and for "files"
+// other than the Startup folders; value the value name of a "value" row ("@" or nothing: the
+// default value), the comma-separated names of the values that count at a "values" row (a trailing
+// "*" stands for any rest; nothing: all of them) or the comma-separated run values of a "subkeys"
+// row, where ">HKLM\..." among them names the key
 // whose subkeys alone count (see AutostartPoint::shadowsPath). Blank lines and lines starting with ";" or
 // "#" are skipped; a bad row is skipped and `log` gets a line saying which and why.
 std::vector<AutostartPoint> ParseAutostartPoints(std::string_view text,

@@ -32,11 +32,8 @@ public:
     explicit StartupFilesSource(const std::vector<AutostartPoint>& points) {
         for (AutostartPoint& point : PointsOf(points, AutostartPointKind::Files)) {
             const bool common = SameNameIgnoringCase(point.path, "Common Startup");
-            if (!common && !SameNameIgnoringCase(point.path, "Startup")) {
-                LogEvent("autostart points: the folder \"" + point.path +
-                         "\" is neither Startup nor Common Startup and is not watched");
-                continue;
-            }
+            // Other folders are a known folder's (monitors/FilePointsSource.h).
+            if (!common && !SameNameIgnoringCase(point.path, "Startup")) continue;
             std::string id = "files " + point.path;
             units_.push_back({std::move(point), common, std::move(id)});
         }

@@ -46,4 +46,17 @@ std::optional<DWORD> QueryFileAttributes(const std::string& path) noexcept {
     return attributes;
 }
 
+std::optional<TFileStamp> QueryFileStamp(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(WideFromUtf8(path).c_str(), GetFileExInfoStandard, &data)) {
+        const DWORD code = GetLastError();
+        if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND || code == ERROR_INVALID_NAME)
+            return std::nullopt;
+        ThrowWin32Error("GetFileAttributesExW(" + path + ")", code);
+    }
+    return TFileStamp{(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
+                      (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow,
+                      (std::uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32) | data.ftLastWriteTime.dwLowDateTime};
+}
+
 }  // namespace sentrel::platform

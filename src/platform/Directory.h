@@ -28,4 +28,16 @@ std::vector<TDirectoryEntry> ListDirectory(const std::string& pattern);
 // The attributes of a file or folder, or nothing when they cannot be read.
 std::optional<DWORD> QueryFileAttributes(const std::string& path) noexcept;
 
+// What tells, without reading it, that a file or folder changed: its size and last-write time
+// (a folder's changes when a name in it comes or goes).
+struct TFileStamp {
+    bool folder = false;
+    std::uint64_t size = 0;
+    std::uint64_t lastWrite = 0;  // FILETIME, 100 ns since 1601
+
+    bool operator==(const TFileStamp&) const = default;
+};
+// Nothing when there is no such file or folder; throws Win32Error when it cannot be asked.
+std::optional<TFileStamp> QueryFileStamp(const std::string& path);
+
 }  // namespace sentrel::platform

@@ -11,6 +11,7 @@
 #include "warnings/Backuper.h"
 #include "warnings/BrowserExtensionWarning.h"
 #include "warnings/BrowserPreferenceWarning.h"
+#include "warnings/FilePointWarnings.h"
 #include "warnings/AdminPart.h"
 #include "warnings/ServiceWarning.h"
 #include "warnings/Warning.h"
@@ -141,6 +142,12 @@ constexpr WarningKind kShieldKinds[] = {
      .fix = SENTREL_WINDOWS_REMEDY(FixStartupFile),
      .undo = SENTREL_WINDOWS_REMEDY(UndoStartupFile),
      .texts = &BrowserShortcutTexts},
+    {.name = WatchedFileWarning::kClassName,
+     .categories = {kStartupFilesCategory},
+     .hasUndo = true,
+     .fix = SENTREL_WINDOWS_REMEDY(FixWatchedFile),
+     .undo = SENTREL_WINDOWS_REMEDY(UndoWatchedFile),
+     .texts = &WatchedFileTexts},
 };
 
 }  // namespace

@@ -94,6 +94,11 @@ void FixScheduledTask(const TWarning& warning, const NewBackupResult& record, Fi
         const WarningWorkerContext& context);
 void UndoScheduledTask(const BackupRecord& record, const WarningWorkerContext& context);
 
+// A watched file that programs start from (FilePointRemediesWin.cpp).
+void FixWatchedFile(const TWarning& warning, const NewBackupResult& record, FixOutcome& outcome,
+        const WarningWorkerContext& context);
+void UndoWatchedFile(const BackupRecord& record, const WarningWorkerContext& context);
+
 // BrowserExtensionRemediesWin.cpp: the id goes into the browser's block list policy of the user.
 void FixBrowserExtension(const TWarning& warning, const NewBackupResult& record, FixOutcome& outcome,
         const WarningWorkerContext& context);

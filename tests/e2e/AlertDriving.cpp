@@ -67,7 +67,8 @@ void Choose(HWND alert, const std::vector<std::string>& checkBoxes, const std::s
         << "the alert stays shown after " << button << ": " << before;
 }
 
-void ShieldEach(const ShieldProcess& shield, const std::vector<std::string>& expected) {
+void ShieldEach(const ShieldProcess& shield, const std::vector<std::string>& expected, const std::string& pictured,
+                const std::string& pictureName) {
     std::vector<std::string> seen;
     for (std::size_t i = 0; i < expected.size(); ++i) {
         const HWND alert = WaitForAlert(shield, 30s);
@@ -77,6 +78,8 @@ void ShieldEach(const ShieldProcess& shield, const std::vector<std::string>& exp
         ASSERT_NE(match, texts.end()) << Joined(texts);
         EXPECT_EQ(std::count(seen.begin(), seen.end(), *match), 0) << "reported twice: " << *match;
         seen.push_back(*match);
+        if (!pictured.empty() && match->find(pictured) != std::string::npos)
+            SaveWindowPicture(alert, ScreenshotPath(pictureName));
         ASSERT_NO_FATAL_FAILURE(Click(alert, "shield"));
         ASSERT_TRUE(Eventually([&] { return !IsWindowVisible(alert) || AllTexts(alert).find(*match) == std::string::npos; }));
     }

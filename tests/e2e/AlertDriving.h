@@ -70,8 +70,10 @@ void Click(HWND alert, const std::string& button);
 // goes away.
 void Choose(HWND alert, const std::vector<std::string>& checkBoxes, const std::string& button);
 // Answers as many alerts as `expected` holds with Shield me: each shows one of the `expected`
-// descriptions, none twice.
-void ShieldEach(const ShieldProcess& shield, const std::vector<std::string>& expected);
+// descriptions, none twice. The alert whose description contains `pictured` (when given) is saved
+// as the screenshot `pictureName` first, for people to look at.
+void ShieldEach(const ShieldProcess& shield, const std::vector<std::string>& expected,
+                const std::string& pictured = {}, const std::string& pictureName = {});
 
 // Opens the restore page from the main window, checks it lists `count` changes, selects them all
 // and presses Undo; the undo then runs in the shield.

@@ -15,6 +15,7 @@
 
 #include "common/Files.h"
 #include "e2e/AlertDriving.h"
+#include "platform/KnownFolders.h"
 #include "platform/ProgramFolder.h"
 #include "platform/Registry.h"
 #include "platform/StartupFolders.h"
@@ -65,6 +66,26 @@ std::string Baseline() {
     return AutostartBaselinePath();
 }
 
+// The files programs start from that the walk plants: a PowerShell profile, a file in Excel's
+// startup folder, Word's template (there from the start, changed) and a program of the logon
+// screen (Wine has none of them, so it is a new one).
+struct PlantedFiles {
+    std::string profile = *platform::KnownFolderPath(platform::KnownFolder::Documents) + "\\WindowsPowerShell\\profile.ps1";
+    std::string xlstart = *platform::KnownFolderPath(platform::KnownFolder::AppData) + "\\Microsoft\\Excel\\XLSTART";
+    std::string macros = xlstart + "\\e2e-macros.xlam";
+    std::string normal = *platform::KnownFolderPath(platform::KnownFolder::AppData) + "\\Microsoft\\Templates\\Normal.dotm";
+    std::string sethc = *platform::KnownFolderPath(platform::KnownFolder::System) + "\\sethc.exe";
+};
+constexpr const char* kProfile = "Write-Host 'hello'\r\n\r\n\tStart-Process \"C:\\e2e\\ps agent.exe\"\x07\r\n";
+// Templates are zip files, which hold NUL bytes: no text to show.
+const std::string kNormalBefore("PK\x03\x04\0\0 the template as it was", 29);
+const std::string kNormalAfter("PK\x03\x04\0\0 the template with a macro", 32);
+
+void WriteFile(const std::string& path, const std::string& text) {
+    CreateFolders(FolderPart(path));
+    WriteFileAtomically(path, text);
+}
+
 std::optional<std::string> ReadString(HKEY root, const std::string& key, const std::string& name) {
     const auto opened = platform::RegistryKey::Open(root, key);
     return opened ? opened->ReadString(name) : std::nullopt;
@@ -86,6 +107,8 @@ void CleanUp() {
                             kProgId, kTreatAs})
         platform::DeleteKeyTree(HKEY_CURRENT_USER, key);
     for (const char* name : {"E2E Edge.lnk", "E2E Chrome.lnk"}) DeleteFileA(StartMenuShortcut(name).c_str());
+    const PlantedFiles files;
+    for (const std::string& path : {files.profile, files.macros, files.normal, files.sethc}) RemoveFile(path);
     DeleteFileA(Baseline().c_str());
 }
 
@@ -96,6 +119,9 @@ TEST(AutostartPoints, ReportsWhatWasPlantedWhileStoppedFixesAndUndoesIt) {
     platform::RegistryKey::Create(HKEY_CURRENT_USER, kCommandProcessor).WriteString("AutoRun", kAutoRunBefore);
     platform::RegistryKey::Create(HKEY_CURRENT_USER, kRun).WriteString("E2E Run Present", "C:\\e2e\\present.exe");
     test::SaveShortcut(StartMenuShortcut("E2E Edge.lnk"), kEdge, "--profile-directory=Default");
+    const PlantedFiles files;
+    ASSERT_FALSE(FileExists(files.sethc)) << "this walk expects a system without " << files.sethc;
+    WriteFile(files.normal, kNormalBefore);
 
     // The first start: what is there is the baseline, nothing is reported.
     {
@@ -133,6 +159,10 @@ TEST(AutostartPoints, ReportsWhatWasPlantedWhileStoppedFixesAndUndoesIt) {
     test::SaveShortcut(StartMenuShortcut("E2E Chrome.lnk"), kChrome, kChromeArguments);
     platform::RegistryKey::Create(HKEY_CURRENT_USER, std::string(kProgId) + "\\CLSID").WriteString("", kOwnClass);
     platform::RegistryKey::Create(HKEY_CURRENT_USER, std::string(kTreatAs) + "\\TreatAs").WriteString("", "{E2E00000-0000-0000-0000-000000000002}");
+    WriteFile(files.profile, kProfile);
+    WriteFile(files.macros, "macros");
+    WriteFile(files.normal, kNormalAfter);
+    WriteFile(files.sethc, "MZ another program");
 
     ShieldProcess shield(folder);
     ASSERT_TRUE(shield.WaitUntilStarted());
@@ -169,10 +199,24 @@ TEST(AutostartPoints, ReportsWhatWasPlantedWhileStoppedFixesAndUndoesIt) {
         "A new entry " + std::string(kOwnClass) + " was added to the program classes of your account redirected to "
         "another class (TreatAs): TreatAs={E2E00000-0000-0000-0000-000000000002}. Click Shield me to remove it or "
         "Ignore to permit it.",
+        "A file was added as your PowerShell profile: " + files.profile +
+            ". It begins:\r\nWrite-Host 'hello'\r\n Start-Process \"C:\\e2e\\ps agent.exe\"\r\nClick Shield me to "
+            "remove it or Ignore to permit it.",
+        "A program was added to Excel's startup folder: " + files.macros + " (the file e2e-macros.xlam in " +
+            files.xlstart + "). Click Shield me to remove it or Ignore to permit it.",
+        "The file of Word's template of every new document was changed: " + files.normal +
+            ". Click Shield me to put its earlier content back or Ignore to permit it.",
+        "A program was added as the Sticky Keys program of the logon screen: " + files.sethc +
+            ". The logon screen starts it for anyone, before anyone logs on. Click Shield me to remove it or Ignore "
+            "to permit it.",
     };
-    ASSERT_NO_FATAL_FAILURE(ShieldEach(shield, expected));
+    ASSERT_NO_FATAL_FAILURE(ShieldEach(shield, expected, "PowerShell profile", "alert-powershell-profile.bmp"));
     TBackuper backuper(folder.Path());
-    ASSERT_TRUE(Eventually([&] { return backuper.GetCount() == 15; })) << backuper.GetCount() << " records";
+    ASSERT_TRUE(Eventually([&] { return backuper.GetCount() == 19; })) << backuper.GetCount() << " records";
+    EXPECT_FALSE(FileExists(files.profile));
+    EXPECT_FALSE(FileExists(files.macros));
+    EXPECT_EQ(ReadFileText(files.normal), kNormalBefore);
+    EXPECT_FALSE(FileExists(files.sethc));
     EXPECT_FALSE(ReadString(HKEY_CURRENT_USER, kPolicyRun, "E2E Policy"));
     EXPECT_FALSE(platform::RegistryKey::Open(HKEY_LOCAL_MACHINE, std::string(kDebuggers) + "\\" + kTarget));
     EXPECT_EQ(ReadString(HKEY_CURRENT_USER, kCommandProcessor, "AutoRun"), kAutoRunBefore);
@@ -195,7 +239,7 @@ TEST(AutostartPoints, ReportsWhatWasPlantedWhileStoppedFixesAndUndoesIt) {
 
     // Undo of every change from the restore page: everything back exactly, and not reported again.
     const unsigned long long before = SetLastWriteTimeBack(Baseline());
-    ASSERT_NO_FATAL_FAILURE(UndoEveryChange(shield, 15));
+    ASSERT_NO_FATAL_FAILURE(UndoEveryChange(shield, 19));
     EXPECT_TRUE(Eventually([&] { return backuper.GetCount() == 0; })) << backuper.GetCount() << " records left";
     EXPECT_EQ(ReadString(HKEY_CURRENT_USER, kPolicyRun, "E2E Policy"), kPolicyCommand);
     EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, std::string(kDebuggers) + "\\" + kTarget, "Debugger"), kDebugger);
@@ -213,6 +257,10 @@ TEST(AutostartPoints, ReportsWhatWasPlantedWhileStoppedFixesAndUndoesIt) {
     EXPECT_EQ(platform::ReadShortcut(StartMenuShortcut("E2E Chrome.lnk")).arguments, kChromeArguments);
     EXPECT_EQ(ReadString(HKEY_CURRENT_USER, std::string(kProgId) + "\\CLSID", ""), kOwnClass);
     EXPECT_TRUE(platform::RegistryKey::Open(HKEY_CURRENT_USER, std::string(kTreatAs) + "\\TreatAs"));
+    EXPECT_EQ(ReadFileText(files.profile), kProfile);
+    EXPECT_EQ(ReadFileText(files.macros), "macros");
+    EXPECT_EQ(ReadFileText(files.normal), kNormalAfter);
+    EXPECT_EQ(ReadFileText(files.sethc), "MZ another program");
     // The pass after the undo learns the restored state (the baseline is rewritten) and asks nothing.
     EXPECT_TRUE(Eventually([&] { return LastWriteTime(Baseline()) != before; }));
     if (const HWND alert = WaitForAlert(shield, 4s)) ADD_FAILURE() << "reported again after undo: " << AllTexts(alert);
