@@ -33,7 +33,10 @@ WarningTexts WatchedFileTexts(const TWarning& found) {
     const std::string point = ShownName(warning.PointName);
     const std::string path = ShownPath(warning.FilePath);
     // The lines are made safe to show where they are read; only their breaks are kept.
-    const std::string begins = warning.FirstLines.empty() ? " " : " It begins:\n" + warning.FirstLines + "\n";
+    // The first lines come before the path, which may be long: the box shows its first lines.
+    const std::string where = warning.FirstLines.empty()
+                                  ? ": " + path + ". "
+                                  : ". It begins:\n" + warning.FirstLines + "\nThe file is " + path + ". ";
     const std::string movedLine = "File " + name + " was moved out of " + point;
     if (warning.SystemFile) {
         const std::string why = " The logon screen starts it for anyone, before anyone logs on.";
@@ -56,16 +59,15 @@ WarningTexts WatchedFileTexts(const TWarning& found) {
     }
     if (!warning.Changed) {
         return {.title = "New startup file",
-                .description = "A file was added as " + point + ": " + path + "." + begins +
-                               "Click Shield me to remove it or Ignore to permit it.",
+                .description = "A file was added as " + point + where + "Click Shield me to remove it or Ignore to permit it.",
                 .picture = "what",
                 .backupLine = movedLine,
                 .identity = path};
     }
     const bool putBack = warning.ChosenRemedy() == WatchedFileWarning::Remedy::PutBack;
     return {.title = "Startup file is changed",
-            .description = "The file of " + point + " was changed: " + path + "." +
-                           (warning.FirstLines.empty() ? " " : " It begins now:\n" + warning.FirstLines + "\n") +
+            .description = "The file of " + point + " was changed" +
+                           (warning.FirstLines.empty() ? where : ". It begins now:\n" + warning.FirstLines + "\nThe file is " + path + ". ") +
                            (putBack ? "Click Shield me to put its earlier content back or Ignore to permit it."
                                     : "Sentrel keeps no copy of its earlier content. Click Shield me to move it "
                                       "into the backup or Ignore to permit it."),

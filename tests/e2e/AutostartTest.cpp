@@ -199,9 +199,8 @@ TEST(AutostartPoints, ReportsWhatWasPlantedWhileStoppedFixesAndUndoesIt) {
         "A new entry " + std::string(kOwnClass) + " was added to the program classes of your account redirected to "
         "another class (TreatAs): TreatAs={E2E00000-0000-0000-0000-000000000002}. Click Shield me to remove it or "
         "Ignore to permit it.",
-        "A file was added as your PowerShell profile: " + files.profile +
-            ". It begins:\r\nWrite-Host 'hello'\r\n Start-Process \"C:\\e2e\\ps agent.exe\"\r\nClick Shield me to "
-            "remove it or Ignore to permit it.",
+        "A file was added as your PowerShell profile. It begins:\r\nWrite-Host 'hello'\r\n Start-Process \"C:\\e2e\\ps "
+        "agent.exe\"\r\nThe file is " + files.profile + ". Click Shield me to remove it or Ignore to permit it.",
         "A program was added to Excel's startup folder: " + files.macros + " (the file e2e-macros.xlam in " +
             files.xlstart + "). Click Shield me to remove it or Ignore to permit it.",
         "The file of Word's template of every new document was changed: " + files.normal +
