@@ -31,6 +31,8 @@ enum class AutostartPointKind {
     Files,      // "files": every file of a folder is an entry
     Tasks,      // "tasks": every scheduled task of a folder (and its subfolders) is an entry
     Services,   // "services": every service of the services key is an entry
+    WmiSubscriptions,  // "wmi": every WMI event consumer bound to a filter that runs something
+    BitsJobs,          // "bits": every background transfer of the user's with a notify command
 };
 
 // One row of the table.
@@ -64,7 +66,7 @@ struct AutostartPoint {
 
 // The table's rows from its text (UTF-8). A row is
 //     kind | where | value | name
-// with kind one of values, autorun, value, subkeys, files, tasks, services; where "HKCU\..." or "HKLM\..." for the
+// with kind one of values, autorun, value, subkeys, files, tasks, services, wmi, bits; where "HKCU\..." or "HKLM\..." for the
 // registry kinds; value the value name of a "value" row ("@" or nothing: the default value), the
 // comma-separated names of the values that count at a "values" row (a trailing "*" stands for any
 // rest; nothing: all of them) or the comma-separated run values of a "subkeys" row, where ">HKLM\..." among them names the key

@@ -128,7 +128,7 @@ struct WarningKind {
 // TProcessWarning, TFileWarning, TFileChangeWarning, TAutorunAddWarning,
 // TBrowserSettingWarning, TRegistyWarning, TCookieWarning, TFolderWarning,
 // AutostartPointWarning, StartupFileWarning, ScheduledTaskWarning, BrowserExtensionWarning,
-// BrowserPreferenceWarning, ServiceWarning.
+// BrowserPreferenceWarning, ServiceWarning, WmiSubscriptionWarning, BitsJobWarning.
 std::span<const WarningKind> ShieldWarningKinds();
 
 // The row of `kinds` whose name equals `name` exactly (byte for byte); null when none does.

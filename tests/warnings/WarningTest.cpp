@@ -154,7 +154,8 @@ TEST(WarningKinds, ListsTheKindsInOrderAndFindsThemByExactName) {
                                     "TBrowserSettingWarning", "TRegistyWarning",    "TCookieWarning",
                                     "TFolderWarning",     "AutostartPointWarning",
                                     "StartupFileWarning", "ScheduledTaskWarning", "BrowserExtensionWarning",
-                                    "BrowserPreferenceWarning", "ServiceWarning"};
+                                    "BrowserPreferenceWarning", "ServiceWarning", "WmiSubscriptionWarning",
+                                    "BitsJobWarning"};
     const auto kinds = ShieldWarningKinds();
     ASSERT_EQ(kinds.size(), std::size(expected));
     for (std::size_t i = 0; i < kinds.size(); ++i) {
