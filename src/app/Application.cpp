@@ -30,6 +30,7 @@
 #include "monitors/ServicesSource.h"
 #include "monitors/FilePointsSource.h"
 #include "monitors/StartupSources.h"
+#include "monitors/WmiBitsSources.h"
 #include "monitors/CookieRules.h"
 #include "monitors/FileMonitor.h"
 #include "monitors/FolderRules.h"
@@ -85,6 +86,9 @@ constexpr std::chrono::minutes kAdminPartTimeout{5};
 constexpr unsigned kAutorunListIntervalMs = 6000;
 // The scheduled tasks are listed (off the window thread) at most this often.
 constexpr unsigned kTaskListingIntervalMs = 15000;
+// WMI and BITS tell of no change the shield can wait for, and asking them costs a call into
+// another process each: once a minute, off the window thread.
+constexpr unsigned kComListingIntervalMs = 60000;
 
 // The administrator part, where an administrator installed it (under the machine's program
 // files folder, which only administrators can write): run through the system's question for an
@@ -483,16 +487,13 @@ void Application::CompleteStartup() {
     autostart_->AddSource(MakeFilePointsSource(
         points, SettingsFolder(platform::UserAppDataFolder()) + std::string(kKeptFilesFolderName) + "\\"));
     autostart_->AddSource(MakeServicesSource(points));
-    autostart_->AddSource(MakeScheduledTasksSource(
-        points, autostart_->Gate(),
-        [this](std::function<void()> work, std::function<void()> finish) {
-            if (offThread_) offThread_->Run(std::move(work), std::move(finish));
-        },
-        kTaskListingIntervalMs));
-    autostart_->AddSource(MakeBrowserShortcutsSource(
-        points, autostart_->Gate(), [this](std::function<void()> work, std::function<void()> finish) {
-            if (offThread_) offThread_->Run(std::move(work), std::move(finish));
-        }));
+    const AutostartRunner offThread = [this](std::function<void()> work, std::function<void()> finish) {
+        if (offThread_) offThread_->Run(std::move(work), std::move(finish));
+    };
+    autostart_->AddSource(MakeScheduledTasksSource(points, autostart_->Gate(), offThread, kTaskListingIntervalMs));
+    autostart_->AddSource(MakeWmiSubscriptionsSource(points, autostart_->Gate(), offThread, kComListingIntervalMs));
+    autostart_->AddSource(MakeBitsJobsSource(points, autostart_->Gate(), offThread, kComListingIntervalMs));
+    autostart_->AddSource(MakeBrowserShortcutsSource(points, autostart_->Gate(), offThread));
     autostart_->AddSource(MakeBrowserExtensionsSource(UserBrowserDataFolders()));
     autostart_->AddSource(MakeFirefoxPreferencesSource(UserBrowserDataFolders()));
     processMonitor_->SetRunner([this](std::function<void()> work, std::function<void()> finish) {

@@ -32,7 +32,7 @@ std::vector<std::string_view> Split(std::string_view text, char separator) {
 }
 
 std::optional<AutostartPointKind> KindOf(std::string_view word) {
-    constexpr std::array<std::pair<std::string_view, AutostartPointKind>, 9> kKinds = {{
+    constexpr std::array<std::pair<std::string_view, AutostartPointKind>, 11> kKinds = {{
         {"values", AutostartPointKind::KeyValues},
         {"autorun", AutostartPointKind::AutorunValues},
         {"value", AutostartPointKind::OneValue},
@@ -42,6 +42,8 @@ std::optional<AutostartPointKind> KindOf(std::string_view word) {
         {"tasks", AutostartPointKind::Tasks},
         {"services", AutostartPointKind::Services},
         {"shortcuts", AutostartPointKind::BrowserShortcuts},
+        {"wmi", AutostartPointKind::WmiSubscriptions},
+        {"bits", AutostartPointKind::BitsJobs},
     }};
     for (const auto& [name, kind] : kKinds)
         if (SameNameIgnoringCase(word, name)) return kind;
@@ -66,7 +68,7 @@ std::string ReadRow(std::string_view line, AutostartPoint& point) {
     const std::vector<std::string_view> fields = Split(line, '|');
     if (fields.size() != 4) return "it has " + std::to_string(fields.size()) + " fields instead of 4";
     const std::optional<AutostartPointKind> kind = KindOf(Trimmed(fields[0]));
-    if (!kind) return "its kind \"" + std::string(Trimmed(fields[0])) + "\" is none of values, autorun, value, subkeys, files, file, tasks, services, shortcuts";
+    if (!kind) return "its kind \"" + std::string(Trimmed(fields[0])) + "\" is none of values, autorun, value, subkeys, files, file, tasks, services, shortcuts, wmi, bits";
     point.kind = *kind;
     const std::string_view where = Trimmed(fields[1]);
     const std::string_view value = Trimmed(fields[2]);
@@ -161,6 +163,15 @@ char LowerAscii(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
+// The notify program and parameters a background transfer's entry keeps; nothing for an entry
+// that keeps none.
+std::optional<std::pair<std::string, std::string>> BitsCommandOfRaw(std::string_view raw) {
+    const std::optional<std::vector<KeptObject>> objects = KeptObjectsOfRaw(raw, kBitsRawMark);
+    const KeptObject* job = objects ? FindKeptObject(*objects, "job") : nullptr;
+    if (!job) return std::nullopt;
+    return std::pair(job->Text("NotifyProgram"), job->Text("NotifyParameters"));
+}
+
 // Whether the entry changed in a way that is a finding at a point of `kind`.
 bool RunsOtherwise(AutostartPointKind kind, const AutostartEntry& before, const AutostartEntry& after) {
     switch (kind) {
@@ -187,6 +198,12 @@ bool RunsOtherwise(AutostartPointKind kind, const AutostartEntry& before, const 
     }
     case AutostartPointKind::SubKeys:
         return false;
+    case AutostartPointKind::WmiSubscriptions:
+        // What it runs and when (the data): another program, script or query.
+        return before.data != after.data;
+    case AutostartPointKind::BitsJobs:
+        // The command run when the job ends; its name or files alone are no finding.
+        return BitsCommandOfRaw(before.raw) != BitsCommandOfRaw(after.raw);
     }
     return !IsRoutineProgramMove(before, after);
 }
@@ -331,6 +348,8 @@ std::string AutostartKindWord(AutostartPointKind kind) {
     case AutostartPointKind::Tasks: return "tasks";
     case AutostartPointKind::Services: return "services";
     case AutostartPointKind::BrowserShortcuts: return "shortcuts";
+    case AutostartPointKind::WmiSubscriptions: return "wmi";
+    case AutostartPointKind::BitsJobs: return "bits";
     }
     return {};
 }

@@ -35,6 +35,8 @@ enum class AutostartPointKind {
     // "shortcuts": every browser shortcut of a folder of shortcuts (the desktop, the Start menu,
     // the taskbar) is an entry; arguments that make the browser do more are a finding
     BrowserShortcuts,
+    WmiSubscriptions,  // "wmi": every WMI event consumer bound to a filter that runs something
+    BitsJobs,          // "bits": every background transfer of the user's with a notify command
 };
 
 // One row of the table.
@@ -69,7 +71,7 @@ struct AutostartPoint {
 
 // The table's rows from its text (UTF-8). A row is
 //     kind | where | value | name
-// with kind one of values, autorun, value, subkeys, files, file, tasks, services, shortcuts; where "HKCU\..." or
+// with kind one of values, autorun, value, subkeys, files, file, tasks, services, shortcuts, wmi, bits; where "HKCU\..." or
 // "HKLM\..." for the registry kinds, a known folder and a path below it for "file" and for "files"
 // other than the Startup folders; value the value name of a "value" row ("@" or nothing: the
 // default value), the comma-separated names of the values that count at a "values" row (a trailing

@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "database/Table.h"
 #include "warnings/RegistryFile.h"
 
 namespace sentrel {
@@ -76,6 +77,55 @@ std::optional<std::vector<TaskAction>> TaskActionsOfRaw(std::string_view raw) {
     for (std::size_t i = 0; i < texts->size(); i += 3)
         actions.push_back({(*texts)[i], (*texts)[i + 1], (*texts)[i + 2]});
     return actions;
+}
+
+std::string KeptObject::Text(std::string_view name) const {
+    for (const KeptProperty& property : properties)
+        if (SameNameIgnoringCase(property.name, name)) return property.value;
+    return {};
+}
+
+// Four texts per object ("@" and its role, its class, its path, "") and per property (its kind and
+// CIM type, its name, its value, "").
+std::string KeptObjectsRaw(std::string_view mark, const std::vector<KeptObject>& objects) {
+    std::vector<std::string> texts;
+    for (const KeptObject& object : objects) {
+        texts.insert(texts.end(), {"@" + object.role, object.className, object.path, ""});
+        for (const KeptProperty& property : object.properties)
+            texts.insert(texts.end(),
+                         {std::string(1, property.kind) + std::to_string(property.cimType), property.name,
+                          property.value, ""});
+    }
+    return TextsRaw(mark, texts);
+}
+
+std::optional<std::vector<KeptObject>> KeptObjectsOfRaw(std::string_view raw, std::string_view mark) {
+    const auto texts = TextsOfRaw(raw, mark, 4);
+    if (!texts) return std::nullopt;
+    std::vector<KeptObject> objects;
+    for (std::size_t i = 0; i < texts->size(); i += 4) {
+        const std::string& head = (*texts)[i];
+        if (head.starts_with('@')) {
+            objects.push_back({head.substr(1), (*texts)[i + 1], (*texts)[i + 2], {}});
+            continue;
+        }
+        if (objects.empty() || head.empty() || (head[0] != 's' && head[0] != 'i' && head[0] != 'b'))
+            return std::nullopt;
+        KeptProperty property{head[0], 0, (*texts)[i + 1], (*texts)[i + 2]};
+        try {
+            property.cimType = head.size() > 1 ? std::stol(head.substr(1)) : 0;
+        } catch (const std::exception&) {
+            return std::nullopt;
+        }
+        objects.back().properties.push_back(std::move(property));
+    }
+    return objects;
+}
+
+const KeptObject* FindKeptObject(const std::vector<KeptObject>& objects, std::string_view role) {
+    for (const KeptObject& object : objects)
+        if (object.role == role) return &object;
+    return nullptr;
 }
 
 }  // namespace sentrel

@@ -45,4 +45,31 @@ std::optional<ShortcutLink> ShortcutOfRaw(std::string_view raw);
 std::string TaskActionsRaw(const std::vector<TaskAction>& actions);
 std::optional<std::vector<TaskAction>> TaskActionsOfRaw(std::string_view raw);
 
+// What a WMI event subscription's entry and a background transfer's entry keep: the objects a fix
+// removes and an undo makes again, each with its properties. A property is a text ('s'), a whole
+// number ('i', in decimal, of the CIM type `cimType`) or a truth value ('b', "1" or "0").
+struct KeptProperty {
+    char kind = 's';
+    long cimType = 0;
+    std::string name;
+    std::string value;
+    bool operator==(const KeptProperty&) const = default;
+};
+struct KeptObject {
+    std::string role;  // "consumer", "filter", "binding"; "job", "file"
+    std::string className;
+    std::string path;
+    std::vector<KeptProperty> properties;
+    // The value of the property `name` (letter case aside); empty when it has none.
+    std::string Text(std::string_view name) const;
+    bool operator==(const KeptObject&) const = default;
+};
+inline constexpr std::string_view kWmiRawMark = "wmi:";
+inline constexpr std::string_view kBitsRawMark = "bits:";
+// `mark` and the hex of the objects' texts, and back (nothing for another or a damaged text).
+std::string KeptObjectsRaw(std::string_view mark, const std::vector<KeptObject>& objects);
+std::optional<std::vector<KeptObject>> KeptObjectsOfRaw(std::string_view raw, std::string_view mark);
+// The first object of that role; null when there is none.
+const KeptObject* FindKeptObject(const std::vector<KeptObject>& objects, std::string_view role);
+
 }  // namespace sentrel

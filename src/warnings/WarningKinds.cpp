@@ -17,6 +17,7 @@
 #include "warnings/Warning.h"
 #include "warnings/WarningRemedies.h"
 #include "warnings/WarningTexts.h"
+#include "warnings/WmiBitsWarnings.h"
 
 // The remedies change the Windows system and are built only there; in the portable build a row
 // names its remedy all the same, and has none.
@@ -148,6 +149,19 @@ constexpr WarningKind kShieldKinds[] = {
      .fix = SENTREL_WINDOWS_REMEDY(FixWatchedFile),
      .undo = SENTREL_WINDOWS_REMEDY(UndoWatchedFile),
      .texts = &WatchedFileTexts},
+    // Standing actions as for the other autostart points: they have no category of their own.
+    {.name = WmiSubscriptionWarning::kClassName,
+     .categories = {kAutostartCategory},
+     .hasUndo = true,
+     .fix = SENTREL_WINDOWS_REMEDY(FixWmiSubscription),
+     .undo = SENTREL_WINDOWS_REMEDY(UndoWmiSubscription),
+     .texts = &WmiSubscriptionTexts},
+    {.name = BitsJobWarning::kClassName,
+     .categories = {kAutostartCategory},
+     .hasUndo = true,
+     .fix = SENTREL_WINDOWS_REMEDY(FixBitsJob),
+     .undo = SENTREL_WINDOWS_REMEDY(UndoBitsJob),
+     .texts = &BitsJobTexts},
 };
 
 }  // namespace

@@ -128,7 +128,8 @@ struct WarningKind {
 // TProcessWarning, TFileWarning, TFileChangeWarning, TAutorunAddWarning,
 // TBrowserSettingWarning, TRegistyWarning, TCookieWarning, TFolderWarning,
 // AutostartPointWarning, StartupFileWarning, ScheduledTaskWarning, BrowserExtensionWarning,
-// BrowserPreferenceWarning, ServiceWarning, BrowserShortcutWarning, WatchedFileWarning.
+// BrowserPreferenceWarning, ServiceWarning, BrowserShortcutWarning, WatchedFileWarning,
+// WmiSubscriptionWarning, BitsJobWarning.
 std::span<const WarningKind> ShieldWarningKinds();
 
 // The row of `kinds` whose name equals `name` exactly (byte for byte); null when none does.

@@ -113,6 +113,12 @@ void UndoBrowserPreference(const BackupRecord& record, const WarningWorkerContex
 void FixService(const TWarning& warning, const NewBackupResult& record, FixOutcome& outcome,
         const WarningWorkerContext& context);
 void UndoService(const BackupRecord& record, const WarningWorkerContext& context);
+void FixWmiSubscription(const TWarning& warning, const NewBackupResult& record, FixOutcome& outcome,
+                        const WarningWorkerContext& context);
+void UndoWmiSubscription(const BackupRecord& record, const WarningWorkerContext& context);
+void FixBitsJob(const TWarning& warning, const NewBackupResult& record, FixOutcome& outcome,
+                const WarningWorkerContext& context);
+void UndoBitsJob(const BackupRecord& record, const WarningWorkerContext& context);
 
 // AdminRemovalsWin.cpp: what the administrator part is asked to remove instead (WarningKind::adminRemoval).
 AdminRemoval AdminRemovalOfAutorun(const TWarning& warning);

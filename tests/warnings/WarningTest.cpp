@@ -155,7 +155,7 @@ TEST(WarningKinds, ListsTheKindsInOrderAndFindsThemByExactName) {
                                     "TFolderWarning",     "AutostartPointWarning",
                                     "StartupFileWarning", "ScheduledTaskWarning", "BrowserExtensionWarning",
                                     "BrowserPreferenceWarning", "ServiceWarning", "BrowserShortcutWarning",
-                                    "WatchedFileWarning"};
+                                    "WatchedFileWarning", "WmiSubscriptionWarning", "BitsJobWarning"};
     const auto kinds = ShieldWarningKinds();
     ASSERT_EQ(kinds.size(), std::size(expected));
     for (std::size_t i = 0; i < kinds.size(); ++i) {
