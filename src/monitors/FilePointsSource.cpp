@@ -15,6 +15,7 @@
 #include "database/Table.h"
 #include "monitors/FilePoints.h"
 #include "platform/Directory.h"
+#include "platform/FolderWatch.h"
 #include "platform/KnownFolders.h"
 #include "warnings/FilePointWarnings.h"
 #include "warnings/StartupWarnings.h"
@@ -46,14 +47,28 @@ public:
         return units_[point].folder ? AutostartPointKind::Files : AutostartPointKind::OneFile;
     }
     bool RunsPrograms(std::size_t point) const override { return units_[point].folder; }
-    void PassStarts() override { knownFolders_.clear(); }
+    // The shell's folders are asked again once a minute (a user may move Documents).
+    void PassStarts() override {
+        const ULONGLONG now = GetTickCount64();
+        if (now - knownFoldersAt_ < kKnownFoldersLifetimeMs) return;
+        knownFolders_.clear();
+        knownFoldersAt_ = now;
+    }
 
     std::optional<std::vector<AutostartEntry>> Read(std::size_t index) override {
         Unit& unit = units_[index];
         try {
             const std::optional<std::string> path = PathOf(unit.place);
             if (!path) return std::nullopt;
+            // Looked at again only once the system reported a change in the folder (of the file).
+            const std::string watched = unit.folder ? *path : FolderPart(*path);
+            if (!unit.watch || !SameNameIgnoringCase(unit.watched, watched)) {
+                unit.watch = std::make_unique<platform::FolderWatch>(watched, false);
+                unit.watched = watched;
+            }
+            if (!unit.watch->Changed() && unit.read && unit.path == *path) return unit.entries;
             const std::optional<platform::TFileStamp> stamp = platform::QueryFileStamp(*path);
+            unit.read = true;
             if (unit.path == *path && unit.stamp == stamp) return unit.entries;
             std::vector<AutostartEntry> entries;
             if (stamp && stamp->folder == unit.folder)
@@ -95,6 +110,9 @@ private:
         std::string path;
         std::optional<platform::TFileStamp> stamp;
         std::vector<AutostartEntry> entries;
+        std::unique_ptr<platform::FolderWatch> watch;  // of the folder, or the file's folder
+        std::string watched;
+        bool read = false;
         std::string digest;          // a file's content now
         std::string previousDigest;  // and before its last change
     };
@@ -169,7 +187,9 @@ private:
 
     std::string keptFolder_;
     std::vector<Unit> units_;
-    std::map<platform::KnownFolder, std::optional<std::string>> knownFolders_;  // for one pass
+    static constexpr ULONGLONG kKnownFoldersLifetimeMs = 60000;
+    std::map<platform::KnownFolder, std::optional<std::string>> knownFolders_;
+    ULONGLONG knownFoldersAt_ = 0;
 };
 
 }  // namespace

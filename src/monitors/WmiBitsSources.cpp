@@ -1,6 +1,7 @@
 #include "monitors/WmiBitsSources.h"
 
 #include <windows.h>
+#include <objbase.h>
 
 #include <algorithm>
 #include <optional>
@@ -100,6 +101,8 @@ private:
             } catch (const std::exception& error) {
                 outcome->otherError = error.what();
             }
+            // The libraries the listing loaded are not kept for the next one, a minute away.
+            CoFreeUnusedLibrariesEx(0, 0);
         };
         auto finish = [shared = listings_, outcome, what = what_, isMissing = isMissing_,
                        generation = gate_->Generation()] {

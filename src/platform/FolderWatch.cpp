@@ -11,10 +11,17 @@ FolderWatch::FolderWatch(std::string folder, bool subtree) : folder_(std::move(f
 bool FolderWatch::Changed() {
     if (first_) {
         first_ = false;
+        lookedAt_ = GetTickCount64();
         Arm();
         return true;
     }
-    if (!handle_) return Arm();  // the folder is there now (or still missing)
+    if (!handle_) {
+        // A missing folder is looked for again now and then, not at every question.
+        const ULONGLONG now = GetTickCount64();
+        if (now - lookedAt_ < kMissingRetryMs) return false;
+        lookedAt_ = now;
+        return Arm();  // the folder is there now (or still missing)
+    }
     const DWORD state = WaitForSingleObject(handle_.get(), 0);
     if (state == WAIT_TIMEOUT) return false;
     // A change, or a folder that went (the wait fails or the next one cannot be set).

@@ -18,7 +18,7 @@ public:
 
     // True at the first call, and then once after each change the system reported there since
     // the last call (a file or folder made, deleted, renamed or written); also when the folder
-    // appeared or went. A missing folder is looked for again at each call.
+    // appeared or went. A missing folder is looked for again at most every few seconds.
     bool Changed();
 
 private:
@@ -28,6 +28,8 @@ private:
     bool subtree_;
     UniqueChangeNotification handle_;
     bool first_ = true;
+    ULONGLONG lookedAt_ = 0;
+    static constexpr ULONGLONG kMissingRetryMs = 5000;
 };
 
 }  // namespace sentrel::platform
