@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "common/Files.h"
+#include "common/Utf8Text.h"
 #include "e2e/AlertDriving.h"
 #include "platform/KnownFolders.h"
 #include "platform/ProgramFolder.h"
@@ -51,6 +52,36 @@ constexpr const char* kTreatAs = "Software\\Classes\\CLSID\\{E2E00000-0000-0000-
 constexpr const char* kEdge = "C:\\e2e\\msedge.exe";
 constexpr const char* kChrome = "C:\\e2e\\chrome.exe";
 constexpr const char* kChromeArguments = "--load-extension=C:\\e2e\\ext https://e2e.example/";
+
+constexpr const char* kTaskName = "E2E Planted Task";
+
+// The task store's file of a task of the root folder.
+std::string StoredTask(const char* name) {
+    return platform::WindowsFolder() + "\\System32\\Tasks\\" + name;
+}
+
+// Registers a task at every logon as a program of the user's does: schtasks with a definition.
+void PlantTask(const char* name, const std::string& program) {
+    const std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n"
+                            "<Task version=\"1.2\" xmlns=\"http://schemas.microsoft.com/windows/2004/02/mit/task\">"
+                            "<Triggers><LogonTrigger><Enabled>true</Enabled></LogonTrigger></Triggers>"
+                            "<Actions Context=\"Author\"><Exec><Command>" + program + "</Command></Exec></Actions></Task>";
+    char temporary[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, temporary);
+    const std::string file = std::string(temporary) + "e2e-task.xml";
+    WriteFileAtomically(file, std::string(kUtf16LeByteOrderMark) + Utf16LeFromUtf8(xml));
+    std::wstring command = platform::WideFromUtf8("schtasks.exe /create /tn \"" + std::string(name) + "\" /xml \"" + file + "\"");
+    STARTUPINFOW startup{.cb = sizeof(STARTUPINFOW)};
+    PROCESS_INFORMATION process{};
+    ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                               &startup, &process));
+    WaitForSingleObject(process.hProcess, 30000);
+    DWORD code = 1;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    EXPECT_EQ(code, 0u) << "schtasks could not register the task";
+}
 
 // The browser shortcuts of the Start menu the walk plants.
 std::string StartMenuShortcut(const char* name) {
@@ -107,6 +138,7 @@ void CleanUp() {
                             kProgId, kTreatAs})
         platform::DeleteKeyTree(HKEY_CURRENT_USER, key);
     for (const char* name : {"E2E Edge.lnk", "E2E Chrome.lnk"}) DeleteFileA(StartMenuShortcut(name).c_str());
+    DeleteFileA(StoredTask(kTaskName).c_str());
     const PlantedFiles files;
     for (const std::string& path : {files.profile, files.macros, files.normal, files.sethc}) RemoveFile(path);
     DeleteFileA(Baseline().c_str());
@@ -130,11 +162,13 @@ TEST(AutostartPoints, ReportsWhatWasPlantedWhileStoppedFixesAndUndoesIt) {
         // The shortcuts are read off the window thread, after the first pass.
         ASSERT_TRUE(Eventually([] {
             try {
-                return ReadTextFile(Baseline()).find("E2E Edge.lnk") != std::string::npos;
+                const std::string baseline = ReadTextFile(Baseline());
+                return baseline.find("E2E Edge.lnk") != std::string::npos &&
+                       baseline.find("point\ttasks \\\\\n") != std::string::npos;
             } catch (const std::exception&) {
                 return false;
             }
-        })) << "the first passes wrote no baseline with the Start menu's shortcuts";
+        })) << "the first passes wrote no baseline with the Start menu's shortcuts and the scheduled tasks";
         if (const HWND alert = WaitForAlert(shield, 4s)) ADD_FAILURE() << "alert at the first start: " << AllTexts(alert);
         Stop(shield);
     }
@@ -157,6 +191,7 @@ TEST(AutostartPoints, ReportsWhatWasPlantedWhileStoppedFixesAndUndoesIt) {
     excel.WriteString("Zoom", "120");  // an option like any other: no finding
     platform::RewriteShortcut(StartMenuShortcut("E2E Edge.lnk"), kEdge, "--profile-directory=Default --remote-debugging-port=9222");
     test::SaveShortcut(StartMenuShortcut("E2E Chrome.lnk"), kChrome, kChromeArguments);
+    ASSERT_NO_FATAL_FAILURE(PlantTask(kTaskName, "C:\\e2e\\task.exe"));
     platform::RegistryKey::Create(HKEY_CURRENT_USER, std::string(kProgId) + "\\CLSID").WriteString("", kOwnClass);
     platform::RegistryKey::Create(HKEY_CURRENT_USER, std::string(kTreatAs) + "\\TreatAs").WriteString("", "{E2E00000-0000-0000-0000-000000000002}");
     WriteFile(files.profile, kProfile);
@@ -194,6 +229,8 @@ TEST(AutostartPoints, ReportsWhatWasPlantedWhileStoppedFixesAndUndoesIt) {
         "A new shortcut E2E Chrome.lnk in your Start menu starts the browser so that it loads an extension from a "
         "folder and opens a web page: \"C:\\e2e\\chrome.exe " + std::string(kChromeArguments) +
             "\". Click Shield me to take this away from the shortcut or Ignore to permit it.",
+        // Wine keeps no actions in a task's definition: the task is named alone.
+        "A scheduled task was added: \\" + std::string(kTaskName) + ". Click Shield me to remove it or Ignore to permit it.",
         "A new entry Scripting.FileSystemObject was added to the program names of your account that replace the "
         "system's: CLSID=" + std::string(kOwnClass) + ". Click Shield me to remove it or Ignore to permit it.",
         "A new entry " + std::string(kOwnClass) + " was added to the program classes of your account redirected to "
@@ -211,7 +248,7 @@ TEST(AutostartPoints, ReportsWhatWasPlantedWhileStoppedFixesAndUndoesIt) {
     };
     ASSERT_NO_FATAL_FAILURE(ShieldEach(shield, expected, "PowerShell profile", "alert-powershell-profile.bmp"));
     TBackuper backuper(folder.Path());
-    ASSERT_TRUE(Eventually([&] { return backuper.GetCount() == 19; })) << backuper.GetCount() << " records";
+    ASSERT_TRUE(Eventually([&] { return backuper.GetCount() == 20; })) << backuper.GetCount() << " records";
     EXPECT_FALSE(FileExists(files.profile));
     EXPECT_FALSE(FileExists(files.macros));
     EXPECT_EQ(ReadFileText(files.normal), kNormalBefore);
@@ -234,11 +271,12 @@ TEST(AutostartPoints, ReportsWhatWasPlantedWhileStoppedFixesAndUndoesIt) {
     EXPECT_EQ(platform::ReadShortcut(StartMenuShortcut("E2E Chrome.lnk")).target, kChrome);
     EXPECT_FALSE(platform::RegistryKey::Open(HKEY_CURRENT_USER, kProgId));
     EXPECT_FALSE(platform::RegistryKey::Open(HKEY_CURRENT_USER, kTreatAs));
+    EXPECT_FALSE(FileExists(StoredTask(kTaskName)));
     if (const HWND alert = WaitForAlert(shield, 4s)) ADD_FAILURE() << "one alert too many: " << AllTexts(alert);
 
     // Undo of every change from the restore page: everything back exactly, and not reported again.
     const unsigned long long before = SetLastWriteTimeBack(Baseline());
-    ASSERT_NO_FATAL_FAILURE(UndoEveryChange(shield, 19));
+    ASSERT_NO_FATAL_FAILURE(UndoEveryChange(shield, 20));
     EXPECT_TRUE(Eventually([&] { return backuper.GetCount() == 0; })) << backuper.GetCount() << " records left";
     EXPECT_EQ(ReadString(HKEY_CURRENT_USER, kPolicyRun, "E2E Policy"), kPolicyCommand);
     EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, std::string(kDebuggers) + "\\" + kTarget, "Debugger"), kDebugger);
@@ -256,6 +294,7 @@ TEST(AutostartPoints, ReportsWhatWasPlantedWhileStoppedFixesAndUndoesIt) {
     EXPECT_EQ(platform::ReadShortcut(StartMenuShortcut("E2E Chrome.lnk")).arguments, kChromeArguments);
     EXPECT_EQ(ReadString(HKEY_CURRENT_USER, std::string(kProgId) + "\\CLSID", ""), kOwnClass);
     EXPECT_TRUE(platform::RegistryKey::Open(HKEY_CURRENT_USER, std::string(kTreatAs) + "\\TreatAs"));
+    EXPECT_TRUE(FileExists(StoredTask(kTaskName)));
     EXPECT_EQ(ReadFileText(files.profile), kProfile);
     EXPECT_EQ(ReadFileText(files.macros), "macros");
     EXPECT_EQ(ReadFileText(files.normal), kNormalAfter);
