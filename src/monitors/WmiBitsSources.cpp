@@ -170,13 +170,15 @@ std::vector<AutostartPoint> WmiPoints(const std::vector<AutostartPoint>& points)
     return chosen;
 }
 
-class WmiSubscriptionsSource final : public ListedSource {
+// A listed source whose finding is a `Warning` of the entry's item and kept objects.
+template <class Warning>
+class ListedWarningsSource final : public ListedSource {
 public:
     using ListedSource::ListedSource;
 
     std::unique_ptr<TWarning> MakeWarning(std::size_t index, const AutostartFinding& finding,
                                           bool knownProgram) override {
-        auto warning = std::make_unique<WmiSubscriptionWarning>(Id(index), finding.entry.item, finding.entry.raw);
+        auto warning = std::make_unique<Warning>(Id(index), finding.entry.item, finding.entry.raw);
         if (finding.change == AutostartChange::Changed && finding.before) {
             warning->Changed = true;
             warning->OldRaw = finding.before->raw;
@@ -185,22 +187,8 @@ public:
         return warning;
     }
 };
-
-class BitsJobsSource final : public ListedSource {
-public:
-    using ListedSource::ListedSource;
-
-    std::unique_ptr<TWarning> MakeWarning(std::size_t index, const AutostartFinding& finding,
-                                          bool knownProgram) override {
-        auto warning = std::make_unique<BitsJobWarning>(Id(index), finding.entry.item, finding.entry.raw);
-        if (finding.change == AutostartChange::Changed && finding.before) {
-            warning->Changed = true;
-            warning->OldRaw = finding.before->raw;
-        }
-        warning->KnownProgram = knownProgram;
-        return warning;
-    }
-};
+using WmiSubscriptionsSource = ListedWarningsSource<WmiSubscriptionWarning>;
+using BitsJobsSource = ListedWarningsSource<BitsJobWarning>;
 
 bool BitsMissing(DWORD code) {
     return code == static_cast<DWORD>(E_NOTIMPL) || code == static_cast<DWORD>(E_NOINTERFACE) ||

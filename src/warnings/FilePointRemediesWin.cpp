@@ -41,33 +41,13 @@ std::string DigestOf(const std::string& bytes) {
     return Sha256Hex(Sha256Of(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size())));
 }
 
-[[noreturn]] void ThrowWriteError(const std::string& what, DWORD code, const std::string& detail) {
-    if (code == ERROR_ACCESS_DENIED)
-        throw NeedsAdministratorError("Changing " + what +
-                                          " needs the rights of an administrator, which Sentrel does not have; "
-                                          "nothing was changed. Change it as an administrator, or ignore it.",
-                                      what);
-    throw std::runtime_error("Sentrel could not change " + what + " (" + detail + "); nothing was changed.");
-}
-
-void MoveOrThrow(const WarningWorkerContext& context, const std::string& from, const std::string& to,
-                 const std::string& what) {
-    if (context.markShieldMove) {
-        context.markShieldMove(from);
-        context.markShieldMove(to);
-    }
-    if (platform::MoveFileKeepingTarget(from, to)) return;
-    const DWORD code = GetLastError();
-    ThrowWriteError(what, code, "error " + std::to_string(code) + " moving " + from);
-}
-
 void ReplaceOrThrow(const WarningWorkerContext& context, const std::string& path, const std::string& bytes,
                     const std::string& what) {
     if (context.markShieldMove) context.markShieldMove(path);
     try {
         platform::ReplaceFileBytes(path, bytes);
     } catch (const platform::Win32Error& error) {
-        ThrowWriteError(what, error.Code(), error.what());
+        ThrowChangeError(what, error.Code(), error.what());
     }
 }
 

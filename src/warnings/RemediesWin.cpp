@@ -10,6 +10,7 @@
 #include "platform/HiddenProcess.h"
 #include "platform/ProgramFolder.h"
 #include "platform/RegistryRaw.h"
+#include "platform/ShellFiles.h"
 #include "platform/WideText.h"
 #include "warnings/AdminPart.h"
 #include "warnings/RecordKeys.h"
@@ -32,6 +33,26 @@ std::string InSystemFolder(const std::string& folder, const char* program) {
 
 // The finish writes the reserved record with these keys. A fix that fails before it calls this
 // (or throws after) leaves no record that promises an undo.
+void ThrowChangeError(const std::string& what, DWORD code, const std::string& detail) {
+    if (code == ERROR_ACCESS_DENIED)
+        throw NeedsAdministratorError("Changing " + what +
+                                          " needs the rights of an administrator, which Sentrel does not have; nothing "
+                                          "was changed. Change it as an administrator, or ignore it.",
+                                      what);
+    throw std::runtime_error("Sentrel could not change " + what + " (" + detail + "); nothing was changed.");
+}
+
+void MoveOrThrow(const WarningWorkerContext& context, const std::string& from, const std::string& to,
+                 const std::string& what) {
+    if (context.markShieldMove) {
+        context.markShieldMove(from);
+        context.markShieldMove(to);
+    }
+    if (platform::MoveFileKeepingTarget(from, to)) return;
+    const DWORD code = GetLastError();
+    ThrowChangeError(what, code, "error " + std::to_string(code) + " moving " + from);
+}
+
 void KeepRecord(FixOutcome& outcome, std::vector<BackupValue> keys) {
     outcome.keepRecord = true;
     outcome.recordKeys = std::move(keys);

@@ -1,6 +1,6 @@
 #pragma once
 // What the Windows remedies of several families (WarningRemediesWin.cpp, AutostartRemediesWin.cpp,
-// ServiceRemediesWin.cpp) share. Windows build only; not for callers outside the remedies.
+// ServiceRemediesWin.cpp, StartupRemediesWin.cpp, FilePointRemediesWin.cpp) share. Windows build only; not for callers outside the remedies.
 
 #include <windows.h>
 
@@ -20,6 +20,15 @@ namespace sentrel {
 // The registry editor's export a record keeps, and the mark that starts a UTF-16 file.
 inline constexpr const char* kRegistryBackupName = "backup.reg";
 inline constexpr std::string_view kUtf16ByteOrderMark = "\xFF\xFE";
+
+// The alert's message for a change of a file or task the system refused (`what` names it): a place
+// of the whole machine needs the rights of an administrator. `detail` says what failed otherwise.
+[[noreturn]] void ThrowChangeError(const std::string& what, DWORD code, const std::string& detail);
+
+// A plain move that never replaces a file, announced at both ends to the file monitor; a refusal
+// is told through ThrowChangeError.
+void MoveOrThrow(const WarningWorkerContext& context, const std::string& from, const std::string& to,
+                 const std::string& what);
 
 // The finish writes the reserved record with these keys. A fix that fails before it calls this
 // (or throws after) leaves no record that promises an undo.

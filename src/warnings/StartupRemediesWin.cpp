@@ -19,7 +19,6 @@
 #include "common/DiagnosticLog.h"
 #include "common/Files.h"
 #include "platform/ScheduledTasks.h"
-#include "platform/ShellFiles.h"
 #include "platform/StartupFolders.h"
 #include "platform/Win32Error.h"
 #include "warnings/AdminReadings.h"
@@ -42,29 +41,6 @@ constexpr const char* kTaskFileName = "task.xml";
 constexpr std::string_view kShortcutAfterKey = "ShortcutAfter";
 constexpr std::string_view kActionsBeforeKey = "ActionsBefore";
 constexpr std::string_view kActionsAfterKey = "ActionsAfter";
-
-// The alert's message for a change the system refused: the common Startup folder and the tasks of
-// the machine need the rights of an administrator.
-[[noreturn]] void ThrowChangeError(const std::string& what, DWORD code, const std::string& detail) {
-    if (code == ERROR_ACCESS_DENIED)
-        throw NeedsAdministratorError("Changing " + what +
-                                          " needs the rights of an administrator, which Sentrel does not have; nothing "
-                                          "was changed. Remove it as an administrator, or ignore it.",
-                                      what);
-    throw std::runtime_error("Sentrel could not change " + what + " (" + detail + "); nothing was changed.");
-}
-
-// A plain move that never replaces a file, announced at both ends to the file monitor.
-void MoveOrThrow(const WarningWorkerContext& context, const std::string& from, const std::string& to,
-                 const std::string& what) {
-    if (context.markShieldMove) {
-        context.markShieldMove(from);
-        context.markShieldMove(to);
-    }
-    if (platform::MoveFileKeepingTarget(from, to)) return;
-    const DWORD code = GetLastError();
-    ThrowChangeError(what, code, "error " + std::to_string(code) + " moving " + from);
-}
 
 // The task at `path` (`what` in the messages); nothing when it is gone.
 std::optional<platform::ScheduledTask> ReadTask(const std::string& path, const std::string& what) {
