@@ -131,17 +131,7 @@ void FixWatchedFile(const TWarning& found, const NewBackupResult& record, FixOut
 
 void UndoWatchedFile(const BackupRecord& record, const WarningWorkerContext& context) {
     if (record.GetInteger(kChangeKey) == kChangedEntry) return UndoPutBack(record, context);
-    const std::string path = record.GetString(kFilePathKey);
-    const std::string name = FileNamePart(path);
-    if (path.empty() || !IsPlainFileName(name))
-        throw std::runtime_error("The backup record names no file to put back; nothing was restored");
-    const std::string saved = record.folderPath + name;
-    if (!FileExists(saved)) throw std::runtime_error("The saved file " + saved + " is missing; nothing was restored");
-    if (FileExists(path) || FolderExists(path))
-        throw std::runtime_error(path + " is there again; the saved file was left in the backup");
-    CreateFolders(FolderPart(path));
-    const AutostartPointHold hold(context, record.GetString(kPointKey));
-    MoveOrThrow(context, saved, path, FolderPart(path));
+    PutMovedFileBack(record, context);
 }
 
 }  // namespace remedies

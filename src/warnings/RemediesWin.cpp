@@ -13,6 +13,7 @@
 #include "platform/ShellFiles.h"
 #include "platform/WideText.h"
 #include "warnings/AdminPart.h"
+#include "warnings/AutostartPointHold.h"
 #include "warnings/RecordKeys.h"
 #include "warnings/RegistryFile.h"
 #include "warnings/RootKeysWin.h"
@@ -51,6 +52,20 @@ void MoveOrThrow(const WarningWorkerContext& context, const std::string& from, c
     if (platform::MoveFileKeepingTarget(from, to)) return;
     const DWORD code = GetLastError();
     ThrowChangeError(what, code, "error " + std::to_string(code) + " moving " + from);
+}
+
+void PutMovedFileBack(const BackupRecord& record, const WarningWorkerContext& context) {
+    const std::string path = record.GetString(kFilePathKey);
+    const std::string name = FileNamePart(path);
+    if (path.empty() || !IsPlainFileName(name))
+        throw std::runtime_error("The backup record names no file to put back; nothing was restored");
+    const std::string saved = record.folderPath + name;
+    if (!FileExists(saved)) throw std::runtime_error("The saved file " + saved + " is missing; nothing was restored");
+    if (FileExists(path) || FolderExists(path))
+        throw std::runtime_error(path + " is there again; the saved file was left in the backup");
+    CreateFolders(FolderPart(path));
+    const AutostartPointHold hold(context, record.GetString(kPointKey));
+    MoveOrThrow(context, saved, path, FolderPart(path));
 }
 
 void KeepRecord(FixOutcome& outcome, std::vector<BackupValue> keys) {

@@ -30,6 +30,10 @@ inline constexpr std::string_view kUtf16ByteOrderMark = "\xFF\xFE";
 void MoveOrThrow(const WarningWorkerContext& context, const std::string& from, const std::string& to,
                  const std::string& what);
 
+// The undo of a file a fix moved into the record (its path under kFilePathKey, its point under
+// kPointKey): moved back, unless a file or folder is there again.
+void PutMovedFileBack(const BackupRecord& record, const WarningWorkerContext& context);
+
 // The finish writes the reserved record with these keys. A fix that fails before it calls this
 // (or throws after) leaves no record that promises an undo.
 void KeepRecord(FixOutcome& outcome, std::vector<BackupValue> keys);
