@@ -86,9 +86,10 @@ constexpr std::chrono::minutes kAdminPartTimeout{5};
 constexpr unsigned kAutorunListIntervalMs = 6000;
 // The scheduled tasks are listed (off the window thread) at most this often.
 constexpr unsigned kTaskListingIntervalMs = 15000;
-// WMI and BITS tell of no change the shield can wait for, and asking them costs a call into
-// another process each: once a minute, off the window thread.
-constexpr unsigned kComListingIntervalMs = 60000;
+// WMI and BITS tell of no change a user's program can wait for (their stores are the system's):
+// they are listed every five minutes, each by a helper process of this program, off the window
+// thread, so that what a listing loads into a process ends with the helper.
+constexpr unsigned kComListingIntervalMs = 5 * 60000;
 
 // The administrator part, where an administrator installed it (under the machine's program
 // files folder, which only administrators can write): run through the system's question for an
@@ -491,8 +492,11 @@ void Application::CompleteStartup() {
         if (offThread_) offThread_->Run(std::move(work), std::move(finish));
     };
     autostart_->AddSource(MakeScheduledTasksSource(points, autostart_->Gate(), offThread, kTaskListingIntervalMs));
-    autostart_->AddSource(MakeWmiSubscriptionsSource(points, autostart_->Gate(), offThread, kComListingIntervalMs));
-    autostart_->AddSource(MakeBitsJobsSource(points, autostart_->Gate(), offThread, kComListingIntervalMs));
+    autostart_->AddSource(MakeWmiSubscriptionsSource(
+        points, autostart_->Gate(), offThread, kComListingIntervalMs,
+        ListInHelper(platform::ExecutablePath(), AutostartPointKind::WmiSubscriptions)));
+    autostart_->AddSource(MakeBitsJobsSource(points, autostart_->Gate(), offThread, kComListingIntervalMs,
+                                             ListInHelper(platform::ExecutablePath(), AutostartPointKind::BitsJobs)));
     autostart_->AddSource(MakeBrowserShortcutsSource(points, autostart_->Gate(), offThread));
     autostart_->AddSource(MakeBrowserExtensionsSource(UserBrowserDataFolders()));
     autostart_->AddSource(MakeFirefoxPreferencesSource(UserBrowserDataFolders()));

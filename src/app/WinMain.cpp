@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <algorithm>
 #include <exception>
 #include <string>
 #include <string_view>
@@ -7,6 +8,7 @@
 
 #include "app/Application.h"
 #include "common/DiagnosticLog.h"
+#include "monitors/WmiBitsSources.h"
 #include "ui/MessageBox.h"
 
 namespace {
@@ -28,6 +30,12 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     if (const std::string_view line = GetCommandLineA();
         line.find(" /ElevatedFix") != std::string_view::npos || line.find(" /ElevatedUndo") != std::string_view::npos)
         return 2;
+    // The helper that lists WMI subscriptions or BITS jobs for the shield, writing them to its
+    // standard output (monitors/WmiBitsSources.h): no window, no settings, no log.
+    if (const std::string_view line = GetCommandLineA(); line.find(sentrel::kListingSwitch) != std::string_view::npos) {
+        const std::string_view word = line.substr(line.find(sentrel::kListingSwitch) + sentrel::kListingSwitch.size());
+        return sentrel::WriteListingToStandardOutput(word.substr(std::min(word.find_first_not_of(' '), word.size())));
+    }
     if (GetACP() != CP_UTF8) {
         // Before anything is read or written: no settings, no log.
         sentrel::ui::ShowError(kNeedsNewerWindows);

@@ -1,15 +1,16 @@
 #include "monitors/WmiBitsSources.h"
 
 #include <windows.h>
-#include <objbase.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <optional>
 #include <string>
 #include <utility>
 
 #include "common/DiagnosticLog.h"
 #include "database/Table.h"
+#include "platform/HiddenProcess.h"
 #include "platform/Win32Error.h"
 #include "warnings/AutostartEntryData.h"
 #include "warnings/WmiBitsKeptWin.h"
@@ -101,8 +102,6 @@ private:
             } catch (const std::exception& error) {
                 outcome->otherError = error.what();
             }
-            // The libraries the listing loaded are not kept for the next one, a minute away.
-            CoFreeUnusedLibrariesEx(0, 0);
         };
         auto finish = [shared = listings_, outcome, what = what_, isMissing = isMissing_,
                        generation = gate_->Generation()] {
@@ -229,22 +228,106 @@ std::vector<AutostartEntry> BitsJobEntries(const std::vector<platform::BitsJob>&
     return entries;
 }
 
+ServiceEntriesLister ListWmiHere(WmiLister lister) {
+    return [lister = std::move(lister)] { return WmiSubscriptionEntries(lister()); };
+}
+
+ServiceEntriesLister ListBitsHere(BitsLister lister) {
+    return [lister = std::move(lister)] { return BitsJobEntries(lister()); };
+}
+
+namespace {
+
+// The helper's output: "ok", the entries as a baseline's lines of one point, and "end", so that
+// an output cut short is not taken for fewer entries; or "error <code>" and the message.
+constexpr std::string_view kListedMark = "ok\n";
+constexpr std::string_view kEndMark = "end\n";
+constexpr std::string_view kFailedMark = "error ";
+constexpr const char* kListedPoint = "listed";
+// A listing has no reason to take long or to be large; a helper that does is stuck or broken.
+constexpr DWORD kHelperTimeoutMs = 120000;
+constexpr std::size_t kHelperMaxOutput = 16 * 1024 * 1024;
+
+std::vector<AutostartEntry> EntriesOfHelperOutput(std::string_view output, const std::string& commandLine) {
+    if (output.starts_with(kFailedMark)) {
+        output.remove_prefix(kFailedMark.size());
+        const std::size_t lineEnd = output.find('\n');
+        const std::string code(output.substr(0, lineEnd));
+        // The call it names; the system's message for the code is added again here.
+        std::string message(lineEnd == std::string_view::npos ? "" : output.substr(lineEnd + 1));
+        if (const std::size_t failed = message.rfind(" failed: "); failed != std::string::npos) message.resize(failed);
+        char* end = nullptr;
+        const unsigned long value = std::strtoul(code.c_str(), &end, 10);
+        if (!code.empty() && end && *end == '\0') throw platform::Win32Error(message, static_cast<DWORD>(value));
+    } else if (output.starts_with(kListedMark) && output.ends_with(kEndMark)) {
+        output.remove_prefix(kListedMark.size());
+        output.remove_suffix(kEndMark.size());
+        AutostartBaseline listed = ParseAutostartBaseline(output);
+        return std::move(listed[kListedPoint]);
+    }
+    throw platform::Win32Error(commandLine + " gave no listing", ERROR_INVALID_DATA);
+}
+
+bool WriteAll(HANDLE out, std::string_view text) {
+    while (!text.empty()) {
+        DWORD written = 0;
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(text.size(), 1 << 20));
+        if (!WriteFile(out, text.data(), chunk, &written, nullptr) || written == 0) return false;
+        text.remove_prefix(written);
+    }
+    return true;
+}
+
+}  // namespace
+
+ServiceEntriesLister ListInHelper(std::string programPath, AutostartPointKind kind) {
+    return [programPath = std::move(programPath), kind] {
+        const std::string commandLine =
+            "\"" + programPath + "\" " + std::string(kListingSwitch) + " " + AutostartKindWord(kind);
+        const platform::HiddenRunOutcome outcome =
+            platform::RunHiddenAndRead(commandLine, kHelperTimeoutMs, kHelperMaxOutput);
+        if (outcome.exitCode > 1)
+            throw platform::Win32Error(commandLine + " ended with code " + std::to_string(outcome.exitCode),
+                                       ERROR_INVALID_DATA);
+        return EntriesOfHelperOutput(outcome.output, commandLine);
+    };
+}
+
+int WriteListingToStandardOutput(std::string_view word) {
+    ServiceEntriesLister lister;
+    if (word == AutostartKindWord(AutostartPointKind::WmiSubscriptions)) lister = ListWmiHere();
+    if (word == AutostartKindWord(AutostartPointKind::BitsJobs)) lister = ListBitsHere();
+    if (!lister) return 2;
+    std::string output;
+    int code = 0;
+    try {
+        output = std::string(kListedMark) + AutostartBaselineText({{kListedPoint, lister()}}) + std::string(kEndMark);
+    } catch (const platform::Win32Error& error) {
+        output = std::string(kFailedMark) + std::to_string(error.Code()) + "\n" + error.what();
+        code = 1;
+    } catch (const std::exception& error) {
+        output = std::string(kFailedMark) + std::to_string(ERROR_INVALID_FUNCTION) + "\n" + error.what();
+        code = 1;
+    }
+    return WriteAll(GetStdHandle(STD_OUTPUT_HANDLE), output) ? code : 1;
+}
+
 std::unique_ptr<AutostartSource> MakeWmiSubscriptionsSource(const std::vector<AutostartPoint>& points,
                                                             std::shared_ptr<const AutostartGate> gate,
                                                             AutostartRunner runner, unsigned intervalMs,
-                                                            WmiLister lister) {
+                                                            ServiceEntriesLister lister) {
     return std::make_unique<WmiSubscriptionsSource>(
         AutostartPointKind::WmiSubscriptions, WmiPoints(points), std::move(gate), std::move(runner), intervalMs,
-        [lister = std::move(lister)] { return WmiSubscriptionEntries(lister()); }, "WMI event subscriptions",
+        std::move(lister), "WMI event subscriptions",
         [](DWORD code) { return platform::IsWmiMissing(code); });
 }
 
 std::unique_ptr<AutostartSource> MakeBitsJobsSource(const std::vector<AutostartPoint>& points,
                                                     std::shared_ptr<const AutostartGate> gate, AutostartRunner runner,
-                                                    unsigned intervalMs, BitsLister lister) {
+                                                    unsigned intervalMs, ServiceEntriesLister lister) {
     return std::make_unique<BitsJobsSource>(
         AutostartPointKind::BitsJobs, PointsOf(points, AutostartPointKind::BitsJobs), std::move(gate),
-        std::move(runner), intervalMs, [lister = std::move(lister)] { return BitsJobEntries(lister()); },
+        std::move(runner), intervalMs, std::move(lister),
         "background transfers (BITS jobs)", &BitsMissing);
 }
 

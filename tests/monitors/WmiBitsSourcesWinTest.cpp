@@ -11,11 +11,13 @@
 #include <algorithm>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "monitors/AutostartMonitor.h"
 #include "monitors/WmiBitsSources.h"
+#include "platform/ProgramFolder.h"
 #include "platform/Win32Error.h"
 #include "support/TempFolder.h"
 #include "warnings/Warning.h"
@@ -69,7 +71,7 @@ TEST(WmiBitsSources, ASubscriptionNewOrRunningSomethingElseIsReportedOnce) {
                               "'Win32_PerfFormattedData_PerfOS_System'";
     std::vector<platform::WmiSubscription> listing = {Subscription("Inventory", "C:\\inv\\scan.exe", query)};
     AutostartMonitor monitor(folder / "baseline.txt", {});
-    monitor.AddSource(MakeWmiSubscriptionsSource(kPoints, monitor.Gate(), RightAway(), 0, [&] { return listing; }));
+    monitor.AddSource(MakeWmiSubscriptionsSource(kPoints, monitor.Gate(), RightAway(), 0, ListWmiHere([&] { return listing; })));
     Sink sink;
     EXPECT_EQ(NewWarningsInThreePasses(monitor, sink), 0u);  // what is there at the first start is known
 
@@ -98,14 +100,14 @@ TEST(WmiBitsSources, AJobIsReportedByItsCommandNotByItsNameAndAMissingServiceIsT
                           "run.exe /now", {{"http://example.com/a.bin", "C:\\u\\a.bin"}}};
     std::vector<platform::BitsJob> listing;
     AutostartMonitor monitor(folder / "baseline.txt", {});
-    monitor.AddSource(MakeBitsJobsSource(kPoints, monitor.Gate(), RightAway(), 0, [&] { return listing; }));
+    monitor.AddSource(MakeBitsJobsSource(kPoints, monitor.Gate(), RightAway(), 0, ListBitsHere([&] { return listing; })));
     int wmiListings = 0;
     monitor.AddSource(MakeWmiSubscriptionsSource(kPoints, monitor.Gate(), RightAway(), 0,
-                                                 [&]() -> std::vector<platform::WmiSubscription> {
+                                                 ListWmiHere([&]() -> std::vector<platform::WmiSubscription> {
                                                      ++wmiListings;
                                                      throw platform::Win32Error(
                                                          "ConnectServer", static_cast<DWORD>(WBEM_E_INVALID_NAMESPACE));
-                                                 }));
+                                                 })));
     Sink sink;
     EXPECT_EQ(NewWarningsInThreePasses(monitor, sink), 0u);
 
@@ -147,6 +149,47 @@ TEST(WmiBitsReaders, ListOrSayTheSystemLacksThem) {
                     code == static_cast<DWORD>(REGDB_E_CLASSNOTREG))
             << error.what();
     }
+}
+
+// The shield's helper process lists what a listing here lists, or fails with the same code; a
+// job made for the test is among the helper's entries as among these.
+TEST(WmiBitsReaders, TheHelperProcessListsWhatAListingHereLists) {
+    const std::string program = platform::ProgramFolder() + "Sentrel4.exe";  // the build puts it beside the tests
+    test::TempFolder folder;
+    std::string madeJob;
+    try {
+        madeJob = platform::CreateBitsJob({"", "Sentrel helper test job", 0, 3, "C:\\windows\\notepad.exe",
+                                           "notepad.exe /p x", {{"http://127.0.0.1:9/none.bin", folder / "none.bin"}}});
+    } catch (const platform::Win32Error& error) {
+        std::cout << "no job made for the comparison: " << error.what() << "\n";
+    }
+    for (const AutostartPointKind kind : {AutostartPointKind::WmiSubscriptions, AutostartPointKind::BitsJobs}) {
+        SCOPED_TRACE(AutostartKindWord(kind));
+        const ServiceEntriesLister here =
+            kind == AutostartPointKind::BitsJobs ? ListBitsHere() : ListWmiHere();
+        const ServiceEntriesLister helper = ListInHelper(program, kind);
+        std::optional<std::vector<AutostartEntry>> listedHere;
+        DWORD codeHere = 0;
+        try {
+            listedHere = here();
+        } catch (const platform::Win32Error& error) {
+            codeHere = error.Code();
+        }
+        try {
+            const std::vector<AutostartEntry> listed = helper();
+            ASSERT_TRUE(listedHere) << "the helper listed what could not be listed here (code " << codeHere << ")";
+            EXPECT_EQ(listed, *listedHere);
+            if (kind == AutostartPointKind::BitsJobs && !madeJob.empty()) {
+                EXPECT_TRUE(std::any_of(listed.begin(), listed.end(),
+                                        [&](const AutostartEntry& entry) { return entry.item == madeJob; }));
+            }
+        } catch (const platform::Win32Error& error) {
+            std::cout << AutostartKindWord(kind) << " through the helper: " << error.what() << "\n";
+            EXPECT_FALSE(listedHere) << "the helper failed where a listing here did not: " << error.what();
+            EXPECT_EQ(error.Code(), codeHere) << error.what();
+        }
+    }
+    if (!madeJob.empty()) platform::CancelBitsJob(madeJob);
 }
 
 // A job as the undo makes it again is listed with its command, and the fix's cancel ends it.
