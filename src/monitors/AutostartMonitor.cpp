@@ -1,6 +1,8 @@
 #include "monitors/AutostartMonitor.h"
 
 #include <algorithm>
+#include <chrono>
+#include <cstdint>
 #include <iterator>
 #include <map>
 #include <memory>
@@ -31,6 +33,11 @@ std::string CommandOf(const AutostartFinding& finding) {
         return data.substr(equals + 1, end == std::string::npos ? std::string::npos : end - equals - 1);
     }
     return data;
+}
+
+std::int64_t SecondsNow() {
+    return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
 }
 
 }  // namespace
@@ -73,7 +80,9 @@ AutostartMonitor::AutostartMonitor(std::string baselinePath, KnownAutostartProgr
     : baselinePath_(std::move(baselinePath)), isKnownProgram_(std::move(isKnownProgram)) {
     try {
         if (FileExists(baselinePath_)) {
-            baseline_ = ParseAutostartBaseline(ReadFileText(baselinePath_));
+            const std::string text = ReadFileText(baselinePath_);
+            baseline_ = ParseAutostartBaseline(text);
+            removals_ = ParseAutostartRemovals(text);
             return;
         }
     } catch (const std::exception&) {
@@ -130,7 +139,30 @@ void AutostartMonitor::Visit(std::size_t index, WarningSink& queue) {
         std::copy_if(now->begin(), now->end(), std::back_inserter(known->second), acceptedItem);
         dirty_ = true;
     }
-    const std::vector<AutostartFinding> findings = CompareAutostartEntries(source.PointKind(point), known->second, *now);
+    const AutostartPointKind kind = source.PointKind(point);
+    std::vector<AutostartFinding> findings = CompareAutostartEntries(kind, known->second, *now);
+    // What went lately and is back as it was, or came back updated, and every update, is logged
+    // and learned, not asked.
+    const std::int64_t time = SecondsNow();
+    std::vector<RemovedAutostartEntry>& removed = removals_[id];
+    std::erase_if(findings, [&](AutostartFinding& finding) {
+        if (finding.change == AutostartChange::Added) {
+            if (const RemovedAutostartEntry* gone = RemovedEntryBroughtBack(kind, removed, finding.entry, time)) {
+                if (gone->entry == finding.entry) {
+                    LogEvent("autostart entry back as it was at " + id + ": " + finding.entry.item);
+                    return true;
+                }
+                finding.change = AutostartChange::Updated;
+                finding.before = gone->entry;
+            }
+        }
+        if (finding.change != AutostartChange::Updated) return false;
+        LogEvent("autostart update at " + id + ": " + finding.before->item + " \"" + finding.before->data +
+                 "\" is now " + finding.entry.item + " \"" + finding.entry.data + "\"");
+        return true;
+    });
+    if (RememberRemovals(removed, known->second, *now, time)) dirty_ = true;
+    if (removed.empty()) removals_.erase(id);
     if (findings.empty()) {
         if (known->second != *now) {
             known->second = *now;  // what went, or changed without being a finding
@@ -170,7 +202,7 @@ void AutostartMonitor::Visit(std::size_t index, WarningSink& queue) {
 
 void AutostartMonitor::SaveBaseline() {
     try {
-        WriteFileAtomically(baselinePath_, AutostartBaselineText(baseline_));
+        WriteFileAtomically(baselinePath_, AutostartBaselineText(baseline_) + AutostartRemovalsText(removals_));
         dirty_ = false;
     } catch (const std::exception&) {
         LogCaught("autostart baseline write");

@@ -109,6 +109,7 @@ private:
     };
     std::vector<PointRef> points_;
     AutostartBaseline baseline_;
+    AutostartRemovals removals_;  // kept in the baseline's file
     bool firstStart_ = false;
     bool dirty_ = false;
     TSliceCursor cursor_;

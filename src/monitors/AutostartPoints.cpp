@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <charconv>
 #include <utility>
 
 #include "BuiltInAutostartPoints.h"
+#include "database/PathParts.h"
 #include "database/Table.h"
 #include "monitors/FilePoints.h"
 #include "warnings/AutostartEntryData.h"
@@ -205,10 +207,126 @@ bool RunsOtherwise(AutostartPointKind kind, const AutostartEntry& before, const 
         // The command run when the job ends; its name or files alone are no finding.
         return BitsCommandOfRaw(before.raw) != BitsCommandOfRaw(after.raw);
     }
-    return !IsRoutineProgramMove(before, after);
+    return true;
+}
+
+bool IsHex(char c) {
+    return std::isxdigit(static_cast<unsigned char>(c)) != 0;
+}
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// The length of a GUID at the start of `text` ("{" and "}" with it), 0 when none is.
+std::size_t GuidLength(std::string_view text) {
+    const bool braced = text.starts_with('{');
+    std::size_t at = braced ? 1 : 0;
+    for (const std::size_t group : {8, 4, 4, 4, 12}) {
+        for (std::size_t i = 0; i < group; ++i, ++at)
+            if (at >= text.size() || !IsHex(text[at])) return 0;
+        if (group != 12) {
+            if (at >= text.size() || text[at] != '-') return 0;
+            ++at;
+        }
+    }
+    if (braced) {
+        if (at >= text.size() || text[at] != '}') return 0;
+        ++at;
+    }
+    return at;
+}
+
+// The length of a version at the start of `text`: digits and one to three dotted parts.
+std::size_t VersionLength(std::string_view text) {
+    std::size_t at = 0;
+    while (at < text.size() && IsDigit(text[at])) ++at;
+    if (at == 0) return 0;
+    int parts = 0;
+    while (parts < 3 && at + 1 < text.size() && text[at] == '.' && IsDigit(text[at + 1])) {
+        ++at;
+        while (at < text.size() && IsDigit(text[at])) ++at;
+        ++parts;
+    }
+    return parts == 0 ? 0 : at;
+}
+
+// The length of a hexadecimal suffix at the start of `text` (after its "_", "-" or "."): four or
+// more hexadecimal characters with a digit among them, ending the name (no letter or digit after).
+std::size_t HexSuffixLength(std::string_view text) {
+    std::size_t at = 0;
+    bool digit = false;
+    while (at < text.size() && IsHex(text[at])) digit |= IsDigit(text[at++]);
+    if (at < 4 || !digit) return 0;
+    if (at < text.size() && std::isalnum(static_cast<unsigned char>(text[at]))) return 0;
+    return at;
+}
+
+bool IsAlphanumeric(char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) != 0;
+}
+
+// Whether `after` moved the command `before` to another version only (see IsAutostartUpdate).
+bool IsVersionMove(std::string_view before, std::string_view after) {
+    if (before == after) return true;
+    const std::string was = CommandProgram(before);
+    const std::string is = CommandProgram(after);
+    if (was.empty() || is.empty() || !SameNameIgnoringCase(PathFileName(was), PathFileName(is))) return false;
+    return SameNameIgnoringCase(WithoutVersions(before), WithoutVersions(after));
 }
 
 }  // namespace
+
+std::string WithoutVersions(std::string_view text) {
+    std::string kept;
+    kept.reserve(text.size());
+    std::size_t at = 0;
+    while (at < text.size()) {
+        const std::string_view rest = text.substr(at);
+        // Only where a word starts: "x64" or "v2" keep their digits.
+        const bool wordStart = at == 0 || !IsAlphanumeric(text[at - 1]);
+        std::size_t skip = 0;
+        if (wordStart || rest.starts_with('{')) skip = GuidLength(rest);
+        if (skip == 0 && (at == 0 || !IsDigit(text[at - 1]))) skip = VersionLength(rest);
+        if (skip == 0 && at > 0 && (text[at - 1] == '_' || text[at - 1] == '-' || text[at - 1] == '.'))
+            skip = HexSuffixLength(rest);
+        if (skip > 0) {
+            kept += '#';
+            at += skip;
+        } else {
+            kept += text[at++];
+        }
+    }
+    return kept;
+}
+
+bool IsAutostartUpdate(AutostartPointKind kind, const AutostartEntry& before, const AutostartEntry& after) {
+    switch (kind) {
+    case AutostartPointKind::KeyValues:
+    case AutostartPointKind::AutorunValues:
+    case AutostartPointKind::OneValue:
+    case AutostartPointKind::Tasks:
+    case AutostartPointKind::Files:
+    case AutostartPointKind::BrowserShortcuts:
+        break;
+    case AutostartPointKind::Services: {
+        const std::string wasLibrary = ServiceEntryPartsOf(before.raw).serviceDll;
+        const std::string isLibrary = ServiceEntryPartsOf(after.raw).serviceDll;
+        if (!IsVersionMove(wasLibrary, isLibrary)) return false;
+        if (before.data == after.data && wasLibrary != isLibrary)
+            return SameNameIgnoringCase(WithoutVersions(before.item), WithoutVersions(after.item));
+        break;
+    }
+    case AutostartPointKind::SubKeys:
+    case AutostartPointKind::OneFile:
+    case AutostartPointKind::WmiSubscriptions:
+    case AutostartPointKind::BitsJobs:
+        return false;
+    }
+    if (before.data == after.data && SameNameIgnoringCase(before.item, after.item)) return false;
+    return SameNameIgnoringCase(WithoutVersions(before.item), WithoutVersions(after.item)) &&
+           IsVersionMove(before.data, after.data) && !CommandProgram(after.data).empty();
+}
 
 std::vector<AutostartPoint> ParseAutostartPoints(std::string_view text,
                                                  const std::function<void(const std::string&)>& log) {
@@ -282,27 +400,81 @@ AutostartBaseline ParseAutostartBaseline(std::string_view text) {
 
 std::vector<AutostartFinding> CompareAutostartEntries(AutostartPointKind kind, const std::vector<AutostartEntry>& known,
                                                       const std::vector<AutostartEntry>& now) {
+    // The entries that went, each the update of at most one new entry.
+    std::vector<const AutostartEntry*> went;
+    for (const AutostartEntry& old : known)
+        if (!FindItem(now, old.item)) went.push_back(&old);
     std::vector<AutostartFinding> findings;
     for (const AutostartEntry& entry : now) {
         const AutostartEntry* old = FindItem(known, entry.item);
         if (!old) {
-            findings.push_back({AutostartChange::Added, entry, std::nullopt});
+            const auto updated = std::find_if(went.begin(), went.end(), [&](const AutostartEntry* gone) {
+                return gone && IsAutostartUpdate(kind, *gone, entry);
+            });
+            if (updated != went.end()) {
+                findings.push_back({AutostartChange::Updated, entry, **updated});
+                *updated = nullptr;
+            } else {
+                findings.push_back({AutostartChange::Added, entry, std::nullopt});
+            }
         } else if (RunsOtherwise(kind, *old, entry)) {
-            findings.push_back({AutostartChange::Changed, entry, *old});
+            const bool update = IsAutostartUpdate(kind, *old, entry);
+            findings.push_back({update ? AutostartChange::Updated : AutostartChange::Changed, entry, *old});
         }
     }
     if (kind == AutostartPointKind::OneValue) {
-        for (const AutostartEntry& old : known)
-            if (!FindItem(now, old.item)) findings.push_back({AutostartChange::Vanished, old, old});
+        for (const AutostartEntry* old : went)
+            if (old) findings.push_back({AutostartChange::Vanished, *old, *old});
     }
     return findings;
 }
 
-bool IsRoutineProgramMove(const AutostartEntry&, const AutostartEntry&) {
-    // The rule that tells an update's move of the same program (the same file name in a folder of
-    // another version) from a program put in its place is still to be written; until then every
-    // change is reported.
-    return false;
+std::string AutostartRemovalsText(const AutostartRemovals& removals) {
+    std::string text;
+    for (const auto& [point, removed] : removals)
+        for (const RemovedAutostartEntry& gone : removed)
+            text += "removed\t" + Escaped(point) + "\t" + Escaped(gone.entry.item) + "\t" + Escaped(gone.entry.data) +
+                    "\t" + Escaped(gone.entry.raw) + "\t" + std::to_string(gone.removedAt) + "\n";
+    return text;
+}
+
+AutostartRemovals ParseAutostartRemovals(std::string_view text) {
+    AutostartRemovals removals;
+    for (const std::string_view line : Split(text, '\n')) {
+        const std::vector<std::string_view> fields = Split(line, '\t');
+        if (fields.size() != 6 || fields[0] != "removed") continue;
+        std::int64_t time = 0;
+        const auto [end, error] = std::from_chars(fields[5].data(), fields[5].data() + fields[5].size(), time);
+        if (error != std::errc() || end != fields[5].data() + fields[5].size()) continue;
+        removals[Unescaped(fields[1])].push_back(
+            {{Unescaped(fields[2]), Unescaped(fields[3]), Unescaped(fields[4])}, time});
+    }
+    return removals;
+}
+
+bool RememberRemovals(std::vector<RemovedAutostartEntry>& removed, const std::vector<AutostartEntry>& known,
+                      const std::vector<AutostartEntry>& now, std::int64_t time) {
+    constexpr std::size_t kKept = 64;
+    const std::size_t before = removed.size();
+    const auto dropped = std::erase_if(removed, [&](const RemovedAutostartEntry& gone) {
+        return time - gone.removedAt > kRemovalMemorySeconds || FindItem(now, gone.entry.item) != nullptr;
+    });
+    for (const AutostartEntry& old : known)
+        if (!FindItem(now, old.item)) removed.push_back({old, time});
+    if (removed.size() > kKept) removed.erase(removed.begin(), removed.end() - kKept);  // oldest first
+    return dropped > 0 || removed.size() != before;
+}
+
+const RemovedAutostartEntry* RemovedEntryBroughtBack(AutostartPointKind kind,
+                                                     const std::vector<RemovedAutostartEntry>& removed,
+                                                     const AutostartEntry& entry, std::int64_t time) {
+    for (auto gone = removed.rbegin(); gone != removed.rend(); ++gone)
+        if (time - gone->removedAt <= kRemovalMemorySeconds && SameNameIgnoringCase(gone->entry.item, entry.item) &&
+            gone->entry.data == entry.data && gone->entry.raw == entry.raw)
+            return &*gone;
+    for (auto gone = removed.rbegin(); gone != removed.rend(); ++gone)
+        if (time - gone->removedAt <= kUpdateGapSeconds && IsAutostartUpdate(kind, gone->entry, entry)) return &*gone;
+    return nullptr;
 }
 
 std::string CommandProgram(std::string_view command) {

@@ -5,6 +5,7 @@
 // them between starts and the comparison that turns a point's change into findings. All of it
 // portable; the reading of the points is the Windows monitor's (monitors/AutostartMonitor.h).
 
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <optional>
@@ -114,7 +115,9 @@ using AutostartBaseline = std::map<std::string, std::vector<AutostartEntry>>;
 std::string AutostartBaselineText(const AutostartBaseline& baseline);
 AutostartBaseline ParseAutostartBaseline(std::string_view text);
 
-enum class AutostartChange { Added, Changed, Vanished };
+// Updated: an entry that replaced another one of the point (`before`: a value's data, or an
+// entry that went) by the same program of another version (IsAutostartUpdate); logged, not asked.
+enum class AutostartChange { Added, Changed, Vanished, Updated };
 
 struct AutostartFinding {
     AutostartChange change = AutostartChange::Added;
@@ -134,9 +137,52 @@ struct AutostartFinding {
 std::vector<AutostartFinding> CompareAutostartEntries(AutostartPointKind kind, const std::vector<AutostartEntry>& known,
                                                       const std::vector<AutostartEntry>& now);
 
-// Whether a change of what an entry runs only moves the same program to another version's folder
-// (an update), which is then no finding. None is yet: every such change is reported.
-bool IsRoutineProgramMove(const AutostartEntry& before, const AutostartEntry& after);
+// `text` with what changes from one version of a program to the next set aside: versions
+// (digits with one to three dotted parts: "1.2", "10.0.19045.1"), GUIDs (with or without braces)
+// and hexadecimal suffixes of four or more characters, a digit among them, after "_", "-" or "."
+// ("CDPUserSvc_3a8f2"). Each becomes "#"; the rest is kept as it is.
+std::string WithoutVersions(std::string_view text);
+
+// Whether `after` is `before` updated: an entry of the same point whose name and command are the
+// same once versions are set aside (WithoutVersions, letter case aside), that starts a program of
+// the same file name, and differs. A service's library is held to the same rule. Anything else
+// differing (another folder, another file name, other arguments) is no update.
+bool IsAutostartUpdate(AutostartPointKind kind, const AutostartEntry& before, const AutostartEntry& after);
+
+// An entry that went from a point, and when (seconds since 1970).
+struct RemovedAutostartEntry {
+    AutostartEntry entry;
+    std::int64_t removedAt = 0;
+
+    bool operator==(const RemovedAutostartEntry&) const = default;
+};
+// What went from each point lately, by the point's id: an entry written again as it was is
+// not new (a program's start with Windows switched off and on again), and one replaced a little
+// later by its update is an update.
+using AutostartRemovals = std::map<std::string, std::vector<RemovedAutostartEntry>>;
+
+// How long what went is remembered: a week.
+inline constexpr std::int64_t kRemovalMemorySeconds = 7 * 24 * 3600;
+// How long after an entry went its update may come and still be one, not new: an hour.
+inline constexpr std::int64_t kUpdateGapSeconds = 3600;
+
+// Lines of the baseline file for them, which the baseline's own reading skips (and so do earlier
+// versions of it); and back (unreadable lines skipped).
+std::string AutostartRemovalsText(const AutostartRemovals& removals);
+AutostartRemovals ParseAutostartRemovals(std::string_view text);
+
+// Keeps `removed` up to date at `time`, as a point went from `known` to `now`: entries of `known`
+// missing from `now` (by item) are added, entries back in `now` and those older than
+// kRemovalMemorySeconds dropped, and no more than the newest 64 kept. Whether it changed.
+bool RememberRemovals(std::vector<RemovedAutostartEntry>& removed, const std::vector<AutostartEntry>& known,
+                      const std::vector<AutostartEntry>& now, std::int64_t time);
+
+// The entry of `removed` that an Added `entry` brings back at `time`: the same item, data and
+// raw, gone no longer than kRemovalMemorySeconds ago; else one it updates (IsAutostartUpdate),
+// gone no longer than kUpdateGapSeconds ago. Null when neither.
+const RemovedAutostartEntry* RemovedEntryBroughtBack(AutostartPointKind kind,
+                                                     const std::vector<RemovedAutostartEntry>& removed,
+                                                     const AutostartEntry& entry, std::int64_t time);
 
 // The program a command starts: the quoted first part, else the text up to and with the first
 // ".exe", ".dll", ".com", ".bat", ".cmd", ".scr" or ".vbs" that ends a word, else the first

@@ -10,6 +10,7 @@
 
 #include "common/DiagnosticLog.h"
 #include "common/Files.h"
+#include "monitors/SystemFolderRules.h"
 #include "monitors/TaskDefinitions.h"
 #include "database/Table.h"
 #include "platform/Directory.h"
@@ -152,6 +153,11 @@ public:
           store_(std::move(store)),
           storeWatch_(storeFolder, true),
           intervalMs_(intervalMs) {
+        try {
+            windowsFolder_ = platform::WindowsFolder();
+        } catch (const platform::Win32Error&) {
+            LogCaught("Windows folder for its own tasks");
+        }
         for (AutostartPoint& point : PointsOf(points, AutostartPointKind::Tasks)) {
             std::string id = "tasks " + point.path;
             units_.push_back({std::move(point), std::move(id)});
@@ -179,6 +185,11 @@ public:
 
     std::unique_ptr<TWarning> MakeWarning(std::size_t index, const AutostartFinding& finding,
                                           bool knownProgram) override {
+        if (!knownProgram && IsWindowsOwn(finding.entry)) {
+            LogEvent("Windows' own task " + finding.entry.item + (finding.before ? " changed: " : " added: ") +
+                     finding.entry.data);
+            return nullptr;
+        }
         auto warning = std::make_unique<ScheduledTaskWarning>(units_[index].id, finding.entry.item, finding.entry.data);
         warning->Raw = finding.entry.raw;
         if (finding.change == AutostartChange::Changed && finding.before) {
@@ -191,6 +202,15 @@ public:
     }
 
 private:
+    // Windows' own tasks come and change with its updates: logged, not asked.
+    bool IsWindowsOwn(const AutostartEntry& entry) const {
+        const std::optional<std::vector<TaskAction>> actions = TaskActionsOfRaw(entry.raw);
+        if (!actions || windowsFolder_.empty()) return false;
+        std::vector<std::string> programs;
+        for (const TaskAction& action : *actions) programs.push_back(action.program);
+        return IsWindowsOwnTask(windowsFolder_, entry.item, programs);
+    }
+
     // A new listing when none runs, every row has taken the last one and the interval has passed.
     void StartListing() {
         TaskListings& listings = *listings_;
@@ -303,6 +323,7 @@ private:
     platform::FolderWatch storeWatch_;
     bool storeChanged_ = true;
     unsigned intervalMs_;
+    std::string windowsFolder_;  // empty where the system could not tell: no task is Windows' own
     std::shared_ptr<TaskListings> listings_ = std::make_shared<TaskListings>();
 };
 

@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace sentrel {
 
@@ -19,5 +20,13 @@ using ProtectedSystemFile = std::function<bool(const std::string& path)>;
 // the Windows folder, System32, SysWOW64 or their drivers folders always; any other file when
 // `isProtected` says Windows protects it. A path outside `windowsFolder` is none.
 bool IsCriticalSystemRemoval(std::string_view windowsFolder, std::string_view path, const ProtectedSystemFile& isProtected);
+
+// Whether a scheduled task at `taskPath` that runs `programs` is one of Windows' own: below
+// \Microsoft\Windows\ (where only administrators can make tasks), every program right in the
+// Windows folder, System32 or SysWOW64 (named there, or with "%windir%" or "%SystemRoot%"), none
+// below a folder anyone may write to. A task that runs no program (a COM handler) is when below
+// that folder.
+bool IsWindowsOwnTask(std::string_view windowsFolder, std::string_view taskPath,
+                      const std::vector<std::string>& programs);
 
 }  // namespace sentrel

@@ -100,6 +100,48 @@ TEST(AutostartEngine, WhatChangedWhileStoppedIsReportedOnceAndTheQueueAndTheGate
     EXPECT_EQ(sink.names.size(), 3u);
 }
 
+// What an ordinary desktop does by itself: an updater moving its program to a new version's
+// folder (in one pass, or removing the old entry a pass before writing the new one), a program's
+// start switched off and on again, also across a restart. Only a move elsewhere is asked.
+TEST(AutostartEngine, UpdatesAndEntriesWrittenAgainAsTheyWereAreNotAsked) {
+    test::TempFolder folder;
+    const std::string baseline = folder / "baseline.txt";
+    Sink sink;
+    std::map<std::string, std::vector<AutostartEntry>> entries;
+    entries["p0"] = {{"Chat", "\"C:\\Users\\u\\AppData\\Local\\Chat\\app-1.2.3\\Chat.exe\" --hidden", "1:00"},
+                     {"Sync 1.0", "C:\\Sync\\1.0\\sync.exe", "1:01"}};
+    {
+        Shield first(baseline);
+        first.source->entries = entries;
+        ASSERT_TRUE(first.monitor.Slice(sink, WholePass()));
+    }
+    Shield shield(baseline);
+    shield.source->entries = entries;
+    const auto pass = [&](std::vector<AutostartEntry> p0) {
+        shield.source->entries["p0"] = std::move(p0);
+        shield.monitor.Slice(sink, WholePass());
+    };
+    const AutostartEntry sync = entries["p0"][1];
+    const AutostartEntry moved{"Chat", "\"C:\\Users\\u\\AppData\\Local\\Chat\\app-1.3.0\\Chat.exe\" --hidden", "1:02"};
+    pass({moved, sync});                                                 // data replaced by the update
+    pass({sync});                                                        // switched off...
+    pass({moved, sync});                                                 // ...and on again
+    pass({moved});                                                       // the old service/task goes,
+    pass({moved, {"Sync 2.0.1", "C:\\Sync\\2.0.1\\sync.exe", "1:03"}});  // its update comes a pass later
+    EXPECT_TRUE(sink.names.empty()) << sink.names.front();
+
+    pass({{"Chat", "\"C:\\Users\\u\\AppData\\Local\\Temp\\app-1.4.0\\Chat.exe\" --hidden", "1:04"}});
+    EXPECT_EQ(sink.names, std::vector<std::string>{"changed Chat"});
+
+    // Across a restart what went is still remembered.
+    Shield later(baseline);
+    later.source->entries["p0"] = {{"Chat", "C:\\x.exe", "1:05"}};
+    later.monitor.Slice(sink, WholePass());
+    later.source->entries["p0"].push_back({"Sync 2.0.1", "C:\\Sync\\2.0.1\\sync.exe", "1:03"});
+    later.monitor.Slice(sink, WholePass());
+    EXPECT_EQ(sink.names, (std::vector<std::string>{"changed Chat", "changed Chat"}));
+}
+
 TEST(AutostartEngine, APassWalksInSlicesAndSavesTheBaselineOnlyAtItsEnd) {
     test::TempFolder folder;
     const std::string baseline = folder / "baseline.txt";

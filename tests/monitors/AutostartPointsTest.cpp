@@ -187,6 +187,84 @@ TEST(AutostartPoints, AChangeOfWhatAServiceATaskOrAShortcutRunsIsAChange) {
     EXPECT_FALSE(TaskActionsOfRaw("actions:6100"));  // one text, no action
 }
 
+TEST(AutostartPoints, AnUpdateMovesTheSameProgramToAnotherVersionAndNothingElse) {
+    EXPECT_EQ(WithoutVersions("C:\\App\\1.2.3\\app.exe v2 x64 {6A1F0C2E-0000-4000-8000-000000000001}"),
+              "C:\\App\\#\\app.exe v2 x64 #");
+    EXPECT_EQ(WithoutVersions("CDPUserSvc_3a8f2 UpdaterService10.0.19045.1.7 face_cafe 2024"),
+              "CDPUserSvc_# UpdaterService#.7 face_cafe 2024");
+
+    const AutostartEntry run{"Chat", "\"C:\\L\\Chat\\app-1.2.3\\Chat.exe\" --hidden", "1:00"};
+    const auto update = [&](AutostartPointKind kind, const AutostartEntry& after) {
+        return IsAutostartUpdate(kind, run, after);
+    };
+    EXPECT_TRUE(update(AutostartPointKind::AutorunValues, {"Chat", "\"C:\\L\\Chat\\app-1.3\\chat.EXE\" --hidden", ""}));
+    EXPECT_FALSE(update(AutostartPointKind::AutorunValues, {"Chat", "\"C:\\L\\Temp\\app-1.3\\Chat.exe\" --hidden", ""}));
+    EXPECT_FALSE(update(AutostartPointKind::AutorunValues, {"Chat", "\"C:\\L\\Chat\\app-1.3\\Chat2.exe\" --hidden", ""}));
+    EXPECT_FALSE(update(AutostartPointKind::AutorunValues, {"Chat", "\"C:\\L\\Chat\\app-1.3\\Chat.exe\" --evil", ""}));
+    EXPECT_FALSE(update(AutostartPointKind::AutorunValues, {"Other", "\"C:\\L\\Chat\\app-1.3\\Chat.exe\" --hidden", ""}));
+    EXPECT_FALSE(update(AutostartPointKind::AutorunValues, run));
+    EXPECT_FALSE(update(AutostartPointKind::SubKeys, {"Chat", "\"C:\\L\\Chat\\app-1.3\\Chat.exe\" --hidden", ""}));
+
+    // A service whose name carries its version, replaced by the next one's: one Updated finding
+    // that names what it replaced; the same with its library moved elsewhere is new.
+    const auto service = [](const char* name, const char* command, const char* dll) {
+        return AutostartEntry{name, command, ServiceEntryRaw({2, name, dll})};
+    };
+    const AutostartEntry old = service("XUpdaterService1.2.4", "\"C:\\P\\X\\1.2.4\\up.exe\" /svc", "");
+    const auto findings = CompareAutostartEntries(
+        AutostartPointKind::Services, {old}, {service("XUpdaterService1.2.5", "\"C:\\P\\X\\1.2.5\\up.exe\" /svc", "")});
+    ASSERT_EQ(findings.size(), 1u);
+    EXPECT_EQ(findings[0].change, AutostartChange::Updated);
+    EXPECT_EQ(findings[0].before, old);
+    const AutostartEntry host = service("Helper", "svchost.exe -k n", "C:\\P\\H\\2.0\\h.dll");
+    EXPECT_TRUE(IsAutostartUpdate(AutostartPointKind::Services, host,
+                                  service("Helper", "svchost.exe -k n", "C:\\P\\H\\2.1\\h.dll")));
+    EXPECT_FALSE(IsAutostartUpdate(AutostartPointKind::Services, host,
+                                   service("Helper", "svchost.exe -k n", "C:\\Users\\u\\2.1\\h.dll")));
+    const auto value = CompareAutostartEntries(AutostartPointKind::OneValue, {run}, {{"Chat", "C:\\evil.exe", ""}});
+    ASSERT_EQ(value.size(), 1u);
+    EXPECT_EQ(value[0].change, AutostartChange::Changed);
+}
+
+// What went is remembered a week and survives the baseline's file; an update may follow the
+// entry it replaces within an hour.
+TEST(AutostartPoints, RemovedEntriesAreRememberedAWeek) {
+    const AutostartEntry sync{"Sync 1.0", "C:\\Sync\\1.0\\sync.exe", "1:00"};
+    const AutostartEntry other{"Other", "C:\\o.exe", "1:01"};
+    std::vector<RemovedAutostartEntry> removed;
+    EXPECT_TRUE(RememberRemovals(removed, {sync, other}, {other}, 1000));
+    EXPECT_FALSE(RememberRemovals(removed, {other}, {other}, 2000));
+    ASSERT_EQ(removed, (std::vector<RemovedAutostartEntry>{{sync, 1000}}));
+
+    const auto back = [&](const AutostartEntry& entry, std::int64_t time) {
+        return RemovedEntryBroughtBack(AutostartPointKind::AutorunValues, removed, entry, time) != nullptr;
+    };
+    const AutostartEntry updated{"Sync 2.0", "C:\\Sync\\2.0\\sync.exe", "1:02"};
+    EXPECT_TRUE(back(sync, 1000 + kRemovalMemorySeconds));
+    EXPECT_FALSE(back(sync, 1001 + kRemovalMemorySeconds));
+    EXPECT_FALSE(back({"Sync 1.0", sync.data, "1:09"}, 2000));  // other bytes: written otherwise
+    EXPECT_TRUE(back(updated, 1000 + kUpdateGapSeconds));
+    EXPECT_FALSE(back(updated, 1001 + kUpdateGapSeconds));
+
+    const AutostartRemovals removals = {{"values HKCU\\Run", removed}, {"p\tq", {{{"a\nb", "", ""}, -5}}}};
+    const std::string text = AutostartBaselineText({{"values HKCU\\Run", {other}}}) + AutostartRemovalsText(removals);
+    EXPECT_EQ(ParseAutostartRemovals(text), removals);
+    EXPECT_EQ(ParseAutostartBaseline(text).size(), 1u);
+    EXPECT_TRUE(ParseAutostartRemovals("removed\tp\ta\tb\tc\tsoon\n").empty());
+
+    // Back in the point, or older than a week: forgotten; never more than 64.
+    EXPECT_TRUE(RememberRemovals(removed, {}, {sync}, 3000));
+    EXPECT_TRUE(removed.empty());
+    RememberRemovals(removed, {sync}, {}, 0);
+    RememberRemovals(removed, {}, {}, 1 + kRemovalMemorySeconds);
+    EXPECT_TRUE(removed.empty());
+    std::vector<AutostartEntry> many;
+    for (int i = 0; i < 100; ++i) many.push_back({"v" + std::to_string(i), "x.exe", ""});
+    RememberRemovals(removed, many, {}, 0);
+    ASSERT_EQ(removed.size(), 64u);
+    EXPECT_EQ(removed.back().entry.item, "v99");
+}
+
 TEST(AutostartPoints, CommandProgramFindsTheProgramOfACommandLine) {
     const std::pair<const char*, const char*> cases[] = {
         {"\"C:\\Program Files\\A B\\run.exe\" /silent", "C:\\Program Files\\A B\\run.exe"},

@@ -21,5 +21,23 @@ TEST(SystemFolderRules, OnlyWhatWindowsNeedsToStartOrProtectsIsCritical) {
         EXPECT_FALSE(critical(path)) << path;
 }
 
+// Windows' own tasks are below its folder of tasks and run only what lies right in its folders;
+// one of that name running anything from elsewhere is no longer its own.
+TEST(SystemFolderRules, WindowsOwnTasksRunOnlyWhatIsRightInItsFolders) {
+    const auto own = [](std::string_view path, std::vector<std::string> programs) {
+        return IsWindowsOwnTask("C:\\Windows\\", path, programs);
+    };
+    EXPECT_TRUE(own("\\Microsoft\\Windows\\Defrag\\ScheduledDefrag", {"%windir%\\system32\\defrag.exe"}));
+    EXPECT_TRUE(own("\\microsoft\\windows\\X\\Y", {"C:\\WINDOWS\\SysWOW64\\a.exe", "%SystemRoot%\\b.exe"}));
+    EXPECT_TRUE(own("\\Microsoft\\Windows\\Shell\\CreateObjectTask", {}));  // a COM handler alone
+    EXPECT_FALSE(own("\\Microsoft\\WindowsUpdate", {"%windir%\\system32\\a.exe"}));
+    EXPECT_FALSE(own("\\Updater", {"%windir%\\system32\\a.exe"}));
+    EXPECT_FALSE(own("\\Microsoft\\Windows\\X", {"%windir%\\system32\\a.exe", "C:\\Users\\u\\a.exe"}));
+    EXPECT_FALSE(own("\\Microsoft\\Windows\\X", {"C:\\Windows\\Temp\\a.exe"}));
+    EXPECT_FALSE(own("\\Microsoft\\Windows\\X", {"C:\\Windows\\System32\\Tasks\\a.exe"}));
+    EXPECT_FALSE(own("\\Microsoft\\Windows\\X", {"a.exe"}));
+    EXPECT_FALSE(own("\\Microsoft\\Windows\\X", {"C:\\Windowsx\\a.exe"}));
+}
+
 }  // namespace
 }  // namespace sentrel
