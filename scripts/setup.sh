@@ -11,6 +11,7 @@ packages=(
     wine wine64 xvfb xdotool x11-utils imagemagick
     librsvg2-bin fonts-dejavu-core
     nsis fp-utils
+    openssl osslsigncode
 )
 
 missing=()
