@@ -27,6 +27,7 @@
 #include "monitors/BrowserExtensionsSource.h"
 #include "monitors/BrowserShortcutsSource.h"
 #include "monitors/FirefoxPreferencesSource.h"
+#include "monitors/ProgramSigners.h"
 #include "monitors/ServicesSource.h"
 #include "monitors/FilePointsSource.h"
 #include "monitors/StartupSources.h"
@@ -419,8 +420,8 @@ void Application::StartShield() {
         .backuper = *backuper_,
         .showAlert =
             [this](const AlertTexts& texts) {
-                alertForm_->ShowWarning(texts.title, texts.description, texts.identity, texts.picture,
-                                        texts.danger);
+                alertForm_->ShowWarning(texts.title, texts.description, texts.identity, texts.picture, texts.danger,
+                                        texts.signature);
                 alertForm_->Present();
             },
         .tellUser = [this](const std::string& text) { mainForm_->ShowBalloon(text); },
@@ -491,6 +492,9 @@ void Application::CompleteStartup() {
     const AutostartRunner offThread = [this](std::function<void()> work, std::function<void()> finish) {
         if (offThread_) offThread_->Run(std::move(work), std::move(finish));
     };
+    autostart_->SetSignerLookup([signers = std::make_shared<ProgramSigners>(offThread)](const std::string& program) {
+        return signers->Lookup(program);
+    });
     autostart_->AddSource(MakeScheduledTasksSource(points, autostart_->Gate(), offThread, kTaskListingIntervalMs));
     autostart_->AddSource(MakeWmiSubscriptionsSource(
         points, autostart_->Gate(), offThread, kComListingIntervalMs,

@@ -14,7 +14,7 @@ namespace sentrel {
 
 AlertTexts TDispatcher::PrepareTexts(const TWarning& warning) {
     return {warning.GetTitle(), warning.GetDescription(), warning.GetPicture(), warning.GetDanger(),
-            warning.Texts().identity};
+            warning.Texts().identity, warning.SignatureText};
 }
 
 TDispatcher::Verdict TDispatcher::StandingVerdict(TWarning& warning, const AlertTexts& texts) {

@@ -31,6 +31,7 @@ struct AlertTexts {
     std::string picture;
     std::string danger;
     std::string identity;  // WarningTexts::identity
+    std::string signature;  // TWarning::SignatureText, on a line of its own
 };
 
 // Option "WhatDo": what to do with a new threat no list or category settles.

@@ -170,17 +170,34 @@ void AutostartMonitor::Visit(std::size_t index, WarningSink& queue) {
         }
         return;
     }
-    // A finding the full queue cannot take keeps its old state in the baseline, so a later pass
-    // reports it.
     std::vector<AutostartEntry> learned = *now;
     const bool runsPrograms = source.RunsPrograms(point);
-    for (const AutostartFinding& finding : findings) {
+    // A finding not reported in this pass keeps its old state in the baseline, so a later pass
+    // finds it again.
+    const auto keepForLater = [&](const AutostartFinding& finding) {
+        std::erase_if(learned, [&](const AutostartEntry& entry) { return entry.item == finding.entry.item; });
+        if (finding.before) learned.push_back(*finding.before);
+    };
+    for (AutostartFinding& finding : findings) {
         const std::string program = runsPrograms ? CommandProgram(CommandOf(finding)) : std::string();
         if (runsPrograms && IsOwnAutorunFile(PathFileName(program))) continue;
         if (!queue.HasRoom()) {
-            std::erase_if(learned, [&](const AutostartEntry& entry) { return entry.item == finding.entry.item; });
-            if (finding.before) learned.push_back(*finding.before);
+            keepForLater(finding);
             continue;
+        }
+        std::optional<ProgramSignature> signature;
+        if (signerOf_ && !program.empty()) {
+            try {
+                signature = signerOf_(program);
+            } catch (const std::exception&) {
+                LogCaught("autostart program signer");
+                signature = ProgramSignature{};
+            }
+            if (!signature) {
+                keepForLater(finding);
+                continue;
+            }
+            finding.signer = signature->signer;
         }
         bool knownProgram = false;
         try {
@@ -190,6 +207,7 @@ void AutostartMonitor::Visit(std::size_t index, WarningSink& queue) {
         }
         std::unique_ptr<TWarning> warning = source.MakeWarning(point, finding, knownProgram);
         if (!warning) continue;
+        if (signature) warning->SignatureText = signature->text;
         LogEvent("autostart finding at " + id + ": " + finding.entry.item);
         queue.QueueWarning(std::move(warning));
         // The program file itself goes as well, as for the autorun list.

@@ -79,10 +79,18 @@ private:
 // The program a finding's entry runs is known to the threat database (by content and place).
 using KnownAutostartProgram = std::function<bool(const std::string& path)>;
 
+// Who signed a program: std::nullopt while that is not known yet (the check runs off the window
+// thread; the finding waits for a later pass).
+using AutostartSignerLookup = std::function<std::optional<ProgramSignature>(const std::string& program)>;
+
 class AutostartMonitor {
 public:
     // Loads the baseline from `baselinePath` (none there: this is the first start).
     AutostartMonitor(std::string baselinePath, KnownAutostartProgram isKnownProgram);
+
+    // Each finding that runs a program then waits until its signer is known, and its warning says
+    // who signed it (none set: nothing is said).
+    void SetSignerLookup(AutostartSignerLookup lookup) { signerOf_ = std::move(lookup); }
 
     void AddSource(std::unique_ptr<AutostartSource> source);
 
@@ -102,6 +110,7 @@ private:
 
     std::string baselinePath_;
     KnownAutostartProgram isKnownProgram_;
+    AutostartSignerLookup signerOf_;
     std::vector<std::unique_ptr<AutostartSource>> sources_;
     struct PointRef {
         AutostartSource* source;

@@ -123,6 +123,13 @@ struct AutostartFinding {
     AutostartChange change = AutostartChange::Added;
     AutostartEntry entry;                 // as it is now (Vanished: as it was)
     std::optional<AutostartEntry> before; // Changed and Vanished: as the baseline had it
+    std::string signer;                   // who signed the program it runs, where Windows trusts it
+};
+
+// Who signed the program a finding runs, as the alert tells it.
+struct ProgramSignature {
+    std::string signer;  // where Windows trusts the signature; else empty
+    std::string text;    // the alert's line ("Program signed by ..."); empty where unknown
 };
 
 // What changed at a point of `kind` from `known` to `now`, in the order of `now` (items compared

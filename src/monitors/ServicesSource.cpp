@@ -10,7 +10,11 @@
 
 #include "common/DiagnosticLog.h"
 #include "common/TextCase.h"
+#include "monitors/ProgramSigners.h"
+#include "monitors/SystemFolderRules.h"
+#include "platform/ProgramFolder.h"
 #include "platform/Services.h"
+#include "platform/Win32Error.h"
 #include "warnings/ServiceWarning.h"
 
 namespace sentrel {
@@ -35,6 +39,11 @@ std::string RawOf(const platform::ServiceEntry& service) {
 class ServicesSource final : public AutostartSource {
 public:
     explicit ServicesSource(const std::vector<AutostartPoint>& points) {
+        try {
+            windowsFolder_ = platform::WindowsFolder();
+        } catch (const platform::Win32Error&) {
+            LogCaught("Windows folder for its own services");
+        }
         const std::string servicesKey = std::string("HKLM\\") + platform::kServicesKey;
         for (const AutostartPoint& point : points) {
             if (point.kind != AutostartPointKind::Services) continue;
@@ -95,6 +104,11 @@ public:
     std::unique_ptr<TWarning> MakeWarning(std::size_t index, const AutostartFinding& finding,
                                           bool knownProgram) override {
         ServiceEntryParts parts = ServiceEntryPartsOf(finding.entry.raw);
+        if (!knownProgram && IsWindowsOwn(finding, parts)) {
+            LogEvent("Windows' own service " + finding.entry.item + (finding.before ? " changed: " : " added: ") +
+                     finding.entry.data + " (signed by " + finding.signer + ")");
+            return nullptr;
+        }
         auto warning =
             std::make_unique<ServiceWarning>(units_[index].id, finding.entry.item, std::move(parts.displayName),
                                              finding.entry.data, std::move(parts.serviceDll), parts.startType);
@@ -108,6 +122,15 @@ public:
     }
 
 private:
+    // A service of Windows itself, which comes and changes with its updates: its program signed by
+    // Microsoft (trusted by Windows, the file's own signature or a catalog's) and right in the
+    // system folders, as its library if it has one.
+    bool IsWindowsOwn(const AutostartFinding& finding, const ServiceEntryParts& parts) const {
+        if (windowsFolder_.empty() || !finding.signer.starts_with("Microsoft ")) return false;
+        return IsRightInSystemFolders(windowsFolder_, ProgramFilePath(CommandProgram(finding.entry.data))) &&
+               (parts.serviceDll.empty() || IsRightInSystemFolders(windowsFolder_, ProgramFilePath(parts.serviceDll)));
+    }
+
     struct Unit {
         AutostartPoint point;
         std::string id;
@@ -136,6 +159,7 @@ private:
     static constexpr DWORD kUserService = 0x40;          // SERVICE_USER_SERVICE
     static constexpr DWORD kUserServiceInstance = 0x80;  // SERVICE_USERSERVICE_INSTANCE
     std::vector<Unit> units_;
+    std::string windowsFolder_;  // empty where the system could not tell: no service is Windows' own
     std::map<std::string, Known> known_;
 };
 

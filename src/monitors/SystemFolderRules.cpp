@@ -56,28 +56,30 @@ bool IsCriticalSystemRemoval(std::string_view windowsFolder, std::string_view pa
     return isProtected && isProtected(std::string(path));
 }
 
+bool IsRightInSystemFolders(std::string_view windowsFolder, std::string_view path) {
+    while (!windowsFolder.empty() && (windowsFolder.back() == '\\' || windowsFolder.back() == '/'))
+        windowsFolder.remove_suffix(1);
+    std::string_view rest;
+    for (const std::string_view folder : {windowsFolder, std::string_view("%windir%"), std::string_view("%SystemRoot%")}) {
+        if (!folder.empty() && path.size() > folder.size() + 1 && SameNameIgnoringCase(path.substr(0, folder.size()), folder) &&
+            path[folder.size()] == '\\') {
+            rest = path.substr(folder.size() + 1);
+            break;
+        }
+    }
+    const std::vector<std::string_view> parts = PartsOf(rest);
+    if (parts.size() == 1) return true;
+    if (parts.size() < 2 || parts.size() > 3 || !IsOneOf(parts[0], {"System32", "SysWOW64"})) return false;
+    return parts.size() == 2 || SameNameIgnoringCase(parts[1], "drivers");
+}
+
 bool IsWindowsOwnTask(std::string_view windowsFolder, std::string_view taskPath,
                       const std::vector<std::string>& programs) {
     constexpr std::string_view kWindowsTasks = "\\Microsoft\\Windows\\";
     if (taskPath.size() <= kWindowsTasks.size() || !SameNameIgnoringCase(taskPath.substr(0, kWindowsTasks.size()), kWindowsTasks))
         return false;
-    while (!windowsFolder.empty() && (windowsFolder.back() == '\\' || windowsFolder.back() == '/'))
-        windowsFolder.remove_suffix(1);
-    for (const std::string& program : programs) {
-        std::string_view rest;
-        for (const std::string_view folder : {windowsFolder, std::string_view("%windir%"), std::string_view("%SystemRoot%")}) {
-            if (!folder.empty() && program.size() > folder.size() + 1 &&
-                SameNameIgnoringCase(std::string_view(program).substr(0, folder.size()), folder) &&
-                program[folder.size()] == '\\') {
-                rest = std::string_view(program).substr(folder.size() + 1);
-                break;
-            }
-        }
-        const std::vector<std::string_view> parts = PartsOf(rest);
-        const bool inSystemFolder =
-            parts.size() == 1 || (parts.size() == 2 && IsOneOf(parts[0], {"System32", "SysWOW64"}));
-        if (!inSystemFolder) return false;
-    }
+    for (const std::string& program : programs)
+        if (!IsRightInSystemFolders(windowsFolder, program)) return false;
     return true;
 }
 

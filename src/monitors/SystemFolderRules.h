@@ -21,11 +21,15 @@ using ProtectedSystemFile = std::function<bool(const std::string& path)>;
 // `isProtected` says Windows protects it. A path outside `windowsFolder` is none.
 bool IsCriticalSystemRemoval(std::string_view windowsFolder, std::string_view path, const ProtectedSystemFile& isProtected);
 
+// Whether `path` lies right in the Windows folder, System32, SysWOW64 or System32\drivers (named
+// there, or with "%windir%" or "%SystemRoot%"), where only administrators and Windows write; no
+// folder below them counts (anyone may write to some).
+bool IsRightInSystemFolders(std::string_view windowsFolder, std::string_view path);
+
 // Whether a scheduled task at `taskPath` that runs `programs` is one of Windows' own: below
 // \Microsoft\Windows\ (where only administrators can make tasks), every program right in the
-// Windows folder, System32 or SysWOW64 (named there, or with "%windir%" or "%SystemRoot%"), none
-// below a folder anyone may write to. A task that runs no program (a COM handler) is when below
-// that folder.
+// system folders (IsRightInSystemFolders). A task that runs no program (a COM handler) is when
+// below that folder.
 bool IsWindowsOwnTask(std::string_view windowsFolder, std::string_view taskPath,
                       const std::vector<std::string>& programs);
 

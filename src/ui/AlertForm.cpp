@@ -32,6 +32,7 @@ constexpr DesignRect kLabel2Place{24, 104, 200, 16};
 // the background picture; a long path keeps its last part in sight (SS_PATHELLIPSIS).
 constexpr DesignRect kDescriptionPlace{24, 123, 265, 60};
 constexpr DesignRect kIdentityPlace{24, 185, 265, 16};
+constexpr DesignRect kSignaturePlace{24, 202, 265, 16};
 constexpr DesignRect kAllPlace{32, 221, 108, 16};
 constexpr DesignRect kAllThreatsPlace{32, 240, 243, 16};
 // Beside "Do it always", ending under the memo's right edge.
@@ -48,7 +49,8 @@ enum ControlId : int {
     kAllId,
     kAllThreatsId,
     kWaitingId,
-    kIdentityId
+    kIdentityId,
+    kSignatureId
 };
 
 constexpr FontSpec kLabelFont{"Verdana", 12};
@@ -124,6 +126,8 @@ void TAlertForm::CreateControls() {
                         kDescriptionPlace, form, kDescriptionId, layout_.Font(kMemoFont));
     identity_ = layout_.Control("STATIC", "", SS_LEFT | SS_NOPREFIX | SS_PATHELLIPSIS, 0, kIdentityPlace, form,
                                 kIdentityId, layout_.Font(kMemoFont));
+    signature_ = layout_.Control("STATIC", "", SS_LEFT | SS_NOPREFIX | SS_ENDELLIPSIS, 0, kSignaturePlace, form,
+                                 kSignatureId, layout_.Font(kMemoFont));
     all_ = layout_.Control("BUTTON", "Do it always", BS_AUTOCHECKBOX | WS_TABSTOP, 0, kAllPlace, form, kAllId, bold);
     allThreats_ = layout_.Control("BUTTON", "Do it always with all such threats", BS_AUTOCHECKBOX | WS_TABSTOP, 0,
                                   kAllThreatsPlace, form, kAllThreatsId, bold);
@@ -162,11 +166,12 @@ void TAlertForm::FormCreate() {
 }
 
 void TAlertForm::ShowWarning(const std::string& title, const std::string& description, const std::string& identity,
-                             const std::string& picture, const std::string& danger) {
+                             const std::string& picture, const std::string& danger, const std::string& signature) {
     context_.queue.SetAlertBusy(true);
     SetWindowTextA(title_, title.c_str());
     SetWindowTextA(description_, WithCrLf(description).c_str());
     SetWindowTextA(identity_, identity.c_str());
+    SetWindowTextA(signature_, signature.c_str());
     LoadAlert(picture, danger);
     ShowWaitingCount();
 }

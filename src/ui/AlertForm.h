@@ -71,9 +71,10 @@ public:
 
     // Sets the busy flag, puts the texts into the window and loads the skin for the danger. The
     // identity (the finding's id or path, WarningTexts::identity) has a line of its own under the
-    // description, so that nothing in the description can hide it.
+    // description, so that nothing in the description can hide it; who signed the program it
+    // runs (`signature`, empty where that is not known) has the line under that.
     void ShowWarning(const std::string& title, const std::string& description, const std::string& identity,
-                     const std::string& picture, const std::string& danger);
+                     const std::string& picture, const std::string& danger, const std::string& signature = {});
     // Clears the check boxes, sets the tint and loads the pictures for the danger ("_red" or
     // empty; any other value counts as empty). Never throws for a missing picture.
     void LoadAlert(const std::string& picture, const std::string& danger);
@@ -102,6 +103,7 @@ public:
     HWND TitleLabel() const noexcept { return title_; }
     HWND DescriptionMemo() const noexcept { return description_; }
     HWND IdentityLabel() const noexcept { return identity_; }
+    HWND SignatureLabel() const noexcept { return signature_; }
     HWND AllCheck() const noexcept { return all_; }
     HWND AllThreatsCheck() const noexcept { return allThreats_; }
     HWND WaitingLabel() const noexcept { return waiting_; }
@@ -165,6 +167,7 @@ private:
     HWND label2_ = nullptr;
     HWND description_ = nullptr;
     HWND identity_ = nullptr;
+    HWND signature_ = nullptr;
     HWND all_ = nullptr;
     HWND allThreats_ = nullptr;
     HWND waiting_ = nullptr;

@@ -73,6 +73,10 @@ public:
     virtual bool AreEqual(const TWarning& other) const;
 
     std::string Name;
+    // Who signed the program the finding runs, as the alert tells it on a line of its own
+    // ("Program signed by ..."); empty where that is not known. Not part of the description,
+    // which the white and black lists hold.
+    std::string SignatureText;
     // Set when the black list settles the warning: the user has named it malicious, so its fix
     // does not ask the threat database again whether the thing is still a threat.
     bool SettledByBlackList = false;

@@ -19,9 +19,13 @@ namespace {
 
 class Sink final : public WarningSink {
 public:
-    void QueueWarning(std::unique_ptr<TWarning> warning) override { names.push_back(warning->Name); }
+    void QueueWarning(std::unique_ptr<TWarning> warning) override {
+        names.push_back(warning->Name);
+        signatures.push_back(warning->SignatureText);
+    }
     bool HasRoom() const override { return room; }
     std::vector<std::string> names;
+    std::vector<std::string> signatures;
     bool room = true;
 };
 
@@ -140,6 +144,34 @@ TEST(AutostartEngine, UpdatesAndEntriesWrittenAgainAsTheyWereAreNotAsked) {
     later.source->entries["p0"].push_back({"Sync 2.0.1", "C:\\Sync\\2.0.1\\sync.exe", "1:03"});
     later.monitor.Slice(sink, WholePass());
     EXPECT_EQ(sink.names, (std::vector<std::string>{"changed Chat", "changed Chat"}));
+}
+
+// A finding whose program's signer is not known yet waits for a later pass; its warning then
+// tells who signed the program, outside the description the lists hold.
+TEST(AutostartEngine, AFindingWaitsForItsProgramsSignerAndTellsIt) {
+    test::TempFolder folder;
+    const std::string baseline = folder / "baseline.txt";
+    Sink sink;
+    { Shield(baseline).monitor.Slice(sink, WholePass()); }
+    Shield shield(baseline);
+    std::map<std::string, ProgramSignature> known;
+    std::vector<std::string> asked;
+    shield.monitor.SetSignerLookup([&](const std::string& program) -> std::optional<ProgramSignature> {
+        asked.push_back(program);
+        const auto found = known.find(program);
+        return found == known.end() ? std::nullopt : std::optional(found->second);
+    });
+    shield.source->entries["p0"] = {{"Tool", "\"C:\\t\\tool.exe\" /run", "1:00"}};
+    shield.monitor.Slice(sink, WholePass());
+    EXPECT_TRUE(sink.names.empty());
+    EXPECT_EQ(asked, std::vector<std::string>{"C:\\t\\tool.exe"});
+
+    known["C:\\t\\tool.exe"] = {"Example Ltd", "Program signed by Example Ltd"};
+    shield.monitor.Slice(sink, WholePass());
+    EXPECT_EQ(sink.names, std::vector<std::string>{"added Tool"});
+    EXPECT_EQ(sink.signatures, std::vector<std::string>{"Program signed by Example Ltd"});
+    shield.monitor.Slice(sink, WholePass());
+    EXPECT_EQ(sink.names.size(), 1u);  // reported once
 }
 
 TEST(AutostartEngine, APassWalksInSlicesAndSavesTheBaselineOnlyAtItsEnd) {

@@ -1,5 +1,6 @@
 // The services source: the instances Windows makes of a per-user service at every sign-in are no
-// entries of their own; their template is, and so is a look-alike without a template.
+// entries of their own; their template is, and so is a look-alike without a template. Windows'
+// own services are no warning.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -9,6 +10,8 @@
 #include <vector>
 
 #include "monitors/ServicesSource.h"
+#include "warnings/AutostartEntryData.h"
+#include "warnings/Warning.h"
 #include "platform/Registry.h"
 
 namespace sentrel {
@@ -42,6 +45,27 @@ TEST(ServicesSource, LeavesOutTheInstancesOfAPerUserServiceButNotTheirTemplate) 
     EXPECT_TRUE(listed(names[0]));
     EXPECT_FALSE(listed(names[1]));
     EXPECT_TRUE(listed(names[2]));
+}
+
+// A service of Windows itself (its program signed by Microsoft, it and its library right in the
+// system folders) comes with Windows' updates: logged, no warning. Anything else about it is asked.
+TEST(ServicesSource, WindowsOwnServicesAreNoWarning) {
+    auto source = MakeServicesSource({{.kind = AutostartPointKind::Services,
+                                       .root = RegistryRoot::LocalMachine,
+                                       .path = "HKLM\\SYSTEM\\CurrentControlSet\\Services",
+                                       .name = "the services of the system"}});
+    const auto warned = [&](const std::string& signer, const std::string& command, const std::string& dll) {
+        AutostartFinding finding{AutostartChange::Added, {"Svc", command, ServiceEntryRaw({2, "Svc", dll})}, {}, signer};
+        return source->MakeWarning(0, finding, false) != nullptr;
+    };
+    const std::string host = "%SystemRoot%\\System32\\svchost.exe -k netsvcs";
+    EXPECT_FALSE(warned("Microsoft Windows", host, "%SystemRoot%\\System32\\wuaueng.dll"));
+    EXPECT_FALSE(warned("Microsoft Windows Publisher", "\\SystemRoot\\System32\\drivers\\disk.sys", ""));
+    EXPECT_TRUE(warned("Microsoft Windows", host, "C:\\Users\\u\\AppData\\evil.dll"));
+    EXPECT_TRUE(warned("Example Ltd", host, ""));
+    EXPECT_TRUE(warned("", host, ""));
+    EXPECT_TRUE(warned("Microsoft Windows", "C:\\Windows\\System32\\Tasks\\x.exe", ""));
+    EXPECT_TRUE(warned("MicrosoftX", host, ""));
 }
 
 }  // namespace

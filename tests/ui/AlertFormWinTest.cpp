@@ -156,6 +156,7 @@ TEST_F(AlertFormTest, ControlsSitAtTheirPlacesWithTheirFontsStylesAndHints) {
     EXPECT_EQ(place(form_.TitleLabel()), design(112, 72, 161, 33));
     EXPECT_EQ(place(form_.DescriptionMemo()), design(24, 123, 265, 60));
     EXPECT_EQ(place(form_.IdentityLabel()), design(24, 185, 265, 16));
+    EXPECT_EQ(place(form_.SignatureLabel()), design(24, 202, 265, 16));
     EXPECT_EQ(place(form_.AllCheck()), design(32, 221, 108, 16));
     EXPECT_EQ(place(form_.AllThreatsCheck()), design(32, 240, 243, 16));
     EXPECT_EQ(place(Child("shield")), design(310, 65, 120, 129));
@@ -174,7 +175,8 @@ TEST_F(AlertFormTest, ControlsSitAtTheirPlacesWithTheirFontsStylesAndHints) {
                               Expected{form_.AllCheck(), "Verdana", 12, true},
                               Expected{form_.AllThreatsCheck(), "Verdana", 12, true},
                               Expected{form_.DescriptionMemo(), "MS Shell Dlg 2", 13, false},
-                              Expected{form_.IdentityLabel(), "MS Shell Dlg 2", 13, false}}) {
+                              Expected{form_.IdentityLabel(), "MS Shell Dlg 2", 13, false},
+                              Expected{form_.SignatureLabel(), "MS Shell Dlg 2", 13, false}}) {
         LOGFONTA font{};
         ASSERT_NE(GetObjectA(reinterpret_cast<HGDIOBJ>(SendMessageA(e.control, WM_GETFONT, 0, 0)), sizeof font, &font),
                   0);
@@ -284,7 +286,7 @@ TEST_F(AlertFormTest, ShowWarningFillsTheControlsAndPicksTheDangerSkin) {
     EXPECT_EQ(form_.LoadedPictures().at(4), "alert_main.gif");
 }
 
-TEST_F(AlertFormTest, HostileNamesAreShownSafeAndTheIdHasALineOfItsOwn) {
+TEST_F(AlertFormTest, HostileNamesAreShownSafeAndTheIdAndTheSignerHaveLinesOfTheirOwn) {
     const std::string id(32, 'a'), folder = "C:\\Extensions\\" + id + "\\1.0_0";
     const std::pair<std::string, std::string> cases[] = {{"Docs\u202Eexe.fdp", "Docs\uFFFDexe.fdp"},
                                                          {"Ads\r\nA new extension Safe", "Ads A new extension Safe"},
@@ -294,12 +296,17 @@ TEST_F(AlertFormTest, HostileNamesAreShownSafeAndTheIdHasALineOfItsOwn) {
         BrowserExtensionWarning warning("Chrome", name, name, id, "SOFTWARE\\Policies", false);
         warning.Folder = folder;
         warning.MakeTexts();
+        warning.SignatureText = "Program signed by " + shown;
         const AlertTexts texts = TDispatcher::PrepareTexts(warning);
-        form_.ShowWarning(texts.title, texts.description, texts.identity, texts.picture, texts.danger);
+        form_.ShowWarning(texts.title, texts.description, texts.identity, texts.picture, texts.danger,
+                          texts.signature);
         EXPECT_EQ(WindowText(form_.DescriptionMemo()), "A new extension " + shown + " (" + id + ") was installed in " +
                       "Chrome, profile " + shown + ". Click Shield me to block it in Chrome or Ignore to permit it.");
         EXPECT_EQ(WindowText(form_.IdentityLabel()), folder + " \\ (id " + id + ")");
+        EXPECT_EQ(WindowText(form_.SignatureLabel()), "Program signed by " + shown);  // a line of its own too
     }
+    form_.ShowWarning("Next", "no program", "", "what", "");
+    EXPECT_EQ(WindowText(form_.SignatureLabel()), "");  // nothing left of the one before
 }
 
 TEST_F(AlertFormTest, ShieldMeWithBothBoxesListsTheThreatSetsTheCategoryFixesAndSettles) {
