@@ -182,7 +182,7 @@ int main() {
         });
     }
     run.DeleteValue("NoiseBrowserAutoLaunch_5E1A9C3F");
-    step("the browser's start off", [&] { return !baselineHas("NoiseBrowserAutoLaunch_5E1A9C3F"); });
+    step("the browser's start off", [&] { return baselineHas("removed\tautorun HKCU\\"); });
     run.WriteString("NoiseBrowserAutoLaunch_5E1A9C3F", browser);
     step("the browser's start on", [&] { return baselineHas("NoiseBrowserAutoLaunch_5E1A9C3F"); });
 
