@@ -14,12 +14,16 @@ namespace sentrel {
 
 AlertTexts TDispatcher::PrepareTexts(const TWarning& warning) {
     return {warning.GetTitle(), warning.GetDescription(), warning.GetPicture(), warning.GetDanger(),
-            warning.Texts().identity, warning.SignatureText};
+            warning.Texts().identity, warning.SignatureText, warning.ListFacts};
 }
 
 TDispatcher::Verdict TDispatcher::StandingVerdict(TWarning& warning, const AlertTexts& texts) {
-    if (context_.whiteList.Contains(texts.description)) return Verdict::Drop;
-    if (context_.blackList.Contains(texts.description)) {
+    // A line holds the description the alert showed, or the finding's facts (TWarning::ListFacts).
+    const auto listed = [&](const TColorList& list) {
+        return list.Contains(texts.description) || (!texts.listFacts.empty() && list.Contains(texts.listFacts));
+    };
+    if (listed(context_.whiteList)) return Verdict::Drop;
+    if (listed(context_.blackList)) {
         warning.SettledByBlackList = true;
         return Verdict::Fix;
     }

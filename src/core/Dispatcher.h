@@ -32,6 +32,7 @@ struct AlertTexts {
     std::string danger;
     std::string identity;  // WarningTexts::identity
     std::string signature;  // TWarning::SignatureText, on a line of its own
+    std::string listFacts;  // TWarning::ListFacts: what the lists may hold instead of the description
 };
 
 // Option "WhatDo": what to do with a new threat no list or category settles.

@@ -208,6 +208,10 @@ void AutostartMonitor::Visit(std::size_t index, WarningSink& queue) {
         std::unique_ptr<TWarning> warning = source.MakeWarning(point, finding, knownProgram);
         if (!warning) continue;
         if (signature) warning->SignatureText = signature->text;
+        // The autorun list's alert names its program alone, as a list line of it always did;
+        // other alerts show the whole command, which an update changes: their lines name facts.
+        if (warning->ClassName() != TAutorunAddWarning::kClassName)
+            warning->ListFacts = AutostartListFacts(id, finding.entry.item, program.empty() ? finding.entry.data : program);
         LogEvent("autostart finding at " + id + ": " + finding.entry.item);
         queue.QueueWarning(std::move(warning));
         // The program file itself goes as well, as for the autorun list.

@@ -477,6 +477,14 @@ const RemovedAutostartEntry* RemovedEntryBroughtBack(AutostartPointKind kind,
     return nullptr;
 }
 
+std::string AutostartListFacts(std::string_view pointId, std::string_view item, std::string_view program) {
+    std::string facts = "autostart | " + std::string(pointId) + " | " + WithoutVersions(item) + " | " +
+                        WithoutVersions(program);
+    // A line of the list file: a line break in a name would cut it in two.
+    std::replace_if(facts.begin(), facts.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+    return facts;
+}
+
 std::string CommandProgram(std::string_view command) {
     command = Trimmed(command);
     std::string program;

@@ -191,6 +191,11 @@ const RemovedAutostartEntry* RemovedEntryBroughtBack(AutostartPointKind kind,
                                                      const std::vector<RemovedAutostartEntry>& removed,
                                                      const AutostartEntry& entry, std::int64_t time);
 
+// The line of the white and black lists that names an entry of the point `pointId` by its facts:
+// the point, the entry's name and what it runs (`program`, else its data) with versions set aside
+// (WithoutVersions), on one line.
+std::string AutostartListFacts(std::string_view pointId, std::string_view item, std::string_view program);
+
 // The program a command starts: the quoted first part, else the text up to and with the first
 // ".exe", ".dll", ".com", ".bat", ".cmd", ".scr" or ".vbs" that ends a word, else the first
 // blank-separated word; "rundll32.exe x.dll,Entry" names x.dll.

@@ -413,7 +413,7 @@ void TAlertForm::RememberAnswer(TColorList& list, TWarning& warning) {
     // A list file that cannot be saved (a read-only program folder) keeps its old contents; the
     // user hears of it and the warning is still settled as the button says.
     try {
-        list.AddAndSave(warning.GetDescription());
+        list.AddAndSave(warning.ListFacts.empty() ? warning.GetDescription() : warning.ListFacts);
     } catch (const std::exception& error) {
         LogCaught("alert Do it always");
         reportError_("The answer could not be remembered: " + ReadableDetail(error.what()));

@@ -77,6 +77,11 @@ public:
     // ("Program signed by ..."); empty where that is not known. Not part of the description,
     // which the white and black lists hold.
     std::string SignatureText;
+    // What a new line of the white or black list names for this finding where it has facts to
+    // name (an autostart entry: its point, its name and its program with versions set aside, so
+    // that the line still holds after an update); empty: the description, as always. A list
+    // holds lines of both forms; either matches.
+    std::string ListFacts;
     // Set when the black list settles the warning: the user has named it malicious, so its fix
     // does not ask the threat database again whether the thing is still a threat.
     bool SettledByBlackList = false;

@@ -118,6 +118,28 @@ TEST_F(DispatcherTest, ListsMatchTheDescriptionAsTheAlertShowedIt) {
     EXPECT_EQ(queue.Current(), queue.Head());
 }
 
+// A line naming a finding's facts matches it as a description line does; the alert still shows
+// the description, and hands the facts on.
+TEST_F(DispatcherTest, ALineOfAFindingsFactsMatchesAsItsDescriptionDoes) {
+    Set(kWhatDoKey, 0);
+    whiteList.AddAndSave("autostart | p | Chat | C:\\Chat\\app-#\\Chat.exe");
+    blackList.AddAndSave("AUTOSTART | p | Evil | C:\\evil.exe");
+    const auto withFacts = [](const std::string& name, const std::string& facts) {
+        auto warning = File(name);
+        warning->ListFacts = facts;
+        return warning;
+    };
+    queue.QueueWarning(withFacts("chat.exe", "autostart | p | Chat | C:\\Chat\\app-#\\Chat.exe"));
+    queue.QueueWarning(withFacts("evil.exe", "autostart | p | Evil | C:\\evil.exe"));
+    queue.QueueWarning(withFacts("elsewhere.exe", "autostart | p | Chat | C:\\Temp\\app-#\\Chat.exe"));
+    for (int tick = 0; tick < 3; ++tick) dispatcher.MainTimerTimer();
+    EXPECT_EQ(events, (std::vector<std::string>{"gone chat.exe", "fix (black list) evil.exe", "gone evil.exe",
+                                                "alert title elsewhere.exe"}));
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].description, "about elsewhere.exe");
+    EXPECT_EQ(shown[0].listFacts, "autostart | p | Chat | C:\\Temp\\app-#\\Chat.exe");
+}
+
 TEST_F(DispatcherTest, CategoriesAreAskedInTableOrderBeforeTheMode) {
     Set(kWhatDoKey, 0);
     Set("AutorunAction", 2);

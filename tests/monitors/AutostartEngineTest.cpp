@@ -22,10 +22,12 @@ public:
     void QueueWarning(std::unique_ptr<TWarning> warning) override {
         names.push_back(warning->Name);
         signatures.push_back(warning->SignatureText);
+        facts.push_back(warning->ListFacts);
     }
     bool HasRoom() const override { return room; }
     std::vector<std::string> names;
     std::vector<std::string> signatures;
+    std::vector<std::string> facts;
     bool room = true;
 };
 
@@ -170,6 +172,8 @@ TEST(AutostartEngine, AFindingWaitsForItsProgramsSignerAndTellsIt) {
     shield.monitor.Slice(sink, WholePass());
     EXPECT_EQ(sink.names, std::vector<std::string>{"added Tool"});
     EXPECT_EQ(sink.signatures, std::vector<std::string>{"Program signed by Example Ltd"});
+    // A list line of it names the point, the entry and its program, versions set aside.
+    EXPECT_EQ(sink.facts, std::vector<std::string>{"autostart | p0 | Tool | C:\\t\\tool.exe"});
     shield.monitor.Slice(sink, WholePass());
     EXPECT_EQ(sink.names.size(), 1u);  // reported once
 }

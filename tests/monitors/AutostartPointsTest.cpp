@@ -221,6 +221,9 @@ TEST(AutostartPoints, AnUpdateMovesTheSameProgramToAnotherVersionAndNothingElse)
                                   service("Helper", "svchost.exe -k n", "C:\\P\\H\\2.1\\h.dll")));
     EXPECT_FALSE(IsAutostartUpdate(AutostartPointKind::Services, host,
                                    service("Helper", "svchost.exe -k n", "C:\\Users\\u\\2.1\\h.dll")));
+    // A list line naming the facts holds across updates, and stays one line.
+    EXPECT_EQ(AutostartListFacts("values X", "Chat 1.2\r\n", "C:\\a\\1.2.3\\c.exe"),
+              "autostart | values X | Chat #   | C:\\a\\#\\c.exe");
     const auto value = CompareAutostartEntries(AutostartPointKind::OneValue, {run}, {{"Chat", "C:\\evil.exe", ""}});
     ASSERT_EQ(value.size(), 1u);
     EXPECT_EQ(value[0].change, AutostartChange::Changed);
