@@ -205,6 +205,29 @@ void AutostartMonitor::Visit(std::size_t index, WarningSink& queue) {
         } catch (const std::exception&) {
             LogCaught("autostart program lookup");
         }
+        // An update under another program name: quiet where the publisher that signed the program
+        // it replaced signed this one too.
+        if (signature && !signature->signer.empty() && !knownProgram) {
+            if (const std::optional<AutostartEntry> replaced = RenamedFrom(id, kind, finding, time)) {
+                std::optional<ProgramSignature> was;
+                try {
+                    was = signerOf_(CommandProgram(replaced->data));
+                } catch (const std::exception&) {
+                    LogCaught("autostart program signer");
+                    was = ProgramSignature{};
+                }
+                if (!was) {
+                    keepForLater(finding);
+                    continue;
+                }
+                if (was->signer == signature->signer) {
+                    LogEvent("autostart update at " + id + " signed by " + signature->signer + " as before: " +
+                             replaced->item + " \"" + replaced->data + "\" is now " + finding.entry.item + " \"" +
+                             finding.entry.data + "\"");
+                    continue;
+                }
+            }
+        }
         std::unique_ptr<TWarning> warning = source.MakeWarning(point, finding, knownProgram);
         if (!warning) continue;
         if (signature) warning->SignatureText = signature->text;
@@ -220,6 +243,21 @@ void AutostartMonitor::Visit(std::size_t index, WarningSink& queue) {
     }
     known->second = std::move(learned);
     dirty_ = true;
+}
+
+std::optional<AutostartEntry> AutostartMonitor::RenamedFrom(const std::string& id, AutostartPointKind kind,
+                                                            const AutostartFinding& finding, std::int64_t time) const {
+    if (finding.change == AutostartChange::Changed && finding.before) {
+        if (IsAutostartRename(kind, *finding.before, finding.entry)) return finding.before;
+        return std::nullopt;
+    }
+    if (finding.change != AutostartChange::Added) return std::nullopt;
+    const auto removed = removals_.find(id);
+    if (removed == removals_.end()) return std::nullopt;
+    for (auto gone = removed->second.rbegin(); gone != removed->second.rend(); ++gone)
+        if (time - gone->removedAt <= kUpdateGapSeconds && IsAutostartRename(kind, gone->entry, finding.entry))
+            return gone->entry;
+    return std::nullopt;
 }
 
 void AutostartMonitor::SaveBaseline() {

@@ -106,6 +106,10 @@ public:
 
 private:
     void Visit(std::size_t index, WarningSink& queue);
+    // The entry `finding` may replace under another program name (IsAutostartRename): the one it
+    // changed, or one that went from the point within kUpdateGapSeconds of `time`.
+    std::optional<AutostartEntry> RenamedFrom(const std::string& id, AutostartPointKind kind,
+                                              const AutostartFinding& finding, std::int64_t time) const;
     void SaveBaseline();
 
     std::string baselinePath_;

@@ -398,6 +398,40 @@ AutostartBaseline ParseAutostartBaseline(std::string_view text) {
     return baseline;
 }
 
+bool IsAutostartRename(AutostartPointKind kind, const AutostartEntry& before, const AutostartEntry& after) {
+    switch (kind) {
+    case AutostartPointKind::KeyValues:
+    case AutostartPointKind::AutorunValues:
+    case AutostartPointKind::OneValue:
+    case AutostartPointKind::Tasks:
+    case AutostartPointKind::Files:
+    case AutostartPointKind::BrowserShortcuts:
+        break;
+    case AutostartPointKind::Services:
+        if (!SameNameIgnoringCase(WithoutVersions(ServiceEntryPartsOf(before.raw).serviceDll),
+                                  WithoutVersions(ServiceEntryPartsOf(after.raw).serviceDll)))
+            return false;
+        break;
+    case AutostartPointKind::SubKeys:
+    case AutostartPointKind::OneFile:
+    case AutostartPointKind::WmiSubscriptions:
+    case AutostartPointKind::BitsJobs:
+        return false;
+    }
+    if (!SameNameIgnoringCase(WithoutVersions(before.item), WithoutVersions(after.item))) return false;
+    const std::string was = CommandProgram(before.data);
+    const std::string is = CommandProgram(after.data);
+    const std::string_view wasName = PathFileName(was);
+    const std::string_view isName = PathFileName(is);
+    if (wasName.empty() || isName.empty() || SameNameIgnoringCase(wasName, isName)) return false;
+    // The old command with the new file name in its program's place is the new one, versions aside.
+    const std::size_t at = before.data.find(was);
+    if (at == std::string::npos) return false;
+    std::string renamed = before.data;
+    renamed.replace(at + was.size() - wasName.size(), wasName.size(), isName);
+    return SameNameIgnoringCase(WithoutVersions(renamed), WithoutVersions(after.data));
+}
+
 std::vector<AutostartFinding> CompareAutostartEntries(AutostartPointKind kind, const std::vector<AutostartEntry>& known,
                                                       const std::vector<AutostartEntry>& now) {
     // The entries that went, each the update of at most one new entry.

@@ -156,6 +156,12 @@ std::string WithoutVersions(std::string_view text);
 // differing (another folder, another file name, other arguments) is no update.
 bool IsAutostartUpdate(AutostartPointKind kind, const AutostartEntry& before, const AutostartEntry& after);
 
+// Whether `after` may be `before` updated under another program name: an entry of the same
+// point whose name is the same once versions are set aside, whose program lies in the same folder
+// (versions aside) under another file name, and whose command is otherwise the same. Such an
+// update is quiet only when both programs are signed by the same publisher (the monitor asks).
+bool IsAutostartRename(AutostartPointKind kind, const AutostartEntry& before, const AutostartEntry& after);
+
 // An entry that went from a point, and when (seconds since 1970).
 struct RemovedAutostartEntry {
     AutostartEntry entry;

@@ -178,6 +178,47 @@ TEST(AutostartEngine, AFindingWaitsForItsProgramsSignerAndTellsIt) {
     EXPECT_EQ(sink.names.size(), 1u);  // reported once
 }
 
+// An update may rename its program: quiet only where the publisher that signed the old program
+// signed the new one, the rest of the command the same; asked where the old one cannot be told or
+// another signed it.
+TEST(AutostartEngine, AnUpdateUnderAnotherProgramNameIsQuietOnlyForTheSamePublisher) {
+    test::TempFolder folder;
+    const std::string baseline = folder / "baseline.txt";
+    Sink sink;
+    {
+        Shield first(baseline);
+        first.source->entries["p0"] = {{"Chat", "C:\\Chat\\1.0\\chat.exe --tray", "1:00"}};
+        first.source->entries["p1"] = {{"Sync 1.0", "C:\\Sync\\1.0\\sync.exe", "1:01"}};
+        first.monitor.Slice(sink, WholePass());
+    }
+    Shield shield(baseline);
+    std::map<std::string, std::string> signers = {{"C:\\Chat\\1.0\\chat.exe", "Example Ltd"},
+                                                  {"C:\\Chat\\2.0\\chat-app.exe", "Example Ltd"},
+                                                  {"C:\\Sync\\2.0\\syncer.exe", "Other Inc"},
+                                                  {"C:\\Sync\\1.0\\sync.exe", "Sync Corp"}};
+    shield.monitor.SetSignerLookup([&](const std::string& program) -> std::optional<ProgramSignature> {
+        const auto found = signers.find(program);
+        if (found == signers.end()) return ProgramSignature{};
+        return ProgramSignature{found->second, "Program signed by " + found->second};
+    });
+    shield.source->entries["p0"] = {{"Chat", "C:\\Chat\\2.0\\chat-app.exe --tray", "1:02"}};
+    shield.source->entries["p1"] = {{"Sync 2.0", "C:\\Sync\\2.0\\syncer.exe", "1:03"}};
+    shield.monitor.Slice(sink, WholePass());
+    EXPECT_EQ(sink.names, std::vector<std::string>{"added Sync 2.0"});  // another publisher
+
+    shield.source->entries["p0"] = {{"Chat", "C:\\Chat\\3.0\\chat-app.exe --evil", "1:04"}};
+    signers["C:\\Chat\\3.0\\chat-app.exe"] = "Example Ltd";
+    shield.monitor.Slice(sink, WholePass());
+    EXPECT_EQ(sink.names, (std::vector<std::string>{"added Sync 2.0", "changed Chat"}));  // other arguments
+
+    EXPECT_TRUE(IsAutostartRename(AutostartPointKind::Services, {"Svc 1.0", "\"C:\\S\\1.0\\a.exe\" /s", ""},
+                                  {"Svc 1.1", "\"C:\\S\\1.1\\b.exe\" /s", ""}));
+    EXPECT_FALSE(IsAutostartRename(AutostartPointKind::AutorunValues, {"A", "C:\\S\\a.exe", ""},
+                                   {"A", "C:\\T\\b.exe", ""}));  // another folder
+    EXPECT_FALSE(IsAutostartRename(AutostartPointKind::AutorunValues, {"A", "C:\\S\\a.exe", ""},
+                                   {"A", "C:\\S\\a.exe /x", ""}));  // the same program
+}
+
 TEST(AutostartEngine, APassWalksInSlicesAndSavesTheBaselineOnlyAtItsEnd) {
     test::TempFolder folder;
     const std::string baseline = folder / "baseline.txt";
