@@ -187,12 +187,7 @@ void AutostartMonitor::Visit(std::size_t index, WarningSink& queue) {
         }
         std::optional<ProgramSignature> signature;
         if (signerOf_ && !program.empty()) {
-            try {
-                signature = signerOf_(program);
-            } catch (const std::exception&) {
-                LogCaught("autostart program signer");
-                signature = ProgramSignature{};
-            }
+            signature = SignerOf(program);
             if (!signature) {
                 keepForLater(finding);
                 continue;
@@ -209,13 +204,7 @@ void AutostartMonitor::Visit(std::size_t index, WarningSink& queue) {
         // it replaced signed this one too.
         if (signature && !signature->signer.empty() && !knownProgram) {
             if (const std::optional<AutostartEntry> replaced = RenamedFrom(id, kind, finding, time)) {
-                std::optional<ProgramSignature> was;
-                try {
-                    was = signerOf_(CommandProgram(replaced->data));
-                } catch (const std::exception&) {
-                    LogCaught("autostart program signer");
-                    was = ProgramSignature{};
-                }
+                const std::optional<ProgramSignature> was = SignerOf(CommandProgram(replaced->data));
                 if (!was) {
                     keepForLater(finding);
                     continue;
@@ -243,6 +232,15 @@ void AutostartMonitor::Visit(std::size_t index, WarningSink& queue) {
     }
     known->second = std::move(learned);
     dirty_ = true;
+}
+
+std::optional<ProgramSignature> AutostartMonitor::SignerOf(const std::string& program) const {
+    try {
+        return signerOf_(program);
+    } catch (const std::exception&) {
+        LogCaught("autostart program signer");
+        return ProgramSignature{};  // nothing said of it
+    }
 }
 
 std::optional<AutostartEntry> AutostartMonitor::RenamedFrom(const std::string& id, AutostartPointKind kind,

@@ -106,6 +106,8 @@ public:
 
 private:
     void Visit(std::size_t index, WarningSink& queue);
+    // signerOf_'s answer; an empty signature where it failed.
+    std::optional<ProgramSignature> SignerOf(const std::string& program) const;
     // The entry `finding` may replace under another program name (IsAutostartRename): the one it
     // changed, or one that went from the point within kUpdateGapSeconds of `time`.
     std::optional<AutostartEntry> RenamedFrom(const std::string& id, AutostartPointKind kind,

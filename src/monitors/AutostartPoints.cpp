@@ -300,7 +300,11 @@ std::string WithoutVersions(std::string_view text) {
     return kept;
 }
 
-bool IsAutostartUpdate(AutostartPointKind kind, const AutostartEntry& before, const AutostartEntry& after) {
+namespace {
+
+// The kinds whose entries an update replaces by a program of another version: those that start
+// a program by a command.
+bool UpdatedByVersion(AutostartPointKind kind) {
     switch (kind) {
     case AutostartPointKind::KeyValues:
     case AutostartPointKind::AutorunValues:
@@ -308,20 +312,31 @@ bool IsAutostartUpdate(AutostartPointKind kind, const AutostartEntry& before, co
     case AutostartPointKind::Tasks:
     case AutostartPointKind::Files:
     case AutostartPointKind::BrowserShortcuts:
-        break;
-    case AutostartPointKind::Services: {
-        const std::string wasLibrary = ServiceEntryPartsOf(before.raw).serviceDll;
-        const std::string isLibrary = ServiceEntryPartsOf(after.raw).serviceDll;
-        if (!IsVersionMove(wasLibrary, isLibrary)) return false;
-        if (before.data == after.data && wasLibrary != isLibrary)
-            return SameNameIgnoringCase(WithoutVersions(before.item), WithoutVersions(after.item));
-        break;
-    }
+    case AutostartPointKind::Services:
+        return true;
     case AutostartPointKind::SubKeys:
     case AutostartPointKind::OneFile:
     case AutostartPointKind::WmiSubscriptions:
     case AutostartPointKind::BitsJobs:
         return false;
+    }
+    return false;
+}
+
+std::string ServiceLibrary(const AutostartEntry& entry) {
+    return ServiceEntryPartsOf(entry.raw).serviceDll;
+}
+
+}  // namespace
+
+bool IsAutostartUpdate(AutostartPointKind kind, const AutostartEntry& before, const AutostartEntry& after) {
+    if (!UpdatedByVersion(kind)) return false;
+    if (kind == AutostartPointKind::Services) {
+        const std::string wasLibrary = ServiceLibrary(before);
+        const std::string isLibrary = ServiceLibrary(after);
+        if (!IsVersionMove(wasLibrary, isLibrary)) return false;
+        if (before.data == after.data && wasLibrary != isLibrary)
+            return SameNameIgnoringCase(WithoutVersions(before.item), WithoutVersions(after.item));
     }
     if (before.data == after.data && SameNameIgnoringCase(before.item, after.item)) return false;
     return SameNameIgnoringCase(WithoutVersions(before.item), WithoutVersions(after.item)) &&
@@ -399,25 +414,10 @@ AutostartBaseline ParseAutostartBaseline(std::string_view text) {
 }
 
 bool IsAutostartRename(AutostartPointKind kind, const AutostartEntry& before, const AutostartEntry& after) {
-    switch (kind) {
-    case AutostartPointKind::KeyValues:
-    case AutostartPointKind::AutorunValues:
-    case AutostartPointKind::OneValue:
-    case AutostartPointKind::Tasks:
-    case AutostartPointKind::Files:
-    case AutostartPointKind::BrowserShortcuts:
-        break;
-    case AutostartPointKind::Services:
-        if (!SameNameIgnoringCase(WithoutVersions(ServiceEntryPartsOf(before.raw).serviceDll),
-                                  WithoutVersions(ServiceEntryPartsOf(after.raw).serviceDll)))
-            return false;
-        break;
-    case AutostartPointKind::SubKeys:
-    case AutostartPointKind::OneFile:
-    case AutostartPointKind::WmiSubscriptions:
-    case AutostartPointKind::BitsJobs:
+    if (!UpdatedByVersion(kind)) return false;
+    if (kind == AutostartPointKind::Services &&
+        !SameNameIgnoringCase(WithoutVersions(ServiceLibrary(before)), WithoutVersions(ServiceLibrary(after))))
         return false;
-    }
     if (!SameNameIgnoringCase(WithoutVersions(before.item), WithoutVersions(after.item))) return false;
     const std::string was = CommandProgram(before.data);
     const std::string is = CommandProgram(after.data);
