@@ -30,9 +30,11 @@ constexpr DesignRect kTitlePlace{112, 72, 161, 33};
 constexpr DesignRect kLabel2Place{24, 104, 200, 16};
 // The memo gave up a line to the id or path under it, which stays inside the memo's panel of
 // the background picture; a long path keeps its last part in sight (SS_PATHELLIPSIS).
-constexpr DesignRect kDescriptionPlace{24, 123, 265, 60};
-constexpr DesignRect kIdentityPlace{24, 185, 265, 16};
-constexpr DesignRect kSignaturePlace{24, 202, 265, 16};
+// The description, the finding's identity and its program's signer share the skin's upper panel,
+// which ends at 207.
+constexpr DesignRect kDescriptionPlace{24, 123, 265, 50};
+constexpr DesignRect kIdentityPlace{24, 174, 265, 16};
+constexpr DesignRect kSignaturePlace{24, 190, 265, 16};
 constexpr DesignRect kAllPlace{32, 221, 108, 16};
 constexpr DesignRect kAllThreatsPlace{32, 240, 243, 16};
 // Beside "Do it always", ending under the memo's right edge.

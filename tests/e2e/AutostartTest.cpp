@@ -355,6 +355,7 @@ TEST(AutostartPoints, ReportsAFilePlantedInTheStartupFolderFixesAndUndoesIt) {
                                  "). Click Shield me to remove it or Ignore to permit it.";
     ASSERT_NE(AllTexts(alert).find(expected), std::string::npos) << AllTexts(alert);
     EXPECT_TRUE(Contains(ChildTexts(alert), "Program not signed")) << AllTexts(alert);
+    SaveWindowPicture(alert, ScreenshotPath("alert-program-not-signed.bmp"));
     ASSERT_NO_FATAL_FAILURE(Click(alert, "shield"));
     TBackuper backuper(folder.Path());
     ASSERT_TRUE(Eventually([&] { return backuper.GetCount() == 1; }));

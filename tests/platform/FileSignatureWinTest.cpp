@@ -26,10 +26,16 @@ public:
             CertAddEncodedCertificateToStore(store_, X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(der.data()),
                                              static_cast<DWORD>(der.size()), CERT_STORE_ADD_REPLACE_EXISTING,
                                              &added_);
+        // Written to the registry now, for the copy of this program started next (Wine keeps a
+        // registry store's changes until it is committed).
+        if (added_) CertControlStore(store_, 0, CERT_STORE_CTRL_COMMIT, nullptr);
     }
     ~TrustedTestRoot() {
         if (added_) CertDeleteCertificateFromStore(added_);  // frees the context too
-        if (store_) CertCloseStore(store_, 0);
+        if (store_) {
+            CertControlStore(store_, 0, CERT_STORE_CTRL_COMMIT, nullptr);
+            CertCloseStore(store_, 0);
+        }
     }
     bool Added() const { return added_ != nullptr; }
 

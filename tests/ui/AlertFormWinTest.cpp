@@ -154,9 +154,9 @@ TEST_F(AlertFormTest, ControlsSitAtTheirPlacesWithTheirFontsStylesAndHints) {
         return std::vector<long>{scale(left), scale(top), scale(width), scale(height)};
     };
     EXPECT_EQ(place(form_.TitleLabel()), design(112, 72, 161, 33));
-    EXPECT_EQ(place(form_.DescriptionMemo()), design(24, 123, 265, 60));
-    EXPECT_EQ(place(form_.IdentityLabel()), design(24, 185, 265, 16));
-    EXPECT_EQ(place(form_.SignatureLabel()), design(24, 202, 265, 16));
+    EXPECT_EQ(place(form_.DescriptionMemo()), design(24, 123, 265, 50));
+    EXPECT_EQ(place(form_.IdentityLabel()), design(24, 174, 265, 16));
+    EXPECT_EQ(place(form_.SignatureLabel()), design(24, 190, 265, 16));
     EXPECT_EQ(place(form_.AllCheck()), design(32, 221, 108, 16));
     EXPECT_EQ(place(form_.AllThreatsCheck()), design(32, 240, 243, 16));
     EXPECT_EQ(place(Child("shield")), design(310, 65, 120, 129));
@@ -226,7 +226,7 @@ TEST_F(AlertFormTest, LaysItselfOutAnewWhenMovedToAScreenOfAnotherDpi) {
         EXPECT_EQ(std::vector<long>({window.left, window.top, window.right - window.left, window.bottom - window.top}),
                   std::vector<long>({40, 30, scale(438), scale(275)}))
             << dpi;
-        EXPECT_EQ(place(form_.DescriptionMemo()), std::vector<long>({scale(24), scale(123), scale(265), scale(60)}))
+        EXPECT_EQ(place(form_.DescriptionMemo()), std::vector<long>({scale(24), scale(123), scale(265), scale(50)}))
             << dpi;
         EXPECT_EQ(place(Child("shield")), std::vector<long>({scale(310), scale(65), scale(120), scale(129)})) << dpi;
         LOGFONTA font{};
