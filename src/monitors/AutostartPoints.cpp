@@ -551,6 +551,13 @@ std::string CommandProgram(std::string_view command) {
     return program;
 }
 
+std::vector<AutostartPoint> AutostartPointsOfKind(const std::vector<AutostartPoint>& points, AutostartPointKind kind) {
+    std::vector<AutostartPoint> chosen;
+    for (const AutostartPoint& point : points)
+        if (point.kind == kind) chosen.push_back(point);
+    return chosen;
+}
+
 std::string AutostartKindWord(AutostartPointKind kind) {
     switch (kind) {
     case AutostartPointKind::KeyValues: return "values";

@@ -207,6 +207,9 @@ std::string AutostartListFacts(std::string_view pointId, std::string_view item, 
 // blank-separated word; "rundll32.exe x.dll,Entry" names x.dll.
 std::string CommandProgram(std::string_view command);
 
+// The rows of `points` of one kind, in their order.
+std::vector<AutostartPoint> AutostartPointsOfKind(const std::vector<AutostartPoint>& points, AutostartPointKind kind);
+
 // The word of a kind in the table ("values", "subkeys", ...).
 std::string AutostartKindWord(AutostartPointKind kind);
 

@@ -24,17 +24,6 @@ bool StartsWithIgnoringCase(std::string_view text, std::string_view start) {
     return text.size() >= start.size() && SameNameIgnoringCase(text.substr(0, start.size()), start);
 }
 
-std::string Expanded(const std::string& text) {
-    const std::wstring wide = platform::WideFromUtf8(text);
-    const DWORD size = ExpandEnvironmentStringsW(wide.c_str(), nullptr, 0);
-    if (size == 0) return text;
-    std::wstring expanded(size, L'\0');
-    const DWORD written = ExpandEnvironmentStringsW(wide.c_str(), expanded.data(), size);
-    if (written == 0 || written > size) return text;
-    expanded.resize(written - 1);
-    return platform::Utf8FromWide(expanded);
-}
-
 // The file's size and last write time, or std::nullopt where it is not there.
 std::optional<std::pair<ULONGLONG, ULONGLONG>> SizeAndTime(const std::string& path) {
     WIN32_FILE_ATTRIBUTE_DATA data{};
@@ -58,7 +47,7 @@ bool IsSignableProgram(std::string_view path) {
 }  // namespace
 
 std::string ProgramFilePath(const std::string& program) {
-    std::string path = Expanded(program);
+    std::string path = platform::ExpandEnvironmentNames(program);
     std::string windows;
     try {
         windows = platform::WindowsFolder();

@@ -25,19 +25,12 @@ namespace sentrel {
 
 namespace {
 
-std::vector<AutostartPoint> PointsOf(const std::vector<AutostartPoint>& points, AutostartPointKind kind) {
-    std::vector<AutostartPoint> chosen;
-    for (const AutostartPoint& point : points)
-        if (point.kind == kind) chosen.push_back(point);
-    return chosen;
-}
-
 // --- Startup folders ---
 
 class StartupFilesSource final : public AutostartSource {
 public:
     explicit StartupFilesSource(const std::vector<AutostartPoint>& points) {
-        for (AutostartPoint& point : PointsOf(points, AutostartPointKind::Files)) {
+        for (AutostartPoint& point : AutostartPointsOfKind(points, AutostartPointKind::Files)) {
             const bool common = SameNameIgnoringCase(point.path, "Common Startup");
             // Other folders are a known folder's (monitors/FilePointsSource.h).
             if (!common && !SameNameIgnoringCase(point.path, "Startup")) continue;
@@ -158,7 +151,7 @@ public:
         } catch (const platform::Win32Error&) {
             LogCaught("Windows folder for its own tasks");
         }
-        for (AutostartPoint& point : PointsOf(points, AutostartPointKind::Tasks)) {
+        for (AutostartPoint& point : AutostartPointsOfKind(points, AutostartPointKind::Tasks)) {
             std::string id = "tasks " + point.path;
             units_.push_back({std::move(point), std::move(id)});
         }

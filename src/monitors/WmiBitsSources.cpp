@@ -147,18 +147,11 @@ private:
     std::shared_ptr<Listings> listings_ = std::make_shared<Listings>();
 };
 
-std::vector<AutostartPoint> PointsOf(const std::vector<AutostartPoint>& points, AutostartPointKind kind) {
-    std::vector<AutostartPoint> chosen;
-    for (const AutostartPoint& point : points)
-        if (point.kind == kind) chosen.push_back(point);
-    return chosen;
-}
-
 // The permanent subscriptions live in root\subscription alone: a row naming another namespace
 // would watch nothing.
 std::vector<AutostartPoint> WmiPoints(const std::vector<AutostartPoint>& points) {
     std::vector<AutostartPoint> chosen;
-    for (AutostartPoint& point : PointsOf(points, AutostartPointKind::WmiSubscriptions)) {
+    for (AutostartPoint& point : AutostartPointsOfKind(points, AutostartPointKind::WmiSubscriptions)) {
         if (SameNameIgnoringCase(point.path, platform::kSubscriptionNamespace)) {
             chosen.push_back(std::move(point));
         } else {
@@ -326,7 +319,7 @@ std::unique_ptr<AutostartSource> MakeBitsJobsSource(const std::vector<AutostartP
                                                     std::shared_ptr<const AutostartGate> gate, AutostartRunner runner,
                                                     unsigned intervalMs, ServiceEntriesLister lister) {
     return std::make_unique<BitsJobsSource>(
-        AutostartPointKind::BitsJobs, PointsOf(points, AutostartPointKind::BitsJobs), std::move(gate),
+        AutostartPointKind::BitsJobs, AutostartPointsOfKind(points, AutostartPointKind::BitsJobs), std::move(gate),
         std::move(runner), intervalMs, std::move(lister),
         "background transfers (BITS jobs)", &BitsMissing);
 }

@@ -100,4 +100,15 @@ std::string MachineDataFolder() {
     return KnownFolder(FOLDERID_ProgramData, "FOLDERID_ProgramData");
 }
 
+std::string ExpandEnvironmentNames(const std::string& text) {
+    const std::wstring wide = WideFromUtf8(text);
+    const DWORD size = ExpandEnvironmentStringsW(wide.c_str(), nullptr, 0);
+    if (size == 0) return text;
+    std::wstring expanded(size, L'\0');
+    const DWORD written = ExpandEnvironmentStringsW(wide.c_str(), expanded.data(), size);
+    if (written == 0 || written > size) return text;
+    expanded.resize(written - 1);
+    return Utf8FromWide(expanded);
+}
+
 }  // namespace sentrel::platform

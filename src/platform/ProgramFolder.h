@@ -26,6 +26,10 @@ std::string SystemFolder();
 std::string MachineProgramsFolder();
 std::string MachineDataFolder();
 
+// `text` with the environment's %names% replaced as Windows does (UTF-8); `text` itself where
+// the system cannot.
+std::string ExpandEnvironmentNames(const std::string& text);
+
 // The full path of `path` (relative to the current folder, with . and .. resolved); `path`
 // itself when the system cannot make one.
 std::string FullPathName(const std::string& path);

@@ -2,6 +2,7 @@
 
 #include "common/DiagnosticLog.h"
 #include "common/Files.h"
+#include "platform/ProgramFolder.h"
 #include "platform/Registry.h"
 #include "platform/WideText.h"
 
@@ -11,16 +12,6 @@ namespace {
 // The engine's commands (htmlhelp.h).
 constexpr UINT kDisplayTopic = 0x0000;
 constexpr UINT kCloseAll = 0x0012;
-
-std::string ExpandEnvironment(const std::string& text) {
-    const DWORD size = ExpandEnvironmentStringsA(text.c_str(), nullptr, 0);
-    if (size == 0) return text;
-    std::string expanded(size, '\0');
-    const DWORD written = ExpandEnvironmentStringsA(text.c_str(), expanded.data(), size);
-    if (written == 0 || written > size) return text;
-    expanded.resize(written - 1);
-    return expanded;
-}
 }  // namespace
 
 HelpEngine::~HelpEngine() {
@@ -33,7 +24,7 @@ std::optional<std::string> HelpEngine::FindLibrary() {
         if (!key) return std::nullopt;
         const auto value = key->ReadString("");
         if (!value || value->empty()) return std::nullopt;
-        std::string path = ExpandEnvironment(*value);
+        std::string path = platform::ExpandEnvironmentNames(*value);
         if (!FileExists(path)) return std::nullopt;
         return path;
     } catch (const std::exception&) {
