@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "BuiltInAutostartPoints.h"
+#include "common/CommandLine.h"
 #include "database/PathParts.h"
 #include "database/Table.h"
 #include "monitors/FilePoints.h"
@@ -159,10 +160,6 @@ const AutostartEntry* FindItem(const std::vector<AutostartEntry>& entries, std::
 bool SameNames(const std::vector<std::string>& a, const std::vector<std::string>& b) {
     return std::equal(a.begin(), a.end(), b.begin(), b.end(),
                       [](const std::string& x, const std::string& y) { return SameNameIgnoringCase(x, y); });
-}
-
-char LowerAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
 // The notify program and parameters a background transfer's entry keeps; nothing for an entry
@@ -520,35 +517,14 @@ std::string AutostartListFacts(std::string_view pointId, std::string_view item, 
 }
 
 std::string CommandProgram(std::string_view command) {
-    command = Trimmed(command);
-    std::string program;
-    if (command.starts_with('"')) {
-        program = std::string(command.substr(1, command.find('"', 1) - 1));
-    } else {
-        std::string lower(command);
-        std::transform(lower.begin(), lower.end(), lower.begin(), LowerAscii);
-        std::size_t end = std::string::npos;
-        for (const std::string_view extension : {".exe", ".dll", ".com", ".bat", ".cmd", ".scr", ".vbs"}) {
-            for (std::size_t at = lower.find(extension); at != std::string::npos; at = lower.find(extension, at + 1)) {
-                const std::size_t after = at + extension.size();
-                if (after == lower.size() || lower[after] == ' ' || lower[after] == ',' || lower[after] == '"') {
-                    end = std::min(end, after);
-                    break;
-                }
-            }
-        }
-        program = std::string(command.substr(0, end == std::string::npos ? command.find(' ') : end));
-    }
+    const CommandParts parts = SplitCommand(command);
     // rundll32 runs the library it is given.
-    std::string lowerProgram(program);
-    std::transform(lowerProgram.begin(), lowerProgram.end(), lowerProgram.begin(), LowerAscii);
+    const std::string lowerProgram = LowerAscii(parts.program);
     if (lowerProgram.ends_with("rundll32.exe") || lowerProgram.ends_with("rundll32")) {
-        const std::size_t rest = command.find(program) + program.size() + (command.starts_with('"') ? 1 : 0);
-        std::string_view argument = Trimmed(command.substr(std::min(rest, command.size())));
-        const std::size_t comma = argument.find(',');
-        if (!argument.empty()) return CommandProgram(argument.substr(0, comma));
+        const std::string_view argument = parts.arguments;
+        if (!argument.empty()) return CommandProgram(argument.substr(0, argument.find(',')));
     }
-    return program;
+    return parts.program;
 }
 
 std::vector<AutostartPoint> AutostartPointsOfKind(const std::vector<AutostartPoint>& points, AutostartPointKind kind) {
