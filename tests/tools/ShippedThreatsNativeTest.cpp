@@ -2,11 +2,14 @@
 // the harmless test set that other tests use (documented in data/threats/README.md).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <set>
 
 #include "common/Files.h"
+#include "database/HostLists.h"
 #include "sentrel-db/TableCsv.h"
 
 namespace sentrel {
@@ -77,6 +80,9 @@ TEST(ShippedThreats, TablesHaveTheColumnsTheProgramReads) {
         {"Folders", {"FILE_PATH", "CAN_BE_DELETED", "SPYWARE_REF"}},
         {"RegEntries", {"REG_PATH", "SPYWARE_REF"}},
         {"Cookies", {"FILES_MASK"}},
+        {std::string(kTrackerDomainsTable), {std::string(kDomainColumn)}},
+        {std::string(kMaliciousHostsTable), {std::string(kHostColumn)}},
+        {std::string(kPublicSuffixesTable), {std::string(kSuffixColumn)}},
     };
     for (const auto& [name, columns] : expected) {
         const auto table = LoadShipped(name);
@@ -136,6 +142,26 @@ TEST(ShippedThreats, RowsAreWellFormedForTheLookups) {
         for (std::size_t i = 0; i + 1 < mask.size(); ++i)
             EXPECT_FALSE(mask[i] == '*' && (mask[i + 1] == '*' || mask[i + 1] == '?')) << mask;
         EXPECT_TRUE(mask.starts_with("*@")) << mask;
+    }
+}
+
+// The lists of the public feeds, as sentrel-db import writes them: the lookups need no row
+// numbers for a column in byte order, and compare lower-case names.
+TEST(ShippedThreats, HostListsAreSortedUniqueAndLowerCase) {
+    for (const std::string_view name : {kTrackerDomainsTable, kMaliciousHostsTable, kPublicSuffixesTable}) {
+        const auto table = LoadShipped(std::string(name));
+        ASSERT_EQ(table->ColumnCount(), 1) << name;
+        const std::vector<std::string_view>& cells = table->GetColumn(0)->Values();
+        EXPECT_GT(cells.size(), 1000u) << name;
+        // The first row out of order or repeated, the first empty one, the first with upper case.
+        const auto disorder = std::adjacent_find(cells.begin(), cells.end(), std::greater_equal<>());
+        EXPECT_EQ(disorder, cells.end()) << name << ": " << *disorder << " before " << *(disorder + 1);
+        const auto empty = std::find(cells.begin(), cells.end(), std::string_view());
+        EXPECT_EQ(empty, cells.end()) << name << " row " << (empty - cells.begin());
+        const auto upper = std::find_if(cells.begin(), cells.end(), [](std::string_view cell) {
+            return Lower(std::string(cell)) != cell;
+        });
+        EXPECT_EQ(upper, cells.end()) << name << ": " << *upper;
     }
 }
 

@@ -10,6 +10,7 @@
 
 #include "Csv.h"
 #include "DataBaseFiles.h"
+#include "FeedImport.h"
 #include "Signing.h"
 #include "Synthetic.h"
 #include "UpdateFiles.h"
@@ -273,6 +274,19 @@ void VerifyCommand(ArgumentList arguments, const CommandContext& context) {
     PrintDataBaseHashes(header, context);
 }
 
+// The public feeds of the extension package's thirdparties folder into the host-name tables:
+// one line per feed file, warnings for its first bad lines, then the rows of each table.
+void ImportCommand(ArgumentList arguments, const CommandContext& context) {
+    const TImportedFeeds feeds = ImportFeeds(arguments[0]);
+    for (const TFeedStats& file : feeds.Files) {
+        context.Warn(file.Warnings);
+        context.Out << NoControlBytes(file.FileName) << ": " << file.Lines << " lines, " << file.Rules << ' '
+                    << file.RuleKind << ", " << file.Skipped << " skipped, " << file.Bad << " bad\n";
+    }
+    WriteImportedTables(feeds, arguments[1]);
+    for (const auto& table : feeds.Tables) context.Out << table->Name() << ".csv: " << table->RowCount() << " rows\n";
+}
+
 constexpr Command kCommands[] = {
     {"build", "SRC_DIR OUT.db", 2, "build a database from one <Table>.csv per table in SRC_DIR", BuildCommand},
     {"dump", "DB OUT_DIR", 2, "write one <Table>.csv per table of the database DB into OUT_DIR", DumpCommand},
@@ -280,6 +294,10 @@ constexpr Command kCommands[] = {
      "list the tables, their columns and rows, and the KnownSpywares total (for an update file: its number, "
      "lengths, the digests of the databases it names and its records)",
      InfoCommand},
+    {"import", "ASSETS_DIR OUT_DIR", 2,
+     "read the public feeds under ASSETS_DIR (the thirdparties folder of webext-ublock-origin-firefox) and write "
+     "TrackerDomains.csv, MaliciousHosts.csv and PublicSuffixes.csv into OUT_DIR",
+     ImportCommand},
     {"generate", "ROWS OUT.db", 2, "write a synthetic database of ROWS rows (for load benchmarks)", GenerateCommand},
     {"checksum", "FILE...", 1, "print FILE_SIZE and both checksums of each FILE (a Checksums row)", ChecksumCommand},
     {"mask", "MASK NAME...", 2, "print whether each NAME matches the cookie or folder MASK", MaskCommand},
