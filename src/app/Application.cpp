@@ -206,12 +206,7 @@ bool Application::StartBeforeWindows() {
     StartupHooks hooks;
     hooks.createBackupStore = [this] { backuper_ = std::make_unique<TBackuper>(ProgramFolder()); };
     hooks.openDatabase = [this] { return OpenDataBase(); };
-    hooks.tableRowCounts = [this] {
-        std::vector<int> counts;
-        const TDataBase& database = threats_->DataBase();
-        for (int i = 0; i < database.TableCount(); ++i) counts.push_back(database.GetTableByIndex(i)->RowCount());
-        return counts;
-    };
+    hooks.tableRowCounts = [this] { return ThreatRowCounts(threats_->DataBase()); };
     options_ = RunOptionsStartup(platform::ProgramFolder(), platform::UserAppDataFolder(), hooks);
     return options_ != nullptr;
 }
@@ -380,6 +375,16 @@ bool Application::IsKnownSpywareProgram(const std::string& path) const {
     return IsKnownSpywareFile(*threats_, LookupSystem(), path).Found;
 }
 
+DangerVerdict Application::JudgeDanger(const DangerSubject& subject) const {
+    const auto folderOf = [](std::string_view name) {
+        const std::string pattern = "%" + std::string(name) + "%";
+        std::string folder = platform::ExpandEnvironmentNames(pattern);
+        return folder == pattern ? std::string() : folder;
+    };
+    return threats_->DangerRules().Judge(subject, folderOf,
+                                         [this](std::string_view host) { return threats_->Hosts().IsMaliciousHost(host); });
+}
+
 WarningContext Application::MakeWarningContext() {
     return {
         .worker =
@@ -421,7 +426,7 @@ void Application::StartShield() {
         .showAlert =
             [this](const AlertTexts& texts) {
                 alertForm_->ShowWarning(texts.title, texts.description, texts.identity, texts.picture, texts.danger,
-                                        texts.signature);
+                                        texts.signature, texts.command, texts.reasons);
                 alertForm_->Present();
             },
         .tellUser = [this](const std::string& text) { mainForm_->ShowBalloon(text); },
@@ -495,6 +500,8 @@ void Application::CompleteStartup() {
     autostart_->SetSignerLookup([signers = std::make_shared<ProgramSigners>(offThread)](const std::string& program) {
         return signers->Lookup(program);
     });
+    autostart_->SetProgramLocator([](const std::string& program) { return ProgramFilePath(program); });
+    autostart_->SetDangerJudge([this](const DangerSubject& subject) { return JudgeDanger(subject); });
     autostart_->AddSource(MakeScheduledTasksSource(points, autostart_->Gate(), offThread, kTaskListingIntervalMs));
     autostart_->AddSource(MakeWmiSubscriptionsSource(
         points, autostart_->Gate(), offThread, kComListingIntervalMs,
@@ -517,6 +524,7 @@ void Application::CompleteStartup() {
     whiteList_ = std::make_unique<TColorList>(ProgramFolder() + std::string(kWhiteListFileName));
     blackList_ = std::make_unique<TColorList>(ProgramFolder() + std::string(kBlackListFileName));
     registryWatches_ = std::make_unique<TRegistryWatches>();
+    registryWatches_->SetDangerJudge([this](const DangerSubject& subject) { return JudgeDanger(subject); });
     folderScan_ = std::make_unique<TSliceCursor>();
     cookieScan_ = std::make_unique<TCookieScan>();
     registryWatches_->AddRegTimerWatches(ProgramFolder() + std::string(kKeysToWatchFileName));

@@ -91,6 +91,8 @@ private:
     WarningContext MakeWarningContext();
     // Whether the threat database knows the program file at `path` (autorun pass and file fixes).
     bool IsKnownSpywareProgram(const std::string& path) const;
+    // Why a finding looks dangerous, by the rules and the malicious hosts of the threat database.
+    DangerVerdict JudgeDanger(const DangerSubject& subject) const;
     // Connects the monitors and the dispatcher to each other and to the scheduler, applies the
     // stored security level and starts the dispatcher.
     void StartShield();

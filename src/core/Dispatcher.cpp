@@ -8,13 +8,17 @@
 #include "core/CategoryActions.h"
 #include "core/ColorList.h"
 #include "core/WarningQueue.h"
+#include "database/DangerRules.h"
 #include "warnings/Warning.h"
 
 namespace sentrel {
 
 AlertTexts TDispatcher::PrepareTexts(const TWarning& warning) {
-    return {warning.GetTitle(), warning.GetDescription(), warning.GetPicture(), warning.GetDanger(),
-            warning.Texts().identity, warning.SignatureText, warning.ListFacts};
+    // A host that spread malware makes any finding a known threat: the red alert.
+    const std::string danger = warning.MaliciousHost.empty() ? warning.GetDanger() : std::string("_red");
+    return {warning.GetTitle(),       warning.GetDescription(), warning.GetPicture(),
+            danger,                   warning.Texts().identity, warning.SignatureText,
+            warning.ListFacts,        warning.Command,          DangerReasonsLine(warning.DangerReasons)};
 }
 
 TDispatcher::Verdict TDispatcher::StandingVerdict(TWarning& warning, const AlertTexts& texts) {

@@ -33,6 +33,8 @@ struct AlertTexts {
     std::string identity;  // WarningTexts::identity
     std::string signature;  // TWarning::SignatureText, on a line of its own
     std::string listFacts;  // TWarning::ListFacts: what the lists may hold instead of the description
+    std::string command;    // TWarning::Command, on a line of its own
+    std::string reasons;    // "Why it looks dangerous: ...", after the description; empty when none
 };
 
 // Option "WhatDo": what to do with a new threat no list or category settles.

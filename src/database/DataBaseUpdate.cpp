@@ -37,8 +37,7 @@ std::string Joined(const std::string& folder, std::string_view name) {
 TPreparedUpdate::TPreparedUpdate(TPreparedUpdate&& other) noexcept
     : result_(other.result_),
       dataBase_(std::move(other.dataBase_)),
-      checksumIndex_(std::move(other.checksumIndex_)),
-      fileNameIndex_(std::move(other.fileNameIndex_)),
+      indexes_(std::move(other.indexes_)),
       stagedPath_(std::exchange(other.stagedPath_, {})) {}
 
 TPreparedUpdate& TPreparedUpdate::operator=(TPreparedUpdate&& other) noexcept {
@@ -46,8 +45,7 @@ TPreparedUpdate& TPreparedUpdate::operator=(TPreparedUpdate&& other) noexcept {
         Discard();
         result_ = other.result_;
         dataBase_ = std::move(other.dataBase_);
-        checksumIndex_ = std::move(other.checksumIndex_);
-        fileNameIndex_ = std::move(other.fileNameIndex_);
+        indexes_ = std::move(other.indexes_);
         stagedPath_ = std::exchange(other.stagedPath_, {});
     }
     return *this;
@@ -122,8 +120,7 @@ TPreparedUpdate TDataBaseUpdater::Prepare(const std::string& updatePath,
         fresh->PackAndEncryptBytes(kPatchedDataBaseName, newBytes);
         stopWhenCancelled();
         fresh->LoadFromFile(prepared.stagedPath_);
-        prepared.checksumIndex_ = BuildChecksumIndex(*fresh);
-        prepared.fileNameIndex_ = BuildFileNameIndex(*fresh);
+        prepared.indexes_ = BuildThreatIndexes(*fresh);
         prepared.dataBase_ = std::move(fresh);
     } catch (const std::exception& error) {
         LogEvent("update run failed: " + std::string(error.what()));
@@ -158,17 +155,14 @@ void TDataBaseUpdater::CommitFile(TPreparedUpdate& prepared) const {
 }
 
 void TDataBaseUpdater::Recount(const TDataBase& dataBase) const {
-    std::vector<int> rows;
-    for (int i = 0; i < dataBase.TableCount(); ++i) rows.push_back(dataBase.GetTableByIndex(i)->RowCount());
-    RecountKnownSpywares(options_, rows);
+    RecountKnownSpywares(options_, ThreatRowCounts(dataBase));
 }
 
 TUpdateResult TDataBaseUpdater::Commit(TPreparedUpdate prepared, TThreatTables& tables) const {
     if (!prepared.Ready()) return LoggedResult(prepared.result_);
     CommitFile(prepared);
     prepared.dataBase_->SetFileName(dataBasePath_);
-    tables.Replace(std::move(prepared.dataBase_), std::move(prepared.checksumIndex_),
-                   std::move(prepared.fileNameIndex_));
+    tables.Replace(std::move(prepared.dataBase_), std::move(prepared.indexes_));
     Recount(tables.DataBase());
     prepared.result_.Applied = true;
     return LoggedResult(prepared.result_);

@@ -81,8 +81,7 @@ private:
 
     TUpdateResult result_;
     std::unique_ptr<TDataBase> dataBase_;
-    TLookupIndex checksumIndex_;
-    TLookupIndex fileNameIndex_;
+    TThreatIndexes indexes_;
     std::string stagedPath_;
 };
 

@@ -72,6 +72,21 @@ TLookupIndex BuildFileNameIndex(const TDataBase& dataBase) {
     return IndexColumn(dataBase.FindTable(kPrimaryFilesTable), kFileNameColumn, kCodeColumn);
 }
 
+TThreatIndexes BuildThreatIndexes(const TDataBase& dataBase) {
+    return {BuildChecksumIndex(dataBase), BuildFileNameIndex(dataBase), TDangerRules(dataBase), THostLists(dataBase)};
+}
+
+std::vector<int> ThreatRowCounts(const TDataBase& dataBase) {
+    std::vector<int> counts;
+    for (int i = 0; i < dataBase.TableCount(); ++i) {
+        const TTable& table = *dataBase.GetTableByIndex(i);
+        if (SameNameIgnoringCase(table.Name(), kDangerRulesTable) || SameNameIgnoringCase(table.Name(), kPublicSuffixesTable))
+            continue;
+        counts.push_back(table.RowCount());
+    }
+    return counts;
+}
+
 TThreatTables::TThreatTables(std::unique_ptr<TDataBase> dataBase) : dataBase_(std::move(dataBase)) {
     if (!dataBase_) throw std::invalid_argument("TThreatTables needs a database");
     RebuildIndexes();
@@ -79,20 +94,14 @@ TThreatTables::TThreatTables(std::unique_ptr<TDataBase> dataBase) : dataBase_(st
 
 void TThreatTables::Replace(std::unique_ptr<TDataBase> dataBase) {
     if (!dataBase) throw std::invalid_argument("TThreatTables needs a database");
-    // Both indexes are built before anything is replaced, so a failure leaves the old pair.
-    TLookupIndex checksums = BuildChecksumIndex(*dataBase);
-    TLookupIndex fileNames = BuildFileNameIndex(*dataBase);
-    dataBase_ = std::move(dataBase);
-    checksumIndex_ = std::move(checksums);
-    fileNameIndex_ = std::move(fileNames);
-    generation_ = NextGeneration();
+    // The indexes are built before anything is replaced, so a failure leaves the old ones.
+    TThreatIndexes indexes = BuildThreatIndexes(*dataBase);
+    Replace(std::move(dataBase), std::move(indexes));
 }
 
-void TThreatTables::Replace(std::unique_ptr<TDataBase> dataBase, TLookupIndex checksumIndex,
-                            TLookupIndex fileNameIndex) noexcept {
+void TThreatTables::Replace(std::unique_ptr<TDataBase> dataBase, TThreatIndexes indexes) noexcept {
     dataBase_ = std::move(dataBase);
-    checksumIndex_ = std::move(checksumIndex);
-    fileNameIndex_ = std::move(fileNameIndex);
+    indexes_ = std::move(indexes);
     generation_ = NextGeneration();
 }
 
@@ -115,12 +124,8 @@ void TThreatTables::Change(const std::function<void(TDataBase&)>& change) {
 void TThreatTables::RebuildIndexes() {
     generation_ = NextGeneration();
     // Emptied first: should building fail, the lookups find nothing rather than rows of old tables.
-    checksumIndex_ = TLookupIndex();
-    fileNameIndex_ = TLookupIndex();
-    TLookupIndex checksums = BuildChecksumIndex(*dataBase_);
-    TLookupIndex fileNames = BuildFileNameIndex(*dataBase_);
-    checksumIndex_ = std::move(checksums);
-    fileNameIndex_ = std::move(fileNames);
+    indexes_ = TThreatIndexes();
+    indexes_ = BuildThreatIndexes(*dataBase_);
 }
 
 }  // namespace sentrel

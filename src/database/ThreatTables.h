@@ -11,7 +11,9 @@
 #include <string_view>
 #include <vector>
 
+#include "database/DangerRules.h"
 #include "database/DataBase.h"
+#include "database/HostLists.h"
 #include "database/IntegerArray.h"
 
 namespace sentrel {
@@ -61,6 +63,20 @@ TLookupIndex BuildChecksumIndex(const TDataBase& dataBase);
 // the end of FILE_NAME is indexed under an empty text). Empty without the table or CODE.
 TLookupIndex BuildFileNameIndex(const TDataBase& dataBase);
 
+// Everything looked up in the tables fast, built from one database: it goes with those tables.
+struct TThreatIndexes {
+    TLookupIndex checksums;
+    TLookupIndex fileNames;
+    TDangerRules dangerRules;
+    THostLists hosts;  // views into the database's tables
+};
+TThreatIndexes BuildThreatIndexes(const TDataBase& dataBase);
+
+// The row counts of the tables whose rows are threats, which the known threats count adds up:
+// every table but those that only help to judge one (the rules of what looks dangerous, the
+// public suffixes of domain names).
+std::vector<int> ThreatRowCounts(const TDataBase& dataBase);
+
 class TThreatTables {
 public:
     // Takes the loaded database and builds its indexes.
@@ -69,8 +85,11 @@ public:
     TThreatTables& operator=(const TThreatTables&) = delete;
 
     const TDataBase& DataBase() const { return *dataBase_; }
-    const TLookupIndex& ChecksumIndex() const { return checksumIndex_; }
-    const TLookupIndex& FileNameIndex() const { return fileNameIndex_; }
+    const TLookupIndex& ChecksumIndex() const { return indexes_.checksums; }
+    const TLookupIndex& FileNameIndex() const { return indexes_.fileNames; }
+    const TDangerRules& DangerRules() const { return indexes_.dangerRules; }
+    // Tracker domains, malicious hosts and public suffixes.
+    const THostLists& Hosts() const { return indexes_.hosts; }
     // Changes whenever the tables do (a replacement or any other change), and no two tables of
     // the process share one: a walk that spans several ticks knows when its rows are no longer
     // the ones it began on.
@@ -79,7 +98,7 @@ public:
     // Puts other tables in place of the current ones, with their indexes.
     void Replace(std::unique_ptr<TDataBase> dataBase);
     // The same with indexes already built from `dataBase` (on another thread): no work here.
-    void Replace(std::unique_ptr<TDataBase> dataBase, TLookupIndex checksumIndex, TLookupIndex fileNameIndex) noexcept;
+    void Replace(std::unique_ptr<TDataBase> dataBase, TThreatIndexes indexes) noexcept;
     // Applies a signed update file to the database file and these tables on the calling thread
     // (TDataBaseUpdater::Apply, database/DataBaseUpdate.h): on success the new tables come in
     // with their indexes; on failure nothing changes.
@@ -94,8 +113,7 @@ private:
     void RebuildIndexes();
 
     std::unique_ptr<TDataBase> dataBase_;
-    TLookupIndex checksumIndex_;
-    TLookupIndex fileNameIndex_;
+    TThreatIndexes indexes_;
     std::uint64_t generation_ = 0;
 };
 

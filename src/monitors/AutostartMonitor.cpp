@@ -10,6 +10,7 @@
 #include <string_view>
 #include <utility>
 
+#include "common/CommandLine.h"
 #include "common/DiagnosticLog.h"
 #include "common/Files.h"
 #include "common/StoredText.h"
@@ -220,11 +221,15 @@ void AutostartMonitor::Visit(std::size_t index, WarningSink& queue) {
         std::unique_ptr<TWarning> warning = source.MakeWarning(point, finding, knownProgram);
         if (!warning) continue;
         if (signature) warning->SignatureText = signature->text;
+        const std::string command = runsPrograms ? CommandOf(finding) : std::string();
+        if (!command.empty()) warning->Command = ShownCommand(command);
+        TellWhyDangerous(*warning, id, finding.entry, command, runsPrograms);
         // The autorun list's alert names its program alone, as a list line of it always did;
         // other alerts show the whole command, which an update changes: their lines name facts.
         if (warning->ClassName() != TAutorunAddWarning::kClassName)
             warning->ListFacts = AutostartListFacts(id, finding.entry.item, program.empty() ? finding.entry.data : program);
-        LogEvent("autostart finding at " + id + ": " + finding.entry.item);
+        LogEvent("autostart finding at " + id + ": " + finding.entry.item +
+                 (warning->DangerReasons.empty() ? "" : " (" + DangerReasonsLine(warning->DangerReasons) + ")"));
         queue.QueueWarning(std::move(warning));
         // The program file itself goes as well, as for the autorun list.
         if (knownProgram && FileExists(program))
@@ -232,6 +237,38 @@ void AutostartMonitor::Visit(std::size_t index, WarningSink& queue) {
     }
     known->second = std::move(learned);
     dirty_ = true;
+}
+
+std::string AutostartMonitor::ShownCommand(const std::string& command) const {
+    const CommandParts parts = SplitCommand(command);
+    std::string program = parts.program;
+    try {
+        if (locate_) program = locate_(program);
+    } catch (const std::exception&) {
+        LogCaught("autostart program path");
+    }
+    if (program.empty()) program = parts.program;
+    if (program.find(' ') != std::string::npos) program = "\"" + program + "\"";
+    return parts.arguments.empty() ? program : program + " " + parts.arguments;
+}
+
+void AutostartMonitor::TellWhyDangerous(TWarning& warning, const std::string& id, const AutostartEntry& entry,
+                                        const std::string& command, bool runsPrograms) const {
+    if (!judge_) return;
+    // The point's key: its id without the kind's word, the values it watches and the view.
+    std::string where = id.substr(std::min(id.find(' '), id.size()) + 1);
+    where = where.substr(0, where.find('|'));
+    try {
+        DangerVerdict verdict = judge_({.command = command,
+                                        .address = runsPrograms ? std::string_view() : std::string_view(entry.data),
+                                        .where = where,
+                                        .item = entry.item,
+                                        .data = entry.data});
+        warning.DangerReasons = std::move(verdict.reasons);
+        warning.MaliciousHost = std::move(verdict.maliciousHost);
+    } catch (const std::exception&) {
+        LogCaught("autostart danger rules");
+    }
 }
 
 std::optional<ProgramSignature> AutostartMonitor::SignerOf(const std::string& program) const {

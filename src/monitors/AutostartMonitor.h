@@ -24,6 +24,7 @@
 #include <thread>
 #include <vector>
 
+#include "database/DangerRules.h"
 #include "monitors/AutostartPoints.h"
 #include "monitors/SliceCursor.h"
 
@@ -83,6 +84,9 @@ using KnownAutostartProgram = std::function<bool(const std::string& path)>;
 // thread; the finding waits for a later pass).
 using AutostartSignerLookup = std::function<std::optional<ProgramSignature>(const std::string& program)>;
 
+// Why a finding looks dangerous, by the rules of the threat database.
+using AutostartDangerJudge = std::function<DangerVerdict(const DangerSubject& subject)>;
+
 class AutostartMonitor {
 public:
     // Loads the baseline from `baselinePath` (none there: this is the first start).
@@ -91,6 +95,14 @@ public:
     // Each finding that runs a program then waits until its signer is known, and its warning says
     // who signed it (none set: nothing is said).
     void SetSignerLookup(AutostartSignerLookup lookup) { signerOf_ = std::move(lookup); }
+    // Each finding's warning says why it looks dangerous where the rules find reasons, and names a
+    // host that spread malware (none set: nothing is said).
+    void SetDangerJudge(AutostartDangerJudge judge) { judge_ = std::move(judge); }
+    // Where a program a command names lies (with its folder, environment names expanded); the
+    // alert shows the command with it (none set: as the command names it).
+    void SetProgramLocator(std::function<std::string(const std::string& program)> locate) {
+        locate_ = std::move(locate);
+    }
 
     void AddSource(std::unique_ptr<AutostartSource> source);
 
@@ -106,6 +118,11 @@ public:
 
 private:
     void Visit(std::size_t index, WarningSink& queue);
+    // Puts judge_'s reasons and host into the warning of a finding at the point `id`.
+    void TellWhyDangerous(TWarning& warning, const std::string& id, const AutostartEntry& entry,
+                          const std::string& command, bool runsPrograms) const;
+    // The command as the alert shows it: the program with its folder, then its arguments.
+    std::string ShownCommand(const std::string& command) const;
     // signerOf_'s answer; an empty signature where it failed.
     std::optional<ProgramSignature> SignerOf(const std::string& program) const;
     // The entry `finding` may replace under another program name (IsAutostartRename): the one it
@@ -117,6 +134,8 @@ private:
     std::string baselinePath_;
     KnownAutostartProgram isKnownProgram_;
     AutostartSignerLookup signerOf_;
+    AutostartDangerJudge judge_;
+    std::function<std::string(const std::string& program)> locate_;
     std::vector<std::unique_ptr<AutostartSource>> sources_;
     struct PointRef {
         AutostartSource* source;

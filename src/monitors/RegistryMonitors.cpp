@@ -289,8 +289,19 @@ void TRegistryWatches::CheckWatchedValue(TRegMonitor& watch, WarningSink& queue)
         return;
     }
     if (text == watch.KnownRegString) return;
-    queue.QueueWarning(std::make_unique<TBrowserSettingWarning>(watch.Registry, watch.KeyPath, watch.ValueName,
-                                                                watch.KnownRegString, text, watch.View));
+    auto warning = std::make_unique<TBrowserSettingWarning>(watch.Registry, watch.KeyPath, watch.ValueName,
+                                                            watch.KnownRegString, text, watch.View);
+    if (judge_) {
+        try {
+            DangerVerdict verdict =
+                judge_({.address = text, .where = watch.KeyPath, .item = watch.ValueName, .data = text});
+            warning->DangerReasons = std::move(verdict.reasons);
+            warning->MaliciousHost = std::move(verdict.maliciousHost);
+        } catch (const std::exception&) {
+            LogCaught("browser setting danger rules");
+        }
+    }
+    queue.QueueWarning(std::move(warning));
     watch.KnownRegString = text;
 }
 

@@ -6,6 +6,7 @@
 // AutostartMonitor.h.)
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <map>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "common/OwnerThread.h"
+#include "database/DangerRules.h"
 #include "monitors/SliceCursor.h"
 #include "platform/RegistryWatch.h"
 #include "warnings/RootKeys.h"
@@ -67,6 +69,10 @@ struct TRegistrySnapshot {
 // The watch registry and the two passes.
 class TRegistryWatches {
 public:
+    // A changed browser setting's warning says why its new value looks dangerous (a host that
+    // spread malware) where the rules of the threat database find reasons.
+    void SetDangerJudge(std::function<DangerVerdict(const DangerSubject&)> judge) { judge_ = std::move(judge); }
+
     // Creates the watch in each of WatchedViews, as below.
     void AddRegWatch(const std::string& key, const std::string& value, char kind);
     // Creates one watch in `view`. Only a key text beginning exactly with "HKLM" or "HKCU", and
@@ -131,8 +137,9 @@ public:
     std::vector<TRegMonitor> ValueWatches;
 
 private:
+    std::function<DangerVerdict(const DangerSubject&)> judge_;
     // One watched value of the watched-value pass.
-    static void CheckWatchedValue(TRegMonitor& watch, WarningSink& queue);
+    void CheckWatchedValue(TRegMonitor& watch, WarningSink& queue);
     // The watch of a key the rows' paths start from ("SOFTWARE"), with everything below it, and
     // its generation at the last slice; by root, view and lower-case name.
     struct TopWatch {

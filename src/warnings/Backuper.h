@@ -37,6 +37,9 @@ inline constexpr std::string_view kBackupLastCodeKey = "LastCode";
 inline constexpr std::string_view kBackupTypeKey = "Type";
 inline constexpr std::string_view kBackupDescKey = "Desc";
 inline constexpr std::string_view kBackupFolderKey = "BackupFolder";
+// Why the finding that the record undoes looked dangerous (its reasons, "; " between them), where
+// it had reasons; the restore list shows them after "Desc".
+inline constexpr std::string_view kBackupReasonsKey = "Why";
 
 // What NewBackup made: the record's folder (ending with a separator) and its code as text.
 struct NewBackupResult {

@@ -82,6 +82,15 @@ public:
     // that the line still holds after an update); empty: the description, as always. A list
     // holds lines of both forms; either matches.
     std::string ListFacts;
+    // What the finding runs, whole: the program with its folder, then its arguments. The alert
+    // shows it on a line of its own, since the name the texts take from it can hide the program
+    // that runs; empty where the finding runs nothing.
+    std::string Command;
+    // Why the finding looks dangerous, by the rules of the threat database: shown after the
+    // description, kept in the log and the backup record. Not part of the description.
+    std::vector<std::string> DangerReasons;
+    // A host of the malicious-hosts table the finding names; the alert is then red.
+    std::string MaliciousHost;
     // Set when the black list settles the warning: the user has named it malicious, so its fix
     // does not ask the threat database again whether the thing is still a threat.
     bool SettledByBlackList = false;

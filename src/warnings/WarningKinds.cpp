@@ -231,6 +231,11 @@ std::vector<std::string> PlannedFix::Finish() {
     finished_ = true;
     if (record_) {
         if (!error_ && outcome_.keepRecord) {
+            if (!warning_->DangerReasons.empty()) {
+                std::string reasons;
+                for (const std::string& reason : warning_->DangerReasons) reasons += (reasons.empty() ? "" : "; ") + reason;
+                outcome_.recordKeys.push_back(BackupString(kBackupReasonsKey, reasons));
+            }
             backuper_->CommitRecord(*record_, kind_->name, warning_->GetBackupStr(), outcome_.recordKeys);
             LogEvent("fix " + std::string(kind_->name) + ": backup record " + record_->code);
         } else {
