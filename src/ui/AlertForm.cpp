@@ -11,7 +11,9 @@
 #include "core/CategoryActions.h"
 #include "core/ColorList.h"
 #include "core/WarningQueue.h"
+#include "platform/Clipboard.h"
 #include "platform/GdiGuards.h"
+#include "platform/WideText.h"
 #include "ui/MessageBox.h"
 #include "ui/Skin.h"
 #include "warnings/Warning.h"
@@ -22,26 +24,34 @@ namespace sentrel::ui {
 namespace {
 
 constexpr int kClientWidth = 438;
-constexpr int kClientHeight = 275;
+constexpr int kClientHeight = 323;
 constexpr int kCornerEllipse = 32;
 
 constexpr DesignRect kLabel1Place{24, 72, 88, 16};
 constexpr DesignRect kTitlePlace{112, 72, 161, 33};
 constexpr DesignRect kLabel2Place{24, 104, 200, 16};
-// The memo gave up a line to the id or path under it, which stays inside the memo's panel of
-// the background picture; a long path keeps its last part in sight (SS_PATHELLIPSIS).
-// The description, the finding's identity and its program's signer share the skin's upper panel,
-// which ends at 207.
-constexpr DesignRect kDescriptionPlace{24, 123, 265, 50};
-constexpr DesignRect kIdentityPlace{24, 174, 265, 16};
-constexpr DesignRect kSignaturePlace{24, 190, 265, 16};
-constexpr DesignRect kAllPlace{32, 221, 108, 16};
-constexpr DesignRect kAllThreatsPlace{32, 240, 243, 16};
+// The skin's upper panel holds the description and, under it, the lines that only some findings
+// have: why it looks dangerous (two lines), the command it runs, its identity (a long path keeps
+// its last part in sight, SS_PATHELLIPSIS) and who signed its program. Those present stack up
+// from the panel's bottom; the description takes the room they leave (ShowWarning).
+constexpr int kTextsLeft = 24;
+constexpr int kTextsWidth = 265;
+constexpr int kTextsTop = 123;
+constexpr int kTextsBottom = 249;
+constexpr int kLineHeight = 16;
+constexpr int kReasonsHeight = 30;
+// The command's line ends in a button that copies the whole command.
+constexpr int kCopyWidth = 44;
+constexpr DesignRect kDescriptionPlace{kTextsLeft, kTextsTop, kTextsWidth, kTextsBottom - kTextsTop};
+constexpr DesignRect kAllPlace{32, 269, 108, 16};
+constexpr DesignRect kAllThreatsPlace{32, 288, 243, 16};
 // Beside "Do it always", ending under the memo's right edge.
-constexpr DesignRect kWaitingPlace{150, 221, 139, 16};
-constexpr DesignRect kShieldPlace{310, 65, 120, 129};
-constexpr DesignRect kIgnorePlace{310, 200, 120, 49};
+constexpr DesignRect kWaitingPlace{150, 269, 139, 16};
+constexpr DesignRect kShieldPlace{310, 65, 120, 177};
+constexpr DesignRect kIgnorePlace{310, 248, 120, 49};
 constexpr DesignRect kClose3Place{394, 10, 25, 22};
+// The reasons, in the dark red of a warning.
+constexpr COLORREF kReasonsColour = RGB(0xA0, 0x10, 0x08);
 
 enum ControlId : int {
     kLabel1Id = 101,
@@ -52,7 +62,10 @@ enum ControlId : int {
     kAllThreatsId,
     kWaitingId,
     kIdentityId,
-    kSignatureId
+    kSignatureId,
+    kReasonsId,
+    kCommandId,
+    kCopyId
 };
 
 constexpr FontSpec kLabelFont{"Verdana", 12};
@@ -126,10 +139,20 @@ void TAlertForm::CreateControls() {
     description_ =
         layout_.Control("EDIT", "", ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL | WS_TABSTOP, 0,
                         kDescriptionPlace, form, kDescriptionId, layout_.Font(kMemoFont));
-    identity_ = layout_.Control("STATIC", "", SS_LEFT | SS_NOPREFIX | SS_PATHELLIPSIS, 0, kIdentityPlace, form,
-                                kIdentityId, layout_.Font(kMemoFont));
-    signature_ = layout_.Control("STATIC", "", SS_LEFT | SS_NOPREFIX | SS_ENDELLIPSIS, 0, kSignaturePlace, form,
-                                 kSignatureId, layout_.Font(kMemoFont));
+    // Placed by ShowWarning.
+    constexpr DesignRect kLine{kTextsLeft, kTextsBottom - kLineHeight, kTextsWidth, kLineHeight};
+    reasons_ = layout_.Control("STATIC", "", SS_LEFT | SS_NOPREFIX | SS_EDITCONTROL, 0,
+                               {kTextsLeft, kTextsBottom - kReasonsHeight, kTextsWidth, kReasonsHeight}, form,
+                               kReasonsId, layout_.Font(kMemoFont));
+    // Its hint shows the whole command where the line has to shorten it.
+    command_ = layout_.Control("STATIC", "", SS_LEFT | SS_NOPREFIX | SS_NOTIFY, 0, kLine, form, kCommandId,
+                               layout_.Font(kMemoFont));
+    copy_ = layout_.Control("BUTTON", "Copy", BS_PUSHBUTTON | WS_TABSTOP, 0, kLine, form, kCopyId,
+                            layout_.Font(kMemoFont));
+    identity_ = layout_.Control("STATIC", "", SS_LEFT | SS_NOPREFIX | SS_PATHELLIPSIS, 0, kLine, form, kIdentityId,
+                                layout_.Font(kMemoFont));
+    signature_ = layout_.Control("STATIC", "", SS_LEFT | SS_NOPREFIX | SS_ENDELLIPSIS, 0, kLine, form, kSignatureId,
+                                 layout_.Font(kMemoFont));
     all_ = layout_.Control("BUTTON", "Do it always", BS_AUTOCHECKBOX | WS_TABSTOP, 0, kAllPlace, form, kAllId, bold);
     allThreats_ = layout_.Control("BUTTON", "Do it always with all such threats", BS_AUTOCHECKBOX | WS_TABSTOP, 0,
                                   kAllThreatsPlace, form, kAllThreatsId, bold);
@@ -146,6 +169,8 @@ void TAlertForm::CreateControls() {
     hints_.Add(ignore_.Handle(), "Ignore this threat");
     hints_.Add(all_, "Always apply selected action to this particular threat");
     hints_.Add(allThreats_, "Always apply selected action to this kind of threats");
+    hints_.Add(command_, "");
+    hints_.Add(copy_, "Copy the whole command line");
 }
 
 LRESULT TAlertForm::OnDpiChanged(const DpiChange& change) {
@@ -168,14 +193,109 @@ void TAlertForm::FormCreate() {
 }
 
 void TAlertForm::ShowWarning(const std::string& title, const std::string& description, const std::string& identity,
-                             const std::string& picture, const std::string& danger, const std::string& signature) {
+                             const std::string& picture, const std::string& danger, const std::string& signature,
+                             const std::string& command, const std::string& reasons) {
     context_.queue.SetAlertBusy(true);
     SetWindowTextA(title_, title.c_str());
     SetWindowTextA(description_, WithCrLf(description).c_str());
+    SetWindowTextA(reasons_, reasons.c_str());
     SetWindowTextA(identity_, identity.c_str());
     SetWindowTextA(signature_, signature.c_str());
+    commandText_ = command;
+    hints_.Change(command_, command);
+    PlaceTexts();
     LoadAlert(picture, danger);
     ShowWaitingCount();
+}
+
+void TAlertForm::PlaceTexts() {
+    // From the panel's bottom up: the lines a finding has, then the description over the rest.
+    int bottom = kTextsBottom;
+    const auto place = [&](HWND line, bool present, int height) {
+        ShowWindow(line, present ? SW_SHOWNA : SW_HIDE);
+        if (!present) return;
+        bottom -= height;
+        layout_.Move(line, {kTextsLeft, bottom, kTextsWidth, height});
+    };
+    place(signature_, !WindowText(signature_).empty(), kLineHeight);
+    place(identity_, !WindowText(identity_).empty(), kLineHeight);
+    place(command_, !commandText_.empty(), kLineHeight);
+    ShowWindow(copy_, commandText_.empty() ? SW_HIDE : SW_SHOWNA);
+    if (!commandText_.empty()) {
+        layout_.Move(command_, {kTextsLeft, bottom, kTextsWidth - kCopyWidth - 4, kLineHeight});
+        layout_.Move(copy_, {kTextsLeft + kTextsWidth - kCopyWidth, bottom, kCopyWidth, kLineHeight});
+    }
+    place(reasons_, !WindowText(reasons_).empty(), kReasonsHeight);
+    layout_.Move(description_, {kTextsLeft, kTextsTop, kTextsWidth, bottom - 1 - kTextsTop});
+    ShowCommand();
+}
+
+void TAlertForm::CopyCommand() {
+    try {
+        platform::CopyTextToClipboard(Handle(), commandText_);
+    } catch (const std::exception& error) {
+        if (reportError_) reportError_(std::string("The command line could not be copied: ") + error.what());
+    }
+}
+
+void TAlertForm::ShowCommand() {
+    // A long command keeps its program's name and the beginning and the end of what it is given:
+    // first the program's folder gives way ("C:\…\tool.exe -x …end"), then the middle of the
+    // arguments, and only then the rest.
+    RECT line{};
+    GetClientRect(command_, &line);
+    const std::wstring whole = platform::WideFromUtf8(commandText_);
+    const platform::WindowDc screen(command_);
+    const platform::SelectObjectGuard font(screen.get(),
+                                           reinterpret_cast<HGDIOBJ>(SendMessageW(command_, WM_GETFONT, 0, 0)));
+    const auto fits = [&](const std::wstring& text) {
+        SIZE size{};
+        return GetTextExtentPoint32W(screen.get(), text.c_str(), static_cast<int>(text.size()), &size) &&
+               size.cx <= line.right;
+    };
+    // `text` with its end after `keep` characters shortened in the middle to fit, or nothing.
+    const auto shortenedAfter = [&](const std::wstring& text, std::size_t keep) -> std::wstring {
+        const std::wstring head = text.substr(0, keep);
+        const std::wstring tail = text.substr(keep);
+        const auto shortened = [&](std::size_t kept) {
+            const std::size_t front = kept * 2 / 3;
+            return head + tail.substr(0, front) + L"\u2026" + tail.substr(tail.size() - (kept - front));
+        };
+        if (!fits(shortened(0))) return {};
+        std::size_t low = 0;
+        std::size_t high = tail.size();
+        while (low < high) {
+            const std::size_t middle = (low + high + 1) / 2;
+            if (fits(shortened(middle))) {
+                low = middle;
+            } else {
+                high = middle - 1;
+            }
+        }
+        return shortened(low);
+    };
+    std::wstring shown = whole;
+    if (!fits(shown)) {
+        // The program: the quoted first part or the first word.
+        const std::size_t programEnd =
+            whole.starts_with(L'"') ? std::min(whole.find(L'"', 1), whole.size()) : std::min(whole.find(L' '), whole.size());
+        const std::size_t nameStart = whole.rfind(L'\\', programEnd);
+        const std::size_t folderStart = whole.find(L'\\');
+        std::wstring compact = whole;
+        std::size_t programLength = programEnd;
+        if (nameStart != std::wstring::npos && folderStart < nameStart) {
+            compact = whole.substr(0, folderStart + 1) + L"\u2026" + whole.substr(nameStart);
+            programLength = programEnd - (nameStart - folderStart - 2);
+        }
+        if (fits(compact)) {
+            shown = compact;
+        } else if (std::wstring cut = shortenedAfter(compact, std::min(programLength + 1, compact.size())); !cut.empty()) {
+            shown = cut;
+        } else {
+            shown = shortenedAfter(whole, 0);
+        }
+    }
+    SetWindowTextW(command_, shown.c_str());
 }
 
 void TAlertForm::ShowWaitingCount() {
@@ -491,6 +611,12 @@ LRESULT TAlertForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         KillTimer(Handle(), kSettleWaitingTimer);
         SettleWaitingSlice(false);
         return 0;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == kCopyId && HIWORD(wParam) == BN_CLICKED) {
+            CopyCommand();
+            return 0;
+        }
+        return DefaultHandling(message, wParam, lParam);
     case WM_CLOSE:
         // Alt+F4 on the alert is the close mark; the window itself lives for the whole run.
         if (IsWindowVisible(Handle()) && context_.queue.AlertBusy()) close3Click();
@@ -511,6 +637,7 @@ LRESULT TAlertForm::OnPaint() {
 }
 
 LRESULT TAlertForm::OnControlColour(HDC dc, HWND control) {
+    const COLORREF textColour = control == reasons_ ? kReasonsColour : kTextColour;
     if (control == description_ || control == all_ || control == allThreats_ || !backBrush_) {
         SetBkColor(dc, TintColour());
         SetTextColor(dc, kTextColour);
@@ -522,7 +649,7 @@ LRESULT TAlertForm::OnControlColour(HDC dc, HWND control) {
     MapWindowPoints(nullptr, Handle(), reinterpret_cast<POINT*>(&place), 2);
     SetBrushOrgEx(dc, -place.left, -place.top, nullptr);
     SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, kTextColour);
+    SetTextColor(dc, textColour);
     return reinterpret_cast<LRESULT>(backBrush_.get());
 }
 

@@ -73,8 +73,12 @@ public:
     // identity (the finding's id or path, WarningTexts::identity) has a line of its own under the
     // description, so that nothing in the description can hide it; who signed the program it
     // runs (`signature`, empty where that is not known) has the line under that.
+    // Why the finding looks dangerous (`reasons`, "Why it looks dangerous: ...") comes right after
+    // the description, in red; the whole command it runs has a line of its own (shortened in the
+    // middle where it is long, whole in its hint).
     void ShowWarning(const std::string& title, const std::string& description, const std::string& identity,
-                     const std::string& picture, const std::string& danger, const std::string& signature = {});
+                     const std::string& picture, const std::string& danger, const std::string& signature = {},
+                     const std::string& command = {}, const std::string& reasons = {});
     // Clears the check boxes, sets the tint and loads the pictures for the danger ("_red" or
     // empty; any other value counts as empty). Never throws for a missing picture.
     void LoadAlert(const std::string& picture, const std::string& danger);
@@ -104,6 +108,9 @@ public:
     HWND DescriptionMemo() const noexcept { return description_; }
     HWND IdentityLabel() const noexcept { return identity_; }
     HWND SignatureLabel() const noexcept { return signature_; }
+    HWND ReasonsLabel() const noexcept { return reasons_; }
+    HWND CommandLabel() const noexcept { return command_; }
+    HWND CopyButton() const noexcept { return copy_; }
     HWND AllCheck() const noexcept { return all_; }
     HWND AllThreatsCheck() const noexcept { return allThreats_; }
     HWND WaitingLabel() const noexcept { return waiting_; }
@@ -127,6 +134,12 @@ private:
     void FormShow();
 
     void CreateControls();
+    // Stacks the lines present under the description, which takes the rest of the panel.
+    void PlaceTexts();
+    // The command, shortened in the middle to fit its line.
+    void ShowCommand();
+    // "Copy": the whole command onto the clipboard.
+    void CopyCommand();
     // The pictures of one tint, read once and kept until ReleaseSkin.
     struct Skin {
         bool read = false;
@@ -168,6 +181,10 @@ private:
     HWND description_ = nullptr;
     HWND identity_ = nullptr;
     HWND signature_ = nullptr;
+    HWND reasons_ = nullptr;
+    HWND command_ = nullptr;
+    HWND copy_ = nullptr;
+    std::string commandText_;
     HWND all_ = nullptr;
     HWND allThreats_ = nullptr;
     HWND waiting_ = nullptr;

@@ -74,4 +74,14 @@ void HintTips::Add(HWND control, const std::string& hint) {
         platform::ThrowWin32Error("TTM_ADDTOOL(" + hint + ")", ERROR_INVALID_PARAMETER);
 }
 
+void HintTips::Change(HWND control, const std::string& hint) {
+    if (!tips_) return;
+    TTTOOLINFOA tool{};
+    tool.cbSize = TTTOOLINFOA_V1_SIZE;
+    tool.hwnd = GetParent(control);
+    tool.uId = reinterpret_cast<UINT_PTR>(control);
+    tool.lpszText = const_cast<char*>(hint.c_str());
+    SendMessageA(tips_, TTM_UPDATETIPTEXTA, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
 }  // namespace sentrel::ui

@@ -45,6 +45,8 @@ public:
 
     void Create(HWND owner);
     void Add(HWND control, const std::string& hint);
+    // Another hint for a control added before.
+    void Change(HWND control, const std::string& hint);
     HWND Handle() const noexcept { return tips_; }
 
 private:

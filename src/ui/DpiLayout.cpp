@@ -1,5 +1,6 @@
 #include "ui/DpiLayout.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace sentrel::ui {
@@ -45,6 +46,18 @@ HWND DpiLayout::Control(const char* className, const std::string& text, DWORD st
 
 void DpiLayout::Remember(HWND child, const DesignRect& place) {
     placed_.push_back({child, place});
+}
+
+void DpiLayout::Move(HWND child, const DesignRect& place) {
+    const auto placed = std::find_if(placed_.begin(), placed_.end(), [&](const Placed& item) { return item.child == child; });
+    if (placed == placed_.end()) {
+        Remember(child, place);
+    } else {
+        placed->place = place;
+    }
+    const RECT at = scale_(place);
+    SetWindowPos(child, nullptr, at.left, at.top, at.right - at.left, at.bottom - at.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void DpiLayout::Apply(HWND window, const DpiChange& change) {

@@ -41,6 +41,8 @@ public:
                  const DesignRect& place, HWND parent, int id, HFONT font);
     // Remembers the design place (in its parent's client area) of a child made otherwise.
     void Remember(HWND child, const DesignRect& place);
+    // Puts a child at another design place, remembered for the next DPI change.
+    void Move(HWND child, const DesignRect& place);
 
     // The answer to WM_DPICHANGED of `window`: everything laid out again at `change.dpi`, the
     // window in the suggested rectangle, and all of it redrawn.

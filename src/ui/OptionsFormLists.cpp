@@ -103,7 +103,10 @@ void TOptionsForm::FillBackups(const std::vector<int>& select) {
     const int count = context_.backuper.GetCount();
     for (int i = 0; i < count; ++i) {
         // backups.ini is a file any program of the user can write: its lines are shown made safe.
-        const std::string desc = SafeDisplayText(context_.backuper.GetString(i, kBackupDescKey), kShownLineLength);
+        std::string line = context_.backuper.GetString(i, kBackupDescKey);
+        if (const std::string why = context_.backuper.GetString(i, kBackupReasonsKey); !why.empty())
+            line += " - why it looked dangerous: " + why;
+        const std::string desc = SafeDisplayText(line, kShownLineLength);
         SendMessageA(backupsList_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(desc.c_str()));
     }
     bool caretSet = false;

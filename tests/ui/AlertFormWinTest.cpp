@@ -15,6 +15,7 @@
 #include "core/ColorList.h"
 #include "core/Dispatcher.h"
 #include "core/WarningQueue.h"
+#include "platform/Clipboard.h"
 #include "support/TempFolder.h"
 #include "ui/UiTestSupport.h"
 #include "warnings/Backuper.h"
@@ -128,7 +129,7 @@ TEST_F(AlertFormTest, IsABorderlessTopmostToolWindowOfTheAlertSize) {
     GetClientRect(form_.Handle(), &client);
     const DpiScale scale = DpiScale::Of(form_.Handle());
     EXPECT_EQ(client.right, scale(438));
-    EXPECT_EQ(client.bottom, scale(275));
+    EXPECT_EQ(client.bottom, scale(323));
     // The rounded outline: a corner pixel is outside, the inside of the corner is in.
     const HRGN region = CreateRectRgn(0, 0, 0, 0);
     ASSERT_NE(GetWindowRgn(form_.Handle(), region), ERROR);
@@ -154,13 +155,35 @@ TEST_F(AlertFormTest, ControlsSitAtTheirPlacesWithTheirFontsStylesAndHints) {
         return std::vector<long>{scale(left), scale(top), scale(width), scale(height)};
     };
     EXPECT_EQ(place(form_.TitleLabel()), design(112, 72, 161, 33));
-    EXPECT_EQ(place(form_.DescriptionMemo()), design(24, 123, 265, 50));
-    EXPECT_EQ(place(form_.IdentityLabel()), design(24, 174, 265, 16));
-    EXPECT_EQ(place(form_.SignatureLabel()), design(24, 190, 265, 16));
-    EXPECT_EQ(place(form_.AllCheck()), design(32, 221, 108, 16));
-    EXPECT_EQ(place(form_.AllThreatsCheck()), design(32, 240, 243, 16));
-    EXPECT_EQ(place(Child("shield")), design(310, 65, 120, 129));
-    EXPECT_EQ(place(Child("ignore")), design(310, 200, 120, 49));
+    EXPECT_EQ(place(form_.AllCheck()), design(32, 269, 108, 16));
+    EXPECT_EQ(place(form_.AllThreatsCheck()), design(32, 288, 243, 16));
+    EXPECT_EQ(place(Child("shield")), design(310, 65, 120, 177));
+    EXPECT_EQ(place(Child("ignore")), design(310, 248, 120, 49));
+    // The lines a finding has stack up from the bottom of the panel; the description has the rest.
+    const auto shown = [](HWND control) { return (GetWindowLongPtrA(control, GWL_STYLE) & WS_VISIBLE) != 0; };
+    form_.ShowWarning("t", "d", "", "bug", "");
+    EXPECT_EQ(place(form_.DescriptionMemo()), design(24, 123, 265, 125));
+    for (HWND line : {form_.ReasonsLabel(), form_.CommandLabel(), form_.IdentityLabel(), form_.SignatureLabel()})
+        EXPECT_FALSE(shown(line));
+    const std::string command =
+        "C:\\Windows\\System32\\WindowsPowerShell\\v1.0\\powershell.exe -w hidden -enc " + std::string(200, 'A') + "=END";
+    form_.ShowWarning("t", "d", "HKCU\\Run\\x", "bug", "", "Program not signed", command,
+                      "Why it looks dangerous: one; two");
+    EXPECT_EQ(place(form_.DescriptionMemo()), design(24, 123, 265, 47));
+    EXPECT_EQ(place(form_.ReasonsLabel()), design(24, 171, 265, 30));
+    EXPECT_EQ(place(form_.CommandLabel()), design(24, 201, 217, 16));
+    EXPECT_EQ(place(form_.CopyButton()), design(245, 201, 44, 16));
+    EXPECT_EQ(place(form_.IdentityLabel()), design(24, 217, 265, 16));
+    EXPECT_EQ(place(form_.SignatureLabel()), design(24, 233, 265, 16));
+    // A long command keeps its program and its end, shortened in the middle; its hint is whole.
+    const std::string line = WindowText(form_.CommandLabel());
+    EXPECT_TRUE(line.starts_with("C:\\\xE2\x80\xA6\\powershell.exe -w")) << line;
+    EXPECT_TRUE(line.ends_with("=END")) << line;
+    EXPECT_NE(line.find("\xE2\x80\xA6"), std::string::npos) << line;
+    EXPECT_LT(line.size(), command.size());
+    // "Copy" puts the whole of it on the clipboard.
+    SendMessageA(form_.CopyButton(), BM_CLICK, 0, 0);
+    EXPECT_EQ(platform::ClipboardText(form_.Handle()), command);
     EXPECT_EQ(place(Child("close3")), design(394, 10, 25, 22));
 
     struct Expected {
@@ -176,7 +199,9 @@ TEST_F(AlertFormTest, ControlsSitAtTheirPlacesWithTheirFontsStylesAndHints) {
                               Expected{form_.AllThreatsCheck(), "Verdana", 12, true},
                               Expected{form_.DescriptionMemo(), "MS Shell Dlg 2", 13, false},
                               Expected{form_.IdentityLabel(), "MS Shell Dlg 2", 13, false},
-                              Expected{form_.SignatureLabel(), "MS Shell Dlg 2", 13, false}}) {
+                              Expected{form_.SignatureLabel(), "MS Shell Dlg 2", 13, false},
+                              Expected{form_.CommandLabel(), "MS Shell Dlg 2", 13, false},
+                              Expected{form_.ReasonsLabel(), "MS Shell Dlg 2", 13, false}}) {
         LOGFONTA font{};
         ASSERT_NE(GetObjectA(reinterpret_cast<HGDIOBJ>(SendMessageA(e.control, WM_GETFONT, 0, 0)), sizeof font, &font),
                   0);
@@ -218,17 +243,17 @@ TEST_F(AlertFormTest, LaysItselfOutAnewWhenMovedToAScreenOfAnotherDpi) {
     };
     for (const int dpi : {192, 144, 96}) {
         const DpiScale scale(dpi);
-        RECT suggested{40, 30, 40 + scale(438), 30 + scale(275)};
+        RECT suggested{40, 30, 40 + scale(438), 30 + scale(323)};
         SendMessageA(form_.Handle(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
 
         RECT window{};
         GetWindowRect(form_.Handle(), &window);
         EXPECT_EQ(std::vector<long>({window.left, window.top, window.right - window.left, window.bottom - window.top}),
-                  std::vector<long>({40, 30, scale(438), scale(275)}))
+                  std::vector<long>({40, 30, scale(438), scale(323)}))
             << dpi;
-        EXPECT_EQ(place(form_.DescriptionMemo()), std::vector<long>({scale(24), scale(123), scale(265), scale(50)}))
+        EXPECT_EQ(place(form_.DescriptionMemo()), std::vector<long>({scale(24), scale(123), scale(265), scale(126)}))
             << dpi;
-        EXPECT_EQ(place(Child("shield")), std::vector<long>({scale(310), scale(65), scale(120), scale(129)})) << dpi;
+        EXPECT_EQ(place(Child("shield")), std::vector<long>({scale(310), scale(65), scale(120), scale(177)})) << dpi;
         LOGFONTA font{};
         ASSERT_NE(GetObjectA(reinterpret_cast<HGDIOBJ>(SendMessageA(form_.AllCheck(), WM_GETFONT, 0, 0)), sizeof font,
                              &font),
@@ -237,8 +262,8 @@ TEST_F(AlertFormTest, LaysItselfOutAnewWhenMovedToAScreenOfAnotherDpi) {
         // The rounded outline follows the size: the bottom-right corner is cut, its inside is in.
         const HRGN region = CreateRectRgn(0, 0, 0, 0);
         ASSERT_NE(GetWindowRgn(form_.Handle(), region), ERROR);
-        EXPECT_FALSE(PtInRegion(region, scale(438) - 1, scale(275) - 1)) << dpi;
-        EXPECT_TRUE(PtInRegion(region, scale(438) - scale(16), scale(275) - scale(16))) << dpi;
+        EXPECT_FALSE(PtInRegion(region, scale(438) - 1, scale(323) - 1)) << dpi;
+        EXPECT_TRUE(PtInRegion(region, scale(438) - scale(16), scale(323) - scale(16))) << dpi;
         DeleteObject(region);
     }
 }
