@@ -86,7 +86,7 @@ render_alert() {
             sed -i "s/#${pair%%:*}/#${pair##*:}/g" "$svg"
         done
     fi
-    rsvg-convert --width 438 --height 323 "$svg" -o "$output"
+    rsvg-convert --width 438 --height 355 "$svg" -o "$output"
 }
 
 for tint in yellow red; do
@@ -98,8 +98,8 @@ for tint in yellow red; do
     convert "$work/$tint-normal.png" -strip +dither -colors 256 "$graphics/alert_main$suffix.gif"
     for state in "${states[@]}"; do
         part="$(state_suffix "$state")"
-        jpeg "$work/$tint-$state.png" 120x177+310+65 "$graphics/shield$part$suffix.jpg"
-        jpeg "$work/$tint-$state.png" 120x49+310+248 "$graphics/ignore$part$suffix.jpg"
+        jpeg "$work/$tint-$state.png" 120x209+310+65 "$graphics/shield$part$suffix.jpg"
+        jpeg "$work/$tint-$state.png" 120x49+310+280 "$graphics/ignore$part$suffix.jpg"
         jpeg "$work/$tint-$state.png" 25x22+394+10 "$graphics/alert_exit$part$suffix.jpg"
     done
 done

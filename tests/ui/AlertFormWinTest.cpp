@@ -129,7 +129,7 @@ TEST_F(AlertFormTest, IsABorderlessTopmostToolWindowOfTheAlertSize) {
     GetClientRect(form_.Handle(), &client);
     const DpiScale scale = DpiScale::Of(form_.Handle());
     EXPECT_EQ(client.right, scale(438));
-    EXPECT_EQ(client.bottom, scale(323));
+    EXPECT_EQ(client.bottom, scale(355));
     // The rounded outline: a corner pixel is outside, the inside of the corner is in.
     const HRGN region = CreateRectRgn(0, 0, 0, 0);
     ASSERT_NE(GetWindowRgn(form_.Handle(), region), ERROR);
@@ -155,26 +155,26 @@ TEST_F(AlertFormTest, ControlsSitAtTheirPlacesWithTheirFontsStylesAndHints) {
         return std::vector<long>{scale(left), scale(top), scale(width), scale(height)};
     };
     EXPECT_EQ(place(form_.TitleLabel()), design(112, 72, 161, 33));
-    EXPECT_EQ(place(form_.AllCheck()), design(32, 269, 108, 16));
-    EXPECT_EQ(place(form_.AllThreatsCheck()), design(32, 288, 243, 16));
-    EXPECT_EQ(place(Child("shield")), design(310, 65, 120, 177));
-    EXPECT_EQ(place(Child("ignore")), design(310, 248, 120, 49));
+    EXPECT_EQ(place(form_.AllCheck()), design(32, 301, 108, 16));
+    EXPECT_EQ(place(form_.AllThreatsCheck()), design(32, 320, 243, 16));
+    EXPECT_EQ(place(Child("shield")), design(310, 65, 120, 209));
+    EXPECT_EQ(place(Child("ignore")), design(310, 280, 120, 49));
     // The lines a finding has stack up from the bottom of the panel; the description has the rest.
     const auto shown = [](HWND control) { return (GetWindowLongPtrA(control, GWL_STYLE) & WS_VISIBLE) != 0; };
     form_.ShowWarning("t", "d", "", "bug", "");
-    EXPECT_EQ(place(form_.DescriptionMemo()), design(24, 123, 265, 125));
+    EXPECT_EQ(place(form_.DescriptionMemo()), design(24, 123, 265, 157));
     for (HWND line : {form_.ReasonsLabel(), form_.CommandLabel(), form_.IdentityLabel(), form_.SignatureLabel()})
         EXPECT_FALSE(shown(line));
     const std::string command =
-        "C:\\Windows\\System32\\WindowsPowerShell\\v1.0\\powershell.exe -w hidden -enc " + std::string(200, 'A') + "=END";
+        "C:\\Windows\\System32\\WindowsPowerShell\\v1.0\\powershell.exe -w hidden -enc " + std::string(400, 'A') + "=END";
     form_.ShowWarning("t", "d", "HKCU\\Run\\x", "bug", "", "Program not signed", command,
                       "Why it looks dangerous: one; two");
-    EXPECT_EQ(place(form_.DescriptionMemo()), design(24, 123, 265, 47));
-    EXPECT_EQ(place(form_.ReasonsLabel()), design(24, 171, 265, 30));
-    EXPECT_EQ(place(form_.CommandLabel()), design(24, 201, 217, 16));
-    EXPECT_EQ(place(form_.CopyButton()), design(245, 201, 44, 16));
-    EXPECT_EQ(place(form_.IdentityLabel()), design(24, 217, 265, 16));
-    EXPECT_EQ(place(form_.SignatureLabel()), design(24, 233, 265, 16));
+    EXPECT_EQ(place(form_.DescriptionMemo()), design(24, 123, 265, 51));
+    EXPECT_EQ(place(form_.ReasonsLabel()), design(24, 175, 265, 44));
+    EXPECT_EQ(place(form_.CommandLabel()), design(24, 219, 217, 30));
+    EXPECT_EQ(place(form_.CopyButton()), design(245, 226, 44, 16));
+    EXPECT_EQ(place(form_.IdentityLabel()), design(24, 249, 265, 16));
+    EXPECT_EQ(place(form_.SignatureLabel()), design(24, 265, 265, 16));
     // A long command keeps its program and its end, shortened in the middle; its hint is whole.
     const std::string line = WindowText(form_.CommandLabel());
     EXPECT_TRUE(line.starts_with("C:\\\xE2\x80\xA6\\powershell.exe -w")) << line;
@@ -243,17 +243,17 @@ TEST_F(AlertFormTest, LaysItselfOutAnewWhenMovedToAScreenOfAnotherDpi) {
     };
     for (const int dpi : {192, 144, 96}) {
         const DpiScale scale(dpi);
-        RECT suggested{40, 30, 40 + scale(438), 30 + scale(323)};
+        RECT suggested{40, 30, 40 + scale(438), 30 + scale(355)};
         SendMessageA(form_.Handle(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
 
         RECT window{};
         GetWindowRect(form_.Handle(), &window);
         EXPECT_EQ(std::vector<long>({window.left, window.top, window.right - window.left, window.bottom - window.top}),
-                  std::vector<long>({40, 30, scale(438), scale(323)}))
+                  std::vector<long>({40, 30, scale(438), scale(355)}))
             << dpi;
-        EXPECT_EQ(place(form_.DescriptionMemo()), std::vector<long>({scale(24), scale(123), scale(265), scale(126)}))
+        EXPECT_EQ(place(form_.DescriptionMemo()), std::vector<long>({scale(24), scale(123), scale(265), scale(158)}))
             << dpi;
-        EXPECT_EQ(place(Child("shield")), std::vector<long>({scale(310), scale(65), scale(120), scale(177)})) << dpi;
+        EXPECT_EQ(place(Child("shield")), std::vector<long>({scale(310), scale(65), scale(120), scale(209)})) << dpi;
         LOGFONTA font{};
         ASSERT_NE(GetObjectA(reinterpret_cast<HGDIOBJ>(SendMessageA(form_.AllCheck(), WM_GETFONT, 0, 0)), sizeof font,
                              &font),
@@ -262,8 +262,8 @@ TEST_F(AlertFormTest, LaysItselfOutAnewWhenMovedToAScreenOfAnotherDpi) {
         // The rounded outline follows the size: the bottom-right corner is cut, its inside is in.
         const HRGN region = CreateRectRgn(0, 0, 0, 0);
         ASSERT_NE(GetWindowRgn(form_.Handle(), region), ERROR);
-        EXPECT_FALSE(PtInRegion(region, scale(438) - 1, scale(323) - 1)) << dpi;
-        EXPECT_TRUE(PtInRegion(region, scale(438) - scale(16), scale(323) - scale(16))) << dpi;
+        EXPECT_FALSE(PtInRegion(region, scale(438) - 1, scale(355) - 1)) << dpi;
+        EXPECT_TRUE(PtInRegion(region, scale(438) - scale(16), scale(355) - scale(16))) << dpi;
         DeleteObject(region);
     }
 }

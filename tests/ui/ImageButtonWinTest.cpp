@@ -116,10 +116,10 @@ TEST(Picture, LoadsGifAndJpegAndNamesTheFileWhenItCannot) {
     const std::string folder = test::ShippedGraphicsFolder();
     const Picture back = Picture::Load(folder + "alert_main.gif");
     EXPECT_EQ(back.Width(), 438);
-    EXPECT_EQ(back.Height(), 323);
+    EXPECT_EQ(back.Height(), 355);
     const Picture shield = Picture::Load(folder + "shield.jpg");
     EXPECT_EQ(shield.Width(), 120);
-    EXPECT_EQ(shield.Height(), 177);
+    EXPECT_EQ(shield.Height(), 209);
 
     sentrel::test::TempFolder temp;
     try {
@@ -143,13 +143,13 @@ TEST(Picture, TheAlertPicturesAreOfOnePiece) {
     for (const Tint tint : {Tint{"", RGB(251, 215, 112)}, Tint{"_red", RGB(243, 126, 126)}}) {
         const std::string d = tint.suffix;
         const Picture back = Picture::Load(folder + "alert_main" + d + ".gif");
-        EXPECT_EQ(back.PixelAt(100, 298), tint.colour) << d;  // behind the check boxes
+        EXPECT_EQ(back.PixelAt(100, 330), tint.colour) << d;  // behind the check boxes
         EXPECT_EQ(back.PixelAt(150, 160), tint.colour) << d;  // behind the memo
         struct Place {
             const char* name;
             int left, top, width, height;
         };
-        for (const Place place : {Place{"shield", 310, 65, 120, 177}, Place{"ignore", 310, 248, 120, 49},
+        for (const Place place : {Place{"shield", 310, 65, 120, 209}, Place{"ignore", 310, 280, 120, 49},
                                   Place{"alert_exit", 394, 10, 25, 22}}) {
             for (const char* state : {"", "_over", "_down"}) {
                 const Picture button = Picture::Load(folder + place.name + state + d + ".jpg");
