@@ -68,6 +68,9 @@ constexpr std::array<Link, 3> kLinks = {{
 }};
 
 constexpr DesignRect kAboutIconPlace{20, 16, 48, 48};
+constexpr const char* kFeedCredits =
+    "Threat data includes EasyList and EasyPrivacy (easylist.to; GPLv3 or CC BY-SA 3.0), URLhaus hosts by "
+    "malware-filter (abuse.ch; CC0) and the Public Suffix List (publicsuffix.org; MPL 2.0).";
 // A row of the backups list may be that wide before it scrolls.
 constexpr int kBackupsExtent = 1200;
 
@@ -305,6 +308,8 @@ void TOptionsForm::CreateAboutPage() {
     lastUpdate_ = Add(kAboutPage, "STATIC", "", SS_LEFT, {240, 104 + down, 200, 16}, 0);
     Add(kAboutPage, "STATIC", "Number of known threads:", SS_LEFT, {84, 126 + down, 150, 16}, 0);
     numberThreads_ = Add(kAboutPage, "STATIC", "", SS_LEFT, {240, 126 + down, 200, 16}, 0);
+    // The public lists the threat database is made from, with their licences (data/threats).
+    Add(kAboutPage, "STATIC", kFeedCredits, SS_LEFT | SS_NOPREFIX, {290, 156 + down, 230, 90}, 0);
     for (std::size_t i = 0; i < kLinks.size(); ++i) {
         const HWND link = Add(kAboutPage, "STATIC", kLinks[i].text, SS_LEFT | SS_NOTIFY | SS_NOPREFIX,
                               {84, 160 + down + static_cast<int>(i) * 22, 200, 18}, ids::kLink + static_cast<int>(i),

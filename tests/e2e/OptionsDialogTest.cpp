@@ -515,7 +515,9 @@ TEST(OptionsDialog, EveryPageShowsItsControls) {
         {"About",
          {{"Sentrel 4"}, {"Version 4.0"}, {"Sentrel protects your computer from viruses and spyware using heuristic algorithms"},
           {"Last update date:"}, {"Number of known threads:"}, {"www.sentrel.example"}, {"Product infromation"},
-          {"Support"}}},
+          {"Support"},
+          {"Threat data includes EasyList and EasyPrivacy (easylist.to; GPLv3 or CC BY-SA 3.0), URLhaus hosts by "
+           "malware-filter (abuse.ch; CC0) and the Public Suffix List (publicsuffix.org; MPL 2.0)."}}},
     };
     const auto shownTimes = [](HWND page, const std::string& text) {
         int times = 0;
