@@ -120,6 +120,8 @@ TEST(ShieldAtWork, AsksAboutANewAutorunEntryAndRemembersTheAnswer) {
     ASSERT_EQ(backuper.GetCount(), 1);
     EXPECT_EQ(backuper.GetString(0, "Type"), "TAutorunAddWarning");
     EXPECT_EQ(backuper.GetString(0, "Desc"), "Program other.exe was deleted from the autorun list");
+    // The record keeps why the entry looked dangerous: the test's programs lie in the temporary folder.
+    EXPECT_EQ(backuper.GetString(0, "Why"), "the program is in the temporary folder");
     ShieldWarningKind(backuper.GetString(0, "Type")).Undo(backuper, 0, WarningContext{});
     const auto restored = run.Read("E2E Other");
     ASSERT_TRUE(restored.has_value()) << "undo did not put the entry back";
