@@ -51,6 +51,7 @@ struct BrowserExtension {
     std::string version;
     std::string description;
     std::string path;           // its folder or file
+    std::string updateUrl;      // Chromium: the manifest's update_url, where it takes new versions from
     SettingsOverrides overrides;
     // Firefox only: the add-on's type ("extension", "theme", "dictionary", "locale"), where it
     // was installed from ("app-profile", "app-system-user", ...), whether it runs, and whether

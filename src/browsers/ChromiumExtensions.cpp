@@ -185,6 +185,7 @@ void ReadProfileExtensions(const ChromiumBrowser& browser, const ChromiumProfile
                 if (!manifest->version.empty()) extension.version = manifest->version;
                 extension.description = manifest->description;
                 extension.overrides = manifest->overrides;
+                extension.updateUrl = manifest->updateUrl;
             } else {
                 // Still an extension folder: listed under its id, with what could not be read.
                 list.problems.push_back({manifestPath, reason});
@@ -267,6 +268,7 @@ std::optional<ExtensionManifest> ParseExtensionManifest(std::string_view manifes
     Messages messages(messagesOf, result.defaultLocale);
     result.name = messages.Resolve(StringMember(*json, "name"));
     result.version = StringMember(*json, "version");
+    result.updateUrl = StringMember(*json, "update_url");
     result.description = messages.Resolve(StringMember(*json, "description"));
     result.overrides = ReadOverrides(*json, messages);
     return result;

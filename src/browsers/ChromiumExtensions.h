@@ -46,6 +46,7 @@ struct ExtensionManifest {
     std::string version;
     std::string description;
     std::string defaultLocale;
+    std::string updateUrl;  // where the browser fetches its new versions; empty: the browser's store
     SettingsOverrides overrides;
 };
 

@@ -223,7 +223,7 @@ void AutostartMonitor::Visit(std::size_t index, WarningSink& queue) {
         if (signature) warning->SignatureText = signature->text;
         const std::string command = runsPrograms ? CommandOf(finding) : std::string();
         if (!command.empty()) warning->Command = ShownCommand(command);
-        TellWhyDangerous(*warning, id, finding.entry, command, runsPrograms);
+        TellWhyDangerous(*warning, id, finding.entry, command, source.AddressesOf(point, finding));
         // The autorun list's alert names its program alone, as a list line of it always did;
         // other alerts show the whole command, which an update changes: their lines name facts.
         if (warning->ClassName() != TAutorunAddWarning::kClassName)
@@ -253,14 +253,14 @@ std::string AutostartMonitor::ShownCommand(const std::string& command) const {
 }
 
 void AutostartMonitor::TellWhyDangerous(TWarning& warning, const std::string& id, const AutostartEntry& entry,
-                                        const std::string& command, bool runsPrograms) const {
+                                        const std::string& command, const std::string& addresses) const {
     if (!judge_) return;
     // The point's key: its id without the kind's word, the values it watches and the view.
     std::string where = id.substr(std::min(id.find(' '), id.size()) + 1);
     where = where.substr(0, where.find('|'));
     try {
         DangerVerdict verdict = judge_({.command = command,
-                                        .address = runsPrograms ? std::string_view() : std::string_view(entry.data),
+                                        .address = addresses,
                                         .where = where,
                                         .item = entry.item,
                                         .data = entry.data});

@@ -50,6 +50,11 @@ public:
     // The point's entries name programs: the threat database and the shield's own files are
     // looked up for them. A browser's extension or setting names none.
     virtual bool RunsPrograms(std::size_t) const { return true; }
+    // The addresses a finding points to (a home page, a search or update address), blank-separated,
+    // for the rules that judge hosts; by default the entry's data where it runs no program.
+    virtual std::string AddressesOf(std::size_t point, const AutostartFinding& finding) const {
+        return RunsPrograms(point) ? std::string() : finding.entry.data;
+    }
     // Called when a pass begins, before its first point is read.
     virtual void PassStarts() {}
 };
@@ -120,7 +125,7 @@ private:
     void Visit(std::size_t index, WarningSink& queue);
     // Puts judge_'s reasons and host into the warning of a finding at the point `id`.
     void TellWhyDangerous(TWarning& warning, const std::string& id, const AutostartEntry& entry,
-                          const std::string& command, bool runsPrograms) const;
+                          const std::string& command, const std::string& addresses) const;
     // The command as the alert shows it: the program with its folder, then its arguments.
     std::string ShownCommand(const std::string& command) const;
     // signerOf_'s answer; an empty signature where it failed.

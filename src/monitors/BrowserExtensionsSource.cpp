@@ -83,6 +83,16 @@ public:
         }
     }
 
+    std::string AddressesOf(std::size_t index, const AutostartFinding& finding) const override {
+        const Point& point = points_[index];
+        const auto found = point.read.find(finding.entry.item);
+        if (found == point.read.end()) return {};
+        const BrowserExtension& extension = found->second;
+        std::string addresses = extension.updateUrl + " " + extension.overrides.homePage + " " + extension.overrides.searchUrl;
+        for (const std::string& page : extension.overrides.startupPages) addresses += " " + page;
+        return addresses;
+    }
+
     std::unique_ptr<TWarning> MakeWarning(std::size_t index, const AutostartFinding& finding, bool) override {
         const Point& point = points_[index];
         const auto found = point.read.find(finding.entry.item);

@@ -45,6 +45,7 @@ TEST(ChromiumExtensions, ReadsEveryProfileWithLocalisedNames) {
     Put(old, "manifest.json", R"({"name":"Old","version":"1.9"})");
     Put(current, "manifest.json",
         R"j({"name":"__MSG_extName__ (beta)","version":"1.10","default_locale":"ru","description":"__MSG_missing__",
+            "update_url":"https://updates.example/crx",
             "chrome_settings_overrides":{"homepage":"https://start.example/","search_provider":
             {"name":"__MSG_extName__","search_url":"https://find.example/?q={searchTerms}","is_default":true}}})j");
     Put(current, "_locales/ru/messages.json", R"({"ExtName":{"message":"Блокировщик"}})");
@@ -59,6 +60,7 @@ TEST(ChromiumExtensions, ReadsEveryProfileWithLocalisedNames) {
     EXPECT_EQ(first.version, "1.10");
     EXPECT_EQ(first.description, "__MSG_missing__");
     EXPECT_EQ(first.overrides.homePage, "https://start.example/");
+    EXPECT_EQ(first.updateUrl, "https://updates.example/crx");
     EXPECT_EQ(first.overrides.searchName, "Блокировщик");
     EXPECT_TRUE(first.overrides.searchIsDefault);
     // A damaged manifest still lists the extension under its id, with the problem.
