@@ -11,7 +11,7 @@ cmake --preset native >/dev/null
 cmake --build build/native -j2 --target sentrel-db
 cmake --preset windows-bench >/dev/null
 cmake --build build/windows-bench -j2 --target load_bench lookup_bench monitor_bench large_table_bench update_bench autostart_bench autostart_readers_bench \
-    idle_bench shipped_database
+    idle_bench feeds_bench shipped_database
 
 echo "== Native"
 build/bench/bin/load_bench
@@ -19,6 +19,8 @@ echo
 build/bench/bin/lookup_bench
 echo
 build/bench/bin/update_bench
+echo
+build/bench/bin/feeds_bench
 echo
 echo "== Windows build under Wine"
 scripts/wine-run.sh "$PWD/build/windows-bench/bin/load_bench.exe" </dev/null 2>&1 | tr -d '\r'
@@ -30,6 +32,8 @@ echo
 scripts/wine-run.sh "$PWD/build/windows-bench/bin/large_table_bench.exe" --whole-up-to=50000 </dev/null 2>&1 | tr -d '\r'
 echo
 scripts/wine-run.sh "$PWD/build/windows-bench/bin/update_bench.exe" </dev/null 2>&1 | tr -d '\r'
+echo
+scripts/wine-run.sh "$PWD/build/windows-bench/bin/feeds_bench.exe" </dev/null 2>&1 | tr -d '\r'
 echo
 scripts/wine-run.sh "$PWD/build/windows-bench/bin/autostart_bench.exe" </dev/null 2>&1 | tr -d '\r'
 echo
