@@ -25,6 +25,7 @@
 #include "monitors/AutostartMonitor.h"
 #include "monitors/RegistryPointsSource.h"
 #include "monitors/BrowserExtensionsSource.h"
+#include "monitors/CookieStoresSource.h"
 #include "monitors/BrowserShortcutsSource.h"
 #include "monitors/FirefoxPreferencesSource.h"
 #include "monitors/ProgramSigners.h"
@@ -511,6 +512,11 @@ void Application::CompleteStartup() {
     autostart_->AddSource(MakeBrowserShortcutsSource(points, autostart_->Gate(), offThread));
     autostart_->AddSource(MakeBrowserExtensionsSource(UserBrowserDataFolders()));
     autostart_->AddSource(MakeFirefoxPreferencesSource(UserBrowserDataFolders()));
+    autostart_->AddSource(MakeCookieStoresSource(UserBrowserDataFolders(), offThread,
+                                                 [this]() -> const THostLists& { return threats_->Hosts(); },
+                                                 [this](const std::string& cookie) {
+                                                     return IsTrackingCookie(threats_->DataBase(), cookie);
+                                                 }));
     processMonitor_->SetRunner([this](std::function<void()> work, std::function<void()> finish) {
         if (offThread_) offThread_->Run(std::move(work), std::move(finish));
     });

@@ -11,6 +11,7 @@
 #include "warnings/Backuper.h"
 #include "warnings/BrowserExtensionWarning.h"
 #include "warnings/BrowserPreferenceWarning.h"
+#include "warnings/CookieStoreWarning.h"
 #include "warnings/FilePointWarnings.h"
 #include "warnings/AdminPart.h"
 #include "warnings/ServiceWarning.h"
@@ -124,6 +125,12 @@ constexpr WarningKind kShieldKinds[] = {
      .fix = SENTREL_WINDOWS_REMEDY(FixBrowserExtension),
      .undo = SENTREL_WINDOWS_REMEDY(UndoBrowserExtension),
      .texts = &BrowserExtensionTexts},
+    {.name = CookieStoreWarning::kClassName,
+     .categories = {kCookiesCategory},
+     .hasUndo = true,
+     .fix = &FixCookieStore,
+     .undo = &UndoCookieStore,
+     .texts = &CookieStoreTexts},
     {.name = BrowserPreferenceWarning::kClassName,
      .categories = {kBrowserSettingsCategory},
      .hasUndo = true,

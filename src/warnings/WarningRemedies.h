@@ -109,6 +109,13 @@ void FixBrowserPreference(const TWarning& warning, const NewBackupResult& record
         const WarningWorkerContext& context);
 void UndoBrowserPreference(const BackupRecord& record, const WarningWorkerContext& context);
 
+// CookieStoreRemedies.cpp (every system): exactly the tracker's cookies go from the browser's
+// store in one transaction, the rows kept in the record's folder; the undo puts back those the
+// site has not set again.
+void FixCookieStore(const TWarning& warning, const NewBackupResult& record, FixOutcome& outcome,
+                    const WarningWorkerContext& context);
+void UndoCookieStore(const BackupRecord& record, const WarningWorkerContext& context);
+
 // A service (ServiceRemediesWin.cpp).
 void FixService(const TWarning& warning, const NewBackupResult& record, FixOutcome& outcome,
         const WarningWorkerContext& context);

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include <sqlite3.h>
+
 #include "common/Files.h"
 #include "e2e/AlertDriving.h"
 #include "monitors/BrowserExtensionsSource.h"
@@ -187,6 +189,141 @@ TEST(BrowserWatch, ReportsFirefoxPreferenceLinesRemovesThemAndPutsThemBack) {
     EXPECT_TRUE(Eventually([&] { return LastWriteTime(kBaseline) != before; }));
     if (const HWND alert = WaitForAlert(shield, 4s)) ADD_FAILURE() << "reported again after undo: " << AllTexts(alert);
     Stop(shield);
+    CleanUp();
+}
+
+// A store made as the browser makes it, written here as the browser would (no browser is
+// installed): `rows` ordinary cookies to begin with.
+class CookieStoreFile {
+public:
+    CookieStoreFile(const std::string& path, const char* schema, std::string (*row)(const std::string&, int))
+        : row_(row) {
+        CreateFolders(FolderPart(path));
+        EXPECT_EQ(sqlite3_open(path.c_str(), &db_), SQLITE_OK);
+        Run(schema);
+        for (int i = 0; i < 50; ++i) Add(".site" + std::to_string(i) + ".example", i);
+    }
+    ~CookieStoreFile() { sqlite3_close(db_); }
+    void Add(const std::string& host, int n) { Run(row_(host, n)); }
+    void Run(const std::string& sql) {
+        char* error = nullptr;
+        EXPECT_EQ(sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &error), SQLITE_OK) << (error ? error : "") << sql;
+        sqlite3_free(error);
+    }
+    std::string One(const std::string& sql) {
+        sqlite3_stmt* statement = nullptr;
+        std::string text;
+        if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &statement, nullptr) == SQLITE_OK &&
+            sqlite3_step(statement) == SQLITE_ROW && sqlite3_column_text(statement, 0))
+            text = reinterpret_cast<const char*>(sqlite3_column_text(statement, 0));
+        sqlite3_finalize(statement);
+        return text;
+    }
+
+private:
+    sqlite3* db_ = nullptr;
+    std::string (*row_)(const std::string&, int);
+};
+
+std::string ChromeCookie(const std::string& host, int n) {
+    return "INSERT INTO cookies VALUES(" + std::to_string(13300000000000000 + n) + ",'" + host + "','','c" +
+           std::to_string(n) + "','',X'76313000ff41','/'," + std::to_string(13400000000000000 + n) +
+           ",1,0,0,1,1,1,0,2,443,0,0,0);";
+}
+
+std::string FirefoxCookie(const std::string& host, int n) {
+    return "INSERT INTO moz_cookies (originAttributes,name,value,host,path,expiry,lastAccessed,creationTime,isSecure,"
+           "isHttpOnly) VALUES('','c" + std::to_string(n) + "','v','" + host + "','/',1900000000,1,1,0,0);";
+}
+
+constexpr const char* kChromeCookies =
+    "CREATE TABLE meta(key LONGVARCHAR NOT NULL UNIQUE PRIMARY KEY, value LONGVARCHAR);"
+    "CREATE TABLE cookies(creation_utc INTEGER NOT NULL,host_key TEXT NOT NULL,top_frame_site_key TEXT NOT NULL,"
+    "name TEXT NOT NULL,value TEXT NOT NULL,encrypted_value BLOB NOT NULL,path TEXT NOT NULL,"
+    "expires_utc INTEGER NOT NULL,is_secure INTEGER NOT NULL,is_httponly INTEGER NOT NULL,"
+    "last_access_utc INTEGER NOT NULL,has_expires INTEGER NOT NULL,is_persistent INTEGER NOT NULL,"
+    "priority INTEGER NOT NULL,samesite INTEGER NOT NULL,source_scheme INTEGER NOT NULL,"
+    "source_port INTEGER NOT NULL,last_update_utc INTEGER NOT NULL,source_type INTEGER NOT NULL,"
+    "has_cross_site_ancestor INTEGER NOT NULL);"
+    "CREATE UNIQUE INDEX cookies_unique_index ON cookies(host_key, top_frame_site_key, has_cross_site_ancestor, "
+    "name, path, source_scheme, source_port);"
+    "INSERT INTO meta VALUES('version','24');";
+constexpr const char* kFirefoxCookies =
+    "PRAGMA journal_mode=WAL;"
+    "CREATE TABLE moz_cookies (id INTEGER PRIMARY KEY, originAttributes TEXT NOT NULL DEFAULT '', name TEXT, "
+    "value TEXT, host TEXT, path TEXT, expiry INTEGER, lastAccessed INTEGER, creationTime INTEGER, "
+    "isSecure INTEGER, isHttpOnly INTEGER, inBrowserElement INTEGER DEFAULT 0, sameSite INTEGER DEFAULT 0, "
+    "schemeMap INTEGER DEFAULT 0, isPartitionedAttributeSet INTEGER DEFAULT 0, "
+    "CONSTRAINT moz_uniqueid UNIQUE (name, host, path, originAttributes));";
+
+TEST(BrowserWatch, TrackingCookiesOfTheStoresAreReportedDeletedExactlyAndPutBack) {
+    CleanUp();
+    ShieldFolder folder(SecurityLevel::High);
+    WriteText(kUserData + "\\Local State", R"({"profile":{"info_cache":{"Default":{"name":"Person 1"}}}})");
+    WriteText(kMozilla + "\\Firefox\\profiles.ini",
+              "[Profile0]\r\nName=default-release\r\nIsRelative=1\r\nPath=Profiles/e2e.default-release\r\n");
+    const std::string chromePath = kUserData + "\\Default\\Network\\Cookies";
+    const std::string firefoxPath = kMozilla + "\\Firefox\\Profiles\\e2e.default-release\\cookies.sqlite";
+    {
+        CookieStoreFile chrome(chromePath, kChromeCookies, ChromeCookie);
+        CookieStoreFile firefox(firefoxPath, kFirefoxCookies, FirefoxCookie);
+        ShieldProcess shield(folder);
+        ASSERT_TRUE(shield.WaitUntilStarted());
+        ASSERT_TRUE(Eventually([] { return FileExists(kBaseline); })) << "the first pass wrote no baseline";
+        // The stores are known once a pass has read them (off the window thread).
+        ASSERT_TRUE(Eventually([] { return ReadFileText(kBaseline).find("cookies Firefox") != std::string::npos; }, 30s));
+        if (const HWND alert = WaitForAlert(shield, 4s)) ADD_FAILURE() << "alert for the stores as they were: " << AllTexts(alert);
+
+        // A tracker sets a cookie in each: one alert each, naming the domain and the browser.
+        chrome.Add(".scorecardresearch.com", 100);
+        firefox.Add(".doubleclick.net", 101);
+        const std::string chromeFinding = "Tracking cookies of scorecardresearch.com (1) in Google Chrome, profile Person 1";
+        const std::string firefoxFinding = "Tracking cookies of doubleclick.net (1) in Firefox, profile default-release";
+        std::vector<std::string> seen;
+        for (int i = 0; i < 2; ++i) {
+            const HWND alert = WaitForAlert(shield, 30s);
+            ASSERT_NE(alert, nullptr) << "alerts so far: " << Joined(seen);
+            const std::string texts = AllTexts(alert);
+            seen.push_back(texts.find(chromeFinding) != std::string::npos    ? chromeFinding
+                           : texts.find(firefoxFinding) != std::string::npos ? firefoxFinding
+                                                                               : texts);
+            if (seen.back() == chromeFinding) {
+                // While the browser holds its store, Shield me says it must be closed, and nothing
+                // is lost; the alert stays for the next try.
+                SaveWindowPicture(alert, ScreenshotPath("alert-tracking-cookies.bmp"));
+                chrome.Run("BEGIN EXCLUSIVE; UPDATE cookies SET value = 'held' WHERE rowid = 1;");
+                PostMessageA(FindChildByText(alert, "shield"), BM_CLICK, 0, 0);
+                const HWND box = shield.WaitForMessageBox(20s);
+                chrome.Run("ROLLBACK;");
+                ASSERT_NE(box, nullptr) << "no word of the held store";
+                EXPECT_NE(MessageBoxText(box).find("close Google Chrome"), std::string::npos) << MessageBoxText(box);
+                PostMessageA(box, WM_CLOSE, 0, 0);
+                EXPECT_EQ(chrome.One("SELECT count(*) FROM cookies"), "51");
+                ASSERT_TRUE(Eventually([&] { return IsWindowVisible(alert) && IsWindowEnabled(FindChildByText(alert, "shield")); }));
+            } else {
+                EXPECT_EQ(seen.back(), firefoxFinding);
+            }
+            ASSERT_NO_FATAL_FAILURE(Click(alert, "shield"));
+            ASSERT_TRUE(Eventually([&] { return !IsWindowVisible(alert) || AllTexts(alert) != texts; }));
+        }
+        TBackuper backuper(folder.Path());
+        ASSERT_TRUE(Eventually([&] { return backuper.GetCount() == 2; })) << backuper.GetCount() << " records";
+        EXPECT_EQ(chrome.One("SELECT count(*) FROM cookies"), "50");
+        EXPECT_EQ(chrome.One("SELECT count(*) FROM cookies WHERE host_key = '.scorecardresearch.com'"), "0");
+        EXPECT_EQ(chrome.One("PRAGMA integrity_check"), "ok");
+        EXPECT_EQ(firefox.One("SELECT count(*) FROM moz_cookies"), "50");
+        EXPECT_EQ(firefox.One("PRAGMA integrity_check"), "ok");
+
+        // Undo puts both back, and the shield does not report them again.
+        ASSERT_NO_FATAL_FAILURE(UndoEveryChange(shield, 2));
+        EXPECT_TRUE(Eventually([&] { return backuper.GetCount() == 0; })) << backuper.GetCount() << " records left";
+        if (const HWND box = shield.WaitForMessageBox(0ms)) ADD_FAILURE() << MessageBoxText(box);
+        EXPECT_EQ(chrome.One("SELECT count(*) FROM cookies WHERE host_key = '.scorecardresearch.com'"), "1");
+        EXPECT_EQ(firefox.One("SELECT count(*) FROM moz_cookies WHERE host = '.doubleclick.net'"), "1");
+        EXPECT_EQ(chrome.One("PRAGMA integrity_check"), "ok");
+        if (const HWND again = WaitForAlert(shield, 8s)) ADD_FAILURE() << "reported again after undo: " << AllTexts(again);
+        Stop(shield);
+    }
     CleanUp();
 }
 
