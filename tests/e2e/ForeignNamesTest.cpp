@@ -204,7 +204,10 @@ TEST(ForeignNames, ARunValueIsNamedRemovedAndUndoneWithItsNameAndData) {
     Choose(alert, {}, "shield");
     EXPECT_FALSE(RunValueByWideName(valueName).has_value()) << "Shield me left the value";
 
-    shield.UndoTheOnlyChange("Program " + FileNamePart(program) + " was deleted from the autorun list",
+    // The test's programs lie in the temporary folder, which the restore list says as well.
+    shield.UndoTheOnlyChange("Program " + FileNamePart(program) +
+                                 " was deleted from the autorun list - why it looked dangerous: the program is in the "
+                                 "temporary folder",
                              "restore-foreign-run-value.bmp");
     EXPECT_EQ(RunValueByWideName(valueName), Wide(program)) << "undo did not bring back the exact name and data";
 }

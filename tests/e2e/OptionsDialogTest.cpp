@@ -212,8 +212,16 @@ TEST(OptionsDialog, RestoreChangesUndoesAndDeletesWhatTheShieldFixed) {
     ASSERT_NE(list, nullptr);
     const std::vector<std::string> shown = ListTexts(list);
     ASSERT_EQ(shown.size(), 2u);
-    const std::vector<std::string> records{backuper.GetString(0, "Desc"), backuper.GetString(1, "Desc")};
+    // Each record's description, and why its finding looked dangerous where the record says so.
+    const auto line = [&](int record) {
+        const std::string why = backuper.GetString(record, "Why");
+        return backuper.GetString(record, "Desc") + (why.empty() ? "" : " - why it looked dangerous: " + why);
+    };
+    const std::vector<std::string> records{line(0), line(1)};
     EXPECT_EQ(shown, records) << "the list shows each record's description in record order";
+    EXPECT_TRUE(std::find(shown.begin(), shown.end(),
+                          "Program other.exe was deleted from the autorun list - why it looked dangerous: the program "
+                          "is in the temporary folder") != shown.end());
     const int otherRecord = records[0].find("other.exe") != std::string::npos ? 0 : 1;
     const std::string otherCode = backuper.GetSectionName(otherRecord);
 
@@ -242,15 +250,17 @@ TEST(OptionsDialog, RestoreChangesUndoesAndDeletesWhatTheShieldFixed) {
 
     // Delete removes the other record and its folder, restoring nothing.
     const std::vector<std::string> now = ListTexts(list);
-    const auto otherIndex = std::find(now.begin(), now.end(),
-                                      "Program other.exe was deleted from the autorun list") - now.begin();
+    const auto otherIndex = std::find_if(now.begin(), now.end(), [](const std::string& text) {
+                                return text.starts_with("Program other.exe was deleted from the autorun list");
+                            }) - now.begin();
     ASSERT_LT(otherIndex, 2);
     SelectOnly(list, static_cast<int>(otherIndex));
     Press(page, "&Delete");
     ASSERT_TRUE(Eventually([&] { return ListTexts(list).size() == 1u; }));
     EXPECT_FALSE(FolderExists(backuper.RecordFolder(otherCode)));
     EXPECT_FALSE(run.Read("E2E Delete").has_value());
-    EXPECT_EQ(ListTexts(list), (std::vector<std::string>{"Program marker.exe was deleted from the autorun list"}));
+    EXPECT_EQ(ListTexts(list), (std::vector<std::string>{"Program marker.exe was deleted from the autorun list - why it "
+                                                         "looked dangerous: the program is in the temporary folder"}));
     // Delete of the only entry leaves nothing selected.
     SelectOnly(list, 0);
     Press(page, "&Delete");
