@@ -184,7 +184,7 @@ bool WholeNumber(std::string_view text, Number& number) {
 
 }  // namespace
 
-std::vector<StoredCookie> ReadCookieStore(const std::string& path, CookieStoreKind kind) {
+std::vector<StoredCookie> ReadCookieStore(const std::string& path, CookieStoreKind kind, std::size_t maxCookies) {
     const Schema& schema = SchemaOf(kind);
     const Database db = Open(path, false);
     bool hasPartition = false;
@@ -196,6 +196,10 @@ std::vector<StoredCookie> ReadCookieStore(const std::string& path, CookieStoreKi
     std::vector<StoredCookie> cookies;
     for (int code; (code = sqlite3_step(select.get())) != SQLITE_DONE;) {
         if (code != SQLITE_ROW) Fail(db.get(), code, path, "reading its cookies");
+        if (cookies.size() == maxCookies)
+            throw CookieStoreError(CookieStoreError::Reason::Unreadable,
+                                   path + " holds more than " + std::to_string(maxCookies) +
+                                       " cookies, more than a browser keeps; it is not read");
         cookies.push_back({ColumnText(select.get(), 0), ColumnText(select.get(), 1), ColumnText(select.get(), 2),
                            hasPartition ? ColumnText(select.get(), 3) : std::string()});
     }

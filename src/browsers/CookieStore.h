@@ -7,6 +7,7 @@
 // Changes delete exactly the cookies named, in one transaction, and keep every column of what
 // they deleted so that it can be put back.
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -45,9 +46,14 @@ struct StoredCookie {
     bool operator==(const StoredCookie&) const = default;
 };
 
-// Every cookie of a store. CookieStoreError when it cannot be read; a store the browser holds
-// gives Reason::Busy.
-std::vector<StoredCookie> ReadCookieStore(const std::string& path, CookieStoreKind kind);
+// More than a browser keeps (Chrome keeps some thousands): a store holding more is refused rather
+// than read into memory whole.
+inline constexpr std::size_t kMaxStoreCookies = 500000;
+
+// Every cookie of a store. CookieStoreError when it cannot be read or holds more than
+// `maxCookies`; a store the browser holds gives Reason::Busy.
+std::vector<StoredCookie> ReadCookieStore(const std::string& path, CookieStoreKind kind,
+                                          std::size_t maxCookies = kMaxStoreCookies);
 
 // The cookies of one tracker domain: its registrable domain (the tracker domain list names it or
 // a parent of it) and the cookies set for it or its subdomains.

@@ -182,6 +182,12 @@ TEST(CookieStore, HeldDamagedAndUnknownStoresAreRefusedWithoutAWrite) {
         made.Run(kChromeSchema);
         for (int i = 0; i < 200; ++i) made.Run(ChromeRow("h" + std::to_string(i) + ".example", "n", i));
     }
+    try {
+        ReadCookieStore(whole, CookieStoreKind::Chromium, 150);
+        ADD_FAILURE() << "a store of more cookies than the bound was read";
+    } catch (const CookieStoreError& error) {
+        EXPECT_EQ(error.reason(), CookieStoreError::Reason::Unreadable);
+    }
     const std::string bytes = ReadFileText(whole);
     test::WriteTextFile(folder / "cut", bytes.substr(0, bytes.size() / 3));
     EXPECT_THROW(ReadCookieStore(folder / "cut", CookieStoreKind::Chromium), CookieStoreError);
