@@ -10,31 +10,16 @@
 #include "common/Files.h"
 #include "database/DataBase.h"
 #include "database/HostLists.h"
+#include "support/CookieStoreSchemas.h"
 #include "support/TempFolder.h"
 
 namespace sentrel {
 namespace {
 
-constexpr const char* kChromeSchema =
-    "CREATE TABLE meta(key LONGVARCHAR NOT NULL UNIQUE PRIMARY KEY, value LONGVARCHAR);"
-    "CREATE TABLE cookies(creation_utc INTEGER NOT NULL,host_key TEXT NOT NULL,top_frame_site_key TEXT NOT NULL,"
-    "name TEXT NOT NULL,value TEXT NOT NULL,encrypted_value BLOB NOT NULL,path TEXT NOT NULL,"
-    "expires_utc INTEGER NOT NULL,is_secure INTEGER NOT NULL,is_httponly INTEGER NOT NULL,"
-    "last_access_utc INTEGER NOT NULL,has_expires INTEGER NOT NULL,is_persistent INTEGER NOT NULL,"
-    "priority INTEGER NOT NULL,samesite INTEGER NOT NULL,source_scheme INTEGER NOT NULL,"
-    "source_port INTEGER NOT NULL,last_update_utc INTEGER NOT NULL,source_type INTEGER NOT NULL,"
-    "has_cross_site_ancestor INTEGER NOT NULL);"
-    "CREATE UNIQUE INDEX cookies_unique_index ON cookies(host_key, top_frame_site_key, has_cross_site_ancestor, "
-    "name, path, source_scheme, source_port);"
-    "INSERT INTO meta VALUES('version','24');";
-constexpr const char* kFirefoxSchema =
-    "PRAGMA journal_mode=WAL;"
-    "CREATE TABLE moz_cookies (id INTEGER PRIMARY KEY, originAttributes TEXT NOT NULL DEFAULT '', name TEXT, "
-    "value TEXT, host TEXT, path TEXT, expiry INTEGER, lastAccessed INTEGER, creationTime INTEGER, "
-    "isSecure INTEGER, isHttpOnly INTEGER, inBrowserElement INTEGER DEFAULT 0, sameSite INTEGER DEFAULT 0, "
-    "schemeMap INTEGER DEFAULT 0, isPartitionedAttributeSet INTEGER DEFAULT 0, "
-    "CONSTRAINT moz_uniqueid UNIQUE (name, host, path, originAttributes));"
-    "PRAGMA user_version = 15;";
+using test::ChromeCookieRow;
+using test::FirefoxCookieRow;
+using test::kChromeCookieSchema;
+using test::kFirefoxCookieSchema;
 
 class Store {
 public:
@@ -62,18 +47,6 @@ public:
 private:
     sqlite3* db_ = nullptr;
 };
-
-// A Chrome row: the encrypted value is a blob with a zero byte in it, as Chrome's are.
-std::string ChromeRow(const std::string& host, const std::string& name, int n) {
-    return "INSERT INTO cookies VALUES(" + std::to_string(13300000000000000 + n) + ",'" + host + "','','" + name +
-           "','',X'76313000ff41','/'," + std::to_string(13400000000000000 + n) + ",1,0,0,1,1,1,0,2,443,0,0,0);";
-}
-
-std::string FirefoxRow(const std::string& host, const std::string& name, int n) {
-    return "INSERT INTO moz_cookies (originAttributes,name,value,host,path,expiry,lastAccessed,creationTime,isSecure,"
-           "isHttpOnly) VALUES('','" + name + "','v" + std::to_string(n) + "','" + host + "','/',1900000000," +
-           std::to_string(n) + "," + std::to_string(n) + ",0,0);";
-}
 
 std::unique_ptr<TDataBase> Lists() {
     auto dataBase = std::make_unique<TDataBase>("unused.db", false, "");
@@ -147,8 +120,8 @@ TEST_P(CookieStores, TrackerCookiesAreFoundDeletedExactlyAndPutBack) {
 }
 
 INSTANTIATE_TEST_SUITE_P(TodaysBrowsers, CookieStores,
-                         ::testing::Values(Case{CookieStoreKind::Chromium, kChromeSchema, ChromeRow, "cookies"},
-                                           Case{CookieStoreKind::Firefox, kFirefoxSchema, FirefoxRow, "moz_cookies"}),
+                         ::testing::Values(Case{CookieStoreKind::Chromium, kChromeCookieSchema, ChromeCookieRow, "cookies"},
+                                           Case{CookieStoreKind::Firefox, kFirefoxCookieSchema, FirefoxCookieRow, "moz_cookies"}),
                          [](const auto& made) { return made.param.kind == CookieStoreKind::Chromium ? "Chrome" : "Firefox"; });
 
 TEST(CookieStore, HeldDamagedAndUnknownStoresAreRefusedWithoutAWrite) {
@@ -179,8 +152,8 @@ TEST(CookieStore, HeldDamagedAndUnknownStoresAreRefusedWithoutAWrite) {
     const std::string whole = folder / "whole";
     {
         Store made(whole);
-        made.Run(kChromeSchema);
-        for (int i = 0; i < 200; ++i) made.Run(ChromeRow("h" + std::to_string(i) + ".example", "n", i));
+        made.Run(kChromeCookieSchema);
+        for (int i = 0; i < 200; ++i) made.Run(ChromeCookieRow("h" + std::to_string(i) + ".example", "n", i));
     }
     try {
         ReadCookieStore(whole, CookieStoreKind::Chromium, 150);

@@ -18,6 +18,7 @@
 #include "monitors/BrowserExtensionsSource.h"
 #include "platform/ProgramFolder.h"
 #include "platform/Registry.h"
+#include "support/CookieStoreSchemas.h"
 #include "warnings/Backuper.h"
 #include "warnings/FolderTree.h"
 
@@ -226,35 +227,11 @@ private:
 };
 
 std::string ChromeCookie(const std::string& host, int n) {
-    return "INSERT INTO cookies VALUES(" + std::to_string(13300000000000000 + n) + ",'" + host + "','','c" +
-           std::to_string(n) + "','',X'76313000ff41','/'," + std::to_string(13400000000000000 + n) +
-           ",1,0,0,1,1,1,0,2,443,0,0,0);";
+    return test::ChromeCookieRow(host, "c" + std::to_string(n), n);
 }
-
 std::string FirefoxCookie(const std::string& host, int n) {
-    return "INSERT INTO moz_cookies (originAttributes,name,value,host,path,expiry,lastAccessed,creationTime,isSecure,"
-           "isHttpOnly) VALUES('','c" + std::to_string(n) + "','v','" + host + "','/',1900000000,1,1,0,0);";
+    return test::FirefoxCookieRow(host, "c" + std::to_string(n), n);
 }
-
-constexpr const char* kChromeCookies =
-    "CREATE TABLE meta(key LONGVARCHAR NOT NULL UNIQUE PRIMARY KEY, value LONGVARCHAR);"
-    "CREATE TABLE cookies(creation_utc INTEGER NOT NULL,host_key TEXT NOT NULL,top_frame_site_key TEXT NOT NULL,"
-    "name TEXT NOT NULL,value TEXT NOT NULL,encrypted_value BLOB NOT NULL,path TEXT NOT NULL,"
-    "expires_utc INTEGER NOT NULL,is_secure INTEGER NOT NULL,is_httponly INTEGER NOT NULL,"
-    "last_access_utc INTEGER NOT NULL,has_expires INTEGER NOT NULL,is_persistent INTEGER NOT NULL,"
-    "priority INTEGER NOT NULL,samesite INTEGER NOT NULL,source_scheme INTEGER NOT NULL,"
-    "source_port INTEGER NOT NULL,last_update_utc INTEGER NOT NULL,source_type INTEGER NOT NULL,"
-    "has_cross_site_ancestor INTEGER NOT NULL);"
-    "CREATE UNIQUE INDEX cookies_unique_index ON cookies(host_key, top_frame_site_key, has_cross_site_ancestor, "
-    "name, path, source_scheme, source_port);"
-    "INSERT INTO meta VALUES('version','24');";
-constexpr const char* kFirefoxCookies =
-    "PRAGMA journal_mode=WAL;"
-    "CREATE TABLE moz_cookies (id INTEGER PRIMARY KEY, originAttributes TEXT NOT NULL DEFAULT '', name TEXT, "
-    "value TEXT, host TEXT, path TEXT, expiry INTEGER, lastAccessed INTEGER, creationTime INTEGER, "
-    "isSecure INTEGER, isHttpOnly INTEGER, inBrowserElement INTEGER DEFAULT 0, sameSite INTEGER DEFAULT 0, "
-    "schemeMap INTEGER DEFAULT 0, isPartitionedAttributeSet INTEGER DEFAULT 0, "
-    "CONSTRAINT moz_uniqueid UNIQUE (name, host, path, originAttributes));";
 
 TEST(BrowserWatch, TrackingCookiesOfTheStoresAreReportedDeletedExactlyAndPutBack) {
     CleanUp();
@@ -265,8 +242,8 @@ TEST(BrowserWatch, TrackingCookiesOfTheStoresAreReportedDeletedExactlyAndPutBack
     const std::string chromePath = kUserData + "\\Default\\Network\\Cookies";
     const std::string firefoxPath = kMozilla + "\\Firefox\\Profiles\\e2e.default-release\\cookies.sqlite";
     {
-        CookieStoreFile chrome(chromePath, kChromeCookies, ChromeCookie);
-        CookieStoreFile firefox(firefoxPath, kFirefoxCookies, FirefoxCookie);
+        CookieStoreFile chrome(chromePath, test::kChromeCookieSchema, ChromeCookie);
+        CookieStoreFile firefox(firefoxPath, test::kFirefoxCookieSchema, FirefoxCookie);
         ShieldProcess shield(folder);
         ASSERT_TRUE(shield.WaitUntilStarted());
         ASSERT_TRUE(Eventually([] { return FileExists(kBaseline); })) << "the first pass wrote no baseline";
