@@ -117,20 +117,30 @@ public:
     }
 
 private:
-    std::vector<StoreFile> StoresOf(const Point& point) const {
+    // The stores of a point's profiles. The profiles are listed again only when the file that
+    // lists them (Local State, profiles.ini) changed; whether a profile has a store yet is looked
+    // at each time.
+    std::vector<StoreFile> StoresOf(const Point& point) {
+        const std::string list =
+            point.kind == CookieStoreKind::Chromium ? point.folder + "\\Local State" : point.folder + "\\profiles.ini";
+        Profiles& profiles = profiles_[point.id];
+        if (const auto stamp = StampOf(list); !profiles.listed || stamp != profiles.stamp) {
+            profiles = {stamp, true, {}};
+            if (point.kind == CookieStoreKind::Chromium) {
+                for (const ChromiumProfile& profile : ReadChromiumProfiles(point.folder).profiles)
+                    profiles.candidates.push_back({profile.path, profile.folderName, profile.displayName});
+            } else {
+                for (const FirefoxProfile& profile : ReadFirefoxProfiles(point.folder).profiles)
+                    profiles.candidates.push_back({profile.path, FolderName(profile.path), profile.name});
+            }
+        }
         std::vector<StoreFile> stores;
-        if (point.kind == CookieStoreKind::Chromium) {
-            for (const ChromiumProfile& profile : ReadChromiumProfiles(point.folder).profiles) {
-                // Today's stores are in Network\; older versions kept them in the profile itself.
-                std::string path = profile.path + "\\Network\\Cookies";
-                if (!FileExists(path)) path = profile.path + "\\Cookies";
-                if (FileExists(path)) stores.push_back({path, profile.folderName, profile.displayName});
-            }
-        } else {
-            for (const FirefoxProfile& profile : ReadFirefoxProfiles(point.folder).profiles) {
-                const std::string path = profile.path + "\\cookies.sqlite";
-                if (FileExists(path)) stores.push_back({path, FolderName(profile.path), profile.name});
-            }
+        for (const StoreFile& profile : profiles.candidates) {
+            // Today's Chromium stores are in Network\; older versions kept them in the profile.
+            std::string path = point.kind == CookieStoreKind::Chromium ? profile.path + "\\Network\\Cookies"
+                                                                       : profile.path + "\\cookies.sqlite";
+            if (point.kind == CookieStoreKind::Chromium && !FileExists(path)) path = profile.path + "\\Cookies";
+            if (FileExists(path)) stores.push_back({path, profile.profileFolder, profile.profile});
         }
         return stores;
     }
@@ -185,6 +195,14 @@ private:
     std::function<const THostLists&()> trackers_;
     std::function<bool(const std::string&)> masked_;
     std::vector<Point> points_;
+    // The profiles of a point as their list file last gave them (a StoreFile's path is the
+    // profile's folder here).
+    struct Profiles {
+        std::optional<std::pair<std::uintmax_t, std::int64_t>> stamp;
+        bool listed = false;
+        std::vector<StoreFile> candidates;
+    };
+    std::map<std::string, Profiles> profiles_;   // by the point's id
     std::map<std::string, StoreState> states_;  // by the store's path
     std::set<std::size_t> reading_;             // points whose stores are being read
 };
