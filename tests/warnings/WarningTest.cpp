@@ -154,7 +154,8 @@ TEST(WarningKinds, ListsTheKindsInOrderAndFindsThemByExactName) {
                                     "TBrowserSettingWarning", "TRegistyWarning",    "TCookieWarning",
                                     "TFolderWarning",     "AutostartPointWarning",
                                     "StartupFileWarning", "ScheduledTaskWarning", "BrowserExtensionWarning",
-                                    "BrowserPreferenceWarning", "ServiceWarning", "BrowserShortcutWarning",
+                                    "CookieStoreWarning", "BrowserPreferenceWarning", "ServiceWarning",
+                                    "BrowserShortcutWarning",
                                     "WatchedFileWarning", "WmiSubscriptionWarning", "BitsJobWarning"};
     const auto kinds = ShieldWarningKinds();
     ASSERT_EQ(kinds.size(), std::size(expected));
