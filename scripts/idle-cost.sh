@@ -6,7 +6,12 @@
 # minute (Wine does not report another process's figures to a Windows program).
 #   idle-cost.sh BIN_FOLDER [DATABASE]   (the folder of idle_bench.exe, Sentrel4.exe and
 #                                         database.db; DATABASE replaces the shipped database)
-# SENTREL_IDLE_SECONDS changes the minute.
+# SENTREL_IDLE_SECONDS changes the minute. SENTREL_IDLE_COOKIE_STORES=1 first puts a Chrome profile
+# (Local State, Default\Network\Cookies) and a Firefox profile (profiles.ini,
+# Profiles\bench.default\cookies.sqlite) with a store of 20,000 cookies each in the prefix's user
+# folders (written by cookie_store_bench.exe --make-stores, from BIN_FOLDER), and removes them at
+# the end: the idle cost of two stores that do not change. It refuses to run where the prefix
+# already has a Chrome or Firefox folder.
 set -euo pipefail
 bin=$(cd "$1" && pwd)
 database=${2:-}
@@ -21,7 +26,61 @@ if ! wine_session_display >/dev/null; then
     "$here/wine-session.sh" start "$build" >/dev/null
     own_session=1
 fi
-trap 'touch "$signal/done"; rm -rf "$signal"; [ -z "$own_session" ] || "$here/wine-session.sh" stop "$build"' EXIT
+baseline= kept_baseline=
+made_profiles=()
+clean_up() {
+    touch "$signal/done"
+    rm -rf "$signal" "${made_profiles[@]}"
+    rm -f "$baseline"
+    [ -z "$kept_baseline" ] || mv "$kept_baseline" "$baseline"
+    [ -z "$own_session" ] || "$here/wine-session.sh" stop "$build"
+}
+trap clean_up EXIT
+
+# The prefix's user folders, as Windows names them and as they are here.
+wine_ensure_server
+windows_folder() { wine cmd /c echo "%$1%" </dev/null 2>/dev/null | tr -d '\r' | tail -n 1; }
+local_appdata=$(windows_folder LOCALAPPDATA) roaming_appdata=$(windows_folder APPDATA)
+local_unix=$(realpath -e "$(winepath -u "$local_appdata" 2>/dev/null)" 2>/dev/null || true)
+roaming_unix=$(realpath -e "$(winepath -u "$roaming_appdata" 2>/dev/null)" 2>/dev/null || true)
+# Whatever is removed at the end must be inside the prefix.
+for folder in "$local_unix" "$roaming_unix"; do
+    case "$folder" in
+    "$(realpath "$WINEPREFIX")"/drive_c/?*) ;;
+    *) echo "error: the prefix's user folders were not found (got '$folder')" >&2; exit 1 ;;
+    esac
+done
+
+# Every run is the shield's first start: what earlier runs taught its autostart baseline (cookie
+# stores that were there then, or not) would otherwise be reported or forgotten during the idle
+# minute. The baseline is set aside for the run and put back afterwards.
+baseline="$roaming_unix/.SentrelSettings/autostart_baseline.txt"
+if [ -e "$baseline" ]; then
+    aside=$(mktemp)
+    mv "$baseline" "$aside"
+    kept_baseline=$aside
+fi
+
+if [ "${SENTREL_IDLE_COOKIE_STORES:-}" = 1 ]; then
+    chrome="$local_unix/Google/Chrome" firefox="$roaming_unix/Mozilla/Firefox"
+    for folder in "$chrome" "$firefox"; do
+        if [ -e "$folder" ]; then
+            echo "error: $folder is there already; the cookie stores are made only where there is no profile" >&2
+            exit 1
+        fi
+        # The highest folder made here is the one removed.
+        top=$folder
+        [ -e "$(dirname "$folder")" ] || top=$(dirname "$folder")
+        made_profiles+=("$top")
+    done
+    mkdir -p "$chrome/User Data" "$firefox"
+    printf '%s' '{"profile":{"info_cache":{"Default":{"name":"Person 1"}}}}' >"$chrome/User Data/Local State"
+    printf '[General]\r\nStartWithLastProfile=1\r\nVersion=2\r\n\r\n[Profile0]\r\nName=bench\r\nIsRelative=1\r\nPath=Profiles/bench.default\r\nDefault=1\r\n' \
+        >"$firefox/profiles.ini"
+    "$here/wine-run.sh" "$bin/cookie_store_bench.exe" --make-stores \
+        "$local_appdata\\Google\\Chrome\\User Data\\Default\\Network\\Cookies" \
+        "$roaming_appdata\\Mozilla\\Firefox\\Profiles\\bench.default\\cookies.sqlite" </dev/null 2>&1 | tr -d '\r'
+fi
 
 arguments=(--signal="Z:${signal//\//\\}" --idle-limit=$((seconds + 120)))
 [ -n "$database" ] && arguments+=(--database="Z:$(cd "$(dirname "$database")" && pwd | sed 's|/|\\|g')\\$(basename "$database")")
