@@ -140,6 +140,9 @@ void AutostartMonitor::Visit(std::size_t index, WarningSink& queue) {
         std::copy_if(now->begin(), now->end(), std::back_inserter(known->second), acceptedItem);
         dirty_ = true;
     }
+    // The usual pass: the point holds what it held. Nothing to compare (a point of hundreds of
+    // entries, a browser's tracker domains, would otherwise be compared entry by entry each pass).
+    if (!accepted && known->second == *now) return;
     const AutostartPointKind kind = source.PointKind(point);
     std::vector<AutostartFinding> findings = CompareAutostartEntries(kind, known->second, *now);
     // What went lately and is back as it was, or came back updated, and every update, is logged

@@ -167,6 +167,10 @@ private:
                 } catch (const CookieStoreError& error) {
                     reading.error = error;
                 }
+                // Opening a store in WAL mode leaves an empty log beside it where there was none:
+                // that is no change of the browser's.
+                if (!reading.log)
+                    if (const auto log = StampOf(reading.store.path + "-wal"); log && log->first == 0) reading.log = log;
             }
         };
         auto finish = [this, index, readings] {
