@@ -30,23 +30,14 @@
 #include "database/DataBase.h"
 #include "database/HostLists.h"
 #include "monitors/CookieRules.h"
+#include "BenchProcess.h"
+#include "support/CookieStoreSchemas.h"
 
-#ifdef _WIN32
-#include <windows.h>
-// After windows.h.
-#include <psapi.h>
-
-#include "platform/HiddenProcess.h"
-#include "platform/ProgramFolder.h"
-#else
-#include <unistd.h>
-
-#include <fstream>
-#endif
 
 namespace {
 
 using namespace sentrel;
+using namespace sentrel::bench;
 using Clock = std::chrono::steady_clock;
 constexpr int kRepeats = 7;
 constexpr int kCookies = 20000;
@@ -58,82 +49,9 @@ constexpr std::string_view kMemoryOption = "--measure-memory";
 constexpr std::string_view kMakeOption = "--make-stores";
 volatile std::size_t sinkHole = 0;  // keeps the readings' answers alive
 
-double Best(const std::function<void()>& run) {
-    double best = 1e30;
-    for (int i = 0; i < kRepeats; ++i) {
-        const auto start = Clock::now();
-        run();
-        best = std::min(best, std::chrono::duration<double>(Clock::now() - start).count());
-    }
-    return best;
-}
-
 double Ms(double seconds) {
     return seconds * 1e3;
 }
-
-// --- The process -------------------------------------------------------------------------------
-
-#ifdef _WIN32
-// Private bytes are the figure; the working set is shown beside them for systems that keep no
-// count of private bytes (Wine may report none).
-constexpr const char* kMemoryNames[] = {"private bytes", "working set"};
-using MemoryFigures = std::array<std::int64_t, 2>;
-
-MemoryFigures ProcessMemory() {
-    PROCESS_MEMORY_COUNTERS_EX counters{};
-    counters.cb = sizeof(counters);
-    if (!GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
-                              sizeof(counters)))
-        throw std::runtime_error("GetProcessMemoryInfo failed");
-    return {static_cast<std::int64_t>(counters.PrivateUsage), static_cast<std::int64_t>(counters.WorkingSetSize)};
-}
-
-std::string ThisProgram() {
-    return platform::ExecutablePath();
-}
-
-std::string Quoted(const std::string& text) {
-    return "\"" + text + "\"";
-}
-
-std::string OutputOf(const std::string& commandLine) {
-    const platform::HiddenRunOutcome outcome = platform::RunHiddenAndRead(commandLine, 120000, 4096);
-    if (outcome.exitCode != 0) throw std::runtime_error("the memory measurement failed: " + outcome.output);
-    return outcome.output;
-}
-#else
-constexpr const char* kMemoryNames[] = {"resident size"};
-using MemoryFigures = std::array<std::int64_t, 1>;
-
-MemoryFigures ProcessMemory() {
-    std::ifstream statm("/proc/self/statm");
-    std::int64_t size = 0;
-    std::int64_t resident = 0;
-    if (!(statm >> size >> resident)) throw std::runtime_error("/proc/self/statm cannot be read");
-    return {resident * sysconf(_SC_PAGESIZE)};
-}
-
-std::string ThisProgram() {
-    return std::filesystem::read_symlink("/proc/self/exe").string();
-}
-
-std::string Quoted(const std::string& text) {
-    std::string quoted = "'";
-    for (const char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
-std::string OutputOf(const std::string& commandLine) {
-    FILE* pipe = popen(commandLine.c_str(), "r");
-    if (pipe == nullptr) throw std::runtime_error("cannot start " + commandLine);
-    std::string output;
-    char buffer[256];
-    while (const std::size_t read = std::fread(buffer, 1, sizeof(buffer), pipe)) output.append(buffer, read);
-    if (pclose(pipe) != 0) throw std::runtime_error("the memory measurement failed: " + output);
-    return output;
-}
-#endif
 
 std::string DefaultDataBase() {
     return FolderPart(ThisProgram()) + "database.db";
@@ -141,30 +59,12 @@ std::string DefaultDataBase() {
 
 // --- The stores --------------------------------------------------------------------------------
 
-constexpr const char* kChromeSchema =
-    "CREATE TABLE meta(key LONGVARCHAR NOT NULL UNIQUE PRIMARY KEY, value LONGVARCHAR);"
-    "CREATE TABLE cookies(creation_utc INTEGER NOT NULL,host_key TEXT NOT NULL,top_frame_site_key TEXT NOT NULL,"
-    "name TEXT NOT NULL,value TEXT NOT NULL,encrypted_value BLOB NOT NULL,path TEXT NOT NULL,"
-    "expires_utc INTEGER NOT NULL,is_secure INTEGER NOT NULL,is_httponly INTEGER NOT NULL,"
-    "last_access_utc INTEGER NOT NULL,has_expires INTEGER NOT NULL,is_persistent INTEGER NOT NULL,"
-    "priority INTEGER NOT NULL,samesite INTEGER NOT NULL,source_scheme INTEGER NOT NULL,"
-    "source_port INTEGER NOT NULL,last_update_utc INTEGER NOT NULL,source_type INTEGER NOT NULL,"
-    "has_cross_site_ancestor INTEGER NOT NULL);"
-    "CREATE UNIQUE INDEX cookies_unique_index ON cookies(host_key, top_frame_site_key, has_cross_site_ancestor, "
-    "name, path, source_scheme, source_port);"
-    "INSERT INTO meta VALUES('version','24');";
+constexpr const char* kChromeSchema = test::kChromeCookieSchema;
 constexpr const char* kChromeInsert =
     "INSERT INTO cookies VALUES(?1,?2,?3,?4,'',?5,?6,?7,1,?8,?9,1,1,1,?10,2,443,?9,0,?11)";
 constexpr const char* kChromeFloor = "SELECT host_key, name, path, top_frame_site_key FROM cookies";
 
-constexpr const char* kFirefoxSchema =
-    "PRAGMA journal_mode=WAL;"
-    "CREATE TABLE moz_cookies (id INTEGER PRIMARY KEY, originAttributes TEXT NOT NULL DEFAULT '', name TEXT, "
-    "value TEXT, host TEXT, path TEXT, expiry INTEGER, lastAccessed INTEGER, creationTime INTEGER, "
-    "isSecure INTEGER, isHttpOnly INTEGER, inBrowserElement INTEGER DEFAULT 0, sameSite INTEGER DEFAULT 0, "
-    "schemeMap INTEGER DEFAULT 0, isPartitionedAttributeSet INTEGER DEFAULT 0, "
-    "CONSTRAINT moz_uniqueid UNIQUE (name, host, path, originAttributes));"
-    "PRAGMA user_version = 15;";
+constexpr const char* kFirefoxSchema = test::kFirefoxCookieSchema;
 constexpr const char* kFirefoxInsert =
     "INSERT INTO moz_cookies (originAttributes,name,value,host,path,expiry,lastAccessed,creationTime,isSecure,"
     "isHttpOnly,sameSite,isPartitionedAttributeSet) VALUES(?1,?2,?3,?4,?5,?6,?7,?8,1,?9,?10,?11)";

@@ -30,23 +30,13 @@
 #include "database/Sha1.h"
 #include "database/ThreatTables.h"
 #include "database/UpdateSignature.h"
+#include "BenchProcess.h"
 
-#ifdef _WIN32
-#include <windows.h>
-// After windows.h.
-#include <psapi.h>
-
-#include "platform/HiddenProcess.h"
-#include "platform/ProgramFolder.h"
-#else
-#include <unistd.h>
-
-#include <fstream>
-#endif
 
 namespace {
 
 using namespace sentrel;
+using namespace sentrel::bench;
 using Clock = std::chrono::steady_clock;
 constexpr int kRepeats = 7;
 constexpr int kCommands = 10000;
@@ -55,79 +45,7 @@ constexpr std::string_view kFeedTables[] = {kTrackerDomainsTable, kMaliciousHost
 constexpr std::string_view kMemoryOption = "--measure-memory";
 volatile std::size_t sinkHole = 0;  // keeps the lookups' answers alive
 
-double Best(const std::function<void()>& run) {
-    double best = 1e30;
-    for (int i = 0; i < kRepeats; ++i) {
-        const auto start = Clock::now();
-        run();
-        best = std::min(best, std::chrono::duration<double>(Clock::now() - start).count());
-    }
-    return best;
-}
 
-// --- The process -------------------------------------------------------------------------------
-
-#ifdef _WIN32
-// Private bytes are the figure; the working set is shown beside them for systems that keep no
-// count of private bytes (Wine reports none).
-constexpr const char* kMemoryNames[] = {"private bytes", "working set"};
-using MemoryFigures = std::array<std::int64_t, 2>;
-
-MemoryFigures ProcessMemory() {
-    PROCESS_MEMORY_COUNTERS_EX counters{};
-    counters.cb = sizeof(counters);
-    if (!GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
-                              sizeof(counters)))
-        throw std::runtime_error("GetProcessMemoryInfo failed");
-    return {static_cast<std::int64_t>(counters.PrivateUsage), static_cast<std::int64_t>(counters.WorkingSetSize)};
-}
-
-std::string ThisProgram() {
-    return platform::ExecutablePath();
-}
-
-std::string Quoted(const std::string& text) {
-    return "\"" + text + "\"";
-}
-
-// What the command wrote to its standard output.
-std::string OutputOf(const std::string& commandLine) {
-    const platform::HiddenRunOutcome outcome = platform::RunHiddenAndRead(commandLine, 120000, 4096);
-    if (outcome.exitCode != 0) throw std::runtime_error("the memory measurement failed: " + outcome.output);
-    return outcome.output;
-}
-#else
-constexpr const char* kMemoryNames[] = {"resident size"};
-using MemoryFigures = std::array<std::int64_t, 1>;
-
-MemoryFigures ProcessMemory() {
-    std::ifstream statm("/proc/self/statm");
-    std::int64_t size = 0;
-    std::int64_t resident = 0;
-    if (!(statm >> size >> resident)) throw std::runtime_error("/proc/self/statm cannot be read");
-    return {resident * sysconf(_SC_PAGESIZE)};
-}
-
-std::string ThisProgram() {
-    return std::filesystem::read_symlink("/proc/self/exe").string();
-}
-
-std::string Quoted(const std::string& text) {
-    std::string quoted = "'";
-    for (const char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
-std::string OutputOf(const std::string& commandLine) {
-    FILE* pipe = popen(commandLine.c_str(), "r");
-    if (pipe == nullptr) throw std::runtime_error("cannot start " + commandLine);
-    std::string output;
-    char buffer[256];
-    while (const std::size_t read = std::fread(buffer, 1, sizeof(buffer), pipe)) output.append(buffer, read);
-    if (pclose(pipe) != 0) throw std::runtime_error("the memory measurement failed: " + output);
-    return output;
-}
-#endif
 
 // The memory a loaded copy of `path` with its indexes adds to a fresh process of this program.
 // The code the load runs is touched first (a load of `warmUp`), so that its pages are not counted.
